@@ -1,0 +1,49 @@
+// corvane-cli: the instrument's tools for the command line. Each command lives
+// in its own file and is listed in kCommands below.
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "app/Version.h"
+#include "cli/Commands.h"
+
+namespace {
+
+struct Command {
+    const char* name;
+    const char* summary;
+    int (*run)(int argc, char** argv);
+};
+
+constexpr Command kCommands[] = {
+    {"version", "print the program version", corvane::cli::runVersion},
+};
+
+void usage(std::FILE* out) {
+    std::fprintf(out, "usage: corvane-cli COMMAND [ARGS...]\n\ncommands:\n");
+    for (const auto& command : kCommands) {
+        std::fprintf(out, "  %-10s %s\n", command.name, command.summary);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        usage(stderr);
+        return 2;
+    }
+    const std::string_view name = argv[1];
+    if (name == "-h" || name == "--help" || name == "help") {
+        usage(stdout);
+        return 0;
+    }
+    for (const auto& command : kCommands) {
+        if (name == command.name) {
+            return command.run(argc - 1, argv + 1);
+        }
+    }
+    std::fprintf(stderr, "corvane-cli: unknown command '%s'\n\n", argv[1]);
+    usage(stderr);
+    return 2;
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/Prompter.h"
+
+namespace corvane::test {
+
+// A Prompter that records everything shown and answers from scripts.
+// transcript() gives one line per event, e.g.
+//   "message: Error, could not start recording."
+//   "question: Do you wish to save this run? -> No"
+//   "notify: ..."   "save: Save Run -> /tmp/x.csv"   "open: Open -> (cancel)"
+// A question or dialog with no scripted answer is answered No / cancel and
+// counted in unscripted(), so a test notices prompts it did not expect.
+class ScriptedPrompter : public Prompter {
+public:
+    void message(const std::string& text, const std::string& caption = {}) override;
+    [[nodiscard]] bool askYesNo(const std::string& text, const std::string& caption = {}) override;
+    void notify(const std::string& text, const std::string& caption = {}) override;
+    [[nodiscard]] std::optional<std::string> openFile(const FileDialogRequest& request) override;
+    [[nodiscard]] std::vector<std::string> openFiles(const FileDialogRequest& request) override;
+    [[nodiscard]] std::optional<std::string> saveFile(const FileDialogRequest& request) override;
+
+    void answerYes() { scriptYesNo(true); }
+    void answerNo() { scriptYesNo(false); }
+    void scriptYesNo(bool answer);
+    void scriptFile(std::optional<std::string> path);  // open or save; nullopt cancels
+    void scriptFiles(std::vector<std::string> paths);
+
+    [[nodiscard]] std::vector<std::string> transcript() const;
+    // Only the texts, in order, whatever their kind.
+    [[nodiscard]] std::vector<std::string> texts() const;
+    [[nodiscard]] std::vector<FileDialogRequest> fileRequests() const;
+    [[nodiscard]] int unscripted() const;
+    void clear();
+
+private:
+    void record(std::string line, std::string text);
+
+    mutable std::mutex mutex_;
+    std::deque<bool> yesNo_;
+    std::deque<std::optional<std::string>> files_;
+    std::deque<std::vector<std::string>> fileLists_;
+    std::vector<std::string> transcript_;
+    std::vector<std::string> texts_;
+    std::vector<FileDialogRequest> fileRequests_;
+    int unscripted_ = 0;
+};
+
+}  // namespace corvane::test
