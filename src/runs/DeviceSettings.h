@@ -2,6 +2,8 @@
 
 namespace corvane {
 
+struct Cmd0;
+
 // The unit's settings a run file header records, taken from the last settings
 // packet the unit sent. All values are plain host-order numbers.
 struct DeviceSettings {
@@ -13,5 +15,8 @@ struct DeviceSettings {
 
     bool operator==(const DeviceSettings&) const = default;
 };
+
+// The settings of the last settings packet received from the unit.
+[[nodiscard]] DeviceSettings deviceSettingsFrom(const Cmd0& cmd0);
 
 }  // namespace corvane

@@ -93,7 +93,7 @@ bool RunFileCleaner::finish(Scratch& scratch, const std::filesystem::path& file)
     std::error_code error;
     if (!written) {
         error = std::make_error_code(std::errc::io_error);
-    } else if (replaceFile(scratch.path, file, error)) {
+    } else if (moveFileOver(scratch.path, file, error)) {
         return true;
     }
     std::error_code ignored;

@@ -65,7 +65,7 @@ CreatedFile createSiblingFile(const std::filesystem::path& path) {
     return {};
 }
 
-bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to,
+bool moveFileOver(const std::filesystem::path& from, const std::filesystem::path& to,
                  std::error_code& error) {
     std::filesystem::rename(from, to, error);
     if (!error) {
@@ -123,7 +123,7 @@ CopyResult copyWithTitle(const std::filesystem::path& source, const std::filesys
     }
     in.reset();
     std::error_code error;
-    if (!replaceFile(partial, target, error)) {
+    if (!moveFileOver(partial, target, error)) {
         std::filesystem::remove(partial, ignored);
         return CopyResult::CannotCreateTarget;
     }

@@ -37,7 +37,7 @@ struct CreatedFile {
 // Renames from over to, replacing it in one step. Across file systems, where a
 // rename cannot work, from is copied beside to first and that copy renamed.
 // On failure to is unchanged and the error says why.
-[[nodiscard]] bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to,
+[[nodiscard]] bool moveFileOver(const std::filesystem::path& from, const std::filesystem::path& to,
                                std::error_code& error);
 
 }  // namespace corvane

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/FileReplace.h"
 #include "app/Prompter.h"
 #include "app/Version.h"
 #include "runs/RunDataFile.h"
@@ -12,6 +13,10 @@
 
 namespace corvane {
 namespace {
+
+// A DE-1 run file is read whole to insert an AUFS line; no real one comes
+// near this size (a day at 30 samples a second is about 100 MB).
+constexpr std::size_t kMaxAufsRewrite = std::size_t{1} << 30;
 
 const char* uvUnitText(int unit) {
     switch (unit) {
@@ -210,28 +215,19 @@ bool RunRecorder::writeAufsChange(int step, double distance) {
     }
     em1_->setAufs(step);
     std::fflush(file_.get());
-    // The file is rebuilt beside itself and renamed into place, so at every
-    // moment its name holds either the old or the new whole file.
-    std::string content;
-    {
-        auto in = openFile(path_, "rb");
-        if (!in) return false;
-        std::vector<char> chunk(1 << 16);
-        std::size_t got = 0;
-        while ((got = std::fread(chunk.data(), 1, chunk.size(), in.get())) > 0) {
-            content.append(chunk.data(), got);
-        }
-        if (std::ferror(in.get()) != 0) return false;
+    auto content = readWholeFile(path_, kMaxAufsRewrite);
+    if (!content) {
+        return false;
     }
     std::size_t lineStart = 0;
     std::size_t insertAt = std::string::npos;
     bool crlf = false;
-    while (lineStart < content.size()) {
-        auto lineEnd = content.find('\n', lineStart);
-        if (lineEnd == std::string::npos) lineEnd = content.size();
-        const std::string_view line(content.data() + lineStart, lineEnd - lineStart);
+    while (lineStart < content->size()) {
+        auto lineEnd = content->find('\n', lineStart);
+        if (lineEnd == std::string::npos) lineEnd = content->size();
+        const std::string_view line(content->data() + lineStart, lineEnd - lineStart);
         if (line.find("Absorbance Units") != std::string_view::npos) {
-            insertAt = std::min(lineEnd + 1, content.size());
+            insertAt = std::min(lineEnd + 1, content->size());
             crlf = line.ends_with('\r');
             break;
         }
@@ -240,26 +236,16 @@ bool RunRecorder::writeAufsChange(int step, double distance) {
     if (insertAt == std::string::npos) {
         return false;
     }
-    const auto line = formatText("AUFS changed to %.2f at %.2f mm.%s", Em1RunWriter::aufsValue(step),
-                                 distance, crlf ? "\r\n" : "\n");
-    content.insert(insertAt, line);
-
-    auto [partial, out] = createSiblingFile(path_);
-    if (partial.empty()) return false;
-    bool ok = writeAll(out.get(), content);
-    ok = std::fflush(out.get()) == 0 && ok;
-    ok = std::fclose(out.release()) == 0 && ok;
-    std::error_code error;
-    if (ok) {
-        closeFileLocked();
-        ok = replaceFile(partial, path_, error);
-        file_ = openFile(path_, "a");
-        ok = ok && file_ != nullptr;
-    }
-    if (!ok) {
-        std::filesystem::remove(partial, error);
-    }
-    return ok;
+    content->insert(insertAt, formatText("AUFS changed to %.2f at %.2f mm.%s",
+                                         Em1RunWriter::aufsValue(step), distance,
+                                         crlf ? "\r\n" : "\n"));
+    // The file is rebuilt whole and swapped in, so at every moment its name
+    // holds either the old or the new file. It is closed meanwhile (an open
+    // file cannot be replaced everywhere) and opened again for the next row.
+    closeFileLocked();
+    const bool replaced = replaceFile(path_, *content);
+    file_ = openFile(path_, "a");
+    return replaced && file_ != nullptr;
 }
 
 bool RunRecorder::saveAs(const std::filesystem::path& target) {
