@@ -132,11 +132,26 @@ protected:
     // `configuredBaud` accepts any speed).
     [[nodiscard]] bool lineMatches(std::uint32_t configuredBaud) const;
 
-    // For derived setters: takes the lock and brings the model to now first,
-    // so a change applies from the current time on. Call changed() after it.
-    [[nodiscard]] std::unique_lock<std::mutex> lockAtNow();
-    // Wakes waiting readers after a change of the model (lock held or not).
-    void changed();
+    // For derived setters: brings the model to now, runs `change` under the
+    // lock (so it applies from the current time on), then wakes waiting reads.
+    template <class F>
+    void mutate(F&& change) {
+        {
+            std::unique_lock lock(mutex_);
+            advanceTo(clock_.nowMs());
+            change();
+            ++activitySeq_;
+        }
+        activity_.notify_all();
+    }
+
+    // For derived getters: brings the model to now and looks under the lock.
+    template <class F>
+    auto inspect(F&& look) {
+        std::unique_lock lock(mutex_);
+        advanceTo(clock_.nowMs());
+        return look();
+    }
 
     [[nodiscard]] const SimFaults& faultsLocked() const { return faults_; }
 
