@@ -9,9 +9,6 @@
 // ManualClock is deterministic and a test on a ScaledClock needs no extra
 // threads. Every public function is thread-safe: the link reads from two
 // threads and writes from a third.
-//
-// Status: the src/sim headers are landed ahead of their implementation so
-// that tests can be written against them; the .cpp files follow.
 
 #include <cstddef>
 #include <cstdint>
