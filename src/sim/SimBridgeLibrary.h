@@ -43,6 +43,9 @@ struct BridgeCall {
     std::vector<std::uint8_t> data;
     // The status returned.
     BridgeStatus status = kBridgeOk;
+    // Clock time at which the call was made (a read is logged when it
+    // returns, with the time it began).
+    std::int64_t atMs = -1;
 
     // "setBitMode(1, 128, 32)": name, handle (except for listDevice and open),
     // then the arguments; "open(KV000123, 129)".

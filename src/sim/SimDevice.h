@@ -9,9 +9,6 @@
 // ManualClock is deterministic and a test on a ScaledClock needs no extra
 // threads. Every public function is thread-safe: the link reads from two
 // threads and writes from a third.
-//
-// Status: the src/sim headers are landed ahead of their implementation so
-// that tests can be written against them; the .cpp files follow.
 
 #include <cstddef>
 #include <cstdint>
@@ -132,11 +129,26 @@ protected:
     // `configuredBaud` accepts any speed).
     [[nodiscard]] bool lineMatches(std::uint32_t configuredBaud) const;
 
-    // For derived setters: takes the lock and brings the model to now first,
-    // so a change applies from the current time on. Call changed() after it.
-    [[nodiscard]] std::unique_lock<std::mutex> lockAtNow();
-    // Wakes waiting readers after a change of the model (lock held or not).
-    void changed();
+    // For derived setters: brings the model to now, runs `change` under the
+    // lock (so it applies from the current time on), then wakes waiting reads.
+    template <class F>
+    void mutate(F&& change) {
+        {
+            std::unique_lock lock(mutex_);
+            advanceTo(clock_.nowMs());
+            change();
+            ++activitySeq_;
+        }
+        activity_.notify_all();
+    }
+
+    // For derived getters: brings the model to now and looks under the lock.
+    template <class F>
+    auto inspect(F&& look) {
+        std::unique_lock lock(mutex_);
+        advanceTo(clock_.nowMs());
+        return look();
+    }
 
     [[nodiscard]] const SimFaults& faultsLocked() const { return faults_; }
 

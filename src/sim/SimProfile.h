@@ -38,7 +38,7 @@ public:
     [[nodiscard]] const std::vector<SimPeak>& peaks() const { return peaks_; }
 
     // The default peaks, top to bottom: "top" (4 mm), "40S" (20 mm), "60S"
-    // (25 mm), "80S" (31 mm), then "polysome 2" to "polysome 8" (38 to 64 mm),
+    // (25 mm), "80S" (31 mm), then "polysome 2" to "polysome 8" (38 to 65 mm),
     // each smaller than the one before.
     [[nodiscard]] static std::vector<SimPeak> polysomePeaks();
 

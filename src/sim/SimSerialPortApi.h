@@ -35,6 +35,7 @@ inline constexpr std::uint32_t kSimSerialReadFault = 30;
 
 class SimSerialPortApi : public SerialPortApi {
 public:
+    // `clock` is the clock of the devices attached; their reads wait through it.
     explicit SimSerialPortApi(Clock& clock);
 
     // Attaches a device as port "COM n"; it must outlive this object and the
@@ -68,7 +69,6 @@ private:
         int opens = 0;
     };
 
-    Clock& clock_;
     mutable std::mutex mutex_;
     std::map<int, Entry> ports_;
 };
