@@ -104,7 +104,9 @@ void GraphPainter::drawTrace(QPainter& painter, const GraphGeometry& geometry,
     }
     painter.setPen(pen);
 
-    geometry.traceLines(slot, style_.reduceDenseColumns, points_, runEnds_);
+    // A dash pattern runs along the whole path: only a solid line can lose
+    // points without changing its pixels.
+    geometry.traceLines(slot, style_.reduceDenseColumns && !s.dashed, points_, runEnds_);
     int begin = 0;
     for (const int end : runEnds_) {
         qpoints_.resize(static_cast<size_t>(end - begin));
