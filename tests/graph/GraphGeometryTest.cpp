@@ -1,9 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 
+#include "FakePlan.h"
 #include "graph/GraphGeometry.h"
 #include "graph/GraphModel.h"
 
@@ -12,25 +12,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-
-// A plan whose answers the test sets.
-class FakePlan : public FractionPlanHook {
-public:
-    std::vector<double> boundaries;
-    std::map<double, FractionLabel> labels;
-    int count = 10;
-    int numberOffset = 0;
-
-    void boundaryPositions(std::vector<double>& out) const override {
-        out.insert(out.end(), boundaries.begin(), boundaries.end());
-    }
-    FractionLabel fractionAt(double x) const override {
-        const auto it = labels.find(x);
-        return it == labels.end() ? FractionLabel{} : it->second;
-    }
-    int fractionCount() const override { return count; }
-    int fractionNumberOffset() const override { return numberOffset; }
-};
 
 FractionLabel number(int n) { return {FractionLabel::Kind::Number, n}; }
 
@@ -72,38 +53,26 @@ protected:
     }
 
     GraphModel model;
-    FakePlan plan;
+    test::FakePlan plan;
     std::optional<int> lastTick;
 };
-
-TEST_F(GraphGeometryTest, ARisingEdgeOfMoreThan50PixelsMakesOneLabelledTick) {
-    plan.labels[2.0] = number(3);
-    setMarks({1, 2, 3, 4, 5, 6}, {0, 1.5, 1.5, 0, 1.25, 0});
-    const auto out = ticks();
-    ASSERT_EQ(out.size(), 1u);
-    // From the bottom row up to, not including, H - 0.1 H.
-    EXPECT_EQ(out[0].line->from, (PixelPoint{20, 181}));
-    EXPECT_EQ(out[0].line->to, (PixelPoint{20, 199}));
-    EXPECT_EQ(text(out[0].label), "3");
-    EXPECT_EQ(out[0].label.rect, (PixelRect{7, 184, 19, 196}));
-    EXPECT_FALSE(out[0].label.alignLeft);
-    EXPECT_FALSE(out[0].blackPen);
-    EXPECT_FALSE(lastTick);
-
-    // The first point is measured from the bottom.
-    setMarks({1, 2}, {1.5, 0});
-    EXPECT_THAT(tickColumns(), ElementsAre(10));
-    setMarks({1, 2}, {1.25, 0});
-    EXPECT_THAT(tickColumns(), IsEmpty());
-}
 
 TEST_F(GraphGeometryTest, MarkLabelsFollowTheFractionLookup) {
     plan.labels[1.0] = {FractionLabel::Kind::R, 0};
     plan.labels[3.0] = {FractionLabel::Kind::A, 0};
     plan.labels[5.0] = number(4);  // value 2.0: "A" whatever the number
-    setMarks({1, 2, 3, 4, 5, 6, 7, 8}, {1.5, 0, 1.5, 0, 2.0, 0, 1.5, 0});
+    plan.labels[9.0] = number(3);
+    // The first point rises from the bottom; 1.25 rises only 50 px.
+    setMarks({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, {1.5, 0, 1.5, 0, 2.0, 0, 1.5, 0, 1.5, 0, 1.25});
     const auto out = ticks();
-    ASSERT_EQ(out.size(), 4u);
+    ASSERT_EQ(out.size(), 5u);
+    // From the bottom row up to, not including, H - 0.1 H; label box left.
+    EXPECT_EQ(out[4].line->from, (PixelPoint{90, 181}));
+    EXPECT_EQ(out[4].line->to, (PixelPoint{90, 199}));
+    EXPECT_EQ(text(out[4].label), "3");
+    EXPECT_EQ(out[4].label.rect, (PixelRect{77, 184, 89, 196}));
+    EXPECT_FALSE(out[4].blackPen);
+    EXPECT_FALSE(lastTick);
     EXPECT_EQ(text(out[0].label), "R");
     EXPECT_EQ(out[0].label.rect, (PixelRect{11, 184, 23, 196}));  // right of the tick
     EXPECT_TRUE(out[0].label.alignLeft);
@@ -113,7 +82,7 @@ TEST_F(GraphGeometryTest, MarkLabelsFollowTheFractionLookup) {
 
     // A run that started late ignores marks outside any fraction.
     setContext([](GraphContext& c) { c.runStartOffset = 2.0; });
-    EXPECT_THAT(tickColumns(), ElementsAre(10, 30, 50));
+    EXPECT_THAT(tickColumns(), ElementsAre(10, 30, 50, 90));
 }
 
 TEST_F(GraphGeometryTest, PastTheLastFractionEveryHighPointIsAnEdge) {
@@ -182,6 +151,15 @@ TEST_F(GraphGeometryTest, TraceLinesBreakAtPointsOutsideThePlot) {
     EXPECT_THAT(runEnds, ElementsAre(2, 4, 6));
     EXPECT_EQ(points[2], (PixelPoint{30, 100}));
     EXPECT_EQ(points[4], (PixelPoint{60, 100}));
+
+    // Callers keep the ranges non-empty; an empty one just draws nothing.
+    model.setXRange(3.0, 3.0);
+    lines({1, 3, 4});
+    EXPECT_THAT(points, IsEmpty());
+    model.setXRange(0.0, 10.0);
+    model.setYRanges(2.5, 2.5, 0.0, 5.0, false, false);
+    lines({1, 3, 4});
+    EXPECT_THAT(points, IsEmpty());
 }
 
 TEST_F(GraphGeometryTest, ADenseColumnKeepsItsFirstExtremesAndLast) {

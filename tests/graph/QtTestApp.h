@@ -22,8 +22,7 @@ inline QApplication& qtApp() {
 }
 
 inline bool isColour(const QImage& image, int x, int y, Rgb c) {
-    const QRgb p = image.pixel(x, y);
-    return qRed(p) == c.r && qGreen(p) == c.g && qBlue(p) == c.b;
+    return image.pixel(x, y) == qRgb(c.r, c.g, c.b);
 }
 
 inline int countInColumn(const QImage& image, int x, Rgb c) {
