@@ -91,6 +91,9 @@ TEST(ManualClock, WithoutSleepAdvancesASleeperWaitsForTheTest) {
         clock.sleepMs(1000);
         woke = true;
     });
+    while (clock.sleepers() == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     clock.advance(999);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_FALSE(woke);

@@ -30,7 +30,15 @@ bool ManualClock::sleepMs(std::int64_t ms, std::stop_token stop) {
     }
     std::unique_lock lock(mutex_);
     const auto until = now_.load() + ms;
-    return moved_.wait(lock, stop, [&] { return now_.load() >= until; });
+    ++sleepers_;
+    const bool woke = moved_.wait(lock, stop, [&] { return now_.load() >= until; });
+    --sleepers_;
+    return woke;
+}
+
+int ManualClock::sleepers() const {
+    std::scoped_lock lock(mutex_);
+    return sleepers_;
 }
 
 bool ManualClock::waitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable_any& cv,

@@ -25,6 +25,9 @@ public:
     [[nodiscard]] std::int64_t nowMs() const override { return now_.load(); }
     void advance(std::int64_t ms);
     void set(std::int64_t ms);
+    // How many threads are blocked in sleepMs now (without sleepAdvances), so
+    // a test can move the clock only once its sleeper really sleeps.
+    [[nodiscard]] int sleepers() const;
 
     bool sleepMs(std::int64_t ms, std::stop_token stop = {}) override;
     bool waitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable_any& cv,
@@ -39,8 +42,9 @@ protected:
 private:
     const bool sleepAdvances_;
     std::atomic<std::int64_t> now_{0};
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable_any moved_;
+    int sleepers_ = 0;
 };
 
 }  // namespace corvane::test
