@@ -17,6 +17,9 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"version", "print the program version", corvane::cli::runVersion},
+    {"info", "show what a run file holds (--json, --rows)", corvane::cli::runInfo},
+    {"dedupe", "remove repeated samples from a run file", corvane::cli::runDedupe},
+    {"rescue", "save a lost temporary run under a new name, cleaned", corvane::cli::runRescue},
 };
 
 void usage(std::FILE* out) {
