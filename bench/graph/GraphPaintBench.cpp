@@ -26,6 +26,14 @@ void fillSlots(GraphModel& model, const bench::SyntheticRun& run, const std::vec
     model.setXRange(xs[static_cast<size_t>(first)], xs[static_cast<size_t>(first + kWindow - 1)]);
 }
 
+std::vector<double> sampleNumbers(int count) {
+    std::vector<double> xs(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        xs[static_cast<size_t>(i)] = i + 1;
+    }
+    return xs;
+}
+
 void setUp(GraphModel& model, const FractionPlanHook* plan) {
     model.setYRanges(0.0, 2.2, 0.0, 5.0, false, false);
     model.setShowGrid(true);
@@ -42,10 +50,7 @@ void setUp(GraphModel& model, const FractionPlanHook* plan) {
 void BM_FullRepaint(benchmark::State& state) {
     bench::ensureGuiApp();
     const bench::SyntheticRun run(kWindow, 80.0, 8.0);
-    std::vector<double> xs(kWindow);
-    for (int i = 0; i < kWindow; ++i) {
-        xs[static_cast<size_t>(i)] = i + 1;
-    }
+    const std::vector<double> xs = sampleNumbers(kWindow);
     const bench::EvenFractions plan(2500.0, 10);
     GraphModel model;
     setUp(model, &plan);
@@ -67,10 +72,7 @@ void BM_LiveRunAt20Hz(benchmark::State& state) {
     bench::ensureGuiApp();
     constexpr int kTotal = 2 * kWindow;
     const bench::SyntheticRun run(kTotal, 160.0, 8.0);
-    std::vector<double> xs(kTotal);
-    for (int i = 0; i < kTotal; ++i) {
-        xs[static_cast<size_t>(i)] = i + 1;
-    }
+    const std::vector<double> xs = sampleNumbers(kTotal);
     const bench::EvenFractions plan(2500.0, 20);
     GraphModel model;
     setUp(model, &plan);
