@@ -63,6 +63,18 @@ GraphPaintStyle GraphPaintStyle::screen(double logicalDpi) {
     return style;
 }
 
+GraphPaintStyle GraphPaintStyle::page(double s, double dpi) {
+    constexpr double kPageLabelPoints = 4.0;
+    GraphPaintStyle style;
+    style.scale = s;
+    style.lineWidth = s;
+    style.gridWidth = s / 2;
+    style.gridColour = Rgb{128, 128, 128};
+    style.fontPixelSize = kPageLabelPoints * s * dpi / kPointsPerInch;
+    style.interactive = false;
+    return style;
+}
+
 GraphPainter::GraphPainter(const GraphPaintStyle& style) { setStyle(style); }
 
 void GraphPainter::setStyle(const GraphPaintStyle& style) {
@@ -133,6 +145,39 @@ void GraphPainter::drawMarkTicks(QPainter& painter, const GraphGeometry& geometr
     }
 }
 
+void GraphPainter::drawInteractive(QPainter& painter, const GraphGeometry& geometry,
+                                   const GraphModel& model) {
+    const int width = geometry.mapping().width();
+    const int height = geometry.mapping().height();
+    if (model.messageVisible()) {
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(0, 0, width, height), Qt::AlignCenter | Qt::TextSingleLine,
+                         QString::fromStdString(model.messageText()));
+    }
+
+    if (model.selectionBox()) {
+        GraphGeometry::outline(*model.selectionBox(), segments_);
+        painter.setPen(blackPen_);
+        drawSegments(painter, segments_);
+    }
+
+    geometry.cursorLines(segments_, handleSides_);
+    painter.setPen(geometry.cursorsRed() ? redPen_ : blackPen_);
+    drawSegments(painter, segments_);
+    painter.setPen(gridPen_);
+    drawSegments(painter, handleSides_);
+
+    if (model.dragLine()) {
+        geometry.dragLine(segments_);
+        painter.setPen(blackPen_);
+        drawSegments(painter, segments_);
+    } else if (model.zoomBox()) {
+        GraphGeometry::outline(*model.zoomBox(), segments_);
+        painter.setPen(gridPen_);
+        drawSegments(painter, segments_);
+    }
+}
+
 void GraphPainter::paint(QPainter& painter, const GraphModel& model, QSize plot) {
     const int width = plot.width();
     const int height = plot.height();
@@ -176,32 +221,8 @@ void GraphPainter::paint(QPainter& painter, const GraphModel& model, QSize plot)
         }
     }
 
-    if (model.messageVisible()) {
-        painter.setPen(Qt::black);
-        painter.drawText(QRect(0, 0, width, height), Qt::AlignCenter | Qt::TextSingleLine,
-                         QString::fromStdString(model.messageText()));
-    }
-
-    if (model.selectionBox()) {
-        GraphGeometry::outline(*model.selectionBox(), segments_);
-        painter.setPen(blackPen_);
-        drawSegments(painter, segments_);
-    }
-
-    geometry.cursorLines(segments_, handleSides_);
-    painter.setPen(geometry.cursorsRed() ? redPen_ : blackPen_);
-    drawSegments(painter, segments_);
-    painter.setPen(gridPen_);
-    drawSegments(painter, handleSides_);
-
-    if (model.dragLine()) {
-        geometry.dragLine(segments_);
-        painter.setPen(blackPen_);
-        drawSegments(painter, segments_);
-    } else if (model.zoomBox()) {
-        GraphGeometry::outline(*model.zoomBox(), segments_);
-        painter.setPen(gridPen_);
-        drawSegments(painter, segments_);
+    if (style_.interactive) {
+        drawInteractive(painter, geometry, model);
     }
 
     geometry.boundaryTicks(lastTickPx, positions_, boundaryTicks_);

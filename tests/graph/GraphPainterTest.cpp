@@ -65,6 +65,18 @@ TEST_F(GraphPainterTest, ATraceLeftOfThePlotDrawsNothingAndOthersAreHeldToTheEdg
     EXPECT_EQ(nonWhite(image), 51 + 51 + 198);
 }
 
+TEST_F(GraphPainterTest, APageDrawsWiderPensAndLeavesTheCursorsOff) {
+    set(kSlotAbsA, {5, 5}, {1, 4});
+    model.setCursorList(true, {GraphCursor{15.0, false, 0}});
+    const QImage image = paint(GraphPaintStyle::page(2.0, 100.0));
+    int redColumns = 0;
+    for (int x = 45; x < 55; ++x) {
+        redColumns += countInColumn(image, x, kRed) > 100 ? 1 : 0;
+    }
+    EXPECT_EQ(redColumns, 2);
+    EXPECT_EQ(countInColumn(image, 150, kBlack), 0);
+}
+
 TEST_F(GraphPainterTest, AMarkStepOf60PixelsDrawsOneTickAndOneLabelAndOf50None) {
     test::FakePlan plan;
     plan.otherwise = {FractionLabel::Kind::Number, 7};
