@@ -16,12 +16,12 @@ constexpr int kWindow = 25000;
 // sample number.
 void fillSlots(GraphModel& model, const bench::SyntheticRun& run, const std::vector<double>& xs,
                int first) {
-    const std::vector<const std::vector<double>*> channels{&run.absA, &run.absB, &run.ratio,
-                                                           &run.absA, &run.absB, &run.ratio,
-                                                           &run.mark, &run.absB};
+    const std::vector<const std::vector<double>*> channels{
+        &run.absA, &run.absB, &run.ratio, &run.absA, &run.absB, &run.ratio, &run.mark, &run.absB};
     for (int slot = 0; slot < kTraceSlots; ++slot) {
-        (void)model.setTraceData(xs.data() + first, channels[static_cast<size_t>(slot)]->data() + first,
-                                 kWindow, slot, 1.0);
+        (void)model.setTraceData(xs.data() + first,
+                                 channels[static_cast<size_t>(slot)]->data() + first, kWindow, slot,
+                                 1.0);
     }
     model.setXRange(xs[static_cast<size_t>(first)], xs[static_cast<size_t>(first + kWindow - 1)]);
 }
@@ -89,9 +89,9 @@ void BM_LiveRunAt20Hz(benchmark::State& state) {
         first = (first + 1) % kWindow;
     }
     constexpr double kSamplesPerSecond = 20.0;
-    state.counters["core_share"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) / kSamplesPerSecond,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["core_share"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) / kSamplesPerSecond,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 // The plot at the main window's standard size, and page-sized.
 BENCHMARK(BM_LiveRunAt20Hz)->Args({630, 335})->Args({1100, 850})->Unit(benchmark::kMillisecond);

@@ -203,7 +203,8 @@ void GraphGeometry::markTicks(int slot, std::optional<int>& lastTickPx,
     const int offset = scaled(s.pixelOffset);
     const double threshold = kRisingEdgePx * scale_;
     const int tickTop = truncatePx(height_ - height_ * s.xOffsetGate);
-    const int labelBottom = truncatePx(height_ - height_ * s.xOffsetGate / 2 + kLabelHalfHeightPx * scale_);
+    const int labelBottom =
+        truncatePx(height_ - height_ * s.xOffsetGate / 2 + kLabelHalfHeightPx * scale_);
     const int labelTop = labelBottom - scaled(kLabelHeightPx);
     const bool takenLive = context.recording || context.collectionPending;
 
@@ -220,8 +221,7 @@ void GraphGeometry::markTicks(int slot, std::optional<int>& lastTickPx,
             continue;
         }
         const FractionLabel fraction = plan != nullptr ? plan->fractionAt(s.x[i]) : FractionLabel{};
-        // A run that started late has marks before its first fraction; those
-        // are not the collector's.
+        // With a start offset only marks that fall in a fraction are drawn.
         if (context.runStartOffset > 0.0 && fraction.kind == FractionLabel::Kind::None) {
             continue;
         }
@@ -239,7 +239,8 @@ void GraphGeometry::markTicks(int slot, std::optional<int>& lastTickPx,
         tick.line = clippedLine({tickPx, height_}, {tickPx, tickTop});
 
         TickLabel& label = tick.label;
-        label.rect = {tickPx - scaled(kLabelWidthPx + 1), labelTop, tickPx - scaled(1), labelBottom};
+        label.rect = {tickPx - scaled(kLabelWidthPx + 1), labelTop, tickPx - scaled(1),
+                      labelBottom};
         if (autoMark) {
             setText(label.text, "A");
         } else if (fraction.kind == FractionLabel::Kind::Number) {

@@ -89,8 +89,8 @@ void GraphModel::clearTrace(int slot) {
     const Rgb colour = at(slot).colour;
     at(slot) = TraceSlot{};
     at(slot).colour = colour;
-    startLineFlag_ = std::any_of(slots_.begin(), slots_.end(),
-                                 [](const TraceSlot& s) { return s.startLine; });
+    startLineFlag_ =
+        std::any_of(slots_.begin(), slots_.end(), [](const TraceSlot& s) { return s.startLine; });
 }
 
 void GraphModel::clearAllTraces() {
@@ -178,8 +178,8 @@ void GraphModel::setMarkTrace(int slot, bool markStyle, double tickHeight, doubl
     s.xOffsetGate = tickHeight;
     s.xShift = xShift;
     s.startLine = startLine;
-    startLineFlag_ = std::any_of(slots_.begin(), slots_.end(),
-                                 [](const TraceSlot& t) { return t.startLine; });
+    startLineFlag_ =
+        std::any_of(slots_.begin(), slots_.end(), [](const TraceSlot& t) { return t.startLine; });
     if (startLineFlag_) {
         startOffset_ = -runStartOffset;
     }

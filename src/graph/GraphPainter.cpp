@@ -28,12 +28,15 @@ QPen dottedPen(QColor colour, double width) {
     return pen;
 }
 
-QRect toQRect(const PixelRect& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
+QRect toQRect(const PixelRect& r) {
+    return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
 
 // Lets a fraction plan draw its zones with the painter of the graph.
 class PainterZoneCanvas : public ZoneCanvas {
 public:
-    PainterZoneCanvas(QPainter& painter, double lineWidth) : painter_(painter), lineWidth_(lineWidth) {}
+    PainterZoneCanvas(QPainter& painter, double lineWidth)
+        : painter_(painter), lineWidth_(lineWidth) {}
 
     void line(PixelPoint from, PixelPoint to, Rgb colour) override {
         painter_.setPen(solidPen(toQColor(colour), lineWidth_));
@@ -99,8 +102,8 @@ void GraphPainter::drawLabel(QPainter& painter, const TickLabel& label) {
     if (label.empty()) {
         return;
     }
-    const int flags = Qt::TextSingleLine | Qt::AlignVCenter |
-                      (label.alignLeft ? Qt::AlignLeft : Qt::AlignRight);
+    const int flags =
+        Qt::TextSingleLine | Qt::AlignVCenter | (label.alignLeft ? Qt::AlignLeft : Qt::AlignRight);
     painter.drawText(toQRect(label.rect), flags, QString::fromLatin1(label.text.data()));
 }
 

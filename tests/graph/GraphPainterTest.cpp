@@ -15,9 +15,9 @@ using test::countInRow;
 using test::kBlack;
 using test::kWhite;
 
-constexpr Rgb kRed{255, 1, 0};  // slot 2
+constexpr Rgb kRed{255, 1, 0};      // slot 2
 constexpr Rgb kDarkRed{160, 0, 0};  // slot 6
-constexpr Rgb kGreen{0, 255, 0};  // boundary pen
+constexpr Rgb kGreen{0, 255, 0};    // boundary pen
 
 // A 200 x 200 plot: x 0..20 is 10 px per unit, y 0..5 is 40 px per unit and
 // the YY axis 0..2.5 is 80 px per unit.
