@@ -17,6 +17,7 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"version", "print the program version", corvane::cli::runVersion},
+    {"config", "read or edit a settings file (get, set, remove)", corvane::cli::runConfig},
 };
 
 void usage(std::FILE* out) {
