@@ -112,16 +112,23 @@ public:
     PosixSerialPort(const PosixSerialPort&) = delete;
     PosixSerialPort& operator=(const PosixSerialPort&) = delete;
 
-    // Raw bytes both ways, no modem-line waits; the line settings stay as found.
+    // Raw bytes both ways, no modem-line waits. With VMIN 1 on a non-blocking
+    // descriptor an empty line reads as EAGAIN, so a read of 0 bytes can only
+    // mean the line has gone (a hang-up).
+    static void makeRaw(termios& tio) {
+        ::cfmakeraw(&tio);
+        tio.c_cflag |= CLOCAL | CREAD;
+        tio.c_cc[VMIN] = 1;
+        tio.c_cc[VTIME] = 0;
+    }
+
+    // The line settings (speed, framing) stay as found.
     bool makeRaw() {
         termios tio{};
         if (::tcgetattr(fd_, &tio) != 0) {
             return fail();
         }
-        ::cfmakeraw(&tio);
-        tio.c_cflag |= CLOCAL | CREAD;
-        tio.c_cc[VMIN] = 0;
-        tio.c_cc[VTIME] = 0;
+        makeRaw(tio);
         return ::tcsetattr(fd_, TCSANOW, &tio) == 0 || fail();
     }
 
@@ -184,10 +191,7 @@ public:
         if (::tcgetattr(fd_, &tio) != 0) {
             return fail();
         }
-        ::cfmakeraw(&tio);
-        tio.c_cflag |= CLOCAL | CREAD;
-        tio.c_cc[VMIN] = 0;
-        tio.c_cc[VTIME] = 0;
+        makeRaw(tio);
         ::cfsetispeed(&tio, *speed);
         ::cfsetospeed(&tio, *speed);
         tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
@@ -298,6 +302,11 @@ public:
             const int ready = ::poll(&p, 1, wait);
             if (ready < 0 && errno != EINTR) {
                 return fail();
+            }
+            // A hang-up with nothing left to read would wake poll forever.
+            if (ready > 0 && (p.revents & POLLIN) == 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+                lastError_ = EIO;
+                return false;
             }
         }
     }
