@@ -109,20 +109,16 @@ std::optional<double> parseDouble(std::string_view text) {
     }
     double value = 0.0;
     const auto* first = text.data() + i;
-    const auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
-    if (end == first) {
+    const auto result = std::from_chars(first, text.data() + text.size(), value);
+    if (result.ptr == first) {
         return std::nullopt;
     }
-    if (error == std::errc::result_out_of_range) {
+    if (result.ec == std::errc::result_out_of_range) {
         // Too small rounds to zero, too large to infinity, as strtod does.
-        const bool tiny = [&] {
-            for (const auto* p = first; p < end; ++p) {
-                if (*p == 'e' || *p == 'E') {
-                    return p + 1 < end && p[1] == '-';
-                }
-            }
-            return false;
-        }();
+        const std::string_view number(first, static_cast<std::size_t>(result.ptr - first));
+        const auto exponent = number.find_first_of("eE");
+        const bool tiny = exponent != std::string_view::npos && exponent + 1 < number.size() &&
+                          number[exponent + 1] == '-';
         const double magnitude = tiny ? 0.0 : std::numeric_limits<double>::infinity();
         return *first == '-' ? -magnitude : magnitude;
     }

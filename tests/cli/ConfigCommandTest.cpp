@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "TempDir.h"
+
+extern char** environ;
+
+namespace corvane {
+namespace {
+
+const std::string kCli = std::string(CORVANE_BINARY_DIR) + "/src/cli/corvane-cli";
+
+struct Run {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string drain(int fd) {
+    std::string text;
+    char chunk[4096];
+    ssize_t n = 0;
+    while ((n = ::read(fd, chunk, sizeof chunk)) > 0) {
+        text.append(chunk, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return text;
+}
+
+// Runs corvane-cli config with the arguments; outputs are small enough for
+// the pipes' buffers, so reading them one after the other cannot block.
+Run config(std::vector<std::string> args) {
+    args.insert(args.begin(), {kCli, "config"});
+    std::vector<char*> argv;
+    for (auto& arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    int out[2];
+    int err[2];
+    if (::pipe(out) != 0 || ::pipe(err) != 0) {
+        return {};
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addclose(&actions, err[0]);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, kCli.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    ::close(err[1]);
+    Run run;
+    run.out = drain(out[0]);
+    run.err = drain(err[0]);
+    int status = 0;
+    if (spawned == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+        run.exitCode = WEXITSTATUS(status);
+    }
+    return run;
+}
+
+TEST(ConfigCommand, GetPrintsValuesInTheStoresFormats) {
+    test::TempDir dir;
+    const auto file = dir.write("prefs.cfg",
+                                "[prefs]\nlastuser Ann Lee\nymax 1.5\ncolors 1 2 3\nspan 2.5 x\n").string();
+    EXPECT_EQ(config({"get", file, "[prefs]", "lastuser"}).out, "Ann Lee\n");
+    EXPECT_EQ(config({"get", file, "[prefs]", "ymax", "--double"}).out, "1.500000\n");
+    EXPECT_EQ(config({"get", file, "[prefs]", "ymax", "--int"}).out, "1\n");
+    EXPECT_EQ(config({"get", file, "[prefs]", "colors", "--ints", "2"}).out, "1 2\n");
+    EXPECT_EQ(config({"get", file, "[prefs]", "colors", "--ints", "5"}).out, "1 2 3\n");
+    EXPECT_EQ(config({"get", file, "[prefs]", "span", "--doubles", "3"}).out, "2.500000\n");
+
+    const auto missing = config({"get", file, "[prefs]", "comport"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(config({"get", file, "[Prefs]", "lastuser"}).exitCode, 1);
+}
+
+TEST(ConfigCommand, SetAndRemoveEditTheFileInPlace) {
+    test::TempDir dir;
+    const auto file = dir.write("prefs.cfg", "[prefs]\ncomport 3\nlastuser Ann\n").string();
+    EXPECT_EQ(config({"set", file, "[prefs]", "comport", "12", "--int"}).exitCode, 0);
+    EXPECT_EQ(config({"set", file, "[prefs]", "xaxisposrange", "80", "--double"}).exitCode, 0);
+    EXPECT_EQ(config({"set", file, "[scan]", "note", "two words"}).exitCode, 0);
+    EXPECT_EQ(config({"remove", file, "[prefs]", "lastuser"}).exitCode, 0);
+    EXPECT_EQ(dir.read("prefs.cfg"),
+              "[prefs]\nxaxisposrange 80.000000\ncomport 12\n[scan]\nnote two words\n");
+
+    EXPECT_EQ(config({"remove", file, "[prefs]", "lastuser"}).exitCode, 1) << "already gone";
+    EXPECT_EQ(config({"set", file, "[prefs]", "ymax", "2e30", "--double"}).exitCode, 1);
+    EXPECT_EQ(config({"set", file, "[prefs]", "comport", "twelve", "--int"}).exitCode, 2);
+    EXPECT_EQ(dir.read("prefs.cfg"),
+              "[prefs]\nxaxisposrange 80.000000\ncomport 12\n[scan]\nnote two words\n");
+}
+
+TEST(ConfigCommand, NeverCreatesAFileAndExplainsUsage) {
+    test::TempDir dir;
+    const auto file = (dir / "prefs.cfg").string();
+    const auto set = config({"set", file, "[prefs]", "comport", "3", "--int"});
+    EXPECT_EQ(set.exitCode, 1);
+    EXPECT_NE(set.err.find("cannot read"), std::string::npos);
+    EXPECT_FALSE(dir.exists("prefs.cfg"));
+
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{}, {"get", file, "[prefs]"}, {"frob", file, "a", "b"},
+          {"get", file, "[prefs]", "k", "--ints"}, {"get", file, "[prefs]", "k", "--int", "--double"},
+          {"set", file, "[prefs]", "k", "1", "--ints", "2"}, {"remove", file, "[prefs]", "k", "--int"}}) {
+        const auto run = config(wrong);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.err.rfind("usage: corvane-cli config", 0), 0u);
+    }
+}
+
+}  // namespace
+}  // namespace corvane
