@@ -137,24 +137,18 @@ int runSet(ConfigFile& file, std::string_view section, std::string_view key, std
         case ValueType::String:
             stored = file.setString(section, key, value);
             break;
-        case ValueType::Int: {
-            const auto number = parseWhole<int>(value);
-            if (!number) {
-                std::fprintf(stderr, "corvane-cli config: '%.*s' is not an integer\n",
-                             static_cast<int>(value.size()), value.data());
-                return kUsage;
-            }
-            stored = file.setInt(section, key, *number);
-            break;
-        }
+        case ValueType::Int:
         case ValueType::Double: {
-            const auto number = parseWhole<double>(value);
-            if (!number) {
-                std::fprintf(stderr, "corvane-cli config: '%.*s' is not a number\n",
-                             static_cast<int>(value.size()), value.data());
+            const bool isInt = args.type == ValueType::Int;
+            const auto integer = parseWhole<int>(value);
+            const auto real = parseWhole<double>(value);
+            if (isInt ? !integer : !real) {
+                std::fprintf(stderr, "corvane-cli config: '%.*s' is not %s\n",
+                             static_cast<int>(value.size()), value.data(),
+                             isInt ? "an integer" : "a number");
                 return kUsage;
             }
-            stored = file.setDouble(section, key, *number);
+            stored = isInt ? file.setInt(section, key, *integer) : file.setDouble(section, key, *real);
             break;
         }
         case ValueType::Ints:

@@ -1,71 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "TempDir.h"
-
-extern char** environ;
 
 namespace corvane {
 namespace {
 
 const std::string kCli = std::string(CORVANE_BINARY_DIR) + "/src/cli/corvane-cli";
 
-struct Run {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string drain(int fd) {
-    std::string text;
-    char chunk[4096];
-    ssize_t n = 0;
-    while ((n = ::read(fd, chunk, sizeof chunk)) > 0) {
-        text.append(chunk, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return text;
-}
-
-// Runs corvane-cli config with the arguments; outputs are small enough for
-// the pipes' buffers, so reading them one after the other cannot block.
-Run config(std::vector<std::string> args) {
+test::Finished config(std::vector<std::string> args) {
     args.insert(args.begin(), {kCli, "config"});
-    std::vector<char*> argv;
-    for (auto& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    int out[2];
-    int err[2];
-    if (::pipe(out) != 0 || ::pipe(err) != 0) {
-        return {};
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addclose(&actions, err[0]);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, kCli.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    ::close(err[1]);
-    Run run;
-    run.out = drain(out[0]);
-    run.err = drain(err[0]);
-    int status = 0;
-    if (spawned == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
-        run.exitCode = WEXITSTATUS(status);
-    }
-    return run;
+    return test::runToEnd(std::move(args));
 }
 
 TEST(ConfigCommand, GetPrintsValuesInTheStoresFormats) {
