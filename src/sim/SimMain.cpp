@@ -1,0 +1,149 @@
+// corvane-sim: a simulated Kelvo unit or DE-1 interface box served on a
+// pseudo-terminal. Prints the terminal's path on the first line of stdout,
+// then serves until interrupted or terminated.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+
+#include "app/Clock.h"
+#include "sim/PtyServer.h"
+#include "sim/SimDe1Box.h"
+#include "sim/SimKelvoUnit.h"
+
+namespace {
+
+std::atomic<bool> gStop{false};
+
+void onSignal(int) {
+    gStop.store(true);
+}
+
+void usage(std::FILE* out) {
+    std::fprintf(out,
+                 "usage: corvane-sim [OPTIONS]\n"
+                 "Serves a simulated instrument on a pseudo-terminal and prints its path.\n\n"
+                 "  --device kelvo|de1   the instrument (default kelvo)\n"
+                 "  --text               Kelvo unit in text-line mode (five integers a line)\n"
+                 "  --mode N             Kelvo power-on mode code (default 10)\n"
+                 "  --firmware N         menu version in the heartbeats (default 13)\n"
+                 "  --knob N             pot knob position (default 128, fully CCW)\n"
+                 "  --drop F             drop this fraction (0..1) of the bytes sent\n"
+                 "  --corrupt F          corrupt this fraction (0..1) of the bytes sent\n"
+                 "  --silent             send nothing\n"
+                 "  --ignore-keys        neither act on nor echo keys\n"
+                 "  --hold-bit3          keep control bit 3 set\n"
+                 "  --seed N             noise and fault generator seed (default 1)\n"
+                 "  --link PATH          also make PATH a symbolic link to the terminal\n");
+}
+
+bool parseNumber(const char* text, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text, &end);
+    return end != text && *end == '\0';
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    corvane::SimKelvoConfig kelvo;
+    kelvo.baudRate = 0;  // a pty has no line speed worth checking
+    corvane::SimDe1Config de1;
+    de1.baudRate = 0;
+    corvane::SimFaults faults;
+    bool useDe1 = false;
+    std::string linkPath;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        double number = 0.0;
+        auto numeric = [&](double low, double high) {
+            if (!hasValue || !parseNumber(argv[i + 1], number) || number < low || number > high) {
+                std::fprintf(stderr, "corvane-sim: %s needs a number from %g to %g\n", argv[i], low, high);
+                std::exit(2);
+            }
+            ++i;
+            return number;
+        };
+        if (arg == "-h" || arg == "--help") {
+            usage(stdout);
+            return 0;
+        } else if (arg == "--device" && hasValue) {
+            const std::string_view device = argv[++i];
+            if (device != "kelvo" && device != "de1") {
+                std::fprintf(stderr, "corvane-sim: unknown device '%s'\n", argv[i]);
+                return 2;
+            }
+            useDe1 = device == "de1";
+        } else if (arg == "--text") {
+            kelvo.textLineMode = true;
+        } else if (arg == "--mode") {
+            kelvo.powerOnMode = static_cast<std::uint8_t>(numeric(0, 255));
+        } else if (arg == "--firmware") {
+            kelvo.menuVersion = static_cast<std::uint8_t>(numeric(0, 255));
+        } else if (arg == "--knob") {
+            kelvo.knobPosition = static_cast<std::uint8_t>(numeric(0, 255));
+        } else if (arg == "--drop") {
+            faults.dropFraction = numeric(0, 1);
+        } else if (arg == "--corrupt") {
+            faults.corruptFraction = numeric(0, 1);
+        } else if (arg == "--silent") {
+            faults.silent = true;
+        } else if (arg == "--ignore-keys") {
+            faults.ignoreKeys = true;
+        } else if (arg == "--hold-bit3") {
+            faults.holdControlBit3 = true;
+        } else if (arg == "--seed") {
+            kelvo.seed = static_cast<std::uint64_t>(numeric(0, 9007199254740992.0));
+            de1.seed = kelvo.seed + 1;
+        } else if (arg == "--link" && hasValue) {
+            linkPath = argv[++i];
+        } else {
+            std::fprintf(stderr, "corvane-sim: unknown option '%s'\n\n", argv[i]);
+            usage(stderr);
+            return 2;
+        }
+    }
+
+    auto server = corvane::PtyServer::open();
+    if (!server) {
+        std::fprintf(stderr, "corvane-sim: cannot open a pseudo-terminal: %s\n", std::strerror(errno));
+        return 1;
+    }
+    if (!linkPath.empty()) {
+        ::unlink(linkPath.c_str());
+        if (::symlink(server->path().c_str(), linkPath.c_str()) != 0) {
+            std::fprintf(stderr, "corvane-sim: cannot link %s: %s\n", linkPath.c_str(), std::strerror(errno));
+            return 1;
+        }
+    }
+
+    corvane::SteadyClock clock;
+    std::unique_ptr<corvane::SimDevice> device;
+    if (useDe1) {
+        device = std::make_unique<corvane::SimDe1Box>(clock, de1);
+    } else {
+        device = std::make_unique<corvane::SimKelvoUnit>(clock, kelvo);
+    }
+    device->setFaults(faults);
+
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    std::printf("%s\n", server->path().c_str());
+    std::fflush(stdout);
+
+    server->serve(*device, clock, gStop);
+
+    if (!linkPath.empty()) {
+        ::unlink(linkPath.c_str());
+    }
+    return 0;
+}
