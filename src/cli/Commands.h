@@ -7,5 +7,11 @@ namespace corvane::cli {
 int runVersion(int argc, char** argv);
 // config get|set|remove FILE SECTION KEY ...: read and edit settings files.
 int runConfig(int argc, char** argv);
+// info [--json] [--rows] FILE: the layout, header and rows of a run file.
+int runInfo(int argc, char** argv);
+// dedupe FILE: remove repeated samples from a run file.
+int runDedupe(int argc, char** argv);
+// rescue TEMPFILE -o NEWFILE: save a lost temporary run under a new name, cleaned.
+int runRescue(int argc, char** argv);
 
 }  // namespace corvane::cli

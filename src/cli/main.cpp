@@ -18,6 +18,9 @@ struct Command {
 constexpr Command kCommands[] = {
     {"version", "print the program version", corvane::cli::runVersion},
     {"config", "read or edit a settings file (get, set, remove)", corvane::cli::runConfig},
+    {"info", "show what a run file holds (--json, --rows)", corvane::cli::runInfo},
+    {"dedupe", "remove repeated samples from a run file", corvane::cli::runDedupe},
+    {"rescue", "save a lost temporary run under a new name, cleaned", corvane::cli::runRescue},
 };
 
 void usage(std::FILE* out) {
