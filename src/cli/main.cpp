@@ -17,6 +17,8 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"version", "print the program version", corvane::cli::runVersion},
+    {"crc7", "print the packet check byte of hex bytes", corvane::cli::runCrc7},
+    {"packet", "decode a captured packet: packet decode HEX...", corvane::cli::runPacket},
 };
 
 void usage(std::FILE* out) {
