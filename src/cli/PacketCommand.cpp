@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <span>
 #include <string_view>
+#include <type_traits>
 
 #include "cli/Commands.h"
 #include "cli/HexArgs.h"
@@ -23,55 +24,7 @@ void field(const char* name, long long value) {
     std::printf("%s=%lld\n", name, value);
 }
 
-int refuse(const char* kind, std::span<const std::uint8_t> bytes, PacketFault fault,
-           const Cmd0* decoded) {
-    std::fprintf(stderr, "corvane-cli: not a valid %s packet: ", kind);
-    const auto last = bytes.size() - 1;
-    switch (fault) {
-    case PacketFault::CommandBytes:
-        if (decoded != nullptr) {
-            std::fprintf(stderr, "command bytes %02X %02X do not sum to 255\n", bytes[0], bytes[1]);
-        } else {
-            std::fprintf(stderr, "command bytes are %02X %02X, not %02X %02X\n", bytes[0], bytes[1],
-                         kind[3] == '1' ? kCmd1Command : kCmd2Command,
-                         0xFF - (kind[3] == '1' ? kCmd1Command : kCmd2Command));
-        }
-        break;
-    case PacketFault::CheckByte:
-        std::fprintf(stderr, "check byte is %02X, expected %02X\n", bytes[last], Crc7(bytes.data(), last));
-        break;
-    case PacketFault::Gain:
-        std::fprintf(stderr, "ucATODGain is %d (must be below %d)\n", decoded->ucATODGain, kAtodGainLimit);
-        break;
-    case PacketFault::Reading: {
-        const struct {
-            const char* name;
-            std::uint32_t value;
-        } readings[] = {{"ulATODADataA0", decoded->ulATODADataA0},
-                        {"ulATODADataB0", decoded->ulATODADataB0},
-                        {"ulATODADataA1", decoded->ulATODADataA1},
-                        {"ulATODADataB1", decoded->ulATODADataB1}};
-        for (const auto& reading : readings) {
-            if (reading.value > kMaxAtodReading) {
-                std::fprintf(stderr, "%s is %u (at most %u)\n", reading.name, reading.value, kMaxAtodReading);
-                break;
-            }
-        }
-        break;
-    }
-    case PacketFault::None:
-        break;
-    }
-    return 1;
-}
-
-int decodeCmd0(std::span<const std::uint8_t, kCmd0Size> bytes) {
-    Cmd0 p;
-    const auto fault = CheckCmd0(bytes, p);
-    if (fault != PacketFault::None) {
-        return refuse("CMD0", bytes, fault, &p);
-    }
-    std::printf("kind=CMD0\n");
+void printFields(const Cmd0& p) {
     field("command", p.ucCommand);
     field("complement", p.ucComplement);
     field("ucDutyCycleA", p.ucDutyCycleA);
@@ -93,38 +46,69 @@ int decodeCmd0(std::span<const std::uint8_t, kCmd0Size> bytes) {
     field("uiTubeTopPistonPos", p.uiTubeTopPistonPos);
     field("uiTubeEndPistonPos", p.uiTubeEndPistonPos);
     field("check", p.ucCheck);
-    return 0;
 }
 
-int decodeCmd1(std::span<const std::uint8_t, kCmd1Size> bytes) {
-    Cmd1 p;
-    const auto fault = CheckCmd1(bytes, p);
-    if (fault != PacketFault::None) {
-        return refuse("CMD1", bytes, fault, nullptr);
-    }
-    std::printf("kind=CMD1\n");
+void printFields(const Cmd1& p) {
     field("ucUVKeyPressed", p.ucUVKeyPressed);
     field("ucUVMenuStatus", p.ucUVMenuStatus);
     field("ucUVMenuVersion", p.ucUVMenuVersion);
     field("ucCntlInfo", p.ucCntlInfo);
     field("check", p.ucCheck);
-    return 0;
 }
 
-int decodeCmd2(std::span<const std::uint8_t, kCmd2Size> bytes) {
-    Cmd2 p;
-    const auto fault = CheckCmd2(bytes, p);
-    if (fault != PacketFault::None) {
-        return refuse("CMD2", bytes, fault, nullptr);
-    }
-    std::printf("kind=CMD2\n");
+void printFields(const Cmd2& p) {
     field("ulATODADataSample", p.ulATODADataSample);
     field("ulATODADataSource", p.ulATODADataSource);
     field("ucCmd2CntlInfo", p.ucCmd2CntlInfo);
     field("uiPistonPos", p.uiPistonPos);
     field("iPistonSpeed", p.iPistonSpeed);
     field("check", p.ucCheck);
-    return 0;
+}
+
+// Why a settings packet's values make it invalid (its frame being right).
+void describeLimit(const Cmd0& p, PacketFault fault) {
+    if (fault == PacketFault::Gain) {
+        std::fprintf(stderr, "ucATODGain is %d (must be below %d)\n", p.ucATODGain, kAtodGainLimit);
+        return;
+    }
+    const struct {
+        const char* name;
+        std::uint32_t value;
+    } readings[] = {{"ulATODADataA0", p.ulATODADataA0},
+                    {"ulATODADataB0", p.ulATODADataB0},
+                    {"ulATODADataA1", p.ulATODADataA1},
+                    {"ulATODADataB1", p.ulATODADataB1}};
+    for (const auto& reading : readings) {
+        if (reading.value > kMaxAtodReading) {
+            std::fprintf(stderr, "%s is %u (at most %u)\n", reading.name, reading.value, kMaxAtodReading);
+            return;
+        }
+    }
+}
+
+template <class Packet, std::size_t N>
+int decode(const char* kind, std::uint8_t command, std::span<const std::uint8_t> all,
+           PacketFault (*check)(std::span<const std::uint8_t, N>, Packet&)) {
+    const std::span<const std::uint8_t, N> bytes(all.data(), N);
+    Packet packet;
+    const auto fault = check(bytes, packet);
+    if (fault == PacketFault::None) {
+        std::printf("kind=%s\n", kind);
+        printFields(packet);
+        return 0;
+    }
+    std::fprintf(stderr, "corvane-cli: not a valid %s packet: ", kind);
+    if (fault == PacketFault::CheckByte) {
+        std::fprintf(stderr, "check byte is %02X, expected %02X\n", bytes[N - 1], Crc7(bytes.data(), N - 1));
+    } else if (fault == PacketFault::CommandBytes && std::is_same_v<Packet, Cmd0>) {
+        std::fprintf(stderr, "command bytes %02X %02X do not sum to 255\n", bytes[0], bytes[1]);
+    } else if (fault == PacketFault::CommandBytes) {
+        std::fprintf(stderr, "command bytes are %02X %02X, not %02X %02X\n", bytes[0], bytes[1], command,
+                     0xFF - command);
+    } else if constexpr (std::is_same_v<Packet, Cmd0>) {
+        describeLimit(packet, fault);
+    }
+    return 1;
 }
 
 }  // namespace
@@ -141,11 +125,11 @@ int runPacket(int argc, char** argv) {
     }
     switch (bytes->size()) {
     case kCmd0Size:
-        return decodeCmd0(std::span<const std::uint8_t, kCmd0Size>(bytes->data(), kCmd0Size));
+        return decode<Cmd0, kCmd0Size>("CMD0", kCmd0Command, *bytes, CheckCmd0);
     case kCmd1Size:
-        return decodeCmd1(std::span<const std::uint8_t, kCmd1Size>(bytes->data(), kCmd1Size));
+        return decode<Cmd1, kCmd1Size>("CMD1", kCmd1Command, *bytes, CheckCmd1);
     case kCmd2Size:
-        return decodeCmd2(std::span<const std::uint8_t, kCmd2Size>(bytes->data(), kCmd2Size));
+        return decode<Cmd2, kCmd2Size>("CMD2", kCmd2Command, *bytes, CheckCmd2);
     default:
         std::fprintf(stderr, "corvane-cli: not a valid packet: %zu bytes (CMD1 has 10, CMD2 16, CMD0 44)\n",
                      bytes->size());
