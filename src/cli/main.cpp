@@ -19,6 +19,9 @@ constexpr Command kCommands[] = {
     {"version", "print the program version", corvane::cli::runVersion},
     {"crc7", "print the packet check byte of hex bytes", corvane::cli::runCrc7},
     {"packet", "decode a captured packet: packet decode HEX...", corvane::cli::runPacket},
+    {"info", "show what a run file holds (--json, --rows)", corvane::cli::runInfo},
+    {"dedupe", "remove repeated samples from a run file", corvane::cli::runDedupe},
+    {"rescue", "save a lost temporary run under a new name, cleaned", corvane::cli::runRescue},
 };
 
 void usage(std::FILE* out) {
