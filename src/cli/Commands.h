@@ -7,6 +7,10 @@ namespace corvane::cli {
 int runVersion(int argc, char** argv);
 // config get|set|remove FILE SECTION KEY ...: read and edit settings files.
 int runConfig(int argc, char** argv);
+// crc7 HEX...: the packet check byte of the bytes.
+int runCrc7(int argc, char** argv);
+// packet decode HEX...: a captured packet's kind and fields.
+int runPacket(int argc, char** argv);
 // info [--json] [--rows] FILE: the layout, header and rows of a run file.
 int runInfo(int argc, char** argv);
 // dedupe FILE: remove repeated samples from a run file.
