@@ -248,7 +248,11 @@ TEST(KelvoStreams, SettingsSentInSetupModeAreEchoedByTheStream) {
 
     const Cmd0Settings wanted{70, 25, 29, 2, 3, 200, 15, 5000, 1500, 9000};
     const auto sent = BuildCmd0(wanted);
-    wire.send(sent);
+    // The link writes a byte at a time, 2 ms apart, while the unit streams.
+    for (const auto byte : sent) {
+        wire.send(std::span(&byte, 1));
+        wire.run(2);
+    }
     wire.clear();
     wire.run(3000);
     auto cmd0s = wire.cmd0s();
@@ -458,6 +462,30 @@ TEST(KelvoPiston, Key4PausesAndResumesTowardsTheSameEnd) {
     const auto resumed = Positions(wire.cmd2s());
     EXPECT_GE(resumed.front(), paused.front());
     EXPECT_NEAR(resumed.back(), 1000, 1);
+}
+
+TEST(KelvoPiston, APauseThroughSetupModeResumesTowardsTheSameEnd) {
+    // The main window pauses a run with key 5 and resumes with keys 3 and 4.
+    ManualClock clock;
+    auto config = InMode(kModeManual);
+    config.pistonStartMm = 0.0;
+    config.settings.scanSpeed = 20;
+    config.settings.uiScanDist = 1000;
+    SimKelvoUnit unit(clock, config);
+    UnitWire wire(clock, unit);
+    ASSERT_TRUE(wire.nextHeartbeat());
+    wire.pressKey(4);
+    wire.run(2000);
+    ASSERT_EQ(wire.pressAndWait(5).value().ucUVMenuStatus, kModeSetup);
+    const double pausedAt = unit.pistonPositionMm();
+    wire.run(1000);
+    EXPECT_EQ(unit.pistonPositionMm(), pausedAt) << "the piston stops in setup mode";
+    ASSERT_EQ(wire.pressAndWait(3).value().ucUVMenuStatus, kModeManual);
+    EXPECT_EQ(unit.pistonPositionMm(), pausedAt);
+    wire.pressKey(4);
+    wire.clear();
+    wire.run(8000);
+    EXPECT_NEAR(wire.cmd2s().back().cmd2.uiPistonPos, 1000, 1);
 }
 
 TEST(KelvoPiston, NeverPassesTheLowerLimit) {

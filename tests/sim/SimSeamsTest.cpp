@@ -265,7 +265,15 @@ TEST(SimBridge, ReadsWaitOutTheirTimeOutOnTheClock) {
     Cmd1 heartbeat;
     EXPECT_TRUE(ValidateCmd1(std::span<const std::uint8_t, 10>(buffer.data(), 10), heartbeat));
 
+    // A purge drops what came and was not read: nothing until the next heartbeat.
+    clock.set(5000);
+    ASSERT_EQ(bridge.purge(h, kPurgeRx | kPurgeTx), kBridgeOk);
+    ASSERT_EQ(bridge.setTimeouts(h, 10, 100), kBridgeOk);
+    ASSERT_EQ(bridge.read(h, buffer.data(), 44, got), kBridgeOk);
+    EXPECT_EQ(got, 0u);
+
     rig.kelvo()->setFaults(SimFaults{.silent = true});
+    ASSERT_EQ(bridge.setTimeouts(h, 100, 100), kBridgeOk);
     const auto before = clock.nowMs();
     for (int i = 0; i < 30; ++i) {
         ASSERT_EQ(bridge.read(h, buffer.data(), 44, got), kBridgeOk);
