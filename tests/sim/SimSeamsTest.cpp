@@ -400,7 +400,7 @@ TEST(SimSeams, KeysWrittenWhileAnotherThreadReads) {
         }
     });
     auto waitForMode = [&](std::uint8_t mode) {
-        const Deadline deadline(clock, 5000);
+        const Deadline deadline(clock, 30'000);
         while (!deadline.expired()) {
             {
                 std::scoped_lock lock(mutex);
