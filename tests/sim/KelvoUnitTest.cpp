@@ -31,6 +31,16 @@ SimKelvoConfig InMode(std::uint8_t mode) {
     return config;
 }
 
+// The piston at the upper limit switch, ready to scan at speed (tenths of a
+// mm/s) over a distance (hundredths of a mm).
+SimKelvoConfig AtTheTop(std::uint8_t mode, std::int16_t speed = 10, std::uint16_t distance = 8000) {
+    auto config = InMode(mode);
+    config.pistonStartMm = 0.0;
+    config.settings.scanSpeed = speed;
+    config.settings.uiScanDist = distance;
+    return config;
+}
+
 std::vector<std::uint16_t> Positions(const std::vector<UnitPacket>& cmd2s) {
     std::vector<std::uint16_t> out;
     for (const auto& p : cmd2s) {
@@ -389,10 +399,7 @@ TEST(KelvoPiston, Key3InManualModeRaisesThePistonToTheUpperLimit) {
 
 TEST(KelvoPiston, Key4ScansDownAtTheScanSpeedAndStopsAtTheScanDistance) {
     ManualClock clock;
-    auto config = InMode(kModeManual);
-    config.pistonStartMm = 0.0;
-    config.settings.scanSpeed = 20;   // 2.0 mm/s
-    config.settings.uiScanDist = 500;  // 5 mm
+    const auto config = AtTheTop(kModeManual, 20, 500);  // 2.0 mm/s over 5 mm
     SimKelvoUnit unit(clock, config);
     UnitWire wire(clock, unit);
     auto hb = wire.nextHeartbeat();
@@ -433,10 +440,7 @@ TEST(KelvoPiston, APausedScanResumesTowardsTheSameEnd) {
     for (const bool throughSetup : {false, true}) {
         SCOPED_TRACE(throughSetup ? "through setup mode" : "key 4");
         ManualClock clock;
-        auto config = InMode(kModeManual);
-        config.pistonStartMm = 0.0;
-        config.settings.scanSpeed = 20;
-        config.settings.uiScanDist = 1000;
+        const auto config = AtTheTop(kModeManual, 20, 1000);
         SimKelvoUnit unit(clock, config);
         UnitWire wire(clock, unit);
         ASSERT_TRUE(wire.nextHeartbeat());
@@ -464,10 +468,7 @@ TEST(KelvoPiston, APausedScanResumesTowardsTheSameEnd) {
 
 TEST(KelvoPiston, NeverPassesTheLowerLimit) {
     ManualClock clock;
-    auto config = InMode(kModeManual);
-    config.pistonStartMm = 0.0;
-    config.settings.scanSpeed = 150;
-    config.settings.uiScanDist = 15000;
+    const auto config = AtTheTop(kModeManual, 150, 15000);
     SimKelvoUnit unit(clock, config);
     UnitWire wire(clock, unit);
     wire.pressKey(4);
@@ -498,8 +499,7 @@ TEST(KelvoPiston, KnobTurnedClockwiseJogsTheNeedlesDownInManualMode) {
 
 TEST(KelvoAutoMode, Key3GoesToTheTubeTopAndKey2BackToTheUpperLimit) {
     ManualClock clock;
-    auto config = InMode(kModeAuto);
-    config.pistonStartMm = 0.0;
+    const auto config = AtTheTop(kModeAuto);
     SimKelvoUnit unit(clock, config);
     UnitWire wire(clock, unit);
     ASSERT_TRUE(wire.nextHeartbeat());
@@ -531,8 +531,7 @@ TEST(KelvoAutoMode, Key3GoesToTheTubeTopAndKey2BackToTheUpperLimit) {
 
 TEST(KelvoAutoMode, ScanFromTheUpperLimitFindsTheMeniscusThenPasses25mm) {
     ManualClock clock;
-    auto config = InMode(kModeAuto);
-    config.pistonStartMm = 0.0;
+    const auto config = AtTheTop(kModeAuto);
     SimKelvoUnit unit(clock, config);
     UnitWire wire(clock, unit);
     ASSERT_TRUE(wire.nextHeartbeat());
