@@ -1,0 +1,100 @@
+#include <benchmark/benchmark.h>
+
+#include <QImage>
+#include <QPainter>
+
+#include "SyntheticRun.h"
+#include "graph/GraphModel.h"
+#include "graph/GraphPainter.h"
+
+namespace corvane {
+namespace {
+
+constexpr int kWindow = 25000;
+
+// Eight traces filled from a synthetic run starting at sample `first`, x by
+// sample number.
+void fillSlots(GraphModel& model, const bench::SyntheticRun& run, const std::vector<double>& xs,
+               int first) {
+    const std::vector<const std::vector<double>*> channels{
+        &run.absA, &run.absB, &run.ratio, &run.absA, &run.absB, &run.ratio, &run.mark, &run.absB};
+    for (int slot = 0; slot < kTraceSlots; ++slot) {
+        (void)model.setTraceData(xs.data() + first,
+                                 channels[static_cast<size_t>(slot)]->data() + first, kWindow, slot,
+                                 1.0);
+    }
+    model.setXRange(xs[static_cast<size_t>(first)], xs[static_cast<size_t>(first + kWindow - 1)]);
+}
+
+std::vector<double> sampleNumbers(int count) {
+    std::vector<double> xs(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        xs[static_cast<size_t>(i)] = i + 1;
+    }
+    return xs;
+}
+
+void setUp(GraphModel& model, const FractionPlanHook* plan) {
+    model.setYRanges(0.0, 2.2, 0.0, 5.0, false, false);
+    model.setShowGrid(true);
+    GraphContext context;
+    context.liveRun = true;
+    context.recording = true;
+    model.setContext(context);
+    model.setMarkTrace(kSlotRatio, true, 0.1, 0.0, false, 0.0);
+    model.setFractionPlan(plan);
+    model.setCursorList(true, {GraphCursor{12000.0, false, 0}});
+}
+
+// One full repaint of eight slots of 25000 points on a page-sized image.
+void BM_FullRepaint(benchmark::State& state) {
+    bench::ensureGuiApp();
+    const bench::SyntheticRun run(kWindow, 80.0, 8.0);
+    const std::vector<double> xs = sampleNumbers(kWindow);
+    const bench::EvenFractions plan(2500.0, 10);
+    GraphModel model;
+    setUp(model, &plan);
+    fillSlots(model, run, xs, 0);
+
+    QImage image(1100, 850, QImage::Format_RGB32);
+    GraphPainter painter(GraphPaintStyle::screen());
+    for (auto _ : state) {
+        QPainter p(&image);
+        painter.paint(p, model, image.size());
+    }
+}
+BENCHMARK(BM_FullRepaint)->Unit(benchmark::kMillisecond);
+
+// A live run at 20 samples/s whose x window holds 25000 samples: per new
+// sample all eight slots are reloaded and the whole picture repainted.
+// core_share is the fraction of one core this costs.
+void BM_LiveRunAt20Hz(benchmark::State& state) {
+    bench::ensureGuiApp();
+    constexpr int kTotal = 2 * kWindow;
+    const bench::SyntheticRun run(kTotal, 160.0, 8.0);
+    const std::vector<double> xs = sampleNumbers(kTotal);
+    const bench::EvenFractions plan(2500.0, 20);
+    GraphModel model;
+    setUp(model, &plan);
+
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    QImage image(width, height, QImage::Format_RGB32);
+    GraphPainter painter(GraphPaintStyle::screen());
+    int first = 0;
+    for (auto _ : state) {
+        fillSlots(model, run, xs, first);
+        QPainter p(&image);
+        painter.paint(p, model, image.size());
+        first = (first + 1) % kWindow;
+    }
+    constexpr double kSamplesPerSecond = 20.0;
+    state.counters["core_share"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) / kSamplesPerSecond,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+// The plot at the main window's standard size, and page-sized.
+BENCHMARK(BM_LiveRunAt20Hz)->Args({630, 335})->Args({1100, 850})->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace corvane

@@ -1,0 +1,248 @@
+#include "graph/GraphPainter.h"
+
+#include <QPainter>
+#include <QString>
+
+namespace corvane {
+
+namespace {
+
+constexpr double kPointsPerInch = 72.0;
+constexpr double kLabelPoints = 8.0;
+
+QColor toQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
+
+QPoint toQPoint(PixelPoint p) { return QPoint(p.x, p.y); }
+
+QPen solidPen(QColor colour, double width) {
+    QPen pen(colour);
+    pen.setWidthF(width);
+    pen.setCapStyle(Qt::SquareCap);  // both end pixels of a 1 px line are drawn
+    return pen;
+}
+
+QPen dottedPen(QColor colour, double width) {
+    QPen pen = solidPen(colour, width);
+    pen.setDashPattern({1.0, 2.0});
+    pen.setCapStyle(Qt::FlatCap);
+    return pen;
+}
+
+QRect toQRect(const PixelRect& r) {
+    return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+// Lets a fraction plan draw its zones with the painter of the graph.
+class PainterZoneCanvas : public ZoneCanvas {
+public:
+    PainterZoneCanvas(QPainter& painter, double lineWidth)
+        : painter_(painter), lineWidth_(lineWidth) {}
+
+    void line(PixelPoint from, PixelPoint to, Rgb colour) override {
+        painter_.setPen(solidPen(toQColor(colour), lineWidth_));
+        painter_.drawLine(toQPoint(from), toQPoint(to));
+    }
+    void fillRect(const PixelRect& rect, Rgb colour, int alpha) override {
+        QColor c = toQColor(colour);
+        c.setAlpha(alpha);
+        painter_.fillRect(toQRect(rect), c);
+    }
+    void text(const PixelRect& rect, std::string_view text, Rgb colour) override {
+        painter_.setPen(toQColor(colour));
+        painter_.drawText(toQRect(rect), Qt::AlignCenter | Qt::TextSingleLine,
+                          QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    }
+
+private:
+    QPainter& painter_;
+    double lineWidth_;
+};
+
+}  // namespace
+
+GraphPaintStyle GraphPaintStyle::screen(double logicalDpi) {
+    GraphPaintStyle style;
+    style.fontPixelSize = kLabelPoints * logicalDpi / kPointsPerInch;
+    return style;
+}
+
+GraphPaintStyle GraphPaintStyle::page(double s, double dpi) {
+    constexpr double kPageLabelPoints = 4.0;
+    GraphPaintStyle style;
+    style.scale = s;
+    style.lineWidth = s;
+    style.gridWidth = s / 2;
+    style.gridColour = Rgb{128, 128, 128};
+    style.fontPixelSize = kPageLabelPoints * s * dpi / kPointsPerInch;
+    style.interactive = false;
+    return style;
+}
+
+GraphPainter::GraphPainter(const GraphPaintStyle& style) { setStyle(style); }
+
+void GraphPainter::setStyle(const GraphPaintStyle& style) {
+    style_ = style;
+    font_ = QFont(QStringLiteral("Arial"));
+    font_.setStyleHint(QFont::SansSerif);
+    font_.setPixelSize(std::max(1, rnd(style.fontPixelSize)));
+    gridPen_ = dottedPen(toQColor(style.gridColour), style.gridWidth);
+    blackPen_ = solidPen(Qt::black, style.lineWidth);
+    greenPen_ = solidPen(QColor(0, 255, 0), style.lineWidth);
+    redPen_ = solidPen(QColor(255, 0, 0), style.lineWidth);
+    greyTextPen_ = QPen(QColor(128, 128, 128));
+}
+
+void GraphPainter::drawSegments(QPainter& painter, const std::vector<PixelSegment>& segments) {
+    for (const PixelSegment& s : segments) {
+        painter.drawLine(toQPoint(s.from), toQPoint(s.to));
+    }
+}
+
+void GraphPainter::drawLabel(QPainter& painter, const TickLabel& label) {
+    if (label.empty()) {
+        return;
+    }
+    const int flags =
+        Qt::TextSingleLine | Qt::AlignVCenter | (label.alignLeft ? Qt::AlignLeft : Qt::AlignRight);
+    painter.drawText(toQRect(label.rect), flags, QString::fromLatin1(label.text.data()));
+}
+
+void GraphPainter::drawTrace(QPainter& painter, const GraphGeometry& geometry,
+                             const GraphModel& model, int slot) {
+    const TraceSlot& s = model.slot(slot);
+    const QColor colour = toQColor(s.colour);
+    QPen pen = solidPen(colour, style_.lineWidth);
+    if (s.dashed) {
+        pen.setWidthF(1.0);
+        pen.setDashPattern({6.0, 4.0});
+        pen.setCapStyle(Qt::FlatCap);
+    }
+    painter.setPen(pen);
+
+    // A dash pattern runs along the whole path: only a solid line can lose
+    // points without changing its pixels.
+    geometry.traceLines(slot, style_.reduceDenseColumns && !s.dashed, points_, runEnds_);
+    int begin = 0;
+    for (const int end : runEnds_) {
+        qpoints_.resize(static_cast<size_t>(end - begin));
+        for (int i = begin; i < end; ++i) {
+            qpoints_[static_cast<size_t>(i - begin)] = toQPoint(points_[static_cast<size_t>(i)]);
+        }
+        painter.drawPolyline(qpoints_.data(), end - begin);
+        begin = end;
+    }
+}
+
+void GraphPainter::drawMarkTicks(QPainter& painter, const GraphGeometry& geometry,
+                                 const GraphModel& model, int slot,
+                                 std::optional<int>& lastTickPx) {
+    geometry.markTicks(slot, lastTickPx, markTicks_);
+    const QPen slotPen = solidPen(toQColor(model.slot(slot).colour), style_.lineWidth);
+    for (const MarkTick& tick : markTicks_) {
+        if (tick.line) {
+            painter.setPen(tick.blackPen ? blackPen_ : slotPen);
+            painter.drawLine(toQPoint(tick.line->from), toQPoint(tick.line->to));
+        }
+        painter.setPen(Qt::black);
+        drawLabel(painter, tick.label);
+    }
+}
+
+void GraphPainter::drawInteractive(QPainter& painter, const GraphGeometry& geometry,
+                                   const GraphModel& model) {
+    const int width = geometry.mapping().width();
+    const int height = geometry.mapping().height();
+    if (model.messageVisible()) {
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(0, 0, width, height), Qt::AlignCenter | Qt::TextSingleLine,
+                         QString::fromStdString(model.messageText()));
+    }
+
+    if (model.selectionBox()) {
+        GraphGeometry::outline(*model.selectionBox(), segments_);
+        painter.setPen(blackPen_);
+        drawSegments(painter, segments_);
+    }
+
+    geometry.cursorLines(segments_, handleSides_);
+    painter.setPen(geometry.cursorsRed() ? redPen_ : blackPen_);
+    drawSegments(painter, segments_);
+    painter.setPen(gridPen_);
+    drawSegments(painter, handleSides_);
+
+    if (model.dragLine()) {
+        geometry.dragLine(segments_);
+        painter.setPen(blackPen_);
+        drawSegments(painter, segments_);
+    } else if (model.zoomBox()) {
+        GraphGeometry::outline(*model.zoomBox(), segments_);
+        painter.setPen(gridPen_);
+        drawSegments(painter, segments_);
+    }
+}
+
+void GraphPainter::paint(QPainter& painter, const GraphModel& model, QSize plot) {
+    const int width = plot.width();
+    const int height = plot.height();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setBrush(Qt::NoBrush);
+    painter.setFont(font_);
+    painter.fillRect(QRect(0, 0, width, height), Qt::white);
+    if (!model.fullGraphMode() || width <= 0 || height <= 0) {
+        painter.restore();
+        return;
+    }
+    const GraphGeometry geometry(model, width, height, style_.scale);
+
+    if (model.showGrid()) {
+        geometry.gridLines(segments_);
+        painter.setPen(gridPen_);
+        drawSegments(painter, segments_);
+    }
+
+    std::optional<int> lastTickPx;
+    for (int slot = 0; slot < kTraceSlots; ++slot) {
+        const TraceSlot& s = model.slot(slot);
+        if (s.x.empty() || s.y.empty()) {
+            continue;
+        }
+        if (s.markStyle) {
+            drawMarkTicks(painter, geometry, model, slot, lastTickPx);
+        } else {
+            drawTrace(painter, geometry, model, slot);
+        }
+        geometry.traceMarkers(slot, markers_);
+        if (!markers_.empty()) {
+            const QColor colour = toQColor(s.colour);
+            painter.setPen(solidPen(colour, style_.lineWidth));
+            painter.setBrush(colour);
+            for (const TraceMarker& m : markers_) {
+                painter.drawEllipse(toQPoint(m.centre), m.radius, m.radius);
+            }
+            painter.setBrush(Qt::NoBrush);
+        }
+    }
+
+    if (style_.interactive) {
+        drawInteractive(painter, geometry, model);
+    }
+
+    geometry.boundaryTicks(lastTickPx, positions_, boundaryTicks_);
+    for (const BoundaryTick& tick : boundaryTicks_) {
+        if (tick.line) {
+            painter.setPen(greenPen_);
+            painter.drawLine(toQPoint(tick.line->from), toQPoint(tick.line->to));
+        }
+        painter.setPen(greyTextPen_);
+        drawLabel(painter, tick.label);
+    }
+    if (model.showPlanZones() && model.fractionPlan() != nullptr &&
+        model.context().eventMarksShown) {
+        PainterZoneCanvas canvas(painter, style_.lineWidth);
+        model.fractionPlan()->drawZones(canvas, geometry.mapping());
+    }
+    painter.restore();
+}
+
+}  // namespace corvane

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QFont>
+#include <QPen>
+#include <QPoint>
+#include <QSize>
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "graph/GraphGeometry.h"
+#include "graph/GraphModel.h"
+
+class QPainter;
+
+namespace corvane {
+
+// Pens, fonts and fixed lengths of one drawing of the graph: 1 px pens and
+// an 8 point font on screen, wider pens and larger lengths on a printed page
+// or a large bitmap.
+struct GraphPaintStyle {
+    double scale = 1.0;      // stretches label boxes, markers, handle boxes, ...
+    double lineWidth = 1.0;  // traces, ticks, cursors, boxes (dashed traces stay 1 px)
+    double gridWidth = 1.0;
+    Rgb gridColour{0, 0, 0};
+    double fontPixelSize = 11.0;  // 8 points at 96 dpi
+    // Dense traces keep only what changes pixels (see GraphGeometry).
+    bool reduceDenseColumns = true;
+    // The message, selection box, cursors, drag line and zoom box: what the
+    // user works with on screen, left off a printed page.
+    bool interactive = true;
+
+    // 1 px lines and 8 point labels on a screen of the given dpi.
+    [[nodiscard]] static GraphPaintStyle screen(double logicalDpi = 96.0);
+    // A page drawn s times the size of the on-screen plot at the given dpi:
+    // pens s wide, a grey dotted grid s/2 wide, labels of 4 s points.
+    [[nodiscard]] static GraphPaintStyle page(double s, double dpi);
+};
+
+// Draws a GraphModel onto any QPaintDevice: the widget, a QImage, a printer.
+// One painter per target; it keeps its buffers between paints so that a
+// repaint allocates nothing once the traces have reached their length.
+class GraphPainter {
+public:
+    explicit GraphPainter(const GraphPaintStyle& style = GraphPaintStyle{});
+
+    void setStyle(const GraphPaintStyle& style);
+    [[nodiscard]] const GraphPaintStyle& style() const { return style_; }
+
+    // Draws the whole picture with the plot's top-left corner at the
+    // painter's origin. Back to front: white background, grid, slots 0 to 7
+    // (mark-style slots as ticks), then on screen the message, selection box,
+    // cursors, drag line or zoom box, and last the fraction boundaries and
+    // plan zones. Reads the model only.
+    void paint(QPainter& painter, const GraphModel& model, QSize plot);
+
+private:
+    void drawSegments(QPainter& painter, const std::vector<PixelSegment>& segments);
+    void drawTrace(QPainter& painter, const GraphGeometry& geometry, const GraphModel& model,
+                   int slot);
+    void drawMarkTicks(QPainter& painter, const GraphGeometry& geometry, const GraphModel& model,
+                       int slot, std::optional<int>& lastTickPx);
+    void drawLabel(QPainter& painter, const TickLabel& label);
+    void drawInteractive(QPainter& painter, const GraphGeometry& geometry, const GraphModel& model);
+
+    GraphPaintStyle style_;
+    QFont font_;
+    QPen gridPen_;
+    QPen blackPen_;
+    QPen greenPen_;
+    QPen redPen_;
+    QPen greyTextPen_;
+
+    std::vector<PixelPoint> points_;
+    std::vector<int> runEnds_;
+    std::vector<QPoint> qpoints_;
+    std::vector<TraceMarker> markers_;
+    std::vector<MarkTick> markTicks_;
+    std::vector<BoundaryTick> boundaryTicks_;
+    std::vector<PixelSegment> segments_;
+    std::vector<PixelSegment> handleSides_;
+    std::vector<double> positions_;
+};
+
+}  // namespace corvane

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+class Prompter;
+
+// The clean-up passes run over a finished or rescued run file: duplicate
+// removal (two-channel and DE-1) and the DE-1 event merge. Each works through
+// a scratch file and replaces the run file by it only when the scratch file is
+// complete; on any failure the run file is left as it was and the pass shows
+// its message.
+//
+// Where the scratch files live: in the first of scratchFolders where a file
+// of that name ("to.csv", "temp_duplicate.txt", "temp_events.txt") does not
+// exist yet. The program passes the start-up folder first, the traditional
+// place, then TEMP: a user's own "to.csv" in the start-up folder is never
+// overwritten, the scratch file just goes to TEMP instead (a "to.csv" left in
+// TEMP by a crash is a whole run file and shows up for rescue). With neither
+// free, the pass fails with its "unable to open temporary file" message.
+class RunFileCleaner {
+public:
+    RunFileCleaner(Prompter& prompter, std::vector<std::filesystem::path> scratchFolders);
+
+    // Two-channel files: keeps a row only when both positions moved on from
+    // the last row kept (both start at 0, so rows at 0 mm or below go too),
+    // and writes it again in the row format. Unreadable rows are dropped.
+    [[nodiscard]] bool removeDuplicates(const std::filesystem::path& file);
+
+    // DE-1 files, either layout: drops sample rows whose distance does not
+    // move on, the same way. Rows with an event mark or fraction are always
+    // kept: the marks are the fractions in the collector's tubes.
+    [[nodiscard]] bool removeEm1Duplicates(const std::filesystem::path& file);
+
+    // DE-1 files: moves each event mark back by the dead-volume distance to
+    // the sample row nearest its shifted distance, since marks reach the
+    // collector only after the liquid has crossed the tubing.
+    [[nodiscard]] bool mergeEvents(const std::filesystem::path& file);
+
+    // The clean-up a rescued file gets: the event merge for DE-1 runs, the
+    // duplicate removal of its own layout for the others.
+    [[nodiscard]] bool cleanRescued(const std::filesystem::path& file);
+
+private:
+    struct Scratch;
+
+    [[nodiscard]] Scratch createScratch(const char* name) const;
+    [[nodiscard]] bool finish(Scratch& scratch, const std::filesystem::path& file);
+
+    Prompter& prompter_;
+    std::vector<std::filesystem::path> scratchFolders_;
+};
+
+}  // namespace corvane
