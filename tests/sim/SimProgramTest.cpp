@@ -5,8 +5,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -16,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "link/Packets.h"
 #include "link/SampleLine.h"
 
@@ -25,71 +24,11 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
-// The running program, stopped and reaped when the object goes.
-class SimProcess {
-public:
-    explicit SimProcess(const std::vector<std::string>& args) {
-        int out[2];
-        if (pipe(out) != 0) {
-            return;
-        }
-        const std::string program = std::string(CORVANE_BINARY_DIR) + "/src/sim/corvane-sim";
-        std::vector<std::string> argv{program};
-        argv.insert(argv.end(), args.begin(), args.end());
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            close(out[0]);
-            close(out[1]);
-            std::vector<char*> raw;
-            for (auto& a : argv) {
-                raw.push_back(a.data());
-            }
-            raw.push_back(nullptr);
-            execv(program.c_str(), raw.data());
-            _exit(127);
-        }
-        close(out[1]);
-        stdout_ = out[0];
-    }
-    ~SimProcess() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            int status = 0;
-            waitpid(pid_, &status, 0);
-        }
-        if (stdout_ >= 0) {
-            close(stdout_);
-        }
-    }
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
-
-    // The first line the program prints, within five seconds.
-    [[nodiscard]] std::string firstLine() {
-        std::string line;
-        const auto until = steady_clock::now() + milliseconds(5000);
-        while (steady_clock::now() < until) {
-            pollfd p{stdout_, POLLIN, 0};
-            if (poll(&p, 1, 100) <= 0) {
-                continue;
-            }
-            char c = 0;
-            if (read(stdout_, &c, 1) != 1) {
-                break;
-            }
-            if (c == '\n') {
-                return line;
-            }
-            line += c;
-        }
-        return {};
-    }
-
-private:
-    pid_t pid_ = -1;
-    int stdout_ = -1;
-};
+// corvane-sim with these arguments; its first line names the terminal.
+test::ChildProcess StartSim(std::vector<std::string> args) {
+    args.insert(args.begin(), std::string(CORVANE_BINARY_DIR) + "/src/sim/corvane-sim");
+    return test::ChildProcess(std::move(args));
+}
 
 // The PC end of the pseudo-terminal, raw, at the unit's speed.
 class Terminal {
@@ -153,8 +92,8 @@ std::vector<Cmd1> HeartbeatsIn(std::span<const std::uint8_t> rest) {
 }
 
 TEST(SimProgram, ServesHeartbeatsAndAnswersKeysOnAPseudoTerminal) {
-    SimProcess sim({});
-    const auto path = sim.firstLine();
+    auto sim = StartSim({});
+    const auto path = sim.readLine();
     ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
     Terminal pty(path);
     ASSERT_TRUE(pty.isOpen()) << path;
@@ -176,8 +115,8 @@ TEST(SimProgram, ServesHeartbeatsAndAnswersKeysOnAPseudoTerminal) {
 }
 
 TEST(SimProgram, TextModeSendsLinesOfFiveIntegersAndAnswersThePing) {
-    SimProcess sim({"--text"});
-    const auto path = sim.firstLine();
+    auto sim = StartSim({"--text"});
+    const auto path = sim.readLine();
     ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
     Terminal pty(path);
     ASSERT_TRUE(pty.isOpen());
@@ -213,8 +152,8 @@ TEST(SimProgram, TextModeSendsLinesOfFiveIntegersAndAnswersThePing) {
 }
 
 TEST(SimProgram, De1BoxAnswersTheProbeByte) {
-    SimProcess sim({"--device", "de1"});
-    const auto path = sim.firstLine();
+    auto sim = StartSim({"--device", "de1"});
+    const auto path = sim.readLine();
     ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
     Terminal pty(path, B115200);
     ASSERT_TRUE(pty.isOpen());
