@@ -187,4 +187,40 @@ UvLink& LinkBench::open(bool heartbeatThread, int comPort, std::uint32_t interBy
     return *link;
 }
 
+ScriptedLink::ScriptedLink(std::uint32_t interByteDelayMs) : unit(clock), bridge(clock) {
+    bridge.addDevice(unit, "SCRIPT01", 5);
+    link = std::make_unique<UvLink>(UvLinkSeams{bridge, clock, prompter, &poster, false},
+                                    folder.path(), 5, 57600, interByteDelayMs, sampleLock);
+}
+
+ScriptedLink::~ScriptedLink() {
+    link.reset();
+}
+
+std::vector<Cmd0> ScriptedLink::readCmd0s(int n, int reads) {
+    std::vector<Cmd0> got;
+    for (int i = 0; i < reads && static_cast<int>(got.size()) < n; ++i) {
+        Cmd0 packet;
+        if (link->ReadCmd0(packet)) {
+            got.push_back(packet);
+        }
+    }
+    return got;
+}
+
+bool ScriptedLink::feedBeat(const Cmd1& beat) {
+    unit.inject(EncodeCmd1(beat));
+    Cmd0 ignored;
+    (void)link->ReadCmd0(ignored);
+    return link->ParseHeartbeat();
+}
+
+void LinkBench::hearUnit() {
+    for (int i = 0; i < 100 && !link->lastCmd1(); ++i) {
+        Cmd2 ignored;
+        (void)link->ReadCmd2(ignored);
+        link->ParseHeartbeat();
+    }
+}
+
 }  // namespace corvane::test

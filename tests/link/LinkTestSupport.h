@@ -16,6 +16,7 @@
 #include "RecordingPoster.h"
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
+#include "TestClocks.h"
 #include "link/UvLink.h"
 #include "sim/SimDevice.h"
 #include "sim/SimRig.h"
@@ -92,6 +93,8 @@ struct LinkBench {
 
     UvLink& open(bool heartbeatThread, int comPort = 3, std::uint32_t interByteDelayMs = 2);
     void close() { link.reset(); }
+    // Reads until the link has parsed a heartbeat, so it knows the unit's mode.
+    void hearUnit();
 
     Clock& clock;
     TempDir folder;
@@ -99,6 +102,26 @@ struct LinkBench {
     RecordingPoster poster;
     SampleLock sampleLock;
     SimRig rig;
+    std::unique_ptr<UvLink> link;
+};
+
+// A link on a scripted unit (COM 5), no heartbeat thread.
+struct ScriptedLink {
+    explicit ScriptedLink(std::uint32_t interByteDelayMs = 2);
+    ~ScriptedLink();
+
+    // Reads until n settings packets came or `reads` reads were made.
+    std::vector<Cmd0> readCmd0s(int n, int reads = 20);
+    // The unit sends one heartbeat; the link reads and parses it.
+    bool feedBeat(const Cmd1& beat);
+
+    ManualClock clock;
+    ScriptedUnit unit;
+    SimBridgeLibrary bridge;
+    TempDir folder;
+    ScriptedPrompter prompter;
+    RecordingPoster poster;
+    SampleLock sampleLock;
     std::unique_ptr<UvLink> link;
 };
 

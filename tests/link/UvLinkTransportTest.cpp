@@ -14,7 +14,7 @@ namespace {
 
 using test::LinkBench;
 using test::ManualClock;
-using test::ScriptedUnit;
+using test::ScriptedLink;
 using test::UnitBeat;
 
 std::vector<std::string> callTexts(const SimBridgeLibrary& bridge) {
@@ -39,37 +39,6 @@ Cmd0 settingsPacket(std::uint8_t duty, std::uint16_t integrationMs) {
 void append(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> bytes) {
     out.insert(out.end(), bytes.begin(), bytes.end());
 }
-
-// A link on a scripted unit, no heartbeat thread.
-struct ScriptedLink {
-    explicit ScriptedLink(std::uint32_t delayMs = 2) : unit(clock), bridge(clock) {
-        bridge.addDevice(unit, "SCRIPT01", 5);
-        link = std::make_unique<UvLink>(UvLinkSeams{bridge, clock, prompter, &poster, false},
-                                        folder.path(), 5, 57600, delayMs, sampleLock);
-    }
-    ~ScriptedLink() { link.reset(); }
-
-    // Reads until `n` settings packets came or `reads` reads were made.
-    std::vector<Cmd0> readCmd0s(int n, int reads = 20) {
-        std::vector<Cmd0> got;
-        for (int i = 0; i < reads && static_cast<int>(got.size()) < n; ++i) {
-            Cmd0 packet;
-            if (link->ReadCmd0(packet)) {
-                got.push_back(packet);
-            }
-        }
-        return got;
-    }
-
-    ManualClock clock;
-    ScriptedUnit unit;
-    SimBridgeLibrary bridge;
-    test::TempDir folder;
-    test::ScriptedPrompter prompter;
-    test::RecordingPoster poster;
-    SampleLock sampleLock;
-    std::unique_ptr<UvLink> link;
-};
 
 TEST(UvLinkTransport, FindsTheBridgeByComPortClosesTheOtherAndConfiguresInOrder) {
     ManualClock clock;
