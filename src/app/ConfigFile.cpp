@@ -72,7 +72,8 @@ private:
 
 // scanf's "%d" on one token: optional sign and digits after white space; a
 // number too large for an int is held at the int's limits.
-std::optional<int> parseInt(std::string_view text) {
+// Where scanf would start converting: after white space and a lone '+'.
+const char* numberStart(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) {
         ++i;
@@ -80,8 +81,12 @@ std::optional<int> parseInt(std::string_view text) {
     if (i < text.size() && text[i] == '+' && i + 1 < text.size() && text[i + 1] != '-') {
         ++i;
     }
+    return text.data() + i;
+}
+
+std::optional<int> parseInt(std::string_view text) {
     long long value = 0;
-    const auto* first = text.data() + i;
+    const auto* first = numberStart(text);
     const auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
     if (end == first) {
         return std::nullopt;
@@ -100,29 +105,18 @@ std::optional<int> parseInt(std::string_view text) {
 
 // scanf's "%lf", independent of the process's locale (files always use '.').
 std::optional<double> parseDouble(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) {
-        ++i;
-    }
-    if (i < text.size() && text[i] == '+' && i + 1 < text.size() && text[i + 1] != '-') {
-        ++i;
-    }
     double value = 0.0;
-    const auto* first = text.data() + i;
-    const auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
-    if (end == first) {
+    const auto* first = numberStart(text);
+    const auto result = std::from_chars(first, text.data() + text.size(), value);
+    if (result.ptr == first) {
         return std::nullopt;
     }
-    if (error == std::errc::result_out_of_range) {
+    if (result.ec == std::errc::result_out_of_range) {
         // Too small rounds to zero, too large to infinity, as strtod does.
-        const bool tiny = [&] {
-            for (const auto* p = first; p < end; ++p) {
-                if (*p == 'e' || *p == 'E') {
-                    return p + 1 < end && p[1] == '-';
-                }
-            }
-            return false;
-        }();
+        const std::string_view number(first, static_cast<std::size_t>(result.ptr - first));
+        const auto exponent = number.find_first_of("eE");
+        const bool tiny = exponent != std::string_view::npos && exponent + 1 < number.size() &&
+                          number[exponent + 1] == '-';
         const double magnitude = tiny ? 0.0 : std::numeric_limits<double>::infinity();
         return *first == '-' ? -magnitude : magnitude;
     }

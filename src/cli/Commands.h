@@ -5,5 +5,17 @@ namespace corvane::cli {
 // Each command gets its own name as argv[0]; returns the process exit code
 // (0 done, 1 the thing asked for is not there or failed, 2 usage error).
 int runVersion(int argc, char** argv);
+// config get|set|remove FILE SECTION KEY ...: read and edit settings files.
+int runConfig(int argc, char** argv);
+// crc7 HEX...: the packet check byte of the bytes.
+int runCrc7(int argc, char** argv);
+// packet decode HEX...: a captured packet's kind and fields.
+int runPacket(int argc, char** argv);
+// info [--json] [--rows] FILE: the layout, header and rows of a run file.
+int runInfo(int argc, char** argv);
+// dedupe FILE: remove repeated samples from a run file.
+int runDedupe(int argc, char** argv);
+// rescue TEMPFILE -o NEWFILE: save a lost temporary run under a new name, cleaned.
+int runRescue(int argc, char** argv);
 
 }  // namespace corvane::cli

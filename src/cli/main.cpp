@@ -17,6 +17,12 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"version", "print the program version", corvane::cli::runVersion},
+    {"config", "read or edit a settings file (get, set, remove)", corvane::cli::runConfig},
+    {"crc7", "print the packet check byte of hex bytes", corvane::cli::runCrc7},
+    {"packet", "decode a captured packet: packet decode HEX...", corvane::cli::runPacket},
+    {"info", "show what a run file holds (--json, --rows)", corvane::cli::runInfo},
+    {"dedupe", "remove repeated samples from a run file", corvane::cli::runDedupe},
+    {"rescue", "save a lost temporary run under a new name, cleaned", corvane::cli::runRescue},
 };
 
 void usage(std::FILE* out) {

@@ -219,8 +219,7 @@ Cmd1Bytes BuildKeyPacket(std::uint8_t key, std::uint8_t lastMode) {
     return BuildCmd1(key, lastMode, kMenuVersion, 0);
 }
 
-Cmd0Bytes BuildCmd0(const Cmd0Settings& s) {
-    Cmd0 packet;
+void ApplySettings(Cmd0& packet, const Cmd0Settings& s) {
     packet.ucDutyCycleA = s.ucDutyCycleA;
     packet.ucWavelenghtA = s.ucWavelenghtA;
     packet.ucWavelenghtB = s.ucWavelenghtB;
@@ -231,6 +230,11 @@ Cmd0Bytes BuildCmd0(const Cmd0Settings& s) {
     packet.uiScanDist = s.uiScanDist;
     packet.uiTubeTopPistonPos = s.uiTubeTopPistonPos;
     packet.uiTubeEndPistonPos = s.uiTubeEndPistonPos;
+}
+
+Cmd0Bytes BuildCmd0(const Cmd0Settings& s) {
+    Cmd0 packet;
+    ApplySettings(packet, s);
     return EncodeCmd0(packet);
 }
 

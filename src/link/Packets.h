@@ -228,6 +228,10 @@ struct Cmd0Settings {
 // The settings held by a received packet, scan speed converted to host order.
 [[nodiscard]] Cmd0Settings SettingsOf(const Cmd0& packet);
 
+// Writes the settings into a packet's setting fields (scan speed into its
+// wire-order member); the other fields stay as they are.
+void ApplySettings(Cmd0& packet, const Cmd0Settings& settings);
+
 // A change of one setting: `edited` is a copy of the last received packet with
 // that field changed. Back to wire order (iScanSpeed as it is: it never left
 // wire order), offsets 16 to 42 cleared, new check byte. The command bytes

@@ -46,7 +46,7 @@ struct SimDe1Config {
     std::int64_t replyDelayMs = 2;
     SimChannel channel = SimChannel::B;
     double aufs = 2.0;
-    double airAbsorbance = 0.0;
+    double airAbsorbance = 0.01;
     double noiseCounts = 5.0;
     double scanSpeedMmPerS = 0.5;
     double startDepthMm = -5.0;

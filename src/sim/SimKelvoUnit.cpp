@@ -515,14 +515,7 @@ void SimKelvoUnit::sendCmd0(double atMs) {
     Cmd0 packet;
     packet.ucCommand = config_.cmd0CommandByte;
     packet.ucComplement = static_cast<std::uint8_t>(0xFF - config_.cmd0CommandByte);
-    packet.ucDutyCycleA = settings_.ucDutyCycleA;
-    packet.ucWavelenghtA = settings_.ucWavelenghtA;
-    packet.ucWavelenghtB = settings_.ucWavelenghtB;
-    packet.ucATODGain = settings_.ucATODGain;
-    packet.ucRotor = settings_.ucRotor;
-    packet.uiIntegrationTime = settings_.uiIntegrationTime;
-    packet.setScanSpeed(settings_.scanSpeed);
-    packet.uiScanDist = settings_.uiScanDist;
+    ApplySettings(packet, settings_);
     packet.ulATODADataA0 = a.sample;
     packet.ulATODADataB0 = b.sample;
     packet.ulATODADataA1 = a.source;
@@ -531,8 +524,6 @@ void SimKelvoUnit::sendCmd0(double atMs) {
     packet.ucPotPosition = knob_;
     packet.uiPistonPos = positionField(pistonMm_);
     packet.iPistonSpeed = speedField();
-    packet.uiTubeTopPistonPos = settings_.uiTubeTopPistonPos;
-    packet.uiTubeEndPistonPos = settings_.uiTubeEndPistonPos;
     if (lineMatches(config_.baudRate)) {
         emit(EncodeCmd0(packet));
     }

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+namespace corvane {
+
+inline constexpr std::string_view kSingleInstanceName = "SINGLE_INSTANCE_ZIDU_MUTEX";
+inline constexpr std::string_view kAnotherInstanceText =
+    "Another instance of Corvane is already running.";
+
+// Makes sure only one copy of the program runs for a user. The claim is an
+// exclusive lock on a file named after kSingleInstanceName; the operating
+// system drops the lock when the process ends in any way, so a crashed copy
+// never blocks the next one. The file itself stays; only the lock matters.
+class SingleInstanceGuard {
+public:
+    // nullopt when another living process holds the name, or when the lock
+    // file cannot be made.
+    [[nodiscard]] static std::optional<SingleInstanceGuard> claim(
+        const std::filesystem::path& lockFolder = defaultLockFolder(),
+        std::string_view name = kSingleInstanceName);
+
+    // The user's runtime folder (/run/user/UID) when there is one, else the
+    // system's temporary folder; the lock file's name carries the user id there.
+    [[nodiscard]] static std::filesystem::path defaultLockFolder();
+
+    SingleInstanceGuard(SingleInstanceGuard&& other) noexcept;
+    SingleInstanceGuard& operator=(SingleInstanceGuard&& other) noexcept;
+    SingleInstanceGuard(const SingleInstanceGuard&) = delete;
+    SingleInstanceGuard& operator=(const SingleInstanceGuard&) = delete;
+    ~SingleInstanceGuard();
+
+private:
+    explicit SingleInstanceGuard(int fd) : fd_(fd) {}
+    int fd_ = -1;
+};
+
+}  // namespace corvane

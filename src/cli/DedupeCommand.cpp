@@ -1,0 +1,36 @@
+// corvane-cli dedupe FILE: the duplicate removal a run gets when it is closed,
+// for the file's own layout (two-channel or DE-1).
+#include <cstdio>
+#include <filesystem>
+
+#include "cli/Commands.h"
+#include "cli/ConsolePrompter.h"
+#include "runs/RunDataFile.h"
+#include "runs/RunFileCleaner.h"
+
+namespace corvane::cli {
+
+int runDedupe(int argc, char** argv) {
+    if (argc != 2 || argv[1][0] == '-') {
+        std::fprintf(stderr, "usage: corvane-cli dedupe FILE\n");
+        return 2;
+    }
+    const std::filesystem::path file = argv[1];
+    RunDataFile run;
+    const auto status = run.readHeader(file);
+    if (status == RunDataFile::ReadStatus::CannotOpen) {
+        std::fprintf(stderr, "Error, unable to open file: %s\n", argv[1]);
+        return 1;
+    }
+    // Scratch files go to the current folder, as in the program's start-up
+    // folder, or else beside the file; never over an existing file.
+    std::error_code error;
+    ConsolePrompter prompter;
+    RunFileCleaner cleaner(prompter, {std::filesystem::current_path(error),
+                                      std::filesystem::absolute(file, error).parent_path()});
+    const bool ok = run.isEm1() ? cleaner.removeEm1Duplicates(file) : cleaner.removeDuplicates(file);
+    prompter.flush(ok ? stdout : stderr);
+    return ok ? 0 : 1;
+}
+
+}  // namespace corvane::cli

@@ -1,0 +1,401 @@
+// corvane-cli info [--json] [--rows] FILE: what a run file holds, for people
+// (text) and for analysis scripts (one JSON object). Both outputs are
+// documented in the README; keep them stable.
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "cli/Commands.h"
+#include "runs/RunDataFile.h"
+#include "runs/TextFormat.h"
+
+namespace corvane::cli {
+namespace {
+
+const char* uvUnitName(int unit) {
+    switch (unit) {
+        case RunInfo::kDualWavelength: return "dual_wavelength";
+        case RunInfo::kSingleWavelength: return "single_wavelength";
+        default: return "de1";
+    }
+}
+
+const char* delayName(int delay) {
+    switch (delay) {
+        case Em1Settings::kNoDelay: return "none";
+        case Em1Settings::kEventWithDelay: return "event_with_delay";
+        default: return "od_sensing_start";
+    }
+}
+
+std::string fractionText(const Em1Sample& s) {
+    switch (s.fraction) {
+        case Em1Sample::kNoFraction: return "";
+        case Em1Sample::kRestart: return "R";
+        case Em1Sample::kAutomatic: return "A";
+        default: return std::to_string(s.fraction);
+    }
+}
+
+// One JSON object written as it goes: lower snake case keys, numbers in their
+// shortest exact form, NaN and infinities as null, strings as UTF-8 with
+// anything that is not valid UTF-8 replaced.
+class Json {
+public:
+    explicit Json(std::FILE* out) : out_(out) {}
+
+    void open(char bracket) {
+        std::fputc(bracket, out_);
+        first_ = true;
+    }
+    void close(char bracket) {
+        std::fputc(bracket, out_);
+        first_ = false;
+    }
+    void key(const char* name) {
+        separate();
+        quoted(name);
+        std::fputc(':', out_);
+        first_ = true;
+    }
+    void item() { separate(); first_ = true; }
+
+    void number(double value) {
+        separate();
+        if (!std::isfinite(value)) {
+            std::fputs("null", out_);
+            return;
+        }
+        char text[32];
+        const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+        std::fwrite(text, 1, static_cast<std::size_t>(end - text), out_);
+    }
+    void integer(long long value) {
+        separate();
+        std::fprintf(out_, "%lld", value);
+    }
+    void null() {
+        separate();
+        std::fputs("null", out_);
+    }
+    void boolean(bool value) {
+        separate();
+        std::fputs(value ? "true" : "false", out_);
+    }
+    void string(std::string_view text) {
+        separate();
+        quoted(text);
+    }
+    void field(const char* name, std::string_view text) { key(name), string(text); }
+    void field(const char* name, double value) { key(name), number(value); }
+    void integerField(const char* name, long long value) { key(name), integer(value); }
+
+private:
+    void quoted(std::string_view text) {
+        std::fputc('"', out_);
+        for (std::size_t i = 0; i < text.size();) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            const std::size_t length = utf8Length(text, i);
+            if (length == 0) {
+                std::fputs("\\ufffd", out_);
+                ++i;
+                continue;
+            }
+            if (c == '"' || c == '\\') {
+                std::fputc('\\', out_);
+                std::fputc(c, out_);
+            } else if (c < 0x20) {
+                std::fprintf(out_, "\\u%04x", c);
+            } else {
+                std::fwrite(text.data() + i, 1, length, out_);
+            }
+            i += length;
+        }
+        std::fputc('"', out_);
+    }
+
+    // Bytes of the well-formed UTF-8 sequence at i; 0 when it is not one.
+    static std::size_t utf8Length(std::string_view text, std::size_t i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) return 1;
+        std::size_t length = 0;
+        unsigned value = 0;
+        if ((c & 0xE0) == 0xC0) length = 2, value = c & 0x1F;
+        else if ((c & 0xF0) == 0xE0) length = 3, value = c & 0x0F;
+        else if ((c & 0xF8) == 0xF0) length = 4, value = c & 0x07;
+        else return 0;
+        if (i + length > text.size()) return 0;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return 0;
+            value = (value << 6) | (next & 0x3F);
+        }
+        const unsigned smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (value < smallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+            return 0;
+        }
+        return length;
+    }
+    void separate() {
+        if (!first_) std::fputc(',', out_);
+        first_ = false;
+    }
+
+    std::FILE* out_;
+    bool first_ = true;
+};
+
+std::string dateText(const RunFileHeader& h) {
+    return formatText("%d-%02d-%02d", h.recorded.year, h.recorded.month, h.recorded.day);
+}
+
+std::string timeText(const RunFileHeader& h) {
+    return formatText("%02d:%02d:%02d", h.recorded.hour, h.recorded.minute, h.recorded.second);
+}
+
+void writeJson(const std::string& path, const RunDataFile& run, bool rows) {
+    const auto& h = run.header();
+    const auto& info = h.info;
+    Json j(stdout);
+    j.open('{');
+    j.field("file", path);
+    j.field("layout", layoutName(run.layout()));
+    j.field("title", h.fileTitle);
+    j.field("version", h.version);
+    j.key("date");
+    h.hasDate ? j.string(dateText(h)) : j.null();
+    j.key("time");
+    h.hasTime ? j.string(timeText(h)) : j.null();
+    j.field("experiment", info.experimentName);
+    j.field("user", info.userName);
+    j.field("uv_unit", h.hasRunInfo ? uvUnitName(info.uvUnit) : "");
+    j.field("rotor_manufacturer", info.rotorManufacturer);
+    j.field("rotor_model", info.rotorModel);
+    j.key("gradient");
+    if (info.gradient.empty()) {
+        j.null();
+    } else {
+        j.open('{');
+        j.field("name", info.gradient);
+        j.field("start_percent", info.gradientPercent1);
+        j.field("end_percent", info.gradientPercent2);
+        j.field("units", gradientUnitText(info.gradientUnits));
+        j.close('}');
+    }
+    j.key("volume_per_mm");
+    h.hasVolumePerMm ? j.number(info.volumePerMm) : j.null();
+    j.key("de1");
+    if (!h.em1) {
+        j.null();
+    } else {
+        const auto& e = *h.em1;
+        j.open('{');
+        j.field("aufs", e.aufsValue);
+        j.field("trigger", e.settings.signalType == Em1Settings::kManualTriggered ? "manual" : "event");
+        j.field("delay", delayName(e.settings.delayType));
+        j.field("wavelength_nm", e.settings.wavelength);
+        j.field("samples_per_sec", e.settings.samplesPerSec);
+        j.field("speed", e.settings.speed);
+        j.field("fraction_distance", e.settings.fractionDistance);
+        j.integerField("number_of_fractions", e.settings.numberOfFractions);
+        j.field("dead_volume", e.settings.deadVolume);
+        j.field("dead_volume_distance", e.deadVolumeDistance);
+        j.field("tubing_length", e.tubingLength);
+        j.field("total_distance", e.settings.totalDistance);
+        j.key("aufs_changes");
+        j.open('[');
+        for (const auto& change : h.aufsChanges) {
+            j.item();
+            j.open('{');
+            j.field("aufs", change.aufs);
+            j.field("distance", change.distance);
+            j.close('}');
+        }
+        j.close(']');
+        j.close('}');
+    }
+    j.integerField("samples", static_cast<long long>(run.sampleCount()));
+    if (run.isExport()) {
+        j.key("sets");
+        j.open('[');
+        for (const auto& set : run.exportedSets()) {
+            j.item();
+            j.open('{');
+            j.field("name", set.name);
+            j.integerField("offset", set.offset);
+            j.integerField("samples", static_cast<long long>(set.samples.size()));
+            j.close('}');
+        }
+        j.close(']');
+    }
+    if (rows) {
+        j.key("rows");
+        j.open('[');
+        if (run.isExport()) {
+            for (const auto& set : run.exportedSets()) {
+                for (const auto& s : set.samples) {
+                    j.item();
+                    j.open('{');
+                    j.field("set", set.name);
+                    j.field("distance", s.positionA);
+                    j.field("absorbance", s.absorbanceA);
+                    j.close('}');
+                }
+            }
+        } else if (run.isEm1()) {
+            for (const auto& s : run.em1Samples()) {
+                j.item();
+                j.open('{');
+                j.field("distance", s.distance);
+                j.field("absorbance", s.absorbance);
+                j.key("fraction");
+                if (s.fraction >= 0) j.integer(s.fraction);
+                else if (s.fraction == Em1Sample::kNoFraction) j.null();
+                else j.string(fractionText(s));
+                j.field("volume", s.volume);
+                j.key("event");
+                j.boolean(s.eventMark);
+                j.close('}');
+            }
+        } else {
+            for (const auto& s : run.samples()) {
+                j.item();
+                j.open('{');
+                j.integerField("sample_a", s.sampleA);
+                j.integerField("source_a", s.sourceA);
+                j.integerField("sample_b", s.sampleB);
+                j.integerField("source_b", s.sourceB);
+                j.field("absorbance_a", s.absorbanceA);
+                j.field("absorbance_b", s.absorbanceB);
+                j.field("ratio", s.ratio);
+                j.field("position_a", s.positionA);
+                j.field("position_b", s.positionB);
+                j.close('}');
+            }
+        }
+        j.close(']');
+    }
+    j.close('}');
+    std::fputc('\n', stdout);
+}
+
+void writeText(const std::string& path, const RunDataFile& run, bool rows) {
+    const auto& h = run.header();
+    const auto& info = h.info;
+    std::printf("file: %s\n", path.c_str());
+    std::printf("layout: %s\n", layoutName(run.layout()));
+    std::printf("title: %s\n", h.fileTitle.c_str());
+    std::printf("version: %s\n", h.version.c_str());
+    std::printf("date: %s\n", h.hasDate ? dateText(h).c_str() : "");
+    std::printf("time: %s\n", h.hasTime ? timeText(h).c_str() : "");
+    std::printf("experiment: %s\n", info.experimentName.c_str());
+    std::printf("user: %s\n", info.userName.c_str());
+    std::printf("rotor: %s%s%s\n", info.rotorManufacturer.c_str(),
+                info.rotorManufacturer.empty() || info.rotorModel.empty() ? "" : " ",
+                info.rotorModel.c_str());
+    if (info.gradient.empty()) {
+        std::printf("gradient: \n");
+    } else {
+        std::printf("gradient: %s %.1f%% to %.1f%% %s\n", info.gradient.c_str(),
+                    info.gradientPercent1, info.gradientPercent2,
+                    gradientUnitText(info.gradientUnits));
+    }
+    if (h.em1) {
+        const auto& e = *h.em1;
+        std::printf("de1_aufs: %.2f\n", e.aufsValue);
+        std::printf("de1_trigger: %s\n",
+                    e.settings.signalType == Em1Settings::kManualTriggered ? "manual" : "event");
+        std::printf("de1_delay: %s\n", delayName(e.settings.delayType));
+        std::printf("de1_wavelength_nm: %.0f\n", e.settings.wavelength);
+        std::printf("de1_samples_per_sec: %.0f\n", e.settings.samplesPerSec);
+        std::printf("de1_speed: %.2f\n", e.settings.speed);
+        std::printf("de1_fraction_distance: %.2f\n", e.settings.fractionDistance);
+        std::printf("de1_number_of_fractions: %d\n", e.settings.numberOfFractions);
+        std::printf("de1_dead_volume: %.6f\n", e.settings.deadVolume);
+        std::printf("de1_dead_volume_distance: %.2f\n", e.deadVolumeDistance);
+        std::printf("de1_tubing_length: %.0f\n", e.tubingLength);
+        std::printf("de1_total_distance: %.2f\n", e.settings.totalDistance);
+        for (const auto& change : h.aufsChanges) {
+            std::printf("de1_aufs_change: %.2f at %.2f mm\n", change.aufs, change.distance);
+        }
+    }
+    for (const auto& set : run.exportedSets()) {
+        std::printf("set: %s, offset %d, %zu samples\n", set.name.c_str(), set.offset,
+                    set.samples.size());
+    }
+    std::printf("samples: %zu\n", run.sampleCount());
+    if (!rows) {
+        return;
+    }
+    std::printf("\n");
+    if (run.isExport()) {
+        std::printf("set, distance, absorbance\n");
+        for (const auto& set : run.exportedSets()) {
+            for (const auto& s : set.samples) {
+                std::printf("%s, %.2f, %.6f\n", set.name.c_str(), s.positionA, s.absorbanceA);
+            }
+        }
+    } else if (run.isEm1()) {
+        std::printf("distance, absorbance, fraction, volume, event\n");
+        for (const auto& s : run.em1Samples()) {
+            std::printf("%.2f, %.6f, %s, %.3f, %d\n", s.distance, s.absorbance, fractionText(s).c_str(),
+                        s.volume, s.eventMark ? 1 : 0);
+        }
+    } else {
+        std::printf("sample_a, source_a, sample_b, source_b, absorbance_a, absorbance_b, ratio, "
+                    "position_a, position_b\n");
+        for (const auto& s : run.samples()) {
+            std::printf("%u, %u, %u, %u, %.6f, %.6f, %.6f, %.2f, %.2f\n", s.sampleA, s.sourceA,
+                        s.sampleB, s.sourceB, s.absorbanceA, s.absorbanceB, s.ratio, s.positionA,
+                        s.positionB);
+        }
+    }
+}
+
+int usage() {
+    std::fprintf(stderr, "usage: corvane-cli info [--json] [--rows] FILE\n");
+    return 2;
+}
+
+}  // namespace
+
+int runInfo(int argc, char** argv) {
+    bool json = false;
+    bool rows = false;
+    const char* file = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--json") {
+            json = true;
+        } else if (arg == "--rows") {
+            rows = true;
+        } else if (arg.starts_with("-") || file != nullptr) {
+            return usage();
+        } else {
+            file = argv[i];
+        }
+    }
+    if (file == nullptr) {
+        return usage();
+    }
+    RunDataFile run;
+    switch (run.read(file)) {
+        case RunDataFile::ReadStatus::Ok: break;
+        case RunDataFile::ReadStatus::CannotOpen:
+            std::fprintf(stderr, "Error, unable to open file: %s\n", file);
+            return 1;
+        case RunDataFile::ReadStatus::NoColumnHeader:
+            std::fprintf(stderr, "Error, unable to find header in file: %s\n", file);
+            return 1;
+    }
+    if (json) {
+        writeJson(file, run, rows);
+    } else {
+        writeText(file, run, rows);
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace corvane::cli

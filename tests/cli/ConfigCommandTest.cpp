@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "TempDir.h"
+
+namespace corvane {
+namespace {
+
+const std::string kCli = std::string(CORVANE_BINARY_DIR) + "/src/cli/corvane-cli";
+
+test::Finished config(std::vector<std::string> args) {
+    args.insert(args.begin(), {kCli, "config"});
+    return test::runToEnd(std::move(args));
+}
+
+TEST(ConfigCommand, GetPrintsValuesInTheStoresFormats) {
+    test::TempDir dir;
+    const auto file = dir.write("prefs.cfg",
+                                "[prefs]\nlastuser Ann Lee\nymax 1.5\ncolors 1 2 3\nspan 2.5 x\n").string();
+    EXPECT_EQ(config({"get", file, "[prefs]", "lastuser"}).out, "Ann Lee\n");
+    EXPECT_EQ(config({"get", file, "[prefs]", "ymax", "--double"}).out, "1.500000\n");
+    EXPECT_EQ(config({"get", file, "[prefs]", "ymax", "--int"}).out, "1\n");
+    EXPECT_EQ(config({"get", file, "[prefs]", "colors", "--ints", "2"}).out, "1 2\n");
+    EXPECT_EQ(config({"get", file, "[prefs]", "colors", "--ints", "5"}).out, "1 2 3\n");
+    EXPECT_EQ(config({"get", file, "[prefs]", "span", "--doubles", "3"}).out, "2.500000\n");
+
+    const auto missing = config({"get", file, "[prefs]", "comport"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(config({"get", file, "[Prefs]", "lastuser"}).exitCode, 1);
+}
+
+TEST(ConfigCommand, SetAndRemoveEditTheFileInPlace) {
+    test::TempDir dir;
+    const auto file = dir.write("prefs.cfg", "[prefs]\ncomport 3\nlastuser Ann\n").string();
+    EXPECT_EQ(config({"set", file, "[prefs]", "comport", "12", "--int"}).exitCode, 0);
+    EXPECT_EQ(config({"set", file, "[prefs]", "xaxisposrange", "80", "--double"}).exitCode, 0);
+    EXPECT_EQ(config({"set", file, "[scan]", "note", "two words"}).exitCode, 0);
+    EXPECT_EQ(config({"remove", file, "[prefs]", "lastuser"}).exitCode, 0);
+    EXPECT_EQ(dir.read("prefs.cfg"),
+              "[prefs]\nxaxisposrange 80.000000\ncomport 12\n[scan]\nnote two words\n");
+
+    EXPECT_EQ(config({"remove", file, "[prefs]", "lastuser"}).exitCode, 1) << "already gone";
+    EXPECT_EQ(config({"set", file, "[prefs]", "ymax", "2e30", "--double"}).exitCode, 1);
+    EXPECT_EQ(config({"set", file, "[prefs]", "comport", "twelve", "--int"}).exitCode, 2);
+    EXPECT_EQ(dir.read("prefs.cfg"),
+              "[prefs]\nxaxisposrange 80.000000\ncomport 12\n[scan]\nnote two words\n");
+}
+
+TEST(ConfigCommand, NeverCreatesAFileAndExplainsUsage) {
+    test::TempDir dir;
+    const auto file = (dir / "prefs.cfg").string();
+    const auto set = config({"set", file, "[prefs]", "comport", "3", "--int"});
+    EXPECT_EQ(set.exitCode, 1);
+    EXPECT_NE(set.err.find("cannot read"), std::string::npos);
+    EXPECT_FALSE(dir.exists("prefs.cfg"));
+
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{}, {"get", file, "[prefs]"}, {"frob", file, "a", "b"},
+          {"get", file, "[prefs]", "k", "--ints"}, {"get", file, "[prefs]", "k", "--int", "--double"},
+          {"set", file, "[prefs]", "k", "1", "--ints", "2"}, {"remove", file, "[prefs]", "k", "--int"}}) {
+        const auto run = config(wrong);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.err.rfind("usage: corvane-cli config", 0), 0u);
+    }
+}
+
+}  // namespace
+}  // namespace corvane
