@@ -314,6 +314,21 @@ bool UvLink::ReadCmd2(Cmd2& out) {
     return true;
 }
 
+bool UvLink::ReadStreamedPacket() {
+    const CallGuard guard(*this);
+    if (!clock_.tryLockFor(sampleLock_, kSampleTurnLockMs)) {
+        return false;
+    }
+    const std::unique_lock<SampleLock> sample(sampleLock_, std::adopt_lock);
+    SetShortPacketMode(!InSetupMode(0));
+    if (ShortPacketMode()) {
+        Cmd2 packet;
+        return ReadCmd2(packet);
+    }
+    Cmd0 packet;
+    return ReadCmd0(packet);
+}
+
 bool UvLink::ParseHeartbeat() {
     const CallGuard guard(*this);
     if (handle_ == 0 || !clock_.tryLockFor(readLock_, kReadLockMs)) {

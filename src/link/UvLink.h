@@ -114,6 +114,7 @@ public:
     // Limits and periods of the link, in clock ms.
     static constexpr std::int64_t kReadLockMs = 10000;
     static constexpr std::int64_t kFlushLockMs = 500;
+    static constexpr std::int64_t kSampleTurnLockMs = 100;
     static constexpr std::int64_t kHeartbeatPeriodMs = 1000;
     static constexpr std::int64_t kHeartbeatParseMs = 100;
     static constexpr std::int32_t kWarmupHeartbeats = 15;
@@ -159,6 +160,11 @@ public:
     [[nodiscard]] bool SendHeartbeat();
     // Stops the heartbeat thread and ends every wait of the link for good.
     void StopThread();
+    // One turn of the acquisition loop's reading: the sample lock for at most
+    // 100 ms, short-packet mode following the unit's mode, one read of the
+    // packet kind the unit streams. True when a packet came (see lastCmd0,
+    // lastCmd2).
+    [[nodiscard]] bool ReadStreamedPacket();
 
     // --- Control sequences (UvLinkControl.cpp) ---
     [[nodiscard]] bool WaitForMode(std::uint8_t mode, std::int64_t ms);

@@ -114,7 +114,7 @@ TEST(TtyBridgeLibrary, RunsTheWholeLinkThroughTheKernelOnAPty) {
     UvLink link({tty, clock, prompter, &poster, true}, folder.path(), 7, 57600, 2, sampleLock);
     ASSERT_TRUE(link.connected());
     {
-        test::AcquisitionLoop loop(link, sampleLock, clock);
+        test::AcquisitionLoop loop(link, clock);
         EXPECT_TRUE(poster.waitFor(UserMsg::LinkStats, 4, std::chrono::seconds(30)));
         EXPECT_GT(loop.packets(), 10);
     }

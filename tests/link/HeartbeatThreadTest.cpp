@@ -51,7 +51,7 @@ TEST(HeartbeatThread, SetupFirstThenAHeartbeatAtOnceAndEverySecondWithStatsPoste
     LinkBench bench(clock);
     auto& link = bench.open(true);
     {
-        AcquisitionLoop loop(link, bench.sampleLock, clock);
+        AcquisitionLoop loop(link, clock);
         ASSERT_TRUE(bench.poster.waitFor(UserMsg::LinkStats, 6, std::chrono::seconds(20)));
     }
     bench.close();
@@ -87,7 +87,7 @@ TEST(HeartbeatThread, WarmUpIsPostedOnceAtTheFifteenthHeartbeatUnlessRecordingSt
         auto& link = bench.open(true);
         link.SetRecordingStarted(recording);
         {
-            AcquisitionLoop loop(link, bench.sampleLock, clock);
+            AcquisitionLoop loop(link, clock);
             ASSERT_TRUE(eventually([&] { return link.heartbeatsReceived() >= 17; }));
         }
         bench.close();
@@ -157,7 +157,7 @@ TEST(HeartbeatThread, KeyRequestFirmwareMismatchAndSettingsChangeWhileSamplesStr
     auto& link = bench.open(true);
     auto& unit = *bench.rig.kelvo();
     {
-        AcquisitionLoop loop(link, bench.sampleLock, clock);
+        AcquisitionLoop loop(link, clock);
         ASSERT_TRUE(bench.poster.waitFor(UserMsg::LinkStats, 3, std::chrono::seconds(20)));
         const int before = loop.packets();
         unit.requestKey1();

@@ -136,8 +136,8 @@ std::vector<std::string> KeyLogLines(const TempDir& folder) {
     return lines;
 }
 
-AcquisitionLoop::AcquisitionLoop(UvLink& link, SampleLock& sampleLock, Clock& clock)
-    : link_(link), sampleLock_(sampleLock), clock_(clock),
+AcquisitionLoop::AcquisitionLoop(UvLink& link, Clock& clock)
+    : link_(link), clock_(clock),
       thread_([this](std::stop_token stop) { run(stop); }) {}
 
 AcquisitionLoop::~AcquisitionLoop() {
@@ -147,18 +147,7 @@ AcquisitionLoop::~AcquisitionLoop() {
 void AcquisitionLoop::run(std::stop_token stop) {
     std::optional<std::int64_t> lastMs;
     while (!stop.stop_requested()) {
-        bool got = false;
-        if (clock_.tryLockFor(sampleLock_, 100)) {
-            const std::unique_lock<SampleLock> lock(sampleLock_, std::adopt_lock);
-            link_.SetShortPacketMode(!link_.InSetupMode(0));
-            if (link_.ShortPacketMode()) {
-                Cmd2 packet;
-                got = link_.ReadCmd2(packet);
-            } else {
-                Cmd0 packet;
-                got = link_.ReadCmd0(packet);
-            }
-        }
+        const bool got = link_.ReadStreamedPacket();
         const auto now = clock_.nowMs();
         if (got) {
             if (lastMs && now - *lastMs > longestGapMs_.load()) {

@@ -61,11 +61,10 @@ private:
 // Lines of "pressKeyLog.txt" that are not timestamp lines.
 [[nodiscard]] std::vector<std::string> KeyLogLines(const TempDir& folder);
 
-// The receive loop the acquisition code will run: take the sample lock for
-// at most 100 ms, read one packet of the kind the unit streams, let go.
+// The receive loop the acquisition code will run, on its own thread.
 class AcquisitionLoop {
 public:
-    AcquisitionLoop(UvLink& link, SampleLock& sampleLock, Clock& clock);
+    AcquisitionLoop(UvLink& link, Clock& clock);
     ~AcquisitionLoop();
     AcquisitionLoop(const AcquisitionLoop&) = delete;
     AcquisitionLoop& operator=(const AcquisitionLoop&) = delete;
@@ -78,7 +77,6 @@ private:
     void run(std::stop_token stop);
 
     UvLink& link_;
-    SampleLock& sampleLock_;
     Clock& clock_;
     std::atomic<int> packets_{0};
     std::atomic<std::int64_t> longestGapMs_{0};
