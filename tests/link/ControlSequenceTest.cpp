@@ -124,23 +124,6 @@ TEST(ControlSequence, OnlyTheEchoOfThePressedKeyAcknowledgesIt) {
     EXPECT_TRUE(s.prompter.transcript().empty());
 }
 
-TEST(ControlSequence, SettingsAreConfirmedByTheirEchoOnly) {
-    ManualClock clock;
-    LinkBench bench(clock, unitIn(kModeSetup));
-    auto& link = bench.open(false);
-    auto settings = bench.rig.kelvo()->settings();
-    settings.ucDutyCycleA = 30;
-    const auto taken = BuildCmd0(settings);
-    ASSERT_TRUE(link.SendSettings(taken));
-    EXPECT_TRUE(link.WaitForSettingsEcho(taken));
-    EXPECT_EQ(bench.rig.kelvo()->settings().ucDutyCycleA, 30);
-
-    settings.ucATODGain = 0;  // the unit refuses a gain of 0
-    const auto refused = BuildCmd0(settings);
-    ASSERT_TRUE(link.SendSettings(refused));
-    EXPECT_FALSE(link.WaitForSettingsEcho(refused));
-}
-
 TEST(ControlSequence, DutyCycleIsSentTwiceAndKeptInPrefsWithTheScanSpeedIntact) {
     ManualClock clock;
     LinkBench bench(clock, unitIn(kModeSetup));
@@ -283,18 +266,6 @@ TEST(ControlSequence, AutoUpperLimitSendsThePendingScanDistanceWithTheScanSpeedI
     EXPECT_EQ(bench.rig.kelvo()->settings().scanSpeed, kScanSpeed);
     EXPECT_EQ(host.pending, 0.0);
     EXPECT_EQ(host.offsets, (std::vector<double>{0.0}));
-}
-
-TEST(ControlSequence, KnobCheckWarnsOnlyWhenTheKnobIsNotFullyCounterClockwise) {
-    ManualClock clock;
-    LinkBench bench(clock, unitIn(kModeSetup));
-    auto& link = bench.open(false);
-    link.CheckKnob();
-    EXPECT_TRUE(bench.prompter.transcript().empty());
-    bench.rig.kelvo()->setKnobPosition(200);
-    link.CheckKnob();
-    EXPECT_EQ(bench.prompter.transcript(),
-              (std::vector<std::string>{"message: Please ensure that the knob is fully CCW."}));
 }
 
 }  // namespace

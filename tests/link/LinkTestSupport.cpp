@@ -51,42 +51,32 @@ Cmd1 UnitBeat(std::uint8_t mode, std::uint8_t key, std::uint8_t control, std::ui
 
 namespace {
 
-struct WrittenByte {
-    std::uint8_t value;
-    std::int64_t atMs;
+// Every byte the PC wrote, joined across the single-byte writes, with the
+// clock time of each.
+struct Written {
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::int64_t> atMs;
 };
 
-std::vector<WrittenByte> written(const SimBridgeLibrary& bridge) {
-    std::vector<WrittenByte> bytes;
+Written written(const SimBridgeLibrary& bridge) {
+    Written out;
     for (const auto& call : bridge.callsNamed("write")) {
-        for (const auto b : call.data) {
-            bytes.push_back({b, call.atMs});
-        }
+        out.bytes.insert(out.bytes.end(), call.data.begin(), call.data.end());
+        out.atMs.insert(out.atMs.end(), call.data.size(), call.atMs);
     }
-    return bytes;
+    return out;
 }
 
-template <class Packet, std::size_t N, class Take>
-void eachPacket(const std::vector<WrittenByte>& bytes, Take take) {
-    std::vector<std::uint8_t> values;
-    for (const auto& b : bytes) {
-        values.push_back(b.value);
-    }
-    for (std::size_t i = 0; i + N <= values.size();) {
-        Packet packet;
-        std::span<const std::uint8_t, N> window(values.data() + i, N);
-        bool valid = false;
-        if constexpr (N == kCmd1Size) {
-            valid = ValidateCmd1(window, packet);
-        } else {
-            valid = ValidateCmd0(window, packet);
+// Calls take(packet, offset) for each packet found by `find` in order.
+template <class Find, class Take>
+void eachPacket(const Written& w, std::size_t size, Find find, Take take) {
+    for (std::size_t at = 0; at < w.bytes.size();) {
+        const auto match = find(std::span<const std::uint8_t>(w.bytes).subspan(at));
+        if (!match) {
+            return;
         }
-        if (valid) {
-            take(packet, window, bytes[i].atMs);
-            i += N;
-        } else {
-            ++i;
-        }
+        take(match->packet, at + match->offset);
+        at += match->offset + size;
     }
 }
 
@@ -94,7 +84,7 @@ void eachPacket(const std::vector<WrittenByte>& bytes, Take take) {
 
 std::vector<std::uint8_t> KeysWritten(const SimBridgeLibrary& bridge) {
     std::vector<std::uint8_t> keys;
-    eachPacket<Cmd1, kCmd1Size>(written(bridge), [&](const Cmd1& p, auto, std::int64_t) {
+    eachPacket(written(bridge), kCmd1Size, FindCmd1, [&](const Cmd1& p, std::size_t) {
         if (p.ucUVKeyPressed != 0) {
             keys.push_back(p.ucUVKeyPressed);
         }
@@ -103,20 +93,22 @@ std::vector<std::uint8_t> KeysWritten(const SimBridgeLibrary& bridge) {
 }
 
 std::vector<std::int64_t> HeartbeatTimes(const SimBridgeLibrary& bridge) {
+    const auto w = written(bridge);
     std::vector<std::int64_t> times;
-    eachPacket<Cmd1, kCmd1Size>(written(bridge), [&](const Cmd1& p, auto, std::int64_t atMs) {
+    eachPacket(w, kCmd1Size, FindCmd1, [&](const Cmd1& p, std::size_t at) {
         if (p.ucUVKeyPressed == 0) {
-            times.push_back(atMs);
+            times.push_back(w.atMs[at]);
         }
     });
     return times;
 }
 
 std::vector<Cmd0Bytes> SettingsWritten(const SimBridgeLibrary& bridge) {
+    const auto w = written(bridge);
     std::vector<Cmd0Bytes> packets;
-    eachPacket<Cmd0, kCmd0Size>(written(bridge), [&](const Cmd0&, auto window, std::int64_t) {
+    eachPacket(w, kCmd0Size, FindCmd0, [&](const Cmd0&, std::size_t at) {
         Cmd0Bytes bytes;
-        std::copy(window.begin(), window.end(), bytes.begin());
+        std::copy_n(w.bytes.begin() + static_cast<std::ptrdiff_t>(at), kCmd0Size, bytes.begin());
         packets.push_back(bytes);
     });
     return packets;

@@ -22,45 +22,6 @@ std::vector<std::uint8_t> sequence(std::size_t n, std::uint8_t first) {
     return bytes;
 }
 
-TEST(ReceiveRing, FillPastTheEndIsSplitAndReadsBackInOrder) {
-    ReceiveRing ring;
-    ring.append(sequence(1000, 0));
-    ring.consume(Reader::Packet, 1000);
-    ring.consume(Reader::Heartbeat, 1000);
-
-    // 44 bytes from index 1000: 24 up to the end, 20 from the start.
-    std::vector<std::size_t> parts;
-    const auto source = sequence(44, 100);
-    std::size_t taken = 0;
-    const auto got = ring.fill(44, [&](std::span<std::uint8_t> part) {
-        parts.push_back(part.size());
-        std::copy_n(source.begin() + static_cast<std::ptrdiff_t>(taken), part.size(), part.begin());
-        taken += part.size();
-        return static_cast<std::ptrdiff_t>(part.size());
-    });
-    EXPECT_EQ(got, 44);
-    EXPECT_EQ(parts, (std::vector<std::size_t>{24, 20}));
-    EXPECT_EQ(ring.writeIndex(), 20u);
-    EXPECT_EQ(ring.readIndex(Reader::Packet), 1000u);
-    EXPECT_EQ(unread(ring, Reader::Packet), source);
-    EXPECT_EQ(unread(ring, Reader::Heartbeat), source);
-}
-
-TEST(ReceiveRing, ShortFirstPartSkipsTheSecondAndAFailedReadAddsNothing) {
-    ReceiveRing ring;
-    ring.append(sequence(1010, 0));
-    int calls = 0;
-    EXPECT_EQ(ring.fill(44, [&](std::span<std::uint8_t>) {
-        ++calls;
-        return std::ptrdiff_t{5};
-    }), 5);
-    EXPECT_EQ(calls, 1);  // waiting out a second time-out would gain nothing
-
-    const auto before = ring.count(Reader::Packet);
-    EXPECT_EQ(ring.fill(16, [](std::span<std::uint8_t>) { return std::ptrdiff_t{-1}; }), -1);
-    EXPECT_EQ(ring.count(Reader::Packet), before);
-}
-
 TEST(ReceiveRing, ReadersConsumeIndependently) {
     ReceiveRing ring;
     ring.append(sequence(30, 1));
@@ -92,15 +53,6 @@ TEST(ReceiveRing, AReaderAWholeRingBehindLosesItsOldestBytesOnly) {
     ring.append(sequence(3000, 0));
     EXPECT_EQ(ring.count(Reader::Packet), ReceiveRing::kSize);
     EXPECT_EQ(unread(ring, Reader::Packet).back(), static_cast<std::uint8_t>(2999));
-}
-
-TEST(ReceiveRing, ClearEmptiesBothReaders) {
-    ReceiveRing ring;
-    ring.append(sequence(50, 0));
-    ring.clear();
-    EXPECT_EQ(ring.count(Reader::Packet), 0u);
-    EXPECT_EQ(ring.count(Reader::Heartbeat), 0u);
-    EXPECT_EQ(ring.writeIndex(), 0u);
 }
 
 }  // namespace

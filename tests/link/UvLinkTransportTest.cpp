@@ -173,40 +173,27 @@ TEST(UvLinkTransport, HeartbeatSearchDropsGarbageAndKeepsAnUnfinishedHeartbeat) 
 }
 
 TEST(UvLinkTransport, ShortPacketModeKeepsTheRingMovingWithoutTakingSettings) {
-    struct Observers : Cmd0Observer, Cmd2Observer {
-        void onCmd0(const Cmd0&) override { ++cmd0; }
-        void onCmd2(const Cmd2& p) override { positions.push_back(p.uiPistonPos); }
-        int cmd0 = 0;
-        std::vector<std::uint16_t> positions;
-    } observers;
     ScriptedLink s;
-    s.link->SetCmd0Observer(&observers);
-    s.link->SetCmd2Observer(&observers);
     std::vector<std::uint8_t> bytes;
     for (std::uint16_t i = 0; i < 6; ++i) {
-        Cmd2 packet;
-        packet.ucCmd2CntlInfo = kCmd2ChannelA;
-        packet.uiPistonPos = static_cast<std::uint16_t>(100 + i);
-        append(bytes, EncodeCmd2(packet));
+        append(bytes, EncodeCmd2(Cmd2{1, 2, kCmd2ChannelA, static_cast<std::uint16_t>(100 + i), 0, 0}));
     }
     s.unit.inject(bytes);
-
     s.link->SetShortPacketMode(true);
     Cmd0 cmd0;
     EXPECT_FALSE(s.link->ReadCmd0(cmd0));
     EXPECT_FALSE(s.link->lastCmd0());
-    EXPECT_EQ(observers.cmd0, 0);
 
     // That settings-sized window took the first 44 bytes: packets 1 and 2
     // and the start of 3. The running-data reader goes on from packet 4.
+    std::vector<std::uint16_t> positions;
     for (int i = 0; i < 10; ++i) {
         Cmd2 cmd2;
-        (void)s.link->ReadCmd2(cmd2);
+        if (s.link->ReadCmd2(cmd2)) {
+            positions.push_back(cmd2.uiPistonPos);
+        }
     }
-    EXPECT_EQ(observers.positions, (std::vector<std::uint16_t>{103, 104, 105}));
-    EXPECT_EQ(s.link->lastCmd2()->uiPistonPos, 105);
-    s.link->SetCmd2Observer(nullptr);
-    s.link->SetCmd0Observer(nullptr);
+    EXPECT_EQ(positions, (std::vector<std::uint16_t>{103, 104, 105}));
 }
 
 TEST(UvLinkTransport, WritesGoOneByteAtATimePacedByTheDelay) {
@@ -227,11 +214,6 @@ TEST(UvLinkTransport, WritesGoOneByteAtATimePacedByTheDelay) {
     }
     EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0x41, 0xBE, 0x00, 0x0A, 0x0D, 0, 0, 0, 0, 0x24}));
     EXPECT_EQ(s.unit.received(), bytes);
-
-    // A write the bridge refuses ends the packet there.
-    s.bridge.failCalls("write", kBridgeIoError, 1);
-    EXPECT_FALSE(s.link->SendPacket10(BuildKeyPacket(3)));
-    EXPECT_EQ(s.unit.received().size(), 10u);
 }
 
 }  // namespace
