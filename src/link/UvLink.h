@@ -241,9 +241,6 @@ private:
     private:
         UvLink& link_;
     };
-    using RecursiveTimedLock = OwnedRecursiveMutex<std::recursive_timed_mutex>;
-    using RecursiveLock = OwnedRecursiveMutex<std::recursive_mutex>;
-
     void openDevice(std::uint32_t baudRate);
     void noteStatus(BridgeStatus status);
     void heartbeatLoop();
@@ -286,8 +283,8 @@ private:
     BridgeHandle handle_ = 0;
     std::atomic<std::uint64_t> bridgeFailures_{0};
 
-    RecursiveLock writeLock_;
-    RecursiveTimedLock readLock_;
+    RecursiveTimedMutex writeLock_;  // no limit: only lock() is used
+    RecursiveTimedMutex readLock_;
     ReceiveRing ring_;  // under readLock_
     LinkTraffic traffic_;  // under readLock_
 
