@@ -159,28 +159,29 @@ BridgeStatus TtyBridgeLibrary::setBitMode(BridgeHandle handle, std::uint8_t mask
     });
 }
 
-BridgeStatus TtyBridgeLibrary::setBaudRate(BridgeHandle handle, std::uint32_t baud) {
+template <class Edit>
+BridgeStatus TtyBridgeLibrary::changeState(BridgeHandle handle, Edit edit) {
     return configure(handle, [&](OpenPort& open) {
         SerialState state;
         if (!open.port->getState(state)) {
             return kBridgeIoError;
         }
-        state.baudRate = baud;
+        edit(state);
+        // The port refuses what it cannot do (an unknown rate, a framing).
         return open.port->setState(state) ? kBridgeOk : kBridgeInvalidParameter;
     });
 }
 
+BridgeStatus TtyBridgeLibrary::setBaudRate(BridgeHandle handle, std::uint32_t baud) {
+    return changeState(handle, [&](SerialState& state) { state.baudRate = baud; });
+}
+
 BridgeStatus TtyBridgeLibrary::setDataCharacteristics(BridgeHandle handle, std::uint8_t wordLength,
                                                       std::uint8_t stopBits, std::uint8_t parity) {
-    return configure(handle, [&](OpenPort& open) {
-        SerialState state;
-        if (!open.port->getState(state)) {
-            return kBridgeIoError;
-        }
+    return changeState(handle, [&](SerialState& state) {
         state.dataBits = wordLength;
         state.stopBits = stopBits;
         state.parity = parity;
-        return open.port->setState(state) ? kBridgeOk : kBridgeInvalidParameter;
     });
 }
 
@@ -189,16 +190,11 @@ BridgeStatus TtyBridgeLibrary::setFlowControl(BridgeHandle handle, std::uint16_t
     if (flow != 0) {
         return kBridgeInvalidParameter;
     }
-    return configure(handle, [&](OpenPort& open) {
-        SerialState state;
-        if (!open.port->getState(state)) {
-            return kBridgeIoError;
-        }
+    return changeState(handle, [](SerialState& state) {
         state.ctsFlow = false;
         state.dsrFlow = false;
         state.xonXoffIn = false;
         state.xonXoffOut = false;
-        return open.port->setState(state) ? kBridgeOk : kBridgeIoError;
     });
 }
 

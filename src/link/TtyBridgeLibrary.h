@@ -76,6 +76,9 @@ private:
     // Runs a line setting with reads and writes held off.
     template <class Change>
     BridgeStatus configure(BridgeHandle handle, Change change);
+    // Reads the line state, edits it and sets it again.
+    template <class Edit>
+    BridgeStatus changeState(BridgeHandle handle, Edit edit);
     void note(std::string text);
 
     SerialPortApi& ports_;

@@ -239,78 +239,68 @@ void UvLink::countSkipped(std::span<const std::uint8_t> skipped) {
     }
 }
 
-bool UvLink::ReadCmd0(Cmd0& out) {
-    const CallGuard guard(*this);
+template <class Find>
+auto UvLink::takePacket(std::size_t len, Find find, std::uint64_t LinkTraffic::*counter)
+    -> decltype(find(std::span<const std::uint8_t>())) {
     if (handle_ == 0 || !clock_.tryLockFor(readLock_, kReadLockMs)) {
-        return false;
+        return std::nullopt;
     }
-    std::unique_lock lock(readLock_, std::adopt_lock);
-    if (fillRing(kCmd0Size) <= 0) {
-        return false;
+    const std::unique_lock lock(readLock_, std::adopt_lock);
+    if (fillRing(len) <= 0) {
+        return std::nullopt;
     }
     RingWindow window;
     const auto n = ring_.copyUnread(ReceiveRing::Reader::Packet, window);
     const std::span<const std::uint8_t> unread(window.data(), n);
+    auto match = find(unread);
+    if (match) {
+        countSkipped(unread.first(match->offset));
+        ring_.consume(ReceiveRing::Reader::Packet, match->offset + len);
+        if (counter != nullptr) {
+            ++(traffic_.*counter);
+        }
+    }
+    return match;
+}
+
+template <class Packet, class Observer>
+void UvLink::publish(const Packet& packet, std::optional<Packet>& last, Observer* const& observer,
+                     void (Observer::*notify)(const Packet&)) {
+    {
+        std::scoped_lock state(stateMutex_);
+        last = packet;
+    }
+    std::scoped_lock observers(observerMutex_);
+    if (observer != nullptr) {
+        (observer->*notify)(packet);
+    }
+}
+
+bool UvLink::ReadCmd0(Cmd0& out) {
+    const CallGuard guard(*this);
     if (shortPacketMode_.load()) {
         // The unit streams running data: a settings-sized read only keeps the
         // ring moving and gives no settings packet.
-        if (const auto match = FindCmd2In44ByteWindow(unread)) {
-            countSkipped(unread.first(match->offset));
-            ring_.consume(ReceiveRing::Reader::Packet, match->offset + kCmd0Size);
-        }
+        (void)takePacket(kCmd0Size, FindCmd2In44ByteWindow, nullptr);
         return false;
     }
-    const auto match = FindCmd0(unread);
+    const auto match = takePacket(kCmd0Size, FindCmd0, &LinkTraffic::cmd0Packets);
     if (!match) {
         return false;
     }
-    countSkipped(unread.first(match->offset));
-    ring_.consume(ReceiveRing::Reader::Packet, match->offset + kCmd0Size);
-    ++traffic_.cmd0Packets;
-    lock.unlock();
-
     out = match->packet;
-    {
-        std::scoped_lock state(stateMutex_);
-        lastCmd0_ = out;
-    }
-    std::scoped_lock observers(observerMutex_);
-    if (cmd0Observer_ != nullptr) {
-        cmd0Observer_->onCmd0(out);
-    }
+    publish(out, lastCmd0_, cmd0Observer_, &Cmd0Observer::onCmd0);
     return true;
 }
 
 bool UvLink::ReadCmd2(Cmd2& out) {
     const CallGuard guard(*this);
-    if (handle_ == 0 || !clock_.tryLockFor(readLock_, kReadLockMs)) {
-        return false;
-    }
-    std::unique_lock lock(readLock_, std::adopt_lock);
-    if (fillRing(kCmd2Size) <= 0) {
-        return false;
-    }
-    RingWindow window;
-    const auto n = ring_.copyUnread(ReceiveRing::Reader::Packet, window);
-    const std::span<const std::uint8_t> unread(window.data(), n);
-    const auto match = FindCmd2(unread);
+    const auto match = takePacket(kCmd2Size, FindCmd2, &LinkTraffic::cmd2Packets);
     if (!match) {
         return false;
     }
-    countSkipped(unread.first(match->offset));
-    ring_.consume(ReceiveRing::Reader::Packet, match->offset + kCmd2Size);
-    ++traffic_.cmd2Packets;
-    lock.unlock();
-
     out = match->packet;
-    {
-        std::scoped_lock state(stateMutex_);
-        lastCmd2_ = out;
-    }
-    std::scoped_lock observers(observerMutex_);
-    if (cmd2Observer_ != nullptr) {
-        cmd2Observer_->onCmd2(out);
-    }
+    publish(out, lastCmd2_, cmd2Observer_, &Cmd2Observer::onCmd2);
     return true;
 }
 

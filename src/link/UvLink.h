@@ -252,6 +252,16 @@ private:
     [[nodiscard]] std::ptrdiff_t fillRing(std::size_t len);
     // The bytes written, pacing each by the inter-byte delay.
     [[nodiscard]] std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n);
+    // Under the read lock: one device read of len bytes, then the first window
+    // `find` accepts among the packet reader's bytes, consumed together with
+    // what lies before it; counted in traffic_.*counter (unless null).
+    template <class Find>
+    auto takePacket(std::size_t len, Find find, std::uint64_t LinkTraffic::*counter)
+        -> decltype(find(std::span<const std::uint8_t>()));
+    // Keeps a received packet as the last of its kind and shows it to its observer.
+    template <class Packet, class Observer>
+    void publish(const Packet& packet, std::optional<Packet>& last, Observer* const& observer,
+                 void (Observer::*notify)(const Packet&));
     // Counts the skipped bytes of the packet reader that were not heartbeats.
     void countSkipped(std::span<const std::uint8_t> skipped);
     void CheckFirmwareVersion(std::uint8_t version);
@@ -266,6 +276,8 @@ private:
     bool yieldTurn();
     [[nodiscard]] bool closing() const { return stop_.stop_requested(); }
     [[nodiscard]] std::uint8_t lastMode() const;
+    struct RunningModeEntry;
+    bool enterRunningMode(std::uint8_t mode, const RunningModeEntry& entry);
     void writeScanPrefs(double dutyA, double dutyB);
     void writePcPotPref(int value);
 

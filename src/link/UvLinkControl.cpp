@@ -183,57 +183,62 @@ bool UvLink::EnterSetupMode() {
     }
 }
 
-bool UvLink::EnterManualMode() {
-    const CallGuard guard(*this);
-    log("entering manual mode.\n");
+// Manual and auto mode are reached the same way, with their own key, pause
+// and log lines.
+struct UvLink::RunningModeEntry {
+    std::uint8_t key;
+    std::int64_t settleMs;
+    const char* entering;
+    const char* already;
+    const char* keyFailedInSetup;
+    const char* setupFailed;  // null: nothing logged
+    const char* keyFailedAfterSetup;
+};
+
+bool UvLink::enterRunningMode(std::uint8_t mode, const RunningModeEntry& entry) {
+    log(entry.entering);
     if (InSetupMode(0)) {
-        if (!PressKey(kKeyManual, 0)) {
-            log("Error trying to enter manual mode from setup mode.\n");
+        if (!PressKey(entry.key, 0)) {
+            log(entry.keyFailedInSetup);
             return false;
         }
-    } else if (InManualMode(0)) {
+    } else if (WaitForMode(mode, 0)) {
         shortPacketMode_.store(false);
-        log("already in manual mode.\n");
+        log(entry.already);
         return true;
     } else {
         if (!EnterSetupMode()) {
+            if (entry.setupFailed != nullptr) {
+                log(entry.setupFailed);
+            }
             return false;
         }
-        if (!PressKey(kKeyManual, 0)) {
-            log("Error #2 trying to enter manual mode from setup mode.\n");
+        if (!PressKey(entry.key, 0)) {
+            log(entry.keyFailedAfterSetup);
             return false;
         }
     }
     shortPacketMode_.store(false);
-    pause(kManualSettleMs);
+    pause(entry.settleMs);
     return true;
+}
+
+bool UvLink::EnterManualMode() {
+    const CallGuard guard(*this);
+    return enterRunningMode(kModeManual,
+                            {kKeyManual, kManualSettleMs, "entering manual mode.\n",
+                             "already in manual mode.\n",
+                             "Error trying to enter manual mode from setup mode.\n", nullptr,
+                             "Error #2 trying to enter manual mode from setup mode.\n"});
 }
 
 bool UvLink::EnterAutoMode() {
     const CallGuard guard(*this);
-    log("entering auto mode.\n");
-    if (InSetupMode(0)) {
-        if (!PressKey(kKeyAuto, 0)) {
-            log("error, unable to enter auto mode.\n");
-            return false;
-        }
-    } else if (InAutoMode(0)) {
-        shortPacketMode_.store(false);
-        log("already in auto mode.\n");
-        return true;
-    } else {
-        if (!EnterSetupMode()) {
-            log("Error, unable to enter setup mode.\n");
-            return false;
-        }
-        if (!PressKey(kKeyAuto, 0)) {
-            log("error, unable to enter auto mode.\n");
-            return false;
-        }
-    }
-    shortPacketMode_.store(false);
-    pause(kAutoSettleMs);
-    return true;
+    return enterRunningMode(kModeAuto,
+                            {kKeyAuto, kAutoSettleMs, "entering auto mode.\n",
+                             "already in auto mode.\n", "error, unable to enter auto mode.\n",
+                             "Error, unable to enter setup mode.\n",
+                             "error, unable to enter auto mode.\n"});
 }
 
 bool UvLink::EnterCalibrationMode() {

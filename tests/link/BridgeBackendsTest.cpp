@@ -22,16 +22,6 @@ namespace {
 using test::LinkBench;
 using test::ManualClock;
 
-std::vector<std::string> setupCalls(const SimBridgeLibrary& bridge) {
-    std::vector<std::string> names;
-    for (const auto& call : bridge.calls()) {
-        if (call.name != "read" && call.name != "write") {
-            names.push_back(call.text());
-        }
-    }
-    return names;
-}
-
 TEST(TtyBridgeLibrary, DrivesTheLinkOverSerialPortsChoosingThePortByNumber) {
     ManualClock clock;
     SimRigConfig config;
@@ -161,7 +151,7 @@ TEST(D2xxLibrary, DrivesTheLinkThroughTheLoadedFunctions) {
         EXPECT_TRUE(link.ReadConfiguration(settings));
         EXPECT_EQ(settings.ucATODGain, 4);
     }
-    const auto calls = setupCalls(bench.rig.bridge());
+    const auto calls = test::SetupCalls(bench.rig.bridge());
     EXPECT_EQ(calls.front(), "listDevice(0, 1073741825)");
     EXPECT_EQ(calls.back(), "close(1)");
     EXPECT_EQ(bench.rig.bridge().openHandles(), 0u);

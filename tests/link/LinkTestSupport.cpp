@@ -114,6 +114,16 @@ std::vector<Cmd0Bytes> SettingsWritten(const SimBridgeLibrary& bridge) {
     return packets;
 }
 
+std::vector<std::string> SetupCalls(const SimBridgeLibrary& bridge) {
+    std::vector<std::string> texts;
+    for (const auto& call : bridge.calls()) {
+        if (call.name != "read" && call.name != "write") {
+            texts.push_back(call.text());
+        }
+    }
+    return texts;
+}
+
 std::vector<std::string> KeyLogLines(const TempDir& folder) {
     std::istringstream in(readFile(folder / "pressKeyLog.txt"));
     std::vector<std::string> lines;

@@ -58,6 +58,8 @@ private:
 [[nodiscard]] std::vector<std::int64_t> HeartbeatTimes(const SimBridgeLibrary& bridge);
 // Every settings packet written.
 [[nodiscard]] std::vector<Cmd0Bytes> SettingsWritten(const SimBridgeLibrary& bridge);
+// The bridge calls other than reads and writes, as text ("purge(2, 3)").
+[[nodiscard]] std::vector<std::string> SetupCalls(const SimBridgeLibrary& bridge);
 // Lines of "pressKeyLog.txt" that are not timestamp lines.
 [[nodiscard]] std::vector<std::string> KeyLogLines(const TempDir& folder);
 

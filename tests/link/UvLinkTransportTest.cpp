@@ -17,16 +17,6 @@ using test::ManualClock;
 using test::ScriptedLink;
 using test::UnitBeat;
 
-std::vector<std::string> callTexts(const SimBridgeLibrary& bridge) {
-    std::vector<std::string> texts;
-    for (const auto& call : bridge.calls()) {
-        if (call.name != "read" && call.name != "write") {
-            texts.push_back(call.text());
-        }
-    }
-    return texts;
-}
-
 Cmd0 settingsPacket(std::uint8_t duty, std::uint16_t integrationMs) {
     Cmd0 packet;
     packet.ucDutyCycleA = duty;
@@ -50,7 +40,7 @@ TEST(UvLinkTransport, FindsTheBridgeByComPortClosesTheOtherAndConfiguresInOrder)
     ASSERT_TRUE(link.connected());
     bench.close();
 
-    EXPECT_EQ(callTexts(bench.rig.bridge()), (std::vector<std::string>{
+    EXPECT_EQ(test::SetupCalls(bench.rig.bridge()), (std::vector<std::string>{
         "listDevice(0, 1073741825)",
         "open(DE1B0042, 129)",
         "getComPortNumber(1)",
