@@ -16,14 +16,22 @@ constexpr int kWindow = 25000;
 // sample number.
 void fillSlots(GraphModel& model, const bench::SyntheticRun& run, const std::vector<double>& xs,
                int first) {
-    const std::vector<const std::vector<double>*> channels{&run.absA, &run.absB, &run.ratio,
-                                                           &run.absA, &run.absB, &run.ratio,
-                                                           &run.mark, &run.absB};
+    const std::vector<const std::vector<double>*> channels{
+        &run.absA, &run.absB, &run.ratio, &run.absA, &run.absB, &run.ratio, &run.mark, &run.absB};
     for (int slot = 0; slot < kTraceSlots; ++slot) {
-        (void)model.setTraceData(xs.data() + first, channels[static_cast<size_t>(slot)]->data() + first,
-                                 kWindow, slot, 1.0);
+        (void)model.setTraceData(xs.data() + first,
+                                 channels[static_cast<size_t>(slot)]->data() + first, kWindow, slot,
+                                 1.0);
     }
     model.setXRange(xs[static_cast<size_t>(first)], xs[static_cast<size_t>(first + kWindow - 1)]);
+}
+
+std::vector<double> sampleNumbers(int count) {
+    std::vector<double> xs(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        xs[static_cast<size_t>(i)] = i + 1;
+    }
+    return xs;
 }
 
 void setUp(GraphModel& model, const FractionPlanHook* plan) {
@@ -42,10 +50,7 @@ void setUp(GraphModel& model, const FractionPlanHook* plan) {
 void BM_FullRepaint(benchmark::State& state) {
     bench::ensureGuiApp();
     const bench::SyntheticRun run(kWindow, 80.0, 8.0);
-    std::vector<double> xs(kWindow);
-    for (int i = 0; i < kWindow; ++i) {
-        xs[static_cast<size_t>(i)] = i + 1;
-    }
+    const std::vector<double> xs = sampleNumbers(kWindow);
     const bench::EvenFractions plan(2500.0, 10);
     GraphModel model;
     setUp(model, &plan);
@@ -67,10 +72,7 @@ void BM_LiveRunAt20Hz(benchmark::State& state) {
     bench::ensureGuiApp();
     constexpr int kTotal = 2 * kWindow;
     const bench::SyntheticRun run(kTotal, 160.0, 8.0);
-    std::vector<double> xs(kTotal);
-    for (int i = 0; i < kTotal; ++i) {
-        xs[static_cast<size_t>(i)] = i + 1;
-    }
+    const std::vector<double> xs = sampleNumbers(kTotal);
     const bench::EvenFractions plan(2500.0, 20);
     GraphModel model;
     setUp(model, &plan);
@@ -87,9 +89,9 @@ void BM_LiveRunAt20Hz(benchmark::State& state) {
         first = (first + 1) % kWindow;
     }
     constexpr double kSamplesPerSecond = 20.0;
-    state.counters["core_share"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) / kSamplesPerSecond,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["core_share"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) / kSamplesPerSecond,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 // The plot at the main window's standard size, and page-sized.
 BENCHMARK(BM_LiveRunAt20Hz)->Args({630, 335})->Args({1100, 850})->Unit(benchmark::kMillisecond);

@@ -169,7 +169,10 @@ struct ConfigFile::Impl {
     };
 
     [[nodiscard]] Lookup findKey(std::string_view section, std::string_view key) const;
-    [[nodiscard]] std::string_view valueLine(std::string_view section, std::string_view key) const;
+    [[nodiscard]] std::string_view valueText(const Lookup& found) const;
+    [[nodiscard]] std::string_view valueLine(std::string_view section, std::string_view key) const {
+        return valueText(findKey(section, key));
+    }
     bool setValue(std::string_view section, std::string_view key, std::string_view valuePart);
 };
 
@@ -225,8 +228,7 @@ ConfigFile::Impl::Lookup ConfigFile::Impl::findKey(std::string_view section,
 
 // The value's text: behind the separating blank up to the line's end. A value
 // never reaches into the next line, and a NUL ends it as it ends a C string.
-std::string_view ConfigFile::Impl::valueLine(std::string_view section, std::string_view key) const {
-    const auto found = findKey(section, key);
+std::string_view ConfigFile::Impl::valueText(const Lookup& found) const {
     if (!found.valuePos || *found.valuePos >= buffer.size()) {
         return {};
     }
@@ -357,7 +359,7 @@ std::optional<std::string> ConfigFile::getString(std::string_view section,
     if (!found.valuePos || *found.valuePos >= impl_->buffer.size()) {
         return std::nullopt;
     }
-    return std::string(impl_->valueLine(section, key));
+    return std::string(impl_->valueText(found));
 }
 
 bool ConfigFile::setInt(std::string_view section, std::string_view key, int value) {

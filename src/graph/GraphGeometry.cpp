@@ -24,9 +24,12 @@ constexpr double kDragTickPx = 20.0;
 constexpr double kHandleBeforePx = 7.0;
 constexpr double kHandleAfterPx = 8.0;
 
-template <class... Args>
-void format(std::array<char, 16>& out, const char* fmt, Args... args) {
-    std::snprintf(out.data(), out.size(), fmt, args...);
+void setText(std::array<char, 16>& out, const char* text) {
+    std::snprintf(out.data(), out.size(), "%s", text);
+}
+
+void setNumber(std::array<char, 16>& out, int number) {
+    std::snprintf(out.data(), out.size(), "%d", number);
 }
 
 }  // namespace
@@ -200,7 +203,8 @@ void GraphGeometry::markTicks(int slot, std::optional<int>& lastTickPx,
     const int offset = scaled(s.pixelOffset);
     const double threshold = kRisingEdgePx * scale_;
     const int tickTop = truncatePx(height_ - height_ * s.xOffsetGate);
-    const int labelBottom = truncatePx(height_ - height_ * s.xOffsetGate / 2 + kLabelHalfHeightPx * scale_);
+    const int labelBottom =
+        truncatePx(height_ - height_ * s.xOffsetGate / 2 + kLabelHalfHeightPx * scale_);
     const int labelTop = labelBottom - scaled(kLabelHeightPx);
     const bool takenLive = context.recording || context.collectionPending;
 
@@ -217,8 +221,7 @@ void GraphGeometry::markTicks(int slot, std::optional<int>& lastTickPx,
             continue;
         }
         const FractionLabel fraction = plan != nullptr ? plan->fractionAt(s.x[i]) : FractionLabel{};
-        // A run that started late has marks before its first fraction; those
-        // are not the collector's.
+        // With a start offset only marks that fall in a fraction are drawn.
         if (context.runStartOffset > 0.0 && fraction.kind == FractionLabel::Kind::None) {
             continue;
         }
@@ -236,15 +239,16 @@ void GraphGeometry::markTicks(int slot, std::optional<int>& lastTickPx,
         tick.line = clippedLine({tickPx, height_}, {tickPx, tickTop});
 
         TickLabel& label = tick.label;
-        label.rect = {tickPx - scaled(kLabelWidthPx + 1), labelTop, tickPx - scaled(1), labelBottom};
+        label.rect = {tickPx - scaled(kLabelWidthPx + 1), labelTop, tickPx - scaled(1),
+                      labelBottom};
         if (autoMark) {
-            format(label.text, "A");
+            setText(label.text, "A");
         } else if (fraction.kind == FractionLabel::Kind::Number) {
-            format(label.text, "%d", fraction.number);
+            setNumber(label.text, fraction.number);
         } else if (fraction.kind == FractionLabel::Kind::A) {
-            format(label.text, "A");
+            setText(label.text, "A");
         } else if (fraction.kind == FractionLabel::Kind::R) {
-            format(label.text, "R");
+            setText(label.text, "R");
             label.rect.left = tickPx + scaled(1);
             label.rect.right = tickPx + scaled(kLabelWidthPx + 1);
             label.alignLeft = true;
@@ -289,7 +293,7 @@ void GraphGeometry::boundaryTicks(std::optional<int> lastTickPx, std::vector<dou
         }
         BoundaryTick tick;
         tick.line = clippedLine({px, height_}, {px, tickTop});
-        format(tick.label.text, "%d", static_cast<int>(i) + 1 + plan->fractionNumberOffset());
+        setNumber(tick.label.text, static_cast<int>(i) + 1 + plan->fractionNumberOffset());
         tick.label.rect = {px - scaled(kLabelWidthPx + 1), labelBottom - scaled(kLabelHeightPx),
                            px - scaled(1), labelBottom};
         out.push_back(tick);

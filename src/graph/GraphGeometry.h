@@ -22,7 +22,7 @@ struct TickLabel {
 // An event-mark tick at a rising edge of the mark trace.
 struct MarkTick {
     std::optional<PixelSegment> line;  // none when the tick falls on the right edge
-    bool blackPen = false;  // the slot's own pen otherwise
+    bool blackPen = false;             // the slot's own pen otherwise
     TickLabel label;
 };
 
@@ -73,7 +73,8 @@ public:
 
     // Cursor lines and the sides of the handle boxes; red or black pen.
     [[nodiscard]] bool cursorsRed() const;
-    void cursorLines(std::vector<PixelSegment>& lines, std::vector<PixelSegment>& handleSides) const;
+    void cursorLines(std::vector<PixelSegment>& lines,
+                     std::vector<PixelSegment>& handleSides) const;
     // The AUTO-ALIGN line with its end ticks.
     void dragLine(std::vector<PixelSegment>& out) const;
     // The outline of a rectangle given by any two opposite corners.

@@ -4,8 +4,6 @@
 
 namespace corvane {
 
-double logMap(double y, double lo, double hi) {
-    return lo + (hi - lo) * std::log10(y / lo) / 4.0;
-}
+double logMap(double y, double lo, double hi) { return lo + (hi - lo) * std::log10(y / lo) / 4.0; }
 
 }  // namespace corvane

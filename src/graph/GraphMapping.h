@@ -51,7 +51,11 @@ struct YAxisMap {
 class GraphMapping {
 public:
     GraphMapping(double xMin, double xMax, int width, int height)
-        : xMin_(xMin), xMax_(xMax), pixelsPerX_(width / (xMax - xMin)), width_(width), height_(height) {}
+        : xMin_(xMin),
+          xMax_(xMax),
+          pixelsPerX_(width / (xMax - xMin)),
+          width_(width),
+          height_(height) {}
 
     [[nodiscard]] int width() const { return width_; }
     [[nodiscard]] int height() const { return height_; }

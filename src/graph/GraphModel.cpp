@@ -89,8 +89,8 @@ void GraphModel::clearTrace(int slot) {
     const Rgb colour = at(slot).colour;
     at(slot) = TraceSlot{};
     at(slot).colour = colour;
-    startLineFlag_ = std::any_of(slots_.begin(), slots_.end(),
-                                 [](const TraceSlot& s) { return s.startLine; });
+    startLineFlag_ =
+        std::any_of(slots_.begin(), slots_.end(), [](const TraceSlot& s) { return s.startLine; });
 }
 
 void GraphModel::clearAllTraces() {
@@ -178,8 +178,8 @@ void GraphModel::setMarkTrace(int slot, bool markStyle, double tickHeight, doubl
     s.xOffsetGate = tickHeight;
     s.xShift = xShift;
     s.startLine = startLine;
-    startLineFlag_ = std::any_of(slots_.begin(), slots_.end(),
-                                 [](const TraceSlot& t) { return t.startLine; });
+    startLineFlag_ =
+        std::any_of(slots_.begin(), slots_.end(), [](const TraceSlot& t) { return t.startLine; });
     if (startLineFlag_) {
         startOffset_ = -runStartOffset;
     }
@@ -204,37 +204,33 @@ void GraphModel::setCursorList(bool show, std::vector<GraphCursor> cursors) {
     cursors_ = std::move(cursors);
 }
 
-void GraphModel::startDragLine(PixelPoint at) { dragLine_ = PixelRect{at.x, at.y, at.x, at.y}; }
+namespace {
 
-void GraphModel::extendDragLine(PixelPoint to) {
-    if (dragLine_) {
-        dragLine_->right = to.x;
-        dragLine_->bottom = to.y;
+// A rubber band keeps its start as left/top and the mouse as right/bottom.
+PixelRect bandAt(PixelPoint at) { return {at.x, at.y, at.x, at.y}; }
+
+void extendBand(std::optional<PixelRect>& band, PixelPoint to) {
+    if (band) {
+        band->right = to.x;
+        band->bottom = to.y;
     }
 }
 
-std::optional<PixelPoint> GraphModel::dragLineStart() const {
-    if (!dragLine_) {
+std::optional<PixelPoint> bandStart(const std::optional<PixelRect>& band) {
+    if (!band) {
         return std::nullopt;
     }
-    return PixelPoint{dragLine_->left, dragLine_->top};
+    return PixelPoint{band->left, band->top};
 }
 
-void GraphModel::startZoomBox(PixelPoint at) { zoomBox_ = PixelRect{at.x, at.y, at.x, at.y}; }
+}  // namespace
 
-void GraphModel::extendZoomBox(PixelPoint to) {
-    if (zoomBox_) {
-        zoomBox_->right = to.x;
-        zoomBox_->bottom = to.y;
-    }
-}
-
-std::optional<PixelPoint> GraphModel::zoomBoxStart() const {
-    if (!zoomBox_) {
-        return std::nullopt;
-    }
-    return PixelPoint{zoomBox_->left, zoomBox_->top};
-}
+void GraphModel::startDragLine(PixelPoint at) { dragLine_ = bandAt(at); }
+void GraphModel::extendDragLine(PixelPoint to) { extendBand(dragLine_, to); }
+std::optional<PixelPoint> GraphModel::dragLineStart() const { return bandStart(dragLine_); }
+void GraphModel::startZoomBox(PixelPoint at) { zoomBox_ = bandAt(at); }
+void GraphModel::extendZoomBox(PixelPoint to) { extendBand(zoomBox_, to); }
+std::optional<PixelPoint> GraphModel::zoomBoxStart() const { return bandStart(zoomBox_); }
 
 void GraphModel::showMessage(std::string text) {
     messageText_ = std::move(text);

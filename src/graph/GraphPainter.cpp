@@ -28,12 +28,15 @@ QPen dottedPen(QColor colour, double width) {
     return pen;
 }
 
-QRect toQRect(const PixelRect& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
+QRect toQRect(const PixelRect& r) {
+    return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
 
 // Lets a fraction plan draw its zones with the painter of the graph.
 class PainterZoneCanvas : public ZoneCanvas {
 public:
-    PainterZoneCanvas(QPainter& painter, double lineWidth) : painter_(painter), lineWidth_(lineWidth) {}
+    PainterZoneCanvas(QPainter& painter, double lineWidth)
+        : painter_(painter), lineWidth_(lineWidth) {}
 
     void line(PixelPoint from, PixelPoint to, Rgb colour) override {
         painter_.setPen(solidPen(toQColor(colour), lineWidth_));
@@ -63,6 +66,18 @@ GraphPaintStyle GraphPaintStyle::screen(double logicalDpi) {
     return style;
 }
 
+GraphPaintStyle GraphPaintStyle::page(double s, double dpi) {
+    constexpr double kPageLabelPoints = 4.0;
+    GraphPaintStyle style;
+    style.scale = s;
+    style.lineWidth = s;
+    style.gridWidth = s / 2;
+    style.gridColour = Rgb{128, 128, 128};
+    style.fontPixelSize = kPageLabelPoints * s * dpi / kPointsPerInch;
+    style.interactive = false;
+    return style;
+}
+
 GraphPainter::GraphPainter(const GraphPaintStyle& style) { setStyle(style); }
 
 void GraphPainter::setStyle(const GraphPaintStyle& style) {
@@ -87,8 +102,8 @@ void GraphPainter::drawLabel(QPainter& painter, const TickLabel& label) {
     if (label.empty()) {
         return;
     }
-    const int flags = Qt::TextSingleLine | Qt::AlignVCenter |
-                      (label.alignLeft ? Qt::AlignLeft : Qt::AlignRight);
+    const int flags =
+        Qt::TextSingleLine | Qt::AlignVCenter | (label.alignLeft ? Qt::AlignLeft : Qt::AlignRight);
     painter.drawText(toQRect(label.rect), flags, QString::fromLatin1(label.text.data()));
 }
 
@@ -130,6 +145,39 @@ void GraphPainter::drawMarkTicks(QPainter& painter, const GraphGeometry& geometr
         }
         painter.setPen(Qt::black);
         drawLabel(painter, tick.label);
+    }
+}
+
+void GraphPainter::drawInteractive(QPainter& painter, const GraphGeometry& geometry,
+                                   const GraphModel& model) {
+    const int width = geometry.mapping().width();
+    const int height = geometry.mapping().height();
+    if (model.messageVisible()) {
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(0, 0, width, height), Qt::AlignCenter | Qt::TextSingleLine,
+                         QString::fromStdString(model.messageText()));
+    }
+
+    if (model.selectionBox()) {
+        GraphGeometry::outline(*model.selectionBox(), segments_);
+        painter.setPen(blackPen_);
+        drawSegments(painter, segments_);
+    }
+
+    geometry.cursorLines(segments_, handleSides_);
+    painter.setPen(geometry.cursorsRed() ? redPen_ : blackPen_);
+    drawSegments(painter, segments_);
+    painter.setPen(gridPen_);
+    drawSegments(painter, handleSides_);
+
+    if (model.dragLine()) {
+        geometry.dragLine(segments_);
+        painter.setPen(blackPen_);
+        drawSegments(painter, segments_);
+    } else if (model.zoomBox()) {
+        GraphGeometry::outline(*model.zoomBox(), segments_);
+        painter.setPen(gridPen_);
+        drawSegments(painter, segments_);
     }
 }
 
@@ -176,32 +224,8 @@ void GraphPainter::paint(QPainter& painter, const GraphModel& model, QSize plot)
         }
     }
 
-    if (model.messageVisible()) {
-        painter.setPen(Qt::black);
-        painter.drawText(QRect(0, 0, width, height), Qt::AlignCenter | Qt::TextSingleLine,
-                         QString::fromStdString(model.messageText()));
-    }
-
-    if (model.selectionBox()) {
-        GraphGeometry::outline(*model.selectionBox(), segments_);
-        painter.setPen(blackPen_);
-        drawSegments(painter, segments_);
-    }
-
-    geometry.cursorLines(segments_, handleSides_);
-    painter.setPen(geometry.cursorsRed() ? redPen_ : blackPen_);
-    drawSegments(painter, segments_);
-    painter.setPen(gridPen_);
-    drawSegments(painter, handleSides_);
-
-    if (model.dragLine()) {
-        geometry.dragLine(segments_);
-        painter.setPen(blackPen_);
-        drawSegments(painter, segments_);
-    } else if (model.zoomBox()) {
-        GraphGeometry::outline(*model.zoomBox(), segments_);
-        painter.setPen(gridPen_);
-        drawSegments(painter, segments_);
+    if (style_.interactive) {
+        drawInteractive(painter, geometry, model);
     }
 
     geometry.boundaryTicks(lastTickPx, positions_, boundaryTicks_);

@@ -26,9 +26,15 @@ struct GraphPaintStyle {
     double fontPixelSize = 11.0;  // 8 points at 96 dpi
     // Dense traces keep only what changes pixels (see GraphGeometry).
     bool reduceDenseColumns = true;
+    // The message, selection box, cursors, drag line and zoom box: what the
+    // user works with on screen, left off a printed page.
+    bool interactive = true;
 
     // 1 px lines and 8 point labels on a screen of the given dpi.
     [[nodiscard]] static GraphPaintStyle screen(double logicalDpi = 96.0);
+    // A page drawn s times the size of the on-screen plot at the given dpi:
+    // pens s wide, a grey dotted grid s/2 wide, labels of 4 s points.
+    [[nodiscard]] static GraphPaintStyle page(double s, double dpi);
 };
 
 // Draws a GraphModel onto any QPaintDevice: the widget, a QImage, a printer.
@@ -43,8 +49,9 @@ public:
 
     // Draws the whole picture with the plot's top-left corner at the
     // painter's origin. Back to front: white background, grid, slots 0 to 7
-    // (mark-style slots as ticks), message, selection box, cursors, drag line
-    // or zoom box, fraction boundaries and plan zones. Reads the model only.
+    // (mark-style slots as ticks), then on screen the message, selection box,
+    // cursors, drag line or zoom box, and last the fraction boundaries and
+    // plan zones. Reads the model only.
     void paint(QPainter& painter, const GraphModel& model, QSize plot);
 
 private:
@@ -54,6 +61,7 @@ private:
     void drawMarkTicks(QPainter& painter, const GraphGeometry& geometry, const GraphModel& model,
                        int slot, std::optional<int>& lastTickPx);
     void drawLabel(QPainter& painter, const TickLabel& label);
+    void drawInteractive(QPainter& painter, const GraphGeometry& geometry, const GraphModel& model);
 
     GraphPaintStyle style_;
     QFont font_;

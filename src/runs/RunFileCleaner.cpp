@@ -15,57 +15,6 @@
 #include "setup/RotorTable.h"
 
 namespace corvane {
-namespace {
-
-constexpr const char* kDuplicatesScratch = "to.csv";
-constexpr const char* kEm1DuplicatesScratch = "temp_duplicate.txt";
-constexpr const char* kEventsScratch = "temp_events.txt";
-
-bool writeLine(std::FILE* out, std::string_view line) {
-    return std::fwrite(line.data(), 1, line.size(), out) == line.size() &&
-           std::fputc('\n', out) != EOF;
-}
-
-bool writeRow(std::FILE* out, const RowText& row) {
-    return std::fwrite(row.view().data(), 1, row.size(), out) == row.size();
-}
-
-enum class HeaderCopy { Found, Missing, Failed };
-
-// Copies the lines above the column header, and the header itself, to out.
-// found tells which header ended the copy.
-HeaderCopy copyThroughHeader(LineReader& reader, std::FILE* out,
-                             std::initializer_list<std::string_view> headers,
-                             std::string_view* found = nullptr) {
-    std::string_view line;
-    while (reader.next(line)) {
-        if (reader.overlong() || !writeLine(out, line)) {
-            return HeaderCopy::Failed;
-        }
-        for (const auto header : headers) {
-            if (line.starts_with(header)) {
-                if (found != nullptr) *found = header;
-                return HeaderCopy::Found;
-            }
-        }
-    }
-    return reader.failed() ? HeaderCopy::Failed : HeaderCopy::Missing;
-}
-
-// The next data row. A last line without its line end is the row that was
-// being written when the program stopped; it may be cut anywhere, so it is
-// not taken as data.
-bool nextRow(LineReader& reader, std::string_view& line) {
-    while (reader.next(line)) {
-        if (reader.terminated() && !reader.overlong()) {
-            return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
-
 struct RunFileCleaner::Scratch {
     std::filesystem::path path;
     FileHandle file;
@@ -86,102 +35,153 @@ RunFileCleaner::Scratch RunFileCleaner::createScratch(const char* name) const {
     return {{}, nullptr, name};
 }
 
-// Closes the scratch file and puts it in the place of file.
-bool RunFileCleaner::finish(Scratch& scratch, const std::filesystem::path& file) {
-    bool written = std::fflush(scratch.file.get()) == 0;
-    written = std::fclose(scratch.file.release()) == 0 && written;
-    std::error_code error;
-    if (!written) {
-        error = std::make_error_code(std::errc::io_error);
-    } else if (moveFileOver(scratch.path, file, error)) {
+// One pass over a run file: the file open for reading, its scratch file for
+// writing. Any failure throws the scratch file away and leaves the file alone.
+class RunFileCleaner::Pass {
+public:
+    Pass(RunFileCleaner& owner, const std::filesystem::path& file, const char* scratchName,
+         const char* scratchFailure)
+        : owner_(owner), file_(file), scratchName_(scratchName), scratchFailure_(scratchFailure) {}
+    ~Pass() { discard(); }
+    Pass(const Pass&) = delete;
+    Pass& operator=(const Pass&) = delete;
+
+    [[nodiscard]] bool openInput(const std::string& failure) {
+        in_ = openFile(file_, "rb");
+        if (!in_) return fail(failure);
+        reader_.emplace(in_.get());
         return true;
     }
-    std::error_code ignored;
-    std::filesystem::remove(scratch.path, ignored);
-    prompter_.message(formatText("Error: %u, unable to rename \"%s\" file to: %s",
-                                 static_cast<unsigned>(error.value()), scratch.name,
-                                 file.string().c_str()));
-    return false;
-}
+    [[nodiscard]] bool openScratch() {
+        scratch_ = owner_.createScratch(scratchName_);
+        if (!scratch_.file) {
+            return fail(scratchFailure_);
+        }
+        return true;
+    }
+    // Copies the lines above the column header, and the header itself.
+    [[nodiscard]] bool copyThroughHeader(std::initializer_list<std::string_view> headers,
+                                         const std::string& missing, const std::string& failure,
+                                         std::string_view* found = nullptr) {
+        std::string_view line;
+        while (reader_->next(line)) {
+            if (reader_->overlong() || !write(line)) {
+                return fail(failure);
+            }
+            for (const auto header : headers) {
+                if (line.starts_with(header)) {
+                    if (found != nullptr) *found = header;
+                    return true;
+                }
+            }
+        }
+        return fail(reader_->failed() ? failure : missing);
+    }
+    // The next data row. A last line without its line end is the row that was
+    // being written when the program stopped; it may be cut anywhere, so it
+    // is not taken as data.
+    [[nodiscard]] bool nextRow(std::string_view& line) {
+        while (reader_->next(line)) {
+            if (reader_->terminated() && !reader_->overlong()) {
+                return true;
+            }
+        }
+        return false;
+    }
+    [[nodiscard]] bool readFailed() const { return reader_->failed(); }
+
+    [[nodiscard]] bool write(std::string_view line) {
+        return std::fwrite(line.data(), 1, line.size(), scratch_.file.get()) == line.size() &&
+               std::fputc('\n', scratch_.file.get()) != EOF;
+    }
+    [[nodiscard]] bool write(const RowText& row) {
+        return std::fwrite(row.view().data(), 1, row.size(), scratch_.file.get()) == row.size();
+    }
+
+    bool fail(const std::string& message) {
+        discard();
+        owner_.prompter_.message(message);
+        return false;
+    }
+
+    // Puts the complete scratch file in the place of the run file.
+    [[nodiscard]] bool finish() {
+        reader_.reset();
+        in_.reset();
+        bool written = std::fflush(scratch_.file.get()) == 0;
+        written = std::fclose(scratch_.file.release()) == 0 && written;
+        std::error_code error;
+        if (!written) {
+            error = std::make_error_code(std::errc::io_error);
+        } else if (moveFileOver(scratch_.path, file_, error)) {
+            scratch_.path.clear();
+            return true;
+        }
+        return fail(formatText("Error: %u, unable to rename \"%s\" file to: %s",
+                               static_cast<unsigned>(error.value()), scratchName_,
+                               file_.string().c_str()));
+    }
+
+private:
+    void discard() {
+        scratch_.file.reset();
+        if (!scratch_.path.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove(scratch_.path, ignored);
+            scratch_.path.clear();
+        }
+    }
+
+    RunFileCleaner& owner_;
+    const std::filesystem::path& file_;
+    const char* scratchName_;
+    const char* scratchFailure_;
+    FileHandle in_;
+    std::optional<LineReader> reader_;
+    Scratch scratch_;
+};
 
 bool RunFileCleaner::removeDuplicates(const std::filesystem::path& file) {
-    const auto failedMessage =
+    const auto failure =
         formatText("Error, unable to remove duplicate samples from file: %s", file.string().c_str());
-    auto in = openFile(file, "rb");
-    if (!in) {
-        prompter_.message(failedMessage);
+    Pass pass(*this, file, "to.csv", "Error, unable to open temporary file: to.csv");
+    if (!pass.openInput(failure) || !pass.openScratch() ||
+        !pass.copyThroughHeader(
+            {kTwoChannelColumns},
+            formatText("Invalid data header found in file: %s", file.string().c_str()), failure)) {
         return false;
-    }
-    auto scratch = createScratch(kDuplicatesScratch);
-    if (!scratch.file) {
-        prompter_.message("Error, unable to open temporary file: to.csv");
-        return false;
-    }
-    const auto discard = [&](const std::string& message) {
-        scratch.file.reset();
-        std::error_code ignored;
-        std::filesystem::remove(scratch.path, ignored);
-        prompter_.message(message);
-        return false;
-    };
-    LineReader reader(in.get());
-    switch (copyThroughHeader(reader, scratch.file.get(), {kTwoChannelColumns})) {
-        case HeaderCopy::Found: break;
-        case HeaderCopy::Missing:
-            return discard(formatText("Invalid data header found in file: %s", file.string().c_str()));
-        case HeaderCopy::Failed: return discard(failedMessage);
     }
     double lastA = 0.0;
     double lastB = 0.0;
     RowText row;
     std::string_view line;
-    while (nextRow(reader, line)) {
+    while (pass.nextRow(line)) {
         const auto record = parseTwoChannelRow(line);
         if (!record || !(record->positionA > lastA && record->positionB > lastB)) {
             continue;
         }
         formatTwoChannelRow(row, *record);
-        if (!writeRow(scratch.file.get(), row)) {
-            return discard(failedMessage);
+        if (!pass.write(row)) {
+            return pass.fail(failure);
         }
         lastA = record->positionA;
         lastB = record->positionB;
     }
-    if (reader.failed()) {
-        return discard(failedMessage);
-    }
-    in.reset();
-    return finish(scratch, file);
+    return pass.readFailed() ? pass.fail(failure) : pass.finish();
 }
 
 bool RunFileCleaner::removeEm1Duplicates(const std::filesystem::path& file) {
-    const auto failedMessage =
+    const auto failure =
         formatText("Error, unable to remove duplicate samples from file: %s", file.string().c_str());
-    auto in = openFile(file, "rb");
-    if (!in) {
-        prompter_.message(failedMessage);
-        return false;
-    }
-    auto scratch = createScratch(kEm1DuplicatesScratch);
-    if (!scratch.file) {
-        prompter_.message("Error, unable to open temporary file: temp_duplicate.txt.");
-        return false;
-    }
-    const auto discard = [&](const std::string& message) {
-        scratch.file.reset();
-        std::error_code ignored;
-        std::filesystem::remove(scratch.path, ignored);
-        prompter_.message(message);
-        return false;
-    };
-    LineReader reader(in.get());
+    Pass pass(*this, file, "temp_duplicate.txt",
+              "Error, unable to open temporary file: temp_duplicate.txt.");
     std::string_view header;
-    switch (copyThroughHeader(reader, scratch.file.get(), {kEm1Columns, kEm1EventColumns}, &header)) {
-        case HeaderCopy::Found: break;
-        case HeaderCopy::Missing:
-            return discard(
-                formatText("Error, unable to find header in file: %s", file.string().c_str()));
-        case HeaderCopy::Failed: return discard(failedMessage);
+    if (!pass.openInput(failure) || !pass.openScratch() ||
+        !pass.copyThroughHeader(
+            {kEm1Columns, kEm1EventColumns},
+            formatText("Error, unable to find header in file: %s", file.string().c_str()), failure,
+            &header)) {
+        return false;
     }
     // The older layout carries an event flag per row, the current one the
     // fraction columns; either way a marked row is never dropped.
@@ -189,7 +189,7 @@ bool RunFileCleaner::removeEm1Duplicates(const std::filesystem::path& file) {
     double last = 0.0;
     RowText row;
     std::string_view line;
-    while (nextRow(reader, line)) {
+    while (pass.nextRow(line)) {
         const auto sample = fractionLayout ? parseEm1Row(line) : parseEm1EventRow(line);
         if (!sample) {
             continue;
@@ -200,25 +200,21 @@ bool RunFileCleaner::removeEm1Duplicates(const std::filesystem::path& file) {
         }
         bool ok;
         if (fractionLayout) {
-            ok = writeLine(scratch.file.get(), line);
+            ok = pass.write(line);
         } else {
             row.clear();
             row.fixed(sample->distance, 2).text(", ").fixed(sample->absorbance, 6);
             row.text(sample->eventMark ? ", 1" : ", 0").endLine();
-            ok = writeRow(scratch.file.get(), row);
+            ok = pass.write(row);
         }
         if (!ok) {
-            return discard(failedMessage);
+            return pass.fail(failure);
         }
         if (hasDistance && sample->distance > last) {
             last = sample->distance;
         }
     }
-    if (reader.failed()) {
-        return discard(failedMessage);
-    }
-    in.reset();
-    return finish(scratch, file);
+    return pass.readFailed() ? pass.fail(failure) : pass.finish();
 }
 
 namespace {
@@ -285,9 +281,10 @@ void moveEventsBack(std::vector<Em1Sample>& rows, double shift) {
 }  // namespace
 
 bool RunFileCleaner::mergeEvents(const std::filesystem::path& file) {
+    const auto failure = formatText("Error, unable to open file: %s", file.string().c_str());
     RunDataFile run;
     if (run.readHeader(file) == RunDataFile::ReadStatus::CannotOpen) {
-        prompter_.message(formatText("Error, unable to open file: %s", file.string().c_str()));
+        prompter_.message(failure);
         return false;
     }
     const auto& header = run.header();
@@ -298,46 +295,28 @@ bool RunFileCleaner::mergeEvents(const std::filesystem::path& file) {
     if (!(shift > 0.0)) {
         return true;
     }
-    auto scratch = createScratch(kEventsScratch);
-    if (!scratch.file) {
-        prompter_.message("Error, unable to open temporary file: temp_events.txt.");
+    Pass pass(*this, file, "temp_events.txt",
+              "Error, unable to open temporary file: temp_events.txt.");
+    if (!pass.openScratch() || !pass.openInput(failure) ||
+        !pass.copyThroughHeader(
+            {kEm1Columns}, formatText("Error, unable to find header in file: %s", file.string().c_str()),
+            failure)) {
         return false;
-    }
-    const auto discard = [&](const std::string& message) {
-        scratch.file.reset();
-        std::error_code ignored;
-        std::filesystem::remove(scratch.path, ignored);
-        prompter_.message(message);
-        return false;
-    };
-    const auto openMessage = formatText("Error, unable to open file: %s", file.string().c_str());
-    auto in = openFile(file, "rb");
-    if (!in) {
-        return discard(openMessage);
-    }
-    LineReader reader(in.get());
-    switch (copyThroughHeader(reader, scratch.file.get(), {kEm1Columns})) {
-        case HeaderCopy::Found: break;
-        case HeaderCopy::Missing:
-            return discard(
-                formatText("Error, unable to find header in file: %s", file.string().c_str()));
-        case HeaderCopy::Failed: return discard(openMessage);
     }
     // Rows that are not DE-1 samples with a distance are passed on as they stand.
     std::vector<Em1Sample> rows;
     std::string_view line;
-    while (nextRow(reader, line)) {
+    while (pass.nextRow(line)) {
         const auto sample = parseEm1Row(line);
         if (sample && !std::isnan(sample->distance)) {
             rows.push_back(*sample);
-        } else if (!writeLine(scratch.file.get(), line)) {
-            return discard(openMessage);
+        } else if (!pass.write(line)) {
+            return pass.fail(failure);
         }
     }
-    if (reader.failed()) {
-        return discard(openMessage);
+    if (pass.readFailed()) {
+        return pass.fail(failure);
     }
-    in.reset();
     moveEventsBack(rows, shift);
     RowText row;
     for (const auto& sample : rows) {
@@ -345,11 +324,11 @@ bool RunFileCleaner::mergeEvents(const std::filesystem::path& file) {
             continue;
         }
         formatEm1Row(row, sample);
-        if (!writeRow(scratch.file.get(), row)) {
-            return discard(openMessage);
+        if (!pass.write(row)) {
+            return pass.fail(failure);
         }
     }
-    return finish(scratch, file);
+    return pass.finish();
 }
 
 bool RunFileCleaner::cleanRescued(const std::filesystem::path& file) {

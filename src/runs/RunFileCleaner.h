@@ -46,9 +46,9 @@ public:
 
 private:
     struct Scratch;
+    class Pass;
 
     [[nodiscard]] Scratch createScratch(const char* name) const;
-    [[nodiscard]] bool finish(Scratch& scratch, const std::filesystem::path& file);
 
     Prompter& prompter_;
     std::vector<std::filesystem::path> scratchFolders_;

@@ -248,18 +248,21 @@ bool RunRecorder::writeAufsChange(int step, double distance) {
     return replaced && file_ != nullptr;
 }
 
-bool RunRecorder::saveAs(const std::filesystem::path& target) {
-    std::filesystem::path source;
-    bool em1 = false;
-    {
-        const std::scoped_lock lock(mutex_);
-        if (!file_) {
-            return false;
-        }
-        closeFileLocked();
-        source = path_;
-        em1 = em1_.has_value();
+std::optional<RunRecorder::EndedRun> RunRecorder::endRun() {
+    const std::scoped_lock lock(mutex_);
+    if (!file_) {
+        return std::nullopt;
     }
+    closeFileLocked();
+    return EndedRun{path_, em1_.has_value()};
+}
+
+bool RunRecorder::saveAs(const std::filesystem::path& target) {
+    const auto ended = endRun();
+    if (!ended) {
+        return false;
+    }
+    const auto& [source, em1] = *ended;
     switch (copyWithTitle(source, target)) {
         case CopyResult::Ok: break;
         case CopyResult::CannotOpenSource:
@@ -285,17 +288,11 @@ bool RunRecorder::saveAs(const std::filesystem::path& target) {
 }
 
 bool RunRecorder::close(bool deleteFile) {
-    std::filesystem::path source;
-    bool em1 = false;
-    {
-        const std::scoped_lock lock(mutex_);
-        if (!file_) {
-            return false;
-        }
-        closeFileLocked();
-        source = path_;
-        em1 = em1_.has_value();
+    const auto ended = endRun();
+    if (!ended) {
+        return false;
     }
+    const auto& [source, em1] = *ended;
     if (deleteFile) {
         std::error_code error;
         return std::filesystem::remove(source, error);

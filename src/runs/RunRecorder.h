@@ -87,6 +87,13 @@ public:
                                          const Em1RunWriter* em1) const;
 
 private:
+    struct EndedRun {
+        std::filesystem::path path;
+        bool em1 = false;
+    };
+
+    // Closes the run file for the end of the run; nothing when none was open.
+    std::optional<EndedRun> endRun();
     bool appendRow();
     void closeFileLocked();
 

@@ -260,7 +260,17 @@ void SimKelvoUnit::handleCmd0(const Cmd0& packet, std::int64_t nowMs) {
     if (mode_ != kModeSetup || packet.ucATODGain < 1 || packet.ucDutyCycleA > 100) {
         return;
     }
+    // A change of one setting comes back with offsets 16 to 42 cleared: a
+    // zero there means "unchanged", or every pC or duty change would wipe
+    // the tube geometry that the auto-mode moves need.
+    const auto previous = settings_;
     settings_ = SettingsOf(packet);
+    if (settings_.uiTubeTopPistonPos == 0) {
+        settings_.uiTubeTopPistonPos = previous.uiTubeTopPistonPos;
+    }
+    if (settings_.uiTubeEndPistonPos == 0) {
+        settings_.uiTubeEndPistonPos = previous.uiTubeEndPistonPos;
+    }
     ++settingsReceived_;
     cycleStartMs_ = static_cast<double>(nowMs);
     channelASent_ = false;

@@ -44,7 +44,8 @@
 //   (duty, wavelengths, gain, rotor, integration time, scan speed, scan
 //   distance, tube top, tube end) and the stream echoes them from its next
 //   packet on. It is ignored in other modes, and when its gain is not 1 to 7
-//   or its duty is above 100.
+//   or its duty is above 100. A tube top or tube end of 0 keeps the current
+//   one: a change of one setting arrives with offsets 16 to 42 cleared.
 // - Piston: position in mm below the upper limit switch (0 = touching it),
 //   never below 0 nor beyond lowerLimitMm. Moves up at upSpeedMmPerS, to the
 //   tube top at moveSpeedMmPerS, scans at the scan speed. In manual mode with

@@ -59,7 +59,7 @@ TEST_F(CGraphCtrlTest, HitTestNamesTheSlotWhoseColourIsUnderTheMouseColumnByColu
     EXPECT_EQ(graph.hitTestTrace(60, 30), kSlotAbsB);  // both in the box: the left one first
     EXPECT_EQ(graph.hitTestTrace(64, 30), kSlotSampleB);
     EXPECT_EQ(graph.hitTestTrace(54, 30), -1);
-    EXPECT_EQ(graph.hitTestTrace(30, 30), -1);  // the cursor is black, not slot 5
+    EXPECT_EQ(graph.hitTestTrace(30, 30), -1);   // the cursor is black, not slot 5
     EXPECT_EQ(graph.hitTestTrace(160, 50), -1);  // grid crossing
     EXPECT_EQ(graph.hitTestTrace(198, 98), -1);  // the box reaches past the corner
 

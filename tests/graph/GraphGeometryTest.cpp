@@ -32,7 +32,8 @@ protected:
     }
 
     void setMarks(std::vector<double> x, std::vector<double> y) {
-        ASSERT_TRUE(model.setTraceData(x.data(), y.data(), static_cast<int>(x.size()), kSlotRatio, 1.0));
+        ASSERT_TRUE(
+            model.setTraceData(x.data(), y.data(), static_cast<int>(x.size()), kSlotRatio, 1.0));
     }
     std::vector<MarkTick> ticks() {
         std::vector<MarkTick> out;
@@ -95,7 +96,7 @@ TEST_F(GraphGeometryTest, PastTheLastFractionEveryHighPointIsAnEdge) {
 }
 
 TEST_F(GraphGeometryTest, LiveTicksAreBlackAndShiftAutoMarksByTheStartOffset) {
-    model.setXRange(0.0, 20.0);  // 5 px per mm
+    model.setXRange(0.0, 20.0);                                  // 5 px per mm
     model.setMarkTrace(kSlotRatio, true, 0.1, -4.0, true, 4.0);  // start offset -4 mm
     setMarks({1, 10, 11, 16, 17}, {0, 1.5, 0, 2.0, 0});
     setContext([](GraphContext& c) {
@@ -141,7 +142,8 @@ TEST_F(GraphGeometryTest, TraceLinesBreakAtPointsOutsideThePlot) {
     std::vector<int> runEnds;
     auto lines = [&](std::vector<double> x) {
         const std::vector<double> y(x.size(), 2.5);
-        EXPECT_TRUE(model.setTraceData(x.data(), y.data(), static_cast<int>(x.size()), kSlotAbsA, 1.0));
+        EXPECT_TRUE(
+            model.setTraceData(x.data(), y.data(), static_cast<int>(x.size()), kSlotAbsA, 1.0));
         GraphGeometry(model, kWidth, kHeight).traceLines(kSlotAbsA, true, points, runEnds);
     };
     lines({-5, -4, -3, -2});

@@ -46,9 +46,9 @@ TEST(GraphModel, ColoursAreTheTabledOnes) {
     for (int slot = 0; slot < kTraceSlots; ++slot) {
         colours.push_back(model.getTraceColour(slot));
     }
-    EXPECT_THAT(colours, ElementsAre(Rgb{0, 255, 1}, Rgb{255, 128, 0}, Rgb{255, 1, 0}, Rgb{0, 0, 255},
-                                     Rgb{255, 0, 255}, Rgb{1, 1, 1}, Rgb{160, 0, 0},
-                                     Rgb{255, 255, 0}));
+    EXPECT_THAT(colours,
+                ElementsAre(Rgb{0, 255, 1}, Rgb{255, 128, 0}, Rgb{255, 1, 0}, Rgb{0, 0, 255},
+                            Rgb{255, 0, 255}, Rgb{1, 1, 1}, Rgb{160, 0, 0}, Rgb{255, 255, 0}));
 }
 
 TEST(GraphModel, SetTraceDataAppliesGainShiftAndLogMappingInThatOrder) {
@@ -64,7 +64,8 @@ TEST(GraphModel, SetTraceDataAppliesGainShiftAndLogMappingInThatOrder) {
     ASSERT_TRUE(model.setTraceData(x, y, 3, kSlotRatio, 10.0));
     EXPECT_TRUE(model.fullGraphMode());
     EXPECT_THAT(model.slot(kSlotRatio).x, ElementsAre(10.0, 13.5, 14.5));
-    EXPECT_THAT(model.slot(kSlotRatio).y, ElementsAre(DoubleEq(0.1), DoubleEq(1.0), DoubleEq(10.0)));
+    EXPECT_THAT(model.slot(kSlotRatio).y,
+                ElementsAre(DoubleEq(0.1), DoubleEq(1.0), DoubleEq(10.0)));
     EXPECT_DOUBLE_EQ(model.lastX(kSlotRatio), 12.0);
     EXPECT_EQ(model.lastX(kSlotAbsB), 0.0);
 

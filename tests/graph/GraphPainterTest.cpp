@@ -15,9 +15,9 @@ using test::countInRow;
 using test::kBlack;
 using test::kWhite;
 
-constexpr Rgb kRed{255, 1, 0};  // slot 2
+constexpr Rgb kRed{255, 1, 0};      // slot 2
 constexpr Rgb kDarkRed{160, 0, 0};  // slot 6
-constexpr Rgb kGreen{0, 255, 0};  // boundary pen
+constexpr Rgb kGreen{0, 255, 0};    // boundary pen
 
 // A 200 x 200 plot: x 0..20 is 10 px per unit, y 0..5 is 40 px per unit and
 // the YY axis 0..2.5 is 80 px per unit.
@@ -63,6 +63,18 @@ TEST_F(GraphPainterTest, ATraceLeftOfThePlotDrawsNothingAndOthersAreHeldToTheEdg
     EXPECT_EQ(countInRow(image, 199, kRed), 51);
     EXPECT_EQ(countInColumn(image, 100, kRed), 200);
     EXPECT_EQ(nonWhite(image), 51 + 51 + 198);
+}
+
+TEST_F(GraphPainterTest, APageDrawsWiderPensAndLeavesTheCursorsOff) {
+    set(kSlotAbsA, {5, 5}, {1, 4});
+    model.setCursorList(true, {GraphCursor{15.0, false, 0}});
+    const QImage image = paint(GraphPaintStyle::page(2.0, 100.0));
+    int redColumns = 0;
+    for (int x = 45; x < 55; ++x) {
+        redColumns += countInColumn(image, x, kRed) > 100 ? 1 : 0;
+    }
+    EXPECT_EQ(redColumns, 2);
+    EXPECT_EQ(countInColumn(image, 150, kBlack), 0);
 }
 
 TEST_F(GraphPainterTest, AMarkStepOf60PixelsDrawsOneTickAndOneLabelAndOf50None) {

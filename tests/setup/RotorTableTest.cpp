@@ -86,5 +86,19 @@ TEST(RotorTable, GeometryFromRotorsFileWithItsDefaults) {
     EXPECT_FALSE(RotorTable::lookupGeometry(dir.path() / "none.txt", "Beckman", "SW41Ti"));
 }
 
+// The rotors.txt installed with the program describes every rotor of the lists.
+TEST(RotorTable, TheInstalledRotorsFileHasAGeometryForEveryListedModel) {
+    const auto rotors = std::filesystem::path(CORVANE_FIXTURES_DIR) / ".." / ".." / "resources" / "rotors.txt";
+    for (int m = 0; m < RotorTable::manufacturerCount(); ++m) {
+        for (const auto model : RotorTable::models(m)) {
+            if (model.empty()) continue;
+            const auto g = RotorTable::lookupGeometry(rotors, RotorTable::manufacturerName(m), model);
+            ASSERT_TRUE(g) << model;
+            EXPECT_GT(g->tubeLength, 0.0) << model;
+            EXPECT_GT(g->volumePerMm, 0.0) << model;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace corvane
