@@ -1,5 +1,6 @@
 #include "runs/RunDataFile.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -31,10 +32,26 @@ constexpr std::string_view kFluorescenceColumns =
 constexpr std::size_t kSixColumnLineLimit = kSevenColumns.size() - 4;
 static_assert(kSixColumnLineLimit == 51);
 
+// The most rows reserved ahead from a file's size (more than a day of recording).
+constexpr std::uintmax_t kMaxReservedRows = 2'000'000;
+
 // An export file names at most this many runs.
 constexpr std::size_t kMaxExportedSets = 4;
 
 constexpr std::array<double, 8> kAufsSteps = {0.01, 0.02, 0.05, 0.10, 0.20, 0.50, 1.00, 2.00};
+
+bool isTwoChannel(RunFileLayout layout) {
+    switch (layout) {
+        case RunFileLayout::SixColumn:
+        case RunFileLayout::SevenColumn:
+        case RunFileLayout::EightColumn:
+        case RunFileLayout::TwoChannel:
+        case RunFileLayout::Fluorescence:
+            return true;
+        default:
+            return false;
+    }
+}
 
 RunFileLayout columnHeaderOf(std::string_view line) {
     if (line.size() < kSixColumnLineLimit &&
@@ -157,7 +174,8 @@ std::optional<CalendarTime> RunFileHeader::recordedAt() const {
 // column header, then rows in the layout it names.
 class RunDataFile::Parser {
 public:
-    Parser(RunDataFile& run, bool headerOnly) : run_(run), headerOnly_(headerOnly) {}
+    Parser(RunDataFile& run, bool headerOnly, std::uintmax_t totalBytes)
+        : run_(run), headerOnly_(headerOnly), totalBytes_(totalBytes) {}
 
     // False once the caller may stop reading.
     bool line(std::string_view text) {
@@ -168,6 +186,11 @@ public:
                 return true;
             }
             run_.layout_ = layout;
+            if (!headerOnly_ && isTwoChannel(layout)) {
+                // A row takes some 70 bytes: room for all of them up front
+                // saves copying them while the vector grows.
+                run_.samples_.reserve(std::min<std::uintmax_t>(totalBytes_ / 64, kMaxReservedRows));
+            }
             if (layout == RunFileLayout::Export || layout == RunFileLayout::OlderExport) {
                 exportNames_ = layout == RunFileLayout::Export ? "Corvane Files Exported: "
                                                                 : "Tellmar Files Exported: ";
@@ -473,6 +496,7 @@ private:
 
     RunDataFile& run_;
     bool headerOnly_;
+    std::uintmax_t totalBytes_;
     std::string_view exportNames_;
     bool inExportData_ = false;
     bool exportHeadingSeen_ = false;
@@ -483,7 +507,7 @@ void RunDataFile::clear() { *this = RunDataFile(); }
 RunDataFile::ReadStatus RunDataFile::parse(std::string_view bytes) {
     clear();
     LineReader reader(bytes);
-    return parseLines(reader, false);
+    return parseLines(reader, false, bytes.size());
 }
 
 RunDataFile::ReadStatus RunDataFile::read(const std::filesystem::path& path) {
@@ -500,12 +524,15 @@ RunDataFile::ReadStatus RunDataFile::readFile(const std::filesystem::path& path,
     if (!file) {
         return ReadStatus::CannotOpen;
     }
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
     LineReader reader(file.get());
-    return parseLines(reader, headerOnly);
+    return parseLines(reader, headerOnly, error ? 0 : size);
 }
 
-RunDataFile::ReadStatus RunDataFile::parseLines(LineReader& reader, bool headerOnly) {
-    Parser parser(*this, headerOnly);
+RunDataFile::ReadStatus RunDataFile::parseLines(LineReader& reader, bool headerOnly,
+                                                std::uintmax_t totalBytes) {
+    Parser parser(*this, headerOnly, totalBytes);
     std::string_view line;
     while (reader.next(line) && parser.line(line)) {
     }
