@@ -122,6 +122,7 @@ private:
             return true;
         }
         bool write(const void*, std::size_t n, std::size_t& written) override { return written = n, true; }
+        bool purge(bool, bool) override { return true; }
         std::uint32_t lastError() const override { return 0; }
 
     private:
