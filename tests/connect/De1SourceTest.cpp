@@ -1,9 +1,10 @@
-// The acquisition side of a DE-1 run against the simulated interface box:
-// records at the sample rate, distance at the run's speed, the zero, the
-// event marks sent to the collector and the loss of the box.
+// A DE-1 run against the simulated interface box: records at the sample
+// rate, distance at the run's speed, the zero, the event marks sent to the
+// collector and the loss of the box.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "TestClocks.h"
@@ -13,49 +14,40 @@
 namespace corvane {
 namespace {
 
-using test::ManualClock;
-
 struct Events : De1EventSink {
     std::vector<De1Event> seen;
     void onDe1Event(const De1Event& event) override { seen.push_back(event); }
 };
 
-SimRigConfig BoxOnly(std::int64_t fractionIntervalMs) {
-    SimRigConfig config;
-    config.withKelvo = false;
-    config.withDe1 = true;
-    config.de1.noiseCounts = 0.0;
-    config.de1.aufs = 2.0;
-    config.de1.fractionIntervalMs = fractionIntervalMs;
-    return config;
-}
-
-// A rig whose box pulses its event input once, at power-on (the collector's
-// start mark), unless told otherwise.
+// The box pulses its event input once, at power-on (the collector's start
+// mark), unless told to pulse never (0).
 struct De1Run {
-    ManualClock clock;
+    test::ManualClock clock;
     SimRig rig;
     Events events;
-    De1Source source;
+    std::unique_ptr<De1Source> source;
 
-    explicit De1Run(std::int64_t fractionIntervalMs = 1'000'000)
-        : rig(clock, BoxOnly(fractionIntervalMs)), source(rig.bridge(), clock, openBox(), 0.0, &events) {}
-
-    BridgeHandle openBox() {
+    explicit De1Run(std::int64_t fractionIntervalMs = 1'000'000) : rig(clock, config(fractionIntervalMs)) {
         BridgeHandle handle = 0;
         EXPECT_EQ(rig.bridge().open("DE1B0042", kOpenBySerialNumber, handle), kBridgeOk);
         EXPECT_EQ(rig.bridge().setTimeouts(handle, 100, 100), kBridgeOk);
         EXPECT_EQ(rig.bridge().setBaudRate(handle, 115200), kBridgeOk);
-        return handle;
+        source = std::make_unique<De1Source>(rig.bridge(), clock, handle, 0.0, &events);
     }
-
-    // The records handed on while the clock runs for ms.
-    std::vector<SampleRecord> recordFor(std::int64_t ms) {
+    static SimRigConfig config(std::int64_t fractionIntervalMs) {
+        SimRigConfig c;
+        c.withKelvo = false;
+        c.withDe1 = true;
+        c.de1.noiseCounts = 0.0;
+        c.de1.fractionIntervalMs = fractionIntervalMs;
+        return c;
+    }
+    std::vector<SampleRecord> start(const Em1Settings& settings, std::int64_t ms) {
+        source->StartRun(De1RunPlan::from(settings, std::nullopt));
         std::vector<SampleRecord> records;
-        const auto end = clock.nowMs() + ms;
-        while (clock.nowMs() < end) {
+        for (const auto end = clock.nowMs() + ms; clock.nowMs() < end;) {
             SampleRecord record;
-            if (source.GetSample(record) == 0) {
+            if (source->GetSample(record) == 0) {
                 records.push_back(record);
             }
         }
@@ -65,7 +57,6 @@ struct De1Run {
 
 Em1Settings Marks(double distance, int number, int delayType = Em1Settings::kNoDelay) {
     Em1Settings s;
-    s.samplesPerSec = 10.0;
     s.speed = 0.5;
     s.aufs = 7;  // 2.00, as the box is set
     s.fractionDistance = distance;
@@ -75,7 +66,6 @@ Em1Settings Marks(double distance, int number, int delayType = Em1Settings::kNoD
     return s;
 }
 
-// Positions of the records that carry an event mark.
 std::vector<double> MarkPositions(const std::vector<SampleRecord>& records) {
     std::vector<double> at;
     for (const auto& r : records) {
@@ -89,122 +79,65 @@ std::vector<double> MarkPositions(const std::vector<SampleRecord>& records) {
 TEST(De1Source, HandsOnOneRecordPerSamplePeriodAtTheRunsSpeedAndScale) {
     De1Run run(0);
     auto settings = Marks(1.0, 1);
-    settings.autosendEventMarks = false;
-    run.source.StartRun(De1RunPlan::from(settings, std::nullopt));
-    const auto records = run.recordFor(1950);
+    settings.autozeroAtStart = true;
+    const auto records = run.start(settings, 1950);
 
-    ASSERT_EQ(records.size(), 20u);
-    EXPECT_NEAR(records[0].positionA, 0.0, 0.005);  // the first reading's reply time
+    ASSERT_EQ(records.size(), 20u);  // 10 a second
     for (std::size_t i = 0; i < records.size(); ++i) {
-        // 100 ms at 0.5 mm/s
         EXPECT_NEAR(records[i].positionA - records[0].positionA, 0.05 * double(i), 1e-9);
-        EXPECT_EQ(records[i].positionB, records[i].positionA);
-        // Needles in air: 0.01 AU on the box's 2.00 scale, read back on ours.
-        EXPECT_NEAR(records[i].absorbanceA, 0.01, 2e-4);
-        EXPECT_EQ(records[i].sampleA, 0u);
     }
+    // Needles in air: 0.01 AU on the box's 2.00 scale is 315 counts, our zero.
     EXPECT_EQ(records[0].sourceA, 315u);
     EXPECT_NEAR(records[0].absorbanceB, 315.0 / 63053.0, 1e-12);
-}
-
-TEST(De1Source, TakesTheZeroFromTheFirstReadingOfARunWithAutozero) {
-    De1Run run(0);
-    auto settings = Marks(1.0, 1);
-    settings.autozeroAtStart = true;
-    run.source.StartRun(De1RunPlan::from(settings, std::nullopt));
-    const auto records = run.recordFor(500);
-    ASSERT_FALSE(records.empty());
-    EXPECT_NEAR(run.source.ZeroSignal(), 315.0, 1e-9);
+    EXPECT_NEAR(run.source->ZeroSignal(), 315.0, 1e-9);
     EXPECT_NEAR(records.back().absorbanceA, 0.0, 1e-9);
+    EXPECT_TRUE(MarkPositions(records).empty());  // no start mark from the collector, no marks
 }
 
 TEST(De1Source, SendsAMarkEveryFractionDistanceAfterTheCollectorsStartMark) {
     De1Run run;
-    run.source.StartRun(De1RunPlan::from(Marks(1.0, 3), std::nullopt));
-    const auto records = run.recordFor(10000);
+    const auto at = MarkPositions(run.start(Marks(1.0, 3), 10000));
 
-    EXPECT_EQ(run.source.MarksSent(), 3);
-    EXPECT_TRUE(run.source.FractionsComplete());
-    const auto at = MarkPositions(records);
+    EXPECT_TRUE(run.source->FractionsComplete());
     ASSERT_EQ(at.size(), 4u);  // the start mark, then our three pulses' echoes
-    EXPECT_NEAR(at[0], 0.0, 0.06);
-    EXPECT_NEAR(at[1], 1.0, 0.06);
-    EXPECT_NEAR(at[2], 2.0, 0.06);
-    EXPECT_NEAR(at[3], 3.0, 0.06);
-    EXPECT_EQ(run.source.link().EventCount(), 1);  // only the collector's own counts
-
+    for (std::size_t i = 0; i < at.size(); ++i) {
+        EXPECT_NEAR(at[i], double(i), 0.06);
+    }
+    EXPECT_EQ(run.source->link().EventCount(), 1);  // only the collector's own counts
     ASSERT_EQ(run.events.seen.size(), 4u);
     EXPECT_TRUE(run.events.seen[0].counted);
     EXPECT_FALSE(run.events.seen[1].counted);
-    EXPECT_FALSE(run.events.seen[1].automatic);
 }
 
 TEST(De1Source, ADelayedRunRestartsOnceTheDeadVolumeHasPassed) {
     De1Run run;
     auto settings = Marks(2.0, 2, Em1Settings::kEventWithDelay);
     settings.deadVolume = 0.143;  // 1 mm at the default tube's 0.143 ml/mm
-    const auto plan = De1RunPlan::from(settings, std::nullopt);
-    EXPECT_DOUBLE_EQ(plan.deadVolumeDistanceMm, 1.0);
-    run.source.StartRun(plan);
-    const auto at = MarkPositions(run.recordFor(12000));
-
+    const auto at = MarkPositions(run.start(settings, 12000));
     ASSERT_EQ(at.size(), 4u);
     EXPECT_NEAR(at[1], 1.0, 0.06);
     EXPECT_NEAR(at[2], 3.0, 0.06);
     EXPECT_NEAR(at[3], 5.0, 0.06);
 }
 
-TEST(De1Source, SendsNoMarksWithoutTheStartMarkTheSwitchOrAnEventTriggeredRun) {
-    {
-        De1Run run(0);  // the collector never signals
-        run.source.StartRun(De1RunPlan::from(Marks(0.5, 3), std::nullopt));
-        EXPECT_TRUE(MarkPositions(run.recordFor(5000)).empty());
-    }
-    {
-        De1Run run;
-        auto settings = Marks(0.5, 3);
-        settings.autosendEventMarks = false;
-        run.source.StartRun(De1RunPlan::from(settings, std::nullopt));
-        EXPECT_EQ(MarkPositions(run.recordFor(5000)).size(), 1u);
-        EXPECT_EQ(run.rig.de1()->eventMarkRequestsReceived(), 0);
-    }
-    {
-        De1Run run;
-        auto settings = Marks(0.5, 3);
-        settings.signalType = Em1Settings::kManualTriggered;
-        run.source.StartRun(De1RunPlan::from(settings, std::nullopt));
-        (void)run.recordFor(5000);
-        EXPECT_EQ(run.rig.de1()->eventMarkRequestsReceived(), 0);
-    }
-}
-
 TEST(De1Source, AnAutomaticMarksEchoIsRecordedAsAnAutomaticFraction) {
     De1Run run(0);
-    (void)run.recordFor(300);
-    run.source.RaiseAutomaticMark();
-    const auto records = run.recordFor(1000);
-    int automatic = 0;
-    for (const auto& r : records) {
-        automatic += r.sampleA == De1Source::kAutomaticMark ? 1 : 0;
-    }
-    EXPECT_EQ(automatic, 1);
-    ASSERT_EQ(run.events.seen.size(), 1u);
-    EXPECT_TRUE(run.events.seen[0].automatic);
+    run.source->RaiseAutomaticMark();
+    const auto records = run.start(Marks(0.5, 3), 1000);
+    ASSERT_EQ(MarkPositions(records).size(), 1u);
+    EXPECT_EQ(std::ranges::count(records, 0xFFFFu, &SampleRecord::sampleA), 1);
 }
 
 TEST(De1Source, ASilentBoxIsLostAfterThreeSeconds) {
     De1Run run(0);
-    (void)run.recordFor(200);
-    auto faults = run.rig.de1()->faults();
-    faults.silent = true;
-    run.rig.de1()->setFaults(faults);
-
+    (void)run.start(Marks(1.0, 1), 200);
+    run.rig.de1()->setFaults(SimFaults{.silent = true});
     SampleRecord record;
-    EXPECT_EQ(run.source.GetSample(record), De1Source::kNoReading);
+    EXPECT_EQ(run.source->GetSample(record), De1Source::kNoReading);
     run.clock.advance(2500);
-    EXPECT_FALSE(run.source.LinkLost());
+    EXPECT_FALSE(run.source->LinkLost());
     run.clock.advance(1000);
-    EXPECT_TRUE(run.source.LinkLost());
+    EXPECT_TRUE(run.source->LinkLost());
 }
 
 }  // namespace
