@@ -108,7 +108,7 @@ bool ConnectionFlow::probe() {
     de1Found_ = false;
     BridgeHandle handle = 0;
     int foundPort = 0;
-    if (!probe_.ProbeComPort(comPort_, baudRate_, handle, foundPort)) {
+    if (!probe_.ProbeComPort(comPort_.load(), baudRate_, handle, foundPort)) {
         return false;
     }
     de1Handle_ = handle;
@@ -122,7 +122,7 @@ bool ConnectionFlow::probe() {
 }
 
 void ConnectionFlow::adoptPort(int port) {
-    comPort_ = port;
+    comPort_.store(port);
     host_.setComPort(port);
     ConfigFile prefs(folder_ / "prefs.cfg");
     prefs.setInt("[prefs]", "comport", port);

@@ -127,7 +127,7 @@ public:
     // Set once finished: OK (ready) or Cancel.
     [[nodiscard]] std::optional<bool> result() const;
     [[nodiscard]] bool de1Found() const { return de1Found_; }
-    [[nodiscard]] int comPort() const { return comPort_; }
+    [[nodiscard]] int comPort() const { return comPort_.load(); }
     [[nodiscard]] std::optional<IntroChoice> introChoice() const;
 
 private:
@@ -156,7 +156,7 @@ private:
     ConnectionHost& host_;
     ConnectionProbe probe_;
     const std::filesystem::path folder_;
-    int comPort_;
+    std::atomic<int> comPort_;
     const std::uint32_t baudRate_;
 
     std::atomic<ConnectionState> state_{ConnectionState::Idle};

@@ -42,7 +42,7 @@ double De1Link::Absorbance(double signal, int aufsStep) {
     return signal / kFullScaleCounts * FullScale(aufsStep);
 }
 
-void De1Link::SetWindowSetting(double p) { window_ = SmoothingWindow(p); }
+void De1Link::SetWindowSetting(double p) { window_.store(SmoothingWindow(p)); }
 
 void De1Link::RaiseEventMark() {
     std::scoped_lock lock(markMutex_);
@@ -101,7 +101,7 @@ bool De1Link::ReadReading(De1Reading& out) {
     reading.rawSignal = fields->signal;
     reading.input2 = fields->input2;
     reading.input3 = fields->input3;
-    reading.signal = smooth(fields->signal) + signalOffset_;
+    reading.signal = smooth(fields->signal) + signalOffset_.load();
     latchEvent(reading);
     out = reading;
     return true;
@@ -112,7 +112,7 @@ bool De1Link::ReadReading(De1Reading& out) {
 void De1Link::resync() { (void)bridge_.purge(handle_, kPurgeRx); }
 
 double De1Link::smooth(std::uint16_t raw) {
-    const auto window = static_cast<std::size_t>(window_);
+    const auto window = static_cast<std::size_t>(window_.load());
     ring_[ringIndex_] = raw;
     ringFill_ = std::min(ringFill_ + 1, window);
     double sum = 0.0;

@@ -68,9 +68,9 @@ public:
     [[nodiscard]] int EventSuppression() const { return suppression_.load(); }
 
     void SetWindowSetting(double p);
-    [[nodiscard]] int Window() const { return window_; }
-    void SetSignalOffset(double offset) { signalOffset_ = offset; }
-    [[nodiscard]] double SignalOffset() const { return signalOffset_; }
+    [[nodiscard]] int Window() const { return window_.load(); }
+    void SetSignalOffset(double offset) { signalOffset_.store(offset); }
+    [[nodiscard]] double SignalOffset() const { return signalOffset_.load(); }
     [[nodiscard]] BridgeHandle Handle() const { return handle_; }
 
     // Readings averaged: 1 below p = 1.0, else the integer part of 100 / p,
@@ -89,8 +89,9 @@ private:
     BridgeLibrary& bridge_;
     Clock& clock_;
     BridgeHandle handle_;
-    double signalOffset_;
-    int window_;
+    // Set from any thread, read by the reading thread.
+    std::atomic<double> signalOffset_;
+    std::atomic<int> window_;
 
     std::array<std::uint16_t, kRingSize> ring_{};
     std::size_t ringIndex_ = 0;
