@@ -174,7 +174,10 @@ TEST(ConnectionFlow, AKeySkipsTheWarmUpOnlyOnceASettingsPacketHasArrived) {
 }
 
 TEST(ConnectionFlow, ADe1BoxOnAnotherPortConnectsRewritesTheComPortAndSkipsTheWarmUp) {
-    Bench b(SimRigConfig{.withKelvo = false, .withDe1 = true});
+    SimRigConfig boxOnly;
+    boxOnly.withKelvo = false;
+    boxOnly.withDe1 = true;
+    Bench b(boxOnly);
     b.connectAndIntroduce();
     EXPECT_EQ(b.port, 4);
     const ConfigFile prefs(b.dir / "prefs.cfg");

@@ -12,6 +12,13 @@
 namespace corvane {
 namespace {
 
+SimRigConfig Bench(bool kelvo, bool de1) {
+    SimRigConfig config;
+    config.withKelvo = kelvo;
+    config.withDe1 = de1;
+    return config;
+}
+
 struct Probe {
     test::ManualClock clock;
     SimRig rig;
@@ -24,7 +31,7 @@ struct Probe {
 };
 
 TEST(ConnectionProbe, AUnitIsFoundByItsHeartbeatWithoutASearch) {
-    Probe p(SimRigConfig{.withDe1 = true});
+    Probe p(Bench(true, true));
     EXPECT_TRUE(p.run());
     EXPECT_EQ(p.handle, 0u);
     EXPECT_TRUE(p.rig.bridge().calls().empty());
@@ -40,7 +47,7 @@ TEST(ConnectionProbe, AUnitIsFoundByItsHeartbeatWithoutASearch) {
 
 TEST(ConnectionProbe, ADe1BoxAnswersWhenTheConfiguredPortHasNoUnit) {
     for (const bool silentUnit : {false, true}) {
-        Probe p(SimRigConfig{.withKelvo = silentUnit, .withDe1 = true});
+        Probe p(Bench(silentUnit, true));
         if (silentUnit) {
             p.rig.kelvo()->setFaults(SimFaults{.silent = true});
         }
