@@ -17,5 +17,7 @@ int runInfo(int argc, char** argv);
 int runDedupe(int argc, char** argv);
 // rescue TEMPFILE -o NEWFILE: save a lost temporary run under a new name, cleaned.
 int runRescue(int argc, char** argv);
+// link (--simulate | --port N) [--seconds S]: open the instrument link and report its traffic.
+int runLink(int argc, char** argv);
 
 }  // namespace corvane::cli

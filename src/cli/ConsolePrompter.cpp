@@ -2,17 +2,22 @@
 
 namespace corvane::cli {
 
+void ConsolePrompter::keep(std::string text) {
+    std::scoped_lock lock(mutex_);
+    messages_.push_back(std::move(text));
+}
+
 void ConsolePrompter::message(const std::string& text, const std::string&) {
-    messages_.push_back(text);
+    keep(text);
 }
 
 bool ConsolePrompter::askYesNo(const std::string& text, const std::string&) {
-    messages_.push_back(text + " (answered No)");
+    keep(text + " (answered No)");
     return false;
 }
 
 void ConsolePrompter::notify(const std::string& text, const std::string&) {
-    messages_.push_back(text);
+    keep(text);
 }
 
 std::optional<std::string> ConsolePrompter::openFile(const FileDialogRequest&) { return fileAnswer_; }
@@ -27,6 +32,7 @@ std::vector<std::string> ConsolePrompter::openFiles(const FileDialogRequest&) {
 std::optional<std::string> ConsolePrompter::saveFile(const FileDialogRequest&) { return fileAnswer_; }
 
 void ConsolePrompter::flush(std::FILE* out) {
+    std::scoped_lock lock(mutex_);
     for (const auto& text : messages_) {
         std::fprintf(out, "%s\n", text.c_str());
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,10 @@ public:
     void flush(std::FILE* out);
 
 private:
+    void keep(std::string text);
+
+    // The link raises messages from its own threads.
+    std::mutex mutex_;
     std::vector<std::string> messages_;
     std::optional<std::string> fileAnswer_;
 };

@@ -23,6 +23,7 @@ constexpr Command kCommands[] = {
     {"info", "show what a run file holds (--json, --rows)", corvane::cli::runInfo},
     {"dedupe", "remove repeated samples from a run file", corvane::cli::runDedupe},
     {"rescue", "save a lost temporary run under a new name, cleaned", corvane::cli::runRescue},
+    {"link", "talk to the Kelvo unit and report what came over the wire", corvane::cli::runLink},
 };
 
 void usage(std::FILE* out) {

@@ -344,6 +344,14 @@ public:
         return true;
     }
 
+    bool purge(bool receive, bool transmit) override {
+        if (!receive && !transmit) {
+            return true;
+        }
+        const int queue = receive && transmit ? TCIOFLUSH : (receive ? TCIFLUSH : TCOFLUSH);
+        return ::tcflush(fd_, queue) == 0 || fail();
+    }
+
     std::uint32_t lastError() const override { return lastError_; }
 
 private:

@@ -47,6 +47,9 @@ public:
     // Blocks up to the read time-outs; got may be less than n (0 on time-out).
     [[nodiscard]] virtual bool read(void* buffer, std::size_t n, std::size_t& got) = 0;
     [[nodiscard]] virtual bool write(const void* buffer, std::size_t n, std::size_t& written) = 0;
+    // Drops what has arrived and not been read (receive) and what waits to
+    // go out (transmit).
+    [[nodiscard]] virtual bool purge(bool receive, bool transmit) = 0;
     // The platform's error code of the last failed call.
     [[nodiscard]] virtual std::uint32_t lastError() const = 0;
 };

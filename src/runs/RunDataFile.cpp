@@ -1,5 +1,6 @@
 #include "runs/RunDataFile.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -31,10 +32,26 @@ constexpr std::string_view kFluorescenceColumns =
 constexpr std::size_t kSixColumnLineLimit = kSevenColumns.size() - 4;
 static_assert(kSixColumnLineLimit == 51);
 
+// The most rows reserved ahead from a file's size (more than a day of recording).
+constexpr std::uintmax_t kMaxReservedRows = 2'000'000;
+
 // An export file names at most this many runs.
 constexpr std::size_t kMaxExportedSets = 4;
 
 constexpr std::array<double, 8> kAufsSteps = {0.01, 0.02, 0.05, 0.10, 0.20, 0.50, 1.00, 2.00};
+
+bool isTwoChannel(RunFileLayout layout) {
+    switch (layout) {
+        case RunFileLayout::SixColumn:
+        case RunFileLayout::SevenColumn:
+        case RunFileLayout::EightColumn:
+        case RunFileLayout::TwoChannel:
+        case RunFileLayout::Fluorescence:
+            return true;
+        default:
+            return false;
+    }
+}
 
 RunFileLayout columnHeaderOf(std::string_view line) {
     if (line.size() < kSixColumnLineLimit &&
@@ -75,6 +92,15 @@ bool readInteger(std::string_view text, int& out) {
     std::int32_t v = 0;
     if (!scan.integer(v)) return false;
     out = v;
+    return true;
+}
+
+// Whether line begins with key; value is the rest of the line.
+bool keyed(std::string_view line, std::string_view key, std::string_view& value) {
+    if (!line.starts_with(key)) {
+        return false;
+    }
+    value = line.substr(key.size());
     return true;
 }
 
@@ -157,7 +183,8 @@ std::optional<CalendarTime> RunFileHeader::recordedAt() const {
 // column header, then rows in the layout it names.
 class RunDataFile::Parser {
 public:
-    Parser(RunDataFile& run, bool headerOnly) : run_(run), headerOnly_(headerOnly) {}
+    Parser(RunDataFile& run, bool headerOnly, std::uintmax_t totalBytes)
+        : run_(run), headerOnly_(headerOnly), totalBytes_(totalBytes) {}
 
     // False once the caller may stop reading.
     bool line(std::string_view text) {
@@ -168,6 +195,11 @@ public:
                 return true;
             }
             run_.layout_ = layout;
+            if (!headerOnly_ && isTwoChannel(layout)) {
+                // A row takes some 70 bytes: room for all of them up front
+                // saves copying them while the vector grows.
+                run_.samples_.reserve(std::min<std::uintmax_t>(totalBytes_ / 64, kMaxReservedRows));
+            }
             if (layout == RunFileLayout::Export || layout == RunFileLayout::OlderExport) {
                 exportNames_ = layout == RunFileLayout::Export ? "Corvane Files Exported: "
                                                                 : "Tellmar Files Exported: ";
@@ -213,7 +245,7 @@ private:
         } else if (key("Version:")) {
             h.version = std::string(trim(textAfter(line, "Version:")));
         } else if (key("Date:")) {
-            FieldScanner scan(line.substr(5));
+            FieldScanner scan(textAfter(line, "Date:"));
             CalendarTime& t = h.recorded;
             std::int32_t y, m, d;
             if (scan.integer(y) && scan.literal("-") && scan.integer(m) && scan.literal("-") &&
@@ -223,7 +255,7 @@ private:
             }
         } else if (key("Time:")) {
             // The clock time comes first; the later "Time:" is the spin time.
-            FieldScanner scan(line.substr(5));
+            FieldScanner scan(textAfter(line, "Time:"));
             std::int32_t hh, mm, ss;
             if (!h.hasTime && scan.integer(hh) && scan.literal(":") && scan.integer(mm) &&
                 scan.literal(":") && scan.integer(ss)) {
@@ -289,23 +321,24 @@ private:
             if (!run_.header_.device) run_.header_.device.emplace();
             return *run_.header_.device;
         };
-        if (line.starts_with("pC:")) {
-            (void)readInteger(line.substr(3), device().pc);
-        } else if (line.starts_with("Sample Interval:")) {
-            (void)readInteger(line.substr(16), device().sampleIntervalMs);
-        } else if (line.starts_with("A:B Duty Cycle:")) {
-            FieldScanner scan(line.substr(15));
+        std::string_view value;
+        if (keyed(line, "pC:", value)) {
+            (void)readInteger(value, device().pc);
+        } else if (keyed(line, "Sample Interval:", value)) {
+            (void)readInteger(value, device().sampleIntervalMs);
+        } else if (keyed(line, "A:B Duty Cycle:", value)) {
+            FieldScanner scan(value);
             std::int32_t a = 0, b = 0;
             if (scan.integer(a) && scan.literal(":") && scan.integer(b)) {
                 device().dutyCycleA = a;
                 device().dutyCycleB = b;
             }
-        } else if (line.starts_with("Samples/mm:")) {
-            (void)readNumber(line.substr(11), device().samplesPerMm);
-        } else if (line.starts_with("Scan Speed:")) {
-            (void)readNumber(line.substr(11), device().scanSpeed);
-        } else if (line.starts_with("Scan Distance:")) {
-            (void)readNumber(line.substr(14), device().scanDistance);
+        } else if (keyed(line, "Samples/mm:", value)) {
+            (void)readNumber(value, device().samplesPerMm);
+        } else if (keyed(line, "Scan Speed:", value)) {
+            (void)readNumber(value, device().scanSpeed);
+        } else if (keyed(line, "Scan Distance:", value)) {
+            (void)readNumber(value, device().scanDistance);
         } else {
             return false;
         }
@@ -317,13 +350,14 @@ private:
             if (!run_.header_.em1) run_.header_.em1.emplace();
             return *run_.header_.em1;
         };
-        if (line.starts_with("Absorbance Units Full Scale (AUFS):")) {
+        std::string_view value;
+        if (keyed(line, "Absorbance Units Full Scale (AUFS):", value)) {
             auto& b = block();
-            if (readNumber(line.substr(35), b.aufsValue)) {
+            if (readNumber(value, b.aufsValue)) {
                 b.settings.aufs = aufsStepOf(b.aufsValue);
             }
-        } else if (line.starts_with("AUFS changed to ")) {
-            FieldScanner scan(line.substr(16));
+        } else if (keyed(line, "AUFS changed to ", value)) {
+            FieldScanner scan(value);
             AufsChange change;
             if (scan.real(change.aufs) && scan.literal(" at") && scan.real(change.distance)) {
                 run_.header_.aufsChanges.push_back(change);
@@ -332,33 +366,34 @@ private:
             block().settings.signalType = Em1Settings::kEventTriggered;
         } else if (line.starts_with("Manual-triggered")) {
             block().settings.signalType = Em1Settings::kManualTriggered;
-        } else if (line.starts_with("Delay:")) {
-            const auto value = trim(line.substr(6));
+        } else if (keyed(line, "Delay:", value)) {
+            value = trim(value);
             block().settings.delayType =
-                value.starts_with("OD Sensing Start")     ? Em1Settings::kOdSensingStart
-                : value.starts_with("Event with Delay")   ? Em1Settings::kEventWithDelay
-                : value.starts_with("Event Mark Delay")   ? Em1Settings::kEventWithDelay
-                                                          : Em1Settings::kNoDelay;
-        } else if (line.starts_with("UV Wavelength:")) {
-            (void)readNumber(line.substr(14), block().settings.wavelength);
-        } else if (line.starts_with("Samples / sec:")) {
-            (void)readNumber(line.substr(14), block().settings.samplesPerSec);
-        } else if (line.starts_with("EM1 Speed:")) {
-            (void)readNumber(line.substr(10), block().settings.speed);
-        } else if (line.starts_with("Distance:")) {
-            (void)readNumber(line.substr(9), block().settings.fractionDistance);
-        } else if (line.starts_with("Number:")) {
-            (void)readInteger(line.substr(7), block().settings.numberOfFractions);
-        } else if (line.starts_with("Dead Volume:")) {
+                value.starts_with("OD Sensing Start")   ? Em1Settings::kOdSensingStart
+                : value.starts_with("Event with Delay") ? Em1Settings::kEventWithDelay
+                : value.starts_with("Event Mark Delay") ? Em1Settings::kEventWithDelay
+                                                        : Em1Settings::kNoDelay;
+        } else if (keyed(line, "UV Wavelength:", value)) {
+            (void)readNumber(value, block().settings.wavelength);
+        } else if (keyed(line, "Samples / sec:", value)) {
+            (void)readNumber(value, block().settings.samplesPerSec);
+        } else if (keyed(line, "EM1 Speed:", value)) {
+            (void)readNumber(value, block().settings.speed);
+        } else if (keyed(line, "Distance:", value)) {
+            (void)readNumber(value, block().settings.fractionDistance);
+        } else if (keyed(line, "Number:", value)) {
+            (void)readInteger(value, block().settings.numberOfFractions);
+        } else if (keyed(line, "Dead Volume:", value)) {
             auto& b = block();
-            FieldScanner scan(line.substr(12));
-            if (scan.real(b.settings.deadVolume) && scan.literal(" ml; Distance due to Dead Volume:")) {
+            FieldScanner scan(value);
+            if (scan.real(b.settings.deadVolume) &&
+                scan.literal(" ml; Distance due to Dead Volume:")) {
                 (void)scan.real(b.deadVolumeDistance);
             }
-        } else if (line.starts_with("Length of Tubing:")) {
-            (void)readNumber(line.substr(17), block().tubingLength);
-        } else if (line.starts_with("Total Distance:")) {
-            (void)readNumber(line.substr(15), block().settings.totalDistance);
+        } else if (keyed(line, "Length of Tubing:", value)) {
+            (void)readNumber(value, block().tubingLength);
+        } else if (keyed(line, "Total Distance:", value)) {
+            (void)readNumber(value, block().settings.totalDistance);
         } else {
             return false;
         }
@@ -473,6 +508,7 @@ private:
 
     RunDataFile& run_;
     bool headerOnly_;
+    std::uintmax_t totalBytes_;
     std::string_view exportNames_;
     bool inExportData_ = false;
     bool exportHeadingSeen_ = false;
@@ -483,7 +519,7 @@ void RunDataFile::clear() { *this = RunDataFile(); }
 RunDataFile::ReadStatus RunDataFile::parse(std::string_view bytes) {
     clear();
     LineReader reader(bytes);
-    return parseLines(reader, false);
+    return parseLines(reader, false, bytes.size());
 }
 
 RunDataFile::ReadStatus RunDataFile::read(const std::filesystem::path& path) {
@@ -500,12 +536,15 @@ RunDataFile::ReadStatus RunDataFile::readFile(const std::filesystem::path& path,
     if (!file) {
         return ReadStatus::CannotOpen;
     }
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
     LineReader reader(file.get());
-    return parseLines(reader, headerOnly);
+    return parseLines(reader, headerOnly, error ? 0 : size);
 }
 
-RunDataFile::ReadStatus RunDataFile::parseLines(LineReader& reader, bool headerOnly) {
-    Parser parser(*this, headerOnly);
+RunDataFile::ReadStatus RunDataFile::parseLines(LineReader& reader, bool headerOnly,
+                                                std::uintmax_t totalBytes) {
+    Parser parser(*this, headerOnly, totalBytes);
     std::string_view line;
     while (reader.next(line) && parser.line(line)) {
     }

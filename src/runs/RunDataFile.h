@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -149,7 +150,7 @@ private:
 
     void clear();
     ReadStatus readFile(const std::filesystem::path& path, bool headerOnly);
-    ReadStatus parseLines(LineReader& reader, bool headerOnly);
+    ReadStatus parseLines(LineReader& reader, bool headerOnly, std::uintmax_t totalBytes);
 
     RunFileLayout layout_ = RunFileLayout::None;
     RunFileHeader header_;

@@ -78,6 +78,14 @@ public:
         return true;
     }
 
+    // Writes reach the device at once, so only the receive side holds anything.
+    bool purge(bool receive, bool) override {
+        if (receive) {
+            device_.purgeOutput();
+        }
+        return true;
+    }
+
     std::uint32_t lastError() const override { return lastError_; }
 
 private:

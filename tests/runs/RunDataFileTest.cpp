@@ -234,20 +234,6 @@ TEST(RunDataFile, ReportsAFileWithoutColumnHeader) {
     EXPECT_EQ(run.read(kFixtures / "missing.csv"), RunDataFile::ReadStatus::CannotOpen);
 }
 
-TEST(RunDataFile, ReadsTheSameFromMemoryAsFromTheFile) {
-    RunDataFile fromFile;
-    ASSERT_EQ(fromFile.read(kFixtures / "em1.csv"), RunDataFile::ReadStatus::Ok);
-    std::FILE* f = std::fopen((kFixtures / "em1.csv").string().c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    std::string bytes(1 << 16, '\0');
-    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
-    std::fclose(f);
-    RunDataFile fromMemory;
-    ASSERT_EQ(fromMemory.parse(bytes), RunDataFile::ReadStatus::Ok);
-    ASSERT_EQ(fromMemory.em1Samples().size(), fromFile.em1Samples().size());
-    EXPECT_EQ(fromMemory.header().info, fromFile.header().info);
-}
-
 TEST(RunDataFile, SurvivesHostileInput) {
     const std::string header(kTwoChannelColumns);
     RunDataFile run;

@@ -9,6 +9,7 @@
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
 #include "app/Version.h"
+#include "link/Packets.h"
 #include "runs/RunDataFile.h"
 #include "runs/RunRecorder.h"
 
@@ -136,6 +137,19 @@ TEST_F(RunRecorderTest, HeaderCarriesEveryRunInfoLineAndTheUnitsSettings) {
         std::string(kTwoChannelColumns),
     };
     EXPECT_EQ(lines, expected);
+}
+
+// A stored settings packet keeps its scan speed in wire order; the header
+// must show the speed the unit was sent, converted once.
+TEST(DeviceSettings, ComeFromTheLastSettingsPacketWithTheScanSpeedConvertedOnce) {
+    Cmd0 packet;
+    packet.ucATODGain = 3;
+    packet.ucDutyCycleA = 60;
+    packet.uiIntegrationTime = 50;
+    packet.setScanSpeed(10);
+    packet.uiScanDist = 8550;
+    EXPECT_NE(packet.iScanSpeed, 10);
+    EXPECT_EQ(deviceSettingsFrom(packet), device());
 }
 
 TEST_F(RunRecorderTest, AbsentTextsLeaveTheirLinesEmptyAfterTheColon) {
@@ -360,6 +374,42 @@ TEST_F(RunRecorderTest, TheLatestAufsChangeSitsDirectlyUnderTheAufsLine) {
     // A two-channel run has no AUFS line to change.
     ASSERT_TRUE(recorder.open(dir.path() / "TEMP" / "two.csv", {}));
     EXPECT_FALSE(recorder.writeAufsChange(2, 1.0));
+}
+
+// Marks move back by the dead volume (0.25 ml at 0.125 ml/mm: 2 mm) once:
+// in the saved copy, not in a run kept in TEMP, which a rescue shifts later.
+TEST_F(RunRecorderTest, ADe1RunIsShiftedWhenSavedAndKeptAsRecordedInTemp) {
+    RunInfo info;
+    info.volumePerMm = 0.125;
+    const RunDescription description{info, std::nullopt, em1Setup(Em1Settings::kNoDelay)};
+    const auto record = [&](RunRecorder& recorder) {
+        ASSERT_TRUE(recorder.open(tempRun(), description));
+        for (int i = 0; i <= 8; ++i) {
+            recorder.writeEm1Sample(i * 0.5, 0.1, i == 6 ? 0x9000 : 0);  // a mark at 3.00 mm
+        }
+        recorder.writeEm1Sample(4.0, 0.1, 0);  // the piston stood for a sample
+    };
+    const auto markAt = [](const std::filesystem::path& file) {
+        RunDataFile run;
+        EXPECT_EQ(run.read(file), RunDataFile::ReadStatus::Ok);
+        for (const auto& row : run.em1Samples()) {
+            if (row.eventMark) return row.distance;
+        }
+        return -1.0;
+    };
+    auto recorder = makeRecorder();
+    record(recorder);
+    ASSERT_TRUE(recorder.close(false));
+    EXPECT_DOUBLE_EQ(markAt(tempRun()), 3.0);
+    RunDataFile kept;
+    ASSERT_EQ(kept.read(tempRun()), RunDataFile::ReadStatus::Ok);
+    EXPECT_EQ(kept.em1Samples().size(), 8U);  // 0.00 and the standing sample dropped
+
+    record(recorder);
+    const auto saved = dir.path() / "saved.csv";
+    ASSERT_TRUE(recorder.saveAs(saved));
+    EXPECT_DOUBLE_EQ(markAt(saved), 1.0);
+    EXPECT_TRUE(prompter.texts().empty());
 }
 
 // Rows come from the acquisition thread while the user changes the AUFS: no

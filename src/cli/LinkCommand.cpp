@@ -1,0 +1,247 @@
+// corvane-cli link: open the instrument link, bring the unit to setup mode,
+// read its stream for a while and say what came over the wire. The first
+// thing to run when an instrument "does not talk".
+#include <any>
+#include <atomic>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/Clock.h"
+#include "app/ConfigFile.h"
+#include "app/WindowPoster.h"
+#include "cli/Commands.h"
+#include "cli/ConsolePrompter.h"
+#include "link/D2xxLibrary.h"
+#include "link/PosixSerialPortApi.h"
+#include "link/TtyBridgeLibrary.h"
+#include "link/UvLink.h"
+#include "sim/SimRig.h"
+
+namespace corvane::cli {
+
+namespace {
+
+constexpr int kDone = 0;
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+constexpr std::uint32_t kDefaultBaud = 57600;
+constexpr std::uint32_t kInterByteDelayMs = 2;
+constexpr std::int64_t kSetupWaitMs = 10000;
+constexpr std::int64_t kReportEveryMs = 1000;
+
+void linkUsage(std::FILE* out) {
+    std::fprintf(out,
+                 "usage: corvane-cli link (--simulate | --port N) [--seconds S] [--baud B]\n"
+                 "                        [--library PATH]\n"
+                 "Opens the link to the Kelvo unit (the simulated one, or the bridge whose\n"
+                 "serial port is COM N), brings the unit to setup mode, reads its stream for\n"
+                 "S seconds (default 10) and prints heartbeats received and transmitted, the\n"
+                 "unit's mode and menu version, packets per second by kind and invalid bytes.\n"
+                 "The bridge is reached through its serial port unless --library names the\n"
+                 "bridge's device library. The baud rate defaults to \"baudrate\" in\n"
+                 "prefs.cfg, else 57600. Exits 1 when no heartbeat came.\n");
+}
+
+struct Options {
+    bool simulate = false;
+    std::optional<int> port;
+    double seconds = 10.0;
+    std::optional<std::uint32_t> baud;
+    std::string library;
+};
+
+template <class T>
+bool parseNumber(std::string_view text, T& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc{} && end == text.data() + text.size();
+}
+
+std::optional<Options> parse(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--simulate") {
+            options.simulate = true;
+        } else if (arg == "--port" && hasValue) {
+            int port = 0;
+            if (!parseNumber(argv[++i], port) || port < 1) {
+                return std::nullopt;
+            }
+            options.port = port;
+        } else if (arg == "--seconds" && hasValue) {
+            if (!parseNumber(argv[++i], options.seconds) || !(options.seconds > 0.0) ||
+                options.seconds > 86400.0) {
+                return std::nullopt;
+            }
+        } else if (arg == "--baud" && hasValue) {
+            std::uint32_t baud = 0;
+            if (!parseNumber(argv[++i], baud) || baud == 0) {
+                return std::nullopt;
+            }
+            options.baud = baud;
+        } else if (arg == "--library" && hasValue) {
+            options.library = argv[++i];
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (options.simulate == options.port.has_value()) {
+        return std::nullopt;
+    }
+    return options;
+}
+
+const char* modeName(std::uint8_t mode) {
+    switch (mode) {
+    case kModeNone: return "none";
+    case kModeSetup: return "setup";
+    case kModeManual: return "manual";
+    case kModeAuto: return "auto";
+    case kModeCalibration: return "calibration";
+    default: return "unknown";
+    }
+}
+
+// The main window's part: only the warm-up is worth a line here.
+class WarmUpPoster : public WindowPoster {
+public:
+    void post(UserMsg msg, std::int64_t, std::int64_t, std::any) override {
+        if (msg == UserMsg::WarmedUp) {
+            warmedUp_.store(true);
+        }
+    }
+    [[nodiscard]] bool warmedUp() const { return warmedUp_.load(); }
+
+private:
+    std::atomic<bool> warmedUp_{false};
+};
+
+int stream(UvLink& link, Clock& clock, double seconds) {
+    // The link brings the unit to setup mode on its own thread; reading meanwhile
+    // brings in the heartbeats that tell when it is there.
+    std::printf("waiting for setup mode...\n");
+    const Deadline setup(clock, kSetupWaitMs);
+    while (!link.InSetupMode(0) && !setup.expired()) {
+        if (!link.ReadStreamedPacket()) {
+            clock.sleepMs(1);
+        }
+    }
+    if (!link.InSetupMode(0)) {
+        std::printf("the unit did not reach setup mode\n");
+    }
+    const auto start = link.traffic();
+    const auto startMs = clock.nowMs();
+    const Deadline end(clock, static_cast<std::int64_t>(seconds * 1000.0));
+    auto nextReportMs = startMs + kReportEveryMs;
+    while (!end.expired()) {
+        if (!link.ReadStreamedPacket()) {
+            clock.sleepMs(1);
+        }
+        if (clock.nowMs() >= nextReportMs) {
+            nextReportMs += kReportEveryMs;
+            const auto now = link.traffic();
+            std::printf("%5.1f s  heartbeats received %d, transmitted %d  CMD0 %llu  CMD2 %llu\n",
+                        static_cast<double>(clock.nowMs() - startMs) / 1000.0,
+                        link.heartbeatsReceived(), link.heartbeatsTransmitted(),
+                        static_cast<unsigned long long>(now.cmd0Packets - start.cmd0Packets),
+                        static_cast<unsigned long long>(now.cmd2Packets - start.cmd2Packets));
+        }
+    }
+    const auto finish = link.traffic();
+    const double elapsed = static_cast<double>(clock.nowMs() - startMs) / 1000.0;
+    auto rate = [&](std::uint64_t before, std::uint64_t after) {
+        return static_cast<double>(after - before) / elapsed;
+    };
+    std::printf("heartbeats received: %d\n", link.heartbeatsReceived());
+    std::printf("heartbeats transmitted: %d\n", link.heartbeatsTransmitted());
+    if (const auto beat = link.lastCmd1()) {
+        std::printf("unit mode: %d (%s)\n", beat->ucUVMenuStatus, modeName(beat->ucUVMenuStatus));
+        std::printf("menu version: %d\n", beat->ucUVMenuVersion);
+    } else {
+        std::printf("unit mode: unknown (no heartbeat)\n");
+        std::printf("menu version: unknown (no heartbeat)\n");
+    }
+    std::printf("packets per second: CMD0 %.1f  CMD1 %.1f  CMD2 %.1f\n",
+                rate(start.cmd0Packets, finish.cmd0Packets), rate(start.cmd1Packets, finish.cmd1Packets),
+                rate(start.cmd2Packets, finish.cmd2Packets));
+    std::printf("invalid bytes skipped: %llu\n",
+                static_cast<unsigned long long>(finish.invalidBytesSkipped - start.invalidBytesSkipped));
+    if (finish.droppedBytes != 0 || finish.bridgeFailures != 0) {
+        std::printf("bytes lost behind the readers: %llu  bridge call failures: %llu\n",
+                    static_cast<unsigned long long>(finish.droppedBytes),
+                    static_cast<unsigned long long>(finish.bridgeFailures));
+    }
+    return link.heartbeatsReceived() > 0 ? kDone : kFailed;
+}
+
+}  // namespace
+
+int runLink(int argc, char** argv) {
+    const auto options = parse(argc, argv);
+    if (!options) {
+        linkUsage(stderr);
+        return kUsage;
+    }
+    const auto folder = std::filesystem::current_path();
+    std::uint32_t baud = kDefaultBaud;
+    if (options->baud) {
+        baud = *options->baud;
+    } else if (const int configured = ConfigFile(folder / "prefs.cfg").getInt("[prefs]", "baudrate");
+               configured > 0) {
+        baud = static_cast<std::uint32_t>(configured);
+    }
+
+    SteadyClock clock;
+    ConsolePrompter prompter;
+    WarmUpPoster poster;
+    SampleLock sampleLock;
+    std::unique_ptr<SimRig> rig;
+    std::unique_ptr<SerialPortApi> ports;
+    std::unique_ptr<BridgeLibrary> library;
+    BridgeLibrary* bridge = nullptr;
+    int port = 0;
+    if (options->simulate) {
+        SimRigConfig config;
+        config.kelvo.baudRate = baud;
+        rig = std::make_unique<SimRig>(clock, config);
+        bridge = &rig->bridge();
+        port = config.kelvoComPort;
+    } else if (!options->library.empty()) {
+        auto loaded = std::make_unique<D2xxLibrary>(options->library);
+        if (!loaded->available()) {
+            std::fprintf(stderr, "corvane-cli link: %s\n", loaded->reason().c_str());
+            return kFailed;
+        }
+        library = std::move(loaded);
+        bridge = library.get();
+        port = *options->port;
+    } else {
+        ports = std::make_unique<PosixSerialPortApi>(folder / "prefs.cfg");
+        library = std::make_unique<TtyBridgeLibrary>(*ports);
+        bridge = library.get();
+        port = *options->port;
+    }
+
+    int result = kFailed;
+    {
+        UvLink link({*bridge, clock, prompter, &poster, true}, folder, port, baud, kInterByteDelayMs,
+                    sampleLock);
+        if (!link.connected()) {
+            std::fprintf(stderr, "corvane-cli link: no bridge device with serial port COM%d\n", port);
+            return kFailed;
+        }
+        std::printf("link open on COM%d at %u baud\n", port, baud);
+        result = stream(link, clock, options->seconds);
+    }
+    std::printf("warmed up: %s\n", poster.warmedUp() ? "yes" : "no");
+    prompter.flush(stdout);
+    return result;
+}
+
+}  // namespace corvane::cli
