@@ -29,6 +29,7 @@
 #include "link/CPacketDebugDlg.h"
 #include "link/PacketDebugLink.h"
 #include "link/SerialPortApi.h"
+#include "link/UvLink.h"
 #include "runs/CMainDlg.h"
 #include "setup/CCheckListDlg.h"
 #include "setup/CIntroDlg.h"
@@ -212,6 +213,23 @@ TEST_F(MainWindowTest, HiddenTraceHidesItsReadoutAndReadoutsFollowTheSamples) {
     window->channelBox(kChannelSampleA)->setChecked(true);
     EXPECT_FALSE(window->readout(kChannelSampleA)->isHidden());
     EXPECT_EQ(pref(dir, "showRawA"), "1");
+}
+
+TEST_F(MainWindowTest, HeartbeatStatisticsReachTheStatusLines) {
+    window->bindSession(&session);
+    window->firstShow();
+    window->show();
+    LinkStats stats;
+    stats.heartbeatsReceived = 12;
+    stats.heartbeatsTransmitted = 13;
+    stats.upperLimit = 0;
+    stats.lastCmd0 = Cmd0{};
+    stats.lastCmd0->uiPistonPos = 250;
+    std::thread heartbeat([&] { window->poster().post(UserMsg::LinkStats, 0, 0, stats); });
+    heartbeat.join();
+    ASSERT_TRUE(pumpUntil([&] { return window->statusLine(1)->text() == "Upper Limit Switch: Contact"; }));
+    EXPECT_EQ(window->statusLine(0)->text(), "Position 2.50 mm  Speed 0.00 mm/sec");
+    EXPECT_FALSE(window->statusLine(0)->isHidden());
 }
 
 TEST_F(MainWindowTest, F1HeldDownTogglesOnce) {
