@@ -19,5 +19,7 @@ int runDedupe(int argc, char** argv);
 int runRescue(int argc, char** argv);
 // link (--simulate | --port N) [--seconds S]: open the instrument link and report its traffic.
 int runLink(int argc, char** argv);
+// record (--simulate | --port N) [--de1] [--seconds S | --until-stop] ... -o FILE: record a run and save it.
+int runRecord(int argc, char** argv);
 
 }  // namespace corvane::cli

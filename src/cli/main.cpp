@@ -24,6 +24,7 @@ constexpr Command kCommands[] = {
     {"dedupe", "remove repeated samples from a run file", corvane::cli::runDedupe},
     {"rescue", "save a lost temporary run under a new name, cleaned", corvane::cli::runRescue},
     {"link", "talk to the Kelvo unit and report what came over the wire", corvane::cli::runLink},
+    {"record", "record a run from the instrument and save it (headless)", corvane::cli::runRecord},
 };
 
 void usage(std::FILE* out) {

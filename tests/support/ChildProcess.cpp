@@ -95,6 +95,12 @@ void ChildProcess::kill() {
     }
 }
 
+void ChildProcess::interrupt() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGINT);
+    }
+}
+
 Finished runToEnd(std::vector<std::string> argv) {
     ChildProcess child(std::move(argv));
     Finished finished;

@@ -26,6 +26,8 @@ public:
     int wait();
     // Ends it at once, as a crash would.
     void kill();
+    // Sends SIGINT, as Ctrl+C in a terminal does; does not wait.
+    void interrupt();
 
 private:
     pid_t pid_ = -1;

@@ -1,0 +1,635 @@
+// corvane-cli record: the program's main job without its window. Connects as
+// the connection window does, warms the detector up, brings the piston to the
+// upper limit, records a run, stops it as STOP RECORD does and saves it under
+// the name given, through the same save path as the window.
+#include <atomic>
+#include <charconv>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <unistd.h>
+
+#include "app/Clock.h"
+#include "app/ConfigFile.h"
+#include "app/NameCheck.h"
+#include "app/Prompter.h"
+#include "app/ResourceSeeder.h"
+#include "app/WindowPoster.h"
+#include "cli/Commands.h"
+#include "link/D2xxLibrary.h"
+#include "link/PosixSerialPortApi.h"
+#include "link/SampleReader.h"
+#include "link/TtyBridgeLibrary.h"
+#include "runs/AcquisitionSession.h"
+#include "runs/RecordingController.h"
+#include "runs/RunDataFile.h"
+#include "runs/RunDisplay.h"
+#include "runs/TempFolder.h"
+#include "sim/SimRig.h"
+
+namespace corvane::cli {
+
+namespace {
+
+constexpr int kDone = 0;
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+constexpr int kInterrupted = 130;
+constexpr std::uint32_t kDefaultBaud = 57600;
+constexpr int kInterByteDelayMs = 2;
+constexpr double kDefaultSeconds = 60.0;
+constexpr std::int64_t kReportEveryMs = 1000;
+constexpr std::int64_t kPollMs = 20;
+constexpr std::int64_t kWatchMs = 100;
+// "Continue" presses before giving up on a piston that does not reach the
+// upper limit switch.
+constexpr int kContinueAttempts = 3;
+// --until-stop: the scan has ended once the piston, having moved, has stood
+// still this long.
+constexpr std::int64_t kScanEndStillMs = 3000;
+
+constexpr const char* kSaveQuestion = "Do you wish to save this run?";
+constexpr const char* kTempFullQuestion = "The TEMP folder is full.";
+
+void recordUsage(std::FILE* out) {
+    std::fprintf(
+        out,
+        "usage: corvane-cli record (--simulate | --port N) [--de1] [--seconds S | --until-stop]\n"
+        "                          [--skip-warmup] [--auto-scan [--target MM]] [--name NAME]\n"
+        "                          [--discard-oldest-temp | --unlimited-temp] [--baud B]\n"
+        "                          [--library PATH] [--sim-speed K] -o FILE\n"
+        "Records one run in the current folder, as the desktop program does, and saves it\n"
+        "as FILE. The steps: connect to the Kelvo unit (the simulated one, or the bridge\n"
+        "whose serial port is COM N), warm up (15 heartbeats; --skip-warmup skips once the\n"
+        "unit has sent its settings), bring the piston to the upper limit, record (a\n"
+        "two-channel run, or a DE-1 run with --de1) for S seconds (default 60) or with\n"
+        "--until-stop until the piston's scan ends, stop, bring the piston back and save.\n"
+        "--auto-scan runs the scan in auto mode: the piston goes to the target position\n"
+        "(--target, mm), the scan starts and the meniscus becomes position zero.\n"
+        "Progress goes to standard error, one line a second. Ctrl+C stops and saves the\n"
+        "run as STOP RECORD would; a second Ctrl+C leaves at once and the run stays in\n"
+        "TEMP, where `corvane-cli rescue` saves it.\n"
+        "A full TEMP folder (20 runs) needs --discard-oldest-temp (the oldest go, 19\n"
+        "stay) or --unlimited-temp (the limit is switched off for good).\n"
+        "--sim-speed runs the simulated instrument and every wait K times faster.\n"
+        "A folder without prefs.cfg gets the default settings files first.\n"
+        "Exit codes: 0 saved, 1 failed (the run, if any, stays in TEMP), 2 wrong\n"
+        "arguments, 130 interrupted twice.\n");
+}
+
+struct Options {
+    bool simulate = false;
+    std::optional<int> port;
+    bool de1 = false;
+    std::optional<double> seconds;
+    bool untilStop = false;
+    bool skipWarmup = false;
+    bool autoScan = false;
+    std::optional<double> target;
+    std::string name;
+    std::string output;
+    std::optional<bool> discardOldestTemp;
+    std::optional<std::uint32_t> baud;
+    std::string library;
+    double simSpeed = 1.0;
+};
+
+template <class T>
+bool parseNumber(std::string_view text, T& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc{} && end == text.data() + text.size();
+}
+
+std::optional<Options> parse(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--simulate") {
+            o.simulate = true;
+        } else if (arg == "--port" && hasValue) {
+            int port = 0;
+            if (!parseNumber(argv[++i], port) || port < 1) {
+                return std::nullopt;
+            }
+            o.port = port;
+        } else if (arg == "--de1") {
+            o.de1 = true;
+        } else if (arg == "--seconds" && hasValue) {
+            double seconds = 0.0;
+            if (!parseNumber(argv[++i], seconds) || !(seconds > 0.0) || seconds > 86400.0) {
+                return std::nullopt;
+            }
+            o.seconds = seconds;
+        } else if (arg == "--until-stop") {
+            o.untilStop = true;
+        } else if (arg == "--skip-warmup") {
+            o.skipWarmup = true;
+        } else if (arg == "--auto-scan") {
+            o.autoScan = true;
+        } else if (arg == "--target" && hasValue) {
+            double mm = 0.0;
+            if (!parseNumber(argv[++i], mm) || mm < 0.0 || mm > 300.0) {
+                return std::nullopt;
+            }
+            o.target = mm;
+        } else if (arg == "--name" && hasValue) {
+            o.name = argv[++i];
+        } else if (arg == "-o" && hasValue) {
+            o.output = argv[++i];
+        } else if (arg == "--discard-oldest-temp" && !o.discardOldestTemp) {
+            o.discardOldestTemp = true;
+        } else if (arg == "--unlimited-temp" && !o.discardOldestTemp) {
+            o.discardOldestTemp = false;
+        } else if (arg == "--baud" && hasValue) {
+            std::uint32_t baud = 0;
+            if (!parseNumber(argv[++i], baud) || baud == 0) {
+                return std::nullopt;
+            }
+            o.baud = baud;
+        } else if (arg == "--library" && hasValue) {
+            o.library = argv[++i];
+        } else if (arg == "--sim-speed" && hasValue) {
+            if (!parseNumber(argv[++i], o.simSpeed) || !(o.simSpeed >= 1.0) || o.simSpeed > 50.0) {
+                return std::nullopt;
+            }
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (o.simulate == o.port.has_value() || o.output.empty() || (o.seconds && o.untilStop) ||
+        (o.target && !o.autoScan) || (o.simSpeed != 1.0 && !o.simulate) || (o.de1 && o.autoScan)) {
+        return std::nullopt;
+    }
+    if (!o.seconds && !o.untilStop) {
+        o.seconds = kDefaultSeconds;
+    }
+    return o;
+}
+
+// --- Ctrl+C ---
+// A signal handler can reach nothing but statics: the count of interrupts,
+// and the text the second one prints before it leaves.
+std::atomic<int> gInterrupts{0};
+char gLeaveText[4352] = "\ncorvane-cli record: interrupted again; nothing was recorded\n";
+std::atomic<std::size_t> gLeaveLength{std::strlen(gLeaveText)};
+
+extern "C" void onInterrupt(int) {
+    if (gInterrupts.fetch_add(1) >= 1) {
+        // Every row is in the file already: leaving now loses none of them.
+        (void)!::write(STDERR_FILENO, gLeaveText, gLeaveLength.load());
+        ::_exit(kInterrupted);
+    }
+}
+
+void setLeaveText(const std::filesystem::path& tempFile) {
+    const int n = std::snprintf(gLeaveText, sizeof gLeaveText,
+                                "\ncorvane-cli record: interrupted again; the run stays in TEMP as %s\n",
+                                tempFile.string().c_str());
+    gLeaveLength.store(n > 0 ? std::min(static_cast<std::size_t>(n), sizeof gLeaveText - 1) : 0);
+}
+
+class InterruptHandlers {
+public:
+    InterruptHandlers() {
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, &oldInt_);
+        ::sigaction(SIGTERM, &action, &oldTerm_);
+    }
+    ~InterruptHandlers() {
+        ::sigaction(SIGINT, &oldInt_, nullptr);
+        ::sigaction(SIGTERM, &oldTerm_, nullptr);
+    }
+    InterruptHandlers(const InterruptHandlers&) = delete;
+    InterruptHandlers& operator=(const InterruptHandlers&) = delete;
+
+private:
+    struct sigaction oldInt_ {};
+    struct sigaction oldTerm_ {};
+};
+
+[[nodiscard]] bool interrupted() { return gInterrupts.load() > 0; }
+
+// --- What the window would show ---
+
+// Standard error, one line at a time, from any thread.
+class Console {
+public:
+    void line(const std::string& text) {
+        const std::scoped_lock lock(mutex_);
+        std::fprintf(stderr, "%s\n", text.c_str());
+        std::fflush(stderr);
+    }
+
+private:
+    std::mutex mutex_;
+};
+
+// The controller's questions: the save question is answered Yes with FILE
+// as the name; the TEMP question by its option; anything else No, said so.
+class RecordPrompter : public Prompter {
+public:
+    RecordPrompter(Console& console, std::string saveAs, std::optional<bool> discardOldestTemp)
+        : console_(console), saveAs_(std::move(saveAs)), discardOldestTemp_(discardOldestTemp) {}
+
+    void message(const std::string& text, const std::string&) override { console_.line(text); }
+    void notify(const std::string& text, const std::string&) override { console_.line(text); }
+    bool askYesNo(const std::string& text, const std::string&) override {
+        bool answer = false;
+        if (text == kSaveQuestion) {
+            answer = true;
+        } else if (text.starts_with(kTempFullQuestion) && discardOldestTemp_) {
+            answer = *discardOldestTemp_;
+        } else {
+            console_.line(text + " (no option answers this here: No)");
+            return false;
+        }
+        console_.line(text + (answer ? " Yes" : " No"));
+        return answer;
+    }
+    std::optional<std::string> openFile(const FileDialogRequest&) override { return std::nullopt; }
+    std::vector<std::string> openFiles(const FileDialogRequest&) override { return {}; }
+    std::optional<std::string> saveFile(const FileDialogRequest&) override { return saveAs_; }
+
+private:
+    Console& console_;
+    std::string saveAs_;
+    std::optional<bool> discardOldestTemp_;
+};
+
+// The receive thread's messages to the window.
+class RecordPoster : public WindowPoster {
+public:
+    void post(UserMsg msg, std::int64_t, std::int64_t, std::any) override {
+        if (msg == UserMsg::LinkLost) {
+            linkLost_.store(true);
+        }
+    }
+    [[nodiscard]] bool linkLost() const { return linkLost_.load(); }
+
+private:
+    std::atomic<bool> linkLost_{false};
+};
+
+// Position and speed of the piston moves; the samples themselves are the
+// controller's, read back for the progress lines.
+class ProgressDisplay : public RunDisplay {
+public:
+    explicit ProgressDisplay(Console& console) : console_(console) {}
+
+    void clearTraces() override {}
+    void addSample(const SampleRecord&) override {}
+    void redraw() override {}
+    void setDe1Span(double mm) override {
+        char text[96];
+        std::snprintf(text, sizeof text, "DE-1 run span: %.2f mm", mm);
+        console_.line(text);
+    }
+    void showPositionAndSpeed(double positionMm, double speedMmPerS) override {
+        position_.store(positionMm);
+        speed_.store(speedMmPerS);
+    }
+    [[nodiscard]] double position() const { return position_.load(); }
+    [[nodiscard]] double speed() const { return speed_.load(); }
+
+private:
+    Console& console_;
+    std::atomic<double> position_{0.0};
+    std::atomic<double> speed_{0.0};
+};
+
+// The connection window's part: its message line as lines, its buttons
+// pressed as the operator would.
+class ConsoleConnection : public ConnectionDriver, public ConnectionDisplay {
+public:
+    ConsoleConnection(Console& console, Clock& clock, bool skipWarmup)
+        : console_(console), clock_(clock), skipWarmup_(skipWarmup) {}
+
+    ConnectionDisplay& display() override { return *this; }
+
+    void drive(ConnectionFlow& flow) override {
+        // Ctrl+C ends a warm-up; --skip-warmup presses a key for as long as
+        // the warm-up runs (the flow drops keys until the unit has talked).
+        std::jthread watcher([&](std::stop_token stop) {
+            while (!stop.stop_requested()) {
+                if (interrupted()) {
+                    flow.abort();
+                }
+                if (skipWarmup_ && flow.state() == ConnectionState::WarmingUp) {
+                    flow.keyPressed();
+                }
+                clock_.sleepMs(kWatchMs, stop);
+            }
+        });
+        flow.connect();
+        for (int presses = 0; presses < kContinueAttempts && !interrupted(); ++presses) {
+            if (flow.state() == ConnectionState::IntroPending) {
+                flow.introClosed(IntroChoice{});
+            }
+            if (flow.state() != ConnectionState::Ready) {
+                break;
+            }
+            flow.pressContinue();
+        }
+    }
+
+    void setTitle(const std::string&) override {}
+    void setMessage(const std::string& text) override {
+        const std::scoped_lock lock(mutex_);
+        if (text != shown_) {
+            shown_ = text;
+            console_.line(text);
+        }
+    }
+    void setContinueCaption(const std::string&) override {}
+    void enableButtons(bool, bool) override {}
+    void finish(bool) override {}
+
+private:
+    Console& console_;
+    Clock& clock_;
+    const bool skipWarmup_;
+    std::mutex mutex_;
+    std::string shown_;
+};
+
+// The instruments: the simulated bench, or the machine's serial ports.
+struct Instruments {
+    std::unique_ptr<SimRig> rig;
+    std::unique_ptr<SerialPortApi> ports;
+    std::unique_ptr<BridgeLibrary> library;
+    SerialPortApi* portApi = nullptr;
+    BridgeLibrary* bridge = nullptr;
+    int port = 0;
+};
+
+std::optional<Instruments> makeInstruments(const Options& o, Clock& clock,
+                                           const std::filesystem::path& folder, std::uint32_t baud,
+                                           Console& console) {
+    Instruments made;
+    made.ports = std::make_unique<PosixSerialPortApi>(folder / "prefs.cfg");
+    if (o.simulate) {
+        SimRigConfig config;
+        config.kelvo.baudRate = baud;
+        // A DE-1 run: the box alone, on the port after the unit's; the
+        // connection finds it there and adopts that port.
+        config.withKelvo = !o.de1;
+        config.withDe1 = o.de1;
+        made.rig = std::make_unique<SimRig>(clock, config);
+        made.portApi = &made.rig->ports();
+        made.bridge = &made.rig->bridge();
+        made.port = config.kelvoComPort;
+        return made;
+    }
+    made.portApi = made.ports.get();
+    if (!o.library.empty()) {
+        auto loaded = std::make_unique<D2xxLibrary>(o.library);
+        if (!loaded->available()) {
+            console.line("corvane-cli record: " + loaded->reason());
+            return std::nullopt;
+        }
+        made.library = std::move(loaded);
+    } else {
+        made.library = std::make_unique<TtyBridgeLibrary>(*made.ports);
+    }
+    made.bridge = made.library.get();
+    made.port = *o.port;
+    return made;
+}
+
+// The folder lacks "prefs.cfg": the default settings files come first.
+bool seedFolder(const std::filesystem::path& folder, Console& console) {
+    std::error_code error;
+    if (std::filesystem::exists(folder / "prefs.cfg", error)) {
+        return true;
+    }
+    auto exe = std::filesystem::canonical("/proc/self/exe", error);
+    const auto resources = findResourcesFolder(error ? std::filesystem::path() : exe.parent_path());
+    if (resources.empty() || seedWorkingFolder(resources, folder) < 0) {
+        console.line("corvane-cli record: this folder has no prefs.cfg, and the default settings "
+                     "files could not be copied here");
+        return false;
+    }
+    console.line("corvane-cli record: this folder had no prefs.cfg; the default settings files "
+                 "were copied here from " +
+                 resources.string());
+    return true;
+}
+
+// One progress line: samples, position, speed, absorbance A.
+std::string progressLine(double seconds, const RecordingController& controller, SampleReader& reader,
+                         const ProgressDisplay& display) {
+    const auto latest = controller.latestSample();
+    double position = latest ? latest->positionA : display.position();
+    double speed = display.speed();
+    if (const UvLink* link = reader.link()) {
+        if (const auto packet = link->lastCmd2()) {
+            position = static_cast<std::int16_t>(packet->uiPistonPos) * 0.01;
+            speed = packet->iPistonSpeed * 0.1;
+        }
+    }
+    char text[256];
+    std::snprintf(text, sizeof text, "%6.1f s  %s  Position %.2f mm  Speed %.2f mm/sec  Abs A %.6f",
+                  seconds, controller.recordedText().c_str(), position, speed,
+                  latest ? latest->absorbanceA : 0.0);
+    return text;
+}
+
+enum class StopReason { Time, ScanEnded, Interrupted, LinkLost, Closed };
+
+const char* reasonText(StopReason reason) {
+    switch (reason) {
+    case StopReason::Time: return "time is up";
+    case StopReason::ScanEnded: return "the scan has ended";
+    case StopReason::Interrupted: return "interrupted";
+    case StopReason::LinkLost: return "the unit has been silent for more than 10 s";
+    case StopReason::Closed: return "the run file was closed";
+    }
+    return "";
+}
+
+// Records until the time is up, the scan has ended, Ctrl+C or a lost link.
+StopReason recordUntilDone(const Options& o, Clock& clock, RecordingController& controller,
+                           SampleReader& reader, const ProgressDisplay& display,
+                           const RecordPoster& poster, Console& console) {
+    const auto startMs = clock.nowMs();
+    auto nextReportMs = startMs + kReportEveryMs;
+    bool moved = false;
+    std::int64_t stillSinceMs = startMs;
+    for (;;) {
+        if (interrupted()) {
+            return StopReason::Interrupted;
+        }
+        if (poster.linkLost()) {
+            return StopReason::LinkLost;
+        }
+        if (!controller.isRecording()) {
+            return StopReason::Closed;
+        }
+        const auto now = clock.nowMs();
+        if (o.seconds && static_cast<double>(now - startMs) >= *o.seconds * 1000.0) {
+            return StopReason::Time;
+        }
+        if (o.untilStop && reader.link() != nullptr) {
+            const auto packet = reader.link()->lastCmd2();
+            if (packet && packet->iPistonSpeed != 0) {
+                moved = true;
+                stillSinceMs = now;
+            } else if (moved && now - stillSinceMs >= kScanEndStillMs) {
+                return StopReason::ScanEnded;
+            }
+        }
+        if (now >= nextReportMs) {
+            nextReportMs += kReportEveryMs;
+            console.line(progressLine(static_cast<double>(now - startMs) / 1000.0, controller, reader,
+                                      display));
+        }
+        clock.sleepMs(kPollMs);
+    }
+}
+
+// The auto-scan start: the piston to the target, the scan started and
+// followed on a worker while START RECORD searches the meniscus.
+bool startAutoScanRun(RecordingController& controller, Clock& clock, std::jthread& scan) {
+    if (!controller.moveToTargetPosition()) {
+        return false;
+    }
+    scan = std::jthread([&controller] { (void)controller.startAutoScan(); });
+    auto& autoScan = controller.autoScan();
+    // The worker presses the start key first; the search needs the stream.
+    for (const Deadline wait(clock, AutoScan::kPacketWaitMs * 5);
+         !autoScan.scanRunning() && !wait.expired() && !interrupted();) {
+        clock.sleepMs(kPollMs);
+    }
+    if (!autoScan.scanRunning()) {
+        return false;
+    }
+    controller.startStop();
+    return true;
+}
+
+}  // namespace
+
+int runRecord(int argc, char** argv) {
+    const auto options = parse(argc, argv);
+    if (!options) {
+        recordUsage(stderr);
+        return kUsage;
+    }
+    Console console;
+    if (!options->name.empty()) {
+        if (const auto problem = folderNameProblem(options->name); !problem.empty()) {
+            console.line("corvane-cli record: --name: " + problem);
+            return kUsage;
+        }
+    }
+    std::error_code error;
+    const auto folder = std::filesystem::current_path(error);
+    const auto output = std::filesystem::absolute(options->output, error);
+    if (!seedFolder(folder, console)) {
+        return kFailed;
+    }
+
+    // A full TEMP folder is a question the window would ask; here an option
+    // answers it, or nothing is started.
+    {
+        Console quiet;
+        RecordPrompter prompter(quiet, {}, {});
+        const TempFolder temp({folder, folder / "TEMP"}, prompter);
+        if (!options->discardOldestTemp && !temp.unlimitedAllowed() &&
+            temp.countRuns() >= TempFolder::kLimit) {
+            console.line("corvane-cli record: the TEMP folder is full (" +
+                         std::to_string(temp.countRuns()) +
+                         " runs); give --discard-oldest-temp to discard the oldest runs, or "
+                         "--unlimited-temp to keep them all from now on");
+            return kFailed;
+        }
+    }
+
+    std::uint32_t baud = kDefaultBaud;
+    if (options->baud) {
+        baud = *options->baud;
+    } else if (const int configured = ConfigFile(folder / "prefs.cfg").getInt("[prefs]", "baudrate");
+               configured > 0) {
+        baud = static_cast<std::uint32_t>(configured);
+    }
+
+    const InterruptHandlers handlers;
+    SteadyClock clock(options->simulate ? options->simSpeed : 1.0);
+    auto instruments = makeInstruments(*options, clock, folder, baud, console);
+    if (!instruments) {
+        return kFailed;
+    }
+    RecordPrompter prompter(console, output.string(), options->discardOldestTemp);
+    RecordPoster poster;
+    ProgressDisplay display(console);
+    ConsoleConnection connection(console, clock, options->skipWarmup);
+
+    AcquisitionSession session({*instruments->portApi, *instruments->bridge, clock, prompter, poster,
+                                nullptr},
+                               folder);
+    session.setDriver(&connection);
+    session.setDisplay(&display);
+    RecordingController controller({folder, prompter, clock, display, session});
+    controller.setRunName(options->name);
+    controller.setAutoScan(options->autoScan);
+    controller.setTargetPosition(options->target.value_or(0.0));
+
+    int result = kFailed;
+    {
+        std::jthread scan;
+        session.connect(instruments->port, static_cast<int>(baud), kInterByteDelayMs);
+        SampleReader* reader = session.reader();
+        if (interrupted()) {
+            console.line("corvane-cli record: interrupted before recording; nothing was recorded");
+        } else if (session.connectResult() != true || reader == nullptr) {
+            console.line("corvane-cli record: no instrument could be made ready on COM" +
+                         std::to_string(session.comPort()));
+        } else if (options->de1 != reader->hasDe1Source()) {
+            console.line(options->de1 ? "corvane-cli record: no DE-1 interface box answered"
+                                      : "corvane-cli record: a DE-1 interface box answered, not a "
+                                        "Kelvo unit: give --de1 to record it");
+        } else {
+            if (options->autoScan) {
+                (void)startAutoScanRun(controller, clock, scan);
+            } else {
+                controller.startStop();
+            }
+            if (!controller.isRecording()) {
+                console.line("corvane-cli record: the run did not start");
+            } else {
+                setLeaveText(controller.tempFile());
+                console.line("recording to " + controller.tempFile().string());
+                const auto reason =
+                    recordUntilDone(*options, clock, controller, *reader, display, poster, console);
+                console.line(std::string("stopping: ") + reasonText(reason));
+                controller.stopRecording();
+                if (const auto saved = controller.savedFile()) {
+                    RunDataFile file;
+                    const bool readable = file.read(*saved) == RunDataFile::ReadStatus::Ok;
+                    std::printf("saved %s: %zu samples\n", saved->string().c_str(),
+                                readable ? file.sampleCount() : std::size_t{0});
+                    result = kDone;
+                } else {
+                    console.line("corvane-cli record: the run was not saved; it stays in TEMP as " +
+                                 controller.tempFile().string());
+                }
+            }
+        }
+        controller.autoScan().requestAbort();
+        session.stopLink();
+    }
+    session.destroyAcquisition();
+    return result;
+}
+
+}  // namespace corvane::cli

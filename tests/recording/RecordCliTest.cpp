@@ -1,0 +1,166 @@
+// corvane-cli record as a user runs it: in a folder of its own, on the
+// simulated instrument made ten times faster, and killed or interrupted
+// half-way.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <tuple>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "RecordingBench.h"
+#include "TempDir.h"
+#include "app/Clock.h"
+#include "runs/RunDataFile.h"
+
+namespace corvane::test {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
+
+const std::string kCli = std::string(CORVANE_BINARY_DIR) + "/src/cli/corvane-cli";
+
+// The command line, run in folder.
+std::vector<std::string> inFolder(const TempDir& folder, const std::string& arguments) {
+    return {"/bin/sh", "-c", "cd '" + folder.str() + "' && exec '" + kCli + "' " + arguments};
+}
+
+// Waits (real time) until the one temporary run holds at least n rows.
+std::filesystem::path waitForRows(const TempDir& folder, std::size_t n) {
+    SteadyClock clock;
+    for (const Deadline limit(clock, 60000); !limit.expired(); clock.sleepMs(50)) {
+        const auto runs = tempRuns(folder.path());
+        if (runs.size() == 1 && dataRows(runs[0]).size() >= n) {
+            return runs[0];
+        }
+    }
+    return {};
+}
+
+// The complete lines of a file (a line cut short by a kill is left out).
+std::vector<std::string> completeRows(const std::filesystem::path& file) {
+    auto text = readFile(file);
+    text.resize(text.rfind('\n') + 1);
+    return dataRowsOf(text);
+}
+
+TEST(RecordCli, RecordsASimulatedRunThatInfoReads) {
+    TempDir folder;
+    const auto run = runToEnd(inFolder(folder, "record --simulate --sim-speed 10 --skip-warmup "
+                                               "--seconds 20 --name tube1 -o run.csv"));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("this folder had no prefs.cfg; the default settings files were "
+                                   "copied here"));
+    EXPECT_THAT(run.err, HasSubstr("Piston positioned to upper limit."));
+    EXPECT_THAT(run.err, HasSubstr("recording to " + (folder / "TEMP").string() + "/temp_tube1_"));
+    EXPECT_THAT(run.err, MatchesRegex("(.|\n)*\n +5\\.0 s  Recorded [0-9]+ samples  Position "
+                                      "[0-9.]+ mm  Speed 1\\.00 mm/sec  Abs A [0-9.]+\n(.|\n)*"));
+    EXPECT_THAT(run.err, HasSubstr("stopping: time is up\nDo you wish to save this run? Yes\n"));
+    EXPECT_THAT(run.out, MatchesRegex("saved .*/run\\.csv: [0-9]+ samples\n"));
+    EXPECT_TRUE(tempRuns(folder.path()).empty());
+
+    const auto info = runToEnd({kCli, "info", (folder / "run.csv").string()});
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_THAT(info.out, HasSubstr("layout: two_channel\ntitle: run.csv\n"));
+    RunDataFile file;
+    ASSERT_EQ(file.read(folder / "run.csv"), RunDataFile::ReadStatus::Ok);
+    EXPECT_THAT(run.out, HasSubstr(": " + std::to_string(file.sampleCount()) + " samples"));
+    EXPECT_GT(file.sampleCount(), 100U);
+}
+
+TEST(RecordCli, RefusesAFullTempFolderUnlessAnOptionAnswers) {
+    TempDir folder;
+    for (int i = 0; i < 20; ++i) {
+        folder.write("TEMP/temp_old_" + std::to_string(i) + ".csv", "Corvane Text Data File: x\n");
+    }
+    const auto run = runToEnd(inFolder(folder, "record --simulate -o run.csv"));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.err, HasSubstr("the TEMP folder is full (20 runs); give --discard-oldest-temp"));
+    EXPECT_EQ(tempRuns(folder.path()).size(), 20U);
+    EXPECT_EQ(runToEnd(inFolder(folder, "record --simulate --seconds 0 -o run.csv")).exitCode, 2);
+}
+
+TEST(RecordCli, KilledMidRunLeavesATempFileThatRescueSavesWhole) {
+    TempDir folder;
+    ChildProcess child(inFolder(folder, "record --simulate --sim-speed 10 --skip-warmup "
+                                        "--until-stop -o run.csv"));
+    ASSERT_TRUE(child.started());
+    const auto temp = waitForRows(folder, 150);
+    ASSERT_FALSE(temp.empty());
+    child.kill();
+    const auto written = completeRows(temp);
+    ASSERT_GE(written.size(), 150U);
+
+    const auto rescue = runToEnd({kCli, "rescue", temp.string(), "-o", (folder / "saved.csv").string()});
+    ASSERT_EQ(rescue.exitCode, 0) << rescue.err;
+    EXPECT_FALSE(std::filesystem::exists(temp));
+    RunDataFile saved;
+    ASSERT_EQ(saved.read(folder / "saved.csv"), RunDataFile::ReadStatus::Ok);
+    // Each row carries one new reading (the channels alternate) and repeats
+    // the other channel's; the rescue keeps one row per pair. Every reading
+    // taken while the piston moved is there, up to the last full pair
+    // before the kill.
+    RunDataFile before;
+    std::string text;
+    for (const auto& row : written) {
+        text += row + "\n";
+    }
+    ASSERT_EQ(before.parse("SampleA, SourceA, SampleB, SourceB, PositionA, AbsA, PositionB, AbsB, "
+                           "PositionB, ratioA/B\n" + text),
+              RunDataFile::ReadStatus::Ok);
+    ASSERT_EQ(before.samples().size(), written.size());
+    using Reading = std::tuple<std::uint32_t, std::uint32_t, double>;
+    std::set<Reading> keptA;
+    std::set<Reading> keptB;
+    for (const auto& row : saved.samples()) {
+        keptA.emplace(row.sampleA, row.sourceA, row.positionA);
+        keptB.emplace(row.sampleB, row.sourceB, row.positionB);
+    }
+    int checked = 0;
+    const auto& rows = before.samples();
+    for (std::size_t i = 0; i + 1 < rows.size(); ++i) {
+        if (rows[i].positionA > 0.0 && rows[i].positionB > 0.0) {
+            EXPECT_TRUE(keptA.contains({rows[i].sampleA, rows[i].sourceA, rows[i].positionA})) << written[i];
+            EXPECT_TRUE(keptB.contains({rows[i].sampleB, rows[i].sourceB, rows[i].positionB})) << written[i];
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 100);
+}
+
+TEST(RecordCli, CtrlCSavesTheRunAndASecondLeavesItInTemp) {
+    {
+        TempDir folder;
+        ChildProcess child(inFolder(folder, "record --simulate --sim-speed 10 --skip-warmup "
+                                            "--until-stop -o run.csv"));
+        ASSERT_FALSE(waitForRows(folder, 60).empty());
+        child.interrupt();
+        const auto errors = child.readErrors();
+        EXPECT_EQ(child.wait(), 0) << errors;
+        EXPECT_THAT(errors, HasSubstr("stopping: interrupted\n"));
+        EXPECT_TRUE(std::filesystem::exists(folder / "run.csv"));
+        EXPECT_TRUE(tempRuns(folder.path()).empty());
+    }
+    {
+        TempDir folder;
+        ChildProcess child(inFolder(folder, "record --simulate --sim-speed 10 --skip-warmup "
+                                            "--until-stop -o run.csv"));
+        const auto temp = waitForRows(folder, 60);
+        ASSERT_FALSE(temp.empty());
+        child.interrupt();
+        SteadyClock().sleepMs(20);
+        child.interrupt();
+        const auto errors = child.readErrors();
+        EXPECT_EQ(child.wait(), 130) << errors;
+        EXPECT_THAT(errors, HasSubstr("interrupted again; the run stays in TEMP as " + temp.string()));
+        EXPECT_FALSE(std::filesystem::exists(folder / "run.csv"));
+        EXPECT_GE(completeRows(temp).size(), 60U);
+    }
+}
+
+}  // namespace
+}  // namespace corvane::test

@@ -1,0 +1,168 @@
+// Whole runs against the simulated unit: connection, warm-up, the piston at
+// the upper limit, recording, pause, stop, the save question, the file.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "RecordingBench.h"
+#include "link/SampleReader.h"
+#include "runs/RunDataFile.h"
+#include "runs/TempFolder.h"
+
+namespace corvane::test {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+constexpr std::int64_t kLongWaitMs = 120000;
+
+// Where along the file's positions channel A's absorbance is highest within
+// [from, to] mm.
+double peakPosition(const std::vector<SampleRecord>& rows, double from, double to) {
+    double best = -1e9;
+    double at = std::nan("");
+    for (const auto& row : rows) {
+        if (row.positionA >= from && row.positionA <= to && row.absorbanceA > best) {
+            best = row.absorbanceA;
+            at = row.positionA;
+        }
+    }
+    return at;
+}
+
+TEST(RecordingRun, WholeTwoChannelRunIsSavedWithTheProfileWhereTheUnitHasIt) {
+    RecordingBench bench;
+    ASSERT_TRUE(bench.connect());
+
+    // The connection window's lines: the countdown only counts down, and
+    // the piston comes up from where the unit left it.
+    const auto lines = bench.connection.messages();
+    std::vector<int> countdown;
+    for (const auto& line : lines) {
+        int left = 0;
+        if (std::sscanf(line.c_str(), "Warming up, time remaining = %d seconds, press any key to skip",
+                        &left) == 1) {
+            countdown.push_back(left);
+        }
+    }
+    ASSERT_GE(countdown.size(), 5U);
+    EXPECT_TRUE(std::is_sorted(countdown.rbegin(), countdown.rend()));
+    EXPECT_EQ(std::adjacent_find(countdown.begin(), countdown.end()), countdown.end());
+    EXPECT_LE(countdown.front(), 15);
+    EXPECT_GE(countdown.back(), 1);
+    const auto after = std::find(lines.begin(), lines.end(), "Warmup sequence completed.");
+    ASSERT_NE(after, lines.end());
+    EXPECT_THAT(std::vector<std::string>(after, lines.end()),
+                ElementsAre("Warmup sequence completed.", "Moving piston to upper limit switch...",
+                            "Piston positioned to upper limit."));
+    EXPECT_TRUE(bench.unit().atUpperLimit());
+    EXPECT_EQ(bench.controller.recordCaption(), "START RECORD (F1)");
+
+    bench.controller.startStop();
+    ASSERT_TRUE(bench.controller.isRecording());
+    EXPECT_EQ(bench.controller.recordCaption(), "STOP RECORD (F1)");
+    EXPECT_EQ(bench.unit().mode(), kModeManual);
+    const auto tempFile = bench.controller.tempFile();
+    EXPECT_EQ(tempFile.parent_path(), bench.folder / "TEMP");
+    EXPECT_TRUE(tempFile.filename().string().starts_with("temp__"));
+
+    // Paused after the top peak: the piston stops; F1 resumes the same run.
+    ASSERT_TRUE(bench.waitFor([&] { return bench.unit().pistonPositionMm() > 33.0; }, kLongWaitMs));
+    bench.controller.pauseResume();
+    EXPECT_EQ(bench.controller.pauseCaption(), "Resume (F3)");
+    EXPECT_TRUE(bench.controller.isPaused());
+    EXPECT_EQ(bench.unit().mode(), kModeSetup);
+    bench.controller.startStop();
+    EXPECT_EQ(bench.controller.pauseCaption(), "Pause (F3)");
+    EXPECT_FALSE(bench.controller.isPaused());
+    EXPECT_EQ(bench.controller.tempFile(), tempFile);
+    EXPECT_EQ(bench.tempRuns().size(), 1U);
+
+    ASSERT_TRUE(bench.waitFor([&] { return bench.unit().pistonPositionMm() > 60.0; }, kLongWaitMs));
+    EXPECT_GT(bench.display.samples(), 100);
+    const auto saved = bench.folder / "runs" / "profile.csv";
+    std::filesystem::create_directories(saved.parent_path());
+    bench.prompter.answerYes();
+    bench.prompter.scriptFile(saved.string());
+    bench.controller.startStop();
+
+    EXPECT_FALSE(bench.controller.isRecording());
+    EXPECT_EQ(bench.controller.recordCaption(), "START RECORD (F1)");
+    EXPECT_EQ(bench.controller.pauseCaption(), "PAUSE (F3)");
+    EXPECT_TRUE(bench.unit().atUpperLimit());
+    EXPECT_THAT(bench.prompter.transcript(), Contains("question: Do you wish to save this run? -> Yes"));
+    ASSERT_EQ(bench.prompter.fileRequests().size(), 1U);
+    EXPECT_EQ(bench.prompter.fileRequests()[0].filter,
+              "CSV Text Files (*.csv)|*.csv|Text Files (*.txt)|*.txt|All Files (*.*)|*.*||");
+    EXPECT_EQ(bench.prompter.fileRequests()[0].defaultExtension, "csv");
+    EXPECT_EQ(bench.controller.savedFile(), saved);
+    EXPECT_TRUE(bench.tempRuns().empty());
+    EXPECT_EQ(bench.prompter.unscripted(), 0);
+    EXPECT_EQ(bench.controller.lastDataFolder(), saved.parent_path().string());
+    EXPECT_THAT(readFile(bench.folder / "prefs.cfg"),
+                HasSubstr("lastdatafolder " + saved.parent_path().string()));
+
+    RunDataFile file;
+    ASSERT_EQ(file.read(saved), RunDataFile::ReadStatus::Ok);
+    EXPECT_EQ(file.layout(), RunFileLayout::TwoChannel);
+    EXPECT_EQ(file.header().fileTitle, "profile.csv");
+    const auto& rows = file.samples();
+    ASSERT_GT(rows.size(), 200U);
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_GT(rows[i].positionA, rows[i - 1].positionA) << "row " << i;
+        ASSERT_GT(rows[i].positionB, rows[i - 1].positionB) << "row " << i;
+    }
+    // The peaks lie where the unit's gradient has them: the meniscus depth
+    // plus each peak's depth below it.
+    const double meniscus = bench.rig.config().kelvo.meniscusMm;
+    for (const auto& peak : bench.unit().profile().peaks()) {
+        const double expected = meniscus + peak.depthMm;
+        if (expected > 58.0) {
+            continue;
+        }
+        EXPECT_NEAR(peakPosition(rows, expected - 2.0, expected + 2.0), expected, 0.3) << peak.name;
+    }
+}
+
+TEST(RecordingRun, ARunNotSavedStaysInTempAndRescuesWhole) {
+    RecordingBench bench;
+    bench.connection.setSkipWarmup(true);
+    ASSERT_TRUE(bench.connect());
+
+    // Declined: the file stays in TEMP, cleaned.
+    bench.controller.setRunName("spin1");
+    bench.controller.startStop();
+    ASSERT_TRUE(bench.waitFor([&] { return bench.unit().pistonPositionMm() > 30.0; }, kLongWaitMs));
+    bench.prompter.answerNo();
+    bench.controller.startStop();
+    EXPECT_EQ(bench.prompter.fileRequests().size(), 0U);
+    const auto kept = bench.controller.tempFile();
+    EXPECT_TRUE(kept.filename().string().starts_with("temp_spin1_"));
+    EXPECT_THAT(bench.tempRuns(), ElementsAre(kept));
+    EXPECT_FALSE(bench.controller.savedFile());
+
+    // Cancelled save dialog: kept too, beside the first.
+    bench.controller.startStop();
+    ASSERT_TRUE(bench.waitFor([&] { return bench.unit().pistonPositionMm() > 30.0; }, kLongWaitMs));
+    bench.prompter.answerYes();
+    bench.prompter.scriptFile(std::nullopt);
+    bench.controller.startStop();
+    EXPECT_EQ(bench.tempRuns().size(), 2U);
+    EXPECT_NE(bench.controller.tempFile(), kept);
+
+    // The rescue saves the first one whole.
+    const auto rows = dataRows(kept);
+    ASSERT_GT(rows.size(), 20U);
+    TempFolder temp({bench.folder.path(), bench.folder / "TEMP"}, bench.prompter);
+    bench.prompter.scriptFile((bench.folder / "rescued.csv").string());
+    ASSERT_TRUE(temp.saveCopy(kept, "Choose new filename for lost data", true));
+    EXPECT_EQ(dataRows(bench.folder / "rescued.csv"), rows);
+    EXPECT_EQ(bench.prompter.unscripted(), 0);
+}
+
+}  // namespace
+}  // namespace corvane::test
