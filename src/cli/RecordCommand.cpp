@@ -70,7 +70,8 @@ void recordUsage(std::FILE* out) {
         "whose serial port is COM N), warm up (15 heartbeats; --skip-warmup skips once the\n"
         "unit has sent its settings), bring the piston to the upper limit, record (a\n"
         "two-channel run, or a DE-1 run with --de1) for S seconds (default 60) or with\n"
-        "--until-stop until the piston's scan ends, stop, bring the piston back and save.\n"
+        "--until-stop until the piston's scan ends (a DE-1 run: until its last fraction\n"
+        "mark has gone out, or Ctrl+C), stop, bring the piston back and save.\n"
         "--auto-scan runs the scan in auto mode: the piston goes to the target position\n"
         "(--target, mm), the scan starts and the meniscus becomes position zero.\n"
         "Progress goes to standard error, one line a second. Ctrl+C stops and saves the\n"
@@ -444,12 +445,13 @@ std::string progressLine(double seconds, const RecordingController& controller, 
     return text;
 }
 
-enum class StopReason { Time, ScanEnded, Interrupted, LinkLost, Closed };
+enum class StopReason { Time, ScanEnded, FractionsSent, Interrupted, LinkLost, Closed };
 
 const char* reasonText(StopReason reason) {
     switch (reason) {
     case StopReason::Time: return "time is up";
     case StopReason::ScanEnded: return "the scan has ended";
+    case StopReason::FractionsSent: return "every fraction mark has been sent";
     case StopReason::Interrupted: return "interrupted";
     case StopReason::LinkLost: return "the unit has been silent for more than 10 s";
     case StopReason::Closed: return "the run file was closed";
@@ -478,6 +480,9 @@ StopReason recordUntilDone(const Options& o, Clock& clock, RecordingController& 
         const auto now = clock.nowMs();
         if (o.seconds && static_cast<double>(now - startMs) >= *o.seconds * 1000.0) {
             return StopReason::Time;
+        }
+        if (o.untilStop && reader.de1Source() != nullptr && reader.de1Source()->FractionsComplete()) {
+            return StopReason::FractionsSent;
         }
         if (o.untilStop && reader.link() != nullptr) {
             const auto packet = reader.link()->lastCmd2();

@@ -14,6 +14,7 @@
 #include "runs/RunDisplay.h"
 #include "runs/TempFolder.h"
 #include "runs/TextFormat.h"
+#include "setup/Em1SettingsStore.h"
 
 namespace corvane {
 
@@ -268,7 +269,7 @@ bool RecordingController::openRun(SampleReader& reader, const std::filesystem::p
     de1Run_ = reader.hasDe1Source();
     UvLink* link = reader.link();
     if (de1Run_) {
-        description.em1 = de1Setup();
+        return openDe1Run(reader, tempPath, std::move(description));
     } else {
         if (link != nullptr && link->connected()) {
             link->EnterManualMode();
@@ -285,9 +286,48 @@ bool RecordingController::openRun(SampleReader& reader, const std::filesystem::p
     return reader.OpenRunFile(tempPath, description);
 }
 
-Em1RunWriter::Setup RecordingController::de1Setup() const {
+bool RecordingController::openDe1Run(SampleReader& reader, const std::filesystem::path& tempPath,
+                                     RunDescription description) {
+    const auto setup = de1Setup();
+    description.em1 = setup;
+    De1Source& source = *reader.de1Source();
+    std::error_code error;
+    std::filesystem::create_directories(tempPath.parent_path(), error);
+    // The distance starts with the run file: no row may carry the distance
+    // of the time before, or every later row would look like a step back.
+    auto& lock = reader.sampleLock();
+    if (!env_.clock.tryLockFor(lock, kDe1StartLockMs)) {
+        return false;
+    }
+    const std::unique_lock held(lock, std::adopt_lock);
+    source.SetAufs(setup.settings.aufs);
+    source.SetSamplesPerSec(setup.settings.samplesPerSec);
+    source.StartRun(De1RunPlan::from(setup.settings, runVolumePerMm()));
+    if (!reader.OpenRunFile(tempPath, description)) {
+        source.EndRun();
+        return false;
+    }
+    return true;
+}
+
+std::optional<double> RecordingController::runVolumePerMm() const {
     const std::scoped_lock lock(mutex_);
-    return de1Setup_.value_or(Em1RunWriter::Setup{});
+    if (runInfo_ && runInfo_->volumePerMm > 0.0) {
+        return runInfo_->volumePerMm;
+    }
+    return std::nullopt;
+}
+
+Em1RunWriter::Setup RecordingController::de1Setup() const {
+    {
+        const std::scoped_lock lock(mutex_);
+        if (de1Setup_) {
+            return *de1Setup_;
+        }
+    }
+    Em1RunWriter::Setup setup;
+    setup.settings = loadEm1Settings(ConfigFile(prefsPath()));
+    return setup;
 }
 
 void RecordingController::stop() {
@@ -328,10 +368,15 @@ void RecordingController::stop() {
 }
 
 void RecordingController::endDe1Run(SampleReader& reader) {
+    // No row may follow the closing one: the rows stop here.
+    (void)reader.SetPaused(true);
+    if (De1Source* source = reader.de1Source()) {
+        source->EndRun();
+    }
     const auto last = latestSample().value_or(SampleRecord{});
     const double distance = last.positionA;
     (void)reader.recorder().finishEm1Run(distance, last.absorbanceA);
-    const Em1RunWriter writer(de1Setup(), std::nullopt);
+    const Em1RunWriter writer(de1Setup(), runVolumePerMm());
     env_.display.setDe1Span(distance - writer.deadVolumeDistance());
     env_.display.redraw();
     env_.prompter.message(
@@ -420,7 +465,8 @@ void RecordingController::zero() {
         env_.prompter.message("No data available to save!");
         return;
     }
-    if (r->hasDe1Source()) {
+    if (De1Source* source = r->de1Source()) {
+        source->Zero();
         return;
     }
     const auto latest = latestSample();
@@ -492,11 +538,16 @@ void RecordingController::goToUpperLimit() {
 
 void RecordingController::aufsChanged(int step) {
     SampleReader* r = reader();
-    if (r == nullptr || !r->isRecording()) {
+    if (r == nullptr) {
         return;
     }
-    const auto last = latestSample().value_or(SampleRecord{});
-    (void)r->recorder().writeAufsChange(step, last.positionA);
+    if (r->isRecording()) {
+        const auto last = latestSample().value_or(SampleRecord{});
+        (void)r->recorder().writeAufsChange(step, last.positionA);
+    }
+    if (De1Source* source = r->de1Source()) {
+        source->SetAufs(step);
+    }
 }
 
 bool RecordingController::moveToTargetPosition() {

@@ -25,6 +25,7 @@
 #include "link/SampleRecord.h"
 #include "runs/CalendarTime.h"
 #include "runs/Em1RunWriter.h"
+#include "runs/RunRecorder.h"
 #include "runs/MainWindowSeams.h"
 #include "runs/ReceiveThread.h"
 #include "setup/RunInfo.h"
@@ -64,6 +65,7 @@ public:
     // What a missing or zero stored factor loads as.
     static constexpr double kDefaultFactor = 2.0;
     static constexpr std::int64_t kRefreshLockMs = 100;
+    static constexpr std::int64_t kDe1StartLockMs = 2000;
 
     // Loads the factors ("[data]"), the unlimited-TEMP switch and the last
     // data folder from "prefs.cfg" and hands the factors to every acquisition
@@ -142,6 +144,9 @@ private:
     void stop();
     // The start's steps from the temporary name on; false when no run began.
     bool openRun(SampleReader& reader, const std::filesystem::path& tempPath);
+    bool openDe1Run(SampleReader& reader, const std::filesystem::path& tempPath,
+                    RunDescription description);
+    [[nodiscard]] std::optional<double> runVolumePerMm() const;
     void endDe1Run(SampleReader& reader);
     void askToSave(SampleReader& reader);
     void togglePause(SampleReader& reader);

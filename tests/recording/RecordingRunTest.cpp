@@ -10,6 +10,8 @@
 #include "link/SampleReader.h"
 #include "runs/RunDataFile.h"
 #include "runs/TempFolder.h"
+#include "app/ConfigFile.h"
+#include "link/De1Source.h"
 
 namespace corvane::test {
 namespace {
@@ -162,6 +164,78 @@ TEST(RecordingRun, ARunNotSavedStaysInTempAndRescuesWhole) {
     ASSERT_TRUE(temp.saveCopy(kept, "Choose new filename for lost data", true));
     EXPECT_EQ(dataRows(bench.folder / "rescued.csv"), rows);
     EXPECT_EQ(bench.prompter.unscripted(), 0);
+}
+
+}  // namespace
+}  // namespace corvane::test
+
+namespace corvane::test {
+namespace {
+
+TEST(RecordingRun, De1RunNumbersItsFractionsAndClosesWithAnEventRow) {
+    // Only a DE-1 box, on COM 4; the configured port is the unit's COM 3.
+    SimRigConfig config;
+    config.withKelvo = false;
+    config.withDe1 = true;
+    RecordingBench bench(config);
+    ASSERT_TRUE(bench.connect(3));
+    EXPECT_EQ(bench.session.comPort(), 4);
+    EXPECT_EQ(ConfigFile(bench.folder / "prefs.cfg").getInt("[prefs]", "comport"), 4);
+    ASSERT_TRUE(bench.session.de1Source());
+    for (const auto& line : bench.connection.messages()) {
+        EXPECT_FALSE(line.starts_with("Warming up")) << line;
+    }
+
+    Em1RunWriter::Setup setup;
+    setup.settings.autosendEventMarks = true;
+    setup.settings.signalType = Em1Settings::kEventTriggered;
+    setup.settings.delayType = Em1Settings::kNoDelay;
+    setup.settings.speed = 0.5;
+    setup.settings.fractionDistance = 1.0;
+    setup.settings.numberOfFractions = 4;
+    setup.settings.totalDistance = 4.0;
+    setup.tubingLength = 100.0;
+    bench.controller.setDe1Setup(setup);
+    bench.controller.startStop();
+    ASSERT_TRUE(bench.controller.isRecording());
+    De1Source& source = *bench.session.reader()->de1Source();
+    ASSERT_TRUE(bench.waitFor([&] { return source.FractionsComplete(); }, 120000));
+    bench.clock.sleepMs(1500);
+
+    const auto saved = bench.folder / "de1.csv";
+    bench.prompter.answerYes();
+    bench.prompter.scriptFile(saved.string());
+    bench.controller.startStop();
+    EXPECT_THAT(bench.prompter.transcript(),
+                ElementsAre("message: Open the air needle valve and press the AIR key on the "
+                            "keyboard to recover gradient in the tubing.",
+                            "question: Do you wish to save this run? -> Yes",
+                            "save:  -> " + saved.string()));
+    EXPECT_FALSE(source.RunActive());
+    ASSERT_EQ(bench.display.de1Spans().size(), 1U);
+
+    RunDataFile file;
+    ASSERT_EQ(file.read(saved), RunDataFile::ReadStatus::Ok);
+    ASSERT_EQ(file.layout(), RunFileLayout::Em1);
+    ASSERT_TRUE(file.header().em1);
+    EXPECT_EQ(file.header().em1->settings.numberOfFractions, 4);
+    const auto& rows = file.em1Samples();
+    ASSERT_GT(rows.size(), 50U);
+    std::vector<int> fractions;
+    for (const auto& row : rows) {
+        if (row.fraction > 0) {
+            fractions.push_back(row.fraction);
+        }
+    }
+    // The collector's marks and the fractions sent, numbered from 1 on, and
+    // the run's closing row.
+    ASSERT_GE(fractions.size(), 5U);
+    for (std::size_t i = 0; i < fractions.size(); ++i) {
+        EXPECT_EQ(fractions[i], static_cast<int>(i) + 1);
+    }
+    EXPECT_TRUE(rows.back().eventMark);
+    EXPECT_NEAR(bench.display.de1Spans()[0], rows.back().distance - file.header().em1->deadVolumeDistance,
+                0.5);
 }
 
 }  // namespace
