@@ -48,8 +48,8 @@ struct SampleReaderSeams {
     Prompter& prompter;
     // The main window; null when there is none.
     WindowPoster* window = nullptr;
-    // Makes the DE-1 source; empty: no DE-1 source can be made.
-    De1SourceFactory de1Factory;
+    // Where the DE-1 source reports event marks (the recording side); may be null.
+    De1EventSink* de1Events = nullptr;
     // Passed to the UvLink: false only for single-threaded tests.
     bool startHeartbeatThread = true;
     // The run files' date and time.
@@ -66,12 +66,13 @@ struct SampleReaderConfig {
     // Set: the port is only probed and configured, then the UvLink reads the
     // unit. Clear: the port stays open for the text-line path.
     bool useLink = true;
-    // The DE-1 box's bridge handle; a DE-1 source is made when it is not 0.
+    // The DE-1 box's open bridge handle; a DE-1 source is made (and takes
+    // the handle over) when it is not 0.
     BridgeHandle de1Parameter = 0;
     // Read "testFile.txt" instead of any device.
     bool testFile = false;
     std::uint32_t interByteDelayMs = 2;
-    // Handed to the DE-1 source (its signal offset).
+    // The DE-1 source's signal offset.
     double de1Value = 0.0;
     // Pace of the test file, samples per second of clock time.
     double testFileRate = 10.0;
@@ -114,7 +115,7 @@ public:
     static constexpr std::size_t kTextRingSize = 4096;
     static constexpr std::size_t kTextReadSize = 16;
     static constexpr std::size_t kMaxTextLine = 256;
-    static constexpr std::int64_t kFactorsLockMs = 2000;
+    static constexpr std::int64_t kSettingsLockMs = 2000;  // factors, curve, port commands
     static constexpr std::int64_t kPauseLockMs = 100;
 
     // Plain port time-outs and the probe's reads.
@@ -128,6 +129,9 @@ public:
     // testFile.txt" when it cannot be); otherwise opens and configures the
     // port, and with useLink closes it again and makes the UvLink on the same
     // COM number. Makes the DE-1 source when de1Parameter is not 0.
+    // A port that cannot be opened sets up neither the link nor the plain
+    // path; one that opens but cannot be configured is closed, and the link
+    // (which reaches the unit through the bridge library) is still made.
     SampleReader(const SampleReaderSeams& seams, SampleReaderConfig config);
     // Closes the run file (kept), stops and destroys the link, closes the port.
     ~SampleReader();
@@ -143,6 +147,9 @@ public:
     // path carries over from it what a packet does not bring (the other
     // channel's values and positions), and the reported ratio is the one the
     // previous sample completes with this one.
+    //
+    // The DE-1 source's records keep its own layout (see De1Source.h); its
+    // -5 means "no record yet" as the text path's does.
     //
     // Takes the sample lock itself (recursively, so the receive loop may hold
     // it already); kNoPacket when it cannot be had within 100 ms.
@@ -175,9 +182,6 @@ public:
     // --- Records ---
     [[nodiscard]] SampleRecord currentRecord() const;
     [[nodiscard]] SampleRecord previousRecord() const;
-    // The row values of the last DE-1 reading GetSample returned; absent
-    // before the first.
-    [[nodiscard]] std::optional<De1Reading> lastDe1Reading() const;
 
     // The lock the receive loop takes for each turn and the link takes while
     // it commands the unit; the recording controller's "acquisition lock".
@@ -192,8 +196,10 @@ public:
 
     // --- Recording: the run file is this object's ---
     // Open, save-as, close, AUFS change and the DE-1 closing row are the
-    // recorder's own operations. Opening a run file starts recording (and
-    // tells the link that a recording has started).
+    // recorder's own operations. Opening a run file starts recording, not
+    // paused (and tells the link that a recording has started). A DE-1 run
+    // writes a DE-1 row per DE-1 record, a two-channel run a two-channel row
+    // per record of the other sources.
     [[nodiscard]] RunRecorder& recorder() { return recorder_; }
     [[nodiscard]] bool OpenRunFile(const std::filesystem::path& path,
                                    const RunDescription& description);
@@ -221,21 +227,21 @@ private:
         std::size_t count_ = 0;
     };
 
-    void openPort(const SampleReaderConfig& config);
+    void openPort(const SampleReaderSeams& seams, const SampleReaderConfig& config);
     int readTestFile(SampleRecord& record);
     int readDe1(SampleRecord& record);
     int readLink(SampleRecord& record);
     int readSetupPacket(SampleRecord& record);
     int readRunningPacket(SampleRecord& record);
     int readTextLine(SampleRecord& record);
-    // Makes `next` the current record, the ratio rule's last step; the stored
-    // record is handed back in `record`.
-    void store(SampleRecord next, SampleRecord& record);
     void computeAbsorbances(SampleRecord& r) const;
-    // The ratio rule of the link path: the new record's ratio, and the
-    // current record's ratio completed with the new sample.
-    void completeRatios(SampleRecord& next);
-    [[nodiscard]] bool recordingRows() const;
+    // Completes the current record's ratio with the new sample and gives the
+    // new record the ratio it reports.
+    void applyRatioRule(SampleRecord& next);
+    // Makes `next` the current record and hands it back in `record`.
+    void store(const SampleRecord& next, SampleRecord& record);
+    // A row of the run file, unless paused (nothing without an open file).
+    void writeRow(const SampleRecord& record);
 
     Clock& clock_;
     Prompter& prompter_;
@@ -250,13 +256,14 @@ private:
     std::optional<CalibrationCurve> curve_;
     SampleRecord current_;
     SampleRecord previous_;
-    std::optional<De1Reading> lastDe1_;
+    bool haveCurrent_ = false;
     std::atomic<bool> paused_{false};
 
     // Under the sample lock.
     TextRing text_;
 
     const std::int64_t testFileIntervalMs_;
+    const bool testFileFlag_;
     FileHandle testFile_;
     std::unique_ptr<LineReader> testLines_;
     std::unique_ptr<SerialPort> port_;
