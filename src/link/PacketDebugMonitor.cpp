@@ -47,39 +47,22 @@ bool PacketDebugMonitor::noteArrival() {
     return true;
 }
 
-bool PacketDebugMonitor::received(const Cmd0& packet) {
+template <class Packet>
+bool PacketDebugMonitor::take(Kind kind, std::optional<Packet>& kept, const Packet& packet) {
     std::lock_guard lock(mutex_);
-    if (kind_ != Kind::Cmd0) {
+    if (kind_ != kind) {
         return false;
     }
     // A paused window keeps showing the packet it held when paused.
     if (!paused_) {
-        cmd0_ = packet;
+        kept = packet;
     }
     return noteArrival();
 }
 
-bool PacketDebugMonitor::received(const Cmd1& packet) {
-    std::lock_guard lock(mutex_);
-    if (kind_ != Kind::Cmd1) {
-        return false;
-    }
-    if (!paused_) {
-        cmd1_ = packet;
-    }
-    return noteArrival();
-}
-
-bool PacketDebugMonitor::received(const Cmd2& packet) {
-    std::lock_guard lock(mutex_);
-    if (kind_ != Kind::Cmd2) {
-        return false;
-    }
-    if (!paused_) {
-        cmd2_ = packet;
-    }
-    return noteArrival();
-}
+bool PacketDebugMonitor::received(const Cmd0& packet) { return take(Kind::Cmd0, cmd0_, packet); }
+bool PacketDebugMonitor::received(const Cmd1& packet) { return take(Kind::Cmd1, cmd1_, packet); }
+bool PacketDebugMonitor::received(const Cmd2& packet) { return take(Kind::Cmd2, cmd2_, packet); }
 
 std::string PacketDebugMonitor::countText() const {
     const char* name = kind_ == Kind::Cmd0 ? "CMD0" : kind_ == Kind::Cmd1 ? "CMD1" : "CMD2";

@@ -65,6 +65,9 @@ public:
                       Prompter& prompter);
 
 private:
+    // Keeps the packet unless paused and counts it; under the lock.
+    template <class Packet>
+    bool take(Kind kind, std::optional<Packet>& kept, const Packet& packet);
     bool noteArrival();
 
     const Kind kind_;

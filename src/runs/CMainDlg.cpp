@@ -31,6 +31,7 @@
 #include "link/CCMD1DebugDlg.h"
 #include "link/CCMD2DebugDlg.h"
 #include "link/PacketDebugLink.h"
+#include "link/UvLink.h"
 #include "link/SerialPortApi.h"
 #include "runs/Em1RunWriter.h"
 #include "setup/CCheckListDlg.h"
@@ -830,8 +831,16 @@ void CMainDlg::destroyModeless() {
 
 // --- Messages ---
 
-void CMainDlg::handleMessage(UserMsg msg, std::int64_t /*a*/, std::int64_t /*b*/, const std::any& /*payload*/) {
+void CMainDlg::handleMessage(UserMsg msg, std::int64_t /*a*/, std::int64_t /*b*/, const std::any& payload) {
     switch (msg) {
+        case UserMsg::LinkStats:
+            if (const auto* stats = std::any_cast<LinkStats>(&payload)) {
+                logic_->onLinkStats(stats->heartbeatsReceived, stats->heartbeatsTransmitted,
+                                    stats->upperLimit, stats->lastCmd0);
+                updateStatus();
+                setWindowTitle(qs(logic_->caption()));
+            }
+            break;
         case UserMsg::RedrawGraph:
             logic_->refreshGraph();
             updateAll();
@@ -858,7 +867,6 @@ void CMainDlg::handleMessage(UserMsg msg, std::int64_t /*a*/, std::int64_t /*b*/
         case UserMsg::OpenShortChecklist:
             openChecklist(false);
             break;
-        case UserMsg::LinkStats:
         case UserMsg::WarmedUp:
         case UserMsg::PageSample:
         case UserMsg::PageRunningSample:
@@ -868,8 +876,7 @@ void CMainDlg::handleMessage(UserMsg msg, std::int64_t /*a*/, std::int64_t /*b*/
         case UserMsg::RedoOverlay:
         case UserMsg::OpenSetupPages:
             // The windows these open (Scan Setup, compare, overlay, setup
-            // pages) and the link's statistics block are not part of this
-            // program yet.
+            // pages) are not part of this program yet.
             break;
     }
 }

@@ -812,21 +812,9 @@ AxisTexts MainWindowLogic::axisTexts() const {
 }
 
 void MainWindowLogic::axisTextEdited(AxisBox box, std::string_view text) {
-    const auto value = parseAxisText(text);
-    if (!value) {
-        return;
+    if (const auto value = parseAxisText(text)) {
+        setAxisLimit(box, *value);
     }
-    {
-        std::lock_guard lock(mutex_);
-        switch (box) {
-            case AxisBox::YMax: yMax_ = *value; break;
-            case AxisBox::YMin: yMin_ = *value; break;
-            case AxisBox::YYMax: yyMax_ = *value; break;
-            case AxisBox::YYMin: yyMin_ = *value; break;
-        }
-        yAutoScaled_ = false;
-    }
-    refreshGraph();
 }
 
 void MainWindowLogic::axisSpin(AxisBox box, std::string_view text, bool up) {
@@ -836,17 +824,19 @@ void MainWindowLogic::axisSpin(AxisBox box, std::string_view text, bool up) {
         const bool yy = box == AxisBox::YYMax || box == AxisBox::YYMin;
         axis = yy ? AxisRange{yyMin_, yyMax_} : AxisRange{yMin_, yMax_};
     }
-    const auto value = spinAxisLimit(text, axis, up);
-    if (!value) {
-        return;
+    if (const auto value = spinAxisLimit(text, axis, up)) {
+        setAxisLimit(box, *value);
     }
+}
+
+void MainWindowLogic::setAxisLimit(AxisBox box, double value) {
     {
         std::lock_guard lock(mutex_);
         switch (box) {
-            case AxisBox::YMax: yMax_ = *value; break;
-            case AxisBox::YMin: yMin_ = *value; break;
-            case AxisBox::YYMax: yyMax_ = *value; break;
-            case AxisBox::YYMin: yyMin_ = *value; break;
+            case AxisBox::YMax: yMax_ = value; break;
+            case AxisBox::YMin: yMin_ = value; break;
+            case AxisBox::YYMax: yyMax_ = value; break;
+            case AxisBox::YYMin: yyMin_ = value; break;
         }
         yAutoScaled_ = false;
     }

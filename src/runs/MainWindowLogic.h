@@ -312,6 +312,7 @@ private:
     [[nodiscard]] std::string windowMmTextLocked() const;
     [[nodiscard]] std::string windowSamplesTextLocked() const;
     void saveWindowPref(bool mm);
+    void setAxisLimit(AxisBox box, double value);
 
     Env env_;
     RecordingCommands* recording_ = nullptr;

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "LinkTestSupport.h"
 #include "ScriptedPrompter.h"
 #include "TestClocks.h"
 #include "link/ConnectionHelp.h"
 #include "link/PacketDebugLink.h"
 #include "link/PacketDebugMonitor.h"
+#include "link/UvLinkPacketDebug.h"
 
 namespace corvane {
 namespace {
@@ -134,6 +136,35 @@ TEST(PacketDebugMonitor, Cmd1SendTakesTheFieldsAsShownAndWaitsForItsKey) {
     ASSERT_EQ(link.cmd1Sent.size(), 1u);
     EXPECT_EQ(link.cmd1Sent[0], (Cmd1Bytes{0x41, 0xBE, 5, 10, 13, 0, 0, 0, 0, 0x78}));
     EXPECT_EQ(link.keys, (std::vector<std::uint8_t>{5}));
+}
+
+TEST(UvLinkPacketDebug, WatchesTheLinksPacketsAndSendsThroughIt) {
+    ManualClock clock;
+    test::LinkBench bench(clock);
+    UvLink& link = bench.open(false);
+    ASSERT_TRUE(link.EnterSetupMode());
+    PacketDebugMonitor monitor(PacketDebugMonitor::Kind::Cmd0, clock);
+    {
+        UvLinkPacketDebug debug(link);
+        debug.observePackets([&](const Cmd0& p) { monitor.received(p); }, {}, {});
+        Cmd0 packet;
+        for (int i = 0; i < 20 && monitor.count() < 3; ++i) {
+            (void)link.ReadCmd0(packet);
+        }
+        EXPECT_GE(monitor.count(), 3);
+
+        // The unit takes settings in setup mode and echoes them.
+        ScriptedPrompter prompter;
+        ASSERT_TRUE(monitor.sendSettings({"60", "26", "28", "4", "2", "100", "3", "8000", "2000", "11000"},
+                                         debug, prompter));
+        EXPECT_TRUE(prompter.texts().empty());
+        EXPECT_EQ(test::SettingsWritten(bench.rig.bridge()).back()[3], 60);
+    }
+    // Gone with the adapter: the link calls no observer any more.
+    const int seen = monitor.count();
+    Cmd0 packet;
+    (void)link.ReadCmd0(packet);
+    EXPECT_EQ(monitor.count(), seen);
 }
 
 TEST(ConnectionHelp, DeviceManagerTextByPlatformAndThePortInTheSteps) {

@@ -3,7 +3,9 @@
 #include <cmath>
 #include <limits>
 #include <mutex>
+#include <thread>
 
+#include "MainWindowFakes.h"
 #include "RecordingPoster.h"
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
@@ -16,6 +18,8 @@
 namespace corvane {
 namespace {
 
+using test::FakeRecording;
+using test::FakeSession;
 using test::ManualClock;
 using test::RecordingPoster;
 using test::ScriptedPrompter;
@@ -39,58 +43,6 @@ public:
 
 private:
     std::mutex mutex_;
-};
-
-class FakeRecording : public RecordingCommands {
-public:
-    bool isRecording() const override { return recording; }
-    void startStop() override {
-        ++startStops;
-        recording = !recording;
-    }
-    void zero() override { ++zeros; }
-    void pauseResume() override { ++pauses; }
-    void refresh() override { ++refreshes; }
-    void stopRecording() override {
-        ++stops;
-        recording = false;
-    }
-    void goToUpperLimit() override { ++upperLimits; }
-    void aufsChanged(int step) override { aufsSteps.push_back(step); }
-    std::string recordCaption() const override {
-        return recording ? "STOP RECORD (F1)" : "START RECORD (F1)";
-    }
-    std::string pauseCaption() const override { return "PAUSE (F3)"; }
-    bool pauseEnabled() const override { return true; }
-
-    bool recording = false;
-    int startStops = 0, zeros = 0, pauses = 0, refreshes = 0, stops = 0, upperLimits = 0;
-    std::vector<int> aufsSteps;
-};
-
-class FakeSession : public InstrumentSession {
-public:
-    void connect(int comPort, int baud, int delay) override {
-        connects.push_back({comPort, baud, delay});
-        active = true;
-    }
-    bool linkExists() const override { return active; }
-    bool linkActive() const override { return active; }
-    bool receiveThreadRunning() const override { return threadTurnsLeft > 0 && threadTurnsLeft--; }
-    bool de1Source() const override { return false; }
-    bool mayClose() override { return true; }
-    void stopLink() override {
-        ++stops;
-        active = false;
-    }
-    void destroyAcquisition() override { ++destroyed; }
-    PacketDebugLink* packetDebugLink() override { return nullptr; }
-
-    bool active = false;
-    mutable int threadTurnsLeft = 0;
-    int stops = 0;
-    int destroyed = 0;
-    std::vector<std::array<int, 3>> connects;
 };
 
 SampleRecord sample(double counts, double absA, double absB, double mm) {
@@ -298,6 +250,28 @@ TEST_F(MainWindowLogicTest, ReadoutFormats) {
     EXPECT_EQ(texts[kChannelAbsA], "0.123457");
     EXPECT_EQ(texts[kChannelAbsB], "0.050000");
     EXPECT_EQ(texts[kChannelRatio], "2.5");
+}
+
+TEST_F(MainWindowLogicTest, TheReceiveThreadFeedsWhileTheWindowChangesTheView) {
+    ASSERT_TRUE(logic().loadPreferences());
+    std::thread receive([&] {
+        for (int i = 0; i < 3000; ++i) {
+            logic().onSample(sample(1000 + i, 0.1, 0.2, i * 0.01));
+        }
+    });
+    for (int turn = 0; turn < 40; ++turn) {
+        logic().setChannelShown(turn % kChannelCount, turn % 3 != 0);
+        logic().setXAxisType(turn % 2 == 0 ? XAxisType::Millimetres : XAxisType::SampleNumber);
+        logic().setYAutoScale(turn % 4 == 0);
+        (void)logic().readoutTexts();
+        (void)logic().axisTexts();
+        if (turn % 10 == 0) {
+            logic().clearTraces();
+        }
+    }
+    receive.join();
+    EXPECT_LE(logic().storedSamples(), 3000);
+    EXPECT_EQ(logic().latestSample()->sampleA, 1000u + 2999u);
 }
 
 // --- What the graph shows ---

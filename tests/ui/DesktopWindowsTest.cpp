@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "../graph/QtTestApp.h"
+#include "../runs/MainWindowFakes.h"
 #include "ScriptedPrompter.h"
 #include "SyntheticSamples.h"
 #include "TempDir.h"
@@ -28,6 +29,7 @@
 #include "link/CPacketDebugDlg.h"
 #include "link/PacketDebugLink.h"
 #include "link/SerialPortApi.h"
+#include "link/UvLink.h"
 #include "runs/CMainDlg.h"
 #include "setup/CCheckListDlg.h"
 #include "setup/CIntroDlg.h"
@@ -35,6 +37,8 @@
 namespace corvane {
 namespace {
 
+using test::FakeRecording;
+using test::FakeSession;
 using test::ManualClock;
 using test::ScriptedPrompter;
 using test::TempDir;
@@ -55,29 +59,6 @@ private:
     std::vector<int> ports_;
 };
 
-class FakeRecording : public RecordingCommands {
-public:
-    bool isRecording() const override { return recording; }
-    void startStop() override {
-        ++startStops;
-        recording = !recording;
-    }
-    void zero() override {}
-    void pauseResume() override {}
-    void refresh() override {}
-    void stopRecording() override { recording = false; }
-    void goToUpperLimit() override {}
-    void aufsChanged(int) override {}
-    std::string recordCaption() const override {
-        return recording ? "STOP RECORD (F1)" : "START RECORD (F1)";
-    }
-    std::string pauseCaption() const override { return "PAUSE (F3)"; }
-    bool pauseEnabled() const override { return true; }
-
-    bool recording = false;
-    int startStops = 0;
-};
-
 class FakeDebugLink : public PacketDebugLink {
 public:
     bool sendSettingsWithEcho(const Cmd0Bytes&) override { return ++sent > 0; }
@@ -89,27 +70,6 @@ public:
 
     std::atomic<int> sent{0};
     std::function<void(const Cmd0&)> observer;
-};
-
-class FakeSession : public InstrumentSession {
-public:
-    void connect(int comPort, int, int) override {
-        connectedPort = comPort;
-        active = true;
-    }
-    bool linkExists() const override { return active; }
-    bool linkActive() const override { return active; }
-    bool receiveThreadRunning() const override { return threadTurnsLeft > 0 && threadTurnsLeft--; }
-    bool de1Source() const override { return false; }
-    bool mayClose() override { return true; }
-    void stopLink() override { active = false; }
-    void destroyAcquisition() override {}
-    PacketDebugLink* packetDebugLink() override { return active ? &debugLink : nullptr; }
-
-    bool active = false;
-    mutable int threadTurnsLeft = 0;
-    int connectedPort = 0;
-    FakeDebugLink debugLink;
 };
 
 // Runs the event loop until done() holds or two seconds have passed.
@@ -182,6 +142,7 @@ protected:
         dir.write("rotors.txt", "Volumes\nA_Volume 1\n");
         dir.write("short_checklist.txt", "1: Rinse the needles\n2: Zero the absorbance\n");
         dir.write("detailed_checklist.txt", "1: Everything\n");
+        session.debugLink = &debugLink;
         window = std::make_unique<CMainDlg>(
             CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, " (simulated instrument)", false});
     }
@@ -190,6 +151,7 @@ protected:
     ScriptedPrompter prompter;
     ManualClock clock;
     ListedPorts ports{{3, 4}};
+    FakeDebugLink debugLink;
     FakeSession session;
     std::unique_ptr<CMainDlg> window;
 };
@@ -199,7 +161,7 @@ TEST_F(MainWindowTest, CaptionsMenuAndTheStandardSize) {
     window->firstShow();
     EXPECT_EQ(window->windowTitle().toStdString(),
               std::string("Corvane version ") + kVersionText + " (simulated instrument)");
-    EXPECT_EQ(session.connectedPort, 3);
+    EXPECT_EQ(session.connects.at(0)[0], 3);
     EXPECT_EQ(window->portList()->currentText(), "COM3");
     EXPECT_EQ(window->recordButton()->text(), "START RECORD (F1)");
     EXPECT_EQ(window->zeroButton()->text(), "ZERO (F2)");
@@ -251,6 +213,23 @@ TEST_F(MainWindowTest, HiddenTraceHidesItsReadoutAndReadoutsFollowTheSamples) {
     window->channelBox(kChannelSampleA)->setChecked(true);
     EXPECT_FALSE(window->readout(kChannelSampleA)->isHidden());
     EXPECT_EQ(pref(dir, "showRawA"), "1");
+}
+
+TEST_F(MainWindowTest, HeartbeatStatisticsReachTheStatusLines) {
+    window->bindSession(&session);
+    window->firstShow();
+    window->show();
+    LinkStats stats;
+    stats.heartbeatsReceived = 12;
+    stats.heartbeatsTransmitted = 13;
+    stats.upperLimit = 0;
+    stats.lastCmd0 = Cmd0{};
+    stats.lastCmd0->uiPistonPos = 250;
+    std::thread heartbeat([&] { window->poster().post(UserMsg::LinkStats, 0, 0, stats); });
+    heartbeat.join();
+    ASSERT_TRUE(pumpUntil([&] { return window->statusLine(1)->text() == "Upper Limit Switch: Contact"; }));
+    EXPECT_EQ(window->statusLine(0)->text(), "Position 2.50 mm  Speed 0.00 mm/sec");
+    EXPECT_FALSE(window->statusLine(0)->isHidden());
 }
 
 TEST_F(MainWindowTest, F1HeldDownTogglesOnce) {
@@ -307,10 +286,10 @@ TEST_F(MainWindowTest, ArrowKeysMoveTheOpenChecklistAndCtrlDOpensTheDebugWindows
     EXPECT_EQ(window->debugWindow(0)->windowTitle(), "Debug Window (CMD0 Settings)");
     EXPECT_TRUE(window->debugWindow(2)->isVisible());
     EXPECT_TRUE(window->windowTitle().startsWith("Tellmar - # heart beats received: 0"));
-    ASSERT_TRUE(session.debugLink.observer);
+    ASSERT_TRUE(debugLink.observer);
     Cmd0 packet;
     packet.ucDutyCycleA = 55;
-    std::thread link([&] { session.debugLink.observer(packet); });
+    std::thread link([&] { debugLink.observer(packet); });
     link.join();
     ASSERT_TRUE(pumpUntil([&] { return window->debugWindow(0)->edits()[0]->text() == "55"; }));
     EXPECT_EQ(window->debugWindow(0)->countLabel()->text(), "Number of CMD0 Packets Received: 1");
