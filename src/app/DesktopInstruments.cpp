@@ -1,6 +1,8 @@
 #include "app/DesktopInstruments.h"
 
+#include "link/D2xxLibrary.h"
 #include "link/PosixSerialPortApi.h"
+#include "link/TtyBridgeLibrary.h"
 #include "sim/SimRig.h"
 
 namespace corvane {
@@ -8,6 +10,7 @@ namespace corvane {
 struct DesktopInstruments::Impl {
     std::unique_ptr<SimRig> rig;
     std::unique_ptr<PosixSerialPortApi> posix;
+    std::unique_ptr<BridgeLibrary> bridge;
 };
 
 DesktopInstruments::DesktopInstruments(bool simulate, Clock& clock, const std::filesystem::path& prefsPath)
@@ -18,6 +21,14 @@ DesktopInstruments::DesktopInstruments(bool simulate, Clock& clock, const std::f
         impl_->rig = std::make_unique<SimRig>(clock, config);
     } else {
         impl_->posix = std::make_unique<PosixSerialPortApi>(prefsPath);
+        // The bridge vendor's library when it is installed, else the bridge's
+        // serial device as the operating system shows it.
+        auto vendor = std::make_unique<D2xxLibrary>();
+        if (vendor->available()) {
+            impl_->bridge = std::move(vendor);
+        } else {
+            impl_->bridge = std::make_unique<TtyBridgeLibrary>(*impl_->posix);
+        }
     }
 }
 
@@ -32,6 +43,8 @@ SerialPortApi& DesktopInstruments::ports() {
     return *impl_->posix;
 }
 
-BridgeLibrary* DesktopInstruments::bridge() { return impl_->rig ? &impl_->rig->bridge() : nullptr; }
+BridgeLibrary* DesktopInstruments::bridge() {
+    return impl_->rig ? &impl_->rig->bridge() : impl_->bridge.get();
+}
 
 }  // namespace corvane

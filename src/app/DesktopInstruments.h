@@ -21,8 +21,9 @@ public:
 
     [[nodiscard]] bool simulated() const;
     [[nodiscard]] SerialPortApi& ports();
-    // The bridge library of the simulated bench; null for the real ports
-    // until the vendor library backend is chosen by the link.
+    // The bridge library the link reaches the unit through: the simulated
+    // bench's, or the vendor's library when installed, else the bridge's
+    // serial device.
     [[nodiscard]] BridgeLibrary* bridge();
 
 private:

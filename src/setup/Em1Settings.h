@@ -3,8 +3,8 @@
 namespace corvane {
 
 // The DE-1 run settings: collected by the DE-1 SETUP page and handed to the
-// recording. Loading and storing them ("[EM1_Settings]") is the page's and
-// the recording controller's business; the run file header only reads them.
+// recording. Em1SettingsStore loads and stores them ("[EM1_Settings]"); the
+// run file header only reads them.
 struct Em1Settings {
     // Signal types of the Choose Signal Type dialog.
     static constexpr int kEventTriggered = 0;
@@ -28,6 +28,8 @@ struct Em1Settings {
     int graphYAxisType = 0;
     int graphXAxisType = 0;
     int delayType = kNoDelay;
+    bool autosendEventMarks = false;  // send event-mark pulses every fraction distance
+    bool autozeroAtStart = false;     // take the zero at the start of a run
 
     bool operator==(const Em1Settings&) const = default;
 };
