@@ -86,6 +86,7 @@ TextLine FindTextLine(std::span<const char> text, std::size_t maxLength) {
         return line;
     }
     if (end == text.size()) {
+        line.start = start;
         return line;  // Incomplete: nothing consumed
     }
     line.status = TextLine::Status::Complete;

@@ -38,7 +38,7 @@ struct TextLine {
         TooLong,     // maxLength characters without CR or LF: drop `consumed`
     };
     Status status = Status::Incomplete;
-    std::size_t start = 0;     // where the line begins (after leading CR/LF)
+    std::size_t start = 0;     // where the line begins (after leading CR/LF), also when Incomplete
     std::size_t length = 0;    // characters of the line, ending excluded
     std::size_t consumed = 0;  // bytes to drop: leading CR/LF, line, CR/LF after it
 };

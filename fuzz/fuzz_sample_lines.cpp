@@ -1,0 +1,136 @@
+// The plain port's text path with hostile bytes: whatever a device sends, in
+// whatever pieces it arrives, the reader neither crashes nor stalls, and each
+// record it makes stands on one line end.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <span>
+
+#include "app/Prompter.h"
+#include "link/SampleReader.h"
+#include "sim/SimBridgeLibrary.h"
+
+namespace {
+
+using namespace corvane;
+
+// Hands out the input in pieces of 1 to 16 bytes, the piece sizes taken from
+// the input's first byte; then nothing, as a silent line would.
+class FuzzPort : public SerialPort {
+public:
+    FuzzPort(std::span<const std::uint8_t> bytes, std::uint8_t pattern)
+        : bytes_(bytes), pattern_(pattern) {}
+
+    bool setTimeouts(const SerialTimeouts&) override { return true; }
+    bool getTimeouts(SerialTimeouts& timeouts) override {
+        timeouts = {};
+        return true;
+    }
+    bool getState(SerialState& state) override {
+        state = {};
+        return true;
+    }
+    bool setState(const SerialState&) override { return true; }
+    bool read(void* buffer, std::size_t n, std::size_t& got) override {
+        const std::size_t piece = 1 + (pattern_ >> (reads_++ % 4 * 2) & 3) * 5;
+        got = std::min({n, piece, bytes_.size() - at_});
+        // The opening drain must not eat the input.
+        if (!opened_) {
+            got = 0;
+        }
+        std::memcpy(buffer, bytes_.data() + at_, got);
+        at_ += got;
+        return true;
+    }
+    bool write(const void*, std::size_t n, std::size_t& written) override {
+        written = n;
+        return true;
+    }
+    bool purge(bool, bool) override { return true; }
+    [[nodiscard]] std::uint32_t lastError() const override { return 0; }
+
+    void startServing() { opened_ = true; }
+    [[nodiscard]] bool used() const { return at_ == bytes_.size(); }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+    std::uint8_t pattern_;
+    std::size_t at_ = 0;
+    unsigned reads_ = 0;
+    bool opened_ = false;
+};
+
+class FuzzPorts : public SerialPortApi {
+public:
+    explicit FuzzPorts(std::unique_ptr<FuzzPort> port) : port_(std::move(port)) {}
+    std::unique_ptr<SerialPort> open(int) override { return std::move(port_); }
+    std::vector<int> enumerate() override { return {1}; }
+    [[nodiscard]] std::string describe(int) const override { return {}; }
+
+private:
+    std::unique_ptr<FuzzPort> port_;
+};
+
+class SilentPrompter : public Prompter {
+public:
+    void message(const std::string&, const std::string&) override {}
+    bool askYesNo(const std::string&, const std::string&) override { return false; }
+    void notify(const std::string&, const std::string&) override {}
+    std::optional<std::string> openFile(const FileDialogRequest&) override { return {}; }
+    std::vector<std::string> openFiles(const FileDialogRequest&) override { return {}; }
+    std::optional<std::string> saveFile(const FileDialogRequest&) override { return {}; }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    const std::span<const std::uint8_t> text(data + 1, size - 1);
+    auto owned = std::make_unique<FuzzPort>(text, data[0]);
+    FuzzPort& port = *owned;
+    FuzzPorts ports(std::move(owned));
+    SteadyClock clock;
+    SimBridgeLibrary noBridge(clock);
+    SilentPrompter prompter;
+    SampleReaderConfig config;
+    config.comPort = 1;
+    config.useLink = false;
+    SampleReader reader({ports, noBridge, clock, prompter, nullptr, {}, false, {}}, config);
+    if (!reader.plainPortOpen()) {
+        std::abort();
+    }
+    port.startServing();
+
+    const auto lineEnds = static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](std::uint8_t c) { return c == '\r' || c == '\n'; }));
+    std::size_t records = 0;
+    SampleRecord record;
+    // Every call takes bytes from the port or a line from the ring, so the
+    // input is used up within this many calls.
+    const std::size_t limit = 2 * text.size() + 4;
+    std::size_t calls = 0;
+    for (;; ++calls) {
+        if (calls > limit) {
+            std::abort();  // stalled
+        }
+        const int code = reader.GetSample(record);
+        if (code == SampleReader::kOk) {
+            ++records;
+            if (record.positionA != record.positionB) {
+                std::abort();
+            }
+        } else if (code == SampleReader::kNoLine && port.used()) {
+            break;
+        } else if (code < SampleReader::kNotASample || code == SampleReader::kNoSource ||
+                   code == SampleReader::kZeroSource) {
+            std::abort();
+        }
+    }
+    if (records > lineEnds) {
+        std::abort();
+    }
+    return 0;
+}
