@@ -264,7 +264,7 @@ QWidget* CMainDlg::buildChannelPanel() {
     }
     layout->addWidget(status);
     layout->addStretch(1);
-    panel->setFixedWidth(212);
+    panel->setFixedWidth(236);
     return panel;
 }
 
@@ -634,6 +634,23 @@ void CMainDlg::setDe1Span(double mm) {
         Qt::QueuedConnection);
 }
 
+void CMainDlg::showStreamedPosition() {
+    // In its running modes the unit streams CMD2 and the last CMD0 shows the
+    // piston where it stood before: the position line follows the stream.
+    // Only the window's thread and connection jobs replace the link.
+    if (ownSession_ == nullptr || queuedSession_ == nullptr || queuedSession_->connecting()) {
+        return;
+    }
+    const UvLink* link = ownSession_->link();
+    if (link == nullptr || !link->ShortPacketMode()) {
+        return;
+    }
+    if (const auto packet = link->lastCmd2()) {
+        logic_->showPositionAndSpeed(static_cast<std::int16_t>(packet->uiPistonPos) * 0.01,
+                                     packet->iPistonSpeed * 0.1);
+    }
+}
+
 void CMainDlg::showPositionAndSpeed(double positionMm, double speedMmPerS) {
     logic_->showPositionAndSpeed(positionMm, speedMmPerS);
     poster_.post(UserMsg::Readouts);
@@ -949,6 +966,7 @@ void CMainDlg::handleMessage(UserMsg msg, std::int64_t /*a*/, std::int64_t /*b*/
             if (const auto* stats = std::any_cast<LinkStats>(&payload)) {
                 logic_->onLinkStats(stats->heartbeatsReceived, stats->heartbeatsTransmitted,
                                     stats->upperLimit, stats->lastCmd0);
+                showStreamedPosition();
                 updateStatus();
                 setWindowTitle(qs(logic_->caption()));
             }

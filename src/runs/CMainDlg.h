@@ -162,6 +162,9 @@ private:
     void destroyModeless();
     // On the window's thread after every device job.
     void jobEnded();
+    // The piston's position and speed from the running stream, when the
+    // unit streams it.
+    void showStreamedPosition();
     // The INTRO page is still due and nothing else will show it.
     void showIntroIfDue();
     [[nodiscard]] std::optional<WindowKey> windowKey(const QKeyEvent& key) const;

@@ -81,8 +81,14 @@ void QueuedRecording::aufsChanged(int step) {
 // --- QueuedSession ---
 
 void QueuedSession::connect(int comPort, int baudRate, int interByteDelayMs) {
-    (void)jobs_.submit(
-        [this, comPort, baudRate, interByteDelayMs] { target_.connect(comPort, baudRate, interByteDelayMs); });
+    connecting_.fetch_add(1);
+    const bool queued = jobs_.submit([this, comPort, baudRate, interByteDelayMs] {
+        target_.connect(comPort, baudRate, interByteDelayMs);
+        connecting_.fetch_sub(1);
+    });
+    if (!queued) {
+        connecting_.fetch_sub(1);
+    }
 }
 
 }  // namespace corvane

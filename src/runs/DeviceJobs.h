@@ -82,6 +82,9 @@ public:
     QueuedSession(InstrumentSession& target, DeviceJobs& jobs) : target_(target), jobs_(jobs) {}
 
     void connect(int comPort, int baudRate, int interByteDelayMs) override;
+    // A connection job waits or runs: the acquisition object may be
+    // replaced at any moment.
+    [[nodiscard]] bool connecting() const { return connecting_.load() > 0; }
     [[nodiscard]] bool linkExists() const override { return target_.linkExists(); }
     [[nodiscard]] bool linkActive() const override { return target_.linkActive(); }
     [[nodiscard]] bool receiveThreadRunning() const override { return target_.receiveThreadRunning(); }
@@ -95,6 +98,7 @@ public:
 private:
     InstrumentSession& target_;
     DeviceJobs& jobs_;
+    std::atomic<int> connecting_{0};
 };
 
 }  // namespace corvane

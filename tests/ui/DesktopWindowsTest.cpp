@@ -240,6 +240,8 @@ TEST_F(MainWindowTest, F1HeldDownTogglesOnce) {
     window->bindRecording(&recording);
     window->firstShow();
     window->show();
+    // Keys wait, as the buttons do, for the connection on the device worker.
+    ASSERT_TRUE(pumpUntil([&] { return window->recordButton()->isEnabled(); }));
     QWidget* focus = window->portList();
     sendKey(focus, Qt::Key_F1, false);
     ASSERT_TRUE(pumpUntil([&] { return window->recordButton()->text() == "STOP RECORD (F1)"; }));

@@ -1,24 +1,37 @@
 // corvane_screenshots OUTDIR: draws the desktop windows offscreen into PNG
 // files, for looking at them (docs/main-window.png comes from here). The
-// main window shows a run of synthetic samples fed through its sample
-// handler, as the receive thread feeds it.
+// main window connects to the simulated instrument (sped up), as the program
+// does, and is drawn while it records a run; the connection window is drawn
+// during its warm-up countdown.
+
+// Before any Qt header: the simulator has a member named emit.
+#include "sim/SimRig.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QPixmap>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
-#include "SyntheticSamples.h"
+#include "ScriptedPrompter.h"
 #include "TestClocks.h"
-#include "app/DesktopInstruments.h"
-#include "app/QtPrompter.h"
 #include "app/ResourceSeeder.h"
 #include "link/CConnectDlg.h"
 #include "link/CSerportTroubleShootingDlg.h"
-#include "link/ConnectionDisplay.h"
+#include "runs/AcquisitionSession.h"
 #include "runs/CMainDlg.h"
+#include "runs/QtConnectionDriver.h"
+#include "runs/RecordingController.h"
 #include "setup/CCheckListDlg.h"
 #include "setup/CIntroDlg.h"
 
@@ -32,6 +45,20 @@ bool save(QWidget& window, const QString& path) {
     const bool ok = window.grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.toLocal8Bit().constData());
     return ok;
+}
+
+// Runs the event loop until done() holds (at most a minute); each turn may act.
+bool pumpUntil(const std::function<bool()>& done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > 60000) {
+            return false;
+        }
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
 }
 
 }  // namespace
@@ -52,34 +79,58 @@ int main(int argc, char* argv[]) {
     const auto resources = findResourcesFolder(std::filesystem::path(argv[0]).parent_path());
     seedWorkingFolder(resources, folder);
 
-    test::ManualClock clock;
-    QtPrompter prompter;
-    DesktopInstruments instruments(true, clock, folder / "prefs.cfg");
-    SerialPortApi& ports = instruments.ports();
+    // Ten times faster than real time: the warm-up takes a second and a half.
+    test::ScaledClock clock(10.0);
+    SimRigConfig bench;
+    bench.kelvo.settings.uiIntegrationTime = 50;
+    bench.kelvo.settings.scanSpeed = 20;
+    SimRig rig(clock, bench);
+    // Answers what the run would ask: no save, and yes to leaving.
+    test::ScriptedPrompter prompter;
     bool ok = true;
     {
-        CMainDlg window(CMainDlg::Seams{folder, clock, prompter, ports, nullptr,
+        CMainDlg window(CMainDlg::Seams{folder, clock, prompter, rig.ports(), &rig.bridge(),
                                         " (simulated instrument)", false});
-        window.logic().setPorts({3, 4});
-        window.logic().loadPreferences();
-        window.logic().setChannelShown(kChannelRatio, true);
-        window.logic().setXAxisType(XAxisType::Millimetres);
-        window.logic().windowSizeEdited(true, "80");
-        window.logic().setYAutoScale(true);
-        window.logic().setYYAutoScale(true);
-        window.logic().setShowGrid(true);
-        for (const auto& sample : test::syntheticRun(3400)) {
-            window.logic().onSample(sample);
-        }
-        window.logic().onLinkStats(52, 53, 1, [] {
-            Cmd0 c;
-            c.uiPistonPos = 6850;
-            c.iPistonSpeed = 3;
-            c.uiIntegrationTime = 100;
-            c.ucDutyCycleA = 50;
-            c.ucATODGain = 3;
-            return c;
-        }());
+        window.attachInstruments();
+        window.show();
+        window.firstShow();
+        CConnectDlg* connect = window.connectionDriver()->dialog();
+        // The INTRO page runs its own event loop: a timer answers it there.
+        QTimer introAnswer;
+        QObject::connect(&introAnswer, &QTimer::timeout, [&] {
+            if (auto* intro = qobject_cast<CIntroDlg*>(QApplication::activeModalWidget())) {
+                introAnswer.stop();
+                ok &= save(*intro, out + QStringLiteral("/intro.png"));
+                intro->nameList()->setEditText(QStringLiteral("Ann"));
+                intro->okButton()->click();
+            }
+        });
+        introAnswer.start(20);
+        bool countdownShot = false;
+        ok &= pumpUntil([&] {
+            if (!countdownShot && connect->isVisible() &&
+                connect->messageLine()->text().startsWith(QStringLiteral("Warming up, time remaining = 1"))) {
+                countdownShot = true;
+                ok &= save(*connect, out + QStringLiteral("/connect.png"));
+            }
+            if (connect->isVisible() && connect->continueButton()->isEnabled()) {
+                connect->continueButton()->click();
+            }
+            return !connect->isVisible() && !window.deviceBusy() && window.recordButton()->isEnabled();
+        });
+        ok &= countdownShot;
+
+        window.channelBox(kChannelRatio)->setChecked(true);
+        window.xTypeRadio(true)->setChecked(true);
+        window.logic().windowSizeEdited(true, "60");
+        window.yyAutoBox()->setChecked(true);
+        window.gridBox()->setChecked(true);
+        window.recordButton()->click();
+        ok &= pumpUntil([&] {
+            const auto latest = window.logic().latestSample();
+            return window.recordButton()->text() == QStringLiteral("STOP RECORD (F1)") &&
+                   window.recordButton()->isEnabled() && latest && latest->positionA > 45.0;
+        });
         window.updateAll();
         ok &= save(window, out + QStringLiteral("/main-window.png"));
 
@@ -88,16 +139,10 @@ int main(int argc, char* argv[]) {
             list->moveDown();
             ok &= save(*list, out + QStringLiteral("/checklist.png"));
         }
-    }
-    {
-        CIntroDlg intro(folder, prompter, true);
-        ok &= save(intro, out + QStringLiteral("/intro.png"));
-    }
-    {
-        CConnectDlg connect;
-        connect.setTitle(connectionTitle(true));
-        connect.setMessage("Warming up, time remaining = 12 seconds, press any key to skip");
-        ok &= save(connect, out + QStringLiteral("/connect.png"));
+        prompter.answerNo();   // keep the run in TEMP
+        prompter.answerYes();  // leave
+        window.close();
+        ok &= pumpUntil([&] { return !window.isVisible(); });
     }
     {
         CSerportTroubleShootingDlg help(3);

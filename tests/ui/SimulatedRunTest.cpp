@@ -85,7 +85,7 @@ protected:
         auto* poll = new QTimer(window.get());
         QObject::connect(poll, &QTimer::timeout, poll, [poll, name, this] {
             if (auto* intro = qobject_cast<CIntroDlg*>(QApplication::activeModalWidget())) {
-                introShown = true;
+                introPrompt = intro->promptLabel()->text();
                 intro->nameList()->setEditText(name);
                 intro->okButton()->click();
                 poll->deleteLater();
@@ -118,12 +118,12 @@ protected:
     ScriptedPrompter prompter;
     SimRig rig;
     std::unique_ptr<CMainDlg> window;
-    bool introShown = false;
+    QString introPrompt;
 };
 
 TEST_F(SimulatedRun, ConnectsFeedsTheGraphAndSavesARecordedRun) {
     ASSERT_NO_FATAL_FAILURE(connectAndWarmUp());
-    EXPECT_TRUE(introShown);
+    EXPECT_EQ(introPrompt.toStdString(), IntroPage::kFoundPrompt);
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(window->acquisitionSession()->receiveThreadRunning());
 
@@ -191,6 +191,42 @@ TEST_F(SimulatedRun, ClosingMidRunSavesThenAsksToExitOnce) {
     EXPECT_FALSE(window->acquisitionSession()->receiveThreadRunning());
     RunDataFile saved;
     EXPECT_EQ(saved.read(saveAs), RunDataFile::ReadStatus::Ok);
+}
+
+// The unit's port is there, but the unit says nothing.
+class NoInstrument : public SimulatedRun {
+protected:
+    NoInstrument() {
+        SimFaults faults;
+        faults.silent = true;
+        rig.kelvo()->setFaults(faults);
+    }
+};
+
+TEST_F(NoInstrument, RetryFailsAgainAndSkipGoesOnToTheIntroPage) {
+    window->show();
+    typeNameWhenIntroShows(QStringLiteral("Ann"));
+    window->firstShow();
+    CConnectDlg* dialog = window->connectionDriver()->dialog();
+    ASSERT_TRUE(pumpUntil([&] { return dialog->skipButton()->isEnabled(); }));
+    EXPECT_EQ(dialog->messageLine()->text(), "Connection failed:");
+    EXPECT_EQ(dialog->continueButton()->text(), "Retry");
+    // The window's own commands wait for the connection.
+    EXPECT_FALSE(window->recordButton()->isEnabled());
+
+    dialog->continueButton()->click();
+    // The probe waits 3 s for a heartbeat: "Connecting to Corvane..." shows meanwhile.
+    ASSERT_TRUE(pumpUntil([&] { return dialog->messageLine()->text() == "Connecting to Corvane..."; }));
+    EXPECT_FALSE(dialog->skipButton()->isEnabled());
+    ASSERT_TRUE(pumpUntil([&] { return dialog->skipButton()->isEnabled(); }));
+    EXPECT_EQ(dialog->messageLine()->text(), "Connection failed:");
+
+    dialog->skipButton()->click();
+    ASSERT_TRUE(pumpUntil([&] { return !dialog->isVisible() && settled() && !introPrompt.isEmpty(); }));
+    EXPECT_EQ(window->acquisitionSession()->connectResult(), std::optional<bool>(false));
+    // Without the unit the INTRO page does not claim a connection.
+    EXPECT_EQ(introPrompt.toStdString(), IntroPage::kPlainPrompt);
+    EXPECT_TRUE(window->isVisible());
 }
 
 }  // namespace
