@@ -12,11 +12,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextEdit>
-#include <chrono>
+#include <thread>
 #include <thread>
 
 #include "../graph/QtTestApp.h"
 #include "../runs/MainWindowFakes.h"
+#include "PumpEvents.h"
 #include "ScriptedPrompter.h"
 #include "SyntheticSamples.h"
 #include "TempDir.h"
@@ -40,6 +41,7 @@ namespace {
 using test::FakeRecording;
 using test::FakeSession;
 using test::ManualClock;
+using test::pumpUntil;
 using test::ScriptedPrompter;
 using test::TempDir;
 
@@ -71,20 +73,6 @@ public:
     std::atomic<int> sent{0};
     std::function<void(const Cmd0&)> observer;
 };
-
-// Runs the event loop until done() holds or two seconds have passed.
-template <class F>
-bool pumpUntil(F done) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
 
 void sendKey(QWidget* to, int key, bool autoRepeat, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QKeyEvent press(QEvent::KeyPress, key, modifiers, QString(), autoRepeat);

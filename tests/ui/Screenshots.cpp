@@ -12,17 +12,15 @@
 #include <QRadioButton>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
-#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 
+#include "PumpEvents.h"
 #include "ScriptedPrompter.h"
 #include "TestClocks.h"
 #include "app/ResourceSeeder.h"
@@ -36,6 +34,7 @@
 #include "setup/CIntroDlg.h"
 
 using namespace corvane;
+using test::pumpUntil;
 
 namespace {
 
@@ -45,20 +44,6 @@ bool save(QWidget& window, const QString& path) {
     const bool ok = window.grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.toLocal8Bit().constData());
     return ok;
-}
-
-// Runs the event loop until done() holds (at most a minute); each turn may act.
-bool pumpUntil(const std::function<bool()>& done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > 60000) {
-            return false;
-        }
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
 }
 
 }  // namespace

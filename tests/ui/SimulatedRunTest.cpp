@@ -13,11 +13,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
-#include <chrono>
-#include <functional>
-#include <thread>
+#include <algorithm>
+#include <cstdio>
 
 #include "../graph/QtTestApp.h"
+#include "PumpEvents.h"
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
 #include "TestClocks.h"
@@ -34,23 +34,11 @@ namespace corvane {
 namespace {
 
 using test::ScaledClock;
+using test::pumpUntil;
 using test::ScriptedPrompter;
 using test::TempDir;
 
 constexpr double kSpeedup = 10.0;
-
-// Runs the event loop until done() holds; generous, for a loaded machine.
-bool pumpUntil(const std::function<bool()>& done, int seconds = 60) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
 
 int recordedCount(const QLabel* label) {
     int n = -1;
