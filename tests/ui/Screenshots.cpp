@@ -12,7 +12,7 @@
 
 #include "SyntheticSamples.h"
 #include "TestClocks.h"
-#include "app/DesktopInstruments.h"
+#include "app/Instruments.h"
 #include "app/QtPrompter.h"
 #include "app/ResourceSeeder.h"
 #include "link/CConnectDlg.h"
@@ -54,7 +54,9 @@ int main(int argc, char* argv[]) {
 
     test::ManualClock clock;
     QtPrompter prompter;
-    DesktopInstruments instruments(true, clock, folder / "prefs.cfg");
+    InstrumentChoice choice;
+    choice.simulate = true;
+    Instruments instruments(choice, clock, folder / "prefs.cfg");
     SerialPortApi& ports = instruments.ports();
     bool ok = true;
     {
