@@ -131,6 +131,7 @@ int main(int argc, char* argv[]) {
     }
 
     prompter.setParent(&window);
+    window.attachInstruments();
     window.show();
     return QApplication::exec();
 }

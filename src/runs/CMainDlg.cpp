@@ -33,7 +33,12 @@
 #include "link/PacketDebugLink.h"
 #include "link/UvLink.h"
 #include "link/SerialPortApi.h"
+#include "runs/AcquisitionSession.h"
+#include "runs/DeviceJobs.h"
 #include "runs/Em1RunWriter.h"
+#include "runs/QtConnectionDriver.h"
+#include "runs/RecordingController.h"
+#include "runs/TextFormat.h"
 #include "setup/CCheckListDlg.h"
 #include "setup/CIntroDlg.h"
 #include "link/CSerportTroubleShootingDlg.h"
@@ -121,6 +126,9 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
         seams_.startupFolder, seams_.prompter, seams_.clock, poster_, *liveGraph_});
     logic_->setCaptionSuffix(seams_.captionSuffix);
     setWindowTitle(qs(logic_->caption()));
+    jobs_ = std::make_unique<DeviceJobs>([this] {
+        QMetaObject::invokeMethod(this, [this] { jobEnded(); }, Qt::QueuedConnection);
+    });
 
     buildMenu();
     auto* central = new QWidget(this);
@@ -140,6 +148,26 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
 CMainDlg::~CMainDlg() {
     qApp->removeEventFilter(this);
     destroyModeless();
+    // A job still running must end before what it uses goes: a warm-up or a
+    // meniscus search ends at once, a link wait once the link is stopped.
+    if (driver_ != nullptr) {
+        driver_->abort();
+    }
+    if (ownRecording_ != nullptr) {
+        ownRecording_->autoScan().requestAbort();
+    }
+    if (jobs_->busy() && ownSession_ != nullptr) {
+        ownSession_->stopLink();
+    }
+    jobs_.reset();
+    logic_->bindRecording(nullptr);
+    logic_->bindSession(nullptr);
+    queuedRecording_.reset();
+    queuedSession_.reset();
+    // The controller lets go of the samples before the session (and with it
+    // the receive thread) goes.
+    ownRecording_.reset();
+    ownSession_.reset();
 }
 
 // --- Building the window ---
@@ -442,7 +470,10 @@ QWidget* CMainDlg::buildCommandPanel() {
         logic_->startStop();
         updateCommands();
     });
-    connect(zero_, &QPushButton::clicked, this, [this] { logic_->zero(); });
+    connect(zero_, &QPushButton::clicked, this, [this] {
+        logic_->zero();
+        updateCommands();
+    });
     connect(pause_, &QPushButton::clicked, this, [this] {
         logic_->pauseResume();
         updateCommands();
@@ -450,6 +481,7 @@ QWidget* CMainDlg::buildCommandPanel() {
     connect(refresh_, &QPushButton::clicked, this, [this] {
         logic_->refresh();
         updateReadouts();
+        updateCommands();
     });
     upperLimit_ = bigButton(QStringLiteral("GO TO UPPER LIMIT"));
     runLayout->addWidget(upperLimit_);
@@ -521,14 +553,90 @@ QWidget* CMainDlg::buildCommandPanel() {
 // --- Binding ---
 
 void CMainDlg::bindRecording(RecordingCommands* recording) {
-    logic_->bindRecording(recording);
+    auto queued = recording != nullptr ? std::make_unique<QueuedRecording>(*recording, *jobs_) : nullptr;
+    logic_->bindRecording(queued.get());
+    recording_ = recording;
+    queuedRecording_ = std::move(queued);
     updateCommands();
 }
 
 void CMainDlg::bindSession(InstrumentSession* session) {
+    auto queued = session != nullptr ? std::make_unique<QueuedSession>(*session, *jobs_) : nullptr;
+    logic_->bindSession(queued.get());
     session_ = session;
-    logic_->bindSession(session);
+    queuedSession_ = std::move(queued);
     updateAll();
+}
+
+bool CMainDlg::deviceBusy() const { return jobs_->busy(); }
+
+void CMainDlg::attachInstruments() {
+    if (ownSession_ != nullptr || seams_.bridge == nullptr) {
+        return;
+    }
+    ownSession_ = std::make_unique<AcquisitionSession>(
+        SessionSeams{seams_.ports, *seams_.bridge, seams_.clock, seams_.prompter, poster_, nullptr},
+        seams_.startupFolder);
+    driver_ = std::make_unique<QtConnectionDriver>(this, [this]() -> std::optional<IntroChoice> {
+        auto name = runIntroPage(true);
+        if (!name) {
+            return std::nullopt;
+        }
+        return IntroChoice{std::move(*name), 0};
+    });
+    ownSession_->setDriver(driver_.get());
+    ownSession_->setDisplay(this);
+    ownSession_->setIntroPending(!introShown_);
+    ownRecording_ = std::make_unique<RecordingController>(
+        RecordingEnv{seams_.startupFolder, seams_.prompter, seams_.clock, *this, *ownSession_});
+    bindSession(ownSession_.get());
+    bindRecording(ownRecording_.get());
+}
+
+void CMainDlg::jobEnded() {
+    updateCommands();
+    updateReadouts();
+    updateStatus();
+    setWindowTitle(qs(logic_->caption()));
+    if (closePending_) {
+        close();
+        return;
+    }
+    showIntroIfDue();
+}
+
+void CMainDlg::showIntroIfDue() {
+    // The connection shows the INTRO page itself once the unit answers; when
+    // it ended without (no unit, skipped), the page comes now.
+    if (ownSession_ != nullptr && firstShowDone_ && !introShown_ && !closeStarted_ && !jobs_->busy()) {
+        (void)runIntroPage(false);
+    }
+}
+
+// --- RunDisplay ---
+
+void CMainDlg::clearTraces() {
+    logic_->clearTraces();
+    poster_.post(UserMsg::Readouts);
+}
+
+void CMainDlg::addSample(const SampleRecord& record) { logic_->onSample(record); }
+
+void CMainDlg::redraw() { graph_->redraw(); }
+
+void CMainDlg::setDe1Span(double mm) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, mm] {
+            logic_->windowSizeEdited(true, formatText("%.2f", mm));
+            updateAxisTexts(true);
+        },
+        Qt::QueuedConnection);
+}
+
+void CMainDlg::showPositionAndSpeed(double positionMm, double speedMmPerS) {
+    logic_->showPositionAndSpeed(positionMm, speedMmPerS);
+    poster_.post(UserMsg::Readouts);
 }
 
 // --- Keeping the controls up to date ---
@@ -643,27 +751,22 @@ void CMainDlg::updateStatus() {
         status_[i]->setText(qs(lines[i]));
         status_[i]->setVisible(!lines[i].empty());
     }
-    auto* note = status_[5];
-    if (!logic_->sessionBound()) {
-        note->setText(QStringLiteral(
-            "This version does not connect to the instrument yet: the connection and the "
-            "recording controller are not part of it. Opening and rescuing run files works."));
-    } else {
-        note->clear();
-    }
-    note->setVisible(!note->text().isEmpty());
 }
 
 void CMainDlg::updateCommands() {
     const bool bound = logic_->recordingBound();
+    // While the unit is being commanded, nothing else may command it.
+    const bool idle = !jobs_->busy();
     record_->setText(qs(logic_->recordCaption()));
     pause_->setText(qs(logic_->pauseCaption()));
     for (auto* button : {record_, zero_, upperLimit_}) {
-        button->setEnabled(bound);
+        button->setEnabled(bound && idle);
         button->setToolTip(bound ? QString() : notYet("the recording controller"));
     }
-    pause_->setEnabled(bound && logic_->pauseEnabled());
+    pause_->setEnabled(bound && idle && logic_->pauseEnabled());
     pause_->setToolTip(bound ? QString() : notYet("the recording controller"));
+    refresh_->setEnabled(!bound || idle);
+    portList_->setEnabled(idle);
 }
 
 void CMainDlg::updateMenu() {
@@ -739,21 +842,30 @@ void CMainDlg::firstShow() {
     logic_->refreshGraph();
     updateAll();
     if (!logic_->sessionBound()) {
-        // Nothing connects yet, so nothing else brings up the INTRO page.
-        if (!runIntroPage(false)) {
-            return;
-        }
+        // Nothing connects, so nothing else brings up the INTRO page.
+        (void)runIntroPage(false);
+        return;
     }
+    showIntroIfDue();
 }
 
 std::optional<std::string> CMainDlg::runIntroPage(bool instrumentFound) {
+    introShown_ = true;
+    if (ownSession_ != nullptr) {
+        ownSession_->setIntroPending(false);
+    }
     CIntroDlg intro(seams_.startupFolder, seams_.prompter, instrumentFound, this);
     bool exit = false;
     connect(&intro, &CIntroDlg::exitRequested, this, [&exit] { exit = true; });
     hide();
     const int result = intro.exec();
     if (exit || result != QDialog::Accepted) {
-        logic_->setCloseWithoutQuestion(!logic_->sessionBound());
+        // The page has asked "Are you sure you wish to exit?" already.
+        if (logic_->sessionBound()) {
+            logic_->setExitConfirmed();
+        } else {
+            logic_->setCloseWithoutQuestion(true);
+        }
         QTimer::singleShot(0, this, &CMainDlg::close);
         return std::nullopt;
     }
@@ -851,6 +963,7 @@ void CMainDlg::handleMessage(UserMsg msg, std::int64_t /*a*/, std::int64_t /*b*/
             break;
         case UserMsg::Readouts:
             updateReadouts();
+            updateCommands();
             if (logic_->yAutoScale() || logic_->yyAutoScale()) {
                 updateAxisTexts(false);
             }
@@ -920,6 +1033,12 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
     if (!key) {
         return QMainWindow::eventFilter(watched, event);
     }
+    const bool commandKey = *key == WindowKey::F1 || *key == WindowKey::F2 || *key == WindowKey::F3 ||
+                            *key == WindowKey::F4;
+    if (commandKey && jobs_->busy() && logic_->recordingBound()) {
+        // As the buttons are disabled meanwhile, so are their keys.
+        return true;
+    }
     switch (logic_->keyDown(*key, keyEvent.isAutoRepeat())) {
         case KeyOutcome::PassOn:
             return QMainWindow::eventFilter(watched, event);
@@ -949,8 +1068,48 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
 // --- Closing ---
 
 void CMainDlg::closeEvent(QCloseEvent* event) {
+    if (closing_) {
+        event->accept();
+        return;
+    }
+    if (!closeStarted_) {
+        closeStarted_ = true;
+        // Nothing long may hold the close up: a warm-up or a meniscus search
+        // ends at once.
+        if (driver_ != nullptr) {
+            driver_->abort();
+        }
+        if (ownRecording_ != nullptr) {
+            ownRecording_->autoScan().requestAbort();
+        }
+    }
+    // Never wait for the worker here: the close comes back when its job ends.
+    if (jobs_->busy()) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    if (recording_ != nullptr && recording_->isRecording() && !closeStopAsked_) {
+        // Stopped as the record button does, its save question included.
+        closeStopAsked_ = true;
+        closePending_ = true;
+        (void)jobs_->submit([recording = recording_] { recording->stopRecording(); });
+        updateCommands();
+        event->ignore();
+        return;
+    }
+    closePending_ = false;
+    // From here on the acquisition object may go: no job may start.
+    jobs_->close();
     switch (logic_->closeRequested([this] { destroyModeless(); })) {
         case CloseStep::Stay:
+            jobs_->reopen();
+            closeStarted_ = false;
+            closeStopAsked_ = false;
+            if (driver_ != nullptr) {
+                driver_->resume();
+            }
+            updateCommands();
             event->ignore();
             return;
         case CloseStep::RepostClose:

@@ -10,6 +10,7 @@
 
 #include "app/QtWindowPoster.h"
 #include "runs/MainWindowLogic.h"
+#include "runs/RunDisplay.h"
 
 class QAction;
 class QCheckBox;
@@ -24,12 +25,18 @@ class QToolButton;
 
 namespace corvane {
 
+class AcquisitionSession;
 class BridgeLibrary;
 class CCheckListDlg;
 class CGraphCtrl;
 class CPacketDebugDlg;
 class Clock;
+class DeviceJobs;
 class Prompter;
+class QtConnectionDriver;
+class QueuedRecording;
+class QueuedSession;
+class RecordingController;
 class SerialPortApi;
 
 // The program's main window: the live graph with its axis controls, the
@@ -37,7 +44,13 @@ class SerialPortApi;
 // port list, the instrument status lines and the menu. The decisions live in
 // MainWindowLogic; this class binds the widgets to it and turns posted
 // UserMsgs into calls on the window's thread.
-class CMainDlg : public QMainWindow {
+//
+// Threads: the recording commands and the connection steps run on the
+// window's device worker (DeviceJobs), one at a time; the controls that must
+// not be pressed meanwhile are disabled. The RunDisplay calls come from that
+// worker and from the receive thread and reach the widgets only through the
+// logic's lock and posted messages.
+class CMainDlg : public QMainWindow, public RunDisplay {
     Q_OBJECT
 
 public:
@@ -64,10 +77,30 @@ public:
     [[nodiscard]] CGraphCtrl& graph() { return *graph_; }
     [[nodiscard]] BridgeLibrary* bridgeLibrary() const { return seams_.bridge; }
 
+    // Makes the program's connection to the instruments of the seams (the
+    // acquisition session with the connection window as its driver) and the
+    // recording controller, and binds both. Before the first show; needs a
+    // bridge library.
+    void attachInstruments();
+    // Null before attachInstruments().
+    [[nodiscard]] AcquisitionSession* acquisitionSession() const { return ownSession_.get(); }
+    [[nodiscard]] RecordingController* recordingController() const { return ownRecording_.get(); }
+    [[nodiscard]] QtConnectionDriver* connectionDriver() const { return driver_.get(); }
+
     // The recording controller and the instrument session, when the program
-    // has them; null unbinds. The controls that need them follow.
+    // has them; null unbinds. Their commands and the connection run on the
+    // window's device worker; the controls that need them follow.
     void bindRecording(RecordingCommands* recording);
     void bindSession(InstrumentSession* session);
+    // A device job runs or waits.
+    [[nodiscard]] bool deviceBusy() const;
+
+    // --- RunDisplay (any thread) ---
+    void clearTraces() override;
+    void addSample(const SampleRecord& record) override;
+    void redraw() override;
+    void setDe1Span(double mm) override;
+    void showPositionAndSpeed(double positionMm, double speedMmPerS) override;
 
     // The INTRO page, modal, with the main window hidden meanwhile: the
     // name typed, or nothing when the operator chose to exit (the window
@@ -127,6 +160,10 @@ private:
     void updateMenu();
     void fillPortList();
     void destroyModeless();
+    // On the window's thread after every device job.
+    void jobEnded();
+    // The INTRO page is still due and nothing else will show it.
+    void showIntroIfDue();
     [[nodiscard]] std::optional<WindowKey> windowKey(const QKeyEvent& key) const;
 
     Seams seams_;
@@ -134,9 +171,24 @@ private:
     std::unique_ptr<LiveGraph> liveGraph_;
     QtWindowPoster poster_;
     std::unique_ptr<MainWindowLogic> logic_;
+    // The bound pieces themselves; the logic holds their queued fronts.
     InstrumentSession* session_ = nullptr;
+    RecordingCommands* recording_ = nullptr;
+    std::unique_ptr<DeviceJobs> jobs_;
+    std::unique_ptr<QueuedRecording> queuedRecording_;
+    std::unique_ptr<QueuedSession> queuedSession_;
+    // What attachInstruments() made.
+    std::unique_ptr<QtConnectionDriver> driver_;
+    std::unique_ptr<AcquisitionSession> ownSession_;
+    std::unique_ptr<RecordingController> ownRecording_;
     bool firstShowDone_ = false;
+    bool introShown_ = false;
     bool closing_ = false;
+    // The close request waits for a device job (the recording's stop with
+    // its save question among them) and comes back when it has ended.
+    bool closeStarted_ = false;
+    bool closePending_ = false;
+    bool closeStopAsked_ = false;
 
     std::array<QCheckBox*, kChannelCount> channelBoxes_{};
     std::array<QLabel*, kChannelCount> readouts_{};
@@ -159,7 +211,7 @@ private:
     QRadioButton* xTypeNumber_ = nullptr;
     QLineEdit* windowMmEdit_ = nullptr;
     QLineEdit* windowSamplesEdit_ = nullptr;
-    std::array<QLabel*, 6> status_{};
+    std::array<QLabel*, 5> status_{};
     QMenu* fileMenu_ = nullptr;
     QAction* closeData_ = nullptr;
     QAction* rescue_ = nullptr;

@@ -295,6 +295,9 @@ public:
     // "E&xit": true when the window should start closing. The exit question
     // is asked here when a link is active, and not again by the close.
     bool exitCommand();
+    // The operator confirmed the exit elsewhere (the INTRO page): the close
+    // does not ask again.
+    void setExitConfirmed() { exitConfirmed_ = true; }
     // The compare page closes the program without the exit question.
     void setCloseWithoutQuestion(bool on) { closeWithoutQuestion_ = on; }
 

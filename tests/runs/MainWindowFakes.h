@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -8,7 +9,8 @@
 
 namespace corvane::test {
 
-// A recording controller that counts what the window asks of it.
+// A recording controller that counts what the window asks of it. The window
+// calls it from its device worker, so the counts are atomic.
 class FakeRecording : public RecordingCommands {
 public:
     bool isRecording() const override { return recording; }
@@ -31,8 +33,8 @@ public:
     std::string pauseCaption() const override { return "PAUSE (F3)"; }
     bool pauseEnabled() const override { return true; }
 
-    bool recording = false;
-    int startStops = 0, zeros = 0, pauses = 0, refreshes = 0, stops = 0, upperLimits = 0;
+    std::atomic<bool> recording{false};
+    std::atomic<int> startStops{0}, zeros{0}, pauses{0}, refreshes{0}, stops{0}, upperLimits{0};
     std::vector<int> aufsSteps;
 };
 
@@ -56,7 +58,7 @@ public:
     void destroyAcquisition() override { ++destroyed; }
     PacketDebugLink* packetDebugLink() override { return active ? debugLink : nullptr; }
 
-    bool active = false;
+    std::atomic<bool> active{false};
     mutable int threadTurnsLeft = 0;
     int stops = 0;
     int destroyed = 0;

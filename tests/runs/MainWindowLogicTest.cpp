@@ -451,7 +451,7 @@ TEST_F(MainWindowLogicTest, FunctionKeysActOnceWhileHeldAndReachTheController) {
     logic().keyDown(WindowKey::F3, false);
     logic().keyDown(WindowKey::F4, false);
     EXPECT_EQ(logic().keyDown(WindowKey::F5, false), KeyOutcome::Handled);
-    EXPECT_EQ((std::array{recording.zeros, recording.pauses, recording.refreshes}),
+    EXPECT_EQ((std::array{recording.zeros.load(), recording.pauses.load(), recording.refreshes.load()}),
               (std::array{1, 1, 1}));
 
     EXPECT_EQ(logic().keyDown(WindowKey::Up, false), KeyOutcome::PassOn);

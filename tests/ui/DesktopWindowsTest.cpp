@@ -161,6 +161,8 @@ TEST_F(MainWindowTest, CaptionsMenuAndTheStandardSize) {
     window->firstShow();
     EXPECT_EQ(window->windowTitle().toStdString(),
               std::string("Corvane version ") + kVersionText + " (simulated instrument)");
+    // The connection runs on the window's device worker.
+    ASSERT_TRUE(pumpUntil([&] { return !window->deviceBusy(); }));
     EXPECT_EQ(session.connects.at(0)[0], 3);
     EXPECT_EQ(window->portList()->currentText(), "COM3");
     EXPECT_EQ(window->recordButton()->text(), "START RECORD (F1)");
@@ -240,14 +242,16 @@ TEST_F(MainWindowTest, F1HeldDownTogglesOnce) {
     window->show();
     QWidget* focus = window->portList();
     sendKey(focus, Qt::Key_F1, false);
+    ASSERT_TRUE(pumpUntil([&] { return window->recordButton()->text() == "STOP RECORD (F1)"; }));
     for (int i = 0; i < 8; ++i) {
         sendKey(focus, Qt::Key_F1, true);
     }
+    ASSERT_TRUE(pumpUntil([&] { return !window->deviceBusy(); }));
     EXPECT_EQ(recording.startStops, 1);
-    EXPECT_EQ(window->recordButton()->text(), "STOP RECORD (F1)");
+    EXPECT_TRUE(window->recordButton()->isEnabled());
     sendKey(focus, Qt::Key_F1, false);
+    ASSERT_TRUE(pumpUntil([&] { return window->recordButton()->text() == "START RECORD (F1)"; }));
     EXPECT_EQ(recording.startStops, 2);
-    EXPECT_EQ(window->recordButton()->text(), "START RECORD (F1)");
 }
 
 TEST_F(MainWindowTest, ClosingTakesSeveralTurnsAndAsksOnce) {
