@@ -149,7 +149,11 @@ TEST(MeniscusSearch, FailuresSayWhatWasMissingAndLeaveThePositionAlone) {
 }
 
 TEST(AutoScanRun, ScanFindsTheMeniscusAndRecordsFromIt) {
-    RecordingBench bench;
+    // START RECORD must reach the unit while the needles are still in air:
+    // a slow scan on a slower clock leaves a loaded machine 0.7 s for that.
+    SimRigConfig config = fastRig();
+    config.kelvo.settings.scanSpeed = 10;
+    RecordingBench bench(config, 5.0);
     bench.connection.setSkipWarmup(true);
     ASSERT_TRUE(bench.connect());
     bench.controller.setAutoScan(true);
