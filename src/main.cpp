@@ -16,7 +16,7 @@
 #include "app/CScreenResWarningDlg.h"
 #include "app/CSelectCOMPortDlg.h"
 #include "app/Clock.h"
-#include "app/DesktopInstruments.h"
+#include "app/Instruments.h"
 #include "app/QtPrompter.h"
 #include "app/ResourceSeeder.h"
 #include "app/ScreenResWarning.h"
@@ -96,7 +96,9 @@ int main(int argc, char* argv[]) {
 
     // The instruments: simulated ones behind both seams, or the machine's
     // serial ports (the bridge library joins them with the link).
-    corvane::DesktopInstruments instruments(simulate, clock, prefsPath);
+    corvane::InstrumentChoice choice;
+    choice.simulate = simulate;
+    corvane::Instruments instruments(choice, clock, prefsPath);
     corvane::SerialPortApi* ports = &instruments.ports();
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

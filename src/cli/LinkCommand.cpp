@@ -13,12 +13,11 @@
 
 #include "app/Clock.h"
 #include "app/ConfigFile.h"
+#include "app/Instruments.h"
 #include "app/WindowPoster.h"
+#include "cli/CliArgs.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompter.h"
-#include "link/D2xxLibrary.h"
-#include "link/PosixSerialPortApi.h"
-#include "link/TtyBridgeLibrary.h"
 #include "link/UvLink.h"
 #include "sim/SimRig.h"
 
@@ -54,12 +53,6 @@ struct Options {
     std::optional<std::uint32_t> baud;
     std::string library;
 };
-
-template <class T>
-bool parseNumber(std::string_view text, T& value) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc{} && end == text.data() + text.size();
-}
 
 std::optional<Options> parse(int argc, char** argv) {
     Options options;
@@ -201,32 +194,18 @@ int runLink(int argc, char** argv) {
     ConsolePrompter prompter;
     WarmUpPoster poster;
     SampleLock sampleLock;
-    std::unique_ptr<SimRig> rig;
-    std::unique_ptr<SerialPortApi> ports;
-    std::unique_ptr<BridgeLibrary> library;
-    BridgeLibrary* bridge = nullptr;
-    int port = 0;
-    if (options->simulate) {
-        SimRigConfig config;
-        config.kelvo.baudRate = baud;
-        rig = std::make_unique<SimRig>(clock, config);
-        bridge = &rig->bridge();
-        port = config.kelvoComPort;
-    } else if (!options->library.empty()) {
-        auto loaded = std::make_unique<D2xxLibrary>(options->library);
-        if (!loaded->available()) {
-            std::fprintf(stderr, "corvane-cli link: %s\n", loaded->reason().c_str());
-            return kFailed;
-        }
-        library = std::move(loaded);
-        bridge = library.get();
-        port = *options->port;
-    } else {
-        ports = std::make_unique<PosixSerialPortApi>(folder / "prefs.cfg");
-        library = std::make_unique<TtyBridgeLibrary>(*ports);
-        bridge = library.get();
-        port = *options->port;
+    InstrumentChoice choice;
+    choice.simulate = options->simulate;
+    choice.simulateDe1Box = false;
+    choice.simulatedBaudRate = baud;
+    choice.bridgeLibrary = options->library;
+    Instruments instruments(choice, clock, folder / "prefs.cfg");
+    BridgeLibrary* bridge = instruments.bridge();
+    if (bridge == nullptr) {
+        std::fprintf(stderr, "corvane-cli link: %s\n", instruments.reason().c_str());
+        return kFailed;
     }
+    const int port = options->simulate ? instruments.rig()->config().kelvoComPort : *options->port;
 
     int result = kFailed;
     {

@@ -18,15 +18,14 @@
 
 #include "app/Clock.h"
 #include "app/ConfigFile.h"
+#include "app/Instruments.h"
 #include "app/NameCheck.h"
 #include "app/Prompter.h"
 #include "app/ResourceSeeder.h"
 #include "app/WindowPoster.h"
+#include "cli/CliArgs.h"
 #include "cli/Commands.h"
-#include "link/D2xxLibrary.h"
-#include "link/PosixSerialPortApi.h"
 #include "link/SampleReader.h"
-#include "link/TtyBridgeLibrary.h"
 #include "runs/AcquisitionSession.h"
 #include "runs/RecordingController.h"
 #include "runs/RunDataFile.h"
@@ -101,12 +100,6 @@ struct Options {
     std::string library;
     double simSpeed = 1.0;
 };
-
-template <class T>
-bool parseNumber(std::string_view text, T& value) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc{} && end == text.data() + text.size();
-}
 
 std::optional<Options> parse(int argc, char** argv) {
     Options o;
@@ -363,50 +356,6 @@ private:
     std::string shown_;
 };
 
-// The instruments: the simulated bench, or the machine's serial ports.
-struct Instruments {
-    std::unique_ptr<SimRig> rig;
-    std::unique_ptr<SerialPortApi> ports;
-    std::unique_ptr<BridgeLibrary> library;
-    SerialPortApi* portApi = nullptr;
-    BridgeLibrary* bridge = nullptr;
-    int port = 0;
-};
-
-std::optional<Instruments> makeInstruments(const Options& o, Clock& clock,
-                                           const std::filesystem::path& folder, std::uint32_t baud,
-                                           Console& console) {
-    Instruments made;
-    made.ports = std::make_unique<PosixSerialPortApi>(folder / "prefs.cfg");
-    if (o.simulate) {
-        SimRigConfig config;
-        config.kelvo.baudRate = baud;
-        // A DE-1 run: the box alone, on the port after the unit's; the
-        // connection finds it there and adopts that port.
-        config.withKelvo = !o.de1;
-        config.withDe1 = o.de1;
-        made.rig = std::make_unique<SimRig>(clock, config);
-        made.portApi = &made.rig->ports();
-        made.bridge = &made.rig->bridge();
-        made.port = config.kelvoComPort;
-        return made;
-    }
-    made.portApi = made.ports.get();
-    if (!o.library.empty()) {
-        auto loaded = std::make_unique<D2xxLibrary>(o.library);
-        if (!loaded->available()) {
-            console.line("corvane-cli record: " + loaded->reason());
-            return std::nullopt;
-        }
-        made.library = std::move(loaded);
-    } else {
-        made.library = std::make_unique<TtyBridgeLibrary>(*made.ports);
-    }
-    made.bridge = made.library.get();
-    made.port = *o.port;
-    return made;
-}
-
 // The folder lacks "prefs.cfg": the default settings files come first.
 bool seedFolder(const std::filesystem::path& folder, Console& console) {
     std::error_code error;
@@ -570,16 +519,26 @@ int runRecord(int argc, char** argv) {
 
     const InterruptHandlers handlers;
     SteadyClock clock(options->simulate ? options->simSpeed : 1.0);
-    auto instruments = makeInstruments(*options, clock, folder, baud, console);
-    if (!instruments) {
+    InstrumentChoice choice;
+    choice.simulate = options->simulate;
+    choice.simulatedBaudRate = baud;
+    // A DE-1 run: the box alone, on the port after the unit's; the
+    // connection finds it there and adopts that port.
+    choice.simulateUnit = !options->de1;
+    choice.simulateDe1Box = options->de1;
+    choice.bridgeLibrary = options->library;
+    Instruments instruments(choice, clock, folder / "prefs.cfg");
+    if (instruments.bridge() == nullptr) {
+        console.line("corvane-cli record: " + instruments.reason());
         return kFailed;
     }
+    const int port = options->simulate ? instruments.rig()->config().kelvoComPort : *options->port;
     RecordPrompter prompter(console, output.string(), options->discardOldestTemp);
     RecordPoster poster;
     ProgressDisplay display(console);
     ConsoleConnection connection(console, clock, options->skipWarmup);
 
-    AcquisitionSession session({*instruments->portApi, *instruments->bridge, clock, prompter, poster,
+    AcquisitionSession session({instruments.ports(), *instruments.bridge(), clock, prompter, poster,
                                 nullptr},
                                folder);
     session.setDriver(&connection);
@@ -592,7 +551,7 @@ int runRecord(int argc, char** argv) {
     int result = kFailed;
     {
         std::jthread scan;
-        session.connect(instruments->port, static_cast<int>(baud), kInterByteDelayMs);
+        session.connect(port, static_cast<int>(baud), kInterByteDelayMs);
         SampleReader* reader = session.reader();
         if (interrupted()) {
             console.line("corvane-cli record: interrupted before recording; nothing was recorded");
