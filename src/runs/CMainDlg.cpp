@@ -440,10 +440,18 @@ QWidget* CMainDlg::buildCommandPanel() {
     portRow->addWidget(portList_, 1);
     layout->addLayout(portRow);
     connect(portList_, &QComboBox::activated, this, [this](int index) {
-        if (logic_->choosePort(index)) {
-            logic_->connectIfPossible();
-            updateAll();
+        if (!logic_->choosePort(index)) {
+            return;
         }
+        if (!logic_->connectIfPossible() && queuedSession_ != nullptr) {
+            // A running link moves to the new port too: the recording on the
+            // old one is stopped first, as the record button does.
+            if (recording_ != nullptr && recording_->isRecording()) {
+                queuedRecording_->stopRecording();
+            }
+            queuedSession_->connect(logic_->comPort(), logic_->baudRate(), logic_->interByteDelayMs());
+        }
+        updateAll();
     });
 
     auto* run = new QGroupBox(QStringLiteral("Recording"), panel);
