@@ -21,18 +21,7 @@ bool ConnectionProbe::ProbeComPort(int comPort, std::uint32_t baudRate, BridgeHa
         if (!port->getState(state)) {
             return false;
         }
-        state.baudRate = baudRate;
-        state.binary = true;
-        state.parityCheck = false;
-        state.dtrEnabled = false;
-        state.rtsEnabled = false;
-        state.dataBits = 8;
-        state.parity = 0;
-        state.stopBits = 0;
-        state.ctsFlow = false;
-        state.dsrFlow = false;
-        state.xonXoffOut = false;
-        state.xonXoffIn = false;
+        setPlainLine(state, baudRate);
         if (!port->setState(state)) {
             return false;
         }

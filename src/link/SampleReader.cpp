@@ -155,18 +155,7 @@ void SampleReader::openPort(const SampleReaderSeams& seams, const SampleReaderCo
     SerialState state;
     usable = usable && port->getState(state);
     if (usable) {
-        state.baudRate = config.baudRate;
-        state.binary = true;
-        state.parityCheck = false;
-        state.dtrEnabled = false;
-        state.rtsEnabled = false;
-        state.dataBits = 8;
-        state.parity = 0;
-        state.stopBits = 0;
-        state.ctsFlow = false;
-        state.dsrFlow = false;
-        state.xonXoffOut = false;
-        state.xonXoffIn = false;
+        setPlainLine(state, config.baudRate);
         usable = port->setState(state);
     }
     if (usable) {

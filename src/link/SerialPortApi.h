@@ -35,6 +35,24 @@ struct SerialState {
     bool xonXoffIn = false;
 };
 
+// The line the unit and the DE-1 box speak: binary, 8 data bits, no parity,
+// one stop bit, DTR and RTS off, no flow control of any kind. Applied to the
+// state a port reports, so that nothing of an earlier user's set-up survives.
+inline void setPlainLine(SerialState& state, std::uint32_t baudRate) {
+    state.baudRate = baudRate;
+    state.binary = true;
+    state.parityCheck = false;
+    state.dtrEnabled = false;
+    state.rtsEnabled = false;
+    state.dataBits = 8;
+    state.parity = 0;
+    state.stopBits = 0;
+    state.ctsFlow = false;
+    state.dsrFlow = false;
+    state.xonXoffOut = false;
+    state.xonXoffIn = false;
+}
+
 // One open serial port, opened exclusively. Closing is the destructor.
 class SerialPort {
 public:
