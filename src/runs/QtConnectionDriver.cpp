@@ -117,7 +117,16 @@ void QtConnectionDriver::drive(ConnectionFlow& flow) {
                             return;
                         }
                     }
-                    push({Command::Intro, runIntro_ ? runIntro_() : std::nullopt});
+                    auto choice = runIntro_ ? runIntro_() : std::nullopt;
+                    if (choice) {
+                        // The page hid the main window, and the connection
+                        // window with it on some desktops: the warm-up and
+                        // its Continue must be seen and have the keyboard.
+                        dialog_->show();
+                        dialog_->raise();
+                        dialog_->activateWindow();
+                    }
+                    push({Command::Intro, std::move(choice)});
                 },
                 Qt::QueuedConnection);
         }
