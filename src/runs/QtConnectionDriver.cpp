@@ -119,8 +119,8 @@ void QtConnectionDriver::drive(ConnectionFlow& flow) {
                     }
                     auto choice = runIntro_ ? runIntro_() : std::nullopt;
                     if (choice) {
-                        // The page hid the main window, and the connection
-                        // window with it on some desktops: the warm-up and
+                        // The main window, shown again as the page closes,
+                        // may cover the connection window: the warm-up and
                         // its Continue must be seen and have the keyboard.
                         dialog_->show();
                         dialog_->raise();
