@@ -3,7 +3,6 @@
 // thing to run when an instrument "does not talk".
 #include <any>
 #include <atomic>
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -12,14 +11,12 @@
 #include <string_view>
 
 #include "app/Clock.h"
-#include "app/ConfigFile.h"
 #include "app/Instruments.h"
 #include "app/WindowPoster.h"
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompter.h"
 #include "link/UvLink.h"
-#include "sim/SimRig.h"
 
 namespace corvane::cli {
 
@@ -28,7 +25,6 @@ namespace {
 constexpr int kDone = 0;
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
-constexpr std::uint32_t kDefaultBaud = 57600;
 constexpr std::uint32_t kInterByteDelayMs = 2;
 constexpr std::int64_t kSetupWaitMs = 10000;
 constexpr std::int64_t kReportEveryMs = 1000;
@@ -41,17 +37,14 @@ void linkUsage(std::FILE* out) {
                  "serial port is COM N), brings the unit to setup mode, reads its stream for\n"
                  "S seconds (default 10) and prints heartbeats received and transmitted, the\n"
                  "unit's mode and menu version, packets per second by kind and invalid bytes.\n"
-                 "The bridge is reached through its serial port unless --library names the\n"
-                 "bridge's device library. The baud rate defaults to \"baudrate\" in\n"
+                 "The bridge is reached through its device library when that is installed,\n"
+                 "else through its serial port; --library names the library to load.\n"
+                 "The baud rate defaults to \"baudrate\" in\n"
                  "prefs.cfg, else 57600. Exits 1 when no heartbeat came.\n");
 }
 
-struct Options {
-    bool simulate = false;
-    std::optional<int> port;
+struct Options : InstrumentOptions {
     double seconds = 10.0;
-    std::optional<std::uint32_t> baud;
-    std::string library;
 };
 
 std::optional<Options> parse(int argc, char** argv) {
@@ -59,32 +52,20 @@ std::optional<Options> parse(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--simulate") {
-            options.simulate = true;
-        } else if (arg == "--port" && hasValue) {
-            int port = 0;
-            if (!parseNumber(argv[++i], port) || port < 1) {
+        if (const auto taken = options.take(argc, argv, i); taken != Options::Taken::No) {
+            if (taken == Options::Taken::Bad) {
                 return std::nullopt;
             }
-            options.port = port;
         } else if (arg == "--seconds" && hasValue) {
             if (!parseNumber(argv[++i], options.seconds) || !(options.seconds > 0.0) ||
                 options.seconds > 86400.0) {
                 return std::nullopt;
             }
-        } else if (arg == "--baud" && hasValue) {
-            std::uint32_t baud = 0;
-            if (!parseNumber(argv[++i], baud) || baud == 0) {
-                return std::nullopt;
-            }
-            options.baud = baud;
-        } else if (arg == "--library" && hasValue) {
-            options.library = argv[++i];
         } else {
             return std::nullopt;
         }
     }
-    if (options.simulate == options.port.has_value()) {
+    if (!options.complete()) {
         return std::nullopt;
     }
     return options;
@@ -182,30 +163,21 @@ int runLink(int argc, char** argv) {
         return kUsage;
     }
     const auto folder = std::filesystem::current_path();
-    std::uint32_t baud = kDefaultBaud;
-    if (options->baud) {
-        baud = *options->baud;
-    } else if (const int configured = ConfigFile(folder / "prefs.cfg").getInt("[prefs]", "baudrate");
-               configured > 0) {
-        baud = static_cast<std::uint32_t>(configured);
-    }
+    const std::uint32_t baud = options->lineSpeed(folder / "prefs.cfg");
 
     SteadyClock clock;
     ConsolePrompter prompter;
     WarmUpPoster poster;
     SampleLock sampleLock;
-    InstrumentChoice choice;
-    choice.simulate = options->simulate;
+    InstrumentChoice choice = options->choice(baud);
     choice.simulateDe1Box = false;
-    choice.simulatedBaudRate = baud;
-    choice.bridgeLibrary = options->library;
     Instruments instruments(choice, clock, folder / "prefs.cfg");
     BridgeLibrary* bridge = instruments.bridge();
     if (bridge == nullptr) {
         std::fprintf(stderr, "corvane-cli link: %s\n", instruments.reason().c_str());
         return kFailed;
     }
-    const int port = options->simulate ? instruments.rig()->config().kelvoComPort : *options->port;
+    const int port = options->comPort(instruments);
 
     int result = kFailed;
     {

@@ -3,7 +3,6 @@
 // upper limit, records a run, stops it as STOP RECORD does and saves it under
 // the name given, through the same save path as the window.
 #include <atomic>
-#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -17,7 +16,6 @@
 #include <unistd.h>
 
 #include "app/Clock.h"
-#include "app/ConfigFile.h"
 #include "app/Instruments.h"
 #include "app/NameCheck.h"
 #include "app/Prompter.h"
@@ -31,7 +29,6 @@
 #include "runs/RunDataFile.h"
 #include "runs/RunDisplay.h"
 #include "runs/TempFolder.h"
-#include "sim/SimRig.h"
 
 namespace corvane::cli {
 
@@ -41,7 +38,6 @@ constexpr int kDone = 0;
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 constexpr int kInterrupted = 130;
-constexpr std::uint32_t kDefaultBaud = 57600;
 constexpr int kInterByteDelayMs = 2;
 constexpr double kDefaultSeconds = 60.0;
 constexpr std::int64_t kReportEveryMs = 1000;
@@ -84,9 +80,7 @@ void recordUsage(std::FILE* out) {
         "arguments, 130 interrupted twice.\n");
 }
 
-struct Options {
-    bool simulate = false;
-    std::optional<int> port;
+struct Options : InstrumentOptions {
     bool de1 = false;
     std::optional<double> seconds;
     bool untilStop = false;
@@ -96,8 +90,6 @@ struct Options {
     std::string name;
     std::string output;
     std::optional<bool> discardOldestTemp;
-    std::optional<std::uint32_t> baud;
-    std::string library;
     double simSpeed = 1.0;
 };
 
@@ -106,14 +98,10 @@ std::optional<Options> parse(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--simulate") {
-            o.simulate = true;
-        } else if (arg == "--port" && hasValue) {
-            int port = 0;
-            if (!parseNumber(argv[++i], port) || port < 1) {
+        if (const auto taken = o.take(argc, argv, i); taken != Options::Taken::No) {
+            if (taken == Options::Taken::Bad) {
                 return std::nullopt;
             }
-            o.port = port;
         } else if (arg == "--de1") {
             o.de1 = true;
         } else if (arg == "--seconds" && hasValue) {
@@ -142,14 +130,6 @@ std::optional<Options> parse(int argc, char** argv) {
             o.discardOldestTemp = true;
         } else if (arg == "--unlimited-temp" && !o.discardOldestTemp) {
             o.discardOldestTemp = false;
-        } else if (arg == "--baud" && hasValue) {
-            std::uint32_t baud = 0;
-            if (!parseNumber(argv[++i], baud) || baud == 0) {
-                return std::nullopt;
-            }
-            o.baud = baud;
-        } else if (arg == "--library" && hasValue) {
-            o.library = argv[++i];
         } else if (arg == "--sim-speed" && hasValue) {
             if (!parseNumber(argv[++i], o.simSpeed) || !(o.simSpeed >= 1.0) || o.simSpeed > 50.0) {
                 return std::nullopt;
@@ -158,7 +138,7 @@ std::optional<Options> parse(int argc, char** argv) {
             return std::nullopt;
         }
     }
-    if (o.simulate == o.port.has_value() || o.output.empty() || (o.seconds && o.untilStop) ||
+    if (!o.complete() || o.output.empty() || (o.seconds && o.untilStop) ||
         (o.target && !o.autoScan) || (o.simSpeed != 1.0 && !o.simulate) || (o.de1 && o.autoScan)) {
         return std::nullopt;
     }
@@ -509,19 +489,11 @@ int runRecord(int argc, char** argv) {
         }
     }
 
-    std::uint32_t baud = kDefaultBaud;
-    if (options->baud) {
-        baud = *options->baud;
-    } else if (const int configured = ConfigFile(folder / "prefs.cfg").getInt("[prefs]", "baudrate");
-               configured > 0) {
-        baud = static_cast<std::uint32_t>(configured);
-    }
+    const std::uint32_t baud = options->lineSpeed(folder / "prefs.cfg");
 
     const InterruptHandlers handlers;
     SteadyClock clock(options->simulate ? options->simSpeed : 1.0);
-    InstrumentChoice choice;
-    choice.simulate = options->simulate;
-    choice.simulatedBaudRate = baud;
+    InstrumentChoice choice = options->choice(baud);
     // A DE-1 run: the box alone, on the port after the unit's; the
     // connection finds it there and adopts that port.
     choice.simulateUnit = !options->de1;
@@ -532,7 +504,7 @@ int runRecord(int argc, char** argv) {
         console.line("corvane-cli record: " + instruments.reason());
         return kFailed;
     }
-    const int port = options->simulate ? instruments.rig()->config().kelvoComPort : *options->port;
+    const int port = options->comPort(instruments);
     RecordPrompter prompter(console, output.string(), options->discardOldestTemp);
     RecordPoster poster;
     ProgressDisplay display(console);

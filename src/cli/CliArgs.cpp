@@ -1,0 +1,63 @@
+#include "cli/CliArgs.h"
+
+#include "app/ConfigFile.h"
+#include "sim/SimRig.h"
+
+namespace corvane::cli {
+
+InstrumentOptions::Taken InstrumentOptions::take(int argc, char** argv, int& i) {
+    const std::string_view arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--simulate") {
+        simulate = true;
+        return Taken::Yes;
+    }
+    if (arg == "--port" && hasValue) {
+        int number = 0;
+        if (!parseNumber(argv[++i], number) || number < 1) {
+            return Taken::Bad;
+        }
+        port = number;
+        return Taken::Yes;
+    }
+    if (arg == "--baud" && hasValue) {
+        std::uint32_t speed = 0;
+        if (!parseNumber(argv[++i], speed) || speed == 0) {
+            return Taken::Bad;
+        }
+        baud = speed;
+        return Taken::Yes;
+    }
+    if (arg == "--library" && hasValue) {
+        library = argv[++i];
+        return Taken::Yes;
+    }
+    return Taken::No;
+}
+
+std::uint32_t InstrumentOptions::lineSpeed(const std::filesystem::path& prefsPath) const {
+    if (baud) {
+        return *baud;
+    }
+    if (const int configured = ConfigFile(prefsPath).getInt("[prefs]", "baudrate"); configured > 0) {
+        return static_cast<std::uint32_t>(configured);
+    }
+    return kDefaultBaud;
+}
+
+InstrumentChoice InstrumentOptions::choice(std::uint32_t speed) const {
+    InstrumentChoice made;
+    made.simulate = simulate;
+    made.simulatedBaudRate = speed;
+    made.bridgeLibrary = library;
+    return made;
+}
+
+int InstrumentOptions::comPort(Instruments& instruments) const {
+    if (SimRig* rig = instruments.rig()) {
+        return rig->config().kelvoComPort;
+    }
+    return port.value_or(0);
+}
+
+}  // namespace corvane::cli
