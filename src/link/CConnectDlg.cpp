@@ -71,6 +71,12 @@ void CConnectDlg::keyPressEvent(QKeyEvent* event) {
     // Escape must not close the window behind the steps' back: only the
     // steps close it.
     emit keyPressed();
+    // Return presses Continue whenever it may be pressed, as a default
+    // button would; during the warm-up it is only the key that skips it.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !event->isAutoRepeat() && continue_->isEnabled()) {
+        continue_->click();
+    }
     event->accept();
 }
 

@@ -335,6 +335,23 @@ TEST(DesktopPages, ConnectWindowStartsBusyAndFollowsItsSteps) {
     ASSERT_TRUE(pumpUntil([&] { return connect.skipButton()->isEnabled(); }));
     EXPECT_EQ(connect.messageLine()->text(), "Connection failed:");
     EXPECT_EQ(connect.continueButton()->text(), "Retry");
+
+    // Any key is a key press for the steps; Return also presses Continue,
+    // but only while it may be pressed, and Escape closes nothing.
+    int keys = 0;
+    int continues = 0;
+    QObject::connect(&connect, &CConnectDlg::keyPressed, [&] { ++keys; });
+    QObject::connect(&connect, &CConnectDlg::continuePressed, [&] { ++continues; });
+    connect.show();
+    sendKey(&connect, Qt::Key_Return, false);
+    sendKey(&connect, Qt::Key_Escape, false);
+    EXPECT_EQ(keys, 2);
+    EXPECT_EQ(continues, 1);
+    EXPECT_TRUE(connect.isVisible());
+    connect.continueButton()->setEnabled(false);
+    sendKey(&connect, Qt::Key_Return, false);
+    EXPECT_EQ(keys, 3);
+    EXPECT_EQ(continues, 1);
 }
 
 TEST(DesktopPages, DebugWindowWithoutALinkIsDisabled) {
