@@ -555,19 +555,8 @@ void MainWindowLogic::buildLiveLocked(GraphModel& model) {
 
     AutoScaleRange yScan = AutoScaleRange::forLiveRun();
     AutoScaleRange yyScan = AutoScaleRange::forLiveRun();
-    for (int c = 0; c < kChannelCount; ++c) {
-        const auto& xs = xs_[static_cast<std::size_t>(c)];
-        const auto& ys = ys_[static_cast<std::size_t>(c)];
-        AutoScaleRange& scan = c == kChannelRatio ? yyScan : yScan;
-        for (std::size_t i = 0; i < xs.size(); ++i) {
-            if (inRange(xs[i], xMin_, xMax_)) {
-                scan.add(ys[i]);
-            }
-        }
-    }
-    applyYRangesLocked(model, yScan, yyScan);
-    model.setXRange(xMin_, xMax_);
-    model.setShowGrid(showGrid_);
+    scanShownLocked(yScan, yyScan, false);
+    applyAxesLocked(model, yScan, yyScan);
     GraphContext context;
     context.liveRun = true;
     context.recording = recordingShown_;
@@ -647,26 +636,13 @@ void MainWindowLogic::buildLoadedLocked(GraphModel& model) {
 
     AutoScaleRange yScan = AutoScaleRange::forLoadedFile();
     AutoScaleRange yyScan = AutoScaleRange::forLoadedFile();
-    for (int c = 0; c < kChannelCount; ++c) {
-        if (file.isEm1() && c == kChannelRatio) {
-            continue;  // marks are levels, not data
-        }
-        const auto& xs = xs_[static_cast<std::size_t>(c)];
-        const auto& ys = ys_[static_cast<std::size_t>(c)];
-        AutoScaleRange& scan = c == kChannelRatio ? yyScan : yScan;
-        for (std::size_t i = 0; i < xs.size(); ++i) {
-            if (inRange(xs[i], xMin_, xMax_)) {
-                scan.add(ys[i]);
-            }
-        }
-    }
+    // A DE-1 run's ratio slot holds its marks: levels, not data.
+    scanShownLocked(yScan, yyScan, file.isEm1());
     if (file.isEm1() && !yAutoScale_) {
         yMin_ = 0.0;
         yMax_ = Em1RunWriter::aufsValue(aufsIndex_);
     }
-    applyYRangesLocked(model, yScan, yyScan);
-    model.setXRange(xMin_, xMax_);
-    model.setShowGrid(showGrid_);
+    applyAxesLocked(model, yScan, yyScan);
     GraphContext context;
     context.eventMarksShown = eventMarksShown_;
     context.xAxisInMm = inMm;
@@ -684,8 +660,25 @@ void MainWindowLogic::buildLoadedLocked(GraphModel& model) {
     }
 }
 
-void MainWindowLogic::applyYRangesLocked(GraphModel& model, const AutoScaleRange& yScan,
-                                         const AutoScaleRange& yyScan) {
+void MainWindowLogic::scanShownLocked(AutoScaleRange& yScan, AutoScaleRange& yyScan,
+                                      bool skipRatio) const {
+    for (int c = 0; c < kChannelCount; ++c) {
+        if (skipRatio && c == kChannelRatio) {
+            continue;
+        }
+        const auto& xs = xs_[static_cast<std::size_t>(c)];
+        const auto& ys = ys_[static_cast<std::size_t>(c)];
+        AutoScaleRange& scan = c == kChannelRatio ? yyScan : yScan;
+        for (std::size_t i = 0; i < xs.size(); ++i) {
+            if (inRange(xs[i], xMin_, xMax_)) {
+                scan.add(ys[i]);
+            }
+        }
+    }
+}
+
+void MainWindowLogic::applyAxesLocked(GraphModel& model, const AutoScaleRange& yScan,
+                                      const AutoScaleRange& yyScan) {
     if (yAutoScale_) {
         if (const auto range = yScan.range()) {
             const auto shown = logScale_ ? LogDecadeRange(range->min, range->max) : *range;
@@ -702,6 +695,8 @@ void MainWindowLogic::applyYRangesLocked(GraphModel& model, const AutoScaleRange
         }
     }
     model.setYRanges(yMin_, yMax_, yyMin_, yyMax_, logScale_, false);
+    model.setXRange(xMin_, xMax_);
+    model.setShowGrid(showGrid_);
 }
 
 XAxisType MainWindowLogic::xAxisType() const {

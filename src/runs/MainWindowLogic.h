@@ -307,8 +307,12 @@ private:
     void loadUserFolders(const ConfigFile& prefs);
     void buildLiveLocked(GraphModel& model);
     void buildLoadedLocked(GraphModel& model);
-    void applyYRangesLocked(GraphModel& model, const AutoScaleRange& yScan,
-                            const AutoScaleRange& yyScan);
+    // The Y (and, for the ratio slot, YY) values of the points inside the x
+    // range, for auto-scale.
+    void scanShownLocked(AutoScaleRange& yScan, AutoScaleRange& yyScan, bool skipRatio) const;
+    // The Y and YY ranges (auto-scaled where switched on), the x range and the grid.
+    void applyAxesLocked(GraphModel& model, const AutoScaleRange& yScan,
+                         const AutoScaleRange& yyScan);
     [[nodiscard]] bool de1ModeLocked() const;
     [[nodiscard]] bool anyYChannelLocked() const;
     void fitXToFileLocked();
