@@ -8,7 +8,7 @@
 
 #include "link/FieldEntry.h"
 #include "link/Packets.h"
-#include "link/SampleLine.h"
+#include "recording/SampleLine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace corvane;

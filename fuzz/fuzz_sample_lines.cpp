@@ -8,7 +8,7 @@
 #include <span>
 
 #include "app/Prompter.h"
-#include "link/SampleReader.h"
+#include "recording/SampleReader.h"
 #include "sim/SimBridgeLibrary.h"
 
 namespace {

@@ -16,14 +16,14 @@
 #include "app/CScreenResWarningDlg.h"
 #include "app/CSelectCOMPortDlg.h"
 #include "app/Clock.h"
-#include "app/Instruments.h"
+#include "recording/Instruments.h"
 #include "app/QtPrompter.h"
 #include "app/ResourceSeeder.h"
 #include "app/ScreenResWarning.h"
 #include "app/SingleInstanceGuard.h"
 #include "app/UserStore.h"
 #include "link/SerialPortApi.h"
-#include "runs/CMainDlg.h"
+#include "desktop/CMainDlg.h"
 
 namespace {
 

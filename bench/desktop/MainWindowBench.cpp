@@ -12,7 +12,7 @@
 #include "app/Prompter.h"
 #include "app/WindowPoster.h"
 #include "graph/GraphModel.h"
-#include "runs/MainWindowLogic.h"
+#include "desktop/MainWindowLogic.h"
 
 namespace corvane {
 namespace {

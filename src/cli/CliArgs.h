@@ -8,7 +8,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "app/Instruments.h"
+#include "recording/Instruments.h"
 
 namespace corvane::cli {
 

@@ -9,7 +9,7 @@
 
 #include "cli/Commands.h"
 #include "runs/RunDataFile.h"
-#include "runs/TextFormat.h"
+#include "base/TextFormat.h"
 
 namespace corvane::cli {
 namespace {

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "app/Clock.h"
-#include "app/Instruments.h"
+#include "recording/Instruments.h"
 #include "app/WindowPoster.h"
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"

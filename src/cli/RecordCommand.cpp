@@ -16,18 +16,18 @@
 #include <unistd.h>
 
 #include "app/Clock.h"
-#include "app/Instruments.h"
+#include "recording/Instruments.h"
 #include "app/NameCheck.h"
 #include "app/Prompter.h"
 #include "app/ResourceSeeder.h"
 #include "app/WindowPoster.h"
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"
-#include "link/SampleReader.h"
-#include "runs/AcquisitionSession.h"
-#include "runs/RecordingController.h"
+#include "recording/SampleReader.h"
+#include "recording/AcquisitionSession.h"
+#include "recording/RecordingController.h"
 #include "runs/RunDataFile.h"
-#include "runs/RunDisplay.h"
+#include "recording/RunDisplay.h"
 #include "runs/TempFolder.h"
 
 namespace corvane::cli {

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "runs/FieldScanner.h"
-#include "runs/TextFormat.h"
+#include "base/FieldScanner.h"
+#include "base/TextFormat.h"
 
 namespace corvane {
 

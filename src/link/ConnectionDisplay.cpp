@@ -1,7 +1,7 @@
 #include "link/ConnectionDisplay.h"
 
 #include "app/Version.h"
-#include "runs/TextFormat.h"
+#include "base/TextFormat.h"
 
 namespace corvane {
 

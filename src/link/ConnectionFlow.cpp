@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "app/ConfigFile.h"
-#include "runs/TextFormat.h"
+#include "base/TextFormat.h"
 
 namespace corvane {
 

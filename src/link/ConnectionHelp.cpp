@@ -1,6 +1,6 @@
 #include "link/ConnectionHelp.h"
 
-#include "runs/TextFormat.h"
+#include "base/TextFormat.h"
 
 namespace corvane {
 

@@ -4,7 +4,7 @@
 #include "app/Prompter.h"
 #include "link/FieldEntry.h"
 #include "link/PacketDebugLink.h"
-#include "runs/TextFormat.h"
+#include "base/TextFormat.h"
 
 namespace corvane {
 

@@ -4,8 +4,8 @@
 #include <array>
 
 #include "runs/RunDataFile.h"
-#include "runs/TextFormat.h"
-#include "setup/RotorTable.h"
+#include "base/TextFormat.h"
+#include "runs/RotorTable.h"
 
 namespace corvane {
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "runs/RowFormat.h"
-#include "setup/Em1Settings.h"
-#include "setup/OverlayPlan.h"
-#include "setup/RunInfo.h"
+#include "runs/Em1Settings.h"
+#include "runs/OverlayPlan.h"
+#include "runs/RunInfo.h"
 
 namespace corvane {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "link/SampleRecord.h"
+#include "runs/SampleRecord.h"
 
 namespace corvane {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "runs/FieldScanner.h"
+#include "base/FieldScanner.h"
 
 namespace corvane {
 namespace {

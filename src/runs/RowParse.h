@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "link/SampleRecord.h"
+#include "runs/SampleRecord.h"
 #include "runs/RunDataFile.h"
 
 namespace corvane {

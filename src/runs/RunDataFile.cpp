@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <limits>
 
-#include "runs/FieldScanner.h"
-#include "runs/FileHandle.h"
-#include "runs/LineReader.h"
+#include "base/FieldScanner.h"
+#include "base/FileHandle.h"
+#include "base/LineReader.h"
 #include "runs/RowParse.h"
-#include "setup/RotorTable.h"
+#include "runs/RotorTable.h"
 
 namespace corvane {
 namespace {

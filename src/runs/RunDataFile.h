@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "link/SampleRecord.h"
-#include "runs/CalendarTime.h"
-#include "setup/Em1Settings.h"
-#include "setup/RunInfo.h"
+#include "runs/SampleRecord.h"
+#include "base/CalendarTime.h"
+#include "runs/Em1Settings.h"
+#include "runs/RunInfo.h"
 
 namespace corvane {
 

@@ -5,14 +5,14 @@
 #include <optional>
 
 #include "app/Prompter.h"
-#include "runs/FileHandle.h"
-#include "runs/LineReader.h"
+#include "base/FileHandle.h"
+#include "base/LineReader.h"
 #include "runs/RowFormat.h"
 #include "runs/RowParse.h"
 #include "runs/RunDataFile.h"
 #include "runs/RunFileCopy.h"
-#include "runs/TextFormat.h"
-#include "setup/RotorTable.h"
+#include "base/TextFormat.h"
+#include "runs/RotorTable.h"
 
 namespace corvane {
 struct RunFileCleaner::Scratch {

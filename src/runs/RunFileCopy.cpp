@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "runs/FileHandle.h"
-#include "runs/TextFormat.h"
+#include "base/FileHandle.h"
+#include "base/TextFormat.h"
 
 namespace corvane {
 namespace {

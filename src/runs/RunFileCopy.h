@@ -4,7 +4,7 @@
 #include <string>
 #include <system_error>
 
-#include "runs/FileHandle.h"
+#include "base/FileHandle.h"
 
 namespace corvane {
 

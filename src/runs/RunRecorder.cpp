@@ -9,7 +9,7 @@
 #include "app/Version.h"
 #include "runs/RunDataFile.h"
 #include "runs/RunFileCopy.h"
-#include "runs/TextFormat.h"
+#include "base/TextFormat.h"
 
 namespace corvane {
 namespace {

@@ -7,15 +7,15 @@
 #include <span>
 #include <string>
 
-#include "link/SampleRecord.h"
-#include "runs/CalendarTime.h"
+#include "runs/SampleRecord.h"
+#include "base/CalendarTime.h"
 #include "runs/DeviceSettings.h"
 #include "runs/Em1RunWriter.h"
-#include "runs/FileHandle.h"
+#include "base/FileHandle.h"
 #include "runs/RowFormat.h"
 #include "runs/RunFileCleaner.h"
 #include "runs/RunFolders.h"
-#include "setup/RunInfo.h"
+#include "runs/RunInfo.h"
 
 namespace corvane {
 

@@ -5,10 +5,10 @@
 
 #include "app/ConfigFile.h"
 #include "app/Prompter.h"
-#include "runs/FileHandle.h"
+#include "base/FileHandle.h"
 #include "runs/RunDataFile.h"
 #include "runs/RunFileCopy.h"
-#include "runs/TextFormat.h"
+#include "base/TextFormat.h"
 
 namespace corvane {
 namespace {

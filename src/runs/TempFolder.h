@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "runs/CalendarTime.h"
+#include "base/CalendarTime.h"
 #include "runs/RunFileCleaner.h"
 #include "runs/RunFolders.h"
 

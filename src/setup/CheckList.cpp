@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "app/Prompter.h"
-#include "runs/LineReader.h"
-#include "runs/TextFormat.h"
+#include "base/LineReader.h"
+#include "base/TextFormat.h"
 
 namespace corvane {
 

@@ -6,7 +6,7 @@
 #include "app/Prompter.h"
 #include "app/UserStore.h"
 #include "app/Version.h"
-#include "runs/TextFormat.h"
+#include "base/TextFormat.h"
 #include "setup/UserNames.h"
 
 namespace corvane {

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "link/FieldEntry.h"
-#include "link/SampleLine.h"
+#include "recording/SampleLine.h"
 
 namespace corvane {
 namespace {

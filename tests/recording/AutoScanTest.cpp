@@ -8,8 +8,8 @@
 
 #include "LinkTestSupport.h"
 #include "RecordingBench.h"
-#include "link/AutoScan.h"
-#include "link/SampleReader.h"
+#include "recording/AutoScan.h"
+#include "recording/SampleReader.h"
 #include "runs/RunDataFile.h"
 #include "sim/SimProfile.h"
 #include "sim/SimSerialPortApi.h"

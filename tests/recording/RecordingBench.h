@@ -13,9 +13,9 @@
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
 #include "TestClocks.h"
-#include "runs/AcquisitionSession.h"
-#include "runs/RecordingController.h"
-#include "runs/RunDisplay.h"
+#include "recording/AcquisitionSession.h"
+#include "recording/RecordingController.h"
+#include "recording/RunDisplay.h"
 #include "sim/SimRig.h"
 
 namespace corvane::test {

@@ -5,7 +5,7 @@
 
 #include "RecordingBench.h"
 #include "app/ConfigFile.h"
-#include "link/SampleReader.h"
+#include "recording/SampleReader.h"
 #include "runs/RunDataFile.h"
 #include "runs/TempFolder.h"
 

@@ -7,11 +7,11 @@
 #include <cmath>
 
 #include "RecordingBench.h"
-#include "link/SampleReader.h"
+#include "recording/SampleReader.h"
 #include "runs/RunDataFile.h"
 #include "runs/TempFolder.h"
 #include "app/ConfigFile.h"
-#include "link/De1Source.h"
+#include "recording/De1Source.h"
 
 namespace corvane::test {
 namespace {

@@ -9,7 +9,7 @@
 #include "app/ConfigFile.h"
 #include "runs/RunDataFile.h"
 #include "runs/TempFolder.h"
-#include "runs/TextFormat.h"
+#include "base/TextFormat.h"
 
 namespace corvane {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "TestClocks.h"
 #include "UnitWire.h"
-#include "link/SampleLine.h"
+#include "recording/SampleLine.h"
 #include "sim/SimKelvoUnit.h"
 
 namespace corvane {

@@ -16,7 +16,7 @@
 
 #include "ChildProcess.h"
 #include "link/Packets.h"
-#include "link/SampleLine.h"
+#include "recording/SampleLine.h"
 
 namespace corvane {
 namespace {

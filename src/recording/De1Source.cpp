@@ -1,0 +1,213 @@
+#include "recording/De1Source.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "runs/RotorTable.h"
+
+namespace corvane {
+
+De1RunPlan De1RunPlan::from(const Em1Settings& settings, std::optional<double> volumePerMm) {
+    const double vpm =
+        volumePerMm && *volumePerMm > 0.0 ? *volumePerMm : RotorTable::kDefaultVolumePerMm;
+    return De1RunPlan{settings, settings.deadVolume / vpm};
+}
+
+De1Source::De1Source(BridgeLibrary& bridge, Clock& clock, BridgeHandle handle, double signalOffset,
+                     De1EventSink* sink)
+    : link_(bridge, clock, handle, signalOffset, Em1Settings{}.samplesPerSec),
+      clock_(clock),
+      sink_(sink),
+      originMs_(clock.nowMs()),
+      lastValidMs_(originMs_) {
+    SetSamplesPerSec(Em1Settings{}.samplesPerSec);
+}
+
+void De1Source::SetSamplesPerSec(double samplesPerSec) {
+    const double rate = std::isfinite(samplesPerSec) ? std::clamp(samplesPerSec, 0.1, 100.0) : 10.0;
+    std::scoped_lock lock(mutex_);
+    recordPeriodMs_ = std::max<std::int64_t>(kPollMs, std::llround(1000.0 / rate));
+    link_.SetWindowSetting(rate);
+}
+
+void De1Source::SetAufs(int step) {
+    std::scoped_lock lock(mutex_);
+    aufs_ = std::clamp(step, 0, 7);
+}
+
+int De1Source::Aufs() const {
+    std::scoped_lock lock(mutex_);
+    return aufs_;
+}
+
+void De1Source::StartRun(const De1RunPlan& plan) {
+    SetSamplesPerSec(plan.settings.samplesPerSec);
+    std::scoped_lock lock(mutex_);
+    plan_ = plan;
+    aufs_ = std::clamp(plan.settings.aufs, 0, 7);
+    speed_ = plan.settings.speed;
+    originMs_ = clock_.nowMs();
+    zeroPending_ = plan.settings.autozeroAtStart;
+    // A run started by hand has its start mark at its start.
+    anchored_ = plan.settings.delayType == Em1Settings::kManualTriggeredStart;
+    anchorMm_ = 0.0;
+    marksSent_ = 0;
+}
+
+void De1Source::EndRun() {
+    std::scoped_lock lock(mutex_);
+    plan_.reset();
+}
+
+bool De1Source::RunActive() const {
+    std::scoped_lock lock(mutex_);
+    return plan_.has_value();
+}
+
+void De1Source::Zero() {
+    std::scoped_lock lock(mutex_);
+    zeroPending_ = true;
+}
+
+double De1Source::ZeroSignal() const {
+    std::scoped_lock lock(mutex_);
+    return zeroSignal_;
+}
+
+void De1Source::RaiseAutomaticMark() {
+    std::scoped_lock lock(mutex_);
+    pulseAutomatic_ = true;
+    link_.RaiseEventMark();
+}
+
+int De1Source::MarksSent() const {
+    std::scoped_lock lock(mutex_);
+    return marksSent_;
+}
+
+bool De1Source::FractionsComplete() const {
+    std::scoped_lock lock(mutex_);
+    const int planned = plannedMarksLocked();
+    return planned > 0 && marksSent_ >= planned;
+}
+
+double De1Source::DistanceMm() const {
+    std::scoped_lock lock(mutex_);
+    return distanceAtLocked(clock_.nowMs());
+}
+
+bool De1Source::LinkLost() const {
+    std::scoped_lock lock(mutex_);
+    return clock_.nowMs() - lastValidMs_ > kLossMs;
+}
+
+double De1Source::distanceAtLocked(std::int64_t nowMs) const {
+    return static_cast<double>(nowMs - originMs_) / 1000.0 * speed_;
+}
+
+int De1Source::plannedMarksLocked() const {
+    if (!plan_) {
+        return 0;
+    }
+    const auto& s = plan_->settings;
+    if (!s.autosendEventMarks || s.signalType != Em1Settings::kEventTriggered ||
+        !(s.fractionDistance > 0.0) || s.numberOfFractions < 1) {
+        return 0;
+    }
+    const bool delayed =
+        s.delayType == Em1Settings::kEventWithDelay || s.delayType == Em1Settings::kOdSensingStart;
+    return s.numberOfFractions + (delayed ? 1 : 0);
+}
+
+// Without a delay the marks fall every fraction distance after the start
+// mark; with one, the first (the restart) falls when the dead volume has
+// passed, and the fractions follow it.
+double De1Source::nextMarkMmLocked() const {
+    const auto& s = plan_->settings;
+    const bool delayed =
+        s.delayType == Em1Settings::kEventWithDelay || s.delayType == Em1Settings::kOdSensingStart;
+    if (delayed) {
+        return anchorMm_ + plan_->deadVolumeDistanceMm + marksSent_ * s.fractionDistance;
+    }
+    return anchorMm_ + (marksSent_ + 1) * s.fractionDistance;
+}
+
+void De1Source::scheduleMarksLocked(const De1Reading& reading, double distance) {
+    const int planned = plannedMarksLocked();
+    if (planned == 0) {
+        return;
+    }
+    if (!anchored_ && reading.eventCounted) {
+        anchored_ = true;
+        anchorMm_ = distance;
+    }
+    // A mark due while the last pulse is still out waits for its end.
+    if (anchored_ && marksSent_ < planned && !link_.EventMarkRaised() &&
+        distance >= nextMarkMmLocked()) {
+        pulseAutomatic_ = false;
+        link_.RaiseEventMark();
+        ++marksSent_;
+    }
+}
+
+int De1Source::GetSample(SampleRecord& record) {
+    const auto waitMs = nextPollMs_ - clock_.nowMs();
+    if (waitMs > 0) {
+        clock_.sleepMs(waitMs);
+    }
+    nextPollMs_ = clock_.nowMs() + kPollMs;
+
+    De1Reading reading;
+    if (!link_.RequestReading() || !link_.ReadReading(reading)) {
+        return kNoReading;
+    }
+
+    std::optional<De1Event> event;
+    bool produced = false;
+    {
+        std::scoped_lock lock(mutex_);
+        const auto now = clock_.nowMs();
+        lastValidMs_ = now;
+        const double distance = distanceAtLocked(now);
+        if (zeroPending_) {
+            zeroSignal_ = reading.signal;
+            zeroPending_ = false;
+        }
+        if (reading.event) {
+            const bool automatic = !reading.eventCounted && pulseAutomatic_;
+            const std::uint32_t value =
+                automatic ? kAutomaticMark : std::min<std::uint32_t>(reading.input2, kLargestMark);
+            pendingEventValue_ = std::max(pendingEventValue_, value);
+            event = De1Event{link_.EventCount(), reading.eventCounted, automatic, distance};
+        }
+        scheduleMarksLocked(reading, distance);
+
+        if (nextRecordMs_ < 0 || now >= nextRecordMs_) {
+            // A source far behind (a stalled bridge) starts a new period
+            // instead of handing on a burst of records.
+            nextRecordMs_ = nextRecordMs_ < 0 || now - nextRecordMs_ >= recordPeriodMs_
+                                ? now + recordPeriodMs_
+                                : nextRecordMs_ + recordPeriodMs_;
+            SampleRecord next;
+            next.sampleA = pendingEventValue_;
+            pendingEventValue_ = 0;
+            next.sourceA = reading.rawSignal;
+            next.sampleB = reading.input2;
+            next.sourceB = reading.input3;
+            next.absorbanceA = De1Link::Absorbance(reading.signal - zeroSignal_, aufs_);
+            next.absorbanceB = reading.signal / De1Link::kFullScaleCounts;
+            next.ratio = std::numeric_limits<double>::quiet_NaN();
+            next.positionA = distance;
+            next.positionB = distance;
+            record = next;
+            produced = true;
+        }
+    }
+    if (event && sink_) {
+        sink_->onDe1Event(*event);
+    }
+    return produced ? 0 : kNoRecordYet;
+}
+
+}  // namespace corvane

@@ -1,0 +1,125 @@
+#include "recording/ReceiveThread.h"
+
+#include <mutex>
+
+#include "app/Clock.h"
+#include "app/Prompter.h"
+#include "app/WindowPoster.h"
+#include "recording/SampleReader.h"
+
+namespace corvane {
+
+ReceiveHolds::Guard::Guard(ReceiveHolds& holds, Kind kind, Clock* clock, SampleReader* reader)
+    : count_(holds.counter(kind)) {
+    count_.fetch_add(1);
+    if (clock != nullptr && reader != nullptr) {
+        // The thread checks the flags before each turn; a turn already under
+        // way ends when it gives the sample lock back.
+        auto& lock = reader->sampleLock();
+        if (clock->tryLockFor(lock, ReceiveThread::kSampleLockMs)) {
+            lock.unlock();
+        }
+    }
+}
+
+ReceiveHolds::Guard::~Guard() { count_.fetch_sub(1); }
+
+ReceiveThread::ReceiveThread(const ReceiveSeams& seams, SampleReader& reader)
+    : clock_(seams.clock),
+      prompter_(seams.prompter),
+      window_(seams.window),
+      handler_(seams.handler),
+      holds_(seams.holds),
+      reader_(reader),
+      running_(true),
+      thread_([this](std::stop_token stop) { run(stop); }) {}
+
+ReceiveThread::~ReceiveThread() {
+    thread_.request_stop();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void ReceiveThread::requestStop(bool preserveLink) {
+    preserveLink_.store(preserveLink);
+    thread_.request_stop();
+}
+
+void ReceiveThread::run(std::stop_token stop) {
+    const UvLink* link = reader_.link();
+    if (link != nullptr && !link->connected()) {
+        prompter_.message("Error, unable to open port.");
+        reader_.StopLink();
+    } else {
+        while (!stop.stop_requested()) {
+            if (holds_.held()) {
+                clock_.sleepMs(kHeldMs, stop);
+                continue;
+            }
+            if (!turn(stop)) {
+                clock_.sleepMs(kIdleMs, stop);
+            }
+        }
+        if (!preserveLink_.load()) {
+            reader_.StopLink();
+        }
+    }
+    running_.store(false);
+    window_.post(UserMsg::ReceiveEnded);
+    ended_.store(true);
+}
+
+bool ReceiveThread::turn(std::stop_token stop) {
+    auto& lock = reader_.sampleLock();
+    if (!clock_.tryLockFor(lock, kSampleLockMs)) {
+        return false;
+    }
+    bool lost = false;
+    {
+        const std::unique_lock held(lock, std::adopt_lock);
+        if (stop.stop_requested()) {
+            return false;
+        }
+        if (reader_.GetSample(record_) == SampleReader::kOk) {
+            takeRecord();
+            return true;
+        }
+        lost = silenceIsLoss();
+    }
+    if (lost) {
+        window_.post(UserMsg::LinkLost);
+        clock_.sleepMs(kAfterLossMs, stop);
+    }
+    return false;
+}
+
+void ReceiveThread::takeRecord() {
+    // The silence clock starts only once the piston has left the upper limit
+    // in a streamed sample: a unit parked there may be quiet by design.
+    if (record_.positionA > 0.0) {
+        armed_ = true;
+    }
+    lastSampleMs_ = clock_.nowMs();
+    lossReported_ = false;
+    handler_.onSample(record_);
+}
+
+bool ReceiveThread::silenceIsLoss() {
+    if (!armed_ || lossReported_) {
+        return false;
+    }
+    bool lost = clock_.nowMs() - lastSampleMs_ > kLinkLostMs;
+    if (!lost) {
+        if (auto* de1 = reader_.de1Source()) {
+            lost = de1->LinkLost();
+        }
+    }
+    if (lost) {
+        lossReported_ = true;
+        losses_.fetch_add(1);
+    }
+    return lost;
+}
+
+}  // namespace corvane

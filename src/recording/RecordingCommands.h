@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+
+namespace corvane {
+
+// The recording controller as the record buttons and function keys reach it.
+// Every call comes on the window's thread and may ask the user questions.
+class RecordingCommands {
+public:
+    virtual ~RecordingCommands() = default;
+
+    [[nodiscard]] virtual bool isRecording() const = 0;
+    // "START RECORD (F1)": starts, or stops when recording.
+    virtual void startStop() = 0;
+    // "ZERO (F2)".
+    virtual void zero() = 0;
+    // "PAUSE (F3)".
+    virtual void pauseResume() = 0;
+    // "REFRESH (F4)": the controller clears the traces through the window's
+    // clearTraces() under its own lock.
+    virtual void refresh() = 0;
+    // Stops a running recording as the record button does, its save
+    // question included (link lost, closing, "GO TO UPPER LIMIT", "Close
+    // Data File").
+    virtual void stopRecording() = 0;
+    // "GO TO UPPER LIMIT" after any recording was stopped.
+    virtual void goToUpperLimit() = 0;
+    // A new AUFS step while a DE-1 run records: the change line of the file.
+    virtual void aufsChanged(int step) = 0;
+
+    // The captions the two buttons show now ("START RECORD (F1)" / "STOP
+    // RECORD (F1)"; "PAUSE (F3)", "Pause (F3)" or "Resume (F3)").
+    [[nodiscard]] virtual std::string recordCaption() const = 0;
+    [[nodiscard]] virtual std::string pauseCaption() const = 0;
+    [[nodiscard]] virtual bool pauseEnabled() const = 0;
+};
+
+}  // namespace corvane

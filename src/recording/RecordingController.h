@@ -1,0 +1,186 @@
+#pragma once
+
+// The recording side of the main window: START RECORD / STOP RECORD, PAUSE,
+// ZERO and REFRESH, the temporary run file and the question whether to keep
+// the run, the two channel factors, and the window's sample handler. The
+// buttons (and F1 to F4) reach it through RecordingCommands; the receive
+// thread hands it every new sample; it shows the run through RunDisplay.
+//
+// Threads: the commands run one at a time, on the window's thread or on the
+// worker the window runs device jobs on (they wait on the unit and may ask
+// the user questions through the Prompter). onSample comes from the receive
+// thread or a scan sequence. The captions, the counter and the latest sample
+// may be read from any thread.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "recording/AutoScan.h"
+#include "runs/SampleRecord.h"
+#include "base/CalendarTime.h"
+#include "runs/Em1RunWriter.h"
+#include "runs/RunRecorder.h"
+#include "recording/RecordingCommands.h"
+#include "recording/ReceiveThread.h"
+#include "runs/RunInfo.h"
+
+namespace corvane {
+
+class AcquisitionSession;
+class Clock;
+class Prompter;
+class RunDisplay;
+class SampleReader;
+
+struct RecordingEnv {
+    // "prefs.cfg" and "TEMP" live here.
+    std::filesystem::path startupFolder;
+    Prompter& prompter;
+    Clock& clock;
+    RunDisplay& display;
+    // The connection: the acquisition object (when there is one), its link,
+    // the receive thread's hold flags.
+    AcquisitionSession& session;
+    CalendarSource calendar = localCalendarTime;
+};
+
+class RecordingController : public RecordingCommands, public SampleHandler {
+public:
+    static constexpr const char* kStartCaption = "START RECORD (F1)";
+    static constexpr const char* kStopCaption = "STOP RECORD (F1)";
+    static constexpr const char* kPauseIdleCaption = "PAUSE (F3)";
+    static constexpr const char* kPauseCaption = "Pause (F3)";
+    static constexpr const char* kResumeCaption = "Resume (F3)";
+    static constexpr const char* kRunFileFilter =
+        "CSV Text Files (*.csv)|*.csv|Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
+    // Factors outside this range are asked about before they are used.
+    static constexpr double kFactorLow = 0.1;
+    static constexpr double kFactorHigh = 10.0;
+    // What a missing or zero stored factor loads as.
+    static constexpr double kDefaultFactor = 2.0;
+    static constexpr std::int64_t kRefreshLockMs = 100;
+    static constexpr std::int64_t kDe1StartLockMs = 2000;
+
+    // Loads the factors ("[data]"), the unlimited-TEMP switch and the last
+    // data folder from "prefs.cfg" and hands the factors to every acquisition
+    // object the session makes.
+    explicit RecordingController(RecordingEnv env);
+    ~RecordingController() override;
+    RecordingController(const RecordingController&) = delete;
+    RecordingController& operator=(const RecordingController&) = delete;
+
+    // --- RecordingCommands ---
+    [[nodiscard]] bool isRecording() const override;
+    void startStop() override;
+    void zero() override;
+    void pauseResume() override;
+    void refresh() override;
+    void stopRecording() override;
+    void goToUpperLimit() override;
+    void aufsChanged(int step) override;
+    [[nodiscard]] std::string recordCaption() const override;
+    [[nodiscard]] std::string pauseCaption() const override;
+    [[nodiscard]] bool pauseEnabled() const override;
+
+    // --- The sample handler ---
+    void onSample(const SampleRecord& record) override;
+
+    // --- What a view binds to ---
+    // "Recorded %d samples": half the samples shown since the last clear
+    // (a sample of both channels arrives as two readings).
+    [[nodiscard]] std::string recordedText() const;
+    [[nodiscard]] std::int64_t samplesShown() const { return samplesShown_.load(); }
+    [[nodiscard]] std::optional<SampleRecord> latestSample() const;
+    [[nodiscard]] bool isPaused() const;
+    // The temporary file of the run being recorded, or of the last one.
+    [[nodiscard]] std::filesystem::path tempFile() const;
+    // Where the last run was saved; nothing when it stayed in TEMP.
+    [[nodiscard]] std::optional<std::filesystem::path> savedFile() const;
+
+    // --- Run settings (the setup pages, the command line) ---
+    // A safe file name part (the naming page checks it); may be empty.
+    void setRunName(std::string name);
+    [[nodiscard]] std::string runName() const;
+    void setRunInfo(std::optional<RunInfo> info);
+    // The DE-1 settings of the next DE-1 run; without them a DE-1 run uses
+    // those stored in "prefs.cfg".
+    void setDe1Setup(std::optional<Em1RunWriter::Setup> setup);
+    // Set while the scan setup drives the unit itself.
+    void setScanSetupMode(bool on);
+    [[nodiscard]] bool scanSetupMode() const { return scanSetupMode_.load(); }
+    // Auto-scan selected: START RECORD searches the meniscus first.
+    void setAutoScan(bool selected) { autoScan_.setSelected(selected); }
+    [[nodiscard]] bool autoScanSelected() const { return autoScan_.selected(); }
+    // Where MoveToTargetPosition takes the piston, in mm.
+    void setTargetPosition(double mm) { targetPosition_.store(mm); }
+    [[nodiscard]] double targetPosition() const { return targetPosition_.load(); }
+    [[nodiscard]] AutoScan& autoScan() { return autoScan_; }
+    // The scan sequences on the session's acquisition object; false without one.
+    bool moveToTargetPosition();
+    bool startAutoScan();
+    // What the window does after a two-channel run has stopped (its Scan
+    // Setup command); nothing when unset.
+    void setAfterTwoChannelRun(std::function<void()> action);
+
+    // --- Factors and folders ---
+    [[nodiscard]] std::array<double, 2> factors() const;
+    // "factor_a" and "factor_b" of "[data]"; false, with "Error, prefs.cfg
+    // file could not be found or opened.", when the file cannot be read.
+    bool loadFactors();
+    bool saveFactors();
+    [[nodiscard]] bool unlimitedTempFiles() const { return unlimitedTemp_; }
+    [[nodiscard]] std::string lastDataFolder() const;
+
+private:
+    [[nodiscard]] SampleReader* reader();
+    [[nodiscard]] std::filesystem::path prefsPath() const;
+    void start();
+    void stop();
+    // The start's steps from the temporary name on; false when no run began.
+    bool openRun(SampleReader& reader, const std::filesystem::path& tempPath);
+    bool openDe1Run(SampleReader& reader, const std::filesystem::path& tempPath,
+                    RunDescription description);
+    [[nodiscard]] std::optional<double> runVolumePerMm() const;
+    void endDe1Run(SampleReader& reader);
+    void askToSave(SampleReader& reader);
+    void togglePause(SampleReader& reader);
+    void clearShown();
+    [[nodiscard]] std::filesystem::path uniqueTempPath() const;
+    void rememberDataFolder(const std::filesystem::path& folder);
+    void setRecordCaption(const char* caption);
+    void setPauseState(const char* caption, bool enabled);
+    [[nodiscard]] Em1RunWriter::Setup de1Setup() const;
+
+    RecordingEnv env_;
+    AutoScan autoScan_;
+
+    mutable std::mutex mutex_;  // the state below
+    std::string recordCaption_ = kStartCaption;
+    std::string pauseCaption_ = kPauseIdleCaption;
+    bool pauseEnabled_ = true;
+    std::string runName_;
+    std::optional<RunInfo> runInfo_;
+    std::optional<Em1RunWriter::Setup> de1Setup_;
+    std::filesystem::path tempFile_;
+    std::optional<std::filesystem::path> savedFile_;
+    std::optional<SampleRecord> latest_;
+    std::array<double, 2> factors_{kDefaultFactor, kDefaultFactor};
+    std::string lastDataFolder_;
+    std::function<void()> afterTwoChannelRun_;
+
+    // A run was started and not stopped yet (its file may be paused).
+    std::atomic<bool> runActive_{false};
+    bool unlimitedTemp_ = false;
+    bool de1Run_ = false;  // the run being recorded reads the DE-1 box
+    std::atomic<bool> scanSetupMode_{false};
+    std::atomic<double> targetPosition_{0.0};
+    std::atomic<std::int64_t> samplesShown_{0};
+};
+
+}  // namespace corvane

@@ -1,0 +1,221 @@
+// The desktop program on the simulated instrument, offscreen and sped up:
+// the connection window, the receive thread feeding the graph, the record
+// button on the device worker, the save question and the closing sequence.
+
+// Before any Qt header: the simulator has a member named emit.
+#include "sim/SimRig.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+
+#include "../graph/QtTestApp.h"
+#include "PumpEvents.h"
+#include "ScriptedPrompter.h"
+#include "TempDir.h"
+#include "TestClocks.h"
+#include "graph/CGraphCtrl.h"
+#include "link/CConnectDlg.h"
+#include "recording/AcquisitionSession.h"
+#include "desktop/CMainDlg.h"
+#include "desktop/QtConnectionDriver.h"
+#include "recording/RecordingController.h"
+#include "runs/RunDataFile.h"
+#include "setup/CIntroDlg.h"
+
+namespace corvane {
+namespace {
+
+using test::ScaledClock;
+using test::pumpUntil;
+using test::ScriptedPrompter;
+using test::TempDir;
+
+constexpr double kSpeedup = 10.0;
+
+int recordedCount(const QLabel* label) {
+    int n = -1;
+    return std::sscanf(label->text().toLatin1().constData(), "Recorded %d samples", &n) == 1 ? n : -1;
+}
+
+SimRigConfig quietRig() {
+    SimRigConfig config;
+    config.kelvo.settings.uiIntegrationTime = 50;
+    config.kelvo.settings.scanSpeed = 40;
+    return config;
+}
+
+class SimulatedRun : public ::testing::Test {
+protected:
+    SimulatedRun() : rig(clock, quietRig()) {
+        test::qtApp();
+        dir.write("prefs.cfg",
+                  "[prefs]\nbaudrate 57600\ncomport 3\nshowRawA 1\nshowRefA 1\nshowAbsA 1\nshowRawB 0\n"
+                  "showRefB 0\nshowAbsB 1\nshowADivB 0\nxaxissamplerange 500\nxaxisposrange 100\n"
+                  "ymin 0\nymax 2\nyy_min 0\nyy_max 2\nyautoscale 1\nallow_unlimited_tempfiles 0\n"
+                  "lastuser \nlastdatafolder \n");
+        dir.write("rotors.txt", "Volumes\nA_Volume 1\n");
+        window = std::make_unique<CMainDlg>(
+            CMainDlg::Seams{dir.path(), clock, prompter, rig.ports(), &rig.bridge(), "", false});
+        window->attachInstruments();
+    }
+
+    // The INTRO page the connection brings up, answered with a name as the
+    // operator would type it.
+    void typeNameWhenIntroShows(const QString& name) {
+        auto* poll = new QTimer(window.get());
+        QObject::connect(poll, &QTimer::timeout, poll, [poll, name, this] {
+            if (auto* intro = qobject_cast<CIntroDlg*>(QApplication::activeModalWidget())) {
+                introPrompt = intro->promptLabel()->text();
+                intro->nameList()->setEditText(name);
+                intro->okButton()->click();
+                poll->deleteLater();
+            }
+        });
+        poll->start(10);
+    }
+
+    // The device worker is done and the window has caught up with it.
+    bool settled() const { return !window->deviceBusy() && window->recordButton()->isEnabled(); }
+
+    // From the first show to a connection that is ready, pressing Continue
+    // whenever the connection window offers it.
+    void connectAndWarmUp() {
+        window->show();
+        typeNameWhenIntroShows(QStringLiteral("Ann"));
+        window->firstShow();
+        CConnectDlg* dialog = window->connectionDriver()->dialog();
+        ASSERT_TRUE(pumpUntil([&] {
+            if (dialog->isVisible() && dialog->continueButton()->isEnabled()) {
+                dialog->continueButton()->click();
+            }
+            return settled() && !dialog->isVisible();
+        }));
+        ASSERT_EQ(window->acquisitionSession()->connectResult(), std::optional<bool>(true));
+    }
+
+    ScaledClock clock{kSpeedup};
+    TempDir dir;
+    ScriptedPrompter prompter;
+    SimRig rig;
+    std::unique_ptr<CMainDlg> window;
+    QString introPrompt;
+};
+
+TEST_F(SimulatedRun, ConnectsFeedsTheGraphAndSavesARecordedRun) {
+    ASSERT_NO_FATAL_FAILURE(connectAndWarmUp());
+    EXPECT_EQ(introPrompt.toStdString(), IntroPage::kFoundPrompt);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->acquisitionSession()->receiveThreadRunning());
+
+    // The receive thread feeds the traces and, twice a second, the readouts.
+    ASSERT_TRUE(pumpUntil([&] { return window->logic().totalSamples() > 40; }));
+    ASSERT_TRUE(pumpUntil([&] { return !window->readout(kChannelAbsA)->text().isEmpty(); }));
+    const int points = window->graph().read([](const GraphModel& m) { return m.slot(kChannelAbsA).count(); });
+    EXPECT_GT(points, 0);
+    // Counts auto-scaled: the sample-A trace is on the axis, not far below its top.
+    window->yAutoBox()->setChecked(true);
+    ASSERT_TRUE(pumpUntil([&] { return window->logic().yRange().max > 2.0; }));
+    const auto latest = window->logic().latestSample();
+    ASSERT_TRUE(latest.has_value());
+    const auto y = window->logic().yRange();
+    EXPECT_LE(y.min, latest->sampleA);
+    EXPECT_GE(y.max, latest->sampleA);
+    EXPECT_LT(y.max, 4.0 * std::max(latest->sampleA, latest->sourceA));
+    EXPECT_GT(latest->sourceA, 1e5);
+
+    // START RECORD runs on the device worker: the buttons wait for it.
+    window->recordButton()->click();
+    EXPECT_FALSE(window->recordButton()->isEnabled());
+    EXPECT_FALSE(window->zeroButton()->isEnabled());
+    ASSERT_TRUE(pumpUntil([&] { return settled(); }));
+    EXPECT_EQ(window->recordButton()->text(), "STOP RECORD (F1)");
+    // The run file opens at the end of the start: from there on, rows.
+    const int atStart = recordedCount(window->recordedLabel());
+    ASSERT_TRUE(pumpUntil([&] { return recordedCount(window->recordedLabel()) >= atStart + 30; }));
+
+    const auto saveAs = dir / "run1.csv";
+    prompter.answerYes();
+    prompter.scriptFile(saveAs.string());
+    window->recordButton()->click();
+    ASSERT_TRUE(pumpUntil([&] { return settled(); }));
+    EXPECT_EQ(window->recordButton()->text(), "START RECORD (F1)");
+    const auto transcript = prompter.transcript();
+    EXPECT_NE(std::find(transcript.begin(), transcript.end(), "question: Do you wish to save this run? -> Yes"),
+              transcript.end());
+    EXPECT_EQ(prompter.unscripted(), 0);
+
+    RunDataFile saved;
+    ASSERT_EQ(saved.read(saveAs), RunDataFile::ReadStatus::Ok);
+    EXPECT_GE(saved.sampleCount(), 20u);
+}
+
+TEST_F(SimulatedRun, ClosingMidRunSavesThenAsksToExitOnce) {
+    ASSERT_NO_FATAL_FAILURE(connectAndWarmUp());
+    window->recordButton()->click();
+    ASSERT_TRUE(pumpUntil([&] { return !window->deviceBusy() && window->recordingController()->isRecording(); }));
+    ASSERT_TRUE(pumpUntil([&] { return recordedCount(window->recordedLabel()) >= 10; }));
+
+    prompter.clear();
+    const auto saveAs = dir / "closing.csv";
+    prompter.answerYes();  // save
+    prompter.scriptFile(saveAs.string());
+    prompter.answerYes();  // exit
+    EXPECT_FALSE(window->close());  // the stop and the receive thread take some turns
+    ASSERT_TRUE(pumpUntil([&] { return !window->isVisible(); }));
+
+    const auto transcript = prompter.transcript();
+    ASSERT_EQ(transcript.size(), 3u);
+    EXPECT_EQ(transcript[0], "question: Do you wish to save this run? -> Yes");
+    EXPECT_EQ(transcript[1].rfind("save: ", 0), 0u);
+    EXPECT_EQ(transcript[2], "question: Are you sure you wish to exit? -> Yes");
+    EXPECT_FALSE(window->acquisitionSession()->receiveThreadRunning());
+    RunDataFile saved;
+    EXPECT_EQ(saved.read(saveAs), RunDataFile::ReadStatus::Ok);
+}
+
+// The unit's port is there, but the unit says nothing.
+class NoInstrument : public SimulatedRun {
+protected:
+    NoInstrument() {
+        SimFaults faults;
+        faults.silent = true;
+        rig.kelvo()->setFaults(faults);
+    }
+};
+
+TEST_F(NoInstrument, RetryFailsAgainAndSkipGoesOnToTheIntroPage) {
+    window->show();
+    typeNameWhenIntroShows(QStringLiteral("Ann"));
+    window->firstShow();
+    CConnectDlg* dialog = window->connectionDriver()->dialog();
+    ASSERT_TRUE(pumpUntil([&] { return dialog->skipButton()->isEnabled(); }));
+    EXPECT_EQ(dialog->messageLine()->text(), "Connection failed:");
+    EXPECT_EQ(dialog->continueButton()->text(), "Retry");
+    // The window's own commands wait for the connection.
+    EXPECT_FALSE(window->recordButton()->isEnabled());
+
+    dialog->continueButton()->click();
+    // The probe waits 3 s for a heartbeat: "Connecting to Corvane..." shows meanwhile.
+    ASSERT_TRUE(pumpUntil([&] { return dialog->messageLine()->text() == "Connecting to Corvane..."; }));
+    EXPECT_FALSE(dialog->skipButton()->isEnabled());
+    ASSERT_TRUE(pumpUntil([&] { return dialog->skipButton()->isEnabled(); }));
+    EXPECT_EQ(dialog->messageLine()->text(), "Connection failed:");
+
+    dialog->skipButton()->click();
+    ASSERT_TRUE(pumpUntil([&] { return !dialog->isVisible() && settled() && !introPrompt.isEmpty(); }));
+    EXPECT_EQ(window->acquisitionSession()->connectResult(), std::optional<bool>(false));
+    // Without the unit the INTRO page does not claim a connection.
+    EXPECT_EQ(introPrompt.toStdString(), IntroPage::kPlainPrompt);
+    EXPECT_TRUE(window->isVisible());
+}
+
+}  // namespace
+}  // namespace corvane
