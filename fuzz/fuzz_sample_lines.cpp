@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SampleReaderConfig config;
     config.comPort = 1;
     config.useLink = false;
-    SampleReader reader({ports, noBridge, clock, prompter, nullptr, {}, false, {}}, config);
+    SampleReader reader({ports, noBridge, clock, prompter, nullptr, {}, false}, config);
     if (!reader.plainPortOpen()) {
         std::abort();
     }

@@ -200,12 +200,12 @@ void RunRecorder::writeEm1Sample(double distance, double absorbance, std::uint32
     appendRow();
 }
 
-bool RunRecorder::finishEm1Run(double distance, double absorbance) {
+RunRecorder::ClosingRow RunRecorder::finishEm1Run(double distance, double absorbance) {
     const std::scoped_lock lock(mutex_);
     if (!file_ || !em1_ || !em1_->formatClosingRow(row_, distance, absorbance)) {
-        return false;
+        return ClosingRow::NotDue;
     }
-    return appendRow();
+    return appendRow() ? ClosingRow::Written : ClosingRow::Failed;
 }
 
 bool RunRecorder::writeAufsChange(int step, double distance) {
@@ -298,6 +298,10 @@ bool RunRecorder::close(bool deleteFile) {
         return std::filesystem::remove(source, error);
     }
     return em1 ? cleaner_.removeEm1Duplicates(source) : cleaner_.removeDuplicates(source);
+}
+
+bool RunRecorder::closeAsIs() {
+    return endRun().has_value();
 }
 
 bool RunRecorder::saveBufferedData(const std::filesystem::path& target,
