@@ -68,4 +68,24 @@ RunWriter::Closing RunWriter::finishDe1Run() {
     return closing;
 }
 
+// The file is closed by each of these, so no row is left to hold back: the
+// pause goes without waiting for the sample lock.
+bool RunWriter::saveAs(const std::filesystem::path& target) {
+    const bool saved = recorder_.saveAs(target);
+    paused_.store(false);
+    return saved;
+}
+
+bool RunWriter::close(bool deleteFile) {
+    const bool closed = recorder_.close(deleteFile);
+    paused_.store(false);
+    return closed;
+}
+
+bool RunWriter::keepAsIs() {
+    const bool kept = recorder_.closeAsIs();
+    paused_.store(false);
+    return kept;
+}
+
 }  // namespace corvane

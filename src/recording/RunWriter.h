@@ -74,11 +74,12 @@ public:
     // after it until the next run is opened.
     [[nodiscard]] Closing finishDe1Run();
 
-    // The recorder's own operations on the run file.
-    [[nodiscard]] bool saveAs(const std::filesystem::path& target) { return recorder_.saveAs(target); }
-    bool close(bool deleteFile) { return recorder_.close(deleteFile); }
+    // The ends of a run (see RunRecorder): each closes the run file, and a
+    // run ended while paused leaves nothing paused behind.
+    [[nodiscard]] bool saveAs(const std::filesystem::path& target);
+    bool close(bool deleteFile);
     // Closes the run and leaves its file exactly as it is, for a rescue.
-    bool keepAsIs() { return recorder_.closeAsIs(); }
+    bool keepAsIs();
     [[nodiscard]] bool writeAufsChange(int step, double distance) {
         return recorder_.writeAufsChange(step, distance);
     }
