@@ -158,6 +158,7 @@ std::atomic<std::size_t> gLeaveLength{std::strlen(gLeaveText)};
 extern "C" void onInterrupt(int) {
     if (gInterrupts.fetch_add(1) >= 1) {
         // Every row is in the file already: leaving now loses none of them.
+        // (A standard error that is gone cannot be told either.)
         (void)!::write(STDERR_FILENO, gLeaveText, gLeaveLength.load());
         ::_exit(kInterrupted);
     }
@@ -437,6 +438,7 @@ bool startAutoScanRun(RecordingController& controller, Clock& clock, std::jthrea
     if (!controller.moveToTargetPosition()) {
         return false;
     }
+    // How the scan ended shows in the run: the recording loop watches the piston.
     scan = std::jthread([&controller] { (void)controller.startAutoScan(); });
     auto& autoScan = controller.autoScan();
     // The worker presses the start key first; the search needs the stream.
@@ -536,7 +538,7 @@ int runRecord(int argc, char** argv) {
                                         "Kelvo unit: give --de1 to record it");
         } else {
             if (options->autoScan) {
-                (void)startAutoScanRun(controller, clock, scan);
+                (void)startAutoScanRun(controller, clock, scan);  // a run not started is told below
             } else {
                 controller.startStop();
             }

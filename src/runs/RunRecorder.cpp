@@ -279,6 +279,8 @@ bool RunRecorder::saveAs(const std::filesystem::path& target) {
     }
     // The event merge runs on the saved copy only: a run kept in TEMP keeps
     // its marks where the detector saw them, so a rescue shifts them once.
+    // The cleaner tells the user of each failure itself, and the saved copy
+    // is whole either way.
     if (em1) {
         (void)(cleaner_.removeEm1Duplicates(target) && cleaner_.mergeEvents(target));
     } else {
