@@ -19,10 +19,10 @@
 #include "recording/Instruments.h"
 #include "app/NameCheck.h"
 #include "app/Prompter.h"
-#include "app/ResourceSeeder.h"
 #include "app/WindowPoster.h"
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"
+#include "cli/WorkingFolder.h"
 #include "recording/SampleReader.h"
 #include "recording/AcquisitionSession.h"
 #include "recording/RecordingController.h"
@@ -337,25 +337,6 @@ private:
     std::string shown_;
 };
 
-// The folder lacks "prefs.cfg": the default settings files come first.
-bool seedFolder(const std::filesystem::path& folder, Console& console) {
-    std::error_code error;
-    if (std::filesystem::exists(folder / "prefs.cfg", error)) {
-        return true;
-    }
-    auto exe = std::filesystem::canonical("/proc/self/exe", error);
-    const auto resources = findResourcesFolder(error ? std::filesystem::path() : exe.parent_path());
-    if (resources.empty() || seedWorkingFolder(resources, folder) < 0) {
-        console.line("corvane-cli record: this folder has no prefs.cfg, and the default settings "
-                     "files could not be copied here");
-        return false;
-    }
-    console.line("corvane-cli record: this folder had no prefs.cfg; the default settings files "
-                 "were copied here from " +
-                 resources.string());
-    return true;
-}
-
 // One progress line: samples, position, speed, absorbance A.
 std::string progressLine(double seconds, const RecordingController& controller, SampleReader& reader,
                          const ProgressDisplay& display) {
@@ -468,12 +449,13 @@ int runRecord(int argc, char** argv) {
             return kUsage;
         }
     }
-    std::error_code error;
-    const auto folder = std::filesystem::current_path(error);
-    const auto output = std::filesystem::absolute(options->output, error);
-    if (!seedFolder(folder, console)) {
+    const auto prepared = prepareWorkingFolder("record");
+    if (!prepared) {
         return kFailed;
     }
+    const std::filesystem::path& folder = *prepared;
+    std::error_code error;
+    const auto output = std::filesystem::absolute(options->output, error);
 
     // A full TEMP folder is a question the window would ask; here an option
     // answers it, or nothing is started.
