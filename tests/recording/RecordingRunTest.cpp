@@ -263,7 +263,7 @@ struct De1Bench : RecordingBench {
         setup.settings.speed = 0.5;
         controller.setDe1Setup(setup);
         controller.startStop();
-        return controller.isRecording() && waitFor([&] { return display.samples() > 20; }, 60000);
+        return controller.isRecording() && waitForRecords(25);
     }
     // Waits until n more records have come in.
     bool waitForRecords(int n) {
@@ -288,8 +288,10 @@ TEST(RecordingRun, NoDe1RowFollowsTheClosingRowWhileTheSampleLockIsBusy) {
         }
         lock.unlock();
     });
+    // Waiting in the clock: a thread spinning here would hold time still,
+    // and with it the sampling turn that may have the lock.
     while (!holding) {
-        std::this_thread::yield();
+        bench.clock.sleepMs(1);
     }
     // Sampling goes on while the save question waits for its answer.
     bench.prompter.beforeAnswering([&](const std::string&) {
