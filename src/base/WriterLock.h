@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <string_view>
+
+namespace corvane {
+
+// A file this program is writing (a run being recorded, a copy or a
+// replacement on its way into place) carries an exclusive advisory lock held
+// by its writer's descriptor. The system drops the lock with the descriptor,
+// so a file left behind by a crash or a kill is unlocked: that is how a
+// leftover is told from a file another process is writing right now.
+
+// Takes the writer's lock on an open file; false when somebody holds it.
+[[nodiscard]] bool claimForWriting(int fd);
+[[nodiscard]] bool claimForWriting(std::FILE* file);
+
+// Whether a writer holds the lock on the file path names (ours included: the
+// lock belongs to the descriptor, not to the process).
+[[nodiscard]] bool isBeingWritten(const std::filesystem::path& path);
+
+// A leftover is left alone for this long after its last write: a writer
+// creates its file and takes the lock in two steps, and this covers the
+// moment between them.
+inline constexpr int kLeftoverAgeSeconds = 2;
+
+// Removes path when it is a regular file (not a link) that no writer holds,
+// that has not been written to for kLeftoverAgeSeconds, and that is empty or
+// begins with expectedStart (what its writer puts first: a name alone may
+// also be somebody's own file). True when removed.
+bool removeIfAbandoned(const std::filesystem::path& path, std::string_view expectedStart = {});
+
+}  // namespace corvane
