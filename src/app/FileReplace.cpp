@@ -138,6 +138,12 @@ std::filesystem::path folderOf(const std::filesystem::path& file) {
     return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
+// ".NAME.replacing-" and six letters or digits: a name nobody else gives a
+// file, so a leftover is known by it.
+std::string siblingPrefix(const std::filesystem::path& file) {
+    return "." + file.filename().string() + ".replacing-";
+}
+
 bool isSiblingName(const std::string& name, const std::string& prefix) {
     if (name.size() != prefix.size() + kSiblingSuffixLength || !name.starts_with(prefix)) {
         return false;
@@ -153,7 +159,7 @@ bool isSiblingName(const std::string& name, const std::string& prefix) {
 
 // Siblings of file left by a replacement that was killed half-way.
 void removeLeftoverSiblings(const std::filesystem::path& file) {
-    const std::string prefix = "." + file.filename().string() + ".";
+    const std::string prefix = siblingPrefix(file);
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folderOf(file), error)) {
         if (isSiblingName(entry.path().filename().string(), prefix)) {
@@ -170,7 +176,7 @@ struct Sibling {
 
 bool createSibling(const std::filesystem::path& file, Sibling& sibling) {
     removeLeftoverSiblings(file);
-    sibling.path = (folderOf(file) / ("." + file.filename().string() + ".XXXXXX")).string();
+    sibling.path = (folderOf(file) / (siblingPrefix(file) + "XXXXXX")).string();
     sibling.fd.adopt(
         openRetryingWhileBusy([&] { return ::mkostemp(sibling.path.data(), O_CLOEXEC); }));
     if (!sibling.fd.valid()) {

@@ -29,8 +29,8 @@ namespace corvane {
 
 // Replaces the file's content with bytes so that a crash, a power cut or a
 // full disk leaves either the old or the new content, never a mix: the bytes
-// go to a hidden sibling file (".NAME.XXXXXX"), reach the disk (fsync), and
-// the sibling is then renamed over the target. False, with the old file
+// go to a hidden sibling file (".NAME.replacing-XXXXXX"), reach the disk
+// (fsync), and the sibling is then renamed over the target. False, with the old file
 // untouched and no sibling left behind, when anything fails or the rules
 // above refuse it. Siblings left by an earlier replacement that was killed
 // are removed on the way (never one another process is still writing).
