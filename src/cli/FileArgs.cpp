@@ -1,6 +1,7 @@
 #include "cli/FileArgs.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/FileReplace.h"
 #include "base/FileHandle.h"
@@ -37,6 +38,9 @@ std::string outputFileProblem(std::string_view command, const std::filesystem::p
     const auto absolute = std::filesystem::absolute(file, error);
     if (file.filename().empty() || fileKindOf(absolute.parent_path()) != FileKind::Folder) {
         return prefixed(command, "the folder to write into does not exist: " + named(file));
+    }
+    if (::access(absolute.parent_path().c_str(), W_OK | X_OK) != 0) {
+        return prefixed(command, "no permission to write into the folder of " + named(file));
     }
     if (const auto problem = savedNameProblem(file); !problem.empty()) {
         return prefixed(command, visibleText(problem));

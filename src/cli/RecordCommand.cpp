@@ -17,6 +17,7 @@
 
 #include "app/Clock.h"
 #include "recording/Instruments.h"
+#include "base/FileHandle.h"
 #include "base/TextFormat.h"
 #include "app/Prompter.h"
 #include "app/ResourceSeeder.h"
@@ -417,6 +418,7 @@ StopReason recordUntilDone(const Options& o, Clock& clock, RecordingController& 
     auto nextReportMs = startMs + kReportEveryMs;
     bool moved = false;
     std::int64_t stillSinceMs = startMs;
+    std::int64_t failedReported = 0;
     for (;;) {
         if (interrupted()) {
             return StopReason::Interrupted;
@@ -445,6 +447,15 @@ StopReason recordUntilDone(const Options& o, Clock& clock, RecordingController& 
         }
         if (now >= nextReportMs) {
             nextReportMs += kReportEveryMs;
+            // Rows that do not reach the file are gone: the operator hears of
+            // it at once (a full disk can be cleared while the run goes on).
+            if (const auto failed = reader.recorder().failedWrites(); failed > failedReported) {
+                if (failedReported == 0) {
+                    console.line("corvane-cli record: rows cannot be written to the run file (is "
+                                 "the disk full?)");
+                }
+                failedReported = failed;
+            }
             console.line(progressLine(static_cast<double>(now - startMs) / 1000.0, controller, reader,
                                       display));
         }
@@ -502,6 +513,15 @@ int runRecord(int argc, char** argv) {
         }
     }
     if (!seedFolder(folder, console)) {
+        return kFailed;
+    }
+    // The run is written into TEMP from its first row: a folder where that
+    // cannot happen is found out now, not after the piston has moved.
+    std::filesystem::create_directories(folder / "TEMP", error);
+    if (fileKindOf(folder / "TEMP") != FileKind::Folder ||
+        ::access((folder / "TEMP").c_str(), W_OK | X_OK) != 0) {
+        console.line("corvane-cli record: cannot write run files into " +
+                     (folder / "TEMP").string());
         return kFailed;
     }
 
@@ -580,6 +600,10 @@ int runRecord(int argc, char** argv) {
                 const auto reason =
                     recordUntilDone(*options, clock, controller, *reader, display, poster, console);
                 console.line(std::string("stopping: ") + reasonText(reason));
+                if (const auto failed = reader->recorder().failedWrites(); failed > 0) {
+                    console.line("corvane-cli record: " + std::to_string(failed) +
+                                 " rows could not be written to the run file");
+                }
                 controller.stopRecording();
                 if (const auto saved = controller.savedFile()) {
                     RunDataFile file;

@@ -22,6 +22,7 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::MatchesRegex;
+using ::testing::Not;
 
 const std::string kCli = std::string(CORVANE_BINARY_DIR) + "/src/cli/corvane-cli";
 
@@ -181,6 +182,14 @@ TEST(RecordCli, ChecksItsFileAndRunNameBeforeAnythingConnects) {
     // Nothing was connected or set up.
     EXPECT_FALSE(folder.exists("prefs.cfg"));
     EXPECT_FALSE(folder.exists("TEMP"));
+
+    // No TEMP folder can be made: found out before the piston moves.
+    folder.write("TEMP", "a file\n");
+    const auto noTemp = runToEnd(inFolder(folder, "record --simulate -o new.csv"));
+    EXPECT_EQ(noTemp.exitCode, 1);
+    EXPECT_THAT(noTemp.err, HasSubstr("cannot write run files into " + (folder / "TEMP").string()));
+    EXPECT_THAT(noTemp.err, Not(HasSubstr("Moving piston")));
+    EXPECT_EQ(folder.read("TEMP"), "a file\n");
 }
 
 TEST(RecordCli, TwoRecordingsStartedTogetherInOneFolderEachSaveTheirOwnRun) {
