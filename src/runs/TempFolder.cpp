@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/ConfigFile.h"
+#include "app/Preferences.h"
 #include "app/Prompter.h"
 #include "base/FileHandle.h"
 #include "runs/RunDataFile.h"
@@ -122,17 +122,15 @@ int TempFolder::discardOldest(int keep) {
     return deleted;
 }
 
-bool TempFolder::unlimitedAllowed() const {
-    const ConfigFile prefs(folders_.startup / "prefs.cfg");
-    return prefs.getInt("[prefs]", "allow_unlimited_tempfiles") != 0;
-}
+bool TempFolder::unlimitedAllowed() const { return Preferences(folders_.startup).unlimitedTempFiles(); }
 
 bool TempFolder::setUnlimited(bool allowed) {
-    ConfigFile prefs(folders_.startup / "prefs.cfg");
-    if (!prefs.isOpen() || !prefs.setInt("[prefs]", "allow_unlimited_tempfiles", allowed ? 1 : 0)) {
+    Preferences prefs(folders_.startup);
+    if (!prefs.present()) {
         return false;
     }
-    return prefs.save() > 0;
+    prefs.setUnlimitedTempFiles(allowed);
+    return prefs.save();
 }
 
 void TempFolder::makeRoomForNewRun(bool& unlimited) {
