@@ -144,11 +144,16 @@ bool holdsLineBreakOrNul(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
+// A "[" anywhere ends a section for the reader, so a key or value holding one
+// would hide itself and every entry below it at the next load.
+bool holdsSectionEnd(std::string_view text) { return text.find('[') != std::string_view::npos; }
+
 // A section or key that would break the line structure, or a key that could
 // never be found again, is not written.
 bool validName(std::string_view section, std::string_view key) {
     return !section.empty() && !key.empty() && !holdsLineBreakOrNul(section) &&
-           !holdsLineBreakOrNul(key) && key.find(' ') == std::string_view::npos;
+           !holdsLineBreakOrNul(key) && key.find(' ') == std::string_view::npos &&
+           !holdsSectionEnd(key);
 }
 
 }  // namespace
@@ -371,7 +376,8 @@ bool ConfigFile::setDouble(std::string_view section, std::string_view key, doubl
 }
 
 bool ConfigFile::setString(std::string_view section, std::string_view key, std::string_view value) {
-    return !holdsLineBreakOrNul(value) && impl_->setValue(section, key, " " + std::string(value));
+    return !holdsLineBreakOrNul(value) && !holdsSectionEnd(value) &&
+           impl_->setValue(section, key, " " + std::string(value));
 }
 
 bool ConfigFile::setIntArray(std::string_view section, std::string_view key,
@@ -409,8 +415,8 @@ int ConfigFile::save() {
     }
     impl_->closed = true;
     int written = 0;
-    if (impl_->opened && impl_->modified && replaceFile(impl_->path, impl_->buffer)) {
-        written = static_cast<int>(impl_->buffer.size());
+    if (impl_->opened && impl_->modified) {
+        written = replaceFile(impl_->path, impl_->buffer) ? static_cast<int>(impl_->buffer.size()) : -1;
     }
     if (impl_->held.owns_lock()) {
         impl_->held.unlock();

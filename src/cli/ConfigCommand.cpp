@@ -161,7 +161,7 @@ int runSet(ConfigFile& file, std::string_view section, std::string_view key, std
         std::fprintf(stderr, "corvane-cli config: the value cannot be stored in this file\n");
         return kNotThere;
     }
-    if (file.save() == 0) {
+    if (file.save() <= 0) {
         std::fprintf(stderr, "corvane-cli config: could not write the file\n");
         return kNotThere;
     }
@@ -211,7 +211,7 @@ int runConfig(int argc, char** argv) {
         return kNotThere;
     }
     file.removeKey(section, key);
-    if (file.save() == 0) {
+    if (file.save() <= 0) {
         std::fprintf(stderr, "corvane-cli config: could not write the file\n");
         return kNotThere;
     }

@@ -16,7 +16,9 @@
 #include <unistd.h>
 
 #include "app/Clock.h"
+#include "app/DialogFolders.h"
 #include "recording/Instruments.h"
+#include "app/Preferences.h"
 #include "base/FileHandle.h"
 #include "base/TextFormat.h"
 #include "app/Prompter.h"
@@ -361,7 +363,7 @@ private:
 // The folder lacks "prefs.cfg": the default settings files come first.
 bool seedFolder(const std::filesystem::path& folder, Console& console) {
     std::error_code error;
-    if (std::filesystem::exists(folder / "prefs.cfg", error)) {
+    if (std::filesystem::exists(Preferences::pathIn(folder), error)) {
         return true;
     }
     auto exe = std::filesystem::canonical("/proc/self/exe", error);
@@ -541,7 +543,7 @@ int runRecord(int argc, char** argv) {
         }
     }
 
-    const std::uint32_t baud = options->lineSpeed(folder / "prefs.cfg");
+    const std::uint32_t baud = options->lineSpeed(folder);
 
     const InterruptHandlers handlers;
     SteadyClock clock(options->simulate ? options->simSpeed : 1.0);
@@ -551,7 +553,7 @@ int runRecord(int argc, char** argv) {
     choice.simulateUnit = !options->de1;
     choice.simulateDe1Box = options->de1;
     choice.bridgeLibrary = options->library;
-    Instruments instruments(choice, clock, folder / "prefs.cfg");
+    Instruments instruments(choice, clock, folder);
     if (instruments.bridge() == nullptr) {
         console.line("corvane-cli record: " + instruments.reason());
         return kFailed;
@@ -567,7 +569,8 @@ int runRecord(int argc, char** argv) {
                                folder);
     session.setDriver(&connection);
     session.setDisplay(&display);
-    RecordingController controller({folder, prompter, clock, display, session});
+    DialogFolders folders(folder, prompter);
+    RecordingController controller({folder, prompter, folders, clock, display, session});
     controller.setRunName(options->name);
     controller.setAutoScan(options->autoScan);
     controller.setTargetPosition(options->target.value_or(0.0));

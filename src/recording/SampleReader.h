@@ -58,7 +58,7 @@ struct SampleReaderSeams {
 
 // The construction arguments, in their traditional order.
 struct SampleReaderConfig {
-    // "testFile.txt", "pressKeyLog.txt" and "prefs.cfg" live here; run files
+    // "testFile.txt", "pressKeyLog.txt" and the settings live here; run files
     // are kept in its "TEMP" folder.
     std::filesystem::path workingFolder;
     int comPort = 0;

@@ -5,8 +5,8 @@
 
 #include <sys/stat.h>
 
-#include "app/ConfigFile.h"
 #include "app/NameCheck.h"
+#include "app/Preferences.h"
 #include "app/Prompter.h"
 #include "base/FileHandle.h"
 #include "base/WriterLock.h"
@@ -153,17 +153,15 @@ int TempFolder::discardOldest(int keep) {
     return deleted;
 }
 
-bool TempFolder::unlimitedAllowed() const {
-    const ConfigFile prefs(folders_.startup / "prefs.cfg");
-    return prefs.getInt("[prefs]", "allow_unlimited_tempfiles") != 0;
-}
+bool TempFolder::unlimitedAllowed() const { return Preferences(folders_.startup).unlimitedTempFiles(); }
 
 bool TempFolder::setUnlimited(bool allowed) {
-    ConfigFile prefs(folders_.startup / "prefs.cfg");
-    if (!prefs.isOpen() || !prefs.setInt("[prefs]", "allow_unlimited_tempfiles", allowed ? 1 : 0)) {
+    Preferences prefs(folders_.startup);
+    if (!prefs.present()) {
         return false;
     }
-    return prefs.save() > 0;
+    prefs.setUnlimitedTempFiles(allowed);
+    return prefs.save();
 }
 
 void TempFolder::makeRoomForNewRun(bool& unlimited) {

@@ -50,7 +50,7 @@ public:
     // The header time of a run file; nothing when it has no "Date:" and "Time:".
     [[nodiscard]] static std::optional<CalendarTime> headerTime(const std::filesystem::path& file);
 
-    // "allow_unlimited_tempfiles" in "[prefs]" of the start-up folder's "prefs.cfg".
+    // "allow_unlimited_tempfiles" of the start-up folder's preferences.
     [[nodiscard]] bool unlimitedAllowed() const;
     bool setUnlimited(bool allowed);
 

@@ -14,6 +14,7 @@
 #include "TempDir.h"
 #include "TestClocks.h"
 #include "recording/AcquisitionSession.h"
+#include "app/DialogFolders.h"
 #include "recording/RecordingController.h"
 #include "recording/RunDisplay.h"
 #include "sim/SimRig.h"
@@ -95,6 +96,7 @@ struct RecordingBench {
     TempDir folder;
     bool prefsWritten;
     ScriptedPrompter prompter;
+    DialogFolders folders;
     RecordingPoster poster;
     SimRig rig;
     ShownDisplay display;
