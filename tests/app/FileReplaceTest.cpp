@@ -73,7 +73,7 @@ TEST(FileReplace, ReadOnlyFilesAndPipesAreRefusedAndLeftAsTheyWere) {
         ConfigFile file(locked);
         ASSERT_TRUE(file.isOpen());
         file.setInt("[prefs]", "k", 2);
-        EXPECT_EQ(file.save(), 0);
+        EXPECT_EQ(file.save(), -1) << "the write is refused";
     }
     EXPECT_EQ(test::readFile(locked), "[prefs]\nk 1\n");
     EXPECT_EQ(modeOf(locked), 0444u);
