@@ -61,8 +61,10 @@ bool isBeingWritten(const std::filesystem::path& path) {
     if (fd.get() < 0) {
         return false;
     }
-    // The test lock taken here goes with fd.
-    return !claimForWriting(fd.get());
+    // The test lock taken here goes with fd. Only a lock held elsewhere
+    // counts: a file system without locks (or one that wants a writable
+    // descriptor for them) says nothing about writers.
+    return !claimForWriting(fd.get()) && errno == EWOULDBLOCK;
 }
 
 bool removeIfAbandoned(const std::filesystem::path& path, std::string_view expectedStart) {

@@ -12,7 +12,9 @@ namespace corvane {
 // so a file left behind by a crash or a kill is unlocked: that is how a
 // leftover is told from a file another process is writing right now.
 
-// Takes the writer's lock on an open file; false when somebody holds it.
+// Takes the writer's lock on an open file; false when somebody holds it
+// (errno EWOULDBLOCK) or the file system has no such locks. A writer goes on
+// without the mark in the second case: it only protects, it never blocks.
 [[nodiscard]] bool claimForWriting(int fd);
 [[nodiscard]] bool claimForWriting(std::FILE* file);
 

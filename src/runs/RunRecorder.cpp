@@ -146,8 +146,10 @@ bool RunRecorder::open(const std::filesystem::path& path, const RunDescription& 
         }
     }
     const auto header = headerText(created.filename().string(), description, em1_ ? &*em1_ : nullptr);
-    if (!file_ || !claimForWriting(file_.get()) || !writeAll(file_.get(), header) ||
-        std::fflush(file_.get()) != 0) {
+    // Marked as being written for the whole run (where the file system has
+    // such locks), so no clean-up or rescue of another program takes it.
+    (void)claimForWriting(file_.get());
+    if (!file_ || !writeAll(file_.get(), header) || std::fflush(file_.get()) != 0) {
         const bool ours = file_ != nullptr;
         file_.reset();
         em1_.reset();
@@ -263,7 +265,8 @@ bool RunRecorder::writeAufsChange(int step, double distance) {
     closeFileLocked();
     const bool replaced = replaceFile(path_, *content);
     file_ = openFile(path_, "a");
-    return replaced && file_ != nullptr && claimForWriting(file_.get());
+    (void)claimForWriting(file_.get());
+    return replaced && file_ != nullptr;
 }
 
 std::optional<RunRecorder::EndedRun> RunRecorder::endRun() {
