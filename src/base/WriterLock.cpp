@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <ctime>
 #include <string>
+#include <thread>
 
 namespace corvane {
 namespace {
@@ -86,6 +88,49 @@ bool removeIfAbandoned(const std::filesystem::path& path, std::string_view expec
         return false;
     }
     return ::unlink(path.c_str()) == 0;
+}
+
+EditLock::EditLock(const std::filesystem::path& path, int maxWaitMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxWaitMs);
+    for (;;) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        struct stat opened {};
+        if (fd < 0 || ::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+            if (fd >= 0) ::close(fd);
+            return;
+        }
+        if (claimForWriting(fd)) {
+            struct stat named {};
+            if (::stat(path.c_str(), &named) == 0 && named.st_dev == opened.st_dev &&
+                named.st_ino == opened.st_ino) {
+                fd_ = fd;
+                return;
+            }
+            ::close(fd);  // replaced while we waited: lock the new file
+            continue;
+        }
+        const bool heldElsewhere = errno == EWOULDBLOCK;
+        ::close(fd);
+        if (!heldElsewhere || std::chrono::steady_clock::now() >= deadline) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+EditLock::~EditLock() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+EditLock::EditLock(EditLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+EditLock& EditLock::operator=(EditLock&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
 }
 
 }  // namespace corvane

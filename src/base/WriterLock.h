@@ -33,4 +33,26 @@ inline constexpr int kLeftoverAgeSeconds = 2;
 // also be somebody's own file). True when removed.
 bool removeIfAbandoned(const std::filesystem::path& path, std::string_view expectedStart = {});
 
+// Another process editing the same file (load, change, save whole) waits for
+// this one: an exclusive lock on the file, taken again on the new file when
+// the old one was replaced by a rename meanwhile (a lock goes with the file,
+// not with its name). It waits at most maxWaitMs for another holder and then
+// goes on without (a hung process must not hang every other). A missing file
+// or one that is not regular gets no lock.
+class EditLock {
+public:
+    EditLock() = default;
+    EditLock(const std::filesystem::path& path, int maxWaitMs);
+    ~EditLock();
+    EditLock(EditLock&& other) noexcept;
+    EditLock& operator=(EditLock&& other) noexcept;
+    EditLock(const EditLock&) = delete;
+    EditLock& operator=(const EditLock&) = delete;
+
+    [[nodiscard]] bool held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
 }  // namespace corvane

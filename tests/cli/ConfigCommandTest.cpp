@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -117,6 +118,26 @@ TEST(ConfigCommand, ASetRemovesWhatAKilledOneLeftBehind) {
     EXPECT_EQ(config({"set", file.string(), "[prefs]", "k", "2"}).exitCode, 0);
     EXPECT_FALSE(std::filesystem::exists(leftover));
     EXPECT_EQ(dir.read("prefs.cfg"), "[prefs]\nk 2\n");
+}
+
+TEST(ConfigCommand, SetsFromManyProgramsAtOnceLoseNoKey) {
+    test::TempDir dir;
+    const auto file = dir.write("prefs.cfg", "[prefs]\n").string();
+    constexpr int kPrograms = 12;
+    std::vector<std::unique_ptr<test::ChildProcess>> programs;
+    for (int i = 0; i < kPrograms; ++i) {
+        programs.push_back(std::make_unique<test::ChildProcess>(std::vector<std::string>{
+            kCli, "config", "set", file, "[prefs]", "key" + std::to_string(i), std::to_string(i)}));
+    }
+    for (auto& program : programs) {
+        EXPECT_EQ(program->wait(), 0);
+    }
+    const auto text = dir.read("prefs.cfg");
+    for (int i = 0; i < kPrograms; ++i) {
+        EXPECT_NE(text.find("key" + std::to_string(i) + " " + std::to_string(i) + "\n"),
+                  std::string::npos)
+            << text;
+    }
 }
 
 }  // namespace
