@@ -4,12 +4,14 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
 #include "cli/Commands.h"
 #include "cli/FileArgs.h"
 #include "runs/RunDataFile.h"
+#include "runs/RunFileCopy.h"
 #include "base/TextFormat.h"
 
 namespace corvane::cli {
@@ -365,6 +367,13 @@ int runInfo(int argc, char** argv) {
     }
     if (const auto problem = inputFileProblem("info", file); !problem.empty()) {
         std::fprintf(stderr, "%s\n", problem.c_str());
+        return 1;
+    }
+    // Every row is held in memory: a file far beyond any run could exhaust it.
+    std::error_code error;
+    if (const auto size = std::filesystem::file_size(file, error); !error && size > kMaxRunFileBytes) {
+        std::fprintf(stderr, "corvane-cli info: larger than %ju MB, too large for a run file: %s\n",
+                     kMaxRunFileBytes >> 20, shown(file).c_str());
         return 1;
     }
     RunDataFile run;

@@ -11,6 +11,7 @@
 
 #include "TempDir.h"
 #include "runs/RunDataFile.h"
+#include "runs/RunFileCopy.h"
 
 namespace corvane {
 namespace {
@@ -160,6 +161,13 @@ TEST_F(RunFilesCli, OnlyRegularFilesAreReadAndNothingWaitsOnAPipeOrADevice) {
         }
     }
     EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"folder.csv", "pipe.csv", "stderr.txt"}));
+
+    // Larger than any run (sparse: no room taken): refused before its rows
+    // fill the memory.
+    std::filesystem::resize_file(dir.write("huge.csv", ""), kMaxRunFileBytes + 1);
+    const auto huge = run("info huge.csv");
+    EXPECT_EQ(huge.exit, 1);
+    EXPECT_EQ(huge.err, "corvane-cli info: larger than 1024 MB, too large for a run file: huge.csv\n");
 }
 
 TEST_F(RunFilesCli, RescueChecksFirstCopiesSecondAndDeletesLast) {
