@@ -21,7 +21,6 @@
 #include "app/ResourceSeeder.h"
 #include "app/ScreenResWarning.h"
 #include "app/SingleInstanceGuard.h"
-#include "app/UserStore.h"
 #include "link/SerialPortApi.h"
 #include "desktop/CMainDlg.h"
 
@@ -89,8 +88,6 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     const std::filesystem::path startup = std::filesystem::current_path();
-    const corvane::UserStore folders(startup);
-    const auto prefsPath = folders.prefsPath();
     corvane::SteadyClock clock;
     corvane::QtPrompter prompter;
 
@@ -98,13 +95,13 @@ int main(int argc, char* argv[]) {
     // serial ports (the bridge library joins them with the link).
     corvane::InstrumentChoice choice;
     choice.simulate = simulate;
-    corvane::Instruments instruments(choice, clock, prefsPath);
+    corvane::Instruments instruments(choice, clock, startup);
     corvane::SerialPortApi* ports = &instruments.ports();
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QSize desktop = screen->size();
-        if (corvane::screenResWarningDue(prefsPath, desktop.width(), desktop.height())) {
-            corvane::CScreenResWarningDlg warning(prefsPath, desktop.width(), desktop.height());
+        if (corvane::screenResWarningDue(startup, desktop.width(), desktop.height())) {
+            corvane::CScreenResWarningDlg warning(startup, desktop.width(), desktop.height());
             warning.exec();
         }
     }
@@ -113,7 +110,7 @@ int main(int argc, char* argv[]) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         std::vector<int> found = ports->enumerate();
         QApplication::restoreOverrideCursor();
-        corvane::CSelectCOMPortDlg chooser(prefsPath, std::move(found));
+        corvane::CSelectCOMPortDlg chooser(startup, std::move(found));
         if (chooser.shouldShow()) {
             chooser.exec();
         }

@@ -12,6 +12,7 @@
 #include "app/Prompter.h"
 #include "app/WindowPoster.h"
 #include "graph/GraphModel.h"
+#include "app/DialogFolders.h"
 #include "desktop/MainWindowLogic.h"
 
 namespace corvane {
@@ -66,7 +67,8 @@ void runSamples(benchmark::State& state, XAxisType axis) {
     SteadyClock clock;
     NoPoster poster;
     ModelGraph graph;
-    MainWindowLogic logic({folder, prompter, clock, poster, graph});
+    DialogFolders folders(folder, prompter);
+    MainWindowLogic logic({folder, prompter, folders, clock, poster, graph});
     // Abs A, Abs B and the ratio, as a run is usually watched.
     for (int c = 0; c < kChannelCount; ++c) {
         logic.setChannelShown(c, c == kChannelAbsA || c == kChannelAbsB || c == kChannelRatio);

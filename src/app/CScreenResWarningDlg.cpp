@@ -16,9 +16,9 @@ QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static
 
 }  // namespace
 
-CScreenResWarningDlg::CScreenResWarningDlg(std::filesystem::path prefsPath, int width, int height,
+CScreenResWarningDlg::CScreenResWarningDlg(std::filesystem::path startupFolder, int width, int height,
                                            QWidget* parent)
-    : QDialog(parent), prefsPath_(std::move(prefsPath)) {
+    : QDialog(parent), startupFolder_(std::move(startupFolder)) {
     setWindowTitle(qs(kScreenResWarningCaption));
     auto* layout = new QVBoxLayout(this);
     auto* warning = new QLabel(qs(kScreenResWarningText), this);
@@ -39,7 +39,7 @@ CScreenResWarningDlg::CScreenResWarningDlg(std::filesystem::path prefsPath, int 
 }
 
 void CScreenResWarningDlg::accept() {
-    storeScreenResWarningChoice(prefsPath_, dontShow_->isChecked());
+    storeScreenResWarningChoice(startupFolder_, dontShow_->isChecked());
     QDialog::accept();
 }
 

@@ -13,7 +13,7 @@ class CScreenResWarningDlg : public QDialog {
     Q_OBJECT
 
 public:
-    CScreenResWarningDlg(std::filesystem::path prefsPath, int width, int height,
+    CScreenResWarningDlg(std::filesystem::path startupFolder, int width, int height,
                          QWidget* parent = nullptr);
 
     [[nodiscard]] QCheckBox* dontShowBox() const { return dontShow_; }
@@ -21,7 +21,7 @@ public:
     void accept() override;
 
 private:
-    std::filesystem::path prefsPath_;
+    std::filesystem::path startupFolder_;
     QCheckBox* dontShow_;
 };
 

@@ -9,9 +9,9 @@
 
 namespace corvane {
 
-CSelectCOMPortDlg::CSelectCOMPortDlg(std::filesystem::path prefsPath, std::vector<int> ports,
+CSelectCOMPortDlg::CSelectCOMPortDlg(std::filesystem::path startupFolder, std::vector<int> ports,
                                      QWidget* parent)
-    : QDialog(parent), chooser_(std::move(prefsPath), std::move(ports)) {
+    : QDialog(parent), chooser_(std::move(startupFolder), std::move(ports)) {
     hasPorts_ = chooser_.open();
     setWindowTitle(QString::fromUtf8(kComPortChooserCaption.data(),
                                      static_cast<qsizetype>(kComPortChooserCaption.size())));

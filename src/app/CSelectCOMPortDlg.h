@@ -17,7 +17,7 @@ class CSelectCOMPortDlg : public QDialog {
     Q_OBJECT
 
 public:
-    CSelectCOMPortDlg(std::filesystem::path prefsPath, std::vector<int> ports,
+    CSelectCOMPortDlg(std::filesystem::path startupFolder, std::vector<int> ports,
                       QWidget* parent = nullptr);
 
     [[nodiscard]] bool shouldShow() const { return hasPorts_; }

@@ -3,18 +3,14 @@
 #include <cctype>
 #include <charconv>
 
-#include "app/ConfigFile.h"
+#include "app/Preferences.h"
 
 namespace corvane {
 
 namespace {
 
-constexpr const char* kPrefs = "[prefs]";
-constexpr const char* kComPortKey = "comport";
-
-void storeComPort(const std::filesystem::path& prefsPath, int number) {
-    ConfigFile prefs(prefsPath);
-    prefs.setInt(kPrefs, kComPortKey, number);
+void storeComPort(const std::filesystem::path& startupFolder, int number) {
+    Preferences(startupFolder).setComPort(number);
 }
 
 }  // namespace
@@ -52,22 +48,21 @@ int comPortSelection(const std::vector<int>& ports, int stored) {
     return 0;
 }
 
-ComPortChooser::ComPortChooser(std::filesystem::path prefsPath, std::vector<int> ports)
-    : prefsPath_(std::move(prefsPath)), ports_(std::move(ports)) {}
+ComPortChooser::ComPortChooser(std::filesystem::path startupFolder, std::vector<int> ports)
+    : startupFolder_(std::move(startupFolder)), ports_(std::move(ports)) {}
 
 bool ComPortChooser::open() {
     if (ports_.empty()) {
         return false;
     }
     if (ports_.size() == 1) {
-        storeComPort(prefsPath_, ports_.front());
+        storeComPort(startupFolder_, ports_.front());
     }
     entries_.clear();
     for (const int port : ports_) {
         entries_.push_back(comPortEntry(port));
     }
-    const ConfigFile prefs(prefsPath_);
-    selection_ = comPortSelection(ports_, prefs.getInt(kPrefs, kComPortKey));
+    selection_ = comPortSelection(ports_, Preferences(startupFolder_).comPort());
     return true;
 }
 
@@ -76,7 +71,7 @@ bool ComPortChooser::accept(std::string_view entry) {
     if (!number) {
         return false;
     }
-    storeComPort(prefsPath_, *number);
+    storeComPort(startupFolder_, *number);
     return true;
 }
 

@@ -23,7 +23,7 @@ inline constexpr std::string_view kComPortLabel = "COM Port";
 class ComPortChooser {
 public:
     // ports: the numbers enumeration found, ascending.
-    ComPortChooser(std::filesystem::path prefsPath, std::vector<int> ports);
+    ComPortChooser(std::filesystem::path startupFolder, std::vector<int> ports);
 
     // What happens when the dialog opens. With a single port its number is
     // stored as "comport" at once. Returns false with no port at all: the
@@ -39,7 +39,7 @@ public:
     bool accept(std::string_view entry);
 
 private:
-    std::filesystem::path prefsPath_;
+    std::filesystem::path startupFolder_;
     std::vector<int> ports_;
     std::vector<std::string> entries_;
     int selection_ = -1;

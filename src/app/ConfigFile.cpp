@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "app/FileReplace.h"
+#include "base/WriterLock.h"
 
 namespace corvane {
 
@@ -47,10 +48,23 @@ std::filesystem::path resolveOnce(const std::filesystem::path& path) {
     return resolved;
 }
 
-// One recursive mutex per resolved path, alive while some store holds it.
+// Another process editing the file waits this long for our save at most.
+constexpr int kOtherProcessWaitMs = 2000;
+
+// The lock of one resolved path in this process: a recursive mutex for its
+// threads and, while any store of the process holds it, the file's EditLock
+// for other processes (two scripts setting keys at once lose none).
+struct PathLock {
+    std::recursive_mutex mutex;
+    // Under mutex.
+    int holders = 0;
+    EditLock otherProcesses;
+};
+
+// One PathLock per resolved path, alive while some store holds it.
 class PathLocks {
 public:
-    static std::shared_ptr<std::recursive_mutex> forPath(const std::string& key) {
+    static std::shared_ptr<PathLock> forPath(const std::string& key) {
         static PathLocks registry;
         std::scoped_lock guard(registry.mutex_);
         for (auto it = registry.locks_.begin(); it != registry.locks_.end();) {
@@ -59,7 +73,7 @@ public:
         auto& slot = registry.locks_[key];
         auto lock = slot.lock();
         if (!lock) {
-            lock = std::make_shared<std::recursive_mutex>();
+            lock = std::make_shared<PathLock>();
             slot = lock;
         }
         return lock;
@@ -67,7 +81,7 @@ public:
 
 private:
     std::mutex mutex_;
-    std::map<std::string, std::weak_ptr<std::recursive_mutex>> locks_;
+    std::map<std::string, std::weak_ptr<PathLock>> locks_;
 };
 
 // scanf's "%d" on one token: optional sign and digits after white space; a
@@ -144,19 +158,39 @@ bool holdsLineBreakOrNul(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
+// A "[" anywhere ends a section for the reader, so a key or value holding one
+// would hide itself and every entry below it at the next load.
+bool holdsSectionEnd(std::string_view text) { return text.find('[') != std::string_view::npos; }
+
 // A section or key that would break the line structure, or a key that could
 // never be found again, is not written.
 bool validName(std::string_view section, std::string_view key) {
     return !section.empty() && !key.empty() && !holdsLineBreakOrNul(section) &&
-           !holdsLineBreakOrNul(key) && key.find(' ') == std::string_view::npos;
+           !holdsLineBreakOrNul(key) && key.find(' ') == std::string_view::npos &&
+           !holdsSectionEnd(key);
 }
 
 }  // namespace
 
 struct ConfigFile::Impl {
     std::filesystem::path path;
-    std::shared_ptr<std::recursive_mutex> pathLock;
+    std::shared_ptr<PathLock> pathLock;
     std::unique_lock<std::recursive_mutex> held;
+
+    void lock() {
+        held = std::unique_lock(pathLock->mutex);
+        if (pathLock->holders++ == 0) {
+            pathLock->otherProcesses = EditLock(path, kOtherProcessWaitMs);
+        }
+    }
+    void unlock() {
+        if (held.owns_lock()) {
+            if (--pathLock->holders == 0) {
+                pathLock->otherProcesses = EditLock();
+            }
+            held.unlock();
+        }
+    }
     std::string buffer;
     bool opened = false;
     bool closed = false;
@@ -282,7 +316,7 @@ bool ConfigFile::Impl::setValue(std::string_view section, std::string_view key,
 ConfigFile::ConfigFile(const std::filesystem::path& path) : impl_(std::make_unique<Impl>()) {
     impl_->path = resolveOnce(path);
     impl_->pathLock = PathLocks::forPath(impl_->path.string());
-    impl_->held = std::unique_lock(*impl_->pathLock);
+    impl_->lock();
     if (auto raw = readWholeFile(impl_->path, kMaxFileBytes)) {
         impl_->buffer = fromTextMode(*raw);
         impl_->opened = true;
@@ -371,7 +405,8 @@ bool ConfigFile::setDouble(std::string_view section, std::string_view key, doubl
 }
 
 bool ConfigFile::setString(std::string_view section, std::string_view key, std::string_view value) {
-    return !holdsLineBreakOrNul(value) && impl_->setValue(section, key, " " + std::string(value));
+    return !holdsLineBreakOrNul(value) && !holdsSectionEnd(value) &&
+           impl_->setValue(section, key, " " + std::string(value));
 }
 
 bool ConfigFile::setIntArray(std::string_view section, std::string_view key,
@@ -409,12 +444,10 @@ int ConfigFile::save() {
     }
     impl_->closed = true;
     int written = 0;
-    if (impl_->opened && impl_->modified && replaceFile(impl_->path, impl_->buffer)) {
-        written = static_cast<int>(impl_->buffer.size());
+    if (impl_->opened && impl_->modified) {
+        written = replaceFile(impl_->path, impl_->buffer) ? static_cast<int>(impl_->buffer.size()) : -1;
     }
-    if (impl_->held.owns_lock()) {
-        impl_->held.unlock();
-    }
+    impl_->unlock();
     return written;
 }
 

@@ -44,7 +44,9 @@ public:
                                                        std::string_view key) const;
 
     // Each returns false, changing nothing, when the value cannot be stored
-    // (a double beyond +-1e30, a string holding a line break or NUL).
+    // (a double beyond +-1e30, a string holding a line break, a NUL or a "[",
+    // which the reader would take for the end of the section), or when the
+    // key holds a blank, a line break or a "[".
     bool setInt(std::string_view section, std::string_view key, int value);
     bool setDouble(std::string_view section, std::string_view key, double value);
     bool setString(std::string_view section, std::string_view key, std::string_view value);
@@ -54,7 +56,8 @@ public:
     void removeKey(std::string_view section, std::string_view key);
 
     // Writes the file if modified and closes the store; returns the bytes
-    // written (0 when nothing was written). Later saves do nothing.
+    // written, 0 when there was nothing to write and -1 when the write failed
+    // (the old file stays). Later saves do nothing.
     int save();
 
 private:

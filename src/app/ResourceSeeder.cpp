@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "app/FileReplace.h"
+#include "app/Preferences.h"
 
 namespace corvane {
 
@@ -17,7 +18,7 @@ constexpr std::size_t kMaxResourceBytes = 4u << 20;
 
 bool holdsDefaults(const std::filesystem::path& folder) {
     std::error_code error;
-    return std::filesystem::is_regular_file(folder / "prefs.cfg", error);
+    return std::filesystem::is_regular_file(Preferences::pathIn(folder), error);
 }
 
 enum class Created { Yes, AlreadyThere, Failed };

@@ -2,14 +2,9 @@
 
 #include <cstdio>
 
-#include "app/ConfigFile.h"
+#include "app/Preferences.h"
 
 namespace corvane {
-
-namespace {
-constexpr const char* kPrefs = "[prefs]";
-constexpr const char* kDontShowKey = "dontshowscreenreswarning";
-}  // namespace
 
 std::string currentResolutionText(int width, int height) {
     char text[64];
@@ -21,14 +16,12 @@ bool screenResWarningDue(int dontShowSetting, int width, int height) {
     return dontShowSetting < 1 && (width < kMinScreenWidth || height < kMinScreenHeight);
 }
 
-bool screenResWarningDue(const std::filesystem::path& prefsPath, int width, int height) {
-    const ConfigFile prefs(prefsPath);
-    return screenResWarningDue(prefs.getInt(kPrefs, kDontShowKey), width, height);
+bool screenResWarningDue(const std::filesystem::path& startupFolder, int width, int height) {
+    return screenResWarningDue(Preferences(startupFolder).screenResWarningOff() ? 1 : 0, width, height);
 }
 
-void storeScreenResWarningChoice(const std::filesystem::path& prefsPath, bool dontShowAgain) {
-    ConfigFile prefs(prefsPath);
-    prefs.setInt(kPrefs, kDontShowKey, dontShowAgain ? 1 : 0);
+void storeScreenResWarningChoice(const std::filesystem::path& startupFolder, bool dontShowAgain) {
+    Preferences(startupFolder).setScreenResWarningOff(dontShowAgain);
 }
 
 }  // namespace corvane

@@ -24,11 +24,11 @@ inline constexpr std::string_view kScreenResOkText = "OK";
 // "dontshowscreenreswarning" (1 or more suppresses it).
 [[nodiscard]] bool screenResWarningDue(int dontShowSetting, int width, int height);
 
-// The same, reading "dontshowscreenreswarning" of "[prefs]" from prefsPath
-// (a missing file reads 0, so a small display is warned about).
-[[nodiscard]] bool screenResWarningDue(const std::filesystem::path& prefsPath, int width, int height);
+// The same, reading "dontshowscreenreswarning" from the settings in
+// startupFolder (missing settings read 0, so a small display is warned about).
+[[nodiscard]] bool screenResWarningDue(const std::filesystem::path& startupFolder, int width, int height);
 
 // The dialog's OK: stores the check box as 1 (checked) or 0.
-void storeScreenResWarningChoice(const std::filesystem::path& prefsPath, bool dontShowAgain);
+void storeScreenResWarningChoice(const std::filesystem::path& startupFolder, bool dontShowAgain);
 
 }  // namespace corvane

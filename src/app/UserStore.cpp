@@ -35,7 +35,6 @@ bool missingOrEmpty(const std::filesystem::path& file) {
 UserStore::UserStore(std::filesystem::path startupFolder)
     : startup_(std::filesystem::absolute(startupFolder).lexically_normal()) {}
 
-std::filesystem::path UserStore::prefsPath() const { return startup_ / "prefs.cfg"; }
 std::filesystem::path UserStore::usersFolder() const { return startup_ / "Users"; }
 std::filesystem::path UserStore::tempFolder() const { return startup_ / "TEMP"; }
 std::filesystem::path UserStore::presetRunsFolder() const { return startup_ / "PRESET RUNS"; }
@@ -61,10 +60,12 @@ std::filesystem::path UserStore::settingsPath(std::string_view name) const {
     return path;
 }
 
-std::filesystem::path UserStore::currentUserFolder() const {
-    const ConfigFile prefs(prefsPath());
-    const auto name = prefs.getString("[prefs]", "lastuser");
-    return name ? userFolder(*name) : std::filesystem::path{};
+std::string UserStore::ownFolderSetting(std::string_view name, std::string_view key) const {
+    const auto path = settingsPath(name);
+    if (path.empty()) {
+        return {};
+    }
+    return ConfigFile(path).getString(kUserSettings, key).value_or("");
 }
 
 UserFolders UserStore::loadFolders(std::string_view name) const {

@@ -26,7 +26,6 @@ public:
     explicit UserStore(std::filesystem::path startupFolder);
 
     [[nodiscard]] const std::filesystem::path& startupFolder() const { return startup_; }
-    [[nodiscard]] std::filesystem::path prefsPath() const;           // "prefs.cfg"
     [[nodiscard]] std::filesystem::path usersFolder() const;         // "Users"
     [[nodiscard]] std::filesystem::path tempFolder() const;          // "TEMP"
     [[nodiscard]] std::filesystem::path presetRunsFolder() const;    // "PRESET RUNS"
@@ -37,11 +36,12 @@ public:
     // The user's "settings.txt". When it is missing or empty, older user
     // files are moved into their folders first (migrateOldUserFiles).
     [[nodiscard]] std::filesystem::path settingsPath(std::string_view name) const;
-    // The folder of "lastuser" of "[prefs]"; empty without one.
-    [[nodiscard]] std::filesystem::path currentUserFolder() const;
     // The folder keys of "[user_settings]"; the three folders fall back to the
     // user's own folder, the overlay plan file stays empty when missing.
     [[nodiscard]] UserFolders loadFolders(std::string_view name) const;
+    // One folder key of the user's "[user_settings]" as it stands; empty when
+    // missing (no fallback).
+    [[nodiscard]] std::string ownFolderSetting(std::string_view name, std::string_view key) const;
 
     // Makes "Users" and the user's folder when missing. A name that cannot be
     // a folder name is refused with its message through the prompter, and

@@ -1,6 +1,6 @@
 #include "cli/CliArgs.h"
 
-#include "app/ConfigFile.h"
+#include "app/Preferences.h"
 #include "sim/SimRig.h"
 
 namespace corvane::cli {
@@ -35,11 +35,11 @@ InstrumentOptions::Taken InstrumentOptions::take(int argc, char** argv, int& i) 
     return Taken::No;
 }
 
-std::uint32_t InstrumentOptions::lineSpeed(const std::filesystem::path& prefsPath) const {
+std::uint32_t InstrumentOptions::lineSpeed(const std::filesystem::path& startupFolder) const {
     if (baud) {
         return *baud;
     }
-    if (const int configured = ConfigFile(prefsPath).getInt("[prefs]", "baudrate"); configured > 0) {
+    if (const int configured = Preferences(startupFolder).baudRate(); configured > 0) {
         return static_cast<std::uint32_t>(configured);
     }
     return kDefaultBaud;

@@ -36,8 +36,8 @@ struct InstrumentOptions {
     // these options; Bad when its value is not acceptable.
     Taken take(int argc, char** argv, int& i);
 
-    // --baud, else "baudrate" of "[prefs]" in prefsPath, else 57600.
-    [[nodiscard]] std::uint32_t lineSpeed(const std::filesystem::path& prefsPath) const;
+    // --baud, else "baudrate" of the preferences in startupFolder, else 57600.
+    [[nodiscard]] std::uint32_t lineSpeed(const std::filesystem::path& startupFolder) const;
     // The instruments these options name, the simulated unit at baud.
     [[nodiscard]] InstrumentChoice choice(std::uint32_t baud) const;
     // The COM port to connect on: the simulated unit's, or --port.

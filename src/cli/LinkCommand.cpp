@@ -171,7 +171,7 @@ int runLink(int argc, char** argv) {
         return kFailed;
     }
     const std::filesystem::path& folder = *prepared;
-    const std::uint32_t baud = options->lineSpeed(folder / "prefs.cfg");
+    const std::uint32_t baud = options->lineSpeed(folder);
 
     SteadyClock clock;
     ConsolePrompter prompter;
@@ -179,7 +179,7 @@ int runLink(int argc, char** argv) {
     SampleLock sampleLock;
     InstrumentChoice choice = options->choice(baud);
     choice.simulateDe1Box = false;
-    Instruments instruments(choice, clock, folder / "prefs.cfg");
+    Instruments instruments(choice, clock, folder);
     BridgeLibrary* bridge = instruments.bridge();
     if (bridge == nullptr) {
         std::fprintf(stderr, "corvane-cli link: %s\n", instruments.reason().c_str());

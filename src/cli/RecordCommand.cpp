@@ -16,16 +16,20 @@
 #include <unistd.h>
 
 #include "app/Clock.h"
+#include "app/DialogFolders.h"
 #include "recording/Instruments.h"
-#include "app/NameCheck.h"
+#include "base/FileHandle.h"
+#include "base/TextFormat.h"
 #include "app/Prompter.h"
 #include "app/WindowPoster.h"
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"
+#include "cli/FileArgs.h"
 #include "cli/WorkingFolder.h"
 #include "recording/SampleReader.h"
 #include "recording/AcquisitionSession.h"
 #include "recording/RecordingController.h"
+#include "recording/RunWriter.h"
 #include "runs/RunDataFile.h"
 #include "recording/RunDisplay.h"
 #include "runs/TempFolder.h"
@@ -59,7 +63,7 @@ void recordUsage(std::FILE* out) {
         "usage: corvane-cli record (--simulate | --port N) [--de1] [--seconds S | --until-stop]\n"
         "                          [--skip-warmup] [--auto-scan [--target MM]] [--name NAME]\n"
         "                          [--discard-oldest-temp | --unlimited-temp] [--baud B]\n"
-        "                          [--library PATH] [--sim-speed K] -o FILE\n"
+        "                          [--library PATH] [--sim-speed K] [--force] -o FILE\n"
         "Records one run in the current folder, as the desktop program does, and saves it\n"
         "as FILE. The steps: connect to the Kelvo unit (the simulated one, or the bridge\n"
         "whose serial port is COM N), warm up (15 heartbeats; --skip-warmup skips once the\n"
@@ -75,6 +79,8 @@ void recordUsage(std::FILE* out) {
         "A full TEMP folder (20 runs) needs --discard-oldest-temp (the oldest go, 19\n"
         "stay) or --unlimited-temp (the limit is switched off for good).\n"
         "--sim-speed runs the simulated instrument and every wait K times faster.\n"
+        "FILE is never replaced unless --force is given; it is checked, and so is the\n"
+        "run name, before anything connects or moves.\n"
         "A folder without prefs.cfg gets the default settings files first.\n"
         "Exit codes: 0 saved, 1 failed (the run, if any, stays in TEMP), 2 wrong\n"
         "arguments, 130 interrupted twice.\n");
@@ -91,6 +97,7 @@ struct Options : InstrumentOptions {
     std::string output;
     std::optional<bool> discardOldestTemp;
     double simSpeed = 1.0;
+    bool force = false;
 };
 
 std::optional<Options> parse(int argc, char** argv) {
@@ -126,6 +133,8 @@ std::optional<Options> parse(int argc, char** argv) {
             o.name = argv[++i];
         } else if (arg == "-o" && hasValue) {
             o.output = argv[++i];
+        } else if (arg == "--force") {
+            o.force = true;
         } else if (arg == "--discard-oldest-temp" && !o.discardOldestTemp) {
             o.discardOldestTemp = true;
         } else if (arg == "--unlimited-temp" && !o.discardOldestTemp) {
@@ -201,7 +210,9 @@ class Console {
 public:
     void line(const std::string& text) {
         const std::scoped_lock lock(mutex_);
-        std::fprintf(stderr, "%s\n", text.c_str());
+        // Lines name files and repeat the unit's texts: nothing of theirs
+        // reaches the terminal as a control sequence.
+        std::fprintf(stderr, "%s\n", visibleLines(text).c_str());
         std::fflush(stderr);
     }
 
@@ -210,11 +221,16 @@ private:
 };
 
 // The controller's questions: the save question is answered Yes with FILE
-// as the name; the TEMP question by its option; anything else No, said so.
+// as the name (as long as no file has appeared there, unless --force); the
+// TEMP question by its option; anything else No, said so.
 class RecordPrompter : public Prompter {
 public:
-    RecordPrompter(Console& console, std::string saveAs, std::optional<bool> discardOldestTemp)
-        : console_(console), saveAs_(std::move(saveAs)), discardOldestTemp_(discardOldestTemp) {}
+    RecordPrompter(Console& console, std::string saveAs, std::optional<bool> discardOldestTemp,
+                   bool force = false)
+        : console_(console),
+          saveAs_(std::move(saveAs)),
+          discardOldestTemp_(discardOldestTemp),
+          force_(force) {}
 
     void message(const std::string& text, const std::string&) override { console_.line(text); }
     void notify(const std::string& text, const std::string&) override { console_.line(text); }
@@ -233,12 +249,20 @@ public:
     }
     std::optional<std::string> openFile(const FileDialogRequest&) override { return std::nullopt; }
     std::vector<std::string> openFiles(const FileDialogRequest&) override { return {}; }
-    std::optional<std::string> saveFile(const FileDialogRequest&) override { return saveAs_; }
+    std::optional<std::string> saveFile(const FileDialogRequest&) override {
+        // Checked before the run, and again now: a file may have appeared.
+        if (const auto problem = outputFileProblem("record", saveAs_, force_); !problem.empty()) {
+            console_.line(problem);
+            return std::nullopt;
+        }
+        return saveAs_;
+    }
 
 private:
     Console& console_;
     std::string saveAs_;
     std::optional<bool> discardOldestTemp_;
+    bool force_;
 };
 
 // The receive thread's messages to the window.
@@ -372,12 +396,14 @@ const char* reasonText(StopReason reason) {
 
 // Records until the time is up, the scan has ended, Ctrl+C or a lost link.
 StopReason recordUntilDone(const Options& o, Clock& clock, RecordingController& controller,
-                           SampleReader& reader, const ProgressDisplay& display,
-                           const RecordPoster& poster, Console& console) {
+                           SampleReader& reader, const RunWriter& writer,
+                           const ProgressDisplay& display, const RecordPoster& poster,
+                           Console& console) {
     const auto startMs = clock.nowMs();
     auto nextReportMs = startMs + kReportEveryMs;
     bool moved = false;
     std::int64_t stillSinceMs = startMs;
+    std::int64_t failedReported = 0;
     for (;;) {
         if (interrupted()) {
             return StopReason::Interrupted;
@@ -406,6 +432,15 @@ StopReason recordUntilDone(const Options& o, Clock& clock, RecordingController& 
         }
         if (now >= nextReportMs) {
             nextReportMs += kReportEveryMs;
+            // Rows that do not reach the file are gone: the operator hears of
+            // it at once (a full disk can be cleared while the run goes on).
+            if (const auto failed = writer.failedWrites(); failed > failedReported) {
+                if (failedReported == 0) {
+                    console.line("corvane-cli record: rows cannot be written to the run file (is "
+                                 "the disk full?)");
+                }
+                failedReported = failed;
+            }
             console.line(progressLine(static_cast<double>(now - startMs) / 1000.0, controller, reader,
                                       display));
         }
@@ -443,19 +478,38 @@ int runRecord(int argc, char** argv) {
         return kUsage;
     }
     Console console;
-    if (!options->name.empty()) {
-        if (const auto problem = folderNameProblem(options->name); !problem.empty()) {
-            console.line("corvane-cli record: --name: " + problem);
+    std::error_code error;
+    const auto folder = std::filesystem::current_path(error);
+    const auto output = std::filesystem::absolute(options->output, error);
+    {
+        // Everything that would make the run fail at its end is checked
+        // before anything connects or moves: the run name as the TEMP file
+        // name it becomes, and the file to save.
+        Console quiet;
+        RecordPrompter prompter(quiet, {}, {});
+        const TempFolder temp({folder, folder / "TEMP"}, prompter);
+        if (const auto problem = temp.runNameProblem(options->name); !problem.empty()) {
+            console.line("corvane-cli record: --name: " + visibleText(problem));
             return kUsage;
         }
+        if (const auto problem = outputFileProblem("record", options->output, options->force);
+            !problem.empty()) {
+            console.line(problem);
+            return kFailed;
+        }
     }
-    const auto prepared = prepareWorkingFolder("record");
-    if (!prepared) {
+    if (!prepareWorkingFolder("record")) {
         return kFailed;
     }
-    const std::filesystem::path& folder = *prepared;
-    std::error_code error;
-    const auto output = std::filesystem::absolute(options->output, error);
+    // The run is written into TEMP from its first row: a folder where that
+    // cannot happen is found out now, not after the piston has moved.
+    std::filesystem::create_directories(folder / "TEMP", error);
+    if (fileKindOf(folder / "TEMP") != FileKind::Folder ||
+        ::access((folder / "TEMP").c_str(), W_OK | X_OK) != 0) {
+        console.line("corvane-cli record: cannot write run files into " +
+                     (folder / "TEMP").string());
+        return kFailed;
+    }
 
     // A full TEMP folder is a question the window would ask; here an option
     // answers it, or nothing is started.
@@ -473,7 +527,7 @@ int runRecord(int argc, char** argv) {
         }
     }
 
-    const std::uint32_t baud = options->lineSpeed(folder / "prefs.cfg");
+    const std::uint32_t baud = options->lineSpeed(folder);
 
     const InterruptHandlers handlers;
     SteadyClock clock(options->simulate ? options->simSpeed : 1.0);
@@ -483,13 +537,13 @@ int runRecord(int argc, char** argv) {
     choice.simulateUnit = !options->de1;
     choice.simulateDe1Box = options->de1;
     choice.bridgeLibrary = options->library;
-    Instruments instruments(choice, clock, folder / "prefs.cfg");
+    Instruments instruments(choice, clock, folder);
     if (instruments.bridge() == nullptr) {
         console.line("corvane-cli record: " + instruments.reason());
         return kFailed;
     }
     const int port = options->comPort(instruments);
-    RecordPrompter prompter(console, output.string(), options->discardOldestTemp);
+    RecordPrompter prompter(console, output.string(), options->discardOldestTemp, options->force);
     RecordPoster poster;
     ProgressDisplay display(console);
     ConsoleConnection connection(console, clock, options->skipWarmup);
@@ -499,7 +553,8 @@ int runRecord(int argc, char** argv) {
                                folder);
     session.setDriver(&connection);
     session.setDisplay(&display);
-    RecordingController controller({folder, prompter, clock, display, session});
+    DialogFolders folders(folder, prompter);
+    RecordingController controller({folder, prompter, folders, clock, display, session});
     controller.setRunName(options->name);
     controller.setAutoScan(options->autoScan);
     controller.setTargetPosition(options->target.value_or(0.0));
@@ -509,9 +564,10 @@ int runRecord(int argc, char** argv) {
         std::jthread scan;
         session.connect(port, static_cast<int>(baud), kInterByteDelayMs);
         SampleReader* reader = session.reader();
+        RunWriter* writer = session.runWriter();
         if (interrupted()) {
             console.line("corvane-cli record: interrupted before recording; nothing was recorded");
-        } else if (session.connectResult() != true || reader == nullptr) {
+        } else if (session.connectResult() != true || reader == nullptr || writer == nullptr) {
             console.line("corvane-cli record: no instrument could be made ready on COM" +
                          std::to_string(session.comPort()));
         } else if (options->de1 != reader->hasDe1Source()) {
@@ -530,13 +586,18 @@ int runRecord(int argc, char** argv) {
                 setLeaveText(controller.tempFile());
                 console.line("recording to " + controller.tempFile().string());
                 const auto reason =
-                    recordUntilDone(*options, clock, controller, *reader, display, poster, console);
+                    recordUntilDone(*options, clock, controller, *reader, *writer, display, poster,
+                                    console);
                 console.line(std::string("stopping: ") + reasonText(reason));
+                if (const auto failed = writer->failedWrites(); failed > 0) {
+                    console.line("corvane-cli record: " + std::to_string(failed) +
+                                 " rows could not be written to the run file");
+                }
                 controller.stopRecording();
                 if (const auto saved = controller.savedFile()) {
                     RunDataFile file;
                     const bool readable = file.read(*saved) == RunDataFile::ReadStatus::Ok;
-                    std::printf("saved %s: %zu samples\n", saved->string().c_str(),
+                    std::printf("saved %s: %zu samples\n", visibleText(saved->string()).c_str(),
                                 readable ? file.sampleCount() : std::size_t{0});
                     result = kDone;
                 } else {

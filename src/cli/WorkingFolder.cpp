@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "app/Preferences.h"
 #include "app/ResourceSeeder.h"
 
 namespace corvane::cli {
@@ -16,7 +17,7 @@ std::optional<std::filesystem::path> prepareWorkingFolder(const std::string& com
                      error.message().c_str());
         return std::nullopt;
     }
-    if (std::filesystem::exists(folder / "prefs.cfg", error)) {
+    if (std::filesystem::exists(Preferences::pathIn(folder), error)) {
         return folder;
     }
     const auto exe = std::filesystem::canonical("/proc/self/exe", error);

@@ -117,13 +117,14 @@ struct CMainDlg::AxisControl {
 CMainDlg::CMainDlg(Seams seams, QWidget* parent)
     : QMainWindow(parent),
       seams_(std::move(seams)),
+      folders_(seams_.startupFolder, seams_.prompter),
       poster_(*this, [this](UserMsg msg, std::int64_t a, std::int64_t b, const std::any& payload) {
           handleMessage(msg, a, b, payload);
       }) {
     graph_ = new CGraphCtrl(seams_.clock, this);
     liveGraph_ = std::make_unique<GraphCtrlLiveGraph>(*graph_);
     logic_ = std::make_unique<MainWindowLogic>(MainWindowLogic::Env{
-        seams_.startupFolder, seams_.prompter, seams_.clock, poster_, *liveGraph_});
+        seams_.startupFolder, seams_.prompter, folders_, seams_.clock, poster_, *liveGraph_});
     logic_->setCaptionSuffix(seams_.captionSuffix);
     setWindowTitle(qs(logic_->caption()));
     jobs_ = std::make_unique<DeviceJobs>([this] {
@@ -596,7 +597,7 @@ void CMainDlg::attachInstruments() {
     ownSession_->setDisplay(this);
     ownSession_->setIntroPending(!introShown_);
     ownRecording_ = std::make_unique<RecordingController>(
-        RecordingEnv{seams_.startupFolder, seams_.prompter, seams_.clock, *this, *ownSession_});
+        RecordingEnv{seams_.startupFolder, seams_.prompter, folders_, seams_.clock, *this, *ownSession_});
     bindSession(ownSession_.get());
     bindRecording(ownRecording_.get());
 }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "app/DialogFolders.h"
 #include "app/QtWindowPoster.h"
 #include "desktop/MainWindowLogic.h"
 #include "recording/RunDisplay.h"
@@ -170,6 +171,9 @@ private:
     [[nodiscard]] std::optional<WindowKey> windowKey(const QKeyEvent& key) const;
 
     Seams seams_;
+    // Where every file dialog of the program starts; the window's logic and
+    // the recording controller share it.
+    DialogFolders folders_;
     CGraphCtrl* graph_ = nullptr;
     std::unique_ptr<LiveGraph> liveGraph_;
     QtWindowPoster poster_;

@@ -9,12 +9,15 @@
 
 #include "app/Clock.h"
 #include "app/ConfigFile.h"
+#include "app/DialogFolders.h"
+#include "app/Preferences.h"
 #include "app/Prompter.h"
 #include "app/UserStore.h"
 #include "app/Version.h"
 #include "app/WindowPoster.h"
 #include "graph/GraphModel.h"
 #include "runs/Em1RunWriter.h"
+#include "runs/Em1SettingsStore.h"
 #include "runs/TempFolder.h"
 #include "base/TextFormat.h"
 
@@ -22,20 +25,13 @@ namespace corvane {
 
 namespace {
 
-constexpr const char* kPrefs = "[prefs]";
-constexpr const char* kEm1Section = "[EM1_Settings]";
 constexpr const char* kVolumes = "Volumes";
-constexpr const char* kPrefsMissing = "Error, prefs.cfg file could not be found or opened.";
 constexpr const char* kExitQuestion = "Are you sure you wish to exit?";
 constexpr const char* kCsvTextFilter =
     "CSV Text Files (*.csv)|*.csv|Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
 
-constexpr std::array<const char*, kChannelCount> kChannelKeys = {
-    "showRawA", "showRefA", "showAbsA", "showRawB", "showRefB", "showAbsB", "showADivB"};
 constexpr std::array<const char*, kChannelCount> kChannelCaptions = {
     "Sample A", "Source A", "Abs A", "Sample B", "Source B", "Abs B", "AbsA/AbsB"};
-constexpr std::array<const char*, 4> kMultiColourKeys = {"multicolor1", "multicolor2",
-                                                         "multicolor3", "multicolor4"};
 
 constexpr int kFirstAufs = 0;
 constexpr int kLastAufs = 7;
@@ -84,10 +80,6 @@ MainWindowLogic::MainWindowLogic(Env env) : env_(std::move(env)) {
 }
 
 MainWindowLogic::~MainWindowLogic() = default;
-
-std::filesystem::path MainWindowLogic::prefsPath() const {
-    return UserStore(env_.startupFolder).prefsPath();
-}
 
 void MainWindowLogic::readVolumes() {
     const auto path = env_.startupFolder / "rotors.txt";
@@ -166,22 +158,17 @@ bool MainWindowLogic::connectIfPossible() {
 // --- Preferences ---
 
 bool MainWindowLogic::loadPreferences() {
-    const auto path = prefsPath();
-    if (!fileHasContent(path)) {
-        env_.prompter.message(kPrefsMissing);
+    Preferences prefs(env_.startupFolder);
+    if (!prefs.presentOrReport(env_.prompter)) {
         return false;
     }
-    ConfigFile prefs(path);
-    baudRate_ = prefs.getInt(kPrefs, "baudrate");
-    if (baudRate_ == 0) {
-        baudRate_ = kDefaultBaudRate;
-        prefs.setInt(kPrefs, "baudrate", baudRate_);
-    }
+    baudRate_ = prefs.baudRate();
+    prefs.writeBaudRateDefault();
     interByteDelayMs_ = kInterByteDelayMs;
 
     // The stored port is selected when it is listed; otherwise the listed
     // entry stays and its number is the port.
-    const int storedPort = prefs.getInt(kPrefs, "comport");
+    const int storedPort = prefs.comPort();
     const auto listed = std::find(ports_.begin(), ports_.end(), storedPort);
     if (listed != ports_.end()) {
         portSelection_ = static_cast<int>(listed - ports_.begin());
@@ -195,142 +182,68 @@ bool MainWindowLogic::loadPreferences() {
     {
         std::lock_guard lock(mutex_);
         for (int c = 0; c < kChannelCount; ++c) {
-            shown_[static_cast<std::size_t>(c)] = prefs.getInt(kPrefs, kChannelKeys[static_cast<std::size_t>(c)]) >= 1;
+            shown_[static_cast<std::size_t>(c)] = prefs.traceShown(c);
         }
-        windowSamples_ = prefs.getDouble(kPrefs, "xaxissamplerange");
-        if (windowSamples_ == 0.0) {
-            windowSamples_ = kDefaultSampleWindow;
-        }
-        const double mm = prefs.getDouble(kPrefs, "xaxisposrange");
-        if (mm > 0.0) {
-            windowMm_ = mm;
-        }
+        windowSamples_ = prefs.windowSamples();
+        windowMm_ = prefs.windowMm().value_or(windowMm_);
         xMin_ = 0.0;
         xMax_ = xAxisType_ == XAxisType::Millimetres ? windowMm_ : windowSamples_;
-        yMin_ = prefs.getDouble(kPrefs, "ymin");
-        yMax_ = prefs.getDouble(kPrefs, "ymax");
-        yyMin_ = prefs.getDouble(kPrefs, "yy_min");
-        yyMax_ = prefs.getDouble(kPrefs, "yy_max");
-        // Older files have one switch for all three axes.
-        const auto yAuto = prefs.getString(kPrefs, "yautoscale");
-        if (yAuto && prefs.getInt(kPrefs, "yautoscale") >= 0) {
-            xAutoScale_ = prefs.getInt(kPrefs, "xautoscale") > 0;
-            yyAutoScale_ = prefs.getInt(kPrefs, "yy_autoscale") > 0;
-        } else {
-            const bool all = prefs.getInt(kPrefs, "autoscale") > 0;
-            xAutoScale_ = all;
-            yyAutoScale_ = all;
-        }
+        const auto [yMin, yMax] = prefs.yRange();
+        const auto [yyMin, yyMax] = prefs.yyRange();
+        yMin_ = yMin;
+        yMax_ = yMax;
+        yyMin_ = yyMin;
+        yyMax_ = yyMax;
+        const auto autoScale = prefs.autoScale();
+        xAutoScale_ = autoScale.x;
+        yyAutoScale_ = autoScale.yy;
         // Every start shows the Y axis as it was typed, without the grid.
         yAutoScale_ = false;
         yAutoScaled_ = false;
         showGrid_ = false;
         logScale_ = false;
         xAutoWidth_ = kMaxAutoWidth;
-        aufsIndex_ = std::clamp(prefs.getInt(kEm1Section, "aufs"), kFirstAufs, kLastAufs);
+        aufsIndex_ = std::clamp(loadEm1Settings(prefs.store()).aufs, kFirstAufs, kLastAufs);
     }
-    for (std::size_t i = 0; i < kMultiColourKeys.size(); ++i) {
-        multiColours_[i] = prefs.getInt(kPrefs, kMultiColourKeys[i]);
-    }
-    multiDataType_ = prefs.getInt(kPrefs, "multi_data_type");
-    loadUserFolders(prefs);
-    prefs.save();
+    multiColours_ = prefs.multiColours();
+    multiDataType_ = prefs.multiDataType();
+    userName_ = prefs.lastUser();
     return true;
-}
-
-void MainWindowLogic::loadUserFolders(const ConfigFile& prefs) {
-    const auto text = [&](const char* key) { return prefs.getString(kPrefs, key).value_or(""); };
-    userName_ = text("lastuser");
-    folders_ = {text("lastdatafolder"), text("lastpresetrunfolder"), text("lastoverlayplanfolder"),
-                text("lastoverlayplanfile")};
-    if (userName_.empty()) {
-        return;
-    }
-    const UserStore store(env_.startupFolder);
-    const auto settingsPath = store.settingsPath(userName_);
-    if (settingsPath.empty()) {
-        return;
-    }
-    // The user's own folders win; "[prefs]" fills the gaps, and the user's
-    // folder the gaps of both.
-    const ConfigFile settings(settingsPath);
-    const auto pick = [&](const char* key, std::string& value, bool folderFallback) {
-        const auto own = settings.getString(UserStore::kUserSettings, key);
-        if (own && !own->empty()) {
-            value = *own;
-        } else if (value.empty() && folderFallback) {
-            value = store.userFolder(userName_).string();
-        }
-    };
-    pick("lastdatafolder", folders_.dataFolder, true);
-    pick("lastpresetrunfolder", folders_.presetRunFolder, true);
-    pick("lastoverlayplanfolder", folders_.overlayPlanFolder, true);
-    pick("lastoverlayplanfile", folders_.overlayPlanFile, false);
 }
 
 bool MainWindowLogic::savePreferences() {
-    const auto path = prefsPath();
-    if (!fileHasContent(path)) {
-        env_.prompter.message(kPrefsMissing);
+    Preferences prefs(env_.startupFolder);
+    if (!prefs.presentOrReport(env_.prompter)) {
         return false;
     }
-    ConfigFile prefs(path);
     {
         std::lock_guard lock(mutex_);
         for (int c = 0; c < kChannelCount; ++c) {
-            prefs.setInt(kPrefs, kChannelKeys[static_cast<std::size_t>(c)], shown_[static_cast<std::size_t>(c)] ? 1 : 0);
+            prefs.setTraceShown(c, shown_[static_cast<std::size_t>(c)]);
         }
-        prefs.setInt(kPrefs, "comport", portSelection_ >= 0 ? comPort_ : 0);
-        prefs.setDouble(kPrefs, "xmin", xMin_);
-        prefs.setDouble(kPrefs, "xmax", xMax_);
-        prefs.setDouble(kPrefs, "ymin", yMin_);
-        prefs.setDouble(kPrefs, "ymax", yMax_);
-        prefs.setDouble(kPrefs, "yy_min", yyMin_);
-        prefs.setDouble(kPrefs, "yy_max", yyMax_);
-        prefs.setInt(kPrefs, "bufsize", LiveSamples::kSize);
-        prefs.setString(kPrefs, "xaxissamplerange", windowSamplesTextLocked());
-        prefs.setString(kPrefs, "xaxisposrange", windowMmTextLocked());
-        prefs.setInt(kPrefs, "showgrid", showGrid_ ? 1 : 0);
-        prefs.setInt(kPrefs, "xautoscale", xAutoScale_ ? 1 : 0);
-        prefs.setInt(kPrefs, "yautoscale", yAutoScale_ ? 1 : 0);
-        prefs.setInt(kPrefs, "yy_autoscale", yyAutoScale_ ? 1 : 0);
-        prefs.setInt(kPrefs, "logscale", logScale_ ? 1 : 0);
+        prefs.setComPort(portSelection_ >= 0 ? comPort_ : 0);
+        prefs.setXRange(xMin_, xMax_);
+        prefs.setYRange(yMin_, yMax_);
+        prefs.setYYRange(yyMin_, yyMax_);
+        prefs.writeBufferSize();
+        prefs.setWindowSamplesText(windowSamplesTextLocked());
+        prefs.setWindowMmText(windowMmTextLocked());
+        prefs.setShowGrid(showGrid_);
+        prefs.setAutoScale({xAutoScale_, yAutoScale_, yyAutoScale_});
+        prefs.setLogScale(logScale_);
     }
-    for (std::size_t i = 0; i < kMultiColourKeys.size(); ++i) {
-        prefs.setInt(kPrefs, kMultiColourKeys[i], multiColours_[i]);
-    }
-    prefs.setInt(kPrefs, "multi_data_type", multiDataType_);
-
-    const std::array<std::pair<const char*, const std::string*>, 4> folderKeys = {{
-        {"lastdatafolder", &folders_.dataFolder},
-        {"lastpresetrunfolder", &folders_.presetRunFolder},
-        {"lastoverlayplanfolder", &folders_.overlayPlanFolder},
-        {"lastoverlayplanfile", &folders_.overlayPlanFile},
-    }};
-    for (const auto& [key, value] : folderKeys) {
-        if (!value->empty()) {
-            prefs.setString(kPrefs, key, *value);
-        }
-    }
-    prefs.save();
-    if (!userName_.empty()) {
-        const auto settingsPath = UserStore(env_.startupFolder).settingsPath(userName_);
-        if (!settingsPath.empty()) {
-            ConfigFile settings(settingsPath);
-            for (const auto& [key, value] : folderKeys) {
-                if (!value->empty()) {
-                    settings.setString(UserStore::kUserSettings, key, *value);
-                }
-            }
-        }
-    }
-    return true;
+    prefs.setMultiColours(multiColours_);
+    prefs.setMultiDataType(multiDataType_);
+    // The dialog folders are kept when a dialog chooses one (DialogFolders),
+    // never from a copy here that another part of the program may have
+    // overtaken since.
+    return prefs.save();
 }
 
 // --- Channels and readouts ---
 
 const char* MainWindowLogic::channelPrefsKey(int channel) {
-    return channel >= 0 && channel < kChannelCount ? kChannelKeys[static_cast<std::size_t>(channel)] : "";
+    return Preferences::traceKey(channel);
 }
 
 std::string MainWindowLogic::channelCaption(int channel) const {
@@ -869,16 +782,15 @@ void MainWindowLogic::windowSizeSpin(bool mm, bool up) {
 }
 
 void MainWindowLogic::saveWindowPref(bool mm) {
-    const auto path = prefsPath();
-    if (!fileHasContent(path)) {
+    Preferences prefs(env_.startupFolder);
+    if (!prefs.present()) {
         return;
     }
-    ConfigFile prefs(path);
     std::lock_guard lock(mutex_);
     if (mm) {
-        prefs.setString(kPrefs, "xaxisposrange", windowMmTextLocked());
+        prefs.setWindowMmText(windowMmTextLocked());
     } else {
-        prefs.setString(kPrefs, "xaxissamplerange", windowSamplesTextLocked());
+        prefs.setWindowSamplesText(windowSamplesTextLocked());
     }
 }
 
@@ -974,10 +886,8 @@ void MainWindowLogic::setAufs(int step) {
             yMax_ = Em1RunWriter::aufsValue(step);
         }
     }
-    const auto path = prefsPath();
-    if (fileHasContent(path)) {
-        ConfigFile prefs(path);
-        prefs.setInt(kEm1Section, "aufs", step);
+    if (Preferences prefs(env_.startupFolder); prefs.present()) {
+        storeEm1Aufs(prefs.store(), nullptr, -1, -1, step);
     }
     refreshGraph();
 }
@@ -1017,10 +927,7 @@ bool MainWindowLogic::openDataFile() {
     request.title = "Open Data File";
     request.filter = kCsvTextFilter;
     request.defaultExtension = "csv";
-    request.initialFolder = folders_.dataFolder;
-    if (request.initialFolder.empty() && !userName_.empty()) {
-        request.initialFolder = UserStore(env_.startupFolder).userFolder(userName_).string();
-    }
+    request.initialFolder = env_.folders.folder(DialogFolder::Data);
     const auto chosen = env_.prompter.openFile(request);
     if (!chosen) {
         return false;
@@ -1029,7 +936,7 @@ bool MainWindowLogic::openDataFile() {
     if (!showDataFile(path)) {
         return false;
     }
-    folders_.dataFolder = path.parent_path().string();
+    env_.folders.remember(DialogFolder::Data, path.parent_path().string());
     return true;
 }
 
@@ -1062,10 +969,8 @@ void MainWindowLogic::closeDataFile() {
         recording_->stopRecording();
     }
     double samples = 0.0;
-    const auto path = prefsPath();
-    if (fileHasContent(path)) {
-        const ConfigFile prefs(path);
-        samples = prefs.getDouble(kPrefs, "xaxissamplerange");
+    if (const Preferences prefs(env_.startupFolder); prefs.present()) {
+        samples = prefs.windowSamples();
     }
     {
         std::lock_guard lock(mutex_);
@@ -1104,8 +1009,8 @@ bool MainWindowLogic::lostDataPresent() const {
 void MainWindowLogic::rescueLostData() {
     TempFolder temp(RunFolders{env_.startupFolder, UserStore(env_.startupFolder).tempFolder()},
                     env_.prompter);
-    if (const auto saved = temp.rescueLostData(folders_.dataFolder)) {
-        folders_.dataFolder = saved->parent_path().string();
+    if (const auto saved = temp.rescueLostData(env_.folders.folder(DialogFolder::Data))) {
+        env_.folders.remember(DialogFolder::Data, saved->parent_path().string());
     }
 }
 
@@ -1139,8 +1044,9 @@ void MainWindowLogic::saveGraphDataAs() {
         }
     }
     TempFolder temp(RunFolders{env_.startupFolder, tempFolder}, env_.prompter);
-    if (const auto saved = temp.saveCopy(scratch, "Save Graph Data As", false, folders_.dataFolder)) {
-        folders_.dataFolder = saved->parent_path().string();
+    if (const auto saved =
+            temp.saveCopy(scratch, "Save Graph Data As", false, env_.folders.folder(DialogFolder::Data))) {
+        env_.folders.remember(DialogFolder::Data, saved->parent_path().string());
     } else {
         std::error_code ec;
         std::filesystem::remove(scratch, ec);

@@ -22,7 +22,7 @@
 namespace corvane {
 
 class Clock;
-class ConfigFile;
+class DialogFolders;
 class GraphModel;
 class Prompter;
 class WindowPoster;
@@ -111,6 +111,8 @@ public:
     struct Env {
         std::filesystem::path startupFolder;
         Prompter& prompter;
+        // Where the file dialogs start, shared with the recording.
+        DialogFolders& folders;
         Clock& clock;
         WindowPoster& window;  // the window itself: Readouts and RedrawGraph
         LiveGraph& graph;
@@ -153,14 +155,13 @@ public:
     // not run yet. True when it asked the session to connect.
     bool connectIfPossible();
 
-    // --- Preferences ("[prefs]" of "prefs.cfg") ---
-    // False, with "Error, prefs.cfg file could not be found or opened.",
-    // when the file is missing or empty: the defaults stay.
+    // --- Preferences ---
+    // False, with Preferences::kMissingMessage, when the settings file is
+    // missing or empty: the defaults stay.
     bool loadPreferences();
     bool savePreferences();
     [[nodiscard]] int baudRate() const { return baudRate_; }
     [[nodiscard]] int interByteDelayMs() const { return interByteDelayMs_; }
-    [[nodiscard]] const std::string& lastDataFolder() const { return folders_.dataFolder; }
     [[nodiscard]] const std::string& userName() const { return userName_; }
 
     // --- Channels and readouts ---
@@ -304,9 +305,7 @@ public:
     void setCloseWithoutQuestion(bool on) { closeWithoutQuestion_ = on; }
 
 private:
-    [[nodiscard]] std::filesystem::path prefsPath() const;
     void readVolumes();
-    void loadUserFolders(const ConfigFile& prefs);
     void buildLiveLocked(GraphModel& model);
     void buildLoadedLocked(GraphModel& model);
     // The Y (and, for the ratio slot, YY) values of the points inside the x
@@ -334,12 +333,6 @@ private:
     int baudRate_ = kDefaultBaudRate;
     int interByteDelayMs_ = kInterByteDelayMs;
     std::string userName_;
-    struct Folders {
-        std::string dataFolder;
-        std::string presetRunFolder;
-        std::string overlayPlanFolder;
-        std::string overlayPlanFile;
-    } folders_;
     std::array<int, 4> multiColours_{};
     int multiDataType_ = 0;
     RotorVolumes volumes_;

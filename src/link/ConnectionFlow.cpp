@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/ConfigFile.h"
+#include "app/Preferences.h"
 #include "base/TextFormat.h"
 
 namespace corvane {
@@ -124,8 +124,7 @@ bool ConnectionFlow::probe() {
 void ConnectionFlow::adoptPort(int port) {
     comPort_.store(port);
     host_.setComPort(port);
-    ConfigFile prefs(folder_ / "prefs.cfg");
-    prefs.setInt("[prefs]", "comport", port);
+    Preferences(folder_).setComPort(port);
 }
 
 void ConnectionFlow::showFailed() {

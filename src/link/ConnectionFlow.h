@@ -97,7 +97,7 @@ public:
     static constexpr const char* kRetry = "Retry";
     static constexpr const char* kContinue = "Continue";
 
-    // workingFolder holds "prefs.cfg"; comPort and baudRate are its [prefs]
+    // workingFolder holds the settings; comPort and baudRate are its
     // "comport" and "baudrate".
     ConnectionFlow(const ConnectionSeams& seams, std::filesystem::path workingFolder, int comPort,
                    std::uint32_t baudRate);

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "app/ConfigFile.h"
+#include "app/Preferences.h"
 
 namespace corvane {
 
@@ -24,14 +24,10 @@ constexpr Family kFamilies[] = {
 
 PortMap::PortMap(std::filesystem::path deviceFolder) : deviceFolder_(std::move(deviceFolder)) {}
 
-PortMap PortMap::load(const std::filesystem::path& prefsPath, std::filesystem::path deviceFolder) {
+PortMap PortMap::load(const std::filesystem::path& startupFolder, std::filesystem::path deviceFolder) {
     PortMap ports(std::move(deviceFolder));
-    const ConfigFile prefs(prefsPath);
-    for (int number = 1; number <= kMaxPort; ++number) {
-        const auto device = prefs.getString(kSection, "com" + std::to_string(number));
-        if (device && !device->empty()) {
-            ports.map(number, *device);
-        }
+    for (auto& [number, device] : Preferences(startupFolder).portDevices()) {
+        ports.map(number, std::move(device));
     }
     return ports;
 }

@@ -23,8 +23,9 @@ public:
     static constexpr int kMaxPort = 256;
 
     explicit PortMap(std::filesystem::path deviceFolder = "/dev");
-    // The mappings of prefsPath's "[ports]" section (keys "com1" to "com256").
-    [[nodiscard]] static PortMap load(const std::filesystem::path& prefsPath,
+    // The mappings of the "[ports]" section of the settings in startupFolder
+    // (keys "com1" to "com256").
+    [[nodiscard]] static PortMap load(const std::filesystem::path& startupFolder,
                                       std::filesystem::path deviceFolder = "/dev");
 
     void map(int number, std::string device);

@@ -368,11 +368,11 @@ private:
 
 }  // namespace
 
-PosixSerialPortApi::PosixSerialPortApi(std::filesystem::path prefsPath,
+PosixSerialPortApi::PosixSerialPortApi(std::filesystem::path startupFolder,
                                        std::filesystem::path deviceFolder)
-    : prefsPath_(std::move(prefsPath)), deviceFolder_(std::move(deviceFolder)) {}
+    : startupFolder_(std::move(startupFolder)), deviceFolder_(std::move(deviceFolder)) {}
 
-PortMap PosixSerialPortApi::portMap() const { return PortMap::load(prefsPath_, deviceFolder_); }
+PortMap PosixSerialPortApi::portMap() const { return PortMap::load(startupFolder_, deviceFolder_); }
 
 std::unique_ptr<SerialPort> PosixSerialPortApi::open(int comNumber) {
     const auto device = portMap().deviceFor(comNumber);

@@ -8,7 +8,7 @@
 namespace corvane {
 
 // Serial ports of a POSIX system through termios. Numbers are given to the
-// devices by PortMap, which is read from "prefs.cfg" on every call, so an
+// devices by PortMap, which is read from the settings on every call, so an
 // edited "[ports]" section takes effect at the next enumeration or open.
 //
 // A port is held exclusively: TIOCEXCL keeps other programs out, and an
@@ -17,7 +17,7 @@ namespace corvane {
 // and are measured in real time, as the device runs in real time.
 class PosixSerialPortApi : public SerialPortApi {
 public:
-    explicit PosixSerialPortApi(std::filesystem::path prefsPath,
+    explicit PosixSerialPortApi(std::filesystem::path startupFolder,
                                 std::filesystem::path deviceFolder = "/dev");
 
     [[nodiscard]] std::unique_ptr<SerialPort> open(int comNumber) override;
@@ -29,7 +29,7 @@ public:
 private:
     [[nodiscard]] PortMap portMap() const;
 
-    std::filesystem::path prefsPath_;
+    std::filesystem::path startupFolder_;
     std::filesystem::path deviceFolder_;
 };
 

@@ -109,6 +109,15 @@ public:
 
 enum class UpperLimitVariant { Manual, Auto };
 
+// What a settings sequence changed on the unit that the program keeps in its
+// settings ("[scan]"): the duty cycle as percentages of A and B, and the gain
+// as its stored "pcpotval" (7 - the value sent). Its caller stores it.
+struct ScanSettingsChange {
+    std::optional<double> dutyCyclePercentA;
+    std::optional<double> dutyCyclePercentB;
+    std::optional<int> pcPotValue;
+};
+
 class UvLink {
 public:
     // Limits and periods of the link, in clock ms.
@@ -133,7 +142,7 @@ public:
 
     // Searches the bridge whose COM port number is comPort, configures it and
     // starts the heartbeat thread. Without such a device every operation
-    // fails, but the thread still runs. Log and "prefs.cfg" live in
+    // fails, but the thread still runs. The key log ("pressKeyLog.txt") lives in
     // workingFolder.
     UvLink(const UvLinkSeams& seams, std::filesystem::path workingFolder, int comPort,
            std::uint32_t baudRate, std::uint32_t interByteDelayMs, SampleLock& sampleLock);
@@ -184,9 +193,11 @@ public:
     [[nodiscard]] bool ReadConfiguration(Cmd0& out);
     // One running-data packet within 5000 ms, parsing heartbeats meanwhile.
     [[nodiscard]] bool ReadRunningPacket(Cmd2& out);
-    bool SetDutyCycle(double fraction);
+    // The settings sequences report what the program keeps of them in
+    // `changed` (when given); the link writes no settings file itself.
+    bool SetDutyCycle(double fraction, ScanSettingsChange* changed = nullptr);
     [[nodiscard]] bool GetDutyCycle(double& fraction) const;
-    bool SetPcPot(int value, int attempt = 0);
+    bool SetPcPot(int value, ScanSettingsChange* changed = nullptr, int attempt = 0);
     [[nodiscard]] int GetPcPot();
     void GoToUpperLimit(LinkHost& host, bool silent,
                         UpperLimitVariant variant = UpperLimitVariant::Manual);
@@ -278,8 +289,6 @@ private:
     [[nodiscard]] std::uint8_t lastMode() const;
     struct RunningModeEntry;
     bool enterRunningMode(std::uint8_t mode, const RunningModeEntry& entry);
-    void writeScanPrefs(double dutyA, double dutyB);
-    void writePcPotPref(int value);
 
     BridgeLibrary& bridge_;
     Clock& clock_;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/ConfigFile.h"
 #include "link/UvLink.h"
 
 namespace corvane {
@@ -35,7 +34,6 @@ constexpr std::uint8_t kKeyManual = 3;
 constexpr std::uint8_t kKeyCalibration = 4;
 constexpr std::uint8_t kKeySetup = 5;
 
-constexpr const char* kScanSection = "[scan]";
 
 }  // namespace
 
@@ -310,7 +308,7 @@ bool UvLink::ReadRunningPacket(Cmd2& out) {
     return false;
 }
 
-bool UvLink::SetDutyCycle(double fraction) {
+bool UvLink::SetDutyCycle(double fraction, ScanSettingsChange* changed) {
     const CallGuard guard(*this);
     auto packet = lastCmd0();
     if (!packet) {
@@ -325,8 +323,9 @@ bool UvLink::SetDutyCycle(double fraction) {
     }
     packet->ucDutyCycleA = static_cast<std::uint8_t>(fraction * 100.0 + 0.5);
     const auto bytes = BuildSettingsChange(*packet);
-    if (SendSettings(bytes)) {
-        writeScanPrefs(fraction * 100.0, (1.0 - fraction) * 100.0);
+    if (SendSettings(bytes) && changed != nullptr) {
+        changed->dutyCyclePercentA = fraction * 100.0;
+        changed->dutyCyclePercentB = (1.0 - fraction) * 100.0;
     }
     return SendSettings(bytes);
 }
@@ -340,7 +339,7 @@ bool UvLink::GetDutyCycle(double& fraction) const {
     return true;
 }
 
-bool UvLink::SetPcPot(int value, int attempt) {
+bool UvLink::SetPcPot(int value, ScanSettingsChange* changed, int attempt) {
     const CallGuard guard(*this);
     if (attempt >= kKeyAttempts) {
         return false;
@@ -378,13 +377,15 @@ bool UvLink::SetPcPot(int value, int attempt) {
         } else if (wasCalibration) {
             EnterCalibrationMode();
         }
-        writePcPotPref(kMaxPcValue - value);
+        if (changed != nullptr) {
+            changed->pcPotValue = kMaxPcValue - value;
+        }
         return true;
     }
     if (!pause(kPcPotRetryMs)) {
         return false;
     }
-    return SetPcPot(value, attempt + 1);
+    return SetPcPot(value, changed, attempt + 1);
 }
 
 int UvLink::GetPcPot() {
@@ -471,19 +472,6 @@ void UvLink::CheckKnob() {
             return;
         }
     }
-}
-
-void UvLink::writeScanPrefs(double dutyA, double dutyB) {
-    ConfigFile prefs(workingFolder_ / "prefs.cfg");
-    prefs.setDouble(kScanSection, "a_dutycycle", dutyA);
-    prefs.setDouble(kScanSection, "b_dutycycle", dutyB);
-    prefs.save();
-}
-
-void UvLink::writePcPotPref(int value) {
-    ConfigFile prefs(workingFolder_ / "prefs.cfg");
-    prefs.setInt(kScanSection, "pcpotval", value);
-    prefs.save();
 }
 
 }  // namespace corvane

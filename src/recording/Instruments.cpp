@@ -15,7 +15,7 @@ struct Instruments::Impl {
 };
 
 Instruments::Instruments(const InstrumentChoice& choice, Clock& clock,
-                         const std::filesystem::path& prefsPath)
+                         const std::filesystem::path& startupFolder)
     : impl_(std::make_unique<Impl>()) {
     if (choice.simulate) {
         SimRigConfig config;
@@ -27,7 +27,7 @@ Instruments::Instruments(const InstrumentChoice& choice, Clock& clock,
         impl_->rig = std::make_unique<SimRig>(clock, config);
         return;
     }
-    impl_->posix = std::make_unique<PosixSerialPortApi>(prefsPath);
+    impl_->posix = std::make_unique<PosixSerialPortApi>(startupFolder);
     if (!choice.bridgeLibrary.empty()) {
         auto loaded = std::make_unique<D2xxLibrary>(choice.bridgeLibrary);
         if (loaded->available()) {

@@ -32,7 +32,7 @@ struct InstrumentChoice {
 // simulator's own, which Qt files cannot include.
 class Instruments {
 public:
-    Instruments(const InstrumentChoice& choice, Clock& clock, const std::filesystem::path& prefsPath);
+    Instruments(const InstrumentChoice& choice, Clock& clock, const std::filesystem::path& startupFolder);
     ~Instruments();
     Instruments(const Instruments&) = delete;
     Instruments& operator=(const Instruments&) = delete;

@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "app/Clock.h"
-#include "app/ConfigFile.h"
+#include "app/DialogFolders.h"
+#include "app/Preferences.h"
 #include "app/Prompter.h"
-#include "app/UserStore.h"
 #include "recording/AcquisitionSession.h"
 #include "recording/RunWriter.h"
 #include "recording/SampleReader.h"
@@ -20,10 +20,6 @@
 namespace corvane {
 
 namespace {
-
-constexpr const char* kPrefs = "[prefs]";
-constexpr const char* kData = "[data]";
-constexpr const char* kPrefsMissing = "Error, prefs.cfg file could not be found or opened.";
 
 [[nodiscard]] bool factorInRange(double factor) {
     return factor >= RecordingController::kFactorLow && factor <= RecordingController::kFactorHigh;
@@ -38,19 +34,12 @@ constexpr std::int64_t kFactorsWaitMs = UvLink::kKeyAttempts * UvLink::kKeyAckMs
 RecordingController::RecordingController(RecordingEnv env)
     : env_(std::move(env)),
       autoScan_({env_.clock, env_.prompter, env_.display, *this, env_.session.holds()}) {
-    const ConfigFile prefs(prefsPath());
-    if (prefs.isOpen()) {
-        unlimitedTemp_ = prefs.getInt(kPrefs, "allow_unlimited_tempfiles") != 0;
-        const auto user = prefs.getString(kPrefs, "lastuser").value_or("");
-        if (!user.empty()) {
-            lastDataFolder_ = UserStore(env_.startupFolder).loadFolders(user).dataFolder;
-        }
-        if (lastDataFolder_.empty()) {
-            lastDataFolder_ = prefs.getString(kPrefs, "lastdatafolder").value_or("");
-        }
+    const Preferences prefs(env_.startupFolder);
+    if (prefs.present()) {
+        unlimitedTemp_ = prefs.unlimitedTempFiles();
+        const auto stored = prefs.sourceFactors();
         for (std::size_t i = 0; i < factors_.size(); ++i) {
-            const double stored = prefs.getDouble(kData, i == 0 ? "factor_a" : "factor_b");
-            factors_[i] = stored == 0.0 ? kDefaultFactor : stored;
+            factors_[i] = stored[i].value_or(kDefaultFactor);
         }
     }
     env_.session.setSampleHandler(this);
@@ -64,10 +53,6 @@ RecordingController::~RecordingController() {
 SampleReader* RecordingController::reader() { return env_.session.reader(); }
 
 RunWriter* RecordingController::writer() { return env_.session.runWriter(); }
-
-std::filesystem::path RecordingController::prefsPath() const {
-    return env_.startupFolder / "prefs.cfg";
-}
 
 // --- State ---
 
@@ -160,10 +145,7 @@ std::array<double, 2> RecordingController::factors() const {
     return factors_;
 }
 
-std::string RecordingController::lastDataFolder() const {
-    const std::scoped_lock lock(mutex_);
-    return lastDataFolder_;
-}
+std::string RecordingController::lastDataFolder() const { return env_.folders.folder(DialogFolder::Data); }
 
 // --- The sample handler ---
 
@@ -243,23 +225,19 @@ void RecordingController::start() {
         setRecordCaption(kStartCaption);
         return;
     }
+    {
+        // The name the file was created under (numbered after a clash).
+        const std::scoped_lock lock(mutex_);
+        tempFile_ = w->path();
+    }
     runActive_.store(true);
 }
 
 std::filesystem::path RecordingController::uniqueTempPath() const {
     TempFolder temp({env_.startupFolder, env_.startupFolder / "TEMP"}, env_.prompter);
-    auto path = temp.runFilePath(runName(), env_.calendar());
-    // Two runs started within one second would share a name, and the second
-    // would empty the first: the later one gets a number.
-    std::error_code error;
-    for (int n = 2; std::filesystem::exists(path, error); ++n) {
-        auto stem = path.stem().string();
-        if (n > 2) {
-            stem.resize(stem.rfind('-'));
-        }
-        path.replace_filename(formatText("%s-%d.csv", stem.c_str(), n));
-    }
-    return path;
+    // Two runs started within one second share this name; the recorder
+    // creates the file exclusively and numbers the later one.
+    return temp.runFilePath(runName(), env_.calendar());
 }
 
 bool RecordingController::openRun(SampleReader& reader, RunWriter& writer,
@@ -332,7 +310,7 @@ Em1RunWriter::Setup RecordingController::de1Setup() const {
         }
     }
     Em1RunWriter::Setup setup;
-    setup.settings = loadEm1Settings(ConfigFile(prefsPath()));
+    setup.settings = loadEm1Settings(Preferences(env_.startupFolder).store());
     return setup;
 }
 
@@ -420,25 +398,7 @@ void RecordingController::askToSave(RunWriter& recorder) {
 }
 
 void RecordingController::rememberDataFolder(const std::filesystem::path& folder) {
-    const auto text = folder.string();
-    {
-        const std::scoped_lock lock(mutex_);
-        lastDataFolder_ = text;
-    }
-    ConfigFile prefs(prefsPath());
-    if (!prefs.isOpen()) {
-        return;
-    }
-    prefs.setString(kPrefs, "lastdatafolder", text);
-    const auto user = prefs.getString(kPrefs, "lastuser").value_or("");
-    prefs.save();
-    if (!user.empty()) {
-        const auto settingsPath = UserStore(env_.startupFolder).settingsPath(user);
-        if (!settingsPath.empty()) {
-            ConfigFile settings(settingsPath);
-            settings.setString(UserStore::kUserSettings, "lastdatafolder", text);
-        }
-    }
+    env_.folders.remember(DialogFolder::Data, folder.string());
 }
 
 void RecordingController::pauseResume() {
@@ -509,16 +469,13 @@ void RecordingController::zero() {
 }
 
 bool RecordingController::loadFactors() {
-    const ConfigFile prefs(prefsPath());
-    if (!prefs.isOpen()) {
-        env_.prompter.message(kPrefsMissing);
+    const Preferences prefs(env_.startupFolder);
+    if (!prefs.presentOrReport(env_.prompter)) {
         return false;
     }
-    std::array<double, 2> loaded{};
-    for (std::size_t i = 0; i < loaded.size(); ++i) {
-        const double stored = prefs.getDouble(kData, i == 0 ? "factor_a" : "factor_b");
-        loaded[i] = stored == 0.0 ? kDefaultFactor : stored;
-    }
+    const auto stored = prefs.sourceFactors();
+    const std::array<double, 2> loaded = {stored[0].value_or(kDefaultFactor),
+                                          stored[1].value_or(kDefaultFactor)};
     SampleReader* r = reader();
     if (r == nullptr) {
         {
@@ -550,15 +507,12 @@ bool RecordingController::applyFactors(SampleReader& reader, const std::array<do
 }
 
 bool RecordingController::saveFactors() {
-    ConfigFile prefs(prefsPath());
-    if (!prefs.isOpen()) {
-        env_.prompter.message(kPrefsMissing);
+    Preferences prefs(env_.startupFolder);
+    if (!prefs.presentOrReport(env_.prompter)) {
         return false;
     }
     const auto [a, b] = factors();
-    prefs.setDouble(kData, "factor_a", a);
-    prefs.setDouble(kData, "factor_b", b);
-    return prefs.save() >= 0;
+    return prefs.setSourceFactors({a, b}) && prefs.save();
 }
 
 void RecordingController::goToUpperLimit() {

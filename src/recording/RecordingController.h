@@ -34,15 +34,18 @@ namespace corvane {
 
 class AcquisitionSession;
 class Clock;
+class DialogFolders;
 class Prompter;
 class RunDisplay;
 class RunWriter;
 class SampleReader;
 
 struct RecordingEnv {
-    // "prefs.cfg" and "TEMP" live here.
+    // The settings and "TEMP" live here.
     std::filesystem::path startupFolder;
     Prompter& prompter;
+    // Where the save question's dialog starts, shared with the window.
+    DialogFolders& folders;
     Clock& clock;
     RunDisplay& display;
     // The connection: the acquisition object (when there is one), its link,
@@ -68,9 +71,8 @@ public:
     static constexpr std::int64_t kRefreshLockMs = 100;
     static constexpr std::int64_t kDe1StartLockMs = 2000;
 
-    // Loads the factors ("[data]"), the unlimited-TEMP switch and the last
-    // data folder from "prefs.cfg" and hands the factors to every acquisition
-    // object the session makes.
+    // Loads the factors and the unlimited-TEMP switch from the settings and
+    // hands the factors to every acquisition object the session makes.
     explicit RecordingController(RecordingEnv env);
     ~RecordingController() override;
     RecordingController(const RecordingController&) = delete;
@@ -131,8 +133,8 @@ public:
 
     // --- Factors and folders ---
     [[nodiscard]] std::array<double, 2> factors() const;
-    // "factor_a" and "factor_b" of "[data]"; false, with "Error, prefs.cfg
-    // file could not be found or opened.", when the file cannot be read.
+    // The zero calibration's factors in the settings; false, with
+    // Preferences::kMissingMessage, when the settings cannot be read.
     bool loadFactors();
     bool saveFactors();
     [[nodiscard]] bool unlimitedTempFiles() const { return unlimitedTemp_; }
@@ -141,7 +143,6 @@ public:
 private:
     [[nodiscard]] SampleReader* reader();
     [[nodiscard]] RunWriter* writer();
-    [[nodiscard]] std::filesystem::path prefsPath() const;
     void start();
     void stop();
     // The start's steps from the temporary name on; false when no run began.
@@ -178,7 +179,6 @@ private:
     std::optional<std::filesystem::path> savedFile_;
     std::optional<SampleRecord> latest_;
     std::array<double, 2> factors_{kDefaultFactor, kDefaultFactor};
-    std::string lastDataFolder_;
     std::function<void()> afterTwoChannelRun_;
 
     // A run was started and not stopped yet (its file may be paused).

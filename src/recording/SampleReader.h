@@ -58,7 +58,7 @@ struct SampleReaderSeams {
 
 // The construction arguments, in their traditional order.
 struct SampleReaderConfig {
-    // "testFile.txt", "pressKeyLog.txt" and "prefs.cfg" live here.
+    // "testFile.txt", "pressKeyLog.txt" and the settings live here.
     std::filesystem::path workingFolder;
     int comPort = 0;
     std::uint32_t baudRate = 57600;

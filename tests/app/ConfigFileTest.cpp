@@ -76,6 +76,10 @@ TEST(ConfigFile, RefusedValuesLeaveTheFileAsItWas) {
     EXPECT_FALSE(file.setString(kPrefs, "lastuser", std::string("Ann\0X", 5)));
     EXPECT_FALSE(file.setInt("[a]\n[b]", "k", 1));
     EXPECT_FALSE(file.setInt(kPrefs, "", 1));
+    // A "[" ends the section for the reader: the value, and every key after
+    // it, would be lost at the next load.
+    EXPECT_FALSE(file.setString(kPrefs, "lastdatafolder", "/data[1]"));
+    EXPECT_FALSE(file.setInt(kPrefs, "multi[1]", 1));
     EXPECT_EQ(file.save(), 0) << "nothing changed, nothing written";
     EXPECT_EQ(test::readFile(path), before);
 }
@@ -215,7 +219,7 @@ TEST(ConfigFile, SaveReplacesTheFileWholeOrNotAtAll) {
         small.rlim_cur = 1024;
         const auto handler = std::signal(SIGXFSZ, SIG_IGN);
         setrlimit(RLIMIT_FSIZE, &small);
-        EXPECT_EQ(file.save(), 0);
+        EXPECT_EQ(file.save(), -1) << "a failed write is told apart from nothing to write";
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, handler);
     }

@@ -18,16 +18,17 @@ TEST(ScreenResWarning, WarnsBelow1150By800UnlessSwitchedOff) {
     EXPECT_EQ(currentResolutionText(1024, 768), "Current display resolution is: 1024 x 768");
 
     test::TempDir dir;
-    const auto prefs = dir.write("prefs.cfg", "[prefs]\ndontshowscreenreswarning 0\n");
-    EXPECT_TRUE(screenResWarningDue(prefs, 1024, 768));
-    storeScreenResWarningChoice(prefs, true);
-    EXPECT_FALSE(screenResWarningDue(prefs, 1024, 768));
-    EXPECT_TRUE(screenResWarningDue(dir / "missing.cfg", 1024, 768)) << "no prefs reads 0";
+    dir.write("prefs.cfg", "[prefs]\ndontshowscreenreswarning 0\n");
+    EXPECT_TRUE(screenResWarningDue(dir.path(), 1024, 768));
+    storeScreenResWarningChoice(dir.path(), true);
+    EXPECT_FALSE(screenResWarningDue(dir.path(), 1024, 768));
+    EXPECT_TRUE(screenResWarningDue(dir / "missing", 1024, 768)) << "no prefs reads 0";
 }
 
 TEST(ComPortChooser, NoPortClosesAtOnceAndASinglePortIsStoredAtOnce) {
     test::TempDir dir;
-    const auto prefs = dir.write("prefs.cfg", "[prefs]\ncomport 4\n");
+    dir.write("prefs.cfg", "[prefs]\ncomport 4\n");
+    const auto prefs = dir.path();
     ComPortChooser none(prefs, {});
     EXPECT_FALSE(none.open());
     EXPECT_EQ(dir.read("prefs.cfg"), "[prefs]\ncomport 4\n");
@@ -40,7 +41,8 @@ TEST(ComPortChooser, NoPortClosesAtOnceAndASinglePortIsStoredAtOnce) {
 
 TEST(ComPortChooser, SelectsTheStoredPortElseTheFirstAndStoresTheChoiceOnOk) {
     test::TempDir dir;
-    const auto prefs = dir.write("prefs.cfg", "[prefs]\ncomport 7\n");
+    dir.write("prefs.cfg", "[prefs]\ncomport 7\n");
+    const auto prefs = dir.path();
     ComPortChooser chooser(prefs, {3, 7, 12});
     ASSERT_TRUE(chooser.open());
     EXPECT_THAT(chooser.entries(), ElementsAre("COM3", "COM7", "COM12"));

@@ -13,7 +13,7 @@ namespace {
 using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
-TEST(UserStore, FoldersLieBelowTheStartupFolderAndTheCurrentUserComesFromPrefs) {
+TEST(UserStore, FoldersLieBelowTheStartupFolder) {
     test::TempDir dir;
     const UserStore store(dir.path() / "sub" / "..");
     EXPECT_EQ(store.settingsPath("Ann Lee"), dir.path() / "Users" / "Ann Lee" / "settings.txt");
@@ -21,14 +21,7 @@ TEST(UserStore, FoldersLieBelowTheStartupFolderAndTheCurrentUserComesFromPrefs) 
     EXPECT_EQ(store.presetRunsFolder(), dir.path() / "PRESET RUNS");
     EXPECT_EQ(store.standardRunsFolder(), dir.path() / "STANDARD RUNS");
     EXPECT_EQ(store.exportFolder(), dir.path() / "Export");
-
-    EXPECT_EQ(store.currentUserFolder(), fs::path()) << "no prefs.cfg";
-    dir.write("prefs.cfg", "[prefs]\nlastuser \n");
-    EXPECT_EQ(store.currentUserFolder(), fs::path());
-    dir.write("prefs.cfg", "[prefs]\nlastuser ../../etc\n");
-    EXPECT_EQ(store.currentUserFolder(), fs::path()) << "never outside Users";
-    dir.write("prefs.cfg", "[prefs]\nlastuser Ann Lee\n");
-    EXPECT_EQ(store.currentUserFolder(), dir.path() / "Users" / "Ann Lee");
+    EXPECT_EQ(store.userFolder("../../etc"), fs::path()) << "never outside Users";
 }
 
 TEST(UserStore, MissingFolderKeysFallBackToTheUsersOwnFolder) {

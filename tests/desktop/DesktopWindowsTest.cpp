@@ -89,15 +89,15 @@ TEST(StartupWindows, TheChooserStoresASinglePortAtOnce) {
     TempDir dir;
     dir.write("prefs.cfg", "[prefs]\ncomport 0\n");
     {
-        CSelectCOMPortDlg chooser(dir / "prefs.cfg", {5});
+        CSelectCOMPortDlg chooser(dir.path(), {5});
         EXPECT_TRUE(chooser.shouldShow());
         EXPECT_EQ(pref(dir, "comport"), "5");  // before anything is pressed
         EXPECT_EQ(chooser.windowTitle(), "Corvane Serial COM Port");
     }
-    CSelectCOMPortDlg none(dir / "prefs.cfg", {});
+    CSelectCOMPortDlg none(dir.path(), {});
     EXPECT_FALSE(none.shouldShow());
 
-    CSelectCOMPortDlg two(dir / "prefs.cfg", {3, 5});
+    CSelectCOMPortDlg two(dir.path(), {3, 5});
     EXPECT_EQ(two.portList()->currentText(), "COM5");
     two.portList()->setCurrentIndex(0);
     two.accept();
@@ -108,7 +108,7 @@ TEST(StartupWindows, TheSmallDisplayWarningShowsTheSizeAndStoresTheBox) {
     test::qtApp();
     TempDir dir;
     dir.write("prefs.cfg", "[prefs]\ndontshowscreenreswarning 0\n");
-    CScreenResWarningDlg warning(dir / "prefs.cfg", 1149, 800);
+    CScreenResWarningDlg warning(dir.path(), 1149, 800);
     EXPECT_EQ(warning.windowTitle(), "Corvane Warning");
     QStringList texts;
     for (const QLabel* label : warning.findChildren<QLabel*>()) {

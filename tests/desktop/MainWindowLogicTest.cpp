@@ -11,6 +11,7 @@
 #include "TempDir.h"
 #include "TestClocks.h"
 #include "app/ConfigFile.h"
+#include "app/DialogFolders.h"
 #include "app/Version.h"
 #include "graph/GraphModel.h"
 #include "desktop/MainWindowLogic.h"
@@ -77,7 +78,7 @@ protected:
     MainWindowLogic& logic() {
         if (!logic_) {
             logic_ = std::make_unique<MainWindowLogic>(
-                MainWindowLogic::Env{dir.path(), prompter, clock, poster, graph});
+                MainWindowLogic::Env{dir.path(), prompter, folders, clock, poster, graph});
         }
         return *logic_;
     }
@@ -89,6 +90,7 @@ protected:
 
     TempDir dir;
     ScriptedPrompter prompter;
+    DialogFolders folders{dir.path(), prompter};
     ManualClock clock;
     RecordingPoster poster;
     ModelGraph graph;
@@ -117,7 +119,7 @@ TEST_F(MainWindowLogicTest, PreferencesLoadAndSaveWithTheirKeys) {
     EXPECT_EQ(logic().yRange(), (AxisRange{0.5, 1.5}));
     EXPECT_FALSE(logic().yAutoScale());  // off at every start
     EXPECT_TRUE(logic().yyAutoScale());
-    EXPECT_EQ(logic().lastDataFolder(), "/data/runs");
+    EXPECT_EQ(folders.folder(DialogFolder::Data), "/data/runs");
 
     logic().setShowGrid(true);
     ASSERT_TRUE(logic().savePreferences());
@@ -191,12 +193,12 @@ TEST_F(MainWindowLogicTest, RotorVolumesComeFromTheBareVolumesSection) {
 
     TempDir other;
     other.write("rotors.txt", "[Volumes]\nA_Volume 1.5\n");
-    MainWindowLogic bracketed({other.path(), prompter, clock, poster, graph});
+    MainWindowLogic bracketed({other.path(), prompter, folders, clock, poster, graph});
     EXPECT_DOUBLE_EQ(bracketed.volumes().a, 0.0);
     EXPECT_TRUE(prompter.texts().empty());
 
     TempDir none;
-    MainWindowLogic missing({none.path(), prompter, clock, poster, graph});
+    MainWindowLogic missing({none.path(), prompter, folders, clock, poster, graph});
     EXPECT_EQ(prompter.texts(), (std::vector<std::string>{"Error, file: " + (none / "rotors.txt").string() +
                                                           " could not be opened."}));
 }
@@ -383,7 +385,7 @@ TEST_F(MainWindowLogicTest, OpensARunFileAndCloseBringsTheLiveRunBack) {
     EXPECT_EQ(prompter.fileRequests().at(0).defaultExtension, "csv");
     EXPECT_EQ(poster.count(UserMsg::RedrawGraph), 1);
     EXPECT_EQ(logic().closeDataMenuText(), "Close File");
-    EXPECT_EQ(logic().lastDataFolder(), run.parent_path().string());
+    EXPECT_EQ(folders.folder(DialogFolder::Data), run.parent_path().string());
     logic().refreshGraph();
     const auto rows = graph.model.slot(kSlotAbsA).count();
     EXPECT_GT(rows, 1);
@@ -541,7 +543,7 @@ TEST_F(MainWindowLogicTest, ExitAsksAndTheCloseDoesNotAskAgain) {
     EXPECT_EQ(session.stops, 1);
 
     TempDir other;
-    MainWindowLogic unbound({other.path(), prompter, clock, poster, graph});
+    MainWindowLogic unbound({other.path(), prompter, folders, clock, poster, graph});
     EXPECT_EQ(unbound.closeRequested(), CloseStep::Close);  // no link: no question
 }
 

@@ -99,7 +99,7 @@ TEST(TtyBridgeLibrary, RunsTheWholeLinkThroughTheKernelOnAPty) {
     test::ScriptedPrompter prompter;
     test::RecordingPoster poster;
     SampleLock sampleLock;
-    PosixSerialPortApi ports(folder / "prefs.cfg", folder.path());
+    PosixSerialPortApi ports(folder.path(), folder.path());
     TtyBridgeLibrary tty(ports);
     UvLink link({tty, clock, prompter, &poster, true}, folder.path(), 7, 57600, 2, sampleLock);
     ASSERT_TRUE(link.connected());

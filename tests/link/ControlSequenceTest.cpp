@@ -124,16 +124,19 @@ TEST(ControlSequence, OnlyTheEchoOfThePressedKeyAcknowledgesIt) {
     EXPECT_TRUE(s.prompter.transcript().empty());
 }
 
-TEST(ControlSequence, DutyCycleIsSentTwiceAndKeptInPrefsWithTheScanSpeedIntact) {
+TEST(ControlSequence, DutyCycleIsSentTwiceAndReportedForTheSettingsWithTheScanSpeedIntact) {
     ManualClock clock;
     LinkBench bench(clock, unitIn(kModeSetup));
     auto& link = bench.open(false);
     auto& bridge = bench.rig.bridge();
 
-    EXPECT_FALSE(link.SetDutyCycle(0.95));
+    ScanSettingsChange refused;
+    EXPECT_FALSE(link.SetDutyCycle(0.95, &refused));
     EXPECT_TRUE(test::SettingsWritten(bridge).empty());
+    EXPECT_FALSE(refused.dutyCyclePercentA);
 
-    EXPECT_TRUE(link.SetDutyCycle(0.25));
+    ScanSettingsChange changed;
+    EXPECT_TRUE(link.SetDutyCycle(0.25, &changed));
     const auto sent = test::SettingsWritten(bridge);
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0], sent[1]);
@@ -141,9 +144,10 @@ TEST(ControlSequence, DutyCycleIsSentTwiceAndKeptInPrefsWithTheScanSpeedIntact) 
     EXPECT_EQ(sent[0][12], 0x01);
     EXPECT_EQ(sent[0][13], 0x02);
     EXPECT_EQ(bench.rig.kelvo()->settings().scanSpeed, kScanSpeed);
-    const ConfigFile prefs(bench.folder / "prefs.cfg");
-    EXPECT_EQ(prefs.getDouble("[scan]", "a_dutycycle"), 25.0);
-    EXPECT_EQ(prefs.getDouble("[scan]", "b_dutycycle"), 75.0);
+    EXPECT_EQ(changed.dutyCyclePercentA, 25.0);
+    EXPECT_EQ(changed.dutyCyclePercentB, 75.0);
+    EXPECT_FALSE(changed.pcPotValue);
+    EXPECT_EQ(bench.folder.read("prefs.cfg"), "[prefs]\ncomport 3\n") << "the link writes no settings";
     Cmd0 configuration;
     ASSERT_TRUE(link.ReadConfiguration(configuration));
     EXPECT_EQ(configuration.ucDutyCycleA, 25);
@@ -159,12 +163,13 @@ TEST(ControlSequence, PcPotGoesThroughTheQueueAndReturnsToTheModeItFound) {
     auto& unit = *bench.rig.kelvo();
     bench.hearUnit();
 
-    EXPECT_TRUE(link.SetPcPot(3));
+    ScanSettingsChange changed;
+    EXPECT_TRUE(link.SetPcPot(3, &changed));
     EXPECT_EQ(unit.settings().ucATODGain, 3);
     EXPECT_EQ(unit.settings().scanSpeed, kScanSpeed);
     EXPECT_EQ(unit.mode(), kModeManual);
     EXPECT_EQ(KeysWritten(bench.rig.bridge()), (std::vector<std::uint8_t>{5, 3}));
-    EXPECT_EQ(ConfigFile(bench.folder / "prefs.cfg").getInt("[scan]", "pcpotval"), 4);
+    EXPECT_EQ(changed.pcPotValue, 4);
 
     const auto before = test::SettingsWritten(bench.rig.bridge()).size();
     EXPECT_FALSE(link.SetPcPot(8));

@@ -63,7 +63,7 @@ protected:
         dir_.write("prefs.cfg", "[prefs]\ncomport 7\n[ports]\ncom7 " + line_.device() + "\n");
         fs::create_directory(dir_ / "dev");
     }
-    PosixSerialPortApi api() const { return PosixSerialPortApi(dir_ / "prefs.cfg", dir_ / "dev"); }
+    PosixSerialPortApi api() const { return PosixSerialPortApi(dir_.path(), dir_ / "dev"); }
     std::unique_ptr<SerialPort> openWith(const SerialTimeouts& timeouts) {
         auto port = api().open(7);
         EXPECT_TRUE(port && port->setTimeouts(timeouts));

@@ -108,10 +108,11 @@ std::vector<std::string> dataRowsOf(const std::string& text) {
 
 RecordingBench::RecordingBench(SimRigConfig config)
     : prefsWritten((writePrefs(folder), true)),
+      folders(folder.path(), prompter),
       rig(clock, std::move(config)),
       connection(clock),
       session({rig.ports(), rig.bridge(), clock, prompter, poster, nullptr}, folder.path()),
-      controller({folder.path(), prompter, clock, display, session}) {
+      controller({folder.path(), prompter, folders, clock, display, session}) {
     session.setDriver(&connection);
     session.setDisplay(&display);
 }

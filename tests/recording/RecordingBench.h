@@ -15,6 +15,7 @@
 #include "TestClocks.h"
 #include "VirtualClock.h"
 #include "recording/AcquisitionSession.h"
+#include "app/DialogFolders.h"
 #include "recording/RecordingController.h"
 #include "recording/RunDisplay.h"
 #include "sim/SimRig.h"
@@ -99,6 +100,7 @@ struct RecordingBench {
     TempDir folder;
     bool prefsWritten;
     ScriptedPrompter prompter;
+    DialogFolders folders;
     RecordingPoster poster;
     SimRig rig;
     ShownDisplay display;

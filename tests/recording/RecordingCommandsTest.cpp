@@ -60,7 +60,7 @@ TEST(RecordingCommands, TempLimitAsksAtTwentyRunsAndNoSwitchesTheLimitOffForGood
     EXPECT_THAT(bench.prompter.transcript(),
                 ElementsAre("message: Error, no data parser object available!"));
     // A controller made later reads the switch and asks nothing either.
-    RecordingController later({bench.folder.path(), bench.prompter, bench.clock, bench.display,
+    RecordingController later({bench.folder.path(), bench.prompter, bench.folders, bench.clock, bench.display,
                                bench.session});
     EXPECT_TRUE(later.unlimitedTempFiles());
 }
@@ -128,7 +128,7 @@ TEST(RecordingCommands, ZeroTakesTheLatestCountsAndAsksAboutFactorsOutOfRange) {
     EXPECT_EQ(reader.sourceFactors(), (std::array<double, 2>{0.0999, 10.001}));
 
     // What was stored is what a later controller loads.
-    RecordingController later({bench.folder.path(), bench.prompter, bench.clock, bench.display,
+    RecordingController later({bench.folder.path(), bench.prompter, bench.folders, bench.clock, bench.display,
                                bench.session});
     EXPECT_EQ(later.factors(), (std::array<double, 2>{0.0999, 10.001}));
 }

@@ -159,7 +159,7 @@ TEST(TextUnit, ReadsLinesThroughTheKernelFromCorvaneSim) {
 
     SteadyClock clock;
     test::ScriptedPrompter prompter;
-    PosixSerialPortApi ports(folder / "prefs.cfg", folder.path());
+    PosixSerialPortApi ports(folder.path(), folder.path());
     SimBridgeLibrary noBridge(clock);
     SampleReaderConfig config;
     config.workingFolder = folder.path();
