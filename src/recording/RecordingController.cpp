@@ -375,9 +375,9 @@ bool RecordingController::endDe1Run(SampleReader& reader, RunWriter& writer) {
     return false;
 }
 
-void RecordingController::askToSave(RunWriter& recorder) {
+void RecordingController::askToSave(RunWriter& writer) {
     if (!env_.prompter.askYesNo("Do you wish to save this run?")) {
-        recorder.close(false);
+        writer.close(false);
         return;
     }
     FileDialogRequest request;
@@ -386,12 +386,12 @@ void RecordingController::askToSave(RunWriter& recorder) {
     request.initialFolder = lastDataFolder();
     const auto chosen = env_.prompter.saveFile(request);
     if (!chosen || chosen->empty()) {
-        recorder.close(false);
+        writer.close(false);
         return;
     }
     const std::filesystem::path target(*chosen);
     rememberDataFolder(target.parent_path());
-    if (recorder.saveAs(target)) {
+    if (writer.saveAs(target)) {
         const std::scoped_lock lock(mutex_);
         savedFile_ = target;
     }

@@ -153,7 +153,7 @@ private:
     // The closing row and the message; false when the end could not be
     // written (the run is then kept in TEMP as it is).
     bool endDe1Run(SampleReader& reader, RunWriter& writer);
-    void askToSave(RunWriter& recorder);
+    void askToSave(RunWriter& writer);
     void togglePause(SampleReader& reader, RunWriter& writer);
     // New factors for the acquisition object now and every one made later;
     // false, with a message, when the sample lock stayed busy.
