@@ -233,7 +233,7 @@ QWidget* CMainDlg::buildChannelPanel() {
     grid->setVerticalSpacing(8);
     for (int c = 0; c < kChannelCount; ++c) {
         auto* box = new QCheckBox(qs(logic_->channelCaption(c)), channels);
-        const Rgb rgb = graph_->read([c](const GraphModel& m) { return m.getTraceColour(c); });
+        const Rgb rgb = graph_->read([c](const GraphModel& m) { return m.getTraceColour(c); }).value_or(Rgb{});
         auto* legend = new LegendLine(QColor(rgb.r, rgb.g, rgb.b), channels);
         auto* value = new QLabel(channels);
         value->setMinimumWidth(64);
