@@ -9,6 +9,9 @@ namespace corvane {
 
 QtConnectionDriver::QtConnectionDriver(QWidget* parentWindow, IntroRunner runIntro)
     : dialog_(new CConnectDlg(parentWindow)), runIntro_(std::move(runIntro)) {
+    // Until the steps are done the connection window stays in front of the
+    // main window, whose controls cannot act meanwhile anyway.
+    dialog_->setWindowModality(Qt::WindowModal);
     connect(dialog_, &CConnectDlg::continuePressed, this, [this] { push({Command::Continue, {}}); });
     connect(dialog_, &CConnectDlg::skipPressed, this, [this] { push({Command::Skip, {}}); });
     connect(dialog_, &CConnectDlg::keyPressed, this, [this] {
