@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "app/FileReplace.h"
+#include "base/WriterLock.h"
 
 namespace corvane {
 
@@ -47,10 +48,23 @@ std::filesystem::path resolveOnce(const std::filesystem::path& path) {
     return resolved;
 }
 
-// One recursive mutex per resolved path, alive while some store holds it.
+// Another process editing the file waits this long for our save at most.
+constexpr int kOtherProcessWaitMs = 2000;
+
+// The lock of one resolved path in this process: a recursive mutex for its
+// threads and, while any store of the process holds it, the file's EditLock
+// for other processes (two scripts setting keys at once lose none).
+struct PathLock {
+    std::recursive_mutex mutex;
+    // Under mutex.
+    int holders = 0;
+    EditLock otherProcesses;
+};
+
+// One PathLock per resolved path, alive while some store holds it.
 class PathLocks {
 public:
-    static std::shared_ptr<std::recursive_mutex> forPath(const std::string& key) {
+    static std::shared_ptr<PathLock> forPath(const std::string& key) {
         static PathLocks registry;
         std::scoped_lock guard(registry.mutex_);
         for (auto it = registry.locks_.begin(); it != registry.locks_.end();) {
@@ -59,7 +73,7 @@ public:
         auto& slot = registry.locks_[key];
         auto lock = slot.lock();
         if (!lock) {
-            lock = std::make_shared<std::recursive_mutex>();
+            lock = std::make_shared<PathLock>();
             slot = lock;
         }
         return lock;
@@ -67,7 +81,7 @@ public:
 
 private:
     std::mutex mutex_;
-    std::map<std::string, std::weak_ptr<std::recursive_mutex>> locks_;
+    std::map<std::string, std::weak_ptr<PathLock>> locks_;
 };
 
 // scanf's "%d" on one token: optional sign and digits after white space; a
@@ -160,8 +174,23 @@ bool validName(std::string_view section, std::string_view key) {
 
 struct ConfigFile::Impl {
     std::filesystem::path path;
-    std::shared_ptr<std::recursive_mutex> pathLock;
+    std::shared_ptr<PathLock> pathLock;
     std::unique_lock<std::recursive_mutex> held;
+
+    void lock() {
+        held = std::unique_lock(pathLock->mutex);
+        if (pathLock->holders++ == 0) {
+            pathLock->otherProcesses = EditLock(path, kOtherProcessWaitMs);
+        }
+    }
+    void unlock() {
+        if (held.owns_lock()) {
+            if (--pathLock->holders == 0) {
+                pathLock->otherProcesses = EditLock();
+            }
+            held.unlock();
+        }
+    }
     std::string buffer;
     bool opened = false;
     bool closed = false;
@@ -287,7 +316,7 @@ bool ConfigFile::Impl::setValue(std::string_view section, std::string_view key,
 ConfigFile::ConfigFile(const std::filesystem::path& path) : impl_(std::make_unique<Impl>()) {
     impl_->path = resolveOnce(path);
     impl_->pathLock = PathLocks::forPath(impl_->path.string());
-    impl_->held = std::unique_lock(*impl_->pathLock);
+    impl_->lock();
     if (auto raw = readWholeFile(impl_->path, kMaxFileBytes)) {
         impl_->buffer = fromTextMode(*raw);
         impl_->opened = true;
@@ -418,9 +447,7 @@ int ConfigFile::save() {
     if (impl_->opened && impl_->modified) {
         written = replaceFile(impl_->path, impl_->buffer) ? static_cast<int>(impl_->buffer.size()) : -1;
     }
-    if (impl_->held.owns_lock()) {
-        impl_->held.unlock();
-    }
+    impl_->unlock();
     return written;
 }
 

@@ -1,12 +1,18 @@
 #include "app/FileReplace.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <thread>
+
+#include "base/TextFormat.h"
+#include "base/WriterLock.h"
 
 namespace corvane {
 
@@ -15,6 +21,8 @@ namespace {
 // Another program may hold the file for a moment; the attempts are spaced by
 // 1 ms, so a file that stays busy is given up after about a second.
 constexpr int kBusyAttempts = 1000;
+// mkostemp's XXXXXX.
+constexpr std::size_t kSiblingSuffixLength = 6;
 
 bool isBusy(int error) {
     return error == EINTR || error == EAGAIN || error == EBUSY || error == ETXTBSY ||
@@ -49,6 +57,10 @@ public:
         fd_ = -1;
         return ok;
     }
+    void adopt(int fd) {
+        reset();
+        fd_ = fd;
+    }
 
 private:
     int fd_;
@@ -68,10 +80,155 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
+enum class Refusal { None, ReadOnly, NotRegular, LinkToNothing, Unreachable };
+
+// The file a rewrite of path lands on, and what it was like.
+struct Target {
+    std::filesystem::path file;
+    bool exists = false;
+    struct stat info {};
+    Refusal refusal = Refusal::None;
+};
+
+Target targetOf(const std::filesystem::path& path) {
+    Target target;
+    target.file = path;
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) != 0) {
+        if (errno != ENOENT) {
+            target.refusal = Refusal::Unreachable;
+        }
+        return target;
+    }
+    if (S_ISLNK(link.st_mode)) {
+        std::error_code error;
+        target.file = std::filesystem::canonical(path, error);
+        if (error) {
+            target.refusal = Refusal::LinkToNothing;
+            return target;
+        }
+    }
+    if (::stat(target.file.c_str(), &target.info) != 0) {
+        target.refusal = Refusal::Unreachable;
+        return target;
+    }
+    target.exists = true;
+    if (!S_ISREG(target.info.st_mode)) {
+        target.refusal = Refusal::NotRegular;
+    } else if ((target.info.st_mode & 0222) == 0 || ::access(target.file.c_str(), W_OK) != 0) {
+        // The mode bits count even for a user the system lets write anyway.
+        target.refusal = Refusal::ReadOnly;
+    }
+    return target;
+}
+
+std::error_code errorFor(Refusal refusal) {
+    switch (refusal) {
+        case Refusal::None: return {};
+        case Refusal::ReadOnly: return std::make_error_code(std::errc::permission_denied);
+        case Refusal::NotRegular: return std::make_error_code(std::errc::invalid_argument);
+        case Refusal::LinkToNothing: return std::make_error_code(std::errc::no_such_file_or_directory);
+        case Refusal::Unreachable: return std::make_error_code(std::errc::io_error);
+    }
+    return {};
+}
+
+std::filesystem::path folderOf(const std::filesystem::path& file) {
+    auto folder = file.parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
+// ".NAME.replacing-" and six letters or digits: a name nobody else gives a
+// file, so a leftover is known by it.
+std::string siblingPrefix(const std::filesystem::path& file) {
+    return "." + file.filename().string() + ".replacing-";
+}
+
+bool isSiblingName(const std::string& name, const std::string& prefix) {
+    if (name.size() != prefix.size() + kSiblingSuffixLength || !name.starts_with(prefix)) {
+        return false;
+    }
+    for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (!std::isalnum(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Siblings of file left by a replacement that was killed half-way.
+void removeLeftoverSiblings(const std::filesystem::path& file) {
+    const std::string prefix = siblingPrefix(file);
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folderOf(file), error)) {
+        if (isSiblingName(entry.path().filename().string(), prefix)) {
+            removeIfAbandoned(entry.path());
+        }
+    }
+}
+
+// A new hidden sibling of file, open for writing and locked as being written.
+struct Sibling {
+    std::string path;
+    Descriptor fd{-1};
+};
+
+bool createSibling(const std::filesystem::path& file, Sibling& sibling) {
+    removeLeftoverSiblings(file);
+    sibling.path = (folderOf(file) / (siblingPrefix(file) + "XXXXXX")).string();
+    sibling.fd.adopt(
+        openRetryingWhileBusy([&] { return ::mkostemp(sibling.path.data(), O_CLOEXEC); }));
+    if (!sibling.fd.valid()) {
+        return false;
+    }
+    // Taken before anything is written: while it is held no clean-up removes
+    // the file, and after the last write its fresh time protects it.
+    (void)claimForWriting(sibling.fd.get());
+    return true;
+}
+
+// The old file's permissions and owner for its replacement.
+bool takeOver(int fd, const Target& target) {
+    if (!target.exists) {
+        return ::fchmod(fd, 0644) == 0;
+    }
+    // Only root can give a file away; for everybody else it stays theirs.
+    (void)!::fchown(fd, target.info.st_uid, target.info.st_gid);
+    return ::fchmod(fd, target.info.st_mode & 07777) == 0;
+}
+
+void syncFolder(const std::filesystem::path& file) {
+    // The rename itself reaches the disk with the folder's own entry.
+    Descriptor dir(::open(folderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.valid()) {
+        ::fsync(dir.get());
+    }
+}
+
+bool copyAll(int from, int to) {
+    char chunk[65536];
+    for (;;) {
+        const auto n = ::read(from, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n == 0;
+        }
+        if (!writeAll(to, {chunk, static_cast<std::size_t>(n)})) {
+            return false;
+        }
+    }
+}
+
 }  // namespace
 
 std::optional<std::string> readWholeFile(const std::filesystem::path& path, std::size_t maxBytes) {
-    Descriptor fd(openRetryingWhileBusy([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }));
+    // O_NONBLOCK: a pipe opens at once (and is then refused) instead of
+    // waiting for a writer that may never come.
+    Descriptor fd(openRetryingWhileBusy(
+        [&] { return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); }));
     if (!fd.valid()) {
         return std::nullopt;
     }
@@ -99,27 +256,98 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& path, std:
     }
 }
 
+std::string replaceProblem(const std::filesystem::path& path) {
+    const char* name = path.c_str();
+    switch (targetOf(path).refusal) {
+        case Refusal::None: return {};
+        case Refusal::ReadOnly:
+            return formatText("Error, the file is read-only; it was not changed: %s", name);
+        case Refusal::NotRegular:
+            return formatText("Error, not a regular file (a folder, a device or a pipe); it was not "
+                              "changed: %s",
+                              name);
+        case Refusal::LinkToNothing:
+            return formatText("Error, the link leads to no file; it was not changed: %s", name);
+        case Refusal::Unreachable:
+            return formatText("Error, the file cannot be reached; it was not changed: %s", name);
+    }
+    return {};
+}
+
 bool replaceFile(const std::filesystem::path& path, std::string_view bytes) {
-    const auto folder = path.parent_path();
-    auto pattern = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    Descriptor fd(openRetryingWhileBusy([&] { return ::mkostemp(pattern.data(), O_CLOEXEC); }));
-    if (!fd.valid()) {
+    const Target target = targetOf(path);
+    Sibling sibling;
+    if (target.refusal != Refusal::None || !createSibling(target.file, sibling)) {
         return false;
     }
-    const std::string sibling = pattern;
-    struct stat old {};
-    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    const bool written = ::fchmod(fd.get(), mode) == 0 && writeAll(fd.get(), bytes) &&
-                         ::fsync(fd.get()) == 0;
-    if (!fd.reset() || !written || ::rename(sibling.c_str(), path.c_str()) != 0) {
-        ::unlink(sibling.c_str());
+    const bool written =
+        takeOver(sibling.fd.get(), target) && writeAll(sibling.fd.get(), bytes) &&
+        ::fsync(sibling.fd.get()) == 0;
+    if (!sibling.fd.reset() || !written || ::rename(sibling.path.c_str(), target.file.c_str()) != 0) {
+        ::unlink(sibling.path.c_str());
         return false;
     }
-    // The rename itself reaches the disk with the folder's own entry.
-    Descriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.valid()) {
-        ::fsync(dir.get());
+    syncFolder(target.file);
+    return true;
+}
+
+bool replaceFileWith(const std::filesystem::path& path, const std::filesystem::path& replacement,
+                     std::error_code& error) {
+    const Target target = targetOf(path);
+    error = errorFor(target.refusal);
+    if (error) {
+        return false;
     }
+    Descriptor from(::open(replacement.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!from.valid() || !takeOver(from.get(), target) || ::fsync(from.get()) != 0) {
+        error = std::error_code(errno, std::generic_category());
+        return false;
+    }
+    if (::rename(replacement.c_str(), target.file.c_str()) == 0) {
+        syncFolder(target.file);
+        return true;
+    }
+    if (errno != EXDEV) {
+        error = std::error_code(errno, std::generic_category());
+        return false;
+    }
+    // Different file systems: a sibling of the target first, then the rename.
+    Sibling sibling;
+    if (!createSibling(target.file, sibling)) {
+        error = std::error_code(errno, std::generic_category());
+        return false;
+    }
+    const bool written = takeOver(sibling.fd.get(), target) && copyAll(from.get(), sibling.fd.get()) &&
+                         ::fsync(sibling.fd.get()) == 0;
+    if (!sibling.fd.reset() || !written || ::rename(sibling.path.c_str(), target.file.c_str()) != 0) {
+        error = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+        ::unlink(sibling.path.c_str());
+        return false;
+    }
+    ::unlink(replacement.c_str());
+    syncFolder(target.file);
+    return true;
+}
+
+bool placeNewFile(const std::filesystem::path& from, const std::filesystem::path& to,
+                  std::error_code& error) {
+    error.clear();
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        syncFolder(to);
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        error = std::error_code(errno, std::generic_category());
+        return false;
+    }
+    // A file system without the no-replace rename: a hard link cannot
+    // replace either.
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        error = std::error_code(errno, std::generic_category());
+        return false;
+    }
+    ::unlink(from.c_str());
+    syncFolder(to);
     return true;
 }
 

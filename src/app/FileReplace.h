@@ -4,20 +4,50 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace corvane {
 
-// Reads a whole file as bytes, retrying for about a second while it is busy
-// (interrupted, locked or out of descriptors for a moment). nullopt when it is
-// missing, unreadable, or larger than maxBytes.
+// Reads a whole regular file as bytes, retrying for about a second while it
+// is busy (interrupted, locked or out of descriptors for a moment). nullopt
+// when it is missing, unreadable, not a regular file (a pipe or a device is
+// refused without waiting on it), or larger than maxBytes.
 [[nodiscard]] std::optional<std::string> readWholeFile(const std::filesystem::path& path,
                                                        std::size_t maxBytes);
 
+// The rules every whole-file rewrite of this program follows:
+// - A link is written through: its target gets the new content, the link
+//   stays a link. A link to nothing is refused.
+// - A read-only file (no write permission for anyone, or none for us) is
+//   refused and left as it is, even where the folder would allow a rename.
+// - Only regular files are replaced, never a device, a pipe or a folder.
+// - The new content keeps the old file's permissions (and its owner, where
+//   we may set it).
+// Returns the message to show when path cannot be rewritten, empty when it
+// can (a missing file can be created).
+[[nodiscard]] std::string replaceProblem(const std::filesystem::path& path);
+
 // Replaces the file's content with bytes so that a crash, a power cut or a
 // full disk leaves either the old or the new content, never a mix: the bytes
-// go to a hidden sibling file, reach the disk (fsync), and the sibling is then
-// renamed over the target. An existing file keeps its permissions. False, with
-// the old file untouched and no sibling left behind, when anything fails.
+// go to a hidden sibling file (".NAME.replacing-XXXXXX"), reach the disk
+// (fsync), and the sibling is then renamed over the target. False, with the old file
+// untouched and no sibling left behind, when anything fails or the rules
+// above refuse it. Siblings left by an earlier replacement that was killed
+// are removed on the way (never one another process is still writing).
 [[nodiscard]] bool replaceFile(const std::filesystem::path& path, std::string_view bytes);
+
+// The same for a finished file: replacement takes the place of path by
+// rename (copied beside the target first when they are on different file
+// systems). On failure path is unchanged, replacement is left where it was
+// for the caller to remove, and error says why.
+[[nodiscard]] bool replaceFileWith(const std::filesystem::path& path,
+                                   const std::filesystem::path& replacement, std::error_code& error);
+
+// Puts a finished file at a name that must not exist yet: never over an
+// existing file, not even one that appears at the last moment. from and to
+// must be on one file system (a sibling). False, from left as it is, when to
+// exists (error is file_exists) or the move fails.
+[[nodiscard]] bool placeNewFile(const std::filesystem::path& from, const std::filesystem::path& to,
+                                std::error_code& error);
 
 }  // namespace corvane

@@ -8,11 +8,14 @@ namespace {
 
 constexpr std::size_t kChunk = 256 * 1024;
 
-std::string_view withoutCarriageReturn(const char* begin, std::size_t length) {
-    if (length > 0 && begin[length - 1] == '\r') {
-        --length;
+// The first CR or LF in [from, to), or nothing.
+const char* findLineEnd(const char* from, const char* to) {
+    for (; from != to; ++from) {
+        if (*from == '\n' || *from == '\r') {
+            return from;
+        }
     }
-    return {begin, length};
+    return nullptr;
 }
 
 }  // namespace
@@ -47,13 +50,13 @@ bool LineReader::fill() {
     return true;
 }
 
-// Drops bytes up to and including the next LF of a line already handed out cut.
+// Drops bytes up to and including the next line end of a line already handed out cut.
 void LineReader::skipRestOfLongLine() {
     while (skipping_) {
-        const auto* newline =
-            static_cast<const char*>(std::memchr(data_ + begin_, '\n', end_ - begin_));
-        if (newline != nullptr) {
-            begin_ = static_cast<std::size_t>(newline - data_) + 1;
+        const char* lineEnd = findLineEnd(data_ + begin_, data_ + end_);
+        if (lineEnd != nullptr) {
+            begin_ = static_cast<std::size_t>(lineEnd - data_) + 1;
+            afterCr_ = *lineEnd == '\r';
             skipping_ = false;
             return;
         }
@@ -65,19 +68,34 @@ void LineReader::skipRestOfLongLine() {
     }
 }
 
+// A line that ended in CR: an LF right behind it is the same line end (CR LF).
+void LineReader::skipLfAfterCr() {
+    if (!afterCr_) {
+        return;
+    }
+    if (begin_ == end_) {
+        (void)fill();
+    }
+    afterCr_ = false;
+    if (begin_ < end_ && data_[begin_] == '\n') {
+        ++begin_;
+    }
+}
+
 bool LineReader::next(std::string_view& line) {
     skipRestOfLongLine();
+    skipLfAfterCr();
     std::size_t searched = begin_;
     for (;;) {
-        const auto* newline =
-            static_cast<const char*>(std::memchr(data_ + searched, '\n', end_ - searched));
-        if (newline != nullptr) {
-            const auto length = static_cast<std::size_t>(newline - (data_ + begin_));
+        const char* lineEnd = findLineEnd(data_ + searched, data_ + end_);
+        if (lineEnd != nullptr) {
+            const auto length = static_cast<std::size_t>(lineEnd - (data_ + begin_));
             if (length > kMaxLine) {
                 break;
             }
-            line = withoutCarriageReturn(data_ + begin_, length);
+            line = {data_ + begin_, length};
             begin_ += length + 1;
+            afterCr_ = *lineEnd == '\r';
             terminated_ = true;
             overlong_ = false;
             return true;
@@ -91,7 +109,7 @@ bool LineReader::next(std::string_view& line) {
             if (begin_ == end_) {
                 return false;
             }
-            line = withoutCarriageReturn(data_ + begin_, end_ - begin_);
+            line = {data_ + begin_, end_ - begin_};
             begin_ = end_;
             terminated_ = false;
             overlong_ = false;
@@ -104,10 +122,10 @@ bool LineReader::next(std::string_view& line) {
     line = {data_ + begin_, kMaxLine};
     overlong_ = true;
     terminated_ = true;
-    const auto* newline = static_cast<const char*>(
-        std::memchr(data_ + begin_ + kMaxLine, '\n', end_ - begin_ - kMaxLine));
-    if (newline != nullptr) {
-        begin_ = static_cast<std::size_t>(newline - data_) + 1;
+    const char* lineEnd = findLineEnd(data_ + begin_ + kMaxLine, data_ + end_);
+    if (lineEnd != nullptr) {
+        begin_ = static_cast<std::size_t>(lineEnd - data_) + 1;
+        afterCr_ = *lineEnd == '\r';
     } else {
         begin_ = end_;
         skipping_ = true;

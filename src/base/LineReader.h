@@ -8,7 +8,7 @@
 namespace corvane {
 
 // Splits a file or a block of bytes into lines without their line ends (LF,
-// CR LF, or a lone CR before the LF), in one pass. Memory stays bounded
+// CR LF, or a lone CR, as older desktop systems wrote), in one pass. Memory stays bounded
 // whatever the input holds: a line longer than kMaxLine is handed out cut to
 // its first kMaxLine bytes, marked overlong(), and the rest of it is skipped.
 class LineReader {
@@ -32,6 +32,7 @@ public:
 private:
     bool fill();
     void skipRestOfLongLine();
+    void skipLfAfterCr();
 
     std::FILE* file_ = nullptr;
     std::vector<char> storage_;
@@ -42,6 +43,7 @@ private:
     bool terminated_ = true;
     bool overlong_ = false;
     bool skipping_ = false;
+    bool afterCr_ = false;
     bool failed_ = false;
 };
 

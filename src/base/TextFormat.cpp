@@ -1,6 +1,7 @@
 #include "base/TextFormat.h"
 
 #include <cstdarg>
+#include <algorithm>
 #include <cstdio>
 
 namespace corvane {
@@ -19,6 +20,69 @@ std::string formatText(const char* format, ...) {
     }
     va_end(again);
     return text;
+}
+
+}  // namespace corvane
+
+namespace corvane {
+
+std::size_t utf8Length(std::string_view text, std::size_t i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned value = 0;
+    if ((c & 0xE0) == 0xC0) length = 2, value = c & 0x1F;
+    else if ((c & 0xF0) == 0xE0) length = 3, value = c & 0x0F;
+    else if ((c & 0xF8) == 0xF0) length = 4, value = c & 0x07;
+    else return 0;
+    if (i + length > text.size()) return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) return 0;
+        value = (value << 6) | (next & 0x3F);
+    }
+    constexpr unsigned kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < kSmallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        return 0;
+    }
+    return length;
+}
+
+std::string visibleText(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    const auto escape = [&shown](unsigned char byte) {
+        constexpr char kHex[] = "0123456789abcdef";
+        shown += "\\x";
+        shown += kHex[byte >> 4];
+        shown += kHex[byte & 0x0F];
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t length = utf8Length(text, i);
+        // U+0080 to U+009F are C2 80 to C2 9F: terminals obey some of them.
+        const bool c1 = length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (length == 0 || c < 0x20 || c == 0x7F || c1) {
+            for (std::size_t k = 0; k < std::max<std::size_t>(length, 1); ++k) {
+                escape(static_cast<unsigned char>(text[i + k]));
+            }
+            i += std::max<std::size_t>(length, 1);
+            continue;
+        }
+        shown.append(text, i, length);
+        i += length;
+    }
+    return shown;
+}
+
+std::string visibleLines(std::string_view text) {
+    std::string shown;
+    for (auto end = text.find('\n'); end != std::string_view::npos; end = text.find('\n')) {
+        shown += visibleText(text.substr(0, end));
+        shown += '\n';
+        text.remove_prefix(end + 1);
+    }
+    return shown + visibleText(text);
 }
 
 }  // namespace corvane

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace corvane {
 
@@ -11,5 +13,17 @@ namespace corvane {
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+
+// Bytes of the well-formed UTF-8 sequence that starts at text[i]; 0 when
+// none starts there (a stray byte, an overlong form, a surrogate).
+[[nodiscard]] std::size_t utf8Length(std::string_view text, std::size_t i);
+
+// Text from a file or a file name made safe for a terminal and for a
+// "key: value" line: control characters (line breaks, escape sequences, NUL,
+// the C1 controls) and bytes that are not UTF-8 become a visible \xNN each;
+// everything else is kept as it is.
+[[nodiscard]] std::string visibleText(std::string_view text);
+// The same for a message of several lines: its own line breaks (LF) stay.
+[[nodiscard]] std::string visibleLines(std::string_view text);
 
 }  // namespace corvane

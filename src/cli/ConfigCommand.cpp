@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "app/ConfigFile.h"
+#include "app/FileReplace.h"
+#include "base/TextFormat.h"
 #include "cli/Commands.h"
 
 namespace corvane::cli {
@@ -182,11 +184,21 @@ int runConfig(int argc, char** argv) {
     const std::filesystem::path path(std::string(args->positional[0]));
     const auto section = args->positional[1];
     const auto key = args->positional[2];
+    if (verb != "get") {
+        // A read-only file, a device or a link to nothing is refused before
+        // anything is changed.
+        if (const auto problem = replaceProblem(path); !problem.empty()) {
+            std::fprintf(stderr, "corvane-cli config: %s\n", visibleText(problem).c_str());
+            return kNotThere;
+        }
+    }
     ConfigFile file(path);
     if (!file.isOpen()) {
         // The store never creates a settings file, and neither does this tool.
-        std::fprintf(stderr, "corvane-cli config: cannot read %s (it is not created)\n",
-                     path.c_str());
+        std::fprintf(stderr,
+                     "corvane-cli config: cannot read %s (it is not created; only regular files "
+                     "are read)\n",
+                     visibleText(path.string()).c_str());
         return kNotThere;
     }
     if (verb == "get") {

@@ -1,5 +1,7 @@
 #include "cli/ConsolePrompter.h"
 
+#include "base/TextFormat.h"
+
 namespace corvane::cli {
 
 void ConsolePrompter::keep(std::string text) {
@@ -33,8 +35,10 @@ std::optional<std::string> ConsolePrompter::saveFile(const FileDialogRequest&) {
 
 void ConsolePrompter::flush(std::FILE* out) {
     std::scoped_lock lock(mutex_);
+    // Messages name files: no escape sequence in a name reaches the
+    // terminal. Line breaks of the message itself stay.
     for (const auto& text : messages_) {
-        std::fprintf(out, "%s\n", text.c_str());
+        std::fprintf(out, "%s\n", visibleLines(text).c_str());
     }
     messages_.clear();
 }

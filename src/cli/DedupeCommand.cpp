@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "base/TextFormat.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompter.h"
+#include "cli/FileArgs.h"
 #include "runs/RunDataFile.h"
 #include "runs/RunFileCleaner.h"
 
@@ -16,14 +18,20 @@ int runDedupe(int argc, char** argv) {
         return 2;
     }
     const std::filesystem::path file = argv[1];
+    if (const auto problem = inputFileProblem("dedupe", file); !problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 1;
+    }
     RunDataFile run;
     const auto status = run.readHeader(file);
     if (status == RunDataFile::ReadStatus::CannotOpen) {
-        std::fprintf(stderr, "Error, unable to open file: %s\n", argv[1]);
+        std::fprintf(stderr, "Error, unable to open file: %s\n", visibleText(argv[1]).c_str());
         return 1;
     }
     // Scratch files go to the current folder, as in the program's start-up
-    // folder, or else beside the file; never over an existing file.
+    // folder, or else beside the file; never over an existing file. The
+    // cleaned file replaces FILE by the rules of every rewrite: a read-only
+    // file is refused, a link is written through, the mode is kept.
     std::error_code error;
     ConsolePrompter prompter;
     RunFileCleaner cleaner(prompter, {std::filesystem::current_path(error),

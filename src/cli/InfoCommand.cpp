@@ -4,11 +4,14 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
 #include "cli/Commands.h"
+#include "cli/FileArgs.h"
 #include "runs/RunDataFile.h"
+#include "runs/RunFileCopy.h"
 #include "base/TextFormat.h"
 
 namespace corvane::cli {
@@ -116,28 +119,6 @@ private:
         std::fputc('"', out_);
     }
 
-    // Bytes of the well-formed UTF-8 sequence at i; 0 when it is not one.
-    static std::size_t utf8Length(std::string_view text, std::size_t i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) return 1;
-        std::size_t length = 0;
-        unsigned value = 0;
-        if ((c & 0xE0) == 0xC0) length = 2, value = c & 0x1F;
-        else if ((c & 0xF0) == 0xE0) length = 3, value = c & 0x0F;
-        else if ((c & 0xF8) == 0xF0) length = 4, value = c & 0x07;
-        else return 0;
-        if (i + length > text.size()) return 0;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return 0;
-            value = (value << 6) | (next & 0x3F);
-        }
-        const unsigned smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (value < smallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-            return 0;
-        }
-        return length;
-    }
     void separate() {
         if (!first_) std::fputc(',', out_);
         first_ = false;
@@ -281,24 +262,28 @@ void writeJson(const std::string& path, const RunDataFile& run, bool rows) {
     std::fputc('\n', stdout);
 }
 
+// Text for a terminal line: no escape sequence from a file reaches the
+// terminal, no line break splits a "key: value" line, a NUL hides nothing.
+std::string shown(std::string_view text) { return visibleText(text); }
+
 void writeText(const std::string& path, const RunDataFile& run, bool rows) {
     const auto& h = run.header();
     const auto& info = h.info;
-    std::printf("file: %s\n", path.c_str());
+    std::printf("file: %s\n", shown(path).c_str());
     std::printf("layout: %s\n", layoutName(run.layout()));
-    std::printf("title: %s\n", h.fileTitle.c_str());
-    std::printf("version: %s\n", h.version.c_str());
+    std::printf("title: %s\n", shown(h.fileTitle).c_str());
+    std::printf("version: %s\n", shown(h.version).c_str());
     std::printf("date: %s\n", h.hasDate ? dateText(h).c_str() : "");
     std::printf("time: %s\n", h.hasTime ? timeText(h).c_str() : "");
-    std::printf("experiment: %s\n", info.experimentName.c_str());
-    std::printf("user: %s\n", info.userName.c_str());
-    std::printf("rotor: %s%s%s\n", info.rotorManufacturer.c_str(),
-                info.rotorManufacturer.empty() || info.rotorModel.empty() ? "" : " ",
-                info.rotorModel.c_str());
+    std::printf("experiment: %s\n", shown(info.experimentName).c_str());
+    std::printf("user: %s\n", shown(info.userName).c_str());
+    std::printf("rotor: %s%s", shown(info.rotorManufacturer).c_str(),
+                info.rotorManufacturer.empty() || info.rotorModel.empty() ? "" : " ");
+    std::printf("%s\n", shown(info.rotorModel).c_str());
     if (info.gradient.empty()) {
         std::printf("gradient: \n");
     } else {
-        std::printf("gradient: %s %.1f%% to %.1f%% %s\n", info.gradient.c_str(),
+        std::printf("gradient: %s %.1f%% to %.1f%% %s\n", shown(info.gradient).c_str(),
                     info.gradientPercent1, info.gradientPercent2,
                     gradientUnitText(info.gradientUnits));
     }
@@ -322,7 +307,7 @@ void writeText(const std::string& path, const RunDataFile& run, bool rows) {
         }
     }
     for (const auto& set : run.exportedSets()) {
-        std::printf("set: %s, offset %d, %zu samples\n", set.name.c_str(), set.offset,
+        std::printf("set: %s, offset %d, %zu samples\n", shown(set.name).c_str(), set.offset,
                     set.samples.size());
     }
     std::printf("samples: %zu\n", run.sampleCount());
@@ -334,7 +319,7 @@ void writeText(const std::string& path, const RunDataFile& run, bool rows) {
         std::printf("set, distance, absorbance\n");
         for (const auto& set : run.exportedSets()) {
             for (const auto& s : set.samples) {
-                std::printf("%s, %.2f, %.6f\n", set.name.c_str(), s.positionA, s.absorbanceA);
+                std::printf("%s, %.2f, %.6f\n", shown(set.name).c_str(), s.positionA, s.absorbanceA);
             }
         }
     } else if (run.isEm1()) {
@@ -380,14 +365,25 @@ int runInfo(int argc, char** argv) {
     if (file == nullptr) {
         return usage();
     }
+    if (const auto problem = inputFileProblem("info", file); !problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 1;
+    }
+    // Every row is held in memory: a file far beyond any run could exhaust it.
+    std::error_code error;
+    if (const auto size = std::filesystem::file_size(file, error); !error && size > kMaxRunFileBytes) {
+        std::fprintf(stderr, "corvane-cli info: larger than %ju MB, too large for a run file: %s\n",
+                     kMaxRunFileBytes >> 20, shown(file).c_str());
+        return 1;
+    }
     RunDataFile run;
     switch (run.read(file)) {
         case RunDataFile::ReadStatus::Ok: break;
         case RunDataFile::ReadStatus::CannotOpen:
-            std::fprintf(stderr, "Error, unable to open file: %s\n", file);
+            std::fprintf(stderr, "Error, unable to open file: %s\n", shown(file).c_str());
             return 1;
         case RunDataFile::ReadStatus::NoColumnHeader:
-            std::fprintf(stderr, "Error, unable to find header in file: %s\n", file);
+            std::fprintf(stderr, "Error, unable to find header in file: %s\n", shown(file).c_str());
             return 1;
     }
     if (json) {

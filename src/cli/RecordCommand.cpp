@@ -18,13 +18,15 @@
 #include "app/Clock.h"
 #include "app/DialogFolders.h"
 #include "recording/Instruments.h"
-#include "app/NameCheck.h"
 #include "app/Preferences.h"
+#include "base/FileHandle.h"
+#include "base/TextFormat.h"
 #include "app/Prompter.h"
 #include "app/ResourceSeeder.h"
 #include "app/WindowPoster.h"
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"
+#include "cli/FileArgs.h"
 #include "recording/SampleReader.h"
 #include "recording/AcquisitionSession.h"
 #include "recording/RecordingController.h"
@@ -61,7 +63,7 @@ void recordUsage(std::FILE* out) {
         "usage: corvane-cli record (--simulate | --port N) [--de1] [--seconds S | --until-stop]\n"
         "                          [--skip-warmup] [--auto-scan [--target MM]] [--name NAME]\n"
         "                          [--discard-oldest-temp | --unlimited-temp] [--baud B]\n"
-        "                          [--library PATH] [--sim-speed K] -o FILE\n"
+        "                          [--library PATH] [--sim-speed K] [--force] -o FILE\n"
         "Records one run in the current folder, as the desktop program does, and saves it\n"
         "as FILE. The steps: connect to the Kelvo unit (the simulated one, or the bridge\n"
         "whose serial port is COM N), warm up (15 heartbeats; --skip-warmup skips once the\n"
@@ -77,6 +79,8 @@ void recordUsage(std::FILE* out) {
         "A full TEMP folder (20 runs) needs --discard-oldest-temp (the oldest go, 19\n"
         "stay) or --unlimited-temp (the limit is switched off for good).\n"
         "--sim-speed runs the simulated instrument and every wait K times faster.\n"
+        "FILE is never replaced unless --force is given; it is checked, and so is the\n"
+        "run name, before anything connects or moves.\n"
         "A folder without prefs.cfg gets the default settings files first.\n"
         "Exit codes: 0 saved, 1 failed (the run, if any, stays in TEMP), 2 wrong\n"
         "arguments, 130 interrupted twice.\n");
@@ -93,6 +97,7 @@ struct Options : InstrumentOptions {
     std::string output;
     std::optional<bool> discardOldestTemp;
     double simSpeed = 1.0;
+    bool force = false;
 };
 
 std::optional<Options> parse(int argc, char** argv) {
@@ -128,6 +133,8 @@ std::optional<Options> parse(int argc, char** argv) {
             o.name = argv[++i];
         } else if (arg == "-o" && hasValue) {
             o.output = argv[++i];
+        } else if (arg == "--force") {
+            o.force = true;
         } else if (arg == "--discard-oldest-temp" && !o.discardOldestTemp) {
             o.discardOldestTemp = true;
         } else if (arg == "--unlimited-temp" && !o.discardOldestTemp) {
@@ -202,7 +209,9 @@ class Console {
 public:
     void line(const std::string& text) {
         const std::scoped_lock lock(mutex_);
-        std::fprintf(stderr, "%s\n", text.c_str());
+        // Lines name files and repeat the unit's texts: nothing of theirs
+        // reaches the terminal as a control sequence.
+        std::fprintf(stderr, "%s\n", visibleLines(text).c_str());
         std::fflush(stderr);
     }
 
@@ -211,11 +220,16 @@ private:
 };
 
 // The controller's questions: the save question is answered Yes with FILE
-// as the name; the TEMP question by its option; anything else No, said so.
+// as the name (as long as no file has appeared there, unless --force); the
+// TEMP question by its option; anything else No, said so.
 class RecordPrompter : public Prompter {
 public:
-    RecordPrompter(Console& console, std::string saveAs, std::optional<bool> discardOldestTemp)
-        : console_(console), saveAs_(std::move(saveAs)), discardOldestTemp_(discardOldestTemp) {}
+    RecordPrompter(Console& console, std::string saveAs, std::optional<bool> discardOldestTemp,
+                   bool force = false)
+        : console_(console),
+          saveAs_(std::move(saveAs)),
+          discardOldestTemp_(discardOldestTemp),
+          force_(force) {}
 
     void message(const std::string& text, const std::string&) override { console_.line(text); }
     void notify(const std::string& text, const std::string&) override { console_.line(text); }
@@ -234,12 +248,20 @@ public:
     }
     std::optional<std::string> openFile(const FileDialogRequest&) override { return std::nullopt; }
     std::vector<std::string> openFiles(const FileDialogRequest&) override { return {}; }
-    std::optional<std::string> saveFile(const FileDialogRequest&) override { return saveAs_; }
+    std::optional<std::string> saveFile(const FileDialogRequest&) override {
+        // Checked before the run, and again now: a file may have appeared.
+        if (const auto problem = outputFileProblem("record", saveAs_, force_); !problem.empty()) {
+            console_.line(problem);
+            return std::nullopt;
+        }
+        return saveAs_;
+    }
 
 private:
     Console& console_;
     std::string saveAs_;
     std::optional<bool> discardOldestTemp_;
+    bool force_;
 };
 
 // The receive thread's messages to the window.
@@ -398,6 +420,7 @@ StopReason recordUntilDone(const Options& o, Clock& clock, RecordingController& 
     auto nextReportMs = startMs + kReportEveryMs;
     bool moved = false;
     std::int64_t stillSinceMs = startMs;
+    std::int64_t failedReported = 0;
     for (;;) {
         if (interrupted()) {
             return StopReason::Interrupted;
@@ -426,6 +449,15 @@ StopReason recordUntilDone(const Options& o, Clock& clock, RecordingController& 
         }
         if (now >= nextReportMs) {
             nextReportMs += kReportEveryMs;
+            // Rows that do not reach the file are gone: the operator hears of
+            // it at once (a full disk can be cleared while the run goes on).
+            if (const auto failed = reader.recorder().failedWrites(); failed > failedReported) {
+                if (failedReported == 0) {
+                    console.line("corvane-cli record: rows cannot be written to the run file (is "
+                                 "the disk full?)");
+                }
+                failedReported = failed;
+            }
             console.line(progressLine(static_cast<double>(now - startMs) / 1000.0, controller, reader,
                                       display));
         }
@@ -462,16 +494,36 @@ int runRecord(int argc, char** argv) {
         return kUsage;
     }
     Console console;
-    if (!options->name.empty()) {
-        if (const auto problem = folderNameProblem(options->name); !problem.empty()) {
-            console.line("corvane-cli record: --name: " + problem);
-            return kUsage;
-        }
-    }
     std::error_code error;
     const auto folder = std::filesystem::current_path(error);
     const auto output = std::filesystem::absolute(options->output, error);
+    {
+        // Everything that would make the run fail at its end is checked
+        // before anything connects or moves: the run name as the TEMP file
+        // name it becomes, and the file to save.
+        Console quiet;
+        RecordPrompter prompter(quiet, {}, {});
+        const TempFolder temp({folder, folder / "TEMP"}, prompter);
+        if (const auto problem = temp.runNameProblem(options->name); !problem.empty()) {
+            console.line("corvane-cli record: --name: " + visibleText(problem));
+            return kUsage;
+        }
+        if (const auto problem = outputFileProblem("record", options->output, options->force);
+            !problem.empty()) {
+            console.line(problem);
+            return kFailed;
+        }
+    }
     if (!seedFolder(folder, console)) {
+        return kFailed;
+    }
+    // The run is written into TEMP from its first row: a folder where that
+    // cannot happen is found out now, not after the piston has moved.
+    std::filesystem::create_directories(folder / "TEMP", error);
+    if (fileKindOf(folder / "TEMP") != FileKind::Folder ||
+        ::access((folder / "TEMP").c_str(), W_OK | X_OK) != 0) {
+        console.line("corvane-cli record: cannot write run files into " +
+                     (folder / "TEMP").string());
         return kFailed;
     }
 
@@ -507,7 +559,7 @@ int runRecord(int argc, char** argv) {
         return kFailed;
     }
     const int port = options->comPort(instruments);
-    RecordPrompter prompter(console, output.string(), options->discardOldestTemp);
+    RecordPrompter prompter(console, output.string(), options->discardOldestTemp, options->force);
     RecordPoster poster;
     ProgressDisplay display(console);
     ConsoleConnection connection(console, clock, options->skipWarmup);
@@ -551,11 +603,15 @@ int runRecord(int argc, char** argv) {
                 const auto reason =
                     recordUntilDone(*options, clock, controller, *reader, display, poster, console);
                 console.line(std::string("stopping: ") + reasonText(reason));
+                if (const auto failed = reader->recorder().failedWrites(); failed > 0) {
+                    console.line("corvane-cli record: " + std::to_string(failed) +
+                                 " rows could not be written to the run file");
+                }
                 controller.stopRecording();
                 if (const auto saved = controller.savedFile()) {
                     RunDataFile file;
                     const bool readable = file.read(*saved) == RunDataFile::ReadStatus::Ok;
-                    std::printf("saved %s: %zu samples\n", saved->string().c_str(),
+                    std::printf("saved %s: %zu samples\n", visibleText(saved->string()).c_str(),
                                 readable ? file.sampleCount() : std::size_t{0});
                     result = kDone;
                 } else {

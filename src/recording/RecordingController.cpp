@@ -221,23 +221,19 @@ void RecordingController::start() {
         setRecordCaption(kStartCaption);
         return;
     }
+    {
+        // The name the file was created under (numbered after a clash).
+        const std::scoped_lock lock(mutex_);
+        tempFile_ = r->recorder().path();
+    }
     runActive_.store(true);
 }
 
 std::filesystem::path RecordingController::uniqueTempPath() const {
     TempFolder temp({env_.startupFolder, env_.startupFolder / "TEMP"}, env_.prompter);
-    auto path = temp.runFilePath(runName(), env_.calendar());
-    // Two runs started within one second would share a name, and the second
-    // would empty the first: the later one gets a number.
-    std::error_code error;
-    for (int n = 2; std::filesystem::exists(path, error); ++n) {
-        auto stem = path.stem().string();
-        if (n > 2) {
-            stem.resize(stem.rfind('-'));
-        }
-        path.replace_filename(formatText("%s-%d.csv", stem.c_str(), n));
-    }
-    return path;
+    // Two runs started within one second share this name; the recorder
+    // creates the file exclusively and numbers the later one.
+    return temp.runFilePath(runName(), env_.calendar());
 }
 
 bool RecordingController::openRun(SampleReader& reader, const std::filesystem::path& tempPath) {

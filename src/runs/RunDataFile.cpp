@@ -532,7 +532,8 @@ RunDataFile::ReadStatus RunDataFile::readHeader(const std::filesystem::path& pat
 
 RunDataFile::ReadStatus RunDataFile::readFile(const std::filesystem::path& path, bool headerOnly) {
     clear();
-    const auto file = openFile(path, "rb");
+    // Regular files only: a pipe or a device would never end (or never start).
+    const auto file = openRegularFile(path);
     if (!file) {
         return ReadStatus::CannotOpen;
     }

@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <optional>
 
+#include "app/FileReplace.h"
 #include "app/Prompter.h"
 #include "base/FileHandle.h"
 #include "base/LineReader.h"
+#include "base/WriterLock.h"
 #include "runs/RowFormat.h"
 #include "runs/RowParse.h"
 #include "runs/RunDataFile.h"
@@ -47,7 +49,16 @@ public:
     Pass& operator=(const Pass&) = delete;
 
     [[nodiscard]] bool openInput(const std::string& failure) {
-        in_ = openFile(file_, "rb");
+        // The pass ends by replacing the file: what may not be replaced is
+        // refused before anything is written.
+        if (const auto problem = replaceProblem(file_); !problem.empty()) {
+            return fail(problem);
+        }
+        if (isBeingWritten(file_)) {
+            return fail(formatText("Error, the run is still being recorded; it was not changed: %s",
+                                   file_.string().c_str()));
+        }
+        in_ = openRegularFile(file_);
         if (!in_) return fail(failure);
         reader_.emplace(in_.get());
         return true;
@@ -113,7 +124,7 @@ public:
         std::error_code error;
         if (!written) {
             error = std::make_error_code(std::errc::io_error);
-        } else if (moveFileOver(scratch_.path, file_, error)) {
+        } else if (replaceFileWith(file_, scratch_.path, error)) {
             scratch_.path.clear();
             return true;
         }

@@ -1,133 +1,214 @@
 #include "runs/RunFileCopy.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
-#include "base/FileHandle.h"
+#include "app/FileReplace.h"
 #include "base/TextFormat.h"
+#include "base/WriterLock.h"
 
 namespace corvane {
 namespace {
 
 constexpr std::size_t kCopyChunk = 1 << 16;
 constexpr int kSiblingAttempts = 100;
+// What file systems allow for one name and for a whole path.
+constexpr std::size_t kMaxNameBytes = 255;
+constexpr std::size_t kMaxPathBytes = 4095;
 
-// Copies the rest of in to out byte for byte; makes sure the last line ends.
-bool copyRest(std::FILE* in, std::FILE* out, char lastWritten) {
+std::string titleLine(const std::filesystem::path& target) {
+    return formatText(kRunFileTitle, target.filename().string().c_str());
+}
+
+// Skips the first line of in and gives its line end (LF, CR LF or CR), so
+// the new title line ends the way the file's lines do.
+bool skipFirstLine(std::FILE* in, const char*& lineEnd) {
+    lineEnd = "\n";
+    int c = 0;
+    while ((c = std::fgetc(in)) != EOF) {
+        if (c == '\n') {
+            return true;
+        }
+        if (c == '\r') {
+            const int next = std::fgetc(in);
+            if (next == '\n') {
+                lineEnd = "\r\n";
+                return true;
+            }
+            if (next != EOF) {
+                std::ungetc(next, in);
+            }
+            lineEnd = "\r";
+            return true;
+        }
+    }
+    return std::ferror(in) == 0;
+}
+
+// Copies the rest of in to out byte for byte, at most limit bytes; makes sure
+// the last line ends.
+CopyResult copyRest(std::FILE* in, std::FILE* out, const char* lineEnd, std::uintmax_t limit) {
     std::vector<char> chunk(kCopyChunk);
-    char last = lastWritten;
+    char last = '\n';
+    std::uintmax_t copied = 0;
     for (;;) {
         const auto got = std::fread(chunk.data(), 1, chunk.size(), in);
         if (got == 0) {
             break;
         }
+        copied += got;
+        if (copied > limit) {
+            return CopyResult::TooLarge;
+        }
         if (std::fwrite(chunk.data(), 1, got, out) != got) {
-            return false;
+            return CopyResult::WriteFailed;
         }
         last = chunk[got - 1];
     }
     if (std::ferror(in) != 0) {
-        return false;
+        return CopyResult::CannotOpenSource;
     }
-    return last == '\n' || std::fputc('\n', out) != EOF;
+    if (last != '\n' && last != '\r' && std::fputs(lineEnd, out) == EOF) {
+        return CopyResult::WriteFailed;
+    }
+    return CopyResult::Ok;
 }
 
-// Skips the first line of in; tells whether it ended in CR LF.
-bool skipFirstLine(std::FILE* in, bool& crlf) {
-    int previous = 0;
-    int c = 0;
-    while ((c = std::fgetc(in)) != EOF) {
-        if (c == '\n') {
-            crlf = previous == '\r';
-            return true;
-        }
-        previous = c;
-    }
-    return std::ferror(in) == 0;
+bool sameState(const struct stat& a, const struct stat& b) {
+    return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
 }  // namespace
 
+std::string savedNameProblem(const std::filesystem::path& target) {
+    std::error_code error;
+    const auto whole = std::filesystem::absolute(target, error).string();
+    if (target.filename().string().size() + kPartSuffixBytes > kMaxNameBytes ||
+        whole.size() + kPartSuffixBytes > kMaxPathBytes) {
+        return formatText("Error, the file name is too long (at most %zu bytes): %s",
+                          kMaxNameBytes - kPartSuffixBytes, target.string().c_str());
+    }
+    return {};
+}
+
+std::filesystem::path numberedName(const std::filesystem::path& file, int number) {
+    auto numbered = file;
+    numbered.replace_filename(file.stem().string() + formatText("-%d", number) +
+                              file.extension().string());
+    return numbered;
+}
+
 FileHandle createNewFile(const std::filesystem::path& path, const char* mode) {
     // "x": created here or not at all, never someone's existing file.
-    return openFile(path, std::string(mode).append("x").c_str());
+    return openFile(path, std::string(mode).append("xe").c_str());
 }
 
 CreatedFile createSiblingFile(const std::filesystem::path& path) {
+    const auto expected = titleLine(path);
     for (int i = 0; i < kSiblingAttempts; ++i) {
         auto candidate = path;
         candidate += i == 0 ? std::string(".part") : formatText(".part%d", i);
+        // A copy left by a killed process: empty, or starting with the title
+        // line that names this target.
+        removeIfAbandoned(candidate, expected);
         if (auto file = createNewFile(candidate, "wb")) {
+            (void)claimForWriting(file.get());
             return {candidate, std::move(file)};
+        }
+        if (errno != EEXIST) {
+            break;
         }
     }
     return {};
 }
 
-bool moveFileOver(const std::filesystem::path& from, const std::filesystem::path& to,
-                 std::error_code& error) {
-    std::filesystem::rename(from, to, error);
-    if (!error) {
-        return true;
+TitledCopy::TitledCopy(const std::filesystem::path& source, const std::filesystem::path& target)
+    : target_(target) {
+    const auto in = openRegularFile(source);
+    struct stat before {};
+    if (!in || ::fstat(::fileno(in.get()), &before) != 0) {
+        result_ = CopyResult::CannotOpenSource;
+        return;
     }
-    if (error != std::errc::cross_device_link) {
-        return false;
+    if (static_cast<std::uintmax_t>(before.st_size) > kMaxRunFileBytes) {
+        result_ = CopyResult::TooLarge;
+        return;
     }
-    auto created = createSiblingFile(to);
+    auto created = createSiblingFile(target);
     if (created.path.empty()) {
-        error = std::make_error_code(std::errc::permission_denied);
-        return false;
+        result_ = CopyResult::CannotCreateTarget;
+        return;
     }
-    created.file.reset();
-    const auto& sibling = created.path;
-    std::error_code ignored;
-    if (!std::filesystem::copy_file(from, sibling, std::filesystem::copy_options::overwrite_existing,
-                                    error)) {
-        std::filesystem::remove(sibling, ignored);
-        return false;
+    partial_ = created.path;
+    held_ = std::move(created.file);
+    std::FILE* out = held_.get();
+    const char* lineEnd = "\n";
+    if (!skipFirstLine(in.get(), lineEnd)) {
+        result_ = CopyResult::CannotOpenSource;
+        return;
     }
-    std::filesystem::rename(sibling, to, error);
-    if (error) {
-        std::filesystem::remove(sibling, ignored);
-        return false;
+    const auto title = titleLine(target);
+    if (std::fputs(title.c_str(), out) == EOF || std::fputs(lineEnd, out) == EOF) {
+        result_ = CopyResult::WriteFailed;
+        return;
     }
-    std::filesystem::remove(from, ignored);
-    return true;
+    result_ = copyRest(in.get(), out, lineEnd, kMaxRunFileBytes);
+    // The copy reaches the disk before anybody may delete the source.
+    if (result_ == CopyResult::Ok &&
+        (std::fflush(out) != 0 || ::fsync(::fileno(out)) != 0)) {
+        result_ = CopyResult::WriteFailed;
+    }
+    struct stat after {};
+    if (result_ == CopyResult::Ok &&
+        (::fstat(::fileno(in.get()), &after) != 0 || !sameState(before, after))) {
+        result_ = CopyResult::SourceChanged;
+    }
 }
 
-CopyResult copyWithTitle(const std::filesystem::path& source, const std::filesystem::path& target) {
-    auto in = openFile(source, "rb");
-    if (!in) {
-        return CopyResult::CannotOpenSource;
+TitledCopy::~TitledCopy() {
+    held_.reset();
+    if (!partial_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove(partial_, ignored);
     }
-    auto [partial, out] = createSiblingFile(target);
-    if (partial.empty()) {
-        return CopyResult::CannotCreateTarget;
+}
+
+void TitledCopy::release() { held_.reset(); }
+
+void TitledCopy::claimAgain() {
+    if (result_ == CopyResult::Ok) {
+        held_ = openRegularFile(partial_);
+        (void)claimForWriting(held_.get());
     }
-    std::error_code ignored;
-    bool crlf = false;
-    bool ok = out && skipFirstLine(in.get(), crlf);
-    if (ok) {
-        const auto title = formatText(kRunFileTitle, target.filename().string().c_str());
-        ok = std::fputs(title.c_str(), out.get()) != EOF &&
-             std::fputs(crlf ? "\r\n" : "\n", out.get()) != EOF && copyRest(in.get(), out.get(), '\n');
+}
+
+CopyResult TitledCopy::place(ExistingTarget existing) {
+    if (result_ != CopyResult::Ok) {
+        return result_;
     }
-    if (out) {
-        ok = std::fflush(out.get()) == 0 && ok;
-        ok = std::fclose(out.release()) == 0 && ok;
-    }
-    if (!ok) {
-        std::filesystem::remove(partial, ignored);
-        return CopyResult::WriteFailed;
-    }
-    in.reset();
     std::error_code error;
-    if (!moveFileOver(partial, target, error)) {
-        std::filesystem::remove(partial, ignored);
-        return CopyResult::CannotCreateTarget;
+    const bool placed = existing == ExistingTarget::Replace
+                            ? replaceFileWith(target_, partial_, error)
+                            : placeNewFile(partial_, target_, error);
+    held_.reset();
+    if (!placed) {
+        result_ = error == std::errc::file_exists ? CopyResult::TargetExists
+                                                  : CopyResult::CannotCreateTarget;
+        return result_;
     }
+    partial_.clear();
     return CopyResult::Ok;
+}
+
+CopyResult copyWithTitle(const std::filesystem::path& source, const std::filesystem::path& target,
+                         ExistingTarget existing) {
+    TitledCopy copy(source, target);
+    return copy.place(existing);
 }
 
 }  // namespace corvane

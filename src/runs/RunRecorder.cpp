@@ -1,5 +1,6 @@
 #include "runs/RunRecorder.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "runs/RunDataFile.h"
 #include "runs/RunFileCopy.h"
 #include "base/TextFormat.h"
+#include "base/WriterLock.h"
 
 namespace corvane {
 namespace {
@@ -131,16 +133,34 @@ bool RunRecorder::open(const std::filesystem::path& path, const RunDescription& 
         em1_.emplace(*description.em1, runVolumePerMm(description));
     }
     failedWrites_ = 0;
-    // Text mode: the platform's own line ends, as every text file of the program.
-    file_ = openFile(path, "w");
-    const auto header = headerText(path.filename().string(), description, em1_ ? &*em1_ : nullptr);
+    // Created, never opened over an existing file: two runs started in the
+    // same second in one TEMP folder (two programs) get a file each, the
+    // later one the next numbered name. Text mode: the platform's own line
+    // ends, as every text file of the program.
+    std::filesystem::path created;
+    for (int number = 1; number <= kMaxNumberedName; ++number) {
+        created = number == 1 ? path : numberedName(path, number);
+        file_ = createNewFile(created, "w");
+        if (file_ || errno != EEXIST) {
+            break;
+        }
+    }
+    const auto header = headerText(created.filename().string(), description, em1_ ? &*em1_ : nullptr);
+    // Marked as being written for the whole run (where the file system has
+    // such locks), so no clean-up or rescue of another program takes it.
+    (void)claimForWriting(file_.get());
     if (!file_ || !writeAll(file_.get(), header) || std::fflush(file_.get()) != 0) {
+        const bool ours = file_ != nullptr;
         file_.reset();
         em1_.reset();
+        if (ours) {
+            std::error_code ignored;
+            std::filesystem::remove(created, ignored);
+        }
         prompter_.message(formatText("Error, unable to open file: %s", path.string().c_str()));
         return false;
     }
-    path_ = path;
+    path_ = created;
     return true;
 }
 
@@ -245,6 +265,7 @@ bool RunRecorder::writeAufsChange(int step, double distance) {
     closeFileLocked();
     const bool replaced = replaceFile(path_, *content);
     file_ = openFile(path_, "a");
+    (void)claimForWriting(file_.get());
     return replaced && file_ != nullptr;
 }
 
@@ -266,9 +287,12 @@ bool RunRecorder::saveAs(const std::filesystem::path& target) {
     switch (copyWithTitle(source, target)) {
         case CopyResult::Ok: break;
         case CopyResult::CannotOpenSource:
+        case CopyResult::TooLarge:
+        case CopyResult::SourceChanged:
             prompter_.message(formatText("Error, unable to open file: %s", source.string().c_str()));
             return false;
         case CopyResult::CannotCreateTarget:
+        case CopyResult::TargetExists:
         case CopyResult::WriteFailed:
             prompter_.message(formatText("Error, unable to create file: %s", target.string().c_str()));
             return false;

@@ -45,6 +45,10 @@ public:
 
     // Creates the run file and writes its header ("Error, unable to open
     // file: %s" on failure). A file still open is closed and kept first.
+    // An existing file is never opened: when path is taken the run gets the
+    // first free numbered name (numberedName: "NAME-2.csv", ...), which
+    // path() then gives. While open, the file is marked as being written
+    // (WriterLock), so no clean-up or rescue takes it from under the run.
     [[nodiscard]] bool open(const std::filesystem::path& path, const RunDescription& description);
     [[nodiscard]] bool isOpen() const;
     [[nodiscard]] bool isEm1Run() const;

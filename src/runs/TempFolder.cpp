@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cctype>
 
+#include <sys/stat.h>
+
+#include "app/NameCheck.h"
 #include "app/Preferences.h"
 #include "app/Prompter.h"
 #include "base/FileHandle.h"
+#include "base/WriterLock.h"
 #include "runs/RunDataFile.h"
 #include "runs/RunFileCopy.h"
 #include "base/TextFormat.h"
@@ -13,7 +17,32 @@
 namespace corvane {
 namespace {
 
+// What file systems allow for one name and for a whole path.
+constexpr std::size_t kMaxFileNameBytes = 255;
+constexpr std::size_t kMaxPathBytes = 4095;
+
 constexpr const char* kCsvOnlyFilter = "CSV Text Files (*.csv)|*.csv|All Files (*.*)|*.*||";
+constexpr const char* kStillRecordedText =
+    "Error, the file is still being written (a run being recorded?); it was left as it is: %s";
+
+std::string tooLargeText(const std::filesystem::path& file) {
+    return formatText("Error, the file is larger than %ju MB, too large for a run file: %s",
+                      kMaxRunFileBytes >> 20, file.string().c_str());
+}
+
+// The layouts a rescue knows how to clean.
+bool isRescuable(const std::filesystem::path& file) {
+    RunDataFile run;
+    if (run.readHeader(file) != RunDataFile::ReadStatus::Ok) {
+        return false;
+    }
+    switch (run.layout()) {
+        case RunFileLayout::TwoChannel:
+        case RunFileLayout::Em1:
+        case RunFileLayout::Em1Events: return true;
+        default: return false;
+    }
+}
 
 std::string lowerCase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -115,7 +144,9 @@ int TempFolder::discardOldest(int keep) {
     int deleted = 0;
     std::error_code error;
     for (int i = 0; i < excess; ++i) {
-        if (std::filesystem::remove(aged[static_cast<std::size_t>(i)].file, error)) {
+        // A run another copy of the program is recording right now stays.
+        const auto& file = aged[static_cast<std::size_t>(i)].file;
+        if (!isBeingWritten(file) && std::filesystem::remove(file, error)) {
             ++deleted;
         }
     }
@@ -146,6 +177,25 @@ void TempFolder::makeRoomForNewRun(bool& unlimited) {
     }
 }
 
+std::string TempFolder::runNameProblem(std::string_view runName) const {
+    if (runName.empty()) {
+        return {};
+    }
+    if (auto problem = folderNameProblem(runName); !problem.empty()) {
+        return problem;
+    }
+    // The longest name the run's file can get: a four-digit year and the
+    // highest number a clash adds.
+    const auto longest = numberedName(runFilePath(runName, {2000, 1, 1, 0, 0, 0}), kMaxNumberedName);
+    if (longest.filename().string().size() > kMaxFileNameBytes ||
+        longest.string().size() > kMaxPathBytes) {
+        const auto spare = longest.filename().string().size() - runName.size();
+        return formatText("Error, the name is too long. Please use at most %zu characters.",
+                          kMaxFileNameBytes > spare ? kMaxFileNameBytes - spare : 0);
+    }
+    return {};
+}
+
 std::filesystem::path TempFolder::runFilePath(std::string_view runName, const CalendarTime& now) const {
     const std::string name(runName);
     return folders_.temp / formatText("temp_%s_%d_%02d_%02d_%02d_%02d_%02d.csv", name.c_str(),
@@ -155,10 +205,28 @@ std::filesystem::path TempFolder::runFilePath(std::string_view runName, const Ca
 
 std::optional<std::filesystem::path> TempFolder::saveCopy(const std::filesystem::path& source,
                                                           const std::string& title, bool rescue,
-                                                          const std::string& saveFolder) {
-    if (!openFile(source, "rb")) {
-        prompter_.message(
-            formatText("Error, unable to open temporary file: %s", source.string().c_str()));
+                                                          const std::string& saveFolder,
+                                                          ExistingTarget existing) {
+    const auto name = source.string();
+    // Everything about the source is checked before anything is written.
+    {
+        const auto in = openRegularFile(source);
+        struct stat info {};
+        if (!in || ::fstat(::fileno(in.get()), &info) != 0) {
+            prompter_.message(formatText("Error, unable to open temporary file: %s", name.c_str()));
+            return std::nullopt;
+        }
+        if (static_cast<std::uintmax_t>(info.st_size) > kMaxRunFileBytes) {
+            prompter_.message(tooLargeText(source));
+            return std::nullopt;
+        }
+    }
+    if (isBeingWritten(source)) {
+        prompter_.message(formatText(kStillRecordedText, name.c_str()));
+        return std::nullopt;
+    }
+    if (rescue && !isRescuable(source)) {
+        prompter_.message(formatText("Invalid data header found in file: %s", name.c_str()));
         return std::nullopt;
     }
     const auto chosen = prompter_.saveFile({title, kCsvOnlyFilter, saveFolder, {}, "csv"});
@@ -166,30 +234,49 @@ std::optional<std::filesystem::path> TempFolder::saveCopy(const std::filesystem:
         return std::nullopt;
     }
     const std::filesystem::path target(*chosen);
-    switch (copyWithTitle(source, target)) {
+    const auto targetName = target.string();
+    TitledCopy copy(source, target);
+    if (copy.result() == CopyResult::Ok && rescue) {
+        // Cleaned before it takes the new name: a copy that cannot be
+        // cleaned or read back never appears there, and the source stays.
+        copy.release();
+        const bool cleaned = cleaner_.cleanRescued(copy.partial());
+        copy.claimAgain();
+        if (!cleaned) {
+            return std::nullopt;
+        }
+        if (RunDataFile check; check.read(copy.partial()) != RunDataFile::ReadStatus::Ok) {
+            prompter_.message(formatText("Error, unable to create file: %s", targetName.c_str()));
+            return std::nullopt;
+        }
+    }
+    switch (copy.place(existing)) {
         case CopyResult::Ok: break;
         case CopyResult::CannotOpenSource:
-            prompter_.message(
-                formatText("Error, unable to open temporary file: %s", source.string().c_str()));
+            prompter_.message(formatText("Error, unable to open temporary file: %s", name.c_str()));
+            return std::nullopt;
+        case CopyResult::TooLarge:
+            prompter_.message(tooLargeText(source));
+            return std::nullopt;
+        case CopyResult::SourceChanged:
+            prompter_.message(formatText(kStillRecordedText, name.c_str()));
+            return std::nullopt;
+        case CopyResult::TargetExists:
+            prompter_.message(formatText("Error, the file already exists: %s", targetName.c_str()));
             return std::nullopt;
         case CopyResult::CannotCreateTarget:
         case CopyResult::WriteFailed:
-            prompter_.message(formatText("Error, unable to create file: %s", target.string().c_str()));
+            prompter_.message(formatText("Error, unable to create file: %s", targetName.c_str()));
             return std::nullopt;
     }
+    // The copy is whole, on the disk and in place: only now may the source go.
     std::error_code error;
-    if (!std::filesystem::equivalent(source, target, error)) {
+    if (!std::filesystem::equivalent(source, target, error) && !isBeingWritten(source)) {
         std::filesystem::remove(source, error);
     }
-    if (rescue) {
-        if (!cleaner_.cleanRescued(target)) {
-            return std::nullopt;
-        }
-        prompter_.message(formatText("%s successfully rescued and saved to: %s",
-                                     source.string().c_str(), target.string().c_str()));
-    } else {
-        prompter_.message(formatText("File: %s saved successfully.", target.string().c_str()));
-    }
+    prompter_.message(rescue ? formatText("%s successfully rescued and saved to: %s", name.c_str(),
+                                          targetName.c_str())
+                             : formatText("File: %s saved successfully.", targetName.c_str()));
     return target;
 }
 

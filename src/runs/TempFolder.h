@@ -8,6 +8,7 @@
 
 #include "base/CalendarTime.h"
 #include "runs/RunFileCleaner.h"
+#include "runs/RunFileCopy.h"
 #include "runs/RunFolders.h"
 
 namespace corvane {
@@ -41,7 +42,8 @@ public:
     [[nodiscard]] int countRuns() const { return static_cast<int>(runFiles().size()); }
 
     // Deletes the oldest runs until keep remain. Age is the header's date and
-    // time, not the file system's; a file without them counts as oldest.
+    // time, not the file system's; a file without them counts as oldest. A
+    // run being recorded (by another copy of the program) is skipped.
     // Returns how many were deleted.
     int discardOldest(int keep);
 
@@ -59,17 +61,33 @@ public:
     void makeRoomForNewRun(bool& unlimited);
 
     // "temp_%s_%d_%02d_%02d_%02d_%02d_%02d.csv" in TEMP. The run name must
-    // already be a safe file name part (the naming page checks it).
+    // already be a safe file name part (runNameProblem). When that name is
+    // taken (two runs started in one second by two programs), the run file
+    // gets the next numbered name, "...-2.csv" up to "...-999.csv"
+    // (RunRecorder::open), which TEMP counts, ages and rescues like any other.
     [[nodiscard]] std::filesystem::path runFilePath(std::string_view runName,
                                                     const CalendarTime& now) const;
+    // The message to show when a run name cannot be used (empty when it can,
+    // and for no name at all): the checks of folderNameProblem, and the whole
+    // TEMP file name it becomes, numbered suffix included, must fit the file
+    // system, so a run never fails after the piston has moved.
+    [[nodiscard]] std::string runNameProblem(std::string_view runName) const;
 
     // Copies source to a file the user chooses (a save dialog with title),
     // with its first line naming the new file, then deletes source. With
     // rescue the new file is cleaned as a rescued run. Returns the new file,
     // or nothing when cancelled or failed (each failure shows its message).
+    // Check first, copy second, delete last: the source must be a regular
+    // file of at most kMaxRunFileBytes that no process is writing, and for a
+    // rescue a run file of a layout the rescue cleans; the copy is cleaned
+    // and read back beside the target before it takes the target's name;
+    // only then is source deleted. On any failure source stays and nothing
+    // is left at the target. existing says what happens to a file already
+    // there (the desktop's save dialog has asked; a script must opt in).
     std::optional<std::filesystem::path> saveCopy(const std::filesystem::path& source,
                                                   const std::string& title, bool rescue,
-                                                  const std::string& saveFolder = {});
+                                                  const std::string& saveFolder = {},
+                                                  ExistingTarget existing = ExistingTarget::Replace);
 
     // "Rescue Lost Data": choose a file in TEMP, then saveCopy as a rescue.
     std::optional<std::filesystem::path> rescueLostData(const std::string& saveFolder = {});

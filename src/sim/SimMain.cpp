@@ -7,7 +7,9 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <optional>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -41,7 +43,9 @@ void usage(std::FILE* out) {
                  "  --ignore-keys        neither act on nor echo keys\n"
                  "  --hold-bit3          keep control bit 3 set\n"
                  "  --seed N             noise and fault generator seed (default 1)\n"
-                 "  --link PATH          also make PATH a symbolic link to the terminal\n");
+                 "  --link PATH          also make PATH a symbolic link to the terminal (an\n"
+                 "                       existing PATH is refused, except a link into /dev/pts\n"
+                 "                       that leads nowhere, left by a run that was killed)\n");
 }
 
 bool parseNumber(const char* text, double& value) {
@@ -49,6 +53,64 @@ bool parseNumber(const char* text, double& value) {
     value = std::strtod(text, &end);
     return end != text && *end == '\0';
 }
+
+// The --link name: a symbolic link to the terminal for as long as the
+// simulator serves. It never takes the place of anything a user may need:
+// an existing name is refused, except a link into /dev/pts that leads
+// nowhere (what a killed run leaves), and at the end the name is removed
+// only while it is still our link.
+class TerminalLink {
+public:
+    TerminalLink(std::string path, std::string target)
+        : path_(std::move(path)), target_(std::move(target)) {}
+    ~TerminalLink() {
+        if (made_ && linkTarget() == target_) {
+            ::unlink(path_.c_str());
+        }
+    }
+    TerminalLink(const TerminalLink&) = delete;
+    TerminalLink& operator=(const TerminalLink&) = delete;
+
+    // An empty text when made, else why not.
+    std::string make() {
+        if (::symlink(target_.c_str(), path_.c_str()) == 0) {
+            made_ = true;
+            return {};
+        }
+        if (errno != EEXIST) {
+            return std::strerror(errno);
+        }
+        struct stat info {};
+        const bool stale = ::lstat(path_.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+                           linkTarget().starts_with("/dev/pts/") && ::stat(path_.c_str(), &info) != 0;
+        if (!stale) {
+            return "it exists and is not a stale link to a terminal; not replaced";
+        }
+        // Swapped in one step, so the name never points elsewhere meanwhile.
+        const auto fresh = path_ + ".new" + std::to_string(::getpid());
+        if (::symlink(target_.c_str(), fresh.c_str()) != 0) {
+            return std::strerror(errno);
+        }
+        if (::rename(fresh.c_str(), path_.c_str()) != 0) {
+            const std::string why = std::strerror(errno);
+            ::unlink(fresh.c_str());
+            return why;
+        }
+        made_ = true;
+        return {};
+    }
+
+private:
+    std::string linkTarget() const {
+        char text[4096];
+        const auto n = ::readlink(path_.c_str(), text, sizeof text - 1);
+        return n > 0 ? std::string(text, static_cast<std::size_t>(n)) : std::string();
+    }
+
+    std::string path_;
+    std::string target_;
+    bool made_ = false;
+};
 
 }  // namespace
 
@@ -118,10 +180,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "corvane-sim: cannot open a pseudo-terminal: %s\n", std::strerror(errno));
         return 1;
     }
+    std::optional<TerminalLink> link;
     if (!linkPath.empty()) {
-        ::unlink(linkPath.c_str());
-        if (::symlink(server->path().c_str(), linkPath.c_str()) != 0) {
-            std::fprintf(stderr, "corvane-sim: cannot link %s: %s\n", linkPath.c_str(), std::strerror(errno));
+        link.emplace(linkPath, server->path());
+        if (const auto why = link->make(); !why.empty()) {
+            std::fprintf(stderr, "corvane-sim: cannot link %s: %s\n", linkPath.c_str(), why.c_str());
             return 1;
         }
     }
@@ -141,9 +204,5 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     server->serve(*device, clock, gStop);
-
-    if (!linkPath.empty()) {
-        ::unlink(linkPath.c_str());
-    }
     return 0;
 }

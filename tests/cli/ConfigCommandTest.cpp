@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -65,6 +70,73 @@ TEST(ConfigCommand, NeverCreatesAFileAndExplainsUsage) {
         const auto run = config(wrong);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_EQ(run.err.rfind("usage: corvane-cli config", 0), 0u);
+    }
+}
+
+TEST(ConfigCommand, ChangesRespectReadOnlyFilesLinksAndPipes) {
+    test::TempDir dir;
+    const auto locked = dir.write("locked.cfg", "[prefs]\nk 1\n");
+    ::chmod(locked.c_str(), 0444);
+    for (const std::vector<std::string>& change :
+         {std::vector<std::string>{"set", locked.string(), "[prefs]", "k", "2"},
+          {"remove", locked.string(), "[prefs]", "k"}}) {
+        const auto run = config(change);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err, "corvane-cli config: Error, the file is read-only; it was not changed: " +
+                               locked.string() + "\n");
+    }
+    EXPECT_EQ(dir.read("locked.cfg"), "[prefs]\nk 1\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(locked.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
+
+    const auto real = dir.write("real.cfg", "[prefs]\nk 1\n");
+    const auto link = dir.path() / "link.cfg";
+    std::filesystem::create_symlink(real, link);
+    EXPECT_EQ(config({"set", link.string(), "[prefs]", "k", "2"}).exitCode, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(dir.read("real.cfg"), "[prefs]\nk 2\n");
+
+    // A pipe is neither waited on nor replaced (the time limit turns a wait
+    // into a failure).
+    const auto pipe = dir.path() / "pipe.cfg";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    for (const char* verb : {"get", "set"}) {
+        auto args = std::vector<std::string>{"/usr/bin/timeout", "60", kCli, "config", verb, pipe.string(), "[prefs]", "k"};
+        if (verb == std::string("set")) args.push_back("1");
+        EXPECT_EQ(test::runToEnd(args).exitCode, 1) << verb;
+    }
+    EXPECT_EQ(std::filesystem::status(pipe).type(), std::filesystem::file_type::fifo);
+}
+
+TEST(ConfigCommand, ASetRemovesWhatAKilledOneLeftBehind) {
+    test::TempDir dir;
+    const auto file = dir.write("prefs.cfg", "[prefs]\nk 1\n");
+    const auto leftover = dir.write(".prefs.cfg.replacing-Qw3Rt5", "[prefs]\nk");
+    std::filesystem::last_write_time(
+        leftover, std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1));
+    EXPECT_EQ(config({"set", file.string(), "[prefs]", "k", "2"}).exitCode, 0);
+    EXPECT_FALSE(std::filesystem::exists(leftover));
+    EXPECT_EQ(dir.read("prefs.cfg"), "[prefs]\nk 2\n");
+}
+
+TEST(ConfigCommand, SetsFromManyProgramsAtOnceLoseNoKey) {
+    test::TempDir dir;
+    const auto file = dir.write("prefs.cfg", "[prefs]\n").string();
+    constexpr int kPrograms = 12;
+    std::vector<std::unique_ptr<test::ChildProcess>> programs;
+    for (int i = 0; i < kPrograms; ++i) {
+        programs.push_back(std::make_unique<test::ChildProcess>(std::vector<std::string>{
+            kCli, "config", "set", file, "[prefs]", "key" + std::to_string(i), std::to_string(i)}));
+    }
+    for (auto& program : programs) {
+        EXPECT_EQ(program->wait(), 0);
+    }
+    const auto text = dir.read("prefs.cfg");
+    for (int i = 0; i < kPrograms; ++i) {
+        EXPECT_NE(text.find("key" + std::to_string(i) + " " + std::to_string(i) + "\n"),
+                  std::string::npos)
+            << text;
     }
 }
 

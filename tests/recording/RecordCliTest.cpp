@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <set>
 #include <tuple>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::MatchesRegex;
+using ::testing::Not;
 
 const std::string kCli = std::string(CORVANE_BINARY_DIR) + "/src/cli/corvane-cli";
 
@@ -161,6 +163,57 @@ TEST(RecordCli, CtrlCSavesTheRunAndASecondLeavesItInTemp) {
         EXPECT_FALSE(std::filesystem::exists(folder / "run.csv"));
         EXPECT_GE(completeRows(temp).size(), 60U);
     }
+}
+
+TEST(RecordCli, ChecksItsFileAndRunNameBeforeAnythingConnects) {
+    TempDir folder;
+    folder.write("run.csv", "an earlier run\n");
+    const auto exists = runToEnd(inFolder(folder, "record --simulate -o run.csv"));
+    EXPECT_EQ(exists.exitCode, 1);
+    EXPECT_THAT(exists.err, HasSubstr("run.csv already exists; give --force to replace it"));
+    EXPECT_EQ(folder.read("run.csv"), "an earlier run\n");
+    // "temp_" + name + "_2024_03_05_09_07_03" + "-999" (a clash) + ".csv" is
+    // at most 255 bytes, so the name at most 222.
+    const auto tooLong =
+        runToEnd(inFolder(folder, "record --simulate --name " + std::string(223, 'n') + " -o new.csv"));
+    EXPECT_EQ(tooLong.exitCode, 2);
+    EXPECT_THAT(tooLong.err, HasSubstr("Please use at most 222 characters."));
+    EXPECT_EQ(runToEnd(inFolder(folder, "record --simulate -o missing/new.csv")).exitCode, 1);
+    // Nothing was connected or set up.
+    EXPECT_FALSE(folder.exists("prefs.cfg"));
+    EXPECT_FALSE(folder.exists("TEMP"));
+
+    // No TEMP folder can be made: found out before the piston moves.
+    folder.write("TEMP", "a file\n");
+    const auto noTemp = runToEnd(inFolder(folder, "record --simulate -o new.csv"));
+    EXPECT_EQ(noTemp.exitCode, 1);
+    EXPECT_THAT(noTemp.err, HasSubstr("cannot write run files into " + (folder / "TEMP").string()));
+    EXPECT_THAT(noTemp.err, Not(HasSubstr("Moving piston")));
+    EXPECT_EQ(folder.read("TEMP"), "a file\n");
+}
+
+TEST(RecordCli, TwoRecordingsStartedTogetherInOneFolderEachSaveTheirOwnRun) {
+    TempDir folder;
+    folder.write("A.csv", "an earlier run\n");
+    const std::string record = "record --simulate --sim-speed 10 --skip-warmup --seconds 3 --name tube ";
+    ChildProcess first(inFolder(folder, record + "--force -o A.csv"));
+    ChildProcess second(inFolder(folder, record + "-o B.csv"));
+    const auto firstOut = first.readOutput();
+    const auto secondOut = second.readOutput();
+    const auto firstErr = first.readErrors();
+    const auto secondErr = second.readErrors();
+    ASSERT_EQ(first.wait(), 0) << firstErr;
+    ASSERT_EQ(second.wait(), 0) << secondErr;
+    for (const auto& [name, out] : {std::pair{"A.csv", firstOut}, {"B.csv", secondOut}}) {
+        RunDataFile run;
+        ASSERT_EQ(run.read(folder / name), RunDataFile::ReadStatus::Ok) << name;
+        EXPECT_EQ(run.header().fileTitle, name);
+        // Its own rows only: as many as its program recorded.
+        EXPECT_THAT(out, HasSubstr(std::string(name) + ": " + std::to_string(run.sampleCount()) +
+                                   " samples\n"));
+        EXPECT_GT(run.sampleCount(), 0U);
+    }
+    EXPECT_TRUE(tempRuns(folder.path()).empty());
 }
 
 }  // namespace

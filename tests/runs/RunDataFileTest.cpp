@@ -4,6 +4,7 @@
 #include <random>
 #include <string>
 
+#include "TempDir.h"
 #include "runs/RunDataFile.h"
 
 namespace corvane {
@@ -224,6 +225,33 @@ TEST(RunDataFile, RecognisesBothExportLayouts) {
     ASSERT_EQ(older.exportedSets().size(), 2U);
     EXPECT_EQ(older.exportedSets()[1].name, "b.csv");
     EXPECT_EQ(older.exportedSets()[1].offset, 2);
+}
+
+TEST(RunDataFile, ReadsTheLineEndsOfEveryDesktopSystemAlike) {
+    const auto lf = test::readFile(kFixtures / "two_channel.csv");
+    ASSERT_EQ(lf.find('\r'), std::string::npos);
+    const auto withEnds = [&lf](const char* end) {
+        std::string text;
+        for (const char c : lf) {
+            c == '\n' ? text += end : text += c;
+        }
+        return text;
+    };
+    test::TempDir dir;
+    for (const char* end : {"\r\n", "\r"}) {
+        RunDataFile run;
+        ASSERT_EQ(run.read(dir.write("run.csv", withEnds(end))), RunDataFile::ReadStatus::Ok);
+        EXPECT_EQ(run.layout(), RunFileLayout::TwoChannel);
+        EXPECT_EQ(run.header().fileTitle, "two_channel.csv");
+        EXPECT_EQ(run.header().info.experimentName, "Polysome profile 3");
+        ASSERT_EQ(run.samples().size(), 4U);
+        EXPECT_DOUBLE_EQ(run.samples()[3].positionA, readFixture("two_channel.csv").samples()[3].positionA);
+    }
+    // An overlong line ended by a lone CR is skipped up to that CR only.
+    const std::string row = "1, 2, 3, 4, 1.0, 0.1, 0.9, 0.2, 0.9, 0.5\r";
+    RunDataFile run;
+    run.parse(std::string(kTwoChannelColumns) + "\r" + row + std::string(3 << 20, '7') + "\r" + row);
+    EXPECT_EQ(run.samples().size(), 2U);
 }
 
 TEST(RunDataFile, ReportsAFileWithoutColumnHeader) {

@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <vector>
 #include <string>
 
 #include "TempDir.h"
 #include "runs/RunDataFile.h"
+#include "runs/RunFileCopy.h"
 
 namespace corvane {
 namespace {
@@ -24,8 +29,10 @@ class RunFilesCli : public ::testing::Test {
 protected:
     Result run(const std::string& arguments) {
         const auto errFile = dir.path() / "stderr.txt";
-        const auto command = "cd '" + dir.str() + "' && '" + kCli + "' " + arguments + " 2>'" +
-                             errFile.string() + "'";
+        // A reader that waits on a pipe or a device would hang the test; the
+        // time limit turns that into a failure (exit 124).
+        const auto command = "cd '" + dir.str() + "' && timeout 60 '" + kCli + "' " + arguments +
+                             " 2>'" + errFile.string() + "'";
         Result result;
         std::FILE* pipe = popen(command.c_str(), "r");
         if (pipe == nullptr) return result;
@@ -123,6 +130,124 @@ TEST_F(RunFilesCli, DedupeAndRescueCleanAsTheProgramDoes) {
     EXPECT_EQ(refused.exit, 1);
     EXPECT_EQ(refused.err, "Invalid data header found in file: notes.csv\n");
     EXPECT_EQ(dir.read("notes.csv"), "just notes\n");
+}
+
+const std::string kRunHeader = "Corvane Text Data File: temp.csv\nDate: 2024-1-1\nTime: 1:02:03\n\n"
+                               "Data Columns:\n" + std::string(kTwoChannelColumns) + "\n";
+const std::string kRows = "1, 1, 1, 1, 0.10, 0.1, 0.05, 0.1, 0.05, 1\n"
+                          "2, 2, 2, 2, 0.10, 0.1, 0.05, 0.1, 0.05, 1\n"
+                          "3, 3, 3, 3, 0.20, 0.1, 0.15, 0.1, 0.15, 1\n";
+
+std::vector<std::string> namesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(RunFilesCli, OnlyRegularFilesAreReadAndNothingWaitsOnAPipeOrADevice) {
+    ASSERT_EQ(::mkfifo((dir / "pipe.csv").c_str(), 0644), 0);
+    std::filesystem::create_directory(dir / "folder.csv");
+    for (const char* command : {"info", "dedupe", "rescue"}) {
+        for (const std::string file : {"pipe.csv", "/dev/zero", "/dev/urandom", "folder.csv"}) {
+            const auto result = run(std::string(command) + " " + file +
+                                    (command == std::string("rescue") ? " -o out.csv" : ""));
+            EXPECT_EQ(result.exit, 1) << command << " " << file;
+            EXPECT_EQ(result.err.rfind(std::string("corvane-cli ") + command + ": ", 0), 0u)
+                << result.err;
+            EXPECT_NE(result.err.find(file), std::string::npos) << result.err;
+        }
+    }
+    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"folder.csv", "pipe.csv", "stderr.txt"}));
+
+    // Larger than any run (sparse: no room taken): refused before its rows
+    // fill the memory.
+    std::filesystem::resize_file(dir.write("huge.csv", ""), kMaxRunFileBytes + 1);
+    const auto huge = run("info huge.csv");
+    EXPECT_EQ(huge.exit, 1);
+    EXPECT_EQ(huge.err, "corvane-cli info: larger than 1024 MB, too large for a run file: huge.csv\n");
+}
+
+TEST_F(RunFilesCli, RescueChecksFirstCopiesSecondAndDeletesLast) {
+    // Nothing a rescue cannot clean is copied, and its source stays.
+    dir.write("TEMP/junk.csv", "junk\n");
+    dir.write("TEMP/export.csv", "Corvane Export File\nrun1.csv, 0\n");
+    dir.write("TEMP/one_line.csv", std::string(2 << 20, 'x'));
+    for (const char* lost : {"TEMP/junk.csv", "TEMP/export.csv", "TEMP/one_line.csv"}) {
+        const auto result = run(std::string("rescue ") + lost + " -o saved.csv");
+        EXPECT_EQ(result.exit, 1) << lost;
+        EXPECT_EQ(result.err, std::string("Invalid data header found in file: ") + lost + "\n");
+        EXPECT_TRUE(dir.exists(lost));
+    }
+    EXPECT_FALSE(dir.exists("saved.csv"));
+
+    // A file at the target is replaced only when asked to.
+    dir.write("TEMP/temp_lost.csv", kRunHeader + kRows);
+    dir.write("saved.csv", "somebody's run\n");
+    const auto refused = run("rescue TEMP/temp_lost.csv -o saved.csv");
+    EXPECT_EQ(refused.exit, 1);
+    EXPECT_EQ(refused.err, "corvane-cli rescue: saved.csv already exists; give --force to replace it\n");
+    EXPECT_EQ(dir.read("saved.csv"), "somebody's run\n");
+    EXPECT_TRUE(dir.exists("TEMP/temp_lost.csv"));
+    const auto forced = run("rescue TEMP/temp_lost.csv -o saved.csv --force");
+    EXPECT_EQ(forced.exit, 0) << forced.err;
+    EXPECT_FALSE(dir.exists("TEMP/temp_lost.csv"));
+    RunDataFile saved;
+    ASSERT_EQ(saved.read(dir / "saved.csv"), RunDataFile::ReadStatus::Ok);
+    EXPECT_EQ(saved.header().fileTitle, "saved.csv");
+    EXPECT_EQ(saved.samples().size(), 2U);
+
+    // A run written with lone CRs (older desktop systems) is rescued whole.
+    auto crOnly = kRunHeader + kRows;
+    std::replace(crOnly.begin(), crOnly.end(), '\n', '\r');
+    dir.write("TEMP/temp_old.csv", crOnly);
+    const auto old = run("rescue TEMP/temp_old.csv -o old.csv");
+    EXPECT_EQ(old.exit, 0) << old.err;
+    ASSERT_EQ(saved.read(dir / "old.csv"), RunDataFile::ReadStatus::Ok);
+    EXPECT_EQ(saved.header().fileTitle, "old.csv");
+    EXPECT_EQ(saved.samples().size(), 2U);
+    EXPECT_EQ(namesIn(dir / "TEMP"),
+              (std::vector<std::string>{"export.csv", "junk.csv", "one_line.csv"}));
+}
+
+TEST_F(RunFilesCli, DedupeKeepsReadOnlyFilesAndWritesThroughLinks) {
+    const auto locked = dir.write("locked.csv", kRunHeader + kRows);
+    ::chmod(locked.c_str(), 0444);
+    const auto refused = run("dedupe locked.csv");
+    EXPECT_EQ(refused.exit, 1);
+    EXPECT_EQ(refused.err, "Error, the file is read-only; it was not changed: locked.csv\n");
+    EXPECT_EQ(dir.read("locked.csv"), kRunHeader + kRows);
+    struct stat info {};
+    ASSERT_EQ(::stat(locked.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
+
+    const auto real = dir.write("data/real.csv", kRunHeader + kRows);
+    ::chmod(real.c_str(), 0640);
+    std::filesystem::create_symlink(real, dir / "link.csv");
+    const auto cleaned = run("dedupe link.csv");
+    EXPECT_EQ(cleaned.exit, 0) << cleaned.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.csv"));
+    RunDataFile file;
+    ASSERT_EQ(file.read(real), RunDataFile::ReadStatus::Ok);
+    EXPECT_EQ(file.samples().size(), 2U);
+    ASSERT_EQ(::stat(real.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+TEST_F(RunFilesCli, InfoShowsControlCharactersOfAFileVisibly) {
+    const std::string title = std::string("red\x1b[31m\x07") + '\0' + "after NUL\xc2\x9b";
+    dir.write("line\nbreak.csv", "Corvane Text Data File: " + title + "\nUser: Ann\rLee\n\nData Columns:\n" +
+                                     std::string(kTwoChannelColumns) + "\n");
+    const auto result = run("info 'line\nbreak.csv'");
+    EXPECT_EQ(result.exit, 0) << result.err;
+    EXPECT_NE(result.out.find("file: line\\x0abreak.csv\nlayout: two_channel\n"
+                              "title: red\\x1b[31m\\x07\\x00after NUL\\xc2\\x9b\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("\nuser: Ann\nrotor: "), std::string::npos) << "a lone CR ends a line";
+    EXPECT_EQ(result.out.find('\x1b'), std::string::npos);
 }
 
 }  // namespace

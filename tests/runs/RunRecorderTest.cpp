@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "ScriptedPrompter.h"
@@ -11,7 +12,9 @@
 #include "app/Version.h"
 #include "link/Packets.h"
 #include "runs/RunDataFile.h"
+#include "runs/RunFileCopy.h"
 #include "runs/RunRecorder.h"
+#include "runs/TempFolder.h"
 
 namespace corvane {
 namespace {
@@ -276,9 +279,42 @@ TEST_F(RunRecorderTest, ClosingKeepsAndCleansOrDeletesTheRunFile) {
     EXPECT_EQ(run.samples()[1].sampleA, 1003U);
     EXPECT_FALSE(recorder.close(false));  // nothing open any more
 
+    // The kept run's name is taken: the next run gets a file of its own.
     ASSERT_TRUE(recorder.open(tempRun(), {}));
+    ASSERT_EQ(recorder.path(), numberedName(tempRun(), 2));
     ASSERT_TRUE(recorder.close(true));
-    EXPECT_FALSE(std::filesystem::exists(tempRun()));
+    EXPECT_FALSE(std::filesystem::exists(numberedName(tempRun(), 2)));
+    EXPECT_EQ(run.read(tempRun()), RunDataFile::ReadStatus::Ok);
+    EXPECT_EQ(run.samples().size(), 2U);
+}
+
+TEST_F(RunRecorderTest, RunsStartedUnderOneNameGetAFileEachThatTempKeepsAndAges) {
+    // Two programs recording in one folder, started in the same second.
+    auto first = makeRecorder();
+    auto second = makeRecorder();
+    ASSERT_TRUE(first.open(tempRun(), {}));
+    ASSERT_TRUE(second.open(tempRun(), {}));
+    ASSERT_EQ(second.path(), dir.path() / "TEMP" / "temp_run-2.csv");
+    first.writeSample(sample(1, 1.0, 0.9));
+    second.writeSample(sample(2, 2.0, 1.9));
+
+    TempFolder temp({dir.path(), dir.path() / "TEMP"}, prompter);
+    EXPECT_EQ(temp.countRuns(), 2);
+    EXPECT_EQ(temp.discardOldest(0), 0) << "runs being recorded are never discarded";
+    ASSERT_TRUE(first.close(false));
+    ASSERT_TRUE(second.close(false));
+
+    for (const auto& [file, title, sampleA] :
+         {std::tuple{tempRun(), "temp_run.csv", 1001U}, {second.path(), "temp_run-2.csv", 1002U}}) {
+        RunDataFile run;
+        ASSERT_EQ(run.read(file), RunDataFile::ReadStatus::Ok);
+        EXPECT_EQ(run.header().fileTitle, title);
+        EXPECT_TRUE(run.header().recordedAt().has_value());
+        ASSERT_EQ(run.samples().size(), 1U) << file;
+        EXPECT_EQ(run.samples()[0].sampleA, sampleA);
+    }
+    EXPECT_EQ(temp.discardOldest(1), 1);
+    EXPECT_EQ(temp.countRuns(), 1);
 }
 
 TEST_F(RunRecorderTest, AFileThatCannotBeCreatedIsReportedAndRowsGoNowhere) {

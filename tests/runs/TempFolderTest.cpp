@@ -9,6 +9,8 @@
 #include "app/ConfigFile.h"
 #include "runs/RunDataFile.h"
 #include "runs/TempFolder.h"
+#include "base/FileHandle.h"
+#include "base/WriterLock.h"
 #include "base/TextFormat.h"
 
 namespace corvane {
@@ -195,15 +197,65 @@ TEST_F(TempFolderTest, SaveCopyReportsEachFailureAndKeepsTheSource) {
     EXPECT_FALSE(std::filesystem::exists(source));
 }
 
-TEST_F(TempFolderTest, ARescueWhoseCleaningFailsEndsWithoutSuccess) {
-    const auto lost = dir.write("TEMP/temp_x.csv", "Corvane Text Data File: temp_x.csv\nno columns\n");
+// What a rescue refuses is refused before anything is written: no question,
+// no file at the target, the source where it was.
+TEST_F(TempFolderTest, ARescueChecksTheSourceBeforeItCopiesAnything) {
     const auto target = dir.path() / "x.csv";
+    const auto refused = [&](const std::filesystem::path& lost, const std::string& message) {
+        prompter.clear();
+        prompter.scriptFile(target.string());
+        EXPECT_FALSE(temp.saveCopy(lost, "Choose new filename for lost data", true));
+        EXPECT_EQ(prompter.texts(), std::vector<std::string>{message}) << lost;
+        EXPECT_TRUE(std::filesystem::exists(lost)) << lost;
+        EXPECT_FALSE(std::filesystem::exists(target)) << lost;
+    };
+    // An export file has a column header, but no rows a rescue can clean.
+    const auto exported = dir.write("TEMP/export.csv", "Corvane Export File\nrun1.csv, 0\n");
+    refused(exported, "Invalid data header found in file: " + exported.string());
+
+    // A run another program is still recording.
+    const auto live = dir.write("TEMP/temp_live.csv", runText("temp_live.csv", "", "1, 1, 1, 1, 0.1, 0.1, 0.1, 0.1, 0.1, 1\n"));
+    {
+        const auto writer = openFile(live, "ab");
+        ASSERT_TRUE(claimForWriting(writer.get()));
+        refused(live, "Error, the file is still being written (a run being recorded?); it was left "
+                      "as it is: " + live.string());
+    }
+    // Larger than any run (sparse: it takes no room on the disk).
+    const auto huge = dir.write("TEMP/temp_huge.csv", runText("temp_huge.csv", "", ""));
+    std::filesystem::resize_file(huge, kMaxRunFileBytes + 1);
+    refused(huge, "Error, the file is larger than 1024 MB, too large for a run file: " + huge.string());
+}
+
+TEST_F(TempFolderTest, ARescueThatCannotBeFinishedLeavesTheSourceAndNoTarget) {
+    const auto lost = dir.write("TEMP/temp_lost.csv",
+                                runText("temp_lost.csv", "", "1, 1, 1, 1, 0.1, 0.1, 0.1, 0.1, 0.1, 1\n"));
+    const auto original = test::readFile(lost);
+    const auto target = dir.path() / "saved.csv";
+
+    // The cleaning has nowhere for its scratch file: the users' own "to.csv"
+    // in both scratch folders.
+    dir.write("to.csv", "mine\n");
+    dir.write("TEMP/to.csv", "mine too\n");
     prompter.scriptFile(target.string());
     EXPECT_FALSE(temp.saveCopy(lost, "Choose new filename for lost data", true));
-    EXPECT_EQ(prompter.texts(), (std::vector<std::string>{
-                                    "Choose new filename for lost data",
-                                    "Invalid data header found in file: " + target.string()}));
-    EXPECT_EQ(test::readFile(target), "Corvane Text Data File: x.csv\nno columns\n");
+    EXPECT_EQ(prompter.texts().back(), "Error, unable to open temporary file: to.csv");
+    EXPECT_EQ(test::readFile(lost), original);
+    EXPECT_FALSE(std::filesystem::exists(target));
+    EXPECT_EQ(dir.read("to.csv"), "mine\n");
+    std::filesystem::remove(dir.path() / "TEMP" / "to.csv");
+
+    // A file at the target that may not be replaced.
+    dir.write("saved.csv", "somebody's run\n");
+    prompter.scriptFile(target.string());
+    EXPECT_FALSE(temp.saveCopy(lost, "Choose new filename for lost data", true, {},
+                               ExistingTarget::Keep));
+    EXPECT_EQ(prompter.texts().back(), "Error, the file already exists: " + target.string());
+    EXPECT_EQ(test::readFile(lost), original);
+    EXPECT_EQ(dir.read("saved.csv"), "somebody's run\n");
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        EXPECT_EQ(entry.path().extension().string().find(".part"), std::string::npos) << entry.path();
+    }
 }
 
 TEST_F(TempFolderTest, NamesTemporaryRunsByRunNameAndTime) {

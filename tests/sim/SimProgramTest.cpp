@@ -9,12 +9,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <chrono>
 #include <numeric>
 #include <string>
 #include <vector>
 
 #include "ChildProcess.h"
+#include "TempDir.h"
 #include "link/Packets.h"
 #include "recording/SampleLine.h"
 
@@ -165,6 +167,31 @@ TEST(SimProgram, De1BoxAnswersTheProbeByte) {
     const std::size_t n = 16u + 16u * (bytes[0] & 7) + 1u;
     const unsigned sum = std::accumulate(bytes.begin() + 16, bytes.begin() + long(n) - 1, 0u);
     EXPECT_EQ(sum & 0xFF, bytes[n - 1]);
+}
+
+TEST(SimProgram, ItsLinkNeverTakesTheNameOfAFileAndGoesWhenItEnds) {
+    test::TempDir dir;
+    const auto file = dir.write("kelvo", "a user's notes\n");
+    {
+        auto sim = StartSim({"--link", file.string()});
+        const auto errors = sim.readErrors();
+        EXPECT_EQ(sim.wait(), 1);
+        EXPECT_NE(errors.find("cannot link " + file.string()), std::string::npos) << errors;
+    }
+    EXPECT_EQ(test::readFile(file), "a user's notes\n");
+
+    // What a killed run leaves: a link to a terminal that is gone.
+    const auto link = dir.path() / "pty";
+    std::filesystem::create_symlink("/dev/pts/999999", link);
+    {
+        auto sim = StartSim({"--link", link.string()});
+        const auto path = sim.readLine();
+        ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
+        EXPECT_EQ(std::filesystem::read_symlink(link).string(), path);
+        sim.interrupt();
+        EXPECT_EQ(sim.wait(), 0);
+    }
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
 }
 
 }  // namespace

@@ -1,0 +1,61 @@
+#include "cli/FileArgs.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/FileReplace.h"
+#include "base/FileHandle.h"
+#include "base/TextFormat.h"
+#include "runs/RunFileCopy.h"
+
+namespace corvane::cli {
+
+namespace {
+
+std::string prefixed(std::string_view command, const std::string& text) {
+    return "corvane-cli " + std::string(command) + ": " + text;
+}
+
+std::string named(const std::filesystem::path& file) { return visibleText(file.string()); }
+
+}  // namespace
+
+std::string inputFileProblem(std::string_view command, const std::filesystem::path& file) {
+    switch (fileKindOf(file)) {
+        case FileKind::Missing:
+        case FileKind::Regular: return {};
+        case FileKind::Folder: return prefixed(command, "this is a folder, not a file: " + named(file));
+        case FileKind::Other:
+            return prefixed(command, "only regular files are read, not a device or a pipe: " +
+                                         named(file));
+    }
+    return {};
+}
+
+std::string outputFileProblem(std::string_view command, const std::filesystem::path& file,
+                              bool force) {
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(file, error);
+    if (file.filename().empty() || fileKindOf(absolute.parent_path()) != FileKind::Folder) {
+        return prefixed(command, "the folder to write into does not exist: " + named(file));
+    }
+    if (::access(absolute.parent_path().c_str(), W_OK | X_OK) != 0) {
+        return prefixed(command, "no permission to write into the folder of " + named(file));
+    }
+    if (const auto problem = savedNameProblem(file); !problem.empty()) {
+        return prefixed(command, visibleText(problem));
+    }
+    struct stat link {};
+    if (::lstat(file.c_str(), &link) != 0) {
+        return {};
+    }
+    if (!force) {
+        return prefixed(command, named(file) + " already exists; give --force to replace it");
+    }
+    if (const auto problem = replaceProblem(file); !problem.empty()) {
+        return prefixed(command, visibleText(problem));
+    }
+    return {};
+}
+
+}  // namespace corvane::cli

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace corvane::cli {
+
+// The checks of the file names the commands are given, made before anything
+// is read, connected or written. Each returns the message for standard
+// error ("corvane-cli COMMAND: ..."), empty when the name may be used.
+
+// A file to read: a regular file, or missing (the command's own reader then
+// says it cannot open it). A folder, a device or a pipe is refused without
+// being opened: reading one would hang or never end.
+[[nodiscard]] std::string inputFileProblem(std::string_view command, const std::filesystem::path& file);
+
+// A file to write: its folder exists, its name fits the file system with
+// the copy suffix, and it does not exist yet, unless force; with force an
+// existing one must be a file that may be replaced (not read-only, not a
+// device; a link is written through).
+[[nodiscard]] std::string outputFileProblem(std::string_view command,
+                                            const std::filesystem::path& file, bool force);
+
+}  // namespace corvane::cli

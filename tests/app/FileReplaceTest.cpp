@@ -1,0 +1,115 @@
+// The rules of every whole-file rewrite: through links, never over a
+// read-only file or a device, and no leftovers from a killed one.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "TempDir.h"
+#include "app/ConfigFile.h"
+#include "app/FileReplace.h"
+#include "base/FileHandle.h"
+#include "base/WriterLock.h"
+
+namespace corvane {
+namespace {
+
+using test::TempDir;
+
+unsigned modeOf(const std::filesystem::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+void age(const std::filesystem::path& path) {
+    std::filesystem::last_write_time(
+        path, std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1));
+}
+
+TEST(FileReplace, ALinkIsWrittenThroughAndStaysALink) {
+    TempDir dir;
+    const auto real = dir.write("data/real.cfg", "old\n");
+    ::chmod(real.c_str(), 0640);
+    const auto link = dir.path() / "link.cfg";
+    std::filesystem::create_symlink(real, link);
+    ASSERT_TRUE(replaceFile(link, "new\n"));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(test::readFile(real), "new\n");
+    EXPECT_EQ(modeOf(real), 0640u);
+
+    // A finished file from another file system, put in place the same way.
+    const TempDir other;  // in the system's temporary folder
+    std::error_code error;
+    const auto shm = std::filesystem::path("/dev/shm");
+    const auto scratch = std::filesystem::is_directory(shm) ? shm / ("corvane-" + std::to_string(::getpid()))
+                                                            : other.path() / "scratch";
+    {
+        auto out = openFile(scratch, "wb");
+        ASSERT_TRUE(out);
+        std::fputs("newer\n", out.get());
+    }
+    EXPECT_TRUE(replaceFileWith(link, scratch, error)) << error.message();
+    EXPECT_FALSE(std::filesystem::exists(scratch));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(test::readFile(real), "newer\n");
+    EXPECT_EQ(modeOf(real), 0640u);
+
+    const auto dangling = dir.path() / "dangling.cfg";
+    std::filesystem::create_symlink(dir.path() / "nothing.cfg", dangling);
+    EXPECT_FALSE(replaceFile(dangling, "x\n"));
+    EXPECT_FALSE(replaceProblem(dangling).empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "nothing.cfg"));
+}
+
+TEST(FileReplace, ReadOnlyFilesAndPipesAreRefusedAndLeftAsTheyWere) {
+    TempDir dir;
+    const auto locked = dir.write("prefs.cfg", "[prefs]\nk 1\n");
+    ::chmod(locked.c_str(), 0444);
+    EXPECT_EQ(replaceProblem(locked), "Error, the file is read-only; it was not changed: " + locked.string());
+    EXPECT_FALSE(replaceFile(locked, "changed\n"));
+    {
+        ConfigFile file(locked);
+        ASSERT_TRUE(file.isOpen());
+        file.setInt("[prefs]", "k", 2);
+        EXPECT_EQ(file.save(), -1) << "the write is refused";
+    }
+    EXPECT_EQ(test::readFile(locked), "[prefs]\nk 1\n");
+    EXPECT_EQ(modeOf(locked), 0444u);
+
+    // Opening a pipe for reading would wait for a writer that never comes.
+    const auto pipe = dir.path() / "pipe.cfg";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    EXPECT_FALSE(readWholeFile(pipe, 1024).has_value());
+    EXPECT_FALSE(openRegularFile(pipe));
+    EXPECT_FALSE(ConfigFile(pipe).isOpen());
+    EXPECT_FALSE(replaceProblem(pipe).empty());
+    EXPECT_FALSE(replaceFile(pipe, "x\n"));
+    EXPECT_EQ(fileKindOf(pipe), FileKind::Other);
+}
+
+TEST(FileReplace, LeftoversOfAKilledRewriteGoButNeverOneBeingWrittenOrTheUsers) {
+    TempDir dir;
+    const auto prefs = dir.write("prefs.cfg", "[prefs]\n");
+    const auto leftover = dir.write(".prefs.cfg.replacing-AbC123", "[prefs]\nhalf");
+    const auto busy = dir.write(".prefs.cfg.replacing-XyZ789", "[prefs]\n");
+    const auto fresh = dir.write(".prefs.cfg.replacing-Fresh1", "");
+    const auto users = dir.write(".prefs.cfg.backup", "[prefs]\nmine\n");
+    const auto other = dir.write(".other.cfg.replacing-AbC123", "");
+    for (const auto& file : {leftover, busy, users, other}) {
+        age(file);
+    }
+    const auto writer = openFile(busy, "ab");
+    ASSERT_TRUE(claimForWriting(writer.get()));
+
+    ASSERT_TRUE(replaceFile(prefs, "[prefs]\nk 1\n"));
+    EXPECT_FALSE(std::filesystem::exists(leftover));
+    EXPECT_TRUE(std::filesystem::exists(busy)) << "another process is still writing it";
+    EXPECT_TRUE(std::filesystem::exists(fresh)) << "may have been created a moment ago";
+    EXPECT_TRUE(std::filesystem::exists(users));
+    EXPECT_TRUE(std::filesystem::exists(other)) << "another file's business";
+}
+
+}  // namespace
+}  // namespace corvane
