@@ -13,6 +13,16 @@ namespace {
     return std::max<std::int64_t>(1, std::llround(window.windowSamples));
 }
 
+// A window wider than this many samples scrolls in steps of width / it:
+// half a pixel of the widest plot, so a step shows nothing a one-sample step
+// would not, while every scroll repaints the whole trace (a 25000-sample
+// window would otherwise repaint 25000 points for each new sample).
+constexpr std::int64_t kScrollStepsPerWindow = 2048;
+
+[[nodiscard]] std::int64_t scrollStep(std::int64_t width) {
+    return std::max<std::int64_t>(1, width / kScrollStepsPerWindow);
+}
+
 }  // namespace
 
 std::int64_t LiveTraces::firstShown(const LiveSamples& ring) const {
@@ -112,7 +122,11 @@ LiveAxes LiveTraces::axes(const LiveSamples& ring) const {
         const auto width = sampleWidth(window_);
         if (ring.stored() > 0) {
             const std::int64_t oldest = ring.at(0).number;
-            const std::int64_t xMax = std::max(ring.newest().number, oldest + width);
+            // Once full, the newest sample at the right edge, rounded up to
+            // the next scroll step (numbers start at 0 with every clear).
+            const std::int64_t edge = std::max(ring.newest().number, oldest + width);
+            const std::int64_t step = scrollStep(width);
+            const std::int64_t xMax = width + (edge - width + step - 1) / step * step;
             axes.x = {static_cast<double>(xMax - width), static_cast<double>(xMax)};
         } else {
             axes.x = {0.0, static_cast<double>(width)};

@@ -121,6 +121,30 @@ TEST_F(LiveView, BySampleNumberTheWindowFillsThenScrolls) {
     EXPECT_GE(graph.redraws, 799);
 }
 
+// A window of 25000 samples on a plot of at most about 2000 pixels: a scroll
+// of one sample moves nothing on screen, so it moves in steps of 12 samples
+// (half a pixel at most), the newest sample never beyond the right edge.
+TEST_F(LiveView, AWideWindowScrollsInStepsOfLessThanAPixel) {
+    ViewSettings wide = absorbanceOnly();
+    wide.windowSamples = 25000;
+    view.apply(wide);
+    std::vector<AxisRange> ranges;
+    for (int i = 0; i < 25040; ++i) {
+        feedAndSync(sample(1000, 0.1, 0.2, i * 0.01));
+        if (i >= 25000) {
+            ranges.push_back(view.xRange());
+        }
+    }
+    EXPECT_EQ(ranges.front(), (AxisRange{12.0, 25012.0})) << "sample 25000 scrolls one step";
+    for (std::size_t k = 0; k < ranges.size(); ++k) {
+        const double newest = 25000.0 + static_cast<double>(k);
+        EXPECT_GE(ranges[k].max, newest);
+        EXPECT_LE(ranges[k].max - newest, 12.0);
+        EXPECT_EQ(ranges[k].max - ranges[k].min, 25000.0);
+    }
+    EXPECT_EQ(ranges.back(), (AxisRange{48.0, 25048.0}));
+}
+
 TEST_F(LiveView, ByPositionEachChannelIsAtItsOwnPosition) {
     view.apply(absorbanceOnly());
     view.setXAxisType(XAxisType::Millimetres);
