@@ -129,6 +129,5 @@ int main(int argc, char* argv[]) {
 
     prompter.setParent(&window);
     window.attachInstruments();
-    window.show();
-    return QApplication::exec();
+    return corvane::runMainWindow(window);
 }

@@ -24,6 +24,10 @@ enum class UserMsg : int {
     OpenShortChecklist = 23,
     RedoOverlay = 24,
     OpenSetupPages = 25,
+    // Not one of the traditional messages: new live samples for the graph,
+    // one waiting at a time (the window builds and paints the traces when it
+    // takes it).
+    LiveData = 100,
 };
 
 // Posting never blocks and never runs the handler on the caller's thread.

@@ -11,6 +11,7 @@
 #include "app/DialogFolders.h"
 #include "app/QtWindowPoster.h"
 #include "desktop/MainWindowLogic.h"
+#include "desktop/LiveGraph.h"
 #include "recording/RunDisplay.h"
 
 class QAction;
@@ -18,39 +19,40 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QMenu;
 class QPushButton;
 class QRadioButton;
-class QSpinBox;
-class QToolButton;
 
 namespace corvane {
 
 class AcquisitionSession;
 class BridgeLibrary;
+class CChannelPanel;
 class CCheckListDlg;
+class CCommandPanel;
 class CGraphCtrl;
+class CGraphPanel;
+class CMainMenu;
 class CPacketDebugDlg;
+class CStatusLines;
 class Clock;
-class DeviceJobs;
+class LiveGraph;
 class Prompter;
 class QtConnectionDriver;
-class QueuedRecording;
-class QueuedSession;
 class RecordingController;
 class SerialPortApi;
+class WindowInstruments;
 
-// The program's main window: the live graph with its axis controls, the
-// channel switches and readouts, the record buttons, the AUFS selector, the
-// port list, the instrument status lines and the menu. The decisions live in
-// MainWindowLogic; this class binds the widgets to it and turns posted
-// UserMsgs into calls on the window's thread.
+// The program's main window: the composition of its panels (channels,
+// graph with its axis controls, commands, status lines, menu) over the
+// window's logic (MainWindowLogic) and its instruments (WindowInstruments).
+// It turns posted UserMsgs into calls on the window's thread and runs the
+// close sequence's turns.
 //
 // Threads: the recording commands and the connection steps run on the
-// window's device worker (DeviceJobs), one at a time; the controls that must
-// not be pressed meanwhile are disabled. The RunDisplay calls come from that
-// worker and from the receive thread and reach the widgets only through the
-// logic's lock and posted messages.
+// device worker, one at a time; the controls that must not be pressed
+// meanwhile are disabled. The RunDisplay calls come from that worker and
+// from the receive thread; they reach the widgets only through the live
+// feed, the status lines' lock and posted messages.
 class CMainDlg : public QMainWindow, public RunDisplay {
     Q_OBJECT
 
@@ -76,7 +78,7 @@ public:
     [[nodiscard]] MainWindowLogic& logic() { return *logic_; }
     [[nodiscard]] WindowPoster& poster() { return poster_; }
     [[nodiscard]] CGraphCtrl& graph() { return *graph_; }
-    [[nodiscard]] BridgeLibrary* bridgeLibrary() const { return seams_.bridge; }
+    [[nodiscard]] WindowInstruments& instruments() { return *instruments_; }
 
     // Makes the program's connection to the instruments of the seams (the
     // acquisition session with the connection window as its driver) and the
@@ -84,8 +86,8 @@ public:
     // bridge library.
     void attachInstruments();
     // Null before attachInstruments().
-    [[nodiscard]] AcquisitionSession* acquisitionSession() const { return ownSession_.get(); }
-    [[nodiscard]] RecordingController* recordingController() const { return ownRecording_.get(); }
+    [[nodiscard]] AcquisitionSession* acquisitionSession() const;
+    [[nodiscard]] RecordingController* recordingController() const;
     [[nodiscard]] QtConnectionDriver* connectionDriver() const { return driver_.get(); }
 
     // The recording controller and the instrument session, when the program
@@ -105,7 +107,7 @@ public:
 
     // The INTRO page, modal, with the main window hidden meanwhile: the
     // name typed, or nothing when the operator chose to exit (the window
-    // then closes).
+    // then closes, and with it the program).
     std::optional<std::string> runIntroPage(bool instrumentFound);
 
     // The check list window (UserMsg 22 and 23 open it).
@@ -122,22 +124,26 @@ public:
     void updateAll();
 
     // Widgets, for tests and screenshots.
-    [[nodiscard]] QCheckBox* channelBox(int channel) const { return channelBoxes_[static_cast<std::size_t>(channel)]; }
-    [[nodiscard]] QLabel* readout(int channel) const { return readouts_[static_cast<std::size_t>(channel)]; }
-    [[nodiscard]] QLabel* recordedLabel() const { return recorded_; }
-    [[nodiscard]] QPushButton* recordButton() const { return record_; }
-    [[nodiscard]] QPushButton* zeroButton() const { return zero_; }
-    [[nodiscard]] QPushButton* pauseButton() const { return pause_; }
-    [[nodiscard]] QPushButton* refreshButton() const { return refresh_; }
-    [[nodiscard]] QComboBox* portList() const { return portList_; }
+    [[nodiscard]] QCheckBox* channelBox(int channel) const;
+    [[nodiscard]] QLabel* readout(int channel) const;
+    [[nodiscard]] QLabel* recordedLabel() const;
+    [[nodiscard]] QPushButton* recordButton() const;
+    [[nodiscard]] QPushButton* zeroButton() const;
+    [[nodiscard]] QPushButton* pauseButton() const;
+    [[nodiscard]] QPushButton* refreshButton() const;
+    [[nodiscard]] QComboBox* portList() const;
     [[nodiscard]] QLineEdit* axisEdit(AxisBox box) const;
-    [[nodiscard]] QCheckBox* yAutoBox() const { return yAuto_; }
-    [[nodiscard]] QCheckBox* yyAutoBox() const { return yyAuto_; }
-    [[nodiscard]] QCheckBox* gridBox() const { return grid_; }
-    [[nodiscard]] QLineEdit* windowEdit(bool mm) const { return mm ? windowMmEdit_ : windowSamplesEdit_; }
-    [[nodiscard]] QRadioButton* xTypeRadio(bool mm) const { return mm ? xTypeMm_ : xTypeNumber_; }
+    [[nodiscard]] QCheckBox* yAutoBox() const;
+    [[nodiscard]] QCheckBox* yyAutoBox() const;
+    [[nodiscard]] QCheckBox* gridBox() const;
+    [[nodiscard]] QLineEdit* windowEdit(bool mm) const;
+    [[nodiscard]] QRadioButton* xTypeRadio(bool mm) const;
     [[nodiscard]] QAction* action(const QString& text) const;
     [[nodiscard]] QLabel* statusLine(int index) const;
+
+signals:
+    // The close sequence has run to its end: the program ends.
+    void closed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -145,21 +151,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    struct AxisControl;
-
-    void buildMenu();
-    QWidget* buildChannelPanel();
-    QWidget* buildGraphPanel();
-    QWidget* buildCommandPanel();
-    AxisControl* makeAxisControl(AxisBox box, const QString& caption, QWidget* parent);
     void handleMessage(UserMsg msg, std::int64_t a, std::int64_t b, const std::any& payload);
+    void bindLogic();
     void updateReadouts();
-    void updateAxisTexts(bool includeFocused);
-    void updateStatus();
     void updateCommands();
-    void updateChannelControls();
-    void updateMenu();
-    void fillPortList();
+    void updateStatus();
     void destroyModeless();
     // On the window's thread after every device job.
     void jobEnded();
@@ -178,54 +174,24 @@ private:
     std::unique_ptr<LiveGraph> liveGraph_;
     QtWindowPoster poster_;
     std::unique_ptr<MainWindowLogic> logic_;
-    // The bound pieces themselves; the logic holds their queued fronts.
-    InstrumentSession* session_ = nullptr;
-    RecordingCommands* recording_ = nullptr;
-    std::unique_ptr<DeviceJobs> jobs_;
-    std::unique_ptr<QueuedRecording> queuedRecording_;
-    std::unique_ptr<QueuedSession> queuedSession_;
-    // What attachInstruments() made.
+    // After the logic: the receive thread it feeds ends first.
+    std::unique_ptr<WindowInstruments> instruments_;
     std::unique_ptr<QtConnectionDriver> driver_;
-    std::unique_ptr<AcquisitionSession> ownSession_;
-    std::unique_ptr<RecordingController> ownRecording_;
     bool firstShowDone_ = false;
     bool introShown_ = false;
-    bool closing_ = false;
-    // The close request waits for a device job (the recording's stop with
-    // its save question among them) and comes back when it has ended.
-    bool closeStarted_ = false;
-    bool closePending_ = false;
-    bool closeStopAsked_ = false;
+    bool closed_ = false;
 
-    std::array<QCheckBox*, kChannelCount> channelBoxes_{};
-    std::array<QLabel*, kChannelCount> readouts_{};
-    QLabel* recorded_ = nullptr;
-    QComboBox* portList_ = nullptr;
-    QPushButton* record_ = nullptr;
-    QPushButton* zero_ = nullptr;
-    QPushButton* pause_ = nullptr;
-    QPushButton* refresh_ = nullptr;
-    QPushButton* upperLimit_ = nullptr;
-    std::array<QRadioButton*, 8> aufs_{};
-    QLabel* aufsLabel_ = nullptr;
-    QRadioButton* marksShown_ = nullptr;
-    QRadioButton* marksHidden_ = nullptr;
-    std::array<std::unique_ptr<AxisControl>, 4> axes_;
-    QCheckBox* yAuto_ = nullptr;
-    QCheckBox* yyAuto_ = nullptr;
-    QCheckBox* grid_ = nullptr;
-    QRadioButton* xTypeMm_ = nullptr;
-    QRadioButton* xTypeNumber_ = nullptr;
-    QLineEdit* windowMmEdit_ = nullptr;
-    QLineEdit* windowSamplesEdit_ = nullptr;
-    std::array<QLabel*, 5> status_{};
-    QMenu* fileMenu_ = nullptr;
-    QAction* closeData_ = nullptr;
-    QAction* rescue_ = nullptr;
-    QAction* saveGraphData_ = nullptr;
-
+    CChannelPanel* channels_ = nullptr;
+    CStatusLines* statusLines_ = nullptr;
+    CGraphPanel* graphPanel_ = nullptr;
+    CCommandPanel* commands_ = nullptr;
+    CMainMenu* menu_ = nullptr;
     QPointer<CCheckListDlg> checklist_;
     std::array<QPointer<CPacketDebugDlg>, 3> debug_;
 };
+
+// Shows the window and runs the program's event loop until the window's
+// close sequence has ended; the loop's exit code.
+int runMainWindow(CMainDlg& window);
 
 }  // namespace corvane

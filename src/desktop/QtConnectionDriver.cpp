@@ -9,6 +9,9 @@ namespace corvane {
 
 QtConnectionDriver::QtConnectionDriver(QWidget* parentWindow, IntroRunner runIntro)
     : dialog_(new CConnectDlg(parentWindow)), runIntro_(std::move(runIntro)) {
+    // Until the steps are done the connection window stays in front of the
+    // main window, whose controls cannot act meanwhile anyway.
+    dialog_->setWindowModality(Qt::WindowModal);
     connect(dialog_, &CConnectDlg::continuePressed, this, [this] { push({Command::Continue, {}}); });
     connect(dialog_, &CConnectDlg::skipPressed, this, [this] { push({Command::Skip, {}}); });
     connect(dialog_, &CConnectDlg::keyPressed, this, [this] {
@@ -117,11 +120,14 @@ void QtConnectionDriver::drive(ConnectionFlow& flow) {
                             return;
                         }
                     }
+                    // The page hides the main window while it shows; the
+                    // connection window goes with it and comes back after
+                    // the main window, so that it is mapped last and the
+                    // window manager stacks it above: the warm-up and its
+                    // Continue must be seen and have the keyboard.
+                    dialog_->hide();
                     auto choice = runIntro_ ? runIntro_() : std::nullopt;
                     if (choice) {
-                        // The main window, shown again as the page closes,
-                        // may cover the connection window: the warm-up and
-                        // its Continue must be seen and have the keyboard.
                         dialog_->show();
                         dialog_->raise();
                         dialog_->activateWindow();

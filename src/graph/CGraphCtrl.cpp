@@ -6,6 +6,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QThread>
+#include <QTimer>
 
 namespace corvane {
 
@@ -19,7 +20,10 @@ constexpr int kHitRadius = 3;
 }  // namespace
 
 CGraphCtrl::CGraphCtrl(Clock& clock, QWidget* parent)
-    : QWidget(parent), clock_(clock), painter_(GraphPaintStyle::screen(logicalDpiY())) {
+    : QWidget(parent),
+      clock_(clock),
+      painter_(GraphPaintStyle::screen(logicalDpiY())),
+      canvas_(GraphPaintStyle::screen(logicalDpiY())) {
     // Every paint covers every pixel: no background erase is needed.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
@@ -41,52 +45,84 @@ bool CGraphCtrl::setTraceData(const double* x, const double* y, int n, int slot,
 
 void CGraphCtrl::setTracePixelOffset(int slot, double offset, double range) {
     const int plotHeight = height();
-    edit([&](GraphModel& m) { m.setTracePixelOffset(slot, offset, range, plotHeight); });
+    (void)edit([&](GraphModel& m) { m.setTracePixelOffset(slot, offset, range, plotHeight); });
 }
 
 void CGraphCtrl::setTraceColour(int slot, Rgb colour) {
-    edit([&](GraphModel& m) { m.setTraceColour(slot, colour); });
+    (void)edit([&](GraphModel& m) { m.setTraceColour(slot, colour); });
     emit traceColourChanged(slot, QColor(colour.r, colour.g, colour.b));
 }
 
 void CGraphCtrl::showMessage(const std::string& text) {
-    edit([&](GraphModel& m) { m.showMessage(text); });
+    (void)edit([&](GraphModel& m) { m.showMessage(text); });
     redrawAll();
 }
 
-void CGraphCtrl::redraw() { requestRepaint(); }
+void CGraphCtrl::redraw() { queueRefresh(); }
 
 void CGraphCtrl::redrawAll() {
     rebuildRequested_ = true;
-    requestRepaint();
+    queueRefresh();
 }
 
-void CGraphCtrl::requestRepaint() {
+void CGraphCtrl::queueRefresh() {
     if (QThread::currentThread() == thread()) {
-        update();
+        refreshPicture();
         return;
     }
-    // From a worker: one queued update at a time is enough, update() on the
-    // widget's thread coalesces the rest.
-    if (!repaintQueued_.exchange(true)) {
+    // From a worker: one queued refresh at a time is enough, it brings in
+    // whatever changed meanwhile.
+    if (!refreshQueued_.exchange(true)) {
         QMetaObject::invokeMethod(
             this,
             [this] {
-                repaintQueued_ = false;
-                update();
+                refreshQueued_ = false;
+                refreshPicture();
             },
             Qt::QueuedConnection);
     }
 }
 
-void CGraphCtrl::paintEvent(QPaintEvent* /*event*/) {
+void CGraphCtrl::refreshPicture() {
+    if (!clock_.tryLockFor(traceLock_, kPaintLockMs)) {
+        // Whoever holds the lock will be done soon: try again then.
+        QTimer::singleShot(kPaintLockMs, this, [this] { queueRefresh(); });
+        return;
+    }
+    QRect changed;
+    {
+        std::lock_guard held(traceLock_, std::adopt_lock);
+        if (rebuildRequested_.exchange(false)) {
+            model_.redrawAll();
+            canvas_.invalidate();
+        }
+        changed = canvas_.update(model_, size(), devicePixelRatioF());
+    }
+    if (!changed.isEmpty()) {
+        update(changed);
+    }
+}
+
+void CGraphCtrl::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    std::lock_guard lock(traceLock_);
+    if (!clock_.tryLockFor(traceLock_, kPaintLockMs)) {
+        // The kept picture without its overlay for now, the whole soon after.
+        canvas_.draw(painter, event->rect(), nullptr);
+        QTimer::singleShot(kPaintLockMs, this, [this] { update(); });
+        return;
+    }
+    std::lock_guard held(traceLock_, std::adopt_lock);
     if (rebuildRequested_.exchange(false)) {
         model_.redrawAll();
+        canvas_.invalidate();
     }
-    painter_.paint(painter, model_, size());
+    const QRect changed = canvas_.update(model_, size(), devicePixelRatioF());
+    canvas_.draw(painter, event->rect(), &model_);
     model_.messagePainted();
+    if (!event->rect().contains(changed)) {
+        // Something else changed too (an expose came first): the rest next.
+        update(changed);
+    }
 }
 
 int CGraphCtrl::hitTestTrace(int x, int y) {
@@ -103,7 +139,10 @@ int CGraphCtrl::hitTestTrace(int x, int y) {
     {
         QPainter painter(&box);
         painter.translate(kHitRadius - x, kHitRadius - y);
-        std::lock_guard lock(traceLock_);
+        if (!clock_.tryLockFor(traceLock_, kEditLockMs)) {
+            return -1;
+        }
+        std::lock_guard held(traceLock_, std::adopt_lock);
         painter_.paint(painter, model_, size());
         for (int slot = 0; slot < kTraceSlots; ++slot) {
             colours[static_cast<size_t>(slot)] = model_.getTraceColour(slot);
@@ -135,7 +174,10 @@ int CGraphCtrl::hitTestTrace(int x, int y) {
 
 void CGraphCtrl::render(QPainter& painter, QSize plot, const GraphPaintStyle& style) const {
     GraphPainter target(style);
-    std::lock_guard lock(traceLock_);
+    if (!clock_.tryLockFor(traceLock_, kEditLockMs)) {
+        return;
+    }
+    std::lock_guard held(traceLock_, std::adopt_lock);
     target.paint(painter, model_, plot);
 }
 

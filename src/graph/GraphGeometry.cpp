@@ -87,7 +87,7 @@ void GraphGeometry::gridLines(std::vector<PixelSegment>& out) const {
 }
 
 void GraphGeometry::traceLines(int slot, bool reduceDenseColumns, std::vector<PixelPoint>& points,
-                               std::vector<int>& runEnds) const {
+                               std::vector<int>& runEnds, std::size_t from) const {
     points.clear();
     runEnds.clear();
     const TraceSlot& s = model_.slot(slot);
@@ -135,7 +135,7 @@ void GraphGeometry::traceLines(int slot, bool reduceDenseColumns, std::vector<Pi
         runStart = points.size();
     };
 
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = from; i < n; ++i) {
         const int px = mapping_.px(s.x[i] * s.xGain);
         if (!mapping_.inPlot(px)) {
             endRun();
@@ -164,7 +164,7 @@ void GraphGeometry::traceLines(int slot, bool reduceDenseColumns, std::vector<Pi
     endRun();
 }
 
-void GraphGeometry::traceMarkers(int slot, std::vector<TraceMarker>& out) const {
+void GraphGeometry::traceMarkers(int slot, std::vector<TraceMarker>& out, std::size_t from) const {
     out.clear();
     const TraceSlot& s = model_.slot(slot);
     if (!s.markers) {
@@ -175,7 +175,7 @@ void GraphGeometry::traceMarkers(int slot, std::vector<TraceMarker>& out) const 
     const int offset = scaled(s.pixelOffset);
     const int small = scaled(kMarkerRadiusPx);
     const int large = scaled(kFlaggedMarkerRadiusPx);
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = from; i < n; ++i) {
         const int px = mapping_.px(s.x[i] * s.xGain);
         const int py = axis.py(s.y[i] * s.yGain, offset);
         if (!mapping_.inPlot(px) || py == kNoPixel) {

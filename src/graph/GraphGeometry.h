@@ -57,10 +57,11 @@ public:
     // runEnds[k]). A point left or right of the plot ends a run. With
     // reduceDenseColumns each stretch of consecutive points in one pixel
     // column keeps only its first, lowest, highest and last point, which
-    // sets the same pixels with a 1 px pen.
+    // sets the same pixels with a 1 px pen. Points before `from` are left
+    // out (a picture that has them already gets the line on from there).
     void traceLines(int slot, bool reduceDenseColumns, std::vector<PixelPoint>& points,
-                    std::vector<int>& runEnds) const;
-    void traceMarkers(int slot, std::vector<TraceMarker>& out) const;
+                    std::vector<int>& runEnds, std::size_t from = 0) const;
+    void traceMarkers(int slot, std::vector<TraceMarker>& out, std::size_t from = 0) const;
 
     // The ticks of a mark-style slot. lastTickPx carries the column of the
     // last tick taken while recording or collecting, across slots, for the

@@ -41,39 +41,80 @@ bool GraphModel::setTraceData(const double* x, const double* y, int n, int slot,
         return false;
     }
     fullGraphMode_ = true;
+    ++revision_;
     TraceSlot& s = at(slot);
     if (n < s.count()) {
         redrawAll();
     }
-    // assign() keeps the capacity: a live window of steady length costs no
-    // allocation per sample.
-    s.x.assign(x, x + n);
-    s.y.assign(y, y + n);
+    s.x.clear();
+    s.y.clear();
+    s.firstIndex = 0;
+    copyIn(s, x, y, n, slot, gain);
+    return true;
+}
+
+bool GraphModel::appendTraceData(const double* x, const double* y, int n, int slot, double gain) {
+    if (n < 1 || !valid(slot) || x == nullptr || y == nullptr) {
+        return false;
+    }
+    if (!fullGraphMode_) {
+        fullGraphMode_ = true;
+        ++revision_;
+    }
+    copyIn(at(slot), x, y, n, slot, gain);
+    return true;
+}
+
+void GraphModel::copyIn(TraceSlot& s, const double* x, const double* y, int n, int slot,
+                        double gain) {
+    const std::size_t start = s.x.size();
+    // The first point of a slot is never shifted.
+    const bool firstHeld = start == 0 && s.firstIndex == 0;
+    s.x.append(x, x + n);
+    s.y.append(y, y + n);
+    double* xs = s.x.data() + start;
+    double* ys = s.y.data() + start;
     if (gain != 1.0) {
-        for (double& v : s.y) {
-            v *= gain;
+        for (int i = 0; i < n; ++i) {
+            ys[i] *= gain;
         }
     }
     if (s.xOffsetGate > 0.0) {
-        for (int i = 1; i < n; ++i) {
-            s.x[static_cast<size_t>(i)] += s.xShift;
+        for (int i = firstHeld ? 1 : 0; i < n; ++i) {
+            xs[i] += s.xShift;
         }
     }
     if (logScale_) {
         const bool yy = slot == kSlotRatio;
         const double lo = yy ? yyMin_ : yMin_;
         const double hi = yy ? yyMax_ : yMax_;
-        for (double& v : s.y) {
-            v = logMap(v, lo, hi);
+        for (int i = 0; i < n; ++i) {
+            ys[i] = logMap(ys[i], lo, hi);
         }
     }
-    return true;
+}
+
+void GraphModel::dropOldestPoints(int slot, int n) {
+    if (!valid(slot) || n < 1) {
+        return;
+    }
+    TraceSlot& s = at(slot);
+    const auto dropped = std::min<std::size_t>(static_cast<std::size_t>(n), s.x.size());
+    s.x.dropFront(dropped);
+    s.y.dropFront(dropped);
+    if (!s.pointFlag.empty()) {
+        s.pointFlag.erase(s.pointFlag.begin(),
+                          s.pointFlag.begin() +
+                              static_cast<std::ptrdiff_t>(std::min(dropped, s.pointFlag.size())));
+    }
+    s.firstIndex += dropped;
 }
 
 void GraphModel::setTracePointFlags(int slot, const int* flags, int n) {
     if (!valid(slot)) {
         return;
     }
+    ++revision_;
     auto& f = at(slot).pointFlag;
     if (flags == nullptr || n < 1) {
         f.clear();
@@ -86,6 +127,7 @@ void GraphModel::clearTrace(int slot) {
     if (!valid(slot)) {
         return;
     }
+    ++revision_;
     const Rgb colour = at(slot).colour;
     at(slot) = TraceSlot{};
     at(slot).colour = colour;
@@ -103,24 +145,26 @@ void GraphModel::emptyTrace(int slot) {
     if (!valid(slot)) {
         return;
     }
+    ++revision_;
     at(slot).x.clear();
     at(slot).y.clear();
     at(slot).pointFlag.clear();
+    at(slot).firstIndex = 0;
 }
 
 void GraphModel::setXRange(double min, double max) {
-    xMin_ = min;
-    xMax_ = max;
+    change(xMin_, min);
+    change(xMax_, max);
 }
 
 void GraphModel::setYRanges(double yMin, double yMax, double yyMin, double yyMax, bool logScale,
                             bool ratioOnYY) {
-    yMin_ = yMin;
-    yMax_ = yMax;
-    yyMin_ = yyMin;
-    yyMax_ = yyMax;
-    logScale_ = logScale;
-    ratioOnYY_ = ratioOnYY;
+    change(yMin_, yMin);
+    change(yMax_, yMax);
+    change(yyMin_, yyMin);
+    change(yyMax_, yyMax);
+    change(logScale_, logScale);
+    change(ratioOnYY_, ratioOnYY);
 }
 
 void GraphModel::getRanges(double& xMin, double& xMax, double& yMin, double& yMax) const {
@@ -137,7 +181,7 @@ void GraphModel::getYYRange(double& min, double& max) const {
 
 void GraphModel::setTraceColour(int slot, Rgb colour) {
     if (valid(slot)) {
-        at(slot).colour = colour;
+        change(at(slot).colour, colour);
     }
 }
 
@@ -145,26 +189,26 @@ Rgb GraphModel::getTraceColour(int slot) const { return this->slot(slot).colour;
 
 void GraphModel::resetColours() {
     for (int i = 0; i < kTraceSlots; ++i) {
-        at(i).colour = kDefaultColours[static_cast<size_t>(i)];
+        change(at(i).colour, kDefaultColours[static_cast<size_t>(i)]);
     }
 }
 
 void GraphModel::setTraceStyle(int slot, bool dashed, bool markers) {
     if (valid(slot)) {
-        at(slot).dashed = dashed;
-        at(slot).markers = markers;
+        change(at(slot).dashed, dashed);
+        change(at(slot).markers, markers);
     }
 }
 
 void GraphModel::setTraceYGain(int slot, double gain) {
     if (valid(slot)) {
-        at(slot).yGain = gain;
+        change(at(slot).yGain, gain);
     }
 }
 
 void GraphModel::setTraceXGain(int slot, double gain) {
     if (valid(slot)) {
-        at(slot).xGain = gain;
+        change(at(slot).xGain, gain);
     }
 }
 
@@ -174,14 +218,14 @@ void GraphModel::setMarkTrace(int slot, bool markStyle, double tickHeight, doubl
         return;
     }
     TraceSlot& s = at(slot);
-    s.markStyle = markStyle;
-    s.xOffsetGate = tickHeight;
-    s.xShift = xShift;
-    s.startLine = startLine;
-    startLineFlag_ =
-        std::any_of(slots_.begin(), slots_.end(), [](const TraceSlot& t) { return t.startLine; });
+    change(s.markStyle, markStyle);
+    change(s.xOffsetGate, tickHeight);
+    change(s.xShift, xShift);
+    change(s.startLine, startLine);
+    change(startLineFlag_, std::any_of(slots_.begin(), slots_.end(),
+                                       [](const TraceSlot& t) { return t.startLine; }));
     if (startLineFlag_) {
-        startOffset_ = -runStartOffset;
+        change(startOffset_, -runStartOffset);
     }
 }
 
@@ -196,12 +240,12 @@ void GraphModel::setTracePixelOffset(int slot, double offset, double range, int 
             pixels = static_cast<int>(std::clamp(v, -kMaxPixelOffset, kMaxPixelOffset));
         }
     }
-    at(slot).pixelOffset = pixels;
+    change(at(slot).pixelOffset, pixels);
 }
 
 void GraphModel::setCursorList(bool show, std::vector<GraphCursor> cursors) {
-    showCursors_ = show;
-    cursors_ = std::move(cursors);
+    changeOverlay(showCursors_, show);
+    changeOverlay(cursors_, cursors);
 }
 
 namespace {
@@ -209,11 +253,14 @@ namespace {
 // A rubber band keeps its start as left/top and the mouse as right/bottom.
 PixelRect bandAt(PixelPoint at) { return {at.x, at.y, at.x, at.y}; }
 
-void extendBand(std::optional<PixelRect>& band, PixelPoint to) {
-    if (band) {
-        band->right = to.x;
-        band->bottom = to.y;
+std::optional<PixelRect> extendedBand(const std::optional<PixelRect>& band, PixelPoint to) {
+    if (!band) {
+        return band;
     }
+    PixelRect extended = *band;
+    extended.right = to.x;
+    extended.bottom = to.y;
+    return extended;
 }
 
 std::optional<PixelPoint> bandStart(const std::optional<PixelRect>& band) {
@@ -225,16 +272,17 @@ std::optional<PixelPoint> bandStart(const std::optional<PixelRect>& band) {
 
 }  // namespace
 
-void GraphModel::startDragLine(PixelPoint at) { dragLine_ = bandAt(at); }
-void GraphModel::extendDragLine(PixelPoint to) { extendBand(dragLine_, to); }
+void GraphModel::startDragLine(PixelPoint at) { changeOverlay(dragLine_, bandAt(at)); }
+void GraphModel::extendDragLine(PixelPoint to) { changeOverlay(dragLine_, extendedBand(dragLine_, to)); }
 std::optional<PixelPoint> GraphModel::dragLineStart() const { return bandStart(dragLine_); }
-void GraphModel::startZoomBox(PixelPoint at) { zoomBox_ = bandAt(at); }
-void GraphModel::extendZoomBox(PixelPoint to) { extendBand(zoomBox_, to); }
+void GraphModel::startZoomBox(PixelPoint at) { changeOverlay(zoomBox_, bandAt(at)); }
+void GraphModel::extendZoomBox(PixelPoint to) { changeOverlay(zoomBox_, extendedBand(zoomBox_, to)); }
 std::optional<PixelPoint> GraphModel::zoomBoxStart() const { return bandStart(zoomBox_); }
 
 void GraphModel::showMessage(std::string text) {
     messageText_ = std::move(text);
     messageState_ = MessageState::Pending;
+    ++overlayRevision_;
     redrawAll();
 }
 
@@ -244,16 +292,21 @@ bool GraphModel::messageVisible() const {
 }
 
 void GraphModel::messagePainted() {
+    const bool shown = messageVisible();
     if (messageState_ == MessageState::Pending) {
         messageState_ = context_.liveRun ? MessageState::Kept : MessageState::None;
     } else if (messageState_ == MessageState::Kept && !context_.liveRun) {
         messageState_ = MessageState::None;
+    }
+    if (shown != messageVisible()) {
+        ++overlayRevision_;
     }
 }
 
 void GraphModel::redrawAll() {
     if (messageState_ == MessageState::Kept) {
         messageState_ = MessageState::None;
+        ++overlayRevision_;
     }
 }
 

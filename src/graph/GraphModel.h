@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "graph/FractionPlanHook.h"
 #include "graph/PixelGeometry.h"
 #include "graph/Rgb.h"
+#include "graph/TraceValues.h"
 
 namespace corvane {
 
@@ -28,8 +30,8 @@ enum TraceSlotIndex : int {
 
 // One trace: its points and how it is drawn.
 struct TraceSlot {
-    std::vector<double> x;
-    std::vector<double> y;
+    TraceValues x;
+    TraceValues y;
     // A non-zero entry enlarges that point's marker; missing entries are 0.
     std::vector<int> pointFlag;
     Rgb colour;
@@ -48,6 +50,10 @@ struct TraceSlot {
     double xShift = 0.0;
     // Vertical shift in pixels added to every point.
     int pixelOffset = 0;
+    // How many points were let go of from the front since the slot's data
+    // was last replaced: the first point held is point firstIndex of what
+    // was added. A kept picture knows from it which points it has drawn.
+    std::uint64_t firstIndex = 0;
 
     [[nodiscard]] int count() const { return static_cast<int>(x.size()); }
 };
@@ -75,10 +81,19 @@ struct GraphContext {
     bool xAxisInMm = false;
     bool overlayOrStandardShown = false;  // an overlay or a standard run is on the graph
     double runStartOffset = 0.0;          // the current run's start offset, mm
+
+    friend bool operator==(const GraphContext&, const GraphContext&) = default;
 };
 
 // Everything the graph shows, free of any window system. Not thread-safe:
 // its owner serialises access (CGraphCtrl holds the trace lock around it).
+//
+// A picture kept between paints (GraphCanvas) needs to know what changed:
+// revision() moves with every change of what the traces, grid and ticks
+// look like, except points added at the end of a slot or let go of at its
+// front (TraceSlot::firstIndex and count() tell those); overlayRevision()
+// moves with what is drawn over them (message, cursors, boxes, drag line).
+// Setting a value a member already has changes nothing.
 class GraphModel {
 public:
     GraphModel();
@@ -87,6 +102,11 @@ public:
     // 1.0), x shifted after the first point when the slot's gate is open,
     // then the log mapping when log scale is on. Ignored when n < 1.
     bool setTraceData(const double* x, const double* y, int n, int slot, double gain);
+    // Adds n points after the slot's last as setTraceData would have copied
+    // them (gain, shift, log mapping); the slot's other points stay.
+    bool appendTraceData(const double* x, const double* y, int n, int slot, double gain);
+    // Lets go of the slot's n oldest points.
+    void dropOldestPoints(int slot, int n);
     void setTracePointFlags(int slot, const int* flags, int n);
     // Removes the points and puts the slot's display settings (gains, style,
     // mark configuration, pixel offset) back to their defaults; the colour
@@ -117,11 +137,11 @@ public:
     // pixels high, where range is the y range the offset is measured on.
     void setTracePixelOffset(int slot, double offset, double range, int clientHeight);
 
-    void setShowGrid(bool on) { showGrid_ = on; }
-    void setTenXDivisions(bool on) { tenXDivisions_ = on; }
-    void setOverlayMode(bool on) { overlayMode_ = on; }
-    void setShowPlanZones(bool on) { showPlanZones_ = on; }
-    void setContext(const GraphContext& context) { context_ = context; }
+    void setShowGrid(bool on) { change(showGrid_, on); }
+    void setTenXDivisions(bool on) { change(tenXDivisions_, on); }
+    void setOverlayMode(bool on) { change(overlayMode_, on); }
+    void setShowPlanZones(bool on) { change(showPlanZones_, on); }
+    void setContext(const GraphContext& context) { change(context_, context); }
 
     void setCursorList(bool show, std::vector<GraphCursor> cursors);
     // The AUTO-ALIGN line and the FOCUS box: started at a point, extended to
@@ -129,14 +149,15 @@ public:
     void startDragLine(PixelPoint at);
     void extendDragLine(PixelPoint to);
     [[nodiscard]] std::optional<PixelPoint> dragLineStart() const;
-    void clearDragLine() { dragLine_.reset(); }
+    void clearDragLine() { changeOverlay(dragLine_, std::nullopt); }
     void startZoomBox(PixelPoint at);
     void extendZoomBox(PixelPoint to);
     [[nodiscard]] std::optional<PixelPoint> zoomBoxStart() const;
-    void clearZoomBox() { zoomBox_.reset(); }
-    void setSelectionBox(std::optional<PixelRect> box) { selectionBox_ = box; }
-    // Not owned; null detaches.
-    void setFractionPlan(const FractionPlanHook* plan) { fractionPlan_ = plan; }
+    void clearZoomBox() { changeOverlay(zoomBox_, std::nullopt); }
+    void setSelectionBox(std::optional<PixelRect> box) { changeOverlay(selectionBox_, box); }
+    // Not owned; null detaches. A plan that changes calls for a picture
+    // rebuilt from scratch (redrawAll of the control).
+    void setFractionPlan(const FractionPlanHook* plan) { change(fractionPlan_, plan); }
 
     // One line shown by the next paint. During a live run it stays until the
     // picture is rebuilt (redrawAll), as it would on a picture painted over.
@@ -178,11 +199,30 @@ public:
     [[nodiscard]] bool startLineFlag() const { return startLineFlag_; }
     [[nodiscard]] double startOffset() const { return startOffset_; }
 
+    [[nodiscard]] std::uint64_t revision() const { return revision_; }
+    [[nodiscard]] std::uint64_t overlayRevision() const { return overlayRevision_; }
+
 private:
     enum class MessageState { None, Pending, Kept };
 
     [[nodiscard]] static bool valid(int slot) { return slot >= 0 && slot < kTraceSlots; }
     TraceSlot& at(int slot) { return slots_[static_cast<size_t>(slot)]; }
+    template <class T, class U>
+    void change(T& member, const U& value) {
+        if (!(member == value)) {
+            member = value;
+            ++revision_;
+        }
+    }
+    template <class T, class U>
+    void changeOverlay(T& member, const U& value) {
+        if (!(member == value)) {
+            member = value;
+            ++overlayRevision_;
+        }
+    }
+    // Copies n points to the end of the slot (shift, gain, log mapping).
+    void copyIn(TraceSlot& s, const double* x, const double* y, int n, int slot, double gain);
 
     std::array<TraceSlot, kTraceSlots> slots_;
     double xMin_ = 0.0;
@@ -209,6 +249,8 @@ private:
     double startOffset_ = 0.0;
     MessageState messageState_ = MessageState::None;
     std::string messageText_;
+    std::uint64_t revision_ = 0;
+    std::uint64_t overlayRevision_ = 0;
 };
 
 }  // namespace corvane

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 #include <QString>
+#include <algorithm>
+#include <cmath>
 
 namespace corvane {
 
@@ -108,7 +110,7 @@ void GraphPainter::drawLabel(QPainter& painter, const TickLabel& label) {
 }
 
 void GraphPainter::drawTrace(QPainter& painter, const GraphGeometry& geometry,
-                             const GraphModel& model, int slot) {
+                             const GraphModel& model, int slot, std::size_t from) {
     const TraceSlot& s = model.slot(slot);
     const QColor colour = toQColor(s.colour);
     QPen pen = solidPen(colour, style_.lineWidth);
@@ -121,7 +123,7 @@ void GraphPainter::drawTrace(QPainter& painter, const GraphGeometry& geometry,
 
     // A dash pattern runs along the whole path: only a solid line can lose
     // points without changing its pixels.
-    geometry.traceLines(slot, style_.reduceDenseColumns && !s.dashed, points_, runEnds_);
+    geometry.traceLines(slot, style_.reduceDenseColumns && !s.dashed, points_, runEnds_, from);
     int begin = 0;
     for (const int end : runEnds_) {
         qpoints_.resize(static_cast<size_t>(end - begin));
@@ -181,7 +183,30 @@ void GraphPainter::drawInteractive(QPainter& painter, const GraphGeometry& geome
     }
 }
 
+void GraphPainter::drawMarkers(QPainter& painter, const GraphGeometry& geometry,
+                               const GraphModel& model, int slot, std::size_t from) {
+    geometry.traceMarkers(slot, markers_, from);
+    if (markers_.empty()) {
+        return;
+    }
+    const QColor colour = toQColor(model.slot(slot).colour);
+    painter.setPen(solidPen(colour, style_.lineWidth));
+    painter.setBrush(colour);
+    for (const TraceMarker& m : markers_) {
+        painter.drawEllipse(toQPoint(m.centre), m.radius, m.radius);
+    }
+    painter.setBrush(Qt::NoBrush);
+}
+
 void GraphPainter::paint(QPainter& painter, const GraphModel& model, QSize plot) {
+    std::optional<int> lastTickPx;
+    paintData(painter, model, plot, lastTickPx);
+    paintOverlay(painter, model, plot, lastTickPx);
+}
+
+void GraphPainter::paintData(QPainter& painter, const GraphModel& model, QSize plot,
+                             std::optional<int>& lastTickPx) {
+    lastTickPx.reset();
     const int width = plot.width();
     const int height = plot.height();
     painter.save();
@@ -201,7 +226,6 @@ void GraphPainter::paint(QPainter& painter, const GraphModel& model, QSize plot)
         drawSegments(painter, segments_);
     }
 
-    std::optional<int> lastTickPx;
     for (int slot = 0; slot < kTraceSlots; ++slot) {
         const TraceSlot& s = model.slot(slot);
         if (s.x.empty() || s.y.empty()) {
@@ -212,18 +236,70 @@ void GraphPainter::paint(QPainter& painter, const GraphModel& model, QSize plot)
         } else {
             drawTrace(painter, geometry, model, slot);
         }
-        geometry.traceMarkers(slot, markers_);
-        if (!markers_.empty()) {
-            const QColor colour = toQColor(s.colour);
-            painter.setPen(solidPen(colour, style_.lineWidth));
-            painter.setBrush(colour);
-            for (const TraceMarker& m : markers_) {
-                painter.drawEllipse(toQPoint(m.centre), m.radius, m.radius);
-            }
-            painter.setBrush(Qt::NoBrush);
+        drawMarkers(painter, geometry, model, slot);
+    }
+    painter.restore();
+}
+
+std::optional<PixelRect> GraphPainter::paintNewPoints(
+    QPainter& painter, const GraphModel& model, QSize plot,
+    const std::array<std::size_t, kTraceSlots>& from) {
+    const int width = plot.width();
+    const int height = plot.height();
+    if (!model.fullGraphMode() || width <= 0 || height <= 0) {
+        return std::nullopt;
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setBrush(Qt::NoBrush);
+    const GraphGeometry geometry(model, width, height, style_.scale);
+    std::optional<PixelRect> box;
+    const auto cover = [&box](PixelPoint p, int margin) {
+        const PixelRect r{p.x - margin, p.y - margin, p.x + margin + 1, p.y + margin + 1};
+        if (!box) {
+            box = r;
+            return;
+        }
+        box->left = std::min(box->left, r.left);
+        box->top = std::min(box->top, r.top);
+        box->right = std::max(box->right, r.right);
+        box->bottom = std::max(box->bottom, r.bottom);
+    };
+    // A square cap reaches half a pen width beyond each end pixel.
+    const int lineMargin = static_cast<int>(std::ceil(style_.lineWidth));
+    for (int slot = 0; slot < kTraceSlots; ++slot) {
+        const TraceSlot& s = model.slot(slot);
+        const std::size_t first = from[static_cast<std::size_t>(slot)];
+        if (s.markStyle || first >= s.x.size() || s.y.size() != s.x.size()) {
+            continue;
+        }
+        // From the last point drawn, so the line goes on without a gap.
+        const std::size_t start = first > 0 ? first - 1 : 0;
+        drawTrace(painter, geometry, model, slot, start);
+        for (const PixelPoint& p : points_) {
+            cover(p, lineMargin);
+        }
+        drawMarkers(painter, geometry, model, slot, first);
+        for (const TraceMarker& m : markers_) {
+            cover(m.centre, m.radius + lineMargin);
         }
     }
+    painter.restore();
+    return box;
+}
 
+void GraphPainter::paintOverlay(QPainter& painter, const GraphModel& model, QSize plot,
+                                std::optional<int> lastTickPx) {
+    const int width = plot.width();
+    const int height = plot.height();
+    if (!model.fullGraphMode() || width <= 0 || height <= 0) {
+        return;
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setBrush(Qt::NoBrush);
+    painter.setFont(font_);
+    const GraphGeometry geometry(model, width, height, style_.scale);
     if (style_.interactive) {
         drawInteractive(painter, geometry, model);
     }

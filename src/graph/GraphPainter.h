@@ -54,10 +54,28 @@ public:
     // plan zones. Reads the model only.
     void paint(QPainter& painter, const GraphModel& model, QSize plot);
 
+    // The picture in two layers, for a picture kept between paints: the
+    // data layer (background, grid, traces, mark ticks, markers) and what is
+    // drawn over it on every paint (message, boxes, cursors, boundaries,
+    // zones). paintData gives the column of the last mark tick taken live,
+    // which paintOverlay needs for the boundaries.
+    void paintData(QPainter& painter, const GraphModel& model, QSize plot,
+                   std::optional<int>& lastTickPx);
+    void paintOverlay(QPainter& painter, const GraphModel& model, QSize plot,
+                      std::optional<int> lastTickPx);
+    // Draws onto a data layer that shows each slot up to point from[slot]
+    // (an index into the slot) the slots' later points, joined to the last
+    // one drawn. Mark-style slots are not drawn this way. The box that holds
+    // what was drawn, or nothing.
+    std::optional<PixelRect> paintNewPoints(QPainter& painter, const GraphModel& model, QSize plot,
+                                            const std::array<std::size_t, kTraceSlots>& from);
+
 private:
     void drawSegments(QPainter& painter, const std::vector<PixelSegment>& segments);
     void drawTrace(QPainter& painter, const GraphGeometry& geometry, const GraphModel& model,
-                   int slot);
+                   int slot, std::size_t from = 0);
+    void drawMarkers(QPainter& painter, const GraphGeometry& geometry, const GraphModel& model,
+                     int slot, std::size_t from = 0);
     void drawMarkTicks(QPainter& painter, const GraphGeometry& geometry, const GraphModel& model,
                        int slot, std::optional<int>& lastTickPx);
     void drawLabel(QPainter& painter, const TickLabel& label);

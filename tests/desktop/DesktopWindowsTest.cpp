@@ -192,7 +192,7 @@ TEST_F(MainWindowTest, HiddenTraceHidesItsReadoutAndReadoutsFollowTheSamples) {
     const auto samples = test::syntheticRun(40);
     std::thread receive([&] {
         for (const auto& s : samples) {
-            window->logic().onSample(s);
+            window->addSample(s);
         }
     });
     receive.join();
@@ -248,6 +248,7 @@ TEST_F(MainWindowTest, ClosingTakesSeveralTurnsAndAsksOnce) {
     window->bindSession(&session);
     window->firstShow();
     window->show();
+    ASSERT_TRUE(pumpUntil([&] { return !window->deviceBusy(); }));  // connected
     session.threadTurnsLeft = 3;
     prompter.answerYes();
     EXPECT_FALSE(window->close());  // the receive thread still runs

@@ -112,7 +112,7 @@ int main(int argc, char* argv[]) {
         window.gridBox()->setChecked(true);
         window.recordButton()->click();
         ok &= pumpUntil([&] {
-            const auto latest = window.logic().latestSample();
+            const auto latest = window.logic().feed().latest();
             return window.recordButton()->text() == QStringLiteral("STOP RECORD (F1)") &&
                    window.recordButton()->isEnabled() && latest && latest->positionA > 45.0;
         });
@@ -124,8 +124,8 @@ int main(int argc, char* argv[]) {
             list->moveDown();
             ok &= save(*list, out + QStringLiteral("/checklist.png"));
         }
-        prompter.answerNo();   // keep the run in TEMP
         prompter.answerYes();  // leave
+        prompter.answerNo();   // keep the run in TEMP
         window.close();
         ok &= pumpUntil([&] { return !window.isVisible(); });
     }

@@ -116,16 +116,16 @@ TEST_F(SimulatedRun, ConnectsFeedsTheGraphAndSavesARecordedRun) {
     EXPECT_TRUE(window->acquisitionSession()->receiveThreadRunning());
 
     // The receive thread feeds the traces and, twice a second, the readouts.
-    ASSERT_TRUE(pumpUntil([&] { return window->logic().totalSamples() > 40; }));
+    ASSERT_TRUE(pumpUntil([&] { return window->logic().feed().total() > 40; }));
     ASSERT_TRUE(pumpUntil([&] { return !window->readout(kChannelAbsA)->text().isEmpty(); }));
-    const int points = window->graph().read([](const GraphModel& m) { return m.slot(kChannelAbsA).count(); });
+    const int points = window->graph().read([](const GraphModel& m) { return m.slot(kChannelAbsA).count(); }).value_or(0);
     EXPECT_GT(points, 0);
     // Counts auto-scaled: the sample-A trace is on the axis, not far below its top.
     window->yAutoBox()->setChecked(true);
-    ASSERT_TRUE(pumpUntil([&] { return window->logic().yRange().max > 2.0; }));
-    const auto latest = window->logic().latestSample();
+    ASSERT_TRUE(pumpUntil([&] { return window->logic().view().yRange().max > 2.0; }));
+    const auto latest = window->logic().feed().latest();
     ASSERT_TRUE(latest.has_value());
-    const auto y = window->logic().yRange();
+    const auto y = window->logic().view().yRange();
     EXPECT_LE(y.min, latest->sampleA);
     EXPECT_GE(y.max, latest->sampleA);
     EXPECT_LT(y.max, 4.0 * std::max(latest->sampleA, latest->sourceA));
@@ -157,7 +157,7 @@ TEST_F(SimulatedRun, ConnectsFeedsTheGraphAndSavesARecordedRun) {
     EXPECT_GE(saved.sampleCount(), 20u);
 }
 
-TEST_F(SimulatedRun, ClosingMidRunSavesThenAsksToExitOnce) {
+TEST_F(SimulatedRun, ClosingMidRunAsksToExitThenSavesTheRun) {
     ASSERT_NO_FATAL_FAILURE(connectAndWarmUp());
     window->recordButton()->click();
     ASSERT_TRUE(pumpUntil([&] { return !window->deviceBusy() && window->recordingController()->isRecording(); }));
@@ -165,20 +165,49 @@ TEST_F(SimulatedRun, ClosingMidRunSavesThenAsksToExitOnce) {
 
     prompter.clear();
     const auto saveAs = dir / "closing.csv";
+    prompter.answerYes();  // exit
     prompter.answerYes();  // save
     prompter.scriptFile(saveAs.string());
-    prompter.answerYes();  // exit
     EXPECT_FALSE(window->close());  // the stop and the receive thread take some turns
     ASSERT_TRUE(pumpUntil([&] { return !window->isVisible(); }));
 
     const auto transcript = prompter.transcript();
     ASSERT_EQ(transcript.size(), 3u);
-    EXPECT_EQ(transcript[0], "question: Do you wish to save this run? -> Yes");
-    EXPECT_EQ(transcript[1].rfind("save: ", 0), 0u);
-    EXPECT_EQ(transcript[2], "question: Are you sure you wish to exit? -> Yes");
+    EXPECT_EQ(transcript[0], "question: Are you sure you wish to exit? -> Yes");
+    EXPECT_EQ(transcript[1], "question: Do you wish to save this run? -> Yes");
+    EXPECT_EQ(transcript[2].rfind("save: ", 0), 0u);
     EXPECT_FALSE(window->acquisitionSession()->receiveThreadRunning());
     RunDataFile saved;
     EXPECT_EQ(saved.read(saveAs), RunDataFile::ReadStatus::Ok);
+}
+
+TEST_F(SimulatedRun, AnsweringNoToTheExitLeavesTheLinkAndTheRecordingWorking) {
+    ASSERT_NO_FATAL_FAILURE(connectAndWarmUp());
+    prompter.clear();
+    prompter.answerNo();
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(prompter.transcript(),
+              std::vector<std::string>{"question: Are you sure you wish to exit? -> No"});
+    EXPECT_TRUE(window->isVisible());
+    AcquisitionSession* session = window->acquisitionSession();
+    EXPECT_TRUE(session->linkActive());
+    EXPECT_TRUE(session->receiveThreadRunning());
+    // The instrument panel keeps its lines and the samples keep coming.
+    const auto before = window->logic().feed().total();
+    ASSERT_TRUE(pumpUntil([&] { return window->logic().feed().total() > before + 10; }));
+    ASSERT_TRUE(pumpUntil([&] { return !window->statusLine(1)->text().isEmpty(); }));
+
+    window->recordButton()->click();
+    ASSERT_TRUE(pumpUntil([&] { return settled() && window->recordingController()->isRecording(); }));
+    EXPECT_EQ(window->recordButton()->text(), "STOP RECORD (F1)");
+    EXPECT_EQ(prompter.texts().size(), 1u);  // no "Error, no data parser object available!"
+
+    prompter.answerYes();  // exit
+    prompter.answerNo();   // keep the run in TEMP
+    window->close();
+    ASSERT_TRUE(pumpUntil([&] { return !window->isVisible(); }));
+    EXPECT_FALSE(session->receiveThreadRunning());
+    EXPECT_EQ(prompter.unscripted(), 0);
 }
 
 // The unit's port is there, but the unit says nothing.

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "QtTestApp.h"
@@ -81,6 +83,42 @@ TEST_F(CGraphCtrlTest, ADataUpdateIsDroppedWhileAPaintHoldsTheTraceLock) {
 
     EXPECT_TRUE(graph.setTraceData(x, y, 2, kSlotAbsA));
     EXPECT_EQ(graph.read([](const GraphModel& m) { return m.lastX(kSlotAbsA); }), 2.0);
+}
+
+TEST_F(CGraphCtrlTest, APaintNeverWaitsForALockAnotherThreadHolds) {
+    graph.show();
+    set(kSlotAbsA, {0.0, 20.0}, {1.0, 1.0});
+    graph.redraw();
+    std::mutex gate;
+    std::condition_variable changed;
+    bool held = false;
+    bool release = false;
+    std::thread other([&] {
+        (void)graph.read([&](const GraphModel&) {
+            std::unique_lock lock(gate);
+            held = true;
+            changed.notify_all();
+            changed.wait(lock, [&] { return release; });
+        });
+    });
+    {
+        std::unique_lock lock(gate);
+        changed.wait(lock, [&] { return held; });
+    }
+    // Neither a redraw nor a paint waits: they come back, and the data
+    // calls give up rather than wait.
+    graph.redraw();
+    graph.repaint();
+    EXPECT_FALSE(graph.edit([](GraphModel& m) { m.setShowGrid(true); }));
+    EXPECT_FALSE(graph.read([](const GraphModel& m) { return m.showGrid(); }).has_value());
+    {
+        std::lock_guard lock(gate);
+        release = true;
+    }
+    changed.notify_all();
+    other.join();
+    EXPECT_TRUE(graph.edit([](GraphModel& m) { m.setShowGrid(true); }));
+    EXPECT_EQ(graph.read([](const GraphModel& m) { return m.showGrid(); }), true);
 }
 
 // Counts the paints the widget really gets.

@@ -84,6 +84,102 @@ TEST(GraphModel, SetTraceDataAppliesGainShiftAndLogMappingInThatOrder) {
     EXPECT_NEAR(model.slot(kSlotRatio).y[2], 0.01 + 99.99 * 0.5, 1e-12);
 }
 
+TEST(GraphModel, AppendedPointsAreTheSameAsSetOnesAndTheOldestCanBeLetGo) {
+    // Gain, shift (not on the very first point) and log mapping, as a slot
+    // set whole would have them.
+    GraphModel whole;
+    GraphModel grown;
+    for (GraphModel* m : {&whole, &grown}) {
+        m->setYRanges(0.01, 100.0, 0.01, 100.0, true, false);
+        m->setMarkTrace(kSlotAbsA, false, 0.1, 0.5, false, 0.0);
+    }
+    const double x[] = {1, 2, 3, 4, 5};
+    const double y[] = {0.1, 1, 10, 3, 0.5};
+    ASSERT_TRUE(whole.setTraceData(x, y, 5, kSlotAbsA, 2.0));
+    ASSERT_TRUE(grown.appendTraceData(x, y, 2, kSlotAbsA, 2.0));
+    ASSERT_TRUE(grown.appendTraceData(x + 2, y + 2, 3, kSlotAbsA, 2.0));
+    EXPECT_THAT(grown.slot(kSlotAbsA).x, ElementsAre(1.0, 2.5, 3.5, 4.5, 5.5));
+    EXPECT_THAT(grown.slot(kSlotAbsA).y, ::testing::Pointwise(DoubleEq(), whole.slot(kSlotAbsA).y));
+    EXPECT_FALSE(grown.appendTraceData(x, y, 0, kSlotAbsA, 1.0));
+
+    grown.dropOldestPoints(kSlotAbsA, 2);
+    EXPECT_EQ(grown.slot(kSlotAbsA).count(), 3);
+    EXPECT_EQ(grown.slot(kSlotAbsA).firstIndex, 2u);
+    EXPECT_DOUBLE_EQ(grown.slot(kSlotAbsA).x.front(), 3.5);
+    EXPECT_DOUBLE_EQ(grown.lastX(kSlotAbsA), 5.0);
+    grown.dropOldestPoints(kSlotAbsA, 10);  // more than it holds
+    EXPECT_EQ(grown.slot(kSlotAbsA).count(), 0);
+    EXPECT_EQ(grown.slot(kSlotAbsA).firstIndex, 5u);
+    // Points added after the first ever are shifted: the slot's first point
+    // is gone, not new.
+    grown.appendTraceData(x, y, 1, kSlotAbsA, 1.0);
+    EXPECT_DOUBLE_EQ(grown.slot(kSlotAbsA).x.front(), 1.5);
+
+    // Replacing the data starts the count again.
+    grown.setTraceData(x, y, 2, kSlotAbsA, 1.0);
+    EXPECT_EQ(grown.slot(kSlotAbsA).firstIndex, 0u);
+}
+
+TEST(GraphModel, ALiveTraceKeepsItsNewestPointsWithoutLosingAny) {
+    // Far more points through the slot than it ever holds, as a long run
+    // through a full ring: the values held are always the newest, in order.
+    GraphModel model;
+    constexpr int kHeld = 1000;
+    for (int i = 0; i < 20 * kHeld; ++i) {
+        const double v = i;
+        ASSERT_TRUE(model.appendTraceData(&v, &v, 1, kSlotAbsA, 1.0));
+        if (model.slot(kSlotAbsA).count() > kHeld) {
+            model.dropOldestPoints(kSlotAbsA, 1);
+        }
+    }
+    const TraceSlot& slot = model.slot(kSlotAbsA);
+    ASSERT_EQ(slot.count(), kHeld);
+    for (int i = 0; i < kHeld; ++i) {
+        ASSERT_EQ(slot.x[static_cast<std::size_t>(i)], 19 * kHeld + i) << i;
+    }
+    EXPECT_EQ(slot.firstIndex, static_cast<std::uint64_t>(19 * kHeld));
+}
+
+TEST(GraphModel, RevisionsMoveOnlyWithWhatChangesThePicture) {
+    GraphModel model;
+    const double x[] = {1, 2};
+    model.setTraceData(x, x, 2, kSlotAbsA, 1.0);
+    model.setXRange(0.0, 10.0);
+    const auto data = model.revision();
+    const auto overlay = model.overlayRevision();
+
+    // The same values again, new points at the end, old ones let go of:
+    // a kept picture can follow these without starting over.
+    model.setXRange(0.0, 10.0);
+    model.setShowGrid(false);
+    model.setContext(GraphContext{});
+    model.appendTraceData(x, x, 2, kSlotAbsA, 1.0);
+    model.dropOldestPoints(kSlotAbsA, 1);
+    EXPECT_EQ(model.revision(), data);
+
+    // Cursors and boxes are drawn over the picture.
+    auto overlayMoves = [&](auto change) {
+        const auto before = model.overlayRevision();
+        change();
+        return model.overlayRevision() != before && model.revision() == data;
+    };
+    EXPECT_TRUE(overlayMoves([&] { model.setCursorList(true, {GraphCursor{3.0, false, 0}}); }));
+    EXPECT_TRUE(overlayMoves([&] { model.startZoomBox({1, 1}); }));
+    EXPECT_TRUE(overlayMoves([&] { model.extendZoomBox({5, 5}); }));
+    EXPECT_TRUE(overlayMoves([&] { model.setSelectionBox(PixelRect{0, 0, 4, 4}); }));
+    EXPECT_FALSE(overlayMoves([&] { model.setSelectionBox(PixelRect{0, 0, 4, 4}); }));
+    EXPECT_NE(model.overlayRevision(), overlay);
+
+    auto dataMoves = [&](auto change) {
+        const auto before = model.revision();
+        change();
+        return model.revision() != before;
+    };
+    EXPECT_TRUE(dataMoves([&] { model.setXRange(0.0, 11.0); }));
+    EXPECT_TRUE(dataMoves([&] { model.setTraceColour(kSlotAbsA, Rgb{1, 2, 3}); }));
+    EXPECT_TRUE(dataMoves([&] { model.emptyTrace(kSlotSampleA); }));
+}
+
 TEST(GraphModel, AxisRuleSendsTheRightSlotsToTheYYAxis) {
     auto rightSlots = [](GraphModel& model) {
         std::vector<int> right;

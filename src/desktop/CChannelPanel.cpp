@@ -1,0 +1,94 @@
+#include "desktop/CChannelPanel.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "desktop/MainWindowLogic.h"
+#include "desktop/NotYet.h"
+#include "graph/CGraphCtrl.h"
+
+namespace corvane {
+
+namespace {
+
+// The short line beside a channel switch in its trace's colour.
+class LegendLine : public QWidget {
+public:
+    LegendLine(QColor colour, QWidget* parent) : QWidget(parent), colour_(colour) {
+        setFixedSize(22, 12);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* /*event*/) override {
+        QPainter painter(this);
+        painter.setPen(QPen(colour_, 1));
+        const int y = height() / 2;
+        painter.drawLine(2, y, width() - 3, y);
+    }
+
+private:
+    QColor colour_;
+};
+
+}  // namespace
+
+CChannelPanel::CChannelPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget* parent)
+    : QWidget(parent), logic_(logic) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* channels = new QGroupBox(QStringLiteral("Channels"), this);
+    auto* grid = new QGridLayout(channels);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(8);
+    for (int c = 0; c < kChannelCount; ++c) {
+        auto* box = new QCheckBox(qs(logic_.view().channelCaption(c)), channels);
+        const Rgb rgb =
+            graph.read([c](const GraphModel& m) { return m.getTraceColour(c); }).value_or(Rgb{});
+        auto* legend = new LegendLine(QColor(rgb.r, rgb.g, rgb.b), channels);
+        auto* value = new QLabel(channels);
+        value->setMinimumWidth(64);
+        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        grid->addWidget(box, c, 0);
+        grid->addWidget(legend, c, 1);
+        grid->addWidget(value, c, 2);
+        boxes_[static_cast<std::size_t>(c)] = box;
+        readouts_[static_cast<std::size_t>(c)] = value;
+        connect(box, &QCheckBox::toggled, this, [this, c](bool on) {
+            if (logic_.view().channelShown(c) != on) {
+                logic_.setChannelShown(c, on);
+                updateChannels();
+                emit channelsChanged();
+            }
+        });
+    }
+    recorded_ = new QLabel(channels);
+    grid->addWidget(recorded_, kChannelCount, 0, 1, 3);
+    layout->addWidget(channels);
+}
+
+void CChannelPanel::updateChannels() {
+    for (int c = 0; c < kChannelCount; ++c) {
+        auto* box = boxes_[static_cast<std::size_t>(c)];
+        const QSignalBlocker block(box);
+        const bool shown = logic_.view().channelShown(c);
+        box->setText(qs(logic_.view().channelCaption(c)));
+        box->setChecked(shown);
+        // A hidden trace hides its readout too.
+        readouts_[static_cast<std::size_t>(c)]->setVisible(shown);
+    }
+}
+
+void CChannelPanel::updateReadouts() {
+    const auto texts = logic_.readoutTexts();
+    for (int c = 0; c < kChannelCount; ++c) {
+        readouts_[static_cast<std::size_t>(c)]->setText(qs(texts[static_cast<std::size_t>(c)]));
+    }
+    recorded_->setText(qs(logic_.recordedText()));
+}
+
+}  // namespace corvane

@@ -1,0 +1,231 @@
+#include "desktop/CGraphPanel.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "desktop/MainWindowLogic.h"
+#include "desktop/NotYet.h"
+#include "graph/CGraphCtrl.h"
+
+namespace corvane {
+
+CGraphPanel::CGraphPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget* parent)
+    : QWidget(parent), logic_(logic) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(makeAxisControl(AxisBox::YMax, QStringLiteral("Y-axis Maximum")));
+    top->addStretch();
+    top->addWidget(makeAxisControl(AxisBox::YYMax, QStringLiteral("YY-axis Maximum")));
+    layout->addLayout(top);
+
+    graph.setParent(this);
+    graph.setMinimumSize(420, 300);
+    graph.setFocusPolicy(Qt::ClickFocus);
+    layout->addWidget(&graph, 1);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(makeAxisControl(AxisBox::YMin, QStringLiteral("Y-axis Minimum")));
+    bottom->addStretch();
+    bottom->addWidget(makeAxisControl(AxisBox::YYMin, QStringLiteral("YY-axis Minimum")));
+    layout->addLayout(bottom);
+
+    auto* xRow = new QHBoxLayout;
+    xRow->addWidget(new QLabel(QStringLiteral("X-axis type:"), this));
+    xTypeMm_ = new QRadioButton(QStringLiteral("mm"), this);
+    xTypeNumber_ = new QRadioButton(QStringLiteral("number"), this);
+    auto* xGroup = new QButtonGroup(this);
+    xGroup->addButton(xTypeMm_);
+    xGroup->addButton(xTypeNumber_);
+    xRow->addWidget(xTypeMm_);
+    xRow->addWidget(xTypeNumber_);
+    connect(xTypeMm_, &QRadioButton::toggled, this, [this](bool on) {
+        logic_.view().setXAxisType(on ? XAxisType::Millimetres : XAxisType::SampleNumber);
+        updateAxisTexts(true);
+    });
+    xRow->addSpacing(18);
+    xRow->addWidget(new QLabel(QStringLiteral("Window size"), this));
+    windowMm_ = makeWindowBox(true, xRow);
+    windowSamples_ = makeWindowBox(false, xRow);
+    xRow->addStretch();
+    layout->addLayout(xRow);
+
+    auto* switches = new QHBoxLayout;
+    grid_ = new QCheckBox(QStringLiteral("Show Grid Lines"), this);
+    yAuto_ = new QCheckBox(QStringLiteral("Y-axis Auto Scale"), this);
+    yyAuto_ = new QCheckBox(QStringLiteral("YY-axis Auto Scale"), this);
+    switches->addWidget(grid_);
+    switches->addWidget(yAuto_);
+    switches->addWidget(yyAuto_);
+    connect(grid_, &QCheckBox::toggled, this, [this](bool on) { logic_.view().setShowGrid(on); });
+    connect(yAuto_, &QCheckBox::toggled, this, [this](bool on) {
+        logic_.view().setYAutoScale(on);
+        updateAxisTexts(true);
+    });
+    connect(yyAuto_, &QCheckBox::toggled, this, [this](bool on) {
+        logic_.view().setYYAutoScale(on);
+        updateAxisTexts(true);
+    });
+    switches->addStretch();
+    auto* options = new QPushButton(QStringLiteral("Graph Options"), this);
+    markNotYet(options, "the graph options");
+    switches->addWidget(options);
+    layout->addLayout(switches);
+    layout->addWidget(makeOverlayControls());
+}
+
+QWidget* CGraphPanel::makeAxisControl(AxisBox box, const QString& caption) {
+    AxisControl& control = axes_[static_cast<std::size_t>(box)];
+    control.container = new QWidget(this);
+    auto* row = new QHBoxLayout(control.container);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(3);
+    row->addWidget(new QLabel(caption, control.container));
+    control.edit = new QLineEdit(control.container);
+    control.edit->setFixedWidth(90);
+    row->addWidget(control.edit);
+    auto* arrows = new QVBoxLayout;
+    arrows->setSpacing(0);
+    auto* up = new QToolButton(control.container);
+    auto* down = new QToolButton(control.container);
+    up->setArrowType(Qt::UpArrow);
+    down->setArrowType(Qt::DownArrow);
+    up->setFixedSize(18, 12);
+    down->setFixedSize(18, 12);
+    arrows->addWidget(up);
+    arrows->addWidget(down);
+    row->addLayout(arrows);
+    QLineEdit* edit = control.edit;
+    connect(edit, &QLineEdit::textEdited, this, [this, box](const QString& text) {
+        logic_.view().axisTextEdited(box, text.toStdString());
+    });
+    const auto spin = [this, box, edit](bool upward) {
+        logic_.view().axisSpin(box, edit->text().toStdString(), upward);
+        updateAxisTexts(true);
+    };
+    connect(up, &QToolButton::clicked, this, [spin] { spin(true); });
+    connect(down, &QToolButton::clicked, this, [spin] { spin(false); });
+    return control.container;
+}
+
+QLineEdit* CGraphPanel::makeWindowBox(bool mm, QLayout* row) {
+    auto* edit = new QLineEdit(this);
+    edit->setFixedWidth(62);
+    auto* spin = new QSpinBox(this);
+    // Only the arrows of the spin are used: each click doubles or halves the width.
+    spin->setRange(-1000000, 1000000);
+    spin->setFixedWidth(18);
+    spin->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+    spin->setFocusPolicy(Qt::NoFocus);
+    row->addWidget(edit);
+    row->addWidget(spin);
+    row->addWidget(new QLabel(mm ? QStringLiteral("mm") : QStringLiteral("samples"), this));
+    connect(edit, &QLineEdit::editingFinished, this, [this, edit, mm] {
+        logic_.windowSizeEdited(mm, edit->text().toStdString());
+        updateAxisTexts(true);
+    });
+    connect(spin, &QSpinBox::valueChanged, this, [this, spin, mm](int value) {
+        if (value == 0) {
+            return;
+        }
+        logic_.windowSizeSpin(mm, value > 0);
+        const QSignalBlocker block(spin);
+        spin->setValue(0);
+        updateAxisTexts(true);
+    });
+    return edit;
+}
+
+QWidget* CGraphPanel::makeOverlayControls() {
+    auto* overlay = new QGroupBox(QStringLiteral("Overlay and standard run"), this);
+    auto* grid = new QGridLayout(overlay);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+    const std::array<const char*, 7> buttons = {"OVERLAY GRAPH", "SET STANDARD RUN", "AUTO-ALIGN",
+                                                "RESET ALIGNMENT", "FOCUS", "RESET", "FRAC ADV"};
+    int column = 0;
+    for (const char* caption : buttons) {
+        auto* button = new QPushButton(QLatin1String(caption), overlay);
+        markNotYet(button, column == 6 ? "the fraction collection" : "the overlays and standard runs");
+        grid->addWidget(button, column / 3, column % 3);
+        ++column;
+    }
+    auto* profile = new QCheckBox(QStringLiteral("Show Standard Run Profile"), overlay);
+    markNotYet(profile, "the overlays and standard runs");
+    grid->addWidget(profile, 2, 1, 1, 2);
+    auto* cursorRow = new QHBoxLayout;
+    auto* cursorLabel = new QLabel(QStringLiteral("CURSOR / POSITION"), overlay);
+    auto* cursorSpin = new QSpinBox(overlay);
+    markNotYet(cursorLabel, "the graph cursors");
+    markNotYet(cursorSpin, "the graph cursors");
+    cursorRow->addWidget(cursorLabel);
+    cursorRow->addWidget(cursorSpin);
+    cursorRow->addStretch();
+    grid->addLayout(cursorRow, 3, 0, 1, 3);
+    return overlay;
+}
+
+void CGraphPanel::updateAxisTexts(bool includeFocused) {
+    const auto texts = logic_.view().axisTexts();
+    const auto set = [includeFocused](QLineEdit* edit, const std::string& text) {
+        // Never rewrite a box under the operator's fingers while a run
+        // refreshes the display.
+        if (includeFocused || !edit->hasFocus()) {
+            edit->setText(qs(text));
+        }
+    };
+    set(axisEdit(AxisBox::YMax), texts.yMax);
+    set(axisEdit(AxisBox::YMin), texts.yMin);
+    set(axisEdit(AxisBox::YYMax), texts.yyMax);
+    set(axisEdit(AxisBox::YYMin), texts.yyMin);
+    set(windowMm_, texts.windowMm);
+    set(windowSamples_, texts.windowSamples);
+    // An auto-scaled axis is not typed into.
+    const bool yTyped = !logic_.view().yAutoScale();
+    const bool yyTyped = !logic_.view().yyAutoScale();
+    axes_[static_cast<std::size_t>(AxisBox::YMax)].container->setEnabled(yTyped);
+    axes_[static_cast<std::size_t>(AxisBox::YMin)].container->setEnabled(yTyped);
+    axes_[static_cast<std::size_t>(AxisBox::YYMax)].container->setEnabled(yyTyped);
+    axes_[static_cast<std::size_t>(AxisBox::YYMin)].container->setEnabled(yyTyped);
+}
+
+void CGraphPanel::updateControls() {
+    const GraphView& view = logic_.view();
+    const bool y = view.yControlsVisible();
+    const bool yy = view.yyControlsVisible();
+    axes_[static_cast<std::size_t>(AxisBox::YMax)].container->setVisible(y);
+    axes_[static_cast<std::size_t>(AxisBox::YMin)].container->setVisible(y);
+    yAuto_->setVisible(y);
+    axes_[static_cast<std::size_t>(AxisBox::YYMax)].container->setVisible(yy);
+    axes_[static_cast<std::size_t>(AxisBox::YYMin)].container->setVisible(yy);
+    yyAuto_->setVisible(yy);
+    {
+        const QSignalBlocker blockMm(xTypeMm_);
+        const QSignalBlocker blockNumber(xTypeNumber_);
+        const bool mm = view.xAxisType() == XAxisType::Millimetres;
+        xTypeMm_->setChecked(mm);
+        xTypeNumber_->setChecked(!mm);
+    }
+    const QSignalBlocker b1(yAuto_);
+    const QSignalBlocker b2(yyAuto_);
+    const QSignalBlocker b3(grid_);
+    yAuto_->setChecked(view.yAutoScale());
+    yyAuto_->setChecked(view.yyAutoScale());
+    grid_->setChecked(view.showGrid());
+}
+
+QLineEdit* CGraphPanel::axisEdit(AxisBox box) const { return axes_[static_cast<std::size_t>(box)].edit; }
+
+}  // namespace corvane

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+
+#include "desktop/GraphView.h"
+
+class QCheckBox;
+class QLineEdit;
+class QRadioButton;
+
+namespace corvane {
+
+class CGraphCtrl;
+class MainWindowLogic;
+
+// The graph with its axis controls: the four axis boxes with their spins,
+// the x-axis type, the window size boxes, the grid and auto-scale switches,
+// and the overlay and standard-run controls under it.
+class CGraphPanel : public QWidget {
+    Q_OBJECT
+
+public:
+    CGraphPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget* parent);
+
+    // The boxes' texts; a box being typed into keeps its text unless
+    // includeFocused.
+    void updateAxisTexts(bool includeFocused);
+    // Which axis controls show (the Y ones need a Y channel, the YY ones
+    // the ratio), the switches' states and the x-axis type.
+    void updateControls();
+
+    [[nodiscard]] QLineEdit* axisEdit(AxisBox box) const;
+    [[nodiscard]] QCheckBox* yAutoBox() const { return yAuto_; }
+    [[nodiscard]] QCheckBox* yyAutoBox() const { return yyAuto_; }
+    [[nodiscard]] QCheckBox* gridBox() const { return grid_; }
+    [[nodiscard]] QLineEdit* windowEdit(bool mm) const { return mm ? windowMm_ : windowSamples_; }
+    [[nodiscard]] QRadioButton* xTypeRadio(bool mm) const { return mm ? xTypeMm_ : xTypeNumber_; }
+
+private:
+    struct AxisControl {
+        QWidget* container = nullptr;
+        QLineEdit* edit = nullptr;
+    };
+
+    QWidget* makeAxisControl(AxisBox box, const QString& caption);
+    QLineEdit* makeWindowBox(bool mm, QLayout* row);
+    QWidget* makeOverlayControls();
+
+    MainWindowLogic& logic_;
+    std::array<AxisControl, 4> axes_{};
+    QCheckBox* yAuto_ = nullptr;
+    QCheckBox* yyAuto_ = nullptr;
+    QCheckBox* grid_ = nullptr;
+    QRadioButton* xTypeMm_ = nullptr;
+    QRadioButton* xTypeNumber_ = nullptr;
+    QLineEdit* windowMm_ = nullptr;
+    QLineEdit* windowSamples_ = nullptr;
+};
+
+}  // namespace corvane

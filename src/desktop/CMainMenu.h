@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QObject>
+
+class QAction;
+class QMainWindow;
+class QMenu;
+class QString;
+
+namespace corvane {
+
+class MainWindowLogic;
+
+// The main window's menu bar: File, View and Help.
+class CMainMenu : public QObject {
+    Q_OBJECT
+
+public:
+    CMainMenu(MainWindowLogic& logic, QMainWindow& window);
+
+    // "Close File" / "Close Files" and what may be chosen now.
+    void update();
+    // An entry by its text ("&Open Data File"), in any menu.
+    [[nodiscard]] QAction* action(const QString& text) const;
+
+signals:
+    // A data file was opened or closed: everything shown follows.
+    void dataChanged();
+    // "E&xit": the window's close sequence.
+    void exitRequested();
+
+private:
+    MainWindowLogic& logic_;
+    QMainWindow& window_;
+    QAction* closeData_ = nullptr;
+    QAction* rescue_ = nullptr;
+};
+
+}  // namespace corvane

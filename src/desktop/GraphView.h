@@ -1,0 +1,185 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "desktop/Channels.h"
+#include "desktop/LiveTraces.h"
+#include "graph/AxisScaling.h"
+#include "runs/RunDataFile.h"
+
+namespace corvane {
+
+class GraphModel;
+class LiveFeed;
+class LiveGraph;
+
+enum class XAxisType : int { SampleNumber = 0, Millimetres = 1 };
+
+// The four axis boxes with spins beside the graph.
+enum class AxisBox { YMax, YMin, YYMax, YYMin };
+
+// The texts beside the graph's axes.
+struct AxisTexts {
+    std::string yMax;
+    std::string yMin;
+    std::string yyMax;
+    std::string yyMin;
+    std::string windowMm;       // "%.2f"
+    std::string windowSamples;  // "%.0f"
+};
+
+// The view settings the window keeps in "prefs.cfg".
+struct ViewSettings {
+    std::array<bool, kChannelCount> shown{true, true, true, true, true, true, true};
+    double windowSamples = 500.0;
+    double windowMm = 100.0;
+    double xMin = 0.0;
+    double xMax = 500.0;
+    AxisRange y{0.0, 2.0};
+    AxisRange yy{0.0, 2.0};
+    bool xAutoScale = false;
+    bool yAutoScale = false;
+    bool yyAutoScale = false;
+    bool showGrid = false;
+    bool logScale = false;
+    int aufs = 0;
+};
+
+// What the graph shows and how: the channels switched on, the x axis (sample
+// number or mm) and its window, the Y and YY ranges and their auto-scales,
+// the grid, the AUFS step of a DE-1 run, the event marks; the live run's
+// traces (LiveTraces, from the LiveFeed's ring) or a loaded run file's; and
+// the axis boxes' texts and what typing into them does.
+//
+// Threads: the window's thread only. The receive thread never reaches it:
+// it leaves samples in the LiveFeed, and syncLive() takes them from there.
+class GraphView {
+public:
+    static constexpr double kDefaultSampleWindow = 500.0;
+    static constexpr int kMaxAutoWidth = 25000;
+
+    GraphView(LiveFeed& feed, LiveGraph& graph);
+
+    // --- Settings ---
+    void apply(const ViewSettings& settings);
+    [[nodiscard]] ViewSettings settings() const;
+
+    // --- The picture ---
+    // Rebuilds the trace slots from the data on show (live or loaded), runs
+    // the auto-scales that are on and repaints whole. de1Source and
+    // recording are the session's and the controller's states now.
+    void refresh(bool de1Source, bool recording);
+    void refresh() { refresh(de1Source_, recording_); }
+    // The samples that arrived since: added to the live traces, the axes
+    // moved, what changed repainted. Nothing while a file is shown.
+    void syncLive();
+
+    // --- Channels ---
+    [[nodiscard]] bool channelShown(int channel) const;
+    // Shows or hides a trace and redraws.
+    void setChannelShown(int channel, bool shown);
+    // "Sample A" ... "AbsA/AbsB"; DE-1 data names Abs A "Voltage" and the
+    // ratio "Mark".
+    [[nodiscard]] std::string channelCaption(int channel) const;
+    // The Y controls hide when no Y channel is on; the YY controls show only
+    // with the ratio on and data that is not DE-1.
+    [[nodiscard]] bool yControlsVisible() const;
+    [[nodiscard]] bool yyControlsVisible() const;
+
+    // --- Axes ---
+    [[nodiscard]] XAxisType xAxisType() const { return xAxisType_; }
+    void setXAxisType(XAxisType type);
+    [[nodiscard]] bool yAutoScale() const { return yAutoScale_; }
+    [[nodiscard]] bool yyAutoScale() const { return yyAutoScale_; }
+    void setYAutoScale(bool on);
+    void setYYAutoScale(bool on);
+    [[nodiscard]] bool showGrid() const { return showGrid_; }
+    void setShowGrid(bool on);
+    [[nodiscard]] AxisRange xRange() const { return {xMin_, xMax_}; }
+    [[nodiscard]] AxisRange yRange() const { return {yMin_, yMax_}; }
+    [[nodiscard]] AxisRange yyRange() const { return {yyMin_, yyMax_}; }
+    [[nodiscard]] AxisTexts axisTexts() const;
+    // A typed limit ("%lf"); an unreadable text changes nothing.
+    void axisTextEdited(AxisBox box, std::string_view text);
+    // One spin click: the box's text moved by a quarter of its axis range.
+    void axisSpin(AxisBox box, std::string_view text, bool up);
+    // A typed window width (mm or samples): true when it was taken (the
+    // window then keeps it in the settings at once).
+    bool windowSizeEdited(bool mm, std::string_view text);
+    // A spin click on a window box: the width doubles (up) or halves.
+    bool windowSizeSpin(bool mm, bool up);
+    [[nodiscard]] double windowMm() const { return windowMm_; }
+    [[nodiscard]] double windowSamples() const { return windowSamples_; }
+    [[nodiscard]] std::string windowText(bool mm) const;
+
+    // --- AUFS and event marks (DE-1) ---
+    [[nodiscard]] int aufsIndex() const { return aufsIndex_; }
+    // A radio button under "Absorbance Units Full Scale (AUFS)": the DE-1
+    // trace's range follows (unless Y is auto-scaled).
+    void setAufs(int step);
+    // "0.01" ... "1.00", "2.00".
+    [[nodiscard]] std::string aufsLabel() const;
+    [[nodiscard]] bool eventMarksShown() const { return eventMarksShown_; }
+    void setEventMarksShown(bool shown);
+    // The data on show is DE-1 data (a DE-1 source, else the file shown).
+    [[nodiscard]] bool de1Mode() const;
+    void setDe1Source(bool on) { de1Source_ = on; }
+
+    // --- A loaded run ---
+    // Shows the run whole on its x axis instead of the live run.
+    void showFile(RunDataFile file, std::filesystem::path path);
+    // Back to the live run, its sample window `windowSamples` wide.
+    void closeFile(double windowSamples);
+    [[nodiscard]] bool fileShown() const { return file_.has_value(); }
+    [[nodiscard]] const std::filesystem::path& shownPath() const { return shownPath_; }
+
+private:
+    // A loaded run's slots, auto-scaled on its values inside the x range.
+    void buildLoaded(GraphModel& model);
+    // The Y and YY ranges (auto-scaled where switched on), the x range, the
+    // grid and the context into the model.
+    void applyAxes(GraphModel& model, const std::optional<AxisRange>& yScan,
+                   const std::optional<AxisRange>& yyScan);
+    [[nodiscard]] LiveWindow liveWindow() const;
+    [[nodiscard]] bool anyYChannel() const;
+    void fitXToFile();
+    void setAxisLimit(AxisBox box, double value);
+
+    LiveFeed& feed_;
+    LiveGraph& graph_;
+    LiveTraces live_;
+
+    std::array<bool, kChannelCount> shown_{true, true, true, true, true, true, true};
+    XAxisType xAxisType_ = XAxisType::SampleNumber;
+    double xMin_ = 0.0;
+    double xMax_ = kDefaultSampleWindow;
+    double yMin_ = 0.0;
+    double yMax_ = 2.0;
+    double yyMin_ = 0.0;
+    double yyMax_ = 2.0;
+    bool xAutoScale_ = false;
+    bool yAutoScale_ = false;
+    bool yyAutoScale_ = false;
+    bool yAutoScaled_ = false;  // the Y limits come from the last auto-scale
+    bool logScale_ = false;
+    bool showGrid_ = false;
+    int xAutoWidth_ = kMaxAutoWidth;
+    double windowSamples_ = kDefaultSampleWindow;
+    double windowMm_ = 100.0;
+    int aufsIndex_ = 0;
+    bool eventMarksShown_ = true;
+    std::optional<RunDataFile> file_;
+    std::filesystem::path shownPath_;
+    bool de1Source_ = false;  // the session's, as of the last refresh
+    bool recording_ = false;  // the controller's, as of the last refresh
+    // The feed's generation the live traces last showed: a clear drops a
+    // message kept on the live picture, as any picture rebuilt does.
+    std::uint64_t shownGeneration_ = 0;
+};
+
+}  // namespace corvane

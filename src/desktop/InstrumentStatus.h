@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "link/Packets.h"
+
+namespace corvane {
+
+// The instrument status lines; an empty text hides its field.
+struct StatusTexts {
+    std::string positionSpeed;  // "Position %.2f mm  Speed %.2f mm/sec"
+    std::string upperLimit;     // "Upper Limit Switch: Contact" / "... No Contact"
+    std::string samplingRate;   // "A/D Sampling Rate: %.1f Hz"
+    std::string dutyCycle;      // "Duty Cycle: %d:%d"
+    std::string potValue;       // "pot pC Value: %d"
+
+    friend bool operator==(const StatusTexts&, const StatusTexts&) = default;
+};
+
+// The status lines and the window caption, from the link's statistics and
+// the piston moves.
+//
+// Threads: showPositionAndSpeed from any thread (a device job's move to the
+// upper limit), the rest on the window's thread.
+class InstrumentStatus {
+public:
+    // Appended to the caption so a simulated instrument is never taken for
+    // the real one.
+    void setCaptionSuffix(std::string suffix);
+    // A packet debug window is open.
+    void setDebugDisplayOn(bool on);
+    // "Corvane version %s", or the heartbeat counts while the debug display
+    // is on and no data file is shown.
+    [[nodiscard]] std::string caption(bool fileShown) const;
+
+    // UserMsg::LinkStats: the heartbeat counts and the unit's state.
+    void onLinkStats(std::int32_t heartbeatsReceived, std::int32_t heartbeatsTransmitted,
+                     std::uint8_t upperLimitFlag, const std::optional<Cmd0>& lastCmd0);
+    // The "Position %.2f mm  Speed %.2f mm/sec" line.
+    void showPositionAndSpeed(double positionMm, double speedMmPerS);
+    // The link ended: every line empties.
+    void clear();
+    [[nodiscard]] StatusTexts texts() const;
+
+private:
+    mutable std::mutex mutex_;  // everything below
+    std::string captionSuffix_;
+    bool debugDisplayOn_ = false;
+    std::int32_t heartbeatsReceived_ = 0;
+    std::int32_t heartbeatsTransmitted_ = 0;
+    StatusTexts texts_;
+};
+
+}  // namespace corvane
