@@ -161,12 +161,29 @@ bool VirtualClock::sleepMs(std::int64_t ms, std::stop_token stop) {
     if (ms <= 0) {
         return true;
     }
+    // A stop request wakes this sleeper, which may not run at once: until it
+    // has, time must stay (else a thread that then blocks, say in a join of
+    // this one, lets time jump to the deadline and the sleep ends as if
+    // uninterrupted). Registered outside mutex_: a request already made runs
+    // the callback here, which takes mutex_.
+    const auto id = std::this_thread::get_id();
+    const std::stop_callback onStop(stop, [this, id] {
+        const std::scoped_lock lock(mutex_);
+        if (const auto it = participants_.find(id); it != participants_.end() && it->second.waiting) {
+            it->second.wakePending = true;
+            ++generation_;
+            changed_.notify_all();
+        }
+    });
     std::unique_lock lock(mutex_);
     Participant& p = self();
     const std::int64_t deadline = now_ + ms;
     beginWait(p, deadline, nullptr);
     const bool reached = moved_.wait(lock, stop, [&] { return now_ >= deadline; });
     endWait(p);
+    // Let go before the callback goes: its destruction waits for a callback
+    // running on another thread, which may be waiting for mutex_.
+    lock.unlock();
     return reached;
 }
 
