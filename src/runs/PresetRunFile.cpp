@@ -213,12 +213,15 @@ std::optional<PresetRun> readPresetRun(const std::filesystem::path& path) {
         return std::nullopt;
     }
     PresetRun preset;
-    if (hasAny(file, kExperiment, {"manufacturer_index", "rotormodel_index", "temperature", "uv_unit",
-                                   "collectionvolume", "volume_per_mm", "aufs"})) {
+    if (hasAny(file, kExperiment,
+               {"collectionvolume", "grad_pct1", "grad_pct2", "volume_per_mm", "temperature", "gradient",
+                "aufs", "grad_units", "manufacturer_index", "numtubes", "rotormodel_index", "time_exponent",
+                "uv_unit", "manufacturer", "model", "samplevolume", "speed", "time_w2t", "W2T"})) {
         preset.runInfo = readExperiment(file);
     }
-    if (hasAny(file, kEm1, {"deadvolume", "fraction_distance", "samples_per_sec", "speed",
-                            "wavelength", "aufs", "num_fractions"})) {
+    if (hasAny(file, kEm1,
+               {"deadvolume", "fraction_distance", "samples_per_sec", "speed", "total_distance", "wavelength",
+                "aufs", "delaytype", "gry_axis", "gyx_axis", "num_fractions", "signal_type"})) {
         preset.em1 = readEm1(file);
     }
     const bool scan = hasAny(file, kScan, {"scan_distance", "autosend_eventmarks"});
