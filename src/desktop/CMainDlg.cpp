@@ -548,6 +548,9 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
                 checklist_->moveDown();
             }
             return true;
+        case KeyOutcome::ScanSetup:
+            // The setup pages are not wired to the window yet.
+            return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }

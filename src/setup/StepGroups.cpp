@@ -18,6 +18,12 @@ bool StepGroups::numbered(int step) const { return valid(step) && groups_[static
 
 int StepGroups::top(int step) const { return valid(step) ? groups_[static_cast<std::size_t>(step - 1)].top : 0; }
 
+void StepGroups::setTop(int step, int top) {
+    if (valid(step)) {
+        groups_[static_cast<std::size_t>(step - 1)].top = top;
+    }
+}
+
 const std::vector<int>& StepGroups::controls(int step) const {
     static const std::vector<int> none;
     return valid(step) ? groups_[static_cast<std::size_t>(step - 1)].controls : none;

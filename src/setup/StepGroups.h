@@ -29,6 +29,8 @@ public:
     [[nodiscard]] int count() const { return static_cast<int>(groups_.size()); }
     [[nodiscard]] bool numbered(int step) const;
     [[nodiscard]] int top(int step) const;
+    // The group's controls moved (a window laid out again).
+    void setTop(int step, int top);
     [[nodiscard]] const std::vector<int>& controls(int step) const;
 
     // False, changing nothing, for a step that is done or does not exist.
