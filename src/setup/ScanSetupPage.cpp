@@ -130,9 +130,11 @@ bool ScanSetupPage::rotorOk() {
 bool ScanSetupPage::zeroPosition() {
     const SetupUnit::Exclusive alone(env_.unit);
     UvLink* link = env_.unit.link();
-    const auto packet = link != nullptr && link->EnterManualMode()
-                            ? env_.unit.nextCmd2(SetupUnit::kConfigurationMs)
-                            : std::nullopt;
+    const bool manual = link != nullptr && link->EnterManualMode();
+    if (manual) {
+        link->FlushReceive();  // where the piston is now, not where it was
+    }
+    const auto packet = manual ? env_.unit.nextCmd2(SetupUnit::kConfigurationMs) : std::nullopt;
     if (!packet) {
         env_.prompter.message("Error, trying to acquire piston position.");
         return false;
