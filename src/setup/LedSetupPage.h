@@ -98,6 +98,7 @@ public:
     // after it.
     void zeroOd();
 
+    [[nodiscard]] SetupUnit& unit() { return env_.unit; }
     // The configuration last read or sent.
     [[nodiscard]] std::optional<Cmd0> configuration() const;
 

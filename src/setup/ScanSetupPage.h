@@ -64,6 +64,7 @@ public:
     [[nodiscard]] bool zeroed() const { return zeroed_.load(); }
     [[nodiscard]] bool goToGraphEnabled() const { return goToGraph_; }
 
+    [[nodiscard]] SetupUnit& unit() { return env_.unit; }
     // The rotor list from the run description's manufacturer.
     void open();
     // The piston position the unit reports, as POSITION shows it.
