@@ -176,6 +176,7 @@ QWidget* CEM1SetupDlg::makeFractions() {
             refresh();
         });
         connect(e, &QLineEdit::textEdited, this, [this, which = which](const QString& text) {
+            takeFields();  // the refresh below must not undo what was typed elsewhere
             auto& f = page_.fractions();
             const std::string typed = text.toStdString();
             switch (which) {
