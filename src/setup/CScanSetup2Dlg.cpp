@@ -185,6 +185,15 @@ void CScanSetup2Dlg::start() {
     }
     rotor_->setCurrentIndex(page_.rotorEntry);
     showFields();
+    // A two-channel setup starts with the piston at its upper limit, in
+    // manual mode; on the worker, so the page paints while it moves.
+    worker_->run([this] {
+        const SetupUnit::Exclusive alone(page_.unit());
+        if (UvLink* link = page_.unit().link()) {
+            link->GoToUpperLimit(page_.linkHost(), true);
+        }
+        return true;
+    });
     // POSITION follows every packet the unit streams.
     reader_ = std::make_unique<PageReader>(
         page_.unit(),

@@ -65,6 +65,7 @@ public:
     [[nodiscard]] bool goToGraphEnabled() const { return goToGraph_; }
 
     [[nodiscard]] SetupUnit& unit() { return env_.unit; }
+    [[nodiscard]] LinkHost& linkHost() { return env_.linkHost; }
     // The rotor list from the run description's manufacturer.
     void open();
     // The piston position the unit reports, as POSITION shows it.
