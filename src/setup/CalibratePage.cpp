@@ -13,10 +13,15 @@ namespace corvane {
 
 namespace {
 
+// The reference must read at least this much below water (about 0.004 OD).
+constexpr double kDarkerThanWater = 0.99;
+
 // The line of one channel; nothing when it is undefined.
 std::optional<std::array<double, 2>> line(double water, double reference, double referenceT) {
+    // Noise keeps two readings of one liquid from ever being equal: a
+    // reference that is not clearly darker than water was not the reference.
     const bool usable = std::isfinite(water) && std::isfinite(reference) && water > 0.0 &&
-                        reference > 0.0 && water != reference;
+                        reference > 0.0 && reference < water * kDarkerThanWater;
     if (!usable) {
         return std::nullopt;
     }

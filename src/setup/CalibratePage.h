@@ -21,8 +21,10 @@ struct ChannelRatios {
 
 // The two-point calibration: per channel the line through (water ratio,
 // transmittance 1) and (reference ratio, its transmittance) of the corrected
-// transmittance r x (slope r + intercept). Nothing when a channel's two
-// ratios are equal or one is not a positive number: its slope is undefined.
+// transmittance r x (slope r + intercept). Nothing when a channel's
+// reference does not read clearly darker than its water (equal ratios
+// leave the slope undefined; nearly equal ones make it noise) or a ratio is
+// not a positive number.
 [[nodiscard]] std::optional<CalibrationCurve> calibrationFrom(const ChannelRatios& water,
                                                               const ChannelRatios& reference);
 
