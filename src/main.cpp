@@ -24,6 +24,7 @@
 #include "link/SerialPortApi.h"
 #include "desktop/CMainDlg.h"
 #include "desktop/CSimInstrumentDlg.h"
+#include "sim/SimAssistant.h"
 
 namespace {
 
@@ -124,8 +125,11 @@ int main(int argc, char* argv[]) {
         }
     }
 
+    // On the simulated bench the assistant moves the needles as the prompts say.
+    const auto assistant = corvane::makeSimAssistant(prompter, instruments.rig());
+    corvane::Prompter& shown = assistant != nullptr ? static_cast<corvane::Prompter&>(*assistant) : prompter;
     corvane::CMainDlg window(corvane::CMainDlg::Seams{
-        startup, clock, prompter, *ports, instruments.bridge(), simulate ? " (simulated instrument)" : ""});
+        startup, clock, shown, *ports, instruments.bridge(), simulate ? " (simulated instrument)" : ""});
 
     const auto guard = corvane::SingleInstanceGuard::claim();
     if (!guard) {
@@ -137,6 +141,6 @@ int main(int argc, char* argv[]) {
 
     prompter.setParent(&window);
     window.attachInstruments();
-    corvane::addSimulatedInstrumentMenu(window, instruments.rig());
+    corvane::addSimulatedInstrumentMenu(window, instruments.rig(), assistant.get());
     return corvane::runMainWindow(window);
 }

@@ -1,4 +1,5 @@
 // First: Qt's emit macro would otherwise meet the simulator's emit().
+#include "sim/SimAssistant.h"
 #include "sim/SimRig.h"
 
 #include "desktop/CSimInstrumentDlg.h"
@@ -26,7 +27,8 @@ QSlider* slider(int low, int high, int value, QWidget* parent) {
 
 }  // namespace
 
-CSimInstrumentDlg::CSimInstrumentDlg(SimKelvoUnit& unit, QWidget* parent) : QDialog(parent), unit_(unit) {
+CSimInstrumentDlg::CSimInstrumentDlg(SimKelvoUnit& unit, SimAssistant* assistant, QWidget* parent)
+    : QDialog(parent), unit_(unit) {
     setWindowTitle(QStringLiteral("Simulated Instrument"));
     auto* form = new QFormLayout(this);
 
@@ -45,6 +47,12 @@ CSimInstrumentDlg::CSimInstrumentDlg(SimKelvoUnit& unit, QWidget* parent) : QDia
         }
     });
     form->addRow(QStringLiteral("Under the needles:"), medium);
+    if (assistant != nullptr) {
+        auto* follow = new QCheckBox(QStringLiteral("The assistant moves the needles as the prompts say"), this);
+        follow->setChecked(assistant->following());
+        connect(follow, &QCheckBox::toggled, this, [assistant](bool on) { assistant->setFollowing(on); });
+        form->addRow(QString(), follow);
+    }
 
     // Tenths of the slide's travel, so a drag is as fine as a hand on the screw.
     const auto ledRow = [&](const char* label, SimChannel channel) {
@@ -78,7 +86,14 @@ CSimInstrumentDlg::CSimInstrumentDlg(SimKelvoUnit& unit, QWidget* parent) : QDia
     faultRow("Corrupts 5% of its bytes", [](SimFaults& f, bool on) { f.corruptFraction = on ? 0.05 : 0.0; });
 }
 
-void addSimulatedInstrumentMenu(QMainWindow& window, SimRig* rig) {
+std::unique_ptr<SimAssistant> makeSimAssistant(Prompter& prompter, SimRig* rig) {
+    if (rig == nullptr || rig->kelvo() == nullptr) {
+        return nullptr;
+    }
+    return std::make_unique<SimAssistant>(prompter, *rig->kelvo());
+}
+
+void addSimulatedInstrumentMenu(QMainWindow& window, SimRig* rig, SimAssistant* assistant) {
     if (rig == nullptr || rig->kelvo() == nullptr) {
         return;
     }
@@ -92,7 +107,7 @@ void addSimulatedInstrumentMenu(QMainWindow& window, SimRig* rig) {
     if (view == nullptr) {
         view = window.menuBar()->addMenu(QStringLiteral("&View"));
     }
-    auto* bench = new CSimInstrumentDlg(unit, &window);
+    auto* bench = new CSimInstrumentDlg(unit, assistant, &window);
     QObject::connect(view->addAction(QStringLiteral("Simulated Instrument")), &QAction::triggered, bench,
                      [bench] {
                          bench->show();

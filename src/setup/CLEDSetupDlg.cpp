@@ -108,6 +108,7 @@ CLEDSetupDlg::CLEDSetupDlg(LedSetupPage::Env env, Clock& clock, QWidget* parent)
     auto* hz = new QLabel(QStringLiteral("Hz"), this);
     instruction_ = new QLabel(this);
     instruction_->setWordWrap(true);
+    instruction_->setMinimumHeight(3 * instruction_->fontMetrics().lineSpacing());
     auto* refresh = makeButton("REFRESH", nullptr, this);
     auto* calibrate = makeButton("CALIBRATE", "Go forwards to the calibration setup page.", this);
     auto* ok2 = makeButton("OK", "Proceed to the next setup window.", this);
