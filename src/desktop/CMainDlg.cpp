@@ -349,6 +349,7 @@ QPushButton* CMainDlg::recordButton() const { return commands_->recordButton(); 
 QPushButton* CMainDlg::zeroButton() const { return commands_->zeroButton(); }
 QPushButton* CMainDlg::pauseButton() const { return commands_->pauseButton(); }
 QPushButton* CMainDlg::refreshButton() const { return commands_->refreshButton(); }
+QPushButton* CMainDlg::newRunButton() const { return commands_->newRunButton(); }
 QComboBox* CMainDlg::portList() const { return commands_->portList(); }
 QLineEdit* CMainDlg::axisEdit(AxisBox box) const { return graphPanel_->axisEdit(box); }
 QCheckBox* CMainDlg::yAutoBox() const { return graphPanel_->yAutoBox(); }

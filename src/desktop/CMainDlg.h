@@ -137,6 +137,7 @@ public:
     [[nodiscard]] QPushButton* zeroButton() const;
     [[nodiscard]] QPushButton* pauseButton() const;
     [[nodiscard]] QPushButton* refreshButton() const;
+    [[nodiscard]] QPushButton* newRunButton() const;
     [[nodiscard]] QComboBox* portList() const;
     [[nodiscard]] QLineEdit* axisEdit(AxisBox box) const;
     [[nodiscard]] QCheckBox* yAutoBox() const;
