@@ -94,12 +94,9 @@ void CCalibrate2Dlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CCalibrate2Dlg::closeEvent(QCloseEvent* event) {
-    if (worker_->busy()) {
-        event->ignore();
-        return;
+    if (worker_->mayClose(*event)) {
+        emit leave({SetupPage::Graph});
     }
-    event->accept();
-    emit leave({SetupPage::Graph});
 }
 
 }  // namespace corvane

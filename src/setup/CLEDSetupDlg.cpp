@@ -320,14 +320,10 @@ void CLEDSetupDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CLEDSetupDlg::closeEvent(QCloseEvent* event) {
-    // A sequence may be waiting on the user's answer: the page goes after it.
-    if (worker_->busy()) {
-        event->ignore();
-        return;
+    if (worker_->mayClose(*event)) {
+        reader_.reset();
+        emit leave({SetupPage::Graph});
     }
-    reader_.reset();
-    event->accept();
-    emit leave({SetupPage::Graph});
 }
 
 }  // namespace corvane

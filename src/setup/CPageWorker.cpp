@@ -1,5 +1,7 @@
 #include "setup/CPageWorker.h"
 
+#include <QCloseEvent>
+
 namespace corvane {
 
 CPageWorker::CPageWorker(QObject* parent) : QObject(parent) {}
@@ -25,6 +27,15 @@ void CPageWorker::run(std::function<bool()> job, std::function<void(bool)> done)
     if (!queued) {
         emit busyChanged(false);
     }
+}
+
+bool CPageWorker::mayClose(QCloseEvent& event) const {
+    if (busy()) {
+        event.ignore();
+        return false;
+    }
+    event.accept();
+    return true;
 }
 
 void CPageWorker::post(std::function<void()> onPageThread) {

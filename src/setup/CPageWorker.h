@@ -3,6 +3,8 @@
 #include <QObject>
 #include <functional>
 
+class QCloseEvent;
+
 #include "recording/DeviceJobs.h"
 
 namespace corvane {
@@ -21,6 +23,9 @@ public:
     // job on the worker, then done(result) on this object's thread.
     void run(std::function<bool()> job, std::function<void(bool)> done = {});
     [[nodiscard]] bool busy() const { return jobs_.busy(); }
+    // A page's close box: refused while a sequence runs (it may be waiting
+    // on the user's answer; the page goes after it), accepted otherwise.
+    [[nodiscard]] bool mayClose(QCloseEvent& event) const;
     // A text for the page's thread from any thread (a status line).
     void post(std::function<void()> onPageThread);
 

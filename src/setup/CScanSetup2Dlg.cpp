@@ -254,13 +254,10 @@ void CScanSetup2Dlg::go(SetupPage next) {
 }
 
 void CScanSetup2Dlg::closeEvent(QCloseEvent* event) {
-    if (worker_->busy()) {
-        event->ignore();
-        return;
+    if (worker_->mayClose(*event)) {
+        reader_.reset();
+        emit leave({SetupPage::Graph});
     }
-    reader_.reset();
-    event->accept();
-    emit leave({SetupPage::Graph});
 }
 
 }  // namespace corvane

@@ -41,40 +41,35 @@ bool SetupUnit::sendConfiguration(const Cmd0Settings& settings) {
     return l->SendSettings(packet) && l->WaitForSettingsEcho(packet);
 }
 
-std::optional<Cmd0> SetupUnit::nextCmd0(std::int64_t ms) {
-    UvLink* l = link();
-    if (l == nullptr) {
+namespace {
+
+// The next packet `read` brings within ms, heartbeats parsed meanwhile.
+template <class Packet, class Read>
+std::optional<Packet> nextPacket(UvLink* link, Clock& clock, std::int64_t ms, Read read) {
+    if (link == nullptr) {
         return std::nullopt;
     }
-    for (const Deadline limit(clock_, ms); !limit.expired();) {
-        Cmd0 packet;
-        if (l->ReadCmd0(packet)) {
+    for (const Deadline limit(clock, ms); !limit.expired();) {
+        Packet packet;
+        if ((link->*read)(packet)) {
             return packet;
         }
-        l->ParseHeartbeat();
-        if (!clock_.sleepMs(PageReader::kTurnPauseMs)) {
+        link->ParseHeartbeat();
+        if (!clock.sleepMs(PageReader::kTurnPauseMs)) {
             break;
         }
     }
     return std::nullopt;
 }
 
+}  // namespace
+
+std::optional<Cmd0> SetupUnit::nextCmd0(std::int64_t ms) {
+    return nextPacket<Cmd0>(link(), clock_, ms, &UvLink::ReadCmd0);
+}
+
 std::optional<Cmd2> SetupUnit::nextCmd2(std::int64_t ms) {
-    UvLink* l = link();
-    if (l == nullptr) {
-        return std::nullopt;
-    }
-    for (const Deadline limit(clock_, ms); !limit.expired();) {
-        Cmd2 packet;
-        if (l->ReadCmd2(packet)) {
-            return packet;
-        }
-        l->ParseHeartbeat();
-        if (!clock_.sleepMs(PageReader::kTurnPauseMs)) {
-            break;
-        }
-    }
-    return std::nullopt;
+    return nextPacket<Cmd2>(link(), clock_, ms, &UvLink::ReadCmd2);
 }
 
 std::optional<SampleRecord> SetupUnit::freshCounts(int samples) {

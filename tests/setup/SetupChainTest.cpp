@@ -14,6 +14,7 @@
 #include "setup/LedSetupPage.h"
 #include "setup/ScanSetupPage.h"
 #include "setup/SetupUnit.h"
+#include "sim/SimAssistant.h"
 
 namespace corvane {
 namespace {
@@ -275,6 +276,55 @@ TEST_F(Chain, APageReaderAndTheReceiveThreadNeverBothRead) {
     }
     const auto held = bench.controller.samplesShown();
     EXPECT_TRUE(bench.waitFor([&] { return bench.controller.samplesShown() > held + 5; }, 5000));
+}
+
+TEST_F(Chain, ZeroOdOnEitherPageTakesCountsReadAfterItsPrompt) {
+    bench.unit().setMedium(SimMedium::Air);
+    bench.prompter.onMessage([this](const std::string& text) {
+        if (text == LedSetupPage::kImmersePure) {
+            bench.unit().setMedium(SimMedium::Water);
+            bench.unit().setLedPosition(SimChannel::A, 60.0);  // the source reads 1.1 x the nominal
+        }
+    });
+    auto page = led();
+    page.zeroOd();
+    EXPECT_EQ(bench.prompter.texts(),
+              (std::vector<std::string>{LedSetupPage::kImmersePure, "Zero calibration completed."}));
+    // Water under the needles: factor = sample / source of the simulated optics (60000 / (58000 x 1.1)).
+    EXPECT_NEAR(prefs().getDouble("[data]", "factor_a"), 60000.0 / (58000.0 * 1.1), 0.005);
+    EXPECT_NEAR(prefs().getDouble("[data]", "factor_b"), 45000.0 / 44000.0, 0.005);
+
+    SimFaults silent;
+    silent.silent = true;
+    bench.unit().setFaults(silent);
+    auto scanPage = scan();
+    scanPage.zeroOd();
+    EXPECT_EQ(bench.prompter.texts().back(), "Unable to acquire any data for zeroing OD.");
+}
+
+TEST_F(Chain, ASilentUnitLeavesTheLedPageWithItsMessage) {
+    SimFaults silent;
+    silent.silent = true;
+    bench.unit().setFaults(silent);
+    auto page = led();
+    EXPECT_FALSE(page.open());
+    EXPECT_EQ(bench.prompter.texts().back(), "Unable to enter setup mode.");
+    EXPECT_FALSE(page.configuration());
+}
+
+TEST(SimAssistant, MovesTheNeedlesAsThePromptsSayUnlessTurnedOff) {
+    test::ManualClock clock;
+    SimKelvoUnit unit(clock);
+    test::ScriptedPrompter shown;
+    SimAssistant assistant(shown, unit);
+    assistant.message("Insert needles into pure water.");
+    EXPECT_EQ(unit.medium(), SimMedium::Water);
+    assistant.message("Insert needles into 1.00 (0.23) OD solution.");
+    EXPECT_EQ(unit.medium(), SimMedium::Reference);
+    assistant.setFollowing(false);
+    assistant.message(LedSetupPage::kImmerseTips);
+    EXPECT_EQ(unit.medium(), SimMedium::Reference);
+    EXPECT_EQ(shown.texts().size(), 3U);  // every message still reaches the operator
 }
 
 }  // namespace
