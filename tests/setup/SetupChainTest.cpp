@@ -302,13 +302,13 @@ TEST_F(Chain, ZeroOdOnEitherPageTakesCountsReadAfterItsPrompt) {
     EXPECT_EQ(bench.prompter.texts().back(), "Unable to acquire any data for zeroing OD.");
 }
 
-TEST_F(Chain, ASilentUnitLeavesTheLedPageWithItsMessage) {
+TEST_F(Chain, ASilentUnitLeavesTheLedPageWithItsMessageAndNoConfiguration) {
     SimFaults silent;
     silent.silent = true;
     bench.unit().setFaults(silent);
     auto page = led();
     EXPECT_FALSE(page.open());
-    EXPECT_EQ(bench.prompter.texts().back(), "Unable to enter setup mode.");
+    EXPECT_EQ(bench.prompter.texts().back(), "Unable to get configuration from UV unit.");
     EXPECT_FALSE(page.configuration());
 }
 
