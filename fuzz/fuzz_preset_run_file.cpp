@@ -11,39 +11,16 @@
 #include <string>
 #include <system_error>
 
+#include "FuzzWorkFolder.h"
+
 #include "runs/PresetRunFile.h"
 
 namespace {
 
 using corvane::PresetRun;
 
-class WorkFolder {
-public:
-    WorkFolder() {
-        std::error_code error;
-        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
-                                               ? std::filesystem::path("/dev/shm")
-                                               : std::filesystem::temp_directory_path();
-        std::string pattern = (base / "fuzz-preset-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        path_ = pattern;
-    }
-    ~WorkFolder() {
-        std::error_code error;
-        std::filesystem::remove_all(path_, error);
-    }
-    WorkFolder(const WorkFolder&) = delete;
-    WorkFolder& operator=(const WorkFolder&) = delete;
-    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
 const std::filesystem::path& workFolder() {
-    static const WorkFolder folder;
+    static const corvane::fuzz::WorkFolder folder("fuzz-preset");
     return folder.path();
 }
 

@@ -10,6 +10,8 @@
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
+#include "setup/UserPageButtons.h"
+
 namespace corvane {
 
 CGeneralRecordUserDlg::CGeneralRecordUserDlg(GeneralRecordUserPage::Env env, QWidget* parent)
@@ -36,41 +38,17 @@ CGeneralRecordUserDlg::CGeneralRecordUserDlg(GeneralRecordUserPage::Env env, QWi
     form->addRow(QStringLiteral("Time:"), time_);
     form->addRow(QStringLiteral("Description:"), description_);
     layout->addLayout(form);
-    auto* row = new QHBoxLayout;
-    for (const char* caption : {"OK", "Skip", "Cancel", "GO TO GRAPH", "COMPARE DATA SETS"}) {
-        auto* b = new QPushButton(QLatin1String(caption), this);
-        b->setAutoDefault(false);
-        row->addWidget(b);
-    }
-    layout->addLayout(row);
-    button(QStringLiteral("COMPARE DATA SETS"))
-        ->setToolTip(QStringLiteral("Not available in this version yet: it comes with the compare window."));
-    connect(button(QStringLiteral("OK")), &QPushButton::clicked, this, [this] {
-        takeFields();
-        finish(page_.ok());
-    });
-    connect(button(QStringLiteral("Skip")), &QPushButton::clicked, this, [this] {
-        takeFields();
-        finish(page_.skip());
-    });
-    connect(button(QStringLiteral("GO TO GRAPH")), &QPushButton::clicked, this, [this] {
-        takeFields();
-        finish(page_.goToGraph());
-    });
-    connect(button(QStringLiteral("COMPARE DATA SETS")), &QPushButton::clicked, this, [this] {
-        takeFields();
-        finish(page_.compareDataSets());
-    });
-    connect(button(QStringLiteral("Cancel")), &QPushButton::clicked, this, &QDialog::reject);
+    layout->addLayout(makeUserPageButtons(*this,
+                                          {[this] { takeFields(); },
+                                           [this](std::optional<PageStep> step) { finish(std::move(step)); },
+                                           [this] { return page_.ok(); }, [this] { return page_.skip(); },
+                                           [this] { return page_.goToGraph(); },
+                                           [this] { return page_.compareDataSets(); }, [this] { reject(); }},
+                                          buttons_));
 }
 
 QPushButton* CGeneralRecordUserDlg::button(const QString& caption) const {
-    for (auto* b : findChildren<QPushButton*>()) {
-        if (b->text() == caption) {
-            return b;
-        }
-    }
-    return nullptr;
+    return findButton(buttons_, caption.toLatin1().constData());
 }
 
 void CGeneralRecordUserDlg::takeFields() {

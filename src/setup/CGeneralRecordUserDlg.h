@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <optional>
+#include <vector>
 
 #include "setup/GeneralRecordUserPage.h"
 
@@ -38,6 +39,7 @@ private:
     QDateEdit* date_;
     QTimeEdit* time_;
     QPlainTextEdit* description_;
+    std::vector<QPushButton*> buttons_;
 };
 
 }  // namespace corvane

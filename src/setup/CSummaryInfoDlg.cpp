@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "setup/CMyComboBox.h"
+#include "setup/UserPageButtons.h"
 
 namespace corvane {
 namespace {
@@ -165,18 +166,14 @@ void CSummaryInfoDlg::build() {
     }
     layout->addWidget(presetBox);
 
-    auto* buttonRow = new QHBoxLayout;
-    for (const char* caption : {"OK", "Skip", "Cancel", "GO TO GRAPH", "COMPARE DATA SETS"}) {
-        auto* button = new QPushButton(QLatin1String(caption), this);
-        button->setAutoDefault(false);
-        buttonRow->addWidget(button);
-        buttons_.push_back(button);
-    }
-    layout->addLayout(buttonRow);
+    layout->addLayout(makeUserPageButtons(*this,
+                                          {[this] { takeFields(); },
+                                           [this](std::optional<PageStep> step) { finish(step); },
+                                           [this] { return page_.ok(); }, [this] { return page_.skip(); },
+                                           [this] { return page_.goToGraph(); },
+                                           [this] { return page_.compareDataSets(); }, [this] { close(); }},
+                                          buttons_));
     button(QStringLiteral("OK"))->setDefault(true);
-    // The compare window is not part of this program yet.
-    button(QStringLiteral("COMPARE DATA SETS"))->setToolTip(
-        QStringLiteral("Not available in this version yet: it comes with the compare window."));
 
     connect(names_, &QComboBox::activated, this, [this](int index) {
         takeFields();
@@ -213,32 +210,10 @@ void CSummaryInfoDlg::build() {
         page_.addPresetRun();
         showFields();
     });
-    connect(button(QStringLiteral("OK")), &QPushButton::clicked, this, [this] {
-        takeFields();
-        finish(page_.ok());
-    });
-    connect(button(QStringLiteral("Skip")), &QPushButton::clicked, this, [this] {
-        takeFields();
-        finish(page_.skip());
-    });
-    connect(button(QStringLiteral("GO TO GRAPH")), &QPushButton::clicked, this, [this] {
-        takeFields();
-        finish(page_.goToGraph());
-    });
-    connect(button(QStringLiteral("COMPARE DATA SETS")), &QPushButton::clicked, this, [this] {
-        takeFields();
-        finish(page_.compareDataSets());
-    });
-    connect(button(QStringLiteral("Cancel")), &QPushButton::clicked, this, &QDialog::close);
 }
 
 QPushButton* CSummaryInfoDlg::button(const QString& caption) const {
-    for (QPushButton* b : buttons_) {
-        if (b->text() == caption) {
-            return b;
-        }
-    }
-    return nullptr;
+    return findButton(buttons_, caption.toLatin1().constData());
 }
 
 void CSummaryInfoDlg::fillRotors() {

@@ -87,6 +87,23 @@ protected:
         }
     }
 
+    // From the first show through the connection and the pages to the graph.
+    void walkToTheGraph() {
+        QTimer operatorHand;
+        QObject::connect(&operatorHand, &QTimer::timeout, [this] { answerPages(); });
+        operatorHand.start(10);
+        window->show();
+        window->firstShow();
+        CConnectDlg* dialog = window->connectionDriver()->dialog();
+        ASSERT_TRUE(pumpUntil([&] {
+            if (dialog->isVisible() && dialog->continueButton()->isEnabled()) {
+                dialog->continueButton()->click();
+            }
+            return speedTyped >= 2 && window->isVisible() && settled();
+        }));
+        operatorHand.stop();
+    }
+
     bool settled() const { return !window->deviceBusy() && window->recordButton()->isEnabled(); }
 
     test::ScaledClock clock{10.0};
@@ -98,19 +115,7 @@ protected:
 };
 
 TEST_F(SetupWalk, IntroUserAndDe1SetupLeadToTheGraphAndIntoTheRunFile) {
-    QTimer operatorHand;
-    QObject::connect(&operatorHand, &QTimer::timeout, [this] { answerPages(); });
-    operatorHand.start(10);
-    window->show();
-    window->firstShow();
-    CConnectDlg* dialog = window->connectionDriver()->dialog();
-    ASSERT_TRUE(pumpUntil([&] {
-        if (dialog->isVisible() && dialog->continueButton()->isEnabled()) {
-            dialog->continueButton()->click();
-        }
-        return speedTyped >= 2 && window->isVisible() && settled();
-    }));
-    operatorHand.stop();
+    ASSERT_NO_FATAL_FAILURE(walkToTheGraph());
 
     const auto transcript = prompter.transcript();
     EXPECT_TRUE(contains(transcript, "message: Error, speed must be between 0.10 and 1.5 mm/sec."));
@@ -144,19 +149,7 @@ TEST_F(SetupWalk, IntroUserAndDe1SetupLeadToTheGraphAndIntoTheRunFile) {
 }
 
 TEST_F(SetupWalk, NewRunNamesTheNextRunAndRemembersTheName) {
-    QTimer operatorHand;
-    QObject::connect(&operatorHand, &QTimer::timeout, [this] { answerPages(); });
-    operatorHand.start(10);
-    window->show();
-    window->firstShow();
-    CConnectDlg* dialog = window->connectionDriver()->dialog();
-    ASSERT_TRUE(pumpUntil([&] {
-        if (dialog->isVisible() && dialog->continueButton()->isEnabled()) {
-            dialog->continueButton()->click();
-        }
-        return speedTyped >= 2 && window->isVisible() && settled();
-    }));
-    operatorHand.stop();
+    ASSERT_NO_FATAL_FAILURE(walkToTheGraph());
 
     // "NEW RUN?" answered Yes in DE-1 mode: the run-name page; a name with a
     // folder separator is refused, the next one taken.
