@@ -23,14 +23,18 @@
 #include "app/SingleInstanceGuard.h"
 #include "link/SerialPortApi.h"
 #include "desktop/CMainDlg.h"
+#include "desktop/CSimInstrumentDlg.h"
+#include "sim/SimAssistant.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: corvane [--simulate | --seed]\n"
+    "usage: corvane [--simulate | --simulate-kelvo | --seed]\n"
     "  --simulate  run on the built-in simulated instruments: a Kelvo unit on COM 3\n"
     "              and a DE-1 interface box on COM 4; the current folder gets the\n"
     "              default settings files it lacks first\n"
+    "  --simulate-kelvo  the same with the Kelvo unit alone, for its set-up chain\n"
+    "              and two-channel runs (View > Simulated Instrument drives it)\n"
     "  --seed      only copy the default settings files the current folder lacks\n"
     "Corvane works in the current folder: prefs.cfg, rotors.txt, the check lists,\n"
     "Users, TEMP and the run files live there.\n";
@@ -71,10 +75,14 @@ int main(int argc, char* argv[]) {
     std::setlocale(LC_NUMERIC, "C");
 
     bool simulate = false;
+    bool de1Box = true;
     const QStringList args = QCoreApplication::arguments();
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--simulate")) {
             simulate = true;
+        } else if (args[i] == QLatin1String("--simulate-kelvo")) {
+            simulate = true;
+            de1Box = false;
         } else if (args[i] == QLatin1String("--help") || args[i] == QLatin1String("-h")) {
             std::fputs(kUsage, stdout);
             return 0;
@@ -95,6 +103,7 @@ int main(int argc, char* argv[]) {
     // serial ports (the bridge library joins them with the link).
     corvane::InstrumentChoice choice;
     choice.simulate = simulate;
+    choice.simulateDe1Box = de1Box;
     corvane::Instruments instruments(choice, clock, startup);
     corvane::SerialPortApi* ports = &instruments.ports();
 
@@ -116,8 +125,11 @@ int main(int argc, char* argv[]) {
         }
     }
 
+    // On the simulated bench the assistant moves the needles as the prompts say.
+    const auto assistant = corvane::makeSimAssistant(prompter, instruments.rig());
+    corvane::Prompter& shown = assistant != nullptr ? static_cast<corvane::Prompter&>(*assistant) : prompter;
     corvane::CMainDlg window(corvane::CMainDlg::Seams{
-        startup, clock, prompter, *ports, instruments.bridge(), simulate ? " (simulated instrument)" : ""});
+        startup, clock, shown, *ports, instruments.bridge(), simulate ? " (simulated instrument)" : ""});
 
     const auto guard = corvane::SingleInstanceGuard::claim();
     if (!guard) {
@@ -129,5 +141,6 @@ int main(int argc, char* argv[]) {
 
     prompter.setParent(&window);
     window.attachInstruments();
+    corvane::addSimulatedInstrumentMenu(window, instruments.rig(), assistant.get());
     return corvane::runMainWindow(window);
 }

@@ -237,6 +237,31 @@ void Preferences::setDutyCycles(double percentA, double percentB) {
 
 void Preferences::setPcPotValue(int value) { file_.setInt(kScan, "pcpotval", value); }
 
+bool Preferences::setScanKeys(const ScanKeys& keys) {
+    const auto write = [&](ConfigFile& file) {
+        return file.setDouble(kScan, "samplerate", keys.sampleRate) &&
+               file.setInt(kScan, "pcpotval", keys.pcPotValue) &&
+               file.setDouble(kScan, "a_dutycycle", keys.dutyA) &&
+               file.setDouble(kScan, "b_dutycycle", keys.dutyB);
+    };
+    const bool own = write(file_);
+    ConfigFile* user = userStore();
+    return own && (user == nullptr || write(*user));
+}
+
+void Preferences::setScanSpeed(double mmPerS) {
+    file_.setDouble(kScan, "speed", mmPerS - kStoredSpeedOffset);
+}
+
+double Preferences::scanSpeed() const { return file_.getDouble(kScan, "speed") + kStoredSpeedOffset; }
+
+void Preferences::setScanDistance(double mm) { file_.setDouble(kScan, "distance", mm); }
+
+void Preferences::setWavelengthCodes(int codeA, int codeB) {
+    file_.setInt("[wavelengths]", "wavelengthA", codeA);
+    file_.setInt("[wavelengths]", "wavelengthB", codeB);
+}
+
 // --- Folders ---
 
 ConfigFile* Preferences::userStore() {

@@ -130,6 +130,23 @@ public:
     // --- "[scan]": what the link's settings sequences changed ---
     void setDutyCycles(double percentA, double percentB);  // "a_dutycycle", "b_dutycycle"
     void setPcPotValue(int value);                         // "pcpotval"
+    // --- "[scan]" and "[wavelengths]": the LED and scan setup pages ---
+    // The rate, gain and duty the LED page keeps, also in the current user's
+    // "[scan]" (false when there is a user whose file refused them).
+    struct ScanKeys {
+        double sampleRate = 0.0;  // "samplerate", samples/s
+        int pcPotValue = 0;       // "pcpotval", 7 - the pot value
+        double dutyA = 0.0;       // "a_dutycycle"
+        double dutyB = 0.0;       // "b_dutycycle"
+    };
+    [[nodiscard]] bool setScanKeys(const ScanKeys& keys);
+    // "speed": kept 0.3 mm/s below the speed, which readers add back.
+    static constexpr double kStoredSpeedOffset = 0.3;
+    void setScanSpeed(double mmPerS);
+    [[nodiscard]] double scanSpeed() const;
+    void setScanDistance(double mm);  // "distance"
+    // "wavelengthA", "wavelengthB": nm / 10.
+    void setWavelengthCodes(int codeA, int codeB);
 
     // --- The folders of the file dialogs ---
     // The current user's ("lastuser") own key, else the key of "[prefs]",

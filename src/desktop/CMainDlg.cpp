@@ -17,6 +17,7 @@
 #include "desktop/CCommandPanel.h"
 #include "desktop/CGraphPanel.h"
 #include "desktop/CMainMenu.h"
+#include "desktop/CKelvoSetupPages.h"
 #include "desktop/CSetupPages.h"
 #include "desktop/RunSetupCommands.h"
 #include "desktop/CStatusLines.h"
@@ -134,6 +135,9 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
             return controller != nullptr && !controller->tempFile().empty();
         }});
     connect(setupPages_, &CSetupPages::setupChanged, this, &CMainDlg::updateAll);
+    kelvoPages_ = new CKelvoSetupPages({seams_.startupFolder, seams_.prompter, seams_.clock, logic_->setupHost(),
+                                        *instruments_, *this},
+                                       setupPages_->pages());
     RunSetupCommands& runSetup = setupPages_->commands();
     commands_->setScanSetupAvailable([&runSetup] { return runSetup.scanSetupAvailable(); });
     connect(commands_, &CCommandPanel::userPageRequested, this, [&runSetup] { runSetup.goToUserPage(); });

@@ -34,6 +34,7 @@ class CGraphPanel;
 class CMainMenu;
 class CPacketDebugDlg;
 class CSetupPages;
+class CKelvoSetupPages;
 class CStatusLines;
 class Clock;
 class LiveGraph;
@@ -82,6 +83,8 @@ public:
     [[nodiscard]] WindowInstruments& instruments() { return *instruments_; }
     // The setup pages and the commands that lead there.
     [[nodiscard]] CSetupPages& setupPages() { return *setupPages_; }
+    // The Kelvo unit's set-up chain: LED SETUP, CALIBRATE, SCANNING SETUP.
+    [[nodiscard]] CKelvoSetupPages& kelvoPages() { return *kelvoPages_; }
 
     // Makes the program's connection to the instruments of the seams (the
     // acquisition session with the connection window as its driver) and the
@@ -197,6 +200,7 @@ private:
     CCommandPanel* commands_ = nullptr;
     CMainMenu* menu_ = nullptr;
     CSetupPages* setupPages_ = nullptr;
+    CKelvoSetupPages* kelvoPages_ = nullptr;
     QPointer<CCheckListDlg> checklist_;
     std::array<QPointer<CPacketDebugDlg>, 3> debug_;
 };

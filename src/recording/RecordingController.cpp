@@ -443,8 +443,19 @@ void RecordingController::zero() {
         source->Zero();
         return;
     }
-    const auto latest = latestSample();
-    if (!latest || latest->sourceA == 0 || latest->sourceB == 0) {
+    if (const auto latest = latestSample()) {
+        zeroOn(*latest);
+    }
+}
+
+void RecordingController::zeroOn(const SampleRecord& latestRecord) {
+    SampleReader* r = reader();
+    if (r == nullptr) {
+        env_.prompter.message("No data available to save!");
+        return;
+    }
+    const SampleRecord* latest = &latestRecord;
+    if (latest->sourceA == 0 || latest->sourceB == 0) {
         return;
     }
     const double factorA = static_cast<double>(latest->sampleA) / latest->sourceA;

@@ -82,6 +82,9 @@ public:
     [[nodiscard]] bool isRecording() const override;
     void startStop() override;
     void zero() override;
+    // The zero on counts a setup page read itself (the receive thread is
+    // held while a page reads the unit).
+    void zeroOn(const SampleRecord& latest);
     void pauseResume() override;
     void refresh() override;
     void stopRecording() override;

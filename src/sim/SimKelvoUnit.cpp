@@ -50,7 +50,9 @@ SimKelvoUnit::SimKelvoUnit(Clock& clock, SimKelvoConfig config, SimProfile profi
       menuVersion_(config_.menuVersion),
       settings_(config_.settings),
       knob_(config_.knobPosition),
-      medium_(config_.medium) {
+      medium_(config_.medium),
+      ledA_(std::clamp(config_.ledPositionA, kSimLedMin, kSimLedMax)),
+      ledB_(std::clamp(config_.ledPositionB, kSimLedMin, kSimLedMax)) {
     const auto now = static_cast<double>(clock.nowMs());
     pistonMs_ = now;
     pistonMm_ = std::clamp(config_.pistonStartMm, 0.0, config_.lowerLimitMm);
@@ -131,6 +133,23 @@ void SimKelvoUnit::requestKey1() {
 
 void SimKelvoUnit::setMedium(SimMedium medium) {
     mutate([&] { medium_ = medium; });
+}
+
+SimMedium SimKelvoUnit::medium() {
+    return inspect([&] { return medium_; });
+}
+
+void SimKelvoUnit::setLedPosition(SimChannel channel, double position) {
+    const double clamped = std::clamp(position, kSimLedMin, kSimLedMax);
+    mutate([&] { (channel == SimChannel::A ? ledA_ : ledB_) = clamped; });
+}
+
+double SimKelvoUnit::ledPosition(SimChannel channel) {
+    return inspect([&] { return channel == SimChannel::A ? ledA_ : ledB_; });
+}
+
+double SimKelvoUnit::ledGain(double position) {
+    return 0.5 + std::clamp(position, kSimLedMin, kSimLedMax) / 100.0;
 }
 
 std::vector<std::uint8_t> SimKelvoUnit::acceptedKeys() {
@@ -439,6 +458,8 @@ double SimKelvoUnit::absorbanceLocked(SimChannel channel, double pistonMm) const
         return 0.0;
     case SimMedium::Air:
         return config_.optics.airAbsorbance;
+    case SimMedium::Reference:
+        return channel == SimChannel::A ? kSimReferenceOdA : kSimReferenceOdB;
     case SimMedium::Tube:
         break;
     }
@@ -465,7 +486,8 @@ SimKelvoUnit::Reading SimKelvoUnit::readingAt(SimChannel channel, double emitMs)
     const double scale = integrationMs * share / pC;
     const auto& optics = config_.optics;
     const bool a = channel == SimChannel::A;
-    const double source = (a ? optics.sourceRateA : optics.sourceRateB) * scale;
+    const double source =
+        (a ? optics.sourceRateA : optics.sourceRateB) * ledGain(a ? ledA_ : ledB_) * scale;
     const double sample =
         (a ? optics.sampleRateA : optics.sampleRateB) * scale * std::pow(10.0, -absorbance);
     auto noisy = [&](double counts) {

@@ -54,8 +54,11 @@
 //   tenths of a mm/s, positive downwards.
 // - Readings of channel X (share = ucDutyCycleA/100 for A, the rest for B,
 //   T = integration time in ms, pC = ucATODGain):
-//     source = sourceRateX x T x share / pC
+//     source = sourceRateX x ledGain(LED position X) x T x share / pC
 //     sample = sampleRateX x T x share / pC x 10^(-absorbance)
+//   The source LED of each channel sits on a slide the operator moves by
+//   hand (0..100, 50 = the nominal place): its light reaches the source
+//   photodiode with a gain of 0.5 + position / 100.
 //   each with gaussian noise (noiseFraction relative plus noiseCounts
 //   absolute, from the seeded generator), rounded and clamped to 0..2000000.
 //   Absorbance: airAbsorbance while the needles are above the meniscus
@@ -96,8 +99,17 @@ struct SimOptics {
 
 // What the needles are in. Tube: air above the meniscus, the profile below.
 // Water: absorbance 0 at every position (LED setup and zeroing). Air: the air
-// absorbance at every position.
-enum class SimMedium { Tube, Water, Air };
+// absorbance at every position. Reference: the calibration liquid, 1.00 OD
+// at 260 nm (channel A) and 0.23 OD at 280 nm (channel B).
+enum class SimMedium { Tube, Water, Air, Reference };
+
+// The reference liquid's absorbance of each channel.
+inline constexpr double kSimReferenceOdA = 1.00;
+inline constexpr double kSimReferenceOdB = 0.23;
+// The source LED slide: its range and where the gain is 1.
+inline constexpr double kSimLedMin = 0.0;
+inline constexpr double kSimLedMax = 100.0;
+inline constexpr double kSimLedNominal = 50.0;
 
 struct SimKelvoConfig {
     std::uint8_t powerOnMode = kModeNone;
@@ -121,6 +133,8 @@ struct SimKelvoConfig {
     std::uint64_t seed = 1;
     SimOptics optics;
     SimMedium medium = SimMedium::Tube;
+    double ledPositionA = kSimLedNominal;
+    double ledPositionB = kSimLedNominal;
 };
 
 class SimKelvoUnit : public SimDevice {
@@ -160,6 +174,12 @@ public:
     void requestKey1();
 
     void setMedium(SimMedium medium);
+    [[nodiscard]] SimMedium medium();
+    // The source LED slides (clamped to kSimLedMin..kSimLedMax).
+    void setLedPosition(SimChannel channel, double position);
+    [[nodiscard]] double ledPosition(SimChannel channel);
+    // What a slide position does to the source light.
+    [[nodiscard]] static double ledGain(double position);
 
     // What the PC sent, for tests: accepted keys in order, PC heartbeats
     // (key 0) and settings packets taken over.
@@ -221,6 +241,8 @@ private:
     Cmd0Settings settings_;
     std::uint8_t knob_;
     SimMedium medium_;
+    double ledA_;
+    double ledB_;
     bool statusBit0_ = false;
     bool statusBit2_ = false;
     bool keyRequest_ = false;

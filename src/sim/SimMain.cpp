@@ -37,6 +37,9 @@ void usage(std::FILE* out) {
                  "  --mode N             Kelvo power-on mode code (default 10)\n"
                  "  --firmware N         menu version in the heartbeats (default 13)\n"
                  "  --knob N             pot knob position (default 128, fully CCW)\n"
+                 "  --medium M           what the needles are in: air, water, reference\n"
+                 "                       (1.00/0.23 OD) or tube (default)\n"
+                 "  --led-a N, --led-b N source LED slide of channel A or B (0..100, default 50)\n"
                  "  --drop F             drop this fraction (0..1) of the bytes sent\n"
                  "  --corrupt F          corrupt this fraction (0..1) of the bytes sent\n"
                  "  --silent             send nothing\n"
@@ -153,6 +156,24 @@ int main(int argc, char** argv) {
             kelvo.menuVersion = static_cast<std::uint8_t>(numeric(0, 255));
         } else if (arg == "--knob") {
             kelvo.knobPosition = static_cast<std::uint8_t>(numeric(0, 255));
+        } else if (arg == "--medium" && hasValue) {
+            const std::string_view medium = argv[++i];
+            if (medium == "air") {
+                kelvo.medium = corvane::SimMedium::Air;
+            } else if (medium == "water") {
+                kelvo.medium = corvane::SimMedium::Water;
+            } else if (medium == "reference") {
+                kelvo.medium = corvane::SimMedium::Reference;
+            } else if (medium == "tube") {
+                kelvo.medium = corvane::SimMedium::Tube;
+            } else {
+                std::fprintf(stderr, "corvane-sim: unknown medium '%s'\n", argv[i]);
+                return 2;
+            }
+        } else if (arg == "--led-a") {
+            kelvo.ledPositionA = numeric(corvane::kSimLedMin, corvane::kSimLedMax);
+        } else if (arg == "--led-b") {
+            kelvo.ledPositionB = numeric(corvane::kSimLedMin, corvane::kSimLedMax);
         } else if (arg == "--drop") {
             faults.dropFraction = numeric(0, 1);
         } else if (arg == "--corrupt") {

@@ -210,3 +210,29 @@ TEST(KelvoOptics, TheGradientShowsATopPeakSubunitsAndDecayingPolysomes) {
 
 }  // namespace
 }  // namespace corvane
+
+namespace corvane {
+namespace {
+
+TEST(KelvoBench, TheReferenceLiquidReadsItsOdsAndTheLedSlideMovesOnlyTheSource) {
+    SimKelvoConfig config;
+    config.optics.noiseFraction = 0.0;
+    config.optics.noiseCounts = 0.0;
+    const auto [kA, kB] = WaterFactors(config);
+    config.medium = SimMedium::Reference;
+    const auto reference = MeanCounts(config);
+    EXPECT_NEAR(-std::log10(reference.sampleA / (reference.sourceA * kA)), kSimReferenceOdA, 0.002);
+    EXPECT_NEAR(-std::log10(reference.sampleB / (reference.sourceB * kB)), kSimReferenceOdB, 0.002);
+
+    config.medium = SimMedium::Water;
+    const auto nominal = MeanCounts(config);
+    config.ledPositionA = 60.0;  // gain 1.1 instead of 1.0
+    config.ledPositionB = 250.0;  // beyond the slide's end: held at 100
+    const auto moved = MeanCounts(config);
+    EXPECT_NEAR(moved.sourceA / nominal.sourceA, 1.1, 0.002);
+    EXPECT_NEAR(moved.sourceB / nominal.sourceB, 1.5, 0.002);
+    EXPECT_NEAR(moved.sampleA, nominal.sampleA, 1.0);
+}
+
+}  // namespace
+}  // namespace corvane

@@ -8,8 +8,20 @@ void ScriptedPrompter::record(std::string line, std::string text) {
 }
 
 void ScriptedPrompter::message(const std::string& text, const std::string&) {
+    std::function<void(const std::string&)> hook;
+    {
+        std::scoped_lock lock(mutex_);
+        record("message: " + text, text);
+        hook = onMessage_;
+    }
+    if (hook) {
+        hook(text);
+    }
+}
+
+void ScriptedPrompter::onMessage(std::function<void(const std::string&)> hook) {
     std::scoped_lock lock(mutex_);
-    record("message: " + text, text);
+    onMessage_ = std::move(hook);
 }
 
 bool ScriptedPrompter::askYesNo(const std::string& text, const std::string&) {

@@ -35,6 +35,9 @@ public:
     // Runs on the asking thread before each question is answered, as if the
     // user took a while (the world goes on meanwhile).
     void beforeAnswering(std::function<void(const std::string&)> hook);
+    // Runs on the showing thread after each message, as if the user did
+    // what it asked before pressing OK.
+    void onMessage(std::function<void(const std::string&)> hook);
 
     [[nodiscard]] std::vector<std::string> transcript() const;
     // Only the texts, in order, whatever their kind.
@@ -55,6 +58,7 @@ private:
     std::vector<FileDialogRequest> fileRequests_;
     int unscripted_ = 0;
     std::function<void(const std::string&)> beforeAnswer_;
+    std::function<void(const std::string&)> onMessage_;
 };
 
 }  // namespace corvane::test

@@ -1,0 +1,132 @@
+#include "desktop/CKelvoSetupPages.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include "desktop/WindowInstruments.h"
+#include "desktop/WindowSetupHost.h"
+#include "recording/AcquisitionSession.h"
+#include "recording/RecordingController.h"
+#include "setup/CCalibrate2Dlg.h"
+#include "setup/CLEDSetupDlg.h"
+#include "setup/CScanSetup2Dlg.h"
+#include "setup/SetupUnit.h"
+
+namespace corvane {
+
+namespace {
+
+std::function<void(const SampleRecord&)> quickZeroOf(WindowInstruments& instruments) {
+    return [&instruments](const SampleRecord& counts) {
+        if (RecordingController* controller = instruments.recordingController()) {
+            controller->zeroOn(counts);
+        }
+    };
+}
+
+}  // namespace
+
+CKelvoSetupPages::CKelvoSetupPages(Env env, PageDispatcher& pages)
+    : QObject(&env.window), env_(env), pages_(pages) {
+    pages_.setOpener(SetupPage::LedSetup, [this] { return showLed(); });
+    pages_.setOpener(SetupPage::Calibrate, [this] { return showCalibrate(); });
+    pages_.setOpener(SetupPage::ScanningSetup, [this] { return showScan(false); });
+    pages_.setOpener(SetupPage::ScanningSetupBeside, [this] { return showScan(true); });
+}
+
+CKelvoSetupPages::~CKelvoSetupPages() = default;
+
+CLEDSetupDlg* CKelvoSetupPages::ledPage() const { return led_; }
+CCalibrate2Dlg* CKelvoSetupPages::calibratePage() const { return calibrate_; }
+CScanSetup2Dlg* CKelvoSetupPages::scanPage() const { return scan_; }
+
+bool CKelvoSetupPages::available() const { return env_.instruments.acquisitionSession() != nullptr; }
+
+std::unique_ptr<SetupUnit> CKelvoSetupPages::newUnit() const {
+    AcquisitionSession* session = env_.instruments.acquisitionSession();
+    return std::make_unique<SetupUnit>(session->clock(), session->holds(),
+                                       [session] { return session->reader(); });
+}
+
+void CKelvoSetupPages::tie(QObject& page, std::unique_ptr<SetupUnit> unit) {
+    // destroyed comes after the page's own destructor, which joins its reader.
+    QObject::connect(&page, &QObject::destroyed, [raw = unit.release()] { delete raw; });
+}
+
+void CKelvoSetupPages::place(QWidget& page) {
+    page.setAttribute(Qt::WA_DeleteOnClose);
+    page.show();
+    page.raise();
+    page.activateWindow();
+}
+
+void CKelvoSetupPages::closePages() {
+    const std::array<QWidget*, 3> open = {led_.data(), calibrate_.data(), scan_.data()};
+    for (QWidget* page : open) {
+        if (page != nullptr) {
+            page->hide();
+            page->deleteLater();
+        }
+    }
+}
+
+void CKelvoSetupPages::goLater(const PageStep& step) {
+    closePages();
+    QTimer::singleShot(0, this, [this, step] { pages_.go(step); });
+}
+
+PageShown CKelvoSetupPages::showLed() {
+    if (!available()) {
+        return PageShown::modalThen(SetupPage::Graph);
+    }
+    closePages();
+    auto unit = newUnit();
+    auto* page = new CLEDSetupDlg({env_.startupFolder, env_.prompter, env_.host, *unit, quickZeroOf(env_.instruments)},
+                                  env_.clock, &env_.window);
+    tie(*page, std::move(unit));
+    led_ = page;
+    connect(page, &CLEDSetupDlg::leave, this, [this](const PageStep& step) { goLater(step); });
+    place(*page);
+    page->start();
+    return PageShown::modeless();
+}
+
+PageShown CKelvoSetupPages::showCalibrate() {
+    if (!available()) {
+        return PageShown::modalThen(SetupPage::Graph);
+    }
+    closePages();
+    auto unit = newUnit();
+    auto* page = new CCalibrate2Dlg(env_.prompter, *unit, &env_.window);
+    tie(*page, std::move(unit));
+    calibrate_ = page;
+    connect(page, &CCalibrate2Dlg::leave, this, [this](const PageStep& step) { goLater(step); });
+    place(*page);
+    return PageShown::modeless();
+}
+
+PageShown CKelvoSetupPages::showScan(bool beside) {
+    AcquisitionSession* session = env_.instruments.acquisitionSession();
+    if (session == nullptr) {
+        return PageShown::modalThen(SetupPage::Graph);
+    }
+    closePages();
+    auto unit = newUnit();
+    auto* page = new CScanSetup2Dlg({env_.startupFolder, env_.prompter, env_.host, *unit, *session,
+                                     quickZeroOf(env_.instruments), {}, beside},
+                                    env_.clock, &env_.window);
+    tie(*page, std::move(unit));
+    scan_ = page;
+    connect(page, &CScanSetup2Dlg::leave, this, [this](const PageStep& step) { goLater(step); });
+    place(*page);
+    page->start();
+    if (beside) {
+        // Beside the graph: the window comes back with the page over it.
+        env_.host.showGraph();
+        page->raise();
+        page->activateWindow();
+    }
+    return PageShown::modeless();
+}
+
+}  // namespace corvane

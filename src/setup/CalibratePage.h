@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "recording/SampleArithmetic.h"
+
+namespace corvane {
+
+class Prompter;
+class SetupUnit;
+
+// The water and reference readings of one calibration step: sample over
+// source of each channel, from the sums of the step's counts.
+struct ChannelRatios {
+    double a = 0.0;
+    double b = 0.0;
+};
+
+// The two-point calibration: per channel the line through (water ratio,
+// transmittance 1) and (reference ratio, its transmittance) of the corrected
+// transmittance r x (slope r + intercept). Nothing when a channel's
+// reference does not read clearly darker than its water (equal ratios
+// leave the slope undefined; nearly equal ones make it noise) or a ratio is
+// not a positive number.
+[[nodiscard]] std::optional<CalibrationCurve> calibrationFrom(const ChannelRatios& water,
+                                                              const ChannelRatios& reference);
+
+// The CALIBRATE page (CCalibrate2Dlg): pure water, then the 1.00/0.23 OD
+// reference liquid, five seconds of counts each, and the coefficients the
+// current data set uses from then on.
+//
+// Threads: calibrate() runs on the page's device worker with the link to
+// itself; status is called there.
+class CalibratePage {
+public:
+    static constexpr std::int64_t kStepMs = 5000;
+    // Transmittance of water and of the reference liquid in each channel.
+    static constexpr double kWaterT = 1.0;
+    static constexpr double kReferenceTA = 0.1;
+    static constexpr double kReferenceTB = 0.588843655;
+    static constexpr const char* kInstructions =
+        "Prepare two small beakers, one with pure water, and the other with 1.00/0.23 OD 260/280 liquid "
+        "in it. The solution will have an OD of 1.00 at 260 nm and 0.23 at 280 nm, so both channels can "
+        "be calibrated at the same time.";
+
+    struct Env {
+        Prompter& prompter;
+        SetupUnit& unit;
+        // The status line.
+        std::function<void(const std::string&)> status;
+    };
+
+    explicit CalibratePage(Env env);
+
+    // "OK": both steps and the coefficients handed to the data set. False
+    // after a message, the previous coefficients kept.
+    bool calibrate();
+    // What the last successful calibration gave.
+    [[nodiscard]] const std::optional<CalibrationCurve>& coefficients() const { return curve_; }
+
+private:
+    // One step's sums of sample and source counts per channel; nothing when
+    // no sample came.
+    [[nodiscard]] std::optional<ChannelRatios> measure(const char* what);
+    void show(const std::string& text);
+
+    Env env_;
+    std::optional<CalibrationCurve> curve_;
+};
+
+}  // namespace corvane

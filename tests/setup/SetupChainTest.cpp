@@ -1,0 +1,331 @@
+// The LED, CALIBRATE and SCANNING SETUP pages' logic on a connected
+// simulated unit: what reaches the unit, what is kept, what is said.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "PageHost.h"
+#include "RecordingBench.h"
+#include "app/ConfigFile.h"
+#include "link/UvLink.h"
+#include "recording/SampleReader.h"
+#include "setup/CalibratePage.h"
+#include "setup/LedSetupPage.h"
+#include "setup/ScanSetupPage.h"
+#include "setup/SetupUnit.h"
+#include "sim/SimAssistant.h"
+
+namespace corvane {
+namespace {
+
+using test::RecordingBench;
+
+struct Chain : ::testing::Test {
+    Chain() {
+        bench.folder.write("rotors.txt", "Beckman\nSW32 20 110 0.2\nSW28 0 95 0\n");
+        host.de1 = false;
+        RunInfo info;
+        info.rotorManufacturer = "Beckman";
+        info.rotorModel = "SW32";
+        info.userName = "ann";
+        host.setRunInfo(info);
+    }
+    void SetUp() override { ASSERT_TRUE(bench.connect()); }
+
+    LedSetupPage led() {
+        return LedSetupPage({bench.folder.path(), bench.prompter, host, unit, zero()});
+    }
+    ScanSetupPage scan(bool beside = false) {
+        return ScanSetupPage({bench.folder.path(), bench.prompter, host, unit, bench.session, zero(),
+                              [this](const std::string& s) { statuses.push_back(s); }, beside});
+    }
+    std::function<void(const SampleRecord&)> zero() {
+        return [this](const SampleRecord& r) { bench.controller.zeroOn(r); };
+    }
+    [[nodiscard]] ConfigFile prefs() const { return ConfigFile(bench.folder / "prefs.cfg"); }
+
+    RecordingBench bench;
+    test::PageHost host;
+    SetupUnit unit{bench.clock, bench.session.holds(), [this] { return bench.session.reader(); }};
+    std::vector<std::string> statuses;
+};
+
+TEST(LedSetupRules, SpeedFieldCountsAndSamplePeriod) {
+    EXPECT_DOUBLE_EQ(LedSetupPage::speedFromField(10), 1.0);      // small: as it is
+    EXPECT_DOUBLE_EQ(LedSetupPage::speedFromField(0x0A00), 1.0);  // large: bytes swapped
+    EXPECT_EQ(LedSetupPage::countText(1039999, true), "1039999");
+    EXPECT_EQ(LedSetupPage::countText(1040000, false), "1040000");
+    EXPECT_EQ(LedSetupPage::countText(1040000, true), "");
+    EXPECT_EQ(LedSetupPage::samplePeriodMs(15.0), 60);  // 66.6 down to a multiple of 10
+    EXPECT_EQ(LedSetupPage::samplePeriodMs(17.0), 50);
+    EXPECT_EQ(LedSetupPage::samplePeriodMs(5.0), 200);
+}
+
+TEST_F(Chain, LedPageReadsTheUnitAndSendsChangedWavelengths) {
+    auto page = led();
+    ASSERT_TRUE(page.open());
+    EXPECT_EQ(page.wavelengthA, "260");
+    EXPECT_EQ(page.wavelengthB, "280");
+    EXPECT_EQ(page.samplesPerSec, "20.0");  // 50 ms
+    EXPECT_EQ(page.speed, "4.0");
+    EXPECT_EQ(page.pcEntry, 3);
+    EXPECT_EQ(page.dutyEntry, 4);
+
+    page.wavelengthA = "abc";
+    EXPECT_FALSE(page.confirmWavelengths());
+    page.wavelengthA.clear();
+    page.wavelengthB.clear();
+    EXPECT_FALSE(page.confirmWavelengths());
+    page.wavelengthA = "254";
+    ASSERT_TRUE(page.confirmWavelengths());
+    EXPECT_TRUE(page.singleChannel());
+    EXPECT_TRUE(page.step2Unlocked());
+    EXPECT_EQ(bench.unit().settings().ucWavelenghtA, 25);
+    EXPECT_EQ(prefs().getInt("[wavelengths]", "wavelengthA"), 25);
+    EXPECT_EQ(bench.prompter.texts(),
+              (std::vector<std::string>{"Invalid channel A wavelength.", "Need to specify at least one wavelength.",
+                                        LedSetupPage::kImmerseTips}));
+    ASSERT_TRUE(page.open());
+    EXPECT_EQ(page.wavelengthA, "250");
+}
+
+TEST_F(Chain, LedPageSendsSpeedAndRateLiveOnlyWithinTheLimits) {
+    auto page = led();
+    ASSERT_TRUE(page.open());
+    page.samplesPerMm = "10";
+    page.speed = "1.51";
+    EXPECT_FALSE(page.recomputeRate());
+    page.speed = "1.5";
+    const auto live = page.recomputeRate();
+    ASSERT_TRUE(live);
+    EXPECT_EQ(page.samplesPerSec, "15.00");
+    ASSERT_TRUE(page.sendLive(*live));
+    EXPECT_EQ(bench.unit().settings().uiIntegrationTime, 60);
+    EXPECT_EQ(bench.unit().settings().scanSpeed, 15);
+
+    const auto pc = page.withPc(0);  // 50 pC: pot value 1
+    ASSERT_TRUE(pc);
+    ASSERT_TRUE(page.sendLive(*pc));
+    EXPECT_EQ(bench.unit().settings().ucATODGain, 1);
+}
+
+TEST_F(Chain, SecondOkChecksTheRateKeepsTheKeysAndSendsTheConfiguration) {
+    auto page = led();
+    ASSERT_TRUE(page.open());
+    for (const char* refused : {"x", "4.99", "17.01"}) {
+        page.samplesPerSec = refused;
+        EXPECT_FALSE(page.applyScanSettings()) << refused;
+    }
+    EXPECT_EQ(bench.prompter.texts(),
+              (std::vector<std::string>{"Error, invalid Samples/sec.", "Samples/sec must be at least 5.0.",
+                                        "Samples/sec must be less than 17.0 Hz."}));
+    page.samplesPerSec = "5.0";
+    EXPECT_TRUE(page.applyScanSettings());
+    page.samplesPerSec = "17.0";
+    page.speed = "0.8";
+    page.pcEntry = 5;    // 300 pC
+    page.dutyEntry = 6;  // 70:30
+    ASSERT_TRUE(page.applyScanSettings());
+    const auto unitNow = bench.unit().settings();
+    EXPECT_EQ(unitNow.uiIntegrationTime, 50);
+    EXPECT_EQ(unitNow.scanSpeed, 8);
+    EXPECT_EQ(unitNow.ucATODGain, 6);
+    EXPECT_EQ(unitNow.ucDutyCycleA, 70);
+    const auto stored = prefs();
+    EXPECT_DOUBLE_EQ(stored.getDouble("[scan]", "samplerate"), 17.0);
+    EXPECT_NEAR(stored.getDouble("[scan]", "speed"), 0.5, 1e-9);
+    EXPECT_EQ(stored.getInt("[scan]", "pcpotval"), 1);
+    EXPECT_DOUBLE_EQ(stored.getDouble("[scan]", "a_dutycycle"), 70.0);
+    EXPECT_DOUBLE_EQ(stored.getDouble("[scan]", "b_dutycycle"), 30.0);
+}
+
+TEST(CalibrationMath, WaterReadsOneAndTheReferenceItsOwnTransmittance) {
+    const auto curve = calibrationFrom({1.03, 0.98}, {0.103, 0.98 * CalibratePage::kReferenceTB});
+    ASSERT_TRUE(curve);
+    EXPECT_NEAR(-std::log10((1.03 * curve->c0 + curve->c1) * 1.03), 0.0, 1e-12);
+    EXPECT_NEAR(-std::log10((0.103 * curve->c0 + curve->c1) * 0.103), 1.0, 1e-12);
+    EXPECT_FALSE(calibrationFrom({1.0, 0.9}, {1.0, 0.5}));  // channel A: equal ratios
+    EXPECT_FALSE(calibrationFrom({1.0, 0.9}, {0.995, 0.5}));  // A: within the noise of water
+    EXPECT_FALSE(calibrationFrom({1.0, 0.0}, {0.1, 0.5}));    // B: no light
+}
+
+TEST_F(Chain, CalibrationOnTheReferenceLiquidReadsItsOdsAfterwards) {
+    bench.unit().setMedium(SimMedium::Water);
+    bench.prompter.onMessage([this](const std::string& text) {
+        if (text == "Insert needles into 1.00 (0.23) OD solution.") {
+            bench.unit().setMedium(SimMedium::Reference);
+        }
+    });
+    std::vector<std::string> shown;
+    CalibratePage page({bench.prompter, unit, [&](const std::string& s) { shown.push_back(s); }});
+    ASSERT_TRUE(page.calibrate()) << ::testing::PrintToString(bench.prompter.texts());
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "Doing ZERO calibration, 5 seconds remaining.."), shown.end());
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "Doing 1.00 (0.23) OD calibration, 1 seconds remaining.."),
+              shown.end());
+    const auto curve = bench.session.reader()->calibrationCurve();
+    ASSERT_TRUE(curve);
+    const auto odOf = [&](SimMedium medium) {
+        bench.unit().setMedium(medium);
+        const SetupUnit::Exclusive alone(unit);
+        const auto counts = unit.freshCounts(3);
+        return std::array<double, 2>{
+            AbsorbanceFromCurve(counts->sampleA, counts->sourceA, curve->c0, curve->c1),
+            AbsorbanceFromCurve(counts->sampleB, counts->sourceB, curve->c2, curve->c3)};
+    };
+    const auto water = odOf(SimMedium::Water);
+    const auto reference = odOf(SimMedium::Reference);
+    EXPECT_NEAR(water[0], 0.0, 0.005);
+    EXPECT_NEAR(water[1], 0.0, 0.005);
+    EXPECT_NEAR(reference[0], 1.00, 0.005);
+    EXPECT_NEAR(reference[1], 0.23, 0.005);
+}
+
+TEST_F(Chain, ACalibrationWithoutDataOrWithoutTheReferenceKeepsTheOldCoefficients) {
+    const CalibrationCurve before{0.0, 1.0, 0.0, 1.0};
+    ASSERT_TRUE(bench.session.reader()->SetCalibrationCurve(before));
+    bench.unit().setMedium(SimMedium::Water);  // never moved to the reference
+    CalibratePage page({bench.prompter, unit, {}});
+    EXPECT_FALSE(page.calibrate());
+    EXPECT_EQ(bench.session.reader()->calibrationCurve(), before);
+    EXPECT_NE(bench.prompter.texts().back().find("The previous calibration is kept."), std::string::npos);
+}
+
+TEST_F(Chain, ScanDistanceMaximumOnBothForms) {
+    host.setIdenticalRun(true);
+    auto beside = scan(true);
+    beside.open();
+    ASSERT_EQ(beside.rotorEntry, 0);
+    beside.scanDistance = "45.0000005";  // 90 - (25 + 20)
+    EXPECT_TRUE(beside.checkDistance());
+    beside.scanDistance = "45.01";
+    EXPECT_FALSE(beside.checkDistance());
+    beside.scanDistance = "44.5";
+    beside.spinDistance(true);
+    EXPECT_EQ(beside.scanDistance, "45.00");
+    beside.scanDistance = "0.5";
+    beside.spinDistance(false);
+    EXPECT_EQ(beside.scanDistance, "0.00");
+
+    host.setIdenticalRun(false);
+    host.setZeroOffset(12.5);
+    auto modal = scan(false);
+    modal.open();
+    modal.scanDistance = "77.5";
+    EXPECT_TRUE(modal.confirm());
+    EXPECT_TRUE(modal.goToGraphEnabled());
+    modal.scanDistance = "77.51";
+    EXPECT_FALSE(modal.checkDistance());
+    modal.scanDistance = "far";
+    EXPECT_FALSE(modal.checkDistance());
+    EXPECT_EQ(bench.prompter.texts(),
+              (std::vector<std::string>{
+                  "Scan distance can be no more than 45.00 mm for the current piston position and rotor.",
+                  "Scan distance can be no more than 77.50 mm for the current piston position and rotor.",
+                  "Invalid scan distance."}));
+}
+
+TEST_F(Chain, RotorOkSendsTheTubeAndZeroPositionTakesThePiston) {
+    auto page = scan();
+    page.open();
+    page.rotorEntry = -1;
+    EXPECT_FALSE(page.rotorOk());
+    page.rotorEntry = 0;
+    ASSERT_TRUE(page.rotorOk()) << ::testing::PrintToString(bench.prompter.texts());
+    const auto settings = bench.unit().settings();
+    EXPECT_EQ(settings.uiScanDist, 9000);
+    EXPECT_EQ(settings.uiTubeTopPistonPos, 2000);
+    EXPECT_EQ(settings.uiTubeEndPistonPos, 11000);
+    EXPECT_DOUBLE_EQ(prefs().getDouble("[scan]", "distance"), 90.0);
+    EXPECT_DOUBLE_EQ(host.runInfo()->volumePerMm, 0.2);
+    EXPECT_EQ(host.runInfo()->rotorModelIndex, 0);
+    EXPECT_TRUE(page.step2Unlocked());
+    EXPECT_EQ(statuses.front(), "Moving piston to upper limit switch...");
+    EXPECT_EQ(statuses.back(), "Scan settings sent to Kelvo.");
+
+    bench.unit().setPistonPositionMm(31.4);
+    ASSERT_TRUE(page.zeroPosition());
+    EXPECT_NEAR(host.zeroOffset(), 31.4, 0.02);
+    EXPECT_TRUE(page.zeroed());
+    EXPECT_EQ(page.position, "0.0");
+}
+
+TEST_F(Chain, GoToZeroBringsTheNeedlesBackToTheSavedZero) {
+    host.setZeroOffset(6.0);
+    const auto before = bench.unit().settings();
+    auto page = scan();
+    page.open();
+    ASSERT_TRUE(page.goToZero()) << ::testing::PrintToString(bench.prompter.texts());
+    EXPECT_NEAR(bench.unit().pistonPositionMm(), 6.0, 0.1);
+    EXPECT_EQ(bench.unit().settings(), before);  // the settings of the start are back
+    EXPECT_EQ(statuses.back(), "Goto zero completed.");
+}
+
+TEST_F(Chain, APageReaderAndTheReceiveThreadNeverBothRead) {
+    ASSERT_TRUE(bench.waitFor([&] { return bench.controller.samplesShown() > 5; }, 5000));
+    std::int64_t before = 0;
+    {
+        PageReader reader(unit, [](UvLink& link) {
+            Cmd0 packet;
+            return link.ReadCmd0(packet);
+        }, {});
+        before = bench.controller.samplesShown();
+        ASSERT_TRUE(bench.waitFor([&] { return reader.packetsRead() >= 20; }, 10000));
+        // A turn already under way when the reader started may end with its sample.
+        EXPECT_LE(bench.controller.samplesShown(), before + 1);
+    }
+    const auto held = bench.controller.samplesShown();
+    EXPECT_TRUE(bench.waitFor([&] { return bench.controller.samplesShown() > held + 5; }, 5000));
+}
+
+TEST_F(Chain, ZeroOdOnEitherPageTakesCountsReadAfterItsPrompt) {
+    bench.unit().setMedium(SimMedium::Air);
+    bench.prompter.onMessage([this](const std::string& text) {
+        if (text == LedSetupPage::kImmersePure) {
+            bench.unit().setMedium(SimMedium::Water);
+            bench.unit().setLedPosition(SimChannel::A, 60.0);  // the source reads 1.1 x the nominal
+        }
+    });
+    auto page = led();
+    page.zeroOd();
+    EXPECT_EQ(bench.prompter.texts(),
+              (std::vector<std::string>{LedSetupPage::kImmersePure, "Zero calibration completed."}));
+    // Water under the needles: factor = sample / source of the simulated optics (60000 / (58000 x 1.1)).
+    EXPECT_NEAR(prefs().getDouble("[data]", "factor_a"), 60000.0 / (58000.0 * 1.1), 0.005);
+    EXPECT_NEAR(prefs().getDouble("[data]", "factor_b"), 45000.0 / 44000.0, 0.005);
+
+    SimFaults silent;
+    silent.silent = true;
+    bench.unit().setFaults(silent);
+    auto scanPage = scan();
+    scanPage.zeroOd();
+    EXPECT_EQ(bench.prompter.texts().back(), "Unable to acquire any data for zeroing OD.");
+}
+
+TEST_F(Chain, ASilentUnitLeavesTheLedPageWithItsMessageAndNoConfiguration) {
+    SimFaults silent;
+    silent.silent = true;
+    bench.unit().setFaults(silent);
+    auto page = led();
+    EXPECT_FALSE(page.open());
+    EXPECT_EQ(bench.prompter.texts().back(), "Unable to get configuration from UV unit.");
+    EXPECT_FALSE(page.configuration());
+}
+
+TEST(SimAssistant, MovesTheNeedlesAsThePromptsSayUnlessTurnedOff) {
+    test::ManualClock clock;
+    SimKelvoUnit unit(clock);
+    test::ScriptedPrompter shown;
+    SimAssistant assistant(shown, unit);
+    assistant.message("Insert needles into pure water.");
+    EXPECT_EQ(unit.medium(), SimMedium::Water);
+    assistant.message("Insert needles into 1.00 (0.23) OD solution.");
+    EXPECT_EQ(unit.medium(), SimMedium::Reference);
+    assistant.setFollowing(false);
+    assistant.message(LedSetupPage::kImmerseTips);
+    EXPECT_EQ(unit.medium(), SimMedium::Reference);
+    EXPECT_EQ(shown.texts().size(), 3U);  // every message still reaches the operator
+}
+
+}  // namespace
+}  // namespace corvane
