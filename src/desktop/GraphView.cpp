@@ -610,6 +610,53 @@ std::optional<SampleRecord> GraphView::overlaySampleAt(double x) const {
     return fileSampleAt(*overlay_, x, xAxisType_ == XAxisType::Millimetres, xShiftOf(1));
 }
 
+std::optional<AxisRange> GraphView::sampleNumberSpan() const {
+    if (file_) {
+        const std::size_t n = file_->sampleCount();
+        return n == 0 ? std::nullopt : std::optional(AxisRange{0.0, static_cast<double>(n - 1)});
+    }
+    std::optional<AxisRange> span;
+    feed_.read([&](const LiveSamples& ring, std::uint64_t) {
+        if (ring.stored() > 0) {
+            span = AxisRange{static_cast<double>(ring.at(0).number), static_cast<double>(ring.newest().number)};
+        }
+    });
+    return span;
+}
+
+std::optional<double> GraphView::nextPosition(double x, bool right) const {
+    std::optional<double> best;
+    const auto consider = [&](double p) {
+        if (!std::isfinite(p) || (right ? !(p > x) : !(p < x))) {
+            return;
+        }
+        if (!best || (right ? p < *best : p > *best)) {
+            best = p;
+        }
+    };
+    if (file_) {
+        for (const double p : alignTraceOf(*file_).position) {
+            consider(p);
+        }
+        return best;
+    }
+    feed_.read([&](const LiveSamples& ring, std::uint64_t) {
+        for (int i = 0; i < ring.stored(); ++i) {
+            consider(ring.at(i).record.positionA);
+        }
+    });
+    return best;
+}
+
+void GraphView::showXRange(AxisRange x) {
+    if (!(x.max > x.min)) {
+        return;
+    }
+    xMin_ = x.min;
+    xMax_ = x.max;
+    refresh();
+}
+
 // --- Zoom and options ---
 
 GraphViewState GraphView::viewState() const {

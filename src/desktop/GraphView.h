@@ -187,6 +187,14 @@ public:
     [[nodiscard]] bool de1Mode() const;
     void setDe1Source(bool on) { de1Source_ = on; }
 
+    // The current run's sample numbers (first, last) and, in mm, the
+    // position of the next sample beyond x (right) or before it; nothing
+    // when there is none.
+    [[nodiscard]] std::optional<AxisRange> sampleNumberSpan() const;
+    [[nodiscard]] std::optional<double> nextPosition(double x, bool right) const;
+    // Moves the x window (a loaded run, or a live one held by a zoom).
+    void showXRange(AxisRange x);
+
     // --- The overlay (set 1) over the current run (set 0) ---
     void setOverlay(RunDataFile file, std::filesystem::path path);
     void removeOverlay();

@@ -14,6 +14,8 @@
 #include "TestClocks.h"
 #include "app/DialogFolders.h"
 #include "base/TextFormat.h"
+#include "desktop/GraphCursors.h"
+#include "desktop/GraphMouse.h"
 #include "desktop/GraphOverlays.h"
 #include "desktop/GraphView.h"
 #include "desktop/LiveFeed.h"
@@ -245,6 +247,115 @@ TEST_F(OverlayView, LiveDe1MarksArePlottedAsLevelsWithTicks) {
     EXPECT_EQ(std::vector<double>(mark.y.begin(), mark.y.end()), (std::vector<double>{0, 0, 1, 1, 2, 2}));
     // The marks do not stretch the auto-scale of the signal.
     EXPECT_EQ(view.yRange(), (AxisRange{0.0, 0.05}));
+}
+
+// The mouse routing, on a 100-sample run drawn on a 500 x 200 plot.
+class MouseOnGraph : public OverlayView {
+protected:
+    MouseOnGraph() {
+        view.showFile(parsed(runText(100, 40)), dir / "current.csv");
+        view.refresh(false, false);
+    }
+    PlotFrame plot() const { return {500, 200, view.xRange(), view.yRange()}; }
+    MouseOutcome click(int x, int y) {
+        auto out = mouse.press({x, y}, plot());
+        (void)mouse.release({x, y}, plot());
+        return out;
+    }
+
+    GraphCursors cursors{prompter, clock};
+    int hitSlot = -1;
+    GraphMouse mouse{view, cursors, overlays, graph, [this](PixelPoint) { return hitSlot; }};
+};
+
+TEST_F(MouseOnGraph, ClicksPlaceMoveAndOpenCursors) {
+    // No cursor: a click changes nothing.
+    EXPECT_FALSE(click(100, 50).cursorsChanged);
+    cursors.setPlaceMode(true);
+    const auto placed = click(250, 50);  // x = 50
+    EXPECT_TRUE(placed.closeInstruction);
+    ASSERT_EQ(cursors.count(), 1);
+    EXPECT_DOUBLE_EQ(*cursors.mainPosition(), 50.0);
+    // A click within 5 px of the line opens its popup, and the next press
+    // only closes it.
+    const auto popup = click(254, 50);
+    EXPECT_EQ(popup.openPopup, 0);
+    EXPECT_TRUE(click(100, 50).closePopup);
+    EXPECT_DOUBLE_EQ(*cursors.mainPosition(), 50.0);
+    // Elsewhere the main cursor moves to the click.
+    EXPECT_TRUE(click(100, 50).cursorsChanged);
+    EXPECT_DOUBLE_EQ(*cursors.mainPosition(), 20.0);
+    // A moving cursor is dragged by its handle.
+    cursors.startMove(0, 200);
+    (void)mouse.press({100, 100}, plot());
+    (void)mouse.move({300, 120}, plot());
+    (void)mouse.release({300, 120}, plot());
+    EXPECT_DOUBLE_EQ(*cursors.mainPosition(), 60.0);
+}
+
+TEST_F(MouseOnGraph, FocusBoxIsTheSameRegionWhicheverWayItIsDrawn) {
+    EXPECT_TRUE(mouse.armFocus());
+    (void)mouse.press({400, 150}, plot());
+    (void)mouse.move({100, 50}, plot());
+    EXPECT_TRUE(graph.model.zoomBox().has_value());
+    const PlotFrame before = plot();
+    (void)mouse.release({100, 50}, plot());
+    EXPECT_FALSE(graph.model.zoomBox().has_value());
+    const AxisRange backward = view.xRange();
+    const AxisRange backwardY = view.yRange();
+    EXPECT_DOUBLE_EQ(backward.min, 20.0);
+    EXPECT_DOUBLE_EQ(backward.max, 80.0);
+    view.resetZoom();
+    EXPECT_TRUE(mouse.armFocus());
+    (void)mouse.press({100, 50}, before);
+    (void)mouse.release({400, 150}, before);
+    EXPECT_EQ(view.xRange(), backward);
+    EXPECT_EQ(view.yRange(), backwardY);
+    EXPECT_FALSE(mouse.focusArmed());
+}
+
+TEST_F(MouseOnGraph, AutoAlignDragAndHandDragOfTheOverlay) {
+    ASSERT_TRUE(overlays.loadOverlay(dir.write("over.csv", runText(100, 46))));
+    ASSERT_TRUE(overlays.startAutoAlign());
+    // Right to left across both peaks (x 30 to 60).
+    (void)mouse.press({300, 100}, plot());
+    (void)mouse.move({150, 100}, plot());
+    EXPECT_TRUE(graph.model.dragLine().has_value());
+    const auto done = mouse.release({150, 100}, plot());
+    EXPECT_TRUE(done.closeInstruction);
+    EXPECT_FALSE(overlays.alignMode());
+    EXPECT_DOUBLE_EQ(view.offsets().xOffset(1), -6.0);
+
+    // Over an overlay trace the hand shows, and a press drags that set.
+    hitSlot = 3;
+    EXPECT_EQ(mouse.move({200, 100}, plot()).shape, MouseShape::Hand);
+    (void)mouse.press({200, 100}, plot());
+    const auto dragged = mouse.move({205, 100}, plot());  // 5 px = 1 sample
+    EXPECT_TRUE(dragged.offsetsChanged);
+    EXPECT_DOUBLE_EQ(view.offsets().xOffset(1), -5.0);
+    (void)mouse.release({205, 100}, plot());
+    hitSlot = 0;  // the current run's trace is not dragged
+    EXPECT_EQ(mouse.move({200, 100}, plot()).shape, MouseShape::Arrow);
+}
+
+TEST_F(MouseOnGraph, ArrowsStepTheMainCursorAndScrollTheWindow) {
+    view.showXRange({0.0, 50.0});
+    cursors.add(49.0);
+    ASSERT_TRUE(mouse.arrow(true));
+    EXPECT_DOUBLE_EQ(*cursors.mainPosition(), 50.0);
+    ASSERT_TRUE(mouse.arrow(true));  // past the right edge: the window follows
+    EXPECT_EQ(view.xRange(), (AxisRange{1.0, 51.0}));
+    cursors.moveMain(98.0);
+    for (int i = 0; i < 25; ++i) {
+        (void)mouse.arrow(true);
+    }
+    EXPECT_DOUBLE_EQ(*cursors.mainPosition(), 99.0);  // the last sample
+    // In mm: to the next sample beyond the cursor.
+    view.setXAxisType(XAxisType::Millimetres);
+    cursors.moveMain(2.03);
+    clock.advance(600);
+    ASSERT_TRUE(mouse.arrow(false));
+    EXPECT_DOUBLE_EQ(*cursors.mainPosition(), 2.0);
 }
 
 }  // namespace
