@@ -26,6 +26,7 @@ public:
         int comPort = 0;
         ViewSettings view;
         std::string lastUser;
+        bool axisLabels = true;
     };
 
     WindowPreferences(std::filesystem::path startupFolder, Prompter& prompter);
@@ -45,6 +46,10 @@ public:
     [[nodiscard]] double storedWindowSamples() const;
     // The AUFS step of the DE-1 runs ("aufs" of "[EM1_Settings]").
     void saveAufs(int step);
+    // View > "Axis Labels", kept at once.
+    void saveAxisLabels(bool on);
+    // A standard run was chosen: "showpresetruns" becomes 0.
+    void hidePresetRuns();
 
 private:
     std::filesystem::path startup_;

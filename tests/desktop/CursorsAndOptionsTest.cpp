@@ -5,6 +5,7 @@
 
 #include "ScriptedPrompter.h"
 #include "TestClocks.h"
+#include "desktop/CursorReadouts.h"
 #include "desktop/GraphCursors.h"
 #include "desktop/GraphOptionsForm.h"
 #include "desktop/RepeatStepper.h"
@@ -166,6 +167,44 @@ TEST(RepeatStepper, HeldButtonAcceleratesAndAPauseStartsAgain) {
     // An offset moves by a quarter of itself, never less than one pixel.
     EXPECT_DOUBLE_EQ(offsetStep(0.4, 2.0, 200, 1), 0.1);
     EXPECT_DOUBLE_EQ(offsetStep(0.0, 2.0, 200, 3), 0.03);
+}
+
+}  // namespace
+}  // namespace corvane
+
+namespace corvane {
+namespace {
+
+SampleRecord cursorSample(double absA) {
+    SampleRecord r;
+    r.sampleA = 812345;
+    r.sourceA = 999999;
+    r.absorbanceA = absA;
+    r.absorbanceB = 0.5;
+    return r;
+}
+
+TEST(CursorReadouts, LinesForSwitchedOnChannelsInPairsWithAnOverlay) {
+    const std::array<bool, kChannelCount> shown{true, false, true, false, false, false, true};
+    const auto current = std::optional(cursorSample(0.25));
+    EXPECT_EQ(cursorLabelLines(shown, current, nullptr),
+              (std::vector<std::string>{"Sample A: 812345", "Abs A: 0.250000", "AbsA/AbsB: 0.500000"}));
+    const auto overlay = std::optional(cursorSample(0.125));
+    EXPECT_EQ(cursorLabelLines(shown, current, &overlay),
+              (std::vector<std::string>{"CURRENT: Abs A: 0.250000", "OVERLAY: Abs A: 0.125000",
+                                        "CURRENT: AbsA/AbsB: 0.500000", "OVERLAY: AbsA/AbsB: 0.250000"}));
+    // An overlay without a sample there still names its line.
+    const std::optional<SampleRecord> none;
+    EXPECT_EQ(cursorLabelLines(shown, current, &none)[1], "OVERLAY: Abs A: ");
+
+    const std::array<bool, kChannelCount> absB{false, false, false, false, false, true, false};
+    EXPECT_EQ(compareLabelLines(absB, {{"run1", current, false}, {"run2", overlay, true}}),
+              (std::vector<std::string>{"run1, Abs B: 0.500000", "run2, Fluorescence: 0.500000"}));
+
+    const auto values = cursorValueTexts(current);
+    EXPECT_EQ(values[kChannelSampleA], "812345");
+    EXPECT_EQ(values[kChannelAbsA], "0.250000");
+    EXPECT_EQ(cursorValueTexts(std::nullopt)[kChannelAbsA], "");
 }
 
 }  // namespace
