@@ -7,11 +7,13 @@
 
 class QCheckBox;
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
 
 namespace corvane {
 
 class CGraphCtrl;
+class CGraphFrame;
 class MainWindowLogic;
 
 // The graph with its axis controls: the four axis boxes with their spins,
@@ -36,6 +38,26 @@ public:
     [[nodiscard]] QCheckBox* gridBox() const { return grid_; }
     [[nodiscard]] QLineEdit* windowEdit(bool mm) const { return mm ? windowMm_ : windowSamples_; }
     [[nodiscard]] QRadioButton* xTypeRadio(bool mm) const { return mm ? xTypeMm_ : xTypeNumber_; }
+    [[nodiscard]] CGraphFrame& frame() const { return *frame_; }
+    // The overlay and standard-run captions, RESET's state, the POSITION box.
+    void updateGraphCommands();
+    // A command button by its caption ("AUTO-ALIGN", "FOCUS", ...); the
+    // RESET beside the window size is "RESET (window)".
+    [[nodiscard]] QPushButton* commandButton(const QString& caption) const;
+    [[nodiscard]] QLineEdit* positionBox() const { return position_; }
+
+signals:
+    void overlayPressed();
+    void standardPressed();
+    void autoAlignPressed();
+    void resetAlignmentPressed();
+    void focusPressed();
+    void resetZoomPressed();
+    void resetFullRangePressed();
+    void optionsPressed();
+    void profileToggled(bool on);
+    // The POSITION spin: the main cursor one step right or left.
+    void cursorStepped(bool right);
 
 private:
     struct AxisControl {
@@ -56,6 +78,13 @@ private:
     QRadioButton* xTypeNumber_ = nullptr;
     QLineEdit* windowMm_ = nullptr;
     QLineEdit* windowSamples_ = nullptr;
+    CGraphFrame* frame_ = nullptr;
+    QPushButton* overlay_ = nullptr;
+    QPushButton* standard_ = nullptr;
+    QPushButton* resetZoom_ = nullptr;
+    QPushButton* resetFull_ = nullptr;
+    QCheckBox* profile_ = nullptr;
+    QLineEdit* position_ = nullptr;
 };
 
 }  // namespace corvane

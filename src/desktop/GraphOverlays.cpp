@@ -26,6 +26,7 @@ std::string GraphOverlays::fileError(const std::filesystem::path& path) const {
 bool GraphOverlays::toggleOverlay() {
     if (env_.view.overlayShown()) {
         env_.view.removeOverlay();
+        overlayRemoved_ = true;
         drag_.end();
         env_.view.refresh();
         return true;
@@ -56,7 +57,18 @@ bool GraphOverlays::loadOverlay(const std::filesystem::path& path) {
 }
 
 std::string GraphOverlays::overlayCaption() const {
-    return env_.view.overlayShown() ? "Remove Overlay" : "Overlay Graph";
+    if (env_.view.overlayShown()) {
+        return "Remove Overlay";
+    }
+    // The removal restores the caption in the old program's own spelling.
+    return overlayRemoved_ ? "Overlay Graph" : "OVERLAY GRAPH";
+}
+
+void GraphOverlays::setOverlayChannel(int channel, bool on) {
+    if (on && (channel == kChannelAbsA || channel == kChannelAbsB)) {
+        env_.view.setChannelShown(channel == kChannelAbsA ? kChannelAbsB : kChannelAbsA, false);
+    }
+    env_.view.setChannelShown(channel, on);
 }
 
 // --- Standard run ---

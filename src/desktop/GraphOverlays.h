@@ -52,6 +52,10 @@ public:
     // Loads the file as the overlay; a file that cannot be read leaves none.
     bool loadOverlay(const std::filesystem::path& path);
     [[nodiscard]] std::string overlayCaption() const;
+    // The overlay traces panel's check boxes switch the channel for both
+    // runs; Abs A and Abs B exclude each other, so one absorbance is
+    // compared at a time.
+    void setOverlayChannel(int channel, bool on);
 
     // --- SET STANDARD RUN ---
     bool toggleStandardRun();
@@ -94,6 +98,7 @@ private:
     std::unique_ptr<StandardRun> standard_;
     bool showProfile_ = false;
     bool alignMode_ = false;
+    bool overlayRemoved_ = false;
     TraceDrag drag_;
 };
 

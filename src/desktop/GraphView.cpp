@@ -236,6 +236,7 @@ void GraphView::buildLoaded(GraphModel& model) {
     layout.inMm = inMm;
     layout.eventMarks = eventMarksShown_;
     layout.xShift = xShiftOf(0);
+    layout.xGain = offsets_.placement(0).xGain;
     layout.yGain = offsets_.placement(0).yGain;
     layout.yOffset = offsets_.yOffset(0);
     if (overlay_) {
@@ -297,6 +298,7 @@ void GraphView::buildOverlay(GraphModel& model, AutoScaleRange& yScan, AutoScale
     layout.inMm = xAxisType_ == XAxisType::Millimetres;
     layout.eventMarks = eventMarksShown_;
     layout.xShift = xShiftOf(1);
+    layout.xGain = offsets_.placement(1).xGain;
     layout.yGain = offsets_.placement(1).yGain;
     layout.yOffset = offsets_.yOffset(1);
     const ChannelArrays arrays = runChannels(*overlay_, layout);

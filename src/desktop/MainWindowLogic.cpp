@@ -89,6 +89,7 @@ bool MainWindowLogic::loadPreferences() {
     ports_.takeStoredPort(loaded->comPort);
     view_.apply(loaded->view);
     userName_ = loaded->lastUser;
+    axisLabels_ = loaded->axisLabels;
     return true;
 }
 

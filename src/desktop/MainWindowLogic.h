@@ -104,6 +104,8 @@ public:
     bool loadPreferences();
     bool savePreferences();
     [[nodiscard]] const std::string& userName() const { return userName_; }
+    // View > "Axis Labels" as loaded ("axislabels").
+    [[nodiscard]] bool axisLabels() const { return axisLabels_; }
 
     // --- Commands that reach more than one piece ---
     // A channel check box: the trace and its readout, saved at once.
@@ -156,6 +158,7 @@ private:
     WindowSetupHost setupHost_;
     RotorVolumes volumes_;
     std::string userName_;
+    bool axisLabels_ = true;
     GraphCursors cursors_;
     GraphOverlays overlays_;
     GraphMouse mouse_;

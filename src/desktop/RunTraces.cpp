@@ -45,7 +45,7 @@ template <class Key>
 ChannelArrays runChannels(const RunDataFile& file, const RunLayout& layout) {
     ChannelArrays out;
     const auto put = [&](int c, double x, double y, bool mark) {
-        out.x[static_cast<std::size_t>(c)].push_back(x + layout.xShift);
+        out.x[static_cast<std::size_t>(c)].push_back(x * layout.xGain + layout.xShift);
         out.y[static_cast<std::size_t>(c)].push_back(mark ? y : y * layout.yGain + layout.yOffset);
     };
     if (file.isEm1()) {

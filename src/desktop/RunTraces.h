@@ -26,6 +26,7 @@ struct RunLayout {
     bool inMm = false;
     bool eventMarks = true;  // a DE-1 run's marks are wanted
     double xShift = 0.0;     // added to every x (an alignment offset)
+    double xGain = 1.0;      // every x times it, before the shift
     double yGain = 1.0;
     double yOffset = 0.0;    // added to every value but marks
 };
