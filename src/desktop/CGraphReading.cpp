@@ -261,17 +261,15 @@ void CGraphReading::overlayGraph() {
     if (!logic_.overlays().toggleOverlay()) {
         return;
     }
+    bool placePanel = false;
     if (!had) {
         if (overlayPanel_ == nullptr) {
+            placePanel = true;
             overlayPanel_ = new COverlayTracesDlg(logic_.view(), logic_.overlays(), &window_);
             connect(overlayPanel_, &COverlayTracesDlg::channelsChanged, this, [this] {
                 updateCursorViews();
                 emit viewChanged();
             });
-            // Inside the window's bottom-right corner, off the plot.
-            overlayPanel_->adjustSize();
-            overlayPanel_->move(window_.mapToGlobal(QPoint(window_.width() - overlayPanel_->width() - 16,
-                                                           window_.height() - overlayPanel_->height() - 40)));
         }
         overlayPanel_->show();
     } else if (overlayPanel_ != nullptr) {
@@ -283,6 +281,13 @@ void CGraphReading::overlayGraph() {
     updateTitles();
     emit viewChanged();
     emit cursorsChanged();
+    if (placePanel && overlayPanel_ != nullptr) {
+        // Inside the window's bottom-right corner, off the plot, at its size
+        // with the file names in.
+        overlayPanel_->adjustSize();
+        overlayPanel_->move(window_.mapToGlobal(QPoint(window_.width() - overlayPanel_->width() - 16,
+                                                       window_.height() - overlayPanel_->height() - 40)));
+    }
 }
 
 void CGraphReading::standardRun() {

@@ -115,6 +115,23 @@ TEST_F(OverlayView, OverlayTakesSlotsThreeToFiveAndLeavesClean) {
     EXPECT_EQ(prompter.texts().back(), "Error, could not load file: " + junk.string());
 }
 
+TEST_F(OverlayView, OnALogScaleTheOverlayIsMappedAsTheCurrentRunIs) {
+    view.showFile(parsed(runText(50, 20)), dir / "current.csv");
+    view.refresh(false, false);
+    ASSERT_TRUE(overlays.loadOverlay(dir.write("over.csv", runText(50, 20))));
+    GraphView::Options options;
+    options.yAutoScale = true;
+    options.yyAutoScale = true;
+    options.logScale = true;
+    options.x = view.xRange();
+    view.applyOptions(options);
+    ASSERT_EQ(view.yRange(), (AxisRange{0.01, 100.0}));
+    ASSERT_EQ(slot(3).count(), slot(0).count());
+    for (int i = 0; i < slot(0).count(); ++i) {
+        EXPECT_DOUBLE_EQ(slot(3).y[static_cast<std::size_t>(i)], slot(0).y[static_cast<std::size_t>(i)]) << i;
+    }
+}
+
 TEST_F(OverlayView, AutoAlignShiftsTheOverlayOntoTheReferencePeakOnBothAxes) {
     view.showFile(parsed(runText(50, 20)), dir / "current.csv");
     ASSERT_TRUE(overlays.loadOverlay(dir.write("over.csv", runText(50, 26, 5.0))));
