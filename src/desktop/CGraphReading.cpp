@@ -282,11 +282,17 @@ void CGraphReading::overlayGraph() {
     emit viewChanged();
     emit cursorsChanged();
     if (placePanel && overlayPanel_ != nullptr) {
-        // Inside the window's bottom-right corner, off the plot, at its size
-        // with the file names in.
+        // At its size with the file names in: beside the window's bottom
+        // right where the screen has room, else inside that corner.
         overlayPanel_->adjustSize();
-        overlayPanel_->move(window_.mapToGlobal(QPoint(window_.width() - overlayPanel_->width() - 16,
-                                                       window_.height() - overlayPanel_->height() - 40)));
+        const QSize size = overlayPanel_->frameGeometry().size();
+        QPoint at = window_.mapToGlobal(QPoint(window_.width() + 8, window_.height() - size.height()));
+        const QScreen* screen = window_.screen();
+        if (screen != nullptr && at.x() + size.width() > screen->availableGeometry().right()) {
+            at = window_.mapToGlobal(
+                QPoint(window_.width() - size.width() - 16, window_.height() - size.height() - 40));
+        }
+        overlayPanel_->move(at);
     }
 }
 
