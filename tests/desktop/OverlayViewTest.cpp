@@ -325,12 +325,15 @@ TEST_F(MouseOnGraph, ClicksPlaceMoveAndOpenCursors) {
     // Elsewhere the main cursor moves to the click.
     EXPECT_TRUE(click(100, 50).cursorsChanged);
     EXPECT_DOUBLE_EQ(*cursors.mainPosition(), 20.0);
-    // A moving cursor is dragged by its handle.
+    // A moving cursor is dragged by its handle; letting it go closes the
+    // instruction, a plain click does not.
     cursors.startMove(0, 200);
     (void)mouse.press({100, 100}, plot());
     (void)mouse.move({300, 120}, plot());
-    (void)mouse.release({300, 120}, plot());
+    EXPECT_TRUE(mouse.release({300, 120}, plot()).closeInstruction);
     EXPECT_DOUBLE_EQ(*cursors.mainPosition(), 60.0);
+    (void)mouse.press({400, 50}, plot());
+    EXPECT_FALSE(mouse.release({400, 50}, plot()).closeInstruction);
 }
 
 TEST_F(MouseOnGraph, FocusBoxIsTheSameRegionWhicheverWayItIsDrawn) {
