@@ -36,6 +36,8 @@ signals:
     void axisLabelsToggled(bool on);
     void gainsRequested(bool xAxis);
     void offsetsRequested();
+    void saveBufferedRequested();
+    void scanSetupRequested();
 
 private:
     MainWindowLogic& logic_;
@@ -43,6 +45,13 @@ private:
     QAction* closeData_ = nullptr;
     QAction* rescue_ = nullptr;
     QAction* axisLabels_ = nullptr;
+    QAction* saveBuffered_ = nullptr;
+    QAction* scanSetup_ = nullptr;
+
+public:
+    // The entries whose state the window decides.
+    [[nodiscard]] QAction* saveBufferedAction() const { return saveBuffered_; }
+    [[nodiscard]] QAction* scanSetupAction() const { return scanSetup_; }
 };
 
 }  // namespace corvane

@@ -45,6 +45,26 @@ public:
     int enumerations = 0;
 };
 
+// Whether the main window was blocked by the connection window: seen on the
+// main window's WindowBlocked event, when it happens, not by a polling timer
+// that may run only after the connection window has gone again.
+class BlockedBy : public QObject {
+public:
+    explicit BlockedBy(const QWidget* blocker) : blocker_(blocker) {}
+    bool seen = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::WindowBlocked && QApplication::activeModalWidget() == blocker_) {
+            seen = true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    const QWidget* blocker_;
+};
+
 class ProgramEnd : public ::testing::Test {
 protected:
     ProgramEnd() : rig(clock, SimRigConfig{}) {
@@ -189,23 +209,6 @@ TEST_F(ProgramEnd, NoPortAtAllThroughTheTroubleshootingWindowToTheExit) {
     expectEverythingStopped();
 }
 
-// Calls `seen` with each event the watched window gets.
-class EventWatch : public QObject {
-public:
-    EventWatch(QWidget& watched, std::function<void()> seen) : watched_(watched), seen_(std::move(seen)) {
-        watched_.installEventFilter(this);
-    }
-    ~EventWatch() override { watched_.removeEventFilter(this); }
-    bool eventFilter(QObject*, QEvent*) override {
-        seen_();
-        return false;
-    }
-
-private:
-    QWidget& watched_;
-    std::function<void()> seen_;
-};
-
 TEST_F(ProgramEnd, TheConnectionWindowStaysInFrontOfTheMainWindow) {
     makeWindow(rig.ports());
     CConnectDlg* connect = window->connectionDriver()->dialog();
@@ -213,16 +216,11 @@ TEST_F(ProgramEnd, TheConnectionWindowStaysInFrontOfTheMainWindow) {
     // above, and the main window takes no clicks or menu commands meanwhile.
     EXPECT_EQ(connect->parentWidget(), window.get());
     EXPECT_EQ(connect->windowModality(), Qt::WindowModal);
-    // Looked at with every event the window gets: a quick unit can have it
-    // come and go before the first look of a timer.
-    bool blockedWhileShown = false;
-    EventWatch watch(*connect, [&] {
-        if (connect->isVisible() && QApplication::activeModalWidget() == connect) {
-            blockedWhileShown = true;
-        }
-    });
+    BlockedBy blocked(connect);
+    window->installEventFilter(&blocked);
     ASSERT_TRUE(runUntilTheProgramEnds([&] { exitOnIntro(prompter); }));
-    EXPECT_TRUE(blockedWhileShown);
+    window->removeEventFilter(&blocked);
+    EXPECT_TRUE(blocked.seen);
 }
 
 }  // namespace
