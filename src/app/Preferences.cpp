@@ -118,6 +118,12 @@ void Preferences::setShowPresetRuns(bool shown) { file_.setInt(kPrefs, "showpres
 
 // --- The main window's graph ---
 
+bool Preferences::axisLabels() const {
+    return !file_.getString(kPrefs, "axislabels").has_value() || file_.getInt(kPrefs, "axislabels") != 0;
+}
+
+void Preferences::setAxisLabels(bool on) { file_.setInt(kPrefs, "axislabels", on ? 1 : 0); }
+
 const char* Preferences::traceKey(int slot) {
     return slot >= 0 && slot < kTraceCount ? kTraceKeys[static_cast<std::size_t>(slot)] : "";
 }

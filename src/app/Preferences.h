@@ -115,6 +115,9 @@ public:
     [[nodiscard]] AutoScaleSwitches autoScale() const;
     void setAutoScale(const AutoScaleSwitches& on);
     void setShowGrid(bool on);   // "showgrid"
+    // "axislabels": the tick labels and titles around the graph; on when missing.
+    [[nodiscard]] bool axisLabels() const;
+    void setAxisLabels(bool on);
     void setLogScale(bool on);   // "logscale"
     void writeBufferSize();      // "bufsize", always 25000
     [[nodiscard]] std::array<int, 4> multiColours() const;  // "multicolor1".."multicolor4"

@@ -22,4 +22,7 @@ int runLink(int argc, char** argv);
 // record (--simulate | --port N) [--de1] [--seconds S | --until-stop] ... -o FILE: record a run and save it.
 int runRecord(int argc, char** argv);
 
+// align [--x samples|mm] [--from X1 --to X2] [--json] REF RUN...: Abs A peaks and their offsets.
+int runAlign(int argc, char** argv);
+
 }  // namespace corvane::cli

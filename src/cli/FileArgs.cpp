@@ -3,9 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "app/FileReplace.h"
 #include "base/FileHandle.h"
 #include "base/TextFormat.h"
+#include "runs/RunDataFile.h"
 #include "runs/RunFileCopy.h"
 
 namespace corvane::cli {
@@ -56,6 +59,38 @@ std::string outputFileProblem(std::string_view command, const std::filesystem::p
         return prefixed(command, visibleText(problem));
     }
     return {};
+}
+
+bool runFileReadable(std::string_view command, const std::filesystem::path& file) {
+    if (const auto problem = inputFileProblem(command, file); !problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return false;
+    }
+    std::error_code error;
+    if (const auto size = std::filesystem::file_size(file, error); !error && size > kMaxRunFileBytes) {
+        std::fprintf(stderr, "corvane-cli %.*s: larger than %ju MB, too large for a run file: %s\n",
+                     static_cast<int>(command.size()), command.data(), kMaxRunFileBytes >> 20,
+                     named(file).c_str());
+        return false;
+    }
+    return true;
+}
+
+bool readRunFile(std::string_view command, const std::filesystem::path& file, RunDataFile& run) {
+    if (!runFileReadable(command, file)) {
+        return false;
+    }
+    const std::string shown = named(file);
+    switch (run.read(file)) {
+        case RunDataFile::ReadStatus::Ok: return true;
+        case RunDataFile::ReadStatus::CannotOpen:
+            std::fprintf(stderr, "Error, unable to open file: %s\n", shown.c_str());
+            return false;
+        case RunDataFile::ReadStatus::NoColumnHeader:
+            std::fprintf(stderr, "Error, unable to find header in file: %s\n", shown.c_str());
+            return false;
+    }
+    return false;
 }
 
 }  // namespace corvane::cli

@@ -4,6 +4,10 @@
 #include <string>
 #include <string_view>
 
+namespace corvane {
+class RunDataFile;
+}
+
 namespace corvane::cli {
 
 // The checks of the file names the commands are given, made before anything
@@ -21,5 +25,14 @@ namespace corvane::cli {
 // device; a link is written through).
 [[nodiscard]] std::string outputFileProblem(std::string_view command,
                                             const std::filesystem::path& file, bool force);
+
+// inputFileProblem and a size check (every row is held in memory, and a file
+// far beyond any run could exhaust it): false, with the message on standard
+// error, when the file is not to be read as a run.
+[[nodiscard]] bool runFileReadable(std::string_view command, const std::filesystem::path& file);
+
+// Reads a whole run file for a command after runFileReadable. False, with the
+// message on standard error, when it cannot be read or holds no column header.
+[[nodiscard]] bool readRunFile(std::string_view command, const std::filesystem::path& file, RunDataFile& run);
 
 }  // namespace corvane::cli

@@ -279,15 +279,7 @@ int runInfo(int argc, char** argv) {
     if (file == nullptr) {
         return usage();
     }
-    if (const auto problem = inputFileProblem("info", file); !problem.empty()) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
-        return 1;
-    }
-    // Every row is held in memory: a file far beyond any run could exhaust it.
-    std::error_code error;
-    if (const auto size = std::filesystem::file_size(file, error); !error && size > kMaxRunFileBytes) {
-        std::fprintf(stderr, "corvane-cli info: larger than %ju MB, too large for a run file: %s\n",
-                     kMaxRunFileBytes >> 20, shown(file).c_str());
+    if (!runFileReadable("info", file)) {
         return 1;
     }
     RunDataFile run;

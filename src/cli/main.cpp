@@ -25,6 +25,7 @@ constexpr Command kCommands[] = {
     {"rescue", "save a lost temporary run under a new name, cleaned", corvane::cli::runRescue},
     {"link", "talk to the Kelvo unit and report what came over the wire", corvane::cli::runLink},
     {"record", "record a run from the instrument and save it (headless)", corvane::cli::runRecord},
+    {"align", "find each run's Abs A peak and its offset from a reference run", corvane::cli::runAlign},
 };
 
 void usage(std::FILE* out) {

@@ -16,6 +16,7 @@
 #include "desktop/MainWindowLogic.h"
 #include "desktop/NotYet.h"
 #include "graph/CGraphCtrl.h"
+#include "graph/CGraphFrame.h"
 
 namespace corvane {
 
@@ -31,10 +32,10 @@ CGraphPanel::CGraphPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget* par
     top->addWidget(makeAxisControl(AxisBox::YYMax, QStringLiteral("YY-axis Maximum")));
     layout->addLayout(top);
 
-    graph.setParent(this);
-    graph.setMinimumSize(420, 300);
+    frame_ = new CGraphFrame(graph, this);
+    frame_->setMinimumSize(420, 300);
     graph.setFocusPolicy(Qt::ClickFocus);
-    layout->addWidget(&graph, 1);
+    layout->addWidget(frame_, 1);
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(makeAxisControl(AxisBox::YMin, QStringLiteral("Y-axis Minimum")));
@@ -78,9 +79,14 @@ CGraphPanel::CGraphPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget* par
         logic_.view().setYYAutoScale(on);
         updateAxisTexts(true);
     });
+    // The RESET that belongs to the window size: on this row, for room.
+    resetFull_ = new QPushButton(QStringLiteral("RESET"), this);
+    resetFull_->setToolTip(QStringLiteral("The whole run on the x axis, both auto-scales on"));
+    connect(resetFull_, &QPushButton::clicked, this, &CGraphPanel::resetFullRangePressed);
+    switches->addWidget(resetFull_);
     switches->addStretch();
     auto* options = new QPushButton(QStringLiteral("Graph Options"), this);
-    markNotYet(options, "the graph options");
+    connect(options, &QPushButton::clicked, this, &CGraphPanel::optionsPressed);
     switches->addWidget(options);
     layout->addLayout(switches);
     layout->addWidget(makeOverlayControls());
@@ -153,34 +159,67 @@ QWidget* CGraphPanel::makeOverlayControls() {
     auto* grid = new QGridLayout(overlay);
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(4);
-    const std::array<const char*, 7> buttons = {"OVERLAY GRAPH", "SET STANDARD RUN", "AUTO-ALIGN",
-                                                "RESET ALIGNMENT", "FOCUS", "RESET", "FRAC ADV"};
-    int column = 0;
-    for (const char* caption : buttons) {
-        auto* button = new QPushButton(QLatin1String(caption), overlay);
-        if (column == 6) {
-            fracAdv_ = button;
-            connect(button, &QPushButton::clicked, this, &CGraphPanel::fracAdvRequested);
-            setFracAdvAvailable(false);
-        } else {
-            markNotYet(button, "the overlays and standard runs");
+    const auto button = [&](const char* caption, int row, int column, void (CGraphPanel::*pressed)()) {
+        auto* b = new QPushButton(QLatin1String(caption), overlay);
+        b->setObjectName(QLatin1String(caption));
+        grid->addWidget(b, row, column);
+        if (pressed != nullptr) {
+            connect(b, &QPushButton::clicked, this, pressed);
         }
-        grid->addWidget(button, column / 3, column % 3);
-        ++column;
-    }
-    auto* profile = new QCheckBox(QStringLiteral("Show Standard Run Profile"), overlay);
-    markNotYet(profile, "the overlays and standard runs");
-    grid->addWidget(profile, 2, 1, 1, 2);
+        return b;
+    };
+    overlay_ = button("OVERLAY GRAPH", 0, 0, &CGraphPanel::overlayPressed);
+    standard_ = button("SET STANDARD RUN", 0, 1, &CGraphPanel::standardPressed);
+    button("AUTO-ALIGN", 0, 2, &CGraphPanel::autoAlignPressed);
+    button("RESET ALIGNMENT", 1, 0, &CGraphPanel::resetAlignmentPressed);
+    button("FOCUS", 1, 1, &CGraphPanel::focusPressed);
+    resetZoom_ = button("RESET", 1, 2, &CGraphPanel::resetZoomPressed);
+    resetZoom_->setEnabled(false);
+    fracAdv_ = button("FRAC ADV", 2, 0, &CGraphPanel::fracAdvRequested);
+    setFracAdvAvailable(false);
+    profile_ = new QCheckBox(QStringLiteral("Show Standard Run Profile"), overlay);
+    connect(profile_, &QCheckBox::toggled, this, &CGraphPanel::profileToggled);
+    grid->addWidget(profile_, 2, 1, 1, 2);
     auto* cursorRow = new QHBoxLayout;
-    auto* cursorLabel = new QLabel(QStringLiteral("CURSOR / POSITION"), overlay);
-    auto* cursorSpin = new QSpinBox(overlay);
-    markNotYet(cursorLabel, "the graph cursors");
-    markNotYet(cursorSpin, "the graph cursors");
-    cursorRow->addWidget(cursorLabel);
-    cursorRow->addWidget(cursorSpin);
+    cursorRow->addWidget(new QLabel(QStringLiteral("CURSOR"), overlay));
+    cursorRow->addSpacing(10);
+    cursorRow->addWidget(new QLabel(QStringLiteral("POSITION"), overlay));
+    position_ = new QLineEdit(overlay);
+    position_->setReadOnly(true);
+    position_->setFixedWidth(80);
+    cursorRow->addWidget(position_);
+    auto* spin = new QSpinBox(overlay);
+    // Only the arrows are used: each click steps the main cursor.
+    spin->setRange(-1000000, 1000000);
+    spin->setFixedWidth(18);
+    spin->setFocusPolicy(Qt::NoFocus);
+    connect(spin, &QSpinBox::valueChanged, this, [this, spin](int value) {
+        if (value == 0) {
+            return;
+        }
+        const QSignalBlocker block(spin);
+        spin->setValue(0);
+        emit cursorStepped(value > 0);
+    });
+    cursorRow->addWidget(spin);
     cursorRow->addStretch();
     grid->addLayout(cursorRow, 3, 0, 1, 3);
     return overlay;
+}
+
+void CGraphPanel::updateGraphCommands() {
+    overlay_->setText(qs(logic_.overlays().overlayCaption()));
+    standard_->setText(qs(logic_.overlays().standardCaption()));
+    resetZoom_->setEnabled(logic_.view().zoomActive());
+    const bool mm = logic_.view().xAxisType() == XAxisType::Millimetres;
+    position_->setText(qs(logic_.cursors().positionText(mm)));
+}
+
+QPushButton* CGraphPanel::commandButton(const QString& caption) const {
+    if (caption == QStringLiteral("RESET (window)")) {
+        return resetFull_;
+    }
+    return findChild<QPushButton*>(caption);
 }
 
 void CGraphPanel::updateAxisTexts(bool includeFocused) {

@@ -13,6 +13,7 @@ class QRadioButton;
 namespace corvane {
 
 class CGraphCtrl;
+class CGraphFrame;
 class MainWindowLogic;
 
 // The graph with its axis controls: the four axis boxes with their spins,
@@ -37,11 +38,29 @@ public:
     [[nodiscard]] QCheckBox* gridBox() const { return grid_; }
     [[nodiscard]] QLineEdit* windowEdit(bool mm) const { return mm ? windowMm_ : windowSamples_; }
     [[nodiscard]] QRadioButton* xTypeRadio(bool mm) const { return mm ? xTypeMm_ : xTypeNumber_; }
+    [[nodiscard]] CGraphFrame& frame() const { return *frame_; }
+    // The overlay and standard-run captions, RESET's state, the POSITION box.
+    void updateGraphCommands();
+    // A command button by its caption ("AUTO-ALIGN", "FOCUS", ...); the
+    // RESET beside the window size is "RESET (window)".
+    [[nodiscard]] QPushButton* commandButton(const QString& caption) const;
+    [[nodiscard]] QLineEdit* positionBox() const { return position_; }
     // "FRAC ADV": enabled while a DE-1 box is connected.
     [[nodiscard]] QPushButton* fracAdvButton() const { return fracAdv_; }
     void setFracAdvAvailable(bool available);
 
 signals:
+    void overlayPressed();
+    void standardPressed();
+    void autoAlignPressed();
+    void resetAlignmentPressed();
+    void focusPressed();
+    void resetZoomPressed();
+    void resetFullRangePressed();
+    void optionsPressed();
+    void profileToggled(bool on);
+    // The POSITION spin: the main cursor one step right or left.
+    void cursorStepped(bool right);
     void fracAdvRequested();
 
 private:
@@ -63,6 +82,13 @@ private:
     QRadioButton* xTypeNumber_ = nullptr;
     QLineEdit* windowMm_ = nullptr;
     QLineEdit* windowSamples_ = nullptr;
+    CGraphFrame* frame_ = nullptr;
+    QPushButton* overlay_ = nullptr;
+    QPushButton* standard_ = nullptr;
+    QPushButton* resetZoom_ = nullptr;
+    QPushButton* resetFull_ = nullptr;
+    QCheckBox* profile_ = nullptr;
+    QLineEdit* position_ = nullptr;
     QPushButton* fracAdv_ = nullptr;
 };
 

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "desktop/CChannelPanel.h"
 #include "desktop/CCommandPanel.h"
 #include "desktop/CGraphPanel.h"
+#include "desktop/CGraphReading.h"
 #include "desktop/CMainMenu.h"
 #include "desktop/CKelvoSetupPages.h"
 #include "desktop/CSetupPages.h"
@@ -26,6 +28,7 @@
 #include "desktop/QtConnectionDriver.h"
 #include "desktop/WindowInstruments.h"
 #include "graph/CGraphCtrl.h"
+#include "graph/CGraphFrame.h"
 #include "link/CCMD0DebugDlg.h"
 #include "link/CCMD1DebugDlg.h"
 #include "link/CCMD2DebugDlg.h"
@@ -77,7 +80,8 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
     liveGraph_ = std::make_unique<GraphCtrlLiveGraph>(*graph_);
     logic_ = std::make_unique<MainWindowLogic>(
         MainWindowLogic::Env{seams_.startupFolder, seams_.prompter, folders_, seams_.clock, poster_,
-                             *liveGraph_, [this] { return deviceBusy(); }});
+                             *liveGraph_, [this] { return deviceBusy(); },
+                             [this](PixelPoint p) { return graph_->hitTestTrace(p.x, p.y); }});
     logic_->status().setCaptionSuffix(seams_.captionSuffix);
     instruments_ = std::make_unique<WindowInstruments>(seams_.prompter, [this] {
         QMetaObject::invokeMethod(this, [this] { jobEnded(); }, Qt::QueuedConnection);
@@ -113,9 +117,10 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
     setCentralWidget(central);
     resize(kStandardWidth, kStandardHeight);
 
+    connectGraphReading();
     connect(channels_, &CChannelPanel::channelsChanged, this, [this] {
         graphPanel_->updateControls();
-        graphPanel_->updateAxisTexts(true);
+        updateGraph();
     });
     connect(commands_, &CCommandPanel::portChosen, this, &CMainDlg::updateAll);
     connect(commands_, &CCommandPanel::displayChanged, this, [this] {
@@ -162,6 +167,54 @@ CMainDlg::~CMainDlg() {
     // The worker and the receive thread end before the windows and the
     // logic they report to.
     instruments_.reset();
+}
+
+void CMainDlg::connectGraphReading() {
+    reading_ = new CGraphReading(*logic_, graphPanel_->frame(), seams_.prompter, seams_.clock, *this);
+    CGraphReading* r = reading_;
+    connect(graphPanel_, &CGraphPanel::overlayPressed, r, &CGraphReading::overlayGraph);
+    connect(graphPanel_, &CGraphPanel::standardPressed, r, &CGraphReading::standardRun);
+    connect(graphPanel_, &CGraphPanel::autoAlignPressed, r, &CGraphReading::autoAlign);
+    connect(graphPanel_, &CGraphPanel::resetAlignmentPressed, r, &CGraphReading::resetAlignment);
+    connect(graphPanel_, &CGraphPanel::focusPressed, r, &CGraphReading::focus);
+    connect(graphPanel_, &CGraphPanel::resetZoomPressed, r, &CGraphReading::resetZoom);
+    connect(graphPanel_, &CGraphPanel::resetFullRangePressed, r, &CGraphReading::resetFullRange);
+    connect(graphPanel_, &CGraphPanel::optionsPressed, r, &CGraphReading::graphOptions);
+    connect(graphPanel_, &CGraphPanel::profileToggled, r, &CGraphReading::showStandardProfile);
+    connect(graphPanel_, &CGraphPanel::cursorStepped, r, [r](bool right) { (void)r->arrowKey(right); });
+    connect(menu_, &CMainMenu::cursorsRequested, r, &CGraphReading::addRemoveCursors);
+    connect(menu_, &CMainMenu::windowSizeRequested, r, &CGraphReading::windowSize);
+    connect(menu_, &CMainMenu::axisLabelsToggled, r, &CGraphReading::setAxisLabels);
+    connect(menu_, &CMainMenu::gainsRequested, r, &CGraphReading::axisGains);
+    connect(menu_, &CMainMenu::offsetsRequested, r, &CGraphReading::yOffsets);
+    connect(r, &CGraphReading::viewChanged, this, [this] {
+        channels_->updateChannels();
+        graphPanel_->updateControls();
+        updateGraph();
+        updateReadouts();
+    });
+    connect(r, &CGraphReading::cursorsChanged, this, [this] {
+        graphPanel_->updateGraphCommands();
+        updateReadouts();
+    });
+    // The read-out's bar is there from the start: the plot does not shrink
+    // when it first speaks.
+    (void)statusBar();
+    connect(r, &CGraphReading::hoverText, this, [this](const QString& text) {
+        if (text.isEmpty()) {
+            statusBar()->clearMessage();
+        } else {
+            statusBar()->showMessage(text);
+        }
+    });
+}
+
+void CMainDlg::updateGraph() {
+    graphPanel_->updateAxisTexts(true);
+    graphPanel_->updateGraphCommands();
+    reading_->updateTitles();
+    reading_->updateCursorViews();
+    setWindowTitle(qs(logic_->caption()));
 }
 
 // --- Binding ---
@@ -320,7 +373,7 @@ void CMainDlg::updateAll() {
     channels_->updateChannels();
     graphPanel_->updateControls();
     updateReadouts();
-    graphPanel_->updateAxisTexts(true);
+    updateGraph();
     updateStatus();
     updateCommands();
     menu_->update();
@@ -391,7 +444,10 @@ void CMainDlg::firstShow() {
         ports = seams_.ports.enumerate();
     }
     logic_->ports().setPorts(std::move(ports));
-    logic_->loadPreferences();
+    if (logic_->loadPreferences()) {
+        graphPanel_->frame().setLabelsShown(logic_->axisLabels());
+        menu_->setAxisLabelsChecked(logic_->axisLabels());
+    }
     if (!logic_->ports().connectIfPossible()) {
         const std::string missing = logic_->ports().missingPortMessage();
         if (!missing.empty()) {
@@ -555,15 +611,17 @@ void CMainDlg::handleMessage(UserMsg msg, std::int64_t /*a*/, std::int64_t /*b*/
         case UserMsg::OpenShortChecklist:
             openChecklist(false);
             break;
+        case UserMsg::RedoOverlay:
+            reading_->redoOverlay();
+            break;
         case UserMsg::WarmedUp:
         case UserMsg::PageSample:
         case UserMsg::PageRunningSample:
         case UserMsg::OpenCompare:
         case UserMsg::ReleaseModeless:
         case UserMsg::DestroyAuxiliary:
-        case UserMsg::RedoOverlay:
-            // The windows these open (Scan Setup, compare, overlay) are not
-            // part of this program yet.
+            // The windows these open (Scan Setup, compare) are not part of
+            // this program yet.
             break;
         case UserMsg::OpenSetupPages:
             setupPages_->commands().goToUserPage();
@@ -609,6 +667,11 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
     const auto key = windowKey(keyEvent);
     if (!key) {
         return QMainWindow::eventFilter(watched, event);
+    }
+    // With cursors on the graph the arrows step the main cursor.
+    if ((*key == WindowKey::Left || *key == WindowKey::Right) && !logic_->cursors().empty() &&
+        reading_->arrowKey(*key == WindowKey::Right)) {
+        return true;
     }
     switch (logic_->keys().keyDown(*key, keyEvent.isAutoRepeat())) {
         case KeyOutcome::PassOn:

@@ -31,6 +31,7 @@ class CCheckListDlg;
 class CCommandPanel;
 class CGraphCtrl;
 class CGraphPanel;
+class CGraphReading;
 class CMainMenu;
 class CPacketDebugDlg;
 class CSetupPages;
@@ -147,6 +148,8 @@ public:
     [[nodiscard]] QRadioButton* xTypeRadio(bool mm) const;
     [[nodiscard]] QAction* action(const QString& text) const;
     [[nodiscard]] QLabel* statusLine(int index) const;
+    [[nodiscard]] CGraphPanel& graphPanel() const { return *graphPanel_; }
+    [[nodiscard]] CGraphReading& graphReading() const { return *reading_; }
 
 signals:
     // The close sequence has run to its end: the program ends.
@@ -163,6 +166,9 @@ private:
     void updateReadouts();
     void updateCommands();
     void updateStatus();
+    // The graph's commands, axis texts and titles after the view changed.
+    void updateGraph();
+    void connectGraphReading();
     void destroyModeless();
     // On the window's thread after every device job.
     void jobEnded();
@@ -197,6 +203,7 @@ private:
     CChannelPanel* channels_ = nullptr;
     CStatusLines* statusLines_ = nullptr;
     CGraphPanel* graphPanel_ = nullptr;
+    CGraphReading* reading_ = nullptr;
     CCommandPanel* commands_ = nullptr;
     CMainMenu* menu_ = nullptr;
     CSetupPages* setupPages_ = nullptr;

@@ -21,7 +21,7 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
             emit dataChanged();
         }
     });
-    markNotYet(file->addAction(QStringLiteral("C&reate Standard Run")), "the standard runs");
+    markNotYet(file->addAction(QStringLiteral("C&reate Standard Run")), "the overlay plan editor");
     closeData_ = file->addAction(QStringLiteral("&Close Data File"));
     connect(closeData_, &QAction::triggered, this, [this] {
         logic_.files().closeDataFile();
@@ -52,8 +52,22 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
 
     QMenu* view = window.menuBar()->addMenu(QStringLiteral("&View"));
     view->setToolTipsVisible(true);
-    markNotYet(view->addAction(QStringLiteral("Add / Remove Cursor(s)")), "the graph cursors");
-    markNotYet(view->addAction(QStringLiteral("Graphing Window Size")), "the graph options");
+    connect(view->addAction(QStringLiteral("Add / Remove Cursor(s)")), &QAction::triggered, this,
+            &CMainMenu::cursorsRequested);
+    connect(view->addAction(QStringLiteral("Graphing Window Size")), &QAction::triggered, this,
+            &CMainMenu::windowSizeRequested);
+    view->addSeparator();
+    axisLabels_ = view->addAction(QStringLiteral("Axis Labels"));
+    axisLabels_->setCheckable(true);
+    axisLabels_->setChecked(true);
+    connect(axisLabels_, &QAction::toggled, this, &CMainMenu::axisLabelsToggled);
+    view->addSeparator();
+    connect(view->addAction(QStringLiteral("X-Axis Scale...")), &QAction::triggered, this,
+            [this] { emit gainsRequested(true); });
+    connect(view->addAction(QStringLiteral("Y-Axis Scale...")), &QAction::triggered, this,
+            [this] { emit gainsRequested(false); });
+    connect(view->addAction(QStringLiteral("Y-Axis Offsets...")), &QAction::triggered, this,
+            &CMainMenu::offsetsRequested);
 
     QMenu* help = window.menuBar()->addMenu(QStringLiteral("&Help"));
     connect(help->addAction(QStringLiteral("About Corvane")), &QAction::triggered, this, [this] {
@@ -66,6 +80,11 @@ void CMainMenu::update() {
     closeData_->setText(qs(logic_.files().closeDataMenuText()));
     closeData_->setEnabled(logic_.files().openDataSets() > 0);
     rescue_->setEnabled(logic_.files().lostDataPresent());
+}
+
+void CMainMenu::setAxisLabelsChecked(bool on) {
+    const QSignalBlocker block(axisLabels_);
+    axisLabels_->setChecked(on);
 }
 
 QAction* CMainMenu::action(const QString& text) const {

@@ -20,6 +20,7 @@ public:
 
     // "Close File" / "Close Files" and what may be chosen now.
     void update();
+    void setAxisLabelsChecked(bool on);
     // An entry by its text ("&Open Data File"), in any menu.
     [[nodiscard]] QAction* action(const QString& text) const;
 
@@ -28,6 +29,13 @@ signals:
     void dataChanged();
     // "E&xit": the window's close sequence.
     void exitRequested();
+    // View: "Add / Remove Cursor(s)", "Graphing Window Size", "Axis Labels",
+    // the gain and offset panels.
+    void cursorsRequested();
+    void windowSizeRequested();
+    void axisLabelsToggled(bool on);
+    void gainsRequested(bool xAxis);
+    void offsetsRequested();
     void saveBufferedRequested();
     void scanSetupRequested();
 
@@ -36,6 +44,7 @@ private:
     QMainWindow& window_;
     QAction* closeData_ = nullptr;
     QAction* rescue_ = nullptr;
+    QAction* axisLabels_ = nullptr;
     QAction* saveBuffered_ = nullptr;
     QAction* scanSetup_ = nullptr;
 

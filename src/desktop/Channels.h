@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <limits>
 #include <string>
 
@@ -42,6 +43,12 @@ inline constexpr std::array<const char*, kChannelCount> kChannelCaptions = {
             return r.absorbanceB == 0.0 ? std::numeric_limits<double>::quiet_NaN()
                                         : r.absorbanceA / r.absorbanceB;
     }
+}
+
+// A live DE-1 run's event-mark value as the mark trace plots it: 65535 and
+// up (an automatic fraction) 2.0, 32768 and up 1.0, anything else 0.0.
+[[nodiscard]] constexpr double de1MarkLevel(std::uint32_t value) {
+    return value >= 65535u ? 2.0 : value >= 32768u ? 1.0 : 0.0;
 }
 
 // The latest sample's readouts beside the switches: "%.0f" counts, "%.6f"

@@ -8,6 +8,8 @@
 #include "base/TextFormat.h"
 #include "desktop/LiveFeed.h"
 #include "desktop/LiveGraph.h"
+#include "desktop/RunTraces.h"
+#include "graph/AxisTicks.h"
 #include "graph/GraphModel.h"
 #include "runs/Em1RunWriter.h"
 
@@ -44,7 +46,7 @@ void GraphView::apply(const ViewSettings& settings) {
     yAutoScaled_ = false;
     showGrid_ = settings.showGrid;
     logScale_ = settings.logScale;
-    xAutoWidth_ = kMaxAutoWidth;
+    xAutoWidth_ = std::clamp(settings.xAutoWidth, kMinAutoWidth, kMaxAutoWidth);
     aufsIndex_ = std::clamp(settings.aufs, kFirstAufs, kLastAufs);
     live_.invalidate();
 }
@@ -64,6 +66,7 @@ ViewSettings GraphView::settings() const {
     s.showGrid = showGrid_;
     s.logScale = logScale_;
     s.aufs = aufsIndex_;
+    s.xAutoWidth = xAutoWidth_;
     return s;
 }
 
@@ -78,6 +81,13 @@ LiveWindow GraphView::liveWindow() const {
     window.xAutoScale = xAutoScale_;
     window.xAutoWidth = xAutoWidth_;
     window.leftMm = window.inMm && !xAutoScale_ ? xMin_ : 0.0;
+    window.slot = slotMap();
+    window.de1 = de1Source_;
+    window.odStart = de1Source_ && window.inMm && odSensingStart_;
+    if (de1Source_ && eventMarksShown_) {
+        // The marks are plotted while event marks are shown, switch or not.
+        window.shown[kChannelRatio] = true;
+    }
     return window;
 }
 
@@ -105,10 +115,37 @@ void GraphView::syncLive() {
         shownGeneration_ = generation;
         return graph_.edit([&](GraphModel& model) {
             const LiveWindow window = liveWindow();
+            configureMarks(model, true);
             LiveAxes axes = live_.update(ring, generation, window, model);
-            xMin_ = axes.x.min;
-            xMax_ = axes.x.max;
+            if (!savedView_) {
+                // A FOCUS zoom holds the window still; otherwise it scrolls.
+                xMin_ = axes.x.min;
+                xMax_ = axes.x.max;
+            }
             const std::array before{yMin_, yMax_, yyMin_, yyMax_};
+            if (overlay_) {
+                AutoScaleRange yScan = AutoScaleRange::forLiveRun();
+                AutoScaleRange yyScan = AutoScaleRange::forLiveRun();
+                if (axes.y) {
+                    yScan.add(axes.y->min);
+                    yScan.add(axes.y->max);
+                }
+                if (axes.yy) {
+                    yyScan.add(axes.yy->min);
+                    yyScan.add(axes.yy->max);
+                }
+                buildOverlay(model, yScan, yyScan);
+                axes.y = yScan.range();
+                axes.yy = yyScan.range();
+            } else if (standard_ != nullptr) {
+                AutoScaleRange yScan = AutoScaleRange::forLiveRun();
+                if (axes.y) {
+                    yScan.add(axes.y->min);
+                    yScan.add(axes.y->max);
+                }
+                scanStandard(yScan);
+                axes.y = yScan.range();
+            }
             applyAxes(model, axes.y, axes.yy);
             if (logScale_ && before != std::array{yMin_, yMax_, yyMin_, yyMax_}) {
                 // The log mapping is done as points come in: on the new
@@ -121,7 +158,9 @@ void GraphView::syncLive() {
             context.recording = recording_;
             context.eventMarksShown = eventMarksShown_;
             context.xAxisInMm = window.inMm;
+            context.overlayOrStandardShown = overlay_.has_value() || standard_ != nullptr;
             model.setContext(context);
+            model.setOverlayMode(overlay_.has_value());
         });
     });
     if (!built) {
@@ -139,91 +178,101 @@ void GraphView::syncLive() {
 void GraphView::applyAxes(GraphModel& model, const std::optional<AxisRange>& yScan,
                           const std::optional<AxisRange>& yyScan) {
     if (yAutoScale_ && yScan) {
-        const auto shown = logScale_ ? LogDecadeRange(yScan->min, yScan->max) : *yScan;
+        const auto shown = logScale_ ? LogDecadeRange(yScan->min, yScan->max) : openFlatRange(*yScan);
         yMin_ = shown.min;
         yMax_ = shown.max;
         yAutoScaled_ = true;
     }
     if (yyAutoScale_ && yyScan) {
-        const auto shown = logScale_ ? LogDecadeRange(yyScan->min, yyScan->max) : *yyScan;
+        const auto shown = logScale_ ? LogDecadeRange(yyScan->min, yyScan->max) : openFlatRange(*yyScan);
         yyMin_ = shown.min;
         yyMax_ = shown.max;
     }
     model.setYRanges(yMin_, yMax_, yyMin_, yyMax_, logScale_, false);
     model.setXRange(xMin_, xMax_);
     model.setShowGrid(showGrid_);
+    if (overlay_ && logScale_) {
+        // Log values are mapped as they are set: the overlay again, on these ranges.
+        AutoScaleRange y = AutoScaleRange::forLoadedFile(), yy = y;
+        buildOverlay(model, y, yy);
+    }
+}
+
+std::array<int, kChannelCount> GraphView::slotMap() const {
+    if (!overlay_) {
+        return {0, 1, 2, 3, 4, 5, 6};
+    }
+    return {-1, -1, 0, -1, -1, 1, 2};
+}
+
+int GraphView::setOfSlot(int slot) const {
+    return overlay_ && slot >= kOverlaySlotBase && slot < kOverlaySlotBase + 3 ? 1 : 0;
+}
+
+double GraphView::xShiftOf(int set) const {
+    const double samples = offsets_.xOffset(set);
+    if (samples == 0.0 || xAxisType_ == XAxisType::SampleNumber) {
+        return samples;
+    }
+    const RunDataFile* file = set == 1 && overlay_ ? &*overlay_ : set == 0 && file_ ? &*file_ : nullptr;
+    const double perMm = file != nullptr ? alignTraceOf(*file).samplesPerMm() : 0.0;
+    return perMm > 0.0 ? samples / perMm : 0.0;
+}
+
+void GraphView::configureMarks(GraphModel& model, bool live) {
+    // A DE-1 run's marks sit in the ratio slot (slot 2 beside an overlay),
+    // drawn as ticks with their fraction labels.
+    if (!de1Mode()) {
+        return;
+    }
+    const int slot = overlay_ ? 2 : kSlotRatio;
+    if (live ? eventMarksShown_ || shown_[kChannelRatio] : true) {
+        model.setMarkTrace(slot, true, kMarkTickHeight, 0.0, false, 0.0);
+    }
 }
 
 void GraphView::buildLoaded(GraphModel& model) {
     const RunDataFile& file = *file_;
     const bool inMm = xAxisType_ == XAxisType::Millimetres;
-    std::array<std::vector<double>, kChannelCount> xs;
-    std::array<std::vector<double>, kChannelCount> ys;
     // A loaded run is drawn only on a refresh: start from clean slots, so no
     // mark configuration of an earlier file stays behind.
     model.clearAllTraces();
-    bool markSlot = false;
-    if (file.isEm1()) {
-        // A DE-1 run: the signal in the Abs A slot, its marks in the ratio slot.
-        const auto& rows = file.em1Samples();
-        const bool marks = eventMarksShown_ || shown_[kChannelRatio];
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            const double x = inMm ? rows[i].distance : static_cast<double>(i);
-            if (std::isnan(x)) {
-                continue;
-            }
-            if (shown_[kChannelAbsA]) {
-                xs[kChannelAbsA].push_back(x);
-                ys[kChannelAbsA].push_back(rows[i].absorbance);
-            }
-            if (marks) {
-                xs[kChannelRatio].push_back(x);
-                ys[kChannelRatio].push_back(rows[i].eventMark ? 1.0 : 0.0);
-            }
-        }
-        markSlot = marks;
-    } else if (file.isExport()) {
-        // Each data set of an export file in its own slot, as compare mode shows them.
-        const auto& sets = file.exportedSets();
-        for (std::size_t k = 0; k < sets.size() && k < 4; ++k) {
-            const auto& samples = sets[k].samples;
-            for (std::size_t i = 0; i < samples.size(); ++i) {
-                xs[k].push_back(inMm ? samples[i].positionA : static_cast<double>(i));
-                ys[k].push_back(samples[i].absorbanceA);
-            }
-        }
-    } else {
-        const auto& samples = file.samples();
-        for (int c = 0; c < kChannelCount; ++c) {
-            if (!shown_[static_cast<std::size_t>(c)]) {
-                continue;
-            }
-            for (std::size_t i = 0; i < samples.size(); ++i) {
-                const double x = !inMm             ? static_cast<double>(i)
-                                 : isBChannel(c) ? samples[i].positionB
-                                                 : samples[i].positionA;
-                xs[static_cast<std::size_t>(c)].push_back(x);
-                ys[static_cast<std::size_t>(c)].push_back(channelValue(c, samples[i]));
-            }
+    RunLayout layout;
+    layout.shown = shown_;
+    layout.inMm = inMm;
+    layout.eventMarks = eventMarksShown_;
+    layout.xShift = xShiftOf(0);
+    layout.xGain = offsets_.placement(0).xGain;
+    layout.yGain = offsets_.placement(0).yGain;
+    layout.yOffset = offsets_.yOffset(0);
+    if (overlay_) {
+        for (const int c : {kChannelSampleA, kChannelSourceA, kChannelSampleB, kChannelSourceB}) {
+            layout.shown[static_cast<std::size_t>(c)] = false;
         }
     }
+    const ChannelArrays arrays = runChannels(file, layout);
+    const auto slots = slotMap();
 
     AutoScaleRange yScan = AutoScaleRange::forLoadedFile();
     AutoScaleRange yyScan = AutoScaleRange::forLoadedFile();
     for (int c = 0; c < kChannelCount; ++c) {
         // A DE-1 run's ratio slot holds its marks: levels, not data.
-        if (file.isEm1() && c == kChannelRatio) {
+        if (arrays.marks && c == kChannelRatio) {
             continue;
         }
         AutoScaleRange& scan = c == kChannelRatio ? yyScan : yScan;
-        const auto& cx = xs[static_cast<std::size_t>(c)];
-        const auto& cy = ys[static_cast<std::size_t>(c)];
+        const auto& cx = arrays.x[static_cast<std::size_t>(c)];
+        const auto& cy = arrays.y[static_cast<std::size_t>(c)];
         for (std::size_t i = 0; i < cx.size(); ++i) {
             if (inRange(cx[i], xMin_, xMax_)) {
                 scan.add(cy[i]);
             }
         }
     }
+    if (overlay_) {
+        buildOverlay(model, yScan, yyScan);
+    }
+    scanStandard(yScan);
     if (file.isEm1() && !yAutoScale_) {
         yMin_ = 0.0;
         yMax_ = Em1RunWriter::aufsValue(aufsIndex_);
@@ -232,17 +281,74 @@ void GraphView::buildLoaded(GraphModel& model) {
     GraphContext context;
     context.eventMarksShown = eventMarksShown_;
     context.xAxisInMm = inMm;
+    context.overlayOrStandardShown = overlay_.has_value() || standard_ != nullptr;
     model.setContext(context);
+    model.setOverlayMode(overlay_.has_value());
     for (int c = 0; c < kChannelCount; ++c) {
-        const auto& cx = xs[static_cast<std::size_t>(c)];
+        const auto& cx = arrays.x[static_cast<std::size_t>(c)];
+        const int slot = file.isExport() ? c : slots[static_cast<std::size_t>(c)];
+        if (cx.empty() || slot < 0) {
+            continue;
+        }
+        if (arrays.marks && c == kChannelRatio) {
+            model.setMarkTrace(slot, true, kMarkTickHeight, 0.0, false, 0.0);
+        }
+        model.setTraceData(cx.data(), arrays.y[static_cast<std::size_t>(c)].data(), static_cast<int>(cx.size()),
+                           slot, 1.0);
+    }
+}
+
+void GraphView::buildOverlay(GraphModel& model, AutoScaleRange& yScan, AutoScaleRange& yyScan) {
+    RunLayout layout;
+    layout.shown = {false, false, shown_[kChannelAbsA], false, false, shown_[kChannelAbsB], shown_[kChannelRatio]};
+    layout.inMm = xAxisType_ == XAxisType::Millimetres;
+    layout.eventMarks = eventMarksShown_;
+    layout.xShift = xShiftOf(1);
+    layout.xGain = offsets_.placement(1).xGain;
+    layout.yGain = offsets_.placement(1).yGain;
+    layout.yOffset = offsets_.yOffset(1);
+    const ChannelArrays arrays = runChannels(*overlay_, layout);
+    constexpr std::array<int, 3> kChannels{kChannelAbsA, kChannelAbsB, kChannelRatio};
+    for (int k = 0; k < 3; ++k) {
+        const int c = kChannels[static_cast<std::size_t>(k)];
+        const int slot = kOverlaySlotBase + k;
+        const auto& cx = arrays.x[static_cast<std::size_t>(c)];
+        const auto& cy = arrays.y[static_cast<std::size_t>(c)];
+        model.clearTrace(slot);
         if (cx.empty()) {
             continue;
         }
-        if (markSlot && c == kChannelRatio) {
-            model.setMarkTrace(c, true, kMarkTickHeight, 0.0, false, 0.0);
+        const bool marks = arrays.marks && c == kChannelRatio;
+        if (!marks) {
+            AutoScaleRange& scan = c == kChannelRatio ? yyScan : yScan;
+            for (std::size_t i = 0; i < cx.size(); ++i) {
+                if (inRange(cx[i], xMin_, xMax_)) {
+                    scan.add(cy[i]);
+                }
+            }
+        } else {
+            model.setMarkTrace(slot, true, kMarkTickHeight, 0.0, false, 0.0);
         }
-        model.setTraceData(cx.data(), ys[static_cast<std::size_t>(c)].data(),
-                           static_cast<int>(cx.size()), c, 1.0);
+        model.setTraceStyle(slot, true, false);
+        model.setTraceData(cx.data(), cy.data(), static_cast<int>(cx.size()), slot, 1.0);
+    }
+}
+
+void GraphView::scanStandard(AutoScaleRange& yScan) const {
+    if (standard_ == nullptr) {
+        return;
+    }
+    RunLayout layout;
+    layout.shown[kChannelAbsA] = true;
+    layout.inMm = xAxisType_ == XAxisType::Millimetres;
+    layout.eventMarks = false;
+    const ChannelArrays arrays = runChannels(*standard_, layout);
+    const auto& cx = arrays.x[kChannelAbsA];
+    const auto& cy = arrays.y[kChannelAbsA];
+    for (std::size_t i = 0; i < cx.size(); ++i) {
+        if (inRange(cx[i], xMin_, xMax_)) {
+            yScan.add(cy[i]);
+        }
     }
 }
 
@@ -374,9 +480,10 @@ bool GraphView::windowSizeEdited(bool mm, std::string_view text) {
     }
     (mm ? windowMm_ : windowSamples_) = *width;
     const bool current = (xAxisType_ == XAxisType::Millimetres) == mm;
-    if (current && file_) {
-        // A loaded run is windowed around the middle of what is shown.
-        const double centre = (xMin_ + xMax_) / 2.0;
+    if (current && (file_ || windowCentre_)) {
+        // Around the main cursor; without one, a loaded run around the
+        // middle of what is shown.
+        const double centre = windowCentre_ ? *windowCentre_ : (xMin_ + xMax_) / 2.0;
         xMin_ = centre - *width / 2.0;
         xMax_ = centre + *width / 2.0;
     }
@@ -390,46 +497,9 @@ bool GraphView::windowSizeSpin(bool mm, bool up) {
 }
 
 void GraphView::fitXToFile() {
-    const RunDataFile& file = *file_;
-    const bool inMm = xAxisType_ == XAxisType::Millimetres;
-    double lo = std::numeric_limits<double>::infinity();
-    double hi = -lo;
-    const auto take = [&](double x) {
-        if (std::isfinite(x)) {
-            lo = std::min(lo, x);
-            hi = std::max(hi, x);
-        }
-    };
-    std::size_t count = 0;
-    if (file.isEm1()) {
-        count = file.em1Samples().size();
-        for (const auto& row : file.em1Samples()) {
-            take(row.distance);
-        }
-    } else if (file.isExport()) {
-        for (const auto& set : file.exportedSets()) {
-            count = std::max(count, set.samples.size());
-            for (const auto& s : set.samples) {
-                take(s.positionA);
-            }
-        }
-    } else {
-        count = file.samples().size();
-        for (const auto& s : file.samples()) {
-            take(s.positionA);
-            take(s.positionB);
-        }
-    }
-    if (!inMm) {
-        lo = 0.0;
-        hi = static_cast<double>(count);
-    }
-    if (!std::isfinite(lo) || !(hi > lo)) {
-        lo = std::isfinite(lo) ? lo : 0.0;
-        hi = lo + 1.0;
-    }
-    xMin_ = lo;
-    xMax_ = hi;
+    const XExtent extent = fileExtent(*file_, xAxisType_ == XAxisType::Millimetres);
+    xMin_ = extent.first;
+    xMax_ = extent.last;
 }
 
 // --- AUFS and event marks ---
@@ -459,6 +529,11 @@ bool GraphView::de1Mode() const { return de1Source_ || (file_ && file_->isEm1())
 void GraphView::showFile(RunDataFile file, std::filesystem::path path) {
     file_ = std::move(file);
     shownPath_ = std::move(path);
+    // Another run file ends the overlay and any zoom of the one before.
+    overlay_.reset();
+    overlayPath_.clear();
+    offsets_.clear();
+    savedView_.reset();
     yAutoScaled_ = false;
     fitXToFile();
 }
@@ -466,12 +541,258 @@ void GraphView::showFile(RunDataFile file, std::filesystem::path path) {
 void GraphView::closeFile(double windowSamples) {
     file_.reset();
     shownPath_.clear();
+    savedView_.reset();
     yAutoScaled_ = false;
     windowSamples_ = windowSamples == 0.0 ? kDefaultSampleWindow : windowSamples;
     xMin_ = 0.0;
     xMax_ = xAxisType_ == XAxisType::Millimetres ? windowMm_ : windowSamples_;
     // A busy graph keeps the file's slot settings until the next refresh.
     (void)graph_.edit([](GraphModel& model) { model.clearAllTraces(); });
+    refresh();
+}
+
+// --- The overlay ---
+
+void GraphView::setOverlay(RunDataFile file, std::filesystem::path path) {
+    overlay_ = std::move(file);
+    overlayPath_ = std::move(path);
+    offsets_.clear();
+    if (overlay_->isEm1()) {
+        eventMarksShown_ = true;
+    }
+    // The slots change owners: start from clean ones.
+    (void)graph_.edit([](GraphModel& model) { model.clearAllTraces(); });
+    live_.invalidate();
+}
+
+void GraphView::removeOverlay() {
+    overlay_.reset();
+    overlayPath_.clear();
+    offsets_.clear();
+    // The mark configuration goes back from slot 2 to slot 6 with the rebuild.
+    (void)graph_.edit([](GraphModel& model) {
+        model.clearAllTraces();
+        model.setOverlayMode(false);
+    });
+    live_.invalidate();
+}
+
+std::vector<AlignTrace> GraphView::alignTraces() const {
+    std::vector<AlignTrace> traces;
+    if (file_) {
+        traces.push_back(alignTraceOf(*file_));
+    } else {
+        AlignTrace live;
+        feed_.read([&](const LiveSamples& ring, std::uint64_t) {
+            for (int i = 0; i < ring.stored(); ++i) {
+                const auto& point = ring.at(i);
+                if (i == 0) {
+                    live.firstNumber = static_cast<double>(point.number);
+                }
+                live.position.push_back(point.record.positionA);
+                live.value.push_back(point.record.absorbanceA);
+            }
+        });
+        traces.push_back(std::move(live));
+    }
+    if (overlay_) {
+        traces.push_back(alignTraceOf(*overlay_));
+    }
+    return traces;
+}
+
+std::optional<SampleRecord> GraphView::currentSampleAt(double x) const {
+    const bool inMm = xAxisType_ == XAxisType::Millimetres;
+    if (file_) {
+        return fileSampleAt(*file_, x, inMm, xShiftOf(0));
+    }
+    std::optional<SampleRecord> found;
+    feed_.read([&](const LiveSamples& ring, std::uint64_t) { found = liveSampleAt(ring, x, inMm); });
+    return found;
+}
+
+std::optional<SampleRecord> GraphView::overlaySampleAt(double x) const {
+    if (!overlay_) {
+        return std::nullopt;
+    }
+    return fileSampleAt(*overlay_, x, xAxisType_ == XAxisType::Millimetres, xShiftOf(1));
+}
+
+std::optional<AxisRange> GraphView::sampleNumberSpan() const {
+    if (file_) {
+        const std::size_t n = file_->sampleCount();
+        return n == 0 ? std::nullopt : std::optional(AxisRange{0.0, static_cast<double>(n - 1)});
+    }
+    std::optional<AxisRange> span;
+    feed_.read([&](const LiveSamples& ring, std::uint64_t) {
+        if (ring.stored() > 0) {
+            span = AxisRange{static_cast<double>(ring.at(0).number), static_cast<double>(ring.newest().number)};
+        }
+    });
+    return span;
+}
+
+std::optional<double> GraphView::nextPosition(double x, bool right) const {
+    std::optional<double> best;
+    const auto consider = [&](double p) {
+        if (!std::isfinite(p) || (right ? !(p > x) : !(p < x))) {
+            return;
+        }
+        if (!best || (right ? p < *best : p > *best)) {
+            best = p;
+        }
+    };
+    if (file_) {
+        for (const double p : alignTraceOf(*file_).position) {
+            consider(p);
+        }
+        return best;
+    }
+    feed_.read([&](const LiveSamples& ring, std::uint64_t) {
+        for (int i = 0; i < ring.stored(); ++i) {
+            consider(ring.at(i).record.positionA);
+        }
+    });
+    return best;
+}
+
+void GraphView::showXRange(AxisRange x) {
+    if (!(x.max > x.min)) {
+        return;
+    }
+    xMin_ = x.min;
+    xMax_ = x.max;
+    refresh();
+}
+
+// --- Zoom and options ---
+
+GraphViewState GraphView::viewState() const {
+    return {shown_, {xMin_, xMax_}, {yMin_, yMax_}, {yyMin_, yyMax_}};
+}
+
+bool GraphView::saveViewForZoom() {
+    if (savedView_) {
+        return false;
+    }
+    savedView_ = viewState();
+    return true;
+}
+
+void GraphView::applyZoom(AxisRange x, AxisRange y) {
+    if (x.min > x.max) {
+        std::swap(x.min, x.max);
+    }
+    if (y.min > y.max) {
+        std::swap(y.min, y.max);
+    }
+    if (!(x.max > x.min) || !(y.max > y.min)) {
+        return;  // a click, not a box
+    }
+    yAutoScale_ = false;
+    yAutoScaled_ = false;
+    xMin_ = x.min;
+    xMax_ = x.max;
+    yMin_ = y.min;
+    yMax_ = y.max;
+    refresh();
+}
+
+void GraphView::wheelZoom(double x, double y, int steps, bool yAxis) {
+    if (steps == 0) {
+        return;
+    }
+    const double factor = std::pow(kWheelZoom, steps);
+    const auto around = [factor](double lo, double hi, double at) {
+        return AxisRange{at - (at - lo) * factor, at + (hi - at) * factor};
+    };
+    (void)saveViewForZoom();
+    if (yAxis) {
+        const AxisRange r = around(yMin_, yMax_, y);
+        applyZoom({xMin_, xMax_}, r);
+    } else {
+        const AxisRange r = around(xMin_, xMax_, x);
+        applyZoom(r, {yMin_, yMax_});
+    }
+}
+
+void GraphView::resetZoom() {
+    if (!savedView_) {
+        return;
+    }
+    const GraphViewState saved = *savedView_;
+    savedView_.reset();
+    shown_ = saved.shown;
+    xMin_ = saved.x.min;
+    xMax_ = saved.x.max;
+    yMin_ = saved.y.min;
+    yMax_ = saved.y.max;
+    yyMin_ = saved.yy.min;
+    yyMax_ = saved.yy.max;
+    yAutoScaled_ = false;
+    live_.invalidate();
+    refresh();
+}
+
+void GraphView::resetFullRange() {
+    const bool inMm = xAxisType_ == XAxisType::Millimetres;
+    std::optional<AxisRange> range;
+    if (file_) {
+        if (file_->sampleCount() >= 2) {
+            const XExtent e = fileExtent(*file_, inMm);
+            range = AxisRange{e.first, e.last};
+        }
+    } else {
+        feed_.read([&](const LiveSamples& ring, std::uint64_t) {
+            if (ring.stored() < 2) {
+                return;
+            }
+            if (!inMm) {
+                range = AxisRange{static_cast<double>(ring.at(0).number), static_cast<double>(ring.newest().number)};
+            } else if (recording_) {
+                range = AxisRange{0.0, ring.newest().record.positionA};
+            } else {
+                range = AxisRange{ring.at(0).record.positionA, ring.newest().record.positionA};
+            }
+        });
+    }
+    if (!range || !(range->max > range->min)) {
+        return;
+    }
+    savedView_.reset();
+    xMin_ = range->min;
+    xMax_ = range->max;
+    (inMm ? windowMm_ : windowSamples_) = xMax_ - xMin_;
+    yAutoScale_ = true;
+    yyAutoScale_ = true;
+    live_.invalidate();
+    refresh();
+}
+
+void GraphView::applyOptions(const Options& options) {
+    showGrid_ = options.showGrid;
+    xAutoScale_ = options.xAutoScale;
+    yAutoScale_ = options.yAutoScale;
+    yyAutoScale_ = options.yyAutoScale;
+    logScale_ = options.logScale;
+    xAutoWidth_ = std::clamp(options.xAutoWidth, kMinAutoWidth, kMaxAutoWidth);
+    yAutoScaled_ = false;
+    if (!xAutoScale_) {
+        xMin_ = options.x.min;
+        xMax_ = options.x.max;
+    } else if (file_) {
+        fitXToFile();
+    }
+    if (!yAutoScale_) {
+        const AxisRange y = logScale_ ? LogDecadeRange(options.y.min, options.y.max) : options.y;
+        yMin_ = y.min;
+        yMax_ = y.max;
+    }
+    if (!yyAutoScale_) {
+        yyMin_ = options.yy.min;
+        yyMax_ = options.yy.max;
+    }
+    live_.invalidate();
     refresh();
 }
 

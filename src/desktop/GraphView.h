@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "compare/AlignPeaks.h"
+#include "compare/CompareOffsets.h"
 #include "desktop/Channels.h"
 #include "desktop/LiveTraces.h"
 #include "graph/AxisScaling.h"
@@ -33,6 +35,19 @@ struct AxisTexts {
     std::string windowSamples;  // "%.0f"
 };
 
+// The view FOCUS saves and RESET brings back: the channel switches and the
+// three ranges.
+struct GraphViewState {
+    std::array<bool, kChannelCount> shown{};
+    AxisRange x;
+    AxisRange y;
+    AxisRange yy;
+};
+
+// The overlay's slots: the current run's Abs A, Abs B and ratio go to 0..2,
+// the overlay's to 3..5.
+inline constexpr int kOverlaySlotBase = 3;
+
 // The view settings the window keeps in "prefs.cfg".
 struct ViewSettings {
     std::array<bool, kChannelCount> shown{true, true, true, true, true, true, true};
@@ -48,6 +63,7 @@ struct ViewSettings {
     bool showGrid = false;
     bool logScale = false;
     int aufs = 0;
+    int xAutoWidth = 25000;
 };
 
 // What the graph shows and how: the channels switched on, the x axis (sample
@@ -62,6 +78,9 @@ class GraphView {
 public:
     static constexpr double kDefaultSampleWindow = 500.0;
     static constexpr int kMaxAutoWidth = 25000;
+    static constexpr int kMinAutoWidth = 100;
+    // One wheel step zooms by this factor.
+    static constexpr double kWheelZoom = 0.8;
 
     GraphView(LiveFeed& feed, LiveGraph& graph);
 
@@ -100,6 +119,24 @@ public:
     void setYYAutoScale(bool on);
     [[nodiscard]] bool showGrid() const { return showGrid_; }
     void setShowGrid(bool on);
+    [[nodiscard]] bool xAutoScale() const { return xAutoScale_; }
+    [[nodiscard]] bool logScale() const { return logScale_; }
+    [[nodiscard]] int xAutoWidth() const { return xAutoWidth_; }
+    // Graph Options' Apply, checked already: the switches and the typed
+    // limits. With X auto-scale on a loaded run is shown whole; with Y
+    // auto-scale off and log on the typed y range is widened to four decades.
+    struct Options {
+        bool showGrid = false;
+        bool xAutoScale = false;
+        bool yAutoScale = false;
+        bool yyAutoScale = false;
+        bool logScale = false;
+        int xAutoWidth = kMaxAutoWidth;
+        AxisRange x;
+        AxisRange y;
+        AxisRange yy;
+    };
+    void applyOptions(const Options& options);
     [[nodiscard]] AxisRange xRange() const { return {xMin_, xMax_}; }
     [[nodiscard]] AxisRange yRange() const { return {yMin_, yMax_}; }
     [[nodiscard]] AxisRange yyRange() const { return {yyMin_, yyMax_}; }
@@ -113,6 +150,26 @@ public:
     bool windowSizeEdited(bool mm, std::string_view text);
     // A spin click on a window box: the width doubles (up) or halves.
     bool windowSizeSpin(bool mm, bool up);
+    // A typed width centres the window on the main cursor when there is one.
+    void setWindowCentre(std::optional<double> x) { windowCentre_ = x; }
+
+    // --- Zoom ---
+    [[nodiscard]] GraphViewState viewState() const;
+    // FOCUS (or the first wheel step): the view is saved unless a zoom is
+    // already active; true when it was saved now.
+    bool saveViewForZoom();
+    [[nodiscard]] bool zoomActive() const { return savedView_.has_value(); }
+    // Applies a FOCUS box given in axis units (either corner order): Y
+    // auto-scale goes off, the yy range stays.
+    void applyZoom(AxisRange x, AxisRange y);
+    // The mouse wheel: steps > 0 zoom in around (x, y), < 0 out; on the y
+    // axis when yAxis (Shift), else on x.
+    void wheelZoom(double x, double y, int steps, bool yAxis);
+    // RESET beside FOCUS: the view saved by the first FOCUS.
+    void resetZoom();
+    // RESET beside the window size: the whole run on x (a recording live run
+    // by mm: 0 to where it is now), Y and YY auto-scale on.
+    void resetFullRange();
     [[nodiscard]] double windowMm() const { return windowMm_; }
     [[nodiscard]] double windowSamples() const { return windowSamples_; }
     [[nodiscard]] std::string windowText(bool mm) const;
@@ -129,6 +186,38 @@ public:
     // The data on show is DE-1 data (a DE-1 source, else the file shown).
     [[nodiscard]] bool de1Mode() const;
     void setDe1Source(bool on) { de1Source_ = on; }
+    // The live DE-1 run was started by OD sensing (its window starts there).
+    void setOdSensingStart(bool on) { odSensingStart_ = on; }
+
+    // The current run's sample numbers (first, last) and, in mm, the
+    // position of the next sample beyond x (right) or before it; nothing
+    // when there is none.
+    [[nodiscard]] std::optional<AxisRange> sampleNumberSpan() const;
+    [[nodiscard]] std::optional<double> nextPosition(double x, bool right) const;
+    // Moves the x window (a loaded run, or a live one held by a zoom).
+    void showXRange(AxisRange x);
+
+    // --- The overlay (set 1) over the current run (set 0) ---
+    void setOverlay(RunDataFile file, std::filesystem::path path);
+    void removeOverlay();
+    [[nodiscard]] bool overlayShown() const { return overlay_.has_value(); }
+    [[nodiscard]] const RunDataFile* overlay() const { return overlay_ ? &*overlay_ : nullptr; }
+    [[nodiscard]] const std::filesystem::path& overlayPath() const { return overlayPath_; }
+    // Gains and offsets of the sets shown together.
+    [[nodiscard]] CompareOffsets& offsets() { return offsets_; }
+    [[nodiscard]] const CompareOffsets& offsets() const { return offsets_; }
+    // The set a slot shows (overlay: 3..5 are set 1, the rest set 0).
+    [[nodiscard]] int setOfSlot(int slot) const;
+    // The x shift of a set on the current axis: its x offset in samples, or
+    // in mm that offset over the set's samples per mm.
+    [[nodiscard]] double xShiftOf(int set) const;
+    // The Abs A traces AUTO-ALIGN searches: the current run and the overlay.
+    [[nodiscard]] std::vector<AlignTrace> alignTraces() const;
+    // The samples of the current run and of the overlay at x (cursor readouts).
+    [[nodiscard]] std::optional<SampleRecord> currentSampleAt(double x) const;
+    [[nodiscard]] std::optional<SampleRecord> overlaySampleAt(double x) const;
+    // A standard run's trace is kept with its extremes for the auto-scale.
+    void setStandardProfile(const RunDataFile* file) { standard_ = file; }
 
     // --- A loaded run ---
     // Shows the run whole on its x axis instead of the live run.
@@ -141,6 +230,12 @@ public:
 private:
     // A loaded run's slots, auto-scaled on its values inside the x range.
     void buildLoaded(GraphModel& model);
+    // The overlay's slots; its values inside the x range widen the scans.
+    void buildOverlay(GraphModel& model, AutoScaleRange& yScan, AutoScaleRange& yyScan);
+    // A standard run's values inside the x range widen the Y scan.
+    void scanStandard(AutoScaleRange& yScan) const;
+    [[nodiscard]] std::array<int, kChannelCount> slotMap() const;
+    void configureMarks(GraphModel& model, bool live);
     // The Y and YY ranges (auto-scaled where switched on), the x range, the
     // grid and the context into the model.
     void applyAxes(GraphModel& model, const std::optional<AxisRange>& yScan,
@@ -175,8 +270,15 @@ private:
     bool eventMarksShown_ = true;
     std::optional<RunDataFile> file_;
     std::filesystem::path shownPath_;
+    std::optional<RunDataFile> overlay_;
+    std::filesystem::path overlayPath_;
+    const RunDataFile* standard_ = nullptr;
+    CompareOffsets offsets_;
+    std::optional<GraphViewState> savedView_;
+    std::optional<double> windowCentre_;
     bool de1Source_ = false;  // the session's, as of the last refresh
     bool recording_ = false;  // the controller's, as of the last refresh
+    bool odSensingStart_ = false;
     // The feed's generation the live traces last showed: a clear drops a
     // message kept on the live picture, as any picture rebuilt does.
     std::uint64_t shownGeneration_ = 0;

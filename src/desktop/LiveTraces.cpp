@@ -73,18 +73,19 @@ void LiveTraces::collect(const LiveSamples& ring, std::int64_t from) {
         double xLo = INFINITY;
         double xHi = -INFINITY;
         for (int c = 0; c < kChannelCount; ++c) {
-            if (!window_.shown[static_cast<std::size_t>(c)]) {
+            if (!window_.shown[static_cast<std::size_t>(c)] || window_.slot[static_cast<std::size_t>(c)] < 0) {
                 continue;
             }
             const double x = xOf(c, point);
-            const double y = channelValue(c, point.record);
+            const bool mark = window_.de1 && c == kChannelRatio;
+            const double y = mark ? de1MarkLevel(point.record.sampleA) : channelValue(c, point.record);
             xs_[static_cast<std::size_t>(c)].push_back(x);
             ys_[static_cast<std::size_t>(c)].push_back(y);
             xLo = std::min(xLo, x);
             xHi = std::max(xHi, x);
             // Values that are not finite (a ratio with Abs B of 0) do not
             // count for the auto-scale.
-            if (!std::isfinite(y) || !inside(x)) {
+            if (mark || !std::isfinite(y) || !inside(x)) {
                 continue;
             }
             double& lo = c == kChannelRatio ? yyLo : yLo;
@@ -134,6 +135,12 @@ LiveAxes LiveTraces::axes(const LiveSamples& ring) const {
         return axes;
     }
     axes.x = {window_.leftMm, window_.leftMm + window_.windowMm};
+    if (window_.odStart && ring.stored() > 0) {
+        // A start a little behind the zero point still shows; no further.
+        constexpr double kLowestOdStartMm = -2.0;
+        const double left = std::max(xOf(kChannelAbsA, ring.at(0)), kLowestOdStartMm);
+        axes.x = {left, left + window_.windowMm};
+    }
     if (window_.xAutoScale && !x_.empty()) {
         const double lo = *x_.low();
         const double hi = *x_.high();
@@ -154,12 +161,16 @@ LiveAxes LiveTraces::rebuild(const LiveSamples& ring, std::uint64_t generation,
     end_ = ring.total();
     collect(ring, first_);
     for (int c = 0; c < kChannelCount; ++c) {
+        const int slot = window_.slot[static_cast<std::size_t>(c)];
+        if (slot < 0) {
+            continue;
+        }
         const auto& xs = xs_[static_cast<std::size_t>(c)];
         if (xs.empty()) {
-            model.emptyTrace(c);
+            model.emptyTrace(slot);
         } else {
             model.setTraceData(xs.data(), ys_[static_cast<std::size_t>(c)].data(),
-                               static_cast<int>(xs.size()), c, 1.0);
+                               static_cast<int>(xs.size()), slot, 1.0);
         }
     }
     return axes(ring);
@@ -180,8 +191,9 @@ LiveAxes LiveTraces::update(const LiveSamples& ring, std::uint64_t generation,
     const auto gone = static_cast<int>(first - first_);
     if (gone > 0) {
         for (int c = 0; c < kChannelCount; ++c) {
-            if (window_.shown[static_cast<std::size_t>(c)]) {
-                model.dropOldestPoints(c, gone);
+            const int slot = window_.slot[static_cast<std::size_t>(c)];
+            if (window_.shown[static_cast<std::size_t>(c)] && slot >= 0) {
+                model.dropOldestPoints(slot, gone);
             }
         }
         y_.dropBefore(first);
@@ -194,7 +206,8 @@ LiveAxes LiveTraces::update(const LiveSamples& ring, std::uint64_t generation,
             const auto& xs = xs_[static_cast<std::size_t>(c)];
             if (!xs.empty()) {
                 model.appendTraceData(xs.data(), ys_[static_cast<std::size_t>(c)].data(),
-                                      static_cast<int>(xs.size()), c, 1.0);
+                                      static_cast<int>(xs.size()), window_.slot[static_cast<std::size_t>(c)],
+                                      1.0);
             }
         }
     }

@@ -23,6 +23,15 @@ struct LiveWindow {
     bool xAutoScale = false;     // by position: x spans the samples shown
     int xAutoWidth = LiveSamples::kSize;
     double leftMm = 0.0;  // by position, without X auto-scale: the left edge
+    // The slot each channel goes to (-1: none); with an overlay the run's
+    // absorbances and ratio take slots 0 to 2.
+    std::array<int, kChannelCount> slot{0, 1, 2, 3, 4, 5, 6};
+    // A DE-1 run: the ratio channel is its event-mark channel, plotted as
+    // mark levels (de1MarkLevel) and kept out of the auto-scale.
+    bool de1 = false;
+    // A DE-1 run started by OD sensing: by position the window starts at the
+    // run's first sample, since the run begins wherever the signal rose.
+    bool odStart = false;
 
     friend bool operator==(const LiveWindow&, const LiveWindow&) = default;
 };

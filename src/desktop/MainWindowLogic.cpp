@@ -5,8 +5,12 @@
 #include "app/ConfigFile.h"
 #include "app/Prompter.h"
 #include "base/TextFormat.h"
+#include "desktop/CursorReadouts.h"
+#include "desktop/LiveGraph.h"
+#include "graph/GraphModel.h"
 #include "recording/InstrumentSession.h"
 #include "recording/RecordingCommands.h"
+#include "recording/RecordingController.h"
 
 namespace corvane {
 
@@ -29,7 +33,26 @@ MainWindowLogic::MainWindowLogic(Env env)
       view_(feed_, env_.graph),
       prefs_(env_.startupFolder, env_.prompter),
       files_({env_.startupFolder, env_.prompter, env_.folders, env_.window, view_, prefs_}),
-      keys_({[this] { feed_.clear(); }, [this] { refreshGraph(); }, env_.busy}) {
+      keys_({[this] { feed_.clear(); }, [this] { refreshGraph(); }, env_.busy}),
+      cursors_(env_.prompter, env_.clock),
+      overlays_(GraphOverlays::Env{env_.startupFolder, env_.prompter, env_.folders, view_,
+                                   [this] { return recording_ != nullptr && recording_->isRecording(); },
+                                   [this] {
+                                       // Paused first, unless it is already.
+                                       if (recording_ != nullptr && recording_->pauseEnabled() &&
+                                           recording_->pauseCaption() != RecordingController::kResumeCaption) {
+                                           recording_->pauseResume();
+                                       }
+                                   },
+                                   [this] { prefs_.hidePresetRuns(); },
+                                   [this](const FractionPlanHook* plan, bool zones) {
+                                       (void)env_.graph.edit([&](GraphModel& model) {
+                                           model.setFractionPlan(plan);
+                                           model.setShowPlanZones(zones);
+                                       });
+                                       env_.graph.redrawAll();
+                                   }}),
+      mouse_(view_, cursors_, overlays_, env_.graph, env_.hitTest) {
     readVolumes();
     setupHost_.setTargets({.de1Mode = [this] { return de1Mode(); },
                            .showGraph = [this] { refreshGraph(); },
@@ -68,6 +91,7 @@ bool MainWindowLogic::loadPreferences() {
     ports_.takeStoredPort(loaded->comPort);
     view_.apply(loaded->view);
     userName_ = loaded->lastUser;
+    axisLabels_ = loaded->axisLabels;
     return true;
 }
 
@@ -111,6 +135,7 @@ void MainWindowLogic::windowSizeSpin(bool mm, bool up) {
 void MainWindowLogic::refreshGraph() {
     const bool de1Source = session_ != nullptr && session_->de1Source();
     const bool recording = recording_ != nullptr && recording_->isRecording();
+    view_.setOdSensingStart(de1Source && recording && recording_->odSensingRun());
     view_.refresh(de1Source, recording);
 }
 
@@ -120,11 +145,40 @@ bool MainWindowLogic::de1Mode() const {
 
 // --- What the window shows ---
 
-std::string MainWindowLogic::caption() const { return status_.caption(view_.fileShown()); }
+std::string MainWindowLogic::caption() const {
+    std::string text = status_.caption(view_.fileShown());
+    if (view_.fileShown()) {
+        text += " - " + visibleText(view_.shownPath().filename().string());
+    }
+    return text;
+}
 
 std::array<std::string, kChannelCount> MainWindowLogic::readoutTexts() const {
+    if (const auto position = cursors_.mainPosition()) {
+        return cursorValueTexts(view_.currentSampleAt(*position));
+    }
     const auto latest = feed_.latest();
     return corvane::readoutTexts(latest ? &*latest : nullptr);
+}
+
+std::vector<std::string> MainWindowLogic::cursorLabelLines() const {
+    const auto position = cursors_.mainPosition();
+    if (!position) {
+        return {};
+    }
+    const auto current = view_.currentSampleAt(*position);
+    if (view_.overlayShown()) {
+        const auto overlay = view_.overlaySampleAt(*position);
+        return corvane::cursorLabelLines(view_.settings().shown, current, &overlay);
+    }
+    return corvane::cursorLabelLines(view_.settings().shown, current, nullptr);
+}
+
+void MainWindowLogic::cursorsChanged() {
+    (void)env_.graph.edit(
+        [&](GraphModel& model) { model.setCursorList(!cursors_.empty(), cursors_.graphCursors()); });
+    view_.setWindowCentre(cursors_.mainPosition());
+    env_.graph.redraw();
 }
 
 std::string MainWindowLogic::recordedText() const {

@@ -8,6 +8,9 @@
 
 #include "desktop/Channels.h"
 #include "desktop/DataFiles.h"
+#include "desktop/GraphCursors.h"
+#include "desktop/GraphMouse.h"
+#include "desktop/GraphOverlays.h"
 #include "desktop/GraphView.h"
 #include "desktop/InstrumentStatus.h"
 #include "desktop/LiveFeed.h"
@@ -46,6 +49,9 @@ struct RotorVolumes {
 //   ports()      the port list and its reconnect (PortChoice)
 //   status()     status lines and caption (InstrumentStatus)
 //   setupHost()  the window as the setup pages see it (WindowSetupHost)
+//   cursors()    the graph's cursors (GraphCursors)
+//   overlays()   overlay, standard run and alignment (GraphOverlays)
+//   mouse()      the mouse on the graph and the arrow keys (GraphMouse)
 //
 // Threads: the window's thread, except feed() (the receive thread adds to
 // it) and status().showPositionAndSpeed (a device job).
@@ -61,6 +67,8 @@ public:
         LiveGraph& graph;
         // A device job waits or runs (the command keys wait meanwhile).
         std::function<bool()> busy;
+        // The slot whose colour is under a pixel of the plot (-1: none).
+        std::function<int(PixelPoint)> hitTest = {};
     };
 
     // Reads the volumes of "rotors.txt" and makes sure TEMP exists, as the
@@ -79,6 +87,10 @@ public:
     [[nodiscard]] InstrumentStatus& status() { return status_; }
     [[nodiscard]] const InstrumentStatus& status() const { return status_; }
     [[nodiscard]] WindowSetupHost& setupHost() { return setupHost_; }
+    [[nodiscard]] GraphCursors& cursors() { return cursors_; }
+    [[nodiscard]] const GraphCursors& cursors() const { return cursors_; }
+    [[nodiscard]] GraphOverlays& overlays() { return overlays_; }
+    [[nodiscard]] GraphMouse& mouse() { return mouse_; }
 
     // The recording controller and the instrument session as the window's
     // commands reach them (their queued fronts); null unbinds.
@@ -92,6 +104,8 @@ public:
     bool loadPreferences();
     bool savePreferences();
     [[nodiscard]] const std::string& userName() const { return userName_; }
+    // View > "Axis Labels" as loaded ("axislabels").
+    [[nodiscard]] bool axisLabels() const { return axisLabels_; }
 
     // --- Commands that reach more than one piece ---
     // A channel check box: the trace and its readout, saved at once.
@@ -111,7 +125,12 @@ public:
 
     // --- What the window shows ---
     [[nodiscard]] std::string caption() const;
+    // The latest sample's values, or with cursors the main cursor's sample.
     [[nodiscard]] std::array<std::string, kChannelCount> readoutTexts() const;
+    // The main cursor's label lines (pairs with an overlay).
+    [[nodiscard]] std::vector<std::string> cursorLabelLines() const;
+    // The cursor list changed: the graph's lines follow.
+    void cursorsChanged();
     // "Recorded %d samples": half the samples since the last clear (a
     // sample of both channels arrives as two readings).
     [[nodiscard]] std::string recordedText() const;
@@ -139,6 +158,10 @@ private:
     WindowSetupHost setupHost_;
     RotorVolumes volumes_;
     std::string userName_;
+    bool axisLabels_ = true;
+    GraphCursors cursors_;
+    GraphOverlays overlays_;
+    GraphMouse mouse_;
 };
 
 }  // namespace corvane

@@ -40,6 +40,7 @@ std::optional<WindowPreferences::Loaded> WindowPreferences::load() {
     multiColours_ = prefs.multiColours();
     multiDataType_ = prefs.multiDataType();
     loaded.lastUser = prefs.lastUser();
+    loaded.axisLabels = prefs.axisLabels();
     return loaded;
 }
 
@@ -89,6 +90,18 @@ double WindowPreferences::storedWindowSamples() const {
 void WindowPreferences::saveAufs(int step, int manufacturer, int rotor) {
     if (Preferences prefs(startup_); prefs.present()) {
         storeEm1Aufs(prefs.store(), prefs.userStore(), manufacturer, rotor, step);
+    }
+}
+
+void WindowPreferences::saveAxisLabels(bool on) {
+    if (Preferences prefs(startup_); prefs.present()) {
+        prefs.setAxisLabels(on);
+    }
+}
+
+void WindowPreferences::hidePresetRuns() {
+    if (Preferences prefs(startup_); prefs.present()) {
+        prefs.setShowPresetRuns(false);
     }
 }
 

@@ -26,6 +26,7 @@ public:
         int comPort = 0;
         ViewSettings view;
         std::string lastUser;
+        bool axisLabels = true;
     };
 
     WindowPreferences(std::filesystem::path startupFolder, Prompter& prompter);
@@ -47,6 +48,10 @@ public:
     // the current user's rotor (indexes below 0: none) "aufs_%02d_%02d" in
     // the user's settings.
     void saveAufs(int step, int manufacturer = -1, int rotor = -1);
+    // View > "Axis Labels", kept at once.
+    void saveAxisLabels(bool on);
+    // A standard run was chosen: "showpresetruns" becomes 0.
+    void hidePresetRuns();
 
 private:
     std::filesystem::path startup_;

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QThread>
 #include <QTimer>
+#include <QWheelEvent>
 
 namespace corvane {
 
@@ -195,6 +196,17 @@ void CGraphCtrl::mouseReleaseEvent(QMouseEvent* event) {
 
 void CGraphCtrl::keyPressEvent(QKeyEvent* event) {
     emit keyPressed(event->key(), event->modifiers());
+}
+
+void CGraphCtrl::wheelEvent(QWheelEvent* event) {
+    // One notch is 120; a touchpad sends less at a time and adds up.
+    wheelRemainder_ += event->angleDelta().y();
+    const int steps = wheelRemainder_ / 120;
+    wheelRemainder_ -= steps * 120;
+    if (steps != 0) {
+        emit wheelTurned(event->position().toPoint(), steps, event->modifiers());
+    }
+    event->accept();
 }
 
 }  // namespace corvane

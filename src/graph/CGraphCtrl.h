@@ -116,6 +116,8 @@ signals:
     void mouseMoved(QPoint pos, Qt::MouseButtons buttons);
     void mouseReleased(QPoint pos, Qt::MouseButton button);
     void keyPressed(int key, Qt::KeyboardModifiers modifiers);
+    // The wheel: steps of one notch, positive away from the user.
+    void wheelTurned(QPoint pos, int steps, Qt::KeyboardModifiers modifiers);
     void traceColourChanged(int slot, QColor colour);
 
 protected:
@@ -124,6 +126,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     // On the widget's thread: the kept picture brought up to date, and the
@@ -139,6 +142,7 @@ private:
     GraphCanvas canvas_;
     std::atomic<bool> refreshQueued_{false};
     std::atomic<bool> rebuildRequested_{false};
+    int wheelRemainder_ = 0;
 };
 
 }  // namespace corvane

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "runs/OverlayPlanBlock.h"
 #include "runs/RunDataFile.h"
 #include "base/TextFormat.h"
 #include "runs/RotorTable.h"
@@ -50,15 +51,8 @@ std::string Em1RunWriter::headerBlock() const {
     text += formatText("Length of Tubing: %.0f mm\n", setup_.tubingLength);
     text += formatText("Total Distance: %.2f mm\n", s.totalDistance);
     if (setup_.overlayPlan) {
-        const auto& plan = *setup_.overlayPlan;
-        text += "\n[overlay plan]\n";
-        text += formatText("numzones %d\n", static_cast<int>(plan.zones.size()));
-        int number = 1;
-        for (const auto& zone : plan.zones) {
-            text += formatText("zone%03d %.2f %.2f %d\n", number++, zone.start, zone.end,
-                               zone.fractions);
-        }
-        text += formatText("autofrac %d\n", plan.autofrac);
+        text += '\n';
+        text += overlayPlanBlock(*setup_.overlayPlan);
     }
     return text;
 }

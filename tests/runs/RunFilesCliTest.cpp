@@ -252,3 +252,58 @@ TEST_F(RunFilesCli, InfoShowsControlCharactersOfAFileVisibly) {
 
 }  // namespace
 }  // namespace corvane
+
+namespace corvane {
+namespace {
+
+// A two-channel run of 30 samples 0.1 mm apart from startMm, Abs A peaking
+// at sample `peak` (twice when twin is given: the first counts).
+std::string alignRun(int peak, double startMm, int twin = -1) {
+    std::string text =
+        "Corvane Text Data File: a.csv\n\nData Columns:\n"
+        "SampleA, SourceA, SampleB, SourceB, PositionA, AbsA, PositionB, AbsB, PositionB, ratioA/B\n";
+    for (int i = 0; i < 30; ++i) {
+        const double mm = startMm + 0.1 * i;
+        char row[160];
+        std::snprintf(row, sizeof row, "1, 2, 1, 2, %.2f, %.6f, %.2f, 0.100000, %.2f, 1.0\n", mm,
+                      i == peak || i == twin ? 0.9 : 0.05, mm, mm);
+        text += row;
+    }
+    return text;
+}
+
+TEST_F(RunFilesCli, AlignFindsPeaksAndOffsetsOnBothAxes) {
+    dir.write("ref.csv", alignRun(12, 1.0));
+    dir.write("late.csv", alignRun(17, 3.0, 25));
+    // By sample number: 12 - 17.
+    auto result = run("align --json ref.csv late.csv");
+    EXPECT_EQ(result.exit, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "{\"reference\":{\"file\":\"ref.csv\",\"peak_index\":12,\"peak_position\":2.2},"
+              "\"runs\":[{\"file\":\"late.csv\",\"peak_index\":17,\"peak_position\":4.7,"
+              "\"offset_samples\":-5,\"offset_mm\":null}]}\n");
+    // In mm: of late.csv's equal peaks (4.7 and 5.5 mm) the first counts.
+    result = run("align --x mm --from 1.0 --to 9.0 ref.csv late.csv");
+    EXPECT_EQ(result.exit, 0) << result.err;
+    EXPECT_NE(result.out.find("late.csv: peak at sample 17, 4.70 mm"), std::string::npos) << result.out;
+    result = run("align --x mm --from 5.0 --to 9.0 ref.csv late.csv");
+    EXPECT_EQ(result.exit, 1);  // the reference ends at 3.9 mm
+    EXPECT_NE(result.err.find("the reference has no peak in the window"), std::string::npos);
+    // A window given right to left: late.csv moves 2.2 - 4.7 mm.
+    result = run("align --x mm --from 9.0 --to 0.0 --json ref.csv late.csv");
+    EXPECT_EQ(result.exit, 0) << result.err;
+    EXPECT_NE(result.out.find("\"offset_mm\":-2.5"), std::string::npos) << result.out;
+
+    // Usage and files.
+    EXPECT_EQ(run("align ref.csv").exit, 2);
+    EXPECT_EQ(run("align --from 1 ref.csv late.csv").exit, 2);
+    EXPECT_EQ(run("align --x inches ref.csv late.csv").exit, 2);
+    dir.write("junk.csv", "no run here\n");
+    result = run("align ref.csv junk.csv");
+    EXPECT_EQ(result.exit, 1);
+    EXPECT_NE(result.err.find("Error, unable to find header in file: junk.csv"), std::string::npos);
+    EXPECT_EQ(run("align ref.csv .").exit, 1);  // a folder is refused
+}
+
+}  // namespace
+}  // namespace corvane

@@ -1,0 +1,467 @@
+#include "desktop/CGraphReading.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QWidget>
+
+#include "base/TextFormat.h"
+#include "desktop/CAddRemoveCursorDlg.h"
+#include "desktop/CAutoAlignMsg.h"
+#include "desktop/CAxisScaleDlg.h"
+#include "desktop/CursorReadouts.h"
+#include "desktop/CGraphOptionsDlg.h"
+#include "desktop/CGraphingWindowSizeDlg.h"
+#include "desktop/COverlayTracesDlg.h"
+#include "desktop/CRemoveCursorDlg.h"
+#include "desktop/CYAxisOffsetsDlg.h"
+#include "desktop/MainWindowLogic.h"
+#include "desktop/NotYet.h"
+#include "desktop/WindowSizes.h"
+#include "graph/CGraphCtrl.h"
+#include "graph/CGraphFrame.h"
+
+namespace corvane {
+
+namespace {
+
+[[nodiscard]] PixelPoint pixel(QPoint p) { return {p.x(), p.y()}; }
+
+}  // namespace
+
+CGraphReading::CGraphReading(MainWindowLogic& logic, CGraphFrame& frame, Prompter& prompter, const Clock& clock,
+                             QWidget& window)
+    : QObject(&window),
+      logic_(logic),
+      frame_(frame),
+      graph_(frame.graph()),
+      prompter_(prompter),
+      clock_(clock),
+      window_(window) {
+    connect(&graph_, &CGraphCtrl::mousePressed, this, [this](QPoint pos, Qt::MouseButton button, Qt::KeyboardModifiers) {
+        if (button == Qt::LeftButton) {
+            pressed(pos);
+        }
+    });
+    connect(&graph_, &CGraphCtrl::mouseMoved, this, [this](QPoint pos, Qt::MouseButtons) { moved(pos); });
+    connect(&graph_, &CGraphCtrl::mouseReleased, this, [this](QPoint pos, Qt::MouseButton button) {
+        if (button == Qt::LeftButton) {
+            released(pos);
+        }
+    });
+    connect(&graph_, &CGraphCtrl::wheelTurned, this, &CGraphReading::wheel);
+    for (auto& label : labels_) {
+        label = new QLabel(&graph_);
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        label->setStyleSheet(QStringLiteral("background: rgba(255,255,230,220); border: 1px solid gray; padding: 1px;"));
+        label->hide();
+    }
+}
+
+CGraphReading::~CGraphReading() = default;
+
+PlotFrame CGraphReading::plot() const {
+    return {graph_.width(), graph_.height(), logic_.view().xRange(), logic_.view().yRange()};
+}
+
+// --- Mouse ---
+
+void CGraphReading::pressed(QPoint pos) {
+    lastPress_ = pos;
+    apply(logic_.mouse().press(pixel(pos), plot()));
+}
+
+void CGraphReading::moved(QPoint pos) {
+    apply(logic_.mouse().move(pixel(pos), plot()));
+    hover(pos);
+}
+
+void CGraphReading::released(QPoint pos) { apply(logic_.mouse().release(pixel(pos), plot())); }
+
+void CGraphReading::wheel(QPoint pos, int steps, Qt::KeyboardModifiers modifiers) {
+    apply(logic_.mouse().wheel(pixel(pos), plot(), steps, modifiers.testFlag(Qt::ShiftModifier)));
+}
+
+void CGraphReading::apply(const MouseOutcome& outcome) {
+    if (outcome.closePopup && popup_ != nullptr) {
+        popup_->deleteLater();
+        popup_ = nullptr;
+    }
+    if (outcome.closeInstruction) {
+        closeInstruction();
+    }
+    if (outcome.shape) {
+        switch (*outcome.shape) {
+            case MouseShape::Hand: graph_.setCursor(Qt::PointingHandCursor); break;
+            case MouseShape::Cross: graph_.setCursor(Qt::CrossCursor); break;
+            case MouseShape::Arrow: graph_.unsetCursor(); break;
+        }
+    }
+    if (outcome.openPopup) {
+        openPopup(*outcome.openPopup, lastPress_);
+    }
+    if (outcome.offsetsChanged && offsets_ != nullptr) {
+        offsets_->refresh();
+    }
+    if (outcome.cursorsChanged) {
+        logic_.cursorsChanged();
+        updateCursorViews();
+        emit cursorsChanged();
+    }
+    if (outcome.viewChanged) {
+        updateTitles();
+        emit viewChanged();
+    }
+}
+
+void CGraphReading::hover(QPoint pos) {
+    const PlotFrame frame = plot();
+    if (!frame.inside(pixel(pos)) || !(frame.x.max > frame.x.min)) {
+        emit hoverText({});
+        return;
+    }
+    const double x = frame.xAt(pos.x());
+    const bool mm = logic_.view().xAxisType() == XAxisType::Millimetres;
+    std::string text = mm ? formatText("x = %.2f mm", x) : formatText("x = %.0f", x);
+    const auto current = logic_.view().currentSampleAt(x);
+    const auto shown = logic_.view().settings().shown;
+    if (logic_.view().overlayShown()) {
+        const auto overlay = logic_.view().overlaySampleAt(x);
+        for (const auto& line : cursorLabelLines(shown, current, &overlay)) {
+            text += "    " + line;
+        }
+    } else {
+        for (const auto& line : cursorLabelLines(shown, current, nullptr)) {
+            text += "    " + line;
+        }
+    }
+    emit hoverText(qs(text));
+}
+
+// --- Windows over the graph ---
+
+void CGraphReading::showInstruction(const QString& text) {
+    closeInstruction();
+    instruction_ = new CAutoAlignMsg(text, &window_, graph_.mapToGlobal(QPoint(0, 0)));
+    instruction_->show();
+}
+
+void CGraphReading::closeInstruction() {
+    if (instruction_ != nullptr) {
+        instruction_->deleteLater();
+        instruction_ = nullptr;
+    }
+}
+
+QWidget* CGraphReading::instruction() const { return instruction_.data(); }
+
+COverlayTracesDlg* CGraphReading::overlayPanel() const { return overlayPanel_.data(); }
+
+void CGraphReading::openPopup(int cursor, QPoint at) {
+    if (popup_ != nullptr) {
+        popup_->deleteLater();
+    }
+    popup_ = new CDataMarkersDlg(cursor, &window_);
+    connect(popup_, &CDataMarkersDlg::chosen, this, &CGraphReading::popupChosen, Qt::QueuedConnection);
+    // Right of the click, or left of it at the graph's right edge; up by
+    // its own height at the bottom.
+    QPoint place = at + QPoint(4, 0);
+    if (place.x() + popup_->width() > graph_.width()) {
+        place.setX(at.x() - popup_->width() - 4);
+    }
+    if (place.y() + popup_->height() > graph_.height()) {
+        place.setY(place.y() - popup_->height());
+    }
+    popup_->move(graph_.mapToGlobal(place));
+    popup_->show();
+}
+
+void CGraphReading::popupChosen(int cursor, CDataMarkersDlg::Choice choice) {
+    if (popup_ != nullptr) {
+        popup_->deleteLater();
+        popup_ = nullptr;
+    }
+    logic_.mouse().setPopup(-1);
+    GraphCursors& cursors = logic_.cursors();
+    switch (choice) {
+        case CDataMarkersDlg::Choice::Delete: cursors.remove(cursor); break;
+        case CDataMarkersDlg::Choice::Move:
+            cursors.startMove(cursor, graph_.height());
+            showInstruction(QString::fromLatin1(GraphMouse::kMoveText));
+            break;
+        case CDataMarkersDlg::Choice::MakeMain: cursors.makeMain(cursor); break;
+        case CDataMarkersDlg::Choice::Add: startPlaceMode(); break;
+    }
+    logic_.cursorsChanged();
+    updateCursorViews();
+    emit cursorsChanged();
+    window_.setFocus();
+}
+
+void CGraphReading::startPlaceMode() {
+    logic_.cursors().setPlaceMode(true);
+    graph_.setCursor(Qt::CrossCursor);
+    showInstruction(QString::fromLatin1(GraphMouse::kPlaceText));
+}
+
+void CGraphReading::updateCursorViews() {
+    placeLabels();
+    if (overlayPanel_ != nullptr) {
+        const auto position = logic_.cursors().mainPosition();
+        if (position) {
+            overlayPanel_->refresh(logic_.view().currentSampleAt(*position),
+                                   logic_.view().overlaySampleAt(*position));
+        } else {
+            overlayPanel_->refresh(std::nullopt, std::nullopt);
+        }
+    }
+}
+
+void CGraphReading::placeLabels() {
+    const auto& records = logic_.cursors().records();
+    const PlotFrame frame = plot();
+    const bool mm = logic_.view().xAxisType() == XAxisType::Millimetres;
+    int row = 2;
+    for (std::size_t i = 0; i < labels_.size(); ++i) {
+        QLabel* label = labels_[i];
+        if (i >= records.size() || !(frame.x.max > frame.x.min)) {
+            label->hide();
+            continue;
+        }
+        QString text = qs(GraphCursors::labelText(records[i].position, mm));
+        if (records[i].isMain) {
+            for (const auto& line : logic_.cursorLabelLines()) {
+                text += QLatin1Char('\n') + qs(line);
+            }
+        }
+        label->setText(text);
+        label->adjustSize();
+        const int px = frame.pxOf(records[i].position);
+        if (px < 0 || px > frame.width) {
+            label->hide();
+            continue;
+        }
+        // Right of the line, or left of it near the right edge; labels of
+        // several cursors stacked so they do not cover each other.
+        int x = px + 4;
+        if (x + label->width() > frame.width) {
+            x = px - 4 - label->width();
+        }
+        label->move(std::max(0, x), row);
+        row += label->height() + 2;
+        label->show();
+        label->raise();
+    }
+}
+
+// --- Commands ---
+
+void CGraphReading::overlayGraph() {
+    const bool had = logic_.view().overlayShown();
+    if (!logic_.overlays().toggleOverlay()) {
+        return;
+    }
+    bool placePanel = false;
+    if (!had) {
+        if (overlayPanel_ == nullptr) {
+            placePanel = true;
+            overlayPanel_ = new COverlayTracesDlg(logic_.view(), logic_.overlays(), &window_);
+            connect(overlayPanel_, &COverlayTracesDlg::channelsChanged, this, [this] {
+                updateCursorViews();
+                emit viewChanged();
+            });
+        }
+        overlayPanel_->show();
+    } else if (overlayPanel_ != nullptr) {
+        overlayPanel_->deleteLater();
+        overlayPanel_ = nullptr;
+    }
+    logic_.cursorsChanged();
+    updateCursorViews();
+    updateTitles();
+    emit viewChanged();
+    emit cursorsChanged();
+    if (placePanel && overlayPanel_ != nullptr) {
+        // At its size with the file names in: beside the window's bottom
+        // right where the screen has room, else inside that corner.
+        overlayPanel_->adjustSize();
+        const QSize size = overlayPanel_->frameGeometry().size();
+        QPoint at = window_.mapToGlobal(QPoint(window_.width() + 8, window_.height() - size.height()));
+        const QScreen* screen = window_.screen();
+        if (screen != nullptr && at.x() + size.width() > screen->availableGeometry().right()) {
+            at = window_.mapToGlobal(
+                QPoint(window_.width() - size.width() - 16, window_.height() - size.height() - 40));
+        }
+        overlayPanel_->move(at);
+    }
+}
+
+void CGraphReading::standardRun() {
+    if (logic_.overlays().toggleStandardRun()) {
+        updateTitles();
+        emit viewChanged();
+    }
+}
+
+void CGraphReading::showStandardProfile(bool on) {
+    logic_.overlays().setShowStandardProfile(on);
+    graph_.redrawAll();
+}
+
+void CGraphReading::autoAlign() {
+    if (logic_.overlays().startAutoAlign()) {
+        showInstruction(QString::fromLatin1(GraphOverlays::kAutoAlignText));
+    }
+    emit viewChanged();
+}
+
+void CGraphReading::resetAlignment() {
+    logic_.overlays().resetAlignment();
+    updateCursorViews();
+    emit viewChanged();
+}
+
+void CGraphReading::focus() {
+    (void)logic_.mouse().armFocus();
+    showInstruction(QString::fromLatin1(GraphMouse::kFocusText));
+    emit viewChanged();
+}
+
+void CGraphReading::resetZoom() {
+    logic_.view().resetZoom();
+    updateCursorViews();
+    emit viewChanged();
+}
+
+void CGraphReading::resetFullRange() {
+    logic_.view().resetFullRange();
+    updateCursorViews();
+    emit viewChanged();
+}
+
+bool CGraphReading::resetZoomEnabled() const { return logic_.view().zoomActive(); }
+
+void CGraphReading::addRemoveCursors() {
+    GraphCursors& cursors = logic_.cursors();
+    if (!cursors.addRemoveAsks()) {
+        startPlaceMode();
+        return;
+    }
+    CAddRemoveCursorDlg choice(&window_);
+    if (choice.exec() != QDialog::Accepted) {
+        return;
+    }
+    if (choice.addChosen()) {
+        startPlaceMode();
+        return;
+    }
+    const bool mm = logic_.view().xAxisType() == XAxisType::Millimetres;
+    QStringList lines;
+    for (int i = 0; i < cursors.count(); ++i) {
+        lines << qs(cursors.removeListLine(i, mm));
+    }
+    CRemoveCursorDlg remove(lines, [&cursors](std::vector<int> chosen) { return cursors.removeSelected(chosen); },
+                            &window_);
+    if (remove.exec() == QDialog::Accepted) {
+        logic_.cursorsChanged();
+        updateCursorViews();
+        emit cursorsChanged();
+    }
+}
+
+void CGraphReading::graphOptions() {
+    CGraphOptionsDlg dialog(logic_.view(), prompter_, &window_);
+    connect(&dialog, &CGraphOptionsDlg::applied, this, [this] {
+        logic_.savePreferences();
+        updateCursorViews();
+        emit viewChanged();
+    });
+    dialog.exec();
+}
+
+void CGraphReading::windowSize() {
+    CGraphingWindowSizeDlg dialog(sizeIndex_, &window_);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    const auto scale = windowRescale(sizeIndex_, dialog.chosen());
+    if (!scale) {
+        return;
+    }
+    sizeIndex_ = dialog.chosen();
+    // The layouts place and size every child by the window's new size.
+    window_.resize(static_cast<int>(window_.width() * scale->x + 0.5), static_cast<int>(window_.height() * scale->y + 0.5));
+}
+
+void CGraphReading::axisGains(bool xAxis) {
+    QPointer<CAxisScaleDlg>& dialog = xAxis ? xGains_ : yGains_;
+    if (dialog == nullptr) {
+        dialog = new CAxisScaleDlg(xAxis ? CAxisScaleDlg::Axis::X : CAxisScaleDlg::Axis::Y, logic_.view().offsets(),
+                                   clock_,
+                                   [this] {
+                                       logic_.view().refresh();
+                                       updateCursorViews();
+                                       emit viewChanged();
+                                   },
+                                   &window_);
+    }
+    dialog->refresh();
+    dialog->show();
+    dialog->raise();
+}
+
+void CGraphReading::yOffsets() {
+    if (offsets_ == nullptr) {
+        offsets_ = new CYAxisOffsetsDlg(
+            logic_.view().offsets(), clock_,
+            [this] { return logic_.view().yRange().max - logic_.view().yRange().min; },
+            [this] { return graph_.height(); },
+            [this] {
+                logic_.view().refresh();
+                updateCursorViews();
+                emit viewChanged();
+            },
+            &window_);
+    }
+    offsets_->refresh();
+    offsets_->show();
+    offsets_->raise();
+}
+
+void CGraphReading::setAxisLabels(bool on) {
+    frame_.setLabelsShown(on);
+    logic_.prefs().saveAxisLabels(on);
+    // The plot changed size: its picture is drawn again.
+    graph_.redrawAll();
+}
+
+bool CGraphReading::arrowKey(bool right) {
+    if (!logic_.mouse().arrow(right)) {
+        return false;
+    }
+    logic_.cursorsChanged();
+    updateCursorViews();
+    emit cursorsChanged();
+    emit viewChanged();
+    return true;
+}
+
+void CGraphReading::updateTitles() {
+    const GraphView& view = logic_.view();
+    const bool mm = view.xAxisType() == XAxisType::Millimetres;
+    const auto shown = view.settings().shown;
+    const bool counts = shown[kChannelSampleA] || shown[kChannelSourceA] || shown[kChannelSampleB] ||
+                        shown[kChannelSourceB];
+    const bool absorbance = shown[kChannelAbsA] || shown[kChannelAbsB];
+    QString y = absorbance && !counts ? QStringLiteral("Absorbance (AU)")
+                : counts && !absorbance ? QStringLiteral("Counts")
+                                        : QStringLiteral("Counts / Absorbance (AU)");
+    if (view.de1Mode()) {
+        y = QStringLiteral("Absorbance (AU)");
+    }
+    const bool ratioOnRight = shown[kChannelRatio] && !view.de1Mode();
+    frame_.setTitles(mm ? QStringLiteral("Position (mm)") : QStringLiteral("Sample"), y,
+                     ratioOnRight ? QStringLiteral("Abs A / Abs B") : QString());
+}
+
+}  // namespace corvane

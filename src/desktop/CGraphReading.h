@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <array>
+
+#include "desktop/CDataMarkersDlg.h"
+#include "desktop/GraphMouse.h"
+
+class QLabel;
+class QWidget;
+
+namespace corvane {
+
+class CAutoAlignMsg;
+class CAxisScaleDlg;
+class CGraphCtrl;
+class CGraphFrame;
+class COverlayTracesDlg;
+class CYAxisOffsetsDlg;
+class Clock;
+class MainWindowLogic;
+class Prompter;
+
+// The reading of the graph in the window: the mouse routed to the logic
+// (GraphMouse), the cursor popup, the instruction window, the cursor label
+// windows, the overlay traces panel, the gain and offset panels, and the
+// commands of the overlay, standard-run, zoom and cursor controls. The
+// panels and the menu call it; it tells the window what changed.
+class CGraphReading : public QObject {
+    Q_OBJECT
+
+public:
+    CGraphReading(MainWindowLogic& logic, CGraphFrame& frame, Prompter& prompter, const Clock& clock,
+                  QWidget& window);
+    ~CGraphReading() override;
+
+    // --- Commands ---
+    void overlayGraph();
+    void standardRun();
+    void showStandardProfile(bool on);
+    void autoAlign();
+    void resetAlignment();
+    void focus();
+    void resetZoom();
+    void resetFullRange();
+    void addRemoveCursors();
+    void graphOptions();
+    void windowSize();
+    void axisGains(bool xAxis);
+    void yOffsets();
+    void setAxisLabels(bool on);
+    // Left/Right with cursors: true when the main cursor stepped.
+    bool arrowKey(bool right);
+    // UserMsg::RedoOverlay: the overlay command again.
+    void redoOverlay() { overlayGraph(); }
+
+    // Everything that shows the cursors and overlay state, after any change.
+    void updateCursorViews();
+    // The axis titles follow the x-axis type and the channels.
+    void updateTitles();
+    [[nodiscard]] bool resetZoomEnabled() const;
+    [[nodiscard]] QWidget* instruction() const;
+    [[nodiscard]] CDataMarkersDlg* popup() const { return popup_.data(); }
+    [[nodiscard]] COverlayTracesDlg* overlayPanel() const;
+    [[nodiscard]] QLabel* cursorLabel(int i) const { return labels_[static_cast<std::size_t>(i)]; }
+    [[nodiscard]] int windowSizeIndex() const { return sizeIndex_; }
+
+signals:
+    // Ranges, channels or slots changed: axis boxes, switches and labels follow.
+    void viewChanged();
+    // Cursors or readouts changed: the value boxes and the POSITION box.
+    void cursorsChanged();
+    // The hover read-out for the status bar.
+    void hoverText(const QString& text);
+
+private:
+    void pressed(QPoint pos);
+    void moved(QPoint pos);
+    void released(QPoint pos);
+    void wheel(QPoint pos, int steps, Qt::KeyboardModifiers modifiers);
+    void apply(const MouseOutcome& outcome);
+    void showInstruction(const QString& text);
+    void closeInstruction();
+    void openPopup(int cursor, QPoint at);
+    void popupChosen(int cursor, CDataMarkersDlg::Choice choice);
+    void startPlaceMode();
+    void placeLabels();
+    void hover(QPoint pos);
+    [[nodiscard]] PlotFrame plot() const;
+
+    MainWindowLogic& logic_;
+    CGraphFrame& frame_;
+    CGraphCtrl& graph_;
+    Prompter& prompter_;
+    const Clock& clock_;
+    QWidget& window_;
+    QPointer<CAutoAlignMsg> instruction_;
+    QPointer<CDataMarkersDlg> popup_;
+    QPointer<COverlayTracesDlg> overlayPanel_;
+    QPointer<CAxisScaleDlg> xGains_;
+    QPointer<CAxisScaleDlg> yGains_;
+    QPointer<CYAxisOffsetsDlg> offsets_;
+    std::array<QLabel*, 4> labels_{};
+    QPoint lastPress_;
+    int sizeIndex_ = 0;
+};
+
+}  // namespace corvane

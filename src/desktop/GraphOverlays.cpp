@@ -1,0 +1,216 @@
+#include "desktop/GraphOverlays.h"
+
+#include "app/DialogFolders.h"
+#include "app/Prompter.h"
+#include "app/UserStore.h"
+#include "base/TextFormat.h"
+#include "desktop/GraphView.h"
+#include "runs/OverlayPlanBlock.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr const char* kCsvTextFilter =
+    "CSV Text Files (*.csv)|*.csv|Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
+constexpr const char* kStandardRunFilter = "SR CSV Text Files (SR*.csv)|SR*.csv|All Files (*.*)|*.*||";
+
+}  // namespace
+
+std::string GraphOverlays::fileError(const std::filesystem::path& path) const {
+    return formatText("Error, could not load file: %s", path.string().c_str());
+}
+
+// --- Overlay ---
+
+bool GraphOverlays::toggleOverlay() {
+    if (env_.view.overlayShown()) {
+        env_.view.removeOverlay();
+        overlayRemoved_ = true;
+        drag_.end();
+        env_.view.refresh();
+        return true;
+    }
+    FileDialogRequest request;
+    request.title = "Open";
+    request.filter = kCsvTextFilter;
+    request.defaultExtension = "*.csv";
+    request.initialFolder = env_.folders.folder(DialogFolder::Data);
+    const auto chosen = env_.prompter.openFile(request);
+    if (!chosen) {
+        return false;
+    }
+    // The file is read without the live run's lock (the receive thread is
+    // never held up), so the load never has to wait and post itself again.
+    return loadOverlay(*chosen);
+}
+
+bool GraphOverlays::loadOverlay(const std::filesystem::path& path) {
+    RunDataFile file;
+    if (file.read(path) != RunDataFile::ReadStatus::Ok) {
+        env_.prompter.message(fileError(path));
+        return false;
+    }
+    env_.view.setOverlay(std::move(file), path);
+    env_.view.refresh();
+    return true;
+}
+
+std::string GraphOverlays::overlayCaption() const {
+    if (env_.view.overlayShown()) {
+        return "Remove Overlay";
+    }
+    // The removal restores the caption in the old program's own spelling.
+    return overlayRemoved_ ? "Overlay Graph" : "OVERLAY GRAPH";
+}
+
+void GraphOverlays::setOverlayChannel(int channel, bool on) {
+    if (on && (channel == kChannelAbsA || channel == kChannelAbsB)) {
+        env_.view.setChannelShown(channel == kChannelAbsA ? kChannelAbsB : kChannelAbsA, false);
+    }
+    env_.view.setChannelShown(channel, on);
+}
+
+// --- Standard run ---
+
+bool GraphOverlays::toggleStandardRun() {
+    if (standard_) {
+        removeStandardRun();
+        return true;
+    }
+    if (env_.recording && env_.recording() && env_.pauseRecording) {
+        env_.pauseRecording();
+    }
+    FileDialogRequest request;
+    request.title = "Open";
+    request.filter = kStandardRunFilter;
+    request.defaultExtension = "*.csv";
+    request.initialFolder = UserStore(env_.startupFolder).standardRunsFolder().string();
+    const auto chosen = env_.prompter.openFile(request);
+    if (!chosen) {
+        return false;
+    }
+    return loadStandardRun(*chosen);
+}
+
+bool GraphOverlays::loadStandardRun(const std::filesystem::path& path) {
+    removeStandardRun();
+    RunDataFile file;
+    const auto plan = readOverlayPlanFile(path);
+    if (!plan || file.read(path) != RunDataFile::ReadStatus::Ok) {
+        env_.prompter.message(fileError(path));
+        return false;
+    }
+    standard_ = std::make_unique<StandardRun>(std::move(file), plan->plan, path);
+    standard_->setAxisInMm(env_.view.xAxisType() == XAxisType::Millimetres);
+    env_.view.setStandardProfile(&standard_->file());
+    if (env_.attachPlan) {
+        env_.attachPlan(standard_.get(), showProfile_);
+    }
+    if (env_.hidePresetRuns) {
+        env_.hidePresetRuns();
+    }
+    env_.view.refresh();
+    return true;
+}
+
+void GraphOverlays::removeStandardRun() {
+    if (!standard_) {
+        return;
+    }
+    if (env_.attachPlan) {
+        env_.attachPlan(nullptr, false);
+    }
+    env_.view.setStandardProfile(nullptr);
+    standard_.reset();
+    env_.view.refresh();
+}
+
+std::string GraphOverlays::standardCaption() const {
+    return standard_ ? "REMOVE STANDARD RUN" : "SET STANDARD RUN";
+}
+
+void GraphOverlays::setShowStandardProfile(bool on) {
+    showProfile_ = on;
+    if (standard_ && env_.attachPlan) {
+        env_.attachPlan(standard_.get(), showProfile_);
+    }
+}
+
+void GraphOverlays::axisChanged() {
+    if (standard_) {
+        standard_->setAxisInMm(env_.view.xAxisType() == XAxisType::Millimetres);
+        if (env_.attachPlan) {
+            // The boundaries moved: the picture is drawn again.
+            env_.attachPlan(nullptr, false);
+            env_.attachPlan(standard_.get(), showProfile_);
+        }
+    }
+}
+
+// --- Alignment ---
+
+bool GraphOverlays::setsShown() const { return env_.view.overlayShown(); }
+
+bool GraphOverlays::startAutoAlign() {
+    CompareOffsets& offsets = env_.view.offsets();
+    if (offsets.anyXGainOtherThanOne()) {
+        if (!env_.prompter.askYesNo("X-axis gains must be reset to 1.0 in order to perform the auto-align "
+                                    "function. Do you wish to reset x-axis gains?")) {
+            return false;
+        }
+        offsets.resetXGains();
+        env_.view.refresh();
+    }
+    alignMode_ = true;
+    return true;
+}
+
+bool GraphOverlays::finishAutoAlign(double x1, double x2) {
+    alignMode_ = false;
+    const AlignAxis axis =
+        env_.view.xAxisType() == XAxisType::Millimetres ? AlignAxis::Millimetres : AlignAxis::Samples;
+    const std::vector<AlignTrace> traces = env_.view.alignTraces();
+    if (traces.empty()) {
+        return false;
+    }
+    // The reference is searched where it is drawn: its own shift taken off.
+    const double refShift = env_.view.xShiftOf(0);
+    const auto reference = findPeak(traces[0], x1 - refShift, x2 - refShift, axis);
+    if (!reference) {
+        return false;
+    }
+    CompareOffsets& offsets = env_.view.offsets();
+    for (std::size_t k = 1; k < traces.size(); ++k) {
+        const int set = static_cast<int>(k);
+        const auto aligned = alignOn(*reference, traces[k], x1 - refShift, x2 - refShift, axis);
+        if (aligned) {
+            (void)offsets.setXOffset(set, aligned->offsetSamples + offsets.xOffset(0));
+        }
+    }
+    env_.view.refresh();
+    return true;
+}
+
+void GraphOverlays::resetAlignment() {
+    env_.view.offsets().resetAlignment();
+    env_.view.refresh();
+}
+
+bool GraphOverlays::draggable(int slot) const {
+    return env_.view.overlayShown() && env_.view.setOfSlot(slot) == 1;
+}
+
+bool GraphOverlays::dragTo(PixelPoint at) {
+    const auto moved = drag_.moveTo(at);
+    if (!moved) {
+        return false;
+    }
+    CompareOffsets& offsets = env_.view.offsets();
+    (void)offsets.setYOffset(drag_.set(), moved->y);
+    (void)offsets.setXOffset(drag_.set(), moved->x);
+    env_.view.refresh();
+    return true;
+}
+
+}  // namespace corvane

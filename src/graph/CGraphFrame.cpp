@@ -1,0 +1,175 @@
+#include "graph/CGraphFrame.h"
+
+#include <QEvent>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPaintEvent>
+
+#include "graph/CGraphCtrl.h"
+#include "graph/GraphMapping.h"
+
+namespace corvane {
+
+namespace {
+
+// The margins that hold the labels, in pixels.
+constexpr int kLeftMargin = 70;
+constexpr int kRightMargin = 70;
+constexpr int kRightMarginBare = 12;
+constexpr int kTopMargin = 8;
+constexpr int kBottomMargin = 38;
+constexpr int kTickLength = 4;
+// Labels keep at least this much room between them.
+constexpr int kXLabelSpacing = 80;
+constexpr int kYLabelSpacing = 36;
+
+}  // namespace
+
+CGraphFrame::CGraphFrame(CGraphCtrl& graph, QWidget* parent) : QWidget(parent), graph_(graph) {
+    graph_.setParent(this);
+    graph_.installEventFilter(this);
+    QFont small = font();
+    small.setPointSizeF(8.0);
+    setFont(small);
+}
+
+void CGraphFrame::setLabelsShown(bool shown) {
+    labelsShown_ = shown;
+    placeGraph();
+    update();
+}
+
+void CGraphFrame::setTitles(const QString& x, const QString& y, const QString& yy) {
+    xTitle_ = x;
+    yTitle_ = y;
+    yyTitle_ = yy;
+    placeGraph();
+    update();
+}
+
+void CGraphFrame::placeGraph() {
+    if (!labelsShown_) {
+        graph_.setGeometry(rect());
+        return;
+    }
+    const int right = yyTitle_.isEmpty() ? kRightMarginBare : kRightMargin;
+    graph_.setGeometry(kLeftMargin, kTopMargin, std::max(1, width() - kLeftMargin - right),
+                       std::max(1, height() - kTopMargin - kBottomMargin));
+}
+
+void CGraphFrame::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placeGraph();
+}
+
+FrameAxes CGraphFrame::currentAxes() const {
+    const auto axes = graph_.read([](const GraphModel& m) {
+        return FrameAxes{m.xMin(), m.xMax(), m.yMin(), m.yMax(), m.yyMin(), m.yyMax(), m.logScale()};
+    });
+    return axes.value_or(drawn_);
+}
+
+bool CGraphFrame::eventFilter(QObject* watched, QEvent* event) {
+    // The plot repaints on its own; the labels follow when its ranges moved.
+    if (watched == &graph_ && event->type() == QEvent::Paint && labelsShown_) {
+        if (!(currentAxes() == drawn_)) {
+            update();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+std::vector<CGraphFrame::PlacedTick> CGraphFrame::xTicks() const {
+    const FrameAxes a = currentAxes();
+    const QRect plot = graph_.geometry();
+    std::vector<PlacedTick> placed;
+    const int most = std::max(2, plot.width() / kXLabelSpacing + 1);
+    const GraphMapping mapping(a.xMin, a.xMax, plot.width(), plot.height());
+    for (auto& tick : linearTicks(a.xMin, a.xMax, most)) {
+        const int px = mapping.px(tick.value);
+        placed.push_back({std::move(tick), plot.left() + px});
+    }
+    return placed;
+}
+
+std::vector<CGraphFrame::PlacedTick> CGraphFrame::yTicks(bool rightAxis) const {
+    const FrameAxes a = currentAxes();
+    const QRect plot = graph_.geometry();
+    const double lo = rightAxis ? a.yyMin : a.yMin;
+    const double hi = rightAxis ? a.yyMax : a.yMax;
+    const int most = std::max(2, plot.height() / kYLabelSpacing + 1);
+    std::vector<AxisTick> ticks = a.logScale ? logTicks(lo, hi) : linearTicks(lo, hi, most);
+    std::vector<PlacedTick> placed;
+    if (!(hi > lo)) {
+        return placed;
+    }
+    const YAxisMap axis(lo, hi, plot.height());
+    for (auto& tick : ticks) {
+        // Where the plot puts the value, without the clamp to its rows.
+        const int py = plot.height() - rnd((tick.value - lo) * axis.pixelsPerUnit);
+        placed.push_back({std::move(tick), plot.top() + py});
+    }
+    return placed;
+}
+
+void CGraphFrame::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().window());
+    drawn_ = currentAxes();
+    if (!labelsShown_) {
+        return;
+    }
+    const QRect plot = graph_.geometry();
+    const QFontMetrics metrics(font());
+    painter.setPen(palette().windowText().color());
+    painter.drawRect(plot.adjusted(-1, -1, 0, 0));
+
+    for (const auto& placed : xTicks()) {
+        const int x = placed.pixel;
+        painter.drawLine(x, plot.bottom() + 1, x, plot.bottom() + kTickLength);
+        const QString text = QString::fromStdString(placed.tick.label);
+        const int w = metrics.horizontalAdvance(text);
+        painter.drawText(x - w / 2, plot.bottom() + kTickLength + metrics.ascent() + 1, text);
+    }
+    const auto yLabels = [&](bool right) {
+        for (const auto& placed : yTicks(right)) {
+            const int y = placed.pixel;
+            if (y < plot.top() - 1 || y > plot.bottom() + 1) {
+                continue;
+            }
+            const QString text = QString::fromStdString(placed.tick.label);
+            const int w = metrics.horizontalAdvance(text);
+            const int baseline = y + metrics.ascent() / 2 - 1;
+            if (right) {
+                painter.drawLine(plot.right() + 1, y, plot.right() + kTickLength, y);
+                painter.drawText(plot.right() + kTickLength + 3, baseline, text);
+            } else {
+                painter.drawLine(plot.left() - kTickLength - 1, y, plot.left() - 2, y);
+                painter.drawText(plot.left() - kTickLength - 4 - w, baseline, text);
+            }
+        }
+    };
+    yLabels(false);
+    if (!yyTitle_.isEmpty()) {
+        yLabels(true);
+    }
+
+    painter.drawText(QRect(plot.left(), height() - metrics.height() - 1, plot.width(), metrics.height()),
+                     Qt::AlignHCenter, xTitle_);
+    painter.save();
+    painter.translate(metrics.height(), plot.top() + plot.height() / 2);
+    painter.rotate(-90);
+    painter.drawText(QRect(-plot.height() / 2, -metrics.height(), plot.height(), metrics.height()),
+                     Qt::AlignHCenter, yTitle_);
+    painter.restore();
+    if (!yyTitle_.isEmpty()) {
+        painter.save();
+        painter.translate(width() - metrics.height(), plot.top() + plot.height() / 2);
+        painter.rotate(90);
+        painter.drawText(QRect(-plot.height() / 2, -metrics.height(), plot.height(), metrics.height()),
+                         Qt::AlignHCenter, yyTitle_);
+        painter.restore();
+    }
+}
+
+}  // namespace corvane

@@ -1,0 +1,257 @@
+#include "runs/OverlayPlanBlock.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "app/FileReplace.h"
+#include "base/FieldScanner.h"
+#include "base/FileHandle.h"
+#include "base/LineReader.h"
+#include "base/TextFormat.h"
+#include "runs/RunFileCopy.h"
+
+namespace corvane {
+
+namespace {
+
+// "zone%03d" names at most this many zones.
+constexpr int kMostZones = 999;
+constexpr std::string_view kDataColumns = "Data Column";
+
+[[nodiscard]] bool startsWith(std::string_view line, std::string_view prefix) {
+    return line.substr(0, prefix.size()) == prefix;
+}
+
+[[nodiscard]] std::string_view trimmed(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (!text.empty() && blank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && blank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// The block's "key value" lines, read as the settings store reads a section:
+// from its header to the next header.
+class BlockLines {
+public:
+    void add(std::string_view line) {
+        const auto blank = line.find(' ');
+        if (blank == std::string_view::npos || blank == 0) {
+            return;
+        }
+        const std::string key(line.substr(0, blank));
+        // The first line of a key counts, as the store's lookup finds it first.
+        if (std::none_of(keys_.begin(), keys_.end(), [&](const auto& k) { return k.first == key; })) {
+            keys_.emplace_back(key, std::string(line.substr(blank + 1)));
+        }
+    }
+    [[nodiscard]] const std::string* value(std::string_view key) const {
+        for (const auto& [k, v] : keys_) {
+            if (k == key) {
+                return &v;
+            }
+        }
+        return nullptr;
+    }
+
+private:
+    std::vector<std::pair<std::string, std::string>> keys_;
+};
+
+[[nodiscard]] OverlayPlanRead planFrom(const BlockLines& block) {
+    OverlayPlanRead read;
+    read.found = true;
+    int zones = 0;
+    if (const auto* text = block.value("numzones")) {
+        FieldScanner scanner(*text);
+        if (!scanner.integer(zones)) {
+            zones = 0;
+        }
+    }
+    zones = std::clamp(zones, 0, kMostZones);
+    for (int n = 1; n <= zones; ++n) {
+        const auto* text = block.value(formatText("zone%03d", n));
+        if (text == nullptr) {
+            break;
+        }
+        FieldScanner scanner(*text);
+        OverlayZone zone;
+        if (!scanner.real(zone.start) || !scanner.real(zone.end) || !scanner.integer(zone.fractions)) {
+            break;
+        }
+        read.plan.zones.push_back(zone);
+    }
+    if (const auto* text = block.value("autofrac")) {
+        FieldScanner scanner(*text);
+        if (!scanner.integer(read.plan.autofrac)) {
+            read.plan.autofrac = 0;
+        }
+    }
+    if (const auto* text = block.value("filename")) {
+        read.filename = *text;
+    }
+    return read;
+}
+
+// Feeds lines one at a time; done() once nothing more can belong to the block.
+class PlanScanner {
+public:
+    void line(std::string_view raw) {
+        const std::string_view line = trimmed(raw);
+        if (!inBlock_) {
+            if (line == kOverlayPlanSection && !found_) {
+                inBlock_ = true;
+                found_ = true;
+            } else if (startsWith(line, kDataColumns)) {
+                done_ = true;
+            }
+            return;
+        }
+        if (startsWith(line, "[") || startsWith(line, kDataColumns)) {
+            inBlock_ = false;
+            done_ = true;
+            return;
+        }
+        block_.add(line);
+    }
+    [[nodiscard]] bool done() const { return done_; }
+    [[nodiscard]] OverlayPlanRead result() const { return found_ ? planFrom(block_) : OverlayPlanRead{}; }
+
+private:
+    BlockLines block_;
+    bool inBlock_ = false;
+    bool found_ = false;
+    bool done_ = false;
+};
+
+}  // namespace
+
+std::string overlayPlanBlock(const OverlayPlan& plan, std::string_view filename) {
+    std::string text(kOverlayPlanSection);
+    text += '\n';
+    text += formatText("numzones %d\n", static_cast<int>(plan.zones.size()));
+    int number = 1;
+    for (const auto& zone : plan.zones) {
+        text += formatText("zone%03d %.2f %.2f %d\n", number++, zone.start, zone.end, zone.fractions);
+    }
+    text += formatText("autofrac %d\n", plan.autofrac);
+    if (!filename.empty()) {
+        text += "filename ";
+        text += filename;
+        text += '\n';
+    }
+    return text;
+}
+
+OverlayPlanRead readOverlayPlan(std::string_view text) {
+    LineReader reader(text);
+    PlanScanner scanner;
+    std::string_view line;
+    while (!scanner.done() && reader.next(line)) {
+        scanner.line(line);
+    }
+    return scanner.result();
+}
+
+std::optional<OverlayPlanRead> readOverlayPlanFile(const std::filesystem::path& path) {
+    const FileHandle file = openRegularFile(path);
+    if (!file) {
+        return std::nullopt;
+    }
+    LineReader reader(file.get());
+    PlanScanner scanner;
+    std::string_view line;
+    std::uintmax_t bytes = 0;
+    while (!scanner.done() && reader.next(line)) {
+        bytes += line.size() + 1;
+        if (bytes > kMaxRunFileBytes) {
+            return std::nullopt;
+        }
+        scanner.line(line);
+    }
+    if (reader.failed()) {
+        return std::nullopt;
+    }
+    return scanner.result();
+}
+
+std::optional<std::string> withOverlayPlan(std::string_view fileText, const OverlayPlan& plan,
+                                           const std::optional<PlanHeaderLines>& lines) {
+    std::string out;
+    out.reserve(fileText.size() + 256);
+    bool placed = false;
+    bool inOldBlock = false;
+    std::size_t pos = 0;
+    while (pos < fileText.size()) {
+        const std::size_t eol = fileText.find('\n', pos);
+        const std::size_t next = eol == std::string_view::npos ? fileText.size() : eol + 1;
+        const std::string_view whole = fileText.substr(pos, next - pos);
+        const std::string_view line = trimmed(fileText.substr(pos, (eol == std::string_view::npos ? next : eol) - pos));
+        pos = next;
+        if (placed) {
+            out += whole;
+            continue;
+        }
+        if (inOldBlock) {
+            // The old block ends with its empty line (dropped with it) or
+            // runs into the next header or the data.
+            if (line.empty()) {
+                inOldBlock = false;
+                continue;
+            }
+            if (!startsWith(line, "[") && !startsWith(line, kDataColumns)) {
+                continue;
+            }
+            inOldBlock = false;
+        }
+        if (line == kOverlayPlanSection) {
+            inOldBlock = true;
+            continue;
+        }
+        if (startsWith(line, kDataColumns)) {
+            out += overlayPlanBlock(plan);
+            out += '\n';
+            out += whole;
+            placed = true;
+            continue;
+        }
+        if (lines) {
+            // "Total Distance:" first: it also begins with a word that is no "Distance:".
+            if (startsWith(line, "Total Distance:")) {
+                out += formatText("Total Distance: %.2f mm\n", lines->totalDistance);
+                continue;
+            }
+            if (startsWith(line, "Distance:")) {
+                out += formatText("Distance: %.2f mm\n", lines->fractionDistance);
+                continue;
+            }
+            if (startsWith(line, "Number:")) {
+                out += formatText("Number: %d\n", lines->fractions);
+                continue;
+            }
+        }
+        out += whole;
+    }
+    if (!placed) {
+        return std::nullopt;
+    }
+    return out;
+}
+
+PlanWriteResult writeOverlayPlan(const std::filesystem::path& path, const OverlayPlan& plan,
+                                 const std::optional<PlanHeaderLines>& lines) {
+    const auto text = readWholeFile(path, static_cast<std::size_t>(kMaxRunFileBytes));
+    if (!text) {
+        return PlanWriteResult::CannotRead;
+    }
+    const auto rewritten = withOverlayPlan(*text, plan, lines);
+    if (!rewritten) {
+        return PlanWriteResult::NotARunFile;
+    }
+    return replaceFile(path, *rewritten) ? PlanWriteResult::Ok : PlanWriteResult::CannotWrite;
+}
+
+}  // namespace corvane

@@ -1,0 +1,204 @@
+// The graph-reading controls of the main window, offscreen: the buttons,
+// menu entries, mouse and dialogs reach the logic, and what it decided shows.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+
+#include "../graph/QtTestApp.h"
+#include "ScriptedPrompter.h"
+#include "TempDir.h"
+#include "TestClocks.h"
+#include "app/ConfigFile.h"
+#include "base/TextFormat.h"
+#include "desktop/CAxisScaleDlg.h"
+#include "desktop/CGraphOptionsDlg.h"
+#include "desktop/CGraphPanel.h"
+#include "desktop/CGraphReading.h"
+#include "desktop/CMainDlg.h"
+#include "desktop/COverlayTracesDlg.h"
+#include "desktop/CYAxisOffsetsDlg.h"
+#include "graph/CGraphCtrl.h"
+#include "graph/CGraphFrame.h"
+#include "link/SerialPortApi.h"
+
+namespace corvane {
+namespace {
+
+using test::ManualClock;
+using test::ScriptedPrompter;
+using test::TempDir;
+
+class NoPorts : public SerialPortApi {
+public:
+    std::unique_ptr<SerialPort> open(int) override { return nullptr; }
+    std::vector<int> enumerate() override { return {}; }
+    std::string describe(int) const override { return {}; }
+};
+
+std::string runText(int peak) {
+    std::string text =
+        "Corvane Text Data File: r.csv\n\nData Columns:\n"
+        "SampleA, SourceA, SampleB, SourceB, PositionA, AbsA, PositionB, AbsB, PositionB, ratioA/B\n";
+    for (int i = 0; i < 100; ++i) {
+        const double a = i == peak ? 1.0 : 0.1 + 0.001 * i;
+        text += formatText("1000, 2000, 1000, 2000, %.2f, %.6f, %.2f, %.6f, 0, 1\n", 0.1 * i, a, 0.1 * i, a / 2);
+    }
+    return text;
+}
+
+void mouse(QWidget* to, QEvent::Type type, QPoint at) {
+    QMouseEvent event(type, QPointF(at), to->mapToGlobal(QPointF(at)), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(to, &event);
+}
+
+class GraphReadingUi : public ::testing::Test {
+protected:
+    GraphReadingUi() {
+        test::qtApp();
+        dir.write("prefs.cfg",
+                  "[prefs]\nshowRawA 0\nshowRefA 0\nshowAbsA 1\nshowRawB 0\nshowRefB 0\nshowAbsB 1\n"
+                  "showADivB 0\nxaxissamplerange 500\nxaxisposrange 100\nymin 0\nymax 2\nyy_min 0\nyy_max 2\n");
+        dir.write("rotors.txt", "Volumes\nA_Volume 1\n");
+        window = std::make_unique<CMainDlg>(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+        window->resize(1089, 785);
+        window->logic().loadPreferences();
+        EXPECT_TRUE(window->logic().files().showDataFile(dir.write("current.csv", runText(40))));
+        window->logic().refreshGraph();
+        window->updateAll();
+    }
+    CGraphCtrl& graph() { return window->graph(); }
+    CGraphReading& reading() { return window->graphReading(); }
+    QPushButton* button(const char* caption) { return window->graphPanel().commandButton(caption); }
+    // Plot pixel of an x value on the graph as it is now.
+    int pixelOf(double x) {
+        const AxisRange r = window->logic().view().xRange();
+        return static_cast<int>((x - r.min) / (r.max - r.min) * graph().width() + 0.5);
+    }
+    void click(QPoint at) {
+        mouse(&graph(), QEvent::MouseButtonPress, at);
+        mouse(&graph(), QEvent::MouseButtonRelease, at);
+    }
+
+    TempDir dir;
+    ScriptedPrompter prompter;
+    ManualClock clock;
+    NoPorts ports;
+    std::unique_ptr<CMainDlg> window;
+};
+
+TEST_F(GraphReadingUi, OverlayButtonOpensThePanelAndTheTitleNamesTheFile) {
+    EXPECT_NE(window->windowTitle().indexOf("current.csv"), -1);
+    prompter.scriptFile(dir.write("over.csv", runText(46)).string());
+    button("OVERLAY GRAPH")->click();
+    EXPECT_EQ(button("OVERLAY GRAPH")->text(), "Remove Overlay");
+    COverlayTracesDlg* panel = reading().overlayPanel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->isVisible());
+    // Abs A on in the panel turns Abs B off for both runs.
+    panel->channelBox(0)->setChecked(false);
+    panel->channelBox(0)->setChecked(true);
+    EXPECT_FALSE(window->logic().view().channelShown(kChannelAbsB));
+    EXPECT_FALSE(panel->readout(true, 1)->isVisibleTo(panel));
+    EXPECT_TRUE(panel->readout(true, 0)->isVisibleTo(panel));
+    EXPECT_EQ(graph().read([](const GraphModel& m) { return m.slot(3).count(); }), 100);
+
+    button("OVERLAY GRAPH")->click();
+    EXPECT_EQ(button("OVERLAY GRAPH")->text(), "Overlay Graph");
+    EXPECT_EQ(reading().overlayPanel(), nullptr);
+}
+
+TEST_F(GraphReadingUi, CursorPlacedFromTheMenuThenDeletedFromItsPopup) {
+    window->action("Add / Remove Cursor(s)")->trigger();
+    ASSERT_NE(reading().instruction(), nullptr);
+    // The instruction is tall enough for its wrapped text.
+    const auto* text = reading().instruction()->findChild<QLabel*>();
+    ASSERT_NE(text, nullptr);
+    EXPECT_GE(text->height(), text->heightForWidth(text->width()));
+    click({pixelOf(30.0), 40});
+    EXPECT_EQ(reading().instruction(), nullptr);
+    ASSERT_EQ(window->logic().cursors().count(), 1);
+    EXPECT_EQ(window->graphPanel().positionBox()->text(), "30");
+    EXPECT_TRUE(reading().cursorLabel(0)->isVisibleTo(&graph()));
+    EXPECT_TRUE(reading().cursorLabel(0)->text().startsWith("Cursor: 30\nAbs A: "));
+    // The value boxes show the sample at the cursor.
+    EXPECT_EQ(window->readout(kChannelAbsA)->text(), "0.130000");
+
+    // The arrow keys move it; a click on its line opens the popup.
+    EXPECT_TRUE(reading().arrowKey(true));
+    EXPECT_EQ(window->graphPanel().positionBox()->text(), "31");
+    click({pixelOf(31.0) + 2, 40});
+    ASSERT_NE(reading().popup(), nullptr);
+    reading().popup()->findChild<QPushButton*>("DELETE THIS CURSOR")->click();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->logic().cursors().count(), 0);
+    EXPECT_EQ(reading().popup(), nullptr);
+    EXPECT_FALSE(reading().cursorLabel(0)->isVisibleTo(&graph()));
+}
+
+TEST_F(GraphReadingUi, FocusByMouseAndResetBack) {
+    const AxisRange before = window->logic().view().xRange();
+    EXPECT_FALSE(button("RESET")->isEnabled());
+    button("FOCUS")->click();
+    EXPECT_TRUE(button("RESET")->isEnabled());
+    mouse(&graph(), QEvent::MouseButtonPress, {pixelOf(20.0), 10});
+    mouse(&graph(), QEvent::MouseMove, {pixelOf(60.0), 100});
+    mouse(&graph(), QEvent::MouseButtonRelease, {pixelOf(60.0), 100});
+    EXPECT_NEAR(window->logic().view().xRange().min, 20.0, 0.5);
+    EXPECT_NEAR(window->logic().view().xRange().max, 60.0, 0.5);
+    button("RESET")->click();
+    EXPECT_EQ(window->logic().view().xRange(), before);
+    EXPECT_FALSE(button("RESET")->isEnabled());
+}
+
+TEST_F(GraphReadingUi, AxisLabelsToggleMovesThePlotAndIsKept) {
+    const int labelled = graph().width();
+    window->action("Axis Labels")->trigger();
+    EXPECT_FALSE(window->graphPanel().frame().labelsShown());
+    EXPECT_GT(graph().width(), labelled);
+    const ConfigFile prefs(dir / "prefs.cfg");
+    EXPECT_EQ(prefs.getString("[prefs]", "axislabels"), "0");
+    EXPECT_EQ(window->graphPanel().frame().xTitle(), "Sample");
+}
+
+TEST_F(GraphReadingUi, GainAndOffsetPanelsStepTheOverlay) {
+    ASSERT_TRUE(window->logic().overlays().loadOverlay(dir.write("over.csv", runText(46))));
+    int changes = 0;
+    CAxisScaleDlg gains(CAxisScaleDlg::Axis::Y, window->logic().view().offsets(), clock, [&] { ++changes; },
+                        window.get());
+    gains.step(1, true);
+    clock.advance(100);
+    gains.step(1, true);  // held: two units
+    EXPECT_EQ(gains.value(1)->text(), "1.03");
+    clock.advance(400);
+    gains.step(1, false);
+    EXPECT_EQ(gains.value(1)->text(), "1.02");
+    EXPECT_EQ(changes, 3);
+
+    CYAxisOffsetsDlg offsets(window->logic().view().offsets(), clock, [] { return 2.0; }, [] { return 200; },
+                             {}, window.get());
+    EXPECT_EQ(offsets.value(1)->text(), "0");
+    offsets.step(1, true);  // one pixel of 2.0 over 200
+    EXPECT_EQ(offsets.value(1)->text(), "1.00E-02");
+    offsets.reset(1);
+    EXPECT_EQ(offsets.value(1)->text(), "0");
+}
+
+TEST_F(GraphReadingUi, GraphOptionsRefusesAndKeepsTheDialogOpen) {
+    CGraphOptionsDlg options(window->logic().view(), prompter, window.get());
+    options.autoWidthEdit()->setText("99");
+    EXPECT_FALSE(options.apply());
+    EXPECT_EQ(prompter.texts().back(), "X-axis Auto Width must be greater than or equal to 100");
+    options.autoWidthEdit()->setText("5000");
+    EXPECT_TRUE(options.apply());
+    EXPECT_EQ(window->logic().view().xAutoWidth(), 5000);
+}
+
+}  // namespace
+}  // namespace corvane
