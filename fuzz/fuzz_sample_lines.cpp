@@ -1,15 +1,15 @@
-// The plain port's text path with hostile bytes: whatever a device sends, in
-// whatever pieces it arrives, the reader neither crashes nor stalls, and each
-// record it makes stands on one line end.
+// The plain port's text source with hostile bytes: whatever a device sends,
+// in whatever pieces it arrives, its ring neither overflows nor stalls, and
+// each record it makes stands on one line end.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <span>
 
+#include "app/Clock.h"
 #include "app/Prompter.h"
-#include "recording/SampleReader.h"
-#include "sim/SimBridgeLibrary.h"
+#include "recording/PlainPortSource.h"
 
 namespace {
 
@@ -35,10 +35,6 @@ public:
     bool read(void* buffer, std::size_t n, std::size_t& got) override {
         const std::size_t piece = 1 + (pattern_ >> (reads_++ % 4 * 2) & 3) * 5;
         got = std::min({n, piece, bytes_.size() - at_});
-        // The opening drain must not eat the input.
-        if (!opened_) {
-            got = 0;
-        }
         std::memcpy(buffer, bytes_.data() + at_, got);
         at_ += got;
         return true;
@@ -50,7 +46,6 @@ public:
     bool purge(bool, bool) override { return true; }
     [[nodiscard]] std::uint32_t lastError() const override { return 0; }
 
-    void startServing() { opened_ = true; }
     [[nodiscard]] bool used() const { return at_ == bytes_.size(); }
 
 private:
@@ -58,18 +53,6 @@ private:
     std::uint8_t pattern_;
     std::size_t at_ = 0;
     unsigned reads_ = 0;
-    bool opened_ = false;
-};
-
-class FuzzPorts : public SerialPortApi {
-public:
-    explicit FuzzPorts(std::unique_ptr<FuzzPort> port) : port_(std::move(port)) {}
-    std::unique_ptr<SerialPort> open(int) override { return std::move(port_); }
-    std::vector<int> enumerate() override { return {1}; }
-    [[nodiscard]] std::string describe(int) const override { return {}; }
-
-private:
-    std::unique_ptr<FuzzPort> port_;
 };
 
 class SilentPrompter : public Prompter {
@@ -91,23 +74,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> text(data + 1, size - 1);
     auto owned = std::make_unique<FuzzPort>(text, data[0]);
     FuzzPort& port = *owned;
-    FuzzPorts ports(std::move(owned));
     SteadyClock clock;
-    SimBridgeLibrary noBridge(clock);
     SilentPrompter prompter;
-    SampleReaderConfig config;
-    config.comPort = 1;
-    config.useLink = false;
-    SampleReader reader({ports, noBridge, clock, prompter, nullptr, {}, false, {}}, config);
-    if (!reader.plainPortOpen()) {
-        std::abort();
-    }
-    port.startServing();
+    PlainPortSource source(std::move(owned), clock, prompter);
 
     const auto lineEnds = static_cast<std::size_t>(
         std::count_if(text.begin(), text.end(), [](std::uint8_t c) { return c == '\r' || c == '\n'; }));
     std::size_t records = 0;
-    SampleRecord record;
     // Every call takes bytes from the port or a line from the ring, so the
     // input is used up within this many calls.
     const std::size_t limit = 2 * text.size() + 4;
@@ -116,16 +89,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (calls > limit) {
             std::abort();  // stalled
         }
-        const int code = reader.GetSample(record);
-        if (code == SampleReader::kOk) {
+        SourceReading reading;
+        const int code = source.read({}, reading);
+        if (code == SampleSource::kOk) {
             ++records;
-            if (record.positionA != record.positionB) {
+            if (reading.record.positionA != reading.record.positionB) {
                 std::abort();
             }
-        } else if (code == SampleReader::kNoLine && port.used()) {
+        } else if (code == SampleSource::kNoLine && port.used()) {
             break;
-        } else if (code < SampleReader::kNotASample || code == SampleReader::kNoSource ||
-                   code == SampleReader::kZeroSource) {
+        } else if (code < SampleSource::kNotASample || code == SampleSource::kNoSource ||
+                   code == SampleSource::kZeroSource) {
             std::abort();
         }
     }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <stop_token>
 
@@ -40,16 +42,29 @@ public:
         if (real > std::chrono::nanoseconds::zero()) {
             return m.try_lock_for(real);
         }
-        // A clock without real time (ManualClock): the failed wait costs its
-        // whole limit in clock time.
-        sleepMs(ms);
-        return m.try_lock();
+        // A clock without real time looks again every lockPollMs() of clock
+        // time until the limit (ManualClock: once, so a failed wait costs its
+        // whole limit in clock time).
+        const std::int64_t endMs = nowMs() + ms;
+        for (;;) {
+            sleepMs(std::min(endMs - nowMs(), lockPollMs()));
+            if (m.try_lock()) {
+                return true;
+            }
+            if (nowMs() >= endMs) {
+                return false;
+            }
+        }
     }
 
 protected:
     // How long ms of clock time lasts in real time; zero for a clock that
     // only moves when told to.
     [[nodiscard]] virtual std::chrono::nanoseconds realDuration(std::int64_t ms) const = 0;
+    // For a clock without real time: how often a timed lock wait looks again.
+    [[nodiscard]] virtual std::int64_t lockPollMs() const {
+        return std::numeric_limits<std::int64_t>::max();
+    }
 };
 
 // The real clock. A speed-up above 1 makes every clock millisecond pass that

@@ -16,6 +16,7 @@
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompter.h"
+#include "cli/WorkingFolder.h"
 #include "link/UvLink.h"
 
 namespace corvane::cli {
@@ -40,7 +41,9 @@ void linkUsage(std::FILE* out) {
                  "The bridge is reached through its device library when that is installed,\n"
                  "else through its serial port; --library names the library to load.\n"
                  "The baud rate defaults to \"baudrate\" in\n"
-                 "prefs.cfg, else 57600. Exits 1 when no heartbeat came.\n");
+                 "prefs.cfg, else 57600. It works in the current folder, as record does: a\n"
+                 "folder without prefs.cfg gets the default settings files first, and the key\n"
+                 "presses are logged in its pressKeyLog.txt. Exits 1 when no heartbeat came.\n");
 }
 
 struct Options : InstrumentOptions {
@@ -162,7 +165,12 @@ int runLink(int argc, char** argv) {
         linkUsage(stderr);
         return kUsage;
     }
-    const auto folder = std::filesystem::current_path();
+    // The key log goes beside the settings files, as for every instrument command.
+    const auto prepared = prepareWorkingFolder("link");
+    if (!prepared) {
+        return kFailed;
+    }
+    const std::filesystem::path& folder = *prepared;
     const std::uint32_t baud = options->lineSpeed(folder);
 
     SteadyClock clock;

@@ -18,18 +18,18 @@
 #include "app/Clock.h"
 #include "app/DialogFolders.h"
 #include "recording/Instruments.h"
-#include "app/Preferences.h"
 #include "base/FileHandle.h"
 #include "base/TextFormat.h"
 #include "app/Prompter.h"
-#include "app/ResourceSeeder.h"
 #include "app/WindowPoster.h"
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"
 #include "cli/FileArgs.h"
+#include "cli/WorkingFolder.h"
 #include "recording/SampleReader.h"
 #include "recording/AcquisitionSession.h"
 #include "recording/RecordingController.h"
+#include "recording/RunWriter.h"
 #include "runs/RunDataFile.h"
 #include "recording/RunDisplay.h"
 #include "runs/TempFolder.h"
@@ -167,6 +167,7 @@ std::atomic<std::size_t> gLeaveLength{std::strlen(gLeaveText)};
 extern "C" void onInterrupt(int) {
     if (gInterrupts.fetch_add(1) >= 1) {
         // Every row is in the file already: leaving now loses none of them.
+        // (A standard error that is gone cannot be told either.)
         (void)!::write(STDERR_FILENO, gLeaveText, gLeaveLength.load());
         ::_exit(kInterrupted);
     }
@@ -360,25 +361,6 @@ private:
     std::string shown_;
 };
 
-// The folder lacks "prefs.cfg": the default settings files come first.
-bool seedFolder(const std::filesystem::path& folder, Console& console) {
-    std::error_code error;
-    if (std::filesystem::exists(Preferences::pathIn(folder), error)) {
-        return true;
-    }
-    auto exe = std::filesystem::canonical("/proc/self/exe", error);
-    const auto resources = findResourcesFolder(error ? std::filesystem::path() : exe.parent_path());
-    if (resources.empty() || seedWorkingFolder(resources, folder) < 0) {
-        console.line("corvane-cli record: this folder has no prefs.cfg, and the default settings "
-                     "files could not be copied here");
-        return false;
-    }
-    console.line("corvane-cli record: this folder had no prefs.cfg; the default settings files "
-                 "were copied here from " +
-                 resources.string());
-    return true;
-}
-
 // One progress line: samples, position, speed, absorbance A.
 std::string progressLine(double seconds, const RecordingController& controller, SampleReader& reader,
                          const ProgressDisplay& display) {
@@ -414,8 +396,9 @@ const char* reasonText(StopReason reason) {
 
 // Records until the time is up, the scan has ended, Ctrl+C or a lost link.
 StopReason recordUntilDone(const Options& o, Clock& clock, RecordingController& controller,
-                           SampleReader& reader, const ProgressDisplay& display,
-                           const RecordPoster& poster, Console& console) {
+                           SampleReader& reader, const RunWriter& writer,
+                           const ProgressDisplay& display, const RecordPoster& poster,
+                           Console& console) {
     const auto startMs = clock.nowMs();
     auto nextReportMs = startMs + kReportEveryMs;
     bool moved = false;
@@ -451,7 +434,7 @@ StopReason recordUntilDone(const Options& o, Clock& clock, RecordingController& 
             nextReportMs += kReportEveryMs;
             // Rows that do not reach the file are gone: the operator hears of
             // it at once (a full disk can be cleared while the run goes on).
-            if (const auto failed = reader.recorder().failedWrites(); failed > failedReported) {
+            if (const auto failed = writer.failedWrites(); failed > failedReported) {
                 if (failedReported == 0) {
                     console.line("corvane-cli record: rows cannot be written to the run file (is "
                                  "the disk full?)");
@@ -471,6 +454,7 @@ bool startAutoScanRun(RecordingController& controller, Clock& clock, std::jthrea
     if (!controller.moveToTargetPosition()) {
         return false;
     }
+    // How the scan ended shows in the run: the recording loop watches the piston.
     scan = std::jthread([&controller] { (void)controller.startAutoScan(); });
     auto& autoScan = controller.autoScan();
     // The worker presses the start key first; the search needs the stream.
@@ -514,7 +498,7 @@ int runRecord(int argc, char** argv) {
             return kFailed;
         }
     }
-    if (!seedFolder(folder, console)) {
+    if (!prepareWorkingFolder("record")) {
         return kFailed;
     }
     // The run is written into TEMP from its first row: a folder where that
@@ -580,9 +564,10 @@ int runRecord(int argc, char** argv) {
         std::jthread scan;
         session.connect(port, static_cast<int>(baud), kInterByteDelayMs);
         SampleReader* reader = session.reader();
+        RunWriter* writer = session.runWriter();
         if (interrupted()) {
             console.line("corvane-cli record: interrupted before recording; nothing was recorded");
-        } else if (session.connectResult() != true || reader == nullptr) {
+        } else if (session.connectResult() != true || reader == nullptr || writer == nullptr) {
             console.line("corvane-cli record: no instrument could be made ready on COM" +
                          std::to_string(session.comPort()));
         } else if (options->de1 != reader->hasDe1Source()) {
@@ -591,7 +576,7 @@ int runRecord(int argc, char** argv) {
                                         "Kelvo unit: give --de1 to record it");
         } else {
             if (options->autoScan) {
-                (void)startAutoScanRun(controller, clock, scan);
+                (void)startAutoScanRun(controller, clock, scan);  // a run not started is told below
             } else {
                 controller.startStop();
             }
@@ -601,9 +586,10 @@ int runRecord(int argc, char** argv) {
                 setLeaveText(controller.tempFile());
                 console.line("recording to " + controller.tempFile().string());
                 const auto reason =
-                    recordUntilDone(*options, clock, controller, *reader, display, poster, console);
+                    recordUntilDone(*options, clock, controller, *reader, *writer, display, poster,
+                                    console);
                 console.line(std::string("stopping: ") + reasonText(reason));
-                if (const auto failed = reader->recorder().failedWrites(); failed > 0) {
+                if (const auto failed = writer->failedWrites(); failed > 0) {
                     console.line("corvane-cli record: " + std::to_string(failed) +
                                  " rows could not be written to the run file");
                 }

@@ -105,7 +105,7 @@ void CPacketDebugDlg::startSend() {
     }
     send_->setEnabled(false);
     // The echo wait takes up to seconds: off the window's thread, so it
-    // keeps painting. Messages reach the operator through the prompter.
+    // keeps painting. Its outcome reaches the operator through the prompter.
     sendJob_ = std::jthread([this, texts = std::move(texts), link = link_] {
         (void)monitor_.sendSettings(texts, *link, prompter_);
         sending_ = false;

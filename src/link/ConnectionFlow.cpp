@@ -289,7 +289,7 @@ BridgeHandle ConnectionFlow::takeDe1Handle() { return std::exchange(de1Handle_, 
 
 void ConnectionFlow::closeDe1Handle() {
     if (const auto handle = takeDe1Handle(); handle != 0) {
-        (void)bridge_.close(handle);
+        (void)bridge_.close(handle);  // given up: nothing is left to retry
     }
 }
 

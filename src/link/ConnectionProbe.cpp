@@ -84,7 +84,7 @@ BridgeHandle ConnectionProbe::FindBridgeDevice(int& foundPort) {
             return 0;
         }
         if (!probeDe1(handle)) {
-            (void)bridge_.close(handle);
+            (void)bridge_.close(handle);  // not ours either way: the search goes on
             continue;
         }
         std::int32_t comPort = 0;

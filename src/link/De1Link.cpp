@@ -22,7 +22,7 @@ De1Link::De1Link(BridgeLibrary& bridge, Clock& clock, BridgeHandle handle, doubl
 
 De1Link::~De1Link() {
     if (handle_ != 0) {
-        (void)bridge_.close(handle_);
+        (void)bridge_.close(handle_);  // going away: nothing is left to retry
     }
 }
 
@@ -108,7 +108,8 @@ bool De1Link::ReadReading(De1Reading& out) {
 }
 
 // A short or damaged reply leaves the rest of it, or of a late one, waiting:
-// dropped, so that the next reply is read from its first byte.
+// dropped, so that the next reply is read from its first byte. A failed purge
+// shows as the next reply's failed check.
 void De1Link::resync() { (void)bridge_.purge(handle_, kPurgeRx); }
 
 double De1Link::smooth(std::uint16_t raw) {

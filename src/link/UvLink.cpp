@@ -161,6 +161,7 @@ bool UvLink::sendQueuedSettings() {
     if (!packet) {
         return false;
     }
+    // Whoever queued it waits for the unit's echo and sends again without one.
     (void)SendSettings(*packet);
     {
         std::scoped_lock lock(wakeMutex_);
@@ -280,7 +281,7 @@ bool UvLink::ReadCmd0(Cmd0& out) {
     const CallGuard guard(*this);
     if (shortPacketMode_.load()) {
         // The unit streams running data: a settings-sized read only keeps the
-        // ring moving and gives no settings packet.
+        // ring moving and gives no settings packet, found or not.
         (void)takePacket(kCmd0Size, FindCmd2In44ByteWindow, nullptr);
         return false;
     }

@@ -151,6 +151,7 @@ bool UvLink::EnterSetupMode() {
     if (!lastCmd1()) {
         const Deadline deadline(clock_, kFirstHeartbeatMs);
         while (!lastCmd1() && !deadline.expired()) {
+            // Feeds the ring for the heartbeat parse; the packet itself is not wanted.
             Cmd0 ignored;
             (void)ReadCmd0(ignored);
             ParseHeartbeat();
@@ -436,8 +437,10 @@ void UvLink::GoToUpperLimit(LinkHost& host, bool silent, UpperLimitVariant varia
             if (!manual && distance > 0.0 && ReadConfiguration(settings)) {
                 settings.uiScanDist =
                     static_cast<std::uint16_t>(std::clamp(distance * 100.0, 0.0, 65535.0));
-                (void)host.sendSettings(BuildSettingsChange(settings));
-                host.clearPendingScanDistance();
+                // Not sent, the correction stays pending, as when the settings cannot be read.
+                if (host.sendSettings(BuildSettingsChange(settings))) {
+                    host.clearPendingScanDistance();
+                }
             }
             pause(kContactSettleMs);
             host.setPositionOffset(0.0);

@@ -2,8 +2,9 @@
 
 #include <utility>
 
-#include "recording/SampleReader.h"
 #include "recording/RunDisplay.h"
+#include "recording/RunWriter.h"
+#include "recording/SampleReader.h"
 
 namespace corvane {
 
@@ -12,10 +13,18 @@ AcquisitionSession::AcquisitionSession(SessionSeams seams, std::filesystem::path
 
 AcquisitionSession::~AcquisitionSession() { destroyAcquisition(); }
 
-std::unique_ptr<SampleReader> AcquisitionSession::takeReader() {
-    const std::scoped_lock lock(mutex_);
-    debug_.reset();
-    return std::move(reader_);
+void AcquisitionSession::destroyReader() {
+    std::unique_ptr<SampleReader> reader;
+    std::unique_ptr<RunWriter> writer;
+    {
+        const std::scoped_lock lock(mutex_);
+        debug_.reset();
+        reader = std::move(reader_);
+        writer = std::move(writer_);
+    }
+    // The reader first: its link's threads end before the run file closes.
+    reader.reset();
+    writer.reset();
 }
 
 PacketDebugLink* AcquisitionSession::packetDebugLink() {
@@ -96,7 +105,7 @@ void AcquisitionSession::stopLink() {
 
 void AcquisitionSession::destroyAcquisition() {
     stopReceiveThread();
-    takeReader().reset();
+    destroyReader();
 }
 
 void AcquisitionSession::createSampleReader(bool useLink, BridgeHandle de1Handle) {
@@ -110,18 +119,29 @@ void AcquisitionSession::createSampleReader(bool useLink, BridgeHandle de1Handle
     config.de1Parameter = de1Handle;
     config.testFile = testFile_;
     config.interByteDelayMs = interByteDelayMs_;
+    {
+        const std::scoped_lock lock(mutex_);
+        config.sourceFactors = sourceFactors_;
+    }
     auto made = std::make_unique<SampleReader>(
         SampleReaderSeams{seams_.ports, seams_.bridge, seams_.clock, seams_.prompter, &seams_.window,
-                          seams_.de1Events, seams_.startHeartbeatThread, seams_.calendar},
+                          seams_.de1Events, seams_.startHeartbeatThread},
         std::move(config));
-    if (readerMade_) {
-        readerMade_(*made);
-    }
+    auto writer = std::make_unique<RunWriter>(
+        RunWriterSeams{seams_.prompter, seams_.clock, made->sampleLock(), made->link(),
+                       RunFolders{folder_, folder_ / "TEMP"}, seams_.calendar});
+    made->setRecordSink(writer.get());
     const std::scoped_lock lock(mutex_);
     reader_ = std::move(made);
+    writer_ = std::move(writer);
 }
 
 void AcquisitionSession::destroySampleReader() { destroyAcquisition(); }
+
+void AcquisitionSession::setSourceFactors(const std::array<double, 2>& factors) {
+    const std::scoped_lock lock(mutex_);
+    sourceFactors_ = factors;
+}
 
 bool AcquisitionSession::hasSampleReader() const {
     const std::scoped_lock lock(mutex_);
@@ -136,6 +156,11 @@ UvLink* AcquisitionSession::link() {
 SampleReader* AcquisitionSession::reader() {
     const std::scoped_lock lock(mutex_);
     return reader_.get();
+}
+
+RunWriter* AcquisitionSession::runWriter() {
+    const std::scoped_lock lock(mutex_);
+    return writer_.get();
 }
 
 void AcquisitionSession::showPositionAndSpeed(double positionMm, double speedMmPerS) {

@@ -2,7 +2,7 @@
 
 // The connection to the instrument as the main window holds it: the
 // connection steps, the acquisition object (SampleReader, which owns the
-// link or the DE-1 source and the run file) and the receive thread that
+// link or the DE-1 source) with its run writer, and the receive thread that
 // feeds the window. One per window; the desktop binds it as its
 // InstrumentSession, the command line drives it directly.
 //
@@ -12,6 +12,7 @@
 // only while no recording command or scan sequence runs (the connection is
 // modal, and closing stops the link first).
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -34,6 +35,7 @@ namespace corvane {
 class Clock;
 class Prompter;
 class RunDisplay;
+class RunWriter;
 class SampleReader;
 class SerialPortApi;
 class WindowPoster;
@@ -81,8 +83,8 @@ public:
     // Every new sample of the receive thread goes here. Unsetting it waits
     // for a sample being handed on, so the handler may go away afterwards.
     void setSampleHandler(SampleHandler* handler);
-    // Called with every acquisition object made (the source factors).
-    void setReaderMade(std::function<void(SampleReader&)> made) { readerMade_ = std::move(made); }
+    // The source factors every acquisition object made from now on starts with.
+    void setSourceFactors(const std::array<double, 2>& factors);
     // Whether the INTRO page is still due when the unit answers.
     void setIntroPending(bool pending) { introPending_.store(pending); }
     // Read "testFile.txt" instead of the unit (a development aid).
@@ -122,6 +124,9 @@ public:
     // --- The pieces ---
     // The acquisition object; null before a connection and after it ended.
     [[nodiscard]] SampleReader* reader();
+    // The run file the acquisition object's records go to; made and
+    // destroyed with it (a run still open then is closed and kept).
+    [[nodiscard]] RunWriter* runWriter();
     [[nodiscard]] ReceiveHolds& holds() { return holds_; }
     [[nodiscard]] Clock& clock() { return seams_.clock; }
     [[nodiscard]] int comPort() const { return comPort_.load(); }
@@ -138,9 +143,9 @@ private:
     // The receive thread's handler: passes each sample to the one set.
     void onSample(const SampleRecord& record) override;
     void stopReceiveThread();
-    // Takes the acquisition object out (with its debug view) for destruction
-    // outside the lock.
-    [[nodiscard]] std::unique_ptr<SampleReader> takeReader();
+    // Takes the acquisition object out (with its debug view) and destroys it
+    // outside the lock, then its run writer.
+    void destroyReader();
 
     SessionSeams seams_;
     const std::filesystem::path folder_;
@@ -148,7 +153,7 @@ private:
     std::atomic<RunDisplay*> display_{nullptr};
     std::mutex handlerMutex_;
     SampleHandler* handler_ = nullptr;
-    std::function<void(SampleReader&)> readerMade_;
+    std::array<double, 2> sourceFactors_{2.0, 2.0};  // under mutex_
     std::atomic<bool> introPending_{false};
     bool testFile_ = false;
 
@@ -161,6 +166,7 @@ private:
     ReceiveHolds holds_;
     mutable std::mutex mutex_;  // the two pointers below (not the objects)
     std::unique_ptr<SampleReader> reader_;
+    std::unique_ptr<RunWriter> writer_;
     // The debug windows' view of the reader's link; goes before the reader.
     std::unique_ptr<UvLinkPacketDebug> debug_;
     std::unique_ptr<ReceiveThread> receive_;

@@ -24,6 +24,16 @@ De1Source::De1Source(BridgeLibrary& bridge, Clock& clock, BridgeHandle handle, d
     SetSamplesPerSec(Em1Settings{}.samplesPerSec);
 }
 
+int De1Source::read(const SampleRecord& carried, SourceReading& reading) {
+    SampleRecord next = carried;
+    const int result = GetSample(next);
+    if (result != kOk) {
+        return result;
+    }
+    reading = SourceReading{.record = next, .row = SourceReading::Row::De1};
+    return kOk;
+}
+
 void De1Source::SetSamplesPerSec(double samplesPerSec) {
     const double rate = std::isfinite(samplesPerSec) ? std::clamp(samplesPerSec, 0.1, 100.0) : 10.0;
     std::scoped_lock lock(mutex_);

@@ -28,8 +28,9 @@
 #include "app/Clock.h"
 #include "link/BridgeLibrary.h"
 #include "link/De1Link.h"
-#include "runs/SampleRecord.h"
+#include "recording/SampleSource.h"
 #include "runs/Em1Settings.h"
+#include "runs/SampleRecord.h"
 
 namespace corvane {
 
@@ -61,7 +62,7 @@ struct De1RunPlan {
                                          std::optional<double> volumePerMm);
 };
 
-class De1Source {
+class De1Source : public SampleSource {
 public:
     // The box is polled 100 times a second: the smoothing ring holds one
     // second of readings.
@@ -83,6 +84,9 @@ public:
     // ended and record holds the new sample; kNoReading when the box gave no
     // valid reply; kNoRecordYet when the reading went into the next sample.
     [[nodiscard]] int GetSample(SampleRecord& record);
+    // The same as a source of the acquisition object: a finished record that
+    // makes a DE-1 row.
+    [[nodiscard]] int read(const SampleRecord& carried, SourceReading& reading) override;
 
     // Samples per second: the record period and the smoothing window.
     void SetSamplesPerSec(double samplesPerSec);

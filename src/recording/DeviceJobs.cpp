@@ -67,6 +67,9 @@ void DeviceJobs::run(const std::stop_token& stop) {
 }
 
 // --- QueuedRecording ---
+// A closed worker refuses jobs only once the window is going, after a running
+// recording was stopped by a job of its own: a refused command has nothing
+// left to act on.
 
 void QueuedRecording::startStop() { (void)jobs_.submit([this] { target_.startStop(); }); }
 void QueuedRecording::zero() { (void)jobs_.submit([this] { target_.zero(); }); }

@@ -8,8 +8,9 @@
 #include "app/DialogFolders.h"
 #include "app/Preferences.h"
 #include "app/Prompter.h"
-#include "recording/SampleReader.h"
 #include "recording/AcquisitionSession.h"
+#include "recording/RunWriter.h"
+#include "recording/SampleReader.h"
 #include "runs/DeviceSettings.h"
 #include "recording/RunDisplay.h"
 #include "runs/TempFolder.h"
@@ -23,6 +24,10 @@ namespace {
 [[nodiscard]] bool factorInRange(double factor) {
     return factor >= RecordingController::kFactorLow && factor <= RecordingController::kFactorHigh;
 }
+
+// The link holds the sample lock for a whole key press (five sends of up to
+// 5 s each); new factors wait that out rather than be dropped.
+constexpr std::int64_t kFactorsWaitMs = UvLink::kKeyAttempts * UvLink::kKeyAckMs;
 
 }  // namespace
 
@@ -38,26 +43,24 @@ RecordingController::RecordingController(RecordingEnv env)
         }
     }
     env_.session.setSampleHandler(this);
-    env_.session.setReaderMade([this](SampleReader& reader) {
-        const auto [a, b] = factors();
-        (void)reader.SetSourceFactors(a, b);
-    });
+    env_.session.setSourceFactors(factors_);
 }
 
 RecordingController::~RecordingController() {
     env_.session.setSampleHandler(nullptr);
-    env_.session.setReaderMade({});
 }
 
 SampleReader* RecordingController::reader() { return env_.session.reader(); }
+
+RunWriter* RecordingController::writer() { return env_.session.runWriter(); }
 
 // --- State ---
 
 bool RecordingController::isRecording() const { return runActive_.load(); }
 
 bool RecordingController::isPaused() const {
-    SampleReader* r = env_.session.reader();
-    return r != nullptr && r->isPaused();
+    RunWriter* w = env_.session.runWriter();
+    return w != nullptr && w->isPaused();
 }
 
 std::string RecordingController::recordCaption() const {
@@ -204,19 +207,20 @@ void RecordingController::start() {
     }
     setRecordCaption(kStopCaption);
     SampleReader* r = reader();
-    if (r == nullptr) {
+    RunWriter* w = writer();
+    if (r == nullptr || w == nullptr) {
         env_.prompter.message("Error, no data parser object available!");
         setRecordCaption(kStartCaption);
         return;
     }
-    if (r->isPaused()) {
-        togglePause(*r);
+    if (w->isPaused()) {
+        togglePause(*r, *w);
         return;
     }
     if (scanSetupMode_.load()) {
         return;
     }
-    if (!openRun(*r, tempPath)) {
+    if (!openRun(*r, *w, tempPath)) {
         env_.prompter.message("Error, could not start recording.");
         setRecordCaption(kStartCaption);
         return;
@@ -224,7 +228,7 @@ void RecordingController::start() {
     {
         // The name the file was created under (numbered after a clash).
         const std::scoped_lock lock(mutex_);
-        tempFile_ = r->recorder().path();
+        tempFile_ = w->path();
     }
     runActive_.store(true);
 }
@@ -236,7 +240,8 @@ std::filesystem::path RecordingController::uniqueTempPath() const {
     return temp.runFilePath(runName(), env_.calendar());
 }
 
-bool RecordingController::openRun(SampleReader& reader, const std::filesystem::path& tempPath) {
+bool RecordingController::openRun(SampleReader& reader, RunWriter& writer,
+                                  const std::filesystem::path& tempPath) {
     RunDescription description;
     {
         const std::scoped_lock lock(mutex_);
@@ -247,7 +252,7 @@ bool RecordingController::openRun(SampleReader& reader, const std::filesystem::p
     de1Run_ = reader.hasDe1Source();
     UvLink* link = reader.link();
     if (de1Run_) {
-        return openDe1Run(reader, tempPath, std::move(description));
+        return openDe1Run(reader, writer, tempPath, std::move(description));
     } else {
         if (link != nullptr && link->connected()) {
             link->EnterManualMode();
@@ -261,10 +266,11 @@ bool RecordingController::openRun(SampleReader& reader, const std::filesystem::p
     }
     std::error_code error;
     std::filesystem::create_directories(tempPath.parent_path(), error);
-    return reader.OpenRunFile(tempPath, description);
+    return writer.OpenRunFile(tempPath, description);
 }
 
-bool RecordingController::openDe1Run(SampleReader& reader, const std::filesystem::path& tempPath,
+bool RecordingController::openDe1Run(SampleReader& reader, RunWriter& writer,
+                                     const std::filesystem::path& tempPath,
                                      RunDescription description) {
     const auto setup = de1Setup();
     description.em1 = setup;
@@ -281,7 +287,7 @@ bool RecordingController::openDe1Run(SampleReader& reader, const std::filesystem
     source.SetAufs(setup.settings.aufs);
     source.SetSamplesPerSec(setup.settings.samplesPerSec);
     source.StartRun(De1RunPlan::from(setup.settings, runVolumePerMm()));
-    if (!reader.OpenRunFile(tempPath, description)) {
+    if (!writer.OpenRunFile(tempPath, description)) {
         source.EndRun();
         return false;
     }
@@ -312,25 +318,22 @@ void RecordingController::stop() {
     autoScan_.requestAbort();
     setPauseState(scanSetupMode_.load() ? kPauseCaption : kPauseIdleCaption, !scanSetupMode_.load());
     SampleReader* r = reader();
+    RunWriter* w = writer();
     if (r != nullptr && r->link() != nullptr && !de1Run_) {
         r->link()->GoToUpperLimit(env_.session, false,
                                   scanSetupMode_.load() ? UpperLimitVariant::Auto
                                                         : UpperLimitVariant::Manual);
     }
-    if (r == nullptr) {
+    if (r == nullptr || w == nullptr) {
         // The acquisition object went away under the run (a reconnection).
         env_.prompter.message("No data is being recorded!");
         runActive_.store(false);
         setRecordCaption(kStartCaption);
         return;
     }
-    if (de1Run_) {
-        endDe1Run(*r);
-    }
-    askToSave(*r);
-    // A run stopped while paused leaves nothing paused behind.
-    if (r->isPaused()) {
-        (void)r->SetPaused(false);
+    // A DE-1 run whose end could not be written is kept as it is.
+    if (!de1Run_ || endDe1Run(*r, *w)) {
+        askToSave(*w);
     }
     runActive_.store(false);
     setRecordCaption(kStartCaption);
@@ -345,27 +348,36 @@ void RecordingController::stop() {
     de1Run_ = false;
 }
 
-void RecordingController::endDe1Run(SampleReader& reader) {
-    // No row may follow the closing one: the rows stop here.
-    (void)reader.SetPaused(true);
+bool RecordingController::endDe1Run(SampleReader& reader, RunWriter& writer) {
+    // The rows stop here, at the last record's distance: no row follows the
+    // closing one, whatever the acquisition thread is doing.
+    const auto closing = writer.finishDe1Run();
     if (De1Source* source = reader.de1Source()) {
         source->EndRun();
     }
-    const auto last = latestSample().value_or(SampleRecord{});
-    const double distance = last.positionA;
-    (void)reader.recorder().finishEm1Run(distance, last.absorbanceA);
-    const Em1RunWriter writer(de1Setup(), runVolumePerMm());
-    env_.display.setDe1Span(distance - writer.deadVolumeDistance());
+    const Em1RunWriter layout(de1Setup(), runVolumePerMm());
+    env_.display.setDe1Span(closing.distance - layout.deadVolumeDistance());
     env_.display.redraw();
     env_.prompter.message(
         "Open the air needle valve and press the AIR key on the keyboard to recover gradient in "
         "the tubing.");
+    if (closing.ok) {
+        return true;
+    }
+    // Nothing more is done to the file: no clean-up, no copy that could
+    // replace it; a rescue from TEMP saves what was recorded.
+    const auto path = writer.path();
+    (void)writer.keepAsIs();  // false only when no file was open: nothing to keep then
+    env_.prompter.message(formatText(
+        "Error, the end of this run could not be written to %s (the disk may be full or the file "
+        "gone). The run stays in TEMP as it was recorded; rescue it from there.",
+        path.string().c_str()));
+    return false;
 }
 
-void RecordingController::askToSave(SampleReader& reader) {
-    auto& recorder = reader.recorder();
+void RecordingController::askToSave(RunWriter& writer) {
     if (!env_.prompter.askYesNo("Do you wish to save this run?")) {
-        recorder.close(false);
+        writer.close(false);
         return;
     }
     FileDialogRequest request;
@@ -374,12 +386,12 @@ void RecordingController::askToSave(SampleReader& reader) {
     request.initialFolder = lastDataFolder();
     const auto chosen = env_.prompter.saveFile(request);
     if (!chosen || chosen->empty()) {
-        recorder.close(false);
+        writer.close(false);
         return;
     }
     const std::filesystem::path target(*chosen);
     rememberDataFolder(target.parent_path());
-    if (recorder.saveAs(target)) {
+    if (writer.saveAs(target)) {
         const std::scoped_lock lock(mutex_);
         savedFile_ = target;
     }
@@ -394,14 +406,16 @@ void RecordingController::pauseResume() {
         setPauseState(kPauseCaption, false);
         return;
     }
-    if (SampleReader* r = reader()) {
-        togglePause(*r);
+    SampleReader* r = reader();
+    RunWriter* w = writer();
+    if (r != nullptr && w != nullptr) {
+        togglePause(*r, *w);
     }
 }
 
-void RecordingController::togglePause(SampleReader& reader) {
-    const bool pausing = !reader.isPaused();
-    if (!reader.SetPaused(pausing)) {
+void RecordingController::togglePause(SampleReader& reader, RunWriter& writer) {
+    const bool pausing = !writer.isPaused();
+    if (!writer.SetPaused(pausing)) {
         return;
     }
     setPauseState(pausing ? kResumeCaption : kPauseCaption, true);
@@ -411,7 +425,7 @@ void RecordingController::togglePause(SampleReader& reader) {
     }
     // The receive thread stays off the stream while the unit is commanded.
     const ReceiveHolds::Guard hold(env_.session.holds(), ReceiveHolds::Kind::Window);
-    if (reader.isRecording() && !pausing) {
+    if (writer.isRecording() && !pausing) {
         link->EnterManualMode();
         link->PressKey(AutoScan::kKeyStartScan, 0);
     } else {
@@ -444,11 +458,9 @@ void RecordingController::zero() {
         !env_.prompter.askYesNo(formatText("Factor B is %.6f, do you wish to continue?", factorB))) {
         return;
     }
-    {
-        const std::scoped_lock lock(mutex_);
-        factors_ = {factorA, factorB};
+    if (!applyFactors(*r, {factorA, factorB})) {
+        return;
     }
-    (void)r->SetSourceFactors(factorA, factorB);
     if (!saveFactors()) {
         return;
     }
@@ -464,13 +476,33 @@ bool RecordingController::loadFactors() {
     const auto stored = prefs.sourceFactors();
     const std::array<double, 2> loaded = {stored[0].value_or(kDefaultFactor),
                                           stored[1].value_or(kDefaultFactor)};
+    SampleReader* r = reader();
+    if (r == nullptr) {
+        {
+            const std::scoped_lock lock(mutex_);
+            factors_ = loaded;
+        }
+        env_.session.setSourceFactors(loaded);
+        return true;
+    }
+    return applyFactors(*r, loaded);
+}
+
+bool RecordingController::applyFactors(SampleReader& reader, const std::array<double, 2>& factors) {
+    bool applied = false;
+    for (const Deadline limit(env_.clock, kFactorsWaitMs); !applied && !limit.expired();) {
+        applied = reader.SetSourceFactors(factors[0], factors[1]);
+    }
+    if (!applied) {
+        env_.prompter.message("Error, the new factors could not be applied while the unit was busy. "
+                              "Please try again.");
+        return false;
+    }
     {
         const std::scoped_lock lock(mutex_);
-        factors_ = loaded;
+        factors_ = factors;
     }
-    if (SampleReader* r = reader()) {
-        (void)r->SetSourceFactors(loaded[0], loaded[1]);
-    }
+    env_.session.setSourceFactors(factors);
     return true;
 }
 
@@ -492,12 +524,18 @@ void RecordingController::goToUpperLimit() {
 
 void RecordingController::aufsChanged(int step) {
     SampleReader* r = reader();
-    if (r == nullptr) {
+    RunWriter* w = writer();
+    if (r == nullptr || w == nullptr) {
         return;
     }
-    if (r->isRecording()) {
+    if (w->isRecording() && w->isDe1Run()) {
         const auto last = latestSample().value_or(SampleRecord{});
-        (void)r->recorder().writeAufsChange(step, last.positionA);
+        // Rows from here on are at the new scale: a file that does not say
+        // so reads wrong, so the user hears of it.
+        if (!w->writeAufsChange(step, last.positionA)) {
+            env_.prompter.message(formatText("Error, the AUFS change could not be written to %s.",
+                                             w->path().string().c_str()));
+        }
     }
     if (De1Source* source = r->de1Source()) {
         source->SetAufs(step);

@@ -37,6 +37,7 @@ class Clock;
 class DialogFolders;
 class Prompter;
 class RunDisplay;
+class RunWriter;
 class SampleReader;
 
 struct RecordingEnv {
@@ -141,16 +142,22 @@ public:
 
 private:
     [[nodiscard]] SampleReader* reader();
+    [[nodiscard]] RunWriter* writer();
     void start();
     void stop();
     // The start's steps from the temporary name on; false when no run began.
-    bool openRun(SampleReader& reader, const std::filesystem::path& tempPath);
-    bool openDe1Run(SampleReader& reader, const std::filesystem::path& tempPath,
+    bool openRun(SampleReader& reader, RunWriter& writer, const std::filesystem::path& tempPath);
+    bool openDe1Run(SampleReader& reader, RunWriter& writer, const std::filesystem::path& tempPath,
                     RunDescription description);
     [[nodiscard]] std::optional<double> runVolumePerMm() const;
-    void endDe1Run(SampleReader& reader);
-    void askToSave(SampleReader& reader);
-    void togglePause(SampleReader& reader);
+    // The closing row and the message; false when the end could not be
+    // written (the run is then kept in TEMP as it is).
+    bool endDe1Run(SampleReader& reader, RunWriter& writer);
+    void askToSave(RunWriter& writer);
+    void togglePause(SampleReader& reader, RunWriter& writer);
+    // New factors for the acquisition object now and every one made later;
+    // false, with a message, when the sample lock stayed busy.
+    bool applyFactors(SampleReader& reader, const std::array<double, 2>& factors);
     void clearShown();
     [[nodiscard]] std::filesystem::path uniqueTempPath() const;
     void rememberDataFolder(const std::filesystem::path& folder);

@@ -147,7 +147,7 @@ void readGradient(std::string_view value, RunInfo& info) {
     info.gradient = std::string(trim(value.substr(0, startOfNumber)));
     info.gradientPercent1 = first;
     info.gradientPercent2 = second;
-    (void)scan.literal("%");
+    (void)scan.literal("%");  // optional: the unit follows with or without it
     const auto unit = trim(scan.rest());
     info.gradientUnits = unit == "w/w"   ? RunInfo::kWeightPerWeight
                          : unit == "v/v" ? RunInfo::kVolumePerVolume
@@ -234,6 +234,8 @@ public:
     }
 
 private:
+    // In the header readers below, a value that does not read keeps its
+    // default (each "(void)"): the header is informative, the rows still read.
     void headerLine(std::string_view line) {
         auto& h = run_.header_;
         auto& info = h.info;

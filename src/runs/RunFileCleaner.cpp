@@ -344,6 +344,7 @@ bool RunFileCleaner::mergeEvents(const std::filesystem::path& file) {
 
 bool RunFileCleaner::cleanRescued(const std::filesystem::path& file) {
     RunDataFile run;
+    // An unreadable header leaves the layout unknown; the two-channel pass then says what is wrong.
     (void)run.readHeader(file);
     switch (run.layout()) {
         case RunFileLayout::Em1: return mergeEvents(file);

@@ -137,14 +137,8 @@ bool RunRecorder::open(const std::filesystem::path& path, const RunDescription& 
     // same second in one TEMP folder (two programs) get a file each, the
     // later one the next numbered name. Text mode: the platform's own line
     // ends, as every text file of the program.
-    std::filesystem::path created;
-    for (int number = 1; number <= kMaxNumberedName; ++number) {
-        created = number == 1 ? path : numberedName(path, number);
-        file_ = createNewFile(created, "w");
-        if (file_ || errno != EEXIST) {
-            break;
-        }
-    }
+    auto [created, file] = createNumberedFile(path, "w");
+    file_ = std::move(file);
     const auto header = headerText(created.filename().string(), description, em1_ ? &*em1_ : nullptr);
     // Marked as being written for the whole run (where the file system has
     // such locks), so no clean-up or rescue of another program takes it.
@@ -220,12 +214,12 @@ void RunRecorder::writeEm1Sample(double distance, double absorbance, std::uint32
     appendRow();
 }
 
-bool RunRecorder::finishEm1Run(double distance, double absorbance) {
+RunRecorder::ClosingRow RunRecorder::finishEm1Run(double distance, double absorbance) {
     const std::scoped_lock lock(mutex_);
     if (!file_ || !em1_ || !em1_->formatClosingRow(row_, distance, absorbance)) {
-        return false;
+        return ClosingRow::NotDue;
     }
-    return appendRow();
+    return appendRow() ? ClosingRow::Written : ClosingRow::Failed;
 }
 
 bool RunRecorder::writeAufsChange(int step, double distance) {
@@ -303,6 +297,8 @@ bool RunRecorder::saveAs(const std::filesystem::path& target) {
     }
     // The event merge runs on the saved copy only: a run kept in TEMP keeps
     // its marks where the detector saw them, so a rescue shifts them once.
+    // The cleaner tells the user of each failure itself, and the saved copy
+    // is whole either way.
     if (em1) {
         (void)(cleaner_.removeEm1Duplicates(target) && cleaner_.mergeEvents(target));
     } else {
@@ -322,6 +318,10 @@ bool RunRecorder::close(bool deleteFile) {
         return std::filesystem::remove(source, error);
     }
     return em1 ? cleaner_.removeEm1Duplicates(source) : cleaner_.removeDuplicates(source);
+}
+
+bool RunRecorder::closeAsIs() {
+    return endRun().has_value();
 }
 
 bool RunRecorder::saveBufferedData(const std::filesystem::path& target,

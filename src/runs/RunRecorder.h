@@ -58,9 +58,9 @@ public:
     void writeSample(const SampleRecord& record);
     // Appends a DE-1 row (an event row when rawValue carries a mark).
     void writeEm1Sample(double distance, double absorbance, std::uint32_t rawValue);
-    // The DE-1 closing event row, unless the last sample was a mark. False
-    // when none was written.
-    bool finishEm1Run(double distance, double absorbance);
+    // The DE-1 closing event row, unless the last sample was a mark.
+    enum class ClosingRow { Written, NotDue, Failed };
+    [[nodiscard]] ClosingRow finishEm1Run(double distance, double absorbance);
     // Makes step the run's AUFS and inserts "AUFS changed to %.2f at %.2f mm."
     // under the AUFS header line (above earlier changes). DE-1 runs only.
     [[nodiscard]] bool writeAufsChange(int step, double distance);
@@ -73,6 +73,9 @@ public:
     // Closes the run; deletes its file, or keeps it and removes duplicates.
     // False when no file was open or the clean-up failed.
     bool close(bool deleteFile);
+    // Closes the run and leaves its file exactly as it is (no clean-up), for
+    // a run whose end could not be written. False when no file was open.
+    bool closeAsIs();
 
     // A rows that failed to reach the file since open (disk full, removed
     // media). The run goes on; the caller decides what to tell the user.

@@ -173,6 +173,7 @@ void TempFolder::makeRoomForNewRun(bool& unlimited) {
         discardOldest(kKeptWhenFull);
     } else {
         unlimited = true;
+        // Not stored, the limit is off for this session and asked about again next time.
         (void)setUnlimited(true);
     }
 }

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "TestClocks.h"
+#include "VirtualClock.h"
+#include "link/LinkLocks.h"
 
 namespace corvane {
 namespace {
@@ -100,6 +103,75 @@ TEST(ManualClock, WithoutSleepAdvancesASleeperWaitsForTheTest) {
     clock.advance(1);
     sleeper.join();
     EXPECT_TRUE(woke);
+}
+
+// Real time spent running (not blocked) on the calling thread.
+void workFor(std::chrono::milliseconds real) {
+    const auto end = std::chrono::steady_clock::now() + real;
+    while (std::chrono::steady_clock::now() < end) {
+    }
+}
+
+TEST(VirtualClock, TimeStandsStillWhileAThreadWorksAndJumpsWhenAllWait) {
+    test::VirtualClock clock;
+    ASSERT_TRUE(clock.sleepMs(1));  // the test thread takes part from here
+    std::atomic<std::int64_t> wokeAt{-1};
+    std::thread sleeper([&] {
+        clock.sleepMs(1000);
+        wokeAt = clock.nowMs();
+    });
+    workFor(std::chrono::milliseconds(50));
+    EXPECT_EQ(clock.nowMs(), 1) << "the test thread was at work";
+    EXPECT_EQ(wokeAt.load(), -1);
+    ASSERT_TRUE(clock.sleepMs(2000));
+    sleeper.join();
+    EXPECT_EQ(wokeAt.load(), 1001);
+    EXPECT_EQ(clock.nowMs(), 2001);
+}
+
+TEST(VirtualClock, AThreadBlockedOutsideTheClockDoesNotHoldTimeStill) {
+    test::VirtualClock clock;
+    ASSERT_TRUE(clock.sleepMs(1));
+    std::atomic<std::int64_t> wokeAt{-1};
+    std::thread sleeper([&] {
+        clock.sleepMs(500);
+        wokeAt = clock.nowMs();
+    });
+    // The test thread now waits in the kernel, not in the clock.
+    sleeper.join();
+    EXPECT_EQ(wokeAt.load(), 501);
+    EXPECT_EQ(clock.nowMs(), 501);
+}
+
+TEST(VirtualClock, ATimedLockIsTakenWhenItIsFreedNotAtItsLimit) {
+    test::VirtualClock clock;
+    SampleLock lock;
+    std::atomic<bool> held{false};
+    std::thread holder([&] {
+        lock.lock();
+        held = true;
+        clock.sleepMs(30);
+        lock.unlock();
+    });
+    while (!held) {
+        std::this_thread::yield();
+    }
+    EXPECT_TRUE(clock.tryLockFor(lock, 10'000));
+    EXPECT_LE(clock.nowMs(), 31);
+    lock.unlock();
+    holder.join();
+}
+
+TEST(VirtualClock, AStopRequestEndsASleepWithoutMovingTime) {
+    test::VirtualClock clock;
+    std::stop_source stop;
+    std::atomic<bool> slept{true};
+    std::thread sleeper([&] { slept = clock.sleepMs(60'000, stop.get_token()); });
+    ASSERT_TRUE(clock.sleepMs(5));
+    stop.request_stop();
+    sleeper.join();
+    EXPECT_FALSE(slept);
+    EXPECT_LT(clock.nowMs(), 60'000);
 }
 
 }  // namespace

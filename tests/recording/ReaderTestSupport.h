@@ -1,8 +1,8 @@
 #pragma once
 
 // What the acquisition tests share: the reader's seams over simulated ports
-// and bridges, a receive loop like the main window's, and the rows of a run
-// file as text.
+// and bridges with a run writer fed by it, a receive loop like the main
+// window's, and the rows of a run file as text.
 
 #include <atomic>
 #include <mutex>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "LinkTestSupport.h"
+#include "recording/RunWriter.h"
 #include "recording/SampleReader.h"
 #include "sim/SimSerialPortApi.h"
 
@@ -47,7 +48,10 @@ struct ScriptedBench {
         ports.addPort(5, unit);
         std::filesystem::create_directory(folder / "TEMP");
     }
-    ~ScriptedBench() { reader.reset(); }
+    ~ScriptedBench() {
+        reader.reset();
+        writer.reset();
+    }
 
     [[nodiscard]] SampleReaderConfig config(bool useLink = true) const {
         SampleReaderConfig c;
@@ -58,10 +62,13 @@ struct ScriptedBench {
     }
     SampleReader& open(const SampleReaderConfig& c) {
         reader.reset();  // the old one lets go of the port first
+        writer.reset();
         reader = std::make_unique<SampleReader>(
-            SampleReaderSeams{ports, bridge, clock, prompter, &poster, nullptr, false,
-                              FixedCalendar},
-            c);
+            SampleReaderSeams{ports, bridge, clock, prompter, &poster, nullptr, false}, c);
+        writer = std::make_unique<RunWriter>(
+            RunWriterSeams{prompter, clock, reader->sampleLock(), reader->link(),
+                           RunFolders{folder.path(), folder / "TEMP"}, FixedCalendar});
+        reader->setRecordSink(writer.get());
         return *reader;
     }
     void send(std::string_view text) {
@@ -91,6 +98,7 @@ struct ScriptedBench {
     ScriptedPrompter prompter;
     RecordingPoster poster;
     std::unique_ptr<SampleReader> reader;
+    std::unique_ptr<RunWriter> writer;
     // The receive loop's record, handed to every call.
     SampleRecord record;
 };

@@ -155,9 +155,14 @@ TEST(RecordCli, CtrlCSavesTheRunAndASecondLeavesItInTemp) {
         const auto temp = waitForRows(folder, 60);
         ASSERT_FALSE(temp.empty());
         child.interrupt();
-        SteadyClock().sleepMs(20);
+        // The second Ctrl+C comes once the stop has begun, and before it can
+        // end: the command is held still while it is sent.
+        auto errors = child.readErrorsUntil("stopping: interrupted\n");
+        ASSERT_THAT(errors, HasSubstr("stopping: interrupted\n"));
+        child.suspend();
         child.interrupt();
-        const auto errors = child.readErrors();
+        child.resume();
+        errors += child.readErrors();
         EXPECT_EQ(child.wait(), 130) << errors;
         EXPECT_THAT(errors, HasSubstr("interrupted again; the run stays in TEMP as " + temp.string()));
         EXPECT_FALSE(std::filesystem::exists(folder / "run.csv"));

@@ -106,9 +106,8 @@ std::vector<std::string> dataRowsOf(const std::string& text) {
     return rows;
 }
 
-RecordingBench::RecordingBench(SimRigConfig config, double speedup)
-    : clock(speedup),
-      prefsWritten((writePrefs(folder), true)),
+RecordingBench::RecordingBench(SimRigConfig config)
+    : prefsWritten((writePrefs(folder), true)),
       folders(folder.path(), prompter),
       rig(clock, std::move(config)),
       connection(clock),

@@ -13,6 +13,7 @@
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
 #include "TestClocks.h"
+#include "VirtualClock.h"
 #include "recording/AcquisitionSession.h"
 #include "app/DialogFolders.h"
 #include "recording/RecordingController.h"
@@ -81,7 +82,7 @@ void writePrefs(const TempDir& folder, const std::string& extra = {});
 [[nodiscard]] std::vector<std::filesystem::path> tempRuns(const std::filesystem::path& folder);
 
 struct RecordingBench {
-    explicit RecordingBench(SimRigConfig config = fastRig(), double speedup = 10.0);
+    explicit RecordingBench(SimRigConfig config = fastRig());
     ~RecordingBench();
 
     // Connects on the rig's Kelvo port (or the configured one); true when
@@ -92,7 +93,10 @@ struct RecordingBench {
     [[nodiscard]] std::vector<std::filesystem::path> tempRuns() const;
     [[nodiscard]] SimKelvoUnit& unit() { return *rig.kelvo(); }
 
-    ScaledClock clock;
+    // Every thread of the bench and the simulated unit share this time: it
+    // moves only while all of them wait, so the unit never streams ahead of
+    // the program reading it.
+    VirtualClock clock;
     TempDir folder;
     bool prefsWritten;
     ScriptedPrompter prompter;

@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "RecordingBench.h"
 #include "app/ConfigFile.h"
 #include "recording/SampleReader.h"
@@ -131,6 +134,32 @@ TEST(RecordingCommands, ZeroTakesTheLatestCountsAndAsksAboutFactorsOutOfRange) {
     RecordingController later({bench.folder.path(), bench.prompter, bench.folders, bench.clock, bench.display,
                                bench.session});
     EXPECT_EQ(later.factors(), (std::array<double, 2>{0.0999, 10.001}));
+}
+
+TEST(RecordingCommands, ZeroThatCannotHaveTheSampleLockSaysSoAndKeepsTheFactors) {
+    RecordingBench bench;
+    bench.session.createSampleReader(true, 0);
+    SampleReader& reader = *bench.session.reader();
+    // Held for longer than a whole key press may hold it.
+    std::atomic<bool> holding{false};
+    std::jthread holder([&] {
+        reader.sampleLock().lock();
+        holding = true;
+        bench.clock.sleepMs(60000);
+        reader.sampleLock().unlock();
+    });
+    while (!holding) {
+        bench.clock.sleepMs(1);
+    }
+    bench.controller.onSample(counts(1000, 1000, 500, 1000));
+    bench.controller.zero();
+    EXPECT_THAT(bench.prompter.texts(),
+                ElementsAre("Error, the new factors could not be applied while the unit was busy. "
+                            "Please try again."));
+    EXPECT_EQ(bench.controller.factors(), (std::array<double, 2>{2.0, 2.0}));
+    EXPECT_EQ(reader.sourceFactors(), (std::array<double, 2>{2.0, 2.0}));
+    EXPECT_EQ(ConfigFile(bench.folder / "prefs.cfg").getDouble("[data]", "factor_a"), 0.0)
+        << "nothing stored";
 }
 
 TEST(RecordingCommands, FactorsNeedPrefsCfg) {

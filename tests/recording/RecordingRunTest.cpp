@@ -3,8 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 #include "RecordingBench.h"
 #include "recording/SampleReader.h"
@@ -236,6 +241,119 @@ TEST(RecordingRun, De1RunNumbersItsFractionsAndClosesWithAnEventRow) {
     EXPECT_TRUE(rows.back().eventMark);
     EXPECT_NEAR(bench.display.de1Spans()[0], rows.back().distance - file.header().em1->deadVolumeDistance,
                 0.5);
+}
+
+// Only a DE-1 box, connected; an event-triggered run without automatic
+// marks, so the run ends with a closing row.
+struct De1Bench : RecordingBench {
+    De1Bench() : RecordingBench(rig()) {}
+    static SimRigConfig rig() {
+        SimRigConfig config;
+        config.withKelvo = false;
+        config.withDe1 = true;
+        return config;
+    }
+    // Starts the run and waits until it has some rows.
+    bool startRun() {
+        if (!connect(3)) {
+            return false;
+        }
+        Em1RunWriter::Setup setup;
+        setup.settings.signalType = Em1Settings::kEventTriggered;
+        setup.settings.speed = 0.5;
+        controller.setDe1Setup(setup);
+        controller.startStop();
+        return controller.isRecording() && waitForRecords(25);
+    }
+    // Waits until n more records have come in.
+    bool waitForRecords(int n) {
+        const int from = display.samples();
+        return waitFor([&] { return display.samples() >= from + n; }, 10000);
+    }
+};
+
+TEST(RecordingRun, NoDe1RowFollowsTheClosingRowWhileTheSampleLockIsBusy) {
+    De1Bench bench;
+    ASSERT_TRUE(bench.startRun());
+    // Another thread holds the sample lock over the stop, as a key press or
+    // a sampling turn may, so a pause could not be had within its limit.
+    SampleLock& lock = bench.session.reader()->sampleLock();
+    std::atomic<bool> holding{false};
+    std::atomic<bool> release{false};
+    std::jthread holder([&] {
+        lock.lock();
+        holding = true;
+        while (!release) {
+            bench.clock.sleepMs(5);
+        }
+        lock.unlock();
+    });
+    // Waiting in the clock: a thread spinning here would hold time still,
+    // and with it the sampling turn that may have the lock.
+    while (!holding) {
+        bench.clock.sleepMs(1);
+    }
+    // Sampling goes on while the save question waits for its answer.
+    bench.prompter.beforeAnswering([&](const std::string&) {
+        release = true;
+        EXPECT_TRUE(bench.waitForRecords(10));
+    });
+    bench.prompter.answerNo();
+    bench.controller.startStop();
+    holder.join();
+
+    RunDataFile file;
+    ASSERT_EQ(file.read(bench.controller.tempFile()), RunDataFile::ReadStatus::Ok);
+    const auto& rows = file.em1Samples();
+    ASSERT_GT(rows.size(), 20U);
+    EXPECT_TRUE(rows.back().eventMark) << "the closing row comes last";
+    EXPECT_FALSE(rows[rows.size() - 2].eventMark);
+    EXPECT_EQ(rows.back().distance, rows[rows.size() - 2].distance)
+        << "at the distance of the run's last row";
+}
+
+// From here on every write of this process to `file` fails as on a full
+// disk: its open descriptor is pointed at /dev/full.
+bool FillTheDiskUnder(const std::filesystem::path& file) {
+    const auto target = std::filesystem::canonical(file);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path(), error) != target) {
+            continue;
+        }
+        const int fd = std::stoi(entry.path().filename().string());
+        const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+        const bool moved = full >= 0 && ::dup2(full, fd) == fd;
+        if (full >= 0) {
+            ::close(full);
+        }
+        return moved;
+    }
+    return false;
+}
+
+TEST(RecordingRun, ADe1RunWhoseEndCannotBeWrittenIsToldAndStaysInTempAsRecorded) {
+    De1Bench bench;
+    ASSERT_TRUE(bench.startRun());
+    const auto temp = bench.controller.tempFile();
+    ASSERT_TRUE(FillTheDiskUnder(temp));
+    // Rows that no longer reach the file; after them nothing more can.
+    ASSERT_TRUE(bench.waitForRecords(5));
+    const auto recorded = readFile(temp);
+    ASSERT_GT(dataRowsOf(recorded).size(), 20U);
+
+    bench.controller.startStop();
+    EXPECT_THAT(bench.prompter.transcript(),
+                ElementsAre("message: Open the air needle valve and press the AIR key on the "
+                            "keyboard to recover gradient in the tubing.",
+                            "message: Error, the end of this run could not be written to " +
+                                temp.string() +
+                                " (the disk may be full or the file gone). The run stays in TEMP "
+                                "as it was recorded; rescue it from there."));
+    EXPECT_FALSE(bench.controller.isRecording());
+    EXPECT_FALSE(bench.controller.savedFile());
+    EXPECT_THAT(bench.tempRuns(), ElementsAre(temp));
+    EXPECT_EQ(readFile(temp), recorded) << "neither cleaned nor replaced";
 }
 
 }  // namespace

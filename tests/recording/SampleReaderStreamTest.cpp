@@ -87,7 +87,7 @@ TEST_F(TextReader, AStreamOfBareLineEndsNeverFillsTheRing) {
 
 TEST_F(TextReader, RowsAreWrittenWhileRecording) {
     const auto run = folder / "TEMP" / "text.csv";
-    ASSERT_TRUE(reader->OpenRunFile(run, {}));
+    ASSERT_TRUE(writer->OpenRunFile(run, {}));
     send("1000,100,500,500,1234\r\n");
     ASSERT_THAT(codesUntilRecord(), ElementsAre(SampleReader::kOk));
     EXPECT_THAT(test::DataRows(run),
@@ -125,7 +125,7 @@ TEST(TextUnit, AnswersThePingAndStreamsAScanAfterADrain) {
     config.useLink = false;
     bench.reader = std::make_unique<SampleReader>(
         SampleReaderSeams{bench.rig.ports(), bench.rig.bridge(), bench.clock, bench.prompter,
-                          nullptr, nullptr, true, test::FixedCalendar},
+                          nullptr, nullptr, true},
         config);
     SampleReader& reader = *bench.reader;
     ASSERT_TRUE(reader.plainPortOpen());
@@ -165,7 +165,7 @@ TEST(TextUnit, ReadsLinesThroughTheKernelFromCorvaneSim) {
     config.workingFolder = folder.path();
     config.comPort = 7;
     config.useLink = false;
-    SampleReader reader({ports, noBridge, clock, prompter, nullptr, nullptr, true, test::FixedCalendar},
+    SampleReader reader({ports, noBridge, clock, prompter, nullptr, nullptr, true},
                         config);
     ASSERT_TRUE(reader.plainPortOpen());
     EXPECT_TRUE(reader.Ping());
@@ -197,9 +197,7 @@ struct LinkedUnitBench {
         c.workingFolder = folder.path();
         c.comPort = 3;
         reader = std::make_unique<SampleReader>(
-            SampleReaderSeams{rig.ports(), rig.bridge(), clock, prompter, &poster, nullptr, true,
-                              test::FixedCalendar},
-            c);
+            SampleReaderSeams{rig.ports(), rig.bridge(), clock, prompter, &poster, nullptr, true}, c);
     }
     ~LinkedUnitBench() {
         loop.reset();

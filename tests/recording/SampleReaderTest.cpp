@@ -207,14 +207,14 @@ TEST_F(LinkReader, RunningStreamRatiosAverageTheAReadingsAroundEachBReading) {
 
 TEST_F(LinkReader, RowsAreWrittenAtEachPathsOwnMoment) {
     const auto run = folder / "TEMP" / "run.csv";
-    ASSERT_TRUE(reader->OpenRunFile(run, {}));
-    EXPECT_TRUE(reader->isRecording());
+    ASSERT_TRUE(writer->OpenRunFile(run, {}));
+    EXPECT_TRUE(writer->isRecording());
     ASSERT_EQ(sample(SetupPacket({1000, 5000, 100, 5000})), SampleReader::kOk);
     ASSERT_EQ(sample(SetupPacket({10, 5000, 1000, 5000}, 1050)), SampleReader::kOk);
     ASSERT_EQ(sample(SetupPacket({.sourceA = 0})), SampleReader::kZeroSource);  // not written
-    ASSERT_TRUE(reader->SetPaused(true));
+    ASSERT_TRUE(writer->SetPaused(true));
     ASSERT_EQ(sample(SetupPacket({})), SampleReader::kOk);  // not written
-    ASSERT_TRUE(reader->SetPaused(false));
+    ASSERT_TRUE(writer->SetPaused(false));
 
     ASSERT_TRUE(hearMode(kModeManual));
     // Written before the zero-source test.
@@ -228,8 +228,8 @@ TEST_F(LinkReader, RowsAreWrittenAtEachPathsOwnMoment) {
         << rows[2];
     EXPECT_EQ(rows[3].rfind("1000, 500, 100, 500, 11.00, 0.000000, ", 0), 0u) << rows[3];
 
-    ASSERT_TRUE(reader->recorder().close(false));
-    EXPECT_FALSE(reader->isRecording());
+    ASSERT_TRUE(writer->close(false));
+    EXPECT_FALSE(writer->isRecording());
     const auto kept = DataRows(run);
     ASSERT_EQ(sample(RunningPacket(kCmd2ChannelA, 1000, 500, 1100, 0)), SampleReader::kOk);
     EXPECT_EQ(DataRows(run), kept);
@@ -298,16 +298,18 @@ TEST(De1Reader, TheDe1BoxGoesBeforeTheLinkAndItsRecordsBecomeDe1Rows) {
     config.workingFolder = folder.path();
     config.comPort = 3;
     config.de1Parameter = handle;
-    SampleReader reader({rig.ports(), rig.bridge(), clock, prompter, nullptr, nullptr, false,
-                         test::FixedCalendar},
+    SampleReader reader({rig.ports(), rig.bridge(), clock, prompter, nullptr, nullptr, false},
                         config);
     ASSERT_TRUE(reader.hasDe1Source());
     ASSERT_NE(reader.link(), nullptr);
+    RunWriter writer({prompter, clock, reader.sampleLock(), reader.link(),
+                      RunFolders{folder.path(), folder.path()}, test::FixedCalendar});
+    reader.setRecordSink(&writer);
 
     const auto run = folder / "de1.csv";
     RunDescription description;
     description.em1 = Em1RunWriter::Setup{};
-    ASSERT_TRUE(reader.OpenRunFile(run, description));
+    ASSERT_TRUE(writer.OpenRunFile(run, description));
     std::vector<SampleRecord> records;
     SampleRecord record;
     for (const auto end = clock.nowMs() + 3000; clock.nowMs() < end;) {

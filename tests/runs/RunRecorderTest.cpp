@@ -357,7 +357,7 @@ TEST_F(RunRecorderTest, De1RunHasItsBlockAndFractionRows) {
     recorder.writeEm1Sample(8.5, 0.05, 0xFFFF);   // automatic fraction
     recorder.writeEm1Sample(12.5, 0.06, 0x9000);  // third mark: 2 with a delay
     recorder.writeEm1Sample(12.6, 0.07, 0);
-    EXPECT_TRUE(recorder.finishEm1Run(12.6, 0.07));
+    EXPECT_EQ(recorder.finishEm1Run(12.6, 0.07), RunRecorder::ClosingRow::Written);
     const auto text = readFile(tempRun());
     const auto blockStart = text.find("Absorbance Units");
     ASSERT_NE(blockStart, std::string::npos);
@@ -385,7 +385,7 @@ TEST_F(RunRecorderTest, De1RunHasItsBlockAndFractionRows) {
               "12.60, 0.070000, , \n"
               "12.60, 0.070000, 3, 0.012\n");
     // The last sample was a mark now: no second closing row.
-    EXPECT_FALSE(recorder.finishEm1Run(12.6, 0.07));
+    EXPECT_EQ(recorder.finishEm1Run(12.6, 0.07), RunRecorder::ClosingRow::NotDue);
 }
 
 TEST_F(RunRecorderTest, TheLatestAufsChangeSitsDirectlyUnderTheAufsLine) {

@@ -78,6 +78,15 @@ std::string ChildProcess::readLine() {
 std::string ChildProcess::readOutput() { return readToEnd(out_); }
 std::string ChildProcess::readErrors() { return readToEnd(err_); }
 
+std::string ChildProcess::readErrorsUntil(std::string_view text) {
+    std::string read;
+    char c = 0;
+    while (read.find(text) == std::string::npos && ::read(err_, &c, 1) == 1) {
+        read.push_back(c);
+    }
+    return read;
+}
+
 int ChildProcess::wait() {
     if (pid_ <= 0) {
         return -1;
@@ -98,6 +107,18 @@ void ChildProcess::kill() {
 void ChildProcess::interrupt() {
     if (pid_ > 0) {
         ::kill(pid_, SIGINT);
+    }
+}
+
+void ChildProcess::suspend() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGSTOP);
+    }
+}
+
+void ChildProcess::resume() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGCONT);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <sys/types.h>
 #include <vector>
 
@@ -22,12 +23,18 @@ public:
     // The rest of standard output, or of standard error, until the child closes it.
     [[nodiscard]] std::string readOutput();
     [[nodiscard]] std::string readErrors();
+    // Standard error up to and including the first `text` (or to its end).
+    [[nodiscard]] std::string readErrorsUntil(std::string_view text);
     // Waits for the end; the exit code, or -1 when a signal ended it.
     int wait();
     // Ends it at once, as a crash would.
     void kill();
     // Sends SIGINT, as Ctrl+C in a terminal does; does not wait.
     void interrupt();
+    // Holds it still (SIGSTOP) and lets it go on (SIGCONT): signals sent
+    // meanwhile are taken the moment it goes on.
+    void suspend();
+    void resume();
 
 private:
     pid_t pid_ = -1;

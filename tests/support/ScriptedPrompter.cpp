@@ -13,6 +13,14 @@ void ScriptedPrompter::message(const std::string& text, const std::string&) {
 }
 
 bool ScriptedPrompter::askYesNo(const std::string& text, const std::string&) {
+    std::function<void(const std::string&)> hook;
+    {
+        std::scoped_lock lock(mutex_);
+        hook = beforeAnswer_;
+    }
+    if (hook) {
+        hook(text);
+    }
     std::scoped_lock lock(mutex_);
     bool answer = false;
     if (yesNo_.empty()) {
@@ -23,6 +31,11 @@ bool ScriptedPrompter::askYesNo(const std::string& text, const std::string&) {
     }
     record("question: " + text + (answer ? " -> Yes" : " -> No"), text);
     return answer;
+}
+
+void ScriptedPrompter::beforeAnswering(std::function<void(const std::string&)> hook) {
+    std::scoped_lock lock(mutex_);
+    beforeAnswer_ = std::move(hook);
 }
 
 void ScriptedPrompter::notify(const std::string& text, const std::string&) {

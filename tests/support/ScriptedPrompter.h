@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -31,6 +32,9 @@ public:
     void scriptYesNo(bool answer);
     void scriptFile(std::optional<std::string> path);  // open or save; nullopt cancels
     void scriptFiles(std::vector<std::string> paths);
+    // Runs on the asking thread before each question is answered, as if the
+    // user took a while (the world goes on meanwhile).
+    void beforeAnswering(std::function<void(const std::string&)> hook);
 
     [[nodiscard]] std::vector<std::string> transcript() const;
     // Only the texts, in order, whatever their kind.
@@ -50,6 +54,7 @@ private:
     std::vector<std::string> texts_;
     std::vector<FileDialogRequest> fileRequests_;
     int unscripted_ = 0;
+    std::function<void(const std::string&)> beforeAnswer_;
 };
 
 }  // namespace corvane::test
