@@ -61,28 +61,30 @@ std::string outputFileProblem(std::string_view command, const std::filesystem::p
     return {};
 }
 
-bool readRunFile(std::string_view command, const std::filesystem::path& file, RunDataFile& run) {
-    if (const auto problem = inputFileProblem(command, file); !problem.empty()) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
-        return false;
+std::string readRunFileProblem(std::string_view command, const std::filesystem::path& file, RunDataFile& run) {
+    if (auto problem = inputFileProblem(command, file); !problem.empty()) {
+        return problem;
     }
     const std::string shown = visibleText(file.string());
     std::error_code error;
     if (const auto size = std::filesystem::file_size(file, error); !error && size > kMaxRunFileBytes) {
-        std::fprintf(stderr, "corvane-cli %.*s: larger than %ju MB, too large for a run file: %s\n",
-                     static_cast<int>(command.size()), command.data(), kMaxRunFileBytes >> 20, shown.c_str());
-        return false;
+        return formatText("corvane-cli %.*s: larger than %ju MB, too large for a run file: %s",
+                          static_cast<int>(command.size()), command.data(), kMaxRunFileBytes >> 20, shown.c_str());
     }
     switch (run.read(file)) {
-        case RunDataFile::ReadStatus::Ok: return true;
-        case RunDataFile::ReadStatus::CannotOpen:
-            std::fprintf(stderr, "Error, unable to open file: %s\n", shown.c_str());
-            return false;
-        case RunDataFile::ReadStatus::NoColumnHeader:
-            std::fprintf(stderr, "Error, unable to find header in file: %s\n", shown.c_str());
-            return false;
+        case RunDataFile::ReadStatus::Ok: return {};
+        case RunDataFile::ReadStatus::CannotOpen: return "Error, unable to open file: " + shown;
+        case RunDataFile::ReadStatus::NoColumnHeader: return "Error, unable to find header in file: " + shown;
     }
-    return false;
+    return "Error, unable to open file: " + shown;
+}
+
+bool readRunFile(std::string_view command, const std::filesystem::path& file, RunDataFile& run) {
+    const auto problem = readRunFileProblem(command, file, run);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+    }
+    return problem.empty();
 }
 
 }  // namespace corvane::cli
