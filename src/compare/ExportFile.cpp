@@ -4,16 +4,22 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 #include <system_error>
 
 #include "app/FileReplace.h"
 #include "base/TextFormat.h"
+#include "base/WriterLock.h"
 #include "compare/AlignPeaks.h"
 #include "runs/RunDataFile.h"
 
 namespace corvane {
 
 namespace {
+
+constexpr std::string_view kExportFirstLine = "Corvane Export File\n";
+// The partial names createSiblingFile gives, ".part" to ".part99".
+constexpr int kExportPartNames = 100;
 
 const char* startTypeText(int type) {
     switch (type) {
@@ -99,7 +105,8 @@ bool writeExport(std::FILE* out, const std::vector<ExportSet>& sets) {
             std::fputs(sets[k].name.c_str(), out);
         }
     };
-    std::fputs("Corvane Export File\nCorvane Files Exported: ", out);
+    std::fputs(kExportFirstLine.data(), out);
+    std::fputs("Corvane Files Exported: ", out);
     names();
     std::fputs("\nSample Offsets:\n", out);
     for (std::size_t k = 0; k < n; ++k) {
@@ -168,6 +175,12 @@ ExportResult exportToFile(const std::filesystem::path& path, const std::vector<E
     }
     if (existing == ExistingTarget::Replace && !replaceProblem(path).empty()) {
         return ExportResult::CannotCreate;
+    }
+    // Partial files of an export that was killed: they begin as every export does.
+    for (int i = 0; i < kExportPartNames; ++i) {
+        auto leftover = path;
+        leftover += i == 0 ? std::string(".part") : formatText(".part%d", i);
+        (void)removeIfAbandoned(leftover, kExportFirstLine);
     }
     auto created = createSiblingFile(path);
     if (created.path.empty()) return ExportResult::CannotCreate;

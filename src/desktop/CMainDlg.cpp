@@ -16,6 +16,7 @@
 #include "base/TextFormat.h"
 #include "desktop/CChannelPanel.h"
 #include "desktop/CCommandPanel.h"
+#include "desktop/CCompareDlg.h"
 #include "desktop/CGraphPanel.h"
 #include "desktop/CGraphReading.h"
 #include "desktop/CMainMenu.h"
@@ -87,6 +88,8 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
     menu_ = new CMainMenu(*logic_, *this);
     connect(menu_, &CMainMenu::dataChanged, this, &CMainDlg::updateAll);
     connect(menu_, &CMainMenu::exitRequested, this, &CMainDlg::close);
+    connect(menu_, &CMainMenu::compareRequested, this, [this] { compareDataSets(); });
+    connect(menu_, &CMainMenu::exportRequested, this, [this] { exportDataSets(); });
 
     auto* central = new QWidget(this);
     auto* columns = new QHBoxLayout(central);
@@ -128,6 +131,7 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
 }
 
 CMainDlg::~CMainDlg() {
+    delete compareWindow_.data();
     qApp->removeEventFilter(this);
     destroyModeless();
     logic_->bind(nullptr, nullptr);
@@ -179,6 +183,7 @@ void CMainDlg::updateGraph() {
     reading_->updateTitles();
     reading_->updateCursorViews();
     setWindowTitle(qs(logic_->caption()));
+    viewUpdated();
 }
 
 // --- Binding ---
@@ -315,7 +320,10 @@ void CMainDlg::updateAll() {
     commands_->fillPortList();
 }
 
-void CMainDlg::updateReadouts() { channels_->updateReadouts(); }
+void CMainDlg::updateReadouts() {
+    channels_->updateReadouts();
+    viewUpdated();
+}
 
 void CMainDlg::updateCommands() { commands_->updateCommands(); }
 
@@ -533,11 +541,13 @@ void CMainDlg::handleMessage(UserMsg msg, std::int64_t /*a*/, std::int64_t /*b*/
         case UserMsg::PageSample:
         case UserMsg::PageRunningSample:
         case UserMsg::OpenCompare:
+            compareDataSets();
+            break;
         case UserMsg::ReleaseModeless:
         case UserMsg::DestroyAuxiliary:
         case UserMsg::OpenSetupPages:
-            // The windows these open (Scan Setup, compare, overlay, setup
-            // pages) are not part of this program yet.
+            // The windows these open (Scan Setup, overlay, setup pages)
+            // are not part of this program yet.
             break;
     }
 }

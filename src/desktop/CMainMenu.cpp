@@ -36,8 +36,10 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
         update();
     });
     file->addSeparator();
-    markNotYet(file->addAction(QStringLiteral("Compare &Data Sets")), "the compare window");
-    markNotYet(file->addAction(QStringLiteral("&Export Data Sets")), "the compare window");
+    QAction* compare = file->addAction(QStringLiteral("Compare &Data Sets"));
+    connect(compare, &QAction::triggered, this, &CMainMenu::compareRequested);
+    connect(file->addAction(QStringLiteral("&Export Data Sets")), &QAction::triggered, this,
+            &CMainMenu::exportRequested);
     file->addSeparator();
     markNotYet(file->addAction(QStringLiteral("&Scan Setup")), "the setup pages");
     file->addSeparator();
@@ -47,6 +49,9 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
     connect(file->addAction(QStringLiteral("E&xit")), &QAction::triggered, this,
             &CMainMenu::exitRequested);
     connect(file, &QMenu::aboutToShow, this, &CMainMenu::update);
+    fileOnly_ = {action(QStringLiteral("&Open Data File")), closeData_, rescue_,
+                 action(QStringLiteral("Save &Buffered Data")), action(QStringLiteral("Save &Graph Data As...")),
+                 compare};
 
     QMenu* view = window.menuBar()->addMenu(QStringLiteral("&View"));
     view->setToolTipsVisible(true);
@@ -78,6 +83,11 @@ void CMainMenu::update() {
     closeData_->setText(qs(logic_.files().closeDataMenuText()));
     closeData_->setEnabled(logic_.files().openDataSets() > 0);
     rescue_->setEnabled(logic_.files().lostDataPresent());
+    if (logic_.view().compareSets() != nullptr) {
+        for (QAction* entry : fileOnly_) {
+            entry->setEnabled(false);
+        }
+    }
 }
 
 void CMainMenu::setAxisLabelsChecked(bool on) {

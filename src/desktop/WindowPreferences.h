@@ -50,12 +50,17 @@ public:
     void saveAxisLabels(bool on);
     // A standard run was chosen: "showpresetruns" becomes 0.
     void hidePresetRuns();
+    // The multiple data sets dialog's colours (r | g << 8 | b << 16, the
+    // defaults where none is stored) and plot type, as loaded or chosen.
+    [[nodiscard]] std::array<int, 4> multiColours() const;
+    [[nodiscard]] int multiDataType() const { return multiDataType_; }
+    // That dialog's OK: kept, and stored at once (when the file is there).
+    void saveMultiDataSets(const std::array<int, 4>& colours, int type);
 
 private:
     std::filesystem::path startup_;
     Prompter& prompter_;
-    // Read at load and written back unchanged: the multi-data-set graph that
-    // chooses them is not part of this window yet.
+    // Read at load, changed by the multiple data sets dialog.
     std::array<int, 4> multiColours_{};
     int multiDataType_ = 0;
 };

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -182,6 +183,17 @@ TEST(ExportFile, FileAppearsWholeOrNotAtAllAndIsNeverReplacedUnasked) {
         EXPECT_EQ(exportToFile(dir / "locked" / "x.csv", sets, ExistingTarget::Keep), ExportResult::CannotCreate);
         ::chmod((dir / "locked").c_str(), 0755);
     }
+    // A partial file of an export that was killed goes; somebody's own ".part" stays.
+    const auto killed = dir.write("out.csv.part", "Corvane Export File\nCorvane Files Exported: a\n");
+    const auto theirs = dir.write("out.csv.part1", "my notes\n");
+    for (const auto& old : {killed, theirs}) {
+        std::filesystem::last_write_time(old, std::filesystem::file_time_type::clock::now() - std::chrono::minutes(5));
+    }
+    EXPECT_EQ(exportToFile(out, sets, ExistingTarget::Replace), ExportResult::Ok);
+    EXPECT_FALSE(std::filesystem::exists(killed));
+    EXPECT_TRUE(std::filesystem::exists(theirs));
+    std::filesystem::remove(theirs);
+
     // Only the files placed whole: no partial copy left beside them.
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {

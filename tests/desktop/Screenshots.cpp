@@ -16,6 +16,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -27,6 +28,9 @@
 #include "link/CConnectDlg.h"
 #include "link/CSerportTroubleShootingDlg.h"
 #include "recording/AcquisitionSession.h"
+#include "base/TextFormat.h"
+#include "desktop/CCompareDlg.h"
+#include "desktop/CGraphMultiDataSetsDlg.h"
 #include "desktop/CMainDlg.h"
 #include "desktop/QtConnectionDriver.h"
 #include "recording/RecordingController.h"
@@ -132,6 +136,44 @@ int main(int argc, char* argv[]) {
     {
         CSerportTroubleShootingDlg help(3);
         ok &= save(help, out + QStringLiteral("/troubleshooting.png"));
+    }
+    {
+        // Four runs compared, their peaks lined up by AUTO-ALIGN.
+        std::vector<std::string> runs;
+        for (int k = 0; k < 4; ++k) {
+            std::string text = "Corvane Text Data File: r.csv\n\nData Columns:\n"
+                               "SampleA, SourceA, SampleB, SourceB, PositionA, AbsA, PositionB, AbsB, PositionB, "
+                               "ratioA/B\n";
+            const int peak = 280 + 25 * k - 40 * (k % 2);
+            for (int i = 0; i < 600 + 50 * k; ++i) {
+                const double a = 0.15 + 0.01 * k + (0.9 - 0.12 * k) * std::exp(-std::pow((i - peak) / 18.0, 2)) +
+                                 0.3 * std::exp(-std::pow((i - peak - 120) / 30.0, 2));
+                text += formatText("1000, 2000, 1000, 2000, %.2f, %.6f, %.2f, %.6f, 0, 1\n", 0.05 * i, a,
+                                   0.05 * i, a / 2);
+            }
+            const auto path = folder / formatText("gradient-%d.csv", k + 1);
+            std::FILE* f = std::fopen(path.c_str(), "w");
+            std::fputs(text.c_str(), f);
+            std::fclose(f);
+            runs.push_back(path.string());
+        }
+        CMainDlg main(CMainDlg::Seams{folder, clock, prompter, rig.ports(), nullptr, "", false});
+        (void)main.logic().loadPreferences();
+        const auto colours = main.logic().prefs().multiColours();
+        CGraphMultiDataSetsDlg dialog(prompter, main.folders(), {runs, 2, colours}, nullptr);
+        ok &= save(dialog, out + QStringLiteral("/multi-data-sets.png"));
+        if (main.openCompare(runs, 2, colours)) {
+            CCompareDlg* compare = main.compareWindow();
+            compare->resize(1089, 785);
+            ok &= compare->logic().overlays().startAutoAlign();
+            ok &= compare->logic().overlays().finishAutoAlign(150.0, 450.0);
+            compare->setEventMarks(1, true);
+            compare->updateAll();
+            ok &= save(*compare, out + QStringLiteral("/compare-window.png"));
+            compare->close();
+        } else {
+            ok = false;
+        }
     }
     std::filesystem::remove_all(folder);
     return ok ? 0 : 1;
