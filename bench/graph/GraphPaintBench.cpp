@@ -122,5 +122,57 @@ void BM_LiveRunAt20Hz(benchmark::State& state) {
 // The plot at the main window's standard size, and page-sized.
 BENCHMARK(BM_LiveRunAt20Hz)->Args({630, 335})->Args({1100, 850})->Unit(benchmark::kMillisecond);
 
+// Reading a loaded run of eight 25000-point traces on the standard-size
+// plot: the main cursor moved by one pixel (arrow key, drag), which changes
+// only what is drawn over the kept picture, and a zoom step (FOCUS, the
+// wheel, RESET), which redraws the data layer whole. Each iteration is one
+// such change brought to the screen image; both must stay under 5 ms.
+void BM_CursorMove(benchmark::State& state) {
+    bench::ensureGuiApp();
+    const bench::SyntheticRun run(kWindow, 80.0, 8.0);
+    const std::vector<double> xs = sampleNumbers(kWindow);
+    GraphModel model;
+    setUp(model, nullptr);
+    fillSlots(model, run, xs, 0);
+    const QSize plot(630, 335);
+    QImage screen(plot, QImage::Format_RGB32);
+    GraphCanvas canvas(GraphPaintStyle::screen());
+    (void)canvas.update(model, plot);
+    const double perPixel = static_cast<double>(kWindow) / plot.width();
+    double position = 1000.0;
+    for (auto _ : state) {
+        position = position + perPixel < kWindow ? position + perPixel : 1000.0;
+        model.setCursorList(true, {GraphCursor{position, false, 0}, GraphCursor{15000.0, true, 160}});
+        const QRect changed = canvas.update(model, plot);
+        QPainter p(&screen);
+        canvas.draw(p, changed.isEmpty() ? QRect(QPoint(0, 0), plot) : changed, &model);
+    }
+}
+BENCHMARK(BM_CursorMove)->Unit(benchmark::kMillisecond);
+
+void BM_ZoomRepaint(benchmark::State& state) {
+    bench::ensureGuiApp();
+    const bench::SyntheticRun run(kWindow, 80.0, 8.0);
+    const std::vector<double> xs = sampleNumbers(kWindow);
+    GraphModel model;
+    setUp(model, nullptr);
+    fillSlots(model, run, xs, 0);
+    const QSize plot(630, 335);
+    QImage screen(plot, QImage::Format_RGB32);
+    GraphCanvas canvas(GraphPaintStyle::screen());
+    bool in = false;
+    for (auto _ : state) {
+        // In to a fifth of the run around its middle, and back out.
+        in = !in;
+        model.setXRange(in ? 10000.0 : 1.0, in ? 15000.0 : static_cast<double>(kWindow));
+        model.setYRanges(0.0, in ? 1.1 : 2.2, 0.0, 5.0, false, false);
+        const QRect changed = canvas.update(model, plot);
+        QPainter p(&screen);
+        canvas.draw(p, changed, &model);
+    }
+    state.counters["whole_redraws"] = benchmark::Counter(static_cast<double>(canvas.wholeRedraws()));
+}
+BENCHMARK(BM_ZoomRepaint)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace corvane

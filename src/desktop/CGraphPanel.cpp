@@ -181,6 +181,7 @@ QWidget* CGraphPanel::makeOverlayControls() {
     grid->addWidget(profile_, 2, 1, 1, 2);
     auto* cursorRow = new QHBoxLayout;
     cursorRow->addWidget(new QLabel(QStringLiteral("CURSOR"), overlay));
+    cursorRow->addSpacing(10);
     cursorRow->addWidget(new QLabel(QStringLiteral("POSITION"), overlay));
     position_ = new QLineEdit(overlay);
     position_->setReadOnly(true);

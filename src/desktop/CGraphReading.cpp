@@ -268,6 +268,10 @@ void CGraphReading::overlayGraph() {
                 updateCursorViews();
                 emit viewChanged();
             });
+            // Inside the window's bottom-right corner, off the plot.
+            overlayPanel_->adjustSize();
+            overlayPanel_->move(window_.mapToGlobal(QPoint(window_.width() - overlayPanel_->width() - 16,
+                                                           window_.height() - overlayPanel_->height() - 40)));
         }
         overlayPanel_->show();
     } else if (overlayPanel_ != nullptr) {

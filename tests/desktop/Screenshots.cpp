@@ -23,15 +23,20 @@
 
 #include "PumpEvents.h"
 #include "ScriptedPrompter.h"
+#include "SyntheticSamples.h"
 #include "TestClocks.h"
 #include "app/ResourceSeeder.h"
 #include "link/CConnectDlg.h"
 #include "link/CSerportTroubleShootingDlg.h"
+#include "link/SerialPortApi.h"
 #include "recording/AcquisitionSession.h"
 #include "base/TextFormat.h"
 #include "desktop/CCompareDlg.h"
 #include "desktop/CGraphMultiDataSetsDlg.h"
+#include "desktop/CGraphPanel.h"
+#include "desktop/CGraphReading.h"
 #include "desktop/CMainDlg.h"
+#include "desktop/COverlayTracesDlg.h"
 #include "desktop/QtConnectionDriver.h"
 #include "recording/RecordingController.h"
 #include "setup/CCheckListDlg.h"
@@ -42,11 +47,79 @@ using test::pumpUntil;
 
 namespace {
 
+class NoPortsApi : public SerialPortApi {
+public:
+    std::unique_ptr<SerialPort> open(int) override { return nullptr; }
+    std::vector<int> enumerate() override { return {}; }
+    std::string describe(int) const override { return {}; }
+};
+
 bool save(QWidget& window, const QString& path) {
     window.show();
     QApplication::processEvents();
     const bool ok = window.grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", path.toLocal8Bit().constData());
+    return ok;
+}
+
+// A saved two-channel run of the simulated gradient, its positions moved by
+// shiftMm, as the graph-reading pictures lay one over another.
+std::filesystem::path writeRun(const std::filesystem::path& file, double shiftMm) {
+    std::string text =
+        "Corvane Text Data File: " + file.filename().string() +
+        "\n\nData Columns:\n"
+        "SampleA, SourceA, SampleB, SourceB, PositionA, AbsA, PositionB, AbsB, PositionB, ratioA/B\n";
+    for (const SampleRecord& r : test::syntheticRun(2400, 0.025)) {
+        text += formatText("%u, %u, %u, %u, %.2f, %.6f, %.2f, %.6f, %.2f, 0\n", r.sampleA, r.sourceA, r.sampleB,
+                           r.sourceB, r.positionA + shiftMm, r.absorbanceA, r.positionB + shiftMm, r.absorbanceB,
+                           r.positionB + shiftMm);
+    }
+    std::FILE* out = std::fopen(file.string().c_str(), "w");
+    if (out != nullptr) {
+        std::fputs(text.c_str(), out);
+        std::fclose(out);
+    }
+    return file;
+}
+
+// The graph read as a user reads it: a run with an overlay, cursors on it,
+// then a FOCUS zoom (overlay.png, cursors.png, zoom.png).
+bool graphReadingShots(const std::filesystem::path& folder, const QString& out) {
+    bool ok = true;
+    test::ManualClock clock;
+    test::ScriptedPrompter prompter;
+    NoPortsApi ports;
+    CMainDlg window(CMainDlg::Seams{folder, clock, prompter, ports, nullptr, "", false});
+    window.resize(1089, 785);
+    window.logic().loadPreferences();
+    ok &= window.logic().files().showDataFile(writeRun(folder / "run-0612.csv", 0.0));
+    window.channelBox(kChannelSampleA)->setChecked(false);
+    window.channelBox(kChannelSourceA)->setChecked(false);
+    window.channelBox(kChannelSampleB)->setChecked(false);
+    window.channelBox(kChannelSourceB)->setChecked(false);
+    window.channelBox(kChannelRatio)->setChecked(false);
+    window.xTypeRadio(true)->setChecked(true);
+    window.yAutoBox()->setChecked(true);
+    window.gridBox()->setChecked(true);
+    prompter.scriptFile(writeRun(folder / "SR-standard.csv", 2.5).string());
+    window.graphPanel().commandButton(QStringLiteral("OVERLAY GRAPH"))->click();
+    window.updateAll();
+    if (auto* panel = window.graphReading().overlayPanel()) {
+        panel->move(window.pos() + QPoint(window.width() - 260, 420));
+    }
+    ok &= save(window, out + QStringLiteral("/overlay.png"));
+
+    GraphCursors& cursors = window.logic().cursors();
+    ok &= cursors.add(20.0);
+    ok &= cursors.add(35.5);
+    window.logic().cursorsChanged();
+    window.updateAll();
+    ok &= save(window, out + QStringLiteral("/cursors.png"));
+
+    window.logic().view().saveViewForZoom();
+    window.logic().view().applyZoom({25.0, 45.0}, {0.0, 0.6});
+    window.updateAll();
+    ok &= save(window, out + QStringLiteral("/zoom.png"));
     return ok;
 }
 
@@ -133,6 +206,7 @@ int main(int argc, char* argv[]) {
         window.close();
         ok &= pumpUntil([&] { return !window.isVisible(); });
     }
+    ok &= graphReadingShots(folder, out);
     {
         CSerportTroubleShootingDlg help(3);
         ok &= save(help, out + QStringLiteral("/troubleshooting.png"));
