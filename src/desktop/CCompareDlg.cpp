@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
 #include <system_error>
 
 #include "app/Prompter.h"
@@ -164,22 +165,31 @@ QWidget* CCompareDlg::makeFilePanel() {
     return box;
 }
 
-QWidget* CCompareDlg::makeOffsetPanel() {
+QWidget* CCompareDlg::makeSetPanel(const QString& heading, std::array<QWidget*, kMaxSets>& rows,
+                                   const std::function<void(int, QWidget*, QHBoxLayout*)>& fillRow) {
     auto* box = new QGroupBox(this);
     auto* layout = new QVBoxLayout(box);
-    auto* heading = new QLabel(QStringLiteral("X-Axis Offset \n(Samples)"), box);
-    heading->setAlignment(Qt::AlignHCenter);
-    layout->addWidget(heading);
+    auto* title = new QLabel(heading, box);
+    title->setAlignment(Qt::AlignHCenter);
+    layout->addWidget(title);
     for (int k = 0; k < kMaxSets; ++k) {
         auto* row = new QWidget(box);
         auto* line = new QHBoxLayout(row);
         line->setContentsMargins(0, 0, 0, 0);
-        const QColor colour(colours_[static_cast<std::size_t>(k)] & 0xFF,
-                            (colours_[static_cast<std::size_t>(k)] >> 8) & 0xFF,
-                            (colours_[static_cast<std::size_t>(k)] >> 16) & 0xFF);
+        fillRow(k, row, line);
+        rows[static_cast<std::size_t>(k)] = row;
+        layout->addWidget(row);
+    }
+    return box;
+}
+
+QWidget* CCompareDlg::makeOffsetPanel() {
+    return makeSetPanel(QStringLiteral("X-Axis Offset \n(Samples)"), offsetRows_, [this](int k, QWidget* row,
+                                                                                        QHBoxLayout* line) {
+        const Rgb c = rgbOf(colours_[static_cast<std::size_t>(k)]);
         auto* value = new QLabel(QStringLiteral("Value"), row);
         value->setMinimumWidth(64);
-        value->setStyleSheet(QStringLiteral("color: %1;").arg(colour.name()));
+        value->setStyleSheet(QStringLiteral("color: %1;").arg(QColor(c.r, c.g, c.b).name()));
         auto* minus = new QPushButton(QStringLiteral("-"), row);
         auto* offset = new QLabel(QStringLiteral("0"), row);
         offset->setMinimumWidth(44);
@@ -198,22 +208,11 @@ QWidget* CCompareDlg::makeOffsetPanel() {
         for (QWidget* w : std::initializer_list<QWidget*>{value, minus, offset, plus, reset}) line->addWidget(w);
         values_[static_cast<std::size_t>(k)] = value;
         offsets_[static_cast<std::size_t>(k)] = offset;
-        offsetRows_[static_cast<std::size_t>(k)] = row;
-        layout->addWidget(row);
-    }
-    return box;
+    });
 }
 
 QWidget* CCompareDlg::makeEventMarkPanel() {
-    auto* box = new QGroupBox(this);
-    auto* layout = new QVBoxLayout(box);
-    auto* heading = new QLabel(QStringLiteral("EVENT MARKS"), box);
-    heading->setAlignment(Qt::AlignHCenter);
-    layout->addWidget(heading);
-    for (int k = 0; k < kMaxSets; ++k) {
-        auto* row = new QWidget(box);
-        auto* line = new QHBoxLayout(row);
-        line->setContentsMargins(0, 0, 0, 0);
+    return makeSetPanel(QStringLiteral("EVENT MARKS"), markRows_, [this](int k, QWidget* row, QHBoxLayout* line) {
         line->addWidget(new QLabel(QStringLiteral("DS%1").arg(k + 1), row));
         auto* group = new QButtonGroup(row);
         for (int on = 0; on < 2; ++on) {
@@ -224,10 +223,7 @@ QWidget* CCompareDlg::makeEventMarkPanel() {
             connect(radio, &QRadioButton::clicked, this, [this, k, on] { setEventMarks(k, on != 0); });
         }
         marks_[static_cast<std::size_t>(k)][0]->setChecked(true);  // every set starts with its marks off
-        markRows_[static_cast<std::size_t>(k)] = row;
-        layout->addWidget(row);
-    }
-    return box;
+    });
 }
 
 QRadioButton* CCompareDlg::eventMarkButton(int set, bool on) const {
@@ -242,10 +238,11 @@ void CCompareDlg::setUp(bool keepX) {
         files_->addItem(qs(line));
     }
     channel_->setText(qs(compareChannelLabel(view.settings().shown, sets_.de1())));
-    for (int k = 0; k < kMaxSets; ++k) {
-        const bool used = static_cast<std::size_t>(k) < sets_.size();
-        offsetRows_[static_cast<std::size_t>(k)]->setVisible(used);
-        markRows_[static_cast<std::size_t>(k)]->setVisible(used);
+    for (std::size_t k = 0; k < kMaxSets; ++k) {
+        const bool used = k < sets_.size();
+        offsetRows_[k]->setVisible(used);
+        markRows_[k]->setVisible(used);
+        eventMarkButton(static_cast<int>(k), used && sets_[k].eventMarks)->setChecked(true);
     }
     const AxisRange x = keepX ? shownX
                               : sets_.xRange(view.xAutoScale(), view.xAxisType() == XAxisType::Millimetres,
@@ -319,10 +316,6 @@ void CCompareDlg::takeFiles(const std::vector<std::filesystem::path>& files, int
     view.apply(settings);
     view.setXAxisType(axis);
     view.setCompareSets(&sets_, plotType_, rgbsOf(colours_));
-    for (int k = 0; k < kMaxSets; ++k) {
-        eventMarkButton(k, static_cast<std::size_t>(k) < sets_.size() && sets_[static_cast<std::size_t>(k)].eventMarks)
-            ->setChecked(true);
-    }
     setUp(true);
 }
 
@@ -334,9 +327,6 @@ void CCompareDlg::removeFiles() {
     if (const auto message = sets_.remove(selected, logic().view().offsets()); !message.empty()) {
         seams().prompter.message(message);
         return;
-    }
-    for (std::size_t k = 0; k < kMaxSets; ++k) {
-        eventMarkButton(static_cast<int>(k), k < sets_.size() && sets_[k].eventMarks)->setChecked(true);
     }
     setUp(false);
 }

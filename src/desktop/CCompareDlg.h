@@ -1,15 +1,18 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <vector>
 
 #include "compare/CompareSets.h"
 #include "desktop/CMainDlg.h"
 
+class QHBoxLayout;
 class QLabel;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
+class QString;
 class QWidget;
 
 namespace corvane {
@@ -73,6 +76,9 @@ protected:
 
 private:
     QWidget* makeFilePanel();
+    // A panel with a heading and one row per set, each filled by fillRow.
+    QWidget* makeSetPanel(const QString& heading, std::array<QWidget*, kMaxSets>& rows,
+                          const std::function<void(int, QWidget*, QHBoxLayout*)>& fillRow);
     QWidget* makeOffsetPanel();
     QWidget* makeEventMarkPanel();
     // Caption, file list, channel label, ranges, panels and graph after the

@@ -537,12 +537,12 @@ void CMainDlg::handleMessage(UserMsg msg, std::int64_t /*a*/, std::int64_t /*b*/
         case UserMsg::RedoOverlay:
             reading_->redoOverlay();
             break;
-        case UserMsg::WarmedUp:
-        case UserMsg::PageSample:
-        case UserMsg::PageRunningSample:
         case UserMsg::OpenCompare:
             compareDataSets();
             break;
+        case UserMsg::WarmedUp:
+        case UserMsg::PageSample:
+        case UserMsg::PageRunningSample:
         case UserMsg::ReleaseModeless:
         case UserMsg::DestroyAuxiliary:
         case UserMsg::OpenSetupPages:

@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <tuple>
 
 #include "../graph/QtTestApp.h"
@@ -177,6 +178,29 @@ TEST_F(CompareWindowUi, AnExportFileAmongTheRunsLeavesNoCompareWindow) {
     EXPECT_EQ(main->compareWindow(), nullptr);
     main->action("&Export Data Sets")->trigger();
     EXPECT_EQ(prompter.texts().back(), "Error, no data files available for export.");
+}
+
+TEST_F(CompareWindowUi, OnlyItsOwnMessageOpensTheDialog) {
+    // Any modal dialog that opens is counted and cancelled at once.
+    int dialogs = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            ++dialogs;
+            modal->close();
+        }
+    });
+    closer.start(5);
+    for (const UserMsg msg : {UserMsg::WarmedUp, UserMsg::PageSample, UserMsg::PageRunningSample}) {
+        main->poster().post(msg);
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialogs, 0);
+    main->poster().post(UserMsg::OpenCompare);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(main->isVisible()) << "cancelled: the main window comes back";
+    EXPECT_EQ(main->compareWindow(), nullptr);
 }
 
 }  // namespace
