@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QThread>
 
@@ -32,8 +33,11 @@ auto onUiThread(F&& f) -> decltype(f()) {
 }
 
 QString withDefaultExtension(QString path, const std::string& extension) {
-    if (!path.isEmpty() && !extension.empty() && QFileInfo(path).suffix().isEmpty()) {
-        path += QLatin1Char('.') + QString::fromStdString(extension);
+    // Taken as "csv" or in the filter's own form "*.csv".
+    QString bare = QString::fromStdString(extension);
+    bare.remove(QRegularExpression(QStringLiteral("^\\*?\\.")));
+    if (!path.isEmpty() && !bare.isEmpty() && QFileInfo(path).suffix().isEmpty()) {
+        path += QLatin1Char('.') + bare;
     }
     return path;
 }

@@ -344,7 +344,7 @@ void CCompareDlg::exportDataSets() {
     FileDialogRequest request;
     request.title = "Save As";
     request.filter = kCompareFileFilter;
-    request.defaultExtension = "*.csv";
+    request.defaultExtension = "csv";
     request.initialFolder = folder.string();
     const auto chosen = seams().prompter.saveFile(request);
     if (!chosen) {

@@ -84,7 +84,7 @@ void CGraphMultiDataSetsDlg::addFiles() {
     FileDialogRequest request;
     request.title = "Select Data Files";
     request.filter = kCompareFileFilter;
-    request.defaultExtension = "*.csv";
+    request.defaultExtension = "csv";
     request.initialFolder = folders_.folder(DialogFolder::Data);
     const auto chosen = prompter_.openFiles(request);
     if (chosen.size() > 4) {
