@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
-#include <QRegularExpression>
 #include <QStringList>
 #include <QThread>
 
@@ -33,11 +32,13 @@ auto onUiThread(F&& f) -> decltype(f()) {
 }
 
 QString withDefaultExtension(QString path, const std::string& extension) {
-    // Taken as "csv" or in the filter's own form "*.csv".
-    QString bare = QString::fromStdString(extension);
-    bare.remove(QRegularExpression(QStringLiteral("^\\*?\\.")));
-    if (!path.isEmpty() && !bare.isEmpty() && QFileInfo(path).suffix().isEmpty()) {
-        path += QLatin1Char('.') + bare;
+    // Callers name the extension as "txt", ".txt" or as a pattern "*.txt".
+    QString suffix = QString::fromStdString(extension);
+    while (suffix.startsWith(QLatin1Char('*')) || suffix.startsWith(QLatin1Char('.'))) {
+        suffix.remove(0, 1);
+    }
+    if (!path.isEmpty() && !suffix.isEmpty() && QFileInfo(path).suffix().isEmpty()) {
+        path += QLatin1Char('.') + suffix;
     }
     return path;
 }

@@ -1,10 +1,8 @@
-// corvane-cli info [--json] [--rows] FILE...: what run files hold, for people
-// (text) and for analysis scripts (one JSON object per line, one line per
-// file). Many files in one process: a script summarising a day's runs pays
-// for one start-up, not hundreds. Both outputs are documented in the README;
-// keep them stable.
-#include <charconv>
-#include <cmath>
+// corvane-cli info [--json] [--rows] FILE...: what run files (and preset run
+// files) hold, for people (text) and for analysis scripts (one JSON object
+// per line, one line per file). Many files in one process: a script
+// summarising a day's runs pays for one start-up, not hundreds. Both outputs
+// are documented in the README; keep them stable.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -13,7 +11,8 @@
 
 #include "cli/Commands.h"
 #include "cli/FileArgs.h"
-#include "cli/Json.h"
+#include "cli/JsonWriter.h"
+#include "cli/PresetInfo.h"
 #include "runs/RunDataFile.h"
 #include "runs/RunFileCopy.h"
 #include "base/TextFormat.h"
@@ -299,6 +298,15 @@ int runInfo(int argc, char** argv) {
         const auto& file = files[k];
         const auto problem = readRunFileProblem("info", file, run);
         if (!problem.empty()) {
+            // Not a run: a preset run file is shown as one (only a regular
+            // file that was read is tried again).
+            if (problem.starts_with("Error, unable to find header")) {
+                if (const auto preset = readPresetRun(file)) {
+                    if (k > 0 && !json) std::printf("\n");
+                    allRead = printPresetRun(file, *preset, json) == 0 && allRead;
+                    continue;
+                }
+            }
             allRead = false;
             if (json) {
                 writeJsonProblem(file, problem);

@@ -58,6 +58,12 @@ signals:
     void profileToggled(bool on);
     // The POSITION spin: the main cursor one step right or left.
     void cursorStepped(bool right);
+    // "FRAC ADV": enabled while a DE-1 box is connected.
+    [[nodiscard]] QPushButton* fracAdvButton() const { return fracAdv_; }
+    void setFracAdvAvailable(bool available);
+
+signals:
+    void fracAdvRequested();
 
 private:
     struct AxisControl {
@@ -85,6 +91,7 @@ private:
     QPushButton* resetFull_ = nullptr;
     QCheckBox* profile_ = nullptr;
     QLineEdit* position_ = nullptr;
+    QPushButton* fracAdv_ = nullptr;
 };
 
 }  // namespace corvane

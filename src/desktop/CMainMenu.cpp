@@ -27,7 +27,8 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
         logic_.files().closeDataFile();
         emit dataChanged();
     });
-    markNotYet(file->addAction(QStringLiteral("Save &Buffered Data")), "the DE-1 recording");
+    saveBuffered_ = file->addAction(QStringLiteral("Save &Buffered Data"));
+    connect(saveBuffered_, &QAction::triggered, this, &CMainMenu::saveBufferedRequested);
     connect(file->addAction(QStringLiteral("Save &Graph Data As...")), &QAction::triggered, this,
             [this] { logic_.files().saveGraphDataAs(); });
     rescue_ = file->addAction(QStringLiteral("&Rescue Lost Data"));
@@ -41,7 +42,8 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
     connect(file->addAction(QStringLiteral("&Export Data Sets")), &QAction::triggered, this,
             &CMainMenu::exportRequested);
     file->addSeparator();
-    markNotYet(file->addAction(QStringLiteral("&Scan Setup")), "the setup pages");
+    scanSetup_ = file->addAction(QStringLiteral("&Scan Setup"));
+    connect(scanSetup_, &QAction::triggered, this, &CMainMenu::scanSetupRequested);
     file->addSeparator();
     markNotYet(file->addAction(QStringLiteral("&Print Graph")), "printing");
     markNotYet(file->addAction(QStringLiteral("S&ave Graph Image")), "image saving");
@@ -51,7 +53,7 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
     connect(file, &QMenu::aboutToShow, this, &CMainMenu::update);
     fileOnly_ = {action(QStringLiteral("&Open Data File")), closeData_, rescue_,
                  action(QStringLiteral("Save &Buffered Data")), action(QStringLiteral("Save &Graph Data As...")),
-                 compare};
+                 scanSetup_, compare};
 
     QMenu* view = window.menuBar()->addMenu(QStringLiteral("&View"));
     view->setToolTipsVisible(true);

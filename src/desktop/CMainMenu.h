@@ -40,6 +40,8 @@ signals:
     void axisLabelsToggled(bool on);
     void gainsRequested(bool xAxis);
     void offsetsRequested();
+    void saveBufferedRequested();
+    void scanSetupRequested();
 
 private:
     MainWindowLogic& logic_;
@@ -49,6 +51,13 @@ private:
     QAction* axisLabels_ = nullptr;
     // Entries a compare window has no use for (it shows its sets, not a file).
     std::vector<QAction*> fileOnly_;
+    QAction* saveBuffered_ = nullptr;
+    QAction* scanSetup_ = nullptr;
+
+public:
+    // The entries whose state the window decides.
+    [[nodiscard]] QAction* saveBufferedAction() const { return saveBuffered_; }
+    [[nodiscard]] QAction* scanSetupAction() const { return scanSetup_; }
 };
 
 }  // namespace corvane
