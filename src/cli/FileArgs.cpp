@@ -61,16 +61,37 @@ std::string outputFileProblem(std::string_view command, const std::filesystem::p
     return {};
 }
 
-std::string readRunFileProblem(std::string_view command, const std::filesystem::path& file, RunDataFile& run) {
+namespace {
+
+// The checks made before a run file is read; the message, empty when none.
+std::string runFileProblem(std::string_view command, const std::filesystem::path& file) {
     if (auto problem = inputFileProblem(command, file); !problem.empty()) {
         return problem;
     }
-    const std::string shown = visibleText(file.string());
     std::error_code error;
     if (const auto size = std::filesystem::file_size(file, error); !error && size > kMaxRunFileBytes) {
         return formatText("corvane-cli %.*s: larger than %ju MB, too large for a run file: %s",
-                          static_cast<int>(command.size()), command.data(), kMaxRunFileBytes >> 20, shown.c_str());
+                          static_cast<int>(command.size()), command.data(), kMaxRunFileBytes >> 20,
+                          named(file).c_str());
     }
+    return {};
+}
+
+}  // namespace
+
+bool runFileReadable(std::string_view command, const std::filesystem::path& file) {
+    const auto problem = runFileProblem(command, file);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+    }
+    return problem.empty();
+}
+
+std::string readRunFileProblem(std::string_view command, const std::filesystem::path& file, RunDataFile& run) {
+    if (auto problem = runFileProblem(command, file); !problem.empty()) {
+        return problem;
+    }
+    const std::string shown = named(file);
     switch (run.read(file)) {
         case RunDataFile::ReadStatus::Ok: return {};
         case RunDataFile::ReadStatus::CannotOpen: return "Error, unable to open file: " + shown;

@@ -45,6 +45,9 @@ public:
     // RESET beside the window size is "RESET (window)".
     [[nodiscard]] QPushButton* commandButton(const QString& caption) const;
     [[nodiscard]] QLineEdit* positionBox() const { return position_; }
+    // "FRAC ADV": enabled while a DE-1 box is connected.
+    [[nodiscard]] QPushButton* fracAdvButton() const { return fracAdv_; }
+    void setFracAdvAvailable(bool available);
 
 signals:
     void overlayPressed();
@@ -58,11 +61,6 @@ signals:
     void profileToggled(bool on);
     // The POSITION spin: the main cursor one step right or left.
     void cursorStepped(bool right);
-    // "FRAC ADV": enabled while a DE-1 box is connected.
-    [[nodiscard]] QPushButton* fracAdvButton() const { return fracAdv_; }
-    void setFracAdvAvailable(bool available);
-
-signals:
     void fracAdvRequested();
 
 private:

@@ -197,6 +197,9 @@ void CMainDlg::connectGraphReading() {
         graphPanel_->updateGraphCommands();
         updateReadouts();
     });
+    // The read-out's bar is there from the start: the plot does not shrink
+    // when it first speaks.
+    (void)statusBar();
     connect(r, &CGraphReading::hoverText, this, [this](const QString& text) {
         if (text.isEmpty()) {
             statusBar()->clearMessage();

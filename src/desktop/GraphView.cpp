@@ -84,6 +84,7 @@ LiveWindow GraphView::liveWindow() const {
     window.leftMm = window.inMm && !xAutoScale_ ? xMin_ : 0.0;
     window.slot = slotMap();
     window.de1 = de1Source_;
+    window.odStart = de1Source_ && window.inMm && odSensingStart_;
     if (de1Source_ && eventMarksShown_) {
         // The marks are plotted while event marks are shown, switch or not.
         window.shown[kChannelRatio] = true;
@@ -191,6 +192,11 @@ void GraphView::applyAxes(GraphModel& model, const std::optional<AxisRange>& ySc
     model.setYRanges(yMin_, yMax_, yyMin_, yyMax_, logScale_, false);
     model.setXRange(xMin_, xMax_);
     model.setShowGrid(showGrid_);
+    if (overlay_ && logScale_) {
+        // Log values are mapped as they are set: the overlay again, on these ranges.
+        AutoScaleRange y = AutoScaleRange::forLoadedFile(), yy = y;
+        buildOverlay(model, y, yy);
+    }
 }
 
 std::array<int, kChannelCount> GraphView::slotMap() const {
