@@ -34,6 +34,12 @@ public:
     [[nodiscard]] virtual std::optional<std::string> openFile(const FileDialogRequest& request) = 0;
     [[nodiscard]] virtual std::vector<std::string> openFiles(const FileDialogRequest& request) = 0;
     [[nodiscard]] virtual std::optional<std::string> saveFile(const FileDialogRequest& request) = 0;
+    // The colour chooser, opened on rgb (r | g << 8 | b << 16): the colour
+    // chosen, nothing when cancelled. Only the desktop has one.
+    [[nodiscard]] virtual std::optional<int> chooseColour(int rgb) {
+        (void)rgb;
+        return std::nullopt;
+    }
 };
 
 }  // namespace corvane

@@ -1,6 +1,7 @@
 #include "app/QtPrompter.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -143,6 +144,17 @@ std::optional<std::string> QtPrompter::saveFile(const FileDialogRequest& request
         return std::nullopt;
     }
     return path.toStdString();
+}
+
+std::optional<int> QtPrompter::chooseColour(int rgb) {
+    QPointer<QWidget> parent = parent_;
+    const QColor chosen = onUiThread([&] {
+        return QColorDialog::getColor(QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF), parent);
+    });
+    if (!chosen.isValid()) {
+        return std::nullopt;
+    }
+    return chosen.red() | chosen.green() << 8 | chosen.blue() << 16;
 }
 
 }  // namespace corvane

@@ -23,6 +23,7 @@ public:
     [[nodiscard]] std::optional<std::string> openFile(const FileDialogRequest& request) override;
     [[nodiscard]] std::vector<std::string> openFiles(const FileDialogRequest& request) override;
     [[nodiscard]] std::optional<std::string> saveFile(const FileDialogRequest& request) override;
+    [[nodiscard]] std::optional<int> chooseColour(int rgb) override;
 
     // "Text (*.csv;*.txt)|*.csv;*.txt|All Files (*.*)|*.*||" becomes
     // "Text (*.csv *.txt);;All Files (*.*)".

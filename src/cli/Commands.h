@@ -24,5 +24,7 @@ int runRecord(int argc, char** argv);
 
 // align [--x samples|mm] [--from X1 --to X2] [--json] REF RUN...: Abs A peaks and their offsets.
 int runAlign(int argc, char** argv);
+// export -o OUT [--offset N]... | --align ... RUN RUN [RUN [RUN]]: runs side by side in one export file.
+int runExport(int argc, char** argv);
 
 }  // namespace corvane::cli

@@ -61,36 +61,51 @@ std::string outputFileProblem(std::string_view command, const std::filesystem::p
     return {};
 }
 
-bool runFileReadable(std::string_view command, const std::filesystem::path& file) {
-    if (const auto problem = inputFileProblem(command, file); !problem.empty()) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
-        return false;
+namespace {
+
+// The checks made before a run file is read; the message, empty when none.
+std::string runFileProblem(std::string_view command, const std::filesystem::path& file) {
+    if (auto problem = inputFileProblem(command, file); !problem.empty()) {
+        return problem;
     }
     std::error_code error;
     if (const auto size = std::filesystem::file_size(file, error); !error && size > kMaxRunFileBytes) {
-        std::fprintf(stderr, "corvane-cli %.*s: larger than %ju MB, too large for a run file: %s\n",
-                     static_cast<int>(command.size()), command.data(), kMaxRunFileBytes >> 20,
-                     named(file).c_str());
-        return false;
+        return formatText("corvane-cli %.*s: larger than %ju MB, too large for a run file: %s",
+                          static_cast<int>(command.size()), command.data(), kMaxRunFileBytes >> 20,
+                          named(file).c_str());
     }
-    return true;
+    return {};
 }
 
-bool readRunFile(std::string_view command, const std::filesystem::path& file, RunDataFile& run) {
-    if (!runFileReadable(command, file)) {
-        return false;
+}  // namespace
+
+bool runFileReadable(std::string_view command, const std::filesystem::path& file) {
+    const auto problem = runFileProblem(command, file);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+    }
+    return problem.empty();
+}
+
+std::string readRunFileProblem(std::string_view command, const std::filesystem::path& file, RunDataFile& run) {
+    if (auto problem = runFileProblem(command, file); !problem.empty()) {
+        return problem;
     }
     const std::string shown = named(file);
     switch (run.read(file)) {
-        case RunDataFile::ReadStatus::Ok: return true;
-        case RunDataFile::ReadStatus::CannotOpen:
-            std::fprintf(stderr, "Error, unable to open file: %s\n", shown.c_str());
-            return false;
-        case RunDataFile::ReadStatus::NoColumnHeader:
-            std::fprintf(stderr, "Error, unable to find header in file: %s\n", shown.c_str());
-            return false;
+        case RunDataFile::ReadStatus::Ok: return {};
+        case RunDataFile::ReadStatus::CannotOpen: return "Error, unable to open file: " + shown;
+        case RunDataFile::ReadStatus::NoColumnHeader: return "Error, unable to find header in file: " + shown;
     }
-    return false;
+    return "Error, unable to open file: " + shown;
+}
+
+bool readRunFile(std::string_view command, const std::filesystem::path& file, RunDataFile& run) {
+    const auto problem = readRunFileProblem(command, file, run);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+    }
+    return problem.empty();
 }
 
 }  // namespace corvane::cli

@@ -35,4 +35,8 @@ namespace corvane::cli {
 // message on standard error, when it cannot be read or holds no column header.
 [[nodiscard]] bool readRunFile(std::string_view command, const std::filesystem::path& file, RunDataFile& run);
 
+// The same, giving the message instead of printing it: empty when run holds the file.
+[[nodiscard]] std::string readRunFileProblem(std::string_view command, const std::filesystem::path& file,
+                                             RunDataFile& run);
+
 }  // namespace corvane::cli

@@ -1,10 +1,13 @@
-// corvane-cli info [--json] [--rows] FILE: what a run file holds, for people
-// (text) and for analysis scripts (one JSON object). Both outputs are
-// documented in the README; keep them stable.
+// corvane-cli info [--json] [--rows] FILE...: what run files (and preset run
+// files) hold, for people (text) and for analysis scripts (one JSON object
+// per line, one line per file). Many files in one process: a script
+// summarising a day's runs pays for one start-up, not hundreds. Both outputs
+// are documented in the README; keep them stable.
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/Commands.h"
 #include "cli/FileArgs.h"
@@ -254,8 +257,18 @@ void writeText(const std::string& path, const RunDataFile& run, bool rows) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: corvane-cli info [--json] [--rows] FILE\n");
+    std::fprintf(stderr, "usage: corvane-cli info [--json] [--rows] FILE...\n");
     return 2;
+}
+
+// A file that cannot be read, in the JSON stream: its line says why.
+void writeJsonProblem(const std::string& path, const std::string& problem) {
+    Json j(stdout);
+    j.open('{');
+    j.field("file", path);
+    j.field("error", problem);
+    j.close('}');
+    std::fputc('\n', stdout);
 }
 
 }  // namespace
@@ -263,45 +276,54 @@ int usage() {
 int runInfo(int argc, char** argv) {
     bool json = false;
     bool rows = false;
-    const char* file = nullptr;
+    std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--json") {
             json = true;
         } else if (arg == "--rows") {
             rows = true;
-        } else if (arg.starts_with("-") || file != nullptr) {
+        } else if (arg.starts_with("-")) {
             return usage();
         } else {
-            file = argv[i];
+            files.emplace_back(arg);
         }
     }
-    if (file == nullptr) {
+    if (files.empty()) {
         return usage();
     }
-    if (!runFileReadable("info", file)) {
-        return 1;
-    }
+    bool allRead = true;
     RunDataFile run;
-    switch (run.read(file)) {
-        case RunDataFile::ReadStatus::Ok: break;
-        case RunDataFile::ReadStatus::CannotOpen:
-            std::fprintf(stderr, "Error, unable to open file: %s\n", shown(file).c_str());
-            return 1;
-        case RunDataFile::ReadStatus::NoColumnHeader:
-            // Not a run: a preset run file is shown as one.
-            if (const auto preset = readPresetRun(file)) {
-                return printPresetRun(file, *preset, json);
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        const auto& file = files[k];
+        const auto problem = readRunFileProblem("info", file, run);
+        if (!problem.empty()) {
+            // Not a run: a preset run file is shown as one (only a regular
+            // file that was read is tried again).
+            if (problem.starts_with("Error, unable to find header")) {
+                if (const auto preset = readPresetRun(file)) {
+                    if (k > 0 && !json) std::printf("\n");
+                    allRead = printPresetRun(file, *preset, json) == 0 && allRead;
+                    continue;
+                }
             }
-            std::fprintf(stderr, "Error, unable to find header in file: %s\n", shown(file).c_str());
-            return 1;
+            allRead = false;
+            if (json) {
+                writeJsonProblem(file, problem);
+            } else {
+                std::fflush(stdout);  // the message among the blocks, where the file's block would be
+                std::fprintf(stderr, "%s\n", problem.c_str());
+            }
+            continue;
+        }
+        if (json) {
+            writeJson(file, run, rows);
+        } else {
+            if (k > 0) std::printf("\n");
+            writeText(file, run, rows);
+        }
     }
-    if (json) {
-        writeJson(file, run, rows);
-    } else {
-        writeText(file, run, rows);
-    }
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return std::fflush(stdout) == 0 && allRead ? 0 : 1;
 }
 
 }  // namespace corvane::cli

@@ -16,6 +16,7 @@
 #include "base/TextFormat.h"
 #include "desktop/CChannelPanel.h"
 #include "desktop/CCommandPanel.h"
+#include "desktop/CCompareDlg.h"
 #include "desktop/CGraphPanel.h"
 #include "desktop/CGraphReading.h"
 #include "desktop/CMainMenu.h"
@@ -92,6 +93,8 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
     menu_ = new CMainMenu(*logic_, *this);
     connect(menu_, &CMainMenu::dataChanged, this, &CMainDlg::updateAll);
     connect(menu_, &CMainMenu::exitRequested, this, &CMainDlg::close);
+    connect(menu_, &CMainMenu::compareRequested, this, [this] { compareDataSets(); });
+    connect(menu_, &CMainMenu::exportRequested, this, [this] { exportDataSets(); });
 
     auto* central = new QWidget(this);
     auto* columns = new QHBoxLayout(central);
@@ -161,6 +164,7 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
 }
 
 CMainDlg::~CMainDlg() {
+    delete compareWindow_.data();
     qApp->removeEventFilter(this);
     destroyModeless();
     logic_->bind(nullptr, nullptr);
@@ -215,6 +219,7 @@ void CMainDlg::updateGraph() {
     reading_->updateTitles();
     reading_->updateCursorViews();
     setWindowTitle(qs(logic_->caption()));
+    viewUpdated();
 }
 
 // --- Binding ---
@@ -381,7 +386,10 @@ void CMainDlg::updateAll() {
     commands_->fillPortList();
 }
 
-void CMainDlg::updateReadouts() { channels_->updateReadouts(); }
+void CMainDlg::updateReadouts() {
+    channels_->updateReadouts();
+    viewUpdated();
+}
 
 void CMainDlg::updateCommands() {
     commands_->updateCommands();
@@ -614,14 +622,16 @@ void CMainDlg::handleMessage(UserMsg msg, std::int64_t /*a*/, std::int64_t /*b*/
         case UserMsg::RedoOverlay:
             reading_->redoOverlay();
             break;
+        case UserMsg::OpenCompare:
+            compareDataSets();
+            break;
         case UserMsg::WarmedUp:
         case UserMsg::PageSample:
         case UserMsg::PageRunningSample:
-        case UserMsg::OpenCompare:
         case UserMsg::ReleaseModeless:
         case UserMsg::DestroyAuxiliary:
-            // The windows these open (Scan Setup, compare) are not part of
-            // this program yet.
+            // The windows these concern (Scan Setup, the setup pages' own
+            // readers) take them themselves.
             break;
         case UserMsg::OpenSetupPages:
             setupPages_->commands().goToUserPage();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/DialogFolders.h"
 #include "app/QtWindowPoster.h"
@@ -28,6 +29,7 @@ class AcquisitionSession;
 class BridgeLibrary;
 class CChannelPanel;
 class CCheckListDlg;
+class CCompareDlg;
 class CCommandPanel;
 class CGraphCtrl;
 class CGraphPanel;
@@ -150,15 +152,39 @@ public:
     [[nodiscard]] QLabel* statusLine(int index) const;
     [[nodiscard]] CGraphPanel& graphPanel() const { return *graphPanel_; }
     [[nodiscard]] CGraphReading& graphReading() const { return *reading_; }
+    [[nodiscard]] const Seams& seams() const { return seams_; }
+    [[nodiscard]] DialogFolders& folders() { return folders_; }
+
+    // "Compare &Data Sets" (and the USER pages' button): the multiple data
+    // sets dialog, then the compare window in place of this one.
+    virtual void compareDataSets();
+    // Its second half, after the dialog's OK: the runs read (a message and
+    // this window shown again when one cannot be), then the compare window.
+    bool openCompare(const std::vector<std::string>& files, int plotType, const std::array<int, 4>& colours);
+    // "&Export Data Sets": the compare window's sets into an export file.
+    virtual void exportDataSets();
+    // The compare window while it is open.
+    [[nodiscard]] CCompareDlg* compareWindow() const;
 
 signals:
     // The close sequence has run to its end: the program ends.
     void closed();
 
 protected:
+    // After the graph, its readouts or cursors changed.
+    virtual void viewUpdated() {}
+
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+
+    // The panels, for a window of this kind that shows other things (compare).
+    CChannelPanel* channels_ = nullptr;
+    CStatusLines* statusLines_ = nullptr;
+    CGraphPanel* graphPanel_ = nullptr;
+    CGraphReading* reading_ = nullptr;
+    CCommandPanel* commands_ = nullptr;
+    CMainMenu* menu_ = nullptr;
 
 private:
     void handleMessage(UserMsg msg, std::int64_t a, std::int64_t b, const std::any& payload);
@@ -200,15 +226,10 @@ private:
     bool introShown_ = false;
     bool closed_ = false;
 
-    CChannelPanel* channels_ = nullptr;
-    CStatusLines* statusLines_ = nullptr;
-    CGraphPanel* graphPanel_ = nullptr;
-    CGraphReading* reading_ = nullptr;
-    CCommandPanel* commands_ = nullptr;
-    CMainMenu* menu_ = nullptr;
     CSetupPages* setupPages_ = nullptr;
     CKelvoSetupPages* kelvoPages_ = nullptr;
     QPointer<CCheckListDlg> checklist_;
+    QPointer<CCompareDlg> compareWindow_;
     std::array<QPointer<CPacketDebugDlg>, 3> debug_;
 };
 

@@ -37,8 +37,10 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
         update();
     });
     file->addSeparator();
-    markNotYet(file->addAction(QStringLiteral("Compare &Data Sets")), "the compare window");
-    markNotYet(file->addAction(QStringLiteral("&Export Data Sets")), "the compare window");
+    QAction* compare = file->addAction(QStringLiteral("Compare &Data Sets"));
+    connect(compare, &QAction::triggered, this, &CMainMenu::compareRequested);
+    connect(file->addAction(QStringLiteral("&Export Data Sets")), &QAction::triggered, this,
+            &CMainMenu::exportRequested);
     file->addSeparator();
     scanSetup_ = file->addAction(QStringLiteral("&Scan Setup"));
     connect(scanSetup_, &QAction::triggered, this, &CMainMenu::scanSetupRequested);
@@ -49,6 +51,9 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
     connect(file->addAction(QStringLiteral("E&xit")), &QAction::triggered, this,
             &CMainMenu::exitRequested);
     connect(file, &QMenu::aboutToShow, this, &CMainMenu::update);
+    fileOnly_ = {action(QStringLiteral("&Open Data File")), closeData_, rescue_,
+                 action(QStringLiteral("Save &Buffered Data")), action(QStringLiteral("Save &Graph Data As...")),
+                 scanSetup_, compare};
 
     QMenu* view = window.menuBar()->addMenu(QStringLiteral("&View"));
     view->setToolTipsVisible(true);
@@ -80,6 +85,11 @@ void CMainMenu::update() {
     closeData_->setText(qs(logic_.files().closeDataMenuText()));
     closeData_->setEnabled(logic_.files().openDataSets() > 0);
     rescue_->setEnabled(logic_.files().lostDataPresent());
+    if (logic_.view().compareSets() != nullptr) {
+        for (QAction* entry : fileOnly_) {
+            entry->setEnabled(false);
+        }
+    }
 }
 
 void CMainMenu::setAxisLabelsChecked(bool on) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <vector>
 
 class QAction;
 class QMainWindow;
@@ -29,6 +30,9 @@ signals:
     void dataChanged();
     // "E&xit": the window's close sequence.
     void exitRequested();
+    // "Compare &Data Sets" and "&Export Data Sets".
+    void compareRequested();
+    void exportRequested();
     // View: "Add / Remove Cursor(s)", "Graphing Window Size", "Axis Labels",
     // the gain and offset panels.
     void cursorsRequested();
@@ -45,6 +49,8 @@ private:
     QAction* closeData_ = nullptr;
     QAction* rescue_ = nullptr;
     QAction* axisLabels_ = nullptr;
+    // Entries a compare window has no use for (it shows its sets, not a file).
+    std::vector<QAction*> fileOnly_;
     QAction* saveBuffered_ = nullptr;
     QAction* scanSetup_ = nullptr;
 

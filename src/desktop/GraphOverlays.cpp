@@ -4,6 +4,7 @@
 #include "app/Prompter.h"
 #include "app/UserStore.h"
 #include "base/TextFormat.h"
+#include "compare/ExportFile.h"
 #include "desktop/GraphView.h"
 #include "runs/OverlayPlanBlock.h"
 
@@ -49,6 +50,10 @@ bool GraphOverlays::loadOverlay(const std::filesystem::path& path) {
     RunDataFile file;
     if (file.read(path) != RunDataFile::ReadStatus::Ok) {
         env_.prompter.message(fileError(path));
+        return false;
+    }
+    if (const auto message = exportedFileMessage(file, path.string()); !message.empty()) {
+        env_.prompter.message(message);
         return false;
     }
     env_.view.setOverlay(std::move(file), path);
@@ -150,7 +155,7 @@ void GraphOverlays::axisChanged() {
 
 // --- Alignment ---
 
-bool GraphOverlays::setsShown() const { return env_.view.overlayShown(); }
+bool GraphOverlays::setsShown() const { return env_.view.setsShown(); }
 
 bool GraphOverlays::startAutoAlign() {
     CompareOffsets& offsets = env_.view.offsets();
@@ -198,6 +203,9 @@ void GraphOverlays::resetAlignment() {
 }
 
 bool GraphOverlays::draggable(int slot) const {
+    if (env_.view.compareSets() != nullptr) {
+        return slot >= 0 && slot < CompareOffsets::kMaxSets;  // any compare set, the reference too
+    }
     return env_.view.overlayShown() && env_.view.setOfSlot(slot) == 1;
 }
 

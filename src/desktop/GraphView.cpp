@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/TextFormat.h"
+#include "compare/CompareSets.h"
 #include "desktop/LiveFeed.h"
 #include "desktop/LiveGraph.h"
 #include "desktop/RunTraces.h"
@@ -94,8 +95,8 @@ LiveWindow GraphView::liveWindow() const {
 void GraphView::refresh(bool de1Source, bool recording) {
     de1Source_ = de1Source;
     recording_ = recording;
-    if (file_) {
-        if (!graph_.edit([this](GraphModel& model) { buildLoaded(model); })) {
+    if (file_ || compare_) {
+        if (!graph_.edit([this](GraphModel& m) { compare_ ? buildCompare(m) : buildLoaded(m); })) {
             return;
         }
     } else {
@@ -106,7 +107,7 @@ void GraphView::refresh(bool de1Source, bool recording) {
 }
 
 void GraphView::syncLive() {
-    if (file_) {
+    if (file_ || compare_) {
         return;
     }
     bool restarted = false;
@@ -206,7 +207,7 @@ std::array<int, kChannelCount> GraphView::slotMap() const {
 }
 
 int GraphView::setOfSlot(int slot) const {
-    return overlay_ && slot >= kOverlaySlotBase && slot < kOverlaySlotBase + 3 ? 1 : 0;
+    return compare_ ? slot % 4 : overlay_ && slot >= kOverlaySlotBase && slot < kOverlaySlotBase + 3 ? 1 : 0;
 }
 
 double GraphView::xShiftOf(int set) const {
@@ -214,7 +215,7 @@ double GraphView::xShiftOf(int set) const {
     if (samples == 0.0 || xAxisType_ == XAxisType::SampleNumber) {
         return samples;
     }
-    const RunDataFile* file = set == 1 && overlay_ ? &*overlay_ : set == 0 && file_ ? &*file_ : nullptr;
+    const RunDataFile* file = setFile(set);
     const double perMm = file != nullptr ? alignTraceOf(*file).samplesPerMm() : 0.0;
     return perMm > 0.0 ? samples / perMm : 0.0;
 }
@@ -522,7 +523,9 @@ void GraphView::setEventMarksShown(bool shown) {
     refresh();
 }
 
-bool GraphView::de1Mode() const { return de1Source_ || (file_ && file_->isEm1()); }
+bool GraphView::de1Mode() const {
+    return de1Source_ || (file_ && file_->isEm1()) || (compare_ && compare_->de1());
+}
 
 // --- A loaded run ---
 
@@ -578,7 +581,10 @@ void GraphView::removeOverlay() {
 }
 
 std::vector<AlignTrace> GraphView::alignTraces() const {
-    std::vector<AlignTrace> traces;
+    std::vector<AlignTrace> traces = compareAlignTraces();
+    if (compare_) {
+        return traces;
+    }
     if (file_) {
         traces.push_back(alignTraceOf(*file_));
     } else {

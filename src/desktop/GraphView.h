@@ -9,6 +9,7 @@
 
 #include "compare/AlignPeaks.h"
 #include "compare/CompareOffsets.h"
+#include "graph/Rgb.h"
 #include "desktop/Channels.h"
 #include "desktop/LiveTraces.h"
 #include "graph/AxisScaling.h"
@@ -16,6 +17,7 @@
 
 namespace corvane {
 
+class CompareSets;
 class GraphModel;
 class LiveFeed;
 class LiveGraph;
@@ -219,6 +221,18 @@ public:
     // A standard run's trace is kept with its extremes for the auto-scale.
     void setStandardProfile(const RunDataFile* file) { standard_ = file; }
 
+    // --- Compare mode: a compare window's sets, set k in slot k (in its
+    // colour) and its DE-1 marks in slot k + 4; every set shows one channel ---
+    // Null leaves compare mode. The sets are the compare window's and
+    // outlive the view's use of them.
+    void setCompareSets(const CompareSets* sets, int plotType, const std::array<Rgb, 4>& colours);
+    [[nodiscard]] const CompareSets* compareSets() const { return compare_; }
+    [[nodiscard]] int comparePlotType() const { return comparePlot_; }
+    // The sample of compare set `set` drawn at x (its shift taken off).
+    [[nodiscard]] std::optional<SampleRecord> compareSampleAt(int set, double x) const;
+    // An overlay or compare sets are shown (AUTO-ALIGN and the trace drag work on them).
+    [[nodiscard]] bool setsShown() const { return overlay_.has_value() || compare_ != nullptr; }
+
     // --- A loaded run ---
     // Shows the run whole on its x axis instead of the live run.
     void showFile(RunDataFile file, std::filesystem::path path);
@@ -244,6 +258,11 @@ private:
     [[nodiscard]] bool anyYChannel() const;
     void fitXToFile();
     void setAxisLimit(AxisBox box, double value);
+    // Compare mode's slots, auto-scaled on the sets' values inside the x range.
+    void buildCompare(GraphModel& model);
+    [[nodiscard]] std::vector<AlignTrace> compareAlignTraces() const;
+    // The run file a set shows: the current run (0) or the overlay (1), a compare set.
+    [[nodiscard]] const RunDataFile* setFile(int set) const;
 
     LiveFeed& feed_;
     LiveGraph& graph_;
@@ -273,6 +292,9 @@ private:
     std::optional<RunDataFile> overlay_;
     std::filesystem::path overlayPath_;
     const RunDataFile* standard_ = nullptr;
+    const CompareSets* compare_ = nullptr;
+    int comparePlot_ = 2;
+    std::array<Rgb, 4> compareColours_{};
     CompareOffsets offsets_;
     std::optional<GraphViewState> savedView_;
     std::optional<double> windowCentre_;

@@ -5,6 +5,7 @@
 #include "app/ConfigFile.h"
 #include "app/Prompter.h"
 #include "base/TextFormat.h"
+#include "compare/CompareSets.h"
 #include "desktop/CursorReadouts.h"
 #include "desktop/LiveGraph.h"
 #include "graph/GraphModel.h"
@@ -146,6 +147,9 @@ bool MainWindowLogic::de1Mode() const {
 // --- What the window shows ---
 
 std::string MainWindowLogic::caption() const {
+    if (view_.compareSets() != nullptr) {
+        return "Compare Data Sets";
+    }
     std::string text = status_.caption(view_.fileShown());
     if (view_.fileShown()) {
         text += " - " + visibleText(view_.shownPath().filename().string());
@@ -165,6 +169,13 @@ std::vector<std::string> MainWindowLogic::cursorLabelLines() const {
     const auto position = cursors_.mainPosition();
     if (!position) {
         return {};
+    }
+    if (const CompareSets* sets = view_.compareSets()) {
+        std::vector<NamedSample> named;
+        for (std::size_t k = 0; k < sets->size(); ++k) {
+            named.push_back({(*sets)[k].name(), view_.compareSampleAt(static_cast<int>(k), *position), false});
+        }
+        return compareLabelLines(view_.settings().shown, named);
     }
     const auto current = view_.currentSampleAt(*position);
     if (view_.overlayShown()) {

@@ -44,20 +44,25 @@ public:
     void saveWindowWidth(bool mm, const std::string& text);
     // "xaxissamplerange" as stored (0 when it is missing or there is no file).
     [[nodiscard]] double storedWindowSamples() const;
-    // The AUFS step of the DE-1 runs: "aufs" of "[EM1_Settings]", and for
-    // the current user's rotor (indexes below 0: none) "aufs_%02d_%02d" in
-    // the user's settings.
-    void saveAufs(int step, int manufacturer = -1, int rotor = -1);
     // View > "Axis Labels", kept at once.
     void saveAxisLabels(bool on);
     // A standard run was chosen: "showpresetruns" becomes 0.
     void hidePresetRuns();
+    // The multiple data sets dialog's colours (r | g << 8 | b << 16, the
+    // defaults where none is stored) and plot type, as loaded or chosen.
+    [[nodiscard]] std::array<int, 4> multiColours() const;
+    [[nodiscard]] int multiDataType() const { return multiDataType_; }
+    // That dialog's OK: kept, and stored at once (when the file is there).
+    void saveMultiDataSets(const std::array<int, 4>& colours, int type);
+    // The AUFS step of the DE-1 runs: "aufs" of "[EM1_Settings]", and for
+    // the current user's rotor (indexes below 0: none) "aufs_%02d_%02d" in
+    // the user's settings.
+    void saveAufs(int step, int manufacturer = -1, int rotor = -1);
 
 private:
     std::filesystem::path startup_;
     Prompter& prompter_;
-    // Read at load and written back unchanged: the multi-data-set graph that
-    // chooses them is not part of this window yet.
+    // Read at load, changed by the multiple data sets dialog.
     std::array<int, 4> multiColours_{};
     int multiDataType_ = 0;
 };

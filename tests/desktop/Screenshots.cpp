@@ -1,4 +1,4 @@
-// corvane_screenshots OUTDIR: draws the desktop windows offscreen into PNG
+// corvane_screenshots OUTDIR [compare]: draws the desktop windows offscreen into PNG
 // files, for looking at them (docs/main-window.png comes from here). The
 // main window connects to the simulated instrument (sped up), as the program
 // does, and is drawn while it records a run; the connection window is drawn
@@ -16,9 +16,11 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
 
 #include "PumpEvents.h"
 #include "ScriptedPrompter.h"
@@ -30,6 +32,8 @@
 #include "link/SerialPortApi.h"
 #include "recording/AcquisitionSession.h"
 #include "base/TextFormat.h"
+#include "desktop/CCompareDlg.h"
+#include "desktop/CGraphMultiDataSetsDlg.h"
 #include "desktop/CGraphPanel.h"
 #include "desktop/CGraphReading.h"
 #include "desktop/CMainDlg.h"
@@ -130,6 +134,49 @@ bool graphReadingShots(const std::filesystem::path& folder, const QString& out) 
 
 }  // namespace
 
+// The multiple data sets dialog and four runs compared, their peaks lined
+// up by AUTO-ALIGN.
+bool compareShots(const std::filesystem::path& folder, const QString& out, Clock& clock,
+                  test::ScriptedPrompter& prompter, SerialPortApi& ports) {
+    bool ok = true;
+    std::vector<std::string> runs;
+    for (int k = 0; k < 4; ++k) {
+        std::string text = "Corvane Text Data File: r.csv\n\nData Columns:\n"
+                           "SampleA, SourceA, SampleB, SourceB, PositionA, AbsA, PositionB, AbsB, PositionB, "
+                           "ratioA/B\n";
+        const int peak = 280 + 25 * k - 40 * (k % 2);
+        for (int i = 0; i < 600 + 50 * k; ++i) {
+            const double a = 0.15 + 0.01 * k + (0.9 - 0.12 * k) * std::exp(-std::pow((i - peak) / 18.0, 2)) +
+                             0.3 * std::exp(-std::pow((i - peak - 120) / 30.0, 2));
+            text += formatText("1000, 2000, 1000, 2000, %.2f, %.6f, %.2f, %.6f, 0, 1\n", 0.05 * i, a,
+                               0.05 * i, a / 2);
+        }
+        const auto path = folder / formatText("gradient-%d.csv", k + 1);
+        std::FILE* f = std::fopen(path.c_str(), "w");
+        std::fputs(text.c_str(), f);
+        std::fclose(f);
+        runs.push_back(path.string());
+    }
+    CMainDlg main(CMainDlg::Seams{folder, clock, prompter, ports, nullptr, "", false});
+    (void)main.logic().loadPreferences();
+    const auto colours = main.logic().prefs().multiColours();
+    CGraphMultiDataSetsDlg dialog(prompter, main.folders(), {runs, 2, colours}, nullptr);
+    ok &= save(dialog, out + QStringLiteral("/multi-data-sets.png"));
+    if (main.openCompare(runs, 2, colours)) {
+        CCompareDlg* compare = main.compareWindow();
+        compare->resize(1089, 785);
+        ok &= compare->logic().overlays().startAutoAlign();
+        ok &= compare->logic().overlays().finishAutoAlign(150.0, 450.0);
+        compare->setEventMarks(1, true);
+        compare->updateAll();
+        ok &= save(*compare, out + QStringLiteral("/compare-window.png"));
+        compare->close();
+    } else {
+        ok = false;
+    }
+    return ok;
+}
+
 int main(int argc, char* argv[]) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
@@ -154,6 +201,11 @@ int main(int argc, char* argv[]) {
     SimRig rig(clock, bench);
     // Answers what the run would ask: no save, and yes to leaving.
     test::ScriptedPrompter prompter;
+    if (argc > 2 && std::string_view(argv[2]) == "compare") {
+        const bool shot = compareShots(folder, out, clock, prompter, rig.ports());
+        std::filesystem::remove_all(folder);
+        return shot ? 0 : 1;
+    }
     bool ok = true;
     {
         CMainDlg window(CMainDlg::Seams{folder, clock, prompter, rig.ports(), &rig.bridge(),
@@ -242,6 +294,7 @@ int main(int argc, char* argv[]) {
         CSerportTroubleShootingDlg help(3);
         ok &= save(help, out + QStringLiteral("/troubleshooting.png"));
     }
+    ok &= compareShots(folder, out, clock, prompter, rig.ports());
     std::filesystem::remove_all(folder);
     return ok ? 0 : 1;
 }

@@ -69,6 +69,24 @@ std::optional<std::string> ScriptedPrompter::openFile(const FileDialogRequest& r
     return answer;
 }
 
+std::optional<int> ScriptedPrompter::chooseColour(int rgb) {
+    std::scoped_lock lock(mutex_);
+    std::optional<int> answer;
+    if (colours_.empty()) {
+        ++unscripted_;
+    } else {
+        answer = colours_.front();
+        colours_.pop_front();
+    }
+    record("colour: " + std::to_string(rgb) + " -> " + (answer ? std::to_string(*answer) : "(cancel)"), "colour");
+    return answer;
+}
+
+void ScriptedPrompter::scriptColour(std::optional<int> rgb) {
+    std::scoped_lock lock(mutex_);
+    colours_.push_back(rgb);
+}
+
 std::vector<std::string> ScriptedPrompter::openFiles(const FileDialogRequest& request) {
     std::scoped_lock lock(mutex_);
     fileRequests_.push_back(request);

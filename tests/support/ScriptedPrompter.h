@@ -26,12 +26,14 @@ public:
     [[nodiscard]] std::optional<std::string> openFile(const FileDialogRequest& request) override;
     [[nodiscard]] std::vector<std::string> openFiles(const FileDialogRequest& request) override;
     [[nodiscard]] std::optional<std::string> saveFile(const FileDialogRequest& request) override;
+    [[nodiscard]] std::optional<int> chooseColour(int rgb) override;
 
     void answerYes() { scriptYesNo(true); }
     void answerNo() { scriptYesNo(false); }
     void scriptYesNo(bool answer);
     void scriptFile(std::optional<std::string> path);  // open or save; nullopt cancels
     void scriptFiles(std::vector<std::string> paths);
+    void scriptColour(std::optional<int> rgb);  // nullopt cancels
     // Runs on the asking thread before each question is answered, as if the
     // user took a while (the world goes on meanwhile).
     void beforeAnswering(std::function<void(const std::string&)> hook);
@@ -53,6 +55,7 @@ private:
     std::deque<bool> yesNo_;
     std::deque<std::optional<std::string>> files_;
     std::deque<std::vector<std::string>> fileLists_;
+    std::deque<std::optional<int>> colours_;
     std::vector<std::string> transcript_;
     std::vector<std::string> texts_;
     std::vector<FileDialogRequest> fileRequests_;

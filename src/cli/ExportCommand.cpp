@@ -1,0 +1,171 @@
+// corvane-cli export -o OUT [--force] [--offset N]... RUN RUN [RUN [RUN]]
+// corvane-cli export -o OUT [--force] --align [--x samples|mm] [--from X1 --to X2] RUN...
+// The compare window's "Export Data Sets" for scripts: two to four runs side
+// by side in one export file, shifted by sample offsets given or found by
+// the AUTO-ALIGN search of `align`. Documented in the README.
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/TextFormat.h"
+#include "cli/CliArgs.h"
+#include "cli/Commands.h"
+#include "cli/FileArgs.h"
+#include "compare/AlignPeaks.h"
+#include "compare/ExportFile.h"
+#include "runs/RunDataFile.h"
+
+namespace corvane::cli {
+namespace {
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: corvane-cli export -o OUT [--force] [--offset N]... RUN RUN [RUN [RUN]]\n"
+                 "       corvane-cli export -o OUT [--force] --align [--x samples|mm] [--from X1 --to X2] RUN...\n"
+                 "  one --offset (samples) per run in order; the first run is the reference (offset 0);\n"
+                 "  --align takes the offsets from the Abs A peaks as `align` finds them.\n"
+                 "  OUT is never replaced unless --force is given.\n");
+    return 2;
+}
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "corvane-cli export: %s\n", message.c_str());
+    return 1;
+}
+
+struct Options {
+    std::string output;
+    bool force = false;
+    bool align = false;
+    AlignAxis axis = AlignAxis::Samples;
+    std::optional<double> from;
+    std::optional<double> to;
+    std::vector<double> offsets;
+    std::vector<std::string> runs;
+};
+
+// Nothing when the arguments do not make a command (usage is then shown).
+std::optional<Options> parse(int argc, char** argv) {
+    Options o;
+    bool axisGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "-o" && hasValue && o.output.empty()) {
+            o.output = argv[++i];
+        } else if (arg == "--force") {
+            o.force = true;
+        } else if (arg == "--align") {
+            o.align = true;
+        } else if (arg == "--x" && hasValue) {
+            const std::string_view kind = argv[++i];
+            if (kind != "mm" && kind != "samples") return std::nullopt;
+            o.axis = kind == "mm" ? AlignAxis::Millimetres : AlignAxis::Samples;
+            axisGiven = true;
+        } else if ((arg == "--from" || arg == "--to" || arg == "--offset") && hasValue) {
+            double value = 0.0;
+            if (!parseNumber(std::string_view(argv[++i]), value) || !std::isfinite(value)) {
+                std::fprintf(stderr, "corvane-cli export: %s needs a number\n", std::string(arg).c_str());
+                return std::nullopt;
+            }
+            if (arg == "--offset") {
+                o.offsets.push_back(value);
+            } else {
+                (arg == "--from" ? o.from : o.to) = value;
+            }
+        } else if (arg.starts_with("-")) {
+            return std::nullopt;
+        } else {
+            o.runs.emplace_back(arg);
+        }
+    }
+    const bool alignOnly = axisGiven || o.from || o.to;
+    if (o.output.empty() || o.runs.empty() || o.from.has_value() != o.to.has_value() ||
+        (o.align && !o.offsets.empty()) || (alignOnly && !o.align)) {
+        return std::nullopt;
+    }
+    return o;
+}
+
+// The offsets AUTO-ALIGN would give, or the message why there are none.
+std::optional<std::vector<double>> alignedOffsets(const Options& o, const std::vector<AlignTrace>& traces,
+                                                  std::string& problem) {
+    const double x1 = o.from.value_or(-std::numeric_limits<double>::infinity());
+    const double x2 = o.to.value_or(std::numeric_limits<double>::infinity());
+    const auto reference = findPeak(traces.front(), x1, x2, o.axis);
+    if (!reference) {
+        problem = "the reference has no peak in the window: " + visibleText(o.runs.front());
+        return std::nullopt;
+    }
+    std::vector<double> offsets{0.0};
+    for (std::size_t k = 1; k < traces.size(); ++k) {
+        const auto aligned = alignOn(*reference, traces[k], x1, x2, o.axis);
+        if (!aligned) {
+            problem = "no peak in the window: " + visibleText(o.runs[k]);
+            return std::nullopt;
+        }
+        offsets.push_back(aligned->offsetSamples);
+    }
+    return offsets;
+}
+
+}  // namespace
+
+int runExport(int argc, char** argv) {
+    const auto options = parse(argc, argv);
+    if (!options) {
+        return usage();
+    }
+    const Options& o = *options;
+    if (o.runs.size() < 2 || o.runs.size() > kMaxExportSets) {
+        std::fprintf(stderr, "corvane-cli export: an export file holds 2 to %zu runs, %zu given\n", kMaxExportSets,
+                     o.runs.size());
+        return 2;
+    }
+    if (o.offsets.size() > o.runs.size()) {
+        std::fprintf(stderr, "corvane-cli export: %zu offsets given for %zu runs\n", o.offsets.size(), o.runs.size());
+        return 2;
+    }
+    if (const auto problem = outputFileProblem("export", o.output, o.force); !problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 1;
+    }
+    std::vector<RunDataFile> runs(o.runs.size());
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        if (!readRunFile("export", o.runs[k], runs[k])) {
+            return 1;
+        }
+        if (const auto message = exportedFileMessage(runs[k], visibleText(o.runs[k])); !message.empty()) {
+            std::fprintf(stderr, "%s\n", message.c_str());
+            return 1;
+        }
+    }
+    std::vector<double> offsets = o.offsets;
+    offsets.resize(runs.size(), 0.0);
+    if (o.align) {
+        std::vector<AlignTrace> traces;
+        for (const auto& run : runs) traces.push_back(alignTraceOf(run));
+        std::string problem;
+        const auto found = alignedOffsets(o, traces, problem);
+        if (!found) {
+            return fail(problem);
+        }
+        offsets = *found;
+    }
+    std::vector<ExportSet> sets;
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        SetPlacement placement;
+        placement.xOffset = k == 0 ? 0.0 : offsets[k];
+        sets.push_back(exportSetOf(runs[k], o.runs[k], placement));
+    }
+    const auto result = exportToFile(o.output, sets, o.force ? ExistingTarget::Replace : ExistingTarget::Keep);
+    const auto message = exportResultMessage(result, visibleText(o.output));
+    std::fprintf(result == ExportResult::Ok ? stdout : stderr, "%s\n", message.c_str());
+    return result == ExportResult::Ok && std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace corvane::cli
