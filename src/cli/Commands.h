@@ -25,4 +25,8 @@ int runRecord(int argc, char** argv);
 // align [--x samples|mm] [--from X1 --to X2] [--json] REF RUN...: Abs A peaks and their offsets.
 int runAlign(int argc, char** argv);
 
+// render [--x mm|samples] [--channels LIST] [--overlay FILE] [--cursor X]... [--dpi N] [--portrait] -o OUT RUN:
+// the graph page as an image, PDF or SVG.
+int runRender(int argc, char** argv);
+
 }  // namespace corvane::cli

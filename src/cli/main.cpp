@@ -26,6 +26,7 @@ constexpr Command kCommands[] = {
     {"link", "talk to the Kelvo unit and report what came over the wire", corvane::cli::runLink},
     {"record", "record a run from the instrument and save it (headless)", corvane::cli::runRecord},
     {"align", "find each run's Abs A peak and its offset from a reference run", corvane::cli::runAlign},
+    {"render", "draw a run's graph page to PNG, BMP, TIFF, PDF or SVG (headless)", corvane::cli::runRender},
 };
 
 void usage(std::FILE* out) {

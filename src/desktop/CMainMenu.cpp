@@ -41,8 +41,9 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
     file->addSeparator();
     markNotYet(file->addAction(QStringLiteral("&Scan Setup")), "the setup pages");
     file->addSeparator();
-    markNotYet(file->addAction(QStringLiteral("&Print Graph")), "printing");
-    markNotYet(file->addAction(QStringLiteral("S&ave Graph Image")), "image saving");
+    connect(file->addAction(QStringLiteral("&Print Graph")), &QAction::triggered, this, &CMainMenu::printRequested);
+    connect(file->addAction(QStringLiteral("S&ave Graph Image")), &QAction::triggered, this,
+            &CMainMenu::saveGraphImageRequested);
     file->addSeparator();
     connect(file->addAction(QStringLiteral("E&xit")), &QAction::triggered, this,
             &CMainMenu::exitRequested);

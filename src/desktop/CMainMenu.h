@@ -36,6 +36,8 @@ signals:
     void axisLabelsToggled(bool on);
     void gainsRequested(bool xAxis);
     void offsetsRequested();
+    void printRequested();
+    void saveGraphImageRequested();
 
 private:
     MainWindowLogic& logic_;
