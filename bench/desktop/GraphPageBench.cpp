@@ -53,7 +53,6 @@ GraphModel& denseModel() {
 GraphPageContent pageContent() {
     GraphPageContent content;
     content.documentTitle = "bench.csv";
-    content.yTitle = "Absorbance (AU)";
     content.header = headerTable({PageSet{"bench.csv", CalendarTime{2024, 1, 1, 9, 0, 0}, {}, Rgb{}}});
     return content;
 }

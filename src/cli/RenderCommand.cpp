@@ -150,6 +150,13 @@ int render(const RenderOptions& o) {
     char arg1[] = "-platform";
     char arg2[] = "offscreen";
     char* qtArgv[] = {arg0, arg1, arg2, nullptr};
+    // Qt's own notes (a missing runtime folder, font fallbacks) are not this
+    // command's output; only its failures reach standard error.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) {
+            std::fprintf(stderr, "corvane-cli render: %s\n", text.toLocal8Bit().constData());
+        }
+    });
     QGuiApplication app(qtArgc, qtArgv);
     // Formats keep their "." whatever the locale Qt set up.
     std::setlocale(LC_NUMERIC, "C");

@@ -47,19 +47,6 @@ int scanAt(const RunDataFile* file, double x, bool mm, double shift) {
     return best;
 }
 
-void axisTitles(const GraphView& view, GraphPageContent& page) {
-    const auto shown = view.settings().shown;
-    const bool counts =
-        shown[kChannelSampleA] || shown[kChannelSourceA] || shown[kChannelSampleB] || shown[kChannelSourceB];
-    const bool absorbance = shown[kChannelAbsA] || shown[kChannelAbsB];
-    page.yTitle = absorbance && !counts ? "Absorbance (AU)" : counts && !absorbance ? "Counts" : "Counts / Absorbance (AU)";
-    if (view.de1Mode()) {
-        page.yTitle = "Absorbance (AU)";
-    }
-    page.yyLabels = shown[kChannelRatio] && !view.de1Mode();
-    page.yyTitle = page.yyLabels ? "Abs A / Abs B" : "";
-}
-
 }  // namespace
 
 GraphPageContent graphPageContent(const GraphView& view, const GraphCursors& cursors, const GraphOverlays* overlays,
@@ -70,7 +57,9 @@ GraphPageContent graphPageContent(const GraphView& view, const GraphCursors& cur
     const bool fluorescence = isFluorescence(file);
     page.documentTitle = view.fileShown() ? view.shownPath().filename().string() : std::string("Live run");
     page.xInMm = mm;
-    axisTitles(view, page);
+    // The ratio has its own axis on the right, except on DE-1 data, where
+    // its channel holds the event marks.
+    page.yyLabels = view.channelShown(kChannelRatio) && !view.de1Mode();
 
     std::vector<PageSet> sets;
     sets.push_back(pageSet(file, view.fileShown() ? view.shownPath() : std::filesystem::path(page.documentTitle),

@@ -22,8 +22,6 @@ struct GraphPageContent {
     bool xInMm = false;
     // The ranges and divisions are the model's, as the plot draws them.
     bool yyLabels = false;  // the right-hand axis carries values
-    std::string yTitle;
-    std::string yyTitle;
 
     PageTable header;         // the current run (and the overlay)
     PageTable compareLegend;  // compare mode only

@@ -161,20 +161,6 @@ void drawAxes(QPainter& painter, PageWriter& w, const PageGeometry& g, const Gra
     const QFontMetricsF large(w.large(), painter.device());
     painter.drawText(QRectF(plot.left(), labelTop + w.line(), plot.width(), large.height() * 1.2), Qt::AlignCenter,
                      qt(xAxisTitle(content.xInMm)));
-    // The y titles run up the page in the margin outside the labels.
-    auto yTitle = [&](const std::string& title, double centreX) {
-        painter.save();
-        painter.translate(centreX, plot.center().y());
-        painter.rotate(-90);
-        painter.drawText(QRectF(-plot.height() / 2, -large.height() / 2, plot.height(), large.height()),
-                         Qt::AlignCenter, qt(title));
-        painter.restore();
-    };
-    const double labelWidth = w.width("-0.00000") + w.gap();
-    yTitle(content.yTitle, plot.left() - labelWidth - w.gap() - large.height() / 2);
-    if (content.yyLabels) {
-        yTitle(content.yyTitle, plot.right() + labelWidth + w.gap() + large.height() / 2);
-    }
     painter.setFont(w.small());
 }
 

@@ -63,7 +63,6 @@ TEST_F(PageContent, ARunAloneHasItsHeaderAndNoLegends) {
     EXPECT_TRUE(p.compareLegend.empty());
     EXPECT_TRUE(p.readouts.empty());  // no cursor, nothing to read
     EXPECT_TRUE(p.settingsBox.empty());
-    EXPECT_EQ(p.yTitle, "Absorbance (AU)");
     EXPECT_TRUE(p.yyLabels);
 }
 

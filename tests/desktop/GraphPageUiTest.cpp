@@ -19,10 +19,13 @@
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
 #include "TestClocks.h"
+#include "base/TextFormat.h"
+#include "desktop/CMainDlg.h"
 #include "desktop/CPrintGraphData.h"
 #include "desktop/GraphPageRenderer.h"
 #include "graph/CGraphCtrl.h"
 #include "graph/GraphModel.h"
+#include "link/SerialPortApi.h"
 
 namespace corvane {
 namespace {
@@ -48,7 +51,6 @@ void flatLine(GraphModel& model) {
 GraphPageContent namedPage(const std::string& name) {
     GraphPageContent content;
     content.documentTitle = name;
-    content.yTitle = "Absorbance (AU)";
     content.header = headerTable({PageSet{name, CalendarTime{2024, 2, 29, 8, 0, 0}, {}, kBlue}});
     content.cursorBlocks.push_back({"Cursor: 50", "Abs A: 0.25"});
     return content;
@@ -270,6 +272,78 @@ TEST_F(GraphPageUi, SaveWindowCapturesTheWidget) {
     const QImage image(QString::fromStdString(path.string()));
     ASSERT_EQ(image.size(), QSize(320, 200));
     EXPECT_EQ(image.pixel(160, 100), qRgb(0, 128, 0));
+}
+
+class NoPorts : public SerialPortApi {
+public:
+    std::unique_ptr<SerialPort> open(int) override { return nullptr; }
+    std::vector<int> enumerate() override { return {}; }
+    std::string describe(int) const override { return {}; }
+};
+
+// The main window's entries and buttons reach the page: a shown run with a
+// cursor saved from SAVE GRAPH, printed from the menu, captured whole.
+TEST_F(GraphPageUi, MainWindowSavesPrintsAndCapturesItsGraph) {
+    std::string text =
+        "Corvane Text Data File: shown.csv\n\nData Columns:\n"
+        "SampleA, SourceA, SampleB, SourceB, PositionA, AbsA, PositionB, AbsB, PositionB, ratioA/B\n";
+    for (int i = 0; i < 200; ++i) {
+        text += formatText("1000, 2000, 1000, 2000, %.2f, %.6f, %.2f, 0.2, 0, 1\n", 0.1 * i, 0.5 + 0.002 * i, 0.1 * i);
+    }
+    dir.write("prefs.cfg", "[prefs]\nshowRawA 0\nshowRefA 0\nshowAbsA 1\nshowRawB 0\nshowRefB 0\nshowAbsB 1\n"
+                           "showADivB 0\nxaxissamplerange 500\nxaxisposrange 100\nymin 0\nymax 2\n");
+    dir.write("rotors.txt", "Volumes\nA_Volume 1\n");
+    test::ScriptedPrompter prompter;
+    test::ManualClock clock;
+    NoPorts ports;
+    CMainDlg window(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+    window.resize(800, 577);  // the smallest size: the page does not depend on it
+    window.logic().loadPreferences();
+    ASSERT_TRUE(window.logic().files().showDataFile(dir.write("shown.csv", text)));
+    window.logic().refreshGraph();
+    ASSERT_TRUE(window.logic().cursors().add(100.0));
+    window.logic().cursorsChanged();
+    window.updateAll();
+
+    QPushButton* saveGraph = nullptr;
+    QPushButton* saveWindow = nullptr;
+    for (QPushButton* b : window.findChildren<QPushButton*>()) {
+        (b->text() == "SAVE GRAPH" ? saveGraph : b->text() == "SAVE WINDOW" ? saveWindow : b) = b;
+    }
+    ASSERT_TRUE(saveGraph != nullptr && saveWindow != nullptr);
+    EXPECT_TRUE(saveGraph->isEnabled());
+    EXPECT_TRUE(window.action("&Print Graph")->isEnabled());
+    EXPECT_TRUE(window.action("S&ave Graph Image")->isEnabled());
+
+    const auto png = dir.path() / "graph.png";
+    prompter.scriptFile(png.string());
+    saveGraph->click();
+    EXPECT_EQ(messages(prompter), std::vector<std::string>{"File saved successfully to: " + png.string()});
+    const QImage page(QString::fromStdString(png.string()));
+    ASSERT_EQ(page.size(), QSize(1100, 850));
+    // Abs A is 0.5 + 0.002 x sample, drawn in slot 2's colour: at sample 50
+    // (0.6 on a 0..2 axis) it sits 70 % of the way down the plot.
+    const Rgb absA = window.graph().read([](const GraphModel& m) { return m.getTraceColour(2); }).value();
+    const int x = 75 + static_cast<int>(950.0 * (50 - window.logic().view().xRange().min) /
+                                        (window.logic().view().xRange().max - window.logic().view().xRange().min));
+    const int y = 120 + static_cast<int>(440.0 * (1.0 - 0.6 / 2.0));
+    EXPECT_GE(test::countInColumn(page.copy(x, y - 3, 1, 7), 0, absA), 1);
+
+    FilePrintDialog dialog;
+    dialog.output = (dir.path() / "printed.pdf").string();
+    window.setPrintDialog(&dialog);
+    prompter.clear();
+    window.action("&Print Graph")->trigger();
+    EXPECT_EQ(fileText(dialog.output).substr(0, 5), "%PDF-");
+    EXPECT_TRUE(messages(prompter).empty());
+
+    prompter.scriptFile((dir.path() / "nowhere" / "w.png").string());
+    saveWindow->click();
+    EXPECT_EQ(messages(prompter), std::vector<std::string>{"Error acquiring capture of main window."});
+    prompter.clear();
+    prompter.scriptFile((dir.path() / "w.png").string());
+    saveWindow->click();
+    EXPECT_EQ(QImage(QString::fromStdString((dir.path() / "w.png").string())).size(), window.size());
 }
 
 }  // namespace
