@@ -83,6 +83,7 @@ LiveWindow GraphView::liveWindow() const {
     window.leftMm = window.inMm && !xAutoScale_ ? xMin_ : 0.0;
     window.slot = slotMap();
     window.de1 = de1Source_;
+    window.odStart = de1Source_ && window.inMm && odSensingStart_;
     if (de1Source_ && eventMarksShown_) {
         // The marks are plotted while event marks are shown, switch or not.
         window.shown[kChannelRatio] = true;

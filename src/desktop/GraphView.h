@@ -186,6 +186,8 @@ public:
     // The data on show is DE-1 data (a DE-1 source, else the file shown).
     [[nodiscard]] bool de1Mode() const;
     void setDe1Source(bool on) { de1Source_ = on; }
+    // The live DE-1 run was started by OD sensing (its window starts there).
+    void setOdSensingStart(bool on) { odSensingStart_ = on; }
 
     // The current run's sample numbers (first, last) and, in mm, the
     // position of the next sample beyond x (right) or before it; nothing
@@ -277,6 +279,7 @@ private:
     std::optional<double> windowCentre_;
     bool de1Source_ = false;  // the session's, as of the last refresh
     bool recording_ = false;  // the controller's, as of the last refresh
+    bool odSensingStart_ = false;
     // The feed's generation the live traces last showed: a clear drops a
     // message kept on the live picture, as any picture rebuilt does.
     std::uint64_t shownGeneration_ = 0;

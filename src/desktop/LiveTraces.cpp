@@ -135,6 +135,12 @@ LiveAxes LiveTraces::axes(const LiveSamples& ring) const {
         return axes;
     }
     axes.x = {window_.leftMm, window_.leftMm + window_.windowMm};
+    if (window_.odStart && ring.stored() > 0) {
+        // A start a little behind the zero point still shows; no further.
+        constexpr double kLowestOdStartMm = -2.0;
+        const double left = std::max(xOf(kChannelAbsA, ring.at(0)), kLowestOdStartMm);
+        axes.x = {left, left + window_.windowMm};
+    }
     if (window_.xAutoScale && !x_.empty()) {
         const double lo = *x_.low();
         const double hi = *x_.high();

@@ -29,6 +29,9 @@ struct LiveWindow {
     // A DE-1 run: the ratio channel is its event-mark channel, plotted as
     // mark levels (de1MarkLevel) and kept out of the auto-scale.
     bool de1 = false;
+    // A DE-1 run started by OD sensing: by position the window starts at the
+    // run's first sample, since the run begins wherever the signal rose.
+    bool odStart = false;
 
     friend bool operator==(const LiveWindow&, const LiveWindow&) = default;
 };

@@ -130,6 +130,7 @@ void MainWindowLogic::windowSizeSpin(bool mm, bool up) {
 void MainWindowLogic::refreshGraph() {
     const bool de1Source = session_ != nullptr && session_->de1Source();
     const bool recording = recording_ != nullptr && recording_->isRecording();
+    view_.setOdSensingStart(de1Source && recording && recording_->odSensingRun());
     view_.refresh(de1Source, recording);
 }
 

@@ -59,6 +59,7 @@ public:
     QueuedRecording(RecordingCommands& target, DeviceJobs& jobs) : target_(target), jobs_(jobs) {}
 
     [[nodiscard]] bool isRecording() const override { return target_.isRecording(); }
+    [[nodiscard]] bool odSensingRun() const override { return target_.odSensingRun(); }
     void startStop() override;
     void zero() override;
     void pauseResume() override;

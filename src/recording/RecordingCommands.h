@@ -11,6 +11,8 @@ public:
     virtual ~RecordingCommands() = default;
 
     [[nodiscard]] virtual bool isRecording() const = 0;
+    // The run recording now is a DE-1 run started by OD sensing.
+    [[nodiscard]] virtual bool odSensingRun() const { return false; }
     // "START RECORD (F1)": starts, or stops when recording.
     virtual void startStop() = 0;
     // "ZERO (F2)".

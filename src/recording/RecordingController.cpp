@@ -250,6 +250,7 @@ bool RecordingController::openRun(SampleReader& reader, RunWriter& writer,
         savedFile_.reset();
     }
     de1Run_ = reader.hasDe1Source();
+    odSensingRun_ = false;
     UvLink* link = reader.link();
     if (de1Run_) {
         return openDe1Run(reader, writer, tempPath, std::move(description));
@@ -274,6 +275,7 @@ bool RecordingController::openDe1Run(SampleReader& reader, RunWriter& writer,
                                      RunDescription description) {
     const auto setup = de1Setup();
     description.em1 = setup;
+    odSensingRun_ = setup.settings.delayType == Em1Settings::kOdSensingStart;
     De1Source& source = *reader.de1Source();
     std::error_code error;
     std::filesystem::create_directories(tempPath.parent_path(), error);

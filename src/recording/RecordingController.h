@@ -80,6 +80,7 @@ public:
 
     // --- RecordingCommands ---
     [[nodiscard]] bool isRecording() const override;
+    [[nodiscard]] bool odSensingRun() const override { return isRecording() && odSensingRun_.load(); }
     void startStop() override;
     void zero() override;
     void pauseResume() override;
@@ -185,6 +186,7 @@ private:
     std::atomic<bool> runActive_{false};
     bool unlimitedTemp_ = false;
     bool de1Run_ = false;  // the run being recorded reads the DE-1 box
+    std::atomic<bool> odSensingRun_{false};
     std::atomic<bool> scanSetupMode_{false};
     std::atomic<double> targetPosition_{0.0};
     std::atomic<std::int64_t> samplesShown_{0};

@@ -249,6 +249,29 @@ TEST_F(OverlayView, LiveDe1MarksArePlottedAsLevelsWithTicks) {
     EXPECT_EQ(view.yRange(), (AxisRange{0.0, 0.05}));
 }
 
+
+TEST_F(OverlayView, ALiveRunStartedByOdSensingShowsFromItsFirstSampleButNotBelowMinus2Mm) {
+    view.setXAxisType(XAxisType::Millimetres);
+    view.setDe1Source(true);
+    const auto runFrom = [&](double firstMm) {
+        feed.clear();
+        for (int i = 0; i < 5; ++i) {
+            SampleRecord r;
+            r.absorbanceA = 0.1;
+            r.positionA = r.positionB = firstMm + i;
+            feed.add(r);
+        }
+        view.refresh(true, true);
+        return view.xRange();
+    };
+    const double width = view.windowMm();
+    view.setOdSensingStart(true);
+    EXPECT_EQ(runFrom(37.5), (AxisRange{37.5, 37.5 + width}));
+    EXPECT_EQ(runFrom(-6.0), (AxisRange{-2.0, -2.0 + width}));
+    // Any other start keeps the window where it was.
+    view.setOdSensingStart(false);
+    EXPECT_EQ(runFrom(37.5), (AxisRange{-2.0, -2.0 + width}));
+}
 // The mouse routing, on a 100-sample run drawn on a 500 x 200 plot.
 class MouseOnGraph : public OverlayView {
 protected:
