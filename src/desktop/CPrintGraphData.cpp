@@ -24,10 +24,12 @@ PrintDialogRunner::Result QtPrintDialogRunner::run(QPrinter& printer) {
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
-    if (dialog.exec() == QDialog::Accepted) {
-        return Result::Accepted;
+    if (dialog.exec() != QDialog::Accepted) {
+        return Result::Cancelled;
     }
-    return Result::Cancelled;
+    // Accepted with no printer behind it (none installed, or it went away):
+    // a failure of the dialog, not the user's cancel.
+    return printer.isValid() ? Result::Accepted : Result::Failed;
 }
 
 PageTarget printerTarget(const QPrinter& printer) {
