@@ -15,7 +15,7 @@
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"
 #include "cli/FileArgs.h"
-#include "cli/Json.h"
+#include "cli/JsonWriter.h"
 #include "compare/AlignPeaks.h"
 #include "runs/RunDataFile.h"
 

@@ -61,18 +61,26 @@ std::string outputFileProblem(std::string_view command, const std::filesystem::p
     return {};
 }
 
-bool readRunFile(std::string_view command, const std::filesystem::path& file, RunDataFile& run) {
+bool runFileReadable(std::string_view command, const std::filesystem::path& file) {
     if (const auto problem = inputFileProblem(command, file); !problem.empty()) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return false;
     }
-    const std::string shown = visibleText(file.string());
     std::error_code error;
     if (const auto size = std::filesystem::file_size(file, error); !error && size > kMaxRunFileBytes) {
         std::fprintf(stderr, "corvane-cli %.*s: larger than %ju MB, too large for a run file: %s\n",
-                     static_cast<int>(command.size()), command.data(), kMaxRunFileBytes >> 20, shown.c_str());
+                     static_cast<int>(command.size()), command.data(), kMaxRunFileBytes >> 20,
+                     named(file).c_str());
         return false;
     }
+    return true;
+}
+
+bool readRunFile(std::string_view command, const std::filesystem::path& file, RunDataFile& run) {
+    if (!runFileReadable(command, file)) {
+        return false;
+    }
+    const std::string shown = named(file);
     switch (run.read(file)) {
         case RunDataFile::ReadStatus::Ok: return true;
         case RunDataFile::ReadStatus::CannotOpen:

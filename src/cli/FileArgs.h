@@ -26,10 +26,13 @@ namespace corvane::cli {
 [[nodiscard]] std::string outputFileProblem(std::string_view command,
                                             const std::filesystem::path& file, bool force);
 
-// Reads a whole run file for a command, after inputFileProblem and a size
-// check (every row is held in memory, and a file far beyond any run could
-// exhaust it). False, with the message on standard error, when it cannot be
-// read or holds no column header.
+// inputFileProblem and a size check (every row is held in memory, and a file
+// far beyond any run could exhaust it): false, with the message on standard
+// error, when the file is not to be read as a run.
+[[nodiscard]] bool runFileReadable(std::string_view command, const std::filesystem::path& file);
+
+// Reads a whole run file for a command after runFileReadable. False, with the
+// message on standard error, when it cannot be read or holds no column header.
 [[nodiscard]] bool readRunFile(std::string_view command, const std::filesystem::path& file, RunDataFile& run);
 
 }  // namespace corvane::cli

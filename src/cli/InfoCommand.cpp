@@ -1,8 +1,6 @@
 // corvane-cli info [--json] [--rows] FILE: what a run file holds, for people
 // (text) and for analysis scripts (one JSON object). Both outputs are
 // documented in the README; keep them stable.
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -10,7 +8,8 @@
 
 #include "cli/Commands.h"
 #include "cli/FileArgs.h"
-#include "cli/Json.h"
+#include "cli/JsonWriter.h"
+#include "cli/PresetInfo.h"
 #include "runs/RunDataFile.h"
 #include "runs/RunFileCopy.h"
 #include "base/TextFormat.h"
@@ -280,9 +279,22 @@ int runInfo(int argc, char** argv) {
     if (file == nullptr) {
         return usage();
     }
-    RunDataFile run;
-    if (!readRunFile("info", file, run)) {
+    if (!runFileReadable("info", file)) {
         return 1;
+    }
+    RunDataFile run;
+    switch (run.read(file)) {
+        case RunDataFile::ReadStatus::Ok: break;
+        case RunDataFile::ReadStatus::CannotOpen:
+            std::fprintf(stderr, "Error, unable to open file: %s\n", shown(file).c_str());
+            return 1;
+        case RunDataFile::ReadStatus::NoColumnHeader:
+            // Not a run: a preset run file is shown as one.
+            if (const auto preset = readPresetRun(file)) {
+                return printPresetRun(file, *preset, json);
+            }
+            std::fprintf(stderr, "Error, unable to find header in file: %s\n", shown(file).c_str());
+            return 1;
     }
     if (json) {
         writeJson(file, run, rows);

@@ -23,7 +23,11 @@ CAutoAlignMsg::CAutoAlignMsg(const QString& text, QWidget* owner, QPoint topLeft
     label_->setWordWrap(true);
     layout->addWidget(label_);
     setFixedWidth(kWidth);
-    adjustSize();
+    // A wrapped label reports its height only for a given width: sized by it,
+    // the longer texts are not cut off at the top and bottom.
+    const QMargins m = layout->contentsMargins();
+    setFixedHeight(label_->heightForWidth(kWidth - m.left() - m.right() - 2 * frameWidth()) + m.top() + m.bottom() +
+                   2 * frameWidth());
     move(topLeft);
 }
 

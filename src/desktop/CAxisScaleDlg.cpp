@@ -10,16 +10,9 @@
 #include "base/TextFormat.h"
 #include "compare/CompareOffsets.h"
 #include "desktop/NotYet.h"
+#include "desktop/StepRow.h"
 
 namespace corvane {
-
-namespace {
-
-// A held button repeats faster than the 150 ms that accelerates the step.
-constexpr int kRepeatDelayMs = 300;
-constexpr int kRepeatIntervalMs = 100;
-
-}  // namespace
 
 CAxisScaleDlg::CAxisScaleDlg(Axis axis, CompareOffsets& offsets, const Clock& clock, std::function<void()> changed,
                              QWidget* parent)
@@ -30,29 +23,12 @@ CAxisScaleDlg::CAxisScaleDlg(Axis axis, CompareOffsets& offsets, const Clock& cl
     auto* panel = new QGroupBox(title, this);
     auto* grid = new QGridLayout(panel);
     for (int row = 0; row < kRows; ++row) {
-        grid->addWidget(new QLabel(QStringLiteral("DS%1").arg(row + 1), panel), row, 0);
-        auto* minus = new QPushButton(QStringLiteral("-"), panel);
-        auto* plus = new QPushButton(QStringLiteral("+"), panel);
-        for (QPushButton* b : {minus, plus}) {
-            b->setAutoRepeat(true);
-            b->setAutoRepeatDelay(kRepeatDelayMs);
-            b->setAutoRepeatInterval(kRepeatIntervalMs);
-            b->setFixedWidth(28);
-            b->setFocusPolicy(Qt::NoFocus);
-        }
-        plus_[static_cast<std::size_t>(row)] = plus;
-        auto* value = new QLabel(panel);
-        value->setMinimumWidth(60);
-        values_[static_cast<std::size_t>(row)] = value;
-        auto* reset = new QPushButton(QStringLiteral("RESET"), panel);
-        reset->setFlat(true);
-        grid->addWidget(minus, row, 1);
-        grid->addWidget(value, row, 2);
-        grid->addWidget(plus, row, 3);
-        grid->addWidget(reset, row, 4);
-        connect(minus, &QPushButton::clicked, this, [this, row] { step(row, false); });
-        connect(plus, &QPushButton::clicked, this, [this, row] { step(row, true); });
-        connect(reset, &QPushButton::clicked, this, [this, row] { this->reset(row); });
+        const StepRow r = addStepRow(*grid, panel, row, 60);
+        plus_[static_cast<std::size_t>(row)] = r.plus;
+        values_[static_cast<std::size_t>(row)] = r.value;
+        connect(r.minus, &QPushButton::clicked, this, [this, row] { step(row, false); });
+        connect(r.plus, &QPushButton::clicked, this, [this, row] { step(row, true); });
+        connect(r.reset, &QPushButton::clicked, this, [this, row] { reset(row); });
     }
     layout->addWidget(panel);
     refresh();

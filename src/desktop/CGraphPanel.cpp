@@ -175,7 +175,8 @@ QWidget* CGraphPanel::makeOverlayControls() {
     button("FOCUS", 1, 1, &CGraphPanel::focusPressed);
     resetZoom_ = button("RESET", 1, 2, &CGraphPanel::resetZoomPressed);
     resetZoom_->setEnabled(false);
-    markNotYet(button("FRAC ADV", 2, 0, nullptr), "the fraction collection");
+    fracAdv_ = button("FRAC ADV", 2, 0, &CGraphPanel::fracAdvRequested);
+    setFracAdvAvailable(false);
     profile_ = new QCheckBox(QStringLiteral("Show Standard Run Profile"), overlay);
     connect(profile_, &QCheckBox::toggled, this, &CGraphPanel::profileToggled);
     grid->addWidget(profile_, 2, 1, 1, 2);
@@ -271,5 +272,11 @@ void CGraphPanel::updateControls() {
 }
 
 QLineEdit* CGraphPanel::axisEdit(AxisBox box) const { return axes_[static_cast<std::size_t>(box)].edit; }
+
+void CGraphPanel::setFracAdvAvailable(bool available) {
+    fracAdv_->setEnabled(available);
+    fracAdv_->setToolTip(available ? QStringLiteral("Advance the fraction collector by one fraction now.")
+                                   : QStringLiteral("Needs a connected DE-1 interface box."));
+}
 
 }  // namespace corvane

@@ -45,6 +45,9 @@ public:
     // RESET beside the window size is "RESET (window)".
     [[nodiscard]] QPushButton* commandButton(const QString& caption) const;
     [[nodiscard]] QLineEdit* positionBox() const { return position_; }
+    // "FRAC ADV": enabled while a DE-1 box is connected.
+    [[nodiscard]] QPushButton* fracAdvButton() const { return fracAdv_; }
+    void setFracAdvAvailable(bool available);
 
 signals:
     void overlayPressed();
@@ -58,6 +61,7 @@ signals:
     void profileToggled(bool on);
     // The POSITION spin: the main cursor one step right or left.
     void cursorStepped(bool right);
+    void fracAdvRequested();
 
 private:
     struct AxisControl {
@@ -85,6 +89,7 @@ private:
     QPushButton* resetFull_ = nullptr;
     QCheckBox* profile_ = nullptr;
     QLineEdit* position_ = nullptr;
+    QPushButton* fracAdv_ = nullptr;
 };
 
 }  // namespace corvane

@@ -261,17 +261,15 @@ void CGraphReading::overlayGraph() {
     if (!logic_.overlays().toggleOverlay()) {
         return;
     }
+    bool placePanel = false;
     if (!had) {
         if (overlayPanel_ == nullptr) {
+            placePanel = true;
             overlayPanel_ = new COverlayTracesDlg(logic_.view(), logic_.overlays(), &window_);
             connect(overlayPanel_, &COverlayTracesDlg::channelsChanged, this, [this] {
                 updateCursorViews();
                 emit viewChanged();
             });
-            // Inside the window's bottom-right corner, off the plot.
-            overlayPanel_->adjustSize();
-            overlayPanel_->move(window_.mapToGlobal(QPoint(window_.width() - overlayPanel_->width() - 16,
-                                                           window_.height() - overlayPanel_->height() - 40)));
         }
         overlayPanel_->show();
     } else if (overlayPanel_ != nullptr) {
@@ -283,6 +281,19 @@ void CGraphReading::overlayGraph() {
     updateTitles();
     emit viewChanged();
     emit cursorsChanged();
+    if (placePanel && overlayPanel_ != nullptr) {
+        // At its size with the file names in: beside the window's bottom
+        // right where the screen has room, else inside that corner.
+        overlayPanel_->adjustSize();
+        const QSize size = overlayPanel_->frameGeometry().size();
+        QPoint at = window_.mapToGlobal(QPoint(window_.width() + 8, window_.height() - size.height()));
+        const QScreen* screen = window_.screen();
+        if (screen != nullptr && at.x() + size.width() > screen->availableGeometry().right()) {
+            at = window_.mapToGlobal(
+                QPoint(window_.width() - size.width() - 16, window_.height() - size.height() - 40));
+        }
+        overlayPanel_->move(at);
+    }
 }
 
 void CGraphReading::standardRun() {

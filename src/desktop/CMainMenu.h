@@ -38,6 +38,8 @@ signals:
     void offsetsRequested();
     void printRequested();
     void saveGraphImageRequested();
+    void saveBufferedRequested();
+    void scanSetupRequested();
 
 private:
     MainWindowLogic& logic_;
@@ -45,6 +47,13 @@ private:
     QAction* closeData_ = nullptr;
     QAction* rescue_ = nullptr;
     QAction* axisLabels_ = nullptr;
+    QAction* saveBuffered_ = nullptr;
+    QAction* scanSetup_ = nullptr;
+
+public:
+    // The entries whose state the window decides.
+    [[nodiscard]] QAction* saveBufferedAction() const { return saveBuffered_; }
+    [[nodiscard]] QAction* scanSetupAction() const { return scanSetup_; }
 };
 
 }  // namespace corvane

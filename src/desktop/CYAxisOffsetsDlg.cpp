@@ -7,6 +7,7 @@
 #include "base/TextFormat.h"
 #include "compare/CompareOffsets.h"
 #include "desktop/NotYet.h"
+#include "desktop/StepRow.h"
 
 namespace corvane {
 
@@ -22,28 +23,11 @@ CYAxisOffsetsDlg::CYAxisOffsetsDlg(CompareOffsets& offsets, const Clock& clock, 
     setWindowTitle(QStringLiteral("Y-Axis Offsets"));
     auto* grid = new QGridLayout(this);
     for (int row = 0; row < kRows; ++row) {
-        grid->addWidget(new QLabel(QStringLiteral("DS%1").arg(row + 1), this), row, 0);
-        auto* minus = new QPushButton(QStringLiteral("-"), this);
-        auto* plus = new QPushButton(QStringLiteral("+"), this);
-        for (QPushButton* b : {minus, plus}) {
-            b->setAutoRepeat(true);
-            b->setAutoRepeatDelay(300);
-            b->setAutoRepeatInterval(100);
-            b->setFixedWidth(28);
-            b->setFocusPolicy(Qt::NoFocus);
-        }
-        auto* value = new QLabel(this);
-        value->setMinimumWidth(80);
-        values_[static_cast<std::size_t>(row)] = value;
-        auto* reset = new QPushButton(QStringLiteral("RESET"), this);
-        reset->setFlat(true);
-        grid->addWidget(minus, row, 1);
-        grid->addWidget(value, row, 2);
-        grid->addWidget(plus, row, 3);
-        grid->addWidget(reset, row, 4);
-        connect(minus, &QPushButton::clicked, this, [this, row] { step(row, false); });
-        connect(plus, &QPushButton::clicked, this, [this, row] { step(row, true); });
-        connect(reset, &QPushButton::clicked, this, [this, row] { this->reset(row); });
+        const StepRow r = addStepRow(*grid, this, row, 80);
+        values_[static_cast<std::size_t>(row)] = r.value;
+        connect(r.minus, &QPushButton::clicked, this, [this, row] { step(row, false); });
+        connect(r.plus, &QPushButton::clicked, this, [this, row] { step(row, true); });
+        connect(r.reset, &QPushButton::clicked, this, [this, row] { reset(row); });
     }
     refresh();
 }

@@ -121,6 +121,8 @@ MouseOutcome GraphMouse::move(PixelPoint at, const PlotFrame& plot) {
 
 MouseOutcome GraphMouse::release(PixelPoint at, const PlotFrame& plot) {
     MouseOutcome out;
+    // The handle's instruction has done its work once the cursor is let go.
+    out.closeInstruction = draggingCursor_;
     draggingCursor_ = false;
     if (overlays_.drag().active()) {
         overlays_.endDrag();

@@ -191,6 +191,11 @@ void GraphView::applyAxes(GraphModel& model, const std::optional<AxisRange>& ySc
     model.setYRanges(yMin_, yMax_, yyMin_, yyMax_, logScale_, false);
     model.setXRange(xMin_, xMax_);
     model.setShowGrid(showGrid_);
+    if (overlay_ && logScale_) {
+        // Log values are mapped as they are set: the overlay again, on these ranges.
+        AutoScaleRange y = AutoScaleRange::forLoadedFile(), yy = y;
+        buildOverlay(model, y, yy);
+    }
 }
 
 std::array<int, kChannelCount> GraphView::slotMap() const {

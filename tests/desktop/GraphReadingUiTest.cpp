@@ -117,6 +117,10 @@ TEST_F(GraphReadingUi, OverlayButtonOpensThePanelAndTheTitleNamesTheFile) {
 TEST_F(GraphReadingUi, CursorPlacedFromTheMenuThenDeletedFromItsPopup) {
     window->action("Add / Remove Cursor(s)")->trigger();
     ASSERT_NE(reading().instruction(), nullptr);
+    // The instruction is tall enough for its wrapped text.
+    const auto* text = reading().instruction()->findChild<QLabel*>();
+    ASSERT_NE(text, nullptr);
+    EXPECT_GE(text->height(), text->heightForWidth(text->width()));
     click({pixelOf(30.0), 40});
     EXPECT_EQ(reading().instruction(), nullptr);
     ASSERT_EQ(window->logic().cursors().count(), 1);

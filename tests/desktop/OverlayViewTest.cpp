@@ -115,6 +115,23 @@ TEST_F(OverlayView, OverlayTakesSlotsThreeToFiveAndLeavesClean) {
     EXPECT_EQ(prompter.texts().back(), "Error, could not load file: " + junk.string());
 }
 
+TEST_F(OverlayView, OnALogScaleTheOverlayIsMappedAsTheCurrentRunIs) {
+    view.showFile(parsed(runText(50, 20)), dir / "current.csv");
+    view.refresh(false, false);
+    ASSERT_TRUE(overlays.loadOverlay(dir.write("over.csv", runText(50, 20))));
+    GraphView::Options options;
+    options.yAutoScale = true;
+    options.yyAutoScale = true;
+    options.logScale = true;
+    options.x = view.xRange();
+    view.applyOptions(options);
+    ASSERT_EQ(view.yRange(), (AxisRange{0.01, 100.0}));
+    ASSERT_EQ(slot(3).count(), slot(0).count());
+    for (int i = 0; i < slot(0).count(); ++i) {
+        EXPECT_DOUBLE_EQ(slot(3).y[static_cast<std::size_t>(i)], slot(0).y[static_cast<std::size_t>(i)]) << i;
+    }
+}
+
 TEST_F(OverlayView, AutoAlignShiftsTheOverlayOntoTheReferencePeakOnBothAxes) {
     view.showFile(parsed(runText(50, 20)), dir / "current.csv");
     ASSERT_TRUE(overlays.loadOverlay(dir.write("over.csv", runText(50, 26, 5.0))));
@@ -308,12 +325,15 @@ TEST_F(MouseOnGraph, ClicksPlaceMoveAndOpenCursors) {
     // Elsewhere the main cursor moves to the click.
     EXPECT_TRUE(click(100, 50).cursorsChanged);
     EXPECT_DOUBLE_EQ(*cursors.mainPosition(), 20.0);
-    // A moving cursor is dragged by its handle.
+    // A moving cursor is dragged by its handle; letting it go closes the
+    // instruction, a plain click does not.
     cursors.startMove(0, 200);
     (void)mouse.press({100, 100}, plot());
     (void)mouse.move({300, 120}, plot());
-    (void)mouse.release({300, 120}, plot());
+    EXPECT_TRUE(mouse.release({300, 120}, plot()).closeInstruction);
     EXPECT_DOUBLE_EQ(*cursors.mainPosition(), 60.0);
+    (void)mouse.press({400, 50}, plot());
+    EXPECT_FALSE(mouse.release({400, 50}, plot()).closeInstruction);
 }
 
 TEST_F(MouseOnGraph, FocusBoxIsTheSameRegionWhicheverWayItIsDrawn) {

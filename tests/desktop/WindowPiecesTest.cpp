@@ -414,8 +414,10 @@ TEST_F(WindowPieces, TheSetupPagesReachTheLinkTheControllerAndTheGraph) {
     FakeLinkHost link;
     double target = -1.0;
     int shown = 0;
-    logic().setupHost().setTargets({&link, [&](double mm) { target = mm; },
-                                    [this] { return logic().de1Mode(); }, [&] { ++shown; }});
+    logic().setupHost().setTargets({.link = &link,
+                                    .setTargetPosition = [&](double mm) { target = mm; },
+                                    .de1Mode = [this] { return logic().de1Mode(); },
+                                    .showGraph = [&] { ++shown; }});
     host.setPositionOffsets(0.0, 37.5);
     EXPECT_EQ(link.offset, 0.0);
     EXPECT_EQ(target, 37.5);
