@@ -27,4 +27,8 @@ int runAlign(int argc, char** argv);
 // export -o OUT [--offset N]... | --align ... RUN RUN [RUN [RUN]]: runs side by side in one export file.
 int runExport(int argc, char** argv);
 
+// render [--x mm|samples] [--channels LIST] [--overlay FILE] [--cursor X]... [--dpi N] [--portrait] -o OUT RUN:
+// the graph page as an image, PDF or SVG.
+int runRender(int argc, char** argv);
+
 }  // namespace corvane::cli

@@ -28,6 +28,7 @@ constexpr Command kCommands[] = {
     {"align", "find each run's Abs A peak and its offset from a reference run", corvane::cli::runAlign},
     {"export", "write two to four runs side by side, offset or aligned, into one export file",
      corvane::cli::runExport},
+    {"render", "draw a run's graph page to PNG, BMP, TIFF, PDF or SVG (headless)", corvane::cli::runRender},
 };
 
 void usage(std::FILE* out) {

@@ -48,8 +48,8 @@ CCommandPanel::CCommandPanel(MainWindowLogic& logic, std::function<std::string(i
     auto* saving = new QHBoxLayout;
     auto* saveWindow = new QPushButton(QStringLiteral("SAVE WINDOW"), this);
     auto* saveGraph = new QPushButton(QStringLiteral("SAVE GRAPH"), this);
-    markNotYet(saveWindow, "image saving");
-    markNotYet(saveGraph, "image saving");
+    connect(saveWindow, &QPushButton::clicked, this, &CCommandPanel::saveWindowRequested);
+    connect(saveGraph, &QPushButton::clicked, this, &CCommandPanel::saveGraphRequested);
     saving->addWidget(saveWindow);
     saving->addWidget(saveGraph);
     layout->addLayout(saving);

@@ -53,6 +53,9 @@ signals:
     void portChosen();
     // A command ran that changes the readouts or the axes (REFRESH, AUFS).
     void displayChanged();
+    // SAVE WINDOW and SAVE GRAPH.
+    void saveWindowRequested();
+    void saveGraphRequested();
 
 private:
     QWidget* makeRecordButtons();

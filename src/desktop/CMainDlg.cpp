@@ -21,9 +21,11 @@
 #include "desktop/CGraphReading.h"
 #include "desktop/CMainMenu.h"
 #include "desktop/CKelvoSetupPages.h"
+#include "desktop/CPrintGraphData.h"
 #include "desktop/CSetupPages.h"
 #include "desktop/RunSetupCommands.h"
 #include "desktop/CStatusLines.h"
+#include "desktop/GraphPageContent.h"
 #include "desktop/LiveGraph.h"
 #include "desktop/NotYet.h"
 #include "desktop/QtConnectionDriver.h"
@@ -191,6 +193,10 @@ void CMainDlg::connectGraphReading() {
     connect(menu_, &CMainMenu::axisLabelsToggled, r, &CGraphReading::setAxisLabels);
     connect(menu_, &CMainMenu::gainsRequested, r, &CGraphReading::axisGains);
     connect(menu_, &CMainMenu::offsetsRequested, r, &CGraphReading::yOffsets);
+    connect(menu_, &CMainMenu::printRequested, this, &CMainDlg::printGraph);
+    connect(menu_, &CMainMenu::saveGraphImageRequested, this, &CMainDlg::saveGraphImage);
+    connect(commands_, &CCommandPanel::saveGraphRequested, this, &CMainDlg::saveGraphImage);
+    connect(commands_, &CCommandPanel::saveWindowRequested, this, &CMainDlg::saveWindow);
     connect(r, &CGraphReading::viewChanged, this, [this] {
         channels_->updateChannels();
         graphPanel_->updateControls();
@@ -753,6 +759,42 @@ int runMainWindow(CMainDlg& window) {
     QObject::connect(&window, &CMainDlg::closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     window.show();
     return QApplication::exec();
+}
+
+// --- Print and images ---
+
+GraphPageContent CMainDlg::graphPage() const {
+    std::array<Rgb, 6> colours{};
+    (void)graph_->read([&](const GraphModel& model) {
+        for (int slot = 0; slot < 6; ++slot) {
+            colours[static_cast<std::size_t>(slot)] = model.getTraceColour(slot);
+        }
+    });
+    return graphPageContent(logic_->view(), logic_->cursors(), &logic_->overlays(), colours);
+}
+
+// The page is laid out from the graph's standard size whatever the window's
+// size is now, so the window is left as it is while a page is drawn.
+void CMainDlg::printGraph() {
+    CPrintGraphData print(seams_.prompter, folders_.folder(DialogFolder::Data));
+    QtPrintDialogRunner shown(this);
+    if (!print.printGraph(*graph_, graphPage(), printDialog_ != nullptr ? *printDialog_ : shown)) {
+        seams_.prompter.message("Error, could not print graph.");
+    }
+}
+
+void CMainDlg::saveGraphImage() {
+    CPrintGraphData print(seams_.prompter, folders_.folder(DialogFolder::Data));
+    if (!print.saveGraphImage(*graph_, graphPage())) {
+        seams_.prompter.message("Error, could not save image of graph.");
+    }
+}
+
+void CMainDlg::saveWindow() {
+    CPrintGraphData print(seams_.prompter, folders_.folder(DialogFolder::Data));
+    if (!print.saveWindow(*this)) {
+        seams_.prompter.message("Error acquiring capture of main window.");
+    }
 }
 
 }  // namespace corvane

@@ -41,6 +41,8 @@ class CKelvoSetupPages;
 class CStatusLines;
 class Clock;
 class LiveGraph;
+class PrintDialogRunner;
+struct GraphPageContent;
 class Prompter;
 class QtConnectionDriver;
 class RecordingController;
@@ -125,6 +127,15 @@ public:
     // The three packet debug windows (Ctrl+D, with a link).
     void openDebugWindows();
     [[nodiscard]] CPacketDebugDlg* debugWindow(int kind) const;
+
+    // Print Graph, Save Graph Image and SAVE WINDOW, each showing its own
+    // failure message. Tests hand in a print dialog that prints to a file.
+    void printGraph();
+    void saveGraphImage();
+    void saveWindow();
+    void setPrintDialog(PrintDialogRunner* dialog) { printDialog_ = dialog; }
+    // The graph page as the window shows it now, for printing and images.
+    [[nodiscard]] GraphPageContent graphPage() const;
 
     // The first show's work: ports, preferences, connection. Runs once,
     // queued after the window first appears; tests may call it directly.
@@ -222,6 +233,7 @@ private:
     // After the logic: the receive thread it feeds ends first.
     std::unique_ptr<WindowInstruments> instruments_;
     std::unique_ptr<QtConnectionDriver> driver_;
+    PrintDialogRunner* printDialog_ = nullptr;
     bool firstShowDone_ = false;
     bool introShown_ = false;
     bool closed_ = false;

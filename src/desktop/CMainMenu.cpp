@@ -45,8 +45,9 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
     scanSetup_ = file->addAction(QStringLiteral("&Scan Setup"));
     connect(scanSetup_, &QAction::triggered, this, &CMainMenu::scanSetupRequested);
     file->addSeparator();
-    markNotYet(file->addAction(QStringLiteral("&Print Graph")), "printing");
-    markNotYet(file->addAction(QStringLiteral("S&ave Graph Image")), "image saving");
+    connect(file->addAction(QStringLiteral("&Print Graph")), &QAction::triggered, this, &CMainMenu::printRequested);
+    connect(file->addAction(QStringLiteral("S&ave Graph Image")), &QAction::triggered, this,
+            &CMainMenu::saveGraphImageRequested);
     file->addSeparator();
     connect(file->addAction(QStringLiteral("E&xit")), &QAction::triggered, this,
             &CMainMenu::exitRequested);

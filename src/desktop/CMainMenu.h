@@ -40,6 +40,8 @@ signals:
     void axisLabelsToggled(bool on);
     void gainsRequested(bool xAxis);
     void offsetsRequested();
+    void printRequested();
+    void saveGraphImageRequested();
     void saveBufferedRequested();
     void scanSetupRequested();
 

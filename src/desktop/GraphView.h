@@ -240,6 +240,7 @@ public:
     void closeFile(double windowSamples);
     [[nodiscard]] bool fileShown() const { return file_.has_value(); }
     [[nodiscard]] const std::filesystem::path& shownPath() const { return shownPath_; }
+    [[nodiscard]] const RunDataFile* shownFile() const { return file_ ? &*file_ : nullptr; }
 
 private:
     // A loaded run's slots, auto-scaled on its values inside the x range.

@@ -1,0 +1,144 @@
+#include "desktop/CPrintGraphData.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QScreen>
+#include <QSvgGenerator>
+#include <QWidget>
+#include <filesystem>
+
+#include "app/Prompter.h"
+#include "base/TextFormat.h"
+#include "desktop/GraphPageRenderer.h"
+#include "graph/CGraphCtrl.h"
+
+namespace corvane {
+
+PrintDialogRunner::Result QtPrintDialogRunner::run(QPrinter& printer) {
+    QPrintDialog dialog(&printer, parent_);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    if (dialog.exec() != QDialog::Accepted) {
+        return Result::Cancelled;
+    }
+    // Accepted with no printer behind it (none installed, or it went away):
+    // a failure of the dialog, not the user's cancel.
+    return printer.isValid() ? Result::Accepted : Result::Failed;
+}
+
+PageTarget printerTarget(const QPrinter& printer) {
+    return printTarget(printer.resolution(), printer.pageLayout().orientation() == QPageLayout::Portrait);
+}
+
+CPrintGraphData::CPrintGraphData(Prompter& prompter, std::string initialFolder)
+    : prompter_(prompter), initialFolder_(std::move(initialFolder)) {}
+
+bool CPrintGraphData::printGraph(const CGraphCtrl& graph, const GraphPageContent& content,
+                                 PrintDialogRunner& dialog) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(QString::fromLatin1(kDocumentName));
+    // The page is laid out from the paper's corner, not the printable area's.
+    printer.setFullPage(true);
+    switch (dialog.run(printer)) {
+        case PrintDialogRunner::Result::Cancelled: return true;
+        case PrintDialogRunner::Result::Failed: return false;
+        case PrintDialogRunner::Result::Accepted: break;
+    }
+    const PageTarget target = printerTarget(printer);
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        prompter_.message(kAttachFailed);
+        return false;
+    }
+    const bool drawn = graph.read([&](const GraphModel& model) { renderGraph(painter, model, content, target); });
+    return painter.end() && drawn;
+}
+
+std::optional<std::string> CPrintGraphData::askImagePath(const char* title) {
+    FileDialogRequest request;
+    request.title = title;
+    request.filter = kGraphImageFilter;
+    request.initialFolder = initialFolder_;
+    request.defaultExtension = "bmp";
+    return prompter_.saveFile(request);
+}
+
+void CPrintGraphData::reportSaved(const std::string& path) {
+    const std::string full = std::filesystem::absolute(std::filesystem::path(path)).string();
+    prompter_.message(formatText(kSaved, full.c_str()));
+}
+
+bool CPrintGraphData::saveGraphImage(const CGraphCtrl& graph, const GraphPageContent& content) {
+    const auto path = askImagePath("Save Graph Image");
+    if (!path) {
+        return true;
+    }
+    bool saved = false;
+    const bool read = graph.read([&](const GraphModel& model) { saved = saveGraphPage(*path, model, content); });
+    if (!read || !saved) {
+        return false;
+    }
+    reportSaved(*path);
+    return true;
+}
+
+bool CPrintGraphData::saveWindow(QWidget& window) {
+    // Taken before the dialog covers the window.
+    QImage image;
+    QScreen* screen = window.screen();
+    if (screen != nullptr && QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        const QRect frame = window.frameGeometry();
+        image = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
+    }
+    if (image.isNull()) {
+        image = window.grab().toImage();
+    }
+    if (image.isNull()) {
+        return false;
+    }
+    const auto path = askImagePath("Save Window");
+    if (!path) {
+        return true;
+    }
+    if (!saveCapture(*path, image.convertToFormat(QImage::Format_RGB32))) {
+        return false;
+    }
+    reportSaved(*path);
+    return true;
+}
+
+bool saveCapture(const std::string& path, const QImage& image) {
+    const QString file = QString::fromStdString(path);
+    const PageFileKind kind = pageFileKind(path);
+    if (kind == PageFileKind::Pdf || kind == PageFileKind::Svg) {
+        std::unique_ptr<QPaintDevice> device;
+        if (kind == PageFileKind::Pdf) {
+            auto pdf = std::make_unique<QPdfWriter>(file);
+            pdf->setResolution(96);
+            pdf->setPageSize(QPageSize(QSizeF(image.width() / 96.0, image.height() / 96.0), QPageSize::Inch));
+            pdf->setPageMargins(QMarginsF(0, 0, 0, 0));
+            device = std::move(pdf);
+        } else {
+            auto svg = std::make_unique<QSvgGenerator>();
+            svg->setFileName(file);
+            svg->setSize(image.size());
+            svg->setViewBox(QRect(QPoint(0, 0), image.size()));
+            device = std::move(svg);
+        }
+        QPainter painter;
+        if (!painter.begin(device.get())) {
+            return false;
+        }
+        painter.drawImage(0, 0, image);
+        return painter.end() && QFile(file).size() > 0;
+    }
+    return image.save(file, pageFileKindName(kind));
+}
+
+}  // namespace corvane

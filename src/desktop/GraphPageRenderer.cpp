@@ -1,0 +1,302 @@
+#include "desktop/GraphPageRenderer.h"
+
+#include <QFile>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+#include <algorithm>
+
+#include "graph/GraphModel.h"
+#include "graph/GraphPainter.h"
+
+namespace corvane {
+
+namespace {
+
+QString qt(const std::string& text) { return QString::fromStdString(text); }
+
+QFont pageFont(double pixels) {
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(std::max(1, static_cast<int>(pixels + 0.5)));
+    return font;
+}
+
+// Draws the page's text blocks with one font and one line height; every
+// length is a multiple of the font size, so the page scales as one.
+class PageWriter {
+public:
+    PageWriter(QPainter& painter, const PageGeometry& g)
+        : painter_(painter),
+          small_(pageFont(g.smallFontPixels)),
+          large_(pageFont(g.largeFontPixels)),
+          metrics_(small_, painter.device()),
+          line_(metrics_.height() * 1.15),
+          gap_(metrics_.height() * 0.6),
+          swatch_(metrics_.height() * 0.8) {}
+
+    [[nodiscard]] double line() const { return line_; }
+    [[nodiscard]] double gap() const { return gap_; }
+    [[nodiscard]] const QFont& small() const { return small_; }
+    [[nodiscard]] const QFont& large() const { return large_; }
+    [[nodiscard]] double width(const std::string& text) const { return metrics_.horizontalAdvance(qt(text)); }
+
+    void text(QPointF topLeft, const std::string& text) {
+        painter_.drawText(QRectF(topLeft, QSizeF(width(text) + line_, line_)), Qt::AlignLeft | Qt::AlignVCenter,
+                          qt(text));
+    }
+
+    [[nodiscard]] QSizeF linesSize(const PageLines& lines) const {
+        double w = 0.0;
+        for (const std::string& l : lines) {
+            w = std::max(w, width(l));
+        }
+        return {w, line_ * static_cast<double>(lines.size())};
+    }
+    void lines(QPointF at, const PageLines& lines) {
+        for (const std::string& l : lines) {
+            text(at, l);
+            at.ry() += line_;
+        }
+    }
+
+    [[nodiscard]] std::vector<double> columnWidths(const PageTable& table) const {
+        std::vector<double> widths(table.columns.size(), 0.0);
+        for (std::size_t c = 0; c < table.columns.size(); ++c) {
+            widths[c] = std::max(width(table.columns[c].top), width(table.columns[c].bottom));
+        }
+        for (const auto& row : table.rows) {
+            for (std::size_t c = 0; c < row.size() && c < widths.size(); ++c) {
+                const double swatch = row[c].swatch ? swatch_ + (row[c].text.empty() ? 0.0 : gap_ / 2) : 0.0;
+                widths[c] = std::max(widths[c], swatch + width(row[c].text));
+            }
+        }
+        return widths;
+    }
+    [[nodiscard]] int headingLines(const PageTable& table) const {
+        const bool two = std::any_of(table.columns.begin(), table.columns.end(),
+                                     [](const PageTable::Column& c) { return !c.top.empty(); });
+        return two ? 2 : 1;
+    }
+    [[nodiscard]] QSizeF tableSize(const PageTable& table) const {
+        const auto widths = columnWidths(table);
+        double w = 0.0;
+        for (double cw : widths) {
+            w += cw + gap_;
+        }
+        return {w, line_ * static_cast<double>(headingLines(table) + static_cast<int>(table.rows.size()))};
+    }
+    void table(QPointF at, const PageTable& table) {
+        const auto widths = columnWidths(table);
+        const int heading = headingLines(table);
+        double x = at.x();
+        for (std::size_t c = 0; c < table.columns.size(); ++c) {
+            double y = at.y();
+            if (heading == 2) {
+                text({x, y}, table.columns[c].top);
+                y += line_;
+            }
+            text({x, y}, table.columns[c].bottom);
+            y += line_;
+            for (const auto& row : table.rows) {
+                if (c < row.size()) {
+                    cell({x, y}, row[c]);
+                }
+                y += line_;
+            }
+            x += widths[c] + gap_;
+        }
+    }
+
+private:
+    void cell(QPointF at, const PageCell& cell) {
+        double x = at.x();
+        if (cell.swatch) {
+            const QRectF box(x, at.y() + (line_ - swatch_) / 2, swatch_, swatch_);
+            painter_.fillRect(box, QColor(cell.swatch->r, cell.swatch->g, cell.swatch->b));
+            painter_.drawRect(box);
+            x += swatch_ + gap_ / 2;
+        }
+        text({x, at.y()}, cell.text);
+    }
+
+    QPainter& painter_;
+    QFont small_;
+    QFont large_;
+    QFontMetricsF metrics_;
+    double line_;
+    double gap_;
+    double swatch_;
+};
+
+void drawAxes(QPainter& painter, PageWriter& w, const PageGeometry& g, const GraphModel& model,
+              const GraphPageContent& content) {
+    const QRectF plot(g.plot.left, g.plot.top, g.plot.right - g.plot.left, g.plot.bottom - g.plot.top);
+    painter.setFont(w.small());
+    const double labelTop = plot.bottom() + w.line() * 0.3;
+    for (const AxisLabel& label : xAxisLabels(model.xMin(), model.xMax(), model.tenXDivisions(), content.xInMm)) {
+        const double x = plot.left() + plot.width() * label.at;
+        const double half = w.width(label.text) / 2 + w.line();
+        painter.drawText(QRectF(x - half, labelTop, 2 * half, w.line()), Qt::AlignCenter, qt(label.text));
+    }
+    auto yLabels = [&](double lo, double hi, bool right) {
+        for (const AxisLabel& label : yAxisLabels(lo, hi)) {
+            const double y = plot.bottom() - plot.height() * label.at;
+            const double width = w.width(label.text) + w.line();
+            const double x = right ? plot.right() + w.gap() : plot.left() - w.gap() - width;
+            painter.drawText(QRectF(x, y - w.line() / 2, width, w.line()),
+                             (right ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, qt(label.text));
+        }
+    };
+    yLabels(model.yMin(), model.yMax(), false);
+    if (content.yyLabels) {
+        yLabels(model.yyMin(), model.yyMax(), true);
+    }
+
+    painter.setFont(w.large());
+    const QFontMetricsF large(w.large(), painter.device());
+    painter.drawText(QRectF(plot.left(), labelTop + w.line(), plot.width(), large.height() * 1.2), Qt::AlignCenter,
+                     qt(xAxisTitle(content.xInMm)));
+    painter.setFont(w.small());
+}
+
+// The blocks under the plot, left to right; a block that would leave the
+// page starts a new row; the settings box runs on in columns as tall as the
+// page leaves room for.
+void drawBlocks(PageWriter& w, const PageGeometry& g, const GraphPageContent& content, double top) {
+    const double margin = w.line();
+    const double right = g.pageWidth - margin;
+    const double bottom = g.pageHeight - margin;
+    double x = g.plot.left;
+    double y = top;
+    double rowHeight = 0.0;
+    auto place = [&](QSizeF size) {
+        if (x > g.plot.left && x + size.width() > right) {
+            x = g.plot.left;
+            y += rowHeight + w.gap();
+            rowHeight = 0.0;
+        }
+        const QPointF at(x, y);
+        x += size.width() + 2 * w.gap();
+        rowHeight = std::max(rowHeight, size.height());
+        return at;
+    };
+    for (const PageLines& block : content.readouts) {
+        w.lines(place(w.linesSize(block)), block);
+    }
+    if (!content.overlayLegend.empty()) {
+        w.table(place(w.tableSize(content.overlayLegend)), content.overlayLegend);
+    }
+    for (const PageLines& block : content.cursorBlocks) {
+        w.lines(place(w.linesSize(block)), block);
+    }
+    if (content.settingsBox.empty()) {
+        return;
+    }
+    const auto perColumn = static_cast<std::size_t>(std::max(1.0, (bottom - y) / w.line()));
+    for (std::size_t first = 0; first < content.settingsBox.size(); first += perColumn) {
+        const auto last = std::min(content.settingsBox.size(), first + perColumn);
+        const PageLines column(content.settingsBox.begin() + static_cast<std::ptrdiff_t>(first),
+                               content.settingsBox.begin() + static_cast<std::ptrdiff_t>(last));
+        w.lines(place(w.linesSize(column)), column);
+    }
+}
+
+}  // namespace
+
+void renderGraph(QPainter& painter, const GraphModel& model, const GraphPageContent& content, PageTarget target) {
+    const PageGeometry g = pageGeometry(target);
+    painter.save();
+    painter.setPen(QPen(Qt::black, 0));
+    PageWriter w(painter, g);
+
+    const QSize plotSize(g.plot.right - g.plot.left, g.plot.bottom - g.plot.top);
+    GraphPaintStyle style = GraphPaintStyle::page(g.s, target.dpi);
+    style.fontPixelSize = g.smallFontPixels;
+    GraphPainter plotPainter(style);
+    painter.save();
+    painter.translate(g.plot.left, g.plot.top);
+    painter.setClipRect(QRect(QPoint(0, 0), plotSize));
+    plotPainter.paint(painter, model, plotSize);
+    // The cursors the readouts below name, as plain lines: the handles and
+    // colours of the screen are for working, not for the page.
+    if (model.showCursors() && model.xMax() > model.xMin()) {
+        painter.setPen(QPen(Qt::black, g.linePen, Qt::DashLine));
+        for (const GraphCursor& cursor : model.cursors()) {
+            const double x = plotSize.width() * (cursor.position - model.xMin()) / (model.xMax() - model.xMin());
+            if (x >= 0.0 && x <= plotSize.width()) {
+                painter.drawLine(QPointF(x, 0.0), QPointF(x, plotSize.height()));
+            }
+        }
+    }
+    painter.restore();
+
+    QPen frame(Qt::black, g.framePen);
+    frame.setJoinStyle(Qt::MiterJoin);
+    painter.setPen(frame);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(g.plot.left, g.plot.top, plotSize.width(), plotSize.height()));
+    painter.setPen(QPen(Qt::black, 0));
+
+    drawAxes(painter, w, g, model, content);
+
+    const PageTable& header = content.compareLegend.empty() ? content.header : content.compareLegend;
+    const QSizeF headerSize = w.tableSize(header);
+    w.table(QPointF(g.plot.left, g.plot.top - w.line() - headerSize.height()), header);
+
+    const QFontMetricsF large(w.large(), painter.device());
+    drawBlocks(w, g, content, g.plot.bottom + w.line() * 1.5 + large.height() * 1.4);
+    painter.restore();
+}
+
+bool saveGraphPage(const std::string& path, const GraphModel& model, const GraphPageContent& content,
+                   PageTarget target) {
+    const PageGeometry g = pageGeometry(target);
+    const QString file = QString::fromStdString(path);
+    const PageFileKind kind = pageFileKind(path);
+    if (kind == PageFileKind::Pdf) {
+        QPdfWriter writer(file);
+        writer.setResolution(target.dpi);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter),
+                                         target.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                                         QMarginsF(0, 0, 0, 0)));
+        writer.setTitle(qt(content.documentTitle));
+        writer.setCreator(QStringLiteral("Corvane"));
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            return false;
+        }
+        renderGraph(painter, model, content, target);
+        return painter.end() && QFile(file).size() > 0;
+    }
+    if (kind == PageFileKind::Svg) {
+        QSvgGenerator svg;
+        svg.setFileName(file);
+        svg.setSize(QSize(g.pageWidth, g.pageHeight));
+        svg.setViewBox(QRect(0, 0, g.pageWidth, g.pageHeight));
+        svg.setResolution(target.dpi);
+        svg.setTitle(qt(content.documentTitle));
+        QPainter painter;
+        if (!painter.begin(&svg)) {
+            return false;
+        }
+        renderGraph(painter, model, content, target);
+        return painter.end() && QFile(file).size() > 0;
+    }
+    QImage image(g.pageWidth, g.pageHeight, QImage::Format_RGB32);
+    const int dotsPerMetre = static_cast<int>(target.dpi / 0.0254 + 0.5);
+    image.setDotsPerMeterX(dotsPerMetre);
+    image.setDotsPerMeterY(dotsPerMetre);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        renderGraph(painter, model, content, target);
+    }
+    return image.save(file, pageFileKindName(kind));
+}
+
+}  // namespace corvane

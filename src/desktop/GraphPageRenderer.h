@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+#include "desktop/GraphPage.h"
+#include "desktop/GraphPageContent.h"
+
+class QPainter;
+
+namespace corvane {
+
+class GraphModel;
+
+// Draws a whole graph page onto a device whose origin is the page's
+// top-left corner: the plot from the model (GraphPainter with the page's
+// pens and fonts) in its frame, axis labels and titles, the header or the
+// compare legend over the plot, and under it the readouts, the overlay
+// legend, the cursor blocks and a DE-1 run's settings box. Text stays text
+// and traces stay paths on vector devices.
+void renderGraph(QPainter& painter, const GraphModel& model, const GraphPageContent& content, PageTarget target);
+
+// The page saved as a file of the kind its name gives (pageFileKind): a
+// bitmap of 11 x 8.5 in at target.dpi filled white, or a PDF or SVG page of
+// that size with the run's file name as its title. False when the file
+// cannot be written.
+[[nodiscard]] bool saveGraphPage(const std::string& path, const GraphModel& model, const GraphPageContent& content,
+                                 PageTarget target = {});
+
+}  // namespace corvane
