@@ -335,6 +335,9 @@ public:
             }
         });
         flow.connect();
+        if (flow.state() == ConnectionState::Failed) {
+            console_.line("  on COM" + std::to_string(flow.comPort()) + ": " + flow.silenceReason());
+        }
         for (int presses = 0; presses < kContinueAttempts && !interrupted(); ++presses) {
             if (flow.state() == ConnectionState::IntroPending) {
                 flow.introClosed(IntroChoice{});

@@ -79,6 +79,29 @@ TEST(RecordCli, RecordsASimulatedRunThatInfoReads) {
     EXPECT_GT(file.sampleCount(), 100U);
 }
 
+TEST(RecordCli, SaysWhyNoUnitWasHeardAndExitsThreeWhenTheUnitFellSilentMidRun) {
+    {
+        // Garbage only, as from a wrong line speed.
+        TempDir folder;
+        const auto run = runToEnd(inFolder(folder, "record --simulate --sim-speed 10 --sim-faults corrupt=1 "
+                                                   "--skip-warmup --seconds 5 -o run.csv"));
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_THAT(run.err, MatchesRegex("(.|\n)*\nConnection failed:\n  on COM3: [1-9][0-9]* bytes came and "
+                                          "none formed a heartbeat \\(a wrong line speed, or a damaged "
+                                          "line\\?\\)\n(.|\n)*"));
+        EXPECT_FALSE(std::filesystem::exists(folder / "run.csv"));
+    }
+    {
+        TempDir folder;
+        const auto run = runToEnd(inFolder(folder, "record --simulate --sim-speed 10 --sim-faults silence=20+40 "
+                                                   "--skip-warmup --seconds 60 -o run.csv"));
+        EXPECT_EQ(run.exitCode, 3) << run.err;
+        EXPECT_THAT(run.err, HasSubstr("stopping: the unit has been silent for more than 10 s\nlink: "));
+        EXPECT_THAT(run.out, MatchesRegex("saved .*/run\\.csv: [1-9][0-9]* samples\n"));
+        EXPECT_TRUE(tempRuns(folder.path()).empty());
+    }
+}
+
 TEST(RecordCli, RefusesAFullTempFolderUnlessAnOptionAnswers) {
     TempDir folder;
     for (int i = 0; i < 20; ++i) {
