@@ -11,42 +11,16 @@
 #include <string>
 #include <system_error>
 
+#include "FuzzWorkFolder.h"
+
 #include "app/ConfigFile.h"
 
 namespace {
 
 using corvane::ConfigFile;
 
-// A folder of its own for the run, removed when the fuzzer exits.
-class WorkFolder {
-public:
-    WorkFolder() {
-        // Saves fsync; a memory-backed folder keeps that from setting the pace.
-        std::error_code error;
-        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
-                                               ? std::filesystem::path("/dev/shm")
-                                               : std::filesystem::temp_directory_path();
-        std::string pattern = (base / "fuzz-config-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        path_ = pattern;
-    }
-    ~WorkFolder() {
-        std::error_code error;
-        std::filesystem::remove_all(path_, error);
-    }
-    WorkFolder(const WorkFolder&) = delete;
-    WorkFolder& operator=(const WorkFolder&) = delete;
-
-    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
 const std::filesystem::path& workFolder() {
-    static const WorkFolder folder;
+    static const corvane::fuzz::WorkFolder folder("fuzz-config");
     return folder.path();
 }
 

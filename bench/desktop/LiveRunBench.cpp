@@ -7,6 +7,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "LiveRunSamples.h"
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -15,7 +17,6 @@
 #include <mutex>
 
 #include "app/Clock.h"
-#include "app/WindowPoster.h"
 #include "desktop/GraphView.h"
 #include "desktop/LiveFeed.h"
 #include "desktop/LiveGraph.h"
@@ -61,24 +62,6 @@ private:
     QImage screen_;
 };
 
-class NoPoster : public WindowPoster {
-public:
-    void post(UserMsg, std::int64_t, std::int64_t, std::any) override {}
-};
-
-SampleRecord sampleAt(int i) {
-    SampleRecord r;
-    r.sampleA = 900000 + static_cast<std::uint32_t>(i % 1000);
-    r.sourceA = 1000000;
-    r.sampleB = 800000;
-    r.sourceB = 1000000;
-    r.absorbanceA = 0.1 + 0.05 * std::sin(i * 0.01) + 0.002 * std::sin(i * 1.7);
-    r.absorbanceB = 0.08 + 0.01 * std::cos(i * 0.013);
-    r.positionA = i * 0.004;
-    r.positionB = r.positionA + 0.002;
-    return r;
-}
-
 void ensureGuiApp() {
     if (QGuiApplication::instance() == nullptr) {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -94,7 +77,7 @@ void ensureGuiApp() {
 void BM_LiveRunAt20Hz(benchmark::State& state) {
     ensureGuiApp();
     SteadyClock clock;
-    NoPoster poster;
+    bench::NoPoster poster;
     CanvasGraph graph;
     LiveFeed feed(clock, poster);
     GraphView view(feed, graph);
@@ -109,13 +92,13 @@ void BM_LiveRunAt20Hz(benchmark::State& state) {
     view.setXAxisType(state.range(0) != 0 ? XAxisType::Millimetres : XAxisType::SampleNumber);
     int i = 0;
     for (; i < LiveSamples::kSize; ++i) {
-        feed.add(sampleAt(i));
+        feed.add(bench::liveSample(i));
     }
     view.refresh();
     const auto wholeBefore = graph.wholeRedraws();
     for (auto _ : state) {
         for (int k = 0; k < kSamplesPerSecond; ++k) {
-            feed.add(sampleAt(i++));  // the receive thread
+            feed.add(bench::liveSample(i++));  // the receive thread
             feed.liveDataTaken();     // the window's thread
             view.syncLive();
         }

@@ -5,11 +5,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include "LiveRunSamples.h"
+
 #include <cmath>
 #include <mutex>
 
 #include "app/Clock.h"
-#include "app/WindowPoster.h"
 #include "desktop/GraphView.h"
 #include "desktop/LiveFeed.h"
 #include "desktop/LiveGraph.h"
@@ -33,27 +34,9 @@ private:
     GraphModel model_;
 };
 
-class NoPoster : public WindowPoster {
-public:
-    void post(UserMsg, std::int64_t, std::int64_t, std::any) override {}
-};
-
-SampleRecord sampleAt(int i) {
-    SampleRecord r;
-    r.sampleA = 900000 + static_cast<std::uint32_t>(i % 1000);
-    r.sourceA = 1000000;
-    r.sampleB = 800000;
-    r.sourceB = 1000000;
-    r.absorbanceA = 0.1 + 0.05 * std::sin(i * 0.01);
-    r.absorbanceB = 0.08;
-    r.positionA = i * 0.004;
-    r.positionB = r.positionA + 0.002;
-    return r;
-}
-
 void runSamples(benchmark::State& state, XAxisType axis) {
     SteadyClock clock;
-    NoPoster poster;
+    bench::NoPoster poster;
     ModelGraph graph;
     LiveFeed feed(clock, poster);
     GraphView view(feed, graph);
@@ -68,11 +51,11 @@ void runSamples(benchmark::State& state, XAxisType axis) {
     view.setXAxisType(axis);
     int i = 0;
     for (; i < LiveSamples::kSize; ++i) {
-        feed.add(sampleAt(i));
+        feed.add(bench::liveSample(i));
     }
     view.refresh();
     for (auto _ : state) {
-        feed.add(sampleAt(i++));
+        feed.add(bench::liveSample(i++));
         feed.liveDataTaken();
         view.syncLive();
     }

@@ -99,6 +99,12 @@ bool Preferences::setLastUser(std::string_view name) {
     return file_.setString(kPrefs, "lastuser", name);
 }
 
+void Preferences::forgetLastUser() {
+    user_.reset();
+    userOpened_ = false;
+    file_.removeKey(kPrefs, "lastuser");
+}
+
 bool Preferences::unlimitedTempFiles() const {
     return file_.getInt(kPrefs, "allow_unlimited_tempfiles") != 0;
 }
@@ -275,6 +281,16 @@ bool Preferences::rememberFolder(DialogFolder which, std::string_view folder) {
         user->setString(UserStore::kUserSettings, key, folder);
     }
     return true;
+}
+
+std::string Preferences::lastScanName() {
+    ConfigFile* user = userStore();
+    return user != nullptr ? user->getString(UserStore::kUserSettings, "lastscanname").value_or("") : "";
+}
+
+bool Preferences::setLastScanName(std::string_view name) {
+    ConfigFile* user = userStore();
+    return user != nullptr && user->setString(UserStore::kUserSettings, "lastscanname", name);
 }
 
 bool Preferences::save() {

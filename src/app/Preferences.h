@@ -85,6 +85,8 @@ public:
     void setScreenResWarningOff(bool off);
     [[nodiscard]] std::string lastUser() const;
     [[nodiscard]] bool setLastUser(std::string_view name);
+    // The USER page's Skip: no user is current any more.
+    void forgetLastUser();
     [[nodiscard]] bool unlimitedTempFiles() const;
     void setUnlimitedTempFiles(bool unlimited);
     [[nodiscard]] bool showPresetRuns() const;
@@ -137,6 +139,12 @@ public:
     // settings. False, with nothing stored, when the settings files cannot
     // hold the text (see ConfigFile::setString).
     [[nodiscard]] bool rememberFolder(DialogFolder which, std::string_view folder);
+
+    // "lastscanname" of the current user's "[user_settings]": the last run
+    // name given. Empty without a user. False when there is no user or the
+    // store refuses the name (a "[" in it).
+    [[nodiscard]] std::string lastScanName();
+    [[nodiscard]] bool setLastScanName(std::string_view name);
 
     // The store itself, for the sections that higher rooms encode.
     [[nodiscard]] ConfigFile& store() { return file_; }

@@ -31,8 +31,13 @@ auto onUiThread(F&& f) -> decltype(f()) {
 }
 
 QString withDefaultExtension(QString path, const std::string& extension) {
-    if (!path.isEmpty() && !extension.empty() && QFileInfo(path).suffix().isEmpty()) {
-        path += QLatin1Char('.') + QString::fromStdString(extension);
+    // Callers name the extension as "txt", ".txt" or as a pattern "*.txt".
+    QString suffix = QString::fromStdString(extension);
+    while (suffix.startsWith(QLatin1Char('*')) || suffix.startsWith(QLatin1Char('.'))) {
+        suffix.remove(0, 1);
+    }
+    if (!path.isEmpty() && !suffix.isEmpty() && QFileInfo(path).suffix().isEmpty()) {
+        path += QLatin1Char('.') + suffix;
     }
     return path;
 }

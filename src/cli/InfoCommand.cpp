@@ -1,8 +1,6 @@
 // corvane-cli info [--json] [--rows] FILE: what a run file holds, for people
 // (text) and for analysis scripts (one JSON object). Both outputs are
 // documented in the README; keep them stable.
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -10,6 +8,8 @@
 
 #include "cli/Commands.h"
 #include "cli/FileArgs.h"
+#include "cli/JsonWriter.h"
+#include "cli/PresetInfo.h"
 #include "runs/RunDataFile.h"
 #include "runs/RunFileCopy.h"
 #include "base/TextFormat.h"
@@ -41,92 +41,6 @@ std::string fractionText(const Em1Sample& s) {
         default: return std::to_string(s.fraction);
     }
 }
-
-// One JSON object written as it goes: lower snake case keys, numbers in their
-// shortest exact form, NaN and infinities as null, strings as UTF-8 with
-// anything that is not valid UTF-8 replaced.
-class Json {
-public:
-    explicit Json(std::FILE* out) : out_(out) {}
-
-    void open(char bracket) {
-        std::fputc(bracket, out_);
-        first_ = true;
-    }
-    void close(char bracket) {
-        std::fputc(bracket, out_);
-        first_ = false;
-    }
-    void key(const char* name) {
-        separate();
-        quoted(name);
-        std::fputc(':', out_);
-        first_ = true;
-    }
-    void item() { separate(); first_ = true; }
-
-    void number(double value) {
-        separate();
-        if (!std::isfinite(value)) {
-            std::fputs("null", out_);
-            return;
-        }
-        char text[32];
-        const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-        std::fwrite(text, 1, static_cast<std::size_t>(end - text), out_);
-    }
-    void integer(long long value) {
-        separate();
-        std::fprintf(out_, "%lld", value);
-    }
-    void null() {
-        separate();
-        std::fputs("null", out_);
-    }
-    void boolean(bool value) {
-        separate();
-        std::fputs(value ? "true" : "false", out_);
-    }
-    void string(std::string_view text) {
-        separate();
-        quoted(text);
-    }
-    void field(const char* name, std::string_view text) { key(name), string(text); }
-    void field(const char* name, double value) { key(name), number(value); }
-    void integerField(const char* name, long long value) { key(name), integer(value); }
-
-private:
-    void quoted(std::string_view text) {
-        std::fputc('"', out_);
-        for (std::size_t i = 0; i < text.size();) {
-            const auto c = static_cast<unsigned char>(text[i]);
-            const std::size_t length = utf8Length(text, i);
-            if (length == 0) {
-                std::fputs("\\ufffd", out_);
-                ++i;
-                continue;
-            }
-            if (c == '"' || c == '\\') {
-                std::fputc('\\', out_);
-                std::fputc(c, out_);
-            } else if (c < 0x20) {
-                std::fprintf(out_, "\\u%04x", c);
-            } else {
-                std::fwrite(text.data() + i, 1, length, out_);
-            }
-            i += length;
-        }
-        std::fputc('"', out_);
-    }
-
-    void separate() {
-        if (!first_) std::fputc(',', out_);
-        first_ = false;
-    }
-
-    std::FILE* out_;
-    bool first_ = true;
-};
 
 std::string dateText(const RunFileHeader& h) {
     return formatText("%d-%02d-%02d", h.recorded.year, h.recorded.month, h.recorded.day);
@@ -383,6 +297,10 @@ int runInfo(int argc, char** argv) {
             std::fprintf(stderr, "Error, unable to open file: %s\n", shown(file).c_str());
             return 1;
         case RunDataFile::ReadStatus::NoColumnHeader:
+            // Not a run: a preset run file is shown as one.
+            if (const auto preset = readPresetRun(file)) {
+                return printPresetRun(file, *preset, json);
+            }
             std::fprintf(stderr, "Error, unable to find header in file: %s\n", shown(file).c_str());
             return 1;
     }

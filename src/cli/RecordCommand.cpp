@@ -25,6 +25,7 @@
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"
 #include "cli/FileArgs.h"
+#include "cli/RunDescriptionArgs.h"
 #include "cli/WorkingFolder.h"
 #include "recording/SampleReader.h"
 #include "recording/AcquisitionSession.h"
@@ -89,6 +90,7 @@ void recordUsage(std::FILE* out) {
         "Exit codes: 0 saved, 1 failed (the run, if any, stays in TEMP), 2 wrong\n"
         "arguments, 3 saved but the run ended because the unit went silent, 130\n"
         "interrupted twice.\n");
+    std::fputs(runDescriptionUsage(), out);
 }
 
 struct Options : InstrumentOptions {
@@ -103,6 +105,7 @@ struct Options : InstrumentOptions {
     std::optional<bool> discardOldestTemp;
     double simSpeed = 1.0;
     bool force = false;
+    RunDescriptionArgs description;
 };
 
 std::optional<Options> parse(int argc, char** argv) {
@@ -112,6 +115,10 @@ std::optional<Options> parse(int argc, char** argv) {
         const bool hasValue = i + 1 < argc;
         if (const auto taken = o.take(argc, argv, i); taken != Options::Taken::No) {
             if (taken == Options::Taken::Bad) {
+                return std::nullopt;
+            }
+        } else if (const auto described = o.description.take(argc, argv, i); described != Options::Taken::No) {
+            if (described == Options::Taken::Bad) {
                 return std::nullopt;
             }
         } else if (arg == "--de1") {
@@ -524,8 +531,27 @@ int runRecord(int argc, char** argv) {
             return kFailed;
         }
     }
+    // The run's description is made before anything connects, too: a user
+    // name that cannot name a folder, or a preset that cannot be read, stops
+    // the run here with nothing created.
+    std::string described;
+    if (!resolveRunSetup(options->description, folder, options->de1, localCalendarTime(), described)) {
+        console.line("corvane-cli record: " + visibleText(described));
+        return kUsage;
+    }
     if (!prepareWorkingFolder("record")) {
         return kFailed;
+    }
+    // Again, now that the folder has its settings files (the DE-1 settings
+    // and the rotors' volumes come from them).
+    const auto runSetup =
+        resolveRunSetup(options->description, folder, options->de1, localCalendarTime(), described);
+    if (!runSetup) {
+        console.line("corvane-cli record: " + visibleText(described));
+        return kFailed;
+    }
+    for (const auto& note : runSetup->notes) {
+        console.line("corvane-cli record: " + note);
     }
     // The run is written into TEMP from its first row: a folder where that
     // cannot happen is found out now, not after the piston has moved.
@@ -582,6 +608,10 @@ int runRecord(int argc, char** argv) {
     DialogFolders folders(folder, prompter);
     RecordingController controller({folder, prompter, folders, clock, display, session});
     controller.setRunName(options->name);
+    controller.setRunInfo(runSetup->info);
+    if (runSetup->de1) {
+        controller.setDe1Setup(runSetup->de1);
+    }
     controller.setAutoScan(options->autoScan);
     controller.setTargetPosition(options->target.value_or(0.0));
 

@@ -101,15 +101,15 @@ QWidget* CCommandPanel::makeRecordButtons() {
         keys.goToUpperLimit();
         updateCommands();
     });
-    auto* userPage = bigButton(QStringLiteral("Go to User Page"));
-    auto* scanSetup = bigButton(QStringLiteral("Open Scan Setup (F6)"));
-    auto* newRun = bigButton(QStringLiteral("NEW RUN?"));
-    markNotYet(userPage, "the setup pages");
-    markNotYet(scanSetup, "the setup pages");
-    markNotYet(newRun, "the setup pages");
-    layout->addWidget(userPage);
-    layout->addWidget(scanSetup);
-    layout->addWidget(newRun);
+    userPage_ = bigButton(QStringLiteral("Go to User Page"));
+    scanSetup_ = bigButton(QStringLiteral("Open Scan Setup (F6)"));
+    newRun_ = bigButton(QStringLiteral("NEW RUN?"));
+    layout->addWidget(userPage_);
+    layout->addWidget(scanSetup_);
+    layout->addWidget(newRun_);
+    connect(userPage_, &QPushButton::clicked, this, &CCommandPanel::userPageRequested);
+    connect(scanSetup_, &QPushButton::clicked, this, &CCommandPanel::scanSetupRequested);
+    connect(newRun_, &QPushButton::clicked, this, &CCommandPanel::newRunRequested);
     return run;
 }
 
@@ -169,6 +169,12 @@ void CCommandPanel::updateCommands() {
     pause_->setToolTip(bound ? QString() : notYetText("the recording controller"));
     refresh_->setEnabled(!bound || idle);
     portList_->setEnabled(idle);
+    // The pages change the run's settings: not while a run records.
+    const bool recording = bound && keys.isRecording();
+    userPage_->setEnabled(idle && !recording);
+    newRun_->setEnabled(idle && !recording);
+    scanSetup_->setEnabled(idle && !recording && scanSetupAvailable_ && scanSetupAvailable_());
+    scanSetup_->setToolTip(scanSetup_->isEnabled() || recording ? QString() : notYetText("the scanning setup pages"));
 }
 
 void CCommandPanel::fillPortList() {

@@ -39,7 +39,16 @@ public:
     [[nodiscard]] QPushButton* upperLimitButton() const { return upperLimit_; }
     [[nodiscard]] QComboBox* portList() const { return portList_; }
 
+    // Whether the Scan Setup command has a page to open now.
+    void setScanSetupAvailable(std::function<bool()> available) { scanSetupAvailable_ = std::move(available); }
+    [[nodiscard]] QPushButton* userPageButton() const { return userPage_; }
+    [[nodiscard]] QPushButton* scanSetupButton() const { return scanSetup_; }
+    [[nodiscard]] QPushButton* newRunButton() const { return newRun_; }
+
 signals:
+    void userPageRequested();
+    void scanSetupRequested();
+    void newRunRequested();
     // A new port was chosen (the window shows what follows).
     void portChosen();
     // A command ran that changes the readouts or the axes (REFRESH, AUFS).
@@ -59,6 +68,10 @@ private:
     QPushButton* pause_ = nullptr;
     QPushButton* refresh_ = nullptr;
     QPushButton* upperLimit_ = nullptr;
+    QPushButton* userPage_ = nullptr;
+    QPushButton* scanSetup_ = nullptr;
+    QPushButton* newRun_ = nullptr;
+    std::function<bool()> scanSetupAvailable_;
     std::array<QRadioButton*, 8> aufs_{};
     QLabel* aufsLabel_ = nullptr;
     QRadioButton* marksShown_ = nullptr;

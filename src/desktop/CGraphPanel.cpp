@@ -158,7 +158,13 @@ QWidget* CGraphPanel::makeOverlayControls() {
     int column = 0;
     for (const char* caption : buttons) {
         auto* button = new QPushButton(QLatin1String(caption), overlay);
-        markNotYet(button, column == 6 ? "the fraction collection" : "the overlays and standard runs");
+        if (column == 6) {
+            fracAdv_ = button;
+            connect(button, &QPushButton::clicked, this, &CGraphPanel::fracAdvRequested);
+            setFracAdvAvailable(false);
+        } else {
+            markNotYet(button, "the overlays and standard runs");
+        }
         grid->addWidget(button, column / 3, column % 3);
         ++column;
     }
@@ -227,5 +233,11 @@ void CGraphPanel::updateControls() {
 }
 
 QLineEdit* CGraphPanel::axisEdit(AxisBox box) const { return axes_[static_cast<std::size_t>(box)].edit; }
+
+void CGraphPanel::setFracAdvAvailable(bool available) {
+    fracAdv_->setEnabled(available);
+    fracAdv_->setToolTip(available ? QStringLiteral("Advance the fraction collector by one fraction now.")
+                                   : QStringLiteral("Needs a connected DE-1 interface box."));
+}
 
 }  // namespace corvane

@@ -7,6 +7,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
 
 namespace corvane {
@@ -36,6 +37,12 @@ public:
     [[nodiscard]] QCheckBox* gridBox() const { return grid_; }
     [[nodiscard]] QLineEdit* windowEdit(bool mm) const { return mm ? windowMm_ : windowSamples_; }
     [[nodiscard]] QRadioButton* xTypeRadio(bool mm) const { return mm ? xTypeMm_ : xTypeNumber_; }
+    // "FRAC ADV": enabled while a DE-1 box is connected.
+    [[nodiscard]] QPushButton* fracAdvButton() const { return fracAdv_; }
+    void setFracAdvAvailable(bool available);
+
+signals:
+    void fracAdvRequested();
 
 private:
     struct AxisControl {
@@ -56,6 +63,7 @@ private:
     QRadioButton* xTypeNumber_ = nullptr;
     QLineEdit* windowMm_ = nullptr;
     QLineEdit* windowSamples_ = nullptr;
+    QPushButton* fracAdv_ = nullptr;
 };
 
 }  // namespace corvane

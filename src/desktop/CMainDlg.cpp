@@ -17,6 +17,8 @@
 #include "desktop/CCommandPanel.h"
 #include "desktop/CGraphPanel.h"
 #include "desktop/CMainMenu.h"
+#include "desktop/CSetupPages.h"
+#include "desktop/RunSetupCommands.h"
 #include "desktop/CStatusLines.h"
 #include "desktop/LiveGraph.h"
 #include "desktop/NotYet.h"
@@ -33,6 +35,8 @@
 #include "recording/AcquisitionSession.h"
 #include "recording/RecordingController.h"
 #include "setup/CCheckListDlg.h"
+#include "setup/CEM1SetupDlg.h"
+#include "setup/CSummaryInfoDlg.h"
 #include "setup/CIntroDlg.h"
 
 namespace corvane {
@@ -118,6 +122,31 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
         graphPanel_->updateAxisTexts(true);
     });
 
+    setupPages_ = new CSetupPages(CSetupPages::Env{
+        seams_.startupFolder, seams_.prompter, seams_.clock, folders_, *logic_, *this,
+        [this](const std::string& name) {
+            if (RecordingController* controller = recordingController()) {
+                controller->setRunName(name);
+            }
+        },
+        [this] {
+            const RecordingController* controller = recordingController();
+            return controller != nullptr && !controller->tempFile().empty();
+        }});
+    connect(setupPages_, &CSetupPages::setupChanged, this, &CMainDlg::updateAll);
+    RunSetupCommands& runSetup = setupPages_->commands();
+    commands_->setScanSetupAvailable([&runSetup] { return runSetup.scanSetupAvailable(); });
+    connect(commands_, &CCommandPanel::userPageRequested, this, [&runSetup] { runSetup.goToUserPage(); });
+    connect(commands_, &CCommandPanel::scanSetupRequested, this, [&runSetup] { runSetup.scanSetup(); });
+    connect(menu_, &CMainMenu::scanSetupRequested, this, [&runSetup] { runSetup.scanSetup(); });
+    connect(commands_, &CCommandPanel::newRunRequested, this, [this, &runSetup] {
+        runSetup.newRun();
+        updateAll();
+    });
+    connect(menu_, &CMainMenu::saveBufferedRequested, this, [&runSetup] { runSetup.saveBufferedData(); });
+    connect(graphPanel_, &CGraphPanel::fracAdvRequested, this, &CMainDlg::fractionAdvance);
+    bindSetupHost();
+
     qApp->installEventFilter(this);
     updateAll();
 }
@@ -171,18 +200,47 @@ void CMainDlg::attachInstruments() {
                                       [driver = driver_.get()] { driver->abort(); },
                                       [driver = driver_.get()] { driver->resume(); }, *this,
                                       !introShown_});
-    // The setup pages reach the link's offsets and the controller's target.
-    RecordingController* controller = instruments_->recordingController();
-    logic_->setupHost().setTargets({instruments_->acquisitionSession(),
-                                    [controller](double mm) { controller->setTargetPosition(mm); },
-                                    [this] { return logic_->de1Mode(); },
-                                    [this] {
-                                        logic_->refreshGraph();
-                                        show();
-                                        raise();
-                                        updateAll();
-                                    }});
+    bindSetupHost();
     bindLogic();
+}
+
+void CMainDlg::bindSetupHost() {
+    RecordingController* controller = instruments_->recordingController();
+    WindowSetupHost::Targets targets;
+    targets.link = instruments_->acquisitionSession();
+    if (controller != nullptr) {
+        targets.setTargetPosition = [controller](double mm) { controller->setTargetPosition(mm); };
+        targets.runInfoChanged = [controller](const RunInfo& info) { controller->setRunInfo(info); };
+        targets.de1SetupChanged = [controller](const Em1RunWriter::Setup& setup) { controller->setDe1Setup(setup); };
+    }
+    targets.de1Mode = [this] { return logic_->de1Mode(); };
+    targets.showGraph = [this] {
+        logic_->refreshGraph();
+        show();
+        raise();
+        activateWindow();
+        updateAll();
+    };
+    targets.hideWindow = [this] { hide(); };
+    targets.window = &poster_;
+    logic_->setupHost().setTargets(std::move(targets));
+}
+
+void CMainDlg::updateDe1Summary() {
+    std::string summary;
+    if (logic_->de1Mode()) {
+        const Em1Settings settings = setupPages_->commands().de1Settings();
+        summary = de1StartModeText(settings) + "\n" +
+                  de1SummaryText(settings, logic_->setupHost().fractionationKind());
+    }
+    logic_->status().setDe1Summary(std::move(summary));
+}
+
+void CMainDlg::fractionAdvance() {
+    RecordingController* controller = recordingController();
+    if (controller == nullptr || deviceBusy() || !controller->fractionAdvance()) {
+        graphPanel_->setFracAdvAvailable(false);
+    }
 }
 
 void CMainDlg::jobEnded() {
@@ -254,6 +312,7 @@ void CMainDlg::showStreamedPosition() {
 
 void CMainDlg::updateAll() {
     setWindowTitle(qs(logic_->caption()));
+    updateDe1Summary();
     channels_->updateChannels();
     graphPanel_->updateControls();
     updateReadouts();
@@ -267,7 +326,15 @@ void CMainDlg::updateAll() {
 
 void CMainDlg::updateReadouts() { channels_->updateReadouts(); }
 
-void CMainDlg::updateCommands() { commands_->updateCommands(); }
+void CMainDlg::updateCommands() {
+    commands_->updateCommands();
+    const bool idle = !deviceBusy();
+    const AcquisitionSession* session = instruments_->acquisitionSession();
+    graphPanel_->setFracAdvAvailable(idle && session != nullptr && session->de1Source());
+    menu_->saveBufferedAction()->setEnabled(logic_->de1Mode());
+    menu_->scanSetupAction()->setEnabled(idle && setupPages_->commands().scanSetupAvailable() &&
+                                         !logic_->keys().isRecording());
+}
 
 void CMainDlg::updateStatus() { statusLines_->showTexts(logic_->status().texts()); }
 
@@ -278,6 +345,7 @@ QPushButton* CMainDlg::recordButton() const { return commands_->recordButton(); 
 QPushButton* CMainDlg::zeroButton() const { return commands_->zeroButton(); }
 QPushButton* CMainDlg::pauseButton() const { return commands_->pauseButton(); }
 QPushButton* CMainDlg::refreshButton() const { return commands_->refreshButton(); }
+QPushButton* CMainDlg::newRunButton() const { return commands_->newRunButton(); }
 QComboBox* CMainDlg::portList() const { return commands_->portList(); }
 QLineEdit* CMainDlg::axisEdit(AxisBox box) const { return graphPanel_->axisEdit(box); }
 QCheckBox* CMainDlg::yAutoBox() const { return graphPanel_->yAutoBox(); }
@@ -353,8 +421,10 @@ std::optional<std::string> CMainDlg::runIntroPage(bool instrumentFound) {
         QTimer::singleShot(0, this, &CMainDlg::close);
         return std::nullopt;
     }
-    show();
-    return intro.page().userName();
+    // OK leads on to the USER page, which gives the window back.
+    std::string name = intro.page().userName();
+    QTimer::singleShot(0, setupPages_, [pages = setupPages_, name] { pages->afterIntro(name); });
+    return name;
 }
 
 // --- Modeless windows ---
@@ -367,6 +437,14 @@ void CMainDlg::openChecklist(bool detailed) {
     if (checklist_ == nullptr) {
         checklist_ = new CCheckListDlg(seams_.startupFolder, seams_.prompter, this);
         connect(checklist_, &QDialog::finished, this, [this] { logic_->keys().setChecklistOpen(false); });
+        connect(checklist_, &CCheckListDlg::itemShown, this, [this](bool setupItem) {
+            const CEM1SetupDlg* de1 = setupPages_->de1Page();
+            switch (checklistFollow(setupItem, isHidden(), de1 != nullptr && de1->isVisible())) {
+                case ChecklistFollow::RefreshDe1Page: setupPages_->refreshDe1Page(); break;
+                case ChecklistFollow::ShowGraph: logic_->setupHost().showGraph(); break;
+                case ChecklistFollow::Nothing: break;
+            }
+        });
     }
     checklist_->setDetailed(detailed);
     checklist_->show();
@@ -480,9 +558,11 @@ void CMainDlg::handleMessage(UserMsg msg, std::int64_t /*a*/, std::int64_t /*b*/
         case UserMsg::ReleaseModeless:
         case UserMsg::DestroyAuxiliary:
         case UserMsg::RedoOverlay:
+            // The windows these open (Scan Setup, compare, overlay) are not
+            // part of this program yet.
+            break;
         case UserMsg::OpenSetupPages:
-            // The windows these open (Scan Setup, compare, overlay, setup
-            // pages) are not part of this program yet.
+            setupPages_->commands().goToUserPage();
             break;
     }
 }
@@ -546,6 +626,11 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
         case KeyOutcome::ChecklistDown:
             if (checklist_ != nullptr) {
                 checklist_->moveDown();
+            }
+            return true;
+        case KeyOutcome::ScanSetup:
+            if (setupPages_->commands().scanSetupAvailable() && !deviceBusy() && !logic_->keys().isRecording()) {
+                setupPages_->commands().scanSetup();
             }
             return true;
     }

@@ -33,6 +33,7 @@ class CGraphCtrl;
 class CGraphPanel;
 class CMainMenu;
 class CPacketDebugDlg;
+class CSetupPages;
 class CStatusLines;
 class Clock;
 class LiveGraph;
@@ -79,6 +80,8 @@ public:
     [[nodiscard]] WindowPoster& poster() { return poster_; }
     [[nodiscard]] CGraphCtrl& graph() { return *graph_; }
     [[nodiscard]] WindowInstruments& instruments() { return *instruments_; }
+    // The setup pages and the commands that lead there.
+    [[nodiscard]] CSetupPages& setupPages() { return *setupPages_; }
 
     // Makes the program's connection to the instruments of the seams (the
     // acquisition session with the connection window as its driver) and the
@@ -131,6 +134,7 @@ public:
     [[nodiscard]] QPushButton* zeroButton() const;
     [[nodiscard]] QPushButton* pauseButton() const;
     [[nodiscard]] QPushButton* refreshButton() const;
+    [[nodiscard]] QPushButton* newRunButton() const;
     [[nodiscard]] QComboBox* portList() const;
     [[nodiscard]] QLineEdit* axisEdit(AxisBox box) const;
     [[nodiscard]] QCheckBox* yAutoBox() const;
@@ -164,6 +168,12 @@ private:
     void showStreamedPosition();
     // The INTRO page is still due and nothing else will show it.
     void showIntroIfDue();
+    // The window as the setup pages see it, bound to the recording
+    // controller (when there is one) so each run gets their description.
+    void bindSetupHost();
+    // The DE-1 summary of the status lines, after the settings changed.
+    void updateDe1Summary();
+    void fractionAdvance();
     [[nodiscard]] std::optional<WindowKey> windowKey(const QKeyEvent& key) const;
 
     Seams seams_;
@@ -186,6 +196,7 @@ private:
     CGraphPanel* graphPanel_ = nullptr;
     CCommandPanel* commands_ = nullptr;
     CMainMenu* menu_ = nullptr;
+    CSetupPages* setupPages_ = nullptr;
     QPointer<CCheckListDlg> checklist_;
     std::array<QPointer<CPacketDebugDlg>, 3> debug_;
 };

@@ -27,7 +27,8 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
         logic_.files().closeDataFile();
         emit dataChanged();
     });
-    markNotYet(file->addAction(QStringLiteral("Save &Buffered Data")), "the DE-1 recording");
+    saveBuffered_ = file->addAction(QStringLiteral("Save &Buffered Data"));
+    connect(saveBuffered_, &QAction::triggered, this, &CMainMenu::saveBufferedRequested);
     connect(file->addAction(QStringLiteral("Save &Graph Data As...")), &QAction::triggered, this,
             [this] { logic_.files().saveGraphDataAs(); });
     rescue_ = file->addAction(QStringLiteral("&Rescue Lost Data"));
@@ -39,7 +40,8 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
     markNotYet(file->addAction(QStringLiteral("Compare &Data Sets")), "the compare window");
     markNotYet(file->addAction(QStringLiteral("&Export Data Sets")), "the compare window");
     file->addSeparator();
-    markNotYet(file->addAction(QStringLiteral("&Scan Setup")), "the setup pages");
+    scanSetup_ = file->addAction(QStringLiteral("&Scan Setup"));
+    connect(scanSetup_, &QAction::triggered, this, &CMainMenu::scanSetupRequested);
     file->addSeparator();
     markNotYet(file->addAction(QStringLiteral("&Print Graph")), "printing");
     markNotYet(file->addAction(QStringLiteral("S&ave Graph Image")), "image saving");

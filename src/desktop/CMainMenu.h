@@ -28,12 +28,21 @@ signals:
     void dataChanged();
     // "E&xit": the window's close sequence.
     void exitRequested();
+    void saveBufferedRequested();
+    void scanSetupRequested();
 
 private:
     MainWindowLogic& logic_;
     QMainWindow& window_;
     QAction* closeData_ = nullptr;
     QAction* rescue_ = nullptr;
+    QAction* saveBuffered_ = nullptr;
+    QAction* scanSetup_ = nullptr;
+
+public:
+    // The entries whose state the window decides.
+    [[nodiscard]] QAction* saveBufferedAction() const { return saveBuffered_; }
+    [[nodiscard]] QAction* scanSetupAction() const { return scanSetup_; }
 };
 
 }  // namespace corvane

@@ -19,9 +19,9 @@ CStatusLines::CStatusLines(QWidget* parent) : QGroupBox(QStringLiteral("Instrume
 }
 
 void CStatusLines::showTexts(const StatusTexts& texts) {
-    const std::array<const std::string*, 5> shown = {&texts.positionSpeed, &texts.upperLimit,
+    const std::array<const std::string*, 6> shown = {&texts.positionSpeed, &texts.upperLimit,
                                                      &texts.samplingRate, &texts.dutyCycle,
-                                                     &texts.potValue};
+                                                     &texts.potValue,      &texts.de1Summary};
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         lines_[i]->setText(qs(*shown[i]));
         lines_[i]->setVisible(!shown[i]->empty());

@@ -22,7 +22,7 @@ public:
     [[nodiscard]] QLabel* line(int index) const;
 
 private:
-    std::array<QLabel*, 5> lines_{};
+    std::array<QLabel*, 6> lines_{};
 };
 
 }  // namespace corvane

@@ -1,5 +1,6 @@
 #include "desktop/DataFiles.h"
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -13,6 +14,7 @@
 #include "desktop/WindowPreferences.h"
 #include "recording/RecordingCommands.h"
 #include "runs/RunDataFile.h"
+#include "runs/RunFileCopy.h"
 #include "runs/TempFolder.h"
 
 namespace corvane {
@@ -113,15 +115,22 @@ void DataFiles::saveGraphDataAs() {
     }
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     const auto tempFolder = UserStore(env_.startupFolder).tempFolder();
-    const auto scratch = tempFolder / "temp_temp_data.csv";
-    {
-        std::error_code ec;
-        std::filesystem::create_directories(tempFolder, ec);
-        std::ofstream out(scratch, std::ios::binary | std::ios::trunc);
-        if (!out || !out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush()) {
-            env_.prompter.message("Error, unable to open new temporary file.");
-            return;
-        }
+    std::error_code ec;
+    std::filesystem::create_directories(tempFolder, ec);
+    // Created, never opened over a file: another program may be saving its
+    // own copy in the same TEMP folder.
+    auto [scratch, out] = createNumberedFile(tempFolder / "temp_temp_data.csv", "wb");
+    if (!out) {
+        env_.prompter.message("Error, unable to open new temporary file.");
+        return;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size() &&
+                         std::fflush(out.get()) == 0;
+    out.reset();
+    if (!written) {
+        std::filesystem::remove(scratch, ec);
+        env_.prompter.message("Error, unable to open new temporary file.");
+        return;
     }
     TempFolder temp(RunFolders{env_.startupFolder, tempFolder}, env_.prompter);
     if (const auto saved = temp.saveCopy(scratch, "Save Graph Data As", false,

@@ -50,9 +50,16 @@ void InstrumentStatus::showPositionAndSpeed(double positionMm, double speedMmPer
     texts_.positionSpeed = formatText("Position %.2f mm  Speed %.2f mm/sec", positionMm, speedMmPerS);
 }
 
+void InstrumentStatus::setDe1Summary(std::string text) {
+    const std::scoped_lock lock(mutex_);
+    texts_.de1Summary = std::move(text);
+}
+
 void InstrumentStatus::clear() {
     const std::scoped_lock lock(mutex_);
-    texts_ = {};
+    StatusTexts cleared;
+    cleared.de1Summary = std::move(texts_.de1Summary);
+    texts_ = std::move(cleared);
 }
 
 StatusTexts InstrumentStatus::texts() const {

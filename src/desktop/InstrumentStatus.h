@@ -16,6 +16,7 @@ struct StatusTexts {
     std::string samplingRate;   // "A/D Sampling Rate: %.1f Hz"
     std::string dutyCycle;      // "Duty Cycle: %d:%d"
     std::string potValue;       // "pot pC Value: %d"
+    std::string de1Summary;     // DE-1 mode: "START MODE: ..." and the run's settings
 
     friend bool operator==(const StatusTexts&, const StatusTexts&) = default;
 };
@@ -41,7 +42,9 @@ public:
                      std::uint8_t upperLimitFlag, const std::optional<Cmd0>& lastCmd0);
     // The "Position %.2f mm  Speed %.2f mm/sec" line.
     void showPositionAndSpeed(double positionMm, double speedMmPerS);
-    // The link ended: every line empties.
+    // The DE-1 summary; empty outside DE-1 mode.
+    void setDe1Summary(std::string text);
+    // The link ended: every line but the DE-1 summary empties.
     void clear();
     [[nodiscard]] StatusTexts texts() const;
 

@@ -31,7 +31,9 @@ MainWindowLogic::MainWindowLogic(Env env)
       files_({env_.startupFolder, env_.prompter, env_.folders, env_.window, view_, prefs_}),
       keys_({[this] { feed_.clear(); }, [this] { refreshGraph(); }, env_.busy}) {
     readVolumes();
-    setupHost_.setTargets({nullptr, {}, [this] { return de1Mode(); }, [this] { refreshGraph(); }});
+    setupHost_.setTargets({.de1Mode = [this] { return de1Mode(); },
+                           .showGraph = [this] { refreshGraph(); },
+                           .window = &env_.window});
 }
 
 void MainWindowLogic::readVolumes() {
@@ -84,11 +86,14 @@ void MainWindowLogic::setEventMarksShown(bool shown) {
 }
 
 void MainWindowLogic::setAufs(int step) {
-    if (recording_ != nullptr && recording_->isRecording()) {
+    // Idle or recording, the DE-1 source scales with the new step from now
+    // on; the controller writes the change line only into a running run.
+    if (recording_ != nullptr) {
         recording_->aufsChanged(step);
     }
     view_.setAufs(step);
-    prefs_.saveAufs(view_.aufsIndex());
+    const auto& info = setupHost_.runInfo();
+    prefs_.saveAufs(view_.aufsIndex(), info ? info->manufacturerIndex : -1, info ? info->rotorModelIndex : -1);
 }
 
 void MainWindowLogic::windowSizeEdited(bool mm, std::string_view text) {

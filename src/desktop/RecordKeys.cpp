@@ -82,9 +82,10 @@ KeyOutcome RecordKeys::keyDown(WindowKey key, bool autoRepeat) {
                 pauseResume();
             } else if (key == WindowKey::F4) {
                 refresh();
+            } else if (key == WindowKey::F6) {
+                return KeyOutcome::ScanSetup;
             }
-            // F5 is swallowed; F6 opens the Scan Setup, which this program
-            // does not have yet.
+            // F5 is swallowed.
             return KeyOutcome::Handled;
         case WindowKey::Up:
             return checklistOpen_ ? KeyOutcome::ChecklistUp : KeyOutcome::PassOn;

@@ -18,6 +18,7 @@ enum class KeyOutcome {
     OpenDebugWindows,  // Ctrl+D with a link
     ChecklistUp,
     ChecklistDown,
+    ScanSetup,         // F6: the window's Scan Setup command
 };
 
 // The record buttons ("START RECORD (F1)", "ZERO (F2)", "PAUSE (F3)",

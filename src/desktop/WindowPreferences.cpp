@@ -86,9 +86,9 @@ double WindowPreferences::storedWindowSamples() const {
     return prefs.present() ? prefs.windowSamples() : 0.0;
 }
 
-void WindowPreferences::saveAufs(int step) {
+void WindowPreferences::saveAufs(int step, int manufacturer, int rotor) {
     if (Preferences prefs(startup_); prefs.present()) {
-        storeEm1Aufs(prefs.store(), nullptr, -1, -1, step);
+        storeEm1Aufs(prefs.store(), prefs.userStore(), manufacturer, rotor, step);
     }
 }
 

@@ -43,8 +43,10 @@ public:
     void saveWindowWidth(bool mm, const std::string& text);
     // "xaxissamplerange" as stored (0 when it is missing or there is no file).
     [[nodiscard]] double storedWindowSamples() const;
-    // The AUFS step of the DE-1 runs ("aufs" of "[EM1_Settings]").
-    void saveAufs(int step);
+    // The AUFS step of the DE-1 runs: "aufs" of "[EM1_Settings]", and for
+    // the current user's rotor (indexes below 0: none) "aufs_%02d_%02d" in
+    // the user's settings.
+    void saveAufs(int step, int manufacturer = -1, int rotor = -1);
 
 private:
     std::filesystem::path startup_;

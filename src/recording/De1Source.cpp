@@ -91,6 +91,12 @@ void De1Source::RaiseAutomaticMark() {
     link_.RaiseEventMark();
 }
 
+void De1Source::RaiseFractionAdvance() {
+    std::scoped_lock lock(mutex_);
+    pulseAutomatic_ = false;
+    link_.RaiseEventMark();
+}
+
 int De1Source::MarksSent() const {
     std::scoped_lock lock(mutex_);
     return marksSent_;

@@ -106,6 +106,10 @@ public:
 
     // An automatic fraction mark: one pulse now, its echo recorded as 0xFFFF.
     void RaiseAutomaticMark();
+    // The operator's fraction advance (FRAC ADV): one pulse now, sent as the
+    // planned marks are; its echo is recorded as a numbered fraction, like a
+    // mark of the collector's. It does not move the plan's schedule.
+    void RaiseFractionAdvance();
     [[nodiscard]] int MarksSent() const;
     // Every mark of the plan has been sent.
     [[nodiscard]] bool FractionsComplete() const;

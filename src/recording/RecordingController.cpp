@@ -542,6 +542,16 @@ void RecordingController::aufsChanged(int step) {
     }
 }
 
+bool RecordingController::fractionAdvance() {
+    SampleReader* r = reader();
+    De1Source* source = r != nullptr ? r->de1Source() : nullptr;
+    if (source == nullptr) {
+        return false;
+    }
+    source->RaiseFractionAdvance();
+    return true;
+}
+
 bool RecordingController::moveToTargetPosition() {
     SampleReader* r = reader();
     if (r == nullptr || r->link() == nullptr) {

@@ -124,6 +124,9 @@ public:
     void setTargetPosition(double mm) { targetPosition_.store(mm); }
     [[nodiscard]] double targetPosition() const { return targetPosition_.load(); }
     [[nodiscard]] AutoScan& autoScan() { return autoScan_; }
+    // FRAC ADV: one event-mark pulse to the collector through the DE-1 box;
+    // false without one.
+    bool fractionAdvance();
     // The scan sequences on the session's acquisition object; false without one.
     bool moveToTargetPosition();
     bool startAutoScan();

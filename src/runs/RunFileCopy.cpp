@@ -108,6 +108,18 @@ FileHandle createNewFile(const std::filesystem::path& path, const char* mode) {
     return openFile(path, std::string(mode).append("xe").c_str());
 }
 
+CreatedFile createNumberedFile(const std::filesystem::path& path, const char* mode) {
+    CreatedFile created;
+    for (int number = 1; number <= kMaxNumberedName; ++number) {
+        created.path = number == 1 ? path : numberedName(path, number);
+        created.file = createNewFile(created.path, mode);
+        if (created.file || errno != EEXIST) {
+            break;
+        }
+    }
+    return created;
+}
+
 CreatedFile createSiblingFile(const std::filesystem::path& path) {
     const auto expected = titleLine(path);
     for (int i = 0; i < kSiblingAttempts; ++i) {

@@ -94,6 +94,11 @@ struct CreatedFile {
 // never overwrite anybody's file. mode is "w" (text) or "wb".
 [[nodiscard]] FileHandle createNewFile(const std::filesystem::path& path, const char* mode);
 
+// path created as createNewFile does, or when that name is taken the first
+// free numberedName; the name created and the file (null, with errno, when
+// none could be).
+[[nodiscard]] CreatedFile createNumberedFile(const std::filesystem::path& path, const char* mode);
+
 // A new file beside path ("NAME.part", ".part1", ... ".part99"), opened "wb"
 // and marked as being written; an empty path when none could be created.
 // Copies left there by a process that was killed are removed first (never

@@ -137,14 +137,8 @@ bool RunRecorder::open(const std::filesystem::path& path, const RunDescription& 
     // same second in one TEMP folder (two programs) get a file each, the
     // later one the next numbered name. Text mode: the platform's own line
     // ends, as every text file of the program.
-    std::filesystem::path created;
-    for (int number = 1; number <= kMaxNumberedName; ++number) {
-        created = number == 1 ? path : numberedName(path, number);
-        file_ = createNewFile(created, "w");
-        if (file_ || errno != EEXIST) {
-            break;
-        }
-    }
+    auto [created, file] = createNumberedFile(path, "w");
+    file_ = std::move(file);
     const auto header = headerText(created.filename().string(), description, em1_ ? &*em1_ : nullptr);
     // Marked as being written for the whole run (where the file system has
     // such locks), so no clean-up or rescue of another program takes it.

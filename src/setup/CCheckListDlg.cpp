@@ -61,6 +61,9 @@ void CCheckListDlg::showEvent(QShowEvent* event) {
 void CCheckListDlg::showItem() {
     const CheckListItem* item = list_.current();
     box_->setPlainText(item != nullptr ? QString::fromStdString(item->text) : QString());
+    if (item != nullptr) {
+        emit itemShown(item->setupItem);
+    }
 }
 
 void CCheckListDlg::moveUp() {

@@ -31,6 +31,10 @@ public:
     void moveUp();
     void moveDown();
 
+signals:
+    // An item came on show; setupItem: it concerns the DE-1 SETUP page.
+    void itemShown(bool setupItem);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -34,6 +34,9 @@
 #include "desktop/CMainDlg.h"
 #include "setup/CCheckListDlg.h"
 #include "setup/CIntroDlg.h"
+#include "setup/CEM1SetupDlg.h"
+#include "setup/CMyEdit.h"
+#include "PageHost.h"
 
 namespace corvane {
 namespace {
@@ -371,6 +374,31 @@ TEST(DesktopPages, DebugWindowWithoutALinkIsDisabled) {
     window.sendAndWait();
     EXPECT_EQ(link.sent.load(), 1);
     EXPECT_TRUE(prompter.texts().empty());
+}
+
+}  // namespace
+}  // namespace corvane
+
+namespace corvane {
+namespace {
+
+TEST(DesktopPages, De1SetupKeepsWhatWasTypedWhileTheFractionFieldsFollowEachOther) {
+    test::qtApp();
+    TempDir dir;
+    dir.write("prefs.cfg", "[prefs]\nlastuser \n");
+    ScriptedPrompter prompter;
+    test::PageHost host;
+    test::ManualClock clock;
+    CEM1SetupDlg page({dir.path(), prompter, host, clock});
+    page.tubingEdit()->setText(QStringLiteral("120"));
+    page.field(De1SetupPage::Spin::Speed)->setText(QStringLiteral("0.75"));
+    for (const auto& [which, text] : {std::pair{De1SetupPage::Spin::Total, "30"}, {De1SetupPage::Spin::Number, "6"}}) {
+        page.field(which)->setText(QLatin1String(text));
+        emit page.field(which)->textEdited(QLatin1String(text));
+    }
+    EXPECT_EQ(page.field(De1SetupPage::Spin::Distance)->text(), "5.00");
+    EXPECT_EQ(page.tubingEdit()->text(), "120");
+    EXPECT_EQ(page.field(De1SetupPage::Spin::Speed)->text(), "0.75");
 }
 
 }  // namespace

@@ -45,6 +45,26 @@ public:
     int enumerations = 0;
 };
 
+// Whether the main window was blocked by the connection window: seen on the
+// main window's WindowBlocked event, when it happens, not by a polling timer
+// that may run only after the connection window has gone again.
+class BlockedBy : public QObject {
+public:
+    explicit BlockedBy(const QWidget* blocker) : blocker_(blocker) {}
+    bool seen = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::WindowBlocked && QApplication::activeModalWidget() == blocker_) {
+            seen = true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    const QWidget* blocker_;
+};
+
 class ProgramEnd : public ::testing::Test {
 protected:
     ProgramEnd() : rig(clock, SimRigConfig{}) {
@@ -196,14 +216,11 @@ TEST_F(ProgramEnd, TheConnectionWindowStaysInFrontOfTheMainWindow) {
     // above, and the main window takes no clicks or menu commands meanwhile.
     EXPECT_EQ(connect->parentWidget(), window.get());
     EXPECT_EQ(connect->windowModality(), Qt::WindowModal);
-    bool blockedWhileShown = false;
-    ASSERT_TRUE(runUntilTheProgramEnds([&] {
-        if (connect->isVisible() && QApplication::activeModalWidget() == connect) {
-            blockedWhileShown = true;
-        }
-        exitOnIntro(prompter);
-    }));
-    EXPECT_TRUE(blockedWhileShown);
+    BlockedBy blocked(connect);
+    window->installEventFilter(&blocked);
+    ASSERT_TRUE(runUntilTheProgramEnds([&] { exitOnIntro(prompter); }));
+    window->removeEventFilter(&blocked);
+    EXPECT_TRUE(blocked.seen);
 }
 
 }  // namespace

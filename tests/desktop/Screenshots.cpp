@@ -32,6 +32,14 @@
 #include "recording/RecordingController.h"
 #include "setup/CCheckListDlg.h"
 #include "setup/CIntroDlg.h"
+#include "desktop/CSetupPages.h"
+#include "setup/CCollectionVolumeDlg.h"
+#include "setup/CEM1SetupDlg.h"
+#include "setup/CGRSetupDlg.h"
+#include "setup/CMyComboBox.h"
+#include "setup/CMyEdit.h"
+#include <QLineEdit>
+#include "setup/CSummaryInfoDlg.h"
 
 using namespace corvane;
 using test::pumpUntil;
@@ -80,14 +88,35 @@ int main(int argc, char* argv[]) {
         window.show();
         window.firstShow();
         CConnectDlg* connect = window.connectionDriver()->dialog();
-        // The INTRO page runs its own event loop: a timer answers it there.
+        // The INTRO page runs its own event loop: a timer answers it there,
+        // and walks on through USER, the graph axes and DE-1 SETUP.
         QTimer introAnswer;
+        bool userShot = false;
+        bool axesShot = false;
         QObject::connect(&introAnswer, &QTimer::timeout, [&] {
             if (auto* intro = qobject_cast<CIntroDlg*>(QApplication::activeModalWidget())) {
-                introAnswer.stop();
                 ok &= save(*intro, out + QStringLiteral("/intro.png"));
                 intro->nameList()->setEditText(QStringLiteral("Ann"));
                 intro->okButton()->click();
+            } else if (auto* axes = qobject_cast<CGRSetupDlg*>(QApplication::activeModalWidget())) {
+                axesShot = true;
+                ok &= save(*axes, out + QStringLiteral("/graph-axes.png"));
+                axes->graphButton()->click();
+            } else if (CSummaryInfoDlg* user = window.setupPages().userPage();
+                       !userShot && user != nullptr && user->isVisible()) {
+                userShot = true;
+                user->experimentEdit()->setText(QStringLiteral("10-50% sucrose"));
+                user->manufacturerList()->setCurrentIndex(0);
+                emit user->manufacturerList()->activated(0);
+                user->rotorList()->setCurrentIndex(4);
+                emit user->rotorList()->activated(4);
+                ok &= save(*user, out + QStringLiteral("/user.png"));
+                user->button(QStringLiteral("OK"))->click();
+            } else if (CEM1SetupDlg* de1 = window.setupPages().de1Page(); axesShot && de1 != nullptr && de1->isVisible()) {
+                introAnswer.stop();
+                de1->tubingEdit()->setText(QStringLiteral("250"));
+                ok &= save(*de1, out + QStringLiteral("/de1-setup.png"));
+                de1->button(QStringLiteral("GRAPH"))->click();
             }
         });
         introAnswer.start(20);
@@ -101,7 +130,8 @@ int main(int argc, char* argv[]) {
             if (connect->isVisible() && connect->continueButton()->isEnabled()) {
                 connect->continueButton()->click();
             }
-            return !connect->isVisible() && !window.deviceBusy() && window.recordButton()->isEnabled();
+            return !connect->isVisible() && !window.deviceBusy() && window.recordButton()->isEnabled() &&
+                   window.isVisible();
         });
         ok &= countdownShot;
 
@@ -128,6 +158,10 @@ int main(int argc, char* argv[]) {
         prompter.answerNo();   // keep the run in TEMP
         window.close();
         ok &= pumpUntil([&] { return !window.isVisible(); });
+    }
+    {
+        CCollectionVolumeDlg volume(folder, "Ann", 0.148, prompter, clock);
+        ok &= save(volume, out + QStringLiteral("/collection-volume.png"));
     }
     {
         CSerportTroubleShootingDlg help(3);

@@ -28,7 +28,9 @@
 #include "desktop/QtConnectionDriver.h"
 #include "recording/RecordingController.h"
 #include "runs/RunDataFile.h"
+#include "desktop/CSetupPages.h"
 #include "setup/CIntroDlg.h"
+#include "setup/CSummaryInfoDlg.h"
 
 namespace corvane {
 namespace {
@@ -68,7 +70,8 @@ protected:
     }
 
     // The INTRO page the connection brings up, answered with a name as the
-    // operator would type it.
+    // operator would type it; the USER page that follows is cancelled, which
+    // gives the window back.
     void typeNameWhenIntroShows(const QString& name) {
         auto* poll = new QTimer(window.get());
         QObject::connect(poll, &QTimer::timeout, poll, [poll, name, this] {
@@ -76,6 +79,9 @@ protected:
                 introPrompt = intro->promptLabel()->text();
                 intro->nameList()->setEditText(name);
                 intro->okButton()->click();
+            } else if (CSummaryInfoDlg* user = window->setupPages().userPage(); user != nullptr && user->isVisible()) {
+                userPageName = user->nameList()->currentText();
+                user->button(QStringLiteral("Cancel"))->click();
                 poll->deleteLater();
             }
         });
@@ -107,11 +113,13 @@ protected:
     SimRig rig;
     std::unique_ptr<CMainDlg> window;
     QString introPrompt;
+    QString userPageName;
 };
 
 TEST_F(SimulatedRun, ConnectsFeedsTheGraphAndSavesARecordedRun) {
     ASSERT_NO_FATAL_FAILURE(connectAndWarmUp());
     EXPECT_EQ(introPrompt.toStdString(), IntroPage::kFoundPrompt);
+    EXPECT_EQ(userPageName, "Ann");  // the INTRO page's name goes on to the USER page
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(window->acquisitionSession()->receiveThreadRunning());
 
@@ -239,7 +247,7 @@ TEST_F(NoInstrument, RetryFailsAgainAndSkipGoesOnToTheIntroPage) {
     EXPECT_EQ(dialog->messageLine()->text(), "Connection failed:");
 
     dialog->skipButton()->click();
-    ASSERT_TRUE(pumpUntil([&] { return !dialog->isVisible() && settled() && !introPrompt.isEmpty(); }));
+    ASSERT_TRUE(pumpUntil([&] { return !dialog->isVisible() && settled() && !userPageName.isEmpty(); }));
     EXPECT_EQ(window->acquisitionSession()->connectResult(), std::optional<bool>(false));
     // Without the unit the INTRO page does not claim a connection.
     EXPECT_EQ(introPrompt.toStdString(), IntroPage::kPlainPrompt);

@@ -225,6 +225,22 @@ TEST_F(WindowPieces, OpeningARunFileAndClosingItBringsTheLiveRunBack) {
     EXPECT_EQ(logic().view().xRange(), (AxisRange{0.0, 500.0}));
 }
 
+// The copy goes through a scratch file in TEMP that is created, never
+// opened over a file of that name (another program's save in progress).
+TEST_F(WindowPieces, SaveGraphDataAsCopiesTheShownFileAndLeavesOtherScratchFilesAlone) {
+    ASSERT_TRUE(logic().loadPreferences());
+    dir.write("TEMP/temp_temp_data.csv", "another program's copy\n");
+    DataFiles& files = logic().files();
+    ASSERT_TRUE(files.showDataFile(std::filesystem::path(CORVANE_FIXTURES_DIR) / "runs" / "two_channel.csv"));
+    prompter.scriptFile((dir / "copy.csv").string());
+    files.saveGraphDataAs();
+    EXPECT_EQ(dir.read("TEMP/temp_temp_data.csv"), "another program's copy\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "TEMP" / "temp_temp_data-2.csv")) << "the scratch copy went";
+    const auto copy = dir.read("copy.csv");
+    EXPECT_EQ(copy.substr(0, copy.find('\n')), "Corvane Text Data File: copy.csv");
+    EXPECT_EQ(folders.folder(DialogFolder::Data), dir.path().string());
+}
+
 TEST_F(WindowPieces, UnreadableFilesAreReported) {
     const auto noHeader = std::filesystem::path(CORVANE_FIXTURES_DIR) / "runs" / "no_header.csv";
     DataFiles& files = logic().files();
@@ -398,8 +414,10 @@ TEST_F(WindowPieces, TheSetupPagesReachTheLinkTheControllerAndTheGraph) {
     FakeLinkHost link;
     double target = -1.0;
     int shown = 0;
-    logic().setupHost().setTargets({&link, [&](double mm) { target = mm; },
-                                    [this] { return logic().de1Mode(); }, [&] { ++shown; }});
+    logic().setupHost().setTargets({.link = &link,
+                                    .setTargetPosition = [&](double mm) { target = mm; },
+                                    .de1Mode = [this] { return logic().de1Mode(); },
+                                    .showGraph = [&] { ++shown; }});
     host.setPositionOffsets(0.0, 37.5);
     EXPECT_EQ(link.offset, 0.0);
     EXPECT_EQ(target, 37.5);

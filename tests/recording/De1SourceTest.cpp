@@ -128,6 +128,17 @@ TEST(De1Source, AnAutomaticMarksEchoIsRecordedAsAnAutomaticFraction) {
     EXPECT_EQ(std::ranges::count(records, 0xFFFFu, &SampleRecord::sampleA), 1);
 }
 
+TEST(De1Source, AFractionAdvanceIsRecordedAsANumberedMarkAndLeavesThePlanAlone) {
+    De1Run run(0);
+    run.source->RaiseFractionAdvance();
+    const auto records = run.start(Marks(0.5, 3), 1000);
+    const auto marks = MarkPositions(records);
+    ASSERT_EQ(marks.size(), 1u);
+    EXPECT_EQ(std::ranges::count(records, 0xFFFFu, &SampleRecord::sampleA), 0);
+    EXPECT_EQ(run.source->MarksSent(), 0);
+    EXPECT_EQ(run.source->link().EventCount(), 0);  // the collector counted none
+}
+
 TEST(De1Source, ASilentBoxIsLostAfterThreeSeconds) {
     De1Run run(0);
     (void)run.start(Marks(1.0, 1), 200);
