@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "FuzzWorkFolder.h"
+#include "FuzzSilentPrompter.h"
 #include "app/Clock.h"
 #include "app/Prompter.h"
 #include "link/UvLink.h"
@@ -101,15 +102,7 @@ private:
     unsigned reads_ = 0;
 };
 
-class SilentPrompter : public Prompter {
-public:
-    void message(const std::string&, const std::string&) override {}
-    bool askYesNo(const std::string&, const std::string&) override { return false; }
-    void notify(const std::string&, const std::string&) override {}
-    std::optional<std::string> openFile(const FileDialogRequest&) override { return {}; }
-    std::vector<std::string> openFiles(const FileDialogRequest&) override { return {}; }
-    std::optional<std::string> saveFile(const FileDialogRequest&) override { return {}; }
-};
+using fuzz::SilentPrompter;
 
 // The key log of answered key requests goes here, in memory where there is one.
 const std::filesystem::path& logFolder() {
