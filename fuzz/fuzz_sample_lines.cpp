@@ -7,6 +7,7 @@
 #include <cstring>
 #include <span>
 
+#include "FuzzSilentPrompter.h"
 #include "app/Clock.h"
 #include "app/Prompter.h"
 #include "recording/PlainPortSource.h"
@@ -55,15 +56,7 @@ private:
     unsigned reads_ = 0;
 };
 
-class SilentPrompter : public Prompter {
-public:
-    void message(const std::string&, const std::string&) override {}
-    bool askYesNo(const std::string&, const std::string&) override { return false; }
-    void notify(const std::string&, const std::string&) override {}
-    std::optional<std::string> openFile(const FileDialogRequest&) override { return {}; }
-    std::vector<std::string> openFiles(const FileDialogRequest&) override { return {}; }
-    std::optional<std::string> saveFile(const FileDialogRequest&) override { return {}; }
-};
+using fuzz::SilentPrompter;
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "cli/CliArgs.h"
 
+#include <cstdio>
+
 #include "app/Preferences.h"
 #include "sim/SimRig.h"
 
@@ -32,6 +34,15 @@ InstrumentOptions::Taken InstrumentOptions::take(int argc, char** argv, int& i) 
         library = argv[++i];
         return Taken::Yes;
     }
+    if (arg == "--sim-faults" && hasValue) {
+        SimFaultPlan plan = simFaults.value_or(SimFaultPlan{});
+        if (const auto problem = parseSimFaults(argv[++i], plan); !problem.empty()) {
+            std::fprintf(stderr, "--sim-faults: %s\n", problem.c_str());
+            return Taken::Bad;
+        }
+        simFaults = plan;
+        return Taken::Yes;
+    }
     return Taken::No;
 }
 
@@ -55,6 +66,9 @@ InstrumentChoice InstrumentOptions::choice(std::uint32_t speed) const {
 
 int InstrumentOptions::comPort(Instruments& instruments) const {
     if (SimRig* rig = instruments.rig()) {
+        if (simFaults && rig->kelvo() != nullptr) {
+            applySimFaults(*simFaults, *rig->kelvo());
+        }
         return rig->config().kelvoComPort;
     }
     return port.value_or(0);

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "recording/Instruments.h"
+#include "sim/SimFaultPlan.h"
 
 namespace corvane::cli {
 
@@ -20,7 +21,8 @@ template <class T>
 }
 
 // The options of the commands that talk to an instrument: --simulate or
-// --port N (exactly one), --baud B, --library PATH.
+// --port N (exactly one), --baud B, --library PATH, and with --simulate the
+// simulated unit's faults (--sim-faults LIST, see sim/SimFaultPlan.h).
 struct InstrumentOptions {
     static constexpr std::uint32_t kDefaultBaud = 57600;
 
@@ -28,8 +30,11 @@ struct InstrumentOptions {
     std::optional<int> port;
     std::optional<std::uint32_t> baud;
     std::string library;
+    std::optional<SimFaultPlan> simFaults;
 
-    [[nodiscard]] bool complete() const { return simulate != port.has_value(); }
+    [[nodiscard]] bool complete() const {
+        return simulate != port.has_value() && (simulate || !simFaults);
+    }
 
     enum class Taken { No, Yes, Bad };
     // Takes argv[i] (and its value, moving i on to it) when it is one of
@@ -40,7 +45,8 @@ struct InstrumentOptions {
     [[nodiscard]] std::uint32_t lineSpeed(const std::filesystem::path& startupFolder) const;
     // The instruments these options name, the simulated unit at baud.
     [[nodiscard]] InstrumentChoice choice(std::uint32_t baud) const;
-    // The COM port to connect on: the simulated unit's, or --port.
+    // The COM port to connect on: the simulated unit's, or --port. The
+    // simulated unit gets its faults from now on.
     [[nodiscard]] int comPort(Instruments& instruments) const;
 };
 

@@ -32,18 +32,23 @@ constexpr std::int64_t kReportEveryMs = 1000;
 
 void linkUsage(std::FILE* out) {
     std::fprintf(out,
-                 "usage: corvane-cli link (--simulate | --port N) [--seconds S] [--baud B]\n"
-                 "                        [--library PATH]\n"
+                 "usage: corvane-cli link (--simulate [--sim-faults LIST] | --port N) [--seconds S]\n"
+                 "                        [--baud B] [--library PATH]\n"
                  "Opens the link to the Kelvo unit (the simulated one, or the bridge whose\n"
                  "serial port is COM N), brings the unit to setup mode, reads its stream for\n"
                  "S seconds (default 10) and prints heartbeats received and transmitted, the\n"
-                 "unit's mode and menu version, packets per second by kind and invalid bytes.\n"
+                 "unit's mode and menu version, packets per second by kind, the invalid bytes\n"
+                 "skipped and the packets they cost, and the bytes and bridge calls lost.\n"
+                 "--sim-faults gives the simulated unit faults: drop=F, corrupt=F, silent,\n"
+                 "ignore-keys, hold-bit3, refuse-settings=N, silence=S+D, unplug=S+D, firmware=N\n"
+                 "(comma-separated; S and D in seconds).\n"
                  "The bridge is reached through its device library when that is installed,\n"
                  "else through its serial port; --library names the library to load.\n"
                  "The baud rate defaults to \"baudrate\" in\n"
                  "prefs.cfg, else 57600. It works in the current folder, as record does: a\n"
                  "folder without prefs.cfg gets the default settings files first, and the key\n"
-                 "presses are logged in its pressKeyLog.txt. Exits 1 when no heartbeat came.\n");
+                 "presses are logged in its pressKeyLog.txt. Exits 1 when no heartbeat came,\n"
+                 "and says what came instead.\n");
 }
 
 struct Options : InstrumentOptions {
@@ -99,6 +104,25 @@ private:
     std::atomic<bool> warmedUp_{false};
 };
 
+// Why a link heard no heartbeat, from what came over the wire instead.
+std::string silenceReason(const LinkTraffic& traffic) {
+    char text[256];
+    if (traffic.bridgeFailures != 0 && traffic.bytesReceived == 0) {
+        std::snprintf(text, sizeof text, "every read failed (%llu bridge call failures: the cable?)",
+                      static_cast<unsigned long long>(traffic.bridgeFailures));
+    } else if (traffic.bytesReceived == 0) {
+        std::snprintf(text, sizeof text,
+                      "nothing came over the wire (is the unit on, on this port?)");
+    } else {
+        std::snprintf(text, sizeof text,
+                      "%llu bytes came, %llu of them invalid, and none formed a heartbeat (a wrong "
+                      "line speed, or a damaged line?)",
+                      static_cast<unsigned long long>(traffic.bytesReceived),
+                      static_cast<unsigned long long>(traffic.invalidBytesSkipped));
+    }
+    return text;
+}
+
 int stream(UvLink& link, Clock& clock, double seconds) {
     // The link brings the unit to setup mode on its own thread; reading meanwhile
     // brings in the heartbeats that tell when it is there.
@@ -147,14 +171,23 @@ int stream(UvLink& link, Clock& clock, double seconds) {
     std::printf("packets per second: CMD0 %.1f  CMD1 %.1f  CMD2 %.1f\n",
                 rate(start.cmd0Packets, finish.cmd0Packets), rate(start.cmd1Packets, finish.cmd1Packets),
                 rate(start.cmd2Packets, finish.cmd2Packets));
+    // The account covers the whole session: under garbage the wait for
+    // setup mode is most of what there is to tell.
+    std::printf("bytes received: %llu\n", static_cast<unsigned long long>(finish.bytesReceived));
     std::printf("invalid bytes skipped: %llu\n",
-                static_cast<unsigned long long>(finish.invalidBytesSkipped - start.invalidBytesSkipped));
+                static_cast<unsigned long long>(finish.invalidBytesSkipped));
+    std::printf("packets lost to invalid bytes (estimated): %llu\n",
+                static_cast<unsigned long long>(finish.packetsLost));
     if (finish.droppedBytes != 0 || finish.bridgeFailures != 0) {
         std::printf("bytes lost behind the readers: %llu  bridge call failures: %llu\n",
                     static_cast<unsigned long long>(finish.droppedBytes),
                     static_cast<unsigned long long>(finish.bridgeFailures));
     }
-    return link.heartbeatsReceived() > 0 ? kDone : kFailed;
+    if (link.heartbeatsReceived() > 0) {
+        return kDone;
+    }
+    std::printf("no heartbeat came: %s\n", silenceReason(finish).c_str());
+    return kFailed;
 }
 
 }  // namespace

@@ -42,6 +42,7 @@ namespace {
 constexpr int kDone = 0;
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
+constexpr int kSavedLinkLost = 3;
 constexpr int kInterrupted = 130;
 constexpr int kInterByteDelayMs = 2;
 constexpr double kDefaultSeconds = 60.0;
@@ -64,7 +65,8 @@ void recordUsage(std::FILE* out) {
         "usage: corvane-cli record (--simulate | --port N) [--de1] [--seconds S | --until-stop]\n"
         "                          [--skip-warmup] [--auto-scan [--target MM]] [--name NAME]\n"
         "                          [--discard-oldest-temp | --unlimited-temp] [--baud B]\n"
-        "                          [--library PATH] [--sim-speed K] [--force] -o FILE\n"
+        "                          [--library PATH] [--sim-speed K] [--sim-faults LIST]\n"
+        "                          [--force] -o FILE\n"
         "Records one run in the current folder, as the desktop program does, and saves it\n"
         "as FILE. The steps: connect to the Kelvo unit (the simulated one, or the bridge\n"
         "whose serial port is COM N), warm up (15 heartbeats; --skip-warmup skips once the\n"
@@ -79,12 +81,15 @@ void recordUsage(std::FILE* out) {
         "TEMP, where `corvane-cli rescue` saves it.\n"
         "A full TEMP folder (20 runs) needs --discard-oldest-temp (the oldest go, 19\n"
         "stay) or --unlimited-temp (the limit is switched off for good).\n"
-        "--sim-speed runs the simulated instrument and every wait K times faster.\n"
+        "--sim-speed runs the simulated instrument and every wait K times faster;\n"
+        "--sim-faults gives it faults (see corvane-cli link).\n"
+        "At the end the link's account: packets received and lost, bytes skipped.\n"
         "FILE is never replaced unless --force is given; it is checked, and so is the\n"
         "run name, before anything connects or moves.\n"
         "A folder without prefs.cfg gets the default settings files first.\n"
         "Exit codes: 0 saved, 1 failed (the run, if any, stays in TEMP), 2 wrong\n"
-        "arguments, 130 interrupted twice.\n");
+        "arguments, 3 saved but the run ended because the unit went silent, 130\n"
+        "interrupted twice.\n");
     std::fputs(runDescriptionUsage(), out);
 }
 
@@ -337,6 +342,9 @@ public:
             }
         });
         flow.connect();
+        if (flow.state() == ConnectionState::Failed) {
+            console_.line("  on COM" + std::to_string(flow.comPort()) + ": " + flow.silenceReason());
+        }
         for (int presses = 0; presses < kContinueAttempts && !interrupted(); ++presses) {
             if (flow.state() == ConnectionState::IntroPending) {
                 flow.introClosed(IntroChoice{});
@@ -399,6 +407,24 @@ const char* reasonText(StopReason reason) {
     case StopReason::Closed: return "the run file was closed";
     }
     return "";
+}
+
+// What the link says of the wire, in one line.
+std::string linkAccount(const LinkTraffic& traffic) {
+    const auto packets = traffic.cmd0Packets + traffic.cmd2Packets;
+    const auto lost = traffic.packetsLost;
+    char text[320];
+    std::snprintf(text, sizeof text,
+                  "link: %llu packets received, about %llu lost to invalid bytes (%.1f %%); "
+                  "%llu invalid bytes skipped, %llu bytes lost behind the reader, %llu failed "
+                  "bridge calls",
+                  static_cast<unsigned long long>(packets), static_cast<unsigned long long>(lost),
+                  packets + lost > 0 ? 100.0 * static_cast<double>(lost) / static_cast<double>(packets + lost)
+                                     : 0.0,
+                  static_cast<unsigned long long>(traffic.invalidBytesSkipped),
+                  static_cast<unsigned long long>(traffic.droppedBytes),
+                  static_cast<unsigned long long>(traffic.bridgeFailures));
+    return text;
 }
 
 // Records until the time is up, the scan has ended, Ctrl+C or a lost link.
@@ -619,6 +645,9 @@ int runRecord(int argc, char** argv) {
                     recordUntilDone(*options, clock, controller, *reader, *writer, display, poster,
                                     console);
                 console.line(std::string("stopping: ") + reasonText(reason));
+                if (UvLink* link = reader->link()) {
+                    console.line(linkAccount(link->traffic()));
+                }
                 if (const auto failed = writer->failedWrites(); failed > 0) {
                     console.line("corvane-cli record: " + std::to_string(failed) +
                                  " rows could not be written to the run file");
@@ -629,7 +658,8 @@ int runRecord(int argc, char** argv) {
                     const bool readable = file.read(*saved) == RunDataFile::ReadStatus::Ok;
                     std::printf("saved %s: %zu samples\n", visibleText(saved->string()).c_str(),
                                 readable ? file.sampleCount() : std::size_t{0});
-                    result = kDone;
+                    // Saved, but not the run that was asked for: a script must hear of it.
+                    result = reason == StopReason::LinkLost ? kSavedLinkLost : kDone;
                 } else {
                     console.line("corvane-cli record: the run was not saved; it stays in TEMP as " +
                                  controller.tempFile().string());

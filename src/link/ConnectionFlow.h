@@ -129,6 +129,8 @@ public:
     [[nodiscard]] bool de1Found() const { return de1Found_; }
     [[nodiscard]] int comPort() const { return comPort_.load(); }
     [[nodiscard]] std::optional<IntroChoice> introChoice() const;
+    // After a failed connect (same thread): why the unit was not heard.
+    [[nodiscard]] std::string silenceReason() const { return probe_.silenceReason(); }
 
 private:
     // Marks a step running; a second step at the same time is refused.

@@ -10,7 +10,9 @@ namespace corvane {
 
 bool ConnectionProbe::ProbeComPort(int comPort, std::uint32_t baudRate, BridgeHandle& bridgeHandle,
                                    int& foundPort) {
+    lastListen_ = {};
     if (auto port = ports_.open(comPort)) {
+        lastListen_.portOpened = true;
         SerialTimeouts timeouts;
         timeouts.readTotalConstant = kProbeReadConstantMs;
         timeouts.writeTotalConstant = kProbeWriteConstantMs;
@@ -50,6 +52,8 @@ bool ConnectionProbe::listenForHeartbeat(SerialPort& port) {
     std::size_t got = 0;
     while (!deadline.expired()) {
         const bool read = port.read(&bytes[0], 1, got);
+        lastListen_.failedReads += read ? 0 : 1;
+        lastListen_.bytesHeard += read ? got : 0;
         if (!read || got != 1) {
             // A port that fails, or returns before its time-out, must not
             // spin for the whole listen.
@@ -60,17 +64,33 @@ bool ConnectionProbe::listenForHeartbeat(SerialPort& port) {
             continue;
         }
         if (!port.read(&bytes[1], 1, got) || got != 1 || bytes[1] != 0xFF - kCmd1Command) {
+            lastListen_.bytesHeard += got;
             continue;
         }
+        lastListen_.bytesHeard += got;
         if (!port.read(&bytes[2], kCmd1Size - 2, got) || got != kCmd1Size - 2) {
+            lastListen_.bytesHeard += got;
             continue;
         }
+        lastListen_.bytesHeard += got;
         Cmd1 heartbeat;
         if (ValidateCmd1(bytes, heartbeat)) {
             return true;
         }
     }
     return false;
+}
+
+std::string ConnectionProbe::silenceReason() const {
+    if (!lastListen_.portOpened) {
+        return "the port could not be opened or set up";
+    }
+    if (lastListen_.bytesHeard == 0) {
+        return lastListen_.failedReads != 0 ? "every read of the port failed (the cable?)"
+                                            : "nothing came (is the unit on, on this port?)";
+    }
+    return std::to_string(lastListen_.bytesHeard) +
+           " bytes came and none formed a heartbeat (a wrong line speed, or a damaged line?)";
 }
 
 BridgeHandle ConnectionProbe::FindBridgeDevice(int& foundPort) {

@@ -4,7 +4,9 @@
 // the configured COM port and, failing that, a search of the bridge devices
 // for a DE-1 interface box.
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "app/Clock.h"
 #include "link/BridgeLibrary.h"
@@ -27,6 +29,13 @@ public:
     static constexpr std::uint32_t kDe1BaudRate = 115200;
     static constexpr std::uint32_t kDe1ProbeReadSize = 256;
 
+    // What the last heartbeat listen heard, for telling why it failed.
+    struct ListenAccount {
+        bool portOpened = false;
+        std::size_t bytesHeard = 0;
+        std::size_t failedReads = 0;
+    };
+
     ConnectionProbe(SerialPortApi& ports, BridgeLibrary& bridge, Clock& clock)
         : ports_(ports), bridge_(bridge), clock_(clock) {}
 
@@ -41,6 +50,10 @@ public:
     // its open handle, or 0. foundPort as above.
     [[nodiscard]] BridgeHandle FindBridgeDevice(int& foundPort);
 
+    [[nodiscard]] const ListenAccount& lastListen() const { return lastListen_; }
+    // Why no heartbeat came, in words, from the last listen.
+    [[nodiscard]] std::string silenceReason() const;
+
 private:
     // The port's answer to a 3000 ms listen: true when a heartbeat came.
     [[nodiscard]] bool listenForHeartbeat(SerialPort& port);
@@ -49,6 +62,7 @@ private:
     SerialPortApi& ports_;
     BridgeLibrary& bridge_;
     Clock& clock_;
+    ListenAccount lastListen_;
 };
 
 }  // namespace corvane

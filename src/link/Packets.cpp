@@ -1,5 +1,6 @@
 #include "link/Packets.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "link/Crc7.h"
@@ -278,6 +279,42 @@ std::optional<PacketMatch<Cmd1>> FindCmd1(std::span<const std::uint8_t> bytes) {
 
 std::optional<PacketMatch<Cmd2>> FindCmd2(std::span<const std::uint8_t> bytes) {
     return findFirst<Cmd2, kCmd2Size>(bytes, kCmd2Size, CheckCmd2);
+}
+
+std::size_t LeadingBytesOfNoPacket(std::span<const std::uint8_t> bytes) {
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i + 1 < n) {
+        const auto first = bytes[i];
+        const auto second = bytes[i + 1];
+        if (static_cast<std::uint8_t>(first + second) != 0xFF) {
+            ++i;
+            continue;
+        }
+        // Both packet kinds (and the heartbeat) begin with a byte pair that
+        // sums to 255: such a byte goes only once every window it could
+        // begin is whole and invalid.
+        Cmd0 cmd0;
+        if (i + kCmd0Size > n ||
+            CheckCmd0(std::span<const std::uint8_t, kCmd0Size>(bytes.data() + i, kCmd0Size), cmd0) ==
+                PacketFault::None) {
+            break;
+        }
+        if (first == kCmd2Command) {
+            Cmd2 cmd2;
+            if (CheckCmd2(std::span<const std::uint8_t, kCmd2Size>(bytes.data() + i, kCmd2Size), cmd2) ==
+                PacketFault::None) {
+                break;
+            }
+        }
+        Cmd1 beat;
+        i += first == kCmd1Command &&
+                     CheckCmd1(std::span<const std::uint8_t, kCmd1Size>(bytes.data() + i, kCmd1Size),
+                               beat) == PacketFault::None
+                 ? kCmd1Size
+                 : 1;
+    }
+    return std::min(i, n);
 }
 
 std::optional<PacketMatch<Cmd2>> FindCmd2In44ByteWindow(std::span<const std::uint8_t> bytes) {

@@ -259,6 +259,14 @@ struct PacketMatch {
 [[nodiscard]] std::optional<PacketMatch<Cmd1>> FindCmd1(std::span<const std::uint8_t> bytes);
 [[nodiscard]] std::optional<PacketMatch<Cmd2>> FindCmd2(std::span<const std::uint8_t> bytes);
 
+// How many leading bytes of `bytes` can begin neither a settings nor a
+// running-data packet, whichever of the two streams the unit sends: a byte
+// whose sum with the next is not 255, or one whose whole windows of both
+// sizes are no valid packet. A whole valid heartbeat there is passed over in
+// one step (its own reader takes it). Stops at the first byte that might
+// still begin a packet once more bytes come.
+[[nodiscard]] std::size_t LeadingBytesOfNoPacket(std::span<const std::uint8_t> bytes);
+
 // While the unit streams running data but a settings-sized read is asked for,
 // each 44-byte window is taken when its first 16 bytes are a valid Cmd2: the
 // offset of the first such window whose whole 44 bytes lie inside `bytes`.

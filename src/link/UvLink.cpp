@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 
 namespace corvane {
 
@@ -231,13 +232,24 @@ void UvLink::countSkipped(std::span<const std::uint8_t> skipped) {
     // Heartbeats sit between the packets of the stream; they are not garbage.
     while (!skipped.empty()) {
         const auto beat = FindCmd1(skipped);
+        const std::size_t invalid = beat ? beat->offset : skipped.size();
+        traffic_.invalidBytesSkipped += invalid;
+        gapBytes_ += invalid;
         if (!beat) {
-            traffic_.invalidBytesSkipped += skipped.size();
             return;
         }
-        traffic_.invalidBytesSkipped += beat->offset;
         skipped = skipped.subspan(beat->offset + kCmd1Size);
     }
+}
+
+void UvLink::settleGap(std::size_t len) {
+    // Where the unit changes from one stream to the other it leaves part of
+    // a packet behind: that is no loss.
+    if (len == lastPacketLen_) {
+        traffic_.packetsLost += (gapBytes_ + len / 4) / len;
+    }
+    lastPacketLen_ = len;
+    gapBytes_ = 0;
 }
 
 template <class Find>
@@ -257,9 +269,19 @@ auto UvLink::takePacket(std::size_t len, Find find, std::uint64_t LinkTraffic::*
     if (match) {
         countSkipped(unread.first(match->offset));
         ring_.consume(ReceiveRing::Reader::Packet, match->offset + len);
+        packetBytesTaken_ += match->offset + len;
         if (counter != nullptr) {
             ++(traffic_.*counter);
+            settleGap(len);
         }
+    } else {
+        // A unit that streams garbage must not grow the ring: what can begin
+        // no packet of either stream goes now, counted. What might still
+        // begin one stays, as the search would step over it anyway.
+        const auto garbage = LeadingBytesOfNoPacket(unread);
+        countSkipped(unread.first(garbage));
+        ring_.consume(ReceiveRing::Reader::Packet, garbage);
+        packetBytesTaken_ += garbage;
     }
     return match;
 }
@@ -294,9 +316,68 @@ bool UvLink::ReadCmd0(Cmd0& out) {
     return true;
 }
 
+// The check byte misses about one damaged byte in 128. A running packet
+// damaged that way with a piston position or speed far off would cost the
+// rest of the run when it is closed (a row is kept only when its positions
+// move on), and a reading beyond the A/D's range is no reading: such a packet
+// cannot be the unit's, and its bytes count as invalid. A real jump is taken
+// once a second packet agrees with it: two damaged packets never agree.
+bool UvLink::RunningPoint::near(const Cmd2& packet, std::int64_t nowMs) const {
+    const double movedMm = std::abs(static_cast<std::int16_t>(packet.uiPistonPos) - position) * 0.01;
+    const double speedChange = std::abs(static_cast<std::int16_t>(packet.iPistonSpeed) - speed) * 0.1;
+    const double seconds = static_cast<double>(nowMs - atMs) / 1000.0;
+    return movedMm <= kPistonJumpMm + kPistonSpeedLimitMmPerS * seconds &&
+           speedChange <= kPistonSpeedJumpMmPerS;
+}
+
+bool UvLink::plausible(const Cmd2& packet, std::uint64_t streamOffset) {
+    if (packet.ulATODADataSample > kMaxAtodReading || packet.ulATODADataSource > kMaxAtodReading) {
+        return false;
+    }
+    if (jumpSeen_ && jumpSeen_->streamOffset == streamOffset) {
+        // The packet passed over last time, searched again: it cannot agree with itself.
+        return false;
+    }
+    const auto now = clock_.nowMs();
+    if (!lastRunning_ || lastRunning_->near(packet, now) ||
+        (jumpSeen_ && jumpSeen_->near(packet, now))) {
+        jumpSeen_.reset();
+        return true;
+    }
+    jumpSeen_ = RunningPoint{static_cast<std::int16_t>(packet.uiPistonPos),
+                             static_cast<std::int16_t>(packet.iPistonSpeed), now, streamOffset};
+    return false;
+}
+
+std::optional<PacketMatch<Cmd2>> UvLink::findRunningPacket(std::span<const std::uint8_t> bytes) {
+    for (std::size_t from = 0; from + kCmd2Size <= bytes.size();) {
+        auto match = FindCmd2(bytes.subspan(from));
+        if (!match) {
+            return std::nullopt;
+        }
+        match->offset += from;
+        if (plausible(match->packet,
+                      packetBytesTaken_ + ring_.droppedBytes(ReceiveRing::Reader::Packet) + match->offset)) {
+            return match;
+        }
+        from = match->offset + 1;
+    }
+    return std::nullopt;
+}
+
 bool UvLink::ReadCmd2(Cmd2& out) {
     const CallGuard guard(*this);
-    const auto match = takePacket(kCmd2Size, FindCmd2, &LinkTraffic::cmd2Packets);
+    // Runs under the read lock; a packet found is taken.
+    const auto find = [this](std::span<const std::uint8_t> bytes) {
+        auto match = findRunningPacket(bytes);
+        if (match) {
+            lastRunning_ = RunningPoint{static_cast<std::int16_t>(match->packet.uiPistonPos),
+                                        static_cast<std::int16_t>(match->packet.iPistonSpeed),
+                                        clock_.nowMs(), 0};
+        }
+        return match;
+    };
+    const auto match = takePacket(kCmd2Size, find, &LinkTraffic::cmd2Packets);
     if (!match) {
         return false;
     }
@@ -409,6 +490,9 @@ void UvLink::FlushReceive() {
     }
     const std::unique_lock lock(readLock_, std::adopt_lock);
     ring_.clear();
+    // What was flushed is unknown: no gap runs across a flush.
+    gapBytes_ = 0;
+    jumpSeen_.reset();
     noteStatus(bridge_.purge(handle_, kPurgeRx | kPurgeTx));
 }
 

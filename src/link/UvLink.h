@@ -66,8 +66,16 @@ struct LinkTraffic {
     std::uint64_t cmd1Packets = 0;
     std::uint64_t cmd2Packets = 0;
     // Bytes the packet reader stepped over that were neither a packet of the
-    // kind it looked for nor a heartbeat.
+    // kind it looked for nor a heartbeat: those before a packet it found, and
+    // those that can begin no packet at all (taken at once, so a stream of
+    // garbage is counted as it comes and never fills the ring).
     std::uint64_t invalidBytesSkipped = 0;
+    // Packets lost to damaged or missing bytes, as the gaps between the
+    // packets found tell: a gap of invalid bytes at least three quarters of a
+    // packet long between two packets of one kind counts as one packet lost,
+    // each further packet length as one more. An estimate: the unit's own
+    // count is not on the wire.
+    std::uint64_t packetsLost = 0;
     // Bytes a reader lost because it fell a whole ring behind.
     std::uint64_t droppedBytes = 0;
     // Bridge calls that reported an error (their codes are not shown).
@@ -139,6 +147,12 @@ public:
     static constexpr std::uint32_t kReadTimeoutMs = 10;
     static constexpr std::uint32_t kWriteTimeoutMs = 100;
     static constexpr std::uint8_t kLatencyTimerMs = 2;
+    // How far the piston may seem to move between two running packets taken:
+    // this much at once, plus this speed for the time between them.
+    static constexpr double kPistonJumpMm = 5.0;
+    static constexpr double kPistonSpeedLimitMmPerS = 15.0;
+    // How much the reported piston speed may change between two of them.
+    static constexpr double kPistonSpeedJumpMmPerS = 10.0;
 
     // Searches the bridge whose COM port number is comPort, configures it and
     // starts the heartbeat thread. Without such a device every operation
@@ -273,8 +287,24 @@ private:
     template <class Packet, class Observer>
     void publish(const Packet& packet, std::optional<Packet>& last, Observer* const& observer,
                  void (Observer::*notify)(const Packet&));
+    // A running packet's piston position and speed (raw fields), and when it came.
+    struct RunningPoint {
+        std::int16_t position = 0;
+        std::int16_t speed = 0;
+        std::int64_t atMs = 0;
+        // Where it began in the packet reader's stream.
+        std::uint64_t streamOffset = 0;
+        // Whether packet can follow this one nowMs later.
+        [[nodiscard]] bool near(const Cmd2& packet, std::int64_t nowMs) const;
+    };
+    // Under the read lock: the first running packet among `bytes` that the
+    // unit can have sent (see plausible).
+    [[nodiscard]] std::optional<PacketMatch<Cmd2>> findRunningPacket(std::span<const std::uint8_t> bytes);
+    [[nodiscard]] bool plausible(const Cmd2& packet, std::uint64_t streamOffset);
     // Counts the skipped bytes of the packet reader that were not heartbeats.
     void countSkipped(std::span<const std::uint8_t> skipped);
+    // A packet of len bytes was found: the gap before it is settled.
+    void settleGap(std::size_t len);
     void CheckFirmwareVersion(std::uint8_t version);
     void answerKeyRequest(std::uint8_t control);
     // A message for the user: modal only where no link lock is held and not
@@ -308,6 +338,16 @@ private:
     RecursiveTimedMutex readLock_;
     ReceiveRing ring_;  // under readLock_
     LinkTraffic traffic_;  // under readLock_
+    // Invalid bytes since the last packet found (under readLock_).
+    std::uint64_t gapBytes_ = 0;
+    // The size of the last packet found, settings or running (under readLock_).
+    std::size_t lastPacketLen_ = 0;
+    // The last running packet taken, and the last one passed over as too far
+    // from it (under readLock_).
+    std::optional<RunningPoint> lastRunning_;
+    std::optional<RunningPoint> jumpSeen_;
+    // Bytes the packet reader has consumed (under readLock_).
+    std::uint64_t packetBytesTaken_ = 0;
 
     mutable std::mutex stateMutex_;
     std::optional<Cmd0> lastCmd0_;

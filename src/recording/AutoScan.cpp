@@ -17,12 +17,21 @@ namespace {
 class FlagScope {
 public:
     explicit FlagScope(std::atomic<bool>& flag) : flag_(flag) { flag_.store(true); }
-    ~FlagScope() { flag_.store(false); }
+    ~FlagScope() { release(); }
     FlagScope(const FlagScope&) = delete;
     FlagScope& operator=(const FlagScope&) = delete;
 
+    // Clears the flag before the scope ends.
+    void release() {
+        if (held_) {
+            flag_.store(false);
+            held_ = false;
+        }
+    }
+
 private:
     std::atomic<bool>& flag_;
+    bool held_ = true;
 };
 
 constexpr const char* kStartFailed = "Error sending command to Kelvo to start scan.";
@@ -190,7 +199,7 @@ bool AutoScan::FindMeniscus(SampleReader* reader, const std::function<void()>& r
     }
     abort_.store(false);
     meniscusSearched_.store(true);
-    std::optional<FlagScope> busy(std::in_place, busy_);
+    FlagScope busy(busy_);
     link->SetPositionOffset(0.0);
     if (!link->InAutoMode(0)) {
         prompter_.message("Error, Kelvo is no longer in auto mode.");
@@ -243,7 +252,7 @@ bool AutoScan::FindMeniscus(SampleReader* reader, const std::function<void()>& r
         if (reading * kMeniscusDenominator < previous * kMeniscusNumerator) {
             link->SetPositionOffset(position);
             hold.reset();
-            busy.reset();
+            busy.release();
             if (refresh) {
                 refresh();
             }

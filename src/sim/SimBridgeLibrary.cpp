@@ -201,6 +201,11 @@ BridgeStatus SimBridgeLibrary::read(BridgeHandle handle, void* buffer, std::uint
         device = devices_[open->deviceIndex].device;
         timeoutMs = open->readTimeoutMs;
     }
+    if (device->unplugged()) {
+        std::scoped_lock lock(mutex_);
+        record(BridgeCall{"read", handle, {n, 0}, {}, {}, kBridgeIoError, clock_.nowMs()});
+        return kBridgeIoError;
+    }
     // The wait runs without the library's lock: the other threads of the link
     // write and read meanwhile.
     SimReadLimits limits;
@@ -233,6 +238,11 @@ BridgeStatus SimBridgeLibrary::write(BridgeHandle handle, const void* buffer, st
             return kBridgeInvalidHandle;
         }
         device = devices_[open->deviceIndex].device;
+        if (device->unplugged()) {
+            call.status = kBridgeIoError;
+            record(std::move(call));
+            return kBridgeIoError;
+        }
         written = n;
         call.args[1] = n;
         record(std::move(call));

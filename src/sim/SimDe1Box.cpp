@@ -120,7 +120,7 @@ void SimDe1Box::sendReply(std::int64_t atMs) {
     }
     reply[size - 1] = static_cast<std::uint8_t>(sum);
     if (lineMatches(config_.baudRate)) {
-        emit(std::span(reply.data(), size));
+        emit(std::span(reply.data(), size), static_cast<double>(atMs));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "sim/SimDevice.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace corvane {
@@ -105,7 +106,10 @@ std::optional<std::int64_t> SimDevice::nextOutputMs() {
 }
 
 void SimDevice::setFaults(const SimFaults& next) {
-    mutate([&] { faults_ = next; });
+    mutate([&] {
+        faults_ = next;
+        faultsSetMs_ = clock_.nowMs();
+    });
 }
 
 SimFaults SimDevice::faults() {
@@ -117,6 +121,25 @@ std::uint64_t SimDevice::overflowBytes() {
     std::unique_lock lock(mutex_);
     advanceTo(clock_.nowMs());
     return overflow_;
+}
+
+bool SimDevice::unplugged() {
+    std::unique_lock lock(mutex_);
+    return inWindow(faults_.unplug, static_cast<double>(clock_.nowMs()));
+}
+
+bool SimDevice::inWindow(const SimFaultWindow& window, double atMs) const {
+    return window.covers(static_cast<std::int64_t>(std::floor(atMs)) - faultsSetMs_);
+}
+
+bool SimDevice::takeSettingsRefusal() {
+    if (faults_.refuseSettings == 0) {
+        return false;
+    }
+    if (faults_.refuseSettings > 0) {
+        --faults_.refuseSettings;
+    }
+    return true;
 }
 
 bool SimDevice::claim() {
@@ -138,25 +161,33 @@ bool SimDevice::claimed() {
     return claimed_;
 }
 
-void SimDevice::emit(std::span<const std::uint8_t> bytes) {
-    if (faults_.silent) {
-        return;
+bool SimDevice::emit(std::span<const std::uint8_t> bytes, double atMs) {
+    // Packets are worked out when the PC looks, maybe long after they were
+    // sent: the windows are judged at the time they were sent.
+    const double sentMs = atMs >= 0.0 ? atMs : static_cast<double>(clock_.nowMs());
+    if (faults_.silent || inWindow(faults_.silence, sentMs) || inWindow(faults_.unplug, sentMs)) {
+        return bytes.empty();
     }
+    bool whole = true;
     for (auto byte : bytes) {
         if (faults_.dropFraction > 0.0 && wireRandom_.uniform() < faults_.dropFraction) {
+            whole = false;
             continue;
         }
         if (faults_.corruptFraction > 0.0 && wireRandom_.uniform() < faults_.corruptFraction) {
             byte ^= static_cast<std::uint8_t>(1 + wireRandom_.next() % 255);
+            whole = false;
         }
         if (outCount_ == output_.size()) {
             // The PC has stopped reading: newer bytes are lost, as on a full chip.
             ++overflow_;
+            whole = false;
             continue;
         }
         output_[(outHead_ + outCount_) % output_.size()] = byte;
         ++outCount_;
     }
+    return whole;
 }
 
 bool SimDevice::lineMatches(std::uint32_t configuredBaud) const {

@@ -24,6 +24,18 @@
 
 namespace corvane {
 
+// A stretch of time, counted in clock ms from the moment the faults were set.
+struct SimFaultWindow {
+    // Negative: never.
+    std::int64_t afterMs = -1;
+    std::int64_t forMs = 0;
+
+    [[nodiscard]] bool covers(std::int64_t sinceSetMs) const {
+        return afterMs >= 0 && sinceSetMs >= afterMs && sinceSetMs - afterMs < forMs;
+    }
+    friend bool operator==(const SimFaultWindow&, const SimFaultWindow&) = default;
+};
+
 // Faults a simulated device can be told to show, switchable at any time.
 struct SimFaults {
     // Fraction (0 to 1) of the bytes the device sends that never arrive.
@@ -38,6 +50,14 @@ struct SimFaults {
     // Kelvo unit only: control bit 3 (the request for key 1) stays set in
     // every heartbeat, whatever the PC answers.
     bool holdControlBit3 = false;
+    // Kelvo unit only: this many of the settings packets that come next are
+    // refused (neither taken over nor echoed by the stream); negative: all.
+    int refuseSettings = 0;
+    // A stretch of silence within a run (as `silent`).
+    SimFaultWindow silence{};
+    // A stretch with the cable pulled: every read and write through either
+    // seam fails, and what the device sends meanwhile is lost.
+    SimFaultWindow unplug{};
 
     friend bool operator==(const SimFaults&, const SimFaults&) = default;
 };
@@ -101,6 +121,9 @@ public:
     // Bytes lost because the PC did not read them in time.
     [[nodiscard]] std::uint64_t overflowBytes();
 
+    // Whether the cable is pulled now (the unplug window of the faults).
+    [[nodiscard]] bool unplugged();
+
     // Exclusive opening, shared by both seams: the virtual COM port and the
     // bridge library reach the same chip, and only one may hold it.
     // claim() is false when the device is already held.
@@ -121,9 +144,11 @@ protected:
     // - when the model next sends something, if it plans to.
     [[nodiscard]] virtual std::optional<std::int64_t> nextEventMs() const = 0;
 
-    // Sends bytes (lock held): applies silence, drops and corruption, and
-    // loses what does not fit into the output buffer.
-    void emit(std::span<const std::uint8_t> bytes);
+    // Sends bytes (lock held) that the model sends at clock time atMs
+    // (negative: now): applies silence, the cable pulled, drops and
+    // corruption, and loses what does not fit into the output buffer. True
+    // when every byte went out as it was.
+    bool emit(std::span<const std::uint8_t> bytes, double atMs = -1.0);
 
     // Whether the device hears and is heard at the current line speed (0 in
     // `configuredBaud` accepts any speed).
@@ -151,9 +176,14 @@ protected:
     }
 
     [[nodiscard]] const SimFaults& faultsLocked() const { return faults_; }
+    // Lock held: whether the next settings packet is refused (counts the
+    // refusal down).
+    [[nodiscard]] bool takeSettingsRefusal();
 
 private:
     [[nodiscard]] std::size_t popOutput(std::span<std::uint8_t> out);
+    // Lock held: the silence or unplug window covers clock time atMs.
+    [[nodiscard]] bool inWindow(const SimFaultWindow& window, double atMs) const;
 
     Clock& clock_;
     std::mutex mutex_;
@@ -166,6 +196,7 @@ private:
     std::uint64_t overflow_ = 0;
 
     SimFaults faults_;
+    std::int64_t faultsSetMs_ = 0;
     SimRandom wireRandom_;
     std::uint32_t lineBaud_ = 9600;
     bool claimed_ = false;

@@ -168,6 +168,20 @@ int SimKelvoUnit::pingsAnswered() {
     return inspect([&] { return pings_; });
 }
 
+SimPacketCount SimKelvoUnit::packetsSent(PacketKind kind) {
+    return inspect([&] { return sent_[static_cast<std::size_t>(kind)]; });
+}
+
+int SimKelvoUnit::settingsRefused() {
+    return inspect([&] { return settingsRefused_; });
+}
+
+void SimKelvoUnit::count(PacketKind kind, bool whole) {
+    auto& counted = sent_[static_cast<std::size_t>(kind)];
+    ++counted.sent;
+    counted.whole += whole ? 1 : 0;
+}
+
 double SimKelvoUnit::absorbanceAt(SimChannel channel, double pistonMm) {
     return inspect([&] { return absorbanceLocked(channel, pistonMm); });
 }
@@ -214,7 +228,7 @@ void SimKelvoUnit::advanceTo(std::int64_t nowMs) {
         }
         advancePiston(t);
         if (t == nextHeartbeatMs_) {
-            sendHeartbeat();
+            sendHeartbeat(t);
             nextHeartbeatMs_ += kHeartbeatPeriodMs;
         } else {
             sendStreamPacket(t);
@@ -277,6 +291,10 @@ void SimKelvoUnit::handleCmd1(const Cmd1& packet, std::int64_t nowMs) {
 
 void SimKelvoUnit::handleCmd0(const Cmd0& packet, std::int64_t nowMs) {
     if (mode_ != kModeSetup || packet.ucATODGain < 1 || packet.ucDutyCycleA > 100) {
+        return;
+    }
+    if (takeSettingsRefusal()) {
+        ++settingsRefused_;
         return;
     }
     // A change of one setting comes back with offsets 16 to 42 cleared: a
@@ -509,7 +527,7 @@ std::int16_t SimKelvoUnit::speedField() const {
     return static_cast<std::int16_t>(std::clamp<long>(tenths, -32768, 32767));
 }
 
-void SimKelvoUnit::sendHeartbeat() {
+void SimKelvoUnit::sendHeartbeat(double atMs) {
     Cmd1 packet;
     packet.ucUVKeyPressed = echoKey_;
     echoKey_ = 0;
@@ -520,7 +538,7 @@ void SimKelvoUnit::sendHeartbeat() {
         (statusBit2_ ? kCntlBit2 : 0) |
         (keyRequest_ || faultsLocked().holdControlBit3 ? kCntlKeyRequest : 0));
     if (lineMatches(config_.baudRate)) {
-        emit(EncodeCmd1(packet));
+        count(PacketKind::Heartbeat, emit(EncodeCmd1(packet), atMs));
     }
 }
 
@@ -557,7 +575,7 @@ void SimKelvoUnit::sendCmd0(double atMs) {
     packet.uiPistonPos = positionField(pistonMm_);
     packet.iPistonSpeed = speedField();
     if (lineMatches(config_.baudRate)) {
-        emit(EncodeCmd0(packet));
+        count(PacketKind::Settings, emit(EncodeCmd0(packet), atMs));
     }
 }
 
@@ -570,7 +588,7 @@ void SimKelvoUnit::sendCmd2(SimChannel channel, double atMs) {
     packet.uiPistonPos = positionField(pistonMm_);
     packet.iPistonSpeed = speedField();
     if (lineMatches(config_.baudRate)) {
-        emit(EncodeCmd2(packet));
+        count(PacketKind::Running, emit(EncodeCmd2(packet), atMs));
     }
 }
 
@@ -581,7 +599,9 @@ void SimKelvoUnit::sendTextLine(double atMs) {
     const int n = std::snprintf(line, sizeof line, "%u,%u,%u,%u,%d\r\n", a.sample, b.sample,
                                 a.source, b.source, static_cast<int>(positionField(pistonMm_)));
     if (n > 0 && lineMatches(config_.baudRate)) {
-        emit(std::span(reinterpret_cast<const std::uint8_t*>(line), static_cast<std::size_t>(n)));
+        count(PacketKind::TextLine,
+              emit(std::span(reinterpret_cast<const std::uint8_t*>(line), static_cast<std::size_t>(n)),
+                   atMs));
     }
 }
 

@@ -74,6 +74,7 @@
 // - Line speed: with baudRate non-zero the unit neither hears nor is heard
 //   unless the PC's line speed equals it (see SimDevice::setLineBaudRate).
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -110,6 +111,13 @@ inline constexpr double kSimReferenceOdB = 0.23;
 inline constexpr double kSimLedMin = 0.0;
 inline constexpr double kSimLedMax = 100.0;
 inline constexpr double kSimLedNominal = 50.0;
+
+// Packets of one kind the unit sent, and how many of them went out whole
+// (no byte dropped, corrupted, or lost to silence or a full buffer).
+struct SimPacketCount {
+    std::uint64_t sent = 0;
+    std::uint64_t whole = 0;
+};
 
 struct SimKelvoConfig {
     std::uint8_t powerOnMode = kModeNone;
@@ -188,6 +196,12 @@ public:
     [[nodiscard]] int settingsReceived();
     // Pings answered in text-line mode.
     [[nodiscard]] int pingsAnswered();
+    // Settings packets refused (the refuseSettings fault).
+    [[nodiscard]] int settingsRefused();
+
+    // What the unit sent, by kind: what a reader should have found.
+    enum class PacketKind : std::size_t { Heartbeat, Settings, Running, TextLine, Count };
+    [[nodiscard]] SimPacketCount packetsSent(PacketKind kind);
 
     [[nodiscard]] const SimProfile& profile() const { return profile_; }
     [[nodiscard]] const SimKelvoConfig& config() const { return config_; }
@@ -224,7 +238,8 @@ private:
     [[nodiscard]] std::uint16_t positionField(double mm) const;
     [[nodiscard]] std::int16_t speedField() const;
 
-    void sendHeartbeat();
+    void sendHeartbeat(double atMs);
+    void count(PacketKind kind, bool whole);
     void sendStreamPacket(double atMs);
     void sendCmd0(double atMs);
     void sendCmd2(SimChannel channel, double atMs);
@@ -267,6 +282,8 @@ private:
     int pcHeartbeats_ = 0;
     int settingsReceived_ = 0;
     int pings_ = 0;
+    int settingsRefused_ = 0;
+    std::array<SimPacketCount, static_cast<std::size_t>(PacketKind::Count)> sent_{};
 };
 
 }  // namespace corvane

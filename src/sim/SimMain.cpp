@@ -9,6 +9,7 @@
 #include <string>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include "app/Clock.h"
 #include "sim/PtyServer.h"
 #include "sim/SimDe1Box.h"
+#include "sim/SimFaultPlan.h"
 #include "sim/SimKelvoUnit.h"
 
 namespace {
@@ -45,10 +47,26 @@ void usage(std::FILE* out) {
                  "  --silent             send nothing\n"
                  "  --ignore-keys        neither act on nor echo keys\n"
                  "  --hold-bit3          keep control bit 3 set\n"
+                 "  --refuse-settings N  refuse the next N settings packets (-1: all)\n"
+                 "  --silence S+D        send nothing for D seconds from S seconds on\n"
+                 "  --unplug S+D         the cable pulled for D seconds from S seconds on\n"
                  "  --seed N             noise and fault generator seed (default 1)\n"
                  "  --link PATH          also make PATH a symbolic link to the terminal (an\n"
                  "                       existing PATH is refused, except a link into /dev/pts\n"
                  "                       that leads nowhere, left by a run that was killed)\n");
+}
+
+// The fault options: whether each takes a value; nothing for other options.
+std::optional<bool> faultOption(std::string_view arg) {
+    for (const auto& [name, takesValue] :
+         {std::pair<std::string_view, bool>{"--drop", true}, {"--corrupt", true}, {"--silent", false},
+          {"--ignore-keys", false}, {"--hold-bit3", false}, {"--refuse-settings", true},
+          {"--silence", true}, {"--unplug", true}}) {
+        if (arg == name) {
+            return takesValue;
+        }
+    }
+    return std::nullopt;
 }
 
 bool parseNumber(const char* text, double& value) {
@@ -122,7 +140,7 @@ int main(int argc, char** argv) {
     kelvo.baudRate = 0;  // a pty has no line speed worth checking
     corvane::SimDe1Config de1;
     de1.baudRate = 0;
-    corvane::SimFaults faults;
+    corvane::SimFaultPlan faults;
     bool useDe1 = false;
     std::string linkPath;
 
@@ -174,16 +192,20 @@ int main(int argc, char** argv) {
             kelvo.ledPositionA = numeric(corvane::kSimLedMin, corvane::kSimLedMax);
         } else if (arg == "--led-b") {
             kelvo.ledPositionB = numeric(corvane::kSimLedMin, corvane::kSimLedMax);
-        } else if (arg == "--drop") {
-            faults.dropFraction = numeric(0, 1);
-        } else if (arg == "--corrupt") {
-            faults.corruptFraction = numeric(0, 1);
-        } else if (arg == "--silent") {
-            faults.silent = true;
-        } else if (arg == "--ignore-keys") {
-            faults.ignoreKeys = true;
-        } else if (arg == "--hold-bit3") {
-            faults.holdControlBit3 = true;
+        } else if (const auto takes = faultOption(arg)) {
+            // Written as the fault list corvane-cli takes, and read by the same reader.
+            std::string item(arg.substr(2));
+            if (*takes) {
+                if (!hasValue) {
+                    std::fprintf(stderr, "corvane-sim: %s needs a value\n", argv[i]);
+                    return 2;
+                }
+                item += "=" + std::string(argv[++i]);
+            }
+            if (const auto problem = corvane::parseSimFaults(item, faults); !problem.empty()) {
+                std::fprintf(stderr, "corvane-sim: %s\n", problem.c_str());
+                return 2;
+            }
         } else if (arg == "--seed") {
             kelvo.seed = static_cast<std::uint64_t>(numeric(0, 9007199254740992.0));
             de1.seed = kelvo.seed + 1;
@@ -217,7 +239,7 @@ int main(int argc, char** argv) {
     } else {
         device = std::make_unique<corvane::SimKelvoUnit>(clock, kelvo);
     }
-    device->setFaults(faults);
+    device->setFaults(faults.faults);
 
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);

@@ -64,7 +64,7 @@ public:
 
     bool read(void* buffer, std::size_t n, std::size_t& got) override {
         got = 0;
-        if (flag(&Entry::readFails)) {
+        if (flag(&Entry::readFails) || device_.unplugged()) {
             lastError_ = kSimSerialReadFault;
             return false;
         }
@@ -73,6 +73,11 @@ public:
     }
 
     bool write(const void* buffer, std::size_t n, std::size_t& written) override {
+        written = 0;
+        if (device_.unplugged()) {
+            lastError_ = kSimSerialReadFault;
+            return false;
+        }
         device_.write(std::span(static_cast<const std::uint8_t*>(buffer), n));
         written = n;
         return true;

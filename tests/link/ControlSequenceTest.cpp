@@ -273,5 +273,64 @@ TEST(ControlSequence, AutoUpperLimitSendsThePendingScanDistanceWithTheScanSpeedI
     EXPECT_EQ(host.offsets, (std::vector<double>{0.0}));
 }
 
+
+TEST(ControlSequence, CheckKnobAsksForTheKnobFullyCcwOnlyWhenItIsNot) {
+    constexpr const char* kKnob = "Please ensure that the knob is fully CCW.";
+    for (const std::uint8_t knob : {128, 129, 200}) {
+        ManualClock clock;
+        auto config = unitIn(kModeManual);
+        config.kelvo.knobPosition = knob;
+        LinkBench bench(clock, config);
+        auto& link = bench.open(false);
+        bench.hearUnit();
+        link.CheckKnob();
+        // It brings the unit to setup mode first, to read its settings packets.
+        EXPECT_EQ(bench.rig.kelvo()->mode(), kModeSetup);
+        if (knob == 128) {
+            EXPECT_TRUE(bench.prompter.transcript().empty());
+        } else {
+            EXPECT_EQ(bench.prompter.transcript(), (std::vector<std::string>{std::string("message: ") + kKnob}));
+        }
+    }
+}
+
+TEST(ControlSequence, CheckKnobSaysWhenSetupModeCannotBeReachedAndWaitsTwoSecondsAtMost) {
+    {
+        ManualClock clock;
+        LinkBench bench(clock, unitIn(kModeManual));
+        auto& link = bench.open(false);
+        bench.hearUnit();
+        bench.rig.kelvo()->setFaults(SimFaults{.ignoreKeys = true});
+        link.CheckKnob();
+        EXPECT_EQ(bench.prompter.transcript(),
+                  (std::vector<std::string>{std::string("message: ") + kNoResponse,
+                                            "message: Error, unable to enter setup mode."}));
+    }
+    {
+        // In setup mode, but no settings packet comes: nothing to say.
+        ScriptedLink s;
+        ASSERT_TRUE(s.feedBeat(UnitBeat(kModeSetup)));
+        const auto start = s.clock.nowMs();
+        s.link->CheckKnob();
+        EXPECT_GE(s.clock.nowMs() - start, 2000);
+        EXPECT_LT(s.clock.nowMs() - start, 2500);
+        EXPECT_TRUE(s.prompter.transcript().empty());
+    }
+}
+
+TEST(ControlSequence, WarmUpIsPostedAtTheFifteenthHeartbeatReceivedAndNeverAgain) {
+    for (const bool recordingFirst : {false, true}) {
+        ScriptedLink s;
+        if (recordingFirst) {
+            s.link->SetRecordingStarted(true);
+        }
+        for (int beat = 1; beat <= 20; ++beat) {
+            ASSERT_TRUE(s.feedBeat(UnitBeat(kModeSetup)));
+            const int expected = !recordingFirst && beat >= UvLink::kWarmupHeartbeats ? 1 : 0;
+            EXPECT_EQ(s.poster.count(UserMsg::WarmedUp), expected) << "after heartbeat " << beat;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace corvane

@@ -62,7 +62,11 @@ TEST(RecordCli, RecordsASimulatedRunThatInfoReads) {
     // A progress line a second; on a loaded machine one may come a little late.
     EXPECT_THAT(run.err, MatchesRegex("(.|\n)*\n +5\\.[0-9] s  Recorded [0-9]+ samples  Position "
                                       "[0-9.]+ mm  Speed 1\\.00 mm/sec  Abs A [0-9.]+\n(.|\n)*"));
-    EXPECT_THAT(run.err, HasSubstr("stopping: time is up\nDo you wish to save this run? Yes\n"));
+    // The link's account of a clean line: nothing lost.
+    EXPECT_THAT(run.err, MatchesRegex("(.|\n)*stopping: time is up\nlink: [1-9][0-9]* packets received, "
+                                      "about 0 lost to invalid bytes \\(0\\.0 %\\); [0-9]+ invalid bytes "
+                                      "skipped, 0 bytes lost behind the reader, 0 failed bridge calls\n"
+                                      "Do you wish to save this run\\? Yes\n(.|\n)*"));
     EXPECT_THAT(run.out, MatchesRegex("saved .*/run\\.csv: [0-9]+ samples\n"));
     EXPECT_TRUE(tempRuns(folder.path()).empty());
 
@@ -73,6 +77,29 @@ TEST(RecordCli, RecordsASimulatedRunThatInfoReads) {
     ASSERT_EQ(file.read(folder / "run.csv"), RunDataFile::ReadStatus::Ok);
     EXPECT_THAT(run.out, HasSubstr(": " + std::to_string(file.sampleCount()) + " samples"));
     EXPECT_GT(file.sampleCount(), 100U);
+}
+
+TEST(RecordCli, SaysWhyNoUnitWasHeardAndExitsThreeWhenTheUnitFellSilentMidRun) {
+    {
+        // Garbage only, as from a wrong line speed.
+        TempDir folder;
+        const auto run = runToEnd(inFolder(folder, "record --simulate --sim-speed 10 --sim-faults corrupt=1 "
+                                                   "--skip-warmup --seconds 5 -o run.csv"));
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_THAT(run.err, MatchesRegex("(.|\n)*\nConnection failed:\n  on COM3: [1-9][0-9]* bytes came and "
+                                          "none formed a heartbeat \\(a wrong line speed, or a damaged "
+                                          "line\\?\\)\n(.|\n)*"));
+        EXPECT_FALSE(std::filesystem::exists(folder / "run.csv"));
+    }
+    {
+        TempDir folder;
+        const auto run = runToEnd(inFolder(folder, "record --simulate --sim-speed 10 --sim-faults silence=20+40 "
+                                                   "--skip-warmup --seconds 60 -o run.csv"));
+        EXPECT_EQ(run.exitCode, 3) << run.err;
+        EXPECT_THAT(run.err, HasSubstr("stopping: the unit has been silent for more than 10 s\nlink: "));
+        EXPECT_THAT(run.out, MatchesRegex("saved .*/run\\.csv: [1-9][0-9]* samples\n"));
+        EXPECT_TRUE(tempRuns(folder.path()).empty());
+    }
 }
 
 TEST(RecordCli, RefusesAFullTempFolderUnlessAnOptionAnswers) {
