@@ -1,6 +1,7 @@
 #include "desktop/QtConnectionDriver.h"
 
 #include <QMetaObject>
+#include <QTimer>
 #include <QWidget>
 
 #include "link/CConnectDlg.h"
@@ -128,9 +129,13 @@ void QtConnectionDriver::drive(ConnectionFlow& flow) {
                     dialog_->hide();
                     auto choice = runIntro_ ? runIntro_() : std::nullopt;
                     if (choice) {
-                        dialog_->show();
-                        dialog_->raise();
-                        dialog_->activateWindow();
+                        // Queued behind the USER page the INTRO page opens, so
+                        // the window that holds the others stays on top of it.
+                        QTimer::singleShot(0, dialog_, [dialog = dialog_] {
+                            dialog->show();
+                            dialog->raise();
+                            dialog->activateWindow();
+                        });
                     }
                     push({Command::Intro, std::move(choice)});
                 },
