@@ -16,7 +16,6 @@ namespace corvane {
 
 inline constexpr int kMinZoneFractions = 1;
 inline constexpr int kMaxZoneFractions = 99;
-inline constexpr const char* kNoOverlayPlan = "Error, no overlay plan available.";
 
 // The number of fractions as typed into "Number of Fractions": empty when it
 // is an integer 1..99, else the message to show.
