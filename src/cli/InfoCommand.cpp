@@ -99,8 +99,7 @@ void writeTextPlan(const std::string& path, const RunDataFile& run) {
         return;
     }
     const auto vpm = volumePerMmOf(run);
-    std::printf("overlay_plan: %zu zones, autofrac %d
-", read->plan.zones.size(), read->plan.autofrac);
+    std::printf("overlay_plan: %zu zones, autofrac %d\n", read->plan.zones.size(), read->plan.autofrac);
     int number = 1;
     for (const auto& zone : read->plan.zones) {
         std::printf("zone %d: %.2f to %.2f mm, %d fractions of %.2f mm", number++, zone.start, zone.end,

@@ -3,6 +3,7 @@
 // does, for scripts: the zones are checked, the collection limit too, and
 // the plan is written into the run with its header lines, the file replaced
 // whole so a crash leaves the old run or the new one.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -31,8 +32,15 @@ int usage() {
     return 2;
 }
 
+// A message of several lines keeps them: each is shown safe on its own.
 int fail(const std::string& message) {
-    std::fprintf(stderr, "corvane-cli plan: %s\n", visibleText(message).c_str());
+    std::fprintf(stderr, "corvane-cli plan: ");
+    std::size_t from = 0;
+    while (from < message.size()) {
+        const std::size_t eol = std::min(message.find('\n', from), message.size());
+        std::fprintf(stderr, "%s\n", visibleText(std::string_view(message).substr(from, eol - from)).c_str());
+        from = eol + 1;
+    }
     return 1;
 }
 
@@ -132,9 +140,6 @@ int runPlan(int argc, char** argv) {
     std::error_code error;
     const double collection = limit.value_or(loadCollectionVolume(std::filesystem::current_path(error), ""));
     if (auto problem = collectionLimitProblem(&plan, vpm, collection); !problem.empty()) {
-        while (!problem.empty() && problem.back() == '\n') {
-            problem.pop_back();
-        }
         return fail(problem);
     }
 

@@ -18,6 +18,16 @@ constexpr const char* kCsvTextFilter =
     "CSV Text Files (*.csv)|*.csv|Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
 constexpr const char* kStandardRunFilter = "SR CSV Text Files (SR*.csv)|SR*.csv|All Files (*.*)|*.*||";
 
+// A run file to open, from the user's data folder.
+FileDialogRequest runFileRequest(const char* title, DialogFolders& folders) {
+    FileDialogRequest request;
+    request.title = title;
+    request.filter = kCsvTextFilter;
+    request.defaultExtension = "*.csv";
+    request.initialFolder = folders.folder(DialogFolder::Data);
+    return request;
+}
+
 }  // namespace
 
 std::string GraphOverlays::fileError(const std::filesystem::path& path) const {
@@ -34,12 +44,7 @@ bool GraphOverlays::toggleOverlay() {
         env_.view.refresh();
         return true;
     }
-    FileDialogRequest request;
-    request.title = "Open";
-    request.filter = kCsvTextFilter;
-    request.defaultExtension = "*.csv";
-    request.initialFolder = env_.folders.folder(DialogFolder::Data);
-    const auto chosen = env_.prompter.openFile(request);
+    const auto chosen = env_.prompter.openFile(runFileRequest("Open", env_.folders));
     if (!chosen) {
         return false;
     }
@@ -148,12 +153,8 @@ void GraphOverlays::adoptCollectionSettings(const std::filesystem::path& path) {
 }
 
 std::optional<GraphOverlays::RunForStandard> GraphOverlays::chooseRunForStandard() {
-    FileDialogRequest request;
-    request.title = "Please select a file to become the STANDARD RUN";
-    request.filter = kCsvTextFilter;
-    request.defaultExtension = "*.csv";
-    request.initialFolder = env_.folders.folder(DialogFolder::Data);
-    const auto chosen = env_.prompter.openFile(request);
+    const auto chosen =
+        env_.prompter.openFile(runFileRequest("Please select a file to become the STANDARD RUN", env_.folders));
     if (!chosen) {
         return std::nullopt;
     }
