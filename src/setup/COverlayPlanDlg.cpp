@@ -12,10 +12,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "app/Prompter.h"
 #include "base/TextFormat.h"
 #include "base/TextScan.h"
+#include "graph/AxisTicks.h"
 #include "setup/CCollectionVolumeDlg.h"
 #include "setup/CMySpinButtonCtrl.h"
 
@@ -25,15 +27,20 @@ namespace {
 
 constexpr int kGrabPixels = 5;
 constexpr double kYStep = 0.1;
-constexpr int kTicks = 5;
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
+
+// "%.1f", without the minus of a value that rounds to zero.
+QString tickLabel(double value) {
+    const std::string text = formatText("%.1f", value);
+    return qs(text == "-0.0" ? "0.0" : text);
+}
 
 // The number in the field stepped by step ("%.1f"); text that is no number
 // is left alone.
 void stepField(QLineEdit* field, double step) {
     if (const auto value = scanDouble(field->text().toStdString())) {
-        field->setText(qs(formatText("%.1f", *value + step)));
+        field->setText(tickLabel(*value + step));
     }
 }
 
@@ -113,7 +120,7 @@ std::pair<double, double> COverlayPlanPlot::yRange() const { return yRange_ ? *y
 QRect COverlayPlanPlot::plotRect() const {
     // Room for the tick labels and titles at the left and bottom, the zone
     // labels at the top and the end marker's text at the right.
-    return rect().adjusted(70, 44, -80, -50);
+    return rect().adjusted(70, 4 * fontMetrics().height() + 8, -80, -50);
 }
 
 double COverlayPlanPlot::xMaxShown() const { return editor_.xMax() > 0.0 ? editor_.xMax() * 1.02 : 1.0; }
@@ -148,19 +155,21 @@ void COverlayPlanPlot::paintEvent(QPaintEvent* event) {
     p.setPen(Qt::black);
     p.drawRect(r);
 
-    // Ticks and their labels.
+    // Ticks at steps of 1, 2 or 5 times a power of ten, labelled "%.1f".
     const auto [lo, hi] = yRange();
-    for (int k = 0; k <= kTicks; ++k) {
-        const double x = xMaxShown() * k / kTicks;
-        const int xp = px(x);
+    const double xStep = niceTickStep(xMaxShown(), 8);
+    for (int k = 0; xStep > 0.0 && k * xStep <= xMaxShown(); ++k) {
+        const int xp = px(k * xStep);
         p.drawLine(xp, r.bottom(), xp, r.bottom() + 4);
-        const QString xl = qs(formatText("%.1f", x));
-        p.drawText(xp - metrics.horizontalAdvance(xl) / 2, r.bottom() + 6 + metrics.ascent(), xl);
-        const double y = lo + (hi - lo) * k / kTicks;
+        const QString label = tickLabel(k * xStep);
+        p.drawText(xp - metrics.horizontalAdvance(label) / 2, r.bottom() + 6 + metrics.ascent(), label);
+    }
+    const double yStep = niceTickStep(hi - lo, 6);
+    for (double y = std::ceil(lo / yStep) * yStep; yStep > 0.0 && y <= hi + yStep * 1e-9; y += yStep) {
         const int yp = py(y);
         p.drawLine(r.left() - 4, yp, r.left(), yp);
-        const QString yl = qs(formatText("%.1f", y));
-        p.drawText(r.left() - 8 - metrics.horizontalAdvance(yl), yp + metrics.ascent() / 2, yl);
+        const QString label = tickLabel(y);
+        p.drawText(r.left() - 8 - metrics.horizontalAdvance(label), yp + metrics.ascent() / 2, label);
     }
     const QString xTitle = QStringLiteral("Distance from the meniscus");
     p.drawText(r.center().x() - metrics.horizontalAdvance(xTitle) / 2, height() - 8, xTitle);
@@ -199,15 +208,21 @@ void COverlayPlanPlot::paintEvent(QPaintEvent* event) {
     }
     p.restore();
 
-    // Labels over the zones, and the end marker.
+    // Labels over the zones, centred on each; a label that would run into
+    // the one before it goes one row down.
+    int previousRight = std::numeric_limits<int>::min();
+    bool lowered = false;
     for (std::size_t k = 0; k < zones.size(); ++k) {
-        const int left = px(zones[k].start);
-        const int right = px(zones[k].end);
-        const QRect label(left, r.top() - 40, std::max(right - left, 60), 38);
+        const QString label = qs(formatText("ZONE %d\n# fractions in this ZONE: %d", static_cast<int>(k) + 1,
+                                            zones[k].fractions));
+        const int width = metrics.horizontalAdvance(label.section(QLatin1Char('\n'), 1)) + 6;
+        const int middle = (px(zones[k].start) + px(zones[k].end)) / 2;
+        lowered = middle - width / 2 < previousRight && !lowered;
+        const int top = r.top() - (lowered ? 2 : 4) * metrics.height() - 2;
         p.setPen(QColor(200, 0, 0));
-        p.drawText(label, Qt::AlignHCenter | Qt::AlignBottom,
-                   qs(formatText("ZONE %d\n# fractions in this ZONE: %d", static_cast<int>(k) + 1,
-                                 zones[k].fractions)));
+        p.drawText(QRect(middle - width / 2, top, width, 2 * metrics.height()), Qt::AlignHCenter | Qt::AlignBottom,
+                   label);
+        previousRight = middle + width / 2;
     }
     const int end = px(editor_.xMax());
     p.setPen(QPen(Qt::darkGreen, 1, Qt::DashLine));
@@ -291,7 +306,7 @@ COverlayPlanDlg::COverlayPlanDlg(OverlayPlanEditor::Env env, std::filesystem::pa
     const auto [lo, hi] = plot_->autoYRange();
     const auto yField = [&](const char* caption, double value, int row) {
         yGrid->addWidget(new QLabel(QLatin1String(caption), this), row, 0, 1, 2);
-        auto* edit = new QLineEdit(qs(formatText("%.1f", value)), this);
+        auto* edit = new QLineEdit(tickLabel(value), this);
         edit->setMaximumWidth(70);
         auto* spin = new CMySpinButtonCtrl(edit, this);
         connect(spin, &CMySpinButtonCtrl::clicked, this, [this, edit](bool up) {
@@ -365,8 +380,8 @@ void COverlayPlanDlg::applyYControls() {
     if (yAuto_->isChecked()) {
         plot_->setYRange(std::nullopt);
         const auto [lo, hi] = plot_->autoYRange();
-        yMax_->setText(qs(formatText("%.1f", hi)));
-        yMin_->setText(qs(formatText("%.1f", lo)));
+        yMax_->setText(tickLabel(hi));
+        yMin_->setText(tickLabel(lo));
         return;
     }
     const auto hi = scanDouble(yMax_->text().toStdString());
