@@ -1,14 +1,11 @@
 #include "desktop/CPrintGraphData.h"
 
-#include <QFile>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
-#include <QSvgGenerator>
 #include <QWidget>
 #include <filesystem>
 
@@ -114,31 +111,16 @@ bool CPrintGraphData::saveWindow(QWidget& window) {
 }
 
 bool saveCapture(const std::string& path, const QImage& image) {
-    const QString file = QString::fromStdString(path);
-    const PageFileKind kind = pageFileKind(path);
-    if (kind == PageFileKind::Pdf || kind == PageFileKind::Svg) {
-        std::unique_ptr<QPaintDevice> device;
-        if (kind == PageFileKind::Pdf) {
-            auto pdf = std::make_unique<QPdfWriter>(file);
-            pdf->setResolution(96);
-            pdf->setPageSize(QPageSize(QSizeF(image.width() / 96.0, image.height() / 96.0), QPageSize::Inch));
-            pdf->setPageMargins(QMarginsF(0, 0, 0, 0));
-            device = std::move(pdf);
-        } else {
-            auto svg = std::make_unique<QSvgGenerator>();
-            svg->setFileName(file);
-            svg->setSize(image.size());
-            svg->setViewBox(QRect(QPoint(0, 0), image.size()));
-            device = std::move(svg);
-        }
-        QPainter painter;
-        if (!painter.begin(device.get())) {
-            return false;
-        }
-        painter.drawImage(0, 0, image);
-        return painter.end() && QFile(file).size() > 0;
-    }
-    return image.save(file, pageFileKindName(kind));
+    // A PDF or SVG of a capture is one page of the picture's size, at the
+    // screen's 96 dpi.
+    constexpr double kScreenDpi = 96.0;
+    PageFileFormat format;
+    format.pixels = image.size();
+    format.dpi = static_cast<int>(kScreenDpi);
+    format.pdfLayout = QPageLayout(
+        QPageSize(QSizeF(image.width() / kScreenDpi, image.height() / kScreenDpi), QPageSize::Inch),
+        QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
+    return writePageFile(path, format, [&](QPainter& painter) { painter.drawImage(0, 0, image); });
 }
 
 }  // namespace corvane
