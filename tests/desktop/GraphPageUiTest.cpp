@@ -20,6 +20,7 @@
 #include "TempDir.h"
 #include "TestClocks.h"
 #include "base/TextFormat.h"
+#include "desktop/CCompareDlg.h"
 #include "desktop/CMainDlg.h"
 #include "desktop/CPrintGraphData.h"
 #include "desktop/GraphPageRenderer.h"
