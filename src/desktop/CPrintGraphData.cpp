@@ -86,18 +86,26 @@ bool CPrintGraphData::saveGraphImage(const CGraphCtrl& graph, const GraphPageCon
 }
 
 bool CPrintGraphData::saveWindow(QWidget& window) {
-    // Taken before the dialog covers the window.
+    // Taken before the dialog covers the window. The screen gives the
+    // frame; the window draws its own client area over it, so a part that
+    // is off the screen or under another window is still its own.
+    const QImage client = window.grab().toImage();
+    if (client.isNull()) {
+        return false;
+    }
     QImage image;
     QScreen* screen = window.screen();
     if (screen != nullptr && QGuiApplication::platformName() != QLatin1String("offscreen")) {
         const QRect frame = window.frameGeometry();
         image = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
+        if (!image.isNull() && image.devicePixelRatio() == client.devicePixelRatio()) {
+            image = image.convertToFormat(QImage::Format_RGB32);
+            QPainter painter(&image);
+            painter.drawImage(window.geometry().topLeft() - frame.topLeft(), client);
+        }
     }
     if (image.isNull()) {
-        image = window.grab().toImage();
-    }
-    if (image.isNull()) {
-        return false;
+        image = client;
     }
     const auto path = askImagePath("Save Window");
     if (!path) {
