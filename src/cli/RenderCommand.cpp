@@ -333,6 +333,7 @@ std::string optionsProblem(RenderOptions& o) {
     }
     return std::string();
 }
+
 }  // namespace
 
 int runRender(int argc, char** argv) {
