@@ -37,7 +37,6 @@
 #include "link/CCMD2DebugDlg.h"
 #include "link/CSerportTroubleShootingDlg.h"
 #include "link/PacketDebugLink.h"
-#include "link/SerialPortApi.h"
 #include "link/UvLink.h"
 #include "recording/AcquisitionSession.h"
 #include "recording/RecordingController.h"
@@ -188,6 +187,7 @@ void CMainDlg::connectGraphReading() {
     connect(graphPanel_, &CGraphPanel::optionsPressed, r, &CGraphReading::graphOptions);
     connect(graphPanel_, &CGraphPanel::profileToggled, r, &CGraphReading::showStandardProfile);
     connect(graphPanel_, &CGraphPanel::cursorStepped, r, [r](bool right) { (void)r->arrowKey(right); });
+    connect(menu_, &CMainMenu::createStandardRunRequested, r, &CGraphReading::createStandardRun);
     connect(menu_, &CMainMenu::cursorsRequested, r, &CGraphReading::addRemoveCursors);
     connect(menu_, &CMainMenu::windowSizeRequested, r, &CGraphReading::windowSize);
     connect(menu_, &CMainMenu::axisLabelsToggled, r, &CGraphReading::setAxisLabels);
