@@ -255,6 +255,11 @@ bool Preferences::setScanKeys(const ScanKeys& keys) {
     return own && (user == nullptr || write(*user));
 }
 
+Preferences::ScanKeys Preferences::scanKeys() const {
+    return {file_.getDouble(kScan, "samplerate"), file_.getInt(kScan, "pcpotval"),
+            file_.getDouble(kScan, "a_dutycycle"), file_.getDouble(kScan, "b_dutycycle")};
+}
+
 void Preferences::setScanSpeed(double mmPerS) {
     file_.setDouble(kScan, "speed", mmPerS - kStoredSpeedOffset);
 }
@@ -262,6 +267,12 @@ void Preferences::setScanSpeed(double mmPerS) {
 double Preferences::scanSpeed() const { return file_.getDouble(kScan, "speed") + kStoredSpeedOffset; }
 
 void Preferences::setScanDistance(double mm) { file_.setDouble(kScan, "distance", mm); }
+
+double Preferences::scanDistance() const { return file_.getDouble(kScan, "distance"); }
+
+std::array<int, 2> Preferences::wavelengthCodes() const {
+    return {file_.getInt("[wavelengths]", "wavelengthA"), file_.getInt("[wavelengths]", "wavelengthB")};
+}
 
 void Preferences::setWavelengthCodes(int codeA, int codeB) {
     file_.setInt("[wavelengths]", "wavelengthA", codeA);

@@ -143,13 +143,16 @@ public:
         double dutyB = 0.0;       // "b_dutycycle"
     };
     [[nodiscard]] bool setScanKeys(const ScanKeys& keys);
+    [[nodiscard]] ScanKeys scanKeys() const;
     // "speed": kept 0.3 mm/s below the speed, which readers add back.
     static constexpr double kStoredSpeedOffset = 0.3;
     void setScanSpeed(double mmPerS);
     [[nodiscard]] double scanSpeed() const;
     void setScanDistance(double mm);  // "distance"
+    [[nodiscard]] double scanDistance() const;
     // "wavelengthA", "wavelengthB": nm / 10.
     void setWavelengthCodes(int codeA, int codeB);
+    [[nodiscard]] std::array<int, 2> wavelengthCodes() const;
 
     // --- The folders of the file dialogs ---
     // The current user's ("lastuser") own key, else the key of "[prefs]",

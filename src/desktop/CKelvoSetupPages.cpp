@@ -5,11 +5,13 @@
 
 #include "desktop/WindowInstruments.h"
 #include "desktop/WindowSetupHost.h"
+#include "link/UvLink.h"
 #include "recording/AcquisitionSession.h"
 #include "recording/RecordingController.h"
 #include "setup/CCalibrate2Dlg.h"
 #include "setup/CLEDSetupDlg.h"
 #include "setup/CScanSetup2Dlg.h"
+#include "setup/CScanSetupDlg.h"
 #include "setup/SetupUnit.h"
 
 namespace corvane {
@@ -39,6 +41,31 @@ CKelvoSetupPages::~CKelvoSetupPages() = default;
 CLEDSetupDlg* CKelvoSetupPages::ledPage() const { return led_; }
 CCalibrate2Dlg* CKelvoSetupPages::calibratePage() const { return calibrate_; }
 CScanSetup2Dlg* CKelvoSetupPages::scanPage() const { return scan_; }
+CScanSetupDlg* CKelvoSetupPages::scanSetupWindow() const { return scanSetup_; }
+
+void CKelvoSetupPages::onWindowMessage(UserMsg msg, const std::any& payload) {
+    AcquisitionSession* session = env_.instruments.acquisitionSession();
+    if (msg == UserMsg::WarmedUp && scanSetup_ == nullptr && session != nullptr) {
+        const auto& info = env_.host.runInfo();
+        auto unit = newUnit();
+        auto* window = new CScanSetupDlg({{env_.startupFolder, env_.prompter}, env_.host, *unit, *session},
+                                         info ? info->rotorModel : std::string(), &env_.window);
+        tie(*window, std::move(unit));
+        scanSetup_ = window;
+        window->show();
+        window->raise();
+        return;
+    }
+    const auto* stats = std::any_cast<LinkStats>(&payload);
+    if (msg != UserMsg::LinkStats || stats == nullptr || scanSetup_ == nullptr || session == nullptr ||
+        env_.instruments.connecting()) {
+        return;
+    }
+    // In its running modes the unit streams the piston's packets; the last
+    // settings packet shows where it stood before.
+    const UvLink* link = session->link();
+    scanSetup_->showLinkStats(*stats, link != nullptr && link->ShortPacketMode() ? link->lastCmd2() : std::nullopt);
+}
 
 bool CKelvoSetupPages::available() const { return env_.instruments.acquisitionSession() != nullptr; }
 
@@ -113,7 +140,8 @@ PageShown CKelvoSetupPages::showScan(bool beside) {
     closePages();
     auto unit = newUnit();
     auto* page = new CScanSetup2Dlg({env_.startupFolder, env_.prompter, env_.host, *unit, *session,
-                                     quickZeroOf(env_.instruments), {}, beside},
+                                     quickZeroOf(env_.instruments), {}, beside,
+                                     [session](double mm) { session->setPendingScanDistance(mm); }},
                                     env_.clock, &env_.window);
     tie(*page, std::move(unit));
     scan_ = page;

@@ -2,8 +2,11 @@
 
 #include <QObject>
 #include <QPointer>
+#include <any>
 #include <filesystem>
 #include <memory>
+
+#include "app/WindowPoster.h"
 
 #include "setup/PageDispatcher.h"
 
@@ -14,6 +17,7 @@ namespace corvane {
 class CCalibrate2Dlg;
 class CLEDSetupDlg;
 class CScanSetup2Dlg;
+class CScanSetupDlg;
 class Clock;
 class Prompter;
 class SetupUnit;
@@ -24,6 +28,8 @@ class WindowSetupHost;
 // LED SETUP (1), CALIBRATE (2) and SCANNING SETUP, in the chain (3) and
 // beside the graph (5). Each page is modeless and reads and commands the
 // unit on its own worker; its buttons dispatch again once it has returned.
+// Also the single-window "Scan Setup", made once when the unit has warmed
+// up and kept current by the heartbeats.
 //
 // Threads: the window's thread.
 class CKelvoSetupPages : public QObject {
@@ -46,6 +52,11 @@ public:
     [[nodiscard]] CLEDSetupDlg* ledPage() const;
     [[nodiscard]] CCalibrate2Dlg* calibratePage() const;
     [[nodiscard]] CScanSetup2Dlg* scanPage() const;
+    [[nodiscard]] CScanSetupDlg* scanSetupWindow() const;
+
+    // WarmedUp makes and shows the "Scan Setup" window (once); LinkStats
+    // refreshes it.
+    void onWindowMessage(UserMsg msg, const std::any& payload);
 
 private:
     [[nodiscard]] bool available() const;
@@ -66,6 +77,7 @@ private:
     QPointer<CLEDSetupDlg> led_;
     QPointer<CCalibrate2Dlg> calibrate_;
     QPointer<CScanSetup2Dlg> scan_;
+    QPointer<CScanSetupDlg> scanSetup_;
 };
 
 }  // namespace corvane

@@ -282,6 +282,7 @@ void CMainDlg::bindSetupHost() {
         targets.de1SetupChanged = [controller](const Em1RunWriter::Setup& setup) { controller->setDe1Setup(setup); };
     }
     targets.de1Mode = [this] { return logic_->de1Mode(); };
+    targets.kelvoUnit = [this] { return instruments_->kelvoConnected(); };
     targets.showGraph = [this] {
         logic_->refreshGraph();
         show();
@@ -582,6 +583,7 @@ void CMainDlg::destroyModeless() {
 // --- Messages ---
 
 void CMainDlg::handleMessage(UserMsg msg, std::int64_t /*a*/, std::int64_t /*b*/, const std::any& payload) {
+    kelvoPages_->onWindowMessage(msg, payload);  // the "Scan Setup" window's share
     switch (msg) {
         case UserMsg::LiveData:
             // Taken before the traces are built: a sample that arrives
@@ -631,13 +633,11 @@ void CMainDlg::handleMessage(UserMsg msg, std::int64_t /*a*/, std::int64_t /*b*/
         case UserMsg::OpenCompare:
             compareDataSets();
             break;
-        case UserMsg::WarmedUp:
+        case UserMsg::WarmedUp:  // taken above; the rest by the windows they concern
         case UserMsg::PageSample:
         case UserMsg::PageRunningSample:
         case UserMsg::ReleaseModeless:
         case UserMsg::DestroyAuxiliary:
-            // The windows these concern (Scan Setup, the setup pages' own
-            // readers) take them themselves.
             break;
         case UserMsg::OpenSetupPages:
             setupPages_->commands().goToUserPage();

@@ -92,4 +92,10 @@ bool WindowInstruments::connecting() const {
     return queuedSession_ != nullptr && queuedSession_->connecting();
 }
 
+bool WindowInstruments::kelvoConnected() const {
+    // Asked while the connection still runs too: the USER page comes up
+    // during the warm-up.
+    return ownSession_ != nullptr && ownSession_->linkExists() && !ownSession_->de1Source();
+}
+
 }  // namespace corvane

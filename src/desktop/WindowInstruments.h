@@ -75,6 +75,8 @@ public:
     // Null before attach().
     [[nodiscard]] AcquisitionSession* acquisitionSession() const { return ownSession_.get(); }
     [[nodiscard]] RecordingController* recordingController() const { return ownRecording_.get(); }
+    // The Kelvo unit answers (not the DE-1 box, not a plain port).
+    [[nodiscard]] bool kelvoConnected() const;
 
 private:
     void rebindClosing();

@@ -25,6 +25,7 @@ public:
         // The recording controller's target of the auto-mode move.
         std::function<void(double)> setTargetPosition{};
         std::function<bool()> de1Mode{};
+        std::function<bool()> kelvoUnit{};
         // Rebuilds the graph and raises the window.
         std::function<void()> showGraph{};
         std::function<void()> hideWindow{};
@@ -44,6 +45,7 @@ public:
     void setGoToGraph(bool on) override { goToGraph_ = on; }
     [[nodiscard]] bool goToGraph() const override { return goToGraph_; }
     [[nodiscard]] bool de1Mode() const override;
+    [[nodiscard]] bool kelvoUnit() const override { return targets_.kelvoUnit && targets_.kelvoUnit(); }
     void hideWindow() override;
     void showGraph() override;
     void post(UserMsg msg) override;

@@ -215,6 +215,10 @@ public:
     [[nodiscard]] int GetPcPot();
     void GoToUpperLimit(LinkHost& host, bool silent,
                         UpperLimitVariant variant = UpperLimitVariant::Manual);
+    // The host's pending scan distance correction, sent in the unit's own
+    // settings and then cleared; it stays pending when it cannot be sent.
+    // True when nothing was pending or it went.
+    bool SendPendingScanDistance(LinkHost& host);
     void CheckKnob();
 
     // --- State ---

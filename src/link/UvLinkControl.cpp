@@ -432,15 +432,8 @@ void UvLink::GoToUpperLimit(LinkHost& host, bool silent, UpperLimitVariant varia
             if (!silent) {
                 host.showPositionAndSpeed(0.0, 0.0);
             }
-            const double distance = host.pendingScanDistance();
-            Cmd0 settings;
-            if (!manual && distance > 0.0 && ReadConfiguration(settings)) {
-                settings.uiScanDist =
-                    static_cast<std::uint16_t>(std::clamp(distance * 100.0, 0.0, 65535.0));
-                // Not sent, the correction stays pending, as when the settings cannot be read.
-                if (host.sendSettings(BuildSettingsChange(settings))) {
-                    host.clearPendingScanDistance();
-                }
+            if (!manual) {
+                (void)SendPendingScanDistance(host);
             }
             pause(kContactSettleMs);
             host.setPositionOffset(0.0);
@@ -450,6 +443,24 @@ void UvLink::GoToUpperLimit(LinkHost& host, bool silent, UpperLimitVariant varia
             return;
         }
     }
+}
+
+bool UvLink::SendPendingScanDistance(LinkHost& host) {
+    const CallGuard guard(*this);
+    const double distance = host.pendingScanDistance();
+    if (distance <= 0.0) {
+        return true;
+    }
+    Cmd0 settings;
+    if (!ReadConfiguration(settings)) {
+        return false;
+    }
+    settings.uiScanDist = static_cast<std::uint16_t>(std::clamp(distance * 100.0, 0.0, 65535.0));
+    if (!host.sendSettings(BuildSettingsChange(settings))) {
+        return false;
+    }
+    host.clearPendingScanDistance();
+    return true;
 }
 
 void UvLink::CheckKnob() {

@@ -196,7 +196,8 @@ CLEDSetupDlg::CLEDSetupDlg(LedSetupPage::Env env, Clock& clock, QWidget* parent)
 
 CLEDSetupDlg::~CLEDSetupDlg() { reader_.reset(); }
 
-bool CLEDSetupDlg::busy() const { return worker_->busy(); }
+// Until a leave has been decided, as its answer comes back after the worker is free.
+bool CLEDSetupDlg::busy() const { return worker_->busy() || leaving_; }
 
 QPushButton* CLEDSetupDlg::button(const QString& caption) const {
     for (auto* b : findChildren<QPushButton*>()) {

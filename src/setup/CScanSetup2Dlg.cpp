@@ -191,6 +191,8 @@ void CScanSetup2Dlg::start() {
         const SetupUnit::Exclusive alone(page_.unit());
         if (UvLink* link = page_.unit().link()) {
             link->GoToUpperLimit(page_.linkHost(), true);
+            // A correction left from the last run goes before anything else.
+            (void)link->SendPendingScanDistance(page_.linkHost());
         }
         return true;
     });
@@ -249,14 +251,24 @@ void CScanSetup2Dlg::go(SetupPage next) {
     if (worker_->busy()) {
         return;
     }
+    if (next == SetupPage::Graph && page_.linkHost().pendingScanDistance() > 0.0) {
+        // The distance OK accepted reaches the unit before the scan.
+        worker_->run([this] { return page_.sendKeptDistance(); },
+                     [this, next](bool) {
+                         reader_.reset();
+                         emit leave({next});
+                     });
+        return;
+    }
     reader_.reset();
     emit leave({next});
 }
 
 void CScanSetup2Dlg::closeEvent(QCloseEvent* event) {
     if (worker_->mayClose(*event)) {
-        reader_.reset();
-        emit leave({SetupPage::Graph});
+        // Closing is GRAPH; the page goes once it has left.
+        event->ignore();
+        go(SetupPage::Graph);
     }
 }
 

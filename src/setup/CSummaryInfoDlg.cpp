@@ -237,7 +237,6 @@ void CSummaryInfoDlg::showFields() {
     time_->setTime(QTime(f.when.hour, f.when.minute, f.when.second));
     setText(experiment_, f.experiment);
     uvUnit_->setCurrentIndex(f.uvUnit);
-    // The list always shows "DE-1": the page leads to the DE-1 SETUP page.
     uvUnit_->setEnabled(false);
     manufacturers_->setCurrentIndex(f.manufacturer);
     fillRotors();
@@ -279,6 +278,16 @@ void CSummaryInfoDlg::showPresets() {
     presetGroup_->setExclusive(true);
 }
 
+void CSummaryInfoDlg::showUnit() { uvUnit_->setCurrentIndex(page_.unitShown()); }
+
+bool CSummaryInfoDlg::event(QEvent* event) {
+    // The unit may have answered since the page came up.
+    if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show) {
+        showUnit();
+    }
+    return QDialog::event(event);
+}
+
 void CSummaryInfoDlg::takeFields() {
     UserPageFields& f = page_.fields();
     f.name = ss(names_->currentText());
@@ -286,6 +295,7 @@ void CSummaryInfoDlg::takeFields() {
     const QTime t = time_->time();
     f.when = {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
     f.experiment = ss(experiment_->text());
+    showUnit();
     f.uvUnit = uvUnit_->currentIndex();
     f.manufacturer = manufacturers_->currentIndex();
     f.rotorEntry = rotors_->currentIndex();

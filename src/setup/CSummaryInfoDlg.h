@@ -33,6 +33,7 @@ public:
     [[nodiscard]] QComboBox* nameList() const { return names_; }
     [[nodiscard]] QLineEdit* experimentEdit() const { return experiment_; }
     [[nodiscard]] QComboBox* manufacturerList() const { return manufacturers_; }
+    [[nodiscard]] QComboBox* uvUnitList() const { return uvUnit_; }
     [[nodiscard]] CMyComboBox* rotorList() const { return rotors_; }
     [[nodiscard]] QPushButton* button(const QString& caption) const;
     [[nodiscard]] QRadioButton* presetButton(int index) const { return presets_[static_cast<std::size_t>(index)]; }
@@ -43,9 +44,11 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void build();
+    void showUnit();
     void takeFields();
     void showPresets();
     void fillRotors();

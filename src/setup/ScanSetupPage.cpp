@@ -127,29 +127,34 @@ bool ScanSetupPage::rotorOk() {
     return true;
 }
 
-bool ScanSetupPage::zeroPosition() {
-    const SetupUnit::Exclusive alone(env_.unit);
-    UvLink* link = env_.unit.link();
+std::optional<double> zeroPistonHere(SetupUnit& unit, SetupHost& host, Prompter& prompter) {
+    const SetupUnit::Exclusive alone(unit);
+    UvLink* link = unit.link();
     const bool manual = link != nullptr && link->EnterManualMode();
     if (manual) {
         link->FlushReceive();  // where the piston is now, not where it was
     }
-    const auto packet = manual ? env_.unit.nextCmd2(SetupUnit::kConfigurationMs) : std::nullopt;
+    const auto packet = manual ? unit.nextCmd2(SetupUnit::kConfigurationMs) : std::nullopt;
     if (!packet) {
-        env_.prompter.message("Error, trying to acquire piston position.");
-        return false;
+        prompter.message("Error, trying to acquire piston position.");
+        return std::nullopt;
     }
     if (!link->InManualMode(0)) {
-        env_.prompter.message("Error trying to go to manual scan mode.");
+        prompter.message("Error trying to go to manual scan mode.");
+        return std::nullopt;
+    }
+    (void)unit.clock().sleepMs(ScanSetupPage::kPauseMs);
+    const double zeroMm = static_cast<std::int16_t>(packet->uiPistonPos) * 0.01;
+    host.setZeroOffset(zeroMm);
+    host.setPositionOffsets(zeroMm, zeroMm);
+    link->SetPositionOffset(zeroMm);
+    return zeroMm;
+}
+
+bool ScanSetupPage::zeroPosition() {
+    if (!zeroPistonHere(env_.unit, env_.host, env_.prompter)) {
         return false;
     }
-    pause();
-    const double zeroMm = static_cast<std::int16_t>(packet->uiPistonPos) * 0.01;
-    env_.host.setZeroOffset(zeroMm);
-    // The unit has no zero of its own: positions count from here on the
-    // link's side, and the move in auto mode comes back here.
-    env_.host.setPositionOffsets(zeroMm, zeroMm);
-    link->SetPositionOffset(zeroMm);
     position = "0.0";
     zeroed_.store(true);
     return true;
@@ -159,6 +164,12 @@ bool ScanSetupPage::fail(const char* message) {
     env_.prompter.message(message);
     show(message);
     return false;
+}
+
+bool ScanSetupPage::sendKeptDistance() {
+    const SetupUnit::Exclusive alone(env_.unit);
+    UvLink* link = env_.unit.link();
+    return link != nullptr && link->SendPendingScanDistance(env_.linkHost);
 }
 
 bool ScanSetupPage::goToZero() {
@@ -178,6 +189,12 @@ bool ScanSetupPage::goToZero() {
     show("Sending data to Kelvo...");
     if (!env_.unit.sendConfiguration(moving)) {
         return fail("Error, unable to send settings to Kelvo.");
+    }
+    // Until the saved settings are back, the unit's scan distance is the
+    // zero's: a failure on the way leaves the right one pending.
+    const double pending = env_.linkHost.pendingScanDistance();
+    if (env_.keepDistance && pending <= 0.0) {
+        env_.keepDistance(saved->uiScanDist / 100.0);
     }
     pause();
     show("Wait.... Moving needles to ZERO position");
@@ -220,6 +237,9 @@ bool ScanSetupPage::goToZero() {
     show("Sending data to Kelvo...");
     if (!env_.unit.sendConfiguration(SettingsOf(*saved))) {
         return fail("Error, unable to send old settings back to Kelvo.");
+    }
+    if (env_.keepDistance) {
+        env_.keepDistance(pending);
     }
     pause();
     show("Updating display...");
@@ -283,6 +303,10 @@ bool ScanSetupPage::checkDistance() {
 bool ScanSetupPage::confirm() {
     if (!checkDistance()) {
         return false;
+    }
+    // The unit still holds the tube length ROTOR OK sent.
+    if (env_.keepDistance) {
+        env_.keepDistance(scanDouble(scanDistance).value_or(0.0));
     }
     instruction = kHolderText;
     goToGraph_ = true;

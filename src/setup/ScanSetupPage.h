@@ -18,6 +18,12 @@ class SetupHost;
 class SetupUnit;
 struct SampleRecord;
 
+// The piston's zero where it stands now, kept on the link's side (the unit
+// has no zero of its own): positions count from here and the move in auto
+// mode comes back here. Runs with the link to itself; the zero in mm, or
+// nothing after its message.
+[[nodiscard]] std::optional<double> zeroPistonHere(SetupUnit& unit, SetupHost& host, Prompter& prompter);
+
 // The SCANNING SETUP page (CScanSetup2Dlg), modal (code 3) or beside the
 // graph (code 5): the rotor and its tube from "rotors.txt", the piston's
 // zero at the top of the gradient, and how far to scan from there.
@@ -50,6 +56,9 @@ public:
         std::function<void(const SampleRecord&)> quickZero;
         std::function<void(const std::string&)> status;
         bool beside = false;  // code 5
+        // The window's pending scan distance correction (mm): what the unit
+        // is to be given at the next chance.
+        std::function<void(double)> keepDistance;
     };
 
     explicit ScanSetupPage(Env env);
@@ -77,6 +86,9 @@ public:
     bool zeroPosition();
     bool goToZero();
     void zeroOd();
+    // The distance OK accepted, on its way to the graph: false when it stays
+    // pending (the next move to the upper limit or Scan Setup sends it).
+    bool sendKeptDistance();
 
     // --- Checks (the window's thread) ---
     // OK and every change of SCAN DISTANCE; false after the message.

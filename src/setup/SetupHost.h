@@ -37,6 +37,9 @@ public:
 
     // The window shows DE-1 data (a DE-1 source, else the data set on show).
     [[nodiscard]] virtual bool de1Mode() const = 0;
+    // The Kelvo unit is connected: its run description names its own UV
+    // unit, and the USER page leads on to its LED SETUP.
+    [[nodiscard]] virtual bool kelvoUnit() const { return false; }
     // Every page dispatch starts by hiding the window.
     virtual void hideWindow() = 0;
     // The pages are done: the graph is made ready and brought up.

@@ -127,6 +127,12 @@ std::vector<std::string> UserPage::manufacturers() {
     return list;
 }
 
+int UserPage::unitShown() const {
+    // A Kelvo unit's run is never a DE-1 run: its file header says so and
+    // the page leads on to LED SETUP.
+    return env_.host.kelvoUnit() ? RunInfo::kDualWavelength : RunInfo::kDe1;
+}
+
 std::vector<std::string> UserPage::uvUnits() { return {"Dual Wavelength", "Single Wavelength", "DE-1"}; }
 std::vector<std::string> UserPage::gradientUnits() { return {"w/v", "w/w", "v/v"}; }
 std::vector<std::string> UserPage::tubes() { return {"2", "3", "4", "6"}; }
@@ -183,7 +189,7 @@ void UserPage::initialise() {
     } else {
         fields_.manufacturer = 0;
     }
-    fields_.uvUnit = RunInfo::kDe1;
+    fields_.uvUnit = unitShown();
     if (record) {
         fillFromRunInfo(*record);
         fields_.experiment = record->experimentName;
@@ -245,7 +251,7 @@ void UserPage::loadUser(bool clearFirst) {
     if (clearFirst) {
         fields_.experiment = loaded.experiment;
     }
-    fields_.uvUnit = RunInfo::kDe1;
+    fields_.uvUnit = unitShown();
     buttonsEnabled_ = true;
     loadPresets();
 }
@@ -532,7 +538,7 @@ void UserPage::choosePreset(int index) {
 
 void UserPage::applyPreset(const RunInfo& preset) {
     fillFromRunInfo(preset);
-    fields_.uvUnit = RunInfo::kDe1;
+    fields_.uvUnit = unitShown();
 }
 
 void UserPage::deletePreset(int index) {

@@ -126,6 +126,10 @@ public:
     // settings into the fields.
     void choosePreset(int index);
     void deletePreset(int index);
+    // The UV unit list is fixed: "DE-1", or the connected Kelvo unit's two
+    // channels. Asked again when the page is used, as the unit may answer
+    // only after the page has come up (the first connection's warm-up).
+    [[nodiscard]] int unitShown() const;
 
 private:
     void loadNames();

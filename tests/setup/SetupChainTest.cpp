@@ -38,7 +38,7 @@ struct Chain : ::testing::Test {
     }
     ScanSetupPage scan(bool beside = false) {
         return ScanSetupPage({bench.folder.path(), bench.prompter, host, unit, bench.session, zero(),
-                              [this](const std::string& s) { statuses.push_back(s); }, beside});
+                              [this](const std::string& s) { statuses.push_back(s); }, beside, {}});
     }
     std::function<void(const SampleRecord&)> zero() {
         return [this](const SampleRecord& r) { bench.controller.zeroOn(r); };
