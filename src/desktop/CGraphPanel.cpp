@@ -56,7 +56,7 @@ CGraphPanel::CGraphPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget* par
         logic_.view().setXAxisType(on ? XAxisType::Millimetres : XAxisType::SampleNumber);
         updateAxisTexts(true);
     });
-    xRow->addSpacing(18);
+    xRow->addSpacing(8);
     xRow->addWidget(new QLabel(QStringLiteral("Window size"), this));
     windowMm_ = makeWindowBox(true, xRow);
     windowSamples_ = makeWindowBox(false, xRow);

@@ -12,6 +12,7 @@
 #include "desktop/CursorReadouts.h"
 #include "desktop/CGraphOptionsDlg.h"
 #include "desktop/CGraphingWindowSizeDlg.h"
+#include "desktop/CWindowScale.h"
 #include "desktop/COverlayTracesDlg.h"
 #include "desktop/CRemoveCursorDlg.h"
 #include "desktop/CYAxisOffsetsDlg.h"
@@ -381,16 +382,28 @@ void CGraphReading::graphOptions() {
 
 void CGraphReading::windowSize() {
     CGraphingWindowSizeDlg dialog(sizeIndex_, &window_);
-    if (dialog.exec() != QDialog::Accepted) {
-        return;
+    if (dialog.exec() == QDialog::Accepted) {
+        setWindowSize(dialog.chosen());
     }
-    const auto scale = windowRescale(sizeIndex_, dialog.chosen());
+}
+
+void CGraphReading::setWindowSize(int index) {
+    const auto scale = windowRescale(sizeIndex_, index);
     if (!scale) {
         return;
     }
-    sizeIndex_ = dialog.chosen();
-    // The layouts place and size every child by the window's new size.
-    window_.resize(static_cast<int>(window_.width() * scale->x + 0.5), static_cast<int>(window_.height() * scale->y + 0.5));
+    const auto toStandard = windowRescale(0, index);
+    // Taken before the rescale: a window whose least size grows meanwhile
+    // would otherwise be scaled from that.
+    const QSize now = window_.size();
+    sizeIndex_ = index;
+    if (!scale_) {
+        scale_ = std::make_unique<CWindowScale>(window_);
+    }
+    // Fonts, given sizes and spaces from the standard size; the layouts
+    // then place every child in the window's new size.
+    scale_->apply(toStandard ? toStandard->x : 1.0, toStandard ? toStandard->y : 1.0);
+    window_.resize(static_cast<int>(now.width() * scale->x + 0.5), static_cast<int>(now.height() * scale->y + 0.5));
 }
 
 void CGraphReading::axisGains(bool xAxis) {

@@ -200,6 +200,7 @@ TEST(RecordingRun, De1RunNumbersItsFractionsAndClosesWithAnEventRow) {
     setup.settings.numberOfFractions = 4;
     setup.settings.totalDistance = 4.0;
     setup.tubingLength = 100.0;
+    setup.settings.deadVolume = 0.1;
     bench.controller.setDe1Setup(setup);
     bench.controller.startStop();
     ASSERT_TRUE(bench.controller.isRecording());
@@ -241,6 +242,8 @@ TEST(RecordingRun, De1RunNumbersItsFractionsAndClosesWithAnEventRow) {
     EXPECT_TRUE(rows.back().eventMark);
     EXPECT_NEAR(bench.display.de1Spans()[0], rows.back().distance - file.header().em1->deadVolumeDistance,
                 0.5);
+    // The graph draws the run's marks back by the distance the file records.
+    EXPECT_NEAR(bench.controller.runStartOffsetMm(), file.header().em1->deadVolumeDistance, 0.005);
 }
 
 // Only a DE-1 box, connected; an event-triggered run without automatic
