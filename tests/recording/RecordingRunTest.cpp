@@ -200,7 +200,6 @@ TEST(RecordingRun, De1RunNumbersItsFractionsAndClosesWithAnEventRow) {
     setup.settings.numberOfFractions = 4;
     setup.settings.totalDistance = 4.0;
     setup.tubingLength = 100.0;
-    setup.settings.deadVolume = 0.1;
     bench.controller.setDe1Setup(setup);
     bench.controller.startStop();
     ASSERT_TRUE(bench.controller.isRecording());
@@ -242,8 +241,6 @@ TEST(RecordingRun, De1RunNumbersItsFractionsAndClosesWithAnEventRow) {
     EXPECT_TRUE(rows.back().eventMark);
     EXPECT_NEAR(bench.display.de1Spans()[0], rows.back().distance - file.header().em1->deadVolumeDistance,
                 0.5);
-    // The graph draws the run's marks back by the distance the file records.
-    EXPECT_NEAR(bench.controller.runStartOffsetMm(), file.header().em1->deadVolumeDistance, 0.005);
 }
 
 // Only a DE-1 box, connected; an event-triggered run without automatic
@@ -357,6 +354,24 @@ TEST(RecordingRun, ADe1RunWhoseEndCannotBeWrittenIsToldAndStaysInTempAsRecorded)
     EXPECT_FALSE(bench.controller.savedFile());
     EXPECT_THAT(bench.tempRuns(), ElementsAre(temp));
     EXPECT_EQ(readFile(temp), recorded) << "neither cleaned nor replaced";
+}
+
+TEST(RecordingRun, ADe1RunTellsHowFarItsMarksLieAheadOfItsTrace) {
+    De1Bench bench;
+    ASSERT_TRUE(bench.connect(3));
+    Em1RunWriter::Setup setup;
+    setup.settings.signalType = Em1Settings::kEventTriggered;
+    setup.settings.speed = 0.5;
+    setup.settings.deadVolume = 0.286;  // 2 mm of the default tube's 0.143 ml/mm
+    bench.controller.setDe1Setup(setup);
+    bench.controller.startStop();
+    ASSERT_TRUE(bench.controller.isRecording());
+    EXPECT_NEAR(bench.controller.runStartOffsetMm(), 2.0, 1e-9);
+    bench.prompter.answerNo();
+    bench.controller.startStop();
+    ASSERT_FALSE(bench.controller.isRecording());
+    // Still the run on show until the next one starts.
+    EXPECT_NEAR(bench.controller.runStartOffsetMm(), 2.0, 1e-9);
 }
 
 }  // namespace
