@@ -4,6 +4,7 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QLayout>
+#include <QProxyStyle>
 #include <QSpacerItem>
 #include <QWidget>
 #include <algorithm>
@@ -15,10 +16,37 @@ namespace {
 
 int scaled(int value, double factor) { return static_cast<int>(std::lround(value * factor)); }
 
-// A size given to a widget: 0 (none) and the unbounded maximum stay as they are.
+// A size given to a widget: 0 (none) and the unbounded maximum stay as they
+// are, and so do the few pixels of a spin's arrows, which the style draws.
 int scaledLimit(int value, double factor) {
-    return value <= 0 || value >= QWIDGETSIZE_MAX ? value : std::max(1, scaled(value, factor));
+    constexpr int kStyleDrawn = 24;
+    return value <= 0 || value >= QWIDGETSIZE_MAX || value < kStyleDrawn ? value : std::max(1, scaled(value, factor));
 }
+
+// The application's style with its own sizes scaled: what it adds around a
+// text (a button's margins and least width, a box's indicator) shrinks with
+// the font, or the smaller window could not hold what the larger one did.
+class ScaledStyle : public QProxyStyle {
+public:
+    ScaledStyle(double factor, QObject* owner) : factor_(factor) { setParent(owner); }
+
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        const int value = QProxyStyle::pixelMetric(metric, option, widget);
+        return value > 1 ? std::max(1, scaled(value, factor_)) : value;
+    }
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& contents,
+                           const QWidget* widget) const override {
+        const QSize size = QProxyStyle::sizeFromContents(type, option, contents, widget);
+        if (!size.isValid() || !contents.isValid()) {
+            return size;
+        }
+        return {contents.width() + scaled(size.width() - contents.width(), factor_),
+                contents.height() + scaled(size.height() - contents.height(), factor_)};
+    }
+
+private:
+    double factor_;
+};
 
 QFont scaledFont(QFont font, double factor) {
     if (font.pointSizeF() > 0) {
@@ -63,12 +91,8 @@ bool CWindowScale::known(const QWidget* widget) const {
 
 void CWindowScale::record(QWidget& widget) {
     if (!known(&widget)) {
-        const bool leaf = widget.layout() == nullptr && &widget != &window_;
-        const bool ownSize = widget.minimumSize() != QSize(0, 0);
         widgets_.push_back({&widget, widget.font(), widget.testAttribute(Qt::WA_SetFont), widget.minimumSize(),
-                            widget.maximumSize(),
-                            leaf && !ownSize && widget.minimumSizeHint().isValid() ? widget.minimumSizeHint()
-                                                                                   : QSize()});
+                            widget.maximumSize()});
         if (widget.layout() != nullptr) {
             recordLayout(*widget.layout());
         }
@@ -97,6 +121,9 @@ void CWindowScale::recordLayout(QLayout& layout) {
 void CWindowScale::apply(double sx, double sy) {
     record(window_);
     const double f = std::min(sx, sy);
+    // The style in use goes only once no widget uses it any more.
+    QPointer<QStyle> previous = style_;
+    style_ = f == 1.0 ? nullptr : new ScaledStyle(f, &window_);
     for (const WidgetBase& b : widgets_) {
         if (b.widget == nullptr) {
             continue;
@@ -105,10 +132,11 @@ void CWindowScale::apply(double sx, double sy) {
         if (b.ownFont || b.widget == &window_) {
             b.widget->setFont(scaledFont(b.font, f));
         }
-        const QSize least = b.leastHint.isValid() && f < 1.0 ? b.leastHint : b.minimum;
-        b.widget->setMinimumSize(scaledLimit(least.width(), sx), scaledLimit(least.height(), sy));
+        b.widget->setStyle(f == 1.0 ? nullptr : style_.data());
+        b.widget->setMinimumSize(scaledLimit(b.minimum.width(), sx), scaledLimit(b.minimum.height(), sy));
         b.widget->setMaximumSize(scaledLimit(b.maximum.width(), sx), scaledLimit(b.maximum.height(), sy));
     }
+    delete previous.data();
     for (const LayoutBase& b : layouts_) {
         if (b.layout == nullptr) {
             continue;

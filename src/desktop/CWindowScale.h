@@ -8,6 +8,7 @@
 #include <vector>
 
 class QLayout;
+class QStyle;
 class QSpacerItem;
 class QWidget;
 
@@ -32,10 +33,6 @@ private:
         bool ownFont = false;
         QSize minimum;
         QSize maximum;
-        // What the style asks for a widget without a size of its own (a
-        // button's least width, a box's indicator); scaled too, or those
-        // would keep the smaller window from holding everything.
-        QSize leastHint;
     };
     struct LayoutBase {
         QPointer<QLayout> layout;
@@ -56,6 +53,9 @@ private:
     [[nodiscard]] bool known(const QWidget* widget) const;
 
     QWidget& window_;
+    // The style's own sizes (indicators, margins, arrows) at the window's
+    // scale; a child of the window, so it outlives every widget using it.
+    QPointer<QStyle> style_;
     std::vector<WidgetBase> widgets_;
     std::vector<LayoutBase> layouts_;
     std::vector<SpaceBase> spaces_;
