@@ -128,7 +128,7 @@ QWidget* CGraphPanel::makeAxisControl(AxisBox box, const QString& caption) {
 
 QLineEdit* CGraphPanel::makeWindowBox(bool mm, QLayout* row) {
     auto* edit = new QLineEdit(this);
-    edit->setFixedWidth(62);
+    edit->setFixedWidth(56);
     auto* spin = new QSpinBox(this);
     // Only the arrows of the spin are used: each click doubles or halves the width.
     spin->setRange(-1000000, 1000000);
