@@ -388,22 +388,20 @@ void CGraphReading::windowSize() {
 }
 
 void CGraphReading::setWindowSize(int index) {
-    const auto scale = windowRescale(sizeIndex_, index);
-    if (!scale) {
+    if (!windowRescale(sizeIndex_, index)) {
         return;
     }
-    const auto toStandard = windowRescale(0, index);
-    // Taken before the rescale: a window whose least size grows meanwhile
-    // would otherwise be scaled from that.
-    const QSize now = window_.size();
+    const auto fromStandard = windowRescale(0, index);
     sizeIndex_ = index;
     if (!scale_) {
         scale_ = std::make_unique<CWindowScale>(window_);
     }
     // Fonts, given sizes and spaces from the standard size; the layouts
-    // then place every child in the window's new size.
-    scale_->apply(toStandard ? toStandard->x : 1.0, toStandard ? toStandard->y : 1.0);
-    window_.resize(static_cast<int>(now.width() * scale->x + 0.5), static_cast<int>(now.height() * scale->y + 0.5));
+    // then place every child in the table's size, whatever size the window
+    // had taken meanwhile.
+    scale_->apply(fromStandard ? fromStandard->x : 1.0, fromStandard ? fromStandard->y : 1.0);
+    const WindowSize& size = kWindowSizes[static_cast<std::size_t>(index)];
+    window_.resize(size.width, size.height);
 }
 
 void CGraphReading::axisGains(bool xAxis) {
