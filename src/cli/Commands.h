@@ -15,6 +15,9 @@ int runPacket(int argc, char** argv);
 int runInfo(int argc, char** argv);
 // dedupe FILE: remove repeated samples from a run file.
 int runDedupe(int argc, char** argv);
+// plan RUN --zone START END N [--zone ...] [--autofrac N] [--limit ML] [--volume-per-mm V]:
+// check a zone plan and write it into the run as a standard run's plan.
+int runPlan(int argc, char** argv);
 // rescue TEMPFILE -o NEWFILE: save a lost temporary run under a new name, cleaned.
 int runRescue(int argc, char** argv);
 // link (--simulate | --port N) [--seconds S]: open the instrument link and report its traffic.

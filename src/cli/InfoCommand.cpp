@@ -5,6 +5,7 @@
 // are documented in the README; keep them stable.
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,8 @@
 #include "cli/FileArgs.h"
 #include "cli/JsonWriter.h"
 #include "cli/PresetInfo.h"
+#include "runs/OverlayPlanBlock.h"
+#include "runs/OverlayPlanRules.h"
 #include "runs/RunDataFile.h"
 #include "runs/RunFileCopy.h"
 #include "base/TextFormat.h"
@@ -51,6 +54,61 @@ std::string dateText(const RunFileHeader& h) {
 
 std::string timeText(const RunFileHeader& h) {
     return formatText("%02d:%02d:%02d", h.recorded.hour, h.recorded.minute, h.recorded.second);
+}
+
+// The run's volume per mm, when its header gives one: a fraction's volume
+// needs it.
+std::optional<double> volumePerMmOf(const RunDataFile& run) {
+    if (!run.header().hasVolumePerMm) {
+        return std::nullopt;
+    }
+    return run.header().info.volumePerMm;
+}
+
+// "overlay_plan": the standard run's zones, null when the file has no plan.
+void writeJsonPlan(Json& j, const std::string& path, const RunDataFile& run) {
+    j.key("overlay_plan");
+    const auto read = readOverlayPlanFile(path);
+    if (!read || !read->found) {
+        j.null();
+        return;
+    }
+    const auto vpm = volumePerMmOf(run);
+    j.open('{');
+    j.key("zones");
+    j.open('[');
+    for (const auto& zone : read->plan.zones) {
+        j.item();
+        j.open('{');
+        j.field("start", zone.start);
+        j.field("end", zone.end);
+        j.integerField("fractions", zone.fractions);
+        j.field("fraction_distance", fractionDistance(zone));
+        j.key("fraction_volume");
+        vpm ? j.number(fractionVolume(zone, *vpm)) : j.null();
+        j.close('}');
+    }
+    j.close(']');
+    j.integerField("autofrac", read->plan.autofrac);
+    j.close('}');
+}
+
+void writeTextPlan(const std::string& path, const RunDataFile& run) {
+    const auto read = readOverlayPlanFile(path);
+    if (!read || !read->found) {
+        return;
+    }
+    const auto vpm = volumePerMmOf(run);
+    std::printf("overlay_plan: %zu zones, autofrac %d\n", read->plan.zones.size(), read->plan.autofrac);
+    int number = 1;
+    for (const auto& zone : read->plan.zones) {
+        std::printf("zone %d: %.2f to %.2f mm, %d fractions of %.2f mm", number++, zone.start, zone.end,
+                    zone.fractions, fractionDistance(zone));
+        if (vpm) {
+            std::printf(", %.2f ml", fractionVolume(zone, *vpm));
+        }
+        std::printf("\n");
+    }
 }
 
 void writeJson(const std::string& path, const RunDataFile& run, bool rows) {
@@ -114,6 +172,7 @@ void writeJson(const std::string& path, const RunDataFile& run, bool rows) {
         j.close(']');
         j.close('}');
     }
+    writeJsonPlan(j, path, run);
     j.integerField("samples", static_cast<long long>(run.sampleCount()));
     if (run.isExport()) {
         j.key("sets");
@@ -223,6 +282,7 @@ void writeText(const std::string& path, const RunDataFile& run, bool rows) {
             std::printf("de1_aufs_change: %.2f at %.2f mm\n", change.aufs, change.distance);
         }
     }
+    writeTextPlan(path, run);
     for (const auto& set : run.exportedSets()) {
         std::printf("set: %s, offset %d, %zu samples\n", shown(set.name).c_str(), set.offset,
                     set.samples.size());

@@ -22,6 +22,7 @@ constexpr Command kCommands[] = {
     {"packet", "decode a captured packet: packet decode HEX...", corvane::cli::runPacket},
     {"info", "show what a run file holds (--json, --rows)", corvane::cli::runInfo},
     {"dedupe", "remove repeated samples from a run file", corvane::cli::runDedupe},
+    {"plan", "check a zone plan and write it into a run (a standard run's fractions)", corvane::cli::runPlan},
     {"rescue", "save a lost temporary run under a new name, cleaned", corvane::cli::runRescue},
     {"link", "talk to the Kelvo unit and report what came over the wire", corvane::cli::runLink},
     {"record", "record a run from the instrument and save it (headless)", corvane::cli::runRecord},

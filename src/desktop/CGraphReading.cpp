@@ -21,6 +21,7 @@
 #include "desktop/WindowSizes.h"
 #include "graph/CGraphCtrl.h"
 #include "graph/CGraphFrame.h"
+#include "setup/COverlayPlanDlg.h"
 
 namespace corvane {
 
@@ -302,6 +303,16 @@ void CGraphReading::standardRun() {
         updateTitles();
         emit viewChanged();
     }
+}
+
+void CGraphReading::createStandardRun() {
+    auto chosen = logic_.overlays().chooseRunForStandard();
+    if (!chosen) {
+        return;
+    }
+    COverlayPlanDlg dialog({logic_.overlays().startupFolder(), prompter_, chosen->volumePerMm, chosen->collectionLimit},
+                           chosen->path, chosen->run, chosen->plan, &window_);
+    (void)dialog.exec();
 }
 
 void CGraphReading::showStandardProfile(bool on) {

@@ -42,6 +42,9 @@ public:
     void overlayGraph();
     void standardRun();
     void showStandardProfile(bool on);
+    // "C&reate Standard Run": a run chosen, its zones edited in the STANDARD
+    // RUN window and saved there; nothing stays on the graph.
+    void createStandardRun();
     void autoAlign();
     void resetAlignment();
     void focus();

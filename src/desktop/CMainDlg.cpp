@@ -38,7 +38,6 @@
 #include "link/CCMD2DebugDlg.h"
 #include "link/CSerportTroubleShootingDlg.h"
 #include "link/PacketDebugLink.h"
-#include "link/SerialPortApi.h"
 #include "link/UvLink.h"
 #include "recording/AcquisitionSession.h"
 #include "recording/RecordingController.h"
@@ -187,6 +186,7 @@ void CMainDlg::connectGraphReading() {
     connect(graphPanel_, &CGraphPanel::optionsPressed, r, &CGraphReading::graphOptions);
     connect(graphPanel_, &CGraphPanel::profileToggled, r, &CGraphReading::showStandardProfile);
     connect(graphPanel_, &CGraphPanel::cursorStepped, r, [r](bool right) { (void)r->arrowKey(right); });
+    connect(menu_, &CMainMenu::createStandardRunRequested, r, &CGraphReading::createStandardRun);
     connect(menu_, &CMainMenu::cursorsRequested, r, &CGraphReading::addRemoveCursors);
     connect(menu_, &CMainMenu::windowSizeRequested, r, &CGraphReading::windowSize);
     connect(menu_, &CMainMenu::axisLabelsToggled, r, &CGraphReading::setAxisLabels);
@@ -758,42 +758,6 @@ int runMainWindow(CMainDlg& window) {
     QObject::connect(&window, &CMainDlg::closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     window.show();
     return QApplication::exec();
-}
-
-// --- Print and images ---
-
-GraphPageContent CMainDlg::graphPage() const {
-    std::array<Rgb, 6> colours{};
-    (void)graph_->read([&](const GraphModel& model) {
-        for (int slot = 0; slot < 6; ++slot) {
-            colours[static_cast<std::size_t>(slot)] = model.getTraceColour(slot);
-        }
-    });
-    return graphPageContent(logic_->view(), logic_->cursors(), &logic_->overlays(), colours);
-}
-
-// The page is laid out from the graph's standard size whatever the window's
-// size is now, so the window is left as it is while a page is drawn.
-void CMainDlg::printGraph() {
-    CPrintGraphData print(seams_.prompter, folders_.folder(DialogFolder::Data));
-    QtPrintDialogRunner shown(this);
-    if (!print.printGraph(*graph_, graphPage(), printDialog_ != nullptr ? *printDialog_ : shown)) {
-        seams_.prompter.message("Error, could not print graph.");
-    }
-}
-
-void CMainDlg::saveGraphImage() {
-    CPrintGraphData print(seams_.prompter, folders_.folder(DialogFolder::Data));
-    if (!print.saveGraphImage(*graph_, graphPage())) {
-        seams_.prompter.message("Error, could not save image of graph.");
-    }
-}
-
-void CMainDlg::saveWindow() {
-    CPrintGraphData print(seams_.prompter, folders_.folder(DialogFolder::Data));
-    if (!print.saveWindow(*this)) {
-        seams_.prompter.message("Error acquiring capture of main window.");
-    }
 }
 
 }  // namespace corvane

@@ -21,7 +21,8 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
             emit dataChanged();
         }
     });
-    markNotYet(file->addAction(QStringLiteral("C&reate Standard Run")), "the overlay plan editor");
+    connect(file->addAction(QStringLiteral("C&reate Standard Run")), &QAction::triggered, this,
+            &CMainMenu::createStandardRunRequested);
     closeData_ = file->addAction(QStringLiteral("&Close Data File"));
     connect(closeData_, &QAction::triggered, this, [this] {
         logic_.files().closeDataFile();

@@ -46,6 +46,8 @@ signals:
     void saveGraphImageRequested();
     void saveBufferedRequested();
     void scanSetupRequested();
+    // "C&reate Standard Run": a run file into the STANDARD RUN window.
+    void createStandardRunRequested();
 
 private:
     MainWindowLogic& logic_;

@@ -7,6 +7,8 @@
 #include "compare/ExportFile.h"
 #include "desktop/GraphView.h"
 #include "runs/OverlayPlanBlock.h"
+#include "runs/OverlayPlanRules.h"
+#include "setup/CollectionVolume.h"
 
 namespace corvane {
 
@@ -15,6 +17,16 @@ namespace {
 constexpr const char* kCsvTextFilter =
     "CSV Text Files (*.csv)|*.csv|Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
 constexpr const char* kStandardRunFilter = "SR CSV Text Files (SR*.csv)|SR*.csv|All Files (*.*)|*.*||";
+
+// A run file to open, from the user's data folder.
+FileDialogRequest runFileRequest(const char* title, DialogFolders& folders) {
+    FileDialogRequest request;
+    request.title = title;
+    request.filter = kCsvTextFilter;
+    request.defaultExtension = "*.csv";
+    request.initialFolder = folders.folder(DialogFolder::Data);
+    return request;
+}
 
 }  // namespace
 
@@ -32,12 +44,7 @@ bool GraphOverlays::toggleOverlay() {
         env_.view.refresh();
         return true;
     }
-    FileDialogRequest request;
-    request.title = "Open";
-    request.filter = kCsvTextFilter;
-    request.defaultExtension = "*.csv";
-    request.initialFolder = env_.folders.folder(DialogFolder::Data);
-    const auto chosen = env_.prompter.openFile(request);
+    const auto chosen = env_.prompter.openFile(runFileRequest("Open", env_.folders));
     if (!chosen) {
         return false;
     }
@@ -116,7 +123,58 @@ bool GraphOverlays::loadStandardRun(const std::filesystem::path& path) {
         env_.hidePresetRuns();
     }
     env_.view.refresh();
+    adoptCollectionSettings(path);
     return true;
+}
+
+std::string GraphOverlays::userName() const { return hooks_.userName ? hooks_.userName() : std::string(); }
+
+void GraphOverlays::adoptCollectionSettings(const std::filesystem::path& path) {
+    const RunFileHeader& header = standard_->file().header();
+    const double volume =
+        header.hasVolumePerMm ? planCollectionVolume(standard_->plan(), header.info.volumePerMm) : 0.0;
+    if (!(volume > 0.0)) {
+        return;  // no zones, or no volume per mm: the file has no collection settings
+    }
+    const std::string user = userName();
+    // Compared as they are shown: a difference below the hundredth is none.
+    if (formatText("%.2f", volume) == formatText("%.2f", loadCollectionVolume(env_.startupFolder, user))) {
+        return;
+    }
+    const bool stored = storeCollectionVolume(env_.startupFolder, user, volume);
+    if (hooks_.collectionAdopted) {
+        hooks_.collectionAdopted(volume);
+    }
+    env_.prompter.message(formatText("Warning: Current collection settings have changed to match those of file: %s",
+                                     path.string().c_str()));
+    if (!stored) {
+        env_.prompter.message("Warning: Unable to save user settings.");
+    }
+}
+
+std::optional<GraphOverlays::RunForStandard> GraphOverlays::chooseRunForStandard() {
+    const auto chosen =
+        env_.prompter.openFile(runFileRequest("Please select a file to become the STANDARD RUN", env_.folders));
+    if (!chosen) {
+        return std::nullopt;
+    }
+    RunForStandard out;
+    out.path = *chosen;
+    const auto plan = readOverlayPlanFile(out.path);
+    if (!plan || out.run.read(out.path) != RunDataFile::ReadStatus::Ok) {
+        env_.prompter.message(fileError(out.path));
+        return std::nullopt;
+    }
+    if (const auto message = exportedFileMessage(out.run, out.path.string()); !message.empty()) {
+        env_.prompter.message(message);
+        return std::nullopt;
+    }
+    out.plan = plan->plan;
+    const auto described = hooks_.runVolumePerMm ? hooks_.runVolumePerMm() : std::nullopt;
+    const RunFileHeader& header = out.run.header();
+    out.volumePerMm = described ? *described : (header.hasVolumePerMm ? header.info.volumePerMm : 0.0);
+    out.collectionLimit = loadCollectionVolume(env_.startupFolder, userName());
+    return out;
 }
 
 void GraphOverlays::removeStandardRun() {

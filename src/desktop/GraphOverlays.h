@@ -7,6 +7,7 @@
 #include <string>
 
 #include "compare/TraceDrag.h"
+#include "runs/RunDataFile.h"
 #include "desktop/StandardRun.h"
 
 namespace corvane {
@@ -43,7 +44,18 @@ public:
         std::function<void(const FractionPlanHook*, bool showZones)> attachPlan;
     };
 
+    // What the standard-run commands need of the window beyond Env: the
+    // user whose settings hold the collection volume, the run description's
+    // volume per mm (nothing without one), and the window's own copy of the
+    // collection volume, told when a standard run changes it.
+    struct StandardRunHooks {
+        std::function<std::string()> userName;
+        std::function<std::optional<double>()> runVolumePerMm;
+        std::function<void(double)> collectionAdopted;
+    };
+
     explicit GraphOverlays(Env env) : env_(std::move(env)) {}
+    void setStandardRunHooks(StandardRunHooks hooks) { hooks_ = std::move(hooks); }
 
     // --- OVERLAY GRAPH ---
     // Loads an overlay when none is shown (file dialog, read), removes it
@@ -67,6 +79,21 @@ public:
     [[nodiscard]] bool showStandardProfile() const { return showProfile_; }
     // The axis changed: the plan's positions follow.
     void axisChanged();
+
+    // --- C&reate Standard Run ---
+    // The run file chosen to become a standard run, with the plan it already
+    // has, and what the plan editor checks it against.
+    struct RunForStandard {
+        std::filesystem::path path;
+        RunDataFile run;
+        OverlayPlan plan;
+        double volumePerMm = 0.0;
+        double collectionLimit = 0.0;
+    };
+    // The file dialog and the read; nothing when cancelled or unreadable
+    // (after the message).
+    [[nodiscard]] std::optional<RunForStandard> chooseRunForStandard();
+    [[nodiscard]] const std::filesystem::path& startupFolder() const { return env_.startupFolder; }
 
     // --- Alignment ---
     // Sets are shown together (an overlay; later compare sets).
@@ -93,8 +120,12 @@ public:
 
 private:
     [[nodiscard]] std::string fileError(const std::filesystem::path& path) const;
+    [[nodiscard]] std::string userName() const;
+    // A standard run's collection volume becomes the current one.
+    void adoptCollectionSettings(const std::filesystem::path& path);
 
     Env env_;
+    StandardRunHooks hooks_;
     std::unique_ptr<StandardRun> standard_;
     bool showProfile_ = false;
     bool alignMode_ = false;

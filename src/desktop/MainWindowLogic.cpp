@@ -55,6 +55,13 @@ MainWindowLogic::MainWindowLogic(Env env)
                                    }}),
       mouse_(view_, cursors_, overlays_, env_.graph, env_.hitTest) {
     readVolumes();
+    overlays_.setStandardRunHooks(
+        {.userName = [this] { return setupHost_.runInfo() ? setupHost_.runInfo()->userName : std::string(); },
+         .runVolumePerMm =
+             [this] {
+                 return setupHost_.runInfo() ? std::optional(setupHost_.runInfo()->volumePerMm) : std::nullopt;
+             },
+         .collectionAdopted = [this](double ml) { setupHost_.setCollection(ml, setupHost_.fractionationKind()); }});
     setupHost_.setTargets({.de1Mode = [this] { return de1Mode(); },
                            .showGraph = [this] { refreshGraph(); },
                            .window = &env_.window});

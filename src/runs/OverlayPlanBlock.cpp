@@ -1,6 +1,7 @@
 #include "runs/OverlayPlanBlock.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 
 #include "app/FileReplace.h"
@@ -77,10 +78,18 @@ private:
         if (text == nullptr) {
             break;
         }
+        // As the settings store reads a list: a line without even its first
+        // number ends the zones; numbers missing after it read as 0.
         FieldScanner scanner(*text);
         OverlayZone zone;
-        if (!scanner.real(zone.start) || !scanner.real(zone.end) || !scanner.integer(zone.fractions)) {
+        if (!scanner.real(zone.start)) {
             break;
+        }
+        if (!scanner.real(zone.end)) {
+            zone.end = 0.0;
+            zone.fractions = 0;
+        } else if (!scanner.integer(zone.fractions)) {
+            zone.fractions = 0;
         }
         read.plan.zones.push_back(zone);
     }
@@ -241,17 +250,59 @@ std::optional<std::string> withOverlayPlan(std::string_view fileText, const Over
     return out;
 }
 
-PlanWriteResult writeOverlayPlan(const std::filesystem::path& path, const OverlayPlan& plan,
-                                 const std::optional<PlanHeaderLines>& lines) {
-    const auto text = readWholeFile(path, static_cast<std::size_t>(kMaxRunFileBytes));
+PlanWriteResult writeStandardRun(const std::filesystem::path& source, const std::filesystem::path& target,
+                                 const OverlayPlan& plan, const std::optional<PlanHeaderLines>& lines, int& error) {
+    error = 0;
+    auto text = readWholeFile(source, static_cast<std::size_t>(kMaxRunFileBytes));
     if (!text) {
         return PlanWriteResult::CannotRead;
+    }
+    std::error_code same;
+    if (!std::filesystem::equivalent(source, target, same) && startsWith(*text, "Corvane Text Data File:")) {
+        const std::size_t eol = std::min(text->find('\n'), text->size());
+        text->replace(0, eol, formatText(kRunFileTitle, target.filename().string().c_str()));
     }
     const auto rewritten = withOverlayPlan(*text, plan, lines);
     if (!rewritten) {
         return PlanWriteResult::NotARunFile;
     }
-    return replaceFile(path, *rewritten) ? PlanWriteResult::Ok : PlanWriteResult::CannotWrite;
+    errno = 0;
+    if (!replaceFile(target, *rewritten)) {
+        error = errno != 0 ? errno : EIO;
+        return PlanWriteResult::CannotWrite;
+    }
+    return PlanWriteResult::Ok;
+}
+
+PlanWriteResult writeOverlayPlan(const std::filesystem::path& path, const OverlayPlan& plan,
+                                 const std::optional<PlanHeaderLines>& lines) {
+    int error = 0;
+    return writeStandardRun(path, path, plan, lines, error);
+}
+
+std::string planWriteMessage(PlanWriteResult result, const std::filesystem::path& source,
+                             const std::filesystem::path& target, int error) {
+    std::error_code missing;
+    switch (result) {
+        case PlanWriteResult::Ok: return {};
+        case PlanWriteResult::CannotRead:
+            if (!std::filesystem::exists(source, missing)) {
+                return "Error, data file does not exist.";
+            }
+            return formatText("Error, unable to open file: %s", source.string().c_str());
+        case PlanWriteResult::NotARunFile:
+            return formatText("Error, unable to find header in file: %s", source.string().c_str());
+        case PlanWriteResult::CannotWrite:
+            // A refusal with its own reason (read-only, a folder) says so.
+            if (auto problem = replaceProblem(target); !problem.empty()) {
+                return problem;
+            }
+            // The work file is the hidden sibling the replacement writes.
+            return formatText("Error %u copying temporary file: %s to %s.", static_cast<unsigned>(error),
+                              ("." + target.filename().string() + ".replacing").c_str(),
+                              target.string().c_str());
+    }
+    return {};
 }
 
 }  // namespace corvane

@@ -34,7 +34,8 @@ struct OverlayPlanRead {
 
 // Reads the block from a file's text: "numzones", then "zone001" onwards,
 // each three numbers, then "autofrac". A zone line that is missing or does
-// not hold three numbers ends the zones there; a count beyond 999 zones (the
+// not begin with a number ends the zones there (numbers missing after the
+// first read as 0, as in any settings file); a count beyond 999 zones (the
 // most the key names allow) reads as 999. The block ends at the next section
 // header; in a run file nothing after "Data Columns:" is looked at.
 [[nodiscard]] OverlayPlanRead readOverlayPlan(std::string_view text);
@@ -59,9 +60,19 @@ struct PlanHeaderLines {
 
 enum class PlanWriteResult { Ok, CannotRead, NotARunFile, CannotWrite };
 
-// Rewrites the run file at path with the plan (withOverlayPlan), replacing
-// it whole and safely (a failed write leaves the old file).
+// Writes source's run with the plan (withOverlayPlan) to target, replacing
+// target whole and safely: a crash or power cut leaves the old target or
+// the new one, never a mix, and a failed write leaves the old one. A target
+// other than the source gets a title line naming it. error: the system's
+// code when the write failed.
+[[nodiscard]] PlanWriteResult writeStandardRun(const std::filesystem::path& source,
+                                               const std::filesystem::path& target, const OverlayPlan& plan,
+                                               const std::optional<PlanHeaderLines>& lines, int& error);
+// The same in place.
 [[nodiscard]] PlanWriteResult writeOverlayPlan(const std::filesystem::path& path, const OverlayPlan& plan,
                                                const std::optional<PlanHeaderLines>& lines);
+// What the operator is told when a write failed.
+[[nodiscard]] std::string planWriteMessage(PlanWriteResult result, const std::filesystem::path& source,
+                                           const std::filesystem::path& target, int error);
 
 }  // namespace corvane

@@ -6,6 +6,7 @@
 #include "app/ConfigFile.h"
 #include "app/FileReplace.h"
 #include "base/TextFormat.h"
+#include "runs/OverlayPlanBlock.h"
 
 namespace corvane {
 namespace {
@@ -13,7 +14,6 @@ namespace {
 constexpr const char* kExperiment = "[experiment_settings]";
 constexpr const char* kEm1 = "[em1_settings]";
 constexpr const char* kScan = "[scan_settings]";
-constexpr const char* kPlan = "[overlay plan]";
 
 // "[scan_settings]" keys of older files, read when present.
 constexpr std::array<const char*, 13> kScanExtras = {
@@ -109,26 +109,6 @@ Em1Settings readEm1(const ConfigFile& f) {
     return s;
 }
 
-std::optional<OverlayPlan> readPlan(const ConfigFile& f, std::string& planFile) {
-    if (!f.getString(kPlan, "numzones")) {
-        return std::nullopt;
-    }
-    OverlayPlan plan;
-    const int count = std::min(f.getInt(kPlan, "numzones"), kMaxPresetZones);
-    for (int n = 1; n <= count; ++n) {
-        std::array<double, 3> values{};
-        if (f.getDoubleArray(kPlan, formatText("zone%03d", n), values) == 0) {
-            break;  // the zones end at the first one missing
-        }
-        const double fractions = values[2];
-        plan.zones.push_back({values[0], values[1],
-                              fractions >= -1e9 && fractions <= 1e9 ? static_cast<int>(fractions) : 0});
-    }
-    plan.autofrac = f.getInt(kPlan, "autofrac");
-    planFile = text(f, kPlan, "filename");
-    return plan;
-}
-
 bool unstorable(const std::string& value) {
     return value.find_first_of(std::string_view("[\r\n\0", 4)) != std::string::npos;
 }
@@ -171,15 +151,7 @@ std::string presetRunText(const PresetRun& preset) {
         return out;
     }
     out += "\n";
-    out += std::string(kPlan) + "\n";
-    out += formatText("numzones %d\n", static_cast<int>(preset.plan->zones.size()));
-    int number = 1;
-    for (const auto& zone : preset.plan->zones) {
-        out += formatText("zone%03d", number++) +
-               formatText(" %.2f %.2f %d\n", zone.start, zone.end, zone.fractions);
-    }
-    out += formatText("autofrac %d\n", preset.plan->autofrac);
-    textLine(out, "filename", preset.planFile);
+    out += overlayPlanBlock(*preset.plan, preset.planFile);
     return out;
 }
 
@@ -232,7 +204,13 @@ std::optional<PresetRun> readPresetRun(const std::filesystem::path& path) {
             preset.scan.extras.emplace_back(key, file.getDouble(kScan, key));
         }
     }
-    preset.plan = readPlan(file, preset.planFile);
+    // The plan block is read by the one reader every file with a plan uses.
+    if (const auto text = readWholeFile(path, kMaxPresetFileBytes)) {
+        if (auto read = readOverlayPlan(*text); read.found) {
+            preset.plan = std::move(read.plan);
+            preset.planFile = std::move(read.filename);
+        }
+    }
     if (!preset.runInfo && !preset.em1 && !scan && !preset.plan) {
         return std::nullopt;
     }

@@ -38,8 +38,6 @@ struct PresetRun {
 
 // A preset file is a few hundred bytes; anything this large is not one.
 inline constexpr std::size_t kMaxPresetFileBytes = 1024 * 1024;
-// Zones read from a plan at most; a hostile "numzones" cannot make more.
-inline constexpr int kMaxPresetZones = 200;
 
 // The file's text, every line ended by "\n".
 [[nodiscard]] std::string presetRunText(const PresetRun& preset);

@@ -108,26 +108,11 @@ std::string ZoneTable::volumeText(std::size_t row) const {
 }
 
 bool ZoneTable::validate(Prompter* prompter) const {
-    const auto fail = [prompter](const std::string& text) {
-        if (prompter != nullptr) {
-            prompter->message(text);
-        }
-        return false;
-    };
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
-        const int zone = static_cast<int>(i) + 1;
-        const auto end = scanDouble(rows_[i].end);
-        if (!end) {
-            return fail(formatText("Invalid end position for zone #%d.", zone));
-        }
-        if (i > 0 && *end < startOf(i)) {
-            return fail(formatText("End position is less than start position for zone #%d.", zone));
-        }
-        if (!scanInt(rows_[i].number)) {
-            return fail(formatText("Invalid number of fractions for zone #%d.", zone));
-        }
+    const std::string problem = zoneRowsProblem(rows_);
+    if (!problem.empty() && prompter != nullptr) {
+        prompter->message(problem);
     }
-    return true;
+    return problem.empty();
 }
 
 OverlayPlan ZoneTable::plan(int autofrac) const {

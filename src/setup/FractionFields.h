@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "runs/OverlayPlan.h"
+#include "runs/OverlayPlanRules.h"
 
 namespace corvane {
 
@@ -53,13 +54,6 @@ private:
     std::string distance_ = "0.00";
     std::string volume_ = "0.00";
     std::string markText_ = kMarkTextUnset;
-};
-
-// One row of the zone table: the zone's end and number as typed; its start
-// is the previous zone's end (0 for zone 1).
-struct ZoneRow {
-    std::string end;
-    std::string number;
 };
 
 // The zone table of the DE-1 SETUP page (the overlay plan's zones).

@@ -202,6 +202,36 @@ TEST_F(OverlayView, StandardRunAttachesItsPlanAndHidesPresetRuns) {
     EXPECT_EQ(overlays.standardRun(), nullptr);
 }
 
+TEST_F(OverlayView, OpeningAStandardRunAdoptsTheCollectionVolumeItWasPlannedFor) {
+    double adopted = 0.0;
+    overlays.setStandardRunHooks({.userName = {}, .runVolumePerMm = {}, .collectionAdopted = [&](double ml) {
+                                      adopted = ml;
+                                  }});
+    // Zone 2's fractions are the largest: 2 mm at 0.1 ml/mm, 0.2 ml.
+    const std::string block = "Volume per mm: 0.100 ml/mm\n\n[overlay plan]\nnumzones 2\n"
+                              "zone001 0.00 1.00 2\nzone002 1.00 3.00 1\nautofrac 0\n";
+    const auto path = dir.write("STANDARD RUNS/SR-a.csv", runText(40, 5, 0.0, block));
+    dir.write("prefs.cfg", "[prefs]\n[collection]\nvolume 5.0\n");
+    ASSERT_TRUE(overlays.loadStandardRun(path));
+    EXPECT_DOUBLE_EQ(adopted, 0.2);
+    EXPECT_NE(dir.read("prefs.cfg").find("volume 0.2"), std::string::npos) << dir.read("prefs.cfg");
+    EXPECT_EQ(prompter.texts(),
+              std::vector<std::string>{
+                  "Warning: Current collection settings have changed to match those of file: " + path.string()});
+    // Opened again with the settings now matching: nothing is said.
+    prompter.clear();
+    ASSERT_TRUE(overlays.loadStandardRun(path));
+    EXPECT_TRUE(prompter.texts().empty());
+
+    // Settings that cannot be written: the window still follows the file.
+    dir.write("prefs.cfg", "[prefs]\n[collection]\nvolume 5.0\n");
+    std::filesystem::permissions(dir / "prefs.cfg", std::filesystem::perms::owner_read);
+    adopted = 0.0;
+    ASSERT_TRUE(overlays.loadStandardRun(path));
+    EXPECT_DOUBLE_EQ(adopted, 0.2);
+    EXPECT_EQ(prompter.texts().back(), "Warning: Unable to save user settings.");
+}
+
 TEST_F(OverlayView, FocusBoxesAndBothResets) {
     view.showFile(parsed(runText(100, 40)), dir / "current.csv");
     view.refresh(false, false);

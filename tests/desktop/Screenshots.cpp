@@ -1,4 +1,4 @@
-// corvane_screenshots OUTDIR [compare]: draws the desktop windows offscreen into PNG
+// corvane_screenshots OUTDIR [compare|standard]: draws the desktop windows offscreen into PNG
 // files, for looking at them (docs/main-window.png comes from here). The
 // main window connects to the simulated instrument (sped up), as the program
 // does, and is drawn while it records a run; the connection window is drawn
@@ -50,6 +50,8 @@
 #include "setup/CMyEdit.h"
 #include <QLineEdit>
 #include "setup/CSummaryInfoDlg.h"
+#include "setup/COverlayPlanDlg.h"
+#include "runs/RunDataFile.h"
 
 using namespace corvane;
 using test::pumpUntil;
@@ -132,6 +134,61 @@ bool graphReadingShots(const std::filesystem::path& folder, const QString& out) 
     return ok;
 }
 
+// A run made a standard run with three zones in the STANDARD RUN window
+// (standard-run-window.png), saved, and set as the standard run under the
+// next run, its profile and fraction boundaries shown (standard-run-over-run.png).
+bool standardRunShots(const std::filesystem::path& folder, const QString& out) {
+    bool ok = true;
+    test::ManualClock clock;
+    test::ScriptedPrompter prompter;
+    NoPortsApi ports;
+    const auto source = writeRun(folder / "run-0611.csv", 0.0);
+    RunDataFile run;
+    ok &= run.read(source) == RunDataFile::ReadStatus::Ok;
+    std::filesystem::create_directories(folder / "STANDARD RUNS");
+    const auto saved = folder / "STANDARD RUNS" / "SR-three-zones.csv";
+    {
+        COverlayPlanDlg window({folder, prompter, 0.143, 5.0}, source, run, {});
+        OverlayPlanEditor& editor = window.editor();
+        const double end = editor.xMax();
+        (void)editor.createZone();
+        editor.moveBoundary(0, end * 0.3);
+        ok &= editor.setFractions(0, "3").empty();
+        (void)editor.createZone();
+        editor.moveBoundary(1, end * 0.55);
+        ok &= editor.setFractions(1, "8").empty();
+        (void)editor.createZone();
+        editor.moveBoundary(2, end * 0.9);
+        ok &= editor.setFractions(2, "4").empty();
+        ok &= save(window, out + QStringLiteral("/standard-run-window.png"));
+        prompter.scriptFile(saved.string());
+        ok &= editor.done() == OverlayPlanEditor::Done::Saved;
+        window.close();
+    }
+    CMainDlg window(CMainDlg::Seams{folder, clock, prompter, ports, nullptr, "", false});
+    window.resize(1089, 785);
+    window.logic().loadPreferences();
+    ok &= window.logic().files().showDataFile(writeRun(folder / "run-0612.csv", 1.5));
+    for (const int channel : {kChannelSampleA, kChannelSourceA, kChannelSampleB, kChannelSourceB, kChannelRatio}) {
+        window.channelBox(channel)->setChecked(false);
+    }
+    window.xTypeRadio(true)->setChecked(true);
+    window.yAutoBox()->setChecked(true);
+    prompter.scriptFile(saved.string());
+    window.graphPanel().commandButton(QStringLiteral("SET STANDARD RUN"))->click();
+    for (auto* box : window.findChildren<QCheckBox*>()) {
+        if (box->text() == QStringLiteral("Show Standard Run Profile")) {
+            box->setChecked(true);
+        }
+    }
+    window.updateAll();
+    ok &= save(window, out + QStringLiteral("/standard-run-over-run.png"));
+    for (const auto& line : prompter.transcript()) {
+        std::printf("  %s\n", line.c_str());
+    }
+    return ok;
+}
+
 }  // namespace
 
 // The multiple data sets dialog and four runs compared, their peaks lined
@@ -201,6 +258,11 @@ int main(int argc, char* argv[]) {
     SimRig rig(clock, bench);
     // Answers what the run would ask: no save, and yes to leaving.
     test::ScriptedPrompter prompter;
+    if (argc > 2 && std::string_view(argv[2]) == "standard") {
+        const bool shot = standardRunShots(folder, out);
+        std::filesystem::remove_all(folder);
+        return shot ? 0 : 1;
+    }
     if (argc > 2 && std::string_view(argv[2]) == "compare") {
         const bool shot = compareShots(folder, out, clock, prompter, rig.ports());
         std::filesystem::remove_all(folder);
@@ -295,6 +357,7 @@ int main(int argc, char* argv[]) {
         ok &= save(help, out + QStringLiteral("/troubleshooting.png"));
     }
     ok &= compareShots(folder, out, clock, prompter, rig.ports());
+    ok &= standardRunShots(folder, out);
     std::filesystem::remove_all(folder);
     return ok ? 0 : 1;
 }

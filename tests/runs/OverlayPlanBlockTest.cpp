@@ -45,14 +45,17 @@ TEST(OverlayPlanBlock, MissingOrDamagedBlocksReadAsFarAsTheyGo) {
     EXPECT_FALSE(none.found);  // nothing after the data columns is a header
     EXPECT_TRUE(none.plan.zones.empty());
 
-    // zone002 is damaged: the plan stops before it; autofrac is still read;
-    // CR LF line ends and a key of another section change nothing.
+    // zone002 has no first number: the plan stops before it; autofrac is
+    // still read; CR LF line ends and a key of another section change nothing.
     const auto cut = readOverlayPlan(
-        "[overlay plan]\r\nnumzones 3\r\nzone001 0.00 5.00 2\r\nzone002 5.00 x 3\r\nzone003 9 10 1\r\n"
+        "[overlay plan]\r\nnumzones 3\r\nzone001 0.00 5.00 2\r\nzone002 x 5.00 3\r\nzone003 9 10 1\r\n"
         "autofrac 1\r\n[other]\r\nnumzones 7\r\n");
     ASSERT_EQ(cut.plan.zones.size(), 1u);
     EXPECT_EQ(cut.plan.zones[0], (OverlayZone{0.0, 5.0, 2}));
     EXPECT_EQ(cut.plan.autofrac, 1);
+    // Numbers missing after the first read as 0, as in any settings file.
+    const auto shortLines = readOverlayPlan("[overlay plan]\nnumzones 2\nzone001 0 5\nzone002 5 x 3\n");
+    EXPECT_EQ(shortLines.plan.zones, (std::vector<OverlayZone>{{0, 5, 0}, {5, 0, 0}}));
 
     // A hostile count is bounded by what the keys can name.
     const auto many = readOverlayPlan("[overlay plan]\nnumzones 2000000000\nzone001 0 1 1\n");

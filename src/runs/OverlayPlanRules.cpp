@@ -1,0 +1,106 @@
+#include "runs/OverlayPlanRules.h"
+
+#include <algorithm>
+
+#include "base/TextFormat.h"
+#include "base/TextScan.h"
+
+namespace corvane {
+
+std::string fractionCountProblem(std::string_view text) {
+    const auto number = scanInt(text);
+    if (!number) {
+        return "Invalid number of fractions.";
+    }
+    if (*number > kMaxZoneFractions) {
+        return formatText("Number of fractions must be %d or less.", kMaxZoneFractions);
+    }
+    if (*number < kMinZoneFractions) {
+        return formatText("Number of fractions must be %d or more.", kMinZoneFractions);
+    }
+    return {};
+}
+
+std::string zoneRowsProblem(const std::vector<ZoneRow>& rows) {
+    double start = 0.0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const int zone = static_cast<int>(i) + 1;
+        const auto end = scanDouble(rows[i].end);
+        if (!end) {
+            return formatText("Invalid end position for zone #%d.", zone);
+        }
+        if (i > 0 && *end < start) {
+            return formatText("End position is less than start position for zone #%d.", zone);
+        }
+        if (!scanInt(rows[i].number)) {
+            return formatText("Invalid number of fractions for zone #%d.", zone);
+        }
+        start = *end;
+    }
+    return {};
+}
+
+std::string zonesProblem(const OverlayPlan& plan) {
+    std::vector<ZoneRow> rows;
+    for (const auto& zone : plan.zones) {
+        // "%.17g" keeps every bit, so the text check sees the same number.
+        rows.push_back({formatText("%.17g", zone.end), formatText("%d", zone.fractions)});
+    }
+    if (auto problem = zoneRowsProblem(rows); !problem.empty()) {
+        return problem;
+    }
+    for (const auto& zone : plan.zones) {
+        if (auto problem = fractionCountProblem(formatText("%d", zone.fractions)); !problem.empty()) {
+            return problem;
+        }
+    }
+    return {};
+}
+
+double fractionDistance(const OverlayZone& zone) {
+    return zone.fractions > 0 ? (zone.end - zone.start) / zone.fractions : 0.0;
+}
+
+double fractionVolume(const OverlayZone& zone, double volumePerMm) {
+    return fractionDistance(zone) * volumePerMm;
+}
+
+std::string collectionLimitProblem(const OverlayPlan* plan, double volumePerMm, double limitMl) {
+    if (plan == nullptr || plan->autofrac == 1) {
+        return {};
+    }
+    if (!(volumePerMm > 0.0)) {
+        return "Invalid volume per mm.";
+    }
+    std::string lines;
+    int number = 1;
+    for (const auto& zone : plan->zones) {
+        const double volume = fractionVolume(zone, volumePerMm);
+        if (volume > limitMl) {
+            lines += formatText("Zone %d requires %.2f ml per fraction.\n", number, volume);
+        }
+        ++number;
+    }
+    if (lines.empty()) {
+        return {};
+    }
+    return formatText("The collection limit of %.2f ml was exceeded in the following zones:\n", limitMl) + lines;
+}
+
+PlanHeaderLines planHeaderLines(const OverlayPlan& plan) {
+    PlanHeaderLines lines;
+    for (const auto& zone : plan.zones) {
+        lines.fractions += zone.fractions;
+        lines.fractionDistance = std::max(lines.fractionDistance, fractionDistance(zone));
+    }
+    if (!plan.zones.empty()) {
+        lines.totalDistance = plan.zones.back().end;
+    }
+    return lines;
+}
+
+double planCollectionVolume(const OverlayPlan& plan, double volumePerMm) {
+    return volumePerMm > 0.0 ? planHeaderLines(plan).fractionDistance * volumePerMm : 0.0;
+}
+
+}  // namespace corvane
