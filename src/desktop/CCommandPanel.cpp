@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "desktop/CAUFSDlg.h"
 #include "desktop/MainWindowLogic.h"
 #include "desktop/NotYet.h"
 
@@ -130,12 +131,22 @@ QWidget* CCommandPanel::makeAufs() {
     font.setBold(true);
     aufsLabel_->setFont(font);
     grid->addWidget(aufsLabel_, 2, 0, 1, 4);
-    connect(group, &QButtonGroup::idClicked, this, [this](int step) {
-        logic_.setAufs(step);
-        aufsLabel_->setText(qs(logic_.view().aufsLabel()));
-        emit displayChanged();
-    });
+    connect(group, &QButtonGroup::idClicked, this, &CCommandPanel::aufsChosen);
     return aufs;
+}
+
+void CCommandPanel::aufsChosen(int step) {
+    logic_.setAufs(step);
+    aufs_[static_cast<std::size_t>(logic_.view().aufsIndex())]->setChecked(true);
+    aufsLabel_->setText(qs(logic_.view().aufsLabel()));
+    emit displayChanged();
+}
+
+void CCommandPanel::chooseAufs() {
+    CAUFSDlg dialog(logic_.view().aufsIndex(), this);
+    if (dialog.exec() == QDialog::Accepted) {
+        aufsChosen(dialog.step());
+    }
 }
 
 QWidget* CCommandPanel::makeEventMarks() {

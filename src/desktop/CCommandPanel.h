@@ -31,6 +31,8 @@ public:
     void fillPortList();
     // The AUFS step and label, the event-mark switch.
     void updateDe1Controls();
+    // The AUFS dialog: a step chosen there is taken as the AUFS buttons take it.
+    void chooseAufs();
 
     [[nodiscard]] QPushButton* recordButton() const { return record_; }
     [[nodiscard]] QPushButton* zeroButton() const { return zero_; }
@@ -60,6 +62,7 @@ signals:
 private:
     QWidget* makeRecordButtons();
     QWidget* makeAufs();
+    void aufsChosen(int step);
     QWidget* makeEventMarks();
 
     MainWindowLogic& logic_;

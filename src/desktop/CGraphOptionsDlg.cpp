@@ -6,9 +6,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "desktop/GraphOptionsForm.h"
 #include "desktop/GraphView.h"
 #include "desktop/NotYet.h"
 
@@ -32,9 +32,9 @@ CGraphOptionsDlg::CGraphOptionsDlg(GraphView& view, Prompter& prompter, QWidget*
         e->setFixedWidth(110);
         return e;
     };
+    using Field = GraphOptionsForm::Field;
     autoWidth_ = edit();
-    auto* widthRow = new QHBoxLayout;
-    widthRow->addWidget(autoWidth_);
+    QHBoxLayout* widthRow = withSpin(autoWidth_, Field::AutoWidth);
     widthRow->addWidget(new QLabel(QStringLiteral("points"), this));
     fields->addRow(QStringLiteral("X-axis Auto Width:"), widthRow);
     xMin_ = edit();
@@ -43,12 +43,12 @@ CGraphOptionsDlg::CGraphOptionsDlg(GraphView& view, Prompter& prompter, QWidget*
     yMax_ = edit();
     yyMin_ = edit();
     yyMax_ = edit();
-    fields->addRow(QStringLiteral("X-axis minimum"), xMin_);
-    fields->addRow(QStringLiteral("X-axis maximum"), xMax_);
-    fields->addRow(QStringLiteral("Y-axis minimum"), yMin_);
-    fields->addRow(QStringLiteral("Y-axis maximum"), yMax_);
-    fields->addRow(QStringLiteral("YY-axis minimum"), yyMin_);
-    fields->addRow(QStringLiteral("YY-axis maximum"), yyMax_);
+    fields->addRow(QStringLiteral("X-axis minimum"), withSpin(xMin_, Field::XMin));
+    fields->addRow(QStringLiteral("X-axis maximum"), withSpin(xMax_, Field::XMax));
+    fields->addRow(QStringLiteral("Y-axis minimum"), withSpin(yMin_, Field::YMin));
+    fields->addRow(QStringLiteral("Y-axis maximum"), withSpin(yMax_, Field::YMax));
+    fields->addRow(QStringLiteral("YY-axis minimum"), withSpin(yyMin_, Field::YYMin));
+    fields->addRow(QStringLiteral("YY-axis maximum"), withSpin(yyMax_, Field::YYMax));
     layout->addLayout(fields);
     auto* note = new QLabel(
         QStringLiteral("(Note: The YY-axis is reserved for Absorbance A / Absorbance B values.) "), this);
@@ -73,10 +73,55 @@ CGraphOptionsDlg::CGraphOptionsDlg(GraphView& view, Prompter& prompter, QWidget*
     connect(applyButton, &QPushButton::clicked, this, [this] { (void)apply(); });
     // The x limits are typed only without X auto-scale.
     connect(xAuto_, &QCheckBox::toggled, this, [this](bool on) {
-        xMin_->setEnabled(!on);
-        xMax_->setEnabled(!on);
+        for (QWidget* w : {static_cast<QWidget*>(xMin_), static_cast<QWidget*>(xMax_),
+                           static_cast<QWidget*>(spin(Field::XMin)), static_cast<QWidget*>(spin(Field::XMax))}) {
+            w->setEnabled(!on);
+        }
     });
     fill();
+}
+
+QHBoxLayout* CGraphOptionsDlg::withSpin(QLineEdit* box, GraphOptionsForm::Field field) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(0);
+    auto* arrows = new QSpinBox(this);
+    // Only the arrows of the spin are used: each click steps the box beside it.
+    arrows->setRange(-1, 1);
+    arrows->setFixedWidth(18);
+    arrows->setFocusPolicy(Qt::NoFocus);
+    connect(arrows, &QSpinBox::valueChanged, this, [this, arrows, field](int value) {
+        if (value == 0) {
+            return;
+        }
+        const QSignalBlocker block(arrows);
+        arrows->setValue(0);
+        stepped(field, value > 0);
+    });
+    spins_[static_cast<std::size_t>(field)] = arrows;
+    row->addWidget(box);
+    row->addWidget(arrows);
+    row->addStretch();
+    return row;
+}
+
+void CGraphOptionsDlg::stepped(GraphOptionsForm::Field field, bool up) {
+    GraphOptionsForm f = form();
+    if (f.spin(field, up)) {
+        edit(field)->setText(qs(f.text(field)));
+    }
+}
+
+QLineEdit* CGraphOptionsDlg::edit(GraphOptionsForm::Field field) const {
+    switch (field) {
+        case GraphOptionsForm::Field::AutoWidth: return autoWidth_;
+        case GraphOptionsForm::Field::XMin: return xMin_;
+        case GraphOptionsForm::Field::XMax: return xMax_;
+        case GraphOptionsForm::Field::YMin: return yMin_;
+        case GraphOptionsForm::Field::YMax: return yMax_;
+        case GraphOptionsForm::Field::YYMin: return yyMin_;
+        case GraphOptionsForm::Field::YYMax: return yyMax_;
+    }
+    return autoWidth_;
 }
 
 void CGraphOptionsDlg::fill() {
@@ -93,8 +138,11 @@ void CGraphOptionsDlg::fill() {
     yMax_->setText(qs(f.yMax));
     yyMin_->setText(qs(f.yyMin));
     yyMax_->setText(qs(f.yyMax));
-    xMin_->setEnabled(!f.xAutoScale);
-    xMax_->setEnabled(!f.xAutoScale);
+    for (QWidget* w : {static_cast<QWidget*>(xMin_), static_cast<QWidget*>(xMax_),
+                       static_cast<QWidget*>(spin(GraphOptionsForm::Field::XMin)),
+                       static_cast<QWidget*>(spin(GraphOptionsForm::Field::XMax))}) {
+        w->setEnabled(!f.xAutoScale);
+    }
 }
 
 GraphOptionsForm CGraphOptionsDlg::form() const {

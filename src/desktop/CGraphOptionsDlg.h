@@ -1,15 +1,19 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
+
+#include "desktop/GraphOptionsForm.h"
 
 class QCheckBox;
+class QHBoxLayout;
 class QLineEdit;
+class QSpinBox;
 
 namespace corvane {
 
 class GraphView;
 class Prompter;
-struct GraphOptionsForm;
 
 // "Graph Options": the grid, the three auto-scales and log scale, the X-axis
 // Auto Width and the axis limits. OK and Apply check the texts in order and
@@ -24,6 +28,11 @@ public:
     // dialog open.
     bool apply();
     [[nodiscard]] QLineEdit* autoWidthEdit() const { return autoWidth_; }
+    [[nodiscard]] QLineEdit* edit(GraphOptionsForm::Field field) const;
+    // The spin beside a box; only its arrows are used.
+    [[nodiscard]] QSpinBox* spin(GraphOptionsForm::Field field) const {
+        return spins_[static_cast<std::size_t>(field)];
+    }
 
 signals:
     void applied();
@@ -31,6 +40,9 @@ signals:
 private:
     [[nodiscard]] GraphOptionsForm form() const;
     void fill();
+    // The box of a field with its spin beside it.
+    QHBoxLayout* withSpin(QLineEdit* box, GraphOptionsForm::Field field);
+    void stepped(GraphOptionsForm::Field field, bool up);
 
     GraphView& view_;
     Prompter& prompter_;
@@ -46,6 +58,7 @@ private:
     QLineEdit* yMax_ = nullptr;
     QLineEdit* yyMin_ = nullptr;
     QLineEdit* yyMax_ = nullptr;
+    std::array<QSpinBox*, 7> spins_{};
 };
 
 }  // namespace corvane

@@ -56,7 +56,7 @@ CGraphPanel::CGraphPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget* par
         logic_.view().setXAxisType(on ? XAxisType::Millimetres : XAxisType::SampleNumber);
         updateAxisTexts(true);
     });
-    xRow->addSpacing(18);
+    xRow->addSpacing(8);
     xRow->addWidget(new QLabel(QStringLiteral("Window size"), this));
     windowMm_ = makeWindowBox(true, xRow);
     windowSamples_ = makeWindowBox(false, xRow);
@@ -128,7 +128,7 @@ QWidget* CGraphPanel::makeAxisControl(AxisBox box, const QString& caption) {
 
 QLineEdit* CGraphPanel::makeWindowBox(bool mm, QLayout* row) {
     auto* edit = new QLineEdit(this);
-    edit->setFixedWidth(62);
+    edit->setFixedWidth(56);
     auto* spin = new QSpinBox(this);
     // Only the arrows of the spin are used: each click doubles or halves the width.
     spin->setRange(-1000000, 1000000);

@@ -12,6 +12,7 @@
 #include "desktop/CursorReadouts.h"
 #include "desktop/CGraphOptionsDlg.h"
 #include "desktop/CGraphingWindowSizeDlg.h"
+#include "desktop/CWindowScale.h"
 #include "desktop/COverlayTracesDlg.h"
 #include "desktop/CRemoveCursorDlg.h"
 #include "desktop/CYAxisOffsetsDlg.h"
@@ -392,16 +393,26 @@ void CGraphReading::graphOptions() {
 
 void CGraphReading::windowSize() {
     CGraphingWindowSizeDlg dialog(sizeIndex_, &window_);
-    if (dialog.exec() != QDialog::Accepted) {
+    if (dialog.exec() == QDialog::Accepted) {
+        setWindowSize(dialog.chosen());
+    }
+}
+
+void CGraphReading::setWindowSize(int index) {
+    if (!windowRescale(sizeIndex_, index)) {
         return;
     }
-    const auto scale = windowRescale(sizeIndex_, dialog.chosen());
-    if (!scale) {
-        return;
+    const auto fromStandard = windowRescale(0, index);
+    sizeIndex_ = index;
+    if (!scale_) {
+        scale_ = std::make_unique<CWindowScale>(window_);
     }
-    sizeIndex_ = dialog.chosen();
-    // The layouts place and size every child by the window's new size.
-    window_.resize(static_cast<int>(window_.width() * scale->x + 0.5), static_cast<int>(window_.height() * scale->y + 0.5));
+    // Fonts, given sizes and spaces from the standard size; the layouts
+    // then place every child in the table's size, whatever size the window
+    // had taken meanwhile.
+    scale_->apply(fromStandard ? fromStandard->x : 1.0, fromStandard ? fromStandard->y : 1.0);
+    const WindowSize& size = kWindowSizes[static_cast<std::size_t>(index)];
+    window_.resize(size.width, size.height);
 }
 
 void CGraphReading::axisGains(bool xAxis) {

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 #include <array>
+#include <memory>
 
 #include "desktop/CDataMarkersDlg.h"
 #include "desktop/GraphMouse.h"
@@ -18,6 +19,7 @@ class CAxisScaleDlg;
 class CGraphCtrl;
 class CGraphFrame;
 class COverlayTracesDlg;
+class CWindowScale;
 class CYAxisOffsetsDlg;
 class Clock;
 class MainWindowLogic;
@@ -51,6 +53,9 @@ public:
     void addRemoveCursors();
     void graphOptions();
     void windowSize();
+    // One of the three window sizes, everything in the window rescaled;
+    // the current size does nothing.
+    void setWindowSize(int index);
     void axisGains(bool xAxis);
     void yOffsets();
     void setAxisLabels(bool on);
@@ -108,6 +113,7 @@ private:
     std::array<QLabel*, 4> labels_{};
     QPoint lastPress_;
     int sizeIndex_ = 0;
+    std::unique_ptr<CWindowScale> scale_;
 };
 
 }  // namespace corvane

@@ -30,6 +30,7 @@
 #include "desktop/NotYet.h"
 #include "desktop/QtConnectionDriver.h"
 #include "desktop/WindowInstruments.h"
+#include "desktop/WindowSizes.h"
 #include "graph/CGraphCtrl.h"
 #include "graph/CGraphFrame.h"
 #include "link/CCMD0DebugDlg.h"
@@ -49,9 +50,6 @@ namespace corvane {
 
 namespace {
 
-// The standard size of the window.
-constexpr int kStandardWidth = 1089;
-constexpr int kStandardHeight = 785;
 // A queued close request comes back this soon while the receive thread ends
 // (it notices the stop within one 100 ms turn); a short pause rather than a
 // busy loop of posts.
@@ -119,7 +117,7 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
     columns->addWidget(graphPanel_, 1);
     columns->addWidget(commands_);
     setCentralWidget(central);
-    resize(kStandardWidth, kStandardHeight);
+    resize(kWindowSizes[0].width, kWindowSizes[0].height);
 
     connectGraphReading();
     connect(channels_, &CChannelPanel::channelsChanged, this, [this] {
@@ -157,6 +155,7 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
         updateAll();
     });
     connect(menu_, &CMainMenu::saveBufferedRequested, this, [&runSetup] { runSetup.saveBufferedData(); });
+    connect(menu_, &CMainMenu::aufsRequested, commands_, &CCommandPanel::chooseAufs);
     connect(graphPanel_, &CGraphPanel::fracAdvRequested, this, &CMainDlg::fractionAdvance);
     bindSetupHost();
 

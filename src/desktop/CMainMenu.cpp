@@ -75,6 +75,9 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
             [this] { emit gainsRequested(false); });
     connect(view->addAction(QStringLiteral("Y-Axis Offsets...")), &QAction::triggered, this,
             &CMainMenu::offsetsRequested);
+    view->addSeparator();
+    connect(view->addAction(QStringLiteral("Absorbance Units Full Scale...")), &QAction::triggered, this,
+            &CMainMenu::aufsRequested);
 
     QMenu* help = window.menuBar()->addMenu(QStringLiteral("&Help"));
     connect(help->addAction(QStringLiteral("About Corvane")), &QAction::triggered, this, [this] {

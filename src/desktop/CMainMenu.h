@@ -40,6 +40,8 @@ signals:
     void axisLabelsToggled(bool on);
     void gainsRequested(bool xAxis);
     void offsetsRequested();
+    // "Absorbance Units Full Scale...": the AUFS dialog.
+    void aufsRequested();
     void printRequested();
     void saveGraphImageRequested();
     void saveBufferedRequested();

@@ -1,8 +1,11 @@
 #include "desktop/GraphOptionsForm.h"
 
+#include <algorithm>
+
 #include "app/Prompter.h"
 #include "base/FieldScanner.h"
 #include "base/TextFormat.h"
+#include "graph/AxisScaling.h"
 
 namespace corvane {
 
@@ -22,6 +25,49 @@ GraphOptionsForm GraphOptionsForm::from(const GraphView& view) {
     form.yyMin = texts.yyMin;
     form.yyMax = texts.yyMax;
     return form;
+}
+
+const std::string& GraphOptionsForm::text(Field field) const {
+    switch (field) {
+        case Field::AutoWidth: return xAutoWidth;
+        case Field::XMin: return xMin;
+        case Field::XMax: return xMax;
+        case Field::YMin: return yMin;
+        case Field::YMax: return yMax;
+        case Field::YYMin: return yyMin;
+        case Field::YYMax: return yyMax;
+    }
+    return xAutoWidth;
+}
+
+bool GraphOptionsForm::spin(Field field, bool up) {
+    if (field == Field::AutoWidth) {
+        int width = 0;
+        FieldScanner scan(xAutoWidth);
+        if (!scan.integer(width)) {
+            return false;
+        }
+        width = std::clamp(width + (up ? kAutoWidthStep : -kAutoWidthStep), GraphView::kMinAutoWidth,
+                           GraphView::kMaxAutoWidth);
+        xAutoWidth = formatText("%d", width);
+        return true;
+    }
+    const bool x = field == Field::XMin || field == Field::XMax;
+    const bool y = field == Field::YMin || field == Field::YMax;
+    std::string& low = x ? xMin : y ? yMin : yyMin;
+    std::string& high = x ? xMax : y ? yMax : yyMax;
+    const auto min = parseAxisText(low);
+    const auto max = parseAxisText(high);
+    std::string& box = field == Field::XMin || field == Field::YMin || field == Field::YYMin ? low : high;
+    const auto value = spinAxisLimit(box, {min.value_or(0.0), max.value_or(0.0)}, up);
+    if (!min || !max || !value) {
+        return false;
+    }
+    const bool lowBox = &box == &low;
+    const double range = lowBox ? *max - *value : *value - *min;
+    // The x boxes show "%.2f"; the y boxes as the main window's do.
+    box = x ? formatText("%.2f", *value) : axisLimitText(*value, range, logScale);
+    return true;
 }
 
 std::optional<GraphView::Options> GraphOptionsForm::check(Prompter& prompter) const {

@@ -30,6 +30,15 @@ struct GraphOptionsForm {
     // limits as the axis boxes show them.
     [[nodiscard]] static GraphOptionsForm from(const GraphView& view);
 
+    // The boxes that have spins beside them.
+    enum class Field { AutoWidth, XMin, XMax, YMin, YMax, YYMin, YYMax };
+    // One spin click: the auto width moves by kAutoWidthStep within its
+    // limits; an axis limit by a quarter of the range its two boxes hold now.
+    // A text the step needs that is not a number changes nothing (false).
+    bool spin(Field field, bool up);
+    [[nodiscard]] const std::string& text(Field field) const;
+    static constexpr int kAutoWidthStep = 100;
+
     // The options to apply, or nothing after the first failing check's
     // message: "Invalid X-axis Auto Width.", its two limits (25000, 100),
     // then the x limits (only without X auto-scale), y, yy.

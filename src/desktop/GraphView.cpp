@@ -159,6 +159,7 @@ void GraphView::syncLive() {
             context.recording = recording_;
             context.eventMarksShown = eventMarksShown_;
             context.xAxisInMm = window.inMm;
+            context.runStartOffset = window.inMm ? runStartOffset() : 0.0;
             context.overlayOrStandardShown = overlay_.has_value() || standard_ != nullptr;
             model.setContext(context);
             model.setOverlayMode(overlay_.has_value());
@@ -220,6 +221,17 @@ double GraphView::xShiftOf(int set) const {
     return perMm > 0.0 ? samples / perMm : 0.0;
 }
 
+double GraphView::runStartOffset() const {
+    if (!file_) {
+        return compare_ ? 0.0 : liveStartOffset_;
+    }
+    const RunFileHeader& header = file_->header();
+    // Saving and rescuing move the marks back and name the file anew; a run
+    // file still named as TEMP names it has its marks where they were seen.
+    const bool asRecorded = std::string_view(header.fileTitle).starts_with("temp_");
+    return file_->isEm1() && header.em1 && asRecorded ? std::max(0.0, header.em1->deadVolumeDistance) : 0.0;
+}
+
 void GraphView::configureMarks(GraphModel& model, bool live) {
     // A DE-1 run's marks sit in the ratio slot (slot 2 beside an overlay),
     // drawn as ticks with their fraction labels.
@@ -228,8 +240,14 @@ void GraphView::configureMarks(GraphModel& model, bool live) {
     }
     const int slot = overlay_ ? 2 : kSlotRatio;
     if (live ? eventMarksShown_ || shown_[kChannelRatio] : true) {
-        model.setMarkTrace(slot, true, kMarkTickHeight, 0.0, false, 0.0);
+        setMarks(model, slot);
     }
+}
+
+void GraphView::setMarks(GraphModel& model, int slot) const {
+    // The offset is in mm: on a sample axis the marks stay on their samples.
+    const double offset = xAxisType_ == XAxisType::Millimetres ? runStartOffset() : 0.0;
+    model.setMarkTrace(slot, true, kMarkTickHeight, -offset, false, offset);
 }
 
 void GraphView::buildLoaded(GraphModel& model) {
@@ -282,6 +300,7 @@ void GraphView::buildLoaded(GraphModel& model) {
     GraphContext context;
     context.eventMarksShown = eventMarksShown_;
     context.xAxisInMm = inMm;
+    context.runStartOffset = inMm ? runStartOffset() : 0.0;
     context.overlayOrStandardShown = overlay_.has_value() || standard_ != nullptr;
     model.setContext(context);
     model.setOverlayMode(overlay_.has_value());
@@ -292,7 +311,7 @@ void GraphView::buildLoaded(GraphModel& model) {
             continue;
         }
         if (arrays.marks && c == kChannelRatio) {
-            model.setMarkTrace(slot, true, kMarkTickHeight, 0.0, false, 0.0);
+            setMarks(model, slot);
         }
         model.setTraceData(cx.data(), arrays.y[static_cast<std::size_t>(c)].data(), static_cast<int>(cx.size()),
                            slot, 1.0);

@@ -190,6 +190,13 @@ public:
     void setDe1Source(bool on) { de1Source_ = on; }
     // The live DE-1 run was started by OD sensing (its window starts there).
     void setOdSensingStart(bool on) { odSensingStart_ = on; }
+    // How far (mm) the live run's event marks lie ahead of its trace; they
+    // are drawn that much earlier, where the saved run will have them.
+    void setRunStartOffset(double mm) { liveStartOffset_ = mm; }
+    // The same for the run shown now: the live run's, or a loaded DE-1 run's
+    // dead-volume distance while its marks are still as recorded (a run
+    // file from TEMP, never saved or rescued); 0 otherwise.
+    [[nodiscard]] double runStartOffset() const;
 
     // The current run's sample numbers (first, last) and, in mm, the
     // position of the next sample beyond x (right) or before it; nothing
@@ -251,6 +258,7 @@ private:
     void scanStandard(AutoScaleRange& yScan) const;
     [[nodiscard]] std::array<int, kChannelCount> slotMap() const;
     void configureMarks(GraphModel& model, bool live);
+    void setMarks(GraphModel& model, int slot) const;
     // The Y and YY ranges (auto-scaled where switched on), the x range, the
     // grid and the context into the model.
     void applyAxes(GraphModel& model, const std::optional<AxisRange>& yScan,
@@ -302,6 +310,7 @@ private:
     bool de1Source_ = false;  // the session's, as of the last refresh
     bool recording_ = false;  // the controller's, as of the last refresh
     bool odSensingStart_ = false;
+    double liveStartOffset_ = 0.0;
     // The feed's generation the live traces last showed: a clear drops a
     // message kept on the live picture, as any picture rebuilt does.
     std::uint64_t shownGeneration_ = 0;

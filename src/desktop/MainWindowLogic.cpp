@@ -144,6 +144,7 @@ void MainWindowLogic::refreshGraph() {
     const bool de1Source = session_ != nullptr && session_->de1Source();
     const bool recording = recording_ != nullptr && recording_->isRecording();
     view_.setOdSensingStart(de1Source && recording && recording_->odSensingRun());
+    view_.setRunStartOffset(de1Source && recording_ != nullptr ? recording_->runStartOffsetMm() : 0.0);
     view_.refresh(de1Source, recording);
 }
 

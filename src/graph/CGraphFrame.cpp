@@ -19,6 +19,8 @@ constexpr int kRightMarginBare = 12;
 constexpr int kTopMargin = 8;
 constexpr int kBottomMargin = 38;
 constexpr int kTickLength = 4;
+// The labels' size; the margins grow and shrink with the font.
+constexpr double kLabelPoints = 8.0;
 // Labels keep at least this much room between them.
 constexpr int kXLabelSpacing = 80;
 constexpr int kYLabelSpacing = 36;
@@ -29,7 +31,7 @@ CGraphFrame::CGraphFrame(CGraphCtrl& graph, QWidget* parent) : QWidget(parent), 
     graph_.setParent(this);
     graph_.installEventFilter(this);
     QFont small = font();
-    small.setPointSizeF(8.0);
+    small.setPointSizeF(kLabelPoints);
     setFont(small);
 }
 
@@ -52,9 +54,20 @@ void CGraphFrame::placeGraph() {
         graph_.setGeometry(rect());
         return;
     }
-    const int right = yyTitle_.isEmpty() ? kRightMarginBare : kRightMargin;
-    graph_.setGeometry(kLeftMargin, kTopMargin, std::max(1, width() - kLeftMargin - right),
-                       std::max(1, height() - kTopMargin - kBottomMargin));
+    const double s = font().pointSizeF() > 0 ? font().pointSizeF() / kLabelPoints : 1.0;
+    const auto margin = [s](int pixels) { return static_cast<int>(pixels * s + 0.5); };
+    const int left = margin(kLeftMargin);
+    const int top = margin(kTopMargin);
+    const int right = margin(yyTitle_.isEmpty() ? kRightMarginBare : kRightMargin);
+    graph_.setGeometry(left, top, std::max(1, width() - left - right),
+                       std::max(1, height() - top - margin(kBottomMargin)));
+}
+
+void CGraphFrame::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        placeGraph();
+    }
 }
 
 void CGraphFrame::resizeEvent(QResizeEvent* event) {

@@ -221,8 +221,9 @@ void GraphGeometry::markTicks(int slot, std::optional<int>& lastTickPx,
             continue;
         }
         const FractionLabel fraction = plan != nullptr ? plan->fractionAt(s.x[i]) : FractionLabel{};
-        // With a start offset only marks that fall in a fraction are drawn.
-        if (context.runStartOffset > 0.0 && fraction.kind == FractionLabel::Kind::None) {
+        // With a start offset only marks that fall in a fraction of the plan
+        // are drawn; without a plan no mark has a fraction to fall in.
+        if (context.runStartOffset > 0.0 && plan != nullptr && fraction.kind == FractionLabel::Kind::None) {
             continue;
         }
         const bool autoMark = s.y[i] >= 2.0;

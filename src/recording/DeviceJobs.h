@@ -60,6 +60,7 @@ public:
 
     [[nodiscard]] bool isRecording() const override { return target_.isRecording(); }
     [[nodiscard]] bool odSensingRun() const override { return target_.odSensingRun(); }
+    [[nodiscard]] double runStartOffsetMm() const override { return target_.runStartOffsetMm(); }
     void startStop() override;
     void zero() override;
     void pauseResume() override;

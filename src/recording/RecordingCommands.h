@@ -13,6 +13,10 @@ public:
     [[nodiscard]] virtual bool isRecording() const = 0;
     // The run recording now is a DE-1 run started by OD sensing.
     [[nodiscard]] virtual bool odSensingRun() const { return false; }
+    // How far (mm) the event marks of the last DE-1 run lie ahead of its
+    // trace: the collector sees a cut only after the dead volume has passed
+    // the detector. 0 for a two-channel run.
+    [[nodiscard]] virtual double runStartOffsetMm() const { return 0.0; }
     // "START RECORD (F1)": starts, or stops when recording.
     virtual void startStop() = 0;
     // "ZERO (F2)".

@@ -1,5 +1,6 @@
 #include "recording/RecordingController.h"
 
+#include <algorithm>
 #include <cmath>
 #include <system_error>
 #include <utility>
@@ -251,6 +252,7 @@ bool RecordingController::openRun(SampleReader& reader, RunWriter& writer,
     }
     de1Run_ = reader.hasDe1Source();
     odSensingRun_ = false;
+    startOffsetMm_ = 0.0;
     UvLink* link = reader.link();
     if (de1Run_) {
         return openDe1Run(reader, writer, tempPath, std::move(description));
@@ -292,7 +294,9 @@ bool RecordingController::openDe1Run(SampleReader& reader, RunWriter& writer,
     const std::unique_lock held(lock, std::adopt_lock);
     source.SetAufs(setup.settings.aufs);
     source.SetSamplesPerSec(setup.settings.samplesPerSec);
-    source.StartRun(De1RunPlan::from(setup.settings, runVolumePerMm()));
+    const De1RunPlan plan = De1RunPlan::from(setup.settings, runVolumePerMm());
+    startOffsetMm_ = std::max(0.0, plan.deadVolumeDistanceMm);
+    source.StartRun(plan);
     if (!writer.OpenRunFile(tempPath, description)) {
         source.EndRun();
         return false;

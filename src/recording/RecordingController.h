@@ -81,6 +81,7 @@ public:
     // --- RecordingCommands ---
     [[nodiscard]] bool isRecording() const override;
     [[nodiscard]] bool odSensingRun() const override { return isRecording() && odSensingRun_.load(); }
+    [[nodiscard]] double runStartOffsetMm() const override { return startOffsetMm_.load(); }
     void startStop() override;
     void zero() override;
     // The zero on counts a setup page read itself (the receive thread is
@@ -198,6 +199,7 @@ private:
     bool unlimitedTemp_ = false;
     bool de1Run_ = false;  // the run being recorded reads the DE-1 box
     std::atomic<bool> odSensingRun_{false};
+    std::atomic<double> startOffsetMm_{0.0};
     std::atomic<bool> scanSetupMode_{false};
     std::atomic<double> targetPosition_{0.0};
     std::atomic<std::int64_t> samplesShown_{0};

@@ -154,6 +154,38 @@ TEST(GraphOptions, ChecksInOrderAndStopsAtTheFirstFailure) {
     EXPECT_TRUE(prompter.texts().empty());
 }
 
+TEST(GraphOptions, SpinsStepWithinLimitsAndByAQuarterOfTheRange) {
+    using Field = GraphOptionsForm::Field;
+    auto form = validForm();
+    EXPECT_TRUE(form.spin(Field::AutoWidth, true));
+    EXPECT_EQ(form.xAutoWidth, "25000");  // held at the upper limit
+    form.xAutoWidth = "150";
+    EXPECT_TRUE(form.spin(Field::AutoWidth, false));
+    EXPECT_EQ(form.xAutoWidth, "100");
+    EXPECT_TRUE(form.spin(Field::AutoWidth, true));
+    EXPECT_EQ(form.xAutoWidth, "200");
+
+    // y 0..2: a quarter is 0.5, each box against the other's value.
+    EXPECT_TRUE(form.spin(Field::YMax, false));
+    EXPECT_EQ(form.yMax, "1.50");
+    EXPECT_TRUE(form.spin(Field::YMin, true));
+    EXPECT_EQ(form.yMin, "0.38");
+    // Once the range is below 1 the box shows six decimals, as the window's do.
+    EXPECT_TRUE(form.spin(Field::YMax, false));
+    EXPECT_EQ(form.yMax, "1.220000");
+    EXPECT_TRUE(form.spin(Field::XMax, true));
+    EXPECT_EQ(form.xMax, "125.00");
+    EXPECT_TRUE(form.spin(Field::YYMin, false));
+    EXPECT_EQ(form.yyMin, "-0.75");
+
+    // A box that does not read as a number leaves the pair as it was.
+    form.xMin = "left";
+    EXPECT_FALSE(form.spin(Field::XMax, true));
+    EXPECT_EQ(form.xMax, "125.00");
+    form.xAutoWidth = "wide";
+    EXPECT_FALSE(form.spin(Field::AutoWidth, true));
+}
+
 TEST(RepeatStepper, HeldButtonAcceleratesAndAPauseStartsAgain) {
     ManualClock clock;
     RepeatStepper stepper(clock);

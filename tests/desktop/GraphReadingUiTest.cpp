@@ -3,12 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTimer>
 
 #include "../graph/QtTestApp.h"
 #include "ScriptedPrompter.h"
@@ -16,6 +21,7 @@
 #include "TestClocks.h"
 #include "app/ConfigFile.h"
 #include "base/TextFormat.h"
+#include "desktop/CAUFSDlg.h"
 #include "desktop/CAxisScaleDlg.h"
 #include "desktop/CGraphOptionsDlg.h"
 #include "desktop/CGraphPanel.h"
@@ -23,6 +29,7 @@
 #include "desktop/CMainDlg.h"
 #include "desktop/COverlayTracesDlg.h"
 #include "desktop/CYAxisOffsetsDlg.h"
+#include "desktop/WindowSizes.h"
 #include "graph/CGraphCtrl.h"
 #include "graph/CGraphFrame.h"
 #include "link/SerialPortApi.h"
@@ -198,6 +205,68 @@ TEST_F(GraphReadingUi, GraphOptionsRefusesAndKeepsTheDialogOpen) {
     options.autoWidthEdit()->setText("5000");
     EXPECT_TRUE(options.apply());
     EXPECT_EQ(window->logic().view().xAutoWidth(), 5000);
+}
+
+TEST_F(GraphReadingUi, TheThreeWindowSizesRescaleEverythingAndComeBackWhole) {
+    window->show();
+    QApplication::processEvents();
+    const qreal font = window->font().pointSizeF();
+    QLineEdit* yMax = window->axisEdit(AxisBox::YMax);
+    const int editWidth = yMax->width();
+    const QSize plot = graph().size();
+    for (const int index : {2, 1, 2, 0}) {
+        reading().setWindowSize(index);
+        QApplication::processEvents();
+        const WindowSize& size = kWindowSizes[static_cast<std::size_t>(index)];
+        EXPECT_EQ(window->size(), QSize(size.width, size.height)) << index;
+        // Everything still has the room it asks for: nothing is cut off.
+        EXPECT_LE(window->minimumSizeHint().width(), size.width) << index;
+        EXPECT_LE(window->minimumSizeHint().height(), size.height) << index;
+        if (index == 2) {
+            const double f = 800.0 / 1089.0;
+            EXPECT_NEAR(window->font().pointSizeF(), font * f, 0.01);
+            EXPECT_EQ(yMax->width(), static_cast<int>(std::lround(editWidth * f)));
+            EXPECT_LT(graph().width(), plot.width());
+            EXPECT_LT(graph().height(), plot.height());
+        }
+    }
+    // Back at the standard size nothing has drifted (the style's own
+    // repolish may move a row by a pixel).
+    EXPECT_EQ(window->font().pointSizeF(), font);
+    EXPECT_EQ(yMax->width(), editWidth);
+    EXPECT_EQ(graph().width(), plot.width());
+    EXPECT_NEAR(graph().height(), plot.height(), 1);
+}
+
+TEST_F(GraphReadingUi, GraphOptionsSpinsStepTheirBoxes) {
+    using Field = GraphOptionsForm::Field;
+    CGraphOptionsDlg options(window->logic().view(), prompter, window.get());
+    options.edit(Field::YMin)->setText("0");
+    options.edit(Field::YMax)->setText("2");
+    options.spin(Field::YMax)->stepDown();
+    EXPECT_EQ(options.edit(Field::YMax)->text(), "1.50");
+    options.spin(Field::AutoWidth)->stepUp();
+    EXPECT_EQ(options.edit(Field::AutoWidth)->text(), "25000");
+    EXPECT_EQ(options.spin(Field::YMax)->value(), 0);  // ready for the next click
+    EXPECT_TRUE(options.apply());
+    EXPECT_EQ(window->logic().view().yRange().max, 1.5);
+}
+
+TEST_F(GraphReadingUi, TheAufsDialogFromTheViewMenuSetsTheStep) {
+    QAction* entry = window->action("Absorbance Units Full Scale...");
+    ASSERT_NE(entry, nullptr);
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<CAUFSDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), "Absorbance Units Full Scale");
+        EXPECT_TRUE(dialog->button(0)->isChecked());  // the step now
+        dialog->button(5)->setChecked(true);
+        dialog->accept();
+    });
+    entry->trigger();
+    EXPECT_EQ(window->logic().view().aufsIndex(), 5);
+    EXPECT_EQ(window->logic().view().aufsLabel(), "0.50");
+    EXPECT_EQ(ConfigFile(dir / "prefs.cfg").getString("[EM1_Settings]", "aufs").value_or(""), "5");
 }
 
 }  // namespace

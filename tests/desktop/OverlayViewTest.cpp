@@ -319,6 +319,52 @@ TEST_F(OverlayView, ALiveRunStartedByOdSensingShowsFromItsFirstSampleButNotBelow
     view.setOdSensingStart(false);
     EXPECT_EQ(runFrom(37.5), (AxisRange{-2.0, -2.0 + width}));
 }
+TEST_F(OverlayView, DeadVolumeMovesMarksBackOnlyWhereTheyAreStillAsSeen) {
+    view.setXAxisType(XAxisType::Millimetres);
+    view.setDe1Source(true);
+    // Live: every mark but the first point's is drawn 3.5 mm earlier.
+    view.setRunStartOffset(3.5);
+    for (int i = 0; i < 10; ++i) {
+        SampleRecord r;
+        r.sampleA = i == 6 ? 40000 : 0;
+        r.absorbanceA = 0.1;
+        r.positionA = r.positionB = i;
+        feed.add(r);
+    }
+    view.refresh(true, true);
+    EXPECT_EQ(slot(kSlotRatio).x[0], 0.0);
+    EXPECT_EQ(slot(kSlotRatio).x[6], 2.5);
+    EXPECT_EQ(slot(kSlotRatio).xShift, -3.5);
+    EXPECT_EQ(graph.model.context().runStartOffset, 3.5);
+    // Sample numbers are not moved by a distance.
+    view.setXAxisType(XAxisType::SampleNumber);
+    view.refresh(true, true);
+    EXPECT_EQ(slot(kSlotRatio).x.back(), 9.0);
+    EXPECT_EQ(graph.model.context().runStartOffset, 0.0);
+
+    // Loaded: a run file as TEMP keeps it has its marks where they were
+    // seen; a saved one had them moved at the save.
+    const auto em1 = [](const std::string& title) {
+        std::string text = "Corvane Text Data File: " + title +
+                           "\nVolume per mm: 0.125 ml/mm\n\nAbsorbance Units Full Scale (AUFS): 0.10\n"
+                           "Dead Volume: 0.250000 ml; Distance due to Dead Volume: 2.00 mm\n\nData Columns:\n"
+                           "Distance(mm), Absorbance, Fraction Number, Fraction Volume(ml)\n";
+        for (int i = 0; i < 10; ++i) {
+            text += i == 6 ? formatText("%d.00, 0.100000, 1, 0.125\n", i) : formatText("%d.00, 0.100000, , \n", i);
+        }
+        return text;
+    };
+    view.setXAxisType(XAxisType::Millimetres);
+    view.showFile(parsed(em1("temp_run_2026_01_02_10_00_00.csv")), dir / "temp.csv");
+    view.refresh(false, false);
+    EXPECT_EQ(view.runStartOffset(), 2.0);
+    EXPECT_EQ(slot(kSlotRatio).x[6], 4.0);
+    view.showFile(parsed(em1("run.csv")), dir / "run.csv");
+    view.refresh(false, false);
+    EXPECT_EQ(view.runStartOffset(), 0.0);
+    EXPECT_EQ(slot(kSlotRatio).x[6], 6.0);
+}
+
 // The mouse routing, on a 100-sample run drawn on a 500 x 200 plot.
 class MouseOnGraph : public OverlayView {
 protected:

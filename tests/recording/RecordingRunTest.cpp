@@ -356,5 +356,23 @@ TEST(RecordingRun, ADe1RunWhoseEndCannotBeWrittenIsToldAndStaysInTempAsRecorded)
     EXPECT_EQ(readFile(temp), recorded) << "neither cleaned nor replaced";
 }
 
+TEST(RecordingRun, ADe1RunTellsHowFarItsMarksLieAheadOfItsTrace) {
+    De1Bench bench;
+    ASSERT_TRUE(bench.connect(3));
+    Em1RunWriter::Setup setup;
+    setup.settings.signalType = Em1Settings::kEventTriggered;
+    setup.settings.speed = 0.5;
+    setup.settings.deadVolume = 0.286;  // 2 mm of the default tube's 0.143 ml/mm
+    bench.controller.setDe1Setup(setup);
+    bench.controller.startStop();
+    ASSERT_TRUE(bench.controller.isRecording());
+    EXPECT_NEAR(bench.controller.runStartOffsetMm(), 2.0, 1e-9);
+    bench.prompter.answerNo();
+    bench.controller.startStop();
+    ASSERT_FALSE(bench.controller.isRecording());
+    // Still the run on show until the next one starts.
+    EXPECT_NEAR(bench.controller.runStartOffsetMm(), 2.0, 1e-9);
+}
+
 }  // namespace
 }  // namespace corvane::test
