@@ -317,8 +317,4 @@ std::size_t LeadingBytesOfNoPacket(std::span<const std::uint8_t> bytes) {
     return std::min(i, n);
 }
 
-std::optional<PacketMatch<Cmd2>> FindCmd2In44ByteWindow(std::span<const std::uint8_t> bytes) {
-    return findFirst<Cmd2, kCmd2Size>(bytes, kCmd0Size, CheckCmd2);
-}
-
 }  // namespace corvane

@@ -267,10 +267,4 @@ struct PacketMatch {
 // still begin a packet once more bytes come.
 [[nodiscard]] std::size_t LeadingBytesOfNoPacket(std::span<const std::uint8_t> bytes);
 
-// While the unit streams running data but a settings-sized read is asked for,
-// each 44-byte window is taken when its first 16 bytes are a valid Cmd2: the
-// offset of the first such window whose whole 44 bytes lie inside `bytes`.
-[[nodiscard]] std::optional<PacketMatch<Cmd2>> FindCmd2In44ByteWindow(
-    std::span<const std::uint8_t> bytes);
-
 }  // namespace corvane

@@ -259,9 +259,15 @@ auto UvLink::takePacket(std::size_t len, Find find, std::uint64_t LinkTraffic::*
         return std::nullopt;
     }
     const std::unique_lock lock(readLock_, std::adopt_lock);
-    if (fillRing(len) <= 0) {
-        return std::nullopt;
-    }
+    // Searched even when the read brought nothing: a packet can wait in the
+    // ring for the one after it (see judgeRunning).
+    (void)fillRing(len);
+    return takeFound(len, find, counter);
+}
+
+template <class Find>
+auto UvLink::takeFound(std::size_t len, Find find, std::uint64_t LinkTraffic::*counter)
+    -> decltype(find(std::span<const std::uint8_t>())) {
     RingWindow window;
     const auto n = ring_.copyUnread(ReceiveRing::Reader::Packet, window);
     const std::span<const std::uint8_t> unread(window.data(), n);
@@ -269,7 +275,6 @@ auto UvLink::takePacket(std::size_t len, Find find, std::uint64_t LinkTraffic::*
     if (match) {
         countSkipped(unread.first(match->offset));
         ring_.consume(ReceiveRing::Reader::Packet, match->offset + len);
-        packetBytesTaken_ += match->offset + len;
         if (counter != nullptr) {
             ++(traffic_.*counter);
             settleGap(len);
@@ -281,7 +286,6 @@ auto UvLink::takePacket(std::size_t len, Find find, std::uint64_t LinkTraffic::*
         const auto garbage = LeadingBytesOfNoPacket(unread);
         countSkipped(unread.first(garbage));
         ring_.consume(ReceiveRing::Reader::Packet, garbage);
-        packetBytesTaken_ += garbage;
     }
     return match;
 }
@@ -302,9 +306,7 @@ void UvLink::publish(const Packet& packet, std::optional<Packet>& last, Observer
 bool UvLink::ReadCmd0(Cmd0& out) {
     const CallGuard guard(*this);
     if (shortPacketMode_.load()) {
-        // The unit streams running data: a settings-sized read only keeps the
-        // ring moving and gives no settings packet, found or not.
-        (void)takePacket(kCmd0Size, FindCmd2In44ByteWindow, nullptr);
+        passRunningPackets();
         return false;
     }
     const auto match = takePacket(kCmd0Size, FindCmd0, &LinkTraffic::cmd0Packets);
@@ -320,8 +322,11 @@ bool UvLink::ReadCmd0(Cmd0& out) {
 // damaged that way with a piston position or speed far off would cost the
 // rest of the run when it is closed (a row is kept only when its positions
 // move on), and a reading beyond the A/D's range is no reading: such a packet
-// cannot be the unit's, and its bytes count as invalid. A real jump is taken
-// once a second packet agrees with it: two damaged packets never agree.
+// cannot be the unit's, and its bytes count as invalid. A packet that cannot
+// follow the last one taken is judged by the next running packet after it: a
+// real jump (the piston started again after a move home, a reference taken
+// long ago) is confirmed by it and costs nothing; two damaged packets never
+// agree.
 bool UvLink::RunningPoint::near(const Cmd2& packet, std::int64_t nowMs) const {
     const double movedMm = std::abs(static_cast<std::int16_t>(packet.uiPistonPos) - position) * 0.01;
     const double speedChange = std::abs(static_cast<std::int16_t>(packet.iPistonSpeed) - speed) * 0.1;
@@ -330,23 +335,41 @@ bool UvLink::RunningPoint::near(const Cmd2& packet, std::int64_t nowMs) const {
            speedChange <= kPistonSpeedJumpMmPerS;
 }
 
-bool UvLink::plausible(const Cmd2& packet, std::uint64_t streamOffset) {
-    if (packet.ulATODADataSample > kMaxAtodReading || packet.ulATODADataSource > kMaxAtodReading) {
-        return false;
-    }
-    if (jumpSeen_ && jumpSeen_->streamOffset == streamOffset) {
-        // The packet passed over last time, searched again: it cannot agree with itself.
-        return false;
+UvLink::RunningPoint UvLink::RunningPoint::of(const Cmd2& packet, std::int64_t atMs) {
+    return {static_cast<std::int16_t>(packet.uiPistonPos), static_cast<std::int16_t>(packet.iPistonSpeed),
+            atMs};
+}
+
+namespace {
+
+bool readingInRange(const Cmd2& packet) {
+    return packet.ulATODADataSample <= kMaxAtodReading && packet.ulATODADataSource <= kMaxAtodReading;
+}
+
+}  // namespace
+
+UvLink::Verdict UvLink::judgeRunning(std::span<const std::uint8_t> bytes, const PacketMatch<Cmd2>& match) const {
+    if (!readingInRange(match.packet)) {
+        return Verdict::PassOver;
     }
     const auto now = clock_.nowMs();
-    if (!lastRunning_ || lastRunning_->near(packet, now) ||
-        (jumpSeen_ && jumpSeen_->near(packet, now))) {
-        jumpSeen_.reset();
-        return true;
+    if (!lastRunning_ || lastRunning_->near(match.packet, now)) {
+        return Verdict::Take;
     }
-    jumpSeen_ = RunningPoint{static_cast<std::int16_t>(packet.uiPistonPos),
-                             static_cast<std::int16_t>(packet.iPistonSpeed), now, streamOffset};
-    return false;
+    const auto jump = RunningPoint::of(match.packet, now);
+    for (std::size_t from = match.offset + 1; from + kCmd2Size <= bytes.size();) {
+        const auto next = FindCmd2(bytes.subspan(from));
+        if (!next) {
+            break;
+        }
+        if (readingInRange(next->packet)) {
+            return jump.near(next->packet, now) ? Verdict::Take : Verdict::PassOver;
+        }
+        from += next->offset + 1;
+    }
+    // No packet to judge by yet. Once the bytes after it could have held a
+    // few packets and held none, nothing will confirm it.
+    return bytes.size() - match.offset >= kJumpWaitBytes ? Verdict::PassOver : Verdict::Wait;
 }
 
 std::optional<PacketMatch<Cmd2>> UvLink::findRunningPacket(std::span<const std::uint8_t> bytes) {
@@ -356,13 +379,28 @@ std::optional<PacketMatch<Cmd2>> UvLink::findRunningPacket(std::span<const std::
             return std::nullopt;
         }
         match->offset += from;
-        if (plausible(match->packet,
-                      packetBytesTaken_ + ring_.droppedBytes(ReceiveRing::Reader::Packet) + match->offset)) {
-            return match;
+        switch (judgeRunning(bytes, *match)) {
+            case Verdict::Take: return match;
+            case Verdict::Wait: return std::nullopt;
+            case Verdict::PassOver: break;
         }
         from = match->offset + 1;
     }
     return std::nullopt;
+}
+
+// The unit streams running data: a settings-sized read gives no settings
+// packet and only keeps the ring moving. The running packets it brought in
+// are passed over whole; taking the whole 44-byte window instead would cut
+// the packet after them and count its rest as damage on a clean line.
+void UvLink::passRunningPackets() {
+    if (handle_ == 0 || !clock_.tryLockFor(readLock_, kReadLockMs)) {
+        return;
+    }
+    const std::unique_lock lock(readLock_, std::adopt_lock);
+    (void)fillRing(kCmd0Size);
+    while (takeFound(kCmd2Size, FindCmd2, nullptr)) {
+    }
 }
 
 bool UvLink::ReadCmd2(Cmd2& out) {
@@ -371,9 +409,7 @@ bool UvLink::ReadCmd2(Cmd2& out) {
     const auto find = [this](std::span<const std::uint8_t> bytes) {
         auto match = findRunningPacket(bytes);
         if (match) {
-            lastRunning_ = RunningPoint{static_cast<std::int16_t>(match->packet.uiPistonPos),
-                                        static_cast<std::int16_t>(match->packet.iPistonSpeed),
-                                        clock_.nowMs(), 0};
+            lastRunning_ = RunningPoint::of(match->packet, clock_.nowMs());
         }
         return match;
     };
@@ -490,9 +526,10 @@ void UvLink::FlushReceive() {
     }
     const std::unique_lock lock(readLock_, std::adopt_lock);
     ring_.clear();
-    // What was flushed is unknown: no gap runs across a flush.
+    // What was flushed is unknown: no gap runs across a flush, and the rest
+    // of a packet cut by it is no loss either.
     gapBytes_ = 0;
-    jumpSeen_.reset();
+    lastPacketLen_ = 0;
     noteStatus(bridge_.purge(handle_, kPurgeRx | kPurgeTx));
 }
 

@@ -153,6 +153,9 @@ public:
     static constexpr double kPistonSpeedLimitMmPerS = 15.0;
     // How much the reported piston speed may change between two of them.
     static constexpr double kPistonSpeedJumpMmPerS = 10.0;
+    // A packet that cannot follow the last one waits for the next packet to
+    // judge it by until this many bytes from its start have come.
+    static constexpr std::size_t kJumpWaitBytes = 4 * kCmd2Size + 2 * kCmd1Size;
 
     // Searches the bridge whose COM port number is comPort, configures it and
     // starts the heartbeat thread. Without such a device every operation
@@ -287,6 +290,13 @@ private:
     template <class Find>
     auto takePacket(std::size_t len, Find find, std::uint64_t LinkTraffic::*counter)
         -> decltype(find(std::span<const std::uint8_t>()));
+    // Under the read lock, after the device read: the search and consumption
+    // of takePacket.
+    template <class Find>
+    auto takeFound(std::size_t len, Find find, std::uint64_t LinkTraffic::*counter)
+        -> decltype(find(std::span<const std::uint8_t>()));
+    // ReadCmd0 while the unit streams running data.
+    void passRunningPackets();
     // Keeps a received packet as the last of its kind and shows it to its observer.
     template <class Packet, class Observer>
     void publish(const Packet& packet, std::optional<Packet>& last, Observer* const& observer,
@@ -296,15 +306,17 @@ private:
         std::int16_t position = 0;
         std::int16_t speed = 0;
         std::int64_t atMs = 0;
-        // Where it began in the packet reader's stream.
-        std::uint64_t streamOffset = 0;
+        [[nodiscard]] static RunningPoint of(const Cmd2& packet, std::int64_t atMs);
         // Whether packet can follow this one nowMs later.
         [[nodiscard]] bool near(const Cmd2& packet, std::int64_t nowMs) const;
     };
-    // Under the read lock: the first running packet among `bytes` that the
-    // unit can have sent (see plausible).
+    enum class Verdict { Take, PassOver, Wait };
+    // Under the read lock: whether the running packet match, found among
+    // bytes, is one the unit can have sent (see judgeRunning in the source).
+    [[nodiscard]] Verdict judgeRunning(std::span<const std::uint8_t> bytes, const PacketMatch<Cmd2>& match) const;
+    // Under the read lock: the first running packet among `bytes` to take;
+    // none while the first candidate waits for the packet that judges it.
     [[nodiscard]] std::optional<PacketMatch<Cmd2>> findRunningPacket(std::span<const std::uint8_t> bytes);
-    [[nodiscard]] bool plausible(const Cmd2& packet, std::uint64_t streamOffset);
     // Counts the skipped bytes of the packet reader that were not heartbeats.
     void countSkipped(std::span<const std::uint8_t> skipped);
     // A packet of len bytes was found: the gap before it is settled.
@@ -346,12 +358,8 @@ private:
     std::uint64_t gapBytes_ = 0;
     // The size of the last packet found, settings or running (under readLock_).
     std::size_t lastPacketLen_ = 0;
-    // The last running packet taken, and the last one passed over as too far
-    // from it (under readLock_).
+    // The last running packet taken (under readLock_).
     std::optional<RunningPoint> lastRunning_;
-    std::optional<RunningPoint> jumpSeen_;
-    // Bytes the packet reader has consumed (under readLock_).
-    std::uint64_t packetBytesTaken_ = 0;
 
     mutable std::mutex stateMutex_;
     std::optional<Cmd0> lastCmd0_;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <optional>
 
 #include "app/FileReplace.h"
@@ -152,6 +153,37 @@ private:
     Scratch scratch_;
 };
 
+namespace {
+
+// How many rows after a row are asked whether it is ahead of the run. A far
+// position stays in the rows after it only until the next reading of its
+// channel, a few rows at most.
+constexpr std::size_t kRowsAsked = 16;
+
+struct Positions {
+    double a = 0.0;
+    double b = 0.0;
+    [[nodiscard]] bool movesOn(const Positions& last) const { return a > last.a && b > last.b; }
+};
+
+// Whether the first row of window, which moves on from the last row kept,
+// lies ahead of the run: most of the rows after it that move on too lie
+// behind it. Such a row holds a damaged position that passed the link's
+// checks; trusting it would drop every row up to that position.
+bool aheadOfRun(const std::deque<SampleRecord>& window, const Positions& last) {
+    const Positions row{window.front().positionA, window.front().positionB};
+    int behind = 0;
+    int notBehind = 0;
+    for (auto it = window.begin() + 1; it != window.end(); ++it) {
+        const Positions later{it->positionA, it->positionB};
+        if (!later.movesOn(last)) continue;
+        (later.a < row.a || later.b < row.b ? behind : notBehind) += 1;
+    }
+    return behind > notBehind;
+}
+
+}  // namespace
+
 bool RunFileCleaner::removeDuplicates(const std::filesystem::path& file) {
     const auto failure =
         formatText("Error, unable to remove duplicate samples from file: %s", file.string().c_str());
@@ -162,21 +194,33 @@ bool RunFileCleaner::removeDuplicates(const std::filesystem::path& file) {
             formatText("Invalid data header found in file: %s", file.string().c_str()), failure)) {
         return false;
     }
-    double lastA = 0.0;
-    double lastB = 0.0;
+    Positions last;
     RowText row;
+    // Rows are judged once the rows after them are read (or the file ends).
+    std::deque<SampleRecord> window;
+    const auto judgeFirst = [&] {
+        const auto record = window.front();
+        const Positions positions{record.positionA, record.positionB};
+        bool ok = true;
+        if (positions.movesOn(last) && !aheadOfRun(window, last)) {
+            formatTwoChannelRow(row, record);
+            ok = pass.write(row);
+            last = positions;
+        }
+        window.pop_front();
+        return ok;
+    };
     std::string_view line;
     while (pass.nextRow(line)) {
-        const auto record = parseTwoChannelRow(line);
-        if (!record || !(record->positionA > lastA && record->positionB > lastB)) {
-            continue;
+        if (const auto record = parseTwoChannelRow(line)) {
+            window.push_back(*record);
         }
-        formatTwoChannelRow(row, *record);
-        if (!pass.write(row)) {
+        if (window.size() > kRowsAsked && !judgeFirst()) {
             return pass.fail(failure);
         }
-        lastA = record->positionA;
-        lastB = record->positionB;
+    }
+    while (!window.empty()) {
+        if (!judgeFirst()) return pass.fail(failure);
     }
     return pass.readFailed() ? pass.fail(failure) : pass.finish();
 }

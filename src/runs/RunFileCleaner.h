@@ -27,7 +27,10 @@ public:
 
     // Two-channel files: keeps a row only when both positions moved on from
     // the last row kept (both start at 0, so rows at 0 mm or below go too),
-    // and writes it again in the row format. Unreadable rows are dropped.
+    // and writes it again in the row format. Unreadable rows are dropped, and
+    // so is a row ahead of the run (most of the 16 rows after it that move
+    // on lie behind it): one damaged far position must not cost the rows up
+    // to it.
     [[nodiscard]] bool removeDuplicates(const std::filesystem::path& file);
 
     // DE-1 files, either layout: drops sample rows whose distance does not

@@ -91,6 +91,40 @@ TEST(LinkAccount, ADamagedPacketCostsItselfOnlyAndIsCountedAsLost) {
     EXPECT_EQ(traffic.packetsLost, 2u);
 }
 
+Cmd2Bytes runningAt(std::uint32_t sample, std::uint16_t position, std::int16_t speed) {
+    return EncodeCmd2(Cmd2{sample, 10000, kCmd2ChannelA, position, speed, 0});
+}
+
+// A packet whose piston position or speed cannot follow the last one taken is
+// judged by the packet after it.
+TEST(LinkAccount, AFarPositionIsTakenOnlyWhenTheNextPacketAgrees) {
+    ScriptedLink s;
+    // At 10 mm, 1 mm/s; a damaged packet that passed the check byte says 90 mm.
+    s.unit.inject(runningAt(1, 1000, 10));
+    s.unit.inject(runningAt(2, 9000, 10));
+    s.unit.inject(runningAt(3, 1001, 10));
+    EXPECT_EQ(drainRunning(s), (std::vector<std::uint32_t>{1, 3}));
+    EXPECT_EQ(s.link->traffic().invalidBytesSkipped, 16u);
+
+    // The piston really is elsewhere (sent home fast): the first packet there
+    // waits for the next and is taken with it, none passed over.
+    s.unit.inject(runningAt(4, 20000, -60));
+    Cmd2 packet;
+    EXPECT_FALSE(s.link->ReadCmd2(packet));
+    EXPECT_FALSE(s.link->ReadCmd2(packet));
+    s.unit.inject(runningAt(5, 19990, -60));
+    EXPECT_EQ(drainRunning(s), (std::vector<std::uint32_t>{4, 5}));
+    EXPECT_EQ(s.link->traffic().invalidBytesSkipped, 16u);
+
+    // A far one followed by garbage only: once the bytes after it could have
+    // held a few packets it is passed over, and what follows is read.
+    s.unit.inject(runningAt(6, 500, -60));
+    s.unit.inject(std::vector<std::uint8_t>(UvLink::kJumpWaitBytes, 0x11));
+    s.unit.inject(runningAt(7, 19980, -60));
+    EXPECT_EQ(drainRunning(s), (std::vector<std::uint32_t>{7}));
+    EXPECT_EQ(s.link->traffic().cmd2Packets, 5u);
+}
+
 TEST(LinkAccount, AtOnePercentCorruptedBytesOnlyThePacketsHoldingOneAreLost) {
     ManualClock clock;
     SimRigConfig config;

@@ -174,8 +174,9 @@ TEST(UvLinkTransport, ShortPacketModeKeepsTheRingMovingWithoutTakingSettings) {
     EXPECT_FALSE(s.link->ReadCmd0(cmd0));
     EXPECT_FALSE(s.link->lastCmd0());
 
-    // That settings-sized window took the first 44 bytes: packets 1 and 2
-    // and the start of 3. The running-data reader goes on from packet 4.
+    // That settings-sized read brought in packets 1 and 2 and the start of 3;
+    // the two whole ones went, the running-data reader goes on from packet 3
+    // and nothing was damaged.
     std::vector<std::uint16_t> positions;
     for (int i = 0; i < 10; ++i) {
         Cmd2 cmd2;
@@ -183,7 +184,9 @@ TEST(UvLinkTransport, ShortPacketModeKeepsTheRingMovingWithoutTakingSettings) {
             positions.push_back(cmd2.uiPistonPos);
         }
     }
-    EXPECT_EQ(positions, (std::vector<std::uint16_t>{103, 104, 105}));
+    EXPECT_EQ(positions, (std::vector<std::uint16_t>{102, 103, 104, 105}));
+    EXPECT_EQ(s.link->traffic().invalidBytesSkipped, 0u);
+    EXPECT_EQ(s.link->traffic().packetsLost, 0u);
 }
 
 TEST(UvLinkTransport, WritesGoOneByteAtATimePacedByTheDelay) {

@@ -63,6 +63,52 @@ TEST_F(RunFileCleanerTest, KeepsOnlyTheFirstSampleOfEachStandingPiston) {
     EXPECT_FALSE(scratchLeftBehind());
 }
 
+// Rows as the link writes them: one channel's reading a row, the other
+// channel's position carried. A damaged packet put channel A 40 mm ahead and a
+// good B reading came before the next A; another put B a little behind the
+// row before it, which is still kept.
+TEST_F(RunFileCleanerTest, AFarPositionFromOneDamagedReadingCostsOnlyItsOwnRows) {
+    std::string rows;
+    const auto add = [&rows](int n, double a, double b) {
+        rows += std::to_string(n) + ", 1, 1, 1, " + std::to_string(a) + ", 0.1, " + std::to_string(b) +
+                ", 0.1, " + std::to_string(b) + ", 1.0\n";
+    };
+    double a = 0.0;
+    double b = 0.0;
+    for (int n = 1; n <= 60; ++n) {
+        (n % 2 == 1 ? a : b) += 0.05;
+        if (n == 20) {
+            add(n, a + 40.0, b);  // the far A
+        } else if (n == 21) {
+            add(n, a + 40.0, b);  // carried into the next B row
+        } else if (n == 40) {
+            add(n, a, b - 0.07);  // a B a little behind
+        } else {
+            add(n, a, b);
+        }
+    }
+    const auto file = dir.write("run.csv", kTwoChannelHeader + rows);
+    ASSERT_TRUE(cleaner.removeDuplicates(file));
+    RunDataFile run;
+    ASSERT_EQ(run.read(file), RunDataFile::ReadStatus::Ok);
+    std::vector<int> kept;
+    for (const auto& sample : run.samples()) {
+        EXPECT_LT(sample.positionA, 5.0);
+        kept.push_back(static_cast<int>(sample.sampleA));
+    }
+    // One row per pair of readings, less the two that held the far A (one
+    // of them is no pair's last row anyway) and the one with B behind, after
+    // which the pairs end on the A rows.
+    std::vector<int> expected;
+    for (int n = 2; n <= 38; n += 2) {
+        if (n != 20) expected.push_back(n);
+    }
+    for (int n = 41; n <= 59; n += 2) {
+        expected.push_back(n);
+    }
+    EXPECT_EQ(kept, expected);
+}
+
 TEST_F(RunFileCleanerTest, AFileWithoutItsColumnHeaderIsLeftUntouched) {
     const std::string content = "Corvane Text Data File: x.csv\n1, 1, 1, 1, 0.1, 0.1, 0.1, 0.1, 0.1, 1\n";
     const auto file = dir.write("x.csv", content);
