@@ -4,11 +4,13 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <functional>
@@ -24,6 +26,7 @@
 #include "desktop/CGraphPanel.h"
 #include "desktop/CStatusLines.h"
 #include "desktop/NotYet.h"
+#include "desktop/ScreenPlacement.h"
 
 namespace corvane {
 
@@ -49,6 +52,28 @@ CMainDlg::Seams compareSeams(CMainDlg::Seams seams) {
     seams.captionSuffix.clear();
     seams.autoFirstShow = false;
     return seams;
+}
+
+void placeCompareWindow(const QWidget& owner, QWidget& window) {
+    // At its place where the screen has room for it; on a smaller screen
+    // pulled back (and shrunk) so its title bar and buttons stay reachable.
+    // Its frame is taken to be its owner's, which the system has drawn.
+    const QRect outer = owner.frameGeometry();
+    const QRect inner = owner.geometry();
+    const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                         outer.bottom() - inner.bottom());
+    const QPoint wanted(kComparePositionX, kComparePositionY);
+    QScreen* screen = QGuiApplication::screenAt(wanted);
+    if (screen == nullptr) screen = owner.screen();
+    const QRect free = screen != nullptr ? screen->availableGeometry() : QRect();
+    const QSize size = window.size().grownBy(frame);
+    const ScreenRect placed = placeOnScreen({wanted.x(), wanted.y(), size.width(), size.height()},
+                                            {free.x(), free.y(), free.width(), free.height()});
+    const QSize inside = QSize(placed.width, placed.height).shrunkBy(frame);
+    if (inside != window.size()) {
+        window.resize(inside.expandedTo(window.minimumSizeHint()));
+    }
+    window.move(placed.x, placed.y);
 }
 
 }  // namespace
@@ -93,7 +118,7 @@ bool CMainDlg::openCompare(const std::vector<std::string>& files, int plotType, 
         raise();
         activateWindow();
     });
-    compareWindow_->move(kComparePositionX, kComparePositionY);
+    placeCompareWindow(*this, *compareWindow_);
     compareWindow_->show();
     compareWindow_->raise();
     compareWindow_->activateWindow();
@@ -244,9 +269,7 @@ void CCompareDlg::setUp(bool keepX) {
         markRows_[k]->setVisible(used);
         eventMarkButton(static_cast<int>(k), used && sets_[k].eventMarks)->setChecked(true);
     }
-    const AxisRange x = keepX ? shownX
-                              : sets_.xRange(view.xAutoScale(), view.xAxisType() == XAxisType::Millimetres,
-                                             view.offsets());
+    const AxisRange x = keepX ? shownX : view.compareXRange(false);
     view.showXRange(x);
     view.refresh();
     updateAll();
