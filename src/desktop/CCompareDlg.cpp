@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <functional>
@@ -76,16 +77,24 @@ void placeCompareWindow(const QWidget& owner, QWidget& window) {
     window.move(placed.x, placed.y);
 }
 
+void showAgainAt(QWidget& window, QPoint at) {
+    // A window manager may place a window shown again anywhere: it goes
+    // back where the user had it.
+    window.move(at);
+    window.show();
+}
+
 }  // namespace
 
 // --- The main window's commands ---
 
 void CMainDlg::compareDataSets() {
+    const QPoint at = pos();
     hide();
     CGraphMultiDataSetsDlg dialog(seams_.prompter, folders_,
                                   {{}, logic_->prefs().multiDataType(), logic_->prefs().multiColours()}, nullptr);
     if (dialog.exec() != QDialog::Accepted) {
-        show();
+        showAgainAt(*this, at);
         return;
     }
     const auto choice = dialog.choice();
@@ -94,6 +103,7 @@ void CMainDlg::compareDataSets() {
 }
 
 bool CMainDlg::openCompare(const std::vector<std::string>& files, int plotType, const std::array<int, 4>& colours) {
+    const QPoint at = pos();
     hide();
     if (compareWindow_) {
         // One compare window at a time: a new command replaces it.
@@ -105,7 +115,7 @@ bool CMainDlg::openCompare(const std::vector<std::string>& files, int plotType, 
     CCompareDlg::Setup setup;
     if (const auto message = setup.sets.load({files.begin(), files.end()}); !message.empty()) {
         seams_.prompter.message(message);
-        show();
+        showAgainAt(*this, at);
         return false;
     }
     setup.plotType = plotType;
@@ -113,8 +123,8 @@ bool CMainDlg::openCompare(const std::vector<std::string>& files, int plotType, 
     setup.view = logic_->view().settings();
     setup.xAxis = logic_->view().xAxisType();
     compareWindow_ = new CCompareDlg(seams_, std::move(setup));
-    connect(compareWindow_, &CCompareDlg::compareClosed, this, [this] {
-        show();
+    connect(compareWindow_, &CCompareDlg::compareClosed, this, [this, at] {
+        showAgainAt(*this, at);
         raise();
         activateWindow();
     });
@@ -167,7 +177,7 @@ CCompareDlg::CCompareDlg(const CMainDlg::Seams& seams, Setup setup)
     view.apply(settings);
     view.setXAxisType(setup.xAxis);
     view.setCompareSets(&sets_, plotType_, rgbsOf(colours_));
-    setUp(false);
+    setUp(std::nullopt);
 }
 
 QWidget* CCompareDlg::makeFilePanel() {
@@ -255,9 +265,10 @@ QRadioButton* CCompareDlg::eventMarkButton(int set, bool on) const {
     return marks_[static_cast<std::size_t>(set)][on ? 1 : 0];
 }
 
-void CCompareDlg::setUp(bool keepX) {
+void CCompareDlg::setUp(std::optional<AxisRange> keepX) {
     GraphView& view = logic().view();
-    const AxisRange shownX = view.xRange();
+    // A read-out of the mouse names sets that may be gone.
+    statusBar()->clearMessage();
     files_->clear();
     for (const auto& line : sets_.listLines()) {
         files_->addItem(qs(line));
@@ -269,7 +280,7 @@ void CCompareDlg::setUp(bool keepX) {
         markRows_[k]->setVisible(used);
         eventMarkButton(static_cast<int>(k), used && sets_[k].eventMarks)->setChecked(true);
     }
-    const AxisRange x = keepX ? shownX : view.compareXRange(false);
+    const AxisRange x = keepX ? *keepX : view.compareXRange(false);
     view.showXRange(x);
     view.refresh();
     updateAll();
@@ -328,6 +339,7 @@ void CCompareDlg::takeFiles(const std::vector<std::filesystem::path>& files, int
         return;
     }
     GraphView& view = logic().view();
+    const AxisRange shownX = view.xRange();
     const CompareOffsets old = view.offsets();
     sets_.carryPlacements(before, old, view.offsets());
     plotType_ = std::clamp(plotType, 0, kPlotTypeCount - 1);
@@ -339,7 +351,7 @@ void CCompareDlg::takeFiles(const std::vector<std::filesystem::path>& files, int
     view.apply(settings);
     view.setXAxisType(axis);
     view.setCompareSets(&sets_, plotType_, rgbsOf(colours_));
-    setUp(true);
+    setUp(shownX);
 }
 
 void CCompareDlg::removeFiles() {
@@ -351,7 +363,7 @@ void CCompareDlg::removeFiles() {
         seams().prompter.message(message);
         return;
     }
-    setUp(false);
+    setUp(std::nullopt);
 }
 
 void CCompareDlg::exportDataSets() {

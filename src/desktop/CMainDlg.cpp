@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -188,6 +189,11 @@ void CMainDlg::connectGraphReading() {
     connect(graphPanel_, &CGraphPanel::optionsPressed, r, &CGraphReading::graphOptions);
     connect(graphPanel_, &CGraphPanel::profileToggled, r, &CGraphReading::showStandardProfile);
     connect(graphPanel_, &CGraphPanel::cursorStepped, r, [r](bool right) { (void)r->arrowKey(right); });
+    // The x title and the cursor labels name the axis's units.
+    connect(graphPanel_->xTypeRadio(true), &QRadioButton::toggled, r, [r] {
+        r->updateTitles();
+        r->updateCursorViews();
+    });
     connect(menu_, &CMainMenu::cursorsRequested, r, &CGraphReading::addRemoveCursors);
     connect(menu_, &CMainMenu::windowSizeRequested, r, &CGraphReading::windowSize);
     connect(menu_, &CMainMenu::axisLabelsToggled, r, &CGraphReading::setAxisLabels);

@@ -24,6 +24,7 @@
 #include "desktop/CCompareDlg.h"
 #include "desktop/CGraphMultiDataSetsDlg.h"
 #include "graph/CGraphCtrl.h"
+#include "graph/CGraphFrame.h"
 #include "link/SerialPortApi.h"
 
 namespace corvane {
@@ -154,7 +155,9 @@ TEST_F(CompareWindowUi, CompareWindowTakesTheMainWindowsPlaceUntilClosed) {
     compare->takeFiles({runs[0], runs[1], dir / "gone.csv"}, 2, kColours);
     EXPECT_EQ(prompter.texts().back(), "Error, unable to open data file 3 (" + (dir / "gone.csv").string() + ")");
     EXPECT_EQ(compare->sets().size(), 3u);
+    compare->logic().view().showXRange({10.0, 70.0});
     compare->takeFiles({runs[1], runs[0], runs[4]}, 2, kColours);
+    EXPECT_EQ(compare->logic().view().xRange(), (AxisRange{10.0, 70.0})) << "the x range shown stays";
     EXPECT_EQ(compare->offsetText(0)->text(), "-6");
     EXPECT_EQ(compare->offsetText(2)->text(), "0");
 
@@ -211,6 +214,9 @@ TEST_F(CompareWindowUi, TheMouseReadsEverySetAndTheAxisSwitchKeepsToTheSets) {
     mm->click();
     EXPECT_EQ(compare->logic().view().xAxisType(), XAxisType::Millimetres);
     EXPECT_NEAR(compare->logic().view().xRange().max, 11.9, 1e-9) << "b.csv's farthest position";
+    const auto* frame = compare->findChild<CGraphFrame*>();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->xTitle(), "Position (mm)");
     compare->close();
     settle();
 }
