@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 #include <functional>
 #include <system_error>
@@ -77,10 +78,15 @@ void placeCompareWindow(const QWidget& owner, QWidget& window) {
     window.move(placed.x, placed.y);
 }
 
-void showAgainAt(QWidget& window, QPoint at) {
+void showAgainAt(QWidget& window, QRect at) {
     // A window manager may place a window shown again anywhere: it goes
-    // back where the user had it.
-    window.move(at);
+    // back where the user had it. The native window is told outright, as
+    // the widget believes it is still there.
+    if (QWindow* native = window.windowHandle()) {
+        native->setPosition(at.topLeft());
+    } else {
+        window.move(at.topLeft());
+    }
     window.show();
 }
 
@@ -89,7 +95,7 @@ void showAgainAt(QWidget& window, QPoint at) {
 // --- The main window's commands ---
 
 void CMainDlg::compareDataSets() {
-    const QPoint at = pos();
+    const QRect at = geometry();
     hide();
     CGraphMultiDataSetsDlg dialog(seams_.prompter, folders_,
                                   {{}, logic_->prefs().multiDataType(), logic_->prefs().multiColours()}, nullptr);
@@ -103,7 +109,7 @@ void CMainDlg::compareDataSets() {
 }
 
 bool CMainDlg::openCompare(const std::vector<std::string>& files, int plotType, const std::array<int, 4>& colours) {
-    const QPoint at = pos();
+    const QRect at = geometry();
     hide();
     if (compareWindow_) {
         // One compare window at a time: a new command replaces it.
