@@ -5,13 +5,13 @@
 // the AUTO-ALIGN search of `align`. Documented in the README.
 #include <cmath>
 #include <cstdio>
-#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/TextFormat.h"
+#include "cli/AlignedOffsets.h"
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"
 #include "cli/FileArgs.h"
@@ -91,28 +91,6 @@ std::optional<Options> parse(int argc, char** argv) {
     return o;
 }
 
-// The offsets AUTO-ALIGN would give, or the message why there are none.
-std::optional<std::vector<double>> alignedOffsets(const Options& o, const std::vector<AlignTrace>& traces,
-                                                  std::string& problem) {
-    const double x1 = o.from.value_or(-std::numeric_limits<double>::infinity());
-    const double x2 = o.to.value_or(std::numeric_limits<double>::infinity());
-    const auto reference = findPeak(traces.front(), x1, x2, o.axis);
-    if (!reference) {
-        problem = "the reference has no peak in the window: " + visibleText(o.runs.front());
-        return std::nullopt;
-    }
-    std::vector<double> offsets{0.0};
-    for (std::size_t k = 1; k < traces.size(); ++k) {
-        const auto aligned = alignOn(*reference, traces[k], x1, x2, o.axis);
-        if (!aligned) {
-            problem = "no peak in the window: " + visibleText(o.runs[k]);
-            return std::nullopt;
-        }
-        offsets.push_back(aligned->offsetSamples);
-    }
-    return offsets;
-}
-
 }  // namespace
 
 int runExport(int argc, char** argv) {
@@ -150,7 +128,7 @@ int runExport(int argc, char** argv) {
         std::vector<AlignTrace> traces;
         for (const auto& run : runs) traces.push_back(alignTraceOf(run));
         std::string problem;
-        const auto found = alignedOffsets(o, traces, problem);
+        const auto found = alignedOffsets(traces, o.runs, o.axis, o.from, o.to, problem);
         if (!found) {
             return fail(problem);
         }

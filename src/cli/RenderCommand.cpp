@@ -1,8 +1,10 @@
 // corvane-cli render [--x mm|samples] [--channels LIST] [--overlay FILE]
 // [--cursor X]... [--dpi N] [--portrait] -o OUT RUN: the graph page the
 // desktop saves (Save Graph Image) or prints (with --dpi and --portrait),
-// drawn without a display. Lab notebook scripts and report generators call
-// it; keep its options stable.
+// drawn without a display. With --compare FILE (once to three times) the
+// compare window's page of RUN and the FILEs, shifted by --offset or lined
+// up by --align. Lab notebook scripts and report generators call it; keep
+// its options stable.
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -14,23 +16,30 @@
 
 #ifdef CORVANE_CLI_RENDER
 #include <QGuiApplication>
+#include <algorithm>
 #include <any>
 #include <array>
 #include <cctype>
 #include <clocale>
+#include <filesystem>
 #include <functional>
+#include <optional>
+#include <system_error>
 
 #include "app/Clock.h"
 #include "app/WindowPoster.h"
 #include "base/TextFormat.h"
+#include "cli/AlignedOffsets.h"
 #include "cli/ConsolePrompter.h"
 #include "cli/FileArgs.h"
+#include "compare/CompareSets.h"
 #include "desktop/Channels.h"
 #include "desktop/GraphCursors.h"
 #include "desktop/GraphPageRenderer.h"
 #include "desktop/GraphView.h"
 #include "desktop/LiveFeed.h"
 #include "desktop/LiveGraph.h"
+#include "desktop/WindowPreferences.h"
 #include "graph/GraphModel.h"
 #include "runs/RunDataFile.h"
 #endif
@@ -52,14 +61,24 @@ namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: corvane-cli render [--x mm|samples] [--channels LIST] [--overlay FILE] [--compare FILE]...\n"
+                 "usage: corvane-cli render [--x mm|samples] [--channels LIST] [--overlay FILE]\n"
                  "                          [--cursor X]... [--dpi N] [--portrait] -o OUT RUN\n"
+                 "       corvane-cli render --compare FILE [--compare FILE]... [--offset N]...\n"
+                 "                          [--align [--from X1 --to X2]] [other options] -o OUT RUN\n"
                  "  the graph page of RUN as Save Graph Image makes it (11 x 8.5 in at 100 dpi), or as\n"
                  "  Print Graph with --dpi and --portrait; OUT's extension picks the kind: png, tif or\n"
-                 "  tiff, pdf, svg, anything else bmp. LIST: channels by name or number 0-6, comma\n"
-                 "  separated (sampleA,sourceA,absA,sampleB,sourceB,absB,ratio); default absA,absB,ratio\n");
+                 "  tiff, pdf, svg, anything else bmp; an existing OUT is replaced. LIST: channels by\n"
+                 "  name or number 0-6, comma separated (sampleA,sourceA,absA,sampleB,sourceB,absB,\n"
+                 "  ratio); default absA,absB,ratio.\n"
+                 "  --compare: the compare window's page of RUN and each FILE (2 to 4 runs), one\n"
+                 "  channel each (LIST names one; default absA) in the colours DS1 to DS4; one\n"
+                 "  --offset (samples) per run in order, RUN's first; --align lines the Abs A peaks\n"
+                 "  between X1 and X2 (on the --x axis; the whole runs without them) up with RUN's.\n");
     return 2;
 }
+
+// The compare window's most sets.
+constexpr int kMaxCompareRuns = CompareOffsets::kMaxSets;
 
 constexpr std::array<const char*, kChannelCount> kChannelNames = {"samplea", "sourcea", "absa", "sampleb",
                                                                   "sourceb", "absb",    "ratio"};
@@ -113,33 +132,109 @@ public:
 struct RenderOptions {
     bool mm = false;
     std::array<bool, kChannelCount> shown{false, false, true, false, false, true, true};
+    bool channelsGiven = false;
     std::string overlay;
     std::vector<std::string> compare;
+    std::vector<double> offsets;
+    bool align = false;
+    std::optional<double> from;
+    std::optional<double> to;
     std::vector<double> cursors;
     PageTarget target;
     std::string out;
     std::string run;
 };
 
-int render(const RenderOptions& o) {
-    if (!o.compare.empty()) {
-        std::fprintf(stderr, "corvane-cli render: --compare is not available yet: this version has no compare "
-                             "window to lay the sets out\n");
-        return 2;
+int fail(const std::string& message) {
+    std::fprintf(stderr, "corvane-cli render: %s\n", message.c_str());
+    return 1;
+}
+
+// The files read, in order: RUN, then the overlay or the compared runs.
+std::vector<std::string> inputsOf(const RenderOptions& o) {
+    std::vector<std::string> inputs{o.run};
+    if (!o.overlay.empty()) inputs.push_back(o.overlay);
+    inputs.insert(inputs.end(), o.compare.begin(), o.compare.end());
+    return inputs;
+}
+
+// A page saved over a run it was drawn from would lose the run.
+bool outputIsAnInput(const RenderOptions& o) {
+    std::error_code error;
+    for (const std::string& input : inputsOf(o)) {
+        if (std::filesystem::equivalent(o.out, input, error)) {
+            return true;
+        }
     }
+    return false;
+}
+
+// The compare window's sets: RUN and the compared runs, read as it reads
+// them (an export file is refused with its message), placed by the offsets
+// given or found.
+std::optional<std::string> loadCompareSets(const RenderOptions& o, CompareSets& sets, CompareOffsets& offsets) {
+    const std::vector<std::string> names = inputsOf(o);
+    for (const std::string& name : names) {
+        if (!runFileReadable("render", name)) {
+            return std::string();  // said already
+        }
+    }
+    if (auto message = sets.load({names.begin(), names.end()}); !message.empty()) {
+        return message;
+    }
+    std::vector<double> shifts = o.offsets;
+    if (o.align) {
+        std::vector<AlignTrace> traces;
+        for (std::size_t k = 0; k < sets.size(); ++k) traces.push_back(alignTraceOf(sets[k].file));
+        std::string problem;
+        const auto found = alignedOffsets(traces, names, o.mm ? AlignAxis::Millimetres : AlignAxis::Samples, o.from,
+                                          o.to, problem);
+        if (!found) {
+            return problem;
+        }
+        shifts = *found;
+    }
+    for (std::size_t k = 0; k < shifts.size(); ++k) {
+        (void)offsets.setXOffset(static_cast<int>(k), shifts[k]);
+    }
+    return std::nullopt;
+}
+
+std::array<Rgb, 4> compareColours() {
+    const std::array<int, 4> colours = WindowPreferences::defaultMultiColours();
+    std::array<Rgb, 4> rgb;
+    for (std::size_t k = 0; k < colours.size(); ++k) {
+        rgb[k] = {static_cast<std::uint8_t>(colours[k] & 0xFF), static_cast<std::uint8_t>((colours[k] >> 8) & 0xFF),
+                  static_cast<std::uint8_t>((colours[k] >> 16) & 0xFF)};
+    }
+    return rgb;
+}
+
+int render(const RenderOptions& o) {
     if (const std::string problem = outputFileProblem("render", o.out, true); !problem.empty()) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 1;
     }
-    RunDataFile run;
-    if (!readRunFile("render", o.run, run)) {
-        return 1;
+    if (outputIsAnInput(o)) {
+        return fail(visibleText(o.out) + " is a run this page is drawn from; choose another output name");
     }
+    RunDataFile run;
     std::optional<RunDataFile> overlay;
-    if (!o.overlay.empty()) {
-        overlay.emplace();
-        if (!readRunFile("render", o.overlay, *overlay)) {
+    CompareSets sets;
+    CompareOffsets placements;
+    if (!o.compare.empty()) {
+        if (const auto problem = loadCompareSets(o, sets, placements)) {
+            return problem->empty() ? 1 : fail(*problem);
+        }
+    } else {
+        if (!readRunFile("render", o.run, run)) {
             return 1;
+        }
+        if (!o.overlay.empty()) {
+            overlay.emplace();
+            if (!readRunFile("render", o.overlay, *overlay)) {
+                return 1;
+            }
         }
     }
 
@@ -174,11 +269,20 @@ int render(const RenderOptions& o) {
     settings.showGrid = true;
     view.apply(settings);
     view.setXAxisType(o.mm ? XAxisType::Millimetres : XAxisType::SampleNumber);
-    view.showFile(std::move(run), o.run);
-    if (overlay) {
-        view.setOverlay(std::move(*overlay), o.overlay);
+    if (!o.compare.empty()) {
+        // As the compare window sets itself up: one channel, every set in its colour.
+        const auto plot = static_cast<int>(std::find(o.shown.begin(), o.shown.end(), true) - o.shown.begin());
+        view.offsets() = placements;
+        view.setCompareSets(&sets, plot, compareColours());
+        view.showXRange(sets.xRange(true, o.mm, view.offsets()));
+        view.refresh();
+    } else {
+        view.showFile(std::move(run), o.run);
+        if (overlay) {
+            view.setOverlay(std::move(*overlay), o.overlay);
+        }
+        view.refresh(false, false);
     }
-    view.refresh(false, false);
 
     ConsolePrompter prompter;
     GraphCursors cursors(prompter, clock);
@@ -199,6 +303,37 @@ int render(const RenderOptions& o) {
     return 0;
 }
 
+// The option combinations a page cannot be drawn from: the message, or
+// empty when they make a command.
+std::string optionsProblem(RenderOptions& o) {
+    if (o.compare.empty()) {
+        if (!o.offsets.empty() || o.align) {
+            return "--offset and --align place compared runs: give them with --compare";
+        }
+        return std::string();
+    }
+    const std::size_t runs = o.compare.size() + 1;
+    if (runs > static_cast<std::size_t>(kMaxCompareRuns)) {
+        return formatText("a compare page shows 2 to %d runs, %zu given", kMaxCompareRuns, runs);
+    }
+    if (!o.overlay.empty()) {
+        return "--overlay and --compare do not go together: the compare page has no overlay";
+    }
+    if (o.align && !o.offsets.empty()) {
+        return "--align finds the offsets: give --offset or --align, not both";
+    }
+    if (o.offsets.size() > runs) {
+        return formatText("%zu offsets given for %zu runs", o.offsets.size(), runs);
+    }
+    if (!o.channelsGiven) {
+        o.shown = {false, false, true, false, false, false, false};
+    }
+    if (std::count(o.shown.begin(), o.shown.end(), true) != 1) {
+        return "a compare page shows one channel: give --channels one name";
+    }
+    return std::string();
+}
+
 }  // namespace
 
 int runRender(int argc, char** argv) {
@@ -217,17 +352,26 @@ int runRender(int argc, char** argv) {
                 std::fprintf(stderr, "corvane-cli render: unknown channel in '%s'\n", argv[i]);
                 return 2;
             }
+            o.channelsGiven = true;
         } else if (arg == "--overlay" && hasValue) {
             o.overlay = argv[++i];
         } else if (arg == "--compare" && hasValue) {
             o.compare.emplace_back(argv[++i]);
-        } else if (arg == "--cursor" && hasValue) {
+        } else if (arg == "--align") {
+            o.align = true;
+        } else if ((arg == "--cursor" || arg == "--offset" || arg == "--from" || arg == "--to") && hasValue) {
             double x = 0.0;
             if (!parseNumber(std::string_view(argv[++i]), x) || !std::isfinite(x)) {
-                std::fprintf(stderr, "corvane-cli render: --cursor needs a number\n");
+                std::fprintf(stderr, "corvane-cli render: %s needs a number\n", std::string(arg).c_str());
                 return 2;
             }
-            o.cursors.push_back(x);
+            if (arg == "--cursor") {
+                o.cursors.push_back(x);
+            } else if (arg == "--offset") {
+                o.offsets.push_back(x);
+            } else {
+                (arg == "--from" ? o.from : o.to) = x;
+            }
         } else if (arg == "--dpi" && hasValue) {
             // The printer page's resolutions; a page of more would not fit in memory as a bitmap.
             if (!parseNumber(std::string_view(argv[++i]), o.target.dpi) || o.target.dpi < 50 ||
@@ -245,8 +389,12 @@ int runRender(int argc, char** argv) {
             o.run = std::string(arg);
         }
     }
-    if (o.out.empty() || o.run.empty()) {
+    if (o.out.empty() || o.run.empty() || o.from.has_value() != o.to.has_value() || (o.from && !o.align)) {
         return usage();
+    }
+    if (const std::string problem = optionsProblem(o); !problem.empty()) {
+        std::fprintf(stderr, "corvane-cli render: %s\n", problem.c_str());
+        return 2;
     }
     if (o.cursors.size() > static_cast<std::size_t>(GraphCursors::kMaxCursors)) {
         std::fprintf(stderr, "corvane-cli render: at most %d cursors\n", GraphCursors::kMaxCursors);

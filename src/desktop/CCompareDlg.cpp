@@ -172,6 +172,16 @@ CCompareDlg::CCompareDlg(const CMainDlg::Seams& seams, Setup setup)
     rightLayout->setContentsMargins(0, 0, 0, 0);
     rightLayout->addWidget(makeOffsetPanel());
     rightLayout->addWidget(makeEventMarkPanel());
+    // SAVE WINDOW and SAVE GRAPH as on the command panel it replaces; the
+    // page carries the compare legend.
+    auto* saving = new QHBoxLayout;
+    auto* saveWindowButton = new QPushButton(QStringLiteral("SAVE WINDOW"), right);
+    auto* saveGraphButton = new QPushButton(QStringLiteral("SAVE GRAPH"), right);
+    connect(saveWindowButton, &QPushButton::clicked, this, &CMainDlg::saveWindow);
+    connect(saveGraphButton, &QPushButton::clicked, this, &CMainDlg::saveGraphImage);
+    saving->addWidget(saveWindowButton);
+    saving->addWidget(saveGraphButton);
+    rightLayout->addLayout(saving);
     rightLayout->addStretch(1);
     right->setFixedWidth(246);
     commands_->parentWidget()->layout()->addWidget(right);

@@ -757,40 +757,4 @@ int runMainWindow(CMainDlg& window) {
     return QApplication::exec();
 }
 
-// --- Print and images ---
-
-GraphPageContent CMainDlg::graphPage() const {
-    std::array<Rgb, 6> colours{};
-    (void)graph_->read([&](const GraphModel& model) {
-        for (int slot = 0; slot < 6; ++slot) {
-            colours[static_cast<std::size_t>(slot)] = model.getTraceColour(slot);
-        }
-    });
-    return graphPageContent(logic_->view(), logic_->cursors(), &logic_->overlays(), colours);
-}
-
-// The page is laid out from the graph's standard size whatever the window's
-// size is now, so the window is left as it is while a page is drawn.
-void CMainDlg::printGraph() {
-    CPrintGraphData print(seams_.prompter, folders_.folder(DialogFolder::Data));
-    QtPrintDialogRunner shown(this);
-    if (!print.printGraph(*graph_, graphPage(), printDialog_ != nullptr ? *printDialog_ : shown)) {
-        seams_.prompter.message("Error, could not print graph.");
-    }
-}
-
-void CMainDlg::saveGraphImage() {
-    CPrintGraphData print(seams_.prompter, folders_.folder(DialogFolder::Data));
-    if (!print.saveGraphImage(*graph_, graphPage())) {
-        seams_.prompter.message("Error, could not save image of graph.");
-    }
-}
-
-void CMainDlg::saveWindow() {
-    CPrintGraphData print(seams_.prompter, folders_.folder(DialogFolder::Data));
-    if (!print.saveWindow(*this)) {
-        seams_.prompter.message("Error acquiring capture of main window.");
-    }
-}
-
 }  // namespace corvane

@@ -1,14 +1,11 @@
 #include "desktop/CPrintGraphData.h"
 
-#include <QFile>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
-#include <QSvgGenerator>
 #include <QWidget>
 #include <filesystem>
 
@@ -89,18 +86,26 @@ bool CPrintGraphData::saveGraphImage(const CGraphCtrl& graph, const GraphPageCon
 }
 
 bool CPrintGraphData::saveWindow(QWidget& window) {
-    // Taken before the dialog covers the window.
+    // Taken before the dialog covers the window. The screen gives the
+    // frame; the window draws its own client area over it, so a part that
+    // is off the screen or under another window is still its own.
+    const QImage client = window.grab().toImage();
+    if (client.isNull()) {
+        return false;
+    }
     QImage image;
     QScreen* screen = window.screen();
     if (screen != nullptr && QGuiApplication::platformName() != QLatin1String("offscreen")) {
         const QRect frame = window.frameGeometry();
         image = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
+        if (!image.isNull() && image.devicePixelRatio() == client.devicePixelRatio()) {
+            image = image.convertToFormat(QImage::Format_RGB32);
+            QPainter painter(&image);
+            painter.drawImage(window.geometry().topLeft() - frame.topLeft(), client);
+        }
     }
     if (image.isNull()) {
-        image = window.grab().toImage();
-    }
-    if (image.isNull()) {
-        return false;
+        image = client;
     }
     const auto path = askImagePath("Save Window");
     if (!path) {
@@ -114,31 +119,16 @@ bool CPrintGraphData::saveWindow(QWidget& window) {
 }
 
 bool saveCapture(const std::string& path, const QImage& image) {
-    const QString file = QString::fromStdString(path);
-    const PageFileKind kind = pageFileKind(path);
-    if (kind == PageFileKind::Pdf || kind == PageFileKind::Svg) {
-        std::unique_ptr<QPaintDevice> device;
-        if (kind == PageFileKind::Pdf) {
-            auto pdf = std::make_unique<QPdfWriter>(file);
-            pdf->setResolution(96);
-            pdf->setPageSize(QPageSize(QSizeF(image.width() / 96.0, image.height() / 96.0), QPageSize::Inch));
-            pdf->setPageMargins(QMarginsF(0, 0, 0, 0));
-            device = std::move(pdf);
-        } else {
-            auto svg = std::make_unique<QSvgGenerator>();
-            svg->setFileName(file);
-            svg->setSize(image.size());
-            svg->setViewBox(QRect(QPoint(0, 0), image.size()));
-            device = std::move(svg);
-        }
-        QPainter painter;
-        if (!painter.begin(device.get())) {
-            return false;
-        }
-        painter.drawImage(0, 0, image);
-        return painter.end() && QFile(file).size() > 0;
-    }
-    return image.save(file, pageFileKindName(kind));
+    // A PDF or SVG of a capture is one page of the picture's size, at the
+    // screen's 96 dpi.
+    constexpr double kScreenDpi = 96.0;
+    PageFileFormat format;
+    format.pixels = image.size();
+    format.dpi = static_cast<int>(kScreenDpi);
+    format.pdfLayout = QPageLayout(
+        QPageSize(QSizeF(image.width() / kScreenDpi, image.height() / kScreenDpi), QPageSize::Inch),
+        QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
+    return writePageFile(path, format, [&](QPainter& painter) { painter.drawImage(0, 0, image); });
 }
 
 }  // namespace corvane

@@ -12,6 +12,7 @@ namespace corvane {
 class GraphCursors;
 class GraphOverlays;
 class GraphView;
+struct RunDescription;
 
 // Everything a graph page shows besides the plot itself, as text: the
 // header over the plot, the legends, the readouts at the cursors and a DE-1
@@ -31,17 +32,15 @@ struct GraphPageContent {
     PageLines settingsBox;  // DE-1 runs only
 };
 
-// The compare window's data sets as a page shows them; empty outside
-// compare mode. The compare window fills this in when it renders its page.
-struct PageCompareSets {
-    std::vector<PageSet> sets;
-};
-
-// The page content of the main window's graph as it is now: the shown run
-// (or the live one), the overlay, the cursors and the standard run.
-// colours are the model's slot colours 0 to 5.
+// The page content of a window's graph as it is now: the shown run (or the
+// live one), the overlay, the cursors and the standard run; in a compare
+// window its sets, named in the compare legend in their colours. colours
+// are the model's slot colours 0 to 5 (a compare set k draws in slot k).
+// liveDe1: the description of the live DE-1 run (its settings and the
+// user's details), which a run file carries in its header once saved; the
+// settings box of a live DE-1 page comes from it.
 [[nodiscard]] GraphPageContent graphPageContent(const GraphView& view, const GraphCursors& cursors,
                                                 const GraphOverlays* overlays, const std::array<Rgb, 6>& colours,
-                                                const PageCompareSets& compare = {});
+                                                const RunDescription* liveDe1 = nullptr);
 
 }  // namespace corvane

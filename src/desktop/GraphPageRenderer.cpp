@@ -1,6 +1,6 @@
 #include "desktop/GraphPageRenderer.h"
 
-#include <QFile>
+#include <QSaveFile>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPageLayout>
@@ -253,50 +253,70 @@ void renderGraph(QPainter& painter, const GraphModel& model, const GraphPageCont
     painter.restore();
 }
 
+bool writePageFile(const std::string& path, const PageFileFormat& format,
+                   const std::function<void(QPainter&)>& draw) {
+    const PageFileKind kind = pageFileKind(path);
+    // Written beside the target and renamed over it when whole: a failed or
+    // interrupted save leaves an earlier file as it was, and two saves to one
+    // name leave one of the pages, never a mix.
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    const auto paint = [&](QPaintDevice& device) {
+        QPainter painter;
+        if (!painter.begin(&device)) {
+            return false;
+        }
+        draw(painter);
+        return painter.end();
+    };
+    bool drawn = false;
+    if (kind == PageFileKind::Pdf) {
+        QPdfWriter writer(&file);
+        writer.setResolution(format.dpi);
+        writer.setPageLayout(format.pdfLayout);
+        writer.setTitle(format.title);
+        writer.setCreator(QStringLiteral("Corvane"));
+        drawn = paint(writer);
+    } else if (kind == PageFileKind::Svg) {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&file);
+        svg.setSize(format.pixels);
+        svg.setViewBox(QRect(QPoint(0, 0), format.pixels));
+        svg.setResolution(format.dpi);
+        svg.setTitle(format.title);
+        drawn = paint(svg);
+    } else {
+        QImage image(format.pixels, QImage::Format_RGB32);
+        if (image.isNull()) {
+            return false;  // no memory for a page this large
+        }
+        const int dotsPerMetre = static_cast<int>(format.dpi / 0.0254 + 0.5);
+        image.setDotsPerMeterX(dotsPerMetre);
+        image.setDotsPerMeterY(dotsPerMetre);
+        image.fill(Qt::white);
+        drawn = paint(image) && image.save(&file, pageFileKindName(kind));
+    }
+    if (!drawn || file.size() == 0) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
 bool saveGraphPage(const std::string& path, const GraphModel& model, const GraphPageContent& content,
                    PageTarget target) {
     const PageGeometry g = pageGeometry(target);
-    const QString file = QString::fromStdString(path);
-    const PageFileKind kind = pageFileKind(path);
-    if (kind == PageFileKind::Pdf) {
-        QPdfWriter writer(file);
-        writer.setResolution(target.dpi);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter),
-                                         target.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-                                         QMarginsF(0, 0, 0, 0)));
-        writer.setTitle(qt(content.documentTitle));
-        writer.setCreator(QStringLiteral("Corvane"));
-        QPainter painter;
-        if (!painter.begin(&writer)) {
-            return false;
-        }
-        renderGraph(painter, model, content, target);
-        return painter.end() && QFile(file).size() > 0;
-    }
-    if (kind == PageFileKind::Svg) {
-        QSvgGenerator svg;
-        svg.setFileName(file);
-        svg.setSize(QSize(g.pageWidth, g.pageHeight));
-        svg.setViewBox(QRect(0, 0, g.pageWidth, g.pageHeight));
-        svg.setResolution(target.dpi);
-        svg.setTitle(qt(content.documentTitle));
-        QPainter painter;
-        if (!painter.begin(&svg)) {
-            return false;
-        }
-        renderGraph(painter, model, content, target);
-        return painter.end() && QFile(file).size() > 0;
-    }
-    QImage image(g.pageWidth, g.pageHeight, QImage::Format_RGB32);
-    const int dotsPerMetre = static_cast<int>(target.dpi / 0.0254 + 0.5);
-    image.setDotsPerMeterX(dotsPerMetre);
-    image.setDotsPerMeterY(dotsPerMetre);
-    image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        renderGraph(painter, model, content, target);
-    }
-    return image.save(file, pageFileKindName(kind));
+    PageFileFormat format;
+    format.pixels = QSize(g.pageWidth, g.pageHeight);
+    format.dpi = target.dpi;
+    format.pdfLayout = QPageLayout(QPageSize(QPageSize::Letter),
+                                   target.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                                   QMarginsF(0, 0, 0, 0));
+    format.title = qt(content.documentTitle);
+    return writePageFile(path, format,
+                         [&](QPainter& painter) { renderGraph(painter, model, content, target); });
 }
 
 }  // namespace corvane

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QPageLayout>
+#include <QSize>
+#include <QString>
+#include <functional>
 #include <string>
 
 #include "desktop/GraphPage.h"
@@ -18,6 +22,21 @@ class GraphModel;
 // legend, the cursor blocks and a DE-1 run's settings box. Text stays text
 // and traces stay paths on vector devices.
 void renderGraph(QPainter& painter, const GraphModel& model, const GraphPageContent& content, PageTarget target);
+
+// How a page file is made: its size in pixels at dpi (bitmaps and SVG), the
+// PDF's paper, and the title PDF and SVG carry.
+struct PageFileFormat {
+    QSize pixels;
+    int dpi = 100;
+    QPageLayout pdfLayout;
+    QString title;
+};
+
+// A file of the kind its name gives (pageFileKind) drawn by draw: a bitmap
+// filled white first, or a PDF or SVG page. It replaces the file only once
+// whole; false when it cannot be written.
+[[nodiscard]] bool writePageFile(const std::string& path, const PageFileFormat& format,
+                                 const std::function<void(QPainter&)>& draw);
 
 // The page saved as a file of the kind its name gives (pageFileKind): a
 // bitmap of 11 x 8.5 in at target.dpi filled white, or a PDF or SVG page of

@@ -105,12 +105,16 @@ void WindowPreferences::hidePresetRuns() {
     }
 }
 
+std::array<int, 4> WindowPreferences::defaultMultiColours() {
+    // DS1 to DS4; they avoid pure black, which is stored as no colour chosen.
+    return {255 | 1 << 8, 255 << 16, 1 | 1 << 8 | 1 << 16, 255 << 8 | 1 << 16};
+}
+
 std::array<int, 4> WindowPreferences::multiColours() const {
-    // DS1 to DS4; a stored 0 is no colour chosen (the defaults avoid pure black).
-    constexpr std::array<int, 4> kDefaults = {255 | 1 << 8, 255 << 16, 1 | 1 << 8 | 1 << 16, 255 << 8 | 1 << 16};
+    const std::array<int, 4> defaults = defaultMultiColours();
     std::array<int, 4> colours = multiColours_;
     for (std::size_t i = 0; i < colours.size(); ++i) {
-        if (colours[i] == 0) colours[i] = kDefaults[i];
+        if (colours[i] == 0) colours[i] = defaults[i];
     }
     return colours;
 }

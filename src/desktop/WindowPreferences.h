@@ -51,6 +51,8 @@ public:
     // The multiple data sets dialog's colours (r | g << 8 | b << 16, the
     // defaults where none is stored) and plot type, as loaded or chosen.
     [[nodiscard]] std::array<int, 4> multiColours() const;
+    // The colours of DS1 to DS4 before any is chosen.
+    [[nodiscard]] static std::array<int, 4> defaultMultiColours();
     [[nodiscard]] int multiDataType() const { return multiDataType_; }
     // That dialog's OK: kept, and stored at once (when the file is there).
     void saveMultiDataSets(const std::array<int, 4>& colours, int type);

@@ -275,6 +275,10 @@ bool RecordingController::openDe1Run(SampleReader& reader, RunWriter& writer,
                                      RunDescription description) {
     const auto setup = de1Setup();
     description.em1 = setup;
+    {
+        const std::scoped_lock lock(mutex_);
+        de1RunDescription_ = description;
+    }
     odSensingRun_ = setup.settings.delayType == Em1Settings::kOdSensingStart;
     De1Source& source = *reader.de1Source();
     std::error_code error;
@@ -302,6 +306,22 @@ std::optional<double> RecordingController::runVolumePerMm() const {
         return runInfo_->volumePerMm;
     }
     return std::nullopt;
+}
+
+RunDescription RecordingController::de1PageDescription() const {
+    {
+        const std::scoped_lock lock(mutex_);
+        if (de1RunDescription_) {
+            return *de1RunDescription_;
+        }
+    }
+    RunDescription next;
+    next.runInfo = [this] {
+        const std::scoped_lock lock(mutex_);
+        return runInfo_;
+    }();
+    next.em1 = de1Setup();
+    return next;
 }
 
 Em1RunWriter::Setup RecordingController::de1Setup() const {

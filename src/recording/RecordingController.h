@@ -118,6 +118,10 @@ public:
     // The DE-1 settings of the next DE-1 run; without them a DE-1 run uses
     // those stored in "prefs.cfg".
     void setDe1Setup(std::optional<Em1RunWriter::Setup> setup);
+    // What a page of the live DE-1 trace names: the description the run on
+    // show (recording, or the last one) was started with; before any run,
+    // the settings and details the next one will take.
+    [[nodiscard]] RunDescription de1PageDescription() const;
     // Set while the scan setup drives the unit itself.
     void setScanSetupMode(bool on);
     [[nodiscard]] bool scanSetupMode() const { return scanSetupMode_.load(); }
@@ -182,6 +186,7 @@ private:
     std::string runName_;
     std::optional<RunInfo> runInfo_;
     std::optional<Em1RunWriter::Setup> de1Setup_;
+    std::optional<RunDescription> de1RunDescription_;
     std::filesystem::path tempFile_;
     std::optional<std::filesystem::path> savedFile_;
     std::optional<SampleRecord> latest_;

@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "ChildProcess.h"
 #include "TempDir.h"
+#include "base/TextFormat.h"
 
 namespace corvane {
 namespace {
@@ -55,15 +57,93 @@ TEST(RenderCommand, RefusesWhatItCannotReadWriteOrDo) {
     EXPECT_EQ(unwritable.exitCode, 1);
     EXPECT_NE(unwritable.err.find("corvane-cli render"), std::string::npos);
 
-    const auto compare = render({"--compare", kRuns + "two_channel.csv", "-o", (dir / "c.png").string(),
-                                 kRuns + "two_channel.csv"});
-    EXPECT_EQ(compare.exitCode, 2);
-    EXPECT_NE(compare.err.find("--compare"), std::string::npos);
-
     EXPECT_EQ(render({"--channels", "absA,bogus", "-o", (dir / "c.png").string(), kRuns + "two_channel.csv"}).exitCode,
               2);
     EXPECT_EQ(render({"--dpi", "0", "-o", (dir / "c.png").string(), kRuns + "two_channel.csv"}).exitCode, 2);
     EXPECT_EQ(render({kRuns + "two_channel.csv"}).exitCode, 2);
+}
+
+// A two-channel run of 100 samples whose Abs A peaks at sample `peak`.
+std::string peakRun(const std::string& name, int peak) {
+    std::string text = "Corvane Text Data File: " + name + "\nVersion: 1\nDate: 2024-02-29\nTime: 08:05:09\n\n"
+                       "Data Columns:\n"
+                       "SampleA, SourceA, SampleB, SourceB, PositionA, AbsA, PositionB, AbsB, PositionB, ratioA/B\n";
+    for (int i = 0; i < 100; ++i) {
+        const double abs = 0.1 + std::exp(-(i - peak) * (i - peak) / 20.0);
+        text += formatText("1000, 2000, 1000, 2000, %.2f, %.6f, %.2f, 0.500000, %.2f, 2.000000\n", 0.05 * i, abs,
+                           0.05 * i, 0.05 * i);
+    }
+    return text;
+}
+
+TEST(RenderCommand, ComparePageNamesEachSetInItsColourAndPlacement) {
+    test::TempDir dir;
+    const auto a = dir.write("a.csv", peakRun("a.csv", 40));
+    const auto b = dir.write("b.csv", peakRun("b.csv", 70));
+    const auto svg = dir / "c.svg";
+    const auto done = render({"--compare", b.string(), "--compare", kRuns + "two_channel.csv", "--offset", "0",
+                              "--offset", "300", "-o", svg.string(), a.string()});
+    ASSERT_EQ(done.exitCode, 0) << done.err;
+    const std::string page = test::readFile(svg);
+    for (const char* text : {"Filenames", "Color", "a.csv", "b.csv", "two_channel.csv", "300 samples"}) {
+        EXPECT_NE(page.find(text), std::string::npos) << text;
+    }
+    // DS1 to DS3 in their default colours, swatch and trace alike.
+    for (const char* colour : {"#ff0100", "#0000ff", "#010101"}) {
+        EXPECT_NE(page.find(colour), std::string::npos) << colour;
+    }
+    EXPECT_EQ(page.find("#00ff01"), std::string::npos);  // no fourth set
+
+    // --align gives the offset `align` reports for the same runs.
+    const auto found = test::runToEnd({kCli, "align", a.string(), b.string()});
+    ASSERT_EQ(found.exitCode, 0) << found.err;
+    const auto at = found.out.find("offset ");
+    ASSERT_NE(at, std::string::npos) << found.out;
+    const double offset = std::stod(found.out.substr(at + 7));
+    EXPECT_NE(offset, 0.0);
+    ASSERT_EQ(render({"--compare", b.string(), "--align", "-o", svg.string(), a.string()}).exitCode, 0);
+    EXPECT_NE(test::readFile(svg).find(formatText("%.0f samples", offset)), std::string::npos);
+}
+
+TEST(RenderCommand, ComparePageRefusesWhatTheCompareWindowWould) {
+    test::TempDir dir;
+    const std::string run = kRuns + "two_channel.csv";
+    const std::string out = (dir / "c.png").string();
+    const auto refused = [&](std::vector<std::string> args, int code, const char* says) {
+        const auto done = render(std::move(args));
+        EXPECT_EQ(done.exitCode, code) << done.err;
+        EXPECT_NE(done.err.find(says), std::string::npos) << done.err;
+        EXPECT_FALSE(std::filesystem::exists(out));
+    };
+    refused({"--compare", run, "--compare", run, "--compare", run, "--compare", run, "-o", out, run}, 2, "2 to 4");
+    refused({"--compare", run, "--overlay", run, "-o", out, run}, 2, "--overlay");
+    refused({"--compare", run, "--channels", "absA,absB", "-o", out, run}, 2, "one channel");
+    refused({"--offset", "5", "-o", out, run}, 2, "--compare");
+    refused({"--compare", run, "--align", "--offset", "5", "-o", out, run}, 2, "--align");
+    refused({"--compare", kRuns + "export.csv", "-o", out, run}, 1, "cannot be compared");
+    refused({"--compare", (dir / "gone.csv").string(), "-o", out, run}, 1, "gone.csv");
+}
+
+TEST(RenderCommand, OutputIsReplacedWholeAndNeverARun) {
+    test::TempDir dir;
+    const auto a = dir.write("a.csv", peakRun("a.csv", 40));
+    const std::string before = test::readFile(a);
+
+    // Saving over the run drawn would lose it.
+    const auto overRun = render({"-o", a.string(), a.string()});
+    EXPECT_EQ(overRun.exitCode, 1);
+    EXPECT_NE(overRun.err.find("a.csv"), std::string::npos);
+    EXPECT_EQ(test::readFile(a), before);
+
+    // An earlier page is replaced.
+    const auto png = dir.write("page.png", "old");
+    ASSERT_EQ(render({"-o", png.string(), a.string()}).exitCode, 0);
+    EXPECT_EQ(head(png, 4), "\x89PNG");
+
+    // A folder the system will not let anyone write, root included.
+    const auto locked = render({"-o", "/proc/corvane-page.png", a.string()});
+    EXPECT_EQ(locked.exitCode, 1);
+    EXPECT_NE(locked.err.find("cannot write"), std::string::npos) << locked.err;
 }
 
 }  // namespace

@@ -10,10 +10,12 @@
 #include "ScriptedPrompter.h"
 #include "TestClocks.h"
 #include "base/TextFormat.h"
+#include "compare/CompareSets.h"
 #include "desktop/GraphCursors.h"
 #include "desktop/GraphPageContent.h"
 #include "desktop/GraphView.h"
 #include "desktop/LiveFeed.h"
+#include "runs/RunRecorder.h"
 
 namespace corvane {
 namespace {
@@ -97,15 +99,33 @@ TEST_F(PageContent, OverlayAndCursorsAddTheirLegendAndReadouts) {
     EXPECT_EQ(p.cursorBlocks[0][1], "Sample A: 1020");
 }
 
-TEST_F(PageContent, CompareSetsReplaceNothingButAddTheirLegend) {
-    view.showFile(twoChannelRun(10), "a.csv");
+TEST_F(PageContent, CompareSetsAreNamedInTheirLegendInsteadOfTheHeader) {
+    CompareSets sets;
+    const std::string runs = std::string(CORVANE_FIXTURES_DIR) + "/runs/";
+    ASSERT_EQ(sets.load({runs + "two_channel.csv", runs + "em1.csv", runs + "six_column.csv"}), "");
+    view.setCompareSets(&sets, kPlotAbsA, {Rgb{255, 0, 0}, Rgb{0, 128, 0}, Rgb{0, 0, 255}, Rgb{1, 1, 1}});
+    ASSERT_TRUE(view.offsets().setXOffset(2, 300.0));
+    ASSERT_TRUE(view.offsets().setYGain(1, 1.5));
     view.refresh(false, false);
-    PageCompareSets compare;
-    compare.sets.push_back({"a.csv", std::nullopt, {}, Rgb{255, 0, 0}});
-    compare.sets.push_back({"b.csv", std::nullopt, {}, Rgb{0, 128, 0}});
-    const GraphPageContent p = graphPageContent(view, cursors, nullptr, colours, compare);
-    ASSERT_EQ(p.compareLegend.rows.size(), 2U);
+    // The page takes each set's colour from the slot it is drawn in.
+    colours = {Rgb{255, 0, 0}, Rgb{0, 128, 0}, Rgb{0, 0, 255}, Rgb{}, Rgb{}, Rgb{}};
+    ASSERT_TRUE(cursors.add(1.0));
+
+    const GraphPageContent p = page();
+    EXPECT_EQ(p.documentTitle, "two_channel.csv");
+    EXPECT_TRUE(p.header.empty());
+    EXPECT_TRUE(p.overlayLegend.empty());
+    EXPECT_TRUE(p.readouts.empty());  // CURRENT and OVERLAY are the main window's
+    ASSERT_EQ(p.compareLegend.rows.size(), 3U);
+    EXPECT_EQ(p.compareLegend.columns[0].bottom, "Filenames");
+    EXPECT_EQ(p.compareLegend.rows[1][0].text, "em1.csv");
     EXPECT_EQ(*p.compareLegend.rows[1][1].swatch, (Rgb{0, 128, 0}));
+    EXPECT_EQ(p.compareLegend.rows[1][7].text, "1.50");
+    EXPECT_EQ(p.compareLegend.rows[2][4].text, "300 samples");
+    EXPECT_EQ(p.compareLegend.rows[0][4].text, "0 samples");
+    // The cursors read the reference set.
+    ASSERT_EQ(p.cursorBlocks.size(), 1U);
+    EXPECT_GT(p.cursorBlocks[0].size(), 1U);
 }
 
 TEST_F(PageContent, De1RunGetsItsSettingsBox) {
@@ -121,6 +141,33 @@ TEST_F(PageContent, De1RunGetsItsSettingsBox) {
     EXPECT_EQ(p.settingsBox[3], "Rotor: TH-641");
     EXPECT_NE(std::find(p.settingsBox.begin(), p.settingsBox.end(), "AUFS: 0.5"), p.settingsBox.end());  // step 5: one decimal
     EXPECT_FALSE(p.yyLabels);  // the ratio channel holds the marks
+}
+
+TEST_F(PageContent, LiveDe1RunTakesItsBoxFromTheRecordingsDescription) {
+    RunDescription description;
+    description.em1.emplace();
+    description.em1->settings.aufs = 1;
+    description.em1->settings.delayType = Em1Settings::kOdSensingStart;
+    description.runInfo.emplace();
+    description.runInfo->userName = "Ada";
+
+    // A live two-channel trace has no box, whatever the recording holds.
+    EXPECT_TRUE(graphPageContent(view, cursors, nullptr, colours, &description).settingsBox.empty());
+
+    view.refresh(true, false);  // the live trace of a DE-1 box
+    EXPECT_TRUE(page().settingsBox.empty());  // no description, nothing made up
+    const GraphPageContent p = graphPageContent(view, cursors, nullptr, colours, &description);
+    ASSERT_GT(p.settingsBox.size(), 3U);
+    EXPECT_EQ(p.settingsBox[1], "START MODE: OD Sensing");
+    EXPECT_EQ(p.settingsBox[2], "User Name: Ada");
+    EXPECT_NE(std::find(p.settingsBox.begin(), p.settingsBox.end(), "AUFS: 0.02"), p.settingsBox.end());
+
+    // A DE-1 file shown reads its own header, not the recording's.
+    RunDataFile de1;
+    ASSERT_EQ(de1.read(std::string(CORVANE_FIXTURES_DIR) + "/runs/em1.csv"), RunDataFile::ReadStatus::Ok);
+    view.showFile(std::move(de1), "em1.csv");
+    view.refresh(false, false);
+    EXPECT_EQ(graphPageContent(view, cursors, nullptr, colours, &description).settingsBox[2], "User Name: Bo");
 }
 
 }  // namespace

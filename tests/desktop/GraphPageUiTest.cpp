@@ -20,6 +20,7 @@
 #include "TempDir.h"
 #include "TestClocks.h"
 #include "base/TextFormat.h"
+#include "desktop/CCompareDlg.h"
 #include "desktop/CMainDlg.h"
 #include "desktop/CPrintGraphData.h"
 #include "desktop/GraphPageRenderer.h"
@@ -344,6 +345,73 @@ TEST_F(GraphPageUi, MainWindowSavesPrintsAndCapturesItsGraph) {
     prompter.scriptFile((dir.path() / "w.png").string());
     saveWindow->click();
     EXPECT_EQ(QImage(QString::fromStdString((dir.path() / "w.png").string())).size(), window.size());
+}
+
+// The compare window saves, prints and captures its own page: the legend
+// names both runs with a box in each set's colour, and each trace is drawn in
+// that colour.
+TEST_F(GraphPageUi, CompareWindowSavesItsPageWithTheCompareLegend) {
+    dir.write("prefs.cfg", "[prefs]\nshowAbsA 1\nxaxissamplerange 500\nxaxisposrange 100\nymin 0\nymax 2\n");
+    dir.write("rotors.txt", "Volumes\nA_Volume 1\n");
+    std::vector<std::string> runs;
+    for (const auto& [name, level] : {std::pair{"low.csv", 0.4}, {"high.csv", 1.6}}) {
+        std::string text = std::string("Corvane Text Data File: ") + name + "\n\nData Columns:\n"
+                           "SampleA, SourceA, SampleB, SourceB, PositionA, AbsA, PositionB, AbsB, PositionB, ratioA/B\n";
+        for (int i = 0; i < 100; ++i) {
+            text += formatText("1000, 2000, 1000, 2000, %.2f, %.6f, %.2f, 0.2, 0, 1\n", 0.1 * i, level, 0.1 * i);
+        }
+        runs.push_back(dir.write(name, text).string());
+    }
+    test::ScriptedPrompter prompter;
+    test::ManualClock clock;
+    NoPorts ports;
+    CMainDlg window(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+    window.logic().loadPreferences();
+    constexpr Rgb kRed{255, 0, 0};
+    constexpr std::array<int, 4> colours{255, 255 << 16, 1 | 1 << 8 | 1 << 16, 255 << 8};
+    ASSERT_TRUE(window.openCompare(runs, 2, colours));
+    CMainDlg& compare = *window.compareWindow();
+
+    // The compare window's own buttons: the main window's command panel is hidden there.
+    QPushButton* saveGraph = nullptr;
+    QPushButton* saveWindow = nullptr;
+    for (QPushButton* b : compare.findChildren<QPushButton*>()) {
+        if (b->isVisibleTo(&compare)) {
+            (b->text() == "SAVE GRAPH" ? saveGraph : b->text() == "SAVE WINDOW" ? saveWindow : b) = b;
+        }
+    }
+    ASSERT_TRUE(saveGraph != nullptr && saveWindow != nullptr);
+
+    const auto png = dir.path() / "compare.png";
+    prompter.scriptFile(png.string());
+    saveGraph->click();
+    EXPECT_EQ(messages(prompter), std::vector<std::string>{"File saved successfully to: " + png.string()});
+    const QImage page(QString::fromStdString(png.string()));
+    ASSERT_EQ(page.size(), QSize(1100, 850));
+    // Over the plot (above row 120) only the legend's colour boxes are red or
+    // blue; in the plot, low.csv (0.4) and high.csv (1.6) sit on their rows.
+    int redBoxes = 0;
+    int blueBoxes = 0;
+    for (int x = 0; x < 1100; ++x) {
+        redBoxes += test::countInColumn(page.copy(x, 0, 1, 118), 0, kRed);
+        blueBoxes += test::countInColumn(page.copy(x, 0, 1, 118), 0, kBlue);
+    }
+    EXPECT_GT(redBoxes, 20);
+    EXPECT_GT(blueBoxes, 20);
+    const auto row = [](double value) { return 120 + static_cast<int>(440.0 * (1.0 - value / 2.0)); };
+    EXPECT_GE(test::countInColumn(page.copy(500, row(0.4) - 3, 1, 7), 0, kRed), 1);
+    EXPECT_GE(test::countInColumn(page.copy(500, row(1.6) - 3, 1, 7), 0, kBlue), 1);
+
+    FilePrintDialog dialog;
+    dialog.output = (dir.path() / "compare.pdf").string();
+    compare.setPrintDialog(&dialog);
+    compare.action("&Print Graph")->trigger();
+    EXPECT_EQ(fileText(dialog.output).substr(0, 5), "%PDF-");
+
+    prompter.clear();
+    prompter.scriptFile((dir.path() / "w.png").string());
+    saveWindow->click();
+    EXPECT_EQ(QImage(QString::fromStdString((dir.path() / "w.png").string())).size(), compare.size());
 }
 
 }  // namespace

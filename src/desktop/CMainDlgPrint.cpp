@@ -1,0 +1,57 @@
+// CMainDlg's print and image commands: Print Graph, Save Graph Image and
+// SAVE WINDOW. A compare window runs the same commands on its own graph; its
+// sets reach the page through its view.
+#include "app/Prompter.h"
+#include "desktop/CMainDlg.h"
+#include "desktop/CPrintGraphData.h"
+#include "desktop/GraphPageContent.h"
+#include "desktop/WindowInstruments.h"
+#include "graph/CGraphCtrl.h"
+#include "recording/RecordingController.h"
+#include "runs/RunRecorder.h"
+
+namespace corvane {
+
+GraphPageContent CMainDlg::graphPage() const {
+    std::array<Rgb, 6> colours{};
+    (void)graph_->read([&](const GraphModel& model) {
+        for (int slot = 0; slot < 6; ++slot) {
+            colours[static_cast<std::size_t>(slot)] = model.getTraceColour(slot);
+        }
+    });
+    // Only a live DE-1 trace takes its settings from the recording; asking
+    // may read "prefs.cfg" when no run was started yet.
+    std::optional<RunDescription> liveDe1;
+    const RecordingController* recording = recordingController();
+    if (recording != nullptr && logic_->view().de1Mode() && !logic_->view().fileShown()) {
+        liveDe1 = recording->de1PageDescription();
+    }
+    return graphPageContent(logic_->view(), logic_->cursors(), &logic_->overlays(), colours,
+                            liveDe1 ? &*liveDe1 : nullptr);
+}
+
+// The page is laid out from the graph's standard size whatever the window's
+// size is now, so the window is left as it is while a page is drawn.
+void CMainDlg::printGraph() {
+    CPrintGraphData print(seams_.prompter, folders_.folder(DialogFolder::Data));
+    QtPrintDialogRunner shown(this);
+    if (!print.printGraph(*graph_, graphPage(), printDialog_ != nullptr ? *printDialog_ : shown)) {
+        seams_.prompter.message("Error, could not print graph.");
+    }
+}
+
+void CMainDlg::saveGraphImage() {
+    CPrintGraphData print(seams_.prompter, folders_.folder(DialogFolder::Data));
+    if (!print.saveGraphImage(*graph_, graphPage())) {
+        seams_.prompter.message("Error, could not save image of graph.");
+    }
+}
+
+void CMainDlg::saveWindow() {
+    CPrintGraphData print(seams_.prompter, folders_.folder(DialogFolder::Data));
+    if (!print.saveWindow(*this)) {
+        seams_.prompter.message("Error acquiring capture of main window.");
+    }
+}
+
+}  // namespace corvane
