@@ -146,18 +146,23 @@ void CompareSets::carryPlacements(const std::vector<std::filesystem::path>& befo
 
 AxisRange CompareSets::xRange(bool autoScale, bool inMm, const CompareOffsets& offsets) const {
     if (sets_.empty()) return {};
-    if (!autoScale) {
-        std::size_t longest = 0;
-        for (const auto& set : sets_) longest = std::max(longest, set.file.sampleCount());
-        return {0.0, static_cast<double>(longest)};
-    }
+    std::optional<AxisRange> positions;
     if (inMm) {
         AutoScaleRange scan = AutoScaleRange::forLoadedFile();
         for (const auto& set : sets_) {
             for (std::size_t i = 0; i < set.file.sampleCount(); ++i) scan.add(positionOf(set.file, i));
         }
-        return scan.range().value_or(AxisRange{});
+        positions = scan.range();
     }
+    if (!autoScale) {
+        // On a mm axis the same rule counts millimetres: a sample count
+        // there would squeeze every trace into the axis's first tenth.
+        if (positions) return {0.0, std::max(positions->max, 0.0)};
+        std::size_t longest = 0;
+        for (const auto& set : sets_) longest = std::max(longest, set.file.sampleCount());
+        return {0.0, static_cast<double>(longest)};
+    }
+    if (inMm) return positions.value_or(AxisRange{});
     AxisRange range{std::numeric_limits<double>::max(), std::numeric_limits<double>::lowest()};
     for (std::size_t k = 0; k < sets_.size(); ++k) {
         const double offset = offsets.xOffset(static_cast<int>(k));

@@ -81,9 +81,9 @@ public:
     void carryPlacements(const std::vector<std::filesystem::path>& before, const CompareOffsets& old,
                          CompareOffsets& offsets) const;
 
-    // The x axis: with auto-scale off 0 to the longest set's samples; on, in
-    // mm the positions of all sets, in samples the smallest offset to the
-    // largest offset plus samples.
+    // The x axis: with auto-scale off 0 to the longest set's samples (in mm
+    // 0 to the farthest position); on, in mm the positions of all sets, in
+    // samples the smallest offset to the largest offset plus samples.
     [[nodiscard]] AxisRange xRange(bool autoScale, bool inMm, const CompareOffsets& offsets) const;
     // The plotted channel's extremes over every set; nothing when no value.
     [[nodiscard]] std::optional<AxisRange> valueRange(int channel) const;

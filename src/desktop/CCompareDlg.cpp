@@ -4,12 +4,16 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QStatusBar>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 #include <functional>
 #include <system_error>
@@ -24,6 +28,7 @@
 #include "desktop/CGraphPanel.h"
 #include "desktop/CStatusLines.h"
 #include "desktop/NotYet.h"
+#include "desktop/ScreenPlacement.h"
 
 namespace corvane {
 
@@ -51,16 +56,51 @@ CMainDlg::Seams compareSeams(CMainDlg::Seams seams) {
     return seams;
 }
 
+void placeCompareWindow(const QWidget& owner, QWidget& window) {
+    // At its place where the screen has room for it; on a smaller screen
+    // pulled back (and shrunk) so its title bar and buttons stay reachable.
+    // Its frame is taken to be its owner's, which the system has drawn.
+    const QRect outer = owner.frameGeometry();
+    const QRect inner = owner.geometry();
+    const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                         outer.bottom() - inner.bottom());
+    const QPoint wanted(kComparePositionX, kComparePositionY);
+    QScreen* screen = QGuiApplication::screenAt(wanted);
+    if (screen == nullptr) screen = owner.screen();
+    const QRect free = screen != nullptr ? screen->availableGeometry() : QRect();
+    const QSize size = window.size().grownBy(frame);
+    const ScreenRect placed = placeOnScreen({wanted.x(), wanted.y(), size.width(), size.height()},
+                                            {free.x(), free.y(), free.width(), free.height()});
+    const QSize inside = QSize(placed.width, placed.height).shrunkBy(frame);
+    if (inside != window.size()) {
+        window.resize(inside.expandedTo(window.minimumSizeHint()));
+    }
+    window.move(placed.x, placed.y);
+}
+
+void showAgainAt(QWidget& window, QRect at) {
+    // A window manager may place a window shown again anywhere: it goes
+    // back where the user had it. The native window is told outright, as
+    // the widget believes it is still there.
+    if (QWindow* native = window.windowHandle()) {
+        native->setPosition(at.topLeft());
+    } else {
+        window.move(at.topLeft());
+    }
+    window.show();
+}
+
 }  // namespace
 
 // --- The main window's commands ---
 
 void CMainDlg::compareDataSets() {
+    const QRect at = geometry();
     hide();
     CGraphMultiDataSetsDlg dialog(seams_.prompter, folders_,
                                   {{}, logic_->prefs().multiDataType(), logic_->prefs().multiColours()}, nullptr);
     if (dialog.exec() != QDialog::Accepted) {
-        show();
+        showAgainAt(*this, at);
         return;
     }
     const auto choice = dialog.choice();
@@ -69,6 +109,7 @@ void CMainDlg::compareDataSets() {
 }
 
 bool CMainDlg::openCompare(const std::vector<std::string>& files, int plotType, const std::array<int, 4>& colours) {
+    const QRect at = geometry();
     hide();
     if (compareWindow_) {
         // One compare window at a time: a new command replaces it.
@@ -80,7 +121,7 @@ bool CMainDlg::openCompare(const std::vector<std::string>& files, int plotType, 
     CCompareDlg::Setup setup;
     if (const auto message = setup.sets.load({files.begin(), files.end()}); !message.empty()) {
         seams_.prompter.message(message);
-        show();
+        showAgainAt(*this, at);
         return false;
     }
     setup.plotType = plotType;
@@ -88,12 +129,12 @@ bool CMainDlg::openCompare(const std::vector<std::string>& files, int plotType, 
     setup.view = logic_->view().settings();
     setup.xAxis = logic_->view().xAxisType();
     compareWindow_ = new CCompareDlg(seams_, std::move(setup));
-    connect(compareWindow_, &CCompareDlg::compareClosed, this, [this] {
-        show();
+    connect(compareWindow_, &CCompareDlg::compareClosed, this, [this, at] {
+        showAgainAt(*this, at);
         raise();
         activateWindow();
     });
-    compareWindow_->move(kComparePositionX, kComparePositionY);
+    placeCompareWindow(*this, *compareWindow_);
     compareWindow_->show();
     compareWindow_->raise();
     compareWindow_->activateWindow();
@@ -152,7 +193,7 @@ CCompareDlg::CCompareDlg(const CMainDlg::Seams& seams, Setup setup)
     view.apply(settings);
     view.setXAxisType(setup.xAxis);
     view.setCompareSets(&sets_, plotType_, rgbsOf(colours_));
-    setUp(false);
+    setUp(std::nullopt);
 }
 
 QWidget* CCompareDlg::makeFilePanel() {
@@ -240,9 +281,10 @@ QRadioButton* CCompareDlg::eventMarkButton(int set, bool on) const {
     return marks_[static_cast<std::size_t>(set)][on ? 1 : 0];
 }
 
-void CCompareDlg::setUp(bool keepX) {
+void CCompareDlg::setUp(std::optional<AxisRange> keepX) {
     GraphView& view = logic().view();
-    const AxisRange shownX = view.xRange();
+    // A read-out of the mouse names sets that may be gone.
+    statusBar()->clearMessage();
     files_->clear();
     for (const auto& line : sets_.listLines()) {
         files_->addItem(qs(line));
@@ -254,9 +296,7 @@ void CCompareDlg::setUp(bool keepX) {
         markRows_[k]->setVisible(used);
         eventMarkButton(static_cast<int>(k), used && sets_[k].eventMarks)->setChecked(true);
     }
-    const AxisRange x = keepX ? shownX
-                              : sets_.xRange(view.xAutoScale(), view.xAxisType() == XAxisType::Millimetres,
-                                             view.offsets());
+    const AxisRange x = keepX ? *keepX : view.compareXRange(false);
     view.showXRange(x);
     view.refresh();
     updateAll();
@@ -315,6 +355,7 @@ void CCompareDlg::takeFiles(const std::vector<std::filesystem::path>& files, int
         return;
     }
     GraphView& view = logic().view();
+    const AxisRange shownX = view.xRange();
     const CompareOffsets old = view.offsets();
     sets_.carryPlacements(before, old, view.offsets());
     plotType_ = std::clamp(plotType, 0, kPlotTypeCount - 1);
@@ -326,7 +367,7 @@ void CCompareDlg::takeFiles(const std::vector<std::filesystem::path>& files, int
     view.apply(settings);
     view.setXAxisType(axis);
     view.setCompareSets(&sets_, plotType_, rgbsOf(colours_));
-    setUp(true);
+    setUp(shownX);
 }
 
 void CCompareDlg::removeFiles() {
@@ -338,7 +379,7 @@ void CCompareDlg::removeFiles() {
         seams().prompter.message(message);
         return;
     }
-    setUp(false);
+    setUp(std::nullopt);
 }
 
 void CCompareDlg::exportDataSets() {

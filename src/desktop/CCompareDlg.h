@@ -2,6 +2,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "compare/CompareSets.h"
@@ -82,8 +83,8 @@ private:
     QWidget* makeOffsetPanel();
     QWidget* makeEventMarkPanel();
     // Caption, file list, channel label, ranges, panels and graph after the
-    // sets changed; keepX keeps the x range shown before.
-    void setUp(bool keepX);
+    // sets changed; keepX is the x range shown before, when it stays.
+    void setUp(std::optional<AxisRange> keepX);
 
     CompareSets sets_;
     int plotType_;

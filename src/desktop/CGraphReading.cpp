@@ -9,7 +9,6 @@
 #include "desktop/CAddRemoveCursorDlg.h"
 #include "desktop/CAutoAlignMsg.h"
 #include "desktop/CAxisScaleDlg.h"
-#include "desktop/CursorReadouts.h"
 #include "desktop/CGraphOptionsDlg.h"
 #include "desktop/CGraphingWindowSizeDlg.h"
 #include "desktop/CWindowScale.h"
@@ -125,17 +124,8 @@ void CGraphReading::hover(QPoint pos) {
     const double x = frame.xAt(pos.x());
     const bool mm = logic_.view().xAxisType() == XAxisType::Millimetres;
     std::string text = mm ? formatText("x = %.2f mm", x) : formatText("x = %.0f", x);
-    const auto current = logic_.view().currentSampleAt(x);
-    const auto shown = logic_.view().settings().shown;
-    if (logic_.view().overlayShown()) {
-        const auto overlay = logic_.view().overlaySampleAt(x);
-        for (const auto& line : cursorLabelLines(shown, current, &overlay)) {
-            text += "    " + line;
-        }
-    } else {
-        for (const auto& line : cursorLabelLines(shown, current, nullptr)) {
-            text += "    " + line;
-        }
+    for (const auto& line : logic_.labelLinesAt(x)) {
+        text += "    " + line;
     }
     emit hoverText(qs(text));
 }

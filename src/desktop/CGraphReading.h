@@ -68,6 +68,11 @@ public:
     void updateCursorViews();
     // The axis titles follow the x-axis type and the channels.
     void updateTitles();
+    // The x-axis type changed: the x title and the cursor labels name its units.
+    void xAxisTypeChanged() {
+        updateTitles();
+        updateCursorViews();
+    }
     [[nodiscard]] bool resetZoomEnabled() const;
     [[nodiscard]] QWidget* instruction() const;
     [[nodiscard]] CDataMarkersDlg* popup() const { return popup_.data(); }

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -187,6 +188,7 @@ void CMainDlg::connectGraphReading() {
     connect(graphPanel_, &CGraphPanel::profileToggled, r, &CGraphReading::showStandardProfile);
     connect(graphPanel_, &CGraphPanel::cursorStepped, r, [r](bool right) { (void)r->arrowKey(right); });
     connect(menu_, &CMainMenu::createStandardRunRequested, r, &CGraphReading::createStandardRun);
+    connect(graphPanel_->xTypeRadio(true), &QRadioButton::toggled, r, &CGraphReading::xAxisTypeChanged);
     connect(menu_, &CMainMenu::cursorsRequested, r, &CGraphReading::addRemoveCursors);
     connect(menu_, &CMainMenu::windowSizeRequested, r, &CGraphReading::windowSize);
     connect(menu_, &CMainMenu::axisLabelsToggled, r, &CGraphReading::setAxisLabels);
@@ -209,13 +211,7 @@ void CMainDlg::connectGraphReading() {
     // The read-out's bar is there from the start: the plot does not shrink
     // when it first speaks.
     (void)statusBar();
-    connect(r, &CGraphReading::hoverText, this, [this](const QString& text) {
-        if (text.isEmpty()) {
-            statusBar()->clearMessage();
-        } else {
-            statusBar()->showMessage(text);
-        }
-    });
+    connect(r, &CGraphReading::hoverText, this, [this](const QString& text) { statusBar()->showMessage(text); });
 }
 
 void CMainDlg::updateGraph() {

@@ -416,8 +416,8 @@ void GraphView::setXAxisType(XAxisType type) {
         return;
     }
     xAxisType_ = type;
-    if (file_) {
-        fitXToFile();
+    if (file_ || compare_) {
+        fitXToShown();
     } else {
         xMin_ = 0.0;
         xMax_ = type == XAxisType::Millimetres ? windowMm_ : windowSamples_;
@@ -500,7 +500,7 @@ bool GraphView::windowSizeEdited(bool mm, std::string_view text) {
     }
     (mm ? windowMm_ : windowSamples_) = *width;
     const bool current = (xAxisType_ == XAxisType::Millimetres) == mm;
-    if (current && (file_ || windowCentre_)) {
+    if (current && (file_ || compare_ || windowCentre_)) {
         // Around the main cursor; without one, a loaded run around the
         // middle of what is shown.
         const double centre = windowCentre_ ? *windowCentre_ : (xMin_ + xMax_) / 2.0;
@@ -516,7 +516,15 @@ bool GraphView::windowSizeSpin(bool mm, bool up) {
     return windowSizeEdited(mm, formatText("%.17g", up ? width * 2.0 : width / 2.0));
 }
 
-void GraphView::fitXToFile() {
+void GraphView::fitXToShown() {
+    if (compare_) {
+        const AxisRange x = compareXRange(false);
+        if (x.max > x.min) {
+            xMin_ = x.min;
+            xMax_ = x.max;
+        }
+        return;
+    }
     const XExtent extent = fileExtent(*file_, xAxisType_ == XAxisType::Millimetres);
     xMin_ = extent.first;
     xMax_ = extent.last;
@@ -557,7 +565,7 @@ void GraphView::showFile(RunDataFile file, std::filesystem::path path) {
     offsets_.clear();
     savedView_.reset();
     yAutoScaled_ = false;
-    fitXToFile();
+    fitXToShown();
 }
 
 void GraphView::closeFile(double windowSamples) {
@@ -644,6 +652,9 @@ std::optional<SampleRecord> GraphView::overlaySampleAt(double x) const {
 }
 
 std::optional<AxisRange> GraphView::sampleNumberSpan() const {
+    if (compare_) {
+        return compareSampleSpan();
+    }
     if (file_) {
         const std::size_t n = file_->sampleCount();
         return n == 0 ? std::nullopt : std::optional(AxisRange{0.0, static_cast<double>(n - 1)});
@@ -667,8 +678,8 @@ std::optional<double> GraphView::nextPosition(double x, bool right) const {
             best = p;
         }
     };
-    if (file_) {
-        for (const double p : alignTraceOf(*file_).position) {
+    if (file_ || compare_) {
+        for (const double p : compare_ ? compareReferencePositions() : alignTraceOf(*file_).position) {
             consider(p);
         }
         return best;
@@ -695,7 +706,9 @@ void GraphView::showXRange(AxisRange x) {
 void GraphView::resetFullRange() {
     const bool inMm = xAxisType_ == XAxisType::Millimetres;
     std::optional<AxisRange> range;
-    if (file_) {
+    if (compare_) {
+        range = compareXRange(true);
+    } else if (file_) {
         if (file_->sampleCount() >= 2) {
             const XExtent e = fileExtent(*file_, inMm);
             range = AxisRange{e.first, e.last};
@@ -738,8 +751,8 @@ void GraphView::applyOptions(const Options& options) {
     if (!xAutoScale_) {
         xMin_ = options.x.min;
         xMax_ = options.x.max;
-    } else if (file_) {
-        fitXToFile();
+    } else if (file_ || compare_) {
+        fitXToShown();
     }
     if (!yAutoScale_) {
         const AxisRange y = logScale_ ? LogDecadeRange(options.y.min, options.y.max) : options.y;

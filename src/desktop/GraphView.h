@@ -235,8 +235,12 @@ public:
     void setCompareSets(const CompareSets* sets, int plotType, const std::array<Rgb, 4>& colours);
     [[nodiscard]] const CompareSets* compareSets() const { return compare_; }
     [[nodiscard]] int comparePlotType() const { return comparePlot_; }
-    // The sample of compare set `set` drawn at x (its shift taken off).
+    // The sample of compare set `set` drawn at x (its shift taken off);
+    // nothing where the set has no sample drawn.
     [[nodiscard]] std::optional<SampleRecord> compareSampleAt(int set, double x) const;
+    // The compare sets' x range on the current axis: by the x auto-scale
+    // switch, or as with it on (every set whole) when `whole`.
+    [[nodiscard]] AxisRange compareXRange(bool whole) const;
     // An overlay or compare sets are shown (AUTO-ALIGN and the trace drag work on them).
     [[nodiscard]] bool setsShown() const { return overlay_.has_value() || compare_ != nullptr; }
 
@@ -265,11 +269,16 @@ private:
                    const std::optional<AxisRange>& yyScan);
     [[nodiscard]] LiveWindow liveWindow() const;
     [[nodiscard]] bool anyYChannel() const;
-    void fitXToFile();
+    // A loaded run whole, or the compare sets by their x rules.
+    void fitXToShown();
     void setAxisLimit(AxisBox box, double value);
     // Compare mode's slots, auto-scaled on the sets' values inside the x range.
     void buildCompare(GraphModel& model);
     [[nodiscard]] std::vector<AlignTrace> compareAlignTraces() const;
+    // The reference set as drawn: its first and last x, and in mm its
+    // positions (the arrow keys step through them).
+    [[nodiscard]] std::optional<AxisRange> compareSampleSpan() const;
+    [[nodiscard]] std::vector<double> compareReferencePositions() const;
     // The run file a set shows: the current run (0) or the overlay (1), a compare set.
     [[nodiscard]] const RunDataFile* setFile(int set) const;
 

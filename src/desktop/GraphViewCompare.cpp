@@ -48,7 +48,46 @@ std::optional<SampleRecord> GraphView::compareSampleAt(int set, double x) const 
     if (file == nullptr) {
         return std::nullopt;
     }
-    return fileSampleAt(*file, x, xAxisType_ == XAxisType::Millimetres, xShiftOf(set));
+    // Back from where the set is drawn to its own x; a set that starts
+    // later or ends earlier has no value there rather than its end's.
+    const bool inMm = xAxisType_ == XAxisType::Millimetres;
+    const double gain = offsets_.placement(set).xGain;
+    const double own = (x - xShiftOf(set)) / (gain != 0.0 ? gain : 1.0);
+    const XExtent extent = fileExtent(*file, inMm);
+    const bool inside = inMm ? own >= extent.first && own <= extent.last
+                             : own >= -0.5 && own < static_cast<double>(extent.count) - 0.5;
+    if (!inside) {
+        return std::nullopt;
+    }
+    return fileSampleAt(*file, own, inMm);
+}
+
+AxisRange GraphView::compareXRange(bool whole) const {
+    if (compare_ == nullptr) {
+        return {xMin_, xMax_};
+    }
+    return compare_->xRange(whole || xAutoScale_, xAxisType_ == XAxisType::Millimetres, offsets_);
+}
+
+std::optional<AxisRange> GraphView::compareSampleSpan() const {
+    // The arrow keys stop at the first and last sample any set has drawn.
+    if (compare_ == nullptr || compare_->empty()) {
+        return std::nullopt;
+    }
+    const AxisRange whole = compare_->xRange(true, false, offsets_);
+    return whole.max - 1.0 >= whole.min ? std::optional(AxisRange{whole.min, whole.max - 1.0}) : std::nullopt;
+}
+
+std::vector<double> GraphView::compareReferencePositions() const {
+    std::vector<double> positions;
+    if (compare_ == nullptr || compare_->empty()) {
+        return positions;
+    }
+    positions = alignTraceOf((*compare_)[0].file).position;
+    const double shift = xShiftOf(0);
+    const double gain = offsets_.placement(0).xGain;
+    for (double& p : positions) p = p * gain + shift;
+    return positions;
 }
 
 void GraphView::buildCompare(GraphModel& model) {

@@ -175,19 +175,22 @@ std::array<std::string, kChannelCount> MainWindowLogic::readoutTexts() const {
 
 std::vector<std::string> MainWindowLogic::cursorLabelLines() const {
     const auto position = cursors_.mainPosition();
-    if (!position) {
-        return {};
-    }
+    return position ? labelLinesAt(*position) : std::vector<std::string>{};
+}
+
+std::vector<std::string> MainWindowLogic::labelLinesAt(double x) const {
     if (const CompareSets* sets = view_.compareSets()) {
         std::vector<NamedSample> named;
         for (std::size_t k = 0; k < sets->size(); ++k) {
-            named.push_back({(*sets)[k].name(), view_.compareSampleAt(static_cast<int>(k), *position), false});
+            const CompareSet& set = (*sets)[k];
+            named.push_back({set.name(), view_.compareSampleAt(static_cast<int>(k), x),
+                             set.file.layout() == RunFileLayout::Fluorescence});
         }
         return compareLabelLines(view_.settings().shown, named);
     }
-    const auto current = view_.currentSampleAt(*position);
+    const auto current = view_.currentSampleAt(x);
     if (view_.overlayShown()) {
-        const auto overlay = view_.overlaySampleAt(*position);
+        const auto overlay = view_.overlaySampleAt(x);
         return corvane::cursorLabelLines(view_.settings().shown, current, &overlay);
     }
     return corvane::cursorLabelLines(view_.settings().shown, current, nullptr);

@@ -129,6 +129,9 @@ public:
     [[nodiscard]] std::array<std::string, kChannelCount> readoutTexts() const;
     // The main cursor's label lines (pairs with an overlay).
     [[nodiscard]] std::vector<std::string> cursorLabelLines() const;
+    // The same lines at any x (the mouse's read-out); in compare mode one
+    // per set, named by it.
+    [[nodiscard]] std::vector<std::string> labelLinesAt(double x) const;
     // The cursor list changed: the graph's lines follow.
     void cursorsChanged();
     // "Recorded %d samples": half the samples since the last clear (a

@@ -18,6 +18,7 @@
 #include "desktop/GraphOverlays.h"
 #include "desktop/GraphView.h"
 #include "desktop/LiveFeed.h"
+#include "desktop/ScreenPlacement.h"
 
 namespace corvane {
 namespace {
@@ -106,6 +107,62 @@ TEST_F(CompareView, AutoAlignAndDragMoveTheCompareSetsAndKeepEachOthersOffsets) 
 
     overlays.resetAlignment();
     EXPECT_DOUBLE_EQ(slot(2).x[14], 14.0);
+}
+
+TEST_F(CompareView, TheXAxisSwitchAndResetKeepToTheSetsNotToTheWindowWidth) {
+    // X auto-scale off: 0 to the longest set, in samples or in mm; the
+    // window widths (500 samples, 100 mm) play no part.
+    view.setXAxisType(XAxisType::Millimetres);
+    EXPECT_DOUBLE_EQ(view.xRange().min, 0.0);
+    EXPECT_NEAR(view.xRange().max, 5.9, 1e-9);
+    view.setXAxisType(XAxisType::SampleNumber);
+    EXPECT_EQ(view.xRange(), (AxisRange{0.0, 60.0}));
+
+    // On: every set whole where its offset puts it.
+    ASSERT_TRUE(view.offsets().setXOffset(1, -10.0));
+    ASSERT_TRUE(view.offsets().setXOffset(2, 30.0));
+    GraphView::Options options;
+    options.xAutoScale = true;
+    options.yAutoScale = true;
+    options.y = {0.0, 2.0};
+    options.yy = {0.0, 2.0};
+    view.applyOptions(options);
+    EXPECT_EQ(view.xRange(), (AxisRange{-10.0, 90.0}));
+    view.setXAxisType(XAxisType::Millimetres);
+    EXPECT_DOUBLE_EQ(view.xRange().min, 0.0);
+    EXPECT_NEAR(view.xRange().max, 5.9, 1e-9);
+
+    // RESET beside the window size after a zoom: the sets whole again.
+    view.setXAxisType(XAxisType::SampleNumber);
+    view.applyZoom({20.0, 30.0}, {0.0, 1.0});
+    view.resetFullRange();
+    EXPECT_EQ(view.xRange(), (AxisRange{-10.0, 90.0}));
+    EXPECT_EQ(view.sampleNumberSpan(), (AxisRange{-10.0, 89.0})) << "the arrow keys stop at the last sample drawn";
+}
+
+TEST_F(CompareView, ASetHasNoValueWhereItIsNotDrawn) {
+    ASSERT_TRUE(view.offsets().setXOffset(2, 30.0));
+    view.refresh();
+    EXPECT_TRUE(view.compareSampleAt(1, 39.0).has_value());
+    EXPECT_FALSE(view.compareSampleAt(1, 40.0).has_value()) << "b.csv ends at its 40th sample";
+    EXPECT_FALSE(view.compareSampleAt(2, 29.0).has_value()) << "c.csv starts 30 samples late";
+    ASSERT_TRUE(view.compareSampleAt(2, 44.0).has_value());
+    EXPECT_DOUBLE_EQ(view.compareSampleAt(2, 44.0)->absorbanceA, 1.0) << "its peak, drawn at 14 + 30";
+    view.setXAxisType(XAxisType::Millimetres);
+    EXPECT_FALSE(view.compareSampleAt(1, 4.5).has_value()) << "b.csv reaches 3.9 mm";
+    ASSERT_TRUE(view.compareSampleAt(0, 2.0).has_value());
+    EXPECT_DOUBLE_EQ(view.compareSampleAt(0, 2.0)->absorbanceA, 1.0);
+}
+
+TEST(ScreenPlacement, TheWindowStaysAtItsPlaceWhereItFitsAndWholeOnTheScreenWhereNot) {
+    const ScreenRect window{400, 200, 1089, 810};
+    EXPECT_EQ(placeOnScreen(window, {0, 0, 1920, 1080}), window);
+    EXPECT_EQ(placeOnScreen(window, {0, 0, 1280, 1000}), (ScreenRect{191, 190, 1089, 810}))
+        << "pulled back just far enough";
+    EXPECT_EQ(placeOnScreen(window, {0, 24, 1024, 744}), (ScreenRect{0, 24, 1024, 744})) << "shrunk to the screen";
+    EXPECT_EQ(placeOnScreen(window, {1920, 0, 1920, 1080}), (ScreenRect{1920, 200, 1089, 810}))
+        << "onto the screen it was given";
+    EXPECT_EQ(placeOnScreen(window, {}), window) << "no screen known";
 }
 
 TEST_F(CompareView, AnExportFileIsRefusedAsAnOverlay) {

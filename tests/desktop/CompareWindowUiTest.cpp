@@ -7,9 +7,13 @@
 #include <QAction>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStatusBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <cmath>
 #include <tuple>
 
 #include "../graph/QtTestApp.h"
@@ -20,6 +24,7 @@
 #include "desktop/CCompareDlg.h"
 #include "desktop/CGraphMultiDataSetsDlg.h"
 #include "graph/CGraphCtrl.h"
+#include "graph/CGraphFrame.h"
 #include "link/SerialPortApi.h"
 
 namespace corvane {
@@ -112,7 +117,9 @@ TEST_F(CompareWindowUi, CompareWindowTakesTheMainWindowsPlaceUntilClosed) {
     ASSERT_NE(compare, nullptr);
     EXPECT_FALSE(main->isVisible());
     EXPECT_TRUE(compare->isVisible());
-    EXPECT_EQ(compare->pos(), QPoint(400, 200));
+    // The test screen (800 x 600) is smaller than the window: it stays whole on it.
+    const QRect screen = compare->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(compare->frameGeometry().topLeft())) << compare->pos().x() << "," << compare->pos().y();
     EXPECT_EQ(compare->windowTitle(), "Compare Data Sets");
     ASSERT_EQ(compare->fileList()->count(), 4);
     EXPECT_EQ(compare->fileList()->item(1)->text(), "b.csv, 120 samples");
@@ -148,7 +155,9 @@ TEST_F(CompareWindowUi, CompareWindowTakesTheMainWindowsPlaceUntilClosed) {
     compare->takeFiles({runs[0], runs[1], dir / "gone.csv"}, 2, kColours);
     EXPECT_EQ(prompter.texts().back(), "Error, unable to open data file 3 (" + (dir / "gone.csv").string() + ")");
     EXPECT_EQ(compare->sets().size(), 3u);
+    compare->logic().view().showXRange({10.0, 70.0});
     compare->takeFiles({runs[1], runs[0], runs[4]}, 2, kColours);
+    EXPECT_EQ(compare->logic().view().xRange(), (AxisRange{10.0, 70.0})) << "the x range shown stays";
     EXPECT_EQ(compare->offsetText(0)->text(), "-6");
     EXPECT_EQ(compare->offsetText(2)->text(), "0");
 
@@ -167,6 +176,49 @@ TEST_F(CompareWindowUi, CompareWindowTakesTheMainWindowsPlaceUntilClosed) {
     settle();
     EXPECT_TRUE(main->isVisible());
     EXPECT_EQ(main->compareWindow(), nullptr);
+}
+
+TEST_F(CompareWindowUi, TheMouseReadsEverySetAndTheAxisSwitchKeepsToTheSets) {
+    ASSERT_TRUE(main->openCompare({runs[0], runs[1]}, 2, kColours));
+    CCompareDlg* compare = main->compareWindow();
+    ASSERT_NE(compare, nullptr);
+    compare->resize(1089, 785);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(compare->logic().view().offsets().setXOffset(1, 6.0));
+    compare->logic().view().refresh();
+
+    // Over sample 42 (x 0..120 across the graph): a.csv's own sample 42 and
+    // b.csv's 36, its peak, each named; past a.csv's end only b.csv has a value.
+    CGraphCtrl& graph = compare->graph();
+    const auto hoverAt = [&](double x) {
+        const QPoint at(static_cast<int>(std::lround(x / 120.0 * graph.width())), graph.height() / 2);
+        QMouseEvent move(QEvent::MouseMove, QPointF(at), graph.mapToGlobal(QPointF(at)), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&graph, &move);
+        return compare->statusBar()->currentMessage().toStdString();
+    };
+    const std::string at42 = hoverAt(42.0);
+    EXPECT_NE(at42.find("a.csv, Abs A: 0.18"), std::string::npos) << at42;
+    EXPECT_NE(at42.find("b.csv, Abs A: 1.000000"), std::string::npos) << at42;
+    const std::string at100 = hoverAt(100.0);
+    EXPECT_NE(at100.find("a.csv, Abs A:"), std::string::npos) << at100;
+    EXPECT_EQ(at100.find("a.csv, Abs A: 0"), std::string::npos) << at100 << " (a.csv ends at 80)";
+    EXPECT_NE(at100.find("b.csv, Abs A: 0"), std::string::npos) << at100;
+
+    // The x-axis type switch: the sets' range, not the window's 100 mm.
+    QRadioButton* mm = nullptr;
+    for (QRadioButton* radio : compare->findChildren<QRadioButton*>()) {
+        if (radio->text() == "mm" && radio->isVisible()) mm = radio;
+    }
+    ASSERT_NE(mm, nullptr);
+    mm->click();
+    EXPECT_EQ(compare->logic().view().xAxisType(), XAxisType::Millimetres);
+    EXPECT_NEAR(compare->logic().view().xRange().max, 11.9, 1e-9) << "b.csv's farthest position";
+    const auto* frame = compare->findChild<CGraphFrame*>();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->xTitle(), "Position (mm)");
+    compare->close();
+    settle();
 }
 
 TEST_F(CompareWindowUi, AnExportFileAmongTheRunsLeavesNoCompareWindow) {
