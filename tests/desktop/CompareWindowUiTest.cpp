@@ -25,17 +25,13 @@
 #include "desktop/CGraphMultiDataSetsDlg.h"
 #include "graph/CGraphCtrl.h"
 #include "graph/CGraphFrame.h"
+#include "NoPorts.h"
 #include "link/SerialPortApi.h"
 
 namespace corvane {
 namespace {
 
-class NoPorts : public SerialPortApi {
-public:
-    std::unique_ptr<SerialPort> open(int) override { return nullptr; }
-    std::vector<int> enumerate() override { return {}; }
-    std::string describe(int) const override { return {}; }
-};
+using test::NoPorts;
 
 // n samples 0.1 mm apart with an Abs A peak of 1.0 at `peak`.
 std::string runText(int n, int peak) {

@@ -26,6 +26,7 @@
 #include "desktop/GraphPageRenderer.h"
 #include "graph/CGraphCtrl.h"
 #include "graph/GraphModel.h"
+#include "NoPorts.h"
 #include "link/SerialPortApi.h"
 
 namespace corvane {
@@ -275,12 +276,7 @@ TEST_F(GraphPageUi, SaveWindowCapturesTheWidget) {
     EXPECT_EQ(image.pixel(160, 100), qRgb(0, 128, 0));
 }
 
-class NoPorts : public SerialPortApi {
-public:
-    std::unique_ptr<SerialPort> open(int) override { return nullptr; }
-    std::vector<int> enumerate() override { return {}; }
-    std::string describe(int) const override { return {}; }
-};
+using test::NoPorts;
 
 // The main window's entries and buttons reach the page: a shown run with a
 // cursor saved from SAVE GRAPH, printed from the menu, captured whole.

@@ -32,6 +32,7 @@
 #include "desktop/WindowSizes.h"
 #include "graph/CGraphCtrl.h"
 #include "graph/CGraphFrame.h"
+#include "NoPorts.h"
 #include "link/SerialPortApi.h"
 
 namespace corvane {
@@ -41,12 +42,7 @@ using test::ManualClock;
 using test::ScriptedPrompter;
 using test::TempDir;
 
-class NoPorts : public SerialPortApi {
-public:
-    std::unique_ptr<SerialPort> open(int) override { return nullptr; }
-    std::vector<int> enumerate() override { return {}; }
-    std::string describe(int) const override { return {}; }
-};
+using test::NoPorts;
 
 std::string runText(int peak) {
     std::string text =

@@ -29,6 +29,7 @@
 #include "app/ResourceSeeder.h"
 #include "link/CConnectDlg.h"
 #include "link/CSerportTroubleShootingDlg.h"
+#include "NoPorts.h"
 #include "link/SerialPortApi.h"
 #include "recording/AcquisitionSession.h"
 #include "base/TextFormat.h"
@@ -58,12 +59,7 @@ using test::pumpUntil;
 
 namespace {
 
-class NoPortsApi : public SerialPortApi {
-public:
-    std::unique_ptr<SerialPort> open(int) override { return nullptr; }
-    std::vector<int> enumerate() override { return {}; }
-    std::string describe(int) const override { return {}; }
-};
+using NoPortsApi = test::NoPorts;
 
 bool save(QWidget& window, const QString& path) {
     window.show();

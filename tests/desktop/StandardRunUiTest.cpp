@@ -17,6 +17,7 @@
 #include "TestClocks.h"
 #include "base/TextFormat.h"
 #include "desktop/CMainDlg.h"
+#include "NoPorts.h"
 #include "link/SerialPortApi.h"
 #include "runs/OverlayPlanBlock.h"
 #include "setup/COverlayPlanDlg.h"
@@ -24,12 +25,7 @@
 namespace corvane {
 namespace {
 
-class NoPorts : public SerialPortApi {
-public:
-    std::unique_ptr<SerialPort> open(int) override { return nullptr; }
-    std::vector<int> enumerate() override { return {}; }
-    std::string describe(int) const override { return {}; }
-};
+using test::NoPorts;
 
 void mouse(QWidget* to, QEvent::Type type, QPoint at) {
     QMouseEvent event(type, QPointF(at), to->mapToGlobal(QPointF(at)), Qt::LeftButton,
