@@ -1,5 +1,6 @@
 #include "desktop/CKelvoSetupPages.h"
 
+#include <QApplication>
 #include <QTimer>
 #include <QWidget>
 
@@ -54,6 +55,12 @@ void CKelvoSetupPages::onWindowMessage(UserMsg msg, const std::any& payload) {
         scanSetup_ = window;
         window->show();
         window->raise();
+        // The connection steps may still hold the user: kept in front, or
+        // every click on this window would be refused by a box it hides.
+        if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != window) {
+            modal->raise();
+            modal->activateWindow();
+        }
         return;
     }
     const auto* stats = std::any_cast<LinkStats>(&payload);
