@@ -274,8 +274,14 @@ void CMainDlg::bindSetupHost() {
     if (controller != nullptr) {
         targets.setTargetPosition = [controller](double mm) { controller->setTargetPosition(mm); };
         targets.runInfoChanged = [controller](const RunInfo& info) { controller->setRunInfo(info); };
-        targets.de1SetupChanged = [controller](const Em1RunWriter::Setup& setup) { controller->setDe1Setup(setup); };
     }
+    // The AUFS buttons show the step the next run starts at.
+    targets.de1SetupChanged = [this, controller](const Em1RunWriter::Setup& setup) {
+        if (controller != nullptr) {
+            controller->setDe1Setup(setup);
+        }
+        logic_->view().setAufs(setup.settings.aufs);
+    };
     targets.de1Mode = [this] { return logic_->de1Mode(); };
     targets.kelvoUnit = [this] { return instruments_->kelvoConnected(); };
     targets.showGraph = [this] {

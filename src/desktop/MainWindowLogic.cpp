@@ -124,6 +124,11 @@ void MainWindowLogic::setAufs(int step) {
         recording_->aufsChanged(step);
     }
     view_.setAufs(step);
+    // The next run starts at the step chosen last, here or on DE-1 SETUP.
+    if (auto setup = setupHost_.de1Setup(); setup && setup->settings.aufs != view_.aufsIndex()) {
+        setup->settings.aufs = view_.aufsIndex();
+        setupHost_.setDe1Setup(*setup);
+    }
     const auto& info = setupHost_.runInfo();
     prefs_.saveAufs(view_.aufsIndex(), info ? info->manufacturerIndex : -1, info ? info->rotorModelIndex : -1);
 }

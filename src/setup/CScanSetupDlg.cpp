@@ -28,7 +28,8 @@ enum Field { Distance, Duty, Top, Bottom, Speed, Rate };
 CScanSetupDlg::CScanSetupDlg(Env env, const std::string& rotorModel, QWidget* parent)
     : QDialog(parent), env_(env), form_(env.form), worker_(new CPageWorker(this)) {
     setWindowTitle(QStringLiteral("Scan Setup"));
-    form_.open(rotorModel);
+    UvLink* link = env_.unit.link();
+    form_.open(rotorModel, link != nullptr ? link->lastCmd0() : std::nullopt);
     auto* grid = new QGridLayout(this);
     int row = 0;
     const auto addField = [&](Field which, QLabel* label, const char* unit) {

@@ -59,15 +59,27 @@ std::string ScanSettingsForm::bottomLabel() const {
     return formatText("Distance From Top to Bottom of Tube (%s):", rotorKey_.c_str());
 }
 
-void ScanSettingsForm::open(const std::string& rotorModel) {
+void ScanSettingsForm::open(const std::string& rotorModel, const std::optional<Cmd0>& unit) {
     rotorKey_ = rotorKeyOf(rotorModel);
     const Preferences prefs(env_.startupFolder);
     const auto keys = prefs.scanKeys();
-    distance = formatText("%.2f", prefs.scanDistance());
-    dutyCycle = formatText("%.0f:%.0f", keys.dutyA, keys.dutyB);
-    speed = formatText("%.2f", prefs.scanSpeed());
-    sampleRate = formatText("%.0f", keys.sampleRate);
-    const int entry = 6 - keys.pcPotValue;
+    // A key never stored (a new folder) shows what the unit runs with, not 0.
+    const auto stored = [&](const char* key) {
+        return !unit || prefs.store().getString("[scan]", key).has_value();
+    };
+    distance = formatText("%.2f", stored("distance") ? prefs.scanDistance() : unit->uiScanDist / 100.0);
+    if (stored("a_dutycycle") || stored("b_dutycycle")) {
+        dutyCycle = formatText("%.0f:%.0f", keys.dutyA, keys.dutyB);
+    } else {
+        dutyCycle = formatText("%d:%d", unit->ucDutyCycleA, 100 - unit->ucDutyCycleA);
+    }
+    speed = formatText("%.2f", stored("speed") ? prefs.scanSpeed() : unit->scanSpeed() / 10.0);
+    if (stored("samplerate") || unit->uiIntegrationTime == 0) {
+        sampleRate = formatText("%.0f", keys.sampleRate);
+    } else {
+        sampleRate = formatText("%d", 1000 / unit->uiIntegrationTime);
+    }
+    const int entry = stored("pcpotval") ? 6 - keys.pcPotValue : unit->ucATODGain - 1;
     pcEntry = entry >= 0 && entry < static_cast<int>(pcEntries().size()) ? entry : -1;
     std::array<double, 2> tube{};
     (void)prefs.store().getDoubleArray(kRotors, rotorKey_, tube);  // missing reads as 0

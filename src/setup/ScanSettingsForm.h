@@ -51,8 +51,9 @@ public:
     [[nodiscard]] std::string topLabel() const;
     [[nodiscard]] std::string bottomLabel() const;
 
-    // Fills the fields from "[scan]" and the rotor's "[rotors]" line.
-    void open(const std::string& rotorModel);
+    // Fills the fields from "[scan]" and the rotor's "[rotors]" line; a
+    // "[scan]" key never stored takes the unit's value when it has reported.
+    void open(const std::string& rotorModel, const std::optional<Cmd0>& unit = std::nullopt);
     // OK and Apply: the checks in order (false after the message), then the
     // keys written and the settings to send. rotorCode is kept as the unit has it.
     [[nodiscard]] std::optional<Cmd0Settings> apply(std::uint8_t rotorCode);

@@ -436,5 +436,23 @@ TEST_F(WindowPieces, TheSetupPagesReachTheLinkTheControllerAndTheGraph) {
     EXPECT_EQ(shown, 1);
 }
 
+TEST_F(WindowPieces, AnAufsButtonAfterDe1SetupIsTheStepTheNextRunStartsAt) {
+    FakeSession session;
+    session.de1 = true;
+    logic().bind(nullptr, &session);
+    std::vector<int> handed;
+    logic().setupHost().setTargets(
+        {.de1SetupChanged = [&](const Em1RunWriter::Setup& setup) { handed.push_back(setup.settings.aufs); }});
+    logic().setAufs(4);
+    EXPECT_TRUE(handed.empty());  // no setup page confirmed yet: nothing to carry
+    Em1RunWriter::Setup setup;
+    setup.settings.aufs = 2;
+    logic().setupHost().setDe1Setup(setup);
+    logic().setAufs(5);
+    logic().setAufs(5);
+    EXPECT_EQ(handed, (std::vector<int>{2, 5}));
+    EXPECT_EQ(logic().setupHost().de1Setup()->settings.aufs, 5);
+}
+
 }  // namespace
 }  // namespace corvane

@@ -51,6 +51,30 @@ TEST_F(Form, OpensFromTheStoredKeysAndTheRotorsLine) {
     EXPECT_EQ(none.topDistance, "0.00");
 }
 
+TEST_F(Form, KeysNeverStoredShowWhatTheUnitRunsWith) {
+    Cmd0 unit;
+    unit.ucDutyCycleA = 60;
+    unit.uiIntegrationTime = 90;
+    unit.ucATODGain = 4;
+    unit.uiScanDist = 6050;
+    unit.setScanSpeed(7);
+    auto stored = form();
+    stored.open("", unit);
+    EXPECT_EQ(stored.dutyCycle, "65:35");
+    EXPECT_EQ(stored.sampleRate, "15");
+    EXPECT_EQ(stored.pcEntry, 2);
+
+    bench.folder.write("prefs.cfg", "[scan]\nspeed 0.2\n");
+    auto fresh = form();
+    fresh.open("", unit);
+    EXPECT_EQ(fresh.dutyCycle, "60:40");
+    EXPECT_EQ(fresh.sampleRate, "11");
+    EXPECT_EQ(fresh.pcEntry, 3);
+    EXPECT_EQ(fresh.distance, "60.50");
+    EXPECT_EQ(fresh.speed, "0.50");  // a stored key still wins
+    EXPECT_TRUE(fresh.apply(0));     // what it shows passes its own checks
+}
+
 TEST_F(Form, ChecksInOrderWithTheirTexts) {
     const std::vector<std::pair<std::function<void(ScanSettingsForm&)>, std::string>> cases = {
         {[](auto& f) { f.distance = "x"; }, "Error, invalid distance."},
