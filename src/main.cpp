@@ -18,6 +18,7 @@
 #include "app/Clock.h"
 #include "recording/Instruments.h"
 #include "app/QtPrompter.h"
+#include "app/ModalInFront.h"
 #include "app/ResourceSeeder.h"
 #include "app/ScreenResWarning.h"
 #include "app/SingleInstanceGuard.h"
@@ -73,6 +74,8 @@ int main(int argc, char* argv[]) {
     // Every number the program writes or shows uses a decimal point,
     // whatever the desktop's language.
     std::setlocale(LC_NUMERIC, "C");
+    corvane::ModalInFront modalInFront;
+    app.installEventFilter(&modalInFront);
 
     bool simulate = false;
     bool de1Box = true;

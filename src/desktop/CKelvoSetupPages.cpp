@@ -1,6 +1,5 @@
 #include "desktop/CKelvoSetupPages.h"
 
-#include <QApplication>
 #include <QTimer>
 #include <QWidget>
 
@@ -54,13 +53,7 @@ void CKelvoSetupPages::onWindowMessage(UserMsg msg, const std::any& payload) {
         tie(*window, std::move(unit));
         scanSetup_ = window;
         window->show();
-        window->raise();
-        // The connection steps may still hold the user: kept in front, or
-        // every click on this window would be refused by a box it hides.
-        if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != window) {
-            modal->raise();
-            modal->activateWindow();
-        }
+        window->raise();  // the connection steps, when still up, come back over it (ModalInFront)
         return;
     }
     const auto* stats = std::any_cast<LinkStats>(&payload);
