@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""kill -9 trials of `corvane-cli record` on the simulated unit.
+"""kill -9 trials of `corvane-cli record`, or of the desktop program's
+recording, on the simulated unit.
 
 Each trial records in a fresh folder, is killed at a random moment, and has
 its TEMP file rescued. A trial passes when the rescue succeeds and every
@@ -7,7 +8,11 @@ reading of the complete rows written before the kill (both positions above
 zero, the last row aside: the rescue keeps one row per pair of channel
 readings) is in the rescued run.
 
-usage: kill-trials.py CLI [TRIALS] [SEED]
+usage: kill-trials.py CLI [TRIALS] [SEED] [--desktop CORVANE]
+
+With --desktop the desktop program is driven on $DISPLAY (a window manager
+running there) with xdotool as an operator would: COM port, a name, the
+warm-up's Continue, the set-up pages closed, START RECORD (F1).
 """
 import os
 import random
@@ -41,11 +46,70 @@ def readings(rows):
     return a, b
 
 
-def trial(cli, delay):
+def xdo(*args):
+    return subprocess.run(["xdotool", *args], capture_output=True, text=True).stdout.split()
+
+
+def window(title, timeout=60.0):
+    """The first visible window whose name matches title (a regex), waited for."""
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        found = xdo("search", "--onlyvisible", "--name", title)
+        if found:
+            return found[0]
+        time.sleep(0.2)
+    raise RuntimeError("no window " + title)
+
+
+def geometry(wid):
+    values = dict(line.split("=") for line in subprocess.run(
+        ["xdotool", "getwindowgeometry", "--shell", wid], capture_output=True, text=True).stdout.split())
+    return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+
+
+def start_desktop_recording(corvane, folder):
+    """Starts the program in folder and brings it to a recording run."""
+    env = dict(os.environ, TMPDIR=folder)  # its own single-instance lock
+    child = subprocess.Popen([corvane, "--simulate"], cwd=folder, env=env,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    xdo("windowactivate", "--sync", window("^Corvane Serial COM Port$"))
+    xdo("key", "Return")
+    xdo("windowactivate", "--sync", window("^INTRO$"))
+    xdo("type", "kt")
+    xdo("key", "Return")
+    # The connection window: Continue whenever it is not warming up, until it
+    # has gone and the USER page is up.
+    end = time.monotonic() + 120
+    while time.monotonic() < end:
+        conn = xdo("search", "--onlyvisible", "--name", "^Corvane v")
+        if not conn:
+            break
+        if "Warming" not in subprocess.run(["xdotool", "getwindowname", conn[0]],
+                                           capture_output=True, text=True).stdout:
+            x, y, w, _ = geometry(conn[0])
+            xdo("mousemove", str(x + w - 195), str(y + 25), "click", "1")
+        time.sleep(1.0)
+    for title in ("^Scan Setup$", "^USER$"):
+        xdo("windowactivate", "--sync", window(title))
+        xdo("key", "Escape")
+        time.sleep(0.5)
+    xdo("windowactivate", "--sync", window("^Corvane version"))
+    xdo("key", "F1")
+    temp = os.path.join(folder, "TEMP")
+    end = time.monotonic() + 30
+    while time.monotonic() < end and not (os.path.isdir(temp) and os.listdir(temp)):
+        time.sleep(0.1)
+    return child
+
+
+def trial(cli, delay, corvane=None):
     folder = tempfile.mkdtemp(prefix="kill-trial-")
-    child = subprocess.Popen(
-        [cli, "record", "--simulate", "--sim-speed", "10", "--skip-warmup", "--until-stop", "-o", "run.csv"],
-        cwd=folder, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if corvane:
+        child = start_desktop_recording(corvane, folder)
+    else:
+        child = subprocess.Popen(
+            [cli, "record", "--simulate", "--sim-speed", "10", "--skip-warmup", "--until-stop", "-o", "run.csv"],
+            cwd=folder, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     time.sleep(delay)
     child.send_signal(signal.SIGKILL)
     child.wait()
@@ -71,13 +135,19 @@ def trial(cli, delay):
 
 
 def main():
-    cli = sys.argv[1]
-    trials = int(sys.argv[2]) if len(sys.argv) > 2 else 20
-    rng = random.Random(int(sys.argv[3]) if len(sys.argv) > 3 else 19)
+    args = sys.argv[1:]
+    corvane = None
+    if "--desktop" in args:
+        at = args.index("--desktop")
+        corvane = args[at + 1]
+        del args[at:at + 2]
+    cli = args[0]
+    trials = int(args[1]) if len(args) > 1 else 20
+    rng = random.Random(int(args[2]) if len(args) > 2 else 19)
     totals = {"rows": 0, "lost": 0, "rescued": 0}
     for i in range(trials):
         delay = rng.uniform(0.5, 12.0)
-        outcome, rows, lost = trial(cli, delay)
+        outcome, rows, lost = trial(cli, delay, corvane)
         print(f"trial {i + 1:2d}: killed after {delay:5.2f} s: {outcome}, {rows} rows written, {lost} readings lost")
         if outcome == "rescued":
             totals["rescued"] += 1

@@ -93,6 +93,8 @@ void CCalibrate2Dlg::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+void CCalibrate2Dlg::reject() { close(); }
+
 void CCalibrate2Dlg::closeEvent(QCloseEvent* event) {
     if (worker_->mayClose(*event)) {
         emit leave({SetupPage::Graph});

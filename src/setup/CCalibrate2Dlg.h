@@ -31,6 +31,8 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Escape is the close box: a page hidden without leaving leaves no window up.
+    void reject() override;
 
 private:
     void go(SetupPage next);

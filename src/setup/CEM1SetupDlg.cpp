@@ -320,6 +320,8 @@ void CEM1SetupDlg::finish(const std::optional<PageStep>& step) {
     emit leave(*step);
 }
 
+void CEM1SetupDlg::reject() { close(); }
+
 void CEM1SetupDlg::closeEvent(QCloseEvent* event) {
     event->accept();
     if (!finished_) {

@@ -43,6 +43,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Escape is the close box: a page hidden without leaving leaves no window up.
+    void reject() override;
 
 private:
     QWidget* makeSettings();

@@ -320,6 +320,8 @@ void CLEDSetupDlg::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+void CLEDSetupDlg::reject() { close(); }
+
 void CLEDSetupDlg::closeEvent(QCloseEvent* event) {
     if (worker_->mayClose(*event)) {
         reader_.reset();

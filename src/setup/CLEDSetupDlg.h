@@ -42,6 +42,8 @@ protected:
     void periodicRefresh() override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Escape is the close box: a page hidden without leaving leaves no window up.
+    void reject() override;
 
 private:
     void showFields();

@@ -264,6 +264,8 @@ void CScanSetup2Dlg::go(SetupPage next) {
     emit leave({next});
 }
 
+void CScanSetup2Dlg::reject() { close(); }
+
 void CScanSetup2Dlg::closeEvent(QCloseEvent* event) {
     if (worker_->mayClose(*event)) {
         // Closing is GRAPH; the page goes once it has left.

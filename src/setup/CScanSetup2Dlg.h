@@ -41,6 +41,8 @@ signals:
 protected:
     void periodicRefresh() override;
     void closeEvent(QCloseEvent* event) override;
+    // Escape is the close box: a page hidden without leaving leaves no window up.
+    void reject() override;
 
 private:
     void showFields();

@@ -323,6 +323,8 @@ void CSummaryInfoDlg::finish(const std::optional<PageStep>& step) {
     emit leave(*step);
 }
 
+void CSummaryInfoDlg::reject() { close(); }
+
 void CSummaryInfoDlg::closeEvent(QCloseEvent* event) {
     event->accept();
     if (!finished_) {

@@ -44,6 +44,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Escape is the close box: a page hidden without leaving leaves no window up.
+    void reject() override;
     bool event(QEvent* event) override;
 
 private:

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QKeyEvent>
 #include <QTimer>
 #include <algorithm>
 
@@ -170,6 +171,32 @@ TEST_F(SetupWalk, NewRunNamesTheNextRunAndRemembersTheName) {
     EXPECT_EQ(window->recordingController()->runName(), "run2");
     EXPECT_NE(dir.read("Users/Ann/settings.txt").find("lastscanname run2"), std::string::npos);
     EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(SetupWalk, EscapeOnTheUserPageGivesTheWindowBack) {
+    bool escaped = false;
+    QTimer operatorHand;
+    QObject::connect(&operatorHand, &QTimer::timeout, [&] {
+        CSummaryInfoDlg* user = window->setupPages().userPage();
+        if (user != nullptr && user->isVisible() && !escaped) {
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(user, &escape);
+            escaped = true;
+        } else if (!escaped) {
+            answerPages();
+        }
+    });
+    operatorHand.start(10);
+    window->show();
+    window->firstShow();
+    CConnectDlg* dialog = window->connectionDriver()->dialog();
+    ASSERT_TRUE(pumpUntil([&] {
+        if (dialog->isVisible() && dialog->continueButton()->isEnabled()) {
+            dialog->continueButton()->click();
+        }
+        return escaped && window->isVisible() && settled();
+    }));
+    EXPECT_EQ(speedTyped, 0);  // no page after it
 }
 
 }  // namespace
