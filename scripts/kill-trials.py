@@ -79,11 +79,15 @@ def start_desktop_recording(corvane, folder):
     xdo("key", "Return")
     # The connection window: Continue whenever it is not warming up, until it
     # has gone and the USER page is up.
+    window("^Corvane v[0-9]")  # it comes back after the INTRO page
     end = time.monotonic() + 120
-    while time.monotonic() < end:
-        conn = xdo("search", "--onlyvisible", "--name", "^Corvane v")
+    gone = 0  # it hides between some of its steps
+    while time.monotonic() < end and gone < 3:
+        conn = xdo("search", "--onlyvisible", "--name", "^Corvane v[0-9]")
+        gone = 0 if conn else gone + 1
         if not conn:
-            break
+            time.sleep(1.0)
+            continue
         if "Warming" not in subprocess.run(["xdotool", "getwindowname", conn[0]],
                                            capture_output=True, text=True).stdout:
             x, y, w, _ = geometry(conn[0])
