@@ -53,8 +53,9 @@ CGraphPanel::CGraphPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget* par
     xRow->addWidget(xTypeMm_);
     xRow->addWidget(xTypeNumber_);
     connect(xTypeMm_, &QRadioButton::toggled, this, [this](bool on) {
-        logic_.view().setXAxisType(on ? XAxisType::Millimetres : XAxisType::SampleNumber);
+        logic_.setXAxisType(on ? XAxisType::Millimetres : XAxisType::SampleNumber);
         updateAxisTexts(true);
+        updateGraphCommands();
     });
     xRow->addSpacing(8);
     xRow->addWidget(new QLabel(QStringLiteral("Window size"), this));

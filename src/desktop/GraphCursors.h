@@ -61,6 +61,13 @@ public:
     void startMove(int index, int plotHeight);
     // The main cursor moves (a click on the graph, the arrow keys).
     void moveMain(double position);
+    // Every cursor to where `to` maps it; one it maps nowhere stays.
+    template <class To>
+    void relocate(To to) {
+        for (auto& r : records_) {
+            r.position = to(r.position).value_or(r.position);
+        }
+    }
     void clear() { records_.clear(); }
 
     // "Add / Remove Cursor(s)": the add-or-remove choice only with more than

@@ -211,9 +211,11 @@ int GraphView::setOfSlot(int slot) const {
     return compare_ ? slot % 4 : overlay_ && slot >= kOverlaySlotBase && slot < kOverlaySlotBase + 3 ? 1 : 0;
 }
 
-double GraphView::xShiftOf(int set) const {
+double GraphView::xShiftOf(int set) const { return xShiftOf(set, xAxisType_); }
+
+double GraphView::xShiftOf(int set, XAxisType axis) const {
     const double samples = offsets_.xOffset(set);
-    if (samples == 0.0 || xAxisType_ == XAxisType::SampleNumber) {
+    if (samples == 0.0 || axis == XAxisType::SampleNumber) {
         return samples;
     }
     const RunDataFile* file = setFile(set);
@@ -641,6 +643,29 @@ std::optional<SampleRecord> GraphView::currentSampleAt(double x) const {
     }
     std::optional<SampleRecord> found;
     feed_.read([&](const LiveSamples& ring, std::uint64_t) { found = liveSampleAt(ring, x, inMm); });
+    return found;
+}
+
+std::optional<double> GraphView::xOnOtherAxis(double x) const {
+    if (compare_) {
+        return std::nullopt;
+    }
+    const bool inMm = xAxisType_ == XAxisType::Millimetres;
+    const XAxisType other = inMm ? XAxisType::SampleNumber : XAxisType::Millimetres;
+    if (file_) {
+        const auto i = fileIndexAt(*file_, x - xShiftOf(0), inMm);
+        if (!i) {
+            return std::nullopt;
+        }
+        return (inMm ? static_cast<double>(*i) : filePositionOf(*file_, *i)) + xShiftOf(0, other);
+    }
+    std::optional<double> found;
+    feed_.read([&](const LiveSamples& ring, std::uint64_t) {
+        if (const auto k = liveIndexAt(ring, x, inMm)) {
+            const auto& entry = ring.at(*k);
+            found = inMm ? static_cast<double>(entry.number) : entry.record.positionA;
+        }
+    });
     return found;
 }
 

@@ -225,6 +225,9 @@ public:
     // The samples of the current run and of the overlay at x (cursor readouts).
     [[nodiscard]] std::optional<SampleRecord> currentSampleAt(double x) const;
     [[nodiscard]] std::optional<SampleRecord> overlaySampleAt(double x) const;
+    // Where the current run's sample at x lies on the other x axis: cursors
+    // keep their sample across a switch. Nothing in compare mode or without samples.
+    [[nodiscard]] std::optional<double> xOnOtherAxis(double x) const;
     // A standard run's trace is kept with its extremes for the auto-scale.
     void setStandardProfile(const RunDataFile* file) { standard_ = file; }
 
@@ -305,6 +308,7 @@ private:
     double windowMm_ = 100.0;
     int aufsIndex_ = 0;
     bool eventMarksShown_ = true;
+    [[nodiscard]] double xShiftOf(int set, XAxisType axis) const;
     std::optional<RunDataFile> file_;
     std::filesystem::path shownPath_;
     std::optional<RunDataFile> overlay_;

@@ -133,6 +133,18 @@ void MainWindowLogic::setAufs(int step) {
     prefs_.saveAufs(view_.aufsIndex(), info ? info->manufacturerIndex : -1, info ? info->rotorModelIndex : -1);
 }
 
+void MainWindowLogic::setXAxisType(XAxisType type) {
+    if (type == view_.xAxisType()) {
+        return;
+    }
+    // A cursor stays on its sample: sample 200 is not 200 mm.
+    cursors_.relocate([this](double x) { return view_.xOnOtherAxis(x); });
+    view_.setXAxisType(type);
+    if (!cursors_.empty()) {
+        cursorsChanged();
+    }
+}
+
 void MainWindowLogic::windowSizeEdited(bool mm, std::string_view text) {
     if (view_.windowSizeEdited(mm, text)) {
         prefs_.saveWindowWidth(mm, view_.windowText(mm));

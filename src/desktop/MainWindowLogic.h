@@ -115,6 +115,8 @@ public:
     // An AUFS radio button: the change line of a recording DE-1 run, the
     // range of the DE-1 trace, "aufs" in the settings.
     void setAufs(int step);
+    // The x-axis type radios: the axis switches, the cursors keep their samples.
+    void setXAxisType(XAxisType type);
     // A typed window width or a spin click on its box, saved at once.
     void windowSizeEdited(bool mm, std::string_view text);
     void windowSizeSpin(bool mm, bool up);

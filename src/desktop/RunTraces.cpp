@@ -91,44 +91,64 @@ ChannelArrays runChannels(const RunDataFile& file, const RunLayout& layout) {
     return out;
 }
 
-std::optional<SampleRecord> fileSampleAt(const RunDataFile& file, double x, bool inMm, double xShift) {
-    x -= xShift;
+namespace {
+
+// The rows a loaded run's x axis runs over (export files: the first set).
+const std::vector<SampleRecord>* fileSamples(const RunDataFile& file) {
+    if (!file.isExport()) {
+        return &file.samples();
+    }
+    return file.exportedSets().empty() ? nullptr : &file.exportedSets().front().samples;
+}
+
+}  // namespace
+
+std::optional<std::size_t> fileIndexAt(const RunDataFile& file, double x, bool inMm) {
     if (file.isEm1()) {
         const auto& rows = file.em1Samples();
         if (rows.empty()) {
             return std::nullopt;
         }
-        const auto i = inMm ? nearest(rows.size(), x, [&](std::size_t k) { return rows[k].distance; })
-                            : std::optional(indexNear(rows.size(), x));
-        return i ? std::optional(em1Record(rows[*i])) : std::nullopt;
+        return inMm ? nearest(rows.size(), x, [&](std::size_t k) { return rows[k].distance; })
+                    : std::optional(indexNear(rows.size(), x));
     }
-    const std::vector<SampleRecord>* samples = &file.samples();
-    if (file.isExport()) {
-        if (file.exportedSets().empty()) {
-            return std::nullopt;
-        }
-        samples = &file.exportedSets().front().samples;
-    }
-    if (samples->empty()) {
+    const std::vector<SampleRecord>* samples = fileSamples(file);
+    if (samples == nullptr || samples->empty()) {
         return std::nullopt;
     }
-    const auto i = inMm ? nearest(samples->size(), x, [&](std::size_t k) { return (*samples)[k].positionA; })
-                        : std::optional(indexNear(samples->size(), x));
-    return i ? std::optional((*samples)[*i]) : std::nullopt;
+    return inMm ? nearest(samples->size(), x, [&](std::size_t k) { return (*samples)[k].positionA; })
+                : std::optional(indexNear(samples->size(), x));
 }
 
-std::optional<SampleRecord> liveSampleAt(const LiveSamples& ring, double x, bool inMm) {
+double filePositionOf(const RunDataFile& file, std::size_t index) {
+    return file.isEm1() ? file.em1Samples()[index].distance : (*fileSamples(file))[index].positionA;
+}
+
+std::optional<SampleRecord> fileSampleAt(const RunDataFile& file, double x, bool inMm, double xShift) {
+    const auto i = fileIndexAt(file, x - xShift, inMm);
+    if (!i) {
+        return std::nullopt;
+    }
+    return file.isEm1() ? em1Record(file.em1Samples()[*i]) : (*fileSamples(file))[*i];
+}
+
+std::optional<int> liveIndexAt(const LiveSamples& ring, double x, bool inMm) {
     const int n = ring.stored();
     if (n == 0) {
         return std::nullopt;
     }
     if (!inMm) {
         const double first = static_cast<double>(ring.at(0).number);
-        return ring.at(static_cast<int>(indexNear(static_cast<std::size_t>(n), x - first))).record;
+        return static_cast<int>(indexNear(static_cast<std::size_t>(n), x - first));
     }
     const auto i = nearest(static_cast<std::size_t>(n), x,
                            [&](std::size_t k) { return ring.at(static_cast<int>(k)).record.positionA; });
-    return ring.at(static_cast<int>(*i)).record;
+    return static_cast<int>(*i);
+}
+
+std::optional<SampleRecord> liveSampleAt(const LiveSamples& ring, double x, bool inMm) {
+    const auto k = liveIndexAt(ring, x, inMm);
+    return k ? std::optional(ring.at(*k).record) : std::nullopt;
 }
 
 XExtent fileExtent(const RunDataFile& file, bool inMm) {

@@ -41,8 +41,13 @@ struct RunLayout {
 // signal as absorbance A. Nothing for an empty run.
 [[nodiscard]] std::optional<SampleRecord> fileSampleAt(const RunDataFile& file, double x, bool inMm,
                                                        double xShift = 0.0);
+// The row fileSampleAt finds (without the shift), and that row's position.
+[[nodiscard]] std::optional<std::size_t> fileIndexAt(const RunDataFile& file, double x, bool inMm);
+[[nodiscard]] double filePositionOf(const RunDataFile& file, std::size_t index);
 // The same in the live ring (x a sample number, or a position).
 [[nodiscard]] std::optional<SampleRecord> liveSampleAt(const LiveSamples& ring, double x, bool inMm);
+// The ring index liveSampleAt reads.
+[[nodiscard]] std::optional<int> liveIndexAt(const LiveSamples& ring, double x, bool inMm);
 
 // A run's x extent on its axis: positions in mm, or 0 to the sample count.
 struct XExtent {

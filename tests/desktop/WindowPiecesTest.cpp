@@ -225,6 +225,23 @@ TEST_F(WindowPieces, OpeningARunFileAndClosingItBringsTheLiveRunBack) {
     EXPECT_EQ(logic().view().xRange(), (AxisRange{0.0, 500.0}));
 }
 
+TEST_F(WindowPieces, CursorsKeepTheirSamplesAcrossTheXAxisSwitch) {
+    ASSERT_TRUE(logic().loadPreferences());
+    prompter.scriptFile((std::filesystem::path(CORVANE_FIXTURES_DIR) / "runs" / "two_channel.csv").string());
+    ASSERT_TRUE(logic().files().openDataFile());
+    logic().view().setXAxisType(XAxisType::SampleNumber);
+    ASSERT_TRUE(logic().cursors().add(3.0));
+    ASSERT_TRUE(logic().cursors().add(2.0));
+    logic().setXAxisType(XAxisType::Millimetres);
+    EXPECT_DOUBLE_EQ(logic().cursors().records()[0].position, 1.4);
+    EXPECT_DOUBLE_EQ(logic().cursors().records()[1].position, 1.3);
+    EXPECT_DOUBLE_EQ(*logic().cursors().mainPosition(), 1.3);
+    logic().cursors().moveMain(1.12);  // between rows: the nearest one's sample
+    logic().setXAxisType(XAxisType::SampleNumber);
+    EXPECT_DOUBLE_EQ(logic().cursors().records()[0].position, 3.0);
+    EXPECT_DOUBLE_EQ(logic().cursors().records()[1].position, 1.0);
+}
+
 // The copy goes through a scratch file in TEMP that is created, never
 // opened over a file of that name (another program's save in progress).
 TEST_F(WindowPieces, SaveGraphDataAsCopiesTheShownFileAndLeavesOtherScratchFilesAlone) {
