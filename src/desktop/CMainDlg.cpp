@@ -275,6 +275,10 @@ void CMainDlg::bindSetupHost() {
         targets.setTargetPosition = [controller](double mm) { controller->setTargetPosition(mm); };
         targets.runInfoChanged = [controller](const RunInfo& info) { controller->setRunInfo(info); };
         targets.de1SetupChanged = [controller](const Em1RunWriter::Setup& setup) { controller->setDe1Setup(setup); };
+        targets.collectionChanged = [controller](double ml) { controller->setCollectionLimit(ml); };
+        targets.standardRunPlanChanged = [controller](const std::optional<StandardRunPlan>& plan) {
+            controller->setStandardRunPlan(plan);
+        };
     }
     targets.de1Mode = [this] { return logic_->de1Mode(); };
     targets.kelvoUnit = [this] { return instruments_->kelvoConnected(); };
