@@ -34,7 +34,7 @@ class CGraphReading : public QObject {
     Q_OBJECT
 
 public:
-    CGraphReading(MainWindowLogic& logic, CGraphFrame& frame, Prompter& prompter, const Clock& clock,
+    CGraphReading(MainWindowLogic& logic, CGraphFrame& frame, Prompter& prompter, Clock& clock,
                   QWidget& window);
     ~CGraphReading() override;
 
@@ -107,7 +107,7 @@ private:
     CGraphFrame& frame_;
     CGraphCtrl& graph_;
     Prompter& prompter_;
-    const Clock& clock_;
+    Clock& clock_;
     QWidget& window_;
     QPointer<CAutoAlignMsg> instruction_;
     QPointer<CDataMarkersDlg> popup_;

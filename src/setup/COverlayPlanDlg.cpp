@@ -19,6 +19,8 @@
 #include "base/TextScan.h"
 #include "graph/AxisTicks.h"
 #include "setup/CCollectionVolumeDlg.h"
+#include "setup/CEM1SetupDlg.h"
+#include "setup/SetupHost.h"
 #include "setup/CMySpinButtonCtrl.h"
 
 namespace corvane {
@@ -334,8 +336,8 @@ COverlayPlanDlg::COverlayPlanDlg(OverlayPlanEditor::Env env, std::filesystem::pa
     connect(button("Cancel"), &QPushButton::clicked, this, &COverlayPlanDlg::reject);
     side->addSpacing(16);
     review_ = button("REVIEW SCAN SETUP");
-    connect(review_, &QPushButton::clicked, this, &COverlayPlanDlg::reviewScanSetupRequested);
-    setReviewAvailable(false);
+    connect(review_, &QPushButton::clicked, this, &COverlayPlanDlg::reviewScanSetup);
+    review_->setEnabled(false);
     layout->addLayout(side);
 
     hover_ = new CHoverDistandVolDlg(this);
@@ -358,9 +360,33 @@ COverlayPlanDlg::COverlayPlanDlg(OverlayPlanEditor::Env env, std::filesystem::pa
 
 COverlayPlanDlg::~COverlayPlanDlg() = default;
 
-void COverlayPlanDlg::setReviewAvailable(bool on) {
-    review_->setEnabled(on);
-    review_->setToolTip(on ? QString() : QStringLiteral("Not available in this version yet."));
+void COverlayPlanDlg::setScanSetup(De1SetupPage::Env env) {
+    scanSetup_.emplace(std::move(env));
+    review_->setEnabled(true);
+}
+
+void COverlayPlanDlg::reviewScanSetup() {
+    if (!scanSetup_) {
+        return;
+    }
+    hover_->hide();
+    CEM1SetupDlg page(*scanSetup_, this);
+    page.page().reviewPlan(editor_.plan(), editor_.volumePerMm());
+    page.refresh();
+    // The review comes back here: the page's way on to the USER page is not
+    // one from this window.
+    page.button(QStringLiteral("USER"))->setEnabled(false);
+    connect(&page, &CEM1SetupDlg::leave, this, [this, &page](const PageStep& step) {
+        // GRAPH has checked the zones and stored the page.
+        if (step.next == SetupPage::Graph) {
+            editor_.replacePlan(page.page().plan().value_or(OverlayPlan{}));
+            editor_.setCollectionLimit(scanSetup_->host.collectionVolume());
+        }
+    });
+    // exec, not a loop of its own: whichever way the page goes (GRAPH, its
+    // close box, Escape), hiding it returns here.
+    (void)page.exec();
+    plot_->update();
 }
 
 void COverlayPlanDlg::createZone() {
