@@ -166,7 +166,8 @@ void COverlayPlanPlot::paintEvent(QPaintEvent* event) {
         const QString label = tickLabel(k * xStep);
         p.drawText(xp - metrics.horizontalAdvance(label) / 2, r.bottom() + 6 + metrics.ascent(), label);
     }
-    const double yStep = niceTickStep(hi - lo, 6);
+    // Never finer than the labels' one decimal, or neighbours read the same.
+    const double yStep = std::max(niceTickStep(hi - lo, 6), kYStep);
     for (double y = std::ceil(lo / yStep) * yStep; yStep > 0.0 && y <= hi + yStep * 1e-9; y += yStep) {
         const int yp = py(y);
         p.drawLine(r.left() - 4, yp, r.left(), yp);
@@ -350,7 +351,8 @@ COverlayPlanDlg::COverlayPlanDlg(OverlayPlanEditor::Env env, std::filesystem::pa
         }
         hover_->setFraction(distance, volume);
         hover_->adjustSize();
-        hover_->move(plot_->mapTo(this, *at) + QPoint(14, 14));
+        // The read-out is a window of its own: it is placed on the screen.
+        hover_->move(plot_->mapToGlobal(*at) + QPoint(14, 14));
         hover_->raise();
         hover_->show();
     });

@@ -20,6 +20,7 @@
 #include "desktop/CMainDlg.h"
 #include "NoPorts.h"
 #include "PageHost.h"
+#include "setup/CCollectionVolumeDlg.h"
 #include "setup/CEM1SetupDlg.h"
 #include "link/SerialPortApi.h"
 #include "runs/OverlayPlanBlock.h"
@@ -66,7 +67,20 @@ TEST(StandardRunUi, ReviewScanSetupTakesTheZoneTableBackOnlyByGraph) {
     window.editor().moveBoundary(0, 10.0);
     (void)window.editor().createZone();
     const OverlayPlan before = window.editor().plan();
+    window.move(300, 200);  // away from the screen's corner, where window and screen places agree
     window.show();
+
+    // The hover read-out of a fraction comes up beside the mouse, on the screen.
+    COverlayPlanPlot* plot = window.plot();
+    const QPoint inZone1((plot->boundaryPixel(0) + plot->boundaryPixel(0) / 4) / 2, plot->height() / 2);
+    QMouseEvent move(QEvent::MouseMove, QPointF(inZone1), plot->mapToGlobal(QPointF(inZone1)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(plot, &move);
+    auto* hover = window.findChild<CHoverDistandVolDlg*>();
+    ASSERT_NE(hover, nullptr);
+    EXPECT_TRUE(hover->isVisible());
+    EXPECT_NE(plot->mapToGlobal(inZone1), plot->mapTo(&window, inZone1));
+    EXPECT_EQ(hover->pos(), plot->mapToGlobal(inZone1) + QPoint(14, 14));
 
     // Each turn answers the page that is up: a list of what to do with it.
     std::vector<std::function<void(CEM1SetupDlg&)>> turns;
