@@ -124,7 +124,11 @@ OverlayPlanEditor::Done OverlayPlanEditor::done() {
     request.filter = kStandardRunFilter;
     request.defaultExtension = "*.csv";
     request.defaultName = "SR-.csv";
-    request.initialFolder = UserStore(env_.startupFolder).standardRunsFolder().string();
+    const auto folder = UserStore(env_.startupFolder).standardRunsFolder();
+    // The dialog opens there only when the folder exists.
+    std::error_code made;
+    std::filesystem::create_directories(folder, made);
+    request.initialFolder = folder.string();
     const auto chosen = env_.prompter.saveFile(request);
     if (!chosen) {
         return Done::Stay;
