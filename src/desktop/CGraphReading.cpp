@@ -306,6 +306,12 @@ void CGraphReading::createStandardRun() {
     (void)dialog.exec();
 }
 
+void CGraphReading::xAxisTypeChanged() {
+    logic_.overlays().axisChanged();
+    updateTitles();
+    updateCursorViews();
+}
+
 void CGraphReading::showStandardProfile(bool on) {
     logic_.overlays().setShowStandardProfile(on);
     graph_.redrawAll();

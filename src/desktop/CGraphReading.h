@@ -68,11 +68,9 @@ public:
     void updateCursorViews();
     // The axis titles follow the x-axis type and the channels.
     void updateTitles();
-    // The x-axis type changed: the x title and the cursor labels name its units.
-    void xAxisTypeChanged() {
-        updateTitles();
-        updateCursorViews();
-    }
+    // The x-axis type changed: the x title and the cursor labels name its
+    // units, and a standard run's plan is placed on the new axis.
+    void xAxisTypeChanged();
     [[nodiscard]] bool resetZoomEnabled() const;
     [[nodiscard]] QWidget* instruction() const;
     [[nodiscard]] CDataMarkersDlg* popup() const { return popup_.data(); }

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -17,7 +18,10 @@
 #include "TempDir.h"
 #include "TestClocks.h"
 #include "base/TextFormat.h"
+#include "desktop/CGraphPanel.h"
 #include "desktop/CMainDlg.h"
+#include "desktop/GraphOverlays.h"
+#include "desktop/MainWindowLogic.h"
 #include "NoPorts.h"
 #include "PageHost.h"
 #include "setup/CCollectionVolumeDlg.h"
@@ -147,6 +151,37 @@ TEST(StandardRunUi, ReviewScanSetupTakesTheZoneTableBackOnlyByGraph) {
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     }
     hand.stop();
+}
+
+TEST(StandardRunUi, TheStandardRunsBoundariesFollowTheXAxisTypeChosenAfterItWasSet) {
+    (void)test::qtApp();
+    test::TempDir dir;
+    const auto run = writeRun(dir);  // 10 samples a mm from 0 mm
+    OverlayPlan plan{{{0.0, 10.0, 2}, {10.0, 30.0, 1}}, 0};
+    int error = 0;
+    const auto sr = dir / "SR-axis.csv";
+    ASSERT_EQ(writeStandardRun(run, sr, plan, std::nullopt, error), PlanWriteResult::Ok);
+
+    test::ManualClock clock;
+    test::ScriptedPrompter prompter;
+    NoPorts ports;
+    CMainDlg window(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+    window.graphPanel().xTypeRadio(false)->setChecked(true);
+    ASSERT_TRUE(window.logic().overlays().loadStandardRun(sr));
+    // Within 1 %: the samples a mm are the run's own measure.
+    const auto boundariesAt = [&](std::vector<double> expected) {
+        std::vector<double> at;
+        window.logic().overlays().standardRun()->boundaryPositions(at);
+        ASSERT_EQ(at.size(), expected.size());
+        for (std::size_t i = 0; i < at.size(); ++i) {
+            EXPECT_NEAR(at[i], expected[i], expected[i] * 0.01) << i;
+        }
+    };
+    boundariesAt({50.0, 100.0, 300.0});  // sample numbers
+    window.graphPanel().xTypeRadio(true)->setChecked(true);
+    boundariesAt({5.0, 10.0, 30.0});
+    window.graphPanel().xTypeRadio(false)->setChecked(true);
+    boundariesAt({50.0, 100.0, 300.0});
 }
 
 TEST(StandardRunUi, CreateStandardRunFromTheMenuToTheSavedFile) {
