@@ -124,11 +124,7 @@ OverlayPlanEditor::Done OverlayPlanEditor::done() {
     request.filter = kStandardRunFilter;
     request.defaultExtension = "*.csv";
     request.defaultName = "SR-.csv";
-    const auto folder = UserStore(env_.startupFolder).standardRunsFolder();
-    // The dialog opens there only when the folder exists.
-    std::error_code made;
-    std::filesystem::create_directories(folder, made);
-    request.initialFolder = folder.string();
+    request.initialFolder = UserStore(env_.startupFolder).madeStandardRunsFolder().string();
     const auto chosen = env_.prompter.saveFile(request);
     if (!chosen) {
         return Done::Stay;
