@@ -39,6 +39,13 @@ std::filesystem::path UserStore::usersFolder() const { return startup_ / "Users"
 std::filesystem::path UserStore::tempFolder() const { return startup_ / "TEMP"; }
 std::filesystem::path UserStore::presetRunsFolder() const { return startup_ / "PRESET RUNS"; }
 std::filesystem::path UserStore::standardRunsFolder() const { return startup_ / "STANDARD RUNS"; }
+
+std::filesystem::path UserStore::madeStandardRunsFolder() const {
+    const auto folder = standardRunsFolder();
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    return folder;
+}
 std::filesystem::path UserStore::exportFolder() const { return startup_ / "Export"; }
 
 std::filesystem::path UserStore::userFolder(std::string_view name) const {

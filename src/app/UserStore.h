@@ -30,6 +30,9 @@ public:
     [[nodiscard]] std::filesystem::path tempFolder() const;          // "TEMP"
     [[nodiscard]] std::filesystem::path presetRunsFolder() const;    // "PRESET RUNS"
     [[nodiscard]] std::filesystem::path standardRunsFolder() const;  // "STANDARD RUNS"
+    // The same, made when missing: a file dialog opens only in a folder that
+    // exists.
+    [[nodiscard]] std::filesystem::path madeStandardRunsFolder() const;
     [[nodiscard]] std::filesystem::path exportFolder() const;        // "Export"
 
     [[nodiscard]] std::filesystem::path userFolder(std::string_view name) const;

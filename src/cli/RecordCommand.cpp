@@ -30,6 +30,7 @@
 #include "recording/SampleReader.h"
 #include "recording/AcquisitionSession.h"
 #include "recording/RecordingController.h"
+#include "setup/CollectionVolume.h"
 #include "recording/RunWriter.h"
 #include "runs/RunDataFile.h"
 #include "recording/RunDisplay.h"
@@ -612,6 +613,9 @@ int runRecord(int argc, char** argv) {
     if (runSetup->de1) {
         controller.setDe1Setup(runSetup->de1);
     }
+    // A preset's zones are checked against the stored collection vessel.
+    controller.setCollectionLimit(
+        loadCollectionVolume(folder, runSetup->info ? runSetup->info->userName : std::string()));
     controller.setAutoScan(options->autoScan);
     controller.setTargetPosition(options->target.value_or(0.0));
 

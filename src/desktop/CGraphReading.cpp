@@ -30,7 +30,7 @@ namespace {
 
 }  // namespace
 
-CGraphReading::CGraphReading(MainWindowLogic& logic, CGraphFrame& frame, Prompter& prompter, const Clock& clock,
+CGraphReading::CGraphReading(MainWindowLogic& logic, CGraphFrame& frame, Prompter& prompter, Clock& clock,
                              QWidget& window)
     : QObject(&window),
       logic_(logic),
@@ -302,7 +302,14 @@ void CGraphReading::createStandardRun() {
     }
     COverlayPlanDlg dialog({logic_.overlays().startupFolder(), prompter_, chosen->volumePerMm, chosen->collectionLimit},
                            chosen->path, chosen->run, chosen->plan, &window_);
+    dialog.setScanSetup({logic_.overlays().startupFolder(), prompter_, logic_.setupHost(), clock_});
     (void)dialog.exec();
+}
+
+void CGraphReading::xAxisTypeChanged() {
+    logic_.overlays().axisChanged();
+    updateTitles();
+    updateCursorViews();
 }
 
 void CGraphReading::showStandardProfile(bool on) {

@@ -34,7 +34,7 @@ class CGraphReading : public QObject {
     Q_OBJECT
 
 public:
-    CGraphReading(MainWindowLogic& logic, CGraphFrame& frame, Prompter& prompter, const Clock& clock,
+    CGraphReading(MainWindowLogic& logic, CGraphFrame& frame, Prompter& prompter, Clock& clock,
                   QWidget& window);
     ~CGraphReading() override;
 
@@ -68,11 +68,9 @@ public:
     void updateCursorViews();
     // The axis titles follow the x-axis type and the channels.
     void updateTitles();
-    // The x-axis type changed: the x title and the cursor labels name its units.
-    void xAxisTypeChanged() {
-        updateTitles();
-        updateCursorViews();
-    }
+    // The x-axis type changed: the x title and the cursor labels name its
+    // units, and a standard run's plan is placed on the new axis.
+    void xAxisTypeChanged();
     [[nodiscard]] bool resetZoomEnabled() const;
     [[nodiscard]] QWidget* instruction() const;
     [[nodiscard]] CDataMarkersDlg* popup() const { return popup_.data(); }
@@ -107,7 +105,7 @@ private:
     CGraphFrame& frame_;
     CGraphCtrl& graph_;
     Prompter& prompter_;
-    const Clock& clock_;
+    Clock& clock_;
     QWidget& window_;
     QPointer<CAutoAlignMsg> instruction_;
     QPointer<CDataMarkersDlg> popup_;

@@ -274,6 +274,10 @@ void CMainDlg::bindSetupHost() {
     if (controller != nullptr) {
         targets.setTargetPosition = [controller](double mm) { controller->setTargetPosition(mm); };
         targets.runInfoChanged = [controller](const RunInfo& info) { controller->setRunInfo(info); };
+        targets.collectionChanged = [controller](double ml) { controller->setCollectionLimit(ml); };
+        targets.standardRunPlanChanged = [controller](const std::optional<StandardRunPlan>& plan) {
+            controller->setStandardRunPlan(plan);
+        };
     }
     // The AUFS buttons show the step the next run starts at.
     targets.de1SetupChanged = [this, controller](const Em1RunWriter::Setup& setup) {

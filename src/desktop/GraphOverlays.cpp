@@ -97,7 +97,7 @@ bool GraphOverlays::toggleStandardRun() {
     request.title = "Open";
     request.filter = kStandardRunFilter;
     request.defaultExtension = "*.csv";
-    request.initialFolder = UserStore(env_.startupFolder).standardRunsFolder().string();
+    request.initialFolder = UserStore(env_.startupFolder).madeStandardRunsFolder().string();
     const auto chosen = env_.prompter.openFile(request);
     if (!chosen) {
         return false;

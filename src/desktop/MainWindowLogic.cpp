@@ -12,6 +12,7 @@
 #include "recording/InstrumentSession.h"
 #include "recording/RecordingCommands.h"
 #include "recording/RecordingController.h"
+#include "setup/CollectionVolume.h"
 
 namespace corvane {
 
@@ -52,6 +53,7 @@ MainWindowLogic::MainWindowLogic(Env env)
                                            model.setShowPlanZones(zones);
                                        });
                                        env_.graph.redrawAll();
+                                       standardRunChanged(plan != nullptr);
                                    }}),
       mouse_(view_, cursors_, overlays_, env_.graph, env_.hitTest) {
     readVolumes();
@@ -65,6 +67,17 @@ MainWindowLogic::MainWindowLogic(Env env)
     setupHost_.setTargets({.de1Mode = [this] { return de1Mode(); },
                            .showGraph = [this] { refreshGraph(); },
                            .window = &env_.window});
+}
+
+void MainWindowLogic::standardRunChanged(bool shown) {
+    const StandardRun* standard = shown ? overlays_.standardRun() : nullptr;
+    if (standard == nullptr) {
+        setupHost_.setStandardRunPlan(std::nullopt);
+        return;
+    }
+    const RunFileHeader& header = standard->file().header();
+    setupHost_.setStandardRunPlan(
+        StandardRunPlan{standard->plan(), header.hasVolumePerMm ? header.info.volumePerMm : 0.0});
 }
 
 void MainWindowLogic::readVolumes() {
@@ -99,6 +112,8 @@ bool MainWindowLogic::loadPreferences() {
     ports_.takeStoredPort(loaded->comPort);
     view_.apply(loaded->view);
     userName_ = loaded->lastUser;
+    // The vessel the runs are checked against is the stored one from the start.
+    setupHost_.setCollection(loadCollectionVolume(env_.startupFolder, userName_), setupHost_.fractionationKind());
     axisLabels_ = loaded->axisLabels;
     return true;
 }

@@ -149,6 +149,8 @@ public:
 
 private:
     void readVolumes();
+    // The standard run on the graph changed: its plan goes to the runs.
+    void standardRunChanged(bool shown);
 
     Env env_;
     RecordingCommands* recording_ = nullptr;

@@ -14,6 +14,12 @@ void WindowSetupHost::setTargets(Targets targets) {
     if (de1Setup_ && targets_.de1SetupChanged) {
         targets_.de1SetupChanged(*de1Setup_);
     }
+    if (targets_.collectionChanged) {
+        targets_.collectionChanged(collectionVolume_);
+    }
+    if (targets_.standardRunPlanChanged) {
+        targets_.standardRunPlanChanged(standardRunPlan_);
+    }
 }
 
 void WindowSetupHost::setPositionOffsets(double positionOffsetMm, double targetPositionMm) {
@@ -62,6 +68,16 @@ void WindowSetupHost::setDe1Setup(const Em1RunWriter::Setup& setup) {
 void WindowSetupHost::setCollection(double volumeMl, int kind) {
     collectionVolume_ = volumeMl;
     fractionationKind_ = kind;
+    if (targets_.collectionChanged) {
+        targets_.collectionChanged(volumeMl);
+    }
+}
+
+void WindowSetupHost::setStandardRunPlan(std::optional<StandardRunPlan> plan) {
+    standardRunPlan_ = std::move(plan);
+    if (targets_.standardRunPlanChanged) {
+        targets_.standardRunPlanChanged(standardRunPlan_);
+    }
 }
 
 }  // namespace corvane

@@ -33,6 +33,10 @@ public:
         // The recording controller's run description and DE-1 setup.
         std::function<void(const RunInfo&)> runInfoChanged{};
         std::function<void(const Em1RunWriter::Setup&)> de1SetupChanged{};
+        // The collection vessel volume and the standard run's plan, which a
+        // DE-1 run is checked against and cut by.
+        std::function<void(double)> collectionChanged{};
+        std::function<void(const std::optional<StandardRunPlan>&)> standardRunPlanChanged{};
     };
 
     void setTargets(Targets targets);
@@ -62,6 +66,9 @@ public:
     [[nodiscard]] double collectionVolume() const override { return collectionVolume_; }
     [[nodiscard]] int fractionationKind() const override { return fractionationKind_; }
 
+    // The standard run shown changed (nothing: none is shown).
+    void setStandardRunPlan(std::optional<StandardRunPlan> plan);
+
     // The signal type has been chosen this session (the window asks once).
     [[nodiscard]] bool signalTypeChosen() const { return signalTypeChosen_; }
     void markSignalTypeChosen() { signalTypeChosen_ = true; }
@@ -73,6 +80,7 @@ private:
     bool goToGraph_ = false;
     std::optional<RunInfo> runInfo_;
     std::optional<Em1RunWriter::Setup> de1Setup_;
+    std::optional<StandardRunPlan> standardRunPlan_;
     std::filesystem::path currentPreset_;
     int signalType_ = Em1Settings::kEventTriggered;
     bool signalTypeChosen_ = false;

@@ -8,10 +8,19 @@
 
 namespace corvane {
 
-De1RunPlan De1RunPlan::from(const Em1Settings& settings, std::optional<double> volumePerMm) {
+De1RunPlan De1RunPlan::from(const Em1Settings& settings, std::optional<double> volumePerMm,
+                             const OverlayPlan* zones) {
     const double vpm =
         volumePerMm && *volumePerMm > 0.0 ? *volumePerMm : RotorTable::kDefaultVolumePerMm;
-    return De1RunPlan{settings, settings.deadVolume / vpm};
+    De1RunPlan plan{settings, settings.deadVolume / vpm, {}};
+    if (zones != nullptr) {
+        for (const auto& zone : zones->zones) {
+            for (int k = 1; k <= zone.fractions; ++k) {
+                plan.fractionEndsMm.push_back(zone.start + (zone.end - zone.start) * k / zone.fractions);
+            }
+        }
+    }
+    return plan;
 }
 
 De1Source::De1Source(BridgeLibrary& bridge, Clock& clock, BridgeHandle handle, double signalOffset,
@@ -127,26 +136,39 @@ int De1Source::plannedMarksLocked() const {
         return 0;
     }
     const auto& s = plan_->settings;
-    if (!s.autosendEventMarks || s.signalType != Em1Settings::kEventTriggered ||
-        !(s.fractionDistance > 0.0) || s.numberOfFractions < 1) {
+    if (!s.autosendEventMarks || s.signalType != Em1Settings::kEventTriggered) {
         return 0;
     }
     const bool delayed =
         s.delayType == Em1Settings::kEventWithDelay || s.delayType == Em1Settings::kOdSensingStart;
+    if (!plan_->fractionEndsMm.empty()) {
+        return static_cast<int>(plan_->fractionEndsMm.size()) + (delayed ? 1 : 0);
+    }
+    if (!(s.fractionDistance > 0.0) || s.numberOfFractions < 1) {
+        return 0;
+    }
     return s.numberOfFractions + (delayed ? 1 : 0);
 }
 
-// Without a delay the marks fall every fraction distance after the start
-// mark; with one, the first (the restart) falls when the dead volume has
+double De1Source::fractionEndLocked(int k) const {
+    if (k <= 0) {
+        return 0.0;
+    }
+    const auto& ends = plan_->fractionEndsMm;
+    return ends.empty() ? k * plan_->settings.fractionDistance : ends[static_cast<std::size_t>(k) - 1];
+}
+
+// Without a delay the marks fall at the fraction ends after the start mark
+// (every fraction distance, or a zone plan's); with one, the first (the restart) falls when the dead volume has
 // passed, and the fractions follow it.
 double De1Source::nextMarkMmLocked() const {
     const auto& s = plan_->settings;
     const bool delayed =
         s.delayType == Em1Settings::kEventWithDelay || s.delayType == Em1Settings::kOdSensingStart;
     if (delayed) {
-        return anchorMm_ + plan_->deadVolumeDistanceMm + marksSent_ * s.fractionDistance;
+        return anchorMm_ + plan_->deadVolumeDistanceMm + fractionEndLocked(marksSent_);
     }
-    return anchorMm_ + (marksSent_ + 1) * s.fractionDistance;
+    return anchorMm_ + fractionEndLocked(marksSent_ + 1);
 }
 
 void De1Source::scheduleMarksLocked(const De1Reading& reading, double distance) {

@@ -24,12 +24,14 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "app/Clock.h"
 #include "link/BridgeLibrary.h"
 #include "link/De1Link.h"
 #include "recording/SampleSource.h"
 #include "runs/Em1Settings.h"
+#include "runs/OverlayPlan.h"
 #include "runs/SampleRecord.h"
 
 namespace corvane {
@@ -55,11 +57,15 @@ struct De1RunPlan {
     Em1Settings settings;
     // The dead volume as piston travel: the start delay of a delayed run.
     double deadVolumeDistanceMm = 0.0;
+    // A zone plan's fraction ends, mm after the start of collection, in
+    // order; empty: a mark every fraction distance of the settings.
+    std::vector<double> fractionEndsMm;
 
     // The plan of a run with these settings and the run's volume per mm (0.143
-    // ml/mm, the default tube's, when there is none or it is 0).
-    [[nodiscard]] static De1RunPlan from(const Em1Settings& settings,
-                                         std::optional<double> volumePerMm);
+    // ml/mm, the default tube's, when there is none or it is 0); with a zone
+    // plan the marks fall at its fraction ends instead.
+    [[nodiscard]] static De1RunPlan from(const Em1Settings& settings, std::optional<double> volumePerMm,
+                                         const OverlayPlan* zones = nullptr);
 };
 
 class De1Source : public SampleSource {
@@ -123,6 +129,8 @@ private:
     [[nodiscard]] double distanceAtLocked(std::int64_t nowMs) const;
     [[nodiscard]] int plannedMarksLocked() const;
     [[nodiscard]] double nextMarkMmLocked() const;
+    // Where fraction k (from 1) ends, mm after the start of collection.
+    [[nodiscard]] double fractionEndLocked(int k) const;
     void scheduleMarksLocked(const De1Reading& reading, double distance);
 
     De1Link link_;

@@ -17,6 +17,8 @@
 #include "runs/TempFolder.h"
 #include "base/TextFormat.h"
 #include "runs/Em1SettingsStore.h"
+#include "runs/OverlayPlanRules.h"
+#include "runs/RotorTable.h"
 
 namespace corvane {
 
@@ -129,6 +131,53 @@ void RecordingController::setDe1Setup(std::optional<Em1RunWriter::Setup> setup) 
     de1Setup_ = std::move(setup);
 }
 
+void RecordingController::setStandardRunPlan(std::optional<StandardRunPlan> plan) {
+    const std::scoped_lock lock(mutex_);
+    standardRunPlan_ = std::move(plan);
+}
+
+void RecordingController::setCollectionLimit(double ml) {
+    const std::scoped_lock lock(mutex_);
+    collectionLimit_ = ml;
+}
+
+bool RecordingController::chooseDe1Plan() {
+    SampleReader* r = reader();
+    RunWriter* w = writer();
+    if (r == nullptr || w == nullptr || w->isPaused() || !r->hasDe1Source()) {
+        return true;
+    }
+    std::optional<OverlayPlan> standard;
+    std::optional<OverlayPlan> setupPlan;
+    double vpm = RotorTable::kDefaultVolumePerMm;
+    double limit = 0.0;
+    {
+        const std::scoped_lock lock(mutex_);
+        if (standardRunPlan_) {
+            standard = standardRunPlan_->plan;
+        }
+        if (de1Setup_) {
+            setupPlan = de1Setup_->overlayPlan;
+        }
+        // The run description's tube, else the standard run's own, else the
+        // default tube the run measures with.
+        if (runInfo_ && runInfo_->volumePerMm > 0.0) {
+            vpm = runInfo_->volumePerMm;
+        } else if (standardRunPlan_ && standardRunPlan_->volumePerMm > 0.0) {
+            vpm = standardRunPlan_->volumePerMm;
+        }
+        limit = collectionLimit_;
+    }
+    auto choice = chooseRunPlan(standard, setupPlan, vpm, limit);
+    if (!choice.problem.empty()) {
+        env_.prompter.message(choice.problem);
+        return false;
+    }
+    const std::scoped_lock lock(mutex_);
+    runPlan_ = std::move(choice.plan);
+    return true;
+}
+
 void RecordingController::setScanSetupMode(bool on) {
     scanSetupMode_.store(on);
     if (on) {
@@ -197,6 +246,11 @@ void RecordingController::clearShown() {
 }
 
 void RecordingController::start() {
+    // Before anything moves or a file is made: a plan that cannot be cut
+    // stops the run here.
+    if (!chooseDe1Plan()) {
+        return;
+    }
     if (!autoScan_.FindMeniscus(reader(), [this] { refresh(); })) {
         return;
     }
@@ -275,10 +329,18 @@ bool RecordingController::openRun(SampleReader& reader, RunWriter& writer,
 bool RecordingController::openDe1Run(SampleReader& reader, RunWriter& writer,
                                      const std::filesystem::path& tempPath,
                                      RunDescription description) {
-    const auto setup = de1Setup();
-    description.em1 = setup;
+    auto setup = de1Setup();
     {
         const std::scoped_lock lock(mutex_);
+        setup.overlayPlan = runPlan_;
+        if (setup.overlayPlan) {
+            // The header tells the fractions the plan cuts, as a standard run's does.
+            const PlanHeaderLines lines = planHeaderLines(*setup.overlayPlan);
+            setup.settings.fractionDistance = lines.fractionDistance;
+            setup.settings.numberOfFractions = lines.fractions;
+            setup.settings.totalDistance = lines.totalDistance;
+        }
+        description.em1 = setup;
         de1RunDescription_ = description;
     }
     odSensingRun_ = setup.settings.delayType == Em1Settings::kOdSensingStart;
@@ -294,7 +356,8 @@ bool RecordingController::openDe1Run(SampleReader& reader, RunWriter& writer,
     const std::unique_lock held(lock, std::adopt_lock);
     source.SetAufs(setup.settings.aufs);
     source.SetSamplesPerSec(setup.settings.samplesPerSec);
-    const De1RunPlan plan = De1RunPlan::from(setup.settings, runVolumePerMm());
+    const De1RunPlan plan = De1RunPlan::from(setup.settings, runVolumePerMm(),
+                                             setup.overlayPlan ? &*setup.overlayPlan : nullptr);
     startOffsetMm_ = std::max(0.0, plan.deadVolumeDistanceMm);
     source.StartRun(plan);
     if (!writer.OpenRunFile(tempPath, description)) {

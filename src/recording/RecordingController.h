@@ -119,6 +119,11 @@ public:
     // The DE-1 settings of the next DE-1 run; without them a DE-1 run uses
     // those stored in "prefs.cfg".
     void setDe1Setup(std::optional<Em1RunWriter::Setup> setup);
+    // The standard run the window shows; nothing without one. A DE-1 run is
+    // cut by its plan.
+    void setStandardRunPlan(std::optional<StandardRunPlan> plan);
+    // What one collection vessel holds (ml): a plan's fractions must fit it.
+    void setCollectionLimit(double ml);
     // What a page of the live DE-1 trace names: the description the run on
     // show (recording, or the last one) was started with; before any run,
     // the settings and details the next one will take.
@@ -161,6 +166,9 @@ private:
     bool openRun(SampleReader& reader, RunWriter& writer, const std::filesystem::path& tempPath);
     bool openDe1Run(SampleReader& reader, RunWriter& writer, const std::filesystem::path& tempPath,
                     RunDescription description);
+    // The plan the DE-1 run about to start is cut by, checked; false, after
+    // its one message, when the run may not start.
+    [[nodiscard]] bool chooseDe1Plan();
     [[nodiscard]] std::optional<double> runVolumePerMm() const;
     // The closing row and the message; false when the end could not be
     // written (the run is then kept in TEMP as it is).
@@ -187,6 +195,9 @@ private:
     std::string runName_;
     std::optional<RunInfo> runInfo_;
     std::optional<Em1RunWriter::Setup> de1Setup_;
+    std::optional<StandardRunPlan> standardRunPlan_;
+    double collectionLimit_ = 5.0;
+    std::optional<OverlayPlan> runPlan_;  // chosen at the start of a DE-1 run
     std::optional<RunDescription> de1RunDescription_;
     std::filesystem::path tempFile_;
     std::optional<std::filesystem::path> savedFile_;

@@ -23,4 +23,11 @@ struct OverlayPlan {
     bool operator==(const OverlayPlan&) const = default;
 };
 
+// The plan of the standard run shown, with its own run's volume per mm (the
+// one its fraction volumes take when no run description gives one).
+struct StandardRunPlan {
+    OverlayPlan plan;
+    double volumePerMm = 0.0;
+};
+
 }  // namespace corvane

@@ -87,6 +87,26 @@ std::string collectionLimitProblem(const OverlayPlan* plan, double volumePerMm, 
     return formatText("The collection limit of %.2f ml was exceeded in the following zones:\n", limitMl) + lines;
 }
 
+RunPlanChoice chooseRunPlan(const std::optional<OverlayPlan>& standardRunPlan,
+                            const std::optional<OverlayPlan>& setupPlan, double volumePerMm, double limitMl) {
+    RunPlanChoice choice;
+    choice.plan = standardRunPlan ? standardRunPlan : setupPlan;
+    if (standardRunPlan && standardRunPlan->zones.empty()) {
+        choice.plan.reset();
+        choice.problem = kNoOverlayPlan;
+        return choice;
+    }
+    if (!choice.plan || choice.plan->zones.empty()) {
+        choice.plan.reset();
+        return choice;
+    }
+    choice.problem = zonesProblem(*choice.plan);
+    if (choice.problem.empty()) {
+        choice.problem = collectionLimitProblem(&*choice.plan, volumePerMm, limitMl);
+    }
+    return choice;
+}
+
 PlanHeaderLines planHeaderLines(const OverlayPlan& plan) {
     PlanHeaderLines lines;
     for (const auto& zone : plan.zones) {

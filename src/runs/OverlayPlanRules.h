@@ -5,6 +5,7 @@
 // the STANDARD RUN window and the command line), and whether one fraction
 // of each zone fits the collection vessel.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,20 @@ struct ZoneRow {
 // every fraction fits limitMl), else "Invalid volume per mm." or the list of
 // zones whose fractions overflow the vessel.
 [[nodiscard]] std::string collectionLimitProblem(const OverlayPlan* plan, double volumePerMm, double limitMl);
+
+inline constexpr const char* kNoOverlayPlan = "Error, no overlay plan available.";
+
+// The plan a DE-1 run is cut by, checked before the run starts: the
+// standard run's when one is set (a standard run without zones has none to
+// give), else the DE-1 setup's own zones, else none (the settings' even
+// fractions). problem is the one message to show when the run may not start.
+struct RunPlanChoice {
+    std::optional<OverlayPlan> plan;
+    std::string problem;
+};
+[[nodiscard]] RunPlanChoice chooseRunPlan(const std::optional<OverlayPlan>& standardRunPlan,
+                                          const std::optional<OverlayPlan>& setupPlan, double volumePerMm,
+                                          double limitMl);
 
 // The header lines a standard run carries for its plan: the number of
 // fractions over all zones, the distance the zones cover, and the largest

@@ -19,6 +19,8 @@
 #include "base/TextScan.h"
 #include "graph/AxisTicks.h"
 #include "setup/CCollectionVolumeDlg.h"
+#include "setup/CEM1SetupDlg.h"
+#include "setup/SetupHost.h"
 #include "setup/CMySpinButtonCtrl.h"
 
 namespace corvane {
@@ -164,7 +166,8 @@ void COverlayPlanPlot::paintEvent(QPaintEvent* event) {
         const QString label = tickLabel(k * xStep);
         p.drawText(xp - metrics.horizontalAdvance(label) / 2, r.bottom() + 6 + metrics.ascent(), label);
     }
-    const double yStep = niceTickStep(hi - lo, 6);
+    // Never finer than the labels' one decimal, or neighbours read the same.
+    const double yStep = std::max(niceTickStep(hi - lo, 6), kYStep);
     for (double y = std::ceil(lo / yStep) * yStep; yStep > 0.0 && y <= hi + yStep * 1e-9; y += yStep) {
         const int yp = py(y);
         p.drawLine(r.left() - 4, yp, r.left(), yp);
@@ -334,8 +337,8 @@ COverlayPlanDlg::COverlayPlanDlg(OverlayPlanEditor::Env env, std::filesystem::pa
     connect(button("Cancel"), &QPushButton::clicked, this, &COverlayPlanDlg::reject);
     side->addSpacing(16);
     review_ = button("REVIEW SCAN SETUP");
-    connect(review_, &QPushButton::clicked, this, &COverlayPlanDlg::reviewScanSetupRequested);
-    setReviewAvailable(false);
+    connect(review_, &QPushButton::clicked, this, &COverlayPlanDlg::reviewScanSetup);
+    review_->setEnabled(false);
     layout->addLayout(side);
 
     hover_ = new CHoverDistandVolDlg(this);
@@ -348,7 +351,8 @@ COverlayPlanDlg::COverlayPlanDlg(OverlayPlanEditor::Env env, std::filesystem::pa
         }
         hover_->setFraction(distance, volume);
         hover_->adjustSize();
-        hover_->move(plot_->mapTo(this, *at) + QPoint(14, 14));
+        // The read-out is a window of its own: it is placed on the screen.
+        hover_->move(plot_->mapToGlobal(*at) + QPoint(14, 14));
         hover_->raise();
         hover_->show();
     });
@@ -358,9 +362,33 @@ COverlayPlanDlg::COverlayPlanDlg(OverlayPlanEditor::Env env, std::filesystem::pa
 
 COverlayPlanDlg::~COverlayPlanDlg() = default;
 
-void COverlayPlanDlg::setReviewAvailable(bool on) {
-    review_->setEnabled(on);
-    review_->setToolTip(on ? QString() : QStringLiteral("Not available in this version yet."));
+void COverlayPlanDlg::setScanSetup(De1SetupPage::Env env) {
+    scanSetup_.emplace(std::move(env));
+    review_->setEnabled(true);
+}
+
+void COverlayPlanDlg::reviewScanSetup() {
+    if (!scanSetup_) {
+        return;
+    }
+    hover_->hide();
+    CEM1SetupDlg page(*scanSetup_, this);
+    page.page().reviewPlan(editor_.plan(), editor_.volumePerMm());
+    page.refresh();
+    // The review comes back here: the page's way on to the USER page is not
+    // one from this window.
+    page.button(QStringLiteral("USER"))->setEnabled(false);
+    connect(&page, &CEM1SetupDlg::leave, this, [this, &page](const PageStep& step) {
+        // GRAPH has checked the zones and stored the page.
+        if (step.next == SetupPage::Graph) {
+            editor_.replacePlan(page.page().plan().value_or(OverlayPlan{}));
+            editor_.setCollectionLimit(scanSetup_->host.collectionVolume());
+        }
+    });
+    // exec, not a loop of its own: whichever way the page goes (GRAPH, its
+    // close box, Escape), hiding it returns here.
+    (void)page.exec();
+    plot_->update();
 }
 
 void COverlayPlanDlg::createZone() {

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <optional>
 
+#include "setup/De1SetupPage.h"
 #include "setup/OverlayPlanEditor.h"
 
 class QCheckBox;
@@ -90,12 +91,13 @@ public:
     // Asks the number of fractions of a zone (CNumFractionsDlg).
     void askFractions(std::size_t zone);
     void accept() override;
-    // REVIEW SCAN SETUP works once an owner answers it; until then it stays
-    // disabled.
-    void setReviewAvailable(bool on);
-
-signals:
-    void reviewScanSetupRequested();
+    // REVIEW SCAN SETUP: the DE-1 SETUP page ("SCAN SETUP") with this
+    // window's zones in its zone table. Leaving it by GRAPH brings the zones
+    // back as checked and stored there, with its collection vessel; any
+    // other way out leaves the window's zones as they were. Without a page
+    // environment the button stays disabled.
+    void setScanSetup(De1SetupPage::Env env);
+    void reviewScanSetup();
 
 private:
     void createZone();
@@ -109,6 +111,7 @@ private:
     QCheckBox* yAuto_;
     QPushButton* review_;
     CHoverDistandVolDlg* hover_;
+    std::optional<De1SetupPage::Env> scanSetup_;
 };
 
 }  // namespace corvane

@@ -116,6 +116,21 @@ void De1SetupPage::applyPreset(const PresetRun& preset) {
     }
 }
 
+void De1SetupPage::reviewPlan(const OverlayPlan& plan, double volumePerMm) {
+    zones_.load(plan);
+    autofrac_ = plan.autofrac;
+    if (volumePerMm > 0.0) {
+        zones_.setVolumePerMm(volumePerMm);
+    }
+}
+
+std::optional<OverlayPlan> De1SetupPage::plan() const {
+    if (zones_.empty()) {
+        return std::nullopt;
+    }
+    return zones_.plan(autofrac_);
+}
+
 void De1SetupPage::spin(Spin field, bool up) {
     const auto step = [up](SpinStepper& stepper, const std::string& text, auto&& apply) {
         if (auto next = stepper.click(text, up)) {

@@ -66,6 +66,11 @@ public:
 
     [[nodiscard]] FractionFields& fractions() { return fractions_; }
     [[nodiscard]] ZoneTable& zones() { return zones_; }
+    // A plan to review in the zone table (the STANDARD RUN window's), with
+    // the volume per mm its fraction volumes take when above 0.
+    void reviewPlan(const OverlayPlan& plan, double volumePerMm);
+    // The zone table as a plan; nothing while it is empty.
+    [[nodiscard]] std::optional<OverlayPlan> plan() const;
     [[nodiscard]] De1Field marked() const { return marked_; }
     // The spin arrows beside speed, max. volume and the four fraction fields.
     enum class Spin { Speed, MaxVolume, Total, Number, Distance, Volume };

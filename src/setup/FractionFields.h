@@ -62,6 +62,7 @@ public:
     explicit ZoneTable(double volumePerMm) : vpm_(volumePerMm) {}
 
     void load(const OverlayPlan& plan);
+    void setVolumePerMm(double volumePerMm) { vpm_ = volumePerMm; }
     void resetAll() { rows_.clear(); }
     [[nodiscard]] std::vector<ZoneRow>& rows() { return rows_; }
     [[nodiscard]] const std::vector<ZoneRow>& rows() const { return rows_; }

@@ -45,10 +45,20 @@ OverlayPlanEditor::OverlayPlanEditor(Env env, std::filesystem::path source, cons
     for (const double x : distances_) {
         xMax_ = std::max(xMax_, x);
     }
-    // A plan reaching past the data keeps its zones reachable.
+    keepZonesReachable();
+}
+
+void OverlayPlanEditor::keepZonesReachable() {
+    // A plan reaching past the data keeps its zones on the plot to be
+    // dragged.
     if (!plan_.zones.empty()) {
         xMax_ = std::max(xMax_, plan_.zones.back().end);
     }
+}
+
+void OverlayPlanEditor::replacePlan(OverlayPlan plan) {
+    plan_ = std::move(plan);
+    keepZonesReachable();
 }
 
 std::string OverlayPlanEditor::endMarkerText() const { return formatText("Xmax\n%.2f mm", xMax_); }
@@ -114,7 +124,7 @@ OverlayPlanEditor::Done OverlayPlanEditor::done() {
     request.filter = kStandardRunFilter;
     request.defaultExtension = "*.csv";
     request.defaultName = "SR-.csv";
-    request.initialFolder = UserStore(env_.startupFolder).standardRunsFolder().string();
+    request.initialFolder = UserStore(env_.startupFolder).madeStandardRunsFolder().string();
     const auto chosen = env_.prompter.saveFile(request);
     if (!chosen) {
         return Done::Stay;

@@ -58,6 +58,11 @@ public:
     [[nodiscard]] const OverlayPlan& plan() const { return plan_; }
     [[nodiscard]] const std::filesystem::path& source() const { return source_; }
     [[nodiscard]] double volumePerMm() const { return env_.volumePerMm; }
+    [[nodiscard]] double collectionLimit() const { return env_.collectionLimit; }
+    // The zones as reviewed elsewhere (the DE-1 SETUP page's zone table),
+    // and the collection vessel chosen there.
+    void replacePlan(OverlayPlan plan);
+    void setCollectionLimit(double ml) { env_.collectionLimit = ml; }
 
     // CREATE ZONE: a zone after the last one, from its end to the run's end,
     // one fraction; the instruction to show.
@@ -83,6 +88,7 @@ public:
 
 private:
     [[nodiscard]] Done resavePlain();
+    void keepZonesReachable();
 
     Env env_;
     std::filesystem::path source_;

@@ -75,12 +75,34 @@ TEST(RecordDescriptionCli, ADe1RunFromAPresetCarriesItsSettingsAndTubing) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_THAT(run.err, HasSubstr("user Bo has no stored settings"));
     const std::string text = folder.read("d.csv");
+    // The preset's zones cut the run (0-10 mm in 2, 10-30 mm in 5), and the
+    // header tells their fractions rather than the preset's even ones.
     for (const char* line : {"User: Bo\n", "UV Unit: DE-1\n", "Rotor Model: SW41Ti\n", "Volume per mm: 0.148 ml/mm\n",
                              "Absorbance Units Full Scale (AUFS): 0.10\n", "Delay: Event with Delay\n",
-                             "EM1 Speed: 0.50 mm/sec\n", "Distance: 5.00 mm\n", "Number: 10\n",
-                             "Length of Tubing: 100 mm\n", "Total Distance: 50.00 mm\n", "numzones 2\n"}) {
+                             "EM1 Speed: 0.50 mm/sec\n", "Distance: 5.00 mm\n", "Number: 7\n",
+                             "Length of Tubing: 100 mm\n", "Total Distance: 30.00 mm\n", "numzones 2\n"}) {
         EXPECT_THAT(text, HasSubstr(line));
     }
+}
+
+TEST(RecordDescriptionCli, APresetWhoseFractionsOverflowTheVesselIsRefusedBeforeRecording) {
+    TempDir folder;
+    std::filesystem::copy_file(kFixtures / "preset_full.txt", folder / "tube.txt");
+    // The program's own settings, with a smaller vessel: zone 1 cuts 5 mm
+    // fractions, 0.74 ml in the rotor's tube.
+    std::filesystem::copy_file(std::filesystem::path(CORVANE_FIXTURES_DIR) / "../../resources/prefs.cfg",
+                               folder / "prefs.cfg");
+    {
+        ConfigFile prefs(folder / "prefs.cfg");
+        ASSERT_TRUE(prefs.setDouble("[collection]", "volume", 0.5));
+    }
+    const auto run = inFolder(folder, "record --simulate --sim-speed 10 --de1 --seconds 4 "
+                                      "--preset tube.txt -o d.csv");
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_THAT(run.err + run.out, HasSubstr("The collection limit of 0.50 ml was exceeded in the following zones:\n"
+                                             "Zone 1 requires 0.74 ml per fraction.\n"));
+    EXPECT_THAT(run.err + run.out, HasSubstr("the run did not start"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "d.csv"));
 }
 
 TEST(RecordDescriptionCli, InfoShowsAPresetRunFile) {

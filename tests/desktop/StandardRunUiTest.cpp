@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
 #include <QTimer>
 
 #include "../graph/QtTestApp.h"
@@ -16,8 +18,14 @@
 #include "TempDir.h"
 #include "TestClocks.h"
 #include "base/TextFormat.h"
+#include "desktop/CGraphPanel.h"
 #include "desktop/CMainDlg.h"
+#include "desktop/GraphOverlays.h"
+#include "desktop/MainWindowLogic.h"
 #include "NoPorts.h"
+#include "PageHost.h"
+#include "setup/CCollectionVolumeDlg.h"
+#include "setup/CEM1SetupDlg.h"
 #include "link/SerialPortApi.h"
 #include "runs/OverlayPlanBlock.h"
 #include "setup/COverlayPlanDlg.h"
@@ -33,15 +41,153 @@ void mouse(QWidget* to, QEvent::Type type, QPoint at) {
     QApplication::sendEvent(to, &event);
 }
 
-TEST(StandardRunUi, CreateStandardRunFromTheMenuToTheSavedFile) {
-    (void)test::qtApp();
-    test::TempDir dir;
+// A two-channel run of 40 mm at 0.1 ml/mm.
+std::filesystem::path writeRun(test::TempDir& dir) {
     std::string text = "Corvane Text Data File: r.csv\nVersion: 1\n\nVolume per mm: 0.100 ml/mm\n\nData Columns:\n"
                        "SampleA, SourceA, SampleB, SourceB, PositionA, AbsA, PositionB, AbsB, PositionB, ratioA/B\n";
     for (int i = 0; i <= 400; ++i) {
         text += formatText("1000, 2000, 1000, 2000, %.2f, %.6f, %.2f, 0.1, 0, 1\n", 0.1 * i, 0.1 + 0.001 * i, 0.1 * i);
     }
-    const auto run = dir.write("run.csv", text);
+    return dir.write("run.csv", text);
+}
+
+TEST(StandardRunUi, ReviewScanSetupTakesTheZoneTableBackOnlyByGraph) {
+    (void)test::qtApp();
+    test::TempDir dir;
+    const auto path = writeRun(dir);
+    RunDataFile run;
+    ASSERT_EQ(run.read(path), RunDataFile::ReadStatus::Ok);
+    test::ManualClock clock;
+    test::ScriptedPrompter prompter;
+    test::PageHost host;
+    host.setCollection(0.8, 0);
+    COverlayPlanDlg window({dir.path(), prompter, 0.1, 5.0}, path, run, {});
+    QPushButton* review = window.findChild<QPushButton*>(QStringLiteral("REVIEW SCAN SETUP"));
+    ASSERT_NE(review, nullptr);
+    EXPECT_FALSE(review->isEnabled());  // no page to show it on
+    window.setScanSetup({dir.path(), prompter, host, clock});
+    ASSERT_TRUE(review->isEnabled());
+    (void)window.editor().createZone();
+    window.editor().moveBoundary(0, 10.0);
+    (void)window.editor().createZone();
+    const OverlayPlan before = window.editor().plan();
+    window.move(300, 200);  // away from the screen's corner, where window and screen places agree
+    window.show();
+
+    // The hover read-out of a fraction comes up beside the mouse, on the screen.
+    COverlayPlanPlot* plot = window.plot();
+    const QPoint inZone1((plot->boundaryPixel(0) + plot->boundaryPixel(0) / 4) / 2, plot->height() / 2);
+    QMouseEvent move(QEvent::MouseMove, QPointF(inZone1), plot->mapToGlobal(QPointF(inZone1)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(plot, &move);
+    auto* hover = window.findChild<CHoverDistandVolDlg*>();
+    ASSERT_NE(hover, nullptr);
+    EXPECT_TRUE(hover->isVisible());
+    EXPECT_NE(plot->mapToGlobal(inZone1), plot->mapTo(&window, inZone1));
+    EXPECT_EQ(hover->pos(), plot->mapToGlobal(inZone1) + QPoint(14, 14));
+
+    // Each turn answers the page that is up: a list of what to do with it.
+    std::vector<std::function<void(CEM1SetupDlg&)>> turns;
+    std::vector<std::string> seen;
+    QTimer hand;
+    QObject::connect(&hand, &QTimer::timeout, [&] {
+        auto* page = qobject_cast<CEM1SetupDlg*>(QApplication::activeModalWidget());
+        if (page == nullptr || turns.empty()) {
+            return;
+        }
+        auto turn = turns.front();
+        turns.erase(turns.begin());
+        turn(*page);
+    });
+    hand.start(10);
+    const auto cell = [](CEM1SetupDlg& page, int row, int column) {
+        return page.zoneTable()->item(row, column)->text().toStdString();
+    };
+
+    // A typed end and count come back by GRAPH, with the page's vessel.
+    turns.push_back([&](CEM1SetupDlg& page) {
+        EXPECT_EQ(page.windowTitle(), QStringLiteral("SCAN SETUP"));
+        EXPECT_FALSE(page.button(QStringLiteral("USER"))->isEnabled());
+        ASSERT_EQ(page.zoneTable()->rowCount(), 2);
+        seen = {cell(page, 0, 2), cell(page, 1, 1), cell(page, 1, 2)};
+        page.zoneTable()->item(0, 2)->setText(QStringLiteral("12.50"));
+        page.zoneTable()->item(0, 3)->setText(QStringLiteral("5"));
+        seen.push_back(cell(page, 0, 5));  // 2.5 mm a fraction at the run's 0.1 ml/mm
+        seen.push_back(cell(page, 1, 1));  // zone 2 starts where zone 1 now ends
+        page.button(QStringLiteral("GRAPH"))->click();
+    });
+    review->click();
+    EXPECT_EQ(seen, (std::vector<std::string>{"10.00", "10.00", "40.00", "0.25", "12.50"}));
+    const auto& zones = window.editor().plan().zones;
+    ASSERT_EQ(zones.size(), 2u);
+    EXPECT_EQ(zones[0], (OverlayZone{0.0, 12.5, 5}));
+    EXPECT_EQ(zones[1], (OverlayZone{12.5, 40.0, 1}));
+    EXPECT_DOUBLE_EQ(window.editor().collectionLimit(), host.collectionVolume());
+    ASSERT_TRUE(host.de1Setup() && host.de1Setup()->overlayPlan);
+    EXPECT_EQ(*host.de1Setup()->overlayPlan, window.editor().plan());
+    const OverlayPlan reviewed = window.editor().plan();
+    EXPECT_NE(reviewed, before);
+
+    // A bad end is refused on the page; leaving it another way (Escape, the
+    // close box) keeps the window's zones, and the window answers again.
+    for (const bool escape : {true, false}) {
+        prompter.clear();
+        turns.push_back([&](CEM1SetupDlg& page) {
+            page.zoneTable()->item(1, 2)->setText(QStringLiteral("5"));
+            page.button(QStringLiteral("GRAPH"))->click();
+        });
+        turns.push_back([&, escape](CEM1SetupDlg& page) {
+            EXPECT_TRUE(page.isVisible());
+            if (escape) {
+                page.reject();
+            } else {
+                page.close();
+            }
+        });
+        review->click();
+        EXPECT_EQ(prompter.texts(), std::vector<std::string>{"End position is less than start position for zone #2."});
+        EXPECT_EQ(window.editor().plan(), reviewed);
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
+    hand.stop();
+}
+
+TEST(StandardRunUi, TheStandardRunsBoundariesFollowTheXAxisTypeChosenAfterItWasSet) {
+    (void)test::qtApp();
+    test::TempDir dir;
+    const auto run = writeRun(dir);  // 10 samples a mm from 0 mm
+    OverlayPlan plan{{{0.0, 10.0, 2}, {10.0, 30.0, 1}}, 0};
+    int error = 0;
+    const auto sr = dir / "SR-axis.csv";
+    ASSERT_EQ(writeStandardRun(run, sr, plan, std::nullopt, error), PlanWriteResult::Ok);
+
+    test::ManualClock clock;
+    test::ScriptedPrompter prompter;
+    NoPorts ports;
+    CMainDlg window(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+    window.graphPanel().xTypeRadio(false)->setChecked(true);
+    ASSERT_TRUE(window.logic().overlays().loadStandardRun(sr));
+    // Within 1 %: the samples a mm are the run's own measure.
+    const auto boundariesAt = [&](std::vector<double> expected) {
+        std::vector<double> at;
+        window.logic().overlays().standardRun()->boundaryPositions(at);
+        ASSERT_EQ(at.size(), expected.size());
+        for (std::size_t i = 0; i < at.size(); ++i) {
+            EXPECT_NEAR(at[i], expected[i], expected[i] * 0.01) << i;
+        }
+    };
+    boundariesAt({50.0, 100.0, 300.0});  // sample numbers
+    window.graphPanel().xTypeRadio(true)->setChecked(true);
+    boundariesAt({5.0, 10.0, 30.0});
+    window.graphPanel().xTypeRadio(false)->setChecked(true);
+    boundariesAt({50.0, 100.0, 300.0});
+}
+
+TEST(StandardRunUi, CreateStandardRunFromTheMenuToTheSavedFile) {
+    (void)test::qtApp();
+    test::TempDir dir;
+    const auto run = writeRun(dir);
     const auto saved = dir / "STANDARD RUNS" / "SR-made.csv";
     std::filesystem::create_directories(saved.parent_path());
 

@@ -42,8 +42,9 @@ struct De1Run {
         c.de1.fractionIntervalMs = fractionIntervalMs;
         return c;
     }
-    std::vector<SampleRecord> start(const Em1Settings& settings, std::int64_t ms) {
-        source->StartRun(De1RunPlan::from(settings, std::nullopt));
+    std::vector<SampleRecord> start(const Em1Settings& settings, std::int64_t ms,
+                                    const OverlayPlan* zones = nullptr) {
+        source->StartRun(De1RunPlan::from(settings, std::nullopt, zones));
         std::vector<SampleRecord> records;
         for (const auto end = clock.nowMs() + ms; clock.nowMs() < end;) {
             SampleRecord record;
@@ -118,6 +119,35 @@ TEST(De1Source, ADelayedRunRestartsOnceTheDeadVolumeHasPassed) {
     EXPECT_NEAR(at[1], 1.0, 0.06);
     EXPECT_NEAR(at[2], 3.0, 0.06);
     EXPECT_NEAR(at[3], 5.0, 0.06);
+}
+
+TEST(De1Source, AZonePlanCutsEachZoneIntoItsOwnFractionsInsteadOfTheEvenDistance) {
+    // 0-2 mm in 2 fractions, 2-2 mm empty, 2-5 mm in 1: ends at 1, 2, 2, 5.
+    const OverlayPlan zones{{{0.0, 2.0, 2}, {2.0, 2.0, 1}, {2.0, 5.0, 1}}, 0};
+    {
+        De1Run run;
+        const auto at = MarkPositions(run.start(Marks(0.3, 40), 14000, &zones));
+        EXPECT_TRUE(run.source->FractionsComplete());
+        EXPECT_EQ(run.source->MarksSent(), 4);
+        // The two marks of the empty zone's ends come as fast as the pulses
+        // go out: the echoes of 2 mm may merge, the last lies at 5 mm.
+        ASSERT_GE(at.size(), 4u);
+        EXPECT_NEAR(at[1], 1.0, 0.06);
+        EXPECT_NEAR(at[2], 2.0, 0.06);
+        EXPECT_NEAR(at.back(), 5.0, 0.2);
+    }
+    {
+        // Delayed: the restart after the dead volume, the zones after it.
+        De1Run run;
+        auto settings = Marks(0.3, 40, Em1Settings::kEventWithDelay);
+        settings.deadVolume = 0.143;
+        const auto at = MarkPositions(run.start(settings, 14000, &zones));
+        EXPECT_EQ(run.source->MarksSent(), 5);
+        ASSERT_GE(at.size(), 4u);
+        EXPECT_NEAR(at[1], 1.0, 0.06);
+        EXPECT_NEAR(at[2], 2.0, 0.06);
+        EXPECT_NEAR(at.back(), 6.0, 0.2);
+    }
 }
 
 TEST(De1Source, AnAutomaticMarksEchoIsRecordedAsAnAutomaticFraction) {

@@ -17,6 +17,7 @@
 #include "runs/TempFolder.h"
 #include "app/ConfigFile.h"
 #include "recording/De1Source.h"
+#include "runs/OverlayPlanBlock.h"
 
 namespace corvane::test {
 namespace {
@@ -271,6 +272,68 @@ struct De1Bench : RecordingBench {
         return waitFor([&] { return display.samples() >= from + n; }, 10000);
     }
 };
+
+TEST(RecordingRun, ADe1RunByAStandardRunsPlanIsCheckedFirstThenCutByItsZones) {
+    De1Bench bench;
+    ASSERT_TRUE(bench.connect(3));
+    De1Source& source = *bench.session.reader()->de1Source();
+    Em1RunWriter::Setup setup;
+    setup.settings.autosendEventMarks = true;
+    setup.settings.signalType = Em1Settings::kEventTriggered;
+    setup.settings.speed = 0.5;
+    setup.settings.fractionDistance = 5.0;
+    setup.settings.numberOfFractions = 9;
+    bench.controller.setDe1Setup(setup);
+    const auto tempRuns = [&] {
+        std::error_code error;
+        const auto dir = bench.folder / "TEMP";
+        return std::filesystem::exists(dir, error)
+                   ? std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator())
+                   : 0;
+    };
+    const auto before = tempRuns();
+
+    // Refused runs say so once and leave nothing behind: no file, no run on the box.
+    const auto refused = [&](const char* why) {
+        bench.prompter.clear();
+        bench.controller.startStop();
+        EXPECT_FALSE(bench.controller.isRecording()) << why;
+        EXPECT_FALSE(source.RunActive()) << why;
+        EXPECT_EQ(bench.controller.recordCaption(), RecordingController::kStartCaption) << why;
+        EXPECT_EQ(tempRuns(), before) << why;
+        return bench.prompter.transcript();
+    };
+    bench.controller.setStandardRunPlan(StandardRunPlan{OverlayPlan{}, 0.1});
+    EXPECT_THAT(refused("no zones"), ElementsAre("message: Error, no overlay plan available."));
+    // 2 mm a fraction at 0.1 ml/mm: 0.20 ml into a 0.15 ml vessel.
+    const OverlayPlan plan{{{0.0, 2.0, 1}, {2.0, 3.0, 2}}, 0};
+    bench.controller.setStandardRunPlan(StandardRunPlan{plan, 0.1});
+    bench.controller.setCollectionLimit(0.15);
+    EXPECT_THAT(refused("overflow"),
+                ElementsAre("message: The collection limit of 0.15 ml was exceeded in the following zones:\n"
+                            "Zone 1 requires 0.20 ml per fraction.\n"));
+
+    // A vessel it fits: the run starts, its header carries the plan and the
+    // marks follow the zones (3 of them, not the settings' 9).
+    bench.controller.setCollectionLimit(0.2);
+    bench.prompter.clear();
+    bench.controller.startStop();
+    ASSERT_TRUE(bench.controller.isRecording());
+    EXPECT_TRUE(bench.prompter.transcript().empty());
+    const auto written = readOverlayPlanFile(bench.controller.tempFile());
+    ASSERT_TRUE(written && written->found);
+    EXPECT_EQ(written->plan, plan);
+    RunDataFile header;
+    ASSERT_EQ(header.readHeader(bench.controller.tempFile()), RunDataFile::ReadStatus::Ok);
+    ASSERT_TRUE(header.header().em1);
+    EXPECT_EQ(header.header().em1->settings.numberOfFractions, 3);
+    EXPECT_DOUBLE_EQ(header.header().em1->settings.totalDistance, 3.0);
+    ASSERT_TRUE(bench.waitFor([&] { return source.FractionsComplete(); }, kLongWaitMs));
+    EXPECT_EQ(source.MarksSent(), 3);
+    bench.prompter.answerNo();
+    bench.controller.startStop();
+    EXPECT_FALSE(bench.controller.isRecording());
+}
 
 TEST(RecordingRun, NoDe1RowFollowsTheClosingRowWhileTheSampleLockIsBusy) {
     De1Bench bench;

@@ -54,6 +54,34 @@ TEST(OverlayPlanRules, CollectionLimitNamesEveryZoneThatOverflows) {
     EXPECT_EQ(collectionLimitProblem(nullptr, 0.0, 0.01), "");
 }
 
+TEST(OverlayPlanRules, ARunIsCutByTheStandardRunsPlanElseTheSetupsAndOnlyWhenItFits) {
+    const OverlayPlan standard{{{0, 10, 4}}, 0};  // 0.25 ml a fraction at 0.1 ml/mm
+    const OverlayPlan setup{{{0, 6, 2}}, 0};
+    // The standard run's plan wins over the page's zones.
+    auto choice = chooseRunPlan(standard, setup, 0.1, 0.5);
+    EXPECT_EQ(choice.problem, "");
+    EXPECT_EQ(choice.plan, standard);
+    EXPECT_EQ(chooseRunPlan(std::nullopt, setup, 0.1, 0.5).plan, setup);
+    // Neither: the settings' even fractions, nothing to say.
+    choice = chooseRunPlan(std::nullopt, std::nullopt, 0.0, 0.0);
+    EXPECT_EQ(choice.problem, "");
+    EXPECT_FALSE(choice.plan);
+    EXPECT_FALSE(chooseRunPlan(std::nullopt, OverlayPlan{}, 0.1, 0.5).plan);
+
+    // A standard run without zones has no plan to give, whatever the page has.
+    choice = chooseRunPlan(OverlayPlan{}, setup, 0.1, 0.5);
+    EXPECT_EQ(choice.problem, "Error, no overlay plan available.");
+    EXPECT_FALSE(choice.plan);
+
+    // The zone checks, then the vessel.
+    EXPECT_EQ(chooseRunPlan(std::nullopt, OverlayPlan{{{0, 10, 100}}, 0}, 0.1, 5.0).problem,
+              "Number of fractions must be 99 or less.");
+    EXPECT_EQ(chooseRunPlan(standard, std::nullopt, 0.1, 0.2).problem,
+              "The collection limit of 0.20 ml was exceeded in the following zones:\n"
+              "Zone 1 requires 0.25 ml per fraction.\n");
+    EXPECT_EQ(chooseRunPlan(OverlayPlan{standard.zones, 1}, std::nullopt, 0.1, 0.2).problem, "");
+}
+
 TEST(OverlayPlanRules, HeaderLinesCountAllFractionsAndKeepTheLargestFraction) {
     const OverlayPlan plan{{{0, 10, 2}, {10, 12, 4}, {12, 30, 3}}, 0};
     const PlanHeaderLines lines = planHeaderLines(plan);

@@ -82,8 +82,8 @@ TEST_F(PlanEditor, ZonesFollowOnAndBoundariesStayBetweenTheirNeighbours) {
 
 TEST_F(PlanEditor, DoneSavesAStandardRunUnderStandardRuns) {
     auto e = editor(5.0, {{{0, 10, 2}, {10, 30, 4}}, 0});
+    // Not made beforehand: the editor makes it for the dialog to open in.
     const auto target = dir / "STANDARD RUNS" / "SR-liver.csv";
-    std::filesystem::create_directories(target.parent_path());
     prompter.scriptFile(target.string());
     ASSERT_EQ(e.done(), OverlayPlanEditor::Done::Saved);
     const auto requests = prompter.fileRequests();
