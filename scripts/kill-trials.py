@@ -82,7 +82,7 @@ def start_desktop_recording(corvane, folder):
     window("^Corvane v[0-9]")  # it comes back after the INTRO page
     end = time.monotonic() + 120
     gone = 0  # it hides between some of its steps
-    while time.monotonic() < end and gone < 3:
+    while time.monotonic() < end and gone < 8:
         conn = xdo("search", "--onlyvisible", "--name", "^Corvane v[0-9]")
         gone = 0 if conn else gone + 1
         if not conn:
