@@ -18,6 +18,8 @@ class CCalibrate2Dlg : public QDialog {
     Q_OBJECT
 
 public:
+    // Escape is the close box: a page hidden without leaving leaves no window up.
+    void reject() override;
     CCalibrate2Dlg(Prompter& prompter, SetupUnit& unit, QWidget* parent = nullptr);
 
     [[nodiscard]] CalibratePage& page() { return page_; }
@@ -31,8 +33,6 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    // Escape is the close box: a page hidden without leaving leaves no window up.
-    void reject() override;
 
 private:
     void go(SetupPage next);

@@ -22,6 +22,8 @@ class CEM1SetupDlg : public QDialog {
     Q_OBJECT
 
 public:
+    // Escape is the close box: a page hidden without leaving leaves no window up.
+    void reject() override;
     CEM1SetupDlg(De1SetupPage::Env env, QWidget* parent = nullptr);
 
     [[nodiscard]] De1SetupPage& page() { return page_; }
@@ -43,8 +45,6 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // Escape is the close box: a page hidden without leaving leaves no window up.
-    void reject() override;
 
 private:
     QWidget* makeSettings();

@@ -26,6 +26,8 @@ class CLEDSetupDlg : public CUIDlg {
     Q_OBJECT
 
 public:
+    // Escape is the close box: a page hidden without leaving leaves no window up.
+    void reject() override;
     CLEDSetupDlg(LedSetupPage::Env env, Clock& clock, QWidget* parent = nullptr);
     ~CLEDSetupDlg() override;
 
@@ -42,8 +44,6 @@ protected:
     void periodicRefresh() override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    // Escape is the close box: a page hidden without leaving leaves no window up.
-    void reject() override;
 
 private:
     void showFields();

@@ -25,6 +25,8 @@ class CScanSetup2Dlg : public CUIDlg {
     Q_OBJECT
 
 public:
+    // Escape is the close box: a page hidden without leaving leaves no window up.
+    void reject() override;
     CScanSetup2Dlg(ScanSetupPage::Env env, Clock& clock, QWidget* parent = nullptr);
     ~CScanSetup2Dlg() override;
 
@@ -41,8 +43,6 @@ signals:
 protected:
     void periodicRefresh() override;
     void closeEvent(QCloseEvent* event) override;
-    // Escape is the close box: a page hidden without leaving leaves no window up.
-    void reject() override;
 
 private:
     void showFields();

@@ -24,6 +24,8 @@ class CSummaryInfoDlg : public QDialog {
     Q_OBJECT
 
 public:
+    // Escape is the close box: a page hidden without leaving leaves no window up.
+    void reject() override;
     CSummaryInfoDlg(UserPage::Env env, QWidget* parent = nullptr);
 
     [[nodiscard]] UserPage& page() { return page_; }
@@ -44,8 +46,6 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // Escape is the close box: a page hidden without leaving leaves no window up.
-    void reject() override;
     bool event(QEvent* event) override;
 
 private:
