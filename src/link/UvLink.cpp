@@ -399,8 +399,36 @@ void UvLink::passRunningPackets() {
     }
     const std::unique_lock lock(readLock_, std::adopt_lock);
     (void)fillRing(kCmd0Size);
-    while (takeFound(kCmd2Size, FindCmd2, nullptr)) {
+    while (const auto match = takeFound(kCmd2Size, FindCmd2, nullptr)) {
+        motion_.note(match->packet);
     }
+}
+
+void UvLink::MotionSeen::note(const Cmd2& packet) {
+    const bool now = packet.iPistonSpeed != 0;
+    inARow = taken != 0 && now == moving ? inARow + 1 : 1;
+    moving = now;
+    ++taken;
+}
+
+std::uint64_t UvLink::runningTaken() {
+    if (!clock_.tryLockFor(readLock_, kReadLockMs)) {
+        return 0;
+    }
+    const std::unique_lock lock(readLock_, std::adopt_lock);
+    return motion_.taken;
+}
+
+std::optional<bool> UvLink::motionSince(std::uint64_t mark) {
+    if (!clock_.tryLockFor(readLock_, kReadLockMs)) {
+        return std::nullopt;
+    }
+    const std::unique_lock lock(readLock_, std::adopt_lock);
+    // Two in a row: a damaged packet that passed the check byte is not enough.
+    if (std::min(motion_.inARow, motion_.taken - mark) < 2) {
+        return std::nullopt;
+    }
+    return motion_.moving;
 }
 
 bool UvLink::ReadCmd2(Cmd2& out) {
@@ -410,6 +438,7 @@ bool UvLink::ReadCmd2(Cmd2& out) {
         auto match = findRunningPacket(bytes);
         if (match) {
             lastRunning_ = RunningPoint::of(match->packet, clock_.nowMs());
+            motion_.note(match->packet);
         }
         return match;
     };

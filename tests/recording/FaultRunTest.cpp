@@ -107,11 +107,13 @@ void expectDamagedPacketsOnly(std::initializer_list<DamagedLine> cases) {
                                         << c.faults.dropFraction);
         FaultBench bench;
         ASSERT_TRUE(bench.connected);
-        // Counted once the run goes: the start's key press flushes what has
-        // come. The line goes bad after the press, since a lost echo makes the
-        // link press a key again.
-        ASSERT_TRUE(bench.record(2000));
+        // The line is bad from before the start: the keys that start the
+        // scan lose their echoes now and then, and the scan must still be
+        // started once. Counted once the run goes: the start's key press
+        // flushes what has come.
         bench.unit().setFaults(c.faults);
+        ASSERT_TRUE(bench.record(2000));
+        const auto keysAtStart = bench.unit().acceptedKeys();
         const auto before = bench.traffic();
         const auto sentBefore = bench.unit().packetsSent(SimKelvoUnit::PacketKind::Running);
         bench.clock.sleepMs(40000);
@@ -119,6 +121,8 @@ void expectDamagedPacketsOnly(std::initializer_list<DamagedLine> cases) {
         const auto sent = bench.unit().packetsSent(SimKelvoUnit::PacketKind::Running);
         const auto run = bench.controller.tempFile();
         const double farthest = farthestPosition(run);
+        EXPECT_EQ(std::count(keysAtStart.begin(), keysAtStart.end(), 4), 1);
+        EXPECT_GT(farthest, 35.0) << farthest;
         bench.unit().setFaults({});
         bench.stop();
 
