@@ -227,5 +227,42 @@ TEST(FaultRun, AnotherFirmwareIsToldOnceAndTheRunGoesOn) {
     }
 }
 
+// The unit hears nothing of the keys: each command that needed one says so
+// once (after its five tries), and nothing is pressed on a unit in the wrong
+// mode.
+TEST(FaultRun, AUnitThatTakesNoKeyIsToldOncePerCommandAndTheRunIsKept) {
+    constexpr const char* kNoResponse =
+        "message: The uv unit did not respond to a command... you may need to restart it.";
+    {
+        SCOPED_TRACE("from the start");
+        FaultBench bench;
+        ASSERT_TRUE(bench.connected);
+        bench.unit().setFaults(SimFaults{.ignoreKeys = true});
+        ASSERT_TRUE(bench.record(30000));
+        // Key 4 in setup mode would be the calibration key.
+        EXPECT_THAT(bench.prompter.transcript(), ElementsAre(kNoResponse));
+        EXPECT_EQ(bench.unit().mode(), kModeSetup);
+        // The unit's stream is recorded as it comes, the piston standing.
+        EXPECT_GT(dataRows(bench.controller.tempFile()).size(), 200U);
+    }
+    {
+        SCOPED_TRACE("from the middle of a run");
+        FaultBench bench;
+        ASSERT_TRUE(bench.connected);
+        ASSERT_TRUE(bench.record(15000));
+        bench.unit().setFaults(SimFaults{.ignoreKeys = true});
+        bench.clock.sleepMs(5000);
+        const auto run = bench.controller.tempFile();
+        const double farthest = farthestPosition(run);
+        EXPECT_GT(farthest, 20.0);
+        bench.stop();
+        // The stop cannot bring the piston home, and says so.
+        EXPECT_THAT(bench.prompter.transcript(),
+                    ElementsAre(kNoResponse, "message: Error, unable to go to upper limit.", kSaveNo));
+        EXPECT_FALSE(bench.unit().atUpperLimit());
+        expectWhole(run, farthest);
+    }
+}
+
 }  // namespace
 }  // namespace corvane::test
