@@ -157,10 +157,7 @@ UvLink::KeyWatch UvLink::watchKey(std::uint8_t key) {
 }
 
 bool UvLink::actedOn(const KeyWatch& watch) {
-    if (heartbeatsReceived_.load() == watch.heartbeatsBefore) {
-        return false;
-    }
-    const auto beat = lastCmd1();
+    const auto beat = heartbeatsReceived_.load() != watch.heartbeatsBefore ? lastCmd1() : std::nullopt;
     if (watch.mode && beat && beat->ucUVMenuStatus == *watch.mode) {
         return true;
     }
