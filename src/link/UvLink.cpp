@@ -204,6 +204,19 @@ bool UvLink::waitForQueuedSettings() {
 // --- Transport ---
 
 std::ptrdiff_t UvLink::fillRing(std::size_t len) {
+    // After a stall (a loaded machine, the program paused) the bridge holds a
+    // backlog that a reader drains at once, faster than the heartbeat thread
+    // is woken: the heartbeats must not be pushed out of the ring unparsed.
+    // The bytes wait in the bridge until that thread has parsed. Its own
+    // reads, and a closing link's, are not held back.
+    if (ownsHeartbeatThread_ && !closing() &&
+        std::this_thread::get_id() != heartbeatThreadId_.load()) {
+        len = std::min(len, ring_.room(ReceiveRing::Reader::Heartbeat));
+        if (len == 0) {
+            askForHeartbeatParse();
+            return 0;
+        }
+    }
     const auto got = ring_.fill(len, [&](std::span<std::uint8_t> part) -> std::ptrdiff_t {
         std::uint32_t n = 0;
         const auto status =
@@ -216,16 +229,22 @@ std::ptrdiff_t UvLink::fillRing(std::size_t len) {
     });
     if (got > 0) {
         traffic_.bytesReceived += static_cast<std::uint64_t>(got);
-        if (ring_.count(ReceiveRing::Reader::Heartbeat) >= kHeartbeatBacklog &&
-            !heartbeatBacklog_.load()) {
-            {
-                std::scoped_lock lock(wakeMutex_);
-                heartbeatBacklog_.store(true);
-            }
-            wake_.notify_all();
+        if (ring_.count(ReceiveRing::Reader::Heartbeat) >= kHeartbeatBacklog) {
+            askForHeartbeatParse();
         }
     }
     return got;
+}
+
+void UvLink::askForHeartbeatParse() {
+    if (heartbeatBacklog_.load()) {
+        return;
+    }
+    {
+        std::scoped_lock lock(wakeMutex_);
+        heartbeatBacklog_.store(true);
+    }
+    wake_.notify_all();
 }
 
 void UvLink::countSkipped(std::span<const std::uint8_t> skipped) {

@@ -282,6 +282,8 @@ private:
     bool waitForQueuedSettings();
     // Under the read lock: one device read of up to len bytes into the ring.
     [[nodiscard]] std::ptrdiff_t fillRing(std::size_t len);
+    // Wakes the heartbeat thread to parse what waits for it.
+    void askForHeartbeatParse();
     // The bytes written, pacing each by the inter-byte delay.
     [[nodiscard]] std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n);
     // Under the read lock: one device read of len bytes, then the first window
