@@ -418,9 +418,44 @@ void UvLink::passRunningPackets() {
     }
     const std::unique_lock lock(readLock_, std::adopt_lock);
     (void)fillRing(kCmd0Size);
-    while (const auto match = takeFound(kCmd2Size, FindCmd2, nullptr)) {
+    const auto find = [this](std::span<const std::uint8_t> bytes) { return findTakenRunning(bytes); };
+    while (const auto match = takeFound(kCmd2Size, find, &LinkTraffic::cmd2Packets)) {
+        // Kept for the acquisition: these are the run's samples.
+        if (held_.size() == kMaxHeld) {
+            held_.pop_front();
+        }
+        held_.push_back(match->packet);
+    }
+}
+
+std::optional<PacketMatch<Cmd2>> UvLink::findTakenRunning(std::span<const std::uint8_t> bytes) {
+    auto match = findRunningPacket(bytes);
+    if (match) {
+        lastRunning_ = RunningPoint::of(match->packet, clock_.nowMs());
         motion_.note(match->packet);
     }
+    return match;
+}
+
+bool UvLink::takeHeld(Cmd2& out) {
+    if (!clock_.tryLockFor(readLock_, kReadLockMs)) {
+        return false;
+    }
+    const std::unique_lock lock(readLock_, std::adopt_lock);
+    if (held_.empty()) {
+        return false;
+    }
+    out = held_.front();
+    held_.pop_front();
+    return true;
+}
+
+bool UvLink::hasHeld() {
+    if (!clock_.tryLockFor(readLock_, kReadLockMs)) {
+        return false;
+    }
+    const std::unique_lock lock(readLock_, std::adopt_lock);
+    return !held_.empty();
 }
 
 void UvLink::MotionSeen::note(const Cmd2& packet) {
@@ -452,15 +487,12 @@ std::optional<bool> UvLink::motionSince(std::uint64_t mark) {
 
 bool UvLink::ReadCmd2(Cmd2& out) {
     const CallGuard guard(*this);
+    if (takeHeld(out)) {
+        publish(out, lastCmd2_, cmd2Observer_, &Cmd2Observer::onCmd2);
+        return true;
+    }
     // Runs under the read lock; a packet found is taken.
-    const auto find = [this](std::span<const std::uint8_t> bytes) {
-        auto match = findRunningPacket(bytes);
-        if (match) {
-            lastRunning_ = RunningPoint::of(match->packet, clock_.nowMs());
-            motion_.note(match->packet);
-        }
-        return match;
-    };
+    const auto find = [this](std::span<const std::uint8_t> bytes) { return findTakenRunning(bytes); };
     const auto match = takePacket(kCmd2Size, find, &LinkTraffic::cmd2Packets);
     if (!match) {
         return false;
@@ -477,7 +509,8 @@ bool UvLink::ReadStreamedPacket() {
     }
     const std::unique_lock<SampleLock> sample(sampleLock_, std::adopt_lock);
     SetShortPacketMode(!InSetupMode(0));
-    if (ShortPacketMode()) {
+    // Packets kept from the running stream go first, whatever the mode now.
+    if (ShortPacketMode() || hasHeld()) {
         Cmd2 packet;
         return ReadCmd2(packet);
     }

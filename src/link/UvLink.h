@@ -16,6 +16,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -399,6 +400,13 @@ private:
         void note(const Cmd2& packet);
     };
     MotionSeen motion_;
+    // Running packets a key's echo wait or a settings read took off the line,
+    // kept for the next ReadCmd2 so that no sample is lost (under readLock_).
+    std::deque<Cmd2> held_;
+    static constexpr std::size_t kMaxHeld = 512;
+    [[nodiscard]] std::optional<PacketMatch<Cmd2>> findTakenRunning(std::span<const std::uint8_t> bytes);
+    [[nodiscard]] bool takeHeld(Cmd2& out);
+    [[nodiscard]] bool hasHeld();
 
     mutable std::mutex stateMutex_;
     std::optional<Cmd0> lastCmd0_;
