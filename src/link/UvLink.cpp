@@ -204,6 +204,19 @@ bool UvLink::waitForQueuedSettings() {
 // --- Transport ---
 
 std::ptrdiff_t UvLink::fillRing(std::size_t len) {
+    // After a stall (a loaded machine, the program paused) the bridge holds a
+    // backlog that a reader drains at once, faster than the heartbeat thread
+    // is woken: the heartbeats must not be pushed out of the ring unparsed.
+    // The bytes wait in the bridge until that thread has parsed. Its own
+    // reads, and a closing link's, are not held back.
+    if (ownsHeartbeatThread_ && !closing() &&
+        std::this_thread::get_id() != heartbeatThreadId_.load()) {
+        len = std::min(len, ring_.room(ReceiveRing::Reader::Heartbeat));
+        if (len == 0) {
+            askForHeartbeatParse();
+            return 0;
+        }
+    }
     const auto got = ring_.fill(len, [&](std::span<std::uint8_t> part) -> std::ptrdiff_t {
         std::uint32_t n = 0;
         const auto status =
@@ -216,16 +229,22 @@ std::ptrdiff_t UvLink::fillRing(std::size_t len) {
     });
     if (got > 0) {
         traffic_.bytesReceived += static_cast<std::uint64_t>(got);
-        if (ring_.count(ReceiveRing::Reader::Heartbeat) >= kHeartbeatBacklog &&
-            !heartbeatBacklog_.load()) {
-            {
-                std::scoped_lock lock(wakeMutex_);
-                heartbeatBacklog_.store(true);
-            }
-            wake_.notify_all();
+        if (ring_.count(ReceiveRing::Reader::Heartbeat) >= kHeartbeatBacklog) {
+            askForHeartbeatParse();
         }
     }
     return got;
+}
+
+void UvLink::askForHeartbeatParse() {
+    if (heartbeatBacklog_.load()) {
+        return;
+    }
+    {
+        std::scoped_lock lock(wakeMutex_);
+        heartbeatBacklog_.store(true);
+    }
+    wake_.notify_all();
 }
 
 void UvLink::countSkipped(std::span<const std::uint8_t> skipped) {
@@ -399,20 +418,81 @@ void UvLink::passRunningPackets() {
     }
     const std::unique_lock lock(readLock_, std::adopt_lock);
     (void)fillRing(kCmd0Size);
-    while (takeFound(kCmd2Size, FindCmd2, nullptr)) {
+    const auto find = [this](std::span<const std::uint8_t> bytes) { return findTakenRunning(bytes); };
+    while (const auto match = takeFound(kCmd2Size, find, &LinkTraffic::cmd2Packets)) {
+        // Kept for the acquisition: these are the run's samples.
+        if (held_.size() == kMaxHeld) {
+            held_.pop_front();
+        }
+        held_.push_back(match->packet);
     }
+}
+
+std::optional<PacketMatch<Cmd2>> UvLink::findTakenRunning(std::span<const std::uint8_t> bytes) {
+    auto match = findRunningPacket(bytes);
+    if (match) {
+        lastRunning_ = RunningPoint::of(match->packet, clock_.nowMs());
+        motion_.note(match->packet);
+    }
+    return match;
+}
+
+bool UvLink::takeHeld(Cmd2& out) {
+    if (!clock_.tryLockFor(readLock_, kReadLockMs)) {
+        return false;
+    }
+    const std::unique_lock lock(readLock_, std::adopt_lock);
+    if (held_.empty()) {
+        return false;
+    }
+    out = held_.front();
+    held_.pop_front();
+    return true;
+}
+
+bool UvLink::hasHeld() {
+    if (!clock_.tryLockFor(readLock_, kReadLockMs)) {
+        return false;
+    }
+    const std::unique_lock lock(readLock_, std::adopt_lock);
+    return !held_.empty();
+}
+
+void UvLink::MotionSeen::note(const Cmd2& packet) {
+    const bool now = packet.iPistonSpeed != 0;
+    inARow = taken != 0 && now == moving ? inARow + 1 : 1;
+    moving = now;
+    ++taken;
+}
+
+std::uint64_t UvLink::runningTaken() {
+    if (!clock_.tryLockFor(readLock_, kReadLockMs)) {
+        return 0;
+    }
+    const std::unique_lock lock(readLock_, std::adopt_lock);
+    return motion_.taken;
+}
+
+std::optional<bool> UvLink::motionSince(std::uint64_t mark) {
+    if (!clock_.tryLockFor(readLock_, kReadLockMs)) {
+        return std::nullopt;
+    }
+    const std::unique_lock lock(readLock_, std::adopt_lock);
+    // Two in a row: a damaged packet that passed the check byte is not enough.
+    if (std::min(motion_.inARow, motion_.taken - mark) < 2) {
+        return std::nullopt;
+    }
+    return motion_.moving;
 }
 
 bool UvLink::ReadCmd2(Cmd2& out) {
     const CallGuard guard(*this);
+    if (takeHeld(out)) {
+        publish(out, lastCmd2_, cmd2Observer_, &Cmd2Observer::onCmd2);
+        return true;
+    }
     // Runs under the read lock; a packet found is taken.
-    const auto find = [this](std::span<const std::uint8_t> bytes) {
-        auto match = findRunningPacket(bytes);
-        if (match) {
-            lastRunning_ = RunningPoint::of(match->packet, clock_.nowMs());
-        }
-        return match;
-    };
+    const auto find = [this](std::span<const std::uint8_t> bytes) { return findTakenRunning(bytes); };
     const auto match = takePacket(kCmd2Size, find, &LinkTraffic::cmd2Packets);
     if (!match) {
         return false;
@@ -429,7 +509,8 @@ bool UvLink::ReadStreamedPacket() {
     }
     const std::unique_lock<SampleLock> sample(sampleLock_, std::adopt_lock);
     SetShortPacketMode(!InSetupMode(0));
-    if (ShortPacketMode()) {
+    // Packets kept from the running stream go first, whatever the mode now.
+    if (ShortPacketMode() || hasHeld()) {
         Cmd2 packet;
         return ReadCmd2(packet);
     }

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -282,6 +283,8 @@ private:
     bool waitForQueuedSettings();
     // Under the read lock: one device read of up to len bytes into the ring.
     [[nodiscard]] std::ptrdiff_t fillRing(std::size_t len);
+    // Wakes the heartbeat thread to parse what waits for it.
+    void askForHeartbeatParse();
     // The bytes written, pacing each by the inter-byte delay.
     [[nodiscard]] std::size_t WriteBytes(const std::uint8_t* bytes, std::size_t n);
     // Under the read lock: one device read of len bytes, then the first window
@@ -336,6 +339,34 @@ private:
     struct RunningModeEntry;
     bool enterRunningMode(std::uint8_t mode, const RunningModeEntry& entry);
 
+    // A key's echo is one heartbeat byte and is easily lost on a bad line;
+    // pressing again is then wrong when the unit did act (key 4 would stop
+    // the scan it just started, keys 2 and 3 would send the piston up). What
+    // the unit would show once it has acted on the key, known before it is sent.
+    struct KeyWatch {
+        // The mode the key leads to from the mode it is pressed in.
+        std::optional<std::uint8_t> mode;
+        // Key 4 in manual or auto mode: whether the piston moved before it.
+        std::optional<bool> movingBefore;
+        // Key 1 answering an open request: the request closes.
+        bool requestCloses = false;
+        std::int32_t heartbeatsBefore = 0;
+        std::uint64_t runningBefore = 0;
+    };
+    // After the flush, before the key goes out: may read the stream for a
+    // moment to learn how the piston moves.
+    [[nodiscard]] KeyWatch watchKey(std::uint8_t key);
+    [[nodiscard]] bool actedOn(const KeyWatch& watch);
+    bool waitForKeyAck(std::uint8_t key, const KeyWatch* watch);
+    // The read a wait makes to keep the ring moving: the running packets
+    // while the unit streams them, else a settings read.
+    void feedRing();
+    // Whether the running packets taken since `mark` show the piston moving
+    // (true) or still (false), two in a row; none while they do not.
+    [[nodiscard]] std::optional<bool> motionSince(std::uint64_t mark);
+    // Running packets taken or passed over so far (the mark of motionSince).
+    [[nodiscard]] std::uint64_t runningTaken();
+
     BridgeLibrary& bridge_;
     Clock& clock_;
     Prompter& prompter_;
@@ -360,6 +391,22 @@ private:
     std::size_t lastPacketLen_ = 0;
     // The last running packet taken (under readLock_).
     std::optional<RunningPoint> lastRunning_;
+    // Every running packet taken or passed over, and how many in a row so
+    // far showed the piston moving, or still (under readLock_).
+    struct MotionSeen {
+        std::uint64_t taken = 0;
+        bool moving = false;
+        std::uint64_t inARow = 0;
+        void note(const Cmd2& packet);
+    };
+    MotionSeen motion_;
+    // Running packets a key's echo wait or a settings read took off the line,
+    // kept for the next ReadCmd2 so that no sample is lost (under readLock_).
+    std::deque<Cmd2> held_;
+    static constexpr std::size_t kMaxHeld = 512;
+    [[nodiscard]] std::optional<PacketMatch<Cmd2>> findTakenRunning(std::span<const std::uint8_t> bytes);
+    [[nodiscard]] bool takeHeld(Cmd2& out);
+    [[nodiscard]] bool hasHeld();
 
     mutable std::mutex stateMutex_;
     std::optional<Cmd0> lastCmd0_;

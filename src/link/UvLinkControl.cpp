@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "link/UvLink.h"
 
@@ -32,8 +33,33 @@ constexpr std::uint8_t kKeyAnswer = 1;
 constexpr std::uint8_t kKeyAuto = 2;
 constexpr std::uint8_t kKeyManual = 3;
 constexpr std::uint8_t kKeyCalibration = 4;
+// The same key in manual and auto mode: start or stop of the scan.
+constexpr std::uint8_t kKeyScan = 4;
 constexpr std::uint8_t kKeySetup = 5;
 
+// How long a press of the scan key may look at the stream first, to learn
+// whether the piston moves.
+constexpr std::int64_t kMotionLookMs = 2000;
+
+bool isRunningMode(std::uint8_t mode) {
+    return mode == kModeManual || mode == kModeAuto || mode == kModeCalibration;
+}
+
+// Where a key takes the unit from a mode, where it changes the mode.
+std::optional<std::uint8_t> modeAfterKey(std::uint8_t key, std::uint8_t mode) {
+    if (mode == kModeSetup) {
+        switch (key) {
+            case kKeyAuto: return kModeAuto;
+            case kKeyManual: return kModeManual;
+            case kKeyCalibration: return kModeCalibration;
+            default: return std::nullopt;
+        }
+    }
+    if (isRunningMode(mode)) {
+        return key == kKeySetup ? std::optional<std::uint8_t>(kModeSetup) : std::nullopt;
+    }
+    return key == kKeyAnswer ? std::optional<std::uint8_t>(kModeSetup) : std::nullopt;
+}
 
 }  // namespace
 
@@ -87,6 +113,7 @@ bool UvLink::PressKey(std::uint8_t key, int attempt) {
             return false;
         }
         FlushReceive();
+        const KeyWatch watch = watchKey(key);
         heartbeatsWithoutEcho_.store(0);
         pendingKey_.store(key);
         if (!SendPacket10(BuildKeyPacket(key, lastMode()))) {
@@ -94,7 +121,7 @@ bool UvLink::PressKey(std::uint8_t key, int attempt) {
             pause(kKeySettleMs);
             return false;
         }
-        echoed = WaitForKeyAck(key);
+        echoed = waitForKeyAck(key, &watch);
         pause(kKeySettleMs);
     }
     // A closing link does not retry and does not ask the user anything. The
@@ -108,7 +135,54 @@ bool UvLink::PressKey(std::uint8_t key, int attempt) {
     return echoed;
 }
 
-bool UvLink::WaitForKeyAck(std::uint8_t key) {
+UvLink::KeyWatch UvLink::watchKey(std::uint8_t key) {
+    KeyWatch watch;
+    watch.heartbeatsBefore = heartbeatsReceived_.load();
+    const auto beat = lastCmd1();
+    const std::uint8_t mode = beat ? beat->ucUVMenuStatus : kModeNone;
+    watch.mode = modeAfterKey(key, mode);
+    watch.requestCloses = key == kKeyAnswer && beat && (beat->ucCntlInfo & kCntlKeyRequest) != 0;
+    if (key == kKeyScan && (mode == kModeManual || mode == kModeAuto)) {
+        const auto mark = runningTaken();
+        for (const Deadline look(clock_, kMotionLookMs); !watch.movingBefore && !look.expired();) {
+            passRunningPackets();
+            watch.movingBefore = motionSince(mark);
+            if (!watch.movingBefore && !yieldTurn()) {
+                break;
+            }
+        }
+    }
+    watch.runningBefore = runningTaken();
+    return watch;
+}
+
+bool UvLink::actedOn(const KeyWatch& watch) {
+    const auto beat = heartbeatsReceived_.load() != watch.heartbeatsBefore ? lastCmd1() : std::nullopt;
+    if (watch.mode && beat && beat->ucUVMenuStatus == *watch.mode) {
+        return true;
+    }
+    if (watch.requestCloses && beat && (beat->ucCntlInfo & kCntlKeyRequest) == 0) {
+        return true;
+    }
+    if (watch.movingBefore) {
+        const auto moving = motionSince(watch.runningBefore);
+        return moving && *moving != *watch.movingBefore;
+    }
+    return false;
+}
+
+void UvLink::feedRing() {
+    if (isRunningMode(lastMode())) {
+        passRunningPackets();
+    } else {
+        Cmd0 ignored;
+        (void)ReadCmd0(ignored);
+    }
+}
+
+bool UvLink::WaitForKeyAck(std::uint8_t key) { return waitForKeyAck(key, nullptr); }
+
+bool UvLink::waitForKeyAck(std::uint8_t key, const KeyWatch* watch) {
     const CallGuard guard(*this);
     if (key == 0) {
         return true;
@@ -125,11 +199,15 @@ bool UvLink::WaitForKeyAck(std::uint8_t key) {
         if (heartbeatsWithoutEcho_.load() >= kUnansweredHeartbeats) {
             return false;
         }
-        // These feed the ring: the heartbeat thread only parses what readers bring in.
-        Cmd0 ignored;
-        (void)ReadCmd0(ignored);
+        // The heartbeat thread only parses what readers bring in.
+        feedRing();
         ParseHeartbeat();
         if (pendingKey_.load() == 0) {
+            return true;
+        }
+        if (watch != nullptr && actedOn(*watch)) {
+            pendingKey_.store(0);
+            log("no echo, but the unit acted on the key.\n");
             return true;
         }
         if (!pause(kKeyAckPollMs)) {

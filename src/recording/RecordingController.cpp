@@ -311,8 +311,9 @@ bool RecordingController::openRun(SampleReader& reader, RunWriter& writer,
     if (de1Run_) {
         return openDe1Run(reader, writer, tempPath, std::move(description));
     } else {
-        if (link != nullptr && link->connected()) {
-            link->EnterManualMode();
+        // Key 4 starts the scan in manual mode only; in setup mode it would
+        // put the unit into calibration.
+        if (link != nullptr && link->connected() && link->EnterManualMode()) {
             link->PressKey(AutoScan::kKeyStartScan, 0);
         }
         if (link != nullptr) {
@@ -515,8 +516,9 @@ void RecordingController::togglePause(SampleReader& reader, RunWriter& writer) {
     // The receive thread stays off the stream while the unit is commanded.
     const ReceiveHolds::Guard hold(env_.session.holds(), ReceiveHolds::Kind::Window);
     if (writer.isRecording() && !pausing) {
-        link->EnterManualMode();
-        link->PressKey(AutoScan::kKeyStartScan, 0);
+        if (link->EnterManualMode()) {
+            link->PressKey(AutoScan::kKeyStartScan, 0);
+        }
     } else {
         link->EnterSetupMode();
     }

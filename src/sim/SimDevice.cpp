@@ -132,15 +132,25 @@ bool SimDevice::inWindow(const SimFaultWindow& window, double atMs) const {
     return window.covers(static_cast<std::int64_t>(std::floor(atMs)) - faultsSetMs_);
 }
 
-bool SimDevice::takeSettingsRefusal() {
-    if (faults_.refuseSettings == 0) {
+namespace {
+
+// A fault that happens `left` more times (negative: always): whether it
+// happens now, counted down.
+bool takeOne(int& left) {
+    if (left == 0) {
         return false;
     }
-    if (faults_.refuseSettings > 0) {
-        --faults_.refuseSettings;
+    if (left > 0) {
+        --left;
     }
     return true;
 }
+
+}  // namespace
+
+bool SimDevice::takeSettingsRefusal() { return takeOne(faults_.refuseSettings); }
+
+bool SimDevice::takeEchoLoss() { return takeOne(faults_.loseEchoes); }
 
 bool SimDevice::claim() {
     std::unique_lock lock(mutex_);

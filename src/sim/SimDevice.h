@@ -53,6 +53,10 @@ struct SimFaults {
     // Kelvo unit only: this many of the settings packets that come next are
     // refused (neither taken over nor echoed by the stream); negative: all.
     int refuseSettings = 0;
+    // Kelvo unit only: the heartbeats that would echo this many of the keys
+    // that come next go out with their check byte damaged, so the key is
+    // acted on but its echo is lost; negative: every key's.
+    int loseEchoes = 0;
     // A stretch of silence within a run (as `silent`).
     SimFaultWindow silence{};
     // A stretch with the cable pulled: every read and write through either
@@ -179,6 +183,8 @@ protected:
     // Lock held: whether the next settings packet is refused (counts the
     // refusal down).
     [[nodiscard]] bool takeSettingsRefusal();
+    // Lock held: whether the next echo is lost (counts the loss down).
+    [[nodiscard]] bool takeEchoLoss();
 
 private:
     [[nodiscard]] std::size_t popOutput(std::span<std::uint8_t> out);

@@ -51,9 +51,10 @@ std::string parseSimFaults(std::string_view list, SimFaultPlan& plan) {
         } else if (!bare && (name == "drop" || name == "corrupt") && number(value, x) && x >= 0.0 &&
                    x <= 1.0) {
             (name == "drop" ? faults.dropFraction : faults.corruptFraction) = x;
-        } else if (!bare && name == "refuse-settings" && number(value, x) && x >= -1.0 &&
-                   x <= 1e6 && x == std::floor(x)) {
-            faults.refuseSettings = static_cast<int>(x);
+        } else if (!bare && (name == "refuse-settings" || name == "lose-echoes") &&
+                   number(value, x) && x >= -1.0 && x <= 1e6 && x == std::floor(x)) {
+            (name == "refuse-settings" ? faults.refuseSettings : faults.loseEchoes) =
+                static_cast<int>(x);
         } else if (!bare && name == "silence" && window(value, faults.silence)) {
         } else if (!bare && name == "unplug" && window(value, faults.unplug)) {
         } else if (!bare && name == "firmware" && number(value, x) && x >= 0.0 && x <= 255.0 &&
@@ -62,7 +63,7 @@ std::string parseSimFaults(std::string_view list, SimFaultPlan& plan) {
         } else {
             return "not a fault: '" + std::string(item) +
                    "' (drop=F, corrupt=F, silent, ignore-keys, hold-bit3, refuse-settings=N, "
-                   "silence=S+D, unplug=S+D, firmware=N)";
+                   "lose-echoes=N, silence=S+D, unplug=S+D, firmware=N)";
         }
     }
     return {};

@@ -5,6 +5,7 @@
 //   drop=F  corrupt=F      fraction (0..1) of the bytes sent dropped / changed
 //   silent  ignore-keys  hold-bit3
 //   refuse-settings=N      the next N settings packets refused (-1: all)
+//   lose-echoes=N          the echoes of the next N keys lost, the keys taken (-1: all)
 //   silence=S+D            silent for D seconds from S seconds on
 //   unplug=S+D             the cable pulled for D seconds from S seconds on
 //   firmware=N             the menu version in the heartbeats

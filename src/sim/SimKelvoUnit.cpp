@@ -537,8 +537,13 @@ void SimKelvoUnit::sendHeartbeat(double atMs) {
         (statusBit0_ ? kCntlBit0 : 0) | (pistonMm_ <= kAtLimitMm ? 0 : kCntlUpperLimitNoContact) |
         (statusBit2_ ? kCntlBit2 : 0) |
         (keyRequest_ || faultsLocked().holdControlBit3 ? kCntlKeyRequest : 0));
+    auto bytes = EncodeCmd1(packet);
+    const bool echoLost = packet.ucUVKeyPressed != 0 && takeEchoLoss();
+    if (echoLost) {
+        bytes.back() ^= 0x01;
+    }
     if (lineMatches(config_.baudRate)) {
-        count(PacketKind::Heartbeat, emit(EncodeCmd1(packet), atMs));
+        count(PacketKind::Heartbeat, emit(bytes, atMs) && !echoLost);
     }
 }
 

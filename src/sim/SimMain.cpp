@@ -48,6 +48,7 @@ void usage(std::FILE* out) {
                  "  --ignore-keys        neither act on nor echo keys\n"
                  "  --hold-bit3          keep control bit 3 set\n"
                  "  --refuse-settings N  refuse the next N settings packets (-1: all)\n"
+                 "  --lose-echoes N      act on the next N keys but lose their echoes (-1: all)\n"
                  "  --silence S+D        send nothing for D seconds from S seconds on\n"
                  "  --unplug S+D         the cable pulled for D seconds from S seconds on\n"
                  "  --seed N             noise and fault generator seed (default 1)\n"
@@ -61,7 +62,7 @@ std::optional<bool> faultOption(std::string_view arg) {
     for (const auto& [name, takesValue] :
          {std::pair<std::string_view, bool>{"--drop", true}, {"--corrupt", true}, {"--silent", false},
           {"--ignore-keys", false}, {"--hold-bit3", false}, {"--refuse-settings", true},
-          {"--silence", true}, {"--unplug", true}}) {
+          {"--lose-echoes", true}, {"--silence", true}, {"--unplug", true}}) {
         if (arg == name) {
             return takesValue;
         }

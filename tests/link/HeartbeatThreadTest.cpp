@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <any>
+#include <condition_variable>
+#include <mutex>
 #include <chrono>
 #include <cstdint>
 #include <thread>
@@ -184,6 +186,55 @@ TEST(HeartbeatThread, KeyRequestFirmwareMismatchAndSettingsChangeWhileSamplesStr
     EXPECT_EQ(bench.prompter.transcript(),
               (std::vector<std::string>{
                   "notify: Warning: Tellmar software should be upgraded to match UV firmware!"}));
+}
+
+// A heartbeat thread that cannot run (a loaded machine) while a reader
+// drains a backlog from the bridge: the reader waits for it instead of
+// pushing unparsed heartbeats out of the ring.
+TEST(HeartbeatThread, AReaderDrainingABacklogWaitsForTheHeartbeatParse) {
+    // The window's queue: its first post holds the heartbeat thread.
+    struct StallingWindow : WindowPoster {
+        void post(UserMsg, std::int64_t, std::int64_t, std::any) override {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return !held; });
+        }
+        void release() {
+            {
+                const std::scoped_lock lock(mutex);
+                held = false;
+            }
+            changed.notify_all();
+        }
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool held = true;
+    };
+    test::VirtualClock clock;
+    SimRigConfig config;
+    config.kelvo.powerOnMode = kModeSetup;
+    LinkBench bench(clock, config);
+    StallingWindow window;
+    UvLink link(UvLinkSeams{bench.rig.bridge(), clock, bench.prompter, &window, true},
+                bench.folder.path(), 3, 57600, 2, bench.sampleLock);
+    auto& unit = *bench.rig.kelvo();
+    // Four seconds of the settings stream, far more than the ring, wait in
+    // the bridge.
+    clock.sleepMs(4000);
+    for (int i = 0; i < 200; ++i) {
+        (void)link.ReadStreamedPacket();
+    }
+    EXPECT_EQ(link.traffic().droppedBytes, 0u);
+    EXPECT_GT(unit.pendingBytes(), 0u);
+
+    window.release();
+    for (const Deadline d(clock, 3000); !d.expired();) {
+        if (!link.ReadStreamedPacket()) {
+            clock.sleepMs(1);
+        }
+    }
+    EXPECT_EQ(link.traffic().droppedBytes, 0u);
+    const auto beats = unit.packetsSent(SimKelvoUnit::PacketKind::Heartbeat).sent;
+    EXPECT_GE(static_cast<std::uint64_t>(link.heartbeatsReceived()) + 1, beats);
 }
 
 }  // namespace

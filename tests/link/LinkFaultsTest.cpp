@@ -1,4 +1,5 @@
-// The link's own account of a bad line, and a unit that refuses settings.
+// The link's own account of a bad line, a unit that refuses settings, and
+// keys whose echo is lost.
 // Single-threaded on a clock that moves by itself: the unit's faults come
 // from its seeded generator, so every count here is the same on every run.
 #include <gmock/gmock.h>
@@ -14,6 +15,7 @@ namespace corvane::test {
 namespace {
 
 using ::testing::Each;
+using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 Cmd2Bytes runningPacket(std::uint32_t sample) {
@@ -194,6 +196,80 @@ TEST(SettingsRefused, PcPotIsSentAgainUntilTakenAndGivenUpAfterFiveRefusals) {
     EXPECT_EQ(unit.settings().ucATODGain, 3);
     EXPECT_FALSE(unchanged.pcPotValue.has_value());
     EXPECT_THAT(bench.prompter.texts(), IsEmpty());
+}
+
+// A unit that takes every key but whose heartbeat with the echo is lost.
+struct EchoLostBench {
+    explicit EchoLostBench(std::uint8_t mode) : bench(clock, configIn(mode)) {
+        bench.open(false);
+        bench.hearUnit();
+        unit().setFaults(SimFaults{.loseEchoes = -1});
+    }
+    static SimRigConfig configIn(std::uint8_t mode) {
+        SimRigConfig config;
+        config.kelvo.powerOnMode = mode;
+        return config;
+    }
+    SimKelvoUnit& unit() { return *bench.rig.kelvo(); }
+    UvLink& link() { return *bench.link; }
+
+    ManualClock clock;
+    LinkBench bench;
+};
+
+// Pressed again, the scan key would stop the scan it started, and the
+// manual and auto keys would send the piston up: what the unit shows after
+// the key stands for the lost echo.
+TEST(EchoLost, AKeyTheUnitActedOnIsNotPressedAgain) {
+    {
+        SCOPED_TRACE("scan key, piston still");
+        EchoLostBench b(kModeManual);
+        EXPECT_TRUE(b.link().PressKey(4));
+        EXPECT_THAT(b.unit().acceptedKeys(), ElementsAre(4));
+        EXPECT_GT(b.unit().pistonSpeedMmPerS(), 0.0);
+
+        SCOPED_TRACE("scan key, piston scanning");
+        EXPECT_TRUE(b.link().PressKey(4));
+        EXPECT_THAT(b.unit().acceptedKeys(), ElementsAre(4, 4));
+        EXPECT_EQ(b.unit().pistonSpeedMmPerS(), 0.0);
+        EXPECT_THAT(b.bench.prompter.transcript(), IsEmpty());
+    }
+    {
+        SCOPED_TRACE("auto mode from setup, then back");
+        EchoLostBench b(kModeSetup);
+        const double start = b.unit().pistonPositionMm();
+        EXPECT_TRUE(b.link().EnterAutoMode());
+        EXPECT_EQ(b.unit().mode(), kModeAuto);
+        EXPECT_TRUE(b.link().EnterManualMode());
+        EXPECT_EQ(b.unit().mode(), kModeManual);
+        EXPECT_THAT(b.unit().acceptedKeys(), ElementsAre(2, 5, 3));
+        EXPECT_EQ(b.unit().pistonPositionMm(), start);
+        EXPECT_THAT(b.bench.prompter.transcript(), IsEmpty());
+        EXPECT_THAT(KeyLogLines(b.bench.folder),
+                    testing::Contains("no echo, but the unit acted on the key."));
+    }
+    {
+        SCOPED_TRACE("the answer to the unit's request");
+        EchoLostBench b(kModeManual);
+        b.unit().requestKey1();
+        for (const Deadline d(b.clock, 3000); !d.expired();) {
+            Cmd2 ignored;
+            (void)b.link().ReadCmd2(ignored);
+            b.link().ParseHeartbeat();
+        }
+        EXPECT_THAT(b.unit().acceptedKeys(), ElementsAre(1));
+        EXPECT_THAT(b.bench.prompter.transcript(), IsEmpty());
+    }
+}
+
+// Without a sign that the unit acted, the key still goes five times: the
+// scan key's watch on the piston does not take the stream for an answer.
+TEST(EchoLost, AKeyTheUnitIgnoredIsStillSentFiveTimes) {
+    EchoLostBench b(kModeManual);
+    b.unit().setFaults(SimFaults{.ignoreKeys = true});
+    EXPECT_FALSE(b.link().PressKey(4));
+    EXPECT_EQ(KeysWritten(b.bench.rig.bridge()), std::vector<std::uint8_t>(UvLink::kKeyAttempts, 4));
+    EXPECT_EQ(b.unit().pistonSpeedMmPerS(), 0.0);
 }
 
 }  // namespace

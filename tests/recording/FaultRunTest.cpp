@@ -107,11 +107,13 @@ void expectDamagedPacketsOnly(std::initializer_list<DamagedLine> cases) {
                                         << c.faults.dropFraction);
         FaultBench bench;
         ASSERT_TRUE(bench.connected);
-        // Counted once the run goes: the start's key press flushes what has
-        // come. The line goes bad after the press, since a lost echo makes the
-        // link press a key again.
-        ASSERT_TRUE(bench.record(2000));
+        // The line is bad from before the start: the keys that start the
+        // scan lose their echoes now and then, and the scan must still be
+        // started once. Counted once the run goes: the start's key press
+        // flushes what has come.
         bench.unit().setFaults(c.faults);
+        ASSERT_TRUE(bench.record(2000));
+        const auto keysAtStart = bench.unit().acceptedKeys();
         const auto before = bench.traffic();
         const auto sentBefore = bench.unit().packetsSent(SimKelvoUnit::PacketKind::Running);
         bench.clock.sleepMs(40000);
@@ -119,6 +121,8 @@ void expectDamagedPacketsOnly(std::initializer_list<DamagedLine> cases) {
         const auto sent = bench.unit().packetsSent(SimKelvoUnit::PacketKind::Running);
         const auto run = bench.controller.tempFile();
         const double farthest = farthestPosition(run);
+        EXPECT_EQ(std::count(keysAtStart.begin(), keysAtStart.end(), 4), 1);
+        EXPECT_GT(farthest, 35.0);
         bench.unit().setFaults({});
         bench.stop();
 
@@ -219,6 +223,43 @@ TEST(FaultRun, AnotherFirmwareIsToldOnceAndTheRunGoesOn) {
                                            : "notify: Warning: UV unit firmware should be upgraded "
                                              "to match Tellmar software!",
                                        kSaveNo));
+        expectWhole(run, farthest);
+    }
+}
+
+// The unit hears nothing of the keys: each command that needed one says so
+// once (after its five tries), and nothing is pressed on a unit in the wrong
+// mode.
+TEST(FaultRun, AUnitThatTakesNoKeyIsToldOncePerCommandAndTheRunIsKept) {
+    constexpr const char* kNoResponse =
+        "message: The uv unit did not respond to a command... you may need to restart it.";
+    {
+        SCOPED_TRACE("from the start");
+        FaultBench bench;
+        ASSERT_TRUE(bench.connected);
+        bench.unit().setFaults(SimFaults{.ignoreKeys = true});
+        ASSERT_TRUE(bench.record(30000));
+        // Key 4 in setup mode would be the calibration key.
+        EXPECT_THAT(bench.prompter.transcript(), ElementsAre(kNoResponse));
+        EXPECT_EQ(bench.unit().mode(), kModeSetup);
+        // The unit's stream is recorded as it comes, the piston standing.
+        EXPECT_GT(dataRows(bench.controller.tempFile()).size(), 200U);
+    }
+    {
+        SCOPED_TRACE("from the middle of a run");
+        FaultBench bench;
+        ASSERT_TRUE(bench.connected);
+        ASSERT_TRUE(bench.record(15000));
+        bench.unit().setFaults(SimFaults{.ignoreKeys = true});
+        bench.clock.sleepMs(5000);
+        const auto run = bench.controller.tempFile();
+        const double farthest = farthestPosition(run);
+        EXPECT_GT(farthest, 20.0);
+        bench.stop();
+        // The stop cannot bring the piston home, and says so.
+        EXPECT_THAT(bench.prompter.transcript(),
+                    ElementsAre(kNoResponse, "message: Error, unable to go to upper limit.", kSaveNo));
+        EXPECT_FALSE(bench.unit().atUpperLimit());
         expectWhole(run, farthest);
     }
 }

@@ -250,6 +250,30 @@ TEST_F(Chain, RotorOkSendsTheTubeAndZeroPositionTakesThePiston) {
     EXPECT_EQ(page.position, "0.0");
 }
 
+TEST_F(Chain, RotorOkOnAUnitThatRefusesTheSettingsSaysSoOnceAndKeepsNothing) {
+    auto page = scan();
+    page.open();
+    page.rotorEntry = 0;
+    const auto before = bench.unit().settings();
+    const auto distance = prefs().getDouble("[scan]", "distance");
+    bench.unit().setFaults(SimFaults{.refuseSettings = -1});
+    bench.prompter.clear();
+    EXPECT_FALSE(page.rotorOk());
+    EXPECT_EQ(bench.prompter.texts(),
+              (std::vector<std::string>{"Error, unable to send scan distance to Kelvo. Please try "
+                                        "pressing the ROTOR OK button again."}));
+    EXPECT_EQ(statuses.back(), "Error, unable to send scan distance to Kelvo.");
+    EXPECT_EQ(bench.unit().settings(), before);
+    EXPECT_DOUBLE_EQ(prefs().getDouble("[scan]", "distance"), distance);
+    EXPECT_FALSE(page.step2Unlocked());
+
+    // As the message says: pressed again once the unit takes settings.
+    bench.unit().setFaults({});
+    ASSERT_TRUE(page.rotorOk());
+    EXPECT_EQ(bench.unit().settings().uiScanDist, 9000);
+    EXPECT_TRUE(page.step2Unlocked());
+}
+
 TEST_F(Chain, GoToZeroBringsTheNeedlesBackToTheSavedZero) {
     host.setZeroOffset(6.0);
     const auto before = bench.unit().settings();
