@@ -13,6 +13,7 @@
 
 #include "FuzzWorkFolder.h"
 
+#include "runs/OverlayPlanBlock.h"
 #include "runs/PresetRunFile.h"
 
 namespace {
@@ -45,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!preset) {
         return 0;
     }
-    check(!preset->plan || preset->plan->zones.size() <= corvane::kMaxPresetZones, "zones bounded");
+    constexpr auto kMostZones = static_cast<std::size_t>(corvane::kMaxOverlayZones);
+    check(!preset->plan || preset->plan->zones.size() <= kMostZones, "zones bounded");
     if (!corvane::presetTextProblem(*preset).empty()) {
         return 0;  // a text our writer refuses; nothing more to check
     }
