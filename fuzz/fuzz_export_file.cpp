@@ -12,18 +12,15 @@
 #include <string_view>
 #include <vector>
 
+#include "FuzzCheck.h"
+
 #include "base/TextFormat.h"
 #include "compare/ExportFile.h"
 #include "runs/RunDataFile.h"
 
 namespace {
 
-void check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
+using corvane::fuzz::check;
 
 // An exported file's bytes, written as exportToFile writes them.
 std::string exported(const std::vector<corvane::ExportSet>& sets) {

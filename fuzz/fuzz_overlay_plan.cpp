@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "FuzzCheck.h"
 #include "FuzzWorkFolder.h"
 
 #include "runs/OverlayPlanBlock.h"
@@ -25,12 +26,7 @@ const std::filesystem::path& workFolder() {
     return folder.path();
 }
 
-void check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
+using corvane::fuzz::check;
 
 bool sameRead(const OverlayPlanRead& a, const OverlayPlanRead& b) {
     // The block's text compares values written as the file holds them (a NaN

@@ -11,6 +11,7 @@
 #include <string>
 #include <system_error>
 
+#include "FuzzCheck.h"
 #include "FuzzWorkFolder.h"
 
 #include "runs/OverlayPlanBlock.h"
@@ -30,12 +31,7 @@ void write(const std::filesystem::path& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-void check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
+using corvane::fuzz::check;
 
 }  // namespace
 
