@@ -5,7 +5,8 @@
 #   serves the fuzz targets and the tests of the settings store, the packets,
 #   the link and the recording;
 # - every fuzz target for FUZZ_SECONDS (20) from its corpus, which holds the
-#   fixtures and every input that once broke a reader;
+#   fixtures and every input that once broke a reader, while the TSan build
+#   runs beside it;
 # - the link's tests under ThreadSanitizer.
 # `make asan` and `make tsan` run every core test under the sanitizers.
 #
@@ -50,12 +51,17 @@ cmake --build build-ci-asan -j "$jobs" --target "${fuzz_targets[@]}" "${asan_tes
 stage "tests under ASan+UBSan"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-ci-asan "${asan_tests[@]}"
 
-stage "fuzz targets, ${fuzz_seconds} s each"
-scripts/fuzz.sh build-ci-asan "$fuzz_seconds"
-
-stage "TSan build: ${tsan_tests[*]}"
+# A fuzz run keeps one core busy for a fixed time: the TSan build takes the
+# rest of the machine meanwhile.
+stage "fuzz targets, ${fuzz_seconds} s each, beside the TSan build of ${tsan_tests[*]}"
 cmake -S . -B build-ci-tsan "${flags[@]}" -DCORVANE_SANITIZE=thread >/dev/null
-cmake --build build-ci-tsan -j "$jobs" --target "${tsan_tests[@]}"
+cmake --build build-ci-tsan -j "$jobs" --target "${tsan_tests[@]}" >build-ci-tsan/build.log 2>&1 &
+tsan_build=$!
+trap 'kill "$tsan_build" 2>/dev/null || true' EXIT
+scripts/fuzz.sh build-ci-asan "$fuzz_seconds"
+stage "fuzz done; waiting for the TSan build"
+wait "$tsan_build" || { tail -n 50 build-ci-tsan/build.log; exit 1; }
+trap - EXIT
 
 stage "tests under TSan"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_tests build-ci-tsan "${tsan_tests[@]}"
