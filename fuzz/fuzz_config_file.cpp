@@ -11,6 +11,7 @@
 #include <string>
 #include <system_error>
 
+#include "FuzzCheck.h"
 #include "FuzzWorkFolder.h"
 
 #include "app/ConfigFile.h"
@@ -24,12 +25,7 @@ const std::filesystem::path& workFolder() {
     return folder.path();
 }
 
-void check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
+using corvane::fuzz::check;
 
 // Names the program itself would use, plus one taken from the input.
 constexpr std::array kSections = {"[prefs]", "[user_settings]", "Volumes", "Beckman", "[scan]"};

@@ -11,8 +11,10 @@
 #include <string>
 #include <system_error>
 
+#include "FuzzCheck.h"
 #include "FuzzWorkFolder.h"
 
+#include "runs/OverlayPlanBlock.h"
 #include "runs/PresetRunFile.h"
 
 namespace {
@@ -29,12 +31,7 @@ void write(const std::filesystem::path& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-void check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
+using corvane::fuzz::check;
 
 }  // namespace
 
@@ -45,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!preset) {
         return 0;
     }
-    check(!preset->plan || preset->plan->zones.size() <= corvane::kMaxPresetZones, "zones bounded");
+    constexpr auto kMostZones = static_cast<std::size_t>(corvane::kMaxOverlayZones);
+    check(!preset->plan || preset->plan->zones.size() <= kMostZones, "zones bounded");
     if (!corvane::presetTextProblem(*preset).empty()) {
         return 0;  // a text our writer refuses; nothing more to check
     }

@@ -61,6 +61,11 @@ public:
         reset();
         fd_ = fd;
     }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
 
 private:
     int fd_;
@@ -157,12 +162,20 @@ bool isSiblingName(const std::string& name, const std::string& prefix) {
     return true;
 }
 
-// Siblings of file left by a replacement that was killed half-way.
+// Whether name is a sibling of any file: ".NAME.replacing-XXXXXX".
+bool isAnySiblingName(const std::string& name) {
+    const auto at = name.rfind(".replacing-");
+    return name.size() > 1 && name.front() == '.' && at != std::string::npos && at > 1 &&
+           isSiblingName(name, name.substr(0, at) + ".replacing-");
+}
+
+// Siblings in file's folder left by a replacement that was killed half-way,
+// of any file there: a file that is seldom replaced again (a run cleaned once
+// after its recording) must not keep its leftover for ever.
 void removeLeftoverSiblings(const std::filesystem::path& file) {
-    const std::string prefix = siblingPrefix(file);
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folderOf(file), error)) {
-        if (isSiblingName(entry.path().filename().string(), prefix)) {
+        if (isAnySiblingName(entry.path().filename().string())) {
             removeIfAbandoned(entry.path());
         }
     }
@@ -327,6 +340,22 @@ bool replaceFileWith(const std::filesystem::path& path, const std::filesystem::p
     ::unlink(replacement.c_str());
     syncFolder(target.file);
     return true;
+}
+
+Replacement createReplacement(const std::filesystem::path& path) {
+    const Target target = targetOf(path);
+    errno = 0;
+    Sibling sibling;
+    if (target.refusal != Refusal::None || !createSibling(target.file, sibling)) {
+        return {};
+    }
+    FileHandle file(::fdopen(sibling.fd.get(), "w"));
+    if (!file) {
+        ::unlink(sibling.path.c_str());
+        return {};
+    }
+    (void)sibling.fd.release();
+    return {sibling.path, std::move(file)};
 }
 
 bool placeNewFile(const std::filesystem::path& from, const std::filesystem::path& to,

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "base/FileHandle.h"
+
 namespace corvane {
 
 // Reads a whole regular file as bytes, retrying for about a second while it
@@ -32,8 +34,9 @@ namespace corvane {
 // go to a hidden sibling file (".NAME.replacing-XXXXXX"), reach the disk
 // (fsync), and the sibling is then renamed over the target. False, with the old file
 // untouched and no sibling left behind, when anything fails or the rules
-// above refuse it. Siblings left by an earlier replacement that was killed
-// are removed on the way (never one another process is still writing).
+// above refuse it. Siblings of any file in that folder left by an earlier
+// replacement that was killed are removed on the way (never one another
+// process is still writing).
 [[nodiscard]] bool replaceFile(const std::filesystem::path& path, std::string_view bytes);
 
 // The same for a finished file: replacement takes the place of path by
@@ -42,6 +45,17 @@ namespace corvane {
 // for the caller to remove, and error says why.
 [[nodiscard]] bool replaceFileWith(const std::filesystem::path& path,
                                    const std::filesystem::path& replacement, std::error_code& error);
+
+// A work file for a replacement of path written bit by bit: the hidden
+// sibling replaceFile uses, open for writing and marked as being written, so
+// a copy left by a kill is cleared by the next replacement in that folder.
+// Finish it with replaceFileWith(path, replacement.path). An empty path
+// (errno set) when the rules above refuse path or no file can be created.
+struct Replacement {
+    std::filesystem::path path;
+    FileHandle file;
+};
+[[nodiscard]] Replacement createReplacement(const std::filesystem::path& path);
 
 // Puts a finished file at a name that must not exist yet: never over an
 // existing file, not even one that appears at the last moment. from and to

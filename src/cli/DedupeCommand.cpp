@@ -28,14 +28,10 @@ int runDedupe(int argc, char** argv) {
         std::fprintf(stderr, "Error, unable to open file: %s\n", visibleText(argv[1]).c_str());
         return 1;
     }
-    // Scratch files go to the current folder, as in the program's start-up
-    // folder, or else beside the file; never over an existing file. The
-    // cleaned file replaces FILE by the rules of every rewrite: a read-only
-    // file is refused, a link is written through, the mode is kept.
-    std::error_code error;
+    // The cleaned file replaces FILE by the rules of every rewrite: a
+    // read-only file is refused, a link is written through, the mode is kept.
     ConsolePrompter prompter;
-    RunFileCleaner cleaner(prompter, {std::filesystem::current_path(error),
-                                      std::filesystem::absolute(file, error).parent_path()});
+    RunFileCleaner cleaner(prompter);
     const bool ok = run.isEm1() ? cleaner.removeEm1Duplicates(file) : cleaner.removeDuplicates(file);
     prompter.flush(ok ? stdout : stderr);
     return ok ? 0 : 1;

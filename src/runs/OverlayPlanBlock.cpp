@@ -15,8 +15,6 @@ namespace corvane {
 
 namespace {
 
-// "zone%03d" names at most this many zones.
-constexpr int kMostZones = 999;
 constexpr std::string_view kDataColumns = "Data Column";
 
 [[nodiscard]] bool startsWith(std::string_view line, std::string_view prefix) {
@@ -72,7 +70,7 @@ private:
             zones = 0;
         }
     }
-    zones = std::clamp(zones, 0, kMostZones);
+    zones = std::clamp(zones, 0, kMaxOverlayZones);
     for (int n = 1; n <= zones; ++n) {
         const auto* text = block.value(formatText("zone%03d", n));
         if (text == nullptr) {
@@ -103,6 +101,23 @@ private:
         read.filename = *text;
     }
     return read;
+}
+
+// Lines written with '\n' given the line end of the file they go into (a
+// last line without one keeps '\n').
+[[nodiscard]] std::string withLineEnd(const std::string& text, std::string_view ending) {
+    if (ending.empty() || ending == "\n") {
+        return text;
+    }
+    std::string changed;
+    for (const char c : text) {
+        if (c == '\n') {
+            changed += ending;
+        } else {
+            changed += c;
+        }
+    }
+    return changed;
 }
 
 // Feeds lines one at a time; done() once nothing more can belong to the block.
@@ -187,6 +202,9 @@ std::optional<OverlayPlanRead> readOverlayPlanFile(const std::filesystem::path& 
     return scanner.result();
 }
 
+// Each text line keeps its own line end (LF, CR LF or a lone CR, as the
+// readers split them), so a file's lines are found where its readers find
+// them and new lines take the file's line end.
 std::optional<std::string> withOverlayPlan(std::string_view fileText, const OverlayPlan& plan,
                                            const std::optional<PlanHeaderLines>& lines) {
     std::string out;
@@ -195,10 +213,16 @@ std::optional<std::string> withOverlayPlan(std::string_view fileText, const Over
     bool inOldBlock = false;
     std::size_t pos = 0;
     while (pos < fileText.size()) {
-        const std::size_t eol = fileText.find('\n', pos);
-        const std::size_t next = eol == std::string_view::npos ? fileText.size() : eol + 1;
+        std::size_t eol = fileText.find_first_of("\r\n", pos);
+        std::size_t next = fileText.size();
+        if (eol == std::string_view::npos) {
+            eol = next;
+        } else {
+            next = eol + (fileText.compare(eol, 2, "\r\n") == 0 ? 2 : 1);
+        }
         const std::string_view whole = fileText.substr(pos, next - pos);
-        const std::string_view line = trimmed(fileText.substr(pos, (eol == std::string_view::npos ? next : eol) - pos));
+        const std::string_view ending = fileText.substr(eol, next - eol);
+        const std::string_view line = trimmed(fileText.substr(pos, eol - pos));
         pos = next;
         if (placed) {
             out += whole;
@@ -221,8 +245,7 @@ std::optional<std::string> withOverlayPlan(std::string_view fileText, const Over
             continue;
         }
         if (startsWith(line, kDataColumns)) {
-            out += overlayPlanBlock(plan);
-            out += '\n';
+            out += withLineEnd(overlayPlanBlock(plan) + "\n", ending);
             out += whole;
             placed = true;
             continue;
@@ -230,15 +253,15 @@ std::optional<std::string> withOverlayPlan(std::string_view fileText, const Over
         if (lines) {
             // "Total Distance:" first: it also begins with a word that is no "Distance:".
             if (startsWith(line, "Total Distance:")) {
-                out += formatText("Total Distance: %.2f mm\n", lines->totalDistance);
+                out += withLineEnd(formatText("Total Distance: %.2f mm\n", lines->totalDistance), ending);
                 continue;
             }
             if (startsWith(line, "Distance:")) {
-                out += formatText("Distance: %.2f mm\n", lines->fractionDistance);
+                out += withLineEnd(formatText("Distance: %.2f mm\n", lines->fractionDistance), ending);
                 continue;
             }
             if (startsWith(line, "Number:")) {
-                out += formatText("Number: %d\n", lines->fractions);
+                out += withLineEnd(formatText("Number: %d\n", lines->fractions), ending);
                 continue;
             }
         }
@@ -259,7 +282,7 @@ PlanWriteResult writeStandardRun(const std::filesystem::path& source, const std:
     }
     std::error_code same;
     if (!std::filesystem::equivalent(source, target, same) && startsWith(*text, "Corvane Text Data File:")) {
-        const std::size_t eol = std::min(text->find('\n'), text->size());
+        const std::size_t eol = std::min(text->find_first_of("\r\n"), text->size());
         text->replace(0, eol, formatText(kRunFileTitle, target.filename().string().c_str()));
     }
     const auto rewritten = withOverlayPlan(*text, plan, lines);

@@ -21,6 +21,8 @@ namespace corvane {
 //
 // followed by an empty line.
 inline constexpr std::string_view kOverlayPlanSection = "[overlay plan]";
+// "zone%03d" names at most this many zones.
+inline constexpr int kMaxOverlayZones = 999;
 
 // The block's lines as above, without the empty line after it; the
 // "filename" line only when one is given.

@@ -18,25 +18,7 @@
 #include "runs/RotorTable.h"
 
 namespace corvane {
-struct RunFileCleaner::Scratch {
-    std::filesystem::path path;
-    FileHandle file;
-    const char* name = "";
-};
-
-RunFileCleaner::RunFileCleaner(Prompter& prompter, std::vector<std::filesystem::path> scratchFolders)
-    : prompter_(prompter), scratchFolders_(std::move(scratchFolders)) {}
-
-RunFileCleaner::Scratch RunFileCleaner::createScratch(const char* name) const {
-    for (const auto& folder : scratchFolders_) {
-        if (folder.empty()) continue;
-        const auto path = folder / name;
-        if (auto file = createNewFile(path, "w")) {
-            return {path, std::move(file), name};
-        }
-    }
-    return {{}, nullptr, name};
-}
+RunFileCleaner::RunFileCleaner(Prompter& prompter) : prompter_(prompter) {}
 
 // One pass over a run file: the file open for reading, its scratch file for
 // writing. Any failure throws the scratch file away and leaves the file alone.
@@ -65,7 +47,7 @@ public:
         return true;
     }
     [[nodiscard]] bool openScratch() {
-        scratch_ = owner_.createScratch(scratchName_);
+        scratch_ = createReplacement(file_);
         if (!scratch_.file) {
             return fail(scratchFailure_);
         }
@@ -150,7 +132,7 @@ private:
     const char* scratchFailure_;
     FileHandle in_;
     std::optional<LineReader> reader_;
-    Scratch scratch_;
+    Replacement scratch_;
 };
 
 namespace {

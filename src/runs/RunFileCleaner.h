@@ -14,16 +14,14 @@ class Prompter;
 // complete; on any failure the run file is left as it was and the pass shows
 // its message.
 //
-// Where the scratch files live: in the first of scratchFolders where a file
-// of that name ("to.csv", "temp_duplicate.txt", "temp_events.txt") does not
-// exist yet. The program passes the start-up folder first, the traditional
-// place, then TEMP: a user's own "to.csv" in the start-up folder is never
-// overwritten, the scratch file just goes to TEMP instead (a "to.csv" left in
-// TEMP by a crash is a whole run file and shows up for rescue). With neither
-// free, the pass fails with its "unable to open temporary file" message.
+// The scratch file is the hidden work file of a safe replacement beside the
+// run file (the file names the messages give, "to.csv", "temp_duplicate.txt"
+// and "temp_events.txt", are the passes' names for it): a kill mid-pass leaves
+// the run as it was, and the work file is cleared by the next replacement in
+// that folder, never a file of the user's.
 class RunFileCleaner {
 public:
-    RunFileCleaner(Prompter& prompter, std::vector<std::filesystem::path> scratchFolders);
+    explicit RunFileCleaner(Prompter& prompter);
 
     // Two-channel files: keeps a row only when both positions moved on from
     // the last row kept (both start at 0, so rows at 0 mm or below go too),
@@ -48,13 +46,10 @@ public:
     [[nodiscard]] bool cleanRescued(const std::filesystem::path& file);
 
 private:
-    struct Scratch;
     class Pass;
 
-    [[nodiscard]] Scratch createScratch(const char* name) const;
 
     Prompter& prompter_;
-    std::vector<std::filesystem::path> scratchFolders_;
 };
 
 }  // namespace corvane

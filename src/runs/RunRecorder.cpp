@@ -94,7 +94,7 @@ RunRecorder::RunRecorder(Prompter& prompter, RunFolders folders, CalendarSource 
     : prompter_(prompter),
       folders_(std::move(folders)),
       calendar_(calendar ? std::move(calendar) : CalendarSource(localCalendarTime)),
-      cleaner_(prompter, {folders_.startup, folders_.temp}) {}
+      cleaner_(prompter) {}
 
 RunRecorder::~RunRecorder() {
     const std::scoped_lock lock(mutex_);

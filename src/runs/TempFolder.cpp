@@ -75,7 +75,7 @@ std::filesystem::path freeName(const std::filesystem::path& target) {
 TempFolder::TempFolder(RunFolders folders, Prompter& prompter)
     : folders_(std::move(folders)),
       prompter_(prompter),
-      cleaner_(prompter, {folders_.startup, folders_.temp}) {}
+      cleaner_(prompter) {}
 
 bool TempFolder::prepare() {
     std::error_code error;

@@ -96,8 +96,12 @@ TEST(FileReplace, LeftoversOfAKilledRewriteGoButNeverOneBeingWrittenOrTheUsers) 
     const auto busy = dir.write(".prefs.cfg.replacing-XyZ789", "[prefs]\n");
     const auto fresh = dir.write(".prefs.cfg.replacing-Fresh1", "");
     const auto users = dir.write(".prefs.cfg.backup", "[prefs]\nmine\n");
+    // A killed rewrite of another file in the folder, which may never be
+    // rewritten again, and names that only look like work files.
     const auto other = dir.write(".other.cfg.replacing-AbC123", "");
-    for (const auto& file : {leftover, busy, users, other}) {
+    const auto shortName = dir.write(".other.cfg.replacing-AbC12", "");
+    const auto visible = dir.write("other.cfg.replacing-AbC123", "");
+    for (const auto& file : {leftover, busy, users, other, shortName, visible}) {
         age(file);
     }
     const auto writer = openFile(busy, "ab");
@@ -108,7 +112,9 @@ TEST(FileReplace, LeftoversOfAKilledRewriteGoButNeverOneBeingWrittenOrTheUsers) 
     EXPECT_TRUE(std::filesystem::exists(busy)) << "another process is still writing it";
     EXPECT_TRUE(std::filesystem::exists(fresh)) << "may have been created a moment ago";
     EXPECT_TRUE(std::filesystem::exists(users));
-    EXPECT_TRUE(std::filesystem::exists(other)) << "another file's business";
+    EXPECT_FALSE(std::filesystem::exists(other));
+    EXPECT_TRUE(std::filesystem::exists(shortName));
+    EXPECT_TRUE(std::filesystem::exists(visible));
 }
 
 }  // namespace

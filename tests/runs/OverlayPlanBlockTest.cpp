@@ -87,6 +87,48 @@ TEST(OverlayPlanBlock, RewritingLeavesExactlyOneBlockBeforeTheData) {
     EXPECT_FALSE(withOverlayPlan("Corvane Text Data File: a\n", kPlan, std::nullopt).has_value());
 }
 
+// Files with CR LF or lone CR line ends (older desktop systems wrote both):
+// the block goes where the readers look and takes the file's line end, and
+// the old block goes; a copy's title replaces the first line only.
+TEST(OverlayPlanBlock, OtherLineEndsAreKept) {
+    for (const std::string ending : {"\r\n", "\r"}) {
+        std::string run(kRunWithOldPlan);
+        for (std::size_t at = run.find('\n'); at != std::string::npos; at = run.find('\n', at + ending.size())) {
+            run.replace(at, 1, ending);
+        }
+        const auto once = withOverlayPlan(run, kPlan, PlanHeaderLines{2.5, 30.0, 15});
+        ASSERT_TRUE(once.has_value()) << ending.size();
+        std::string ends = *once;
+        for (std::size_t at = ends.find(ending); at != std::string::npos; at = ends.find(ending, at)) {
+            ends.erase(at, ending.size());
+        }
+        EXPECT_EQ(ends.find_first_of("\r\n"), std::string::npos);  // every line end is the file's
+        EXPECT_NE(once->find("Distance: 2.50 mm" + ending), std::string::npos);
+        const auto read = readOverlayPlan(*once);
+        EXPECT_EQ(read.plan, kPlan);
+        EXPECT_EQ(withOverlayPlan(*once, kPlan, PlanHeaderLines{2.5, 30.0, 15}), once);
+
+        test::TempDir dir;
+        std::ofstream(dir.path() / "a.csv", std::ios::binary) << run;
+        int error = 0;
+        ASSERT_EQ(writeStandardRun(dir.path() / "a.csv", dir.path() / "SR-b.csv", kPlan, std::nullopt, error),
+                  PlanWriteResult::Ok);
+        const auto copy = readOverlayPlanFile(dir.path() / "SR-b.csv");
+        ASSERT_TRUE(copy.has_value());
+        EXPECT_EQ(copy->plan, kPlan);
+        const auto copied = readWholeFile(dir.path() / "SR-b.csv", 1 << 20);
+        ASSERT_TRUE(copied.has_value());
+        const std::string head = "Corvane Text Data File: SR-b.csv" + ending + "Distance: 3";
+        EXPECT_EQ(copied->substr(0, head.size()), head);
+    }
+    // A "Data Column" line ended by a lone CR inside an LF file ends the
+    // header there for the readers: the block goes before it.
+    const auto mixed = withOverlayPlan("Corvane Text Data File: a\nx\rData Columns:\r1, 2\nData Columns:\n", kPlan,
+                                       std::nullopt);
+    ASSERT_TRUE(mixed.has_value());
+    EXPECT_EQ(readOverlayPlan(*mixed).plan, kPlan);
+}
+
 TEST(OverlayPlanBlock, FileIsRewrittenInPlace) {
     test::TempDir dir;
     const auto path = dir.path() / "SR-a.csv";

@@ -233,18 +233,6 @@ TEST_F(TempFolderTest, ARescueThatCannotBeFinishedLeavesTheSourceAndNoTarget) {
     const auto original = test::readFile(lost);
     const auto target = dir.path() / "saved.csv";
 
-    // The cleaning has nowhere for its scratch file: the users' own "to.csv"
-    // in both scratch folders.
-    dir.write("to.csv", "mine\n");
-    dir.write("TEMP/to.csv", "mine too\n");
-    prompter.scriptFile(target.string());
-    EXPECT_FALSE(temp.saveCopy(lost, "Choose new filename for lost data", true));
-    EXPECT_EQ(prompter.texts().back(), "Error, unable to open temporary file: to.csv");
-    EXPECT_EQ(test::readFile(lost), original);
-    EXPECT_FALSE(std::filesystem::exists(target));
-    EXPECT_EQ(dir.read("to.csv"), "mine\n");
-    std::filesystem::remove(dir.path() / "TEMP" / "to.csv");
-
     // A file at the target that may not be replaced.
     dir.write("saved.csv", "somebody's run\n");
     prompter.scriptFile(target.string());
