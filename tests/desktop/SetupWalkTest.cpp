@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -88,10 +90,11 @@ protected:
         }
     }
 
-    // From the first show through the connection and the pages to the graph.
-    void walkToTheGraph() {
+    // From the first show through the connection, the operator's hand at
+    // work every 10 ms, until done.
+    void connectWith(const std::function<void()>& hand, const std::function<bool()>& done) {
         QTimer operatorHand;
-        QObject::connect(&operatorHand, &QTimer::timeout, [this] { answerPages(); });
+        QObject::connect(&operatorHand, &QTimer::timeout, hand);
         operatorHand.start(10);
         window->show();
         window->firstShow();
@@ -100,9 +103,14 @@ protected:
             if (dialog->isVisible() && dialog->continueButton()->isEnabled()) {
                 dialog->continueButton()->click();
             }
-            return speedTyped >= 2 && window->isVisible() && settled();
+            return done();
         }));
-        operatorHand.stop();
+    }
+
+    // Through the connection and the pages to the graph.
+    void walkToTheGraph() {
+        connectWith([this] { answerPages(); },
+                    [this] { return speedTyped >= 2 && window->isVisible() && settled(); });
     }
 
     bool settled() const { return !window->deviceBusy() && window->recordButton()->isEnabled(); }
@@ -175,8 +183,7 @@ TEST_F(SetupWalk, NewRunNamesTheNextRunAndRemembersTheName) {
 
 TEST_F(SetupWalk, EscapeOnTheUserPageGivesTheWindowBack) {
     bool escaped = false;
-    QTimer operatorHand;
-    QObject::connect(&operatorHand, &QTimer::timeout, [&] {
+    const auto hand = [&] {
         CSummaryInfoDlg* user = window->setupPages().userPage();
         if (user != nullptr && user->isVisible() && !escaped) {
             QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
@@ -185,17 +192,8 @@ TEST_F(SetupWalk, EscapeOnTheUserPageGivesTheWindowBack) {
         } else if (!escaped) {
             answerPages();
         }
-    });
-    operatorHand.start(10);
-    window->show();
-    window->firstShow();
-    CConnectDlg* dialog = window->connectionDriver()->dialog();
-    ASSERT_TRUE(pumpUntil([&] {
-        if (dialog->isVisible() && dialog->continueButton()->isEnabled()) {
-            dialog->continueButton()->click();
-        }
-        return escaped && window->isVisible() && settled();
-    }));
+    };
+    ASSERT_NO_FATAL_FAILURE(connectWith(hand, [&] { return escaped && window->isVisible() && settled(); }));
     EXPECT_EQ(speedTyped, 0);  // no page after it
 }
 
