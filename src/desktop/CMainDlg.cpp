@@ -279,12 +279,14 @@ void CMainDlg::bindSetupHost() {
             controller->setStandardRunPlan(plan);
         };
     }
-    // The AUFS buttons show the step the next run starts at.
+    // The AUFS buttons and the Instrument lines show what the next run starts
+    // with, also after the standard-run window's review of the DE-1 page.
     targets.de1SetupChanged = [this, controller](const Em1RunWriter::Setup& setup) {
         if (controller != nullptr) {
             controller->setDe1Setup(setup);
         }
         logic_->view().setAufs(setup.settings.aufs);
+        updateDe1Summary();
     };
     targets.de1Mode = [this] { return logic_->de1Mode(); };
     targets.kelvoUnit = [this] { return instruments_->kelvoConnected(); };
