@@ -607,6 +607,7 @@ void UvLink::FlushReceive() {
     }
     const std::unique_lock lock(readLock_, std::adopt_lock);
     ring_.clear();
+    held_.clear();  // kept packets are from before the flush too
     // What was flushed is unknown: no gap runs across a flush, and the rest
     // of a packet cut by it is no loss either.
     gapBytes_ = 0;
