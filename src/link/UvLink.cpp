@@ -325,7 +325,7 @@ void UvLink::publish(const Packet& packet, std::optional<Packet>& last, Observer
 bool UvLink::ReadCmd0(Cmd0& out) {
     const CallGuard guard(*this);
     if (shortPacketMode_.load()) {
-        passRunningPackets();
+        holdRunningPackets();
         return false;
     }
     const auto match = takePacket(kCmd0Size, FindCmd0, &LinkTraffic::cmd0Packets);
@@ -408,11 +408,11 @@ std::optional<PacketMatch<Cmd2>> UvLink::findRunningPacket(std::span<const std::
     return std::nullopt;
 }
 
-// The unit streams running data: a settings-sized read gives no settings
-// packet and only keeps the ring moving. The running packets it brought in
-// are passed over whole; taking the whole 44-byte window instead would cut
+// The unit streams running data while something else reads (a settings-sized
+// read, a key's echo wait): the whole running packets it brought in are kept
+// for the next ReadCmd2. Taking the whole 44-byte window instead would cut
 // the packet after them and count its rest as damage on a clean line.
-void UvLink::passRunningPackets() {
+void UvLink::holdRunningPackets() {
     if (handle_ == 0 || !clock_.tryLockFor(readLock_, kReadLockMs)) {
         return;
     }

@@ -298,8 +298,8 @@ private:
     template <class Find>
     auto takeFound(std::size_t len, Find find, std::uint64_t LinkTraffic::*counter)
         -> decltype(find(std::span<const std::uint8_t>()));
-    // ReadCmd0 while the unit streams running data.
-    void passRunningPackets();
+    // Reads while the unit streams running data: its whole packets kept in held_.
+    void holdRunningPackets();
     // Keeps a received packet as the last of its kind and shows it to its observer.
     template <class Packet, class Observer>
     void publish(const Packet& packet, std::optional<Packet>& last, Observer* const& observer,

@@ -145,7 +145,7 @@ UvLink::KeyWatch UvLink::watchKey(std::uint8_t key) {
     if (key == kKeyScan && (mode == kModeManual || mode == kModeAuto)) {
         const auto mark = runningTaken();
         for (const Deadline look(clock_, kMotionLookMs); !watch.movingBefore && !look.expired();) {
-            passRunningPackets();
+            holdRunningPackets();
             watch.movingBefore = motionSince(mark);
             if (!watch.movingBefore && !yieldTurn()) {
                 break;
@@ -173,7 +173,7 @@ bool UvLink::actedOn(const KeyWatch& watch) {
 
 void UvLink::feedRing() {
     if (isRunningMode(lastMode())) {
-        passRunningPackets();
+        holdRunningPackets();
     } else {
         Cmd0 ignored;
         (void)ReadCmd0(ignored);

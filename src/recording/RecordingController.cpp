@@ -149,26 +149,24 @@ bool RecordingController::chooseDe1Plan() {
     }
     std::optional<OverlayPlan> standard;
     std::optional<OverlayPlan> setupPlan;
-    double vpm = RotorTable::kDefaultVolumePerMm;
+    // The run description's tube, else the standard run's own, else the
+    // default tube the run measures with.
+    std::optional<double> vpm = runVolumePerMm();
     double limit = 0.0;
     {
         const std::scoped_lock lock(mutex_);
         if (standardRunPlan_) {
             standard = standardRunPlan_->plan;
+            if (!vpm && standardRunPlan_->volumePerMm > 0.0) {
+                vpm = standardRunPlan_->volumePerMm;
+            }
         }
         if (de1Setup_) {
             setupPlan = de1Setup_->overlayPlan;
         }
-        // The run description's tube, else the standard run's own, else the
-        // default tube the run measures with.
-        if (runInfo_ && runInfo_->volumePerMm > 0.0) {
-            vpm = runInfo_->volumePerMm;
-        } else if (standardRunPlan_ && standardRunPlan_->volumePerMm > 0.0) {
-            vpm = standardRunPlan_->volumePerMm;
-        }
         limit = collectionLimit_;
     }
-    auto choice = chooseRunPlan(standard, setupPlan, vpm, limit);
+    auto choice = chooseRunPlan(standard, setupPlan, vpm.value_or(RotorTable::kDefaultVolumePerMm), limit);
     if (!choice.problem.empty()) {
         env_.prompter.message(choice.problem);
         return false;
