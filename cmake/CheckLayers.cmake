@@ -2,7 +2,7 @@
 #   cmake -DSOURCE_DIR=<src> -P CheckLayers.cmake
 # The rooms in their order; a room may include itself and the rooms before it.
 # Files directly in SOURCE_DIR (main.cpp) stand above every room.
-set(rooms base app graph link sim runs recording setup compare desktop cli)
+set(rooms base app graph link sim runs recording setup compare analysis display desktop cli)
 
 if(NOT SOURCE_DIR OR NOT IS_DIRECTORY "${SOURCE_DIR}")
   message(FATAL_ERROR "CheckLayers: SOURCE_DIR '${SOURCE_DIR}' is not a folder")
