@@ -61,6 +61,35 @@ std::string outputFileProblem(std::string_view command, const std::filesystem::p
     return {};
 }
 
+std::string outputIsInputProblem(std::string_view command, const std::filesystem::path& out,
+                                 const std::vector<std::filesystem::path>& inputs) {
+    for (const auto& input : inputs) {
+        std::error_code error;
+        if (std::filesystem::equivalent(out, input, error)) {
+            return prefixed(command, named(out) + " is one of the files this command reads; it is never "
+                                                  "written over: choose another output name");
+        }
+    }
+    return {};
+}
+
+std::string pageFileKindOnDisk(const std::filesystem::path& file) {
+    const auto in = openRegularFile(file);
+    char head[512] = {};
+    const std::size_t got = in ? std::fread(head, 1, sizeof head, in.get()) : 0;
+    const std::string_view bytes(head, got);
+    if (bytes.starts_with("\x89PNG\r\n\x1a\n")) return "png";
+    if (bytes.starts_with("BM")) return "bmp";
+    if (bytes.starts_with(std::string_view("II*\0", 4)) || bytes.starts_with(std::string_view("MM\0*", 4))) {
+        return "tiff";
+    }
+    if (bytes.starts_with("%PDF-")) return "pdf";
+    if ((bytes.starts_with("<?xml") || bytes.starts_with("<svg")) && bytes.find("<svg") != std::string_view::npos) {
+        return "svg";
+    }
+    return {};
+}
+
 namespace {
 
 // The checks made before a run file is read; the message, empty when none.

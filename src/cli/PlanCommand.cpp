@@ -125,8 +125,7 @@ int runPlan(int argc, char** argv) {
         start = end;
     }
 
-    if (const auto problem = inputFileProblem("plan", *runPath); !problem.empty()) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
+    if (!runFileReadable("plan", *runPath)) {
         return 1;
     }
     RunDataFile run;

@@ -428,6 +428,18 @@ std::string linkAccount(const LinkTraffic& traffic) {
     return text;
 }
 
+// The closing line on pauses in the unit's stream: the rows of those
+// moments are missing, and nothing else in the file shows it.
+std::string silencesLine(const RunWriter::Silences& silences) {
+    return formatText("corvane-cli record: the unit was silent %d time%s during the run, %.1f s in all "
+                      "(the longest %.1f s, from %.1f s into the run); the samples of those moments "
+                      "are missing from the run",
+                      silences.count, silences.count == 1 ? "" : "s",
+                      static_cast<double>(silences.totalMs) / 1000.0,
+                      static_cast<double>(silences.longestMs) / 1000.0,
+                      static_cast<double>(silences.longestAtMs) / 1000.0);
+}
+
 // Records until the time is up, the scan has ended, Ctrl+C or a lost link.
 StopReason recordUntilDone(const Options& o, Clock& clock, RecordingController& controller,
                            SampleReader& reader, const RunWriter& writer,
@@ -532,6 +544,12 @@ int runRecord(int argc, char** argv) {
             return kFailed;
         }
     }
+    std::optional<FileState> replacing;
+    if (options->force) {
+        if (const auto existing = openRegularFile(output)) {
+            replacing = fileStateOf(::fileno(existing.get()));
+        }
+    }
     // The run's description is made before anything connects, too: a user
     // name that cannot name a folder, or a preset that cannot be read, stops
     // the run here with nothing created.
@@ -617,6 +635,10 @@ int runRecord(int argc, char** argv) {
     controller.setCollectionLimit(
         loadCollectionVolume(folder, runSetup->info ? runSetup->info->userName : std::string()));
     controller.setAutoScan(options->autoScan);
+    // The saved run never takes the place of a file that appeared while it
+    // was recorded (another run saved under that name); --force replaces the
+    // one file that was there when the command started.
+    controller.setExistingFileRule(replacing ? ExistingTarget::Replace : ExistingTarget::Keep, replacing);
     controller.setTargetPosition(options->target.value_or(0.0));
 
     int result = kFailed;
@@ -652,11 +674,10 @@ int runRecord(int argc, char** argv) {
                 if (UvLink* link = reader->link()) {
                     console.line(linkAccount(link->traffic()));
                 }
-                if (const auto failed = writer->failedWrites(); failed > 0) {
-                    console.line("corvane-cli record: " + std::to_string(failed) +
-                                 " rows could not be written to the run file");
-                }
                 controller.stopRecording();
+                if (const auto silences = writer->silences(); silences.count > 0) {
+                    console.line(silencesLine(silences));
+                }
                 if (const auto saved = controller.savedFile()) {
                     RunDataFile file;
                     const bool readable = file.read(*saved) == RunDataFile::ReadStatus::Ok;
@@ -664,6 +685,8 @@ int runRecord(int argc, char** argv) {
                                 readable ? file.sampleCount() : std::size_t{0});
                     // Saved, but not the run that was asked for: a script must hear of it.
                     result = reason == StopReason::LinkLost ? kSavedLinkLost : kDone;
+                } else if (writer->rowsWritten() == 0 && writer->failedWrites() == 0) {
+                    console.line("corvane-cli record: no sample was recorded; nothing was saved");
                 } else {
                     console.line("corvane-cli record: the run was not saved; it stays in TEMP as " +
                                  controller.tempFile().string());

@@ -34,8 +34,8 @@ int runRescue(int argc, char** argv) {
                              "NEWFILE is never replaced unless --force is given.\n");
         return 2;
     }
-    for (const auto& problem :
-         {inputFileProblem("rescue", source), outputFileProblem("rescue", target, force)}) {
+    for (const auto& problem : {inputFileProblem("rescue", source), outputFileProblem("rescue", target, force),
+                                outputIsInputProblem("rescue", target, {source})}) {
         if (!problem.empty()) {
             std::fprintf(stderr, "%s\n", problem.c_str());
             return 1;

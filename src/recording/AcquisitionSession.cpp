@@ -187,7 +187,7 @@ void AcquisitionSession::startReceiveThread() {
     }
     receive_.reset();
     receive_ = std::make_unique<ReceiveThread>(
-        ReceiveSeams{seams_.clock, seams_.prompter, seams_.window, *this, holds_},
+        ReceiveSeams{seams_.clock, seams_.prompter, seams_.window, *this, holds_, writer_.get()},
         *reader_);
 }
 

@@ -1,10 +1,12 @@
 #include "recording/ReceiveThread.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "app/Clock.h"
 #include "app/Prompter.h"
 #include "app/WindowPoster.h"
+#include "recording/RunWriter.h"
 #include "recording/SampleReader.h"
 
 namespace corvane {
@@ -31,6 +33,7 @@ ReceiveThread::ReceiveThread(const ReceiveSeams& seams, SampleReader& reader)
       handler_(seams.handler),
       holds_(seams.holds),
       reader_(reader),
+      writer_(seams.writer),
       running_(true),
       thread_([this](std::stop_token stop) { run(stop); }) {}
 
@@ -106,10 +109,18 @@ void ReceiveThread::takeRecord() {
 }
 
 bool ReceiveThread::silenceIsLoss() {
-    if (!armed_ || lossReported_) {
+    // A run being recorded wants samples from its first moment: a unit that
+    // is silent from the start loses the run as surely as one that falls
+    // silent later.
+    const bool recording = writer_ != nullptr && writer_->isRecording();
+    if (recording && lossReported_ && writer_->openedAtMs() > lossReportedAtMs_) {
+        lossReported_ = false;  // a new run since the last report
+    }
+    if (!(armed_ || recording) || lossReported_) {
         return false;
     }
-    bool lost = clock_.nowMs() - lastSampleMs_ > kLinkLostMs;
+    const auto since = recording ? std::max(lastSampleMs_, writer_->openedAtMs()) : lastSampleMs_;
+    bool lost = clock_.nowMs() - since > kLinkLostMs;
     if (!lost) {
         if (auto* de1 = reader_.de1Source()) {
             lost = de1->LinkLost();
@@ -117,6 +128,7 @@ bool ReceiveThread::silenceIsLoss() {
     }
     if (lost) {
         lossReported_ = true;
+        lossReportedAtMs_ = clock_.nowMs();
         losses_.fetch_add(1);
     }
     return lost;

@@ -15,6 +15,7 @@ namespace corvane {
 
 class Clock;
 class Prompter;
+class RunWriter;
 class SampleReader;
 class WindowPoster;
 
@@ -70,13 +71,17 @@ struct ReceiveSeams {
     WindowPoster& window;
     SampleHandler& handler;
     ReceiveHolds& holds;
+    // The run file the records go to: while it is open the silence rule
+    // holds from the run's first moment, samples or not. May be null.
+    const RunWriter* writer = nullptr;
 };
 
 class ReceiveThread {
 public:
     // The longest wait for the sample lock in one turn.
     static constexpr std::int64_t kSampleLockMs = 100;
-    // Silence longer than this during a run is a lost link.
+    // Silence longer than this during a run (from the run's start, or from
+    // the last sample) is a lost link.
     static constexpr std::int64_t kLinkLostMs = 10000;
     // The pause after a loss was reported.
     static constexpr std::int64_t kAfterLossMs = 100;
@@ -117,12 +122,14 @@ private:
     SampleHandler& handler_;
     ReceiveHolds& holds_;
     SampleReader& reader_;
+    const RunWriter* writer_;
 
     // The receive thread's own state.
     SampleRecord record_;
     bool armed_ = false;          // a streamed sample below the upper limit came
     std::int64_t lastSampleMs_ = 0;
     bool lossReported_ = false;
+    std::int64_t lossReportedAtMs_ = 0;
 
     std::atomic<bool> running_{false};
     std::atomic<bool> ended_{false};

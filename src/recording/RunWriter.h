@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 
 #include "base/CalendarTime.h"
 #include "link/LinkLocks.h"
@@ -76,7 +77,9 @@ public:
 
     // The ends of a run (see RunRecorder): each closes the run file, and a
     // run ended while paused leaves nothing paused behind.
-    [[nodiscard]] bool saveAs(const std::filesystem::path& target);
+    [[nodiscard]] bool saveAs(const std::filesystem::path& target,
+                              ExistingTarget existing = ExistingTarget::Replace,
+                              const std::optional<FileState>& onlyOver = std::nullopt);
     bool close(bool deleteFile);
     // Closes the run and leaves its file exactly as it is, for a rescue.
     bool keepAsIs();
@@ -85,18 +88,48 @@ public:
     }
     [[nodiscard]] std::filesystem::path path() const { return recorder_.path(); }
     [[nodiscard]] std::int64_t failedWrites() const { return recorder_.failedWrites(); }
+    [[nodiscard]] std::int64_t rowsWritten() const { return recorder_.rowsWritten(); }
+    // The clock time the last run file was opened at (-1 before the first):
+    // the silence rule of a run counts from it as from a sample.
+    [[nodiscard]] std::int64_t openedAtMs() const { return openedAtMs_.load(); }
+
+    // Pauses in the stream of records during the run (paused or not): a
+    // pause counts when it is longer than kSilenceMs and than
+    // kSilenceIntervals of the records' usual interval. The samples the
+    // unit took meanwhile are missing from the file; only this tells.
+    static constexpr std::int64_t kSilenceMs = 1000;
+    static constexpr std::int64_t kSilenceIntervals = 5;
+    struct Silences {
+        int count = 0;
+        std::int64_t longestMs = 0;
+        std::int64_t totalMs = 0;
+        // When the longest one began, from the run's start.
+        std::int64_t longestAtMs = 0;
+    };
+    // Those of the run being recorded, or of the last one (a silence still
+    // going on at the end counts too).
+    [[nodiscard]] Silences silences() const;
 
 private:
+    // Marks the end of the run for silences().
+    void runClosed();
+
     Clock& clock_;
     SampleLock& sampleLock_;
     UvLink* link_;
     RunRecorder recorder_;
     std::atomic<bool> paused_{false};
 
-    std::mutex mutex_;  // the rows' order: the state below and every row written
+    std::atomic<std::int64_t> openedAtMs_{-1};
+
+    mutable std::mutex mutex_;  // the rows' order: the state below and every row written
     bool rowsEnded_ = false;
     bool haveDe1Record_ = false;
     SampleRecord lastDe1Record_;
+    std::int64_t lastRecordMs_ = 0;
+    double usualIntervalMs_ = 0.0;  // a slow mean of the intervals that are no silence
+    std::int64_t closedAtMs_ = -1;  // when the last run's file was closed
+    Silences silences_;
 };
 
 }  // namespace corvane
