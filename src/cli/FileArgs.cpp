@@ -39,14 +39,16 @@ std::string outputFileProblem(std::string_view command, const std::filesystem::p
                               bool force) {
     std::error_code error;
     const auto absolute = std::filesystem::absolute(file, error);
+    // A name or path too long for the file system is said so, before the
+    // folder is looked for (it could not be found under such a path).
+    if (const auto problem = savedNameProblem(file); !problem.empty() && !file.filename().empty()) {
+        return prefixed(command, visibleText(problem));
+    }
     if (file.filename().empty() || fileKindOf(absolute.parent_path()) != FileKind::Folder) {
         return prefixed(command, "the folder to write into does not exist: " + named(file));
     }
     if (::access(absolute.parent_path().c_str(), W_OK | X_OK) != 0) {
         return prefixed(command, "no permission to write into the folder of " + named(file));
-    }
-    if (const auto problem = savedNameProblem(file); !problem.empty()) {
-        return prefixed(command, visibleText(problem));
     }
     struct stat link {};
     if (::lstat(file.c_str(), &link) != 0) {

@@ -38,7 +38,7 @@ std::string lineList(const std::vector<std::size_t>& lines) {
 }  // namespace
 
 std::string RunFileCleaner::shown(const std::filesystem::path& file) const {
-    return (shownAs_.empty() ? file : shownAs_).string();
+    return visibleText((shownAs_.empty() ? file : shownAs_).string());
 }
 
 void RunFileCleaner::tellLeftOut(const std::filesystem::path& file) {

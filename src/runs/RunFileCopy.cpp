@@ -84,10 +84,13 @@ bool sameState(const struct stat& a, const struct stat& b) {
 std::string savedNameProblem(const std::filesystem::path& target) {
     std::error_code error;
     const auto whole = std::filesystem::absolute(target, error).string();
-    if (target.filename().string().size() + kPartSuffixBytes > kMaxNameBytes ||
-        whole.size() + kPartSuffixBytes > kMaxPathBytes) {
+    if (target.filename().string().size() + kPartSuffixBytes > kMaxNameBytes) {
         return formatText("Error, the file name is too long (at most %zu bytes): %s",
                           kMaxNameBytes - kPartSuffixBytes, target.string().c_str());
+    }
+    if (whole.size() + kPartSuffixBytes > kMaxPathBytes) {
+        return formatText("Error, the path is too long (at most %zu bytes with its folders): %s",
+                          kMaxPathBytes - kPartSuffixBytes, target.string().c_str());
     }
     return {};
 }
@@ -215,7 +218,7 @@ CopyResult TitledCopy::place(ExistingTarget existing, const std::optional<FileSt
             std::error_code missing;
             if (!there && !std::filesystem::exists(std::filesystem::symlink_status(target_, missing))) {
                 placed = placeNewFile(partial_, target_, error);
-            } else if (!there || now.device != onlyOver->device || now.inode != onlyOver->inode) {
+            } else if (!there || !now.sameAs(*onlyOver)) {
                 return result_ = CopyResult::TargetExists;
             } else {
                 placed = replaceFileWith(target_, partial_, error);

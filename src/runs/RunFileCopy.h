@@ -72,9 +72,10 @@ public:
     // Moves the copy to target: over a file there (by the rules of
     // replaceFileWith: a link is written through, a read-only file refused,
     // under the file's rewrite lock) or only if the name is free. With
-    // onlyOver, Replace replaces that very file alone (the one a script was
-    // told to replace when it started): a file that has taken its name
-    // since is kept (TargetExists), and a name that has come free is taken.
+    // onlyOver, Replace replaces that very file alone, as it was (the one a
+    // script was told to replace when it started): a file that has taken its
+    // name since, or changed, is kept (TargetExists), and a name that has
+    // come free is taken.
     [[nodiscard]] CopyResult place(ExistingTarget existing,
                                    const std::optional<FileState>& onlyOver = std::nullopt);
 

@@ -28,7 +28,7 @@ constexpr const char* kStillRecordedText =
 
 std::string tooLargeText(const std::filesystem::path& file) {
     return formatText("Error, the file is larger than %ju MB, too large for a run file: %s",
-                      kMaxRunFileBytes >> 20, file.string().c_str());
+                      kMaxRunFileBytes >> 20, visibleText(file.string()).c_str());
 }
 
 // The layouts a rescue knows how to clean.
@@ -209,7 +209,9 @@ std::optional<std::filesystem::path> TempFolder::saveCopy(const std::filesystem:
                                                           const std::string& title, bool rescue,
                                                           const std::string& saveFolder,
                                                           ExistingTarget existing) {
-    const auto name = source.string();
+    // Names as messages show them: a line break or an escape sequence in a
+    // file name is shown as its code, never acted on by a terminal.
+    const auto name = visibleText(source.string());
     // Everything about the source is checked before anything is written.
     {
         const auto in = openRegularFile(source);
@@ -236,7 +238,7 @@ std::optional<std::filesystem::path> TempFolder::saveCopy(const std::filesystem:
         return std::nullopt;
     }
     const std::filesystem::path target(*chosen);
-    const auto targetName = target.string();
+    const auto targetName = visibleText(target.string());
     TitledCopy copy(source, target);
     bool incomplete = false;  // rows of the source are not in the copy
     if (copy.result() == CopyResult::Ok && rescue) {
@@ -273,7 +275,7 @@ std::optional<std::filesystem::path> TempFolder::saveCopy(const std::filesystem:
             prompter_.message(formatText("Error, the file already exists: %s", targetName.c_str()));
             return std::nullopt;
         case CopyResult::TargetBusy:
-            prompter_.message(heldFileProblem(target));
+            prompter_.message(visibleText(heldFileProblem(target)));
             return std::nullopt;
         case CopyResult::CannotCreateTarget:
         case CopyResult::WriteFailed:

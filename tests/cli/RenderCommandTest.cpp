@@ -135,10 +135,32 @@ TEST(RenderCommand, OutputIsReplacedWholeAndNeverARun) {
     EXPECT_NE(overRun.err.find("a.csv"), std::string::npos);
     EXPECT_EQ(test::readFile(a), before);
 
-    // An earlier page is replaced.
-    const auto png = dir.write("page.png", "old");
+    // Nor over a run it does not draw, nor another kind of file, unless
+    // --force says so; a link to the run drawn is the run, --force or not.
+    const auto b = dir.write("b.csv", peakRun("b.csv", 60));
+    const std::string runB = test::readFile(b);
+    const auto overOtherRun = render({"-o", b.string(), a.string()});
+    EXPECT_EQ(overOtherRun.exitCode, 1);
+    EXPECT_NE(overOtherRun.err.find("is not a bmp page; give --force"), std::string::npos) << overOtherRun.err;
+    EXPECT_EQ(test::readFile(b), runB);
+    std::filesystem::create_symlink(a, dir / "link.png");
+    EXPECT_EQ(render({"--force", "-o", (dir / "link.png").string(), a.string()}).exitCode, 1);
+    EXPECT_EQ(test::readFile(a), before);
+    const auto notes = dir.write("notes.png", "my notes");
+    EXPECT_EQ(render({"-o", notes.string(), a.string()}).exitCode, 1);
+    EXPECT_EQ(test::readFile(notes), "my notes");
+    ASSERT_EQ(render({"--force", "-o", notes.string(), a.string()}).exitCode, 0);
+    EXPECT_EQ(head(notes, 4), "\x89PNG");
+
+    // An earlier page of its kind is replaced; a page of another kind is not.
+    const auto png = dir / "page.png";
     ASSERT_EQ(render({"-o", png.string(), a.string()}).exitCode, 0);
+    const auto first = test::readFile(png);
+    ASSERT_EQ(render({"--x", "mm", "-o", png.string(), a.string()}).exitCode, 0);
     EXPECT_EQ(head(png, 4), "\x89PNG");
+    EXPECT_NE(test::readFile(png), first);
+    std::filesystem::copy_file(png, dir / "page.svg");
+    EXPECT_EQ(render({"-o", (dir / "page.svg").string(), a.string()}).exitCode, 1);
 
     // A folder the system will not let anyone write, root included.
     const auto locked = render({"-o", "/proc/corvane-page.png", a.string()});

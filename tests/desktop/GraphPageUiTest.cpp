@@ -10,7 +10,10 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QXmlStreamReader>
+#include <sys/resource.h>
 #include <cmath>
+#include <csignal>
+#include <iterator>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -159,6 +162,33 @@ TEST_F(GraphPageUi, PdfAndSvgKeepTextAsTextAndTheRunsName) {
     EXPECT_GT(texts, 10);
     EXPECT_TRUE(named);
     EXPECT_GT(paths, 0);
+}
+
+// The disk fills while a page is written (the file size the process may
+// write is held down, its signal ignored, so writes fail as on a full disk):
+// the earlier page stays whole, nothing else is left, the save says it failed.
+TEST_F(GraphPageUi, APageThatDoesNotFitOnTheDiskLeavesTheEarlierOne) {
+    GraphModel model;
+    flatLine(model);
+    const auto svg = dir.path() / "page.svg";
+    ASSERT_TRUE(saveGraphPage(svg.string(), model, namedPage("run_0042.csv")));
+    const std::string earlier = fileText(svg);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit full = old;
+    full.rlim_cur = earlier.size() / 2;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    std::error_code failure;
+    const bool saved = saveGraphPage(svg.string(), model, namedPage("another.csv"), {}, &failure);
+    const bool pdfSaved = saveGraphPage((dir.path() / "page.pdf").string(), model, namedPage("another.csv"));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(failure, std::errc::file_too_large);
+    EXPECT_FALSE(pdfSaved);
+    EXPECT_EQ(fileText(svg), earlier);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 TEST_F(GraphPageUi, EightTracesOf25000PointsStayUnderTwoMegabytesAsPdf) {
