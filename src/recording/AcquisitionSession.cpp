@@ -196,6 +196,11 @@ int AcquisitionSession::linkLossesReported() const {
     return receive_ != nullptr ? receive_->lossesReported() : 0;
 }
 
+ReceiveThread::Silences AcquisitionSession::runSilences() const {
+    const std::scoped_lock lock(mutex_);
+    return receive_ != nullptr ? receive_->silences() : ReceiveThread::Silences{};
+}
+
 void AcquisitionSession::stopReceiveThread() {
     std::unique_ptr<ReceiveThread> thread;
     {

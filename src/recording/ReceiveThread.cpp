@@ -57,6 +57,7 @@ void ReceiveThread::run(std::stop_token stop) {
     } else {
         while (!stop.stop_requested()) {
             if (holds_.held()) {
+                heldSinceArrival_ = true;
                 clock_.sleepMs(kHeldMs, stop);
                 continue;
             }
@@ -105,7 +106,48 @@ void ReceiveThread::takeRecord() {
     }
     lastSampleMs_ = clock_.nowMs();
     lossReported_ = false;
+    noteArrival();
     handler_.onSample(record_);
+}
+
+void ReceiveThread::noteArrival() {
+    if (writer_ == nullptr || !writer_->isRecording()) {
+        return;
+    }
+    const auto opened = writer_->openedAtMs();
+    if (opened != runOpenedAtMs_) {
+        // A new run: its account starts empty, at its opening.
+        runOpenedAtMs_ = opened;
+        lastArrivalMs_ = opened;
+        usualIntervalMs_ = 0.0;
+        heldSinceArrival_ = false;
+        const std::scoped_lock lock(silencesMutex_);
+        silences_ = {};
+    }
+    const auto gap = lastSampleMs_ - lastArrivalMs_;
+    const auto limit = std::max(static_cast<double>(kSilenceMs), usualIntervalMs_ * kSilenceIntervals);
+    if (heldSinceArrival_) {
+        // The unit was driven meanwhile: a pause of the program's own.
+    } else if (static_cast<double>(gap) > limit) {
+        const std::scoped_lock lock(silencesMutex_);
+        ++silences_.count;
+        silences_.totalMs += gap;
+        if (gap > silences_.longestMs) {
+            silences_.longestMs = gap;
+            silences_.longestAtMs = lastArrivalMs_ - opened;
+        }
+    } else {
+        // A slow mean: one long interval does not make the next silence look usual.
+        usualIntervalMs_ = usualIntervalMs_ == 0.0 ? static_cast<double>(gap)
+                                                   : usualIntervalMs_ * 0.95 + static_cast<double>(gap) * 0.05;
+    }
+    lastArrivalMs_ = lastSampleMs_;
+    heldSinceArrival_ = false;
+}
+
+ReceiveThread::Silences ReceiveThread::silences() const {
+    const std::scoped_lock lock(silencesMutex_);
+    return silences_;
 }
 
 bool ReceiveThread::silenceIsLoss() {

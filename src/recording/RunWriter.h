@@ -93,27 +93,7 @@ public:
     // the silence rule of a run counts from it as from a sample.
     [[nodiscard]] std::int64_t openedAtMs() const { return openedAtMs_.load(); }
 
-    // Pauses in the stream of records during the run (paused or not): a
-    // pause counts when it is longer than kSilenceMs and than
-    // kSilenceIntervals of the records' usual interval. The samples the
-    // unit took meanwhile are missing from the file; only this tells.
-    static constexpr std::int64_t kSilenceMs = 1000;
-    static constexpr std::int64_t kSilenceIntervals = 5;
-    struct Silences {
-        int count = 0;
-        std::int64_t longestMs = 0;
-        std::int64_t totalMs = 0;
-        // When the longest one began, from the run's start.
-        std::int64_t longestAtMs = 0;
-    };
-    // Those of the run being recorded, or of the last one (a silence still
-    // going on at the end counts too).
-    [[nodiscard]] Silences silences() const;
-
 private:
-    // Marks the end of the run for silences().
-    void runClosed();
-
     Clock& clock_;
     SampleLock& sampleLock_;
     UvLink* link_;
@@ -122,14 +102,10 @@ private:
 
     std::atomic<std::int64_t> openedAtMs_{-1};
 
-    mutable std::mutex mutex_;  // the rows' order: the state below and every row written
+    std::mutex mutex_;  // the rows' order: the state below and every row written
     bool rowsEnded_ = false;
     bool haveDe1Record_ = false;
     SampleRecord lastDe1Record_;
-    std::int64_t lastRecordMs_ = 0;
-    double usualIntervalMs_ = 0.0;  // a slow mean of the intervals that are no silence
-    std::int64_t closedAtMs_ = -1;  // when the last run's file was closed
-    Silences silences_;
 };
 
 }  // namespace corvane

@@ -86,7 +86,8 @@ TEST(ConfigCommand, ChangesOnlyFilesThatReadAsSettingsFiles) {
                             "SampleA, SourceA, SampleB, SourceB, PositionA, AbsA, PositionB, AbsB, PositionB, "
                             "ratioA/B\n1, 1, 1, 1, 0.10, 0.1, 0.05, 0.1, 0.05, 1.0\n";
     for (const auto& [name, content, why] :
-         {std::tuple{"junk.bin", junk, "binary data or wide text"}, {"wide.cfg", wide, "binary data or wide text"},
+         {std::tuple{"junk.bin", junk, "it holds binary data or wide text"},
+          {"wide.cfg", wide, "it holds binary data or wide text"},
           {"run.csv", run, "it is a run file"}}) {
         const auto file = dir.write(name, content);
         const auto set = config({"set", file.string(), "[prefs]", "k", "2"});

@@ -178,7 +178,8 @@ void measure(const Stream& clean, double corrupt, int repeats) {
     }
     std::sort(deviations.begin(), deviations.end());
     const auto at = [&](double q) {
-        return deviations.empty() ? 0.0 : deviations[static_cast<std::size_t>(q * static_cast<double>(deviations.size() - 1))];
+        const auto last = static_cast<double>(deviations.size() - 1);
+        return deviations.empty() ? 0.0 : deviations[static_cast<std::size_t>(q * last)];
     };
     std::printf("corrupt=%.2f  packets sent %.0f, taken %zu (%zu clean), damaged and taken %zu (%.4f %% of sent, "
                 "1 in %.0f)\n",

@@ -134,7 +134,8 @@ TEST_F(RunFileCleanerTest, AFileWithoutItsColumnHeaderIsLeftUntouched) {
 // A row longer than the reader takes whole would be cut: the pass is
 // refused and the file stays as it was, in either layout.
 TEST_F(RunFileCleanerTest, ARowTooLongToReadWholeRefusesThePass) {
-    const std::string longRow = "1, 1, 1, 1, 0.10, 0.1, 0.05, 0.1, 0.05, 1.0" + std::string(LineReader::kMaxLine, ' ') + "\n";
+    const std::string longRow =
+        "1, 1, 1, 1, 0.10, 0.1, 0.05, 0.1, 0.05, 1.0" + std::string(LineReader::kMaxLine, ' ') + "\n";
     const auto content = kTwoChannelHeader + "2, 2, 2, 2, 0.20, 0.2, 0.15, 0.2, 0.15, 1.0\n" + longRow;
     const auto file = dir.write("run.csv", content);
     EXPECT_FALSE(cleaner.removeDuplicates(file));
