@@ -300,6 +300,22 @@ TEST(RecordCli, SilenceFromTheStartEndsTheRunAndAMomentsSilenceIsTold) {
     }
 }
 
+// A damaged line: the values that passed the checks damaged cannot be told
+// row by row, so the closing lines say how many there may be.
+TEST(RecordCli, TheClosingLinesTellHowManyValuesMayBeDamagedUnseen) {
+    TempDir folder;
+    const auto run = runToEnd(inFolder(folder, "record --simulate --sim-speed 10 --skip-warmup "
+                                               "--sim-faults corrupt=0.03 --seconds 20 -o run.csv"));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_THAT(run.err, MatchesRegex("(.|\n)*\ncorvane-cli record: the line damaged about [1-9][0-9]* packets; about "
+                                      "1 in 700 damaged packets passes every check, so about [0-9]+\\.[0-9] values "
+                                      "of this run may be wrong unseen\n(.|\n)*"));
+    const auto clean = runToEnd(inFolder(folder, "record --simulate --sim-speed 10 --skip-warmup --seconds 5 "
+                                                 "-o clean.csv"));
+    EXPECT_EQ(clean.exitCode, 0) << clean.err;
+    EXPECT_THAT(clean.err, Not(HasSubstr("may be wrong unseen")));
+}
+
 // Rows that do not reach the file (the disk is full) make the run fail: it
 // stays in TEMP as far as it was written, for a rescue, and nothing is saved.
 TEST(RecordCli, ADiskThatFillsKeepsTheRunInTempAndFails) {
