@@ -321,14 +321,27 @@ bool writePageFile(const std::string& path, const PageFileFormat& format,
             drawn = paint(image) && image.save(&file, pageFileKindName(kind));
         }
     }
-    // Qt's writes and its buffer first, then the stream's, then the disk.
-    errno = 0;
-    const bool flushed = file.flush() && file.error() == QFileDevice::NoError && file.size() > 0;
+    // Qt's writes and its buffer first, then the stream's, then the disk;
+    // the first failure's reason is kept.
+    bool written = drawn && file.flush() && file.error() == QFileDevice::NoError && file.size() > 0;
+    int writeError = 0;
     file.close();
-    const bool written = drawn && flushed && std::fflush(work.file.get()) == 0 &&
-                         std::ferror(work.file.get()) == 0 && ::fsync(::fileno(work.file.get())) == 0;
-    const int writeError = errno;
+    if (drawn && !written) {
+        // Qt keeps no reason for a failed write: the disk gives it again.
+        errno = 0;
+        (void)(std::fputc(' ', work.file.get()) != EOF && std::fflush(work.file.get()) == 0);
+        writeError = errno;
+    }
+    if (written) {
+        errno = 0;
+        written = std::fflush(work.file.get()) == 0 && std::ferror(work.file.get()) == 0 &&
+                  ::fsync(::fileno(work.file.get())) == 0;
+        writeError = errno;
+    }
     const bool closed = std::fclose(work.file.release()) == 0;
+    if (written && !closed) {
+        writeError = errno;
+    }
     if (!written || !closed) {
         discard();
         return fail(std::error_code(writeError != 0 ? writeError : EIO, std::generic_category()));
