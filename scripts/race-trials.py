@@ -6,7 +6,7 @@ dead from the start, each in a fresh folder on the simulated unit.
                 kept (the saved file, or its TEMP file), and exactly one says
                 "saved"; the other exits 1.
   rewrite       while a run is recorded, `plan`, `config set`, `render -o` and
-                `export --force -o` are pointed at its TEMP file: each is
+                `export --force -o` are pointed at its TEMP file at once: each is
                 refused (non-zero), and the run is saved with every row it
                 recorded.
   plan-dedupe   `plan` and `dedupe` on one run at once: both exit 0 and the
@@ -78,7 +78,7 @@ def wait_for_rows(folder, n, timeout=30):
 
 def rewrite(cli, _build):
     folder = tempfile.mkdtemp(prefix="race-")
-    rec = record(cli, folder, ["-o", "run.csv"], seconds="8")
+    rec = record(cli, folder, ["-o", "run.csv"], seconds="100")
     temp = wait_for_rows(folder, 20)
     if temp is None:
         rec.kill()
@@ -87,12 +87,16 @@ def rewrite(cli, _build):
     with open(temp, "rb") as src, open(other, "wb") as dst:
         dst.write(src.read())
     commands = [
-        [cli, "plan", temp, "--zone", "0", "5", "5", "--limit", "100"],
+        [cli, "plan", temp, "--zone", "0", "5", "5", "--limit", "100", "--volume-per-mm", "0.1"],
         [cli, "config", "set", temp, "[prefs]", "k", "1"],
         [cli, "render", "--force", "-o", temp, other],
         [cli, "export", "--force", "-o", temp, other, other],
     ]
-    results = [subprocess.run(c, cwd=folder, capture_output=True, text=True) for c in commands]
+    # All at once, while the run is recorded: each waits for the run's lock.
+    procs = [subprocess.Popen(c, cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE) for c in commands]
+    for p in procs:
+        p.communicate()
+    results = procs
     out, err = rec.communicate()
     refused = [r.returncode != 0 for r in results]
     m = re.search(r"saved .*: (\d+) samples", out)
@@ -111,7 +115,8 @@ def plan_dedupe(cli, _build):
         f.write("Corvane Text Data File: run.csv\nVersion: 0.1.0\nDate: 2024-01-02\nTime: 10:00:00\n\n"
                 "Data Columns:\n" + HEADER + "\n" + body)
     procs = [subprocess.Popen(c, cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-             for c in ([cli, "plan", run, "--zone", "0", "50", "5", "--limit", "100"], [cli, "dedupe", run])]
+             for c in ([cli, "plan", run, "--zone", "0", "50", "5", "--limit", "100", "--volume-per-mm", "0.1"],
+                       [cli, "dedupe", run])]
     for p in procs:
         p.communicate()
     text = open(run).read()
