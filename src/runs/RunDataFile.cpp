@@ -524,6 +524,15 @@ RunDataFile::ReadStatus RunDataFile::parse(std::string_view bytes) {
     return parseLines(reader, false, bytes.size());
 }
 
+bool RunDataFile::mayHoldColumnHeader(std::string_view bytes) {
+    for (const std::string_view header : {kSixColumns, kSixColumnsRaw, kEightColumns, kEm1EventColumns,
+                                          kTwoChannelColumns, kExportTitle, kEm1Columns, kOlderExportTitle,
+                                          kFluorescenceColumns}) {
+        if (bytes.find(header) != std::string_view::npos) return true;
+    }
+    return false;
+}
+
 RunDataFile::ReadStatus RunDataFile::read(const std::filesystem::path& path) {
     return readFile(path, false);
 }
