@@ -168,7 +168,7 @@ int runAlign(int argc, char** argv) {
     std::vector<AlignTrace> traces;
     std::vector<Found> found;
     for (const auto& file : files) {
-        RunOrProfile read;
+        RunOrProfileFile read;
         if (const auto problem = readRunOrProfile("align", file, columns, read); !problem.empty()) {
             std::fprintf(stderr, "%s\n", problem.c_str());
             return 1;
@@ -177,7 +177,7 @@ int runAlign(int argc, char** argv) {
             std::fprintf(stderr, "%s\n", problem.c_str());
             return 1;
         }
-        traces.push_back(read.trace());
+        traces.push_back(traceOf(read));
         found.push_back({file, std::nullopt, std::move(read.profile)});
     }
     const auto reference = findPeak(traces.front(), x1, x2, x.axis);

@@ -120,7 +120,7 @@ int runExport(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 1;
     }
-    std::vector<RunOrProfile> runs(o.runs.size());
+    std::vector<RunOrProfileFile> runs(o.runs.size());
     for (std::size_t k = 0; k < runs.size(); ++k) {
         if (const auto problem = readRunOrProfile("export", o.runs[k], o.columns, runs[k]); !problem.empty()) {
             std::fprintf(stderr, "%s\n", problem.c_str());
@@ -141,7 +141,7 @@ int runExport(int argc, char** argv) {
                 std::fprintf(stderr, "%s\n", problem.c_str());
                 return 1;
             }
-            traces.push_back(runs[k].trace());
+            traces.push_back(traceOf(runs[k]));
         }
         std::string problem;
         const auto found = alignedOffsets(traces, o.runs, o.axis, o.from, o.to, problem);

@@ -19,7 +19,6 @@
 #include "runs/OverlayPlanRules.h"
 #include "runs/Profile.h"
 #include "runs/RunDataFile.h"
-#include "runs/RunFileCopy.h"
 #include "base/TextFormat.h"
 
 namespace corvane::cli {
@@ -437,32 +436,20 @@ int runInfo(int argc, char** argv) {
         return usage();
     }
     bool allRead = true;
-    RunDataFile run;
+    RunOrProfileFile read;
     for (std::size_t k = 0; k < files.size(); ++k) {
         const auto& file = files[k];
-        auto problem = readRunFileProblem("info", file, run);
-        if (!problem.empty()) {
-            // Not a run: a preset run file is shown as one, a profile of
-            // another instrument as one (only a regular file that was read
-            // is tried again).
-            if (problem.starts_with("Error, unable to find header")) {
-                if (const auto preset = readPresetRun(file)) {
-                    if (k > 0 && !json) std::printf("\n");
-                    allRead = printPresetRun(file, *preset, json) == 0 && allRead;
-                    continue;
-                }
-                auto read = readProfileFile(file, columns);
-                if (read.profile) {
-                    if (json) {
-                        writeJsonProfile(file, *read.profile, rows);
-                    } else {
-                        if (k > 0) std::printf("\n");
-                        writeTextProfile(file, *read.profile, rows);
-                    }
-                    continue;
-                }
-                problem = notAProfileEither(problem, read.error);
+        const auto problem = readRunOrProfile("info", file, columns, read);
+        // Not a run: a preset run file is shown as one before anything else
+        // is tried (only a regular file that was read is tried again).
+        if (!read.isRun && (read.profile || problem.starts_with("Error, unable to find header"))) {
+            if (const auto preset = readPresetRun(file)) {
+                if (k > 0 && !json) std::printf("\n");
+                allRead = printPresetRun(file, *preset, json) == 0 && allRead;
+                continue;
             }
+        }
+        if (!problem.empty()) {
             allRead = false;
             if (json) {
                 writeJsonProblem(file, problem);
@@ -472,11 +459,11 @@ int runInfo(int argc, char** argv) {
             }
             continue;
         }
-        if (json) {
-            writeJson(file, run, rows);
+        if (!json && k > 0) std::printf("\n");
+        if (read.profile) {
+            json ? writeJsonProfile(file, *read.profile, rows) : writeTextProfile(file, *read.profile, rows);
         } else {
-            if (k > 0) std::printf("\n");
-            writeText(file, run, rows);
+            json ? writeJson(file, read.run, rows) : writeText(file, read.run, rows);
         }
     }
     return std::fflush(stdout) == 0 && allRead ? 0 : 1;

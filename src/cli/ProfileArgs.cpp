@@ -6,25 +6,28 @@
 namespace corvane::cli {
 
 std::string readRunOrProfile(std::string_view command, const std::filesystem::path& file,
-                             const ProfileFileOptions& options, RunOrProfile& read) {
-    read.profile.reset();
-    auto problem = readRunFileProblem(command, file, read.run);
-    if (problem.empty() || !problem.starts_with("Error, unable to find header")) {
+                             const ProfileFileOptions& options, RunOrProfileFile& read) {
+    read = RunOrProfileFile{};
+    if (auto problem = runFileProblem(command, file); !problem.empty()) {
         return problem;
     }
-    auto result = readProfileFile(file, options);
-    if (result.profile) {
-        read.profile = std::move(result.profile);
+    read = readRunOrProfileFile(file, options);
+    const std::string shown = visibleText(file.string());
+    if (read.isRun || read.profile) {
         return {};
     }
-    return notAProfileEither(problem, result.error);
+    if (read.error == kCannotRead || read.error == kNoSuchFile) {
+        return "Error, unable to open file: " + shown;
+    }
+    const std::string noHeader = "Error, unable to find header in file: " + shown;
+    // A run of ours without its column header keeps the message it always had.
+    return read.error == kRunWithoutColumnHeader ? noHeader : noHeader + "; " + visibleText(read.error);
 }
 
-std::string notAProfileEither(const std::string& runProblem, const std::string& profileError) {
-    if (profileError == kRunWithoutColumnHeader) {
-        return runProblem;
-    }
-    return runProblem + "; " + visibleText(profileError);
+std::string xUnitOf(const RunOrProfileFile& read) { return read.isRun ? std::string("mm") : read.profile->xUnit; }
+
+AlignTrace traceOf(const RunOrProfileFile& read) {
+    return read.isRun ? alignTraceOf(read.run) : alignTraceOf(*read.profile);
 }
 
 std::string profileRefusal(std::string_view command, const std::filesystem::path& file) {
@@ -45,6 +48,19 @@ std::string profileRefusal(std::string_view command, const std::filesystem::path
                       profileFormatName(result.profile->format));
 }
 
+std::string axisUnitProblem(std::string_view command, const std::filesystem::path& file,
+                            const RunOrProfileFile& read, AlignAxis axis, const std::string& unit) {
+    const std::string own = xUnitOf(read);
+    if (axis == AlignAxis::Samples || own == unit) {
+        return {};
+    }
+    const std::string ownText = own.empty() ? "in no stated unit" : "in " + visibleText(own);
+    return formatText("corvane-cli %.*s: --x %s, but the x of %s is %s; give --x samples to line files of different "
+                      "units up by sample",
+                      static_cast<int>(command.size()), command.data(), unit.c_str(),
+                      visibleText(file.string()).c_str(), ownText.c_str());
+}
+
 bool takeColumnOption(int argc, char** argv, int& i, ProfileFileOptions& options) {
     const std::string_view arg = argv[i];
     if ((arg != "--x-column" && arg != "--y-column") || i + 1 >= argc) {
@@ -52,19 +68,6 @@ bool takeColumnOption(int argc, char** argv, int& i, ProfileFileOptions& options
     }
     (arg == "--x-column" ? options.xColumn : options.yColumn) = argv[++i];
     return true;
-}
-
-std::string axisUnitProblem(std::string_view command, const std::filesystem::path& file, const RunOrProfile& read,
-                            AlignAxis axis, const std::string& unit) {
-    const std::string own = read.xUnit();
-    if (axis == AlignAxis::Samples || own == unit) {
-        return {};
-    }
-    const std::string ownText = own.empty() ? "in no stated unit" : "in " + visibleText(own);
-    return formatText("corvane-cli %.*s: --x %s, but the x of %s is %s; give --x samples to line files of different "
-                      "units up by sample",
-                      static_cast<int>(command.size()), command.data(), unit.c_str(), visibleText(file.string()).c_str(),
-                      ownText.c_str());
 }
 
 std::string xText(double value, const std::string& unit) {

@@ -2,8 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <array>
 #include <cstdio>
 #include <string>
 
@@ -11,7 +9,6 @@
 #include "base/TextFormat.h"
 #include "runs/ProfileReaders.h"
 #include "runs/ProfileText.h"
-#include "runs/RunDataFile.h"
 #include "runs/RunFileCopy.h"
 
 namespace corvane {
@@ -38,39 +35,21 @@ bool isSpreadsheet(std::string_view bytes, const std::string& ext) {
            bytes.starts_with(std::string_view("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
 }
 
-ProfileFileResult refused(std::string text) { return {std::nullopt, std::move(text)}; }
-
-// Our run files, exactly as RunDataFile tells them; nothing when the bytes are not ours.
-std::optional<ProfileFileResult> ourRun(std::string_view bytes, const std::string& name, RunChannel channel) {
-    if (RunDataFile::mayHoldColumnHeader(bytes)) {
-        RunDataFile run;
-        if (run.parse(bytes) == RunDataFile::ReadStatus::Ok) {
-            if (run.isExport()) return refused("an export file of several runs, not one profile");
-            return ProfileFileResult{profileFromRun(run, name, channel), {}};
-        }
-    }
-    if (bytes.starts_with(kOurTitle)) return refused(std::string(kRunWithoutColumnHeader));
-    return std::nullopt;
-}
-
-}  // namespace
-
-ProfileFileResult profileFromBytes(std::string_view bytes, const std::filesystem::path& fileName,
-                                   const ProfileFileOptions& options) {
-    const std::string name = fileName.filename().string();
-    if (auto run = ourRun(bytes, name, options.channel)) return std::move(*run);
+// Another instrument's profile, by extension and content.
+ProfileFileResult otherInstrument(std::string_view bytes, const std::filesystem::path& fileName,
+                                  const ProfileFileOptions& options) {
     const std::string ext = lowerExtension(fileName);
-    if (isSpreadsheet(bytes, ext)) return refused(std::string(kSpreadsheetRefusal));
+    if (isSpreadsheet(bytes, ext)) return {std::nullopt, std::string(kSpreadsheetRefusal)};
     const ProfileText decoded(bytes);
-    if (!decoded.error().empty()) return refused(decoded.error());
+    if (!decoded.error().empty()) return {std::nullopt, decoded.error()};
 
     ProfileFileResult result;
     const bool pks = ext == ".pks" || (ext != ".asc" && looksLikePks(decoded.text()));
     const bool asc = !pks && (ext == ".asc" || looksLikeAsc(decoded.text()));
     if (pks || asc) {
         if (!options.xColumn.empty() || !options.yColumn.empty()) {
-            return refused(formatText("a .%s file holds one signal: columns are chosen only in plain tables",
-                                      pks ? "pks" : "asc"));
+            return {std::nullopt, formatText("a .%s file holds one signal: columns are chosen only in plain tables",
+                                             pks ? "pks" : "asc")};
         }
         result = pks ? readPksProfile(bytes) : readAscProfile(bytes);
         if (!result.profile) result.error = (pks ? "not a .pks profile: " : "not an .asc profile: ") + result.error;
@@ -78,36 +57,87 @@ ProfileFileResult profileFromBytes(std::string_view bytes, const std::filesystem
         result = readTableProfile(bytes, options);
         if (!result.profile) result.error = "not a table profile: " + result.error;
     }
-    if (result.profile) result.profile->name = name;
+    if (result.profile) result.profile->name = fileName.filename().string();
     return result;
 }
 
-ProfileFileResult readProfileFile(const std::filesystem::path& path, const ProfileFileOptions& options) {
+// Our run files first, exactly as RunDataFile tells them (the search only
+// spares other files the parse).
+void readBytesInto(std::string_view bytes, const std::filesystem::path& fileName, const ProfileFileOptions& options,
+                   RunOrProfileFile& out) {
+    if (RunDataFile::mayHoldColumnHeader(bytes) && out.run.parse(bytes) == RunDataFile::ReadStatus::Ok) {
+        out.isRun = true;
+        return;
+    }
+    if (bytes.starts_with(kOurTitle)) {
+        out.error = std::string(kRunWithoutColumnHeader);
+        return;
+    }
+    auto other = otherInstrument(bytes, fileName, options);
+    out.profile = std::move(other.profile);
+    out.error = std::move(other.error);
+}
+
+// Only a regular file, opened without waiting, read to its end up to the bound.
+std::string readBytes(const std::filesystem::path& path, std::string& error) {
     switch (fileKindOf(path)) {
-        case FileKind::Missing: return refused("no such file");
-        case FileKind::Folder: return refused("a folder, not a file");
-        case FileKind::Other: return refused("not a regular file (a device or a pipe): only regular files are read");
+        case FileKind::Missing: error = std::string(kNoSuchFile); return {};
+        case FileKind::Folder: error = "a folder, not a file"; return {};
+        case FileKind::Other: error = "not a regular file (a device or a pipe): only regular files are read"; return {};
         case FileKind::Regular: break;
     }
     const FileHandle file = openRegularFile(path);
     struct stat info {};
-    if (!file || ::fstat(::fileno(file.get()), &info) != 0) return refused("cannot be opened");
-    const auto tooLarge = [] {
-        return refused(formatText("larger than %ju MB: too large for a profile", kMaxRunFileBytes >> 20));
-    };
-    if (static_cast<std::uintmax_t>(info.st_size) > kMaxRunFileBytes) return tooLarge();
-    // Read to the end, not to the size seen: a file still being written may
-    // have grown, and its bytes are read only up to the bound.
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(info.st_size));
-    std::array<char, 1 << 16> chunk{};
-    std::size_t got = 0;
-    while ((got = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0) {
-        if (bytes.size() + got > kMaxRunFileBytes) return tooLarge();
-        bytes.append(chunk.data(), got);
+    if (!file || ::fstat(::fileno(file.get()), &info) != 0) {
+        error = std::string(kCannotRead);
+        return {};
     }
-    if (std::ferror(file.get())) return refused("cannot be read");
-    return profileFromBytes(bytes, path, options);
+    const auto tooLarge = [&] {
+        error = formatText("larger than %ju MB: too large for a profile", kMaxRunFileBytes >> 20);
+        return std::string();
+    };
+    const auto size = static_cast<std::uintmax_t>(info.st_size);
+    if (size > kMaxRunFileBytes) return tooLarge();
+    // Read to the end, not to the size seen: a file still being written may have grown.
+    std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
+    std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
+    while (got == bytes.size() && !std::ferror(file.get())) {
+        if (bytes.size() > kMaxRunFileBytes) return tooLarge();
+        bytes.resize(bytes.size() + (1 << 16));
+        got += std::fread(bytes.data() + got, 1, bytes.size() - got, file.get());
+    }
+    if (std::ferror(file.get())) {
+        error = std::string(kCannotRead);
+        return {};
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+ProfileFileResult profileOf(RunOrProfileFile&& read, const std::filesystem::path& fileName, RunChannel channel) {
+    if (!read.isRun) return {std::move(read.profile), std::move(read.error)};
+    if (read.run.isExport()) return {std::nullopt, "an export file of several runs, not one profile"};
+    return {profileFromRun(read.run, fileName.filename().string(), channel), {}};
+}
+
+}  // namespace
+
+RunOrProfileFile readRunOrProfileFile(const std::filesystem::path& path, const ProfileFileOptions& options) {
+    RunOrProfileFile out;
+    const std::string bytes = readBytes(path, out.error);
+    if (out.error.empty()) readBytesInto(bytes, path, options, out);
+    return out;
+}
+
+ProfileFileResult profileFromBytes(std::string_view bytes, const std::filesystem::path& fileName,
+                                   const ProfileFileOptions& options) {
+    RunOrProfileFile read;
+    readBytesInto(bytes, fileName, options, read);
+    return profileOf(std::move(read), fileName, options.channel);
+}
+
+ProfileFileResult readProfileFile(const std::filesystem::path& path, const ProfileFileOptions& options) {
+    return profileOf(readRunOrProfileFile(path, options), path, options.channel);
 }
 
 }  // namespace corvane

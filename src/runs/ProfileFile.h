@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "runs/Profile.h"
+#include "runs/RunDataFile.h"
 
 namespace corvane {
 
@@ -29,6 +30,9 @@ struct ProfileFileResult {
 // The error for a file of ours (its title line) without a column header:
 // commands keep the message they always gave for it.
 inline constexpr std::string_view kRunWithoutColumnHeader = "a run file of ours without its column header line";
+// The errors for a file that is not there, or cannot be opened or read.
+inline constexpr std::string_view kNoSuchFile = "no such file";
+inline constexpr std::string_view kCannotRead = "cannot be opened or read";
 // The error for a spreadsheet.
 inline constexpr std::string_view kSpreadsheetRefusal =
     "a spreadsheet file, not text: save it as CSV or tab-separated text first";
@@ -46,5 +50,17 @@ inline constexpr std::string_view kSpreadsheetRefusal =
 // extension tells the format where the content alone does not.
 [[nodiscard]] ProfileFileResult profileFromBytes(std::string_view bytes, const std::filesystem::path& fileName,
                                                  const ProfileFileOptions& options = {});
+
+// A file read once for a command that shows a run's whole header: a run of
+// ours (an export file too) as RunDataFile reads it, else a profile of
+// another instrument, else why it is neither.
+struct RunOrProfileFile {
+    bool isRun = false;  // run holds the file
+    RunDataFile run;
+    std::optional<Profile> profile;
+    std::string error;
+};
+[[nodiscard]] RunOrProfileFile readRunOrProfileFile(const std::filesystem::path& path,
+                                                    const ProfileFileOptions& options = {});
 
 }  // namespace corvane

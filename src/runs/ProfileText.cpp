@@ -4,7 +4,9 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "base/TextFormat.h"
 
@@ -140,14 +142,58 @@ std::string overlongLineMessage(std::size_t lineNumber) {
                       ProfileLines::kMaxLine >> 20);
 }
 
+namespace {
+
+// Plain decimals ("-0,001667", "37.9246": most of any profile) exactly as
+// from_chars reads them, faster: up to 15 digits make an exact integer, and
+// dividing it by an exact power of ten rounds once, correctly. Nothing for
+// anything else (exponents, long digit strings), which from_chars reads.
+std::optional<double> plainDecimal(std::string_view field, unsigned& used) {
+    static constexpr std::array<double, 16> kPowers = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::size_t i = 0;
+    const bool negative = field[0] == '-';
+    if (negative || field[0] == '+') ++i;
+    std::uint64_t digits = 0;
+    int count = 0;
+    int decimals = -1;
+    for (; i < field.size(); ++i) {
+        const char c = field[i];
+        if (c >= '0' && c <= '9') {
+            digits = digits * 10 + static_cast<unsigned>(c - '0');
+            ++count;
+            if (decimals >= 0) ++decimals;
+        } else if ((c == '.' || c == ',') && decimals < 0) {
+            used = c == '.' ? kDecimalPoint : kDecimalComma;
+            decimals = 0;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (count == 0 || count > 15) return std::nullopt;
+    const double magnitude = static_cast<double>(digits) / kPowers[static_cast<std::size_t>(std::max(decimals, 0))];
+    return negative ? -magnitude : magnitude;
+}
+
+}  // namespace
+
 bool parseProfileNumber(std::string_view field, double& value, unsigned& marks) {
     if (field.empty() || field.size() > kMaxNumberText) {
         return false;
     }
+    unsigned used = 0;
+    if (const auto plain = plainDecimal(field, used)) {
+        value = *plain;
+        marks |= used;
+        return true;
+    }
+    used = 0;
     std::array<char, kMaxNumberText> text{};
     std::size_t n = 0;
-    unsigned used = 0;
-    std::size_t from = field[0] == '+' ? 1 : 0;
+    const std::size_t from = field[0] == '+' ? 1 : 0;
+    if (from == 1 && (field.size() == 1 || field[1] == '-' || field[1] == '+')) {
+        return false;
+    }
     for (std::size_t i = from; i < field.size(); ++i) {
         char c = field[i];
         if (c == ',') {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "TempDir.h"
@@ -238,6 +241,38 @@ TEST(TableProfile, RefusesAmbiguousOrUnreadableTables) {
                          "line 1 has 5 columns where the rows below it (separated by blanks) have 2"));
     EXPECT_TRUE(contains(refusal(readTableProfile("just some notes\nnothing else\n")), "no rows of numbers"));
     EXPECT_TRUE(contains(refusal(readTableProfile("a\tb\tc\n1\t\t3\n2\tNA\t4\n")), "no row has both"));
+}
+
+// Numbers read from a decimal comma or point give exactly the double the
+// standard library reads from the same text with a point.
+TEST(ProfileText, NumbersReadAsTheLibraryReadsThemWithEitherDecimalMark) {
+    std::uint64_t state = 12345;
+    const auto next = [&] { return state = state * 6364136223846793005ULL + 1442695040888963407ULL; };
+    for (int k = 0; k < 200000; ++k) {
+        const int digits = 1 + static_cast<int>(next() >> 60);
+        const int decimals = static_cast<int>(next() >> 61);
+        std::string text = (next() >> 63) != 0 ? "-" : "";
+        for (int d = 0; d < digits; ++d) text += static_cast<char>('0' + (next() >> 33) % 10);
+        if (decimals > 0 && decimals < digits) text.insert(text.size() - static_cast<std::size_t>(decimals), ".");
+        double expected = 0.0;
+        std::from_chars(text.data(), text.data() + text.size(), expected);
+        for (const char mark : {'.', ','}) {
+            std::string written = text;
+            std::replace(written.begin(), written.end(), '.', mark);
+            double value = -1.0;
+            unsigned marks = 0;
+            ASSERT_TRUE(parseProfileNumber(written, value, marks)) << written;
+            ASSERT_EQ(value, expected) << written;
+        }
+    }
+    double value = 0.0;
+    unsigned marks = 0;
+    for (const char* refused : {"", "-", "+", "+-1", "1,2,3", "1.5,2", "nan", "inf", "0x10", "12 ml", "1e999"}) {
+        EXPECT_FALSE(parseProfileNumber(refused, value, marks)) << refused;
+    }
+    EXPECT_TRUE(parseProfileNumber("+1,5e-3", value, marks));
+    EXPECT_EQ(value, 1.5e-3);
+    EXPECT_EQ(marks, kDecimalComma);
 }
 
 }  // namespace
