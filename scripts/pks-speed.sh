@@ -9,13 +9,8 @@ set -eu
 cli=${1:-build/src/cli/corvane-cli}
 rows=${2:-1000000}
 repeat=${3:-5}
-# The first Python that has pandas (a distribution's pandas may sit beside
-# another Python that comes first on the PATH).
-py=
-for candidate in ${PYTHON:-} python3 /usr/bin/python3; do
-    if "$candidate" -c 'import pandas' 2>/dev/null; then py=$candidate; break; fi
-done
-[ -n "$py" ] || { echo "pks-speed: no python3 with pandas (apt-get install python3-pandas)" >&2; exit 1; }
+. "$(dirname "$0")/speed-lib.sh"
+pandas_python pks-speed
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 file="$work/profile.pks"
@@ -41,18 +36,6 @@ frame = pd.read_csv(sys.argv[1], sep=r"\s+", decimal=",", skiprows=1, header=Non
                     names=["row", "el_tm", "val", "rack", "tube", "peak", "waste"])
 print(len(frame), frame["val"].max())
 PY
-
-best() {
-    best=
-    for _ in $(seq "$repeat"); do
-        start=$(date +%s.%N)
-        "$@" > /dev/null
-        end=$(date +%s.%N)
-        t=$(echo "$end - $start" | bc -l)
-        if [ -z "$best" ] || [ "$(echo "$t < $best" | bc -l)" = 1 ]; then best=$t; fi
-    done
-    printf '%.3f' "$best"
-}
 
 "$cli" info --json "$file" | grep -q "\"samples\":$rows}" || { echo "pks-speed: corvane-cli did not read $rows rows" >&2; exit 1; }
 ours=$(best "$cli" info --json "$file")
