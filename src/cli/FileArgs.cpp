@@ -92,9 +92,6 @@ std::string pageFileKindOnDisk(const std::filesystem::path& file) {
     return {};
 }
 
-namespace {
-
-// The checks made before a run file is read; the message, empty when none.
 std::string runFileProblem(std::string_view command, const std::filesystem::path& file) {
     if (auto problem = inputFileProblem(command, file); !problem.empty()) {
         return problem;
@@ -107,8 +104,6 @@ std::string runFileProblem(std::string_view command, const std::filesystem::path
     }
     return {};
 }
-
-}  // namespace
 
 bool runFileReadable(std::string_view command, const std::filesystem::path& file) {
     const auto problem = runFileProblem(command, file);

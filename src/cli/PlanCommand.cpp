@@ -17,6 +17,7 @@
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"
 #include "cli/FileArgs.h"
+#include "cli/ProfileArgs.h"
 #include "runs/OverlayPlanBlock.h"
 #include "runs/OverlayPlanRules.h"
 #include "runs/RunDataFile.h"
@@ -125,8 +126,12 @@ int runPlan(int argc, char** argv) {
         start = end;
     }
 
-    if (!runFileReadable("plan", *runPath)) {
-        return 1;
+    // The size too: the plan reads the whole run to write it back.
+    for (const auto& problem : {runFileProblem("plan", *runPath), profileRefusal("plan", *runPath)}) {
+        if (!problem.empty()) {
+            std::fprintf(stderr, "%s\n", problem.c_str());
+            return 1;
+        }
     }
     RunDataFile run;
     if (run.readHeader(*runPath) == RunDataFile::ReadStatus::CannotOpen) {

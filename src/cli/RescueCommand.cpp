@@ -8,6 +8,7 @@
 #include "cli/Commands.h"
 #include "cli/ConsolePrompter.h"
 #include "cli/FileArgs.h"
+#include "cli/ProfileArgs.h"
 #include "runs/TempFolder.h"
 
 namespace corvane::cli {
@@ -34,8 +35,9 @@ int runRescue(int argc, char** argv) {
                              "NEWFILE is never replaced unless --force is given.\n");
         return 2;
     }
-    for (const auto& problem : {inputFileProblem("rescue", source), outputFileProblem("rescue", target, force),
-                                outputIsInputProblem("rescue", target, {source})}) {
+    for (const auto& problem :
+         {inputFileProblem("rescue", source), profileRefusal("rescue", source),
+          outputFileProblem("rescue", target, force), outputIsInputProblem("rescue", target, {source})}) {
         if (!problem.empty()) {
             std::fprintf(stderr, "%s\n", problem.c_str());
             return 1;

@@ -249,6 +249,13 @@ TEST(RecordCli, TwoRecordingsStartedTogetherInOneFolderEachSaveTheirOwnRun) {
     EXPECT_TRUE(tempRuns(folder.path()).empty());
 }
 
+// record on the simulated unit, ten times faster, with its faults (LIST of
+// --sim-faults) and how long (--seconds S, or --until-stop), saving run.csv.
+Finished recordWithFaults(const TempDir& folder, const std::string& faults, const std::string& length) {
+    return runToEnd(inFolder(folder, "record --simulate --sim-speed 10 --skip-warmup --sim-faults " + faults + " " +
+                                         length + " -o run.csv"));
+}
+
 // A file that takes the run's name while it is recorded (another run saved
 // there) is never replaced: the run stays whole in TEMP, said so, exit 1.
 // --force replaces only the file that was there when the command started.
@@ -277,8 +284,7 @@ TEST(RecordCli, ANameTakenDuringTheRunKeepsBothRuns) {
 TEST(RecordCli, SilenceFromTheStartEndsTheRunAndAMomentsSilenceIsTold) {
     {
         TempDir folder;
-        const auto run = runToEnd(inFolder(folder, "record --simulate --sim-speed 10 --skip-warmup "
-                                                   "--sim-faults unplug=13+200 --until-stop -o run.csv"));
+        const auto run = recordWithFaults(folder, "unplug=13+200", "--until-stop");
         EXPECT_NE(run.exitCode, 0) << run.err;
         EXPECT_THAT(run.err, HasSubstr("stopping: the unit has been silent for more than 10 s\n"));
         EXPECT_THAT(run.out, Not(HasSubstr("saved")));
@@ -289,8 +295,7 @@ TEST(RecordCli, SilenceFromTheStartEndsTheRunAndAMomentsSilenceIsTold) {
     }
     {
         TempDir folder;
-        const auto run = runToEnd(inFolder(folder, "record --simulate --sim-speed 10 --skip-warmup "
-                                                   "--sim-faults silence=25+3 --seconds 40 -o run.csv"));
+        const auto run = recordWithFaults(folder, "silence=25+3", "--seconds 40");
         EXPECT_EQ(run.exitCode, 0) << run.err;
         // The three seconds; on a loaded machine a moment of the sped-up
         // clock may count too.
@@ -304,8 +309,7 @@ TEST(RecordCli, SilenceFromTheStartEndsTheRunAndAMomentsSilenceIsTold) {
 // row by row, so the closing lines say how many there may be.
 TEST(RecordCli, TheClosingLinesTellHowManyValuesMayBeDamagedUnseen) {
     TempDir folder;
-    const auto run = runToEnd(inFolder(folder, "record --simulate --sim-speed 10 --skip-warmup "
-                                               "--sim-faults corrupt=0.03 --seconds 20 -o run.csv"));
+    const auto run = recordWithFaults(folder, "corrupt=0.03", "--seconds 20");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_THAT(run.err, MatchesRegex("(.|\n)*\ncorvane-cli record: the line damaged about [1-9][0-9]* packets; about "
                                       "1 in 700 damaged packets passes every check, so about [0-9]+\\.[0-9] values "
