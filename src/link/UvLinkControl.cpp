@@ -502,7 +502,7 @@ void UvLink::GoToUpperLimit(LinkHost& host, bool silent, UpperLimitVariant varia
     while (!deadline.expired()) {
         Cmd2 packet;
         if (ReadCmd2(packet)) {
-            host.showPositionAndSpeed(static_cast<std::int16_t>(packet.uiPistonPos) * 0.01,
+            host.showPositionAndSpeed(packet.pistonMm(),
                                       packet.iPistonSpeed * 0.1);
         }
         ParseHeartbeat();

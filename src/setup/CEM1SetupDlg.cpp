@@ -230,7 +230,7 @@ QWidget* CEM1SetupDlg::makeZones() {
         if (column == 2) {
             rows[static_cast<std::size_t>(row)].end = text;
         } else if (column == 3) {
-            rows[static_cast<std::size_t>(row)].number = text;
+            (void)page_.zoneNumberTyped(static_cast<std::size_t>(row), text);
         }
         showZones();
     });

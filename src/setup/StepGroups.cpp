@@ -30,7 +30,7 @@ const std::vector<int>& StepGroups::controls(int step) const {
 }
 
 bool StepGroups::enable(int step) {
-    if (!valid(step) || done(step)) {
+    if (!valid(step) || done(step) || locked(step)) {
         return false;
     }
     enabled_ = step;
@@ -53,6 +53,26 @@ void StepGroups::markDone(int step) {
 }
 
 bool StepGroups::done(int step) const { return valid(step) && groups_[static_cast<std::size_t>(step - 1)].done; }
+
+void StepGroups::lock(int step) {
+    if (!valid(step)) {
+        return;
+    }
+    groups_[static_cast<std::size_t>(step - 1)].locked = true;
+    if (enabled_ == step) {
+        enabled_ = 0;
+    }
+}
+
+void StepGroups::unlock(int step) {
+    if (valid(step)) {
+        groups_[static_cast<std::size_t>(step - 1)].locked = false;
+    }
+}
+
+bool StepGroups::locked(int step) const {
+    return valid(step) && groups_[static_cast<std::size_t>(step - 1)].locked;
+}
 
 int StepGroups::clickAt(int y) {
     int best = 0;

@@ -437,5 +437,28 @@ TEST(RecordingRun, ADe1RunTellsHowFarItsMarksLieAheadOfItsTrace) {
     EXPECT_NEAR(bench.controller.runStartOffsetMm(), 2.0, 1e-9);
 }
 
+// No rotor in the run description: the standard run's own tube, the one its
+// plan is checked with, also gives the run's dead-volume distance and the
+// file's figures, not the default tube's.
+TEST(RecordingRun, ADe1RunWithoutARotorMeasuresWithTheStandardRunsTube) {
+    De1Bench bench;
+    ASSERT_TRUE(bench.connect(3));
+    Em1RunWriter::Setup setup;
+    setup.settings.signalType = Em1Settings::kEventTriggered;
+    setup.settings.speed = 0.5;
+    setup.settings.deadVolume = 0.3;  // 1.5 mm at 0.2 ml/mm, 2.10 mm at the default 0.143
+    bench.controller.setDe1Setup(setup);
+    bench.controller.setStandardRunPlan(StandardRunPlan{OverlayPlan{{{0.0, 4.0, 2}}, 0}, 0.2});
+    bench.controller.startStop();
+    ASSERT_TRUE(bench.controller.isRecording());
+    EXPECT_NEAR(bench.controller.runStartOffsetMm(), 1.5, 1e-9);
+    RunDataFile header;
+    ASSERT_EQ(header.readHeader(bench.controller.tempFile()), RunDataFile::ReadStatus::Ok);
+    ASSERT_TRUE(header.header().em1);
+    EXPECT_DOUBLE_EQ(header.header().em1->deadVolumeDistance, 1.5);
+    bench.prompter.answerNo();
+    bench.controller.startStop();
+}
+
 }  // namespace
 }  // namespace corvane::test
