@@ -534,7 +534,10 @@ bool UvLink::SendPendingScanDistance(LinkHost& host) {
         return false;
     }
     settings.uiScanDist = static_cast<std::uint16_t>(std::clamp(distance * 100.0, 0.0, 65535.0));
-    if (!host.sendSettings(BuildSettingsChange(settings))) {
+    // Sent is not taken: only the unit's echo clears it, or a unit that let
+    // it go would scan the tube's whole length unnoticed.
+    const auto packet = BuildSettingsChange(settings);
+    if (!host.sendSettings(packet) || !WaitForSettingsEcho(packet)) {
         return false;
     }
     host.clearPendingScanDistance();

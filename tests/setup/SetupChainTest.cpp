@@ -214,9 +214,12 @@ TEST_F(Chain, OneWavelengthCalibratesItsChannelAloneWhileTheOtherIsDark) {
     const auto curve = bench.session.reader()->calibrationCurve();
     ASSERT_TRUE(curve);
     bench.unit().setMedium(SimMedium::Reference);
-    const SetupUnit::Exclusive alone(unit);
-    const auto counts = unit.freshCounts(3);
-    EXPECT_NEAR(AbsorbanceFromCurve(counts->sampleA, counts->sourceA, curve->c0, curve->c1), 1.00, 0.005);
+    {
+        const SetupUnit::Exclusive alone(unit);
+        const auto counts = unit.freshCounts(3);
+        ASSERT_TRUE(counts);
+        EXPECT_NEAR(AbsorbanceFromCurve(counts->sampleA, counts->sourceA, curve->c0, curve->c1), 1.00, 0.005);
+    }
     // Channel B reads as the zero factor had it: the line of slope 0 through 1 / k.
     const double kB = bench.session.reader()->sourceFactors()[1];
     EXPECT_EQ(curve->c2, 0.0);
@@ -355,7 +358,9 @@ TEST_F(Chain, RotorOkWithoutTheRotorsLineSendsNothingAndSaysWhichLine) {
                                                "Error, tube distance not available.",
                                                "Error, unable to get upper limit to top of tube distance.",
                                                "Error, unable to get upper limit to top of tube distance."};
-    EXPECT_EQ(std::vector<std::string>(bench.prompter.texts().begin() + 1, bench.prompter.texts().end()), expected);
+    const std::vector<std::string> texts = bench.prompter.texts();
+    ASSERT_EQ(texts.size(), expected.size() + 1);
+    EXPECT_EQ(std::vector<std::string>(texts.begin() + 1, texts.end()), expected);
 }
 
 TEST_F(Chain, RotorOkOnAUnitThatRefusesTheSettingsSaysSoOnceAndKeepsNothing) {
