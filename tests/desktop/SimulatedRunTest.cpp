@@ -170,10 +170,12 @@ TEST_F(SimulatedRun, ConnectsFeedsTheGraphAndSavesARecordedRun) {
     CScanSetup2Dlg* beside = window->kelvoPages().scanPage();
     EXPECT_TRUE(beside->page().openedByScanSetup());
     EXPECT_TRUE(window->isVisible());
-    ASSERT_TRUE(pumpUntil([&] { return !beside->busy(); }));
+    QPushButton* graphButton = beside->button(QStringLiteral("GRAPH"));
+    ASSERT_TRUE(pumpUntil([&] { return !beside->busy() && graphButton->isEnabled(); }));
     EXPECT_TRUE(rig.kelvo()->atUpperLimit());
-    beside->button(QStringLiteral("GRAPH"))->click();
-    ASSERT_TRUE(pumpUntil([&] { return window->kelvoPages().scanPage() == nullptr; }));
+    graphButton->click();
+    // Hidden at once; deleted when an event loop next runs.
+    ASSERT_TRUE(pumpUntil([&] { return !beside->isVisible() && window->isVisible(); }));
 
     RunDataFile saved;
     ASSERT_EQ(saved.read(saveAs), RunDataFile::ReadStatus::Ok);
