@@ -42,23 +42,17 @@ bool StepGroups::controlEnabled(int control) const {
     return std::find(mine.begin(), mine.end(), control) != mine.end();
 }
 
-void StepGroups::markDone(int step) {
-    if (!valid(step)) {
-        return;
-    }
-    groups_[static_cast<std::size_t>(step - 1)].done = true;
-    if (enabled_ == step) {
-        enabled_ = 0;
-    }
-}
+void StepGroups::markDone(int step) { switchOff(step, &Group::done); }
 
 bool StepGroups::done(int step) const { return valid(step) && groups_[static_cast<std::size_t>(step - 1)].done; }
 
-void StepGroups::lock(int step) {
+void StepGroups::lock(int step) { switchOff(step, &Group::locked); }
+
+void StepGroups::switchOff(int step, bool Group::*flag) {
     if (!valid(step)) {
         return;
     }
-    groups_[static_cast<std::size_t>(step - 1)].locked = true;
+    groups_[static_cast<std::size_t>(step - 1)].*flag = true;
     if (enabled_ == step) {
         enabled_ = 0;
     }

@@ -61,6 +61,8 @@ private:
         bool locked = false;
     };
     [[nodiscard]] bool valid(int step) const { return step >= 1 && step <= count(); }
+    // Sets a done or locked flag; the step goes off if it is the one enabled.
+    void switchOff(int step, bool Group::*flag);
 
     std::vector<Group> groups_;
     int enabled_ = 0;
