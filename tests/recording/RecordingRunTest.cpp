@@ -313,6 +313,21 @@ TEST(RecordingRun, ADe1RunByAStandardRunsPlanIsCheckedFirstThenCutByItsZones) {
                 ElementsAre("message: The collection limit of 0.15 ml was exceeded in the following zones:\n"
                             "Zone 1 requires 0.20 ml per fraction.\n"));
 
+    // Auto + manual fractionation: the vessel is changed automatically, so
+    // the same plan is not refused, and the run's plan says autofrac 1.
+    bench.controller.setFractionationKind(1);
+    bench.prompter.clear();
+    bench.controller.startStop();
+    ASSERT_TRUE(bench.controller.isRecording());
+    EXPECT_TRUE(bench.prompter.transcript().empty());
+    const auto automatic = readOverlayPlanFile(bench.controller.tempFile());
+    ASSERT_TRUE(automatic && automatic->found);
+    EXPECT_EQ(automatic->plan.autofrac, 1);
+    bench.prompter.answerNo();
+    bench.controller.startStop();
+    ASSERT_FALSE(bench.controller.isRecording());
+    bench.controller.setFractionationKind(0);
+
     // A vessel it fits: the run starts, its header carries the plan and the
     // marks follow the zones (3 of them, not the settings' 9).
     bench.controller.setCollectionLimit(0.2);
