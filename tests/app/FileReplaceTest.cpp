@@ -2,14 +2,13 @@
 // read-only file or a device, and no leftovers from a killed one.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <csignal>
 #include <iterator>
 
+#include "FullDisk.h"
 #include "TempDir.h"
 #include "app/ConfigFile.h"
 #include "app/FileReplace.h"
@@ -120,30 +119,6 @@ TEST(FileReplace, LeftoversOfAKilledRewriteGoButNeverOneBeingWrittenOrTheUsers) 
     EXPECT_TRUE(std::filesystem::exists(visible));
 }
 
-// A file system that fills while a whole file is written: the sizes the
-// process may write are held below the new content (RLIMIT_FSIZE, its signal
-// ignored, so writes fail as on a full disk).
-class FullDisk {
-public:
-    explicit FullDisk(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        oldSignal_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FullDisk() {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldSignal_);
-    }
-    FullDisk(const FullDisk&) = delete;
-    FullDisk& operator=(const FullDisk&) = delete;
-
-private:
-    rlimit old_{};
-    void (*oldSignal_)(int) = nullptr;
-};
-
 std::size_t filesIn(const std::filesystem::path& folder) {
     return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
 }
@@ -154,7 +129,7 @@ TEST(FileReplace, AWholeFileWriteThatRunsOutOfRoomLeavesTheEarlierFileAndNothing
     const auto page = dir.write("page.svg", earlier);
     std::error_code error;
     {
-        const FullDisk full(6000);
+        const test::FullDisk full(6000);
         EXPECT_FALSE(writeWholeFile(page, std::string(9000, 'n'), ExistingTarget::Replace, error));
         EXPECT_EQ(error, std::errc::file_too_large);
         EXPECT_FALSE(writeWholeFile(dir.path() / "new.svg", std::string(9000, 'n'), ExistingTarget::Keep, error));

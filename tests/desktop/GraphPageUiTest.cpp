@@ -10,15 +10,14 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QXmlStreamReader>
-#include <sys/resource.h>
 #include <cmath>
-#include <csignal>
 #include <iterator>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
 
 #include "../graph/QtTestApp.h"
+#include "FullDisk.h"
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
 #include "TestClocks.h"
@@ -173,17 +172,14 @@ TEST_F(GraphPageUi, APageThatDoesNotFitOnTheDiskLeavesTheEarlierOne) {
     const auto svg = dir.path() / "page.svg";
     ASSERT_TRUE(saveGraphPage(svg.string(), model, namedPage("run_0042.csv")));
     const std::string earlier = fileText(svg);
-    rlimit old{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit full = old;
-    full.rlim_cur = earlier.size() / 2;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
     std::error_code failure;
-    const bool saved = saveGraphPage(svg.string(), model, namedPage("another.csv"), {}, &failure);
-    const bool pdfSaved = saveGraphPage((dir.path() / "page.pdf").string(), model, namedPage("another.csv"));
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldSignal);
+    bool saved = true;
+    bool pdfSaved = true;
+    {
+        const test::FullDisk full(earlier.size() / 2);
+        saved = saveGraphPage(svg.string(), model, namedPage("another.csv"), {}, &failure);
+        pdfSaved = saveGraphPage((dir.path() / "page.pdf").string(), model, namedPage("another.csv"));
+    }
     EXPECT_FALSE(saved);
     EXPECT_EQ(failure, std::errc::file_too_large);
     EXPECT_FALSE(pdfSaved);
