@@ -16,7 +16,6 @@ namespace corvane {
 
 namespace {
 
-constexpr std::size_t kMaxFileBytes = ConfigFile::kMaxFileBytes;
 // A double is refused beyond these bounds, so its "%f" text stays short.
 constexpr double kDoubleBound = 1e30;
 
