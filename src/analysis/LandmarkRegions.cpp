@@ -90,6 +90,11 @@ std::vector<Region> landmarkRegions(const Landmarks& landmarks, std::span<const 
     if (level[end] > returnLevel) {
         warnings.push_back("the profile does not come back to its baseline after the polysomes: "
                            "they are taken to its end");
+    } else {
+        // Down to the foot of the last slope, where it meets the baseline.
+        while (!walk.atEnd(end) && level[walk.next(end)] < level[end]) {
+            end = walk.next(end);
+        }
     }
     regions.push_back(between("polysomes", afterMonosome, end));
     regions.push_back(between("total", valleys[0], end));

@@ -29,7 +29,11 @@ constexpr double kPeaksBeforeTop = 0.85;
 constexpr double kPassedOver = 0.9;
 constexpr double kUnresolvedSubunit = 0.7;
 constexpr double kMinSpacingFit = 0.3;
+constexpr double kSpacingTolerance = 0.25;  // a spacing this much off the one before still fits fully
 constexpr double kPoorFit = 0.5;
+// A runner-up within this share of the best try makes the pattern ambiguous:
+// the confidence falls, to half the score when the two tie.
+constexpr double kCloseRunnerUp = 0.1;
 
 // One try: peaks given by their place in the list down the gradient.
 struct Try {
@@ -144,7 +148,8 @@ private:
                     t.gap = true;
                     break;
                 }
-                fit = first ? 1.0 : std::max(kMinSpacingFit, 1.0 - std::abs(ratio - 1.0));
+                const double off = std::max(0.0, std::abs(ratio - 1.0) - kSpacingTolerance);
+                fit = first ? 1.0 : std::max(kMinSpacingFit, 1.0 - off / (kLongerSpacing - 1.0 - kSpacingTolerance));
             }
             t.polysomes.push_back(j);
             t.spacingFit.push_back(fit);
@@ -163,7 +168,8 @@ private:
 Landmarks describe(const Pattern& pattern, const Try& t, double runnerUp, bool reversed) {
     Landmarks result;
     result.reversed = reversed;
-    const double margin = t.score > 0.0 ? std::min(1.0, 0.5 + (t.score - runnerUp) / t.score) : 0.0;
+    const double closeness = t.score > 0.0 ? (t.score - runnerUp) / (kCloseRunnerUp * t.score) : 0.0;
+    const double margin = 0.5 + 0.5 * std::min(1.0, closeness);
     const double overall = t.score * margin;
     result.confidence = overall;
     const auto add = [&](const std::string& name, std::size_t k, double confidence) {
