@@ -151,7 +151,7 @@ ProfileAnalysis analyseProfile(const Profile& profile, const AnalysisSettings& s
         for (std::size_t i = 0; i < n; ++i) {
             values[i] = profile.y[i] - a.baselineLevels[i];
         }
-        const DeconvolutionSpec spec{*from, *to, d.shape, d.components};
+        const DeconvolutionSpec spec{*from, *to, d.shape, d.components, d.widths};
         a.deconvolution = deconvolve(profile.x, values, level, spec, a.problem);
         if (!a.deconvolution) {
             a.problem = "deconvolution: " + a.problem;

@@ -50,6 +50,7 @@ struct AnalysisSettings {
         double toX = 0.0;
         PeakShape shape = PeakShape::Gaussian;
         int components = 0;
+        PeakWidths widths = PeakWidths::Auto;
     };
     std::optional<Deconvolve> deconvolution;
 };
