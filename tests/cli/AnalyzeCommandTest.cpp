@@ -154,9 +154,9 @@ TEST(AnalyzeCommand, AFileThatCannotBeReadGetsItsLineAndTheOthersGoOn) {
     EXPECT_EQ(json[2], "{\"file\":\"notes.txt\",\"error\":\"Error, unable to find header in file: notes.txt\"}");
     EXPECT_EQ(json[3], json[0]);
     EXPECT_THAT(out.err, HasSubstr("missing.csv"));
-    const auto folder = inFolder(folder, "analyze --csv .");
-    EXPECT_EQ(folder.exitCode, 1);
-    EXPECT_THAT(lines(folder.out).back(), HasSubstr("this is a folder, not a file"));
+    const auto notAFile = inFolder(folder, "analyze --csv .");
+    EXPECT_EQ(notAFile.exitCode, 1);
+    EXPECT_THAT(lines(notAFile.out).back(), HasSubstr("this is a folder, not a file"));
 }
 
 TEST(AnalyzeCommand, AreasAndRatiosOfRunsWithKnownShapesAndTheirGroup) {
