@@ -95,6 +95,23 @@ std::vector<double> Baseline::levels(std::span<const double> x) const {
     return out;
 }
 
+void Baseline::subtractFrom(std::span<const double> x, std::span<double> values) const {
+    const std::size_t n = std::min(x.size(), values.size());
+    if (kind == BaselineKind::Line) {
+        for (std::size_t i = 0; i < n; ++i) {
+            values[i] -= at(i, x[i]);
+        }
+    } else if (kind == BaselineKind::Blank) {
+        for (std::size_t i = 0; i < n && i < blankLevels.size(); ++i) {
+            values[i] -= blankLevels[i];
+        }
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            values[i] -= level;
+        }
+    }
+}
+
 std::optional<Baseline> fitBaseline(const Profile& profile, const BaselineSpec& spec, std::string& problem) {
     Baseline b;
     b.kind = spec.kind;

@@ -59,6 +59,8 @@ struct Baseline {
     [[nodiscard]] double at(std::size_t i, double x) const;
     // Under every sample.
     [[nodiscard]] std::vector<double> levels(std::span<const double> x) const;
+    // Takes the baseline under each sample away from `values` (one per sample).
+    void subtractFrom(std::span<const double> x, std::span<double> values) const;
 };
 
 // The baseline of a profile; nothing, with the reason in `problem`, when a

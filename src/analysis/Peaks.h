@@ -26,8 +26,16 @@ struct Extremum {
 // last sample) whose prominence is at least minProminence, in sample order.
 // Linear in the length of y.
 [[nodiscard]] std::vector<Extremum> findPeaks(std::span<const double> y, double minProminence);
-// The local minima, their prominence measured downwards.
+// The local minima (the middle sample of a flat bottom), their prominence
+// measured downwards.
 [[nodiscard]] std::vector<Extremum> findValleys(std::span<const double> y, double minProminence);
+
+// Both at once, from one look at the signal.
+struct PeaksAndValleys {
+    std::vector<Extremum> peaks;
+    std::vector<Extremum> valleys;
+};
+[[nodiscard]] PeaksAndValleys findPeaksAndValleys(std::span<const double> y, double minProminence);
 
 // Peaks and valleys of a signal that arrives one sample at a time: a peak is
 // taken once the signal has fallen `prominence` below it, a valley once it

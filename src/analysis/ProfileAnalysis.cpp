@@ -77,11 +77,10 @@ void warnOfClipping(ProfileAnalysis& a) {
 }  // namespace
 
 std::optional<double> ProfileAnalysis::height(const Profile& profile, std::size_t i) const {
-    if (i >= profile.size() || i >= baselineLevels.size() ||
-        touchesAny(saturated, static_cast<double>(i), static_cast<double>(i))) {
+    if (i >= profile.size() || touchesAny(saturated, static_cast<double>(i), static_cast<double>(i))) {
         return std::nullopt;
     }
-    return profile.y[i] - baselineLevels[i];
+    return profile.y[i] - baseline.at(i, profile.x[i]);
 }
 
 ProfileAnalysis analyseProfile(const Profile& profile, const AnalysisSettings& settings) {
@@ -103,19 +102,17 @@ ProfileAnalysis analyseProfile(const Profile& profile, const AnalysisSettings& s
         return a;
     }
     a.baseline = std::move(*baseline);
-    a.baselineLevels = a.baseline.levels(profile.x);
 
     // Features are looked for on the smoothed values above the baseline.
-    std::vector<double> level(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        level[i] = a.smoothed[i] - a.baselineLevels[i];
-    }
+    std::vector<double> level = a.smoothed;
+    a.baseline.subtractFrom(profile.x, level);
     const auto [lowest, highest] = std::minmax_element(level.begin(), level.end());
     a.prominence = settings.prominence.value_or(
         std::max(AnalysisSettings::kNoiseProminence * a.noise, AnalysisSettings::kRangeProminence * (*highest - *lowest)));
     a.saturated = findSaturation(profile.y, a.noise, settings.fullScale);
-    a.peaks = findPeaks(level, a.prominence);
-    a.valleys = findValleys(level, a.prominence);
+    auto extrema = findPeaksAndValleys(level, a.prominence);
+    a.peaks = std::move(extrema.peaks);
+    a.valleys = std::move(extrema.valleys);
     a.landmarks = findLandmarks(profile.x, level, a.peaks, a.saturated);
 
     std::vector<Region> regions;
@@ -131,8 +128,7 @@ ProfileAnalysis analyseProfile(const Profile& profile, const AnalysisSettings& s
                      monosome ? AnalysisSettings::kReturnShare * level[monosome->index] : 0.0);
         regions = landmarkRegions(a.landmarks, level, returnLevel, a.prominence, a.warnings);
     }
-    a.integral = AreaIntegral(profile.x, profile.y, a.baselineLevels);
-    a.regions = measureRegions(a.integral, regions, a.saturated);
+    a.regions = measureRegions(profile.x, profile.y, a.baseline, regions, a.saturated);
     a.ratios = ratiosOf(a.regions);
     warnOfClipping(a);
     if (const std::size_t back = stepsBack(profile.x); back > 0) {
@@ -147,10 +143,8 @@ ProfileAnalysis analyseProfile(const Profile& profile, const AnalysisSettings& s
             a.problem = formatText("deconvolution: %g to %g holds no part of the profile", d.fromX, d.toX);
             return a;
         }
-        std::vector<double> values(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            values[i] = profile.y[i] - a.baselineLevels[i];
-        }
+        std::vector<double> values = profile.y;
+        a.baseline.subtractFrom(profile.x, values);
         const DeconvolutionSpec spec{*from, *to, d.shape, d.components, d.widths};
         a.deconvolution = deconvolve(profile.x, values, level, spec, a.problem);
         if (!a.deconvolution) {

@@ -4,7 +4,9 @@
 // saturation, peaks and valleys, landmarks, regions and their areas, ratios,
 // and a deconvolution when asked. Everything it found is kept as values, so
 // that a window can show it and let the user move a boundary or the
-// baseline: areas then come again from `integral` without redoing the rest.
+// baseline: an AreaIntegral of the profile over `baseline` then gives every
+// area again in constant time without redoing the rest, and a new baseline
+// costs one pass to build a new one.
 
 #include <cstddef>
 #include <optional>
@@ -63,12 +65,10 @@ struct ProfileAnalysis {
     double prominence = 0.0;
     std::vector<double> smoothed;
     Baseline baseline;
-    std::vector<double> baselineLevels;  // under each sample
     std::vector<IndexRange> saturated;
     std::vector<Extremum> peaks;    // of the smoothed values above the baseline
     std::vector<Extremum> valleys;
     Landmarks landmarks;
-    AreaIntegral integral;          // of the recorded values above the baseline
     std::vector<RegionArea> regions;
     Ratios ratios;
     std::optional<Deconvolution> deconvolution;

@@ -23,12 +23,12 @@ Ratio ratio(const std::vector<RegionArea>& areas, std::string_view over, std::st
 
 }  // namespace
 
-std::vector<RegionArea> measureRegions(const AreaIntegral& integral, const std::vector<Region>& regions,
-                                       const std::vector<IndexRange>& saturated) {
+std::vector<RegionArea> measureRegions(std::span<const double> x, std::span<const double> y, const Baseline& baseline,
+                                       const std::vector<Region>& regions, const std::vector<IndexRange>& saturated) {
     std::vector<RegionArea> areas;
     areas.reserve(regions.size());
     for (const auto& r : regions) {
-        areas.push_back({r, integral.over(r.from, r.to), touchesAny(saturated, r.from, r.to)});
+        areas.push_back({r, areaBetween(x, y, baseline, r.from, r.to), touchesAny(saturated, r.from, r.to)});
     }
     return areas;
 }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
+#include "analysis/Baseline.h"
 #include "analysis/Regions.h"
 #include "analysis/Saturation.h"
 
@@ -15,8 +17,10 @@ struct RegionArea {
     bool saturated = false;  // it includes a clipped plateau: the true area is larger
 };
 
-// The areas of the regions, each flagged when it includes a plateau.
-[[nodiscard]] std::vector<RegionArea> measureRegions(const AreaIntegral& integral, const std::vector<Region>& regions,
+// The areas of the regions above the baseline, each flagged when it
+// includes a plateau.
+[[nodiscard]] std::vector<RegionArea> measureRegions(std::span<const double> x, std::span<const double> y,
+                                                     const Baseline& baseline, const std::vector<Region>& regions,
                                                      const std::vector<IndexRange>& saturated);
 
 struct Ratio {

@@ -5,15 +5,25 @@
 
 namespace corvane {
 
-AreaIntegral::AreaIntegral(std::span<const double> x, std::span<const double> y, std::span<const double> baseline)
-    : x_(x.begin(), x.end()) {
-    const std::size_t n = std::min({x.size(), y.size(), baseline.size()});
-    x_.resize(n);
-    value_.resize(n);
+namespace {
+
+// The area from sample i (x0, value v0) to `share` of the way to the next
+// (x1, v1), along the straight line between them.
+double partial(double x0, double x1, double v0, double v1, double share) {
+    const double at = v0 + share * (v1 - v0);
+    return 0.5 * share * (x1 - x0) * (v0 + at);
+}
+
+}  // namespace
+
+AreaIntegral::AreaIntegral(std::span<const double> x, std::span<const double> y, const Baseline& baseline) {
+    const std::size_t n = std::min(x.size(), y.size());
+    x_.assign(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(n));
+    value_.assign(y.begin(), y.begin() + static_cast<std::ptrdiff_t>(n));
+    baseline.subtractFrom(x_, value_);
     cumulative_.resize(n);
     double sum = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
-        value_[i] = y[i] - baseline[i];
         if (i > 0) {
             sum += 0.5 * (x_[i] - x_[i - 1]) * (value_[i] + value_[i - 1]);
         }
@@ -35,13 +45,40 @@ double AreaIntegral::upTo(double position) const {
     if (share == 0.0) {
         return cumulative_[i];
     }
-    // Along the straight line from sample i to the position.
-    const double at = value_[i] + share * (value_[i + 1] - value_[i]);
-    return cumulative_[i] + 0.5 * share * (x_[i + 1] - x_[i]) * (value_[i] + at);
+    return cumulative_[i] + partial(x_[i], x_[i + 1], value_[i], value_[i + 1], share);
 }
 
 double AreaIntegral::over(double from, double to) const {
     return upTo(to) - upTo(from);
+}
+
+double areaBetween(std::span<const double> x, std::span<const double> y, const Baseline& baseline, double from,
+                   double to) {
+    const std::size_t n = std::min(x.size(), y.size());
+    if (n < 2) {
+        return 0.0;
+    }
+    if (to < from) {
+        return -areaBetween(x, y, baseline, to, from);
+    }
+    const double last = static_cast<double>(n - 1);
+    from = std::clamp(from, 0.0, last);
+    to = std::clamp(to, 0.0, last);
+    const auto value = [&](std::size_t i) { return y[i] - baseline.at(i, x[i]); };
+    // Whole trapezoids from the sample at or before `from` to the one at or
+    // before `to`, then the pieces before `from` and after `to` put right.
+    const auto first = std::min(static_cast<std::size_t>(from), n - 2);
+    const auto stop = std::min(static_cast<std::size_t>(to), n - 2);
+    double sum = 0.0;
+    double previous = value(first);
+    for (std::size_t i = first; i < stop; ++i) {
+        const double next = value(i + 1);
+        sum += 0.5 * (x[i + 1] - x[i]) * (previous + next);
+        previous = next;
+    }
+    sum -= partial(x[first], x[first + 1], value(first), value(first + 1), from - static_cast<double>(first));
+    sum += partial(x[stop], x[stop + 1], value(stop), value(stop + 1), to - static_cast<double>(stop));
+    return sum;
 }
 
 std::optional<double> positionOfX(std::span<const double> x, double value) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/Baseline.h"
+
 namespace corvane {
 
 struct Region {
@@ -28,7 +30,7 @@ struct Region {
 class AreaIntegral {
 public:
     AreaIntegral() = default;
-    AreaIntegral(std::span<const double> x, std::span<const double> y, std::span<const double> baseline);
+    AreaIntegral(std::span<const double> x, std::span<const double> y, const Baseline& baseline);
 
     // The area from one position to another (negative when to < from);
     // positions are clamped to the profile.
@@ -42,6 +44,11 @@ private:
     std::vector<double> value_;      // y above the baseline
     std::vector<double> cumulative_; // area from sample 0 to sample i
 };
+
+// The same area summed directly, for a few regions of a profile: no running
+// sum is worth building for them.
+[[nodiscard]] double areaBetween(std::span<const double> x, std::span<const double> y, const Baseline& baseline,
+                                 double from, double to);
 
 // The position where x first reaches `value` in the samples' order (between
 // the two samples it falls between); a value beyond every x gives the sample

@@ -21,20 +21,29 @@ std::vector<IndexRange> findSaturation(std::span<const double> y, double noise, 
     if (n == 0) {
         return plateaus;
     }
-    const auto [lowest, highest] = std::minmax_element(y.begin(), y.end());
-    const double top = fullScale.value_or(*highest);
+    // Values, not places: a loop the compiler can run several samples at a time.
+    double lowest = y[0];
+    double highest = y[0];
+    for (const double v : y) {
+        lowest = std::min(lowest, v);
+        highest = std::max(highest, v);
+    }
+    const double top = fullScale.value_or(highest);
     const double tolerance = std::max(kNoiseWidths * noise, 1e-9 * std::max(1.0, std::abs(top)));
-    if (!fullScale && *highest - *lowest < kMinRangeInTolerances * tolerance) {
+    if (!fullScale && highest - lowest < kMinRangeInTolerances * tolerance) {
         return plateaus;
     }
-    const double half = (top + *lowest) / 2.0;
+    const double half = (top + lowest) / 2.0;
+    const double near = top - tolerance;
     for (std::size_t i = 0; i < n;) {
-        if (y[i] < top - tolerance) {
+        while (i < n && y[i] < near) {
             ++i;
-            continue;
+        }
+        if (i == n) {
+            break;
         }
         std::size_t end = i;
-        while (end + 1 < n && y[end + 1] >= top - tolerance) {
+        while (end + 1 < n && y[end + 1] >= near) {
             ++end;
         }
         const std::size_t length = end - i + 1;

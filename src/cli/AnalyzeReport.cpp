@@ -162,7 +162,7 @@ FileReport reportOf(const std::string& file, const Profile& profile, const Profi
     r.prominence = a.prominence;
     r.noise = a.noise;
     r.baselineKind = a.baseline.kind;
-    r.baselineValue = a.baselineLevels.empty() ? a.baseline.level : a.baselineLevels.front();
+    r.baselineValue = a.baseline.at(0, profile.x.front());
     if (a.baseline.kind == BaselineKind::Line) {
         r.baselineLine = std::array<double, 4>{a.baseline.fromX, a.baseline.level, a.baseline.toX, a.baseline.toLevel};
     }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 #include <memory>
 #include <vector>
 
@@ -12,12 +14,16 @@
 namespace corvane {
 namespace {
 
-std::vector<double> zeros(std::size_t n) { return std::vector<double>(n, 0.0); }
+Baseline level(double value) {
+    Baseline b;
+    b.level = value;
+    return b;
+}
 
 TEST(Areas, AGaussianAndATriangleMatchTheirClosedForms) {
     const test::Bump bump{25.0, 1.3, 0.8};
     const Profile p = test::bumps(test::evenX(0, 50, 0.1), {bump}, 0.2);
-    const AreaIntegral integral(p.x, p.y, std::vector<double>(p.size(), 0.2));
+    const AreaIntegral integral(p.x, p.y, level(0.2));
     const double area = integral.over(0, static_cast<double>(p.size() - 1));
     EXPECT_NEAR(area / bump.area(), 1.0, 0.005);
     // Within one width either side: erf(1/sqrt 2) of it.
@@ -29,7 +35,7 @@ TEST(Areas, AGaussianAndATriangleMatchTheirClosedForms) {
     const std::vector<double> x{0.0, 0.7, 1.0, 2.0, 2.5, 3.1, 4.0};
     std::vector<double> y;
     for (const double v : x) y.push_back(v <= 2.0 ? 1.5 * v : 3.0 - 1.5 * (v - 2.0));
-    const AreaIntegral triangle(x, y, zeros(x.size()));
+    const AreaIntegral triangle(x, y, level(0.0));
     EXPECT_NEAR(triangle.over(0, 6), 6.0, 1e-12);
     EXPECT_NEAR(triangle.over(0, 3), 3.0, 1e-12);
     EXPECT_NEAR(triangle.over(6, 0), -6.0, 1e-12) << "backwards is negative";
@@ -42,7 +48,7 @@ TEST(Areas, UnevenXAndBoundariesBetweenSamples) {
     for (double v = 0.0; v < 10.0; v += 0.05) x.push_back(v);
     for (double v = 10.0; v <= 20.0; v += 0.23) x.push_back(v);
     const Profile p = test::bumps(x, {bump});
-    const AreaIntegral integral(p.x, p.y, zeros(p.size()));
+    const AreaIntegral integral(p.x, p.y, level(0.0));
     EXPECT_NEAR(integral.over(0, static_cast<double>(p.size() - 1)) / bump.area(), 1.0, 0.005);
     const auto middle = positionOfX(p.x, 10.0);
     ASSERT_TRUE(middle);
@@ -52,9 +58,17 @@ TEST(Areas, UnevenXAndBoundariesBetweenSamples) {
     // A straight line between samples is integrated exactly, fractions included.
     const std::vector<double> lx{0.0, 1.0, 3.0};
     const std::vector<double> ly{0.0, 2.0, 2.0};
-    const AreaIntegral line(lx, ly, zeros(3));
+    const AreaIntegral line(lx, ly, level(0.0));
     EXPECT_NEAR(line.over(0.5, 1.5), 0.75 + 2.0, 1e-12) << "x 0.5..1 under the ramp from 1 to 2, then x 1..2 at 2";
     EXPECT_NEAR(xAtPosition(lx, 1.25), 1.5, 1e-12);
+    // Summed directly, the same areas, pieces between samples included.
+    for (const auto& [from, to] : {std::pair{0.5, 1.5}, {0.0, 2.0}, {1.25, 1.75}, {1.75, 0.25}, {2.0, 2.0}, {-1.0, 9.0}}) {
+        EXPECT_NEAR(areaBetween(lx, ly, level(0.0), from, to), line.over(from, to), 1e-12) << from << " " << to;
+        EXPECT_NEAR(areaBetween(p.x, p.y, level(0.1), from * 100, to * 100),
+                    integral.over(from * 100, to * 100) - 0.1 * (xAtPosition(p.x, std::clamp(to * 100, 0.0, 299.0)) -
+                                                                 xAtPosition(p.x, std::clamp(from * 100, 0.0, 299.0))),
+                    1e-9);
+    }
     EXPECT_NEAR(*positionOfX(lx, 1.5), 1.25, 1e-12);
     EXPECT_EQ(*positionOfX(lx, 99.0), 2.0) << "beyond the profile: its nearest end";
     EXPECT_EQ(*positionOfX(lx, -5.0), 0.0);
@@ -63,7 +77,7 @@ TEST(Areas, UnevenXAndBoundariesBetweenSamples) {
 TEST(Areas, BelowTheBaselineCountsNegative) {
     const std::vector<double> x{0, 1, 2, 3, 4};
     const std::vector<double> y{0, 1, 0, -1, 0};
-    const AreaIntegral integral(x, y, zeros(5));
+    const AreaIntegral integral(x, y, level(0.0));
     EXPECT_NEAR(integral.over(0, 2), 1.0, 1e-12);
     EXPECT_NEAR(integral.over(2, 4), -1.0, 1e-12);
     EXPECT_NEAR(integral.over(0, 4), 0.0, 1e-12);

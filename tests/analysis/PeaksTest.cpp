@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <utility>
 #include <vector>
 
 #include "SyntheticProfiles.h"
@@ -36,6 +38,57 @@ TEST(Peaks, ProminenceIsTheRiseAboveTheHigherOfTheTwoSeparatingLows) {
     // Ends and too few samples give nothing.
     EXPECT_TRUE(findPeaks(std::vector<double>{3, 2, 1}, 0.0).empty());
     EXPECT_TRUE(findPeaks(std::vector<double>{1, 2}, 0.0).empty());
+}
+
+TEST(Peaks, AgreeWithTheDefinitionOnRandomSignalsWithFlatStretches) {
+    // The definition walked sample by sample: from a top (the middle of a
+    // flat top) out to each side until something higher or the end.
+    const auto byDefinition = [](const std::vector<double>& y) {
+        std::vector<std::pair<std::size_t, double>> found;
+        for (std::size_t i = 1; i + 1 < y.size(); ++i) {
+            if (!(y[i] > y[i - 1])) continue;
+            std::size_t end = i;
+            while (end + 1 < y.size() && y[end + 1] == y[i]) ++end;
+            if (end + 1 == y.size() || y[end + 1] > y[i]) continue;
+            const std::size_t top = i + (end - i) / 2;
+            double left = y[top];
+            for (std::size_t k = top; k-- > 0 && y[k] <= y[top];) left = std::min(left, y[k]);
+            double right = y[top];
+            for (std::size_t k = top + 1; k < y.size() && y[k] <= y[top]; ++k) right = std::min(right, y[k]);
+            found.emplace_back(top, y[top] - std::max(left, right));
+        }
+        return found;
+    };
+    const auto negated = [](std::vector<double> y) {
+        for (double& v : y) v = -v;
+        return y;
+    };
+    // Few values make many ties and flat stretches; smooth waves with noise
+    // make long swings, which the search takes a shorter way through.
+    test::Noise noise(17);
+    for (int round = 0; round < 400; ++round) {
+        std::vector<double> y;
+        const auto n = static_cast<std::size_t>(3 + round % 40 + (round % 3 == 0 ? 200 : 0));
+        for (std::size_t i = 0; i < n; ++i) {
+            const double wave = round % 2 == 0 ? 4.0 * std::sin(static_cast<double>(i) / 7.0) : 0.0;
+            y.push_back(std::round(wave + 3.0 * noise(1.0)) / (round % 5 == 0 ? 1.0 : 3.0));
+        }
+        for (const double threshold : {0.0, 0.3, 1.0, 2.0, 4.5}) {
+            for (const bool valleys : {false, true}) {
+                const auto expected = byDefinition(valleys ? negated(y) : y);
+                std::vector<std::pair<std::size_t, double>> wanted;
+                for (const auto& e : expected) {
+                    if (e.second >= threshold) wanted.push_back(e);
+                }
+                const auto found = valleys ? findValleys(y, threshold) : findPeaks(y, threshold);
+                ASSERT_EQ(found.size(), wanted.size()) << "round " << round << " threshold " << threshold;
+                for (std::size_t k = 0; k < found.size(); ++k) {
+                    ASSERT_EQ(found[k].index, wanted[k].first) << "round " << round << " threshold " << threshold;
+                    ASSERT_EQ(found[k].prominence, wanted[k].second) << "round " << round << " threshold " << threshold;
+                }
+            }
+        }
+    }
 }
 
 TEST(Peaks, NoiseGivesNoPeaksAboveAThresholdOfSeveralNoiseLevels) {
