@@ -21,6 +21,7 @@
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"
 #include "cli/FileArgs.h"
+#include "cli/OrderedWork.h"
 #include "runs/Profile.h"
 #include "runs/RunDataFile.h"
 
@@ -290,40 +291,53 @@ int runAnalyze(int argc, char** argv) {
     std::vector<FileReport> reports;
     std::vector<std::optional<Ratios>> ratios;
     std::vector<std::optional<Profile>> grouped;  // kept only for files in a group
-    for (const auto& file : o.files) {
+    // Files are read and analysed on a few threads and written in order.
+    struct Analysed {
+        FileReport report;
+        std::optional<Profile> profile;  // kept only for a file in a group
+    };
+    const auto analyse = [&o](std::size_t k) {
+        const std::string& file = o.files[k];
         std::string problem;
         std::vector<std::string> warnings;
+        Analysed done;
+        done.report.file = file;
         auto profile = loadProfile(file, o, problem, warnings);
-        FileReport report;
-        report.file = file;
         if (profile) {
             const ProfileAnalysis analysis = analyseProfile(*profile, o.settings);
             if (analysis.ok()) {
-                report = reportOf(file, *profile, analysis);
-                report.warnings.insert(report.warnings.begin(), warnings.begin(), warnings.end());
+                done.report = reportOf(file, *profile, analysis);
+                done.report.warnings.insert(done.report.warnings.begin(), warnings.begin(), warnings.end());
             } else {
                 problem = "corvane-cli analyze: " + visibleText(file) + ": " + analysis.problem;
             }
         }
-        if (!problem.empty()) {
-            report.error = problem;
-            allAnalysed = false;
-            std::fprintf(stderr, "%s\n", problem.c_str());
-        }
-        ratios.push_back(report.error.empty() ? std::optional(report.ratios) : std::nullopt);
+        done.report.error = problem;
         const bool inGroup = std::any_of(o.groups.begin(), o.groups.end(), [&](const GroupReport& g) {
             return std::find(g.files.begin(), g.files.end(), file) != g.files.end();
         });
-        grouped.push_back(inGroup && report.error.empty() ? std::move(profile) : std::nullopt);
+        if (inGroup && problem.empty()) {
+            done.profile = std::move(profile);
+        }
+        return done;
+    };
+    const auto write = [&](std::size_t, Analysed&& done) {
+        FileReport& report = done.report;
+        if (!report.error.empty()) {
+            allAnalysed = false;
+            std::fprintf(stderr, "%s\n", report.error.c_str());
+        }
+        ratios.push_back(report.error.empty() ? std::optional(report.ratios) : std::nullopt);
+        grouped.push_back(std::move(done.profile));
         if (o.output == Output::Json) {
             writeJson(stdout, report, o.parameters);
         } else if (o.output == Output::Text) {
             writeText(stdout, report);
-        }
-        if (o.output == Output::Csv) {
+        } else {
             reports.push_back(std::move(report));
         }
-    }
+    };
+    doInOrder<Analysed>(o.files.size(), workThreads(o.files.size()), analyse, write);
 
     for (auto& g : o.groups) {
         std::vector<Ratios> members;
