@@ -65,9 +65,9 @@ std::vector<Turn> turnsOf(std::span<const double> y) {
 // out by that much, so between the first and the last swing it is enough to
 // keep, in each stretch between two swings of the other kind, its highest
 // (lowest) samples; the lesser turns there can neither reach the threshold
-// nor change what the others reach. Before the first swing and after the
-// last every turn is kept. On a smoothed noisy signal this leaves a handful
-// of turns out of hundreds of thousands.
+// nor change what the others reach. Before the first swing every turn is
+// kept. On a smoothed noisy signal this leaves a handful of turns out of
+// hundreds of thousands.
 std::vector<Turn> swingTurnsOf(std::span<const double> y, double threshold) {
     const std::size_t n = y.size();
     struct Swing {
@@ -134,7 +134,21 @@ std::vector<Turn> swingTurnsOf(std::span<const double> y, double threshold) {
             k = last + 1;
         }
     }
-    addTurns(y, ties[swings.back().to - 1] + 1, n - 1, turns);
+    // After the last swing the signal never turns by the threshold again:
+    // nothing there stands out, and for what came before only its lowest
+    // point counts (after a top; its highest after a bottom), then its end.
+    const std::size_t tail = ties[swings.back().to - 1] + 1;
+    const bool afterTop = swings.back().top;
+    std::size_t extreme = tail;
+    for (std::size_t i = tail + 1; i < n; ++i) {
+        if (afterTop ? y[i] < y[extreme] : y[i] > y[extreme]) {
+            extreme = i;
+        }
+    }
+    if (extreme < n - 1) {
+        turns.push_back({y[extreme], static_cast<std::uint32_t>(extreme), false, false});
+    }
+    turns.push_back({y[n - 1], static_cast<std::uint32_t>(n - 1), false, false});
     return turns;
 }
 

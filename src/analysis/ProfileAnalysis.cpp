@@ -87,7 +87,7 @@ ProfileAnalysis analyseProfile(const Profile& profile, const AnalysisSettings& s
     ProfileAnalysis a;
     const std::size_t n = profile.size();
     if (n < kMinSamples || profile.x.size() != n) {
-        a.problem = formatText("%zu samples are too few to analyse", n);
+        a.problem = formatText("too few samples to analyse: %zu", n);
         return a;
     }
     if (!allFinite(profile)) {

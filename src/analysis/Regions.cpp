@@ -64,20 +64,39 @@ double areaBetween(std::span<const double> x, std::span<const double> y, const B
     const double last = static_cast<double>(n - 1);
     from = std::clamp(from, 0.0, last);
     to = std::clamp(to, 0.0, last);
-    const auto value = [&](std::size_t i) { return y[i] - baseline.at(i, x[i]); };
+    // The area under y, then the baseline's own, which a level or a line
+    // gives in closed form (the trapezoids of a line are exact).
+    const bool blank = baseline.kind == BaselineKind::Blank;
+    const auto value = [&](std::size_t i) { return blank ? y[i] - baseline.at(i, x[i]) : y[i]; };
     // Whole trapezoids from the sample at or before `from` to the one at or
     // before `to`, then the pieces before `from` and after `to` put right.
     const auto first = std::min(static_cast<std::size_t>(from), n - 2);
     const auto stop = std::min(static_cast<std::size_t>(to), n - 2);
     double sum = 0.0;
-    double previous = value(first);
-    for (std::size_t i = first; i < stop; ++i) {
-        const double next = value(i + 1);
-        sum += 0.5 * (x[i + 1] - x[i]) * (previous + next);
-        previous = next;
+    if (blank) {
+        for (std::size_t i = first; i < stop; ++i) {
+            sum += 0.5 * (x[i + 1] - x[i]) * (value(i) + value(i + 1));
+        }
+    } else {
+        for (std::size_t i = first; i < stop; ++i) {
+            sum += 0.5 * (x[i + 1] - x[i]) * (y[i] + y[i + 1]);
+        }
     }
     sum -= partial(x[first], x[first + 1], value(first), value(first + 1), from - static_cast<double>(first));
     sum += partial(x[stop], x[stop + 1], value(stop), value(stop + 1), to - static_cast<double>(stop));
+    if (!blank) {
+        const double a = xAtPosition(x, from);
+        const double b = xAtPosition(x, to);
+        if (baseline.kind == BaselineKind::Line && baseline.toX != baseline.fromX) {
+            const double slope = (baseline.toLevel - baseline.level) / (baseline.toX - baseline.fromX);
+            const auto rising = [&](double v) {
+                return baseline.level * v + 0.5 * slope * (v - baseline.fromX) * (v - baseline.fromX);
+            };
+            sum -= rising(b) - rising(a);
+        } else {
+            sum -= baseline.level * (b - a);
+        }
+    }
     return sum;
 }
 
