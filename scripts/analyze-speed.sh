@@ -12,12 +12,8 @@ cli=${1:-build/src/cli/corvane-cli}
 runs=${2:-230}
 rows=${3:-3000}
 repeat=${4:-5}
-# The first Python that has scipy (a distribution's scipy may sit beside
-# another Python that comes first on the PATH).
-py=
-for candidate in ${PYTHON:-} python3 /usr/bin/python3; do
-    if "$candidate" -c 'import scipy.signal, numpy' 2>/dev/null; then py=$candidate; break; fi
-done
+. "$(dirname "$0")/best-of.sh"
+py=$(python_with scipy.signal, numpy)
 [ -n "$py" ] || { echo "analyze-speed: no python3 with scipy (apt-get install python3-scipy)" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -72,18 +68,6 @@ for path in sys.argv[1:]:
     print(json.dumps({"file": path, "samples": len(y), "peaks": [int(p) for p in peaks],
                       "valleys": [int(v) for v in valleys], "areas": areas}))
 EOF
-
-best() {
-    best=
-    for _ in $(seq "$repeat"); do
-        start=$(date +%s.%N)
-        "$@" > /dev/null
-        end=$(date +%s.%N)
-        t=$(echo "$end - $start" | bc -l)
-        if [ -z "$best" ] || [ "$(echo "$t < $best" | bc -l)" = 1 ]; then best=$t; fi
-    done
-    printf '%.3f' "$best"
-}
 
 ours=$(best "$cli" analyze --json "$work"/run*.csv)
 theirs=$(best "$py" "$work/analyze.py" "$work"/run*.csv)

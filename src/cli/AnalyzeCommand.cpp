@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "analysis/ProfileAnalysis.h"
@@ -105,33 +106,39 @@ bool parseBaseline(std::string_view text, Options& o) {
     return true;
 }
 
-bool parseRegion(std::string_view text, Options& o) {
+// "NAME=REST": the name (not empty) and the rest.
+std::optional<std::pair<std::string, std::string_view>> named(std::string_view text) {
     const auto equals = text.find('=');
     if (equals == 0 || equals == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return std::pair{std::string(text.substr(0, equals)), text.substr(equals + 1)};
+}
+
+bool parseRegion(std::string_view text, Options& o) {
+    const auto parts = named(text);
+    RegionSpec region;
+    if (!parts || !parseSpan(parts->second, region.fromX, region.toX)) {
         return false;
     }
-    RegionSpec region;
-    region.name = std::string(text.substr(0, equals));
+    region.name = parts->first;
     for (const auto& given : o.settings.regions) {
         if (given.name == region.name) {
             return false;
         }
-    }
-    if (!parseSpan(text.substr(equals + 1), region.fromX, region.toX)) {
-        return false;
     }
     o.settings.regions.push_back(region);
     return true;
 }
 
 bool parseGroup(std::string_view text, Options& o) {
-    const auto equals = text.find('=');
-    if (equals == 0 || equals == std::string_view::npos) {
+    const auto parts = named(text);
+    if (!parts) {
         return false;
     }
     GroupReport group;
-    group.name = std::string(text.substr(0, equals));
-    for (const auto file : split(text.substr(equals + 1), ',')) {
+    group.name = parts->first;
+    for (const auto file : split(parts->second, ',')) {
         if (file.empty()) {
             return false;
         }
