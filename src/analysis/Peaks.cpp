@@ -236,14 +236,15 @@ std::optional<ExtremaTracker::Turn> ExtremaTracker::push(std::size_t index, doub
     if (value < low_.value) {
         low_ = {index, value, false};
     }
-    if (looking_ != Looking::Valley && value <= high_.value - prominence_ &&
+    // The same differences as a prominence's, as findPeaksAndValleys takes its swings.
+    if (looking_ != Looking::Valley && high_.value - value >= prominence_ &&
         (looking_ == Looking::Peak || high_.index > low_.index)) {
         const Turn peak = high_;
         looking_ = Looking::Valley;
         low_ = {index, value, false};
         return peak;
     }
-    if (looking_ != Looking::Peak && value >= low_.value + prominence_ &&
+    if (looking_ != Looking::Peak && value - low_.value >= prominence_ &&
         (looking_ == Looking::Valley || low_.index > high_.index)) {
         const Turn valley = low_;
         looking_ = Looking::Peak;

@@ -115,13 +115,13 @@ ProfileAnalysis analyseProfile(const Profile& profile, const AnalysisSettings& s
     a.valleys = std::move(extrema.valleys);
     a.landmarks = findLandmarks(profile.x, level, a.peaks, a.saturated);
 
+    a.warnings = a.landmarks.warnings;
     std::vector<Region> regions;
     if (!settings.regions.empty()) {
         if (!regionsFromUser(profile, settings, regions, a.problem)) {
             return a;
         }
     } else {
-        a.warnings.insert(a.warnings.end(), a.landmarks.warnings.begin(), a.landmarks.warnings.end());
         const Landmark* monosome = a.landmarks.find("80S");
         const double returnLevel =
             std::max(AnalysisSettings::kReturnNoise * a.noise,

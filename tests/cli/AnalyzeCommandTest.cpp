@@ -106,7 +106,7 @@ TEST(AnalyzeCommand, FindsTheSimulatedGradientsLandmarksOnARecordedRun) {
         std::string name = peak.name.starts_with("polysome ") ? peak.name.substr(9) : peak.name;
         const double x = landmarkX(line, name);
         if (meniscus + peak.depthMm < 78.0) {
-            EXPECT_NEAR(x, meniscus + peak.depthMm, 0.25) << name;
+            EXPECT_NEAR(x, meniscus + peak.depthMm, 0.2) << name;
             ++found;
         }
     }
