@@ -12,9 +12,8 @@ cli=${1:-build/src/cli/corvane-cli}
 runs=${2:-230}
 rows=${3:-3000}
 repeat=${4:-5}
-. "$(dirname "$0")/best-of.sh"
-py=$(python_with scipy.signal, numpy)
-[ -n "$py" ] || { echo "analyze-speed: no python3 with scipy (apt-get install python3-scipy)" >&2; exit 1; }
+. "$(dirname "$0")/speed-lib.sh"
+python_with analyze-speed "scipy.signal, numpy" python3-scipy
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

@@ -9,9 +9,8 @@ cli=${1:-build/src/cli/corvane-cli}
 runs=${2:-200}
 rows=${3:-2000}
 repeat=${4:-3}
-. "$(dirname "$0")/best-of.sh"
-py=$(python_with pandas)
-[ -n "$py" ] || { echo "info-speed: no python3 with pandas (apt-get install python3-pandas)" >&2; exit 1; }
+. "$(dirname "$0")/speed-lib.sh"
+pandas_python info-speed
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

@@ -190,7 +190,8 @@ Fit solve(const std::vector<double>& x, const std::vector<double>& y, Layout lay
 // Ways to add one more peak to a fit: where it leaves most above it, or by
 // splitting one of its peaks in two (peaks that run together show one top,
 // and what a fit of too few leaves over is often no more than the noise).
-std::vector<std::vector<Peak>> withOneMore(const std::vector<double>& x, const std::vector<double>& y, const Layout& layout,
+std::vector<std::vector<Peak>> withOneMore(const std::vector<double>& x, const std::vector<double>& y,
+                                           const Layout& layout,
                                            const std::vector<Peak>& fitted, double width) {
     std::vector<std::vector<Peak>> tries;
     PeakSum sum(x, y, layout);
@@ -210,7 +211,8 @@ std::vector<std::vector<Peak>> withOneMore(const std::vector<double>& x, const s
         const double w = std::abs(one.width);
         const double root = one.root / std::sqrt(2.0);
         split[k] = {one.top - w / 2.0, root, 0.75 * w, one.s};
-        split.insert(split.begin() + static_cast<std::ptrdiff_t>(k) + 1, Peak{one.top + w / 2.0, root, 0.75 * w, one.s});
+        const Peak right{one.top + w / 2.0, root, 0.75 * w, one.s};
+        split.insert(split.begin() + static_cast<std::ptrdiff_t>(k) + 1, right);
         tries.push_back(std::move(split));
     }
     return tries;
@@ -310,7 +312,8 @@ std::optional<Deconvolution> deconvolve(std::span<const double> x, std::span<con
     const std::vector<double> ys(values.begin() + static_cast<std::ptrdiff_t>(first),
                                  values.begin() + static_cast<std::ptrdiff_t>(first + count));
     const double span = std::abs(xs.back() - xs.front());
-    const double width = std::max(2.0 * span / static_cast<double>(count - 1), span / (4.0 * static_cast<double>(wanted)));
+    const double width =
+        std::max(2.0 * span / static_cast<double>(count - 1), span / (4.0 * static_cast<double>(wanted)));
     std::vector<Peak> seeds;
     for (const auto& f : found) {
         seeds.push_back({xs[f.index], std::sqrt(std::max(stretch[f.index], 0.0)), width, 0.0});

@@ -107,8 +107,8 @@ ProfileAnalysis analyseProfile(const Profile& profile, const AnalysisSettings& s
     std::vector<double> level = a.smoothed;
     a.baseline.subtractFrom(profile.x, level);
     const auto [lowest, highest] = std::minmax_element(level.begin(), level.end());
-    a.prominence = settings.prominence.value_or(
-        std::max(AnalysisSettings::kNoiseProminence * a.noise, AnalysisSettings::kRangeProminence * (*highest - *lowest)));
+    a.prominence = settings.prominence.value_or(std::max(AnalysisSettings::kNoiseProminence * a.noise,
+                                                         AnalysisSettings::kRangeProminence * (*highest - *lowest)));
     a.saturated = findSaturation(profile.y, a.noise, settings.fullScale);
     auto extrema = findPeaksAndValleys(level, a.prominence);
     a.peaks = std::move(extrema.peaks);

@@ -23,15 +23,17 @@
 #include "cli/Commands.h"
 #include "cli/FileArgs.h"
 #include "cli/OrderedWork.h"
+#include "cli/ProfileArgs.h"
 #include "runs/Profile.h"
-#include "runs/RunDataFile.h"
+#include "runs/ProfileFile.h"
 
 namespace corvane::cli {
 namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: corvane-cli analyze [--json | --csv] [--channel NAME] [--x index|native]\n"
+                 "usage: corvane-cli analyze [--json | --csv] [--channel NAME] [--x-column C] [--y-column C]\n"
+                 "                           [--x index|native]\n"
                  "                           [--smooth auto|none|ma:N|sg:N:ORDER]\n"
                  "                           [--baseline start|end|VALUE|line:X1:X2:X3:X4|blank=FILE]\n"
                  "                           [--prominence P] [--full-scale V] [--region NAME=FROM:TO]...\n"
@@ -40,7 +42,9 @@ int usage() {
                  "                           FILE...\n"
                  "  the landmarks (top, 40S, 60S, 80S, polysomes 2, 3, ...), baseline, regions, areas and\n"
                  "  P/M, polysome/total and 60S/40S ratios of each profile; x and regions in the file's unit\n"
-                 "  (--x native, mm for runs) or in sample numbers (--x index)\n");
+                 "  (--x native, mm for runs) or in sample numbers (--x index)\n"
+                 "%s",
+                 kColumnUsage);
     return 2;
 }
 
@@ -50,7 +54,7 @@ struct Options {
     Output output = Output::Text;
     AnalyzeParameters parameters;
     AnalysisSettings settings;
-    RunChannel channel = RunChannel::AbsA;
+    ProfileFileOptions reading;  // the channel of our runs, a table's columns
     std::string blankFile;
     std::vector<std::string> files;
     std::vector<GroupReport> groups;
@@ -157,6 +161,12 @@ bool takeOption(int argc, char** argv, int& i, Options& o) {
         o.output = wanted;
         return !clash;
     }
+    if (arg == "--x-column" || arg == "--y-column") {
+        const bool taken = takeColumnOption(argc, argv, i, o.reading);
+        o.parameters.xColumn = o.reading.xColumn;
+        o.parameters.yColumn = o.reading.yColumn;
+        return taken;
+    }
     if (i + 1 >= argc) {
         return false;
     }
@@ -167,7 +177,7 @@ bool takeOption(int argc, char** argv, int& i, Options& o) {
         if (!channel) {
             return false;
         }
-        o.channel = *channel;
+        o.reading.channel = *channel;
         o.parameters.channel = runChannelName(*channel);
         return true;
     }
@@ -214,37 +224,46 @@ bool takeOption(int argc, char** argv, int& i, Options& o) {
     }
     if (arg == "--widths") {
         deconvolve = deconvolve.value_or(AnalysisSettings::Deconvolve{});
-        o.parameters.widths = value == "shared" ? PeakWidths::Shared : value == "free" ? PeakWidths::Free : PeakWidths::Auto;
+        o.parameters.widths = value == "shared" ? PeakWidths::Shared
+                              : value == "free" ? PeakWidths::Free
+                                                : PeakWidths::Auto;
         deconvolve->widths = o.parameters.widths;
         return value == "shared" || value == "free" || value == "auto";
     }
     return false;
 }
 
-// The one place a file becomes a profile: one of our run files, its channel
-// against position (or sample numbers with --x index), made fit for the
-// analysis. Nothing, with the message, when it cannot be read as one.
+// The one place a file becomes a profile: one of our run files (its channel
+// against position) or another instrument's profile, in sample numbers with
+// --x index, made fit for the analysis. Nothing, with the message, when it
+// cannot be read as one.
 std::optional<Profile> loadProfile(const std::string& path, const Options& o, std::string& problem,
                                    std::vector<std::string>& warnings) {
-    RunDataFile run;
-    problem = readRunFileProblem("analyze", path, run);
+    problem = runFileProblem("analyze", path);
     if (!problem.empty()) {
         return std::nullopt;
     }
-    const std::string name = std::filesystem::path(path).filename().string();
-    auto profile = profileFromRun(run, name, o.channel);
-    if (!profile) {
-        problem = "corvane-cli analyze: " + visibleText(path) + " is an exported file holding several runs";
+    auto read = readProfileFile(path, o.reading);
+    if (!read.profile) {
+        const std::string shown = visibleText(path);
+        if (read.error == kNoSuchFile || read.error == kCannotRead) {
+            problem = "Error, unable to open file: " + shown;
+        } else if (read.error == kRunWithoutColumnHeader) {
+            problem = "Error, unable to find header in file: " + shown;
+        } else {
+            problem = "corvane-cli analyze: " + shown + " is no profile: " + visibleText(read.error);
+        }
         return std::nullopt;
     }
-    warnings = makeAnalysable(*profile);
+    Profile& profile = *read.profile;
+    warnings = makeAnalysable(profile);
     if (o.parameters.indexX) {
-        for (std::size_t i = 0; i < profile->x.size(); ++i) {
-            profile->x[i] = static_cast<double>(i);
+        for (std::size_t i = 0; i < profile.x.size(); ++i) {
+            profile.x[i] = static_cast<double>(i);
         }
-        profile->xUnit = "sample";
+        profile.xUnit = "sample";
     }
-    return profile;
+    return std::move(read.profile);
 }
 
 }  // namespace

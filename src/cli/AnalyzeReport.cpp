@@ -7,6 +7,7 @@
 #include "analysis/Regions.h"
 #include "base/TextFormat.h"
 #include "cli/JsonWriter.h"
+#include "cli/ProfileArgs.h"
 
 namespace corvane::cli {
 
@@ -78,6 +79,8 @@ void parameters(Json& j, const FileReport& r, const AnalyzeParameters& p) {
     j.key("parameters");
     j.open('{');
     j.field("channel", p.channel);
+    j.field("x_column", p.xColumn);
+    j.field("y_column", p.yColumn);
     j.field("x", p.indexX ? "index" : "native");
     j.field("smooth", r.smoothing);
     j.field("baseline", p.baseline);
@@ -145,8 +148,6 @@ std::string joined(const std::vector<std::string>& list, const char* separator) 
     }
     return text;
 }
-
-std::string xText(double x) { return formatText("%.4g", x); }
 
 }  // namespace
 
@@ -448,13 +449,15 @@ void writeText(std::FILE* out, const FileReport& r) {
     if (!r.landmarks.empty()) {
         std::string line;
         for (const auto& l : r.landmarks) {
-            line += formatText("%s%s at %s", line.empty() ? "" : ", ", l.name.c_str(), xText(l.point.x).c_str());
+            line += formatText("%s%s at %s", line.empty() ? "" : ", ", l.name.c_str(),
+                               xText(l.point.x, r.xUnit).c_str());
         }
         std::fprintf(out, "  landmarks (confidence %.2f): %s\n", r.patternConfidence, line.c_str());
     }
     for (const auto& region : r.regions) {
-        std::fprintf(out, "  %s: %s to %s, area %.6g%s\n", visibleText(region.name).c_str(), xText(region.from).c_str(),
-                     xText(region.to).c_str(), region.area, region.saturated ? " (clipped)" : "");
+        std::fprintf(out, "  %s: %s to %s, area %.6g%s\n", visibleText(region.name).c_str(),
+                     xText(region.from, r.xUnit).c_str(), xText(region.to, r.xUnit).c_str(), region.area,
+                     region.saturated ? " (clipped)" : "");
     }
     const auto ratio = [](const Ratio& value) {
         return value.value ? formatText("%.4g", *value.value) : std::string("-");
@@ -463,8 +466,8 @@ void writeText(std::FILE* out, const FileReport& r) {
                  ratio(r.ratios.pTotal).c_str(), ratio(r.ratios.s60s40).c_str());
     if (r.deconvolution) {
         for (const auto& c : r.deconvolution->components) {
-            std::fprintf(out, "  peak at %s: width %.4g, height %.4g, area %.6g\n", xText(c.x).c_str(), c.width,
-                         c.height, c.area);
+            std::fprintf(out, "  peak at %s: width %.4g, height %.4g, area %.6g\n", xText(c.x, r.xUnit).c_str(),
+                         c.width, c.height, c.area);
         }
         std::fprintf(out, "  fit residual %.4g (%s widths)\n", r.deconvolution->residual,
                      peakWidthsName(r.deconvolution->widths));

@@ -21,6 +21,8 @@ namespace corvane::cli {
 // written into every report's "parameters".
 struct AnalyzeParameters {
     std::string channel = "absA";
+    std::string xColumn;  // a table's columns; empty: the first two
+    std::string yColumn;
     bool indexX = false;  // --x index
     std::string baseline = "start";
     std::optional<double> prominence;

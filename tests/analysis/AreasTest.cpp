@@ -62,7 +62,8 @@ TEST(Areas, UnevenXAndBoundariesBetweenSamples) {
     EXPECT_NEAR(line.over(0.5, 1.5), 0.75 + 2.0, 1e-12) << "x 0.5..1 under the ramp from 1 to 2, then x 1..2 at 2";
     EXPECT_NEAR(xAtPosition(lx, 1.25), 1.5, 1e-12);
     // Summed directly, the same areas, pieces between samples included.
-    for (const auto& [from, to] : {std::pair{0.5, 1.5}, {0.0, 2.0}, {1.25, 1.75}, {1.75, 0.25}, {2.0, 2.0}, {-1.0, 9.0}}) {
+    for (const auto& [from, to] :
+         {std::pair{0.5, 1.5}, {0.0, 2.0}, {1.25, 1.75}, {1.75, 0.25}, {2.0, 2.0}, {-1.0, 9.0}}) {
         EXPECT_NEAR(areaBetween(lx, ly, level(0.0), from, to), line.over(from, to), 1e-12) << from << " " << to;
         EXPECT_NEAR(areaBetween(p.x, p.y, level(0.1), from * 100, to * 100),
                     integral.over(from * 100, to * 100) - 0.1 * (xAtPosition(p.x, std::clamp(to * 100, 0.0, 299.0)) -
@@ -104,7 +105,9 @@ TEST(Baseline, LevelsBeforeAndAfterTheGradientAndALineThroughTwoWindows) {
     // Flat at 0.1 for the first 100 samples, a peak, then 0.3 at the end:
     // the line through the two flat windows runs from 0.1 to 0.3.
     Profile p = test::bumps(test::evenX(0, 99.9, 0.1), {{50, 3, 1}}, 0.0, 0.001, 2);
-    for (std::size_t i = 0; i < p.size(); ++i) p.y[i] += 0.1 + 0.2 * (p.x[i] >= 80.0 ? 1.0 : p.x[i] > 20 ? (p.x[i] - 20) / 60 : 0.0);
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        p.y[i] += 0.1 + 0.2 * (p.x[i] >= 80.0 ? 1.0 : p.x[i] > 20 ? (p.x[i] - 20) / 60 : 0.0);
+    }
     std::string problem;
     BaselineSpec spec;
     EXPECT_NEAR(fitBaseline(p, spec, problem)->level, 0.1, 0.001);

@@ -75,7 +75,8 @@ TEST(Smoothing, QuietsNoiseButKeepsAPeakHeight) {
 
 TEST(Smoothing, StreamingGivesTheSameNumbersAsTheWholeProfile) {
     const Profile p = test::bumps(test::evenX(0, 30, 0.1), {{12.0, 1.5, 1.0}, {20.0, 1.0, 0.4}}, 0.1, 0.01);
-    for (const Smoothing s : {Smoothing{SmoothingKind::SavitzkyGolay, 15, 3}, Smoothing{SmoothingKind::MovingAverage, 9, 0},
+    for (const Smoothing s : {Smoothing{SmoothingKind::SavitzkyGolay, 15, 3},
+                              Smoothing{SmoothingKind::MovingAverage, 9, 0},
                               Smoothing{SmoothingKind::None, 0, 0}}) {
         for (const std::size_t length : {p.size(), std::size_t{6}}) {
             const std::span<const double> y(p.y.data(), length);

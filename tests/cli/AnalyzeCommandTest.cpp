@@ -25,7 +25,8 @@ using ::testing::StartsWith;
 const std::string kCli = std::string(CORVANE_BINARY_DIR) + "/src/cli/corvane-cli";
 
 test::Finished inFolder(const test::TempDir& folder, const std::string& arguments, const std::string& env = "") {
-    return test::runToEnd({"/bin/sh", "-c", "cd '" + folder.str() + "' && " + env + " exec '" + kCli + "' " + arguments});
+    const std::string line = "cd '" + folder.str() + "' && " + env + " exec '" + kCli + "' " + arguments;
+    return test::runToEnd({"/bin/sh", "-c", line});
 }
 
 std::vector<std::string> lines(const std::string& text) {
@@ -94,7 +95,8 @@ TEST(AnalyzeCommand, FindsTheSimulatedGradientsLandmarksOnARecordedRun) {
     const std::string& line = out[0];
     EXPECT_THAT(line, StartsWith("{\"file\":\"run.csv\",\"format\":\"corvane\",\"channel\":\"absA\",\"samples\":"));
     EXPECT_THAT(line, HasSubstr("\"x_unit\":\"mm\""));
-    EXPECT_THAT(line, HasSubstr("\"parameters\":{\"channel\":\"absA\",\"x\":\"native\",\"smooth\":\"sg:"));
+    EXPECT_THAT(line, HasSubstr("\"parameters\":{\"channel\":\"absA\",\"x_column\":\"\",\"y_column\":\"\","
+                                "\"x\":\"native\",\"smooth\":\"sg:"));
     EXPECT_THAT(line, HasSubstr(":3\",\"baseline\":\"start\",\"prominence\":"));
     EXPECT_THAT(line, HasSubstr("\"saturated\":[]"));
     // Each peak of the simulator's gradient, below its meniscus, within two
@@ -142,6 +144,64 @@ TEST(AnalyzeCommand, FindsTheSimulatedGradientsLandmarksOnARecordedRun) {
     EXPECT_EQ(landmarkX(index.out, "80S"), jsonNumber(line, "index", line.find("\"80S\":{")));
 }
 
+// The simulator's gradient as other instruments write it: a .pks file
+// against minutes (1 mm a second, decimal commas) and a table against
+// volume (0.143 ml a mm) with two detector columns, 0.05 mm a sample.
+std::string pksFile(const SimProfile& sim) {
+    std::string text = "#        El Tm         Val   Rack   Tube    Peak   Waste\n";
+    for (int i = 1; i <= 1600; ++i) {
+        const double depth = 0.05 * i;
+        std::string row = formatText("%-8d %12.6f %10.4f      1      %d   False   False\n", i, depth / 60.0,
+                                     sim.absorbance(SimChannel::A, depth), 1 + i / 200);
+        std::replace(row.begin(), row.end(), '.', ',');
+        text += row;
+    }
+    return text;
+}
+
+std::string tableFile(const SimProfile& sim) {
+    std::string text = "Volume (ml)\tA280 (mAU)\tA260 (mAU)\n";
+    for (int i = 0; i < 1600; ++i) {
+        const double depth = 0.05 * i;
+        text += formatText("%.5f\t%.3f\t%.3f\n", 0.143 * depth, 1000.0 * sim.absorbance(SimChannel::B, depth),
+                           1000.0 * sim.absorbance(SimChannel::A, depth));
+    }
+    return text;
+}
+
+TEST(AnalyzeCommand, ProfilesOfOtherInstrumentsAreAnalysedInTheirOwnUnits) {
+    test::TempDir dir;
+    const SimProfile sim;
+    dir.write("gradient.pks", pksFile(sim));
+    dir.write("gradient.tsv", tableFile(sim));
+    const auto out = inFolder(dir, "analyze --json gradient.pks gradient.tsv");
+    ASSERT_EQ(out.exitCode, 0) << out.err;
+    const auto json = lines(out.out);
+    ASSERT_EQ(json.size(), 2u);
+    EXPECT_THAT(json[0], HasSubstr("\"format\":\"pks\""));
+    EXPECT_THAT(json[0], HasSubstr("\"x_unit\":\"min\""));
+    EXPECT_THAT(json[1], HasSubstr("\"format\":\"table\""));
+    EXPECT_THAT(json[1], HasSubstr("\"x_unit\":\"ml\""));
+    for (const auto& peak : SimProfile::polysomePeaks()) {
+        const std::string name = peak.name.starts_with("polysome ") ? peak.name.substr(9) : peak.name;
+        // The last two stand out too little: the slopes of the peaks beside
+        // them move their tops in the sum.
+        if (peak.depthMm > 60.0) continue;
+        EXPECT_NEAR(landmarkX(json[0], name), peak.depthMm / 60.0, 2 * 0.05 / 60.0 + 1e-9) << name;
+        EXPECT_NEAR(landmarkX(json[1], name), 0.143 * peak.depthMm, 2 * 0.143 * 0.05 + 1e-9) << name;
+    }
+    // The table's other detector column, by name: the same landmarks, other areas.
+    const auto a260 = inFolder(dir, "analyze --json --y-column A260 gradient.tsv");
+    ASSERT_EQ(a260.exitCode, 0) << a260.err;
+    EXPECT_THAT(a260.out, HasSubstr("\"channel\":\"A260 (mAU)\""));
+    EXPECT_THAT(a260.out, HasSubstr("\"y_column\":\"A260\""));
+    EXPECT_NEAR(landmarkX(a260.out, "80S"), landmarkX(json[1], "80S"), 2 * 0.143 * 0.05 + 1e-9);
+    EXPECT_NE(jsonNumber(a260.out, "pm"), jsonNumber(json[1], "pm"));
+    const auto wrongColumn = inFolder(dir, "analyze --json --y-column A999 gradient.tsv");
+    EXPECT_EQ(wrongColumn.exitCode, 1);
+    EXPECT_THAT(wrongColumn.out, HasSubstr("\"error\":\"corvane-cli analyze: gradient.tsv is no profile: "));
+}
+
 TEST(AnalyzeCommand, AFileThatCannotBeReadGetsItsLineAndTheOthersGoOn) {
     test::TempDir folder;
     folder.write("run.csv", runFile(triangles({3, 0.5, 1, 2, 1.5, 1, 0.5})));
@@ -152,7 +212,8 @@ TEST(AnalyzeCommand, AFileThatCannotBeReadGetsItsLineAndTheOthersGoOn) {
     ASSERT_EQ(json.size(), 4u);
     EXPECT_THAT(json[0], StartsWith("{\"file\":\"run.csv\",\"format\""));
     EXPECT_EQ(json[1], "{\"file\":\"missing.csv\",\"error\":\"Error, unable to open file: missing.csv\"}");
-    EXPECT_EQ(json[2], "{\"file\":\"notes.txt\",\"error\":\"Error, unable to find header in file: notes.txt\"}");
+    EXPECT_THAT(json[2], StartsWith("{\"file\":\"notes.txt\",\"error\":\"corvane-cli analyze: notes.txt is no profile: "
+                                    "not a table profile: "));
     EXPECT_EQ(json[3], json[0]);
     EXPECT_THAT(out.err, HasSubstr("missing.csv"));
     const auto notAFile = inFolder(folder, "analyze --csv .");
@@ -210,12 +271,14 @@ TEST(AnalyzeCommand, BaselinesDeconvolutionAndWrongOptions) {
     const auto deconvolved = inFolder(dir, "analyze --json --deconvolve 8:20 --components 3 a.csv");
     ASSERT_EQ(deconvolved.exitCode, 0) << deconvolved.err;
     EXPECT_THAT(deconvolved.out, HasSubstr("\"deconvolution\":{\"components\":[{\"x\":"));
-    EXPECT_THAT(deconvolved.out, HasSubstr("\"deconvolve\":{\"from\":8,\"to\":20,\"shape\":\"gaussian\",\"components\":3"));
+    EXPECT_THAT(deconvolved.out,
+                HasSubstr("\"deconvolve\":{\"from\":8,\"to\":20,\"shape\":\"gaussian\",\"components\":3"));
     const auto tooFew = inFolder(dir, "analyze --json --deconvolve 8:9 --components 3 a.csv");
     EXPECT_EQ(tooFew.exitCode, 1);
     EXPECT_THAT(tooFew.out, HasSubstr("\"error\":\"corvane-cli analyze: a.csv: deconvolution: 5 samples are too few"));
 
-    for (const char* wrong : {"--smooth sg:4:2 a.csv", "--baseline line:1:2 a.csv", "--x mm a.csv", "--json --csv a.csv",
+    for (const char* wrong : {"--smooth sg:4:2 a.csv", "--baseline line:1:2 a.csv", "--x mm a.csv",
+                              "--json --csv a.csv",
                               "--region 80S=3:3 a.csv", "--region a=1:2 --region a=3:4 a.csv", "--components 3 a.csv",
                               "--group =a.csv", "--prominence -1 a.csv", "", "--baseline blank= a.csv"}) {
         const auto out = inFolder(dir, std::string("analyze ") + wrong);
