@@ -164,7 +164,7 @@ def dead_link(cli, build, fault):
 
 
 def main():
-    build = sys.argv[1]
+    build = os.path.abspath(sys.argv[1])  # the commands run in their own folders
     trials = int(sys.argv[2]) if len(sys.argv) > 2 else 20
     kinds = sys.argv[3:] or ["same-output", "rewrite", "plan-dedupe", "unplug", "silence", "pty"]
     cli = os.path.join(build, "src/cli/corvane-cli")

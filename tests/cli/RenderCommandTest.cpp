@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -61,6 +62,20 @@ TEST(RenderCommand, RefusesWhatItCannotReadWriteOrDo) {
               2);
     EXPECT_EQ(render({"--dpi", "0", "-o", (dir / "c.png").string(), kRuns + "two_channel.csv"}).exitCode, 2);
     EXPECT_EQ(render({kRuns + "two_channel.csv"}).exitCode, 2);
+
+    // A run far beyond any recording is too large, not unreadable; a path
+    // longer than the system takes is too long, not a missing folder.
+    const auto big = dir / "big.csv";
+    std::filesystem::copy_file(kRuns + "two_channel.csv", big);
+    std::filesystem::resize_file(big, std::uintmax_t{2} << 30);  // sparse: no disk taken
+    const auto tooBig = render({"-o", (dir / "big.png").string(), big.string()});
+    EXPECT_EQ(tooBig.exitCode, 1);
+    EXPECT_EQ(tooBig.err, "corvane-cli render: larger than 1024 MB, too large for a run file: " + big.string() + "\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "big.png"));
+    const auto tooLong = render({"-o", (dir / std::string(4100, 'd') / "a.png").string(), kRuns + "two_channel.csv"});
+    EXPECT_EQ(tooLong.exitCode, 1);
+    EXPECT_EQ(tooLong.err.rfind("corvane-cli render: Error, the path is too long (at most 4088 bytes", 0), 0U)
+        << tooLong.err.substr(0, 200);
 }
 
 // A two-channel run of 100 samples whose Abs A peaks at sample `peak`.

@@ -248,6 +248,39 @@ TEST_F(RunFilesCli, MessagesSayWhatIsWrongWithTheFile) {
     EXPECT_EQ(named.out, "TEMP/line\\x0abreak.csv successfully rescued and saved to: saved\\x1b[2J.csv\n");
 }
 
+// A rescue deletes its source only when the copy holds the whole of it: rows
+// it cannot read are told by line and keep the source, and a row too long to
+// read whole refuses the rescue instead of being cut. dedupe tells the same.
+TEST_F(RunFilesCli, RescueKeepsASourceItCouldNotCopyWhole) {
+    const std::string damaged = kRunHeader + "1, 1, 1, 1, 0.10, 0.1, 0.05, 0.1, 0.05, 1\n" +
+                                "2, 2, 2, 2, 0.2" + std::string(1, '\0') + ", 0.1, 0.15, 0.1, 0.15, 1\n" +
+                                "3, 3, 3, 3, 0.30, 0.1, 0.25, 0.1, 0.25, 1\n";
+    dir.write("TEMP/temp_lost.csv", damaged);
+    const auto rescue = run("rescue TEMP/temp_lost.csv -o saved.csv");
+    EXPECT_EQ(rescue.exit, 0) << rescue.err;
+    EXPECT_EQ(rescue.out,
+              "Warning: 1 row of TEMP/temp_lost.csv could not be read and was left out (line 8).\n"
+              "TEMP/temp_lost.csv successfully rescued and saved to: saved.csv\n"
+              "The temporary file was kept (rows of it could not be read): TEMP/temp_lost.csv\n");
+    EXPECT_EQ(dir.read("TEMP/temp_lost.csv"), damaged);
+    RunDataFile saved;
+    ASSERT_EQ(saved.read(dir / "saved.csv"), RunDataFile::ReadStatus::Ok);
+    EXPECT_EQ(saved.samples().size(), 2U);
+
+    dir.write("damaged.csv", damaged);
+    const auto dedupe = run("dedupe damaged.csv");
+    EXPECT_EQ(dedupe.exit, 0) << dedupe.err;
+    EXPECT_EQ(dedupe.out, "Warning: 1 row of damaged.csv could not be read and was left out (line 8).\n");
+
+    const std::string longRow = kRunHeader + kRows + "4, 4, 4, 4, 0.30, " + std::string(2 << 20, '1') + "\n";
+    dir.write("TEMP/temp_long.csv", longRow);
+    const auto refused = run("rescue TEMP/temp_long.csv -o long.csv");
+    EXPECT_EQ(refused.exit, 1);
+    EXPECT_NE(refused.err.find("line 10 of TEMP/temp_long.csv is longer than"), std::string::npos) << refused.err;
+    EXPECT_EQ(dir.read("TEMP/temp_long.csv"), longRow);
+    EXPECT_FALSE(dir.exists("long.csv"));
+}
+
 TEST_F(RunFilesCli, DedupeKeepsReadOnlyFilesAndWritesThroughLinks) {
     const auto locked = dir.write("locked.csv", kRunHeader + kRows);
     ::chmod(locked.c_str(), 0444);
