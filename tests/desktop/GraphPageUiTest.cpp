@@ -21,7 +21,10 @@
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
 #include "TestClocks.h"
+#include "app/FileReplace.h"
+#include "base/FileHandle.h"
 #include "base/TextFormat.h"
+#include "base/WriterLock.h"
 #include "desktop/CCompareDlg.h"
 #include "desktop/CMainDlg.h"
 #include "desktop/CPrintGraphData.h"
@@ -286,6 +289,23 @@ TEST_F(GraphPageUi, SaveGraphImageAsksThenReportsTheFullPath) {
     prompter.scriptFile((dir.path() / "gone" / "g.png").string());
     EXPECT_FALSE(print.saveGraphImage(graph, namedPage("a.csv")));
     EXPECT_TRUE(messages(prompter).empty());  // the window shows the command's own message
+
+    // A file a recording holds, though the dialog asked to replace it: left
+    // as it is, and said why.
+    const auto held = dir.write("held.png", "rows being recorded\n");
+    const auto recorder = openFile(held, "ab");
+    ASSERT_TRUE(claimForWriting(recorder.get()));
+    prompter.clear();
+    prompter.scriptFile(held.string());
+    EXPECT_FALSE(print.saveGraphImage(graph, namedPage("a.csv")));
+    EXPECT_EQ(messages(prompter), std::vector<std::string>{heldFileProblem(held)});
+    QWidget window;
+    window.resize(40, 30);
+    prompter.clear();
+    prompter.scriptFile(held.string());
+    EXPECT_FALSE(print.saveWindow(window));
+    EXPECT_EQ(messages(prompter), std::vector<std::string>{heldFileProblem(held)});
+    EXPECT_EQ(fileText(held), "rows being recorded\n");
 }
 
 TEST_F(GraphPageUi, SaveWindowCapturesTheWidget) {
