@@ -17,9 +17,9 @@
 #include <mutex>
 
 #include "app/Clock.h"
-#include "desktop/GraphView.h"
-#include "desktop/LiveFeed.h"
-#include "desktop/LiveGraph.h"
+#include "display/GraphView.h"
+#include "display/LiveFeed.h"
+#include "display/LiveGraph.h"
 #include "graph/GraphCanvas.h"
 #include "graph/GraphModel.h"
 

@@ -7,7 +7,7 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
-#include "desktop/MainWindowLogic.h"
+#include "display/MainWindowLogic.h"
 #include "desktop/NotYet.h"
 #include "graph/CGraphCtrl.h"
 

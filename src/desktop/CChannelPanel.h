@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <array>
 
-#include "desktop/Channels.h"
+#include "display/Channels.h"
 
 class QCheckBox;
 class QLabel;

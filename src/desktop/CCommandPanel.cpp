@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "desktop/CAUFSDlg.h"
-#include "desktop/MainWindowLogic.h"
+#include "display/MainWindowLogic.h"
 #include "desktop/NotYet.h"
 
 namespace corvane {

@@ -22,13 +22,13 @@
 #include "app/UserStore.h"
 #include "base/TextFormat.h"
 #include "desktop/CChannelPanel.h"
-#include "desktop/Channels.h"
+#include "display/Channels.h"
 #include "desktop/CCommandPanel.h"
 #include "desktop/CGraphMultiDataSetsDlg.h"
 #include "desktop/CGraphPanel.h"
 #include "desktop/CStatusLines.h"
 #include "desktop/NotYet.h"
-#include "desktop/ScreenPlacement.h"
+#include "display/ScreenPlacement.h"
 
 namespace corvane {
 

@@ -9,7 +9,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "desktop/GraphView.h"
+#include "display/GraphView.h"
 #include "desktop/NotYet.h"
 
 namespace corvane {

@@ -13,7 +13,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "desktop/MainWindowLogic.h"
+#include "display/MainWindowLogic.h"
 #include "desktop/NotYet.h"
 #include "graph/CGraphCtrl.h"
 #include "graph/CGraphFrame.h"

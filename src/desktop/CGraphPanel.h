@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <array>
 
-#include "desktop/GraphView.h"
+#include "display/GraphView.h"
 
 class QCheckBox;
 class QLineEdit;

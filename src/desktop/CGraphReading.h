@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "desktop/CDataMarkersDlg.h"
-#include "desktop/GraphMouse.h"
+#include "display/GraphMouse.h"
 
 class QLabel;
 class QWidget;

@@ -11,8 +11,8 @@
 
 #include "app/DialogFolders.h"
 #include "app/QtWindowPoster.h"
-#include "desktop/MainWindowLogic.h"
-#include "desktop/LiveGraph.h"
+#include "display/MainWindowLogic.h"
+#include "display/LiveGraph.h"
 #include "recording/RunDisplay.h"
 
 class QAction;

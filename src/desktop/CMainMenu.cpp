@@ -7,7 +7,7 @@
 #include <QMessageBox>
 
 #include "app/Version.h"
-#include "desktop/MainWindowLogic.h"
+#include "display/MainWindowLogic.h"
 #include "desktop/NotYet.h"
 
 namespace corvane {

@@ -5,9 +5,9 @@
 #include <QLabel>
 
 #include "base/TextFormat.h"
-#include "desktop/Channels.h"
-#include "desktop/GraphOverlays.h"
-#include "desktop/GraphView.h"
+#include "display/Channels.h"
+#include "display/GraphOverlays.h"
+#include "display/GraphView.h"
 #include "desktop/NotYet.h"
 
 namespace corvane {

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "desktop/GraphPage.h"
-#include "desktop/GraphPageContent.h"
+#include "display/GraphPage.h"
+#include "display/GraphPageContent.h"
 
 class QPrinter;
 class QWidget;

@@ -3,8 +3,8 @@
 #include <QTimer>
 
 #include "app/Prompter.h"
-#include "desktop/MainWindowLogic.h"
-#include "desktop/RunSetupCommands.h"
+#include "display/MainWindowLogic.h"
+#include "display/RunSetupCommands.h"
 #include "setup/CEM1SetupDlg.h"
 #include "setup/CGRSetupDlg.h"
 #include "setup/CGeneralRecordUserDlg.h"

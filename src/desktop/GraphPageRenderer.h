@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "desktop/GraphPage.h"
-#include "desktop/GraphPageContent.h"
+#include "display/GraphPage.h"
+#include "display/GraphPageContent.h"
 
 class QPainter;
 

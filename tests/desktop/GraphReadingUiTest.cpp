@@ -29,7 +29,7 @@
 #include "desktop/CMainDlg.h"
 #include "desktop/COverlayTracesDlg.h"
 #include "desktop/CYAxisOffsetsDlg.h"
-#include "desktop/WindowSizes.h"
+#include "display/WindowSizes.h"
 #include "graph/CGraphCtrl.h"
 #include "graph/CGraphFrame.h"
 #include "NoPorts.h"

@@ -25,7 +25,7 @@
 #include "desktop/CMainDlg.h"
 #include "desktop/CSetupPages.h"
 #include "desktop/QtConnectionDriver.h"
-#include "desktop/RunSetupCommands.h"
+#include "display/RunSetupCommands.h"
 #include "link/CConnectDlg.h"
 #include "recording/AcquisitionSession.h"
 #include "setup/CCalibrate2Dlg.h"
