@@ -80,7 +80,7 @@ void BM_LiveRunAt20Hz(benchmark::State& state) {
     bench::NoPoster poster;
     CanvasGraph graph;
     LiveFeed feed(clock, poster);
-    GraphView view(feed, graph);
+    GraphView view(graph, feed);
     ViewSettings settings;
     settings.shown = {false, false, true, false, false, true, true};
     settings.windowMm = 160.0;

@@ -39,7 +39,7 @@ void runSamples(benchmark::State& state, XAxisType axis) {
     bench::NoPoster poster;
     ModelGraph graph;
     LiveFeed feed(clock, poster);
-    GraphView view(feed, graph);
+    GraphView view(graph, feed);
     // Abs A, Abs B and the ratio, as a run is usually watched; the mm window
     // holds the whole ring.
     ViewSettings settings;

@@ -27,17 +27,16 @@
 #include <system_error>
 
 #include "app/Clock.h"
-#include "app/WindowPoster.h"
 #include "base/TextFormat.h"
 #include "cli/AlignedOffsets.h"
 #include "cli/ConsolePrompter.h"
 #include "cli/FileArgs.h"
 #include "compare/CompareSets.h"
 #include "display/Channels.h"
-#include "display/GraphCursors.h"
 #include "desktop/GraphPageRenderer.h"
+#include "display/CompareSession.h"
+#include "display/GraphCursors.h"
 #include "display/GraphView.h"
-#include "display/LiveFeed.h"
 #include "display/LiveGraph.h"
 #include "display/WindowPreferences.h"
 #include "graph/GraphModel.h"
@@ -123,12 +122,6 @@ public:
     GraphModel model;
 };
 
-// No window to post to: the feed stays empty and a loaded run is shown.
-class NoWindow : public WindowPoster {
-public:
-    void post(UserMsg, std::int64_t, std::int64_t, std::any) override {}
-};
-
 struct RenderOptions {
     bool mm = false;
     std::array<bool, kChannelCount> shown{false, false, true, false, false, true, true};
@@ -172,16 +165,17 @@ bool outputIsAnInput(const RenderOptions& o) {
 // The compare window's sets: RUN and the compared runs, read as it reads
 // them (an export file is refused with its message), placed by the offsets
 // given or found.
-std::optional<std::string> loadCompareSets(const RenderOptions& o, CompareSets& sets, CompareOffsets& offsets) {
+std::optional<std::string> loadCompareSets(const RenderOptions& o, CompareSession& session, CompareOffsets& offsets) {
     const std::vector<std::string> names = inputsOf(o);
     for (const std::string& name : names) {
         if (!runFileReadable("render", name)) {
             return std::string();  // said already
         }
     }
-    if (auto message = sets.load({names.begin(), names.end()}); !message.empty()) {
+    if (auto message = session.load({names.begin(), names.end()}); !message.empty()) {
         return message;
     }
+    const CompareSets& sets = session.sets();
     std::vector<double> shifts = o.offsets;
     if (o.align) {
         std::vector<AlignTrace> traces;
@@ -200,16 +194,6 @@ std::optional<std::string> loadCompareSets(const RenderOptions& o, CompareSets& 
     return std::nullopt;
 }
 
-std::array<Rgb, 4> compareColours() {
-    const std::array<int, 4> colours = WindowPreferences::defaultMultiColours();
-    std::array<Rgb, 4> rgb;
-    for (std::size_t k = 0; k < colours.size(); ++k) {
-        rgb[k] = {static_cast<std::uint8_t>(colours[k] & 0xFF), static_cast<std::uint8_t>((colours[k] >> 8) & 0xFF),
-                  static_cast<std::uint8_t>((colours[k] >> 16) & 0xFF)};
-    }
-    return rgb;
-}
-
 int render(const RenderOptions& o) {
     if (const std::string problem = outputFileProblem("render", o.out, true); !problem.empty()) {
         std::fprintf(stderr, "%s\n", problem.c_str());
@@ -218,12 +202,17 @@ int render(const RenderOptions& o) {
     if (outputIsAnInput(o)) {
         return fail(visibleText(o.out) + " is a run this page is drawn from; choose another output name");
     }
+    // The graph as a bare model, shown as the window shows a saved run or
+    // its compare sets: no live run, nothing else drawing.
+    PageGraph graph;
+    GraphView view(graph);
+    ConsolePrompter prompter;
+    CompareSession compare(view, prompter, std::filesystem::current_path());
+    CompareOffsets placements;
     RunDataFile run;
     std::optional<RunDataFile> overlay;
-    CompareSets sets;
-    CompareOffsets placements;
     if (!o.compare.empty()) {
-        if (const auto problem = loadCompareSets(o, sets, placements)) {
+        if (const auto problem = loadCompareSets(o, compare, placements)) {
             return problem->empty() ? 1 : fail(*problem);
         }
     } else {
@@ -256,35 +245,29 @@ int render(const RenderOptions& o) {
     // Formats keep their "." whatever the locale Qt set up.
     std::setlocale(LC_NUMERIC, "C");
 
-    SteadyClock clock;
-    NoWindow window;
-    LiveFeed feed(clock, window);
-    PageGraph graph;
-    GraphView view(feed, graph);
-    ViewSettings settings = view.settings();
+    ViewSettings settings = view.axes().settings();
     settings.shown = o.shown;
     settings.xAutoScale = true;
     settings.yAutoScale = true;
     settings.yyAutoScale = true;
     settings.showGrid = true;
-    view.apply(settings);
-    view.setXAxisType(o.mm ? XAxisType::Millimetres : XAxisType::SampleNumber);
+    const XAxisType axis = o.mm ? XAxisType::Millimetres : XAxisType::SampleNumber;
     if (!o.compare.empty()) {
-        // As the compare window sets itself up: one channel, every set in its colour.
+        // As the compare window sets itself up: one channel, every set in
+        // its colour, every set whole.
         const auto plot = static_cast<int>(std::find(o.shown.begin(), o.shown.end(), true) - o.shown.begin());
-        view.offsets() = placements;
-        view.setCompareSets(&sets, plot, compareColours());
-        view.showXRange(sets.xRange(true, o.mm, view.offsets()));
-        view.refresh();
+        compare.show(plot, WindowPreferences::defaultMultiColours(), placements, settings, axis);
     } else {
+        view.apply(settings);
         view.showFile(std::move(run), o.run);
+        view.setXAxisType(axis);
         if (overlay) {
             view.setOverlay(std::move(*overlay), o.overlay);
         }
-        view.refresh(false, false);
+        view.refresh();
     }
 
-    ConsolePrompter prompter;
+    SteadyClock clock;
     GraphCursors cursors(prompter, clock);
     for (double x : o.cursors) {
         (void)cursors.add(x);

@@ -125,7 +125,7 @@ QLineEdit* CGraphOptionsDlg::edit(GraphOptionsForm::Field field) const {
 }
 
 void CGraphOptionsDlg::fill() {
-    const GraphOptionsForm f = GraphOptionsForm::from(view_);
+    const GraphOptionsForm f = GraphOptionsForm::from(view_.axes());
     grid_->setChecked(f.showGrid);
     xAuto_->setChecked(f.xAutoScale);
     yAuto_->setChecked(f.yAutoScale);

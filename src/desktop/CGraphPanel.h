@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <array>
 
+#include "display/ChangeNotice.h"
 #include "display/GraphView.h"
 
 class QCheckBox;
@@ -14,16 +15,17 @@ namespace corvane {
 
 class CGraphCtrl;
 class CGraphFrame;
-class MainWindowLogic;
+class GraphReading;
 
 // The graph with its axis controls: the four axis boxes with their spins,
 // the x-axis type, the window size boxes, the grid and auto-scale switches,
-// and the overlay and standard-run controls under it.
+// and the overlay and standard-run controls under it. The controls follow
+// the view's change notice.
 class CGraphPanel : public QWidget {
     Q_OBJECT
 
 public:
-    CGraphPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget* parent);
+    CGraphPanel(GraphReading& reading, CGraphCtrl& graph, QWidget* parent);
 
     // The boxes' texts; a box being typed into keeps its text unless
     // includeFocused.
@@ -62,6 +64,10 @@ signals:
     // The POSITION spin: the main cursor one step right or left.
     void cursorStepped(bool right);
     void fracAdvRequested();
+    // A window width typed, or a spin click on its box: the window takes it
+    // (and keeps it in its settings).
+    void windowSizeTyped(bool mm, const QString& text);
+    void windowSizeStepped(bool mm, bool up);
 
 private:
     struct AxisControl {
@@ -73,7 +79,8 @@ private:
     QLineEdit* makeWindowBox(bool mm, QLayout* row);
     QWidget* makeOverlayControls();
 
-    MainWindowLogic& logic_;
+    GraphReading& logic_;
+    ChangeNotice::Token listening_;
     std::array<AxisControl, 4> axes_{};
     QCheckBox* yAuto_ = nullptr;
     QCheckBox* yyAuto_ = nullptr;

@@ -26,6 +26,7 @@
 #include "desktop/CSetupPages.h"
 #include "display/RunSetupCommands.h"
 #include "desktop/CStatusLines.h"
+#include "desktop/GraphCtrlLiveGraph.h"
 #include "display/GraphPageContent.h"
 #include "display/LiveGraph.h"
 #include "desktop/NotYet.h"
@@ -56,18 +57,6 @@ namespace {
 // busy loop of posts.
 constexpr int kCloseRetryMs = 10;
 
-// The plot as the window's logic drives it.
-class GraphCtrlLiveGraph : public LiveGraph {
-public:
-    explicit GraphCtrlLiveGraph(CGraphCtrl& graph) : graph_(graph) {}
-    bool edit(const std::function<void(GraphModel&)>& f) override { return graph_.edit(f); }
-    void redraw() override { graph_.redraw(); }
-    void redrawAll() override { graph_.redrawAll(); }
-
-private:
-    CGraphCtrl& graph_;
-};
-
 }  // namespace
 
 CMainDlg::CMainDlg(Seams seams, QWidget* parent)
@@ -91,7 +80,6 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
     setWindowTitle(qs(logic_->caption()));
 
     menu_ = new CMainMenu(*logic_, *this);
-    connect(menu_, &CMainMenu::dataChanged, this, &CMainDlg::updateAll);
     connect(menu_, &CMainMenu::exitRequested, this, &CMainDlg::close);
     connect(menu_, &CMainMenu::compareRequested, this, [this] { compareDataSets(); });
     connect(menu_, &CMainMenu::exportRequested, this, [this] { exportDataSets(); });
@@ -109,7 +97,7 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
     leftLayout->addWidget(statusLines_);
     leftLayout->addStretch(1);
     left->setFixedWidth(236);
-    graphPanel_ = new CGraphPanel(*logic_, *graph_, central);
+    graphPanel_ = new CGraphPanel(logic_->graph(), *graph_, central);
     commands_ = new CCommandPanel(
         *logic_, [this](int port) { return seams_.ports.describe(port); },
         [this] { return deviceBusy(); }, central);
@@ -121,9 +109,17 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
     resize(kWindowSizes[0].width, kWindowSizes[0].height);
 
     connectGraphReading();
-    connect(channels_, &CChannelPanel::channelsChanged, this, [this] {
-        graphPanel_->updateControls();
-        updateGraph();
+    connect(graphPanel_, &CGraphPanel::windowSizeTyped, this,
+            [this](bool mm, const QString& text) { logic_->windowSizeEdited(mm, text.toStdString()); });
+    connect(graphPanel_, &CGraphPanel::windowSizeStepped, this,
+            [this](bool mm, bool up) { logic_->windowSizeSpin(mm, up); });
+    // What the graph shows changed: the caption, the AUFS and event-mark
+    // switches and the DE-1 summary follow (the panels follow by themselves).
+    listening_ = logic_->view().listen([this] {
+        setWindowTitle(qs(logic_->caption()));
+        commands_->updateDe1Controls();
+        updateDe1Summary();
+        updateStatus();
     });
     connect(commands_, &CCommandPanel::portChosen, this, &CMainDlg::updateAll);
     connect(commands_, &CCommandPanel::displayChanged, this, [this] {
@@ -175,7 +171,10 @@ CMainDlg::~CMainDlg() {
 }
 
 void CMainDlg::connectGraphReading() {
-    reading_ = new CGraphReading(*logic_, graphPanel_->frame(), seams_.prompter, seams_.clock, *this);
+    reading_ = new CGraphReading(logic_->graph(), graphPanel_->frame(), seams_.prompter, seams_.clock, *this,
+                                 {.optionsApplied = [this] { logic_->savePreferences(); },
+                                  .axisLabelsSwitched = [this](bool on) { logic_->prefs().saveAxisLabels(on); },
+                                  .setupHost = &logic_->setupHost()});
     CGraphReading* r = reading_;
     connect(graphPanel_, &CGraphPanel::overlayPressed, r, &CGraphReading::overlayGraph);
     connect(graphPanel_, &CGraphPanel::standardPressed, r, &CGraphReading::standardRun);
@@ -188,7 +187,6 @@ void CMainDlg::connectGraphReading() {
     connect(graphPanel_, &CGraphPanel::profileToggled, r, &CGraphReading::showStandardProfile);
     connect(graphPanel_, &CGraphPanel::cursorStepped, r, [r](bool right) { (void)r->arrowKey(right); });
     connect(menu_, &CMainMenu::createStandardRunRequested, r, &CGraphReading::createStandardRun);
-    connect(graphPanel_->xTypeRadio(true), &QRadioButton::toggled, r, &CGraphReading::xAxisTypeChanged);
     connect(menu_, &CMainMenu::cursorsRequested, r, &CGraphReading::addRemoveCursors);
     connect(menu_, &CMainMenu::windowSizeRequested, r, &CGraphReading::windowSize);
     connect(menu_, &CMainMenu::axisLabelsToggled, r, &CGraphReading::setAxisLabels);
@@ -198,16 +196,6 @@ void CMainDlg::connectGraphReading() {
     connect(menu_, &CMainMenu::saveGraphImageRequested, this, &CMainDlg::saveGraphImage);
     connect(commands_, &CCommandPanel::saveGraphRequested, this, &CMainDlg::saveGraphImage);
     connect(commands_, &CCommandPanel::saveWindowRequested, this, &CMainDlg::saveWindow);
-    connect(r, &CGraphReading::viewChanged, this, [this] {
-        channels_->updateChannels();
-        graphPanel_->updateControls();
-        updateGraph();
-        updateReadouts();
-    });
-    connect(r, &CGraphReading::cursorsChanged, this, [this] {
-        graphPanel_->updateGraphCommands();
-        updateReadouts();
-    });
     // The read-out's bar is there from the start: the plot does not shrink
     // when it first speaks.
     (void)statusBar();
@@ -217,10 +205,7 @@ void CMainDlg::connectGraphReading() {
 void CMainDlg::updateGraph() {
     graphPanel_->updateAxisTexts(true);
     graphPanel_->updateGraphCommands();
-    reading_->updateTitles();
-    reading_->updateCursorViews();
     setWindowTitle(qs(logic_->caption()));
-    viewUpdated();
 }
 
 // --- Binding ---
@@ -400,10 +385,7 @@ void CMainDlg::updateAll() {
     commands_->fillPortList();
 }
 
-void CMainDlg::updateReadouts() {
-    channels_->updateReadouts();
-    viewUpdated();
-}
+void CMainDlg::updateReadouts() { channels_->updateReadouts(); }
 
 void CMainDlg::updateCommands() {
     commands_->updateCommands();
@@ -618,7 +600,7 @@ void CMainDlg::handleMessage(UserMsg msg, std::int64_t /*a*/, std::int64_t /*b*/
         case UserMsg::Readouts:
             updateReadouts();
             updateCommands();
-            if (logic_->view().yAutoScale() || logic_->view().yyAutoScale()) {
+            if (logic_->view().axes().yAutoScale() || logic_->view().axes().yyAutoScale()) {
                 graphPanel_->updateAxisTexts(false);
             }
             updateStatus();

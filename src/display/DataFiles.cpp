@@ -11,6 +11,7 @@
 #include "app/WindowPoster.h"
 #include "base/TextFormat.h"
 #include "display/GraphView.h"
+#include "display/RunFileScene.h"
 #include "display/WindowPreferences.h"
 #include "recording/RecordingCommands.h"
 #include "runs/RunDataFile.h"
@@ -80,7 +81,7 @@ void DataFiles::closeDataFile() {
     env_.view.closeFile(env_.prefs.storedWindowSamples());
 }
 
-int DataFiles::openDataSets() const { return env_.view.fileShown() ? 1 : 0; }
+int DataFiles::openDataSets() const { return env_.view.fileScene() != nullptr ? 1 : 0; }
 
 std::string DataFiles::closeDataMenuText() const {
     switch (openDataSets()) {
@@ -103,7 +104,8 @@ void DataFiles::rescueLostData() {
 }
 
 void DataFiles::saveGraphDataAs() {
-    const std::filesystem::path shown = env_.view.fileShown() ? env_.view.shownPath() : std::filesystem::path{};
+    const RunFileScene* scene = env_.view.fileScene();
+    const std::filesystem::path shown = scene != nullptr ? scene->path() : std::filesystem::path{};
     if (shown.empty()) {
         env_.prompter.message("Error, file data does not exist.");
         return;

@@ -21,7 +21,9 @@ GraphMouse::GraphMouse(GraphView& view, GraphCursors& cursors, GraphOverlays& ov
 bool GraphMouse::armFocus() {
     zoomMode_ = true;
     overlays_.cancelAutoAlign();
-    return view_.saveViewForZoom();
+    bool saved = false;
+    view_.change([&saved](AxisState& axes) { saved = axes.saveViewForZoom(); });
+    return saved;
 }
 
 MouseOutcome GraphMouse::press(PixelPoint at, const PlotFrame& plot) {
@@ -32,12 +34,10 @@ MouseOutcome GraphMouse::press(PixelPoint at, const PlotFrame& plot) {
         return out;
     }
     if (handSlot_ >= 0 && overlays_.draggable(handSlot_)) {
-        const int set = view_.setOfSlot(handSlot_);
+        const int set = view_.scene().setOfSlot(handSlot_);
         const double xPerPixel = (plot.x.max - plot.x.min) / plot.width;
-        const double samplesPerX =
-            view_.xAxisType() == XAxisType::Millimetres && view_.overlay() != nullptr
-                ? alignTraceOf(*view_.overlay()).samplesPerMm()
-                : 1.0;
+        // The set dragged moves by its own samples per mm, whatever else is shown.
+        const double samplesPerX = view_.scene().samplesPerX(set, view_.axes().xAxisType());
         overlays_.beginDrag({set, at, view_.offsets().yOffset(set), view_.offsets().xOffset(set),
                              (plot.y.max - plot.y.min) / plot.height, xPerPixel * samplesPerX});
         return out;
@@ -146,7 +146,9 @@ MouseOutcome GraphMouse::release(PixelPoint at, const PlotFrame& plot) {
     } else if (zoomMode_ && boxStart) {
         zoomMode_ = false;
         const PixelPoint end{std::clamp(at.x, 0, plot.width - 1), std::clamp(at.y, 0, plot.height - 1)};
-        view_.applyZoom({plot.xAt(boxStart->x), plot.xAt(end.x)}, {plot.yAt(boxStart->y), plot.yAt(end.y)});
+        view_.change([&](AxisState& axes) {
+            (void)axes.applyZoom({plot.xAt(boxStart->x), plot.xAt(end.x)}, {plot.yAt(boxStart->y), plot.yAt(end.y)});
+        });
         out.closeInstruction = true;
         out.viewChanged = true;
         out.cursorsChanged = true;
@@ -160,7 +162,7 @@ MouseOutcome GraphMouse::wheel(PixelPoint at, const PlotFrame& plot, int steps, 
     if (steps == 0 || !plot.inside(at)) {
         return out;
     }
-    view_.wheelZoom(plot.xAt(at.x), plot.yAt(at.y), steps, yAxis);
+    view_.change([&](AxisState& axes) { (void)axes.wheelZoom(plot.xAt(at.x), plot.yAt(at.y), steps, yAxis); });
     out.viewChanged = true;
     out.cursorsChanged = true;
     return out;
@@ -173,17 +175,17 @@ bool GraphMouse::arrow(bool right) {
     }
     const int step = cursors_.arrowStep(right);
     double next = *position;
-    if (view_.xAxisType() == XAxisType::SampleNumber) {
-        const auto span = view_.sampleNumberSpan();
+    if (view_.axes().xAxisType() == XAxisType::SampleNumber) {
+        const auto span = view_.scene().sampleSpan();
         next = *position + step;
         if (span) {
             next = std::clamp(next, span->min, span->max);
         }
-    } else if (const auto p = view_.nextPosition(*position, right)) {
+    } else if (const auto p = view_.scene().nextPosition(*position, right)) {
         next = *p;
     }
     cursors_.moveMain(next);
-    const AxisRange x = view_.xRange();
+    const AxisRange x = view_.axes().xRange();
     const double width = x.max - x.min;
     if (next > x.max) {
         view_.showXRange({next - width, next});

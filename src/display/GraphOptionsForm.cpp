@@ -9,7 +9,7 @@
 
 namespace corvane {
 
-GraphOptionsForm GraphOptionsForm::from(const GraphView& view) {
+GraphOptionsForm GraphOptionsForm::from(const AxisState& view) {
     GraphOptionsForm form;
     form.showGrid = view.showGrid();
     form.xAutoScale = view.xAutoScale();
@@ -47,8 +47,8 @@ bool GraphOptionsForm::spin(Field field, bool up) {
         if (!scan.integer(width)) {
             return false;
         }
-        width = std::clamp(width + (up ? kAutoWidthStep : -kAutoWidthStep), GraphView::kMinAutoWidth,
-                           GraphView::kMaxAutoWidth);
+        width = std::clamp(width + (up ? kAutoWidthStep : -kAutoWidthStep), AxisState::kMinAutoWidth,
+                           AxisState::kMaxAutoWidth);
         xAutoWidth = formatText("%d", width);
         return true;
     }
@@ -70,8 +70,8 @@ bool GraphOptionsForm::spin(Field field, bool up) {
     return true;
 }
 
-std::optional<GraphView::Options> GraphOptionsForm::check(Prompter& prompter) const {
-    GraphView::Options options;
+std::optional<GraphOptions> GraphOptionsForm::check(Prompter& prompter) const {
+    GraphOptions options;
     options.showGrid = showGrid;
     options.xAutoScale = xAutoScale;
     options.yAutoScale = yAutoScale;
@@ -83,13 +83,13 @@ std::optional<GraphView::Options> GraphOptionsForm::check(Prompter& prompter) co
         prompter.message("Invalid X-axis Auto Width.");
         return std::nullopt;
     }
-    if (options.xAutoWidth > GraphView::kMaxAutoWidth) {
-        prompter.message(formatText("X-axis Auto Width must be less than or equal to %d", GraphView::kMaxAutoWidth));
+    if (options.xAutoWidth > AxisState::kMaxAutoWidth) {
+        prompter.message(formatText("X-axis Auto Width must be less than or equal to %d", AxisState::kMaxAutoWidth));
         return std::nullopt;
     }
-    if (options.xAutoWidth < GraphView::kMinAutoWidth) {
+    if (options.xAutoWidth < AxisState::kMinAutoWidth) {
         prompter.message(
-            formatText("X-axis Auto Width must be greater than or equal to %d", GraphView::kMinAutoWidth));
+            formatText("X-axis Auto Width must be greater than or equal to %d", AxisState::kMinAutoWidth));
         return std::nullopt;
     }
     const auto take = [&](const std::string& text, double& out, const char* message) {

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "display/GraphView.h"
+#include "display/AxisState.h"
 
 namespace corvane {
 
@@ -28,7 +28,7 @@ struct GraphOptionsForm {
 
     // The dialog filled from the view: the x limits with "%.2f", the y
     // limits as the axis boxes show them.
-    [[nodiscard]] static GraphOptionsForm from(const GraphView& view);
+    [[nodiscard]] static GraphOptionsForm from(const AxisState& axes);
 
     // The boxes that have spins beside them.
     enum class Field { AutoWidth, XMin, XMax, YMin, YMax, YYMin, YYMax };
@@ -42,7 +42,7 @@ struct GraphOptionsForm {
     // The options to apply, or nothing after the first failing check's
     // message: "Invalid X-axis Auto Width.", its two limits (25000, 100),
     // then the x limits (only without X auto-scale), y, yy.
-    [[nodiscard]] std::optional<GraphView::Options> check(Prompter& prompter) const;
+    [[nodiscard]] std::optional<GraphOptions> check(Prompter& prompter) const;
 };
 
 }  // namespace corvane

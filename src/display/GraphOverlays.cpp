@@ -38,10 +38,9 @@ std::string GraphOverlays::fileError(const std::filesystem::path& path) const {
 
 bool GraphOverlays::toggleOverlay() {
     if (env_.view.overlayShown()) {
-        env_.view.removeOverlay();
         overlayRemoved_ = true;
         drag_.end();
-        env_.view.refresh();
+        env_.view.removeOverlay();
         return true;
     }
     const auto chosen = env_.prompter.openFile(runFileRequest("Open", env_.folders));
@@ -64,7 +63,6 @@ bool GraphOverlays::loadOverlay(const std::filesystem::path& path) {
         return false;
     }
     env_.view.setOverlay(std::move(file), path);
-    env_.view.refresh();
     return true;
 }
 
@@ -90,8 +88,8 @@ bool GraphOverlays::toggleStandardRun() {
         removeStandardRun();
         return true;
     }
-    if (env_.recording && env_.recording() && env_.pauseRecording) {
-        env_.pauseRecording();
+    if (env_.hooks.recording && env_.hooks.recording() && env_.hooks.pauseRecording) {
+        env_.hooks.pauseRecording();
     }
     FileDialogRequest request;
     request.title = "Open";
@@ -114,15 +112,14 @@ bool GraphOverlays::loadStandardRun(const std::filesystem::path& path) {
         return false;
     }
     standard_ = std::make_unique<StandardRun>(std::move(file), plan->plan, path);
-    standard_->setAxisInMm(env_.view.xAxisType() == XAxisType::Millimetres);
-    env_.view.setStandardProfile(&standard_->file());
-    if (env_.attachPlan) {
-        env_.attachPlan(standard_.get(), showProfile_);
+    standard_->setAxisInMm(env_.view.axes().inMm());
+    if (env_.hooks.attachPlan) {
+        env_.hooks.attachPlan(standard_.get(), showProfile_);
     }
-    if (env_.hidePresetRuns) {
-        env_.hidePresetRuns();
+    if (env_.hooks.hidePresetRuns) {
+        env_.hooks.hidePresetRuns();
     }
-    env_.view.refresh();
+    env_.view.setStandardProfile(&standard_->file(), showProfile_);
     adoptCollectionSettings(path);
     return true;
 }
@@ -181,12 +178,11 @@ void GraphOverlays::removeStandardRun() {
     if (!standard_) {
         return;
     }
-    if (env_.attachPlan) {
-        env_.attachPlan(nullptr, false);
+    if (env_.hooks.attachPlan) {
+        env_.hooks.attachPlan(nullptr, false);
     }
-    env_.view.setStandardProfile(nullptr);
+    env_.view.setStandardProfile(nullptr, showProfile_);
     standard_.reset();
-    env_.view.refresh();
 }
 
 std::string GraphOverlays::standardCaption() const {
@@ -195,25 +191,29 @@ std::string GraphOverlays::standardCaption() const {
 
 void GraphOverlays::setShowStandardProfile(bool on) {
     showProfile_ = on;
-    if (standard_ && env_.attachPlan) {
-        env_.attachPlan(standard_.get(), showProfile_);
+    if (standard_ && env_.hooks.attachPlan) {
+        env_.hooks.attachPlan(standard_.get(), showProfile_);
+    }
+    if (standard_) {
+        // A profile shown takes part in the Y auto-scale, a hidden one not.
+        env_.view.setStandardProfile(&standard_->file(), showProfile_);
     }
 }
 
 void GraphOverlays::axisChanged() {
     if (standard_) {
-        standard_->setAxisInMm(env_.view.xAxisType() == XAxisType::Millimetres);
-        if (env_.attachPlan) {
+        standard_->setAxisInMm(env_.view.axes().inMm());
+        if (env_.hooks.attachPlan) {
             // The boundaries moved: the picture is drawn again.
-            env_.attachPlan(nullptr, false);
-            env_.attachPlan(standard_.get(), showProfile_);
+            env_.hooks.attachPlan(nullptr, false);
+            env_.hooks.attachPlan(standard_.get(), showProfile_);
         }
     }
 }
 
 // --- Alignment ---
 
-bool GraphOverlays::setsShown() const { return env_.view.setsShown(); }
+bool GraphOverlays::setsShown() const { return env_.view.scene().setCount() > 1; }
 
 bool GraphOverlays::startAutoAlign() {
     CompareOffsets& offsets = env_.view.offsets();
@@ -231,9 +231,8 @@ bool GraphOverlays::startAutoAlign() {
 
 bool GraphOverlays::finishAutoAlign(double x1, double x2) {
     alignMode_ = false;
-    const AlignAxis axis =
-        env_.view.xAxisType() == XAxisType::Millimetres ? AlignAxis::Millimetres : AlignAxis::Samples;
-    const std::vector<AlignTrace> traces = env_.view.alignTraces();
+    const AlignAxis axis = env_.view.axes().inMm() ? AlignAxis::Millimetres : AlignAxis::Samples;
+    const std::vector<AlignTrace> traces = env_.view.scene().alignTraces();
     if (traces.empty()) {
         return false;
     }
@@ -260,12 +259,7 @@ void GraphOverlays::resetAlignment() {
     env_.view.refresh();
 }
 
-bool GraphOverlays::draggable(int slot) const {
-    if (env_.view.compareSets() != nullptr) {
-        return slot >= 0 && slot < CompareOffsets::kMaxSets;  // any compare set, the reference too
-    }
-    return env_.view.overlayShown() && env_.view.setOfSlot(slot) == 1;
-}
+bool GraphOverlays::draggable(int slot) const { return env_.view.scene().draggable(slot); }
 
 bool GraphOverlays::dragTo(PixelPoint at) {
     const auto moved = drag_.moveTo(at);

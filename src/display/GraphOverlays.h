@@ -30,11 +30,8 @@ public:
         "Auto-align peaks by left clicking in the graph window to the left of the region of interest, and "
         "then drag the mouse to the right to bracket any peaks. ";
 
-    struct Env {
-        std::filesystem::path startupFolder;
-        Prompter& prompter;
-        DialogFolders& folders;
-        GraphView& view;
+    // What the commands need of the window (none in a compare window).
+    struct Hooks {
         // A recording is running; pause it (SET STANDARD RUN pauses first).
         std::function<bool()> recording;
         std::function<void()> pauseRecording;
@@ -42,6 +39,13 @@ public:
         std::function<void()> hidePresetRuns;
         // The graph's fraction plan (null detaches) and its zones switch.
         std::function<void(const FractionPlanHook*, bool showZones)> attachPlan;
+    };
+    struct Env {
+        std::filesystem::path startupFolder;
+        Prompter& prompter;
+        DialogFolders& folders;
+        GraphView& view;
+        Hooks hooks;
     };
 
     // What the standard-run commands need of the window beyond Env: the

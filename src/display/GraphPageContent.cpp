@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "compare/CompareSets.h"
 #include "display/GraphCursors.h"
 #include "display/GraphOverlays.h"
 #include "display/GraphView.h"
@@ -62,63 +61,63 @@ PageFractionation fractionationOf(const GraphOverlays* overlays) {
 GraphPageContent graphPageContent(const GraphView& view, const GraphCursors& cursors, const GraphOverlays* overlays,
                                   const std::array<Rgb, 6>& colours, const RunDescription* liveDe1) {
     GraphPageContent page;
-    const CompareSets* compare = view.compareSets();
-    // In a compare window set 0, the reference, stands where the current run would.
-    const RunDataFile* file = compare != nullptr ? (compare->empty() ? nullptr : &(*compare)[0].file)
-                                                 : view.shownFile();
-    const bool mm = view.xAxisType() == XAxisType::Millimetres;
+    const Scene& scene = view.scene();
+    // The current run is set 0; in a compare window set 0, the reference,
+    // stands where the current run would.
+    const RunDataFile* file = scene.setFile(0);
+    const bool compared = scene.comparesSets();
+    const bool mm = view.axes().inMm();
     const bool fluorescence = isFluorescence(file);
     page.xInMm = mm;
 
-    if (compare != nullptr) {
-        page.documentTitle = compare->empty() ? std::string("Compare Data Sets") : (*compare)[0].name();
+    if (compared) {
+        page.documentTitle =
+            scene.setCount() == 0 ? std::string("Compare Data Sets") : scene.setPath(0).filename().string();
         std::vector<PageSet> sets;
-        for (std::size_t k = 0; k < compare->size(); ++k) {
-            const int set = static_cast<int>(k);
-            sets.push_back(pageSet(&(*compare)[k].file, (*compare)[k].path, view.offsets().placement(set),
-                                   colours[k]));
+        for (int k = 0; k < scene.setCount(); ++k) {
+            sets.push_back(pageSet(scene.setFile(k), scene.setPath(k), scene.offsets().placement(k),
+                                   colours[static_cast<std::size_t>(k)]));
         }
         page.compareLegend = compareLegend(sets);
     } else {
-        page.documentTitle = view.fileShown() ? view.shownPath().filename().string() : std::string("Live run");
+        page.documentTitle = file != nullptr ? scene.setPath(0).filename().string() : std::string("Live run");
         // The ratio has its own axis on the right, except on DE-1 data,
         // where its channel holds the event marks.
-        page.yyLabels = view.channelShown(kChannelRatio) && !view.de1Mode();
+        page.yyLabels = view.axes().channelShown(kChannelRatio) && !view.de1Mode();
         std::vector<PageSet> sets;
-        sets.push_back(pageSet(file, view.fileShown() ? view.shownPath() : std::filesystem::path(page.documentTitle),
-                               view.offsets().placement(0), colours[0]));
-        if (view.overlayShown()) {
-            sets.push_back(pageSet(view.overlay(), view.overlayPath(), view.offsets().placement(1), colours[3]));
+        sets.push_back(pageSet(file, file != nullptr ? scene.setPath(0) : std::filesystem::path(page.documentTitle),
+                               scene.offsets().placement(0), colours[0]));
+        if (scene.setCount() > 1) {
+            sets.push_back(pageSet(scene.setFile(1), scene.setPath(1), scene.offsets().placement(1), colours[3]));
             page.overlayLegend = overlayLegend(colours, fluorescence);
         }
         page.header = headerTable(sets);
     }
 
     const auto at = cursors.mainPosition();
-    if (at && compare == nullptr) {
-        const std::filesystem::path current = view.fileShown() ? view.shownPath() : std::filesystem::path();
+    if (at && !compared) {
+        const std::filesystem::path current = file != nullptr ? scene.setPath(0) : std::filesystem::path();
         page.readouts.push_back(runReadout("CURRENT:", current.parent_path().filename().string(),
-                                           view.fileShown() ? current.filename().string() : page.documentTitle,
-                                           view.currentSampleAt(*at), scanAt(file, *at, mm, view.xShiftOf(0)),
+                                           file != nullptr ? current.filename().string() : page.documentTitle,
+                                           view.sampleAt(0, *at), scanAt(file, *at, mm, view.xShiftOf(0)),
                                            fluorescence));
-        if (view.overlayShown()) {
-            page.readouts.push_back(runReadout("OVERLAY:", view.overlayPath().parent_path().filename().string(),
-                                               view.overlayPath().filename().string(), view.overlaySampleAt(*at),
-                                               scanAt(view.overlay(), *at, mm, view.xShiftOf(1)),
-                                               isFluorescence(view.overlay())));
+        if (scene.setCount() > 1) {
+            const std::filesystem::path overlay = scene.setPath(1);
+            page.readouts.push_back(runReadout("OVERLAY:", overlay.parent_path().filename().string(),
+                                               overlay.filename().string(), view.sampleAt(1, *at),
+                                               scanAt(scene.setFile(1), *at, mm, view.xShiftOf(1)),
+                                               isFluorescence(scene.setFile(1))));
         }
     }
     for (const CursorRecord& cursor : cursors.records()) {
-        const auto sample = compare != nullptr ? view.compareSampleAt(0, cursor.position)
-                                               : view.currentSampleAt(cursor.position);
-        page.cursorBlocks.push_back(cursorReadout(cursor.position, mm, sample, fluorescence));
+        page.cursorBlocks.push_back(cursorReadout(cursor.position, mm, view.sampleAt(0, cursor.position), fluorescence));
     }
 
     if (file != nullptr && file->isEm1() && file->header().em1) {
         const Em1FileBlock& block = *file->header().em1;
         const double aufs = block.aufsValue > 0.0 ? block.aufsValue : Em1RunWriter::aufsValue(block.settings.aufs);
         page.settingsBox = de1SettingsBox(block.settings, file->header().info, aufs, fractionationOf(overlays));
-    } else if (file == nullptr && compare == nullptr && view.de1Mode() && liveDe1 != nullptr && liveDe1->em1) {
+    } else if (file == nullptr && scene.live() && view.liveRun().de1Source && liveDe1 != nullptr && liveDe1->em1) {
         // A live DE-1 run has no file to read its settings from yet: they
         // are the ones the run was started with.
         const Em1Settings& settings = liveDe1->em1->settings;

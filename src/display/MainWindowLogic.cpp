@@ -5,8 +5,8 @@
 #include "app/ConfigFile.h"
 #include "app/Prompter.h"
 #include "base/TextFormat.h"
-#include "compare/CompareSets.h"
 #include "display/CursorReadouts.h"
+#include "display/RunFileScene.h"
 #include "display/LiveGraph.h"
 #include "graph/GraphModel.h"
 #include "recording/InstrumentSession.h"
@@ -32,32 +32,29 @@ constexpr const char* kVolumes = "Volumes";
 MainWindowLogic::MainWindowLogic(Env env)
     : env_(std::move(env)),
       feed_(env_.clock, env_.window),
-      view_(feed_, env_.graph),
+      graph_({env_.startupFolder, env_.prompter, env_.folders, env_.clock, env_.graph, env_.hitTest}, feed_,
+             GraphOverlays::Hooks{[this] { return recording_ != nullptr && recording_->isRecording(); },
+                                  [this] {
+                                      // Paused first, unless it is already.
+                                      if (recording_ != nullptr && recording_->pauseEnabled() &&
+                                          recording_->pauseCaption() != RecordingController::kResumeCaption) {
+                                          recording_->pauseResume();
+                                      }
+                                  },
+                                  [this] { prefs_.hidePresetRuns(); },
+                                  [this](const FractionPlanHook* plan, bool zones) {
+                                      (void)env_.graph.edit([&](GraphModel& model) {
+                                          model.setFractionPlan(plan);
+                                          model.setShowPlanZones(zones);
+                                      });
+                                      env_.graph.redrawAll();
+                                      standardRunChanged(plan != nullptr);
+                                  }}),
       prefs_(env_.startupFolder, env_.prompter),
-      files_({env_.startupFolder, env_.prompter, env_.folders, env_.window, view_, prefs_}),
-      keys_({[this] { feed_.clear(); }, [this] { refreshGraph(); }, env_.busy}),
-      cursors_(env_.prompter, env_.clock),
-      overlays_(GraphOverlays::Env{env_.startupFolder, env_.prompter, env_.folders, view_,
-                                   [this] { return recording_ != nullptr && recording_->isRecording(); },
-                                   [this] {
-                                       // Paused first, unless it is already.
-                                       if (recording_ != nullptr && recording_->pauseEnabled() &&
-                                           recording_->pauseCaption() != RecordingController::kResumeCaption) {
-                                           recording_->pauseResume();
-                                       }
-                                   },
-                                   [this] { prefs_.hidePresetRuns(); },
-                                   [this](const FractionPlanHook* plan, bool zones) {
-                                       (void)env_.graph.edit([&](GraphModel& model) {
-                                           model.setFractionPlan(plan);
-                                           model.setShowPlanZones(zones);
-                                       });
-                                       env_.graph.redrawAll();
-                                       standardRunChanged(plan != nullptr);
-                                   }}),
-      mouse_(view_, cursors_, overlays_, env_.graph, env_.hitTest) {
+      files_({env_.startupFolder, env_.prompter, env_.folders, env_.window, graph_.view(), prefs_}),
+      keys_({[this] { feed_.clear(); }, [this] { refreshGraph(); }, env_.busy}) {
     readVolumes();
-    overlays_.setStandardRunHooks(
+    graph_.overlays().setStandardRunHooks(
         {.userName = [this] { return setupHost_.runInfo() ? setupHost_.runInfo()->userName : std::string(); },
          .runVolumePerMm =
              [this] {
@@ -70,7 +67,7 @@ MainWindowLogic::MainWindowLogic(Env env)
 }
 
 void MainWindowLogic::standardRunChanged(bool shown) {
-    const StandardRun* standard = shown ? overlays_.standardRun() : nullptr;
+    const StandardRun* standard = shown ? graph_.overlays().standardRun() : nullptr;
     if (standard == nullptr) {
         setupHost_.setStandardRunPlan(std::nullopt);
         return;
@@ -110,7 +107,7 @@ bool MainWindowLogic::loadPreferences() {
     }
     ports_.setLine(loaded->baudRate, WindowPreferences::kInterByteDelayMs);
     ports_.takeStoredPort(loaded->comPort);
-    view_.apply(loaded->view);
+    graph_.view().apply(loaded->view);
     userName_ = loaded->lastUser;
     // The vessel the runs are checked against is the stored one from the start.
     setupHost_.setCollection(loadCollectionVolume(env_.startupFolder, userName_), setupHost_.fractionationKind());
@@ -118,17 +115,17 @@ bool MainWindowLogic::loadPreferences() {
     return true;
 }
 
-bool MainWindowLogic::savePreferences() { return prefs_.save(view_.settings(), ports_.portToSave()); }
+bool MainWindowLogic::savePreferences() { return prefs_.save(view().axes().settings(), ports_.portToSave()); }
 
 // --- Commands ---
 
 void MainWindowLogic::setChannelShown(int channel, bool shown) {
-    view_.setChannelShown(channel, shown);
+    view().setChannelShown(channel, shown);
     savePreferences();
 }
 
 void MainWindowLogic::setEventMarksShown(bool shown) {
-    view_.setEventMarksShown(shown);
+    view().change([shown](AxisState& axes) { axes.setEventMarksShown(shown); });
     savePreferences();
 }
 
@@ -138,101 +135,60 @@ void MainWindowLogic::setAufs(int step) {
     if (recording_ != nullptr) {
         recording_->aufsChanged(step);
     }
-    view_.setAufs(step);
+    view().setAufs(step);
+    const int aufs = view().axes().aufsIndex();
     // The next run starts at the step chosen last, here or on DE-1 SETUP.
-    if (auto setup = setupHost_.de1Setup(); setup && setup->settings.aufs != view_.aufsIndex()) {
-        setup->settings.aufs = view_.aufsIndex();
+    if (auto setup = setupHost_.de1Setup(); setup && setup->settings.aufs != aufs) {
+        setup->settings.aufs = aufs;
         setupHost_.setDe1Setup(*setup);
     }
     const auto& info = setupHost_.runInfo();
-    prefs_.saveAufs(view_.aufsIndex(), info ? info->manufacturerIndex : -1, info ? info->rotorModelIndex : -1);
-}
-
-void MainWindowLogic::setXAxisType(XAxisType type) {
-    if (type == view_.xAxisType()) {
-        return;
-    }
-    // A cursor stays on its sample: sample 200 is not 200 mm.
-    cursors_.relocate([this](double x) { return view_.xOnOtherAxis(x); });
-    view_.setXAxisType(type);
-    if (!cursors_.empty()) {
-        cursorsChanged();
-    }
+    prefs_.saveAufs(aufs, info ? info->manufacturerIndex : -1, info ? info->rotorModelIndex : -1);
 }
 
 void MainWindowLogic::windowSizeEdited(bool mm, std::string_view text) {
-    if (view_.windowSizeEdited(mm, text)) {
-        prefs_.saveWindowWidth(mm, view_.windowText(mm));
+    if (view().windowSizeEdited(mm, text)) {
+        prefs_.saveWindowWidth(mm, view().axes().windowText(mm));
     }
 }
 
 void MainWindowLogic::windowSizeSpin(bool mm, bool up) {
-    if (view_.windowSizeSpin(mm, up)) {
-        prefs_.saveWindowWidth(mm, view_.windowText(mm));
+    if (view().windowSizeSpin(mm, up)) {
+        prefs_.saveWindowWidth(mm, view().axes().windowText(mm));
     }
 }
 
 void MainWindowLogic::refreshGraph() {
     const bool de1Source = session_ != nullptr && session_->de1Source();
     const bool recording = recording_ != nullptr && recording_->isRecording();
-    view_.setOdSensingStart(de1Source && recording && recording_->odSensingRun());
-    view_.setRunStartOffset(de1Source && recording_ != nullptr ? recording_->runStartOffsetMm() : 0.0);
-    view_.refresh(de1Source, recording);
+    view().setLiveRun({.de1Source = de1Source,
+                       .recording = recording,
+                       .odSensingStart = de1Source && recording && recording_->odSensingRun(),
+                       .startOffsetMm = de1Source && recording_ != nullptr ? recording_->runStartOffsetMm() : 0.0});
+    view().refresh();
 }
 
 bool MainWindowLogic::de1Mode() const {
-    return (session_ != nullptr && session_->de1Source()) || view_.de1Mode();
+    return (session_ != nullptr && session_->de1Source()) || view().de1Mode();
 }
 
 // --- What the window shows ---
 
 std::string MainWindowLogic::caption() const {
-    if (view_.compareSets() != nullptr) {
-        return "Compare Data Sets";
-    }
-    std::string text = status_.caption(view_.fileShown());
-    if (view_.fileShown()) {
-        text += " - " + visibleText(view_.shownPath().filename().string());
+    const RunFileScene* file = view().fileScene();
+    std::string text = status_.caption(file != nullptr);
+    if (file != nullptr) {
+        text += " - " + visibleText(file->path().filename().string());
     }
     return text;
 }
 
 std::array<std::string, kChannelCount> MainWindowLogic::readoutTexts() const {
-    if (const auto position = cursors_.mainPosition()) {
-        return cursorValueTexts(view_.currentSampleAt(*position));
+    if (const auto position = graph_.cursors().mainPosition()) {
+        return cursorValueTexts(view().sampleAt(0, *position));
     }
     const auto latest = feed_.latest();
     return corvane::readoutTexts(latest ? &*latest : nullptr);
-}
-
-std::vector<std::string> MainWindowLogic::cursorLabelLines() const {
-    const auto position = cursors_.mainPosition();
-    return position ? labelLinesAt(*position) : std::vector<std::string>{};
-}
-
-std::vector<std::string> MainWindowLogic::labelLinesAt(double x) const {
-    if (const CompareSets* sets = view_.compareSets()) {
-        std::vector<NamedSample> named;
-        for (std::size_t k = 0; k < sets->size(); ++k) {
-            const CompareSet& set = (*sets)[k];
-            named.push_back({set.name(), view_.compareSampleAt(static_cast<int>(k), x),
-                             set.file.layout() == RunFileLayout::Fluorescence});
-        }
-        return compareLabelLines(view_.settings().shown, named);
-    }
-    const auto current = view_.currentSampleAt(x);
-    if (view_.overlayShown()) {
-        const auto overlay = view_.overlaySampleAt(x);
-        return corvane::cursorLabelLines(view_.settings().shown, current, &overlay);
-    }
-    return corvane::cursorLabelLines(view_.settings().shown, current, nullptr);
-}
-
-void MainWindowLogic::cursorsChanged() {
-    (void)env_.graph.edit(
-        [&](GraphModel& model) { model.setCursorList(!cursors_.empty(), cursors_.graphCursors()); });
-    view_.setWindowCentre(cursors_.mainPosition());
-    env_.graph.redraw();
 }
 
 std::string MainWindowLogic::recordedText() const {

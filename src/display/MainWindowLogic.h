@@ -8,10 +8,7 @@
 
 #include "display/Channels.h"
 #include "display/DataFiles.h"
-#include "display/GraphCursors.h"
-#include "display/GraphMouse.h"
-#include "display/GraphOverlays.h"
-#include "display/GraphView.h"
+#include "display/GraphReading.h"
 #include "display/InstrumentStatus.h"
 #include "display/LiveFeed.h"
 #include "display/PortChoice.h"
@@ -42,6 +39,7 @@ struct RotorVolumes {
 // window binds its controls to the pieces; tests drive them directly.
 //
 //   feed()       the live samples the receive thread leaves (LiveFeed)
+//   graph()      the graph and what reads it (GraphReading):
 //   view()       what the graph shows and its axes (GraphView)
 //   prefs()      what the window keeps in "prefs.cfg" (WindowPreferences)
 //   files()      open, close, rescue, save as, check lists (DataFiles)
@@ -78,8 +76,9 @@ public:
     MainWindowLogic& operator=(const MainWindowLogic&) = delete;
 
     [[nodiscard]] LiveFeed& feed() { return feed_; }
-    [[nodiscard]] GraphView& view() { return view_; }
-    [[nodiscard]] const GraphView& view() const { return view_; }
+    [[nodiscard]] GraphReading& graph() { return graph_; }
+    [[nodiscard]] GraphView& view() { return graph_.view(); }
+    [[nodiscard]] const GraphView& view() const { return graph_.view(); }
     [[nodiscard]] WindowPreferences& prefs() { return prefs_; }
     [[nodiscard]] DataFiles& files() { return files_; }
     [[nodiscard]] RecordKeys& keys() { return keys_; }
@@ -87,10 +86,10 @@ public:
     [[nodiscard]] InstrumentStatus& status() { return status_; }
     [[nodiscard]] const InstrumentStatus& status() const { return status_; }
     [[nodiscard]] WindowSetupHost& setupHost() { return setupHost_; }
-    [[nodiscard]] GraphCursors& cursors() { return cursors_; }
-    [[nodiscard]] const GraphCursors& cursors() const { return cursors_; }
-    [[nodiscard]] GraphOverlays& overlays() { return overlays_; }
-    [[nodiscard]] GraphMouse& mouse() { return mouse_; }
+    [[nodiscard]] GraphCursors& cursors() { return graph_.cursors(); }
+    [[nodiscard]] const GraphCursors& cursors() const { return graph_.cursors(); }
+    [[nodiscard]] GraphOverlays& overlays() { return graph_.overlays(); }
+    [[nodiscard]] GraphMouse& mouse() { return graph_.mouse(); }
 
     // The recording controller and the instrument session as the window's
     // commands reach them (their queued fronts); null unbinds.
@@ -115,8 +114,6 @@ public:
     // An AUFS radio button: the change line of a recording DE-1 run, the
     // range of the DE-1 trace, "aufs" in the settings.
     void setAufs(int step);
-    // The x-axis type radios: the axis switches, the cursors keep their samples.
-    void setXAxisType(XAxisType type);
     // A typed window width or a spin click on its box, saved at once.
     void windowSizeEdited(bool mm, std::string_view text);
     void windowSizeSpin(bool mm, bool up);
@@ -129,13 +126,6 @@ public:
     [[nodiscard]] std::string caption() const;
     // The latest sample's values, or with cursors the main cursor's sample.
     [[nodiscard]] std::array<std::string, kChannelCount> readoutTexts() const;
-    // The main cursor's label lines (pairs with an overlay).
-    [[nodiscard]] std::vector<std::string> cursorLabelLines() const;
-    // The same lines at any x (the mouse's read-out); in compare mode one
-    // per set, named by it.
-    [[nodiscard]] std::vector<std::string> labelLinesAt(double x) const;
-    // The cursor list changed: the graph's lines follow.
-    void cursorsChanged();
     // "Recorded %d samples": half the samples since the last clear (a
     // sample of both channels arrives as two readings).
     [[nodiscard]] std::string recordedText() const;
@@ -156,7 +146,7 @@ private:
     RecordingCommands* recording_ = nullptr;
     InstrumentSession* session_ = nullptr;
     LiveFeed feed_;
-    GraphView view_;
+    GraphReading graph_;
     WindowPreferences prefs_;
     DataFiles files_;
     RecordKeys keys_;
@@ -166,9 +156,6 @@ private:
     RotorVolumes volumes_;
     std::string userName_;
     bool axisLabels_ = true;
-    GraphCursors cursors_;
-    GraphOverlays overlays_;
-    GraphMouse mouse_;
 };
 
 }  // namespace corvane

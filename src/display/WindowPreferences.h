@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "display/GraphView.h"
+#include "display/AxisState.h"
 
 namespace corvane {
 

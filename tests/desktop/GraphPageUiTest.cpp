@@ -299,7 +299,7 @@ TEST_F(GraphPageUi, MainWindowSavesPrintsAndCapturesItsGraph) {
     ASSERT_TRUE(window.logic().files().showDataFile(dir.write("shown.csv", text)));
     window.logic().refreshGraph();
     ASSERT_TRUE(window.logic().cursors().add(100.0));
-    window.logic().cursorsChanged();
+    window.logic().graph().cursorsChanged();
     window.updateAll();
 
     QPushButton* saveGraph = nullptr;
@@ -321,8 +321,8 @@ TEST_F(GraphPageUi, MainWindowSavesPrintsAndCapturesItsGraph) {
     // Abs A is 0.5 + 0.002 x sample, drawn in slot 2's colour: at sample 50
     // (0.6 on a 0..2 axis) it sits 70 % of the way down the plot.
     const Rgb absA = window.graph().read([](const GraphModel& m) { return m.getTraceColour(2); }).value();
-    const int x = 75 + static_cast<int>(950.0 * (50 - window.logic().view().xRange().min) /
-                                        (window.logic().view().xRange().max - window.logic().view().xRange().min));
+    const int x = 75 + static_cast<int>(950.0 * (50 - window.logic().view().axes().xRange().min) /
+                                        (window.logic().view().axes().xRange().max - window.logic().view().axes().xRange().min));
     const int y = 120 + static_cast<int>(440.0 * (1.0 - 0.6 / 2.0));
     EXPECT_GE(test::countInColumn(page.copy(x, y - 3, 1, 7), 0, absA), 1);
 
@@ -366,7 +366,7 @@ TEST_F(GraphPageUi, CompareWindowSavesItsPageWithTheCompareLegend) {
     constexpr Rgb kRed{255, 0, 0};
     constexpr std::array<int, 4> colours{255, 255 << 16, 1 | 1 << 8 | 1 << 16, 255 << 8};
     ASSERT_TRUE(window.openCompare(runs, 2, colours));
-    CMainDlg& compare = *window.compareWindow();
+    CCompareDlg& compare = *window.compareWindow();
 
     // The compare window's own buttons: the main window's command panel is hidden there.
     QPushButton* saveGraph = nullptr;

@@ -34,6 +34,7 @@
 #include "recording/AcquisitionSession.h"
 #include "base/TextFormat.h"
 #include "desktop/CCompareDlg.h"
+#include "display/GraphReading.h"
 #include "desktop/CGraphMultiDataSetsDlg.h"
 #include "desktop/CGraphPanel.h"
 #include "desktop/CGraphReading.h"
@@ -119,13 +120,13 @@ bool graphReadingShots(const std::filesystem::path& folder, const QString& out) 
     GraphCursors& cursors = window.logic().cursors();
     ok &= cursors.add(20.0);
     ok &= cursors.add(35.5);
-    window.logic().cursorsChanged();
-    window.updateAll();
+    window.logic().graph().cursorsChanged();
     ok &= save(window, out + QStringLiteral("/cursors.png"));
 
-    window.logic().view().saveViewForZoom();
-    window.logic().view().applyZoom({25.0, 45.0}, {0.0, 0.6});
-    window.updateAll();
+    window.logic().view().change([](AxisState& axes) {
+        (void)axes.saveViewForZoom();
+        (void)axes.applyZoom({25.0, 45.0}, {0.0, 0.6});
+    });
     ok &= save(window, out + QStringLiteral("/zoom.png"));
     return ok;
 }
@@ -218,10 +219,9 @@ bool compareShots(const std::filesystem::path& folder, const QString& out, Clock
     if (main.openCompare(runs, 2, colours)) {
         CCompareDlg* compare = main.compareWindow();
         compare->resize(1089, 785);
-        ok &= compare->logic().overlays().startAutoAlign();
-        ok &= compare->logic().overlays().finishAutoAlign(150.0, 450.0);
+        ok &= compare->reading().overlays().startAutoAlign();
+        ok &= compare->reading().overlays().finishAutoAlign(150.0, 450.0);
         compare->setEventMarks(1, true);
-        compare->updateAll();
         ok &= save(*compare, out + QStringLiteral("/compare-window.png"));
         compare->close();
     } else {

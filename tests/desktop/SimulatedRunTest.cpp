@@ -131,10 +131,10 @@ TEST_F(SimulatedRun, ConnectsFeedsTheGraphAndSavesARecordedRun) {
     EXPECT_GT(points, 0);
     // Counts auto-scaled: the sample-A trace is on the axis, not far below its top.
     window->yAutoBox()->setChecked(true);
-    ASSERT_TRUE(pumpUntil([&] { return window->logic().view().yRange().max > 2.0; }));
+    ASSERT_TRUE(pumpUntil([&] { return window->logic().view().axes().yRange().max > 2.0; }));
     const auto latest = window->logic().feed().latest();
     ASSERT_TRUE(latest.has_value());
-    const auto y = window->logic().view().yRange();
+    const auto y = window->logic().view().axes().yRange();
     EXPECT_LE(y.min, latest->sampleA);
     EXPECT_GE(y.max, latest->sampleA);
     EXPECT_LT(y.max, 4.0 * std::max(latest->sampleA, latest->sourceA));

@@ -11,6 +11,7 @@
 #include "TestClocks.h"
 #include "base/TextFormat.h"
 #include "compare/CompareSets.h"
+#include "display/CompareSession.h"
 #include "display/GraphCursors.h"
 #include "display/GraphPageContent.h"
 #include "display/GraphView.h"
@@ -48,14 +49,14 @@ protected:
     test::RecordingPoster poster;
     LiveFeed feed{clock, poster};
     test::ModelGraph graph;
-    GraphView view{feed, graph};
+    GraphView view{graph, feed};
     GraphCursors cursors{prompter, clock};
     std::array<Rgb, 6> colours{};
 };
 
 TEST_F(PageContent, ARunAloneHasItsHeaderAndNoLegends) {
     view.showFile(twoChannelRun(50), "/data/runs/a.csv");
-    view.refresh(false, false);
+    view.refresh();
     const GraphPageContent p = page();
     EXPECT_EQ(p.documentTitle, "a.csv");
     ASSERT_EQ(p.header.rows.size(), 1U);
@@ -73,7 +74,7 @@ TEST_F(PageContent, OverlayAndCursorsAddTheirLegendAndReadouts) {
     view.showFile(twoChannelRun(50), "/data/runs/a.csv");
     view.setOverlay(twoChannelRun(40), "/data/other/b.csv");
     ASSERT_TRUE(view.offsets().setXOffset(1, 3.0));
-    view.refresh(false, false);
+    view.refresh();
     ASSERT_TRUE(cursors.add(2.0));
     ASSERT_TRUE(cursors.add(3.0));
     colours[3] = Rgb{9, 9, 9};
@@ -100,18 +101,20 @@ TEST_F(PageContent, OverlayAndCursorsAddTheirLegendAndReadouts) {
 }
 
 TEST_F(PageContent, CompareSetsAreNamedInTheirLegendInsteadOfTheHeader) {
-    CompareSets sets;
+    GraphView compareView{graph};
+    CompareSession session{compareView, prompter, std::filesystem::path()};
     const std::string runs = std::string(CORVANE_FIXTURES_DIR) + "/runs/";
-    ASSERT_EQ(sets.load({runs + "two_channel.csv", runs + "em1.csv", runs + "six_column.csv"}), "");
-    view.setCompareSets(&sets, kPlotAbsA, {Rgb{255, 0, 0}, Rgb{0, 128, 0}, Rgb{0, 0, 255}, Rgb{1, 1, 1}});
-    ASSERT_TRUE(view.offsets().setXOffset(2, 300.0));
-    ASSERT_TRUE(view.offsets().setYGain(1, 1.5));
-    view.refresh(false, false);
+    ASSERT_EQ(session.load({runs + "two_channel.csv", runs + "em1.csv", runs + "six_column.csv"}), "");
+    session.show(kPlotAbsA, {255, 128 << 8, 255 << 16, 1 | 1 << 8 | 1 << 16}, {}, view.axes().settings(),
+                 view.axes().xAxisType());
+    ASSERT_TRUE(compareView.offsets().setXOffset(2, 300.0));
+    ASSERT_TRUE(compareView.offsets().setYGain(1, 1.5));
+    compareView.refresh();
     // The page takes each set's colour from the slot it is drawn in.
     colours = {Rgb{255, 0, 0}, Rgb{0, 128, 0}, Rgb{0, 0, 255}, Rgb{}, Rgb{}, Rgb{}};
     ASSERT_TRUE(cursors.add(1.0));
 
-    const GraphPageContent p = page();
+    const GraphPageContent p = graphPageContent(compareView, cursors, nullptr, colours);
     EXPECT_EQ(p.documentTitle, "two_channel.csv");
     EXPECT_TRUE(p.header.empty());
     EXPECT_TRUE(p.overlayLegend.empty());
@@ -132,7 +135,7 @@ TEST_F(PageContent, De1RunGetsItsSettingsBox) {
     RunDataFile de1;
     ASSERT_EQ(de1.read(std::string(CORVANE_FIXTURES_DIR) + "/runs/em1.csv"), RunDataFile::ReadStatus::Ok);
     view.showFile(std::move(de1), "em1.csv");
-    view.refresh(false, false);
+    view.refresh();
     const GraphPageContent p = page();
     ASSERT_FALSE(p.settingsBox.empty());
     EXPECT_EQ(p.settingsBox[0], "Current Settings");
@@ -154,7 +157,8 @@ TEST_F(PageContent, LiveDe1RunTakesItsBoxFromTheRecordingsDescription) {
     // A live two-channel trace has no box, whatever the recording holds.
     EXPECT_TRUE(graphPageContent(view, cursors, nullptr, colours, &description).settingsBox.empty());
 
-    view.refresh(true, false);  // the live trace of a DE-1 box
+    view.setLiveRun({.de1Source = true});  // the live trace of a DE-1 box
+    view.refresh();
     EXPECT_TRUE(page().settingsBox.empty());  // no description, nothing made up
     const GraphPageContent p = graphPageContent(view, cursors, nullptr, colours, &description);
     ASSERT_GT(p.settingsBox.size(), 3U);
@@ -166,7 +170,7 @@ TEST_F(PageContent, LiveDe1RunTakesItsBoxFromTheRecordingsDescription) {
     RunDataFile de1;
     ASSERT_EQ(de1.read(std::string(CORVANE_FIXTURES_DIR) + "/runs/em1.csv"), RunDataFile::ReadStatus::Ok);
     view.showFile(std::move(de1), "em1.csv");
-    view.refresh(false, false);
+    view.refresh();
     EXPECT_EQ(graphPageContent(view, cursors, nullptr, colours, &description).settingsBox[2], "User Name: Bo");
 }
 

@@ -54,7 +54,7 @@ protected:
     RecordingPoster poster;
     LiveFeed feed{clock, poster};
     ModelGraph graph;
-    GraphView view{feed, graph};
+    GraphView view{graph, feed};
 };
 
 TEST_F(LiveView, TheRingWrapsAt25000AndKeepsTheNewest) {
@@ -106,12 +106,12 @@ TEST_F(LiveView, BySampleNumberTheWindowFillsThenScrolls) {
     for (int i = 0; i < 100; ++i) {
         feedAndSync(sample(1000, 0.1, 0.2, i * 0.1));
     }
-    EXPECT_EQ(view.xRange(), (AxisRange{0.0, 500.0}));
+    EXPECT_EQ(view.axes().xRange(), (AxisRange{0.0, 500.0}));
     EXPECT_EQ(slot(kSlotAbsA).count(), 100);
     for (int i = 100; i < 800; ++i) {
         feedAndSync(sample(1000, 0.1, 0.2, i * 0.1));
     }
-    EXPECT_EQ(view.xRange(), (AxisRange{299.0, 799.0}));
+    EXPECT_EQ(view.axes().xRange(), (AxisRange{299.0, 799.0}));
     ASSERT_EQ(slot(kSlotAbsA).count(), 501);
     EXPECT_EQ(slot(kSlotAbsA).x.front(), 299.0);
     EXPECT_EQ(slot(kSlotAbsA).x.back(), 799.0);
@@ -132,7 +132,7 @@ TEST_F(LiveView, AWideWindowScrollsInStepsOfLessThanAPixel) {
     for (int i = 0; i < 25040; ++i) {
         feedAndSync(sample(1000, 0.1, 0.2, i * 0.01));
         if (i >= 25000) {
-            ranges.push_back(view.xRange());
+            ranges.push_back(view.axes().xRange());
         }
     }
     EXPECT_EQ(ranges.front(), (AxisRange{12.0, 25012.0})) << "sample 25000 scrolls one step";
@@ -151,7 +151,7 @@ TEST_F(LiveView, ByPositionEachChannelIsAtItsOwnPosition) {
     feedAndSync(sample(1000, 0.1, 0.2, 12.5));
     EXPECT_EQ(slot(kSlotAbsA).x.at(0), 12.5);
     EXPECT_DOUBLE_EQ(slot(kSlotAbsB).x.at(0), 12.55);
-    EXPECT_EQ(view.xRange(), (AxisRange{0.0, 100.0}));
+    EXPECT_EQ(view.axes().xRange(), (AxisRange{0.0, 100.0}));
 }
 
 TEST_F(LiveView, AutoScaleKeepsCountsNearAMillionOnScreen) {
@@ -162,7 +162,7 @@ TEST_F(LiveView, AutoScaleKeepsCountsNearAMillionOnScreen) {
     for (int i = 0; i < 300; ++i) {
         feedAndSync(sample(1000000 + 400 * std::sin(i * 0.1), 0.1, 0.2, i * 0.02));
     }
-    const auto y = view.yRange();
+    const auto y = view.axes().yRange();
     EXPECT_GT(y.min, 999590.0);
     EXPECT_LT(y.max, 1000410.0);
     EXPECT_GT(y.max - y.min, 700.0);
@@ -171,7 +171,7 @@ TEST_F(LiveView, AutoScaleKeepsCountsNearAMillionOnScreen) {
         EXPECT_GE(v, graph.model.yMin());
         EXPECT_LE(v, graph.model.yMax());
     }
-    EXPECT_EQ(view.axisTexts().yMax.find('.'), std::string::npos);  // "%.0f" above a range of 10
+    EXPECT_EQ(view.axes().axisTexts().yMax.find('.'), std::string::npos);  // "%.0f" above a range of 10
 }
 
 TEST_F(LiveView, YYAutoScaleSkipsRatiosOfZeroAbsorbanceB) {
@@ -182,7 +182,7 @@ TEST_F(LiveView, YYAutoScaleSkipsRatiosOfZeroAbsorbanceB) {
     feedAndSync(sample(1000, 0.5, 0.25, 1));
     feedAndSync(sample(1000, 0.3, 0.0, 2));  // ratio not a number
     feedAndSync(sample(1000, 0.25, 0.25, 3));
-    EXPECT_EQ(view.yyRange(), (AxisRange{1.0, 2.0}));
+    EXPECT_EQ(view.axes().yyRange(), (AxisRange{1.0, 2.0}));
     EXPECT_TRUE(view.yyControlsVisible());
 }
 
@@ -205,8 +205,8 @@ TEST_F(LiveView, TracesBuiltSampleBySampleAreThoseBuiltAtOnce) {
         LiveFeed ring(otherClock, otherPoster);
         ModelGraph grown;
         ModelGraph fresh;
-        GraphView live(ring, grown);
-        GraphView once(ring, fresh);
+        GraphView live(grown, ring);
+        GraphView once(fresh, ring);
         ViewSettings settings;
         settings.shown = {true, false, true, false, false, true, true};
         settings.windowSamples = c.windowSamples;
@@ -231,9 +231,9 @@ TEST_F(LiveView, TracesBuiltSampleBySampleAreThoseBuiltAtOnce) {
             live.syncLive();
             if (next % 1500 < 7 || next == samples.size()) {
                 once.refresh();
-                ASSERT_EQ(live.xRange(), once.xRange()) << next;
-                ASSERT_EQ(live.yRange(), once.yRange()) << next;
-                ASSERT_EQ(live.yyRange(), once.yyRange()) << next;
+                ASSERT_EQ(live.axes().xRange(), once.axes().xRange()) << next;
+                ASSERT_EQ(live.axes().yRange(), once.axes().yRange()) << next;
+                ASSERT_EQ(live.axes().yyRange(), once.axes().yyRange()) << next;
                 for (int s = 0; s < kTraceSlots; ++s) {
                     const TraceSlot& a = grown.model.slot(s);
                     const TraceSlot& b = fresh.model.slot(s);
@@ -275,7 +275,7 @@ TEST_F(LiveView, TheReceiveThreadFeedsWhileTheWindowChangesTheView) {
         view.setYAutoScale(turn % 4 == 0);
         feed.liveDataTaken();
         view.syncLive();
-        (void)view.axisTexts();
+        (void)view.axes().axisTexts();
         if (turn % 10 == 0) {
             feed.clear();
         }
@@ -288,21 +288,31 @@ TEST_F(LiveView, TheReceiveThreadFeedsWhileTheWindowChangesTheView) {
 
 TEST_F(LiveView, AxisBoxesSpinsAndTheirTexts) {
     view.apply(ViewSettings{});  // y 0..2
-    EXPECT_EQ(view.axisTexts().yMax, "2.00");
-    view.axisSpin(AxisBox::YMax, "2.00", true);
-    EXPECT_EQ(view.yRange(), (AxisRange{0.0, 2.5}));  // a quarter of 0..2
-    view.axisSpin(AxisBox::YMin, "not a number", true);
-    EXPECT_EQ(view.yRange(), (AxisRange{0.0, 2.5}));
-    view.axisTextEdited(AxisBox::YMax, " 0.5x");
-    EXPECT_EQ(view.axisTexts().yMax, "0.500000");  // range below 1
-    view.axisTextEdited(AxisBox::YYMin, "abc");
-    EXPECT_EQ(view.yyRange(), (AxisRange{0.0, 2.0}));
+    EXPECT_EQ(view.axes().axisTexts().yMax, "2.00");
+    const auto spin = [&](AxisBox box, const char* text) {
+        bool taken = false;
+        view.change([&](AxisState& axes) { taken = axes.axisSpin(box, text, true); });
+        return taken;
+    };
+    const auto type = [&](AxisBox box, const char* text) {
+        bool taken = false;
+        view.change([&](AxisState& axes) { taken = axes.axisTextEdited(box, text); });
+        return taken;
+    };
+    EXPECT_TRUE(spin(AxisBox::YMax, "2.00"));
+    EXPECT_EQ(view.axes().yRange(), (AxisRange{0.0, 2.5}));  // a quarter of 0..2
+    EXPECT_FALSE(spin(AxisBox::YMin, "not a number"));
+    EXPECT_EQ(view.axes().yRange(), (AxisRange{0.0, 2.5}));
+    EXPECT_TRUE(type(AxisBox::YMax, " 0.5x"));
+    EXPECT_EQ(view.axes().axisTexts().yMax, "0.500000");  // range below 1
+    EXPECT_FALSE(type(AxisBox::YYMin, "abc"));
+    EXPECT_EQ(view.axes().yyRange(), (AxisRange{0.0, 2.0}));
 
     EXPECT_TRUE(view.windowSizeEdited(false, "750"));
     EXPECT_FALSE(view.windowSizeEdited(true, "-3"));
-    EXPECT_EQ(view.axisTexts().windowMm, "100.00");
+    EXPECT_EQ(view.axes().axisTexts().windowMm, "100.00");
     EXPECT_TRUE(view.windowSizeSpin(true, true));
-    EXPECT_EQ(view.axisTexts().windowMm, "200.00");
+    EXPECT_EQ(view.axes().axisTexts().windowMm, "200.00");
 
     for (int c = 0; c < kChannelCount; ++c) {
         view.setChannelShown(c, false);

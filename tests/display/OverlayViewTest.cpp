@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "ModelGraph.h"
@@ -19,6 +21,7 @@
 #include "display/GraphOverlays.h"
 #include "display/GraphView.h"
 #include "display/LiveFeed.h"
+#include "runs/Em1RunWriter.h"
 
 namespace corvane {
 namespace {
@@ -61,6 +64,25 @@ protected:
         view.apply(s);
     }
     const TraceSlot& slot(int s) const { return graph.model.slot(s); }
+    // The live run of a DE-1 box, recording, as the window refreshes it.
+    void refreshLive() {
+        run.de1Source = true;
+        run.recording = true;
+        view.setLiveRun(run);
+        view.refresh();
+    }
+    // FOCUS and the wheel as the mouse and the buttons drive the axes.
+    bool saveView() {
+        bool saved = false;
+        view.change([&](AxisState& axes) { saved = axes.saveViewForZoom(); });
+        return saved;
+    }
+    void zoomTo(AxisRange x, AxisRange y) {
+        view.change([&](AxisState& axes) { (void)axes.applyZoom(x, y); });
+    }
+    void resetZoom() {
+        view.change([](AxisState& axes) { (void)axes.resetZoom(); });
+    }
 
     TempDir dir;
     ScriptedPrompter prompter;
@@ -69,21 +91,22 @@ protected:
     RecordingPoster poster;
     LiveFeed feed{clock, poster};
     ModelGraph graph;
-    GraphView view{feed, graph};
+    GraphView view{graph, feed};
+    LiveRunState run;
     const FractionPlanHook* attached = nullptr;
     bool zonesShown = false;
     int presetRunsHidden = 0;
-    GraphOverlays overlays{GraphOverlays::Env{
-        dir.path(), prompter, folders, view, [] { return false; }, [] {}, [this] { ++presetRunsHidden; },
-        [this](const FractionPlanHook* plan, bool zones) {
-            attached = plan;
-            zonesShown = zones;
-        }}};
+    GraphOverlays overlays{GraphOverlays::Env{dir.path(), prompter, folders, view,
+                                              {[] { return false; }, [] {}, [this] { ++presetRunsHidden; },
+                                               [this](const FractionPlanHook* plan, bool zones) {
+                                                   attached = plan;
+                                                   zonesShown = zones;
+                                               }}}};
 };
 
 TEST_F(OverlayView, OverlayTakesSlotsThreeToFiveAndLeavesClean) {
     view.showFile(parsed(runText(50, 20)), dir / "current.csv");
-    view.refresh(false, false);
+    view.refresh();
     EXPECT_EQ(slot(kSlotAbsA).count(), 50);  // Abs A in its own slot without an overlay
 
     const auto overlayPath = dir.write("over.csv", runText(40, 10));
@@ -99,8 +122,8 @@ TEST_F(OverlayView, OverlayTakesSlotsThreeToFiveAndLeavesClean) {
     EXPECT_DOUBLE_EQ(slot(3).y[10], 1.0);
     EXPECT_EQ(slot(5).count(), 40);
     EXPECT_TRUE(graph.model.overlayMode());
-    EXPECT_EQ(view.setOfSlot(4), 1);
-    EXPECT_EQ(view.setOfSlot(1), 0);
+    EXPECT_EQ(view.scene().setOfSlot(4), 1);
+    EXPECT_EQ(view.scene().setOfSlot(1), 0);
 
     EXPECT_TRUE(overlays.toggleOverlay());
     EXPECT_EQ(overlays.overlayCaption(), "Overlay Graph");
@@ -117,15 +140,15 @@ TEST_F(OverlayView, OverlayTakesSlotsThreeToFiveAndLeavesClean) {
 
 TEST_F(OverlayView, OnALogScaleTheOverlayIsMappedAsTheCurrentRunIs) {
     view.showFile(parsed(runText(50, 20)), dir / "current.csv");
-    view.refresh(false, false);
+    view.refresh();
     ASSERT_TRUE(overlays.loadOverlay(dir.write("over.csv", runText(50, 20))));
-    GraphView::Options options;
+    GraphOptions options;
     options.yAutoScale = true;
     options.yyAutoScale = true;
     options.logScale = true;
-    options.x = view.xRange();
+    options.x = view.axes().xRange();
     view.applyOptions(options);
-    ASSERT_EQ(view.yRange(), (AxisRange{0.01, 100.0}));
+    ASSERT_EQ(view.axes().yRange(), (AxisRange{0.01, 100.0}));
     ASSERT_EQ(slot(3).count(), slot(0).count());
     for (int i = 0; i < slot(0).count(); ++i) {
         EXPECT_DOUBLE_EQ(slot(3).y[static_cast<std::size_t>(i)], slot(0).y[static_cast<std::size_t>(i)]) << i;
@@ -202,6 +225,53 @@ TEST_F(OverlayView, StandardRunAttachesItsPlanAndHidesPresetRuns) {
     EXPECT_EQ(overlays.standardRun(), nullptr);
 }
 
+TEST_F(OverlayView, AHiddenStandardProfileHasNoSayInTheYAutoScale) {
+    view.showFile(parsed(runText(50, 20)), dir / "current.csv");  // Abs A 0.1 to 1.0, Abs B half
+    view.refresh();
+    ASSERT_EQ(view.axes().yRange(), (AxisRange{0.05, 1.0}));
+    // A standard run whose peak (4.0) stands far above the current run's.
+    const std::string block = "[overlay plan]\nnumzones 1\nzone001 0.00 3.00 3\nautofrac 0\n";
+    std::string text = runText(40, 5, 0.0, block);
+    text.replace(text.find(", 1.000000,"), 11, ", 4.000000,");
+    ASSERT_TRUE(overlays.loadStandardRun(dir.write("STANDARD RUNS/SR-tall.csv", text)));
+    EXPECT_EQ(view.axes().yRange(), (AxisRange{0.05, 1.0})) << "its profile is not shown";
+    overlays.setShowStandardProfile(true);
+    EXPECT_EQ(view.axes().yRange().max, 4.0) << "shown, it is on the plot and in its scale";
+    overlays.setShowStandardProfile(false);
+    EXPECT_EQ(view.axes().yRange(), (AxisRange{0.05, 1.0}));
+}
+
+TEST_F(OverlayView, ADe1OverlayOrStandardRunPutsAWindowWithoutDe1DataInDe1Mode) {
+    const auto em1 = std::filesystem::path(CORVANE_FIXTURES_DIR) / "runs" / "em1.csv";
+    // The live run of a Kelvo unit (no DE-1 source): the overlay decides.
+    EXPECT_FALSE(view.de1Mode());
+    ASSERT_TRUE(overlays.loadOverlay(em1));
+    EXPECT_TRUE(view.de1Mode());
+    EXPECT_EQ(view.channelCaption(kChannelAbsA), "Voltage");
+    EXPECT_EQ(view.channelCaption(kChannelRatio), "Mark");
+    EXPECT_FALSE(view.yyControlsVisible()) << "the ratio channel holds marks, not a YY axis";
+    view.setYAutoScale(false);
+    view.setAufs(3);
+    EXPECT_EQ(view.axes().yRange(), (AxisRange{0.0, Em1RunWriter::aufsValue(3)})) << "the AUFS range";
+    ASSERT_TRUE(overlays.toggleOverlay());
+    EXPECT_FALSE(view.de1Mode());
+
+    // Without an overlay a DE-1 standard run decides.
+    std::ifstream in(em1);
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    text.insert(text.find("Data Columns:"), "[overlay plan]\nnumzones 1\nzone001 0.00 4.00 4\nautofrac 0\n\n");
+    ASSERT_TRUE(overlays.loadStandardRun(dir.write("STANDARD RUNS/SR-em1.csv", text)));
+    EXPECT_TRUE(view.de1Mode());
+    EXPECT_EQ(view.channelCaption(kChannelAbsA), "Voltage");
+    // An overlay comes first, and a run shown before both.
+    ASSERT_TRUE(overlays.loadOverlay(dir.write("two.csv", runText(30, 10))));
+    EXPECT_FALSE(view.de1Mode()) << "a two-channel overlay";
+    view.showFile(parsed(runText(30, 10)), dir / "current.csv");
+    EXPECT_FALSE(view.de1Mode()) << "a two-channel run shown";
+    view.showFile(parsed(text), dir / "em1.csv");
+    EXPECT_TRUE(view.de1Mode());
+}
+
 TEST_F(OverlayView, OpeningAStandardRunAdoptsTheCollectionVolumeItWasPlannedFor) {
     double adopted = 0.0;
     overlays.setStandardRunHooks({.userName = {}, .runVolumePerMm = {}, .collectionAdopted = [&](double ml) {
@@ -234,33 +304,33 @@ TEST_F(OverlayView, OpeningAStandardRunAdoptsTheCollectionVolumeItWasPlannedFor)
 
 TEST_F(OverlayView, FocusBoxesAndBothResets) {
     view.showFile(parsed(runText(100, 40)), dir / "current.csv");
-    view.refresh(false, false);
-    const GraphViewState before = view.viewState();
-    EXPECT_TRUE(view.saveViewForZoom());
+    view.refresh();
+    const GraphViewState before = view.axes().viewState();
+    EXPECT_TRUE(saveView());
     // Drawn from bottom right to top left: the same region.
-    view.applyZoom({60.0, 20.0}, {0.9, 0.2});
-    EXPECT_EQ(view.xRange(), (AxisRange{20.0, 60.0}));
-    EXPECT_EQ(view.yRange(), (AxisRange{0.2, 0.9}));
-    EXPECT_FALSE(view.yAutoScale());
+    zoomTo({60.0, 20.0}, {0.9, 0.2});
+    EXPECT_EQ(view.axes().xRange(), (AxisRange{20.0, 60.0}));
+    EXPECT_EQ(view.axes().yRange(), (AxisRange{0.2, 0.9}));
+    EXPECT_FALSE(view.axes().yAutoScale());
     // A second FOCUS keeps the first saved view.
-    EXPECT_FALSE(view.saveViewForZoom());
-    view.applyZoom({30.0, 40.0}, {0.3, 0.4});
-    view.resetZoom();
-    EXPECT_EQ(view.xRange(), before.x);
-    EXPECT_EQ(view.yRange(), before.y);
-    EXPECT_FALSE(view.zoomActive());
+    EXPECT_FALSE(saveView());
+    zoomTo({30.0, 40.0}, {0.3, 0.4});
+    resetZoom();
+    EXPECT_EQ(view.axes().xRange(), before.x);
+    EXPECT_EQ(view.axes().yRange(), before.y);
+    EXPECT_FALSE(view.axes().zoomActive());
 
     // The wheel zooms x around the mouse and saves the view first.
-    view.wheelZoom(50.0, 0.0, 1, false);
-    EXPECT_TRUE(view.zoomActive());
-    EXPECT_DOUBLE_EQ(view.xRange().min, 10.0);
-    EXPECT_DOUBLE_EQ(view.xRange().max, 90.0);
+    view.change([](AxisState& axes) { (void)axes.wheelZoom(50.0, 0.0, 1, false); });
+    EXPECT_TRUE(view.axes().zoomActive());
+    EXPECT_DOUBLE_EQ(view.axes().xRange().min, 10.0);
+    EXPECT_DOUBLE_EQ(view.axes().xRange().max, 90.0);
     // RESET beside the window size: the whole run, both auto-scales on.
     view.resetFullRange();
-    EXPECT_EQ(view.xRange(), (AxisRange{0.0, 100.0}));
-    EXPECT_TRUE(view.yAutoScale());
-    EXPECT_TRUE(view.yyAutoScale());
-    EXPECT_DOUBLE_EQ(view.windowSamples(), 100.0);
+    EXPECT_EQ(view.axes().xRange(), (AxisRange{0.0, 100.0}));
+    EXPECT_TRUE(view.axes().yAutoScale());
+    EXPECT_TRUE(view.axes().yyAutoScale());
+    EXPECT_DOUBLE_EQ(view.axes().windowSamples(), 100.0);
 }
 
 TEST_F(OverlayView, FlatSignalIsShownAcrossTheMiddle) {
@@ -270,14 +340,13 @@ TEST_F(OverlayView, FlatSignalIsShownAcrossTheMiddle) {
         text += formatText("1, 2, 1, 2, %.2f, 0.250000, %.2f, 0.250000, 0, 1\n", i * 0.1, i * 0.1);
     }
     view.showFile(parsed(text), dir / "flat.csv");
-    view.refresh(false, false);
-    EXPECT_DOUBLE_EQ(view.yRange().min, 0.2475);
-    EXPECT_DOUBLE_EQ(view.yRange().max, 0.2525);
+    view.refresh();
+    EXPECT_DOUBLE_EQ(view.axes().yRange().min, 0.2475);
+    EXPECT_DOUBLE_EQ(view.axes().yRange().max, 0.2525);
 }
 
 TEST_F(OverlayView, LiveDe1MarksArePlottedAsLevelsWithTicks) {
     view.setChannelShown(kChannelAbsB, false);
-    view.setDe1Source(true);
     const std::uint32_t marks[] = {0, 32767, 32768, 65534, 65535, 70000};
     for (int i = 0; i < 6; ++i) {
         SampleRecord r;
@@ -287,19 +356,18 @@ TEST_F(OverlayView, LiveDe1MarksArePlottedAsLevelsWithTicks) {
         r.positionA = r.positionB = i;
         feed.add(r);
     }
-    view.refresh(true, true);
+    refreshLive();
     const TraceSlot& mark = slot(kSlotRatio);
     ASSERT_EQ(mark.count(), 6);
     EXPECT_TRUE(mark.markStyle);
     EXPECT_EQ(std::vector<double>(mark.y.begin(), mark.y.end()), (std::vector<double>{0, 0, 1, 1, 2, 2}));
     // The marks do not stretch the auto-scale of the signal.
-    EXPECT_EQ(view.yRange(), (AxisRange{0.0, 0.05}));
+    EXPECT_EQ(view.axes().yRange(), (AxisRange{0.0, 0.05}));
 }
 
 
 TEST_F(OverlayView, ALiveRunStartedByOdSensingShowsFromItsFirstSampleButNotBelowMinus2Mm) {
     view.setXAxisType(XAxisType::Millimetres);
-    view.setDe1Source(true);
     const auto runFrom = [&](double firstMm) {
         feed.clear();
         for (int i = 0; i < 5; ++i) {
@@ -308,22 +376,21 @@ TEST_F(OverlayView, ALiveRunStartedByOdSensingShowsFromItsFirstSampleButNotBelow
             r.positionA = r.positionB = firstMm + i;
             feed.add(r);
         }
-        view.refresh(true, true);
-        return view.xRange();
+        refreshLive();
+        return view.axes().xRange();
     };
-    const double width = view.windowMm();
-    view.setOdSensingStart(true);
+    const double width = view.axes().windowMm();
+    run.odSensingStart = true;
     EXPECT_EQ(runFrom(37.5), (AxisRange{37.5, 37.5 + width}));
     EXPECT_EQ(runFrom(-6.0), (AxisRange{-2.0, -2.0 + width}));
     // Any other start keeps the window where it was.
-    view.setOdSensingStart(false);
+    run.odSensingStart = false;
     EXPECT_EQ(runFrom(37.5), (AxisRange{-2.0, -2.0 + width}));
 }
 TEST_F(OverlayView, DeadVolumeMovesMarksBackOnlyWhereTheyAreStillAsSeen) {
     view.setXAxisType(XAxisType::Millimetres);
-    view.setDe1Source(true);
     // Live: every mark but the first point's is drawn 3.5 mm earlier.
-    view.setRunStartOffset(3.5);
+    run.startOffsetMm = 3.5;
     for (int i = 0; i < 10; ++i) {
         SampleRecord r;
         r.sampleA = i == 6 ? 40000 : 0;
@@ -331,14 +398,14 @@ TEST_F(OverlayView, DeadVolumeMovesMarksBackOnlyWhereTheyAreStillAsSeen) {
         r.positionA = r.positionB = i;
         feed.add(r);
     }
-    view.refresh(true, true);
+    refreshLive();
     EXPECT_EQ(slot(kSlotRatio).x[0], 0.0);
     EXPECT_EQ(slot(kSlotRatio).x[6], 2.5);
     EXPECT_EQ(slot(kSlotRatio).xShift, -3.5);
     EXPECT_EQ(graph.model.context().runStartOffset, 3.5);
     // Sample numbers are not moved by a distance.
     view.setXAxisType(XAxisType::SampleNumber);
-    view.refresh(true, true);
+    refreshLive();
     EXPECT_EQ(slot(kSlotRatio).x.back(), 9.0);
     EXPECT_EQ(graph.model.context().runStartOffset, 0.0);
 
@@ -356,12 +423,12 @@ TEST_F(OverlayView, DeadVolumeMovesMarksBackOnlyWhereTheyAreStillAsSeen) {
     };
     view.setXAxisType(XAxisType::Millimetres);
     view.showFile(parsed(em1("temp_run_2026_01_02_10_00_00.csv")), dir / "temp.csv");
-    view.refresh(false, false);
-    EXPECT_EQ(view.runStartOffset(), 2.0);
+    view.refresh();
+    EXPECT_EQ(view.scene().runStartOffset(), 2.0);
     EXPECT_EQ(slot(kSlotRatio).x[6], 4.0);
     view.showFile(parsed(em1("run.csv")), dir / "run.csv");
-    view.refresh(false, false);
-    EXPECT_EQ(view.runStartOffset(), 0.0);
+    view.refresh();
+    EXPECT_EQ(view.scene().runStartOffset(), 0.0);
     EXPECT_EQ(slot(kSlotRatio).x[6], 6.0);
 }
 
@@ -370,9 +437,9 @@ class MouseOnGraph : public OverlayView {
 protected:
     MouseOnGraph() {
         view.showFile(parsed(runText(100, 40)), dir / "current.csv");
-        view.refresh(false, false);
+        view.refresh();
     }
-    PlotFrame plot() const { return {500, 200, view.xRange(), view.yRange()}; }
+    PlotFrame plot() const { return {500, 200, view.axes().xRange(), view.axes().yRange()}; }
     MouseOutcome click(int x, int y) {
         auto out = mouse.press({x, y}, plot());
         (void)mouse.release({x, y}, plot());
@@ -420,16 +487,16 @@ TEST_F(MouseOnGraph, FocusBoxIsTheSameRegionWhicheverWayItIsDrawn) {
     const PlotFrame before = plot();
     (void)mouse.release({100, 50}, plot());
     EXPECT_FALSE(graph.model.zoomBox().has_value());
-    const AxisRange backward = view.xRange();
-    const AxisRange backwardY = view.yRange();
+    const AxisRange backward = view.axes().xRange();
+    const AxisRange backwardY = view.axes().yRange();
     EXPECT_DOUBLE_EQ(backward.min, 20.0);
     EXPECT_DOUBLE_EQ(backward.max, 80.0);
-    view.resetZoom();
+    resetZoom();
     EXPECT_TRUE(mouse.armFocus());
     (void)mouse.press({100, 50}, before);
     (void)mouse.release({400, 150}, before);
-    EXPECT_EQ(view.xRange(), backward);
-    EXPECT_EQ(view.yRange(), backwardY);
+    EXPECT_EQ(view.axes().xRange(), backward);
+    EXPECT_EQ(view.axes().yRange(), backwardY);
     EXPECT_FALSE(mouse.focusArmed());
 }
 
@@ -463,7 +530,7 @@ TEST_F(MouseOnGraph, ArrowsStepTheMainCursorAndScrollTheWindow) {
     ASSERT_TRUE(mouse.arrow(true));
     EXPECT_DOUBLE_EQ(*cursors.mainPosition(), 50.0);
     ASSERT_TRUE(mouse.arrow(true));  // past the right edge: the window follows
-    EXPECT_EQ(view.xRange(), (AxisRange{1.0, 51.0}));
+    EXPECT_EQ(view.axes().xRange(), (AxisRange{1.0, 51.0}));
     cursors.moveMain(98.0);
     for (int i = 0; i < 25; ++i) {
         (void)mouse.arrow(true);

@@ -77,16 +77,16 @@ TEST_F(WindowPieces, PreferencesLoadAndSaveWithTheirKeys) {
     EXPECT_EQ(logic().ports().comPort(), 4);
     EXPECT_EQ(logic().ports().selection(), 1);
     const GraphView& view = logic().view();
-    EXPECT_FALSE(view.channelShown(kChannelSampleA));
-    EXPECT_TRUE(view.channelShown(kChannelSourceB));
-    EXPECT_DOUBLE_EQ(view.windowSamples(), 500.0);  // 0 reads as 500
-    EXPECT_DOUBLE_EQ(view.windowMm(), 80.0);
-    EXPECT_EQ(view.yRange(), (AxisRange{0.5, 1.5}));
-    EXPECT_FALSE(view.yAutoScale());  // off at every start
-    EXPECT_TRUE(view.yyAutoScale());
+    EXPECT_FALSE(view.axes().channelShown(kChannelSampleA));
+    EXPECT_TRUE(view.axes().channelShown(kChannelSourceB));
+    EXPECT_DOUBLE_EQ(view.axes().windowSamples(), 500.0);  // 0 reads as 500
+    EXPECT_DOUBLE_EQ(view.axes().windowMm(), 80.0);
+    EXPECT_EQ(view.axes().yRange(), (AxisRange{0.5, 1.5}));
+    EXPECT_FALSE(view.axes().yAutoScale());  // off at every start
+    EXPECT_TRUE(view.axes().yyAutoScale());
     EXPECT_EQ(folders.folder(DialogFolder::Data), "/data/runs");
 
-    logic().view().setShowGrid(true);
+    logic().view().change([](AxisState& axes) { axes.setShowGrid(true); });
     ASSERT_TRUE(logic().savePreferences());
     EXPECT_EQ(pref("showRawA"), "0");
     EXPECT_EQ(pref("showRefB"), "1");
@@ -112,8 +112,8 @@ TEST_F(WindowPieces, OlderSingleAutoScaleSwitchAndAnUnlistedPort) {
     dir.write("prefs.cfg", "[prefs]\ncomport 9\nautoscale 1\nshowAbsA 1\n");
     logic().ports().setPorts({3, 4});
     ASSERT_TRUE(logic().loadPreferences());
-    EXPECT_TRUE(logic().view().yyAutoScale());
-    EXPECT_FALSE(logic().view().yAutoScale());
+    EXPECT_TRUE(logic().view().axes().yyAutoScale());
+    EXPECT_FALSE(logic().view().axes().yAutoScale());
     // COM9 is not listed: the listed first entry stays and gives the port.
     EXPECT_EQ(logic().ports().comPort(), 3);
     EXPECT_EQ(logic().ports().selection(), 0);
@@ -127,7 +127,7 @@ TEST_F(WindowPieces, MissingPrefsAreReportedOnLoadAndSaveAndDefaultsStay) {
               (std::vector<std::string>{"Error, prefs.cfg file could not be found or opened.",
                                         "Error, prefs.cfg file could not be found or opened."}));
     EXPECT_FALSE(dir.exists("prefs.cfg"));
-    EXPECT_TRUE(logic().view().channelShown(kChannelSampleA));
+    EXPECT_TRUE(logic().view().axes().channelShown(kChannelSampleA));
     EXPECT_EQ(logic().ports().baudRate(), 57600);
 }
 
@@ -208,7 +208,7 @@ TEST_F(WindowPieces, OpeningARunFileAndClosingItBringsTheLiveRunBack) {
     logic().refreshGraph();
     const auto rows = graph.model.slot(kSlotAbsA).count();
     EXPECT_GT(rows, 1);
-    EXPECT_EQ(logic().view().xRange(), (AxisRange{0.0, static_cast<double>(rows)}));
+    EXPECT_EQ(logic().view().axes().xRange(), (AxisRange{0.0, static_cast<double>(rows)}));
     // The live run goes on behind the file.
     logic().feed().add(SampleRecord{});
     logic().view().syncLive();
@@ -219,10 +219,10 @@ TEST_F(WindowPieces, OpeningARunFileAndClosingItBringsTheLiveRunBack) {
     logic().bind(&recording, nullptr);
     files.closeDataFile();
     EXPECT_EQ(recording.stops, 1);
-    EXPECT_FALSE(logic().view().fileShown());
+    EXPECT_FALSE((logic().view().fileScene() != nullptr));
     EXPECT_EQ(files.closeDataMenuText(), "&Close Data File");
     EXPECT_EQ(graph.model.slot(kSlotAbsA).count(), 1);
-    EXPECT_EQ(logic().view().xRange(), (AxisRange{0.0, 500.0}));
+    EXPECT_EQ(logic().view().axes().xRange(), (AxisRange{0.0, 500.0}));
 }
 
 TEST_F(WindowPieces, CursorsKeepTheirSamplesAcrossTheXAxisSwitch) {
@@ -232,12 +232,12 @@ TEST_F(WindowPieces, CursorsKeepTheirSamplesAcrossTheXAxisSwitch) {
     logic().view().setXAxisType(XAxisType::SampleNumber);
     ASSERT_TRUE(logic().cursors().add(3.0));
     ASSERT_TRUE(logic().cursors().add(2.0));
-    logic().setXAxisType(XAxisType::Millimetres);
+    logic().graph().setXAxisType(XAxisType::Millimetres);
     EXPECT_DOUBLE_EQ(logic().cursors().records()[0].position, 1.4);
     EXPECT_DOUBLE_EQ(logic().cursors().records()[1].position, 1.3);
     EXPECT_DOUBLE_EQ(*logic().cursors().mainPosition(), 1.3);
     logic().cursors().moveMain(1.12);  // between rows: the nearest one's sample
-    logic().setXAxisType(XAxisType::SampleNumber);
+    logic().graph().setXAxisType(XAxisType::SampleNumber);
     EXPECT_DOUBLE_EQ(logic().cursors().records()[0].position, 3.0);
     EXPECT_DOUBLE_EQ(logic().cursors().records()[1].position, 1.0);
 }
@@ -268,7 +268,7 @@ TEST_F(WindowPieces, UnreadableFilesAreReported) {
                                         "Error, unable to open file: " + (dir / "gone.csv").string()}));
     files.saveGraphDataAs();
     EXPECT_EQ(prompter.texts().back(), "Error, file data does not exist.");
-    EXPECT_FALSE(logic().view().fileShown());
+    EXPECT_FALSE((logic().view().fileScene() != nullptr));
 }
 
 TEST_F(WindowPieces, ADe1FileShowsVoltageAndMarksOnTheAufsRange) {
@@ -282,8 +282,8 @@ TEST_F(WindowPieces, ADe1FileShowsVoltageAndMarksOnTheAufsRange) {
     EXPECT_TRUE(logic().de1Mode());
     EXPECT_EQ(logic().view().channelCaption(kChannelAbsA), "Voltage");
     EXPECT_EQ(logic().view().channelCaption(kChannelRatio), "Mark");
-    EXPECT_EQ(logic().view().aufsLabel(), "0.10");
-    EXPECT_EQ(logic().view().yRange(), (AxisRange{0.0, 0.1}));
+    EXPECT_EQ(logic().view().axes().aufsLabel(), "0.10");
+    EXPECT_EQ(logic().view().axes().yRange(), (AxisRange{0.0, 0.1}));
     EXPECT_TRUE(graph.model.slot(kSlotRatio).markStyle);
     const ConfigFile prefs(dir / "prefs.cfg");
     EXPECT_EQ(prefs.getInt("[EM1_Settings]", "aufs"), 3);
