@@ -17,6 +17,7 @@
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"
 #include "cli/FileArgs.h"
+#include "cli/ProfileArgs.h"
 #include "runs/OverlayPlanBlock.h"
 #include "runs/OverlayPlanRules.h"
 #include "runs/RunDataFile.h"
@@ -125,9 +126,11 @@ int runPlan(int argc, char** argv) {
         start = end;
     }
 
-    if (const auto problem = inputFileProblem("plan", *runPath); !problem.empty()) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
-        return 1;
+    for (const auto& problem : {inputFileProblem("plan", *runPath), profileRefusal("plan", *runPath)}) {
+        if (!problem.empty()) {
+            std::fprintf(stderr, "%s\n", problem.c_str());
+            return 1;
+        }
     }
     RunDataFile run;
     if (run.readHeader(*runPath) == RunDataFile::ReadStatus::CannotOpen) {
