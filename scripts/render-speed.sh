@@ -11,14 +11,8 @@ set -eu
 cli=${1:-build/src/cli/corvane-cli}
 rows=${2:-25000}
 repeat=${3:-5}
-# The first Python that has matplotlib (a distribution's matplotlib may sit
-# beside another Python that comes first on the PATH).
-py=
-for candidate in ${PYTHON:-} python3 /usr/bin/python3; do
-    if "$candidate" -c 'import matplotlib, numpy' 2>/dev/null; then py=$candidate; break; fi
-done
-[ -n "$py" ] || { echo "render-speed: no python3 with matplotlib (apt-get install python3-matplotlib)" >&2; exit 1; }
-[ -x /usr/bin/time ] || { echo "render-speed: /usr/bin/time is missing (apt-get install time)" >&2; exit 1; }
+. "$(dirname "$0")/speed-lib.sh"
+python_with render-speed "matplotlib, numpy" python3-matplotlib
 work=$(mktemp -d)
 trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
 
@@ -68,20 +62,9 @@ right.set_ylabel("Abs A / Abs B")
 fig.savefig(out, dpi=100)
 EOF
 
-# Seconds of the best of REPEAT runs of the command, as /usr/bin/time counts them.
-best() {
-    best=
-    for _ in $(seq "$repeat"); do
-        /usr/bin/time -f %e -o "$work/t" "$@" > /dev/null
-        t=$(cat "$work/t")
-        if [ -z "$best" ] || [ "$(echo "$t < $best" | bc -l)" = 1 ]; then best=$t; fi
-    done
-    printf '%.2f' "$best"
-}
-
-page=$(best "$cli" render -o "$work/page.png" "$work/noisy.csv")
-print=$(best "$cli" render --dpi 300 -o "$work/print.png" "$work/noisy.csv")
-mpl=$(best "$py" "$work/page.py" "$work/noisy.csv" "$work/mpl.png")
+page=$(best_time "$cli" render -o "$work/page.png" "$work/noisy.csv")
+print=$(best_time "$cli" render --dpi 300 -o "$work/print.png" "$work/noisy.csv")
+mpl=$(best_time "$py" "$work/page.py" "$work/noisy.csv" "$work/mpl.png")
 echo "noisy run of $rows rows, best of $repeat, load $(cut -d' ' -f1-3 /proc/loadavg):"
 echo "  render to PNG ${page} s, render --dpi 300 ${print} s, numpy + matplotlib ${mpl} s"
 echo "  render against matplotlib: $(echo "$mpl / $page" | bc -l | xargs printf '%.1f')x"

@@ -1,16 +1,21 @@
-# Sourced by the speed scripts that time whole processes against pandas.
+# Sourced by the speed scripts that time whole processes against Python's
+# numerical tools.
 
-# Sets py to the first Python that has pandas (a distribution's pandas may
-# sit beside another Python that comes first on the PATH); $1 names the
-# script in the message when there is none.
-pandas_python() {
+# Sets py to the first Python that can import the modules $2 (a
+# distribution's packages may sit beside another Python that comes first on
+# the PATH); $1 names the script and $3 the Debian package in the message
+# when there is none.
+python_with() {
     py=
     for candidate in ${PYTHON:-} python3 /usr/bin/python3; do
-        if "$candidate" -c 'import pandas' 2>/dev/null; then py=$candidate; return 0; fi
+        if "$candidate" -c "import $2" 2>/dev/null; then py=$candidate; return 0; fi
     done
-    echo "$1: no python3 with pandas (apt-get install python3-pandas)" >&2
+    echo "$1: no python3 with $2 (apt-get install $3)" >&2
     exit 1
 }
+
+# Sets py to the first Python that has pandas.
+pandas_python() { python_with "$1" pandas python3-pandas; }
 
 # The best wall time of $repeat runs of the command, in seconds.
 best() {
@@ -23,4 +28,18 @@ best() {
         if [ -z "$best" ] || [ "$(echo "$t < $best" | bc -l)" = 1 ]; then best=$t; fi
     done
     printf '%.3f' "$best"
+}
+
+# The same as /usr/bin/time counts it (elapsed seconds, to the hundredth).
+best_time() {
+    [ -x /usr/bin/time ] || { echo "speed: /usr/bin/time is missing (apt-get install time)" >&2; exit 1; }
+    scratch=$(mktemp)
+    best=
+    for _ in $(seq "$repeat"); do
+        /usr/bin/time -f %e -o "$scratch" "$@" > /dev/null
+        t=$(tail -n 1 "$scratch")
+        if [ -z "$best" ] || [ "$(echo "$t < $best" | bc -l)" = 1 ]; then best=$t; fi
+    done
+    rm -f "$scratch"
+    printf '%.2f' "$best"
 }

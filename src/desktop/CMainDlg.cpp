@@ -68,10 +68,31 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
       }) {
     graph_ = new CGraphCtrl(seams_.clock, this);
     liveGraph_ = std::make_unique<GraphCtrlLiveGraph>(*graph_);
-    logic_ = std::make_unique<MainWindowLogic>(
-        MainWindowLogic::Env{seams_.startupFolder, seams_.prompter, folders_, seams_.clock, poster_,
-                             *liveGraph_, [this] { return deviceBusy(); },
-                             [this](PixelPoint p) { return graph_->hitTestTrace(p.x, p.y); }});
+    logic_ = std::make_unique<MainWindowLogic>(MainWindowLogic::Env{
+        .startupFolder = seams_.startupFolder,
+        .prompter = seams_.prompter,
+        .folders = folders_,
+        .clock = seams_.clock,
+        .window = poster_,
+        .graph = *liveGraph_,
+        .busy = [this] { return deviceBusy(); },
+        .hitTest = [this](PixelPoint p) { return graph_->hitTestTrace(p.x, p.y); },
+        .link = [this]() -> LinkHost* { return instruments_->acquisitionSession(); },
+        .setTargetPosition =
+            [this](double mm) {
+                if (RecordingController* controller = recordingController()) {
+                    controller->setTargetPosition(mm);
+                }
+            },
+        .kelvoUnit = [this] { return instruments_->kelvoConnected(); },
+        .raiseWindow =
+            [this] {
+                show();
+                raise();
+                activateWindow();
+                updateAll();
+            },
+        .hideWindow = [this] { hide(); }});
     logic_->status().setCaptionSuffix(seams_.captionSuffix);
     instruments_ = std::make_unique<WindowInstruments>(seams_.prompter, [this] {
         QMetaObject::invokeMethod(this, [this] { jobEnded(); }, Qt::QueuedConnection);
@@ -154,7 +175,6 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
     connect(menu_, &CMainMenu::saveBufferedRequested, this, [&runSetup] { runSetup.saveBufferedData(); });
     connect(menu_, &CMainMenu::aufsRequested, commands_, &CCommandPanel::chooseAufs);
     connect(graphPanel_, &CGraphPanel::fracAdvRequested, this, &CMainDlg::fractionAdvance);
-    bindSetupHost();
 
     qApp->installEventFilter(this);
     updateAll();
@@ -247,44 +267,8 @@ void CMainDlg::attachInstruments() {
         WindowInstruments::Attachment{seams_.startupFolder, folders_, *driver_,
                                       [driver = driver_.get()] { driver->abort(); },
                                       [driver = driver_.get()] { driver->resume(); }, *this,
-                                      !introShown_});
-    bindSetupHost();
+                                      logic_->nextRun(), !introShown_});
     bindLogic();
-}
-
-void CMainDlg::bindSetupHost() {
-    RecordingController* controller = instruments_->recordingController();
-    WindowSetupHost::Targets targets;
-    targets.link = instruments_->acquisitionSession();
-    if (controller != nullptr) {
-        targets.setTargetPosition = [controller](double mm) { controller->setTargetPosition(mm); };
-        targets.runInfoChanged = [controller](const RunInfo& info) { controller->setRunInfo(info); };
-        targets.collectionChanged = [controller](double ml) { controller->setCollectionLimit(ml); };
-        targets.standardRunPlanChanged = [controller](const std::optional<StandardRunPlan>& plan) {
-            controller->setStandardRunPlan(plan);
-        };
-    }
-    // The AUFS buttons and the Instrument lines show what the next run starts
-    // with, also after the standard-run window's review of the DE-1 page.
-    targets.de1SetupChanged = [this, controller](const Em1RunWriter::Setup& setup) {
-        if (controller != nullptr) {
-            controller->setDe1Setup(setup);
-        }
-        logic_->view().setAufs(setup.settings.aufs);
-        updateDe1Summary();
-    };
-    targets.de1Mode = [this] { return logic_->de1Mode(); };
-    targets.kelvoUnit = [this] { return instruments_->kelvoConnected(); };
-    targets.showGraph = [this] {
-        logic_->refreshGraph();
-        show();
-        raise();
-        activateWindow();
-        updateAll();
-    };
-    targets.hideWindow = [this] { hide(); };
-    targets.window = &poster_;
-    logic_->setupHost().setTargets(std::move(targets));
 }
 
 void CMainDlg::updateDe1Summary() {

@@ -211,9 +211,6 @@ private:
     void showStreamedPosition();
     // The INTRO page is still due and nothing else will show it.
     void showIntroIfDue();
-    // The window as the setup pages see it, bound to the recording
-    // controller (when there is one) so each run gets their description.
-    void bindSetupHost();
     // The DE-1 summary of the status lines, after the settings changed.
     void updateDe1Summary();
     void fractionAdvance();

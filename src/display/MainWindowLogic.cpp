@@ -52,7 +52,24 @@ MainWindowLogic::MainWindowLogic(Env env)
                                   }}),
       prefs_(env_.startupFolder, env_.prompter),
       files_({env_.startupFolder, env_.prompter, env_.folders, env_.window, graph_.view(), prefs_}),
-      keys_({[this] { feed_.clear(); }, [this] { refreshGraph(); }, env_.busy}) {
+      keys_({[this] { feed_.clear(); }, [this] { refreshGraph(); }, env_.busy}),
+      setupHost_(next_, {.link = env_.link,
+                         .setTargetPosition = env_.setTargetPosition,
+                         .de1Mode = [this] { return de1Mode(); },
+                         .kelvoUnit = env_.kelvoUnit,
+                         .showGraph =
+                             [this] {
+                                 refreshGraph();
+                                 if (env_.raiseWindow) {
+                                     env_.raiseWindow();
+                                 }
+                             },
+                         .hideWindow = env_.hideWindow,
+                         .window = &env_.window,
+                         // The AUFS buttons show what the next run starts with.
+                         .de1SetupChanged = [this](const Em1RunWriter::Setup& setup) {
+                             view().setAufs(setup.settings.aufs);
+                         }}) {
     readVolumes();
     graph_.overlays().setStandardRunHooks(
         {.userName = [this] { return setupHost_.runInfo() ? setupHost_.runInfo()->userName : std::string(); },
@@ -61,9 +78,6 @@ MainWindowLogic::MainWindowLogic(Env env)
                  return setupHost_.runInfo() ? std::optional(setupHost_.runInfo()->volumePerMm) : std::nullopt;
              },
          .collectionAdopted = [this](double ml) { setupHost_.setCollection(ml, setupHost_.fractionationKind()); }});
-    setupHost_.setTargets({.de1Mode = [this] { return de1Mode(); },
-                           .showGraph = [this] { refreshGraph(); },
-                           .window = &env_.window});
 }
 
 void MainWindowLogic::standardRunChanged(bool shown) {

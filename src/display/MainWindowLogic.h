@@ -21,6 +21,7 @@ namespace corvane {
 class Clock;
 class DialogFolders;
 class InstrumentSession;
+class LinkHost;
 class LiveGraph;
 class Prompter;
 class RecordingCommands;
@@ -67,6 +68,15 @@ public:
         std::function<bool()> busy;
         // The slot whose colour is under a pixel of the plot (-1: none).
         std::function<int(PixelPoint)> hitTest = {};
+        // What the setup pages reach beyond the logic: the link's host and
+        // the recording's target of the auto-mode move (none before the
+        // instruments are attached), whether a Kelvo unit answers, and the
+        // window itself, shown with its graph in front or hidden for a page.
+        std::function<LinkHost*()> link = {};
+        std::function<void(double)> setTargetPosition = {};
+        std::function<bool()> kelvoUnit = {};
+        std::function<void()> raiseWindow = {};
+        std::function<void()> hideWindow = {};
     };
 
     // Reads the volumes of "rotors.txt" and makes sure TEMP exists, as the
@@ -86,6 +96,9 @@ public:
     [[nodiscard]] InstrumentStatus& status() { return status_; }
     [[nodiscard]] const InstrumentStatus& status() const { return status_; }
     [[nodiscard]] WindowSetupHost& setupHost() { return setupHost_; }
+    // The next run's description: the setup pages fill it, the recording
+    // controller reads it when a run starts.
+    [[nodiscard]] const NextRun& nextRun() const { return next_; }
     [[nodiscard]] GraphCursors& cursors() { return graph_.cursors(); }
     [[nodiscard]] const GraphCursors& cursors() const { return graph_.cursors(); }
     [[nodiscard]] GraphOverlays& overlays() { return graph_.overlays(); }
@@ -152,6 +165,7 @@ private:
     RecordKeys keys_;
     PortChoice ports_;
     InstrumentStatus status_;
+    NextRun next_;
     WindowSetupHost setupHost_;
     RotorVolumes volumes_;
     std::string userName_;

@@ -69,7 +69,7 @@ void WindowInstruments::attach(const SessionSeams& seams, const Attachment& atta
     ownSession_->setIntroPending(attachment.introPending);
     ownRecording_ = std::make_unique<RecordingController>(
         RecordingEnv{attachment.startupFolder, seams.prompter, attachment.folders, seams.clock,
-                     attachment.display, *ownSession_});
+                     attachment.display, *ownSession_, attachment.next});
     abortConnection_ = attachment.abortConnection;
     resumeConnection_ = attachment.resumeConnection;
     bindSession(ownSession_.get());

@@ -13,6 +13,7 @@ class AcquisitionSession;
 class ConnectionDriver;
 class DialogFolders;
 class InstrumentSession;
+class NextRun;
 class Prompter;
 class RecordingCommands;
 class RecordingController;
@@ -47,6 +48,8 @@ public:
         std::function<void()> resumeConnection;
         // The live traces, the position line, the end of a DE-1 run.
         RunDisplay& display;
+        // What the next run is to be (the window's logic keeps it).
+        const NextRun& next;
         // Whether the INTRO page is still due when the unit answers.
         bool introPending = true;
     };

@@ -2,26 +2,28 @@
 
 #include <functional>
 
+#include "recording/NextRun.h"
 #include "setup/SetupHost.h"
 
 namespace corvane {
 
 class LinkHost;
 
-// The main window as the setup pages see it. The window owns what the pages
-// fill: the run description and the DE-1 setup are kept here and handed on
-// to the recording controller as they change, so every run file written
-// afterwards carries them. The flags and the zero offset are the window's
-// state for the pages that read them; the position offsets go to the link
-// (through its host, the acquisition session) and to the recording
-// controller, which moves the piston to the target.
+// The main window as the setup pages see it. What the pages fill (the run
+// description, the DE-1 setup, the collection vessel) goes into the next
+// run's description (NextRun), which the window's logic owns and the
+// recording controller reads when a run starts. The flags and the zero
+// offset are the window's state for the pages that read them; the position
+// offsets go to the link (through its host, the acquisition session) and to
+// the recording controller, which moves the piston to the target.
 //
 // Threads: the window's thread (the pages run there).
 class WindowSetupHost : public SetupHost {
 public:
+    // What the host reaches of the window, given once by the window's logic.
     struct Targets {
         // The link's host; null before the instruments are attached.
-        LinkHost* link = nullptr;
+        std::function<LinkHost*()> link{};
         // The recording controller's target of the auto-mode move.
         std::function<void(double)> setTargetPosition{};
         std::function<bool()> de1Mode{};
@@ -30,16 +32,11 @@ public:
         std::function<void()> showGraph{};
         std::function<void()> hideWindow{};
         WindowPoster* window = nullptr;
-        // The recording controller's run description and DE-1 setup.
-        std::function<void(const RunInfo&)> runInfoChanged{};
+        // The DE-1 setup changed: the window's AUFS follows it.
         std::function<void(const Em1RunWriter::Setup&)> de1SetupChanged{};
-        // The collection vessel volume and the standard run's plan, which a
-        // DE-1 run is checked against and cut by.
-        std::function<void(double)> collectionChanged{};
-        std::function<void(const std::optional<StandardRunPlan>&)> standardRunPlanChanged{};
     };
 
-    void setTargets(Targets targets);
+    WindowSetupHost(NextRun& next, Targets targets) : next_(next), targets_(std::move(targets)) {}
 
     void setZeroOffset(double mm) override { zeroOffset_ = mm; }
     [[nodiscard]] double zeroOffset() const override { return zeroOffset_; }
@@ -54,38 +51,36 @@ public:
     void showGraph() override;
     void post(UserMsg msg) override;
 
-    [[nodiscard]] const std::optional<RunInfo>& runInfo() const override { return runInfo_; }
-    void setRunInfo(const RunInfo& info) override;
-    [[nodiscard]] const std::optional<Em1RunWriter::Setup>& de1Setup() const override { return de1Setup_; }
+    [[nodiscard]] const std::optional<RunInfo>& runInfo() const override { return next_.current().runInfo; }
+    void setRunInfo(const RunInfo& info) override { next_.setRunInfo(info); }
+    [[nodiscard]] const std::optional<Em1RunWriter::Setup>& de1Setup() const override {
+        return next_.current().de1Setup;
+    }
     void setDe1Setup(const Em1RunWriter::Setup& setup) override;
     void setCurrentPreset(std::filesystem::path file) override { currentPreset_ = std::move(file); }
     [[nodiscard]] const std::filesystem::path& currentPreset() const override { return currentPreset_; }
     void setSignalType(int type) override { signalType_ = type; }
     [[nodiscard]] int signalType() const override { return signalType_; }
-    void setCollection(double volumeMl, int kind) override;
-    [[nodiscard]] double collectionVolume() const override { return collectionVolume_; }
-    [[nodiscard]] int fractionationKind() const override { return fractionationKind_; }
+    void setCollection(double volumeMl, int kind) override { next_.setCollection(volumeMl, kind); }
+    [[nodiscard]] double collectionVolume() const override { return next_.current().collectionVolume; }
+    [[nodiscard]] int fractionationKind() const override { return next_.current().fractionationKind; }
 
     // The standard run shown changed (nothing: none is shown).
-    void setStandardRunPlan(std::optional<StandardRunPlan> plan);
+    void setStandardRunPlan(std::optional<StandardRunPlan> plan) { next_.setStandardRunPlan(std::move(plan)); }
 
     // The signal type has been chosen this session (the window asks once).
     [[nodiscard]] bool signalTypeChosen() const { return signalTypeChosen_; }
     void markSignalTypeChosen() { signalTypeChosen_ = true; }
 
 private:
+    NextRun& next_;
     Targets targets_;
     double zeroOffset_ = 0.0;
     bool identicalRun_ = false;
     bool goToGraph_ = false;
-    std::optional<RunInfo> runInfo_;
-    std::optional<Em1RunWriter::Setup> de1Setup_;
-    std::optional<StandardRunPlan> standardRunPlan_;
     std::filesystem::path currentPreset_;
     int signalType_ = Em1Settings::kEventTriggered;
     bool signalTypeChosen_ = false;
-    double collectionVolume_ = 5.0;
-    int fractionationKind_ = 0;
 };
 
 }  // namespace corvane

@@ -121,26 +121,6 @@ std::string RecordingController::runName() const {
     return runName_;
 }
 
-void RecordingController::setRunInfo(std::optional<RunInfo> info) {
-    const std::scoped_lock lock(mutex_);
-    runInfo_ = std::move(info);
-}
-
-void RecordingController::setDe1Setup(std::optional<Em1RunWriter::Setup> setup) {
-    const std::scoped_lock lock(mutex_);
-    de1Setup_ = std::move(setup);
-}
-
-void RecordingController::setStandardRunPlan(std::optional<StandardRunPlan> plan) {
-    const std::scoped_lock lock(mutex_);
-    standardRunPlan_ = std::move(plan);
-}
-
-void RecordingController::setCollectionLimit(double ml) {
-    const std::scoped_lock lock(mutex_);
-    collectionLimit_ = ml;
-}
-
 bool RecordingController::chooseDe1Plan() {
     SampleReader* r = reader();
     RunWriter* w = writer();
@@ -152,20 +132,17 @@ bool RecordingController::chooseDe1Plan() {
     // The run description's tube, else the standard run's own, else the
     // default tube the run measures with.
     std::optional<double> vpm = runVolumePerMm();
-    double limit = 0.0;
-    {
-        const std::scoped_lock lock(mutex_);
-        if (standardRunPlan_) {
-            standard = standardRunPlan_->plan;
-            if (!vpm && standardRunPlan_->volumePerMm > 0.0) {
-                vpm = standardRunPlan_->volumePerMm;
-            }
+    const NextRun::Description next = env_.next.snapshot();
+    if (next.standardRunPlan) {
+        standard = next.standardRunPlan->plan;
+        if (!vpm && next.standardRunPlan->volumePerMm > 0.0) {
+            vpm = next.standardRunPlan->volumePerMm;
         }
-        if (de1Setup_) {
-            setupPlan = de1Setup_->overlayPlan;
-        }
-        limit = collectionLimit_;
     }
+    if (next.de1Setup) {
+        setupPlan = next.de1Setup->overlayPlan;
+    }
+    const double limit = next.collectionVolume;
     auto choice = chooseRunPlan(standard, setupPlan, vpm.value_or(RotorTable::kDefaultVolumePerMm), limit);
     if (!choice.problem.empty()) {
         env_.prompter.message(choice.problem);
@@ -296,9 +273,10 @@ std::filesystem::path RecordingController::uniqueTempPath() const {
 bool RecordingController::openRun(SampleReader& reader, RunWriter& writer,
                                   const std::filesystem::path& tempPath) {
     RunDescription description;
+    // The run takes the description as it stands when it starts.
+    description.runInfo = env_.next.snapshot().runInfo;
     {
         const std::scoped_lock lock(mutex_);
-        description.runInfo = runInfo_;
         tempFile_ = tempPath;
         savedFile_.reset();
     }
@@ -367,9 +345,9 @@ bool RecordingController::openDe1Run(SampleReader& reader, RunWriter& writer,
 }
 
 std::optional<double> RecordingController::runVolumePerMm() const {
-    const std::scoped_lock lock(mutex_);
-    if (runInfo_ && runInfo_->volumePerMm > 0.0) {
-        return runInfo_->volumePerMm;
+    const auto info = env_.next.snapshot().runInfo;
+    if (info && info->volumePerMm > 0.0) {
+        return info->volumePerMm;
     }
     return std::nullopt;
 }
@@ -382,20 +360,14 @@ RunDescription RecordingController::de1PageDescription() const {
         }
     }
     RunDescription next;
-    next.runInfo = [this] {
-        const std::scoped_lock lock(mutex_);
-        return runInfo_;
-    }();
+    next.runInfo = env_.next.snapshot().runInfo;
     next.em1 = de1Setup();
     return next;
 }
 
 Em1RunWriter::Setup RecordingController::de1Setup() const {
-    {
-        const std::scoped_lock lock(mutex_);
-        if (de1Setup_) {
-            return *de1Setup_;
-        }
+    if (auto chosen = env_.next.snapshot().de1Setup) {
+        return *chosen;
     }
     Em1RunWriter::Setup setup;
     setup.settings = loadEm1Settings(Preferences(env_.startupFolder).store());

@@ -140,6 +140,13 @@ TEST_F(SimulatedRun, ConnectsFeedsTheGraphAndSavesARecordedRun) {
     EXPECT_LT(y.max, 4.0 * std::max(latest->sampleA, latest->sourceA));
     EXPECT_GT(latest->sourceA, 1e5);
 
+    // The USER page's description, confirmed after the instruments came:
+    // the run started next carries it (the controller reads it at START).
+    RunInfo info;
+    info.userName = "Ann";
+    info.experimentName = "Light fraction";
+    window->logic().setupHost().setRunInfo(info);
+
     // START RECORD runs on the device worker: the buttons wait for it.
     window->recordButton()->click();
     EXPECT_FALSE(window->recordButton()->isEnabled());
@@ -164,6 +171,8 @@ TEST_F(SimulatedRun, ConnectsFeedsTheGraphAndSavesARecordedRun) {
     RunDataFile saved;
     ASSERT_EQ(saved.read(saveAs), RunDataFile::ReadStatus::Ok);
     EXPECT_GE(saved.sampleCount(), 20u);
+    EXPECT_EQ(saved.header().info.experimentName, "Light fraction");
+    EXPECT_EQ(saved.header().info.userName, "Ann");
 }
 
 TEST_F(SimulatedRun, ClosingMidRunAsksToExitThenSavesTheRun) {

@@ -18,10 +18,6 @@ class RunSetup : public ::testing::Test {
 protected:
     RunSetup() {
         dir.write("prefs.cfg", "[prefs]\nlastuser \n");
-        WindowSetupHost::Targets targets;
-        targets.de1Mode = [this] { return de1; };
-        targets.showGraph = [this] { opened.push_back(SetupPage::Graph); };
-        host.setTargets(std::move(targets));
         for (SetupPage page : {SetupPage::User, SetupPage::De1Setup}) {
             pages.setOpener(page, [this, page] {
                 opened.push_back(page);
@@ -39,7 +35,9 @@ protected:
     test::TempDir dir;
     test::ScriptedPrompter prompter;
     DialogFolders folders{dir.path(), prompter};
-    WindowSetupHost host;
+    NextRun next;
+    WindowSetupHost host{next, {.de1Mode = [this] { return de1; },
+                                .showGraph = [this] { opened.push_back(SetupPage::Graph); }}};
     PageDispatcher pages{host};
     std::vector<SetupPage> opened;
     bool de1 = true;

@@ -27,6 +27,17 @@ using test::RecordingPoster;
 using test::ScriptedPrompter;
 using test::TempDir;
 
+// The link's host as the setup pages reach it.
+class FakeLinkHost : public LinkHost {
+public:
+    void showPositionAndSpeed(double, double) override {}
+    void setPositionOffset(double mm) override { offset = mm; }
+    double pendingScanDistance() const override { return 0.0; }
+    void clearPendingScanDistance() override {}
+    bool sendSettings(const Cmd0Bytes&) override { return false; }
+    double offset = -1.0;
+};
+
 class WindowPieces : public ::testing::Test {
 protected:
     WindowPieces() {
@@ -40,8 +51,19 @@ protected:
 
     MainWindowLogic& logic() {
         if (!logic_) {
+            // Wired as the window wires it: the instruments and the window
+            // are the test's.
             logic_ = std::make_unique<MainWindowLogic>(MainWindowLogic::Env{
-                dir.path(), prompter, folders, clock, poster, graph, [this] { return busy; }});
+                .startupFolder = dir.path(),
+                .prompter = prompter,
+                .folders = folders,
+                .clock = clock,
+                .window = poster,
+                .graph = graph,
+                .busy = [this] { return busy; },
+                .link = [this]() -> LinkHost* { return attached ? &link : nullptr; },
+                .setTargetPosition = [this](double mm) { target = mm; },
+                .raiseWindow = [this] { ++raised; }});
         }
         return *logic_;
     }
@@ -58,6 +80,10 @@ protected:
     RecordingPoster poster;
     ModelGraph graph;
     bool busy = false;
+    bool attached = false;  // the instruments are there
+    FakeLinkHost link;
+    double target = -1.0;
+    int raised = 0;
     std::unique_ptr<MainWindowLogic> logic_;
 };
 
@@ -414,27 +440,12 @@ TEST_F(WindowPieces, ReadoutsAndTheSampleCounter) {
 
 // --- The setup pages' host ---
 
-class FakeLinkHost : public LinkHost {
-public:
-    void showPositionAndSpeed(double, double) override {}
-    void setPositionOffset(double mm) override { offset = mm; }
-    double pendingScanDistance() const override { return 0.0; }
-    void clearPendingScanDistance() override {}
-    bool sendSettings(const Cmd0Bytes&) override { return false; }
-    double offset = -1.0;
-};
-
 TEST_F(WindowPieces, TheSetupPagesReachTheLinkTheControllerAndTheGraph) {
     SetupHost& host = logic().setupHost();
     // Before the instruments are there the offsets go nowhere, harmlessly.
     host.setPositionOffsets(1.0, 2.0);
-    FakeLinkHost link;
-    double target = -1.0;
-    int shown = 0;
-    logic().setupHost().setTargets({.link = &link,
-                                    .setTargetPosition = [&](double mm) { target = mm; },
-                                    .de1Mode = [this] { return logic().de1Mode(); },
-                                    .showGraph = [&] { ++shown; }});
+    EXPECT_EQ(link.offset, -1.0);
+    attached = true;
     host.setPositionOffsets(0.0, 37.5);
     EXPECT_EQ(link.offset, 0.0);
     EXPECT_EQ(target, 37.5);
@@ -450,25 +461,21 @@ TEST_F(WindowPieces, TheSetupPagesReachTheLinkTheControllerAndTheGraph) {
     logic().bind(nullptr, &session);
     EXPECT_TRUE(host.de1Mode());
     host.showGraph();
-    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(raised, 1);
 }
 
 TEST_F(WindowPieces, AnAufsButtonAfterDe1SetupIsTheStepTheNextRunStartsAt) {
     FakeSession session;
     session.de1 = true;
     logic().bind(nullptr, &session);
-    std::vector<int> handed;
-    logic().setupHost().setTargets(
-        {.de1SetupChanged = [&](const Em1RunWriter::Setup& setup) { handed.push_back(setup.settings.aufs); }});
     logic().setAufs(4);
-    EXPECT_TRUE(handed.empty());  // no setup page confirmed yet: nothing to carry
+    EXPECT_FALSE(logic().nextRun().snapshot().de1Setup) << "no setup page confirmed yet: nothing to carry";
     Em1RunWriter::Setup setup;
     setup.settings.aufs = 2;
     logic().setupHost().setDe1Setup(setup);
+    EXPECT_EQ(logic().view().axes().aufsIndex(), 2) << "the buttons show what DE-1 SETUP chose";
     logic().setAufs(5);
-    logic().setAufs(5);
-    EXPECT_EQ(handed, (std::vector<int>{2, 5}));
-    EXPECT_EQ(logic().setupHost().de1Setup()->settings.aufs, 5);
+    EXPECT_EQ(logic().nextRun().snapshot().de1Setup->settings.aufs, 5) << "what the next run starts with";
 }
 
 }  // namespace
