@@ -1,5 +1,5 @@
-// corvane-cli render [--x mm|samples] [--channels LIST] [--overlay FILE]
-// [--cursor X]... [--dpi N] [--portrait] -o OUT RUN: the graph page the
+// corvane-cli render [--x mm|samples|ml|s|min] [--y au|volts] [--channels LIST]
+// [--overlay FILE] [--cursor X]... [--dpi N] [--portrait] -o OUT RUN: the graph page the
 // desktop saves (Save Graph Image) or prints (with --dpi and --portrait),
 // drawn without a display. With --compare FILE (once to three times) the
 // compare window's page of RUN and the FILEs, shifted by --offset or lined
@@ -38,6 +38,7 @@
 #include "display/GraphCursors.h"
 #include "display/GraphView.h"
 #include "display/LiveGraph.h"
+#include "display/RunTraces.h"
 #include "display/WindowPreferences.h"
 #include "graph/GraphModel.h"
 #include "runs/RunDataFile.h"
@@ -60,15 +61,17 @@ namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: corvane-cli render [--x mm|samples] [--channels LIST] [--overlay FILE]\n"
-                 "                          [--cursor X]... [--dpi N] [--portrait] -o OUT RUN\n"
+                 "usage: corvane-cli render [--x mm|samples|ml|s|min] [--y au|volts] [--channels LIST]\n"
+                 "                          [--overlay FILE] [--cursor X]... [--dpi N] [--portrait] -o OUT RUN\n"
                  "       corvane-cli render --compare FILE [--compare FILE]... [--offset N]...\n"
                  "                          [--align [--from X1 --to X2]] [other options] -o OUT RUN\n"
                  "  the graph page of RUN as Save Graph Image makes it (11 x 8.5 in at 100 dpi), or as\n"
                  "  Print Graph with --dpi and --portrait; OUT's extension picks the kind: png, tif or\n"
                  "  tiff, pdf, svg, anything else bmp; an existing OUT is replaced. LIST: channels by\n"
                  "  name or number 0-6, comma separated (sampleA,sourceA,absA,sampleB,sourceB,absB,\n"
-                 "  ratio); default absA,absB,ratio.\n"
+                 "  ratio); default absA,absB,ratio. --x: the x axis: sample numbers (the default),\n"
+                 "  position, volume (position times the run's volume per mm) or time from the run's\n"
+                 "  start; --y volts shows a DE-1 run's signal in volts (0.0-1.0 V).\n"
                  "  --compare: the compare window's page of RUN and each FILE (2 to 4 runs), one\n"
                  "  channel each (LIST names one; default absA) in the colours DS1 to DS4; one\n"
                  "  --offset (samples) per run in order, RUN's first; --align lines the Abs A peaks\n"
@@ -123,7 +126,8 @@ public:
 };
 
 struct RenderOptions {
-    bool mm = false;
+    XAxisType axis = XAxisType::SampleNumber;
+    bool volts = false;
     std::array<bool, kChannelCount> shown{false, false, true, false, false, true, true};
     bool channelsGiven = false;
     std::string overlay;
@@ -180,9 +184,14 @@ std::optional<std::string> loadCompareSets(const RenderOptions& o, CompareSessio
     if (o.align) {
         std::vector<AlignTrace> traces;
         for (std::size_t k = 0; k < sets.size(); ++k) traces.push_back(alignTraceOf(sets[k].file));
+        // The window is on the --x axis: in RUN's own positions or samples.
+        const XUnits units = xUnitsOf(sets[0].file, o.axis);
+        const auto own = [&](const std::optional<double>& x) {
+            return x ? std::optional(*x / units.scale) : std::nullopt;
+        };
         std::string problem;
-        const auto found = alignedOffsets(traces, names, o.mm ? AlignAxis::Millimetres : AlignAxis::Samples, o.from,
-                                          o.to, problem);
+        const auto found = alignedOffsets(traces, names, units.byPosition ? AlignAxis::Millimetres : AlignAxis::Samples,
+                                          own(o.from), own(o.to), problem);
         if (!found) {
             return problem;
         }
@@ -251,7 +260,8 @@ int render(const RenderOptions& o) {
     settings.yAutoScale = true;
     settings.yyAutoScale = true;
     settings.showGrid = true;
-    const XAxisType axis = o.mm ? XAxisType::Millimetres : XAxisType::SampleNumber;
+    const XAxisType axis = o.axis;
+    view.change([&o](AxisState& axes) { axes.setVolts(o.volts); });
     if (!o.compare.empty()) {
         // As the compare window sets itself up: one channel, every set in
         // its colour, every set whole.
@@ -325,11 +335,17 @@ int runRender(int argc, char** argv) {
         const std::string_view arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (arg == "--x" && hasValue) {
-            const std::string_view kind = argv[++i];
-            if (kind != "mm" && kind != "samples") {
+            const auto axis = xAxisTypeNamed(argv[++i]);
+            if (!axis || std::string_view(argv[i]) == "number") {
                 return usage();
             }
-            o.mm = kind == "mm";
+            o.axis = *axis;
+        } else if (arg == "--y" && hasValue) {
+            const std::string_view kind = argv[++i];
+            if (kind != "au" && kind != "volts") {
+                return usage();
+            }
+            o.volts = kind == "volts";
         } else if (arg == "--channels" && hasValue) {
             if (!parseChannels(argv[++i], o.shown)) {
                 std::fprintf(stderr, "corvane-cli render: unknown channel in '%s'\n", argv[i]);

@@ -46,17 +46,21 @@ CGraphPanel::CGraphPanel(GraphReading& reading, CGraphCtrl& graph, QWidget* pare
 
     auto* xRow = new QHBoxLayout;
     xRow->addWidget(new QLabel(QStringLiteral("X-axis type:"), this));
-    xTypeMm_ = new QRadioButton(QStringLiteral("mm"), this);
-    xTypeNumber_ = new QRadioButton(QStringLiteral("number"), this);
-    auto* xGroup = new QButtonGroup(this);
-    xGroup->addButton(xTypeMm_);
-    xGroup->addButton(xTypeNumber_);
-    xRow->addWidget(xTypeMm_);
-    xRow->addWidget(xTypeNumber_);
-    connect(xTypeMm_, &QRadioButton::toggled, this, [this](bool on) {
-        logic_.setXAxisType(on ? XAxisType::Millimetres : XAxisType::SampleNumber);
-        updateAxisTexts(true);
-    });
+    // The window's two axes; the volume and time axes come from DE-1
+    // SETUP's graph axes, and while one is shown neither radio is set.
+    xGroup_ = new QButtonGroup(this);
+    for (const auto& [type, caption] : {std::pair{XAxisType::Millimetres, "mm"}, {XAxisType::SampleNumber, "number"}}) {
+        auto* radio = new QRadioButton(QLatin1String(caption), this);
+        xTypes_[static_cast<std::size_t>(type)] = radio;
+        xGroup_->addButton(radio);
+        xRow->addWidget(radio);
+        connect(radio, &QRadioButton::toggled, this, [this, type](bool on) {
+            if (on) {
+                logic_.setXAxisType(type);
+                updateAxisTexts(true);
+            }
+        });
+    }
     xRow->addSpacing(8);
     xRow->addWidget(new QLabel(QStringLiteral("Window size"), this));
     windowMm_ = makeWindowBox(true, xRow);
@@ -218,8 +222,7 @@ void CGraphPanel::updateGraphCommands() {
     overlay_->setText(qs(logic_.overlays().overlayCaption()));
     standard_->setText(qs(logic_.overlays().standardCaption()));
     resetZoom_->setEnabled(logic_.view().axes().zoomActive());
-    const bool mm = logic_.view().axes().inMm();
-    position_->setText(qs(logic_.cursors().positionText(mm)));
+    position_->setText(qs(logic_.cursors().positionText(logic_.view().axes().xAxisType())));
 }
 
 QPushButton* CGraphPanel::commandButton(const QString& caption) const {
@@ -264,11 +267,13 @@ void CGraphPanel::updateControls() {
     axes_[static_cast<std::size_t>(AxisBox::YYMin)].container->setVisible(yy);
     yyAuto_->setVisible(yy);
     {
-        const QSignalBlocker blockMm(xTypeMm_);
-        const QSignalBlocker blockNumber(xTypeNumber_);
-        const bool mm = view.axes().inMm();
-        xTypeMm_->setChecked(mm);
-        xTypeNumber_->setChecked(!mm);
+        const QSignalBlocker blockMm(xTypeRadio(true));
+        const QSignalBlocker blockNumber(xTypeRadio(false));
+        const XAxisType type = view.axes().xAxisType();
+        xGroup_->setExclusive(false);
+        xTypeRadio(true)->setChecked(type == XAxisType::Millimetres);
+        xTypeRadio(false)->setChecked(type == XAxisType::SampleNumber);
+        xGroup_->setExclusive(true);
     }
     const QSignalBlocker b1(yAuto_);
     const QSignalBlocker b2(yyAuto_);

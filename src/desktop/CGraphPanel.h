@@ -6,6 +6,7 @@
 #include "display/ChangeNotice.h"
 #include "display/GraphView.h"
 
+class QButtonGroup;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
@@ -39,7 +40,9 @@ public:
     [[nodiscard]] QCheckBox* yyAutoBox() const { return yyAuto_; }
     [[nodiscard]] QCheckBox* gridBox() const { return grid_; }
     [[nodiscard]] QLineEdit* windowEdit(bool mm) const { return mm ? windowMm_ : windowSamples_; }
-    [[nodiscard]] QRadioButton* xTypeRadio(bool mm) const { return mm ? xTypeMm_ : xTypeNumber_; }
+    [[nodiscard]] QRadioButton* xTypeRadio(bool mm) const {
+        return xTypes_[static_cast<std::size_t>(mm ? XAxisType::Millimetres : XAxisType::SampleNumber)];
+    }
     [[nodiscard]] CGraphFrame& frame() const { return *frame_; }
     // The overlay and standard-run captions, RESET's state, the POSITION box.
     void updateGraphCommands();
@@ -85,8 +88,9 @@ private:
     QCheckBox* yAuto_ = nullptr;
     QCheckBox* yyAuto_ = nullptr;
     QCheckBox* grid_ = nullptr;
-    QRadioButton* xTypeMm_ = nullptr;
-    QRadioButton* xTypeNumber_ = nullptr;
+    // mm and number, at their XAxisType.
+    std::array<QRadioButton*, 2> xTypes_{};
+    QButtonGroup* xGroup_ = nullptr;
     QLineEdit* windowMm_ = nullptr;
     QLineEdit* windowSamples_ = nullptr;
     CGraphFrame* frame_ = nullptr;

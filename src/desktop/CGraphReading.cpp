@@ -134,8 +134,7 @@ void CGraphReading::hover(QPoint pos) {
         return;
     }
     const double x = frame.xAt(pos.x());
-    const bool mm = logic_.view().axes().inMm();
-    std::string text = mm ? formatText("x = %.2f mm", x) : formatText("x = %.0f", x);
+    std::string text = "x = " + xValueText(x, logic_.view().axes().xAxisType());
     for (const auto& line : logic_.labelLinesAt(x)) {
         text += "    " + line;
     }
@@ -221,7 +220,7 @@ void CGraphReading::updateCursorViews() {
 void CGraphReading::placeLabels() {
     const auto& records = logic_.cursors().records();
     const PlotFrame frame = plot();
-    const bool mm = logic_.view().axes().inMm();
+    const XAxisType axis = logic_.view().axes().xAxisType();
     int row = 2;
     for (std::size_t i = 0; i < labels_.size(); ++i) {
         QLabel* label = labels_[i];
@@ -229,7 +228,7 @@ void CGraphReading::placeLabels() {
             label->hide();
             continue;
         }
-        QString text = qs(GraphCursors::labelText(records[i].position, mm));
+        QString text = qs(GraphCursors::labelText(records[i].position, axis));
         if (records[i].isMain) {
             for (const auto& line : logic_.cursorLabelLines()) {
                 text += QLatin1Char('\n') + qs(line);
@@ -341,10 +340,10 @@ void CGraphReading::addRemoveCursors() {
         startPlaceMode();
         return;
     }
-    const bool mm = logic_.view().axes().inMm();
+    const XAxisType axis = logic_.view().axes().xAxisType();
     QStringList lines;
     for (int i = 0; i < cursors.count(); ++i) {
-        lines << qs(cursors.removeListLine(i, mm));
+        lines << qs(cursors.removeListLine(i, axis));
     }
     CRemoveCursorDlg remove(lines, [&cursors](std::vector<int> chosen) { return cursors.removeSelected(chosen); },
                             &window_);
@@ -429,7 +428,6 @@ bool CGraphReading::arrowKey(bool right) {
 
 void CGraphReading::updateTitles() {
     const GraphView& view = logic_.view();
-    const bool mm = view.axes().inMm();
     const auto& shown = view.axes().shown();
     const bool counts = shown[kChannelSampleA] || shown[kChannelSourceA] || shown[kChannelSampleB] ||
                         shown[kChannelSourceB];
@@ -438,10 +436,10 @@ void CGraphReading::updateTitles() {
                 : counts && !absorbance ? QStringLiteral("Counts")
                                         : QStringLiteral("Counts / Absorbance (AU)");
     if (view.de1Mode()) {
-        y = QStringLiteral("Absorbance (AU)");
+        y = view.axes().volts() ? QStringLiteral("Voltage (V)") : QStringLiteral("Absorbance (AU)");
     }
     const bool ratioOnRight = shown[kChannelRatio] && !view.de1Mode();
-    frame_.setTitles(mm ? QStringLiteral("Position (mm)") : QStringLiteral("Sample"), y,
+    frame_.setTitles(QLatin1String(xAxisWords(view.axes().xAxisType()).windowTitle), y,
                      ratioOnRight ? QStringLiteral("Abs A / Abs B") : QString());
 }
 

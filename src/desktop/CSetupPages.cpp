@@ -122,7 +122,10 @@ PageShown CSetupPages::showDe1Pages() {
         de1_ = page;
     } else {
         CGRSetupDlg axes(env_.startupFolder, env_.prompter, &env_.window);
-        if (axes.exec() == CGRSetupDlg::kUser) {
+        const int choice = axes.exec();
+        // Left by USER or GRAPH: the graph takes the axes chosen.
+        env_.logic.graphAxesChosen(axes.page().xAxis, axes.page().yAxis);
+        if (choice == CGRSetupDlg::kUser) {
             return PageShown::modalThen(SetupPage::User);
         }
         de1_ = new CEM1SetupDlg(pageEnv, &env_.window);

@@ -138,7 +138,7 @@ void drawAxes(QPainter& painter, PageWriter& w, const PageGeometry& g, const Gra
     const QRectF plot(g.plot.left, g.plot.top, g.plot.right - g.plot.left, g.plot.bottom - g.plot.top);
     painter.setFont(w.small());
     const double labelTop = plot.bottom() + w.line() * 0.3;
-    for (const AxisLabel& label : xAxisLabels(model.xMin(), model.xMax(), model.tenXDivisions(), content.xInMm)) {
+    for (const AxisLabel& label : xAxisLabels(model.xMin(), model.xMax(), model.tenXDivisions(), content.xAxis)) {
         const double x = plot.left() + plot.width() * label.at;
         const double half = w.width(label.text) / 2 + w.line();
         painter.drawText(QRectF(x - half, labelTop, 2 * half, w.line()), Qt::AlignCenter, qt(label.text));
@@ -160,7 +160,7 @@ void drawAxes(QPainter& painter, PageWriter& w, const PageGeometry& g, const Gra
     painter.setFont(w.large());
     const QFontMetricsF large(w.large(), painter.device());
     painter.drawText(QRectF(plot.left(), labelTop + w.line(), plot.width(), large.height() * 1.2), Qt::AlignCenter,
-                     qt(xAxisTitle(content.xInMm)));
+                     qt(xAxisTitle(content.xAxis)));
     painter.setFont(w.small());
 }
 

@@ -17,12 +17,24 @@ constexpr int kLastAufs = 7;
 
 }  // namespace
 
+std::optional<XAxisType> xAxisTypeNamed(std::string_view name) {
+    constexpr std::pair<std::string_view, XAxisType> kNames[] = {
+        {"number", XAxisType::SampleNumber}, {"samples", XAxisType::SampleNumber}, {"mm", XAxisType::Millimetres},
+        {"ml", XAxisType::Millilitres},      {"s", XAxisType::Seconds},            {"min", XAxisType::Minutes}};
+    for (const auto& [text, type] : kNames) {
+        if (name == text) {
+            return type;
+        }
+    }
+    return std::nullopt;
+}
+
 void AxisState::apply(const ViewSettings& settings) {
     shown_ = settings.shown;
     windowSamples_ = settings.windowSamples;
     windowMm_ = settings.windowMm;
     xMin_ = 0.0;
-    xMax_ = inMm() ? windowMm_ : windowSamples_;
+    xMax_ = byPosition() ? windowMm_ : windowSamples_;
     yMin_ = settings.y.min;
     yMax_ = settings.y.max;
     yyMin_ = settings.yy.min;
@@ -56,6 +68,26 @@ ViewSettings AxisState::settings() const {
     return s;
 }
 
+XAxisWords xAxisWords(XAxisType type) {
+    switch (type) {
+        case XAxisType::SampleNumber: return {"%.0f", "", "Sample Number", "Sample"};
+        case XAxisType::Millimetres: return {"%.2f", "mm", "Position (mm)", "Position (mm)"};
+        case XAxisType::Millilitres: return {"%.2f", "ml", "Volume (ml)", "Volume (ml)"};
+        case XAxisType::Seconds: return {"%.1f", "s", "Time (sec)", "Time (sec)"};
+        case XAxisType::Minutes: return {"%.2f", "min", "Time (min)", "Time (min)"};
+    }
+    return {"%.0f", "", "", ""};
+}
+
+std::string xValueText(double x, XAxisType type) {
+    const XAxisWords words = xAxisWords(type);
+    std::string text = formatText(words.format, x);
+    if (*words.unit != '\0') {
+        text += std::string(" ") + words.unit;
+    }
+    return text;
+}
+
 // --- Channels ---
 
 bool AxisState::channelShown(int channel) const {
@@ -80,7 +112,7 @@ void AxisState::setXAxisType(XAxisType type, std::optional<AxisRange> whole) {
         setXRange(*whole);
     } else {
         xMin_ = 0.0;
-        xMax_ = inMm() ? windowMm_ : windowSamples_;
+        xMax_ = byPosition() ? windowMm_ : windowSamples_;
     }
 }
 
@@ -101,7 +133,7 @@ bool AxisState::windowSizeEdited(bool mm, std::string_view text, bool centred) {
         return false;
     }
     (mm ? windowMm_ : windowSamples_) = *width;
-    if (inMm() == mm && (centred || windowCentre_)) {
+    if (byPosition() == mm && (centred || windowCentre_)) {
         // Around the main cursor; without one, a saved run around the
         // middle of what is shown.
         const double centre = windowCentre_ ? *windowCentre_ : (xMin_ + xMax_) / 2.0;
@@ -191,7 +223,7 @@ void AxisState::autoScale(const std::optional<AxisRange>& y, const std::optional
 
 void AxisState::useAufsRange() {
     yMin_ = 0.0;
-    yMax_ = Em1RunWriter::aufsValue(aufsIndex_);
+    yMax_ = volts_ ? 1.0 : Em1RunWriter::aufsValue(aufsIndex_);
 }
 
 // --- Options, zoom, full range ---
@@ -283,7 +315,7 @@ void AxisState::resetFullRange(AxisRange whole) {
     savedView_.reset();
     xMin_ = whole.min;
     xMax_ = whole.max;
-    (inMm() ? windowMm_ : windowSamples_) = xMax_ - xMin_;
+    (byPosition() ? windowMm_ : windowSamples_) = xMax_ - xMin_;
     yAutoScale_ = true;
     yyAutoScale_ = true;
 }

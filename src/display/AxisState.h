@@ -10,7 +10,32 @@
 
 namespace corvane {
 
-enum class XAxisType : int { SampleNumber = 0, Millimetres = 1 };
+// The x axis: the sample number or the piston's position (the window's
+// two), or, as DE-1 SETUP's graph axes choose, the volume the position
+// stands for, or the time from the run's start.
+enum class XAxisType : int { SampleNumber = 0, Millimetres = 1, Millilitres = 2, Seconds = 3, Minutes = 4 };
+
+// The axes a run is laid on by its position (mm, ml) rather than by its
+// sample count (number, s, min).
+[[nodiscard]] constexpr bool byPosition(XAxisType type) {
+    return type == XAxisType::Millimetres || type == XAxisType::Millilitres;
+}
+// "mm", "number", "ml", "s", "min": what the command line and the
+// settings call an axis; nothing for anything else.
+[[nodiscard]] std::optional<XAxisType> xAxisTypeNamed(std::string_view name);
+
+// How an axis writes its values: the printf format of a value, its unit
+// after it (none for sample numbers), and its titles on the page and beside
+// the window's plot.
+struct XAxisWords {
+    const char* format;
+    const char* unit;
+    const char* pageTitle;
+    const char* windowTitle;
+};
+[[nodiscard]] XAxisWords xAxisWords(XAxisType type);
+// A value with its unit: "12.50 mm", "300".
+[[nodiscard]] std::string xValueText(double x, XAxisType type);
 
 // The four axis boxes with spins beside the graph.
 enum class AxisBox { YMax, YMin, YYMax, YYMin };
@@ -95,7 +120,8 @@ public:
 
     // --- X ---
     [[nodiscard]] XAxisType xAxisType() const { return xAxisType_; }
-    [[nodiscard]] bool inMm() const { return xAxisType_ == XAxisType::Millimetres; }
+    // x is a run's position (mm or ml): the window by position applies.
+    [[nodiscard]] bool byPosition() const { return corvane::byPosition(xAxisType_); }
     // The axis switches; the range becomes `whole` (a loaded run shown
     // whole) or else the window from 0.
     void setXAxisType(XAxisType type, std::optional<AxisRange> whole);
@@ -136,8 +162,12 @@ public:
     // The auto-scales that are on take the extremes found (a log axis whole
     // decades, a flat signal opened a little); nothing found keeps a limit.
     void autoScale(const std::optional<AxisRange>& y, const std::optional<AxisRange>& yy);
-    // DE-1 data without Y auto-scale: 0 to the AUFS step's value.
+    // DE-1 data without Y auto-scale: 0 to the AUFS step's value, or in
+    // volts 0.0 to 1.0.
     void useAufsRange();
+    // DE-1 SETUP's graph y axis "0.0-1.0 V": DE-1 data shown in volts.
+    [[nodiscard]] bool volts() const { return volts_; }
+    void setVolts(bool on) { volts_ = on; }
 
     // --- Options, zoom, full range ---
     // With X auto-scale on the range becomes `whole`; with Y auto-scale off
@@ -192,6 +222,7 @@ private:
     double windowMm_ = 100.0;
     int aufsIndex_ = 0;
     bool eventMarksShown_ = true;
+    bool volts_ = false;
     std::optional<GraphViewState> savedView_;
     std::optional<double> windowCentre_;
 };

@@ -45,21 +45,33 @@ std::optional<SampleRecord> CompareScene::sampleAt(int set, double x, XAxisType 
         return std::nullopt;
     }
     // Back from where the set is drawn to its own x.
-    const bool inMm = axis == XAxisType::Millimetres;
+    const XUnits units = unitsOf(set, axis);
     const double gain = offsets_.placement(set).xGain;
     const double own = (x - xShiftOf(set, axis)) / (gain != 0.0 ? gain : 1.0);
-    const XExtent extent = fileExtent(*file, inMm);
-    const bool inside = inMm ? own >= extent.first && own <= extent.last
-                             : own >= -0.5 && own < static_cast<double>(extent.count) - 0.5;
+    const XExtent extent = fileExtent(*file, units);
+    const bool inside = units.byPosition
+                            ? own >= extent.first && own <= extent.last
+                            : own >= -0.5 * units.scale && own < (static_cast<double>(extent.count) - 0.5) * units.scale;
     if (!inside) {
         return std::nullopt;
     }
-    return fileSampleAt(*file, own, inMm);
+    return fileSampleAt(*file, own, units);
 }
 
 std::optional<AxisRange> CompareScene::fitX(XAxisType axis, bool xAutoScale) const {
-    const AxisRange x = sets_.xRange(xAutoScale, axis == XAxisType::Millimetres, offsets_);
-    return x.max > x.min ? std::optional(x) : std::nullopt;
+    if (axis == XAxisType::SampleNumber || axis == XAxisType::Millimetres) {
+        const AxisRange x = sets_.xRange(xAutoScale, axis == XAxisType::Millimetres, offsets_);
+        return x.max > x.min ? std::optional(x) : std::nullopt;
+    }
+    // On a volume or time axis every set whole where its offset puts it.
+    std::optional<AxisRange> whole;
+    for (int k = 0; k < setCount(); ++k) {
+        const XExtent e = fileExtent(*setFile(k), unitsOf(k, axis));
+        const double gain = offsets_.placement(k).xGain;
+        const AxisRange drawn{e.first * gain + xShiftOf(k, axis), e.last * gain + xShiftOf(k, axis)};
+        whole = whole ? AxisRange{std::min(whole->min, drawn.min), std::max(whole->max, drawn.max)} : drawn;
+    }
+    return whole && whole->max > whole->min ? whole : std::nullopt;
 }
 
 std::optional<AxisRange> CompareScene::fullX(XAxisType axis) const { return fitX(axis, true); }
@@ -72,23 +84,26 @@ std::vector<AlignTrace> CompareScene::alignTraces() const {
     return traces;
 }
 
-std::optional<AxisRange> CompareScene::sampleSpan() const {
+std::optional<AxisRange> CompareScene::sampleSpan(XAxisType axis) const {
     if (sets_.empty()) {
         return std::nullopt;
     }
     const AxisRange whole = sets_.xRange(true, false, offsets_);
-    return whole.max - 1.0 >= whole.min ? std::optional(AxisRange{whole.min, whole.max - 1.0}) : std::nullopt;
+    const double scale = unitsOf(0, axis).scale;
+    return whole.max - 1.0 >= whole.min ? std::optional(AxisRange{whole.min * scale, (whole.max - 1.0) * scale})
+                                        : std::nullopt;
 }
 
-std::optional<double> CompareScene::nextPosition(double x, bool right) const {
+std::optional<double> CompareScene::nextPosition(double x, bool right, XAxisType axis) const {
     if (sets_.empty()) {
         return std::nullopt;
     }
-    const double shift = xShiftOf(0, XAxisType::Millimetres);
+    const double shift = xShiftOf(0, axis);
     const double gain = offsets_.placement(0).xGain;
+    const double scale = unitsOf(0, axis).scale;
     std::optional<double> best;
-    for (const double drawn : alignTraceOf(sets_[0].file).position) {
-        const double p = drawn * gain + shift;
+    for (const double own : alignTraceOf(sets_[0].file).position) {
+        const double p = own * scale * gain + shift;
         if (!std::isfinite(p) || (right ? !(p > x) : !(p < x))) {
             continue;
         }
@@ -101,7 +116,6 @@ std::optional<double> CompareScene::nextPosition(double x, bool right) const {
 
 void CompareScene::build(GraphModel& model, AxisState& axes) {
     const XAxisType axis = axes.xAxisType();
-    const bool inMm = axes.inMm();
     const AxisRange x = axes.xRange();
     model.clearAllTraces();
     AutoScaleRange yScan = AutoScaleRange::forLoadedFile();
@@ -112,8 +126,9 @@ void CompareScene::build(GraphModel& model, AxisState& axes) {
         // A DE-1 run has its signal in the Abs A channel and its marks in the ratio one.
         layout.shown[static_cast<std::size_t>(plotType_)] = true;
         layout.shown[kChannelRatio] = layout.shown[kChannelRatio] || (set.file.isEm1() && set.eventMarks);
-        layout.inMm = inMm;
+        layout.units = unitsOf(slot, axis);
         layout.eventMarks = set.eventMarks;
+        layout.volts = axes.volts();
         layout.xShift = xShiftOf(slot, axis);
         layout.xGain = offsets_.placement(slot).xGain;
         layout.yGain = offsets_.placement(slot).yGain;
@@ -154,7 +169,7 @@ void CompareScene::build(GraphModel& model, AxisState& axes) {
     context.compareMode = true;
     context.compareReferenceShown = true;
     context.eventMarksShown = true;
-    context.xAxisInMm = inMm;
+    context.xAxisInMm = axis == XAxisType::Millimetres;
     model.setContext(context);
     model.setOverlayMode(false);
 }

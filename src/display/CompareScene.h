@@ -39,8 +39,8 @@ public:
     [[nodiscard]] std::vector<AlignTrace> alignTraces() const override;
     // The arrow keys stop at the first and last sample any set has drawn
     // and, in mm, step through the reference set's positions as drawn.
-    [[nodiscard]] std::optional<AxisRange> sampleSpan() const override;
-    [[nodiscard]] std::optional<double> nextPosition(double x, bool right) const override;
+    [[nodiscard]] std::optional<AxisRange> sampleSpan(XAxisType axis) const override;
+    [[nodiscard]] std::optional<double> nextPosition(double x, bool right, XAxisType axis) const override;
 
 private:
     const CompareSets& sets_;

@@ -143,24 +143,25 @@ int GraphCursors::arrowStep(bool right) {
     return -stepFor(leftRepeats_);
 }
 
-std::string GraphCursors::positionText(bool mm) const {
+std::string GraphCursors::positionText(XAxisType axis) const {
     const auto p = mainPosition();
     if (!p) {
         return {};
     }
-    return formatText(mm ? "%.2f" : "%.0f", *p);
+    return formatText(xAxisWords(axis).format, *p);
 }
 
-std::string GraphCursors::labelText(double position, bool mm) {
-    return mm ? formatText("Cursor: %.2f mm", position) : formatText("Cursor: %.0f", position);
+std::string GraphCursors::labelText(double position, XAxisType axis) {
+    return "Cursor: " + xValueText(position, axis);
 }
 
-std::string GraphCursors::removeListLine(int index, bool mm) const {
+std::string GraphCursors::removeListLine(int index, XAxisType axis) const {
     if (index < 0 || index >= count()) {
         return {};
     }
     const double p = records_[static_cast<std::size_t>(index)].position;
-    return mm ? formatText("Marker at X = %.2f mm", p) : formatText("Marker at sample #%.0f", p);
+    return axis == XAxisType::SampleNumber ? formatText("Marker at sample #%.0f", p)
+                                           : "Marker at X = " + xValueText(p, axis);
 }
 
 }  // namespace corvane

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "display/AxisState.h"
 #include "graph/GraphModel.h"
 
 namespace corvane {
@@ -114,13 +115,13 @@ public:
     // The step of an arrow key pressed now (right: +, left: -).
     [[nodiscard]] int arrowStep(bool right);
 
-    // The POSITION box: "%.2f" in mm, "%.0f" by sample number; empty
-    // without cursors.
-    [[nodiscard]] std::string positionText(bool mm) const;
+    // The POSITION box: "%.2f" in mm, "%.0f" by sample number (the axis's
+    // own format on the others); empty without cursors.
+    [[nodiscard]] std::string positionText(XAxisType axis) const;
     // "Cursor: %.2f mm" or "Cursor: %.0f".
-    [[nodiscard]] static std::string labelText(double position, bool mm);
+    [[nodiscard]] static std::string labelText(double position, XAxisType axis);
     // A line of "Remove Marker(s)": "Marker at X = %.2f mm" or "Marker at sample #%.0f".
-    [[nodiscard]] std::string removeListLine(int index, bool mm) const;
+    [[nodiscard]] std::string removeListLine(int index, XAxisType axis) const;
 
 private:
     void ensureMain();

@@ -175,13 +175,14 @@ bool GraphMouse::arrow(bool right) {
     }
     const int step = cursors_.arrowStep(right);
     double next = *position;
-    if (view_.axes().xAxisType() == XAxisType::SampleNumber) {
-        const auto span = view_.scene().sampleSpan();
-        next = *position + step;
+    const XAxisType axis = view_.axes().xAxisType();
+    if (!byPosition(axis)) {
+        const auto span = view_.scene().sampleSpan(axis);
+        next = *position + step * view_.scene().unitsOf(0, axis).scale;
         if (span) {
             next = std::clamp(next, span->min, span->max);
         }
-    } else if (const auto p = view_.scene().nextPosition(*position, right)) {
+    } else if (const auto p = view_.scene().nextPosition(*position, right, axis)) {
         next = *p;
     }
     cursors_.moveMain(next);

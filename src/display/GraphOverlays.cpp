@@ -112,7 +112,7 @@ bool GraphOverlays::loadStandardRun(const std::filesystem::path& path) {
         return false;
     }
     standard_ = std::make_unique<StandardRun>(std::move(file), plan->plan, path);
-    standard_->setAxisInMm(env_.view.axes().inMm());
+    standard_->setAxis(env_.view.axes().xAxisType());
     if (env_.hooks.attachPlan) {
         env_.hooks.attachPlan(standard_.get(), showProfile_);
     }
@@ -202,7 +202,7 @@ void GraphOverlays::setShowStandardProfile(bool on) {
 
 void GraphOverlays::axisChanged() {
     if (standard_) {
-        standard_->setAxisInMm(env_.view.axes().inMm());
+        standard_->setAxis(env_.view.axes().xAxisType());
         if (env_.hooks.attachPlan) {
             // The boundaries moved: the picture is drawn again.
             env_.hooks.attachPlan(nullptr, false);
@@ -231,21 +231,25 @@ bool GraphOverlays::startAutoAlign() {
 
 bool GraphOverlays::finishAutoAlign(double x1, double x2) {
     alignMode_ = false;
-    const AlignAxis axis = env_.view.axes().inMm() ? AlignAxis::Millimetres : AlignAxis::Samples;
     const std::vector<AlignTrace> traces = env_.view.scene().alignTraces();
     if (traces.empty()) {
         return false;
     }
-    // The reference is searched where it is drawn: its own shift taken off.
+    // The search works on the reference's own positions or samples: where
+    // it is drawn, its own shift taken off, in its own units.
+    const XUnits units = env_.view.scene().unitsOf(0, env_.view.axes().xAxisType());
+    const AlignAxis axis = units.byPosition ? AlignAxis::Millimetres : AlignAxis::Samples;
     const double refShift = env_.view.xShiftOf(0);
-    const auto reference = findPeak(traces[0], x1 - refShift, x2 - refShift, axis);
+    x1 = (x1 - refShift) / units.scale;
+    x2 = (x2 - refShift) / units.scale;
+    const auto reference = findPeak(traces[0], x1, x2, axis);
     if (!reference) {
         return false;
     }
     CompareOffsets& offsets = env_.view.offsets();
     for (std::size_t k = 1; k < traces.size(); ++k) {
         const int set = static_cast<int>(k);
-        const auto aligned = alignOn(*reference, traces[k], x1 - refShift, x2 - refShift, axis);
+        const auto aligned = alignOn(*reference, traces[k], x1, x2, axis);
         if (aligned) {
             (void)offsets.setXOffset(set, aligned->offsetSamples + offsets.xOffset(0));
         }

@@ -88,14 +88,14 @@ const char* pageFileKindName(PageFileKind kind) {
     }
 }
 
-std::vector<AxisLabel> xAxisLabels(double xMin, double xMax, bool tenDivisions, bool mm) {
+std::vector<AxisLabel> xAxisLabels(double xMin, double xMax, bool tenDivisions, XAxisType axis) {
     const int divisions = tenDivisions ? 10 : 5;
     std::vector<AxisLabel> labels;
     labels.reserve(static_cast<std::size_t>(divisions) + 1);
     for (int i = 0; i <= divisions; ++i) {
         const double at = static_cast<double>(i) / divisions;
         const double value = xMin + (xMax - xMin) * at;
-        labels.push_back({mm ? formatText("%.2f", value) : formatText("%.0f", value), at});
+        labels.push_back({formatText(xAxisWords(axis).format, value), at});
     }
     return labels;
 }
@@ -109,6 +109,6 @@ std::vector<AxisLabel> yAxisLabels(double yMin, double yMax) {
     return labels;
 }
 
-const char* xAxisTitle(bool mm) { return mm ? "Position (mm)" : "Sample Number"; }
+const char* xAxisTitle(XAxisType axis) { return xAxisWords(axis).pageTitle; }
 
 }  // namespace corvane

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "display/AxisState.h"
 #include "graph/PixelGeometry.h"
 
 namespace corvane {
@@ -70,9 +71,9 @@ struct AxisLabel {
 
 // A label under every vertical grid line and both ends: 11 with ten
 // divisions, 6 with five; "%.2f" in mm, "%.0f" by sample number.
-[[nodiscard]] std::vector<AxisLabel> xAxisLabels(double xMin, double xMax, bool tenDivisions, bool mm);
+[[nodiscard]] std::vector<AxisLabel> xAxisLabels(double xMin, double xMax, bool tenDivisions, XAxisType axis);
 // Labels at the horizontal grid lines and both ends of a y axis, "%.5f".
 [[nodiscard]] std::vector<AxisLabel> yAxisLabels(double yMin, double yMax);
-[[nodiscard]] const char* xAxisTitle(bool mm);
+[[nodiscard]] const char* xAxisTitle(XAxisType axis);
 
 }  // namespace corvane

@@ -5,6 +5,7 @@
 #include "display/GraphCursors.h"
 #include "display/GraphOverlays.h"
 #include "display/GraphView.h"
+#include "display/RunTraces.h"
 #include "display/StandardRun.h"
 #include "runs/Em1RunWriter.h"
 #include "runs/RunRecorder.h"
@@ -29,23 +30,14 @@ PageSet pageSet(const RunDataFile* file, const std::filesystem::path& path, cons
     return set;
 }
 
-// The sample number a readout names: on a sample-number axis the x itself,
-// in mm the row nearest the position.
-int scanAt(const RunDataFile* file, double x, bool mm, double shift) {
-    if (!mm || file == nullptr) {
-        return static_cast<int>(std::lround(std::max(0.0, x - shift)));
+// The sample number a readout names: on an axis by sample count the x
+// itself (in samples), by position the row nearest the position.
+int scanAt(const RunDataFile* file, double x, XUnits units, double shift) {
+    if (!units.byPosition || file == nullptr) {
+        return static_cast<int>(std::lround(std::max(0.0, (x - shift) / units.scale)));
     }
-    const auto& samples = file->samples();
-    int best = 0;
-    double bestDistance = INFINITY;
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        const double d = std::fabs(samples[i].positionA + shift - x);
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = static_cast<int>(i);
-        }
-    }
-    return best;
+    const auto row = fileIndexAt(*file, x - shift, units);
+    return row ? static_cast<int>(*row) : 0;
 }
 
 PageFractionation fractionationOf(const GraphOverlays* overlays) {
@@ -66,9 +58,9 @@ GraphPageContent graphPageContent(const GraphView& view, const GraphCursors& cur
     // stands where the current run would.
     const RunDataFile* file = scene.setFile(0);
     const bool compared = scene.comparesSets();
-    const bool mm = view.axes().inMm();
+    const XAxisType axis = view.axes().xAxisType();
     const bool fluorescence = isFluorescence(file);
-    page.xInMm = mm;
+    page.xAxis = axis;
 
     if (compared) {
         page.documentTitle =
@@ -99,18 +91,18 @@ GraphPageContent graphPageContent(const GraphView& view, const GraphCursors& cur
         const std::filesystem::path current = file != nullptr ? scene.setPath(0) : std::filesystem::path();
         page.readouts.push_back(runReadout("CURRENT:", current.parent_path().filename().string(),
                                            file != nullptr ? current.filename().string() : page.documentTitle,
-                                           view.sampleAt(0, *at), scanAt(file, *at, mm, view.xShiftOf(0)),
+                                           view.sampleAt(0, *at), scanAt(file, *at, scene.unitsOf(0, axis), view.xShiftOf(0)),
                                            fluorescence));
         if (scene.setCount() > 1) {
             const std::filesystem::path overlay = scene.setPath(1);
             page.readouts.push_back(runReadout("OVERLAY:", overlay.parent_path().filename().string(),
                                                overlay.filename().string(), view.sampleAt(1, *at),
-                                               scanAt(scene.setFile(1), *at, mm, view.xShiftOf(1)),
+                                               scanAt(scene.setFile(1), *at, scene.unitsOf(1, axis), view.xShiftOf(1)),
                                                isFluorescence(scene.setFile(1))));
         }
     }
     for (const CursorRecord& cursor : cursors.records()) {
-        page.cursorBlocks.push_back(cursorReadout(cursor.position, mm, view.sampleAt(0, cursor.position), fluorescence));
+        page.cursorBlocks.push_back(cursorReadout(cursor.position, axis, view.sampleAt(0, cursor.position), fluorescence));
     }
 
     if (file != nullptr && file->isEm1() && file->header().em1) {

@@ -20,7 +20,7 @@ struct RunDescription;
 // run around it.
 struct GraphPageContent {
     std::string documentTitle;  // the current run's file name
-    bool xInMm = false;
+    XAxisType xAxis = XAxisType::SampleNumber;
     // The ranges and divisions are the model's, as the plot draws them.
     bool yyLabels = false;  // the right-hand axis carries values
 

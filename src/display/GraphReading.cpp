@@ -27,7 +27,7 @@ void GraphReading::setXAxisType(XAxisType type) {
     }
     // A cursor stays on its sample: sample 200 is not 200 mm.
     const XAxisType from = view_.axes().xAxisType();
-    cursors_.relocate([&](double x) { return view_.scene().xOnOtherAxis(x, from); });
+    cursors_.relocate([&](double x) { return view_.scene().xOnAxis(x, from, type); });
     view_.setXAxisType(type);
     overlays_.axisChanged();
     if (!cursors_.empty()) {

@@ -4,6 +4,7 @@
 
 #include "display/LiveFeed.h"
 #include "display/RunTraces.h"
+#include "runs/Em1RunWriter.h"
 #include "graph/GraphModel.h"
 
 namespace corvane {
@@ -11,14 +12,18 @@ namespace corvane {
 LiveWindow LiveScene::liveWindow(const AxisState& axes) const {
     LiveWindow window;
     window.shown = axes.shown();
-    window.inMm = axes.inMm();
+    const XUnits units = unitsOf(0, axes.xAxisType());
+    window.inMm = units.byPosition;
+    window.xScale = units.scale;
     window.windowSamples = axes.windowSamples();
     window.windowMm = axes.windowMm();
     window.xAutoScale = axes.xAutoScale();
     window.xAutoWidth = axes.xAutoWidth();
-    window.leftMm = window.inMm && !axes.xAutoScale() ? axes.xRange().min : 0.0;
+    window.leftMm = window.inMm && !axes.xAutoScale() ? axes.xRange().min / units.scale : 0.0;
     window.slot = items_.slotMap();
     window.de1 = run_.de1Source;
+    // In volts the signal is shown over the full scale it is read at now.
+    window.voltsFullScale = run_.de1Source && axes.volts() ? Em1RunWriter::aufsValue(axes.aufsIndex()) : 0.0;
     window.odStart = run_.de1Source && window.inMm && run_.odSensingStart;
     if (run_.de1Source && axes.eventMarksShown()) {
         // The marks are plotted while event marks are shown, switch or not.
@@ -41,7 +46,7 @@ SceneRepaint LiveScene::sync(GraphModel& model, AxisState& axes) {
         if (run_.de1Source && (axes.eventMarksShown() || axes.channelShown(kChannelRatio))) {
             // A DE-1 run's marks sit in the ratio slot (slot 2 beside an
             // overlay), drawn as ticks with their fraction labels.
-            const double offset = window.inMm ? run_.startOffsetMm : 0.0;
+            const double offset = markOffset(axes.xAxisType());
             model.setMarkTrace(window.slot[kChannelRatio], true, kMarkTickHeight, -offset, false, offset);
         }
         LiveAxes found = traces_.update(ring, generation, window, model);
@@ -77,13 +82,18 @@ SceneRepaint LiveScene::sync(GraphModel& model, AxisState& axes) {
     return restarted ? SceneRepaint::Whole : SceneRepaint::NewPoints;
 }
 
+XUnits LiveScene::unitsOf(int set, XAxisType axis) const {
+    return set == 0 ? xUnitsFor(axis, run_.volumePerMm, run_.secondsPerSample) : Scene::unitsOf(set, axis);
+}
+
 std::optional<AxisRange> LiveScene::fullX(XAxisType axis) const {
+    const XUnits units = unitsOf(0, axis);
     std::optional<AxisRange> range;
     feed_.read([&](const LiveSamples& ring, std::uint64_t) {
         if (ring.stored() < 2) {
             return;
         }
-        if (axis == XAxisType::SampleNumber) {
+        if (!units.byPosition) {
             range = AxisRange{static_cast<double>(ring.at(0).number), static_cast<double>(ring.newest().number)};
         } else if (run_.recording) {
             range = AxisRange{0.0, ring.newest().record.positionA};
@@ -91,24 +101,27 @@ std::optional<AxisRange> LiveScene::fullX(XAxisType axis) const {
             range = AxisRange{ring.at(0).record.positionA, ring.newest().record.positionA};
         }
     });
-    return range;
+    return range ? std::optional(AxisRange{range->min * units.scale, range->max * units.scale}) : std::nullopt;
 }
 
-std::optional<AxisRange> LiveScene::sampleSpan() const {
+std::optional<AxisRange> LiveScene::sampleSpan(XAxisType axis) const {
+    const double scale = unitsOf(0, axis).scale;
     std::optional<AxisRange> span;
     feed_.read([&](const LiveSamples& ring, std::uint64_t) {
         if (ring.stored() > 0) {
-            span = AxisRange{static_cast<double>(ring.at(0).number), static_cast<double>(ring.newest().number)};
+            span = AxisRange{static_cast<double>(ring.at(0).number) * scale,
+                             static_cast<double>(ring.newest().number) * scale};
         }
     });
     return span;
 }
 
-std::optional<double> LiveScene::nextPosition(double x, bool right) const {
+std::optional<double> LiveScene::nextPosition(double x, bool right, XAxisType axis) const {
+    const double scale = unitsOf(0, axis).scale;
     std::optional<double> best;
     feed_.read([&](const LiveSamples& ring, std::uint64_t) {
         for (int i = 0; i < ring.stored(); ++i) {
-            const double p = ring.at(i).record.positionA;
+            const double p = ring.at(i).record.positionA * scale;
             if (!std::isfinite(p) || (right ? !(p > x) : !(p < x))) {
                 continue;
             }
@@ -120,13 +133,13 @@ std::optional<double> LiveScene::nextPosition(double x, bool right) const {
     return best;
 }
 
-std::optional<double> LiveScene::xOnOtherAxis(double x, XAxisType axis) const {
-    const bool inMm = axis == XAxisType::Millimetres;
+std::optional<double> LiveScene::xOnAxis(double x, XAxisType from, XAxisType to) const {
+    const XUnits other = unitsOf(0, to);
     std::optional<double> found;
     feed_.read([&](const LiveSamples& ring, std::uint64_t) {
-        if (const auto k = liveIndexAt(ring, x, inMm)) {
+        if (const auto k = liveIndexAt(ring, x, unitsOf(0, from))) {
             const auto& entry = ring.at(*k);
-            found = inMm ? static_cast<double>(entry.number) : entry.record.positionA;
+            found = (other.byPosition ? entry.record.positionA : static_cast<double>(entry.number)) * other.scale;
         }
     });
     return found;
@@ -135,7 +148,7 @@ std::optional<double> LiveScene::xOnOtherAxis(double x, XAxisType axis) const {
 std::optional<SampleRecord> LiveScene::currentSampleAt(double x, XAxisType axis) const {
     std::optional<SampleRecord> found;
     feed_.read([&](const LiveSamples& ring, std::uint64_t) {
-        found = liveSampleAt(ring, x, axis == XAxisType::Millimetres);
+        found = liveSampleAt(ring, x, unitsOf(0, axis));
     });
     return found;
 }

@@ -16,6 +16,10 @@ struct LiveRunState {
     bool recording = false;
     bool odSensingStart = false;  // a DE-1 run started by OD sensing: its window starts there
     double startOffsetMm = 0.0;   // its event marks lie this far ahead of its trace
+    // Its tube's volume per mm and its time per sample (0: not known, the
+    // default tube's and the unit's usual), for the volume and time axes.
+    double volumePerMm = 0.0;
+    double secondsPerSample = 0.0;
 };
 
 // The live run on the graph: the samples the receive thread leaves in the
@@ -39,9 +43,10 @@ public:
     }
     // By mm while recording 0 to where it is now; else what the ring holds.
     [[nodiscard]] std::optional<AxisRange> fullX(XAxisType axis) const override;
-    [[nodiscard]] std::optional<AxisRange> sampleSpan() const override;
-    [[nodiscard]] std::optional<double> nextPosition(double x, bool right) const override;
-    [[nodiscard]] std::optional<double> xOnOtherAxis(double x, XAxisType axis) const override;
+    [[nodiscard]] std::optional<AxisRange> sampleSpan(XAxisType axis) const override;
+    [[nodiscard]] std::optional<double> nextPosition(double x, bool right, XAxisType axis) const override;
+    [[nodiscard]] std::optional<double> xOnAxis(double x, XAxisType from, XAxisType to) const override;
+    [[nodiscard]] XUnits unitsOf(int set, XAxisType axis) const override;
     [[nodiscard]] double runStartOffset() const override { return run_.startOffsetMm; }
 
 protected:

@@ -78,8 +78,11 @@ void LiveTraces::collect(const LiveSamples& ring, std::int64_t from) {
             }
             const double x = xOf(c, point);
             const bool mark = window_.de1 && c == kChannelRatio;
-            const double y = mark ? de1MarkLevel(point.record.sampleA) : channelValue(c, point.record);
-            xs_[static_cast<std::size_t>(c)].push_back(x);
+            double y = mark ? de1MarkLevel(point.record.sampleA) : channelValue(c, point.record);
+            if (c == kChannelAbsA && window_.voltsFullScale > 0.0) {
+                y /= window_.voltsFullScale;
+            }
+            xs_[static_cast<std::size_t>(c)].push_back(x * window_.xScale);
             ys_[static_cast<std::size_t>(c)].push_back(y);
             xLo = std::min(xLo, x);
             xHi = std::max(xHi, x);
@@ -132,6 +135,7 @@ LiveAxes LiveTraces::axes(const LiveSamples& ring) const {
         } else {
             axes.x = {0.0, static_cast<double>(width)};
         }
+        axes.x = {axes.x.min * window_.xScale, axes.x.max * window_.xScale};
         return axes;
     }
     axes.x = {window_.leftMm, window_.leftMm + window_.windowMm};
@@ -146,6 +150,7 @@ LiveAxes LiveTraces::axes(const LiveSamples& ring) const {
         const double hi = *x_.high();
         axes.x = hi > lo ? AxisRange{lo, hi} : AxisRange{lo, lo + window_.windowMm};
     }
+    axes.x = {axes.x.min * window_.xScale, axes.x.max * window_.xScale};
     return axes;
 }
 

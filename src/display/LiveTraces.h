@@ -18,6 +18,9 @@ class GraphModel;
 struct LiveWindow {
     std::array<bool, kChannelCount> shown{};
     bool inMm = false;           // x is the position, else the sample number
+    double xScale = 1.0;         // ... times this (ml per mm, seconds per sample)
+    // A DE-1 run shown in volts: its signal over this full scale (0: as absorbance).
+    double voltsFullScale = 0.0;
     double windowSamples = 500;  // the x window by sample number
     double windowMm = 100;       // ... and by position
     bool xAutoScale = false;     // by position: x spans the samples shown

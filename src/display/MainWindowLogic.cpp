@@ -13,6 +13,7 @@
 #include "recording/RecordingCommands.h"
 #include "recording/RecordingController.h"
 #include "setup/CollectionVolume.h"
+#include "setup/GraphSetupPage.h"
 
 namespace corvane {
 
@@ -175,11 +176,35 @@ void MainWindowLogic::windowSizeSpin(bool mm, bool up) {
 void MainWindowLogic::refreshGraph() {
     const bool de1Source = session_ != nullptr && session_->de1Source();
     const bool recording = recording_ != nullptr && recording_->isRecording();
+    // The live run's tube and rate for the volume and time axes: the next
+    // run's description, else the standard run's tube; a DE-1 box's rate.
+    const NextRun::Description& next = next_.current();
+    double volumePerMm = next.runInfo ? next.runInfo->volumePerMm : 0.0;
+    if (!(volumePerMm > 0.0) && next.standardRunPlan) {
+        volumePerMm = next.standardRunPlan->volumePerMm;
+    }
+    const double rate = de1Source && next.de1Setup ? next.de1Setup->settings.samplesPerSec : 0.0;
     view().setLiveRun({.de1Source = de1Source,
                        .recording = recording,
                        .odSensingStart = de1Source && recording && recording_->odSensingRun(),
-                       .startOffsetMm = de1Source && recording_ != nullptr ? recording_->runStartOffsetMm() : 0.0});
+                       .startOffsetMm = de1Source && recording_ != nullptr ? recording_->runStartOffsetMm() : 0.0,
+                       .volumePerMm = volumePerMm,
+                       .secondsPerSample = rate > 0.0 ? 1.0 / rate : 0.0});
     view().refresh();
+}
+
+void MainWindowLogic::graphAxesChosen(int xAxis, int yAxis) {
+    constexpr std::array kXAxes{XAxisType::Seconds, XAxisType::Minutes, XAxisType::Millilitres};
+    if (xAxis >= 0 && xAxis < static_cast<int>(kXAxes.size())) {
+        graph_.setXAxisType(kXAxes[static_cast<std::size_t>(xAxis)]);
+    }
+    const bool volts = yAxis == GraphSetupPage::kVolts;
+    view().change([&](AxisState& axes) {
+        axes.setVolts(volts);
+        if (de1Mode() && !axes.yAutoScale()) {
+            axes.useAufsRange();
+        }
+    });
 }
 
 bool MainWindowLogic::de1Mode() const {

@@ -132,6 +132,11 @@ public:
     void windowSizeSpin(bool mm, bool up);
     // Rebuilds the graph from the data on show and repaints it whole.
     void refreshGraph();
+    // DE-1 SETUP's graph axes, as its window stored them: x "Time (sec)",
+    // "Time (min)" or "Volume (ml)" (GraphSetupPage's order), y "0.0-1.0 V"
+    // or an OD. The graph takes them: x in seconds, minutes or ml, DE-1
+    // data in volts or absorbance.
+    void graphAxesChosen(int xAxis, int yAxis);
     // The data on show is DE-1 data (a DE-1 source, else the file shown).
     [[nodiscard]] bool de1Mode() const;
 

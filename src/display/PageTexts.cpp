@@ -92,9 +92,10 @@ PageLines runReadout(const char* which, const std::string& folder, const std::st
     return lines;
 }
 
-PageLines cursorReadout(double position, bool mm, const std::optional<SampleRecord>& sample, bool fluorescence) {
+PageLines cursorReadout(double position, XAxisType axis, const std::optional<SampleRecord>& sample,
+                        bool fluorescence) {
     PageLines lines;
-    lines.push_back(mm ? formatText("Cursor: %.2f mm", position) : formatText("Cursor: %.0f", position));
+    lines.push_back("Cursor: " + xValueText(position, axis));
     if (!sample) {
         return lines;
     }

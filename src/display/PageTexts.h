@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/CalendarTime.h"
+#include "display/AxisState.h"
 #include "compare/CompareOffsets.h"
 #include "graph/Rgb.h"
 #include "runs/SampleRecord.h"
@@ -61,7 +62,7 @@ using PageLines = std::vector<std::string>;
 [[nodiscard]] PageLines runReadout(const char* which, const std::string& folder, const std::string& name,
                                    const std::optional<SampleRecord>& sample, int scan, bool fluorescence);
 // One cursor's block: its label, then the sample's counts and values.
-[[nodiscard]] PageLines cursorReadout(double position, bool mm, const std::optional<SampleRecord>& sample,
+[[nodiscard]] PageLines cursorReadout(double position, XAxisType axis, const std::optional<SampleRecord>& sample,
                                       bool fluorescence);
 
 // How a DE-1 run with a standard run collects.

@@ -10,14 +10,14 @@ namespace corvane {
 
 void RunFileScene::build(GraphModel& model, AxisState& axes) {
     const XAxisType axis = axes.xAxisType();
-    const bool inMm = axes.inMm();
     // Drawn only on a refresh: from clean slots, so no mark configuration
     // of an earlier file stays behind.
     model.clearAllTraces();
     RunLayout layout;
     layout.shown = axes.shown();
-    layout.inMm = inMm;
+    layout.units = unitsOf(0, axis);
     layout.eventMarks = axes.eventMarksShown();
+    layout.volts = axes.volts();
     layout.xShift = xShiftOf(0, axis);
     layout.xGain = offsets_.placement(0).xGain;
     layout.yGain = offsets_.placement(0).yGain;
@@ -59,8 +59,7 @@ void RunFileScene::build(GraphModel& model, AxisState& axes) {
         items_.overlay()->draw(model, axes, *this, y, yy);
     }
     putContext(model, axes, false, false);
-    // The offset is in mm: on a sample axis the marks stay on their samples.
-    const double markOffset = inMm ? runStartOffset() : 0.0;
+    const double marksEarlier = markOffset(axis);
     for (int c = 0; c < kChannelCount; ++c) {
         const auto& cx = arrays.x[static_cast<std::size_t>(c)];
         const int slot = file_.isExport() ? c : slots[static_cast<std::size_t>(c)];
@@ -68,7 +67,7 @@ void RunFileScene::build(GraphModel& model, AxisState& axes) {
             continue;
         }
         if (arrays.marks && c == kChannelRatio) {
-            model.setMarkTrace(slot, true, kMarkTickHeight, -markOffset, false, markOffset);
+            model.setMarkTrace(slot, true, kMarkTickHeight, -marksEarlier, false, marksEarlier);
         }
         model.setTraceData(cx.data(), arrays.y[static_cast<std::size_t>(c)].data(), static_cast<int>(cx.size()),
                            slot, 1.0);
@@ -76,7 +75,7 @@ void RunFileScene::build(GraphModel& model, AxisState& axes) {
 }
 
 std::optional<AxisRange> RunFileScene::fitX(XAxisType axis, bool /*xAutoScale*/) const {
-    const XExtent extent = fileExtent(file_, axis == XAxisType::Millimetres);
+    const XExtent extent = fileExtent(file_, unitsOf(0, axis));
     return AxisRange{extent.first, extent.last};
 }
 
@@ -87,14 +86,17 @@ std::optional<AxisRange> RunFileScene::fullX(XAxisType axis) const {
     return fitX(axis, true);
 }
 
-std::optional<AxisRange> RunFileScene::sampleSpan() const {
+std::optional<AxisRange> RunFileScene::sampleSpan(XAxisType axis) const {
     const std::size_t n = file_.sampleCount();
-    return n == 0 ? std::nullopt : std::optional(AxisRange{0.0, static_cast<double>(n - 1)});
+    const double scale = unitsOf(0, axis).scale;
+    return n == 0 ? std::nullopt : std::optional(AxisRange{0.0, static_cast<double>(n - 1) * scale});
 }
 
-std::optional<double> RunFileScene::nextPosition(double x, bool right) const {
+std::optional<double> RunFileScene::nextPosition(double x, bool right, XAxisType axis) const {
+    const double scale = unitsOf(0, axis).scale;
     std::optional<double> best;
-    for (const double p : alignTraceOf(file_).position) {
+    for (const double own : alignTraceOf(file_).position) {
+        const double p = own * scale;
         if (!std::isfinite(p) || (right ? !(p > x) : !(p < x))) {
             continue;
         }
@@ -105,14 +107,12 @@ std::optional<double> RunFileScene::nextPosition(double x, bool right) const {
     return best;
 }
 
-std::optional<double> RunFileScene::xOnOtherAxis(double x, XAxisType axis) const {
-    const bool inMm = axis == XAxisType::Millimetres;
-    const XAxisType other = inMm ? XAxisType::SampleNumber : XAxisType::Millimetres;
-    const auto i = fileIndexAt(file_, x - xShiftOf(0, axis), inMm);
+std::optional<double> RunFileScene::xOnAxis(double x, XAxisType from, XAxisType to) const {
+    const auto i = fileIndexAt(file_, x - xShiftOf(0, from), unitsOf(0, from));
     if (!i) {
         return std::nullopt;
     }
-    return (inMm ? static_cast<double>(*i) : filePositionOf(file_, *i)) + xShiftOf(0, other);
+    return fileXOf(file_, *i, unitsOf(0, to)) + xShiftOf(0, to);
 }
 
 double RunFileScene::runStartOffset() const {
@@ -122,7 +122,7 @@ double RunFileScene::runStartOffset() const {
 }
 
 std::optional<SampleRecord> RunFileScene::currentSampleAt(double x, XAxisType axis) const {
-    return fileSampleAt(file_, x, axis == XAxisType::Millimetres, xShiftOf(0, axis));
+    return fileSampleAt(file_, x, unitsOf(0, axis), xShiftOf(0, axis));
 }
 
 }  // namespace corvane

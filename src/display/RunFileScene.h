@@ -23,9 +23,9 @@ public:
     [[nodiscard]] bool de1() const override { return file_.isEm1(); }
     [[nodiscard]] std::optional<AxisRange> fitX(XAxisType axis, bool xAutoScale) const override;
     [[nodiscard]] std::optional<AxisRange> fullX(XAxisType axis) const override;
-    [[nodiscard]] std::optional<AxisRange> sampleSpan() const override;
-    [[nodiscard]] std::optional<double> nextPosition(double x, bool right) const override;
-    [[nodiscard]] std::optional<double> xOnOtherAxis(double x, XAxisType axis) const override;
+    [[nodiscard]] std::optional<AxisRange> sampleSpan(XAxisType axis) const override;
+    [[nodiscard]] std::optional<double> nextPosition(double x, bool right, XAxisType axis) const override;
+    [[nodiscard]] std::optional<double> xOnAxis(double x, XAxisType from, XAxisType to) const override;
     // A DE-1 run still as recorded (its first line names a "temp_" file:
     // saving and rescuing rename it) has its marks where they were seen,
     // the dead-volume distance after the samples they belong to.

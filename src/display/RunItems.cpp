@@ -19,8 +19,9 @@ void OverlayRun::draw(GraphModel& model, const AxisState& axes, const Scene& sce
     const auto& shown = axes.shown();
     RunLayout layout;
     layout.shown = {false, false, shown[kChannelAbsA], false, false, shown[kChannelAbsB], shown[kChannelRatio]};
-    layout.inMm = axes.inMm();
+    layout.units = scene.unitsOf(1, axes.xAxisType());
     layout.eventMarks = axes.eventMarksShown();
+    layout.volts = axes.volts();
     layout.xShift = scene.xShiftOf(1, axes.xAxisType());
     layout.xGain = offsets.placement(1).xGain;
     layout.yGain = offsets.placement(1).yGain;
@@ -59,7 +60,7 @@ void StandardProfile::scan(const AxisState& axes, AutoScaleRange& yScan) const {
     }
     RunLayout layout;
     layout.shown[kChannelAbsA] = true;
-    layout.inMm = axes.inMm();
+    layout.units = xUnitsOf(*file_, axes.xAxisType());
     layout.eventMarks = false;
     const ChannelArrays arrays = runChannels(*file_, layout);
     const auto& cx = arrays.x[kChannelAbsA];

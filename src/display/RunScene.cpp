@@ -32,7 +32,7 @@ std::optional<SampleRecord> RunScene::sampleAt(int set, double x, XAxisType axis
     if (set != 1 || items_.overlay() == nullptr) {
         return std::nullopt;
     }
-    return fileSampleAt(items_.overlay()->file(), x, axis == XAxisType::Millimetres, xShiftOf(1, axis));
+    return fileSampleAt(items_.overlay()->file(), x, unitsOf(1, axis), xShiftOf(1, axis));
 }
 
 std::vector<AlignTrace> RunScene::alignTraces() const {
@@ -43,13 +43,20 @@ std::vector<AlignTrace> RunScene::alignTraces() const {
     return traces;
 }
 
+double RunScene::markOffset(XAxisType axis) const {
+    // The offset is a distance: on an axis by sample count the marks stay
+    // on their samples.
+    const XUnits units = unitsOf(0, axis);
+    return units.byPosition ? runStartOffset() * units.scale : 0.0;
+}
+
 void RunScene::putContext(GraphModel& model, const AxisState& axes, bool liveRun, bool recording) const {
     GraphContext context;
     context.liveRun = liveRun;
     context.recording = recording;
     context.eventMarksShown = axes.eventMarksShown();
-    context.xAxisInMm = axes.inMm();
-    context.runStartOffset = axes.inMm() ? runStartOffset() : 0.0;
+    context.xAxisInMm = axes.xAxisType() == XAxisType::Millimetres;
+    context.runStartOffset = markOffset(axes.xAxisType());
     context.overlayOrStandardShown = items_.overlay() != nullptr || items_.standard().file() != nullptr;
     model.setContext(context);
     model.setOverlayMode(items_.overlay() != nullptr);

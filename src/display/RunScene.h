@@ -30,6 +30,8 @@ protected:
     [[nodiscard]] virtual std::filesystem::path currentPath() const = 0;
     [[nodiscard]] virtual std::optional<SampleRecord> currentSampleAt(double x, XAxisType axis) const = 0;
     [[nodiscard]] virtual AlignTrace currentAlignTrace() const = 0;
+    // How far the current run's marks are drawn earlier on an axis.
+    [[nodiscard]] double markOffset(XAxisType axis) const;
     // The graph's context for the current run and its items.
     void putContext(GraphModel& model, const AxisState& axes, bool liveRun, bool recording) const;
 

@@ -5,21 +5,27 @@
 
 namespace corvane {
 
+XUnits Scene::unitsOf(int set, XAxisType axis) const {
+    const RunDataFile* file = setFile(set);
+    return file != nullptr ? xUnitsOf(*file, axis) : xUnitsFor(axis, 0.0, 0.0);
+}
+
 double Scene::samplesPerX(int set, XAxisType axis) const {
-    if (axis == XAxisType::SampleNumber) {
-        return 1.0;
+    const XUnits units = unitsOf(set, axis);
+    if (!units.byPosition) {
+        return 1.0 / units.scale;
     }
     const RunDataFile* file = setFile(set);
-    return file != nullptr ? alignTraceOf(*file).samplesPerMm() : 0.0;
+    return file != nullptr ? alignTraceOf(*file).samplesPerMm() / units.scale : 0.0;
 }
 
 double Scene::xShiftOf(int set, XAxisType axis) const {
     const double samples = offsets_.xOffset(set);
-    if (samples == 0.0 || axis == XAxisType::SampleNumber) {
-        return samples;
+    if (samples == 0.0) {
+        return 0.0;
     }
-    const double perMm = samplesPerX(set, axis);
-    return perMm > 0.0 ? samples / perMm : 0.0;
+    const double perX = samplesPerX(set, axis);
+    return perX > 0.0 ? samples / perX : 0.0;
 }
 
 namespace {
@@ -41,8 +47,8 @@ public:
     [[nodiscard]] std::optional<AxisRange> fitX(XAxisType, bool) const override { return {}; }
     [[nodiscard]] std::optional<AxisRange> fullX(XAxisType) const override { return {}; }
     [[nodiscard]] std::vector<AlignTrace> alignTraces() const override { return {}; }
-    [[nodiscard]] std::optional<AxisRange> sampleSpan() const override { return {}; }
-    [[nodiscard]] std::optional<double> nextPosition(double, bool) const override { return {}; }
+    [[nodiscard]] std::optional<AxisRange> sampleSpan(XAxisType) const override { return {}; }
+    [[nodiscard]] std::optional<double> nextPosition(double, bool, XAxisType) const override { return {}; }
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "compare/AlignPeaks.h"
 #include "compare/CompareOffsets.h"
 #include "display/AxisState.h"
+#include "display/RunTraces.h"
 #include "runs/SampleRecord.h"
 
 namespace corvane {
@@ -74,21 +75,27 @@ public:
     [[nodiscard]] virtual std::optional<AxisRange> fullX(XAxisType axis) const = 0;
     // The Abs A traces AUTO-ALIGN searches, set by set.
     [[nodiscard]] virtual std::vector<AlignTrace> alignTraces() const = 0;
-    // The first and last sample number the arrow keys stop at; in mm the
-    // position of the next sample beyond x (right) or before it.
-    [[nodiscard]] virtual std::optional<AxisRange> sampleSpan() const = 0;
-    [[nodiscard]] virtual std::optional<double> nextPosition(double x, bool right) const = 0;
-    // Where the current run's sample at x lies on the other x axis (cursors
-    // keep their sample across the switch); nothing where sets are equals.
-    [[nodiscard]] virtual std::optional<double> xOnOtherAxis(double /*x*/, XAxisType /*axis*/) const {
+    // On an axis by sample count, the first and last sample the arrow keys
+    // stop at; on one by position, where the next sample beyond x (right)
+    // or before it lies. In the axis's units.
+    [[nodiscard]] virtual std::optional<AxisRange> sampleSpan(XAxisType axis) const = 0;
+    [[nodiscard]] virtual std::optional<double> nextPosition(double x, bool right, XAxisType axis) const = 0;
+    // Where the current run's sample at x on one axis lies on another
+    // (cursors keep their sample across the switch); nothing where sets
+    // are equals.
+    [[nodiscard]] virtual std::optional<double> xOnAxis(double /*x*/, XAxisType /*from*/, XAxisType /*to*/) const {
         return std::nullopt;
     }
+    // How a set's own x is shown on an axis: by its file's volume per mm
+    // and time per sample.
+    [[nodiscard]] virtual XUnits unitsOf(int set, XAxisType axis) const;
     // How far (mm) the current run's event marks are drawn earlier.
     [[nodiscard]] virtual double runStartOffset() const { return 0.0; }
 
     [[nodiscard]] const CompareOffsets& offsets() const { return offsets_; }
-    // A set's x shift on an axis: its x offset in samples, or in mm that
-    // offset over the set's own samples per mm.
+    // A set's x shift on an axis: its x offset in samples, on an axis by
+    // position that offset over the set's own samples per mm, in the
+    // axis's units.
     [[nodiscard]] double xShiftOf(int set, XAxisType axis) const;
     // The samples a set moves per x unit of the axis (1 by sample number):
     // a trace drag of dx moves it dx times this many samples.

@@ -22,7 +22,7 @@ StandardRun::StandardRun(RunDataFile file, OverlayPlan plan, std::filesystem::pa
 }
 
 double StandardRun::onAxis(double mm) const {
-    return inMm_ ? mm : (mm - firstMm_) * samplesPerMm_;
+    return (units_.byPosition ? mm : (mm - firstMm_) * samplesPerMm_) * units_.scale;
 }
 
 void StandardRun::boundaryPositions(std::vector<double>& out) const {
@@ -59,7 +59,7 @@ void StandardRun::drawZones(ZoneCanvas& canvas, const GraphMapping& mapping) con
     // scaled to the plot height between its own extremes.
     RunLayout layout;
     layout.shown[kChannelAbsA] = true;
-    layout.inMm = inMm_;
+    layout.units = units_;
     layout.eventMarks = false;
     const ChannelArrays arrays = runChannels(file_, layout);
     const auto& xs = arrays.x[kChannelAbsA];

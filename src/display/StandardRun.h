@@ -5,6 +5,7 @@
 
 #include "graph/FractionPlanHook.h"
 #include "runs/OverlayPlan.h"
+#include "display/RunTraces.h"
 #include "runs/RunDataFile.h"
 
 namespace corvane {
@@ -21,8 +22,9 @@ public:
     [[nodiscard]] const RunDataFile& file() const { return file_; }
     [[nodiscard]] const OverlayPlan& plan() const { return plan_; }
     [[nodiscard]] const std::filesystem::path& path() const { return path_; }
-    // Positions are in mm on an axis in mm, else in the run's sample numbers.
-    void setAxisInMm(bool inMm) { inMm_ = inMm; }
+    // The axis the plan is placed on: positions on an axis by position, the
+    // run's own samples on one by sample count, in the axis's units.
+    void setAxis(XAxisType axis) { units_ = xUnitsOf(file_, axis); }
 
     void boundaryPositions(std::vector<double>& out) const override;
     [[nodiscard]] FractionLabel fractionAt(double x) const override;
@@ -38,7 +40,7 @@ private:
     std::filesystem::path path_;
     double samplesPerMm_ = 0.0;
     double firstMm_ = 0.0;
-    bool inMm_ = true;
+    XUnits units_{true, 1.0};
 };
 
 }  // namespace corvane

@@ -136,7 +136,7 @@ TEST_F(CompareView, TheXAxisSwitchAndResetKeepToTheSetsNotToTheWindowWidth) {
     view.change([](AxisState& axes) { (void)axes.applyZoom({20.0, 30.0}, {0.0, 1.0}); });
     view.resetFullRange();
     EXPECT_EQ(view.axes().xRange(), (AxisRange{-10.0, 90.0}));
-    EXPECT_EQ(view.scene().sampleSpan(), (AxisRange{-10.0, 89.0})) << "the arrow keys stop at the last sample drawn";
+    EXPECT_EQ(view.scene().sampleSpan(XAxisType::SampleNumber), (AxisRange{-10.0, 89.0})) << "the arrow keys stop at the last sample drawn";
 }
 
 TEST_F(CompareView, ASetHasNoValueWhereItIsNotDrawn) {

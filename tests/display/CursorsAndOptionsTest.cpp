@@ -100,12 +100,16 @@ TEST_F(Cursors, HandleAndLineHitsAndTexts) {
     EXPECT_FALSE(cursors.handleAt(100, 92, 200, px).has_value());
     cursors.dragTo(120.5, 50);
     EXPECT_EQ(cursors.records()[0].position, 120.5);
-    EXPECT_EQ(cursors.positionText(true), "120.50");
-    EXPECT_EQ(cursors.positionText(false), "120");
-    EXPECT_EQ(GraphCursors::labelText(12.345, true), "Cursor: 12.35 mm");
-    EXPECT_EQ(GraphCursors::labelText(12.5, false), "Cursor: 12");  // printf rounds to even
-    EXPECT_EQ(cursors.removeListLine(1, true), "Marker at X = 104.00 mm");
-    EXPECT_EQ(cursors.removeListLine(1, false), "Marker at sample #104");
+    EXPECT_EQ(cursors.positionText(XAxisType::Millimetres), "120.50");
+    EXPECT_EQ(cursors.positionText(XAxisType::SampleNumber), "120");
+    EXPECT_EQ(GraphCursors::labelText(12.345, XAxisType::Millimetres), "Cursor: 12.35 mm");
+    EXPECT_EQ(GraphCursors::labelText(12.5, XAxisType::SampleNumber), "Cursor: 12");  // printf rounds to even
+    EXPECT_EQ(cursors.removeListLine(1, XAxisType::Millimetres), "Marker at X = 104.00 mm");
+    EXPECT_EQ(cursors.removeListLine(1, XAxisType::SampleNumber), "Marker at sample #104");
+    // The volume and time axes write their own units.
+    EXPECT_EQ(GraphCursors::labelText(1.5, XAxisType::Millilitres), "Cursor: 1.50 ml");
+    EXPECT_EQ(GraphCursors::labelText(61.25, XAxisType::Seconds), "Cursor: 61.2 s");
+    EXPECT_EQ(cursors.removeListLine(1, XAxisType::Minutes), "Marker at X = 104.00 min");
 }
 
 GraphOptionsForm validForm() {

@@ -80,7 +80,7 @@ TEST_F(PageContent, OverlayAndCursorsAddTheirLegendAndReadouts) {
     colours[3] = Rgb{9, 9, 9};
 
     const GraphPageContent p = page();
-    EXPECT_TRUE(p.xInMm);
+    EXPECT_EQ(p.xAxis, XAxisType::Millimetres);
     ASSERT_EQ(p.header.rows.size(), 2U);
     EXPECT_EQ(p.header.rows[1][0].text, "b.csv");
     EXPECT_EQ(p.header.rows[1][3].text, "3 samples");

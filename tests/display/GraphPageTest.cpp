@@ -78,9 +78,9 @@ TEST(GraphPageGeometry, FileKindByTheNamesEndCaseIgnored) {
 }
 
 TEST(GraphPageAxes, XLabelsAtEveryGridLineAndBothEnds) {
-    EXPECT_EQ(texts(xAxisLabels(0, 500, false, false)),
+    EXPECT_EQ(texts(xAxisLabels(0, 500, false, XAxisType::SampleNumber)),
               (std::vector<std::string>{"0", "100", "200", "300", "400", "500"}));
-    const auto mm = xAxisLabels(10.0, 22.5, true, true);
+    const auto mm = xAxisLabels(10.0, 22.5, true, XAxisType::Millimetres);
     ASSERT_EQ(mm.size(), 11U);
     EXPECT_EQ(mm.front().text, "10.00");
     EXPECT_EQ(mm[1].text, "11.25");
@@ -88,8 +88,13 @@ TEST(GraphPageAxes, XLabelsAtEveryGridLineAndBothEnds) {
     EXPECT_DOUBLE_EQ(mm[5].at, 0.5);
     EXPECT_EQ(texts(yAxisLabels(-0.5, 1.5)),
               (std::vector<std::string>{"-0.50000", "0.00000", "0.50000", "1.00000", "1.50000"}));
-    EXPECT_STREQ(xAxisTitle(true), "Position (mm)");
-    EXPECT_STREQ(xAxisTitle(false), "Sample Number");
+    EXPECT_STREQ(xAxisTitle(XAxisType::Millimetres), "Position (mm)");
+    EXPECT_STREQ(xAxisTitle(XAxisType::SampleNumber), "Sample Number");
+    EXPECT_STREQ(xAxisTitle(XAxisType::Millilitres), "Volume (ml)");
+    EXPECT_STREQ(xAxisTitle(XAxisType::Seconds), "Time (sec)");
+    EXPECT_STREQ(xAxisTitle(XAxisType::Minutes), "Time (min)");
+    EXPECT_EQ(texts(xAxisLabels(0, 25, false, XAxisType::Seconds)),
+              (std::vector<std::string>{"0.0", "5.0", "10.0", "15.0", "20.0", "25.0"}));
 }
 
 TEST(GraphPageTexts, HeaderAndCompareLegendPerSet) {
@@ -140,11 +145,11 @@ TEST(GraphPageTexts, OverlayLegendAndReadoutsNameFluorescence) {
     r.absorbanceA = 0.123456;
     r.absorbanceB = 1234.5;
     r.ratio = 0.0001;
-    EXPECT_EQ(cursorReadout(12.345, true, r, false),
+    EXPECT_EQ(cursorReadout(12.345, XAxisType::Millimetres, r, false),
               (PageLines{"Cursor: 12.35 mm", "Sample A: 1200", "Source A: 3400", "Abs A: 0.123", "Sample B: 56",
                          "Source B: 78", "Abs B: 1.23E+03", "AbsA/AbsB: 0.0001"}));
-    EXPECT_EQ(cursorReadout(250.4, false, r, true)[6], "Fluorescence: 1.23E+03");
-    EXPECT_EQ(cursorReadout(250.4, false, std::nullopt, false), PageLines{"Cursor: 250"});
+    EXPECT_EQ(cursorReadout(250.4, XAxisType::SampleNumber, r, true)[6], "Fluorescence: 1.23E+03");
+    EXPECT_EQ(cursorReadout(250.4, XAxisType::SampleNumber, std::nullopt, false), PageLines{"Cursor: 250"});
 
     EXPECT_EQ(runReadout("CURRENT:", "runs", "a.csv", r, 17, false),
               (PageLines{"CURRENT: runs\\a.csv", "Scan: 17", "Abs A: 0.123", "Abs B: 1.23E+03", "AbsA/AbsB: 0.0001"}));

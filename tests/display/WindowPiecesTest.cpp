@@ -14,6 +14,7 @@
 #include "app/DialogFolders.h"
 #include "app/Version.h"
 #include "display/MainWindowLogic.h"
+#include "setup/GraphSetupPage.h"
 #include "link/UvLink.h"
 
 namespace corvane {
@@ -476,6 +477,19 @@ TEST_F(WindowPieces, AnAufsButtonAfterDe1SetupIsTheStepTheNextRunStartsAt) {
     EXPECT_EQ(logic().view().axes().aufsIndex(), 2) << "the buttons show what DE-1 SETUP chose";
     logic().setAufs(5);
     EXPECT_EQ(logic().nextRun().snapshot().de1Setup->settings.aufs, 5) << "what the next run starts with";
+}
+
+TEST_F(WindowPieces, TheGraphTakesTheAxesDe1SetupsGraphWindowChose) {
+    logic().loadPreferences();
+    logic().graphAxesChosen(1, GraphSetupPage::kOd254);  // "Time (min)"
+    EXPECT_EQ(logic().view().axes().xAxisType(), XAxisType::Minutes);
+    EXPECT_FALSE(logic().view().axes().volts());
+    logic().graphAxesChosen(2, GraphSetupPage::kVolts);  // "Volume (ml)", "0.0-1.0 V"
+    EXPECT_EQ(logic().view().axes().xAxisType(), XAxisType::Millilitres);
+    EXPECT_TRUE(logic().view().axes().volts());
+    logic().graphAxesChosen(0, GraphSetupPage::kOd280);  // "Time (sec)"
+    EXPECT_EQ(logic().view().axes().xAxisType(), XAxisType::Seconds);
+    EXPECT_FALSE(logic().view().axes().volts());
 }
 
 }  // namespace
