@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <tuple>
 
 namespace corvane {
 
@@ -208,16 +209,53 @@ void GraphGeometry::traceSpans(int slot, int penWidth, std::vector<ColumnSpan>& 
         runSteps = steps.size();
     };
 
+    // Most points of a dense trace fall in the column being gathered: for
+    // them only the values' extremes are kept, and mapped to rows when the
+    // column is left (the mapping keeps their order). Any point the quick
+    // test is not sure of takes the full way below.
+    const double* xs = s.x.data();
+    const double* ys = s.y.data();
+    const double xGain = s.xGain;
+    const double yGain = s.yGain;
+    double columnLo = 0.0;  // the column's bounds in xPixels
+    double columnHi = -1.0;
+    double low = 0.0;  // the extremes and the last of the values gathered since the column's last row
+    double high = 0.0;
+    double last = 0.0;
+    bool gathered = false;
+    const auto settle = [&] {
+        if (gathered) {
+            const int a = axis.py(low, offset);
+            const int b = axis.py(high, offset);
+            column.top = std::min(column.top, std::min(a, b));
+            column.bottom = std::max(column.bottom, std::max(a, b));
+            lastY = axis.py(last, offset);
+            gathered = false;
+        }
+    };
     for (size_t i = 0; i < n; ++i) {
-        const int px = mapping_.px(s.x[i] * s.xGain);
-        const int py = mapping_.inPlot(px) ? axis.py(s.y[i] * s.yGain, offset) : kNoPixel;
+        const double at = mapping_.xPixels(xs[i] * xGain);
+        const double value = ys[i] * yGain;
+        if (open && at >= columnLo && at < columnHi && value == value) {
+            low = gathered ? std::min(low, value) : value;
+            high = gathered ? std::max(high, value) : value;
+            last = value;
+            gathered = true;
+            ++runPoints;
+            continue;
+        }
+        settle();
+        const int px = rnd(at);
+        const int py = mapping_.inPlot(px) ? axis.py(value, offset) : kNoPixel;
         if (py == kNoPixel) {
             endRun();
             continue;
         }
         ++runPoints;
         if (open && px == column.x) {
-            take(py, py);
+            // The common case of a dense trace: another point in the column.
+            column.top = std::min(column.top, py);
+            column.bottom = std::max(column.bottom, py);
         } else if (open && std::abs(px - column.x) == 1 && penWidth > 1) {
             // Each column takes the half of the step at its own end, as the
             // middle of the wide stroke runs.
@@ -251,7 +289,9 @@ void GraphGeometry::traceSpans(int slot, int penWidth, std::vector<ColumnSpan>& 
             open = true;
         }
         lastY = py;
+        std::tie(columnLo, columnHi) = GraphMapping::columnBounds(column.x);
     }
+    settle();
     endRun();
 }
 
