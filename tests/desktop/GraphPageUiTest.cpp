@@ -115,6 +115,12 @@ TEST_F(GraphPageUi, BitmapPageHasTheTraceWhereTheMappingPutsIt) {
         EXPECT_EQ(image.pixel(75, 300), qRgb(0, 0, 0));
         EXPECT_EQ(image.pixel(20, 845), qRgb(255, 255, 255));
     }
+    // The PNG, written its own quick way, holds the very pixels the BMP
+    // does, and the page's 100 dpi.
+    const QImage png(QString::fromStdString((dir.path() / "page.png").string()));
+    const QImage bmp(QString::fromStdString((dir.path() / "page.BMP").string()));
+    EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), bmp.convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(png.dotsPerMeterX(), 3937);
     // The kind goes by the name, not by what the reader guesses.
     EXPECT_EQ(fileText(dir.path() / "page.BMP").substr(0, 2), "BM");
     EXPECT_EQ(fileText(dir.path() / "page.tif").substr(0, 2), "II");
