@@ -20,6 +20,7 @@
 #include "../graph/QtTestApp.h"
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
+#include "WindowRig.h"
 #include "TestClocks.h"
 #include "base/TextFormat.h"
 #include "desktop/CCompareDlg.h"
@@ -53,9 +54,8 @@ class CompareWindowUi : public ::testing::Test {
 protected:
     CompareWindowUi() {
         test::qtApp();
-        dir.write("prefs.cfg", "[prefs]\nshowAbsA 1\nxaxissamplerange 500\nxaxisposrange 100\nymin 0\nymax 2\n");
-        dir.write("rotors.txt", "Volumes\nA_Volume 1\n");
-        main = std::make_unique<CMainDlg>(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+        test::writeWindowFolder(dir);
+        main = std::make_unique<CMainDlg>(test::windowSeams(dir.path(), clock, prompter, ports));
         main->logic().loadPreferences();
         main->show();
         for (const auto& [name, rows, peak] : {std::tuple{"a.csv", 80, 30}, {"b.csv", 120, 36}, {"c.csv", 90, 24},

@@ -18,6 +18,7 @@
 #include "../graph/QtTestApp.h"
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
+#include "WindowRig.h"
 #include "TestClocks.h"
 #include "base/TextFormat.h"
 #include "desktop/CCompareDlg.h"
@@ -293,13 +294,12 @@ TEST_F(GraphPageUi, MainWindowSavesPrintsAndCapturesItsGraph) {
     for (int i = 0; i < 200; ++i) {
         text += formatText("1000, 2000, 1000, 2000, %.2f, %.6f, %.2f, 0.2, 0, 1\n", 0.1 * i, 0.5 + 0.002 * i, 0.1 * i);
     }
-    dir.write("prefs.cfg", "[prefs]\nshowRawA 0\nshowRefA 0\nshowAbsA 1\nshowRawB 0\nshowRefB 0\nshowAbsB 1\n"
-                           "showADivB 0\nxaxissamplerange 500\nxaxisposrange 100\nymin 0\nymax 2\n");
-    dir.write("rotors.txt", "Volumes\nA_Volume 1\n");
+    test::writeWindowFolder(dir, "showRawA 0\nshowRefA 0\nshowAbsA 1\nshowRawB 0\nshowRefB 0\nshowAbsB 1\n"
+                             "showADivB 0\nxaxissamplerange 500\nxaxisposrange 100\nymin 0\nymax 2\n");
     test::ScriptedPrompter prompter;
     test::ManualClock clock;
     NoPorts ports;
-    CMainDlg window(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+    CMainDlg window(test::windowSeams(dir.path(), clock, prompter, ports));
     window.resize(800, 577);  // the smallest size: the page does not depend on it
     window.logic().loadPreferences();
     ASSERT_TRUE(window.logic().files().showDataFile(dir.write("shown.csv", text)));
@@ -353,8 +353,7 @@ TEST_F(GraphPageUi, MainWindowSavesPrintsAndCapturesItsGraph) {
 // names both runs with a box in each set's colour, and each trace is drawn in
 // that colour.
 TEST_F(GraphPageUi, CompareWindowSavesItsPageWithTheCompareLegend) {
-    dir.write("prefs.cfg", "[prefs]\nshowAbsA 1\nxaxissamplerange 500\nxaxisposrange 100\nymin 0\nymax 2\n");
-    dir.write("rotors.txt", "Volumes\nA_Volume 1\n");
+    test::writeWindowFolder(dir);
     std::vector<std::string> runs;
     for (const auto& [name, level] : {std::pair{"low.csv", 0.4}, {"high.csv", 1.6}}) {
         std::string text = std::string("Corvane Text Data File: ") + name + "\n\nData Columns:\n"
@@ -367,7 +366,7 @@ TEST_F(GraphPageUi, CompareWindowSavesItsPageWithTheCompareLegend) {
     test::ScriptedPrompter prompter;
     test::ManualClock clock;
     NoPorts ports;
-    CMainDlg window(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+    CMainDlg window(test::windowSeams(dir.path(), clock, prompter, ports));
     window.logic().loadPreferences();
     constexpr Rgb kRed{255, 0, 0};
     constexpr std::array<int, 4> colours{255, 255 << 16, 1 | 1 << 8 | 1 << 16, 255 << 8};

@@ -19,6 +19,7 @@
 #include "../graph/QtTestApp.h"
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
+#include "WindowRig.h"
 #include "TestClocks.h"
 #include "app/ConfigFile.h"
 #include "base/TextFormat.h"
@@ -66,11 +67,9 @@ class GraphReadingUi : public ::testing::Test {
 protected:
     GraphReadingUi() {
         test::qtApp();
-        dir.write("prefs.cfg",
-                  "[prefs]\nshowRawA 0\nshowRefA 0\nshowAbsA 1\nshowRawB 0\nshowRefB 0\nshowAbsB 1\n"
-                  "showADivB 0\nxaxissamplerange 500\nxaxisposrange 100\nymin 0\nymax 2\nyy_min 0\nyy_max 2\n");
-        dir.write("rotors.txt", "Volumes\nA_Volume 1\n");
-        window = std::make_unique<CMainDlg>(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+        test::writeWindowFolder(dir, "showRawA 0\nshowRefA 0\nshowAbsA 1\nshowRawB 0\nshowRefB 0\nshowAbsB 1\n"
+                                 "showADivB 0\nxaxissamplerange 500\nxaxisposrange 100\nymin 0\nymax 2\nyy_min 0\nyy_max 2\n");
+        window = std::make_unique<CMainDlg>(test::windowSeams(dir.path(), clock, prompter, ports));
         window->resize(1089, 785);
         window->logic().loadPreferences();
         EXPECT_TRUE(window->logic().files().showDataFile(dir.write("current.csv", runText(40))));

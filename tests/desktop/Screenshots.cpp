@@ -24,6 +24,7 @@
 
 #include "PumpEvents.h"
 #include "ScriptedPrompter.h"
+#include "WindowRig.h"
 #include "SyntheticSamples.h"
 #include "TestClocks.h"
 #include "app/ResourceSeeder.h"
@@ -97,7 +98,7 @@ bool graphReadingShots(const std::filesystem::path& folder, const QString& out) 
     test::ManualClock clock;
     test::ScriptedPrompter prompter;
     NoPortsApi ports;
-    CMainDlg window(CMainDlg::Seams{folder, clock, prompter, ports, nullptr, "", false});
+    CMainDlg window(test::windowSeams(folder, clock, prompter, ports));
     window.resize(1089, 785);
     window.logic().loadPreferences();
     ok &= window.logic().files().showDataFile(writeRun(folder / "run-0612.csv", 0.0));
@@ -162,7 +163,7 @@ bool standardRunShots(const std::filesystem::path& folder, const QString& out) {
         ok &= editor.done() == OverlayPlanEditor::Done::Saved;
         window.close();
     }
-    CMainDlg window(CMainDlg::Seams{folder, clock, prompter, ports, nullptr, "", false});
+    CMainDlg window(test::windowSeams(folder, clock, prompter, ports));
     window.resize(1089, 785);
     window.logic().loadPreferences();
     ok &= window.logic().files().showDataFile(writeRun(folder / "run-0612.csv", 1.5));
@@ -211,7 +212,7 @@ bool compareShots(const std::filesystem::path& folder, const QString& out, Clock
         std::fclose(f);
         runs.push_back(path.string());
     }
-    CMainDlg main(CMainDlg::Seams{folder, clock, prompter, ports, nullptr, "", false});
+    CMainDlg main(test::windowSeams(folder, clock, prompter, ports));
     (void)main.logic().loadPreferences();
     const auto colours = main.logic().prefs().multiColours();
     CGraphMultiDataSetsDlg dialog(prompter, main.folders(), {runs, 2, colours}, nullptr);
@@ -266,8 +267,7 @@ int main(int argc, char* argv[]) {
     }
     bool ok = true;
     {
-        CMainDlg window(CMainDlg::Seams{folder, clock, prompter, rig.ports(), &rig.bridge(),
-                                        " (simulated instrument)", false});
+        CMainDlg window(test::windowSeams(folder, clock, prompter, rig.ports(), &rig.bridge(), " (simulated instrument)"));
         window.attachInstruments();
         window.show();
         window.firstShow();

@@ -20,6 +20,7 @@
 #include "PumpEvents.h"
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
+#include "WindowRig.h"
 #include "TestClocks.h"
 #include "graph/CGraphCtrl.h"
 #include "link/CConnectDlg.h"
@@ -58,14 +59,13 @@ class SimulatedRun : public ::testing::Test {
 protected:
     SimulatedRun() : rig(clock, quietRig()) {
         test::qtApp();
-        dir.write("prefs.cfg",
-                  "[prefs]\nbaudrate 57600\ncomport 3\nshowRawA 1\nshowRefA 1\nshowAbsA 1\nshowRawB 0\n"
-                  "showRefB 0\nshowAbsB 1\nshowADivB 0\nxaxissamplerange 500\nxaxisposrange 100\n"
-                  "ymin 0\nymax 2\nyy_min 0\nyy_max 2\nyautoscale 1\nallow_unlimited_tempfiles 0\n"
-                  "lastuser \nlastdatafolder \n");
-        dir.write("rotors.txt", "Volumes\nA_Volume 1\n");
+        test::writeWindowFolder(dir,
+                                "baudrate 57600\ncomport 3\nshowRawA 1\nshowRefA 1\nshowAbsA 1\nshowRawB 0\n"
+                                "showRefB 0\nshowAbsB 1\nshowADivB 0\nxaxissamplerange 500\nxaxisposrange 100\n"
+                                "ymin 0\nymax 2\nyy_min 0\nyy_max 2\nyautoscale 1\nallow_unlimited_tempfiles 0\n"
+                                "lastuser \nlastdatafolder \n");
         window = std::make_unique<CMainDlg>(
-            CMainDlg::Seams{dir.path(), clock, prompter, rig.ports(), &rig.bridge(), "", false});
+            test::windowSeams(dir.path(), clock, prompter, rig.ports(), &rig.bridge()));
         window->attachInstruments();
     }
 

@@ -16,6 +16,7 @@
 #include "../graph/QtTestApp.h"
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
+#include "WindowRig.h"
 #include "TestClocks.h"
 #include "base/TextFormat.h"
 #include "desktop/CGraphPanel.h"
@@ -165,7 +166,7 @@ TEST(StandardRunUi, TheStandardRunsBoundariesFollowTheXAxisTypeChosenAfterItWasS
     test::ManualClock clock;
     test::ScriptedPrompter prompter;
     NoPorts ports;
-    CMainDlg window(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+    CMainDlg window(test::windowSeams(dir.path(), clock, prompter, ports));
     window.graphPanel().xTypeRadio(false)->setChecked(true);
     ASSERT_TRUE(window.logic().overlays().loadStandardRun(sr));
     // Within 1 %: the samples a mm are the run's own measure.
@@ -194,7 +195,7 @@ TEST(StandardRunUi, CreateStandardRunFromTheMenuToTheSavedFile) {
     test::ManualClock clock;
     test::ScriptedPrompter prompter;
     NoPorts ports;
-    CMainDlg window(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+    CMainDlg window(test::windowSeams(dir.path(), clock, prompter, ports));
     QAction* create = window.action(QStringLiteral("C&reate Standard Run"));
     ASSERT_NE(create, nullptr);
     EXPECT_TRUE(create->isEnabled());
