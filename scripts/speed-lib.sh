@@ -1,10 +1,9 @@
-# Sourced by the speed scripts that time whole processes against Python's
-# numerical tools.
+# Sourced by the speed scripts that time whole processes against Python.
 
-# Sets py to the first Python that can import the modules $2 (a
-# distribution's packages may sit beside another Python that comes first on
-# the PATH); $1 names the script and $3 the Debian package in the message
-# when there is none.
+# Sets py to the first Python that imports the modules of $2 (a
+# distribution's package may sit beside another Python that comes first on
+# the PATH); $1 names the script and $3 the package in the message when there
+# is none.
 python_with() {
     py=
     for candidate in ${PYTHON:-} python3 /usr/bin/python3; do
@@ -14,8 +13,10 @@ python_with() {
     exit 1
 }
 
-# Sets py to the first Python that has pandas.
-pandas_python() { python_with "$1" pandas python3-pandas; }
+# The same for pandas.
+pandas_python() {
+    python_with "$1" pandas python3-pandas
+}
 
 # The best wall time of $repeat runs of the command, in seconds.
 best() {

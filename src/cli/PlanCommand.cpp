@@ -143,6 +143,12 @@ int runPlan(int argc, char** argv) {
     std::error_code error;
     const double collection = limit.value_or(loadCollectionVolume(std::filesystem::current_path(error), ""));
     if (auto problem = collectionLimitProblem(&plan, vpm, collection); !problem.empty()) {
+        if (!volumePerMm && !(vpm > 0.0)) {
+            // The run names no tube: say where the figure comes from instead.
+            problem += formatText(" %s names no volume per mm of its tube: give it with --volume-per-mm V (ml per "
+                                  "mm of tube height).",
+                                  runPath->string().c_str());
+        }
         return fail(problem);
     }
 

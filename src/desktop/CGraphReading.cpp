@@ -20,6 +20,9 @@
 #include "display/WindowSizes.h"
 #include "graph/CGraphCtrl.h"
 #include "graph/CGraphFrame.h"
+#include "runs/OverlayPlanRules.h"
+#include "setup/CCollectionVolumeDlg.h"
+#include "setup/SetupHost.h"
 #include "setup/COverlayPlanDlg.h"
 
 namespace corvane {
@@ -285,7 +288,21 @@ void CGraphReading::overlayGraph() {
     }
 }
 
-void CGraphReading::standardRun() { (void)logic_.overlays().toggleStandardRun(); }
+void CGraphReading::standardRun() {
+    const bool shown = logic_.overlays().standardRun() != nullptr;
+    if (!logic_.overlays().toggleStandardRun() || shown || logic_.overlays().standardRun() == nullptr ||
+        hooks_.setupHost == nullptr) {
+        return;
+    }
+    // The vessel the run is cut into, now that the standard run's own (and
+    // its tube) are known; OK hands it to the window.
+    SetupHost& host = *hooks_.setupHost;
+    const auto& info = host.runInfo();
+    CCollectionVolumeDlg vessel(logic_.overlays().startupFolder(), info ? info->userName : std::string(),
+                                volumePerMmForRun(info ? info->volumePerMm : 0.0, host.standardRunVolumePerMm()),
+                                prompter_, clock_, &host, &window_);
+    (void)vessel.exec();
+}
 
 void CGraphReading::createStandardRun() {
     auto chosen = logic_.overlays().chooseRunForStandard();

@@ -14,12 +14,17 @@ LiveWindow LiveScene::liveWindow(const AxisState& axes) const {
     window.shown = axes.shown();
     const XUnits units = unitsOf(0, axes.xAxisType());
     window.inMm = units.byPosition;
-    window.xScale = units.scale;
     window.windowSamples = axes.windowSamples();
-    window.windowMm = axes.windowMm();
+    window.windowMm = axes.windowMm() * units.scale;
     window.xAutoScale = axes.xAutoScale();
     window.xAutoWidth = axes.xAutoWidth();
-    window.leftMm = window.inMm && !axes.xAutoScale() ? axes.xRange().min / units.scale : 0.0;
+    window.leftMm = window.inMm && !axes.xAutoScale() ? axes.xRange().min : 0.0;
+    // The live run is set 0, as a file shown is: the printed page states
+    // its gains and offsets.
+    window.xGain = offsets_.placement(0).xGain * units.scale;
+    window.xShift = xShiftOf(0, axes.xAxisType());
+    window.yGain = offsets_.placement(0).yGain;
+    window.yOffset = offsets_.yOffset(0);
     window.slot = items_.slotMap();
     window.de1 = run_.de1Source;
     // In volts the signal is shown over the full scale it is read at now.

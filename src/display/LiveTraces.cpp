@@ -40,10 +40,10 @@ std::int64_t LiveTraces::firstShown(const LiveSamples& ring) const {
 }
 
 double LiveTraces::xOf(int channel, const LiveSamples::Point& point) const {
-    if (!window_.inMm) {
-        return static_cast<double>(point.number);
-    }
-    return isBChannel(channel) ? point.record.positionB : point.record.positionA;
+    const double x = !window_.inMm              ? static_cast<double>(point.number)
+                     : isBChannel(channel) ? point.record.positionB
+                                           : point.record.positionA;
+    return x * window_.xGain + window_.xShift;
 }
 
 bool LiveTraces::inside(double x) const {
@@ -78,11 +78,12 @@ void LiveTraces::collect(const LiveSamples& ring, std::int64_t from) {
             }
             const double x = xOf(c, point);
             const bool mark = window_.de1 && c == kChannelRatio;
-            double y = mark ? de1MarkLevel(point.record.sampleA) : channelValue(c, point.record);
+            double value = channelValue(c, point.record);
             if (c == kChannelAbsA && window_.voltsFullScale > 0.0) {
-                y /= window_.voltsFullScale;
+                value /= window_.voltsFullScale;
             }
-            xs_[static_cast<std::size_t>(c)].push_back(x * window_.xScale);
+            const double y = mark ? de1MarkLevel(point.record.sampleA) : value * window_.yGain + window_.yOffset;
+            xs_[static_cast<std::size_t>(c)].push_back(x);
             ys_[static_cast<std::size_t>(c)].push_back(y);
             xLo = std::min(xLo, x);
             xHi = std::max(xHi, x);
@@ -135,7 +136,8 @@ LiveAxes LiveTraces::axes(const LiveSamples& ring) const {
         } else {
             axes.x = {0.0, static_cast<double>(width)};
         }
-        axes.x = {axes.x.min * window_.xScale, axes.x.max * window_.xScale};
+        // The window follows the samples where they are shown.
+        axes.x = {axes.x.min * window_.xGain + window_.xShift, axes.x.max * window_.xGain + window_.xShift};
         return axes;
     }
     axes.x = {window_.leftMm, window_.leftMm + window_.windowMm};
@@ -150,7 +152,6 @@ LiveAxes LiveTraces::axes(const LiveSamples& ring) const {
         const double hi = *x_.high();
         axes.x = hi > lo ? AxisRange{lo, hi} : AxisRange{lo, lo + window_.windowMm};
     }
-    axes.x = {axes.x.min * window_.xScale, axes.x.max * window_.xScale};
     return axes;
 }
 

@@ -18,11 +18,10 @@ class GraphModel;
 struct LiveWindow {
     std::array<bool, kChannelCount> shown{};
     bool inMm = false;           // x is the position, else the sample number
-    double xScale = 1.0;         // ... times this (ml per mm, seconds per sample)
     // A DE-1 run shown in volts: its signal over this full scale (0: as absorbance).
     double voltsFullScale = 0.0;
     double windowSamples = 500;  // the x window by sample number
-    double windowMm = 100;       // ... and by position
+    double windowMm = 100;       // ... and by position, where it is shown (mm, ml)
     bool xAutoScale = false;     // by position: x spans the samples shown
     int xAutoWidth = LiveSamples::kSize;
     double leftMm = 0.0;  // by position, without X auto-scale: the left edge
@@ -35,6 +34,14 @@ struct LiveWindow {
     // A DE-1 run started by OD sensing: by position the window starts at the
     // run's first sample, since the run begins wherever the signal rose.
     bool odStart = false;
+    // The current run's (DS1's) gains and offsets, as a file's take them:
+    // x = x gain times its x + shift, y = y gain times its y + y offset (the
+    // marks keep their levels). The window is on the shown values. The x
+    // gain holds the axis's own scale too (ml per mm, time per sample).
+    double xGain = 1.0;
+    double xShift = 0.0;
+    double yGain = 1.0;
+    double yOffset = 0.0;
 
     friend bool operator==(const LiveWindow&, const LiveWindow&) = default;
 };
@@ -76,6 +83,7 @@ private:
     [[nodiscard]] std::int64_t firstShown(const LiveSamples& ring) const;
     // Adds samples [from, ring.total()) to the scratch arrays and extremes.
     void collect(const LiveSamples& ring, std::int64_t from);
+    // Where a sample is shown on x, its gain and shift applied.
     [[nodiscard]] double xOf(int channel, const LiveSamples::Point& point) const;
     [[nodiscard]] bool inside(double x) const;
     [[nodiscard]] LiveAxes axes(const LiveSamples& ring) const;

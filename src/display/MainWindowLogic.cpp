@@ -157,8 +157,12 @@ void MainWindowLogic::setAufs(int step) {
         setup->settings.aufs = aufs;
         setupHost_.setDe1Setup(*setup);
     }
+    // The rotor keeps the step its runs were recorded at: only a live run with
+    // a user stores it there, never a step chosen to look at a file.
     const auto& info = setupHost_.runInfo();
-    prefs_.saveAufs(aufs, info ? info->manufacturerIndex : -1, info ? info->rotorModelIndex : -1);
+    const bool liveRun = session_ != nullptr && session_->de1Source() && view().scene().live();
+    const bool forRotor = liveRun && info && !info->userName.empty();
+    prefs_.saveAufs(aufs, forRotor ? info->manufacturerIndex : -1, forRotor ? info->rotorModelIndex : -1);
 }
 
 void MainWindowLogic::windowSizeEdited(bool mm, std::string_view text) {

@@ -43,6 +43,8 @@ public:
     void setPositionOffsets(double positionOffsetMm, double targetPositionMm) override;
     void setIdenticalRun(bool on) override { identicalRun_ = on; }
     [[nodiscard]] bool identicalRun() const override { return identicalRun_; }
+    void setScanSetupCommand(bool on) override { scanSetupCommand_ = on; }
+    [[nodiscard]] bool scanSetupCommand() const override { return scanSetupCommand_; }
     void setGoToGraph(bool on) override { goToGraph_ = on; }
     [[nodiscard]] bool goToGraph() const override { return goToGraph_; }
     [[nodiscard]] bool de1Mode() const override;
@@ -65,6 +67,13 @@ public:
     [[nodiscard]] double collectionVolume() const override { return next_.current().collectionVolume; }
     [[nodiscard]] int fractionationKind() const override { return next_.current().fractionationKind; }
 
+    void setChannelsInUse(bool a, bool b) override { channels_ = {a, b}; }
+    [[nodiscard]] std::pair<bool, bool> channelsInUse() const override { return channels_; }
+    [[nodiscard]] double standardRunVolumePerMm() const override {
+        const auto& plan = next_.current().standardRunPlan;
+        return plan ? plan->volumePerMm : 0.0;
+    }
+
     // The standard run shown changed (nothing: none is shown).
     void setStandardRunPlan(std::optional<StandardRunPlan> plan) { next_.setStandardRunPlan(std::move(plan)); }
 
@@ -77,10 +86,12 @@ private:
     Targets targets_;
     double zeroOffset_ = 0.0;
     bool identicalRun_ = false;
+    bool scanSetupCommand_ = false;
     bool goToGraph_ = false;
     std::filesystem::path currentPreset_;
     int signalType_ = Em1Settings::kEventTriggered;
     bool signalTypeChosen_ = false;
+    std::pair<bool, bool> channels_{true, true};
 };
 
 }  // namespace corvane

@@ -129,21 +129,24 @@ bool RecordingController::chooseDe1Plan() {
     }
     std::optional<OverlayPlan> standard;
     std::optional<OverlayPlan> setupPlan;
-    // The run description's tube, else the standard run's own, else the
-    // default tube the run measures with.
-    std::optional<double> vpm = runVolumePerMm();
+    const double vpm = runVolumePerMm();
     const NextRun::Description next = env_.next.snapshot();
     if (next.standardRunPlan) {
         standard = next.standardRunPlan->plan;
-        if (!vpm && next.standardRunPlan->volumePerMm > 0.0) {
-            vpm = next.standardRunPlan->volumePerMm;
-        }
     }
     if (next.de1Setup) {
         setupPlan = next.de1Setup->overlayPlan;
     }
     const double limit = next.collectionVolume;
-    auto choice = chooseRunPlan(standard, setupPlan, vpm.value_or(RotorTable::kDefaultVolumePerMm), limit);
+    if (next.fractionationKind == 1) {
+        // Auto + manual: full vessels are changed automatically.
+        for (auto* plan : {&standard, &setupPlan}) {
+            if (*plan) {
+                (*plan)->autofrac = 1;
+            }
+        }
+    }
+    auto choice = chooseRunPlan(standard, setupPlan, vpm, limit);
     if (!choice.problem.empty()) {
         env_.prompter.message(choice.problem);
         return false;
@@ -153,10 +156,23 @@ bool RecordingController::chooseDe1Plan() {
     return true;
 }
 
+void RecordingController::resetDe1Writer() {
+    if (runActive_.load()) {
+        return;
+    }
+    const std::scoped_lock lock(mutex_);
+    de1RunDescription_.reset();
+    startOffsetMm_ = 0.0;
+}
+
 void RecordingController::setScanSetupMode(bool on) {
     scanSetupMode_.store(on);
     if (on) {
         setPauseState(kPauseCaption, false);
+    } else if (!runActive_.load()) {
+        setPauseState(kPauseIdleCaption, true);
+    } else {
+        setPauseState(isPaused() ? kResumeCaption : kPauseCaption, true);
     }
 }
 
@@ -188,7 +204,19 @@ void RecordingController::onSample(const SampleRecord& record) {
 void RecordingController::startStop() {
     // A paused run is resumed by the start path, not stopped.
     if (runActive_.load() && !isPaused()) {
+        const bool twoChannel = !de1Run_;
         stop();
+        // The operator ended the run: the Scan Setup command follows it. A
+        // run stopped by anything else (closing, a lost link, another port)
+        // is followed by nothing.
+        std::function<void()> after;
+        {
+            const std::scoped_lock lock(mutex_);
+            after = afterTwoChannelRun_;
+        }
+        if (twoChannel && after) {
+            after();
+        }
     } else {
         start();
     }
@@ -248,6 +276,10 @@ void RecordingController::start() {
         return;
     }
     if (scanSetupMode_.load()) {
+        // The scan setup drives the unit; the button shows no run that is
+        // not there, and the operator hears why none started.
+        setRecordCaption(kStartCaption);
+        env_.prompter.message(kScanSetupScanning);
         return;
     }
     if (!openRun(*r, *w, tempPath)) {
@@ -307,6 +339,10 @@ bool RecordingController::openDe1Run(SampleReader& reader, RunWriter& writer,
                                      const std::filesystem::path& tempPath,
                                      RunDescription description) {
     auto setup = de1Setup();
+    // The file's fraction volumes and dead-volume distance take the figure
+    // the plan was checked with and the marks are cut by.
+    const double vpm = runVolumePerMm();
+    description.volumePerMm = vpm;
     {
         const std::scoped_lock lock(mutex_);
         setup.overlayPlan = runPlan_;
@@ -333,8 +369,13 @@ bool RecordingController::openDe1Run(SampleReader& reader, RunWriter& writer,
     const std::unique_lock held(lock, std::adopt_lock);
     source.SetAufs(setup.settings.aufs);
     source.SetSamplesPerSec(setup.settings.samplesPerSec);
-    const De1RunPlan plan = De1RunPlan::from(setup.settings, runVolumePerMm(),
-                                             setup.overlayPlan ? &*setup.overlayPlan : nullptr);
+    De1RunPlan plan = De1RunPlan::from(setup.settings, vpm, setup.overlayPlan ? &*setup.overlayPlan : nullptr);
+    {
+        const NextRun::Description next = env_.next.snapshot();
+        const std::scoped_lock lock(mutex_);
+        const bool automatic = next.fractionationKind == 1 || (runPlan_ && runPlan_->autofrac == 1);
+        plan.automaticFractionMm = automatic && vpm > 0.0 ? next.collectionVolume / vpm : 0.0;
+    }
     startOffsetMm_ = std::max(0.0, plan.deadVolumeDistanceMm);
     source.StartRun(plan);
     if (!writer.OpenRunFile(tempPath, description)) {
@@ -344,12 +385,10 @@ bool RecordingController::openDe1Run(SampleReader& reader, RunWriter& writer,
     return true;
 }
 
-std::optional<double> RecordingController::runVolumePerMm() const {
-    const auto info = env_.next.snapshot().runInfo;
-    if (info && info->volumePerMm > 0.0) {
-        return info->volumePerMm;
-    }
-    return std::nullopt;
+double RecordingController::runVolumePerMm() const {
+    const NextRun::Description next = env_.next.snapshot();
+    return volumePerMmForRun(next.runInfo ? next.runInfo->volumePerMm : 0.0,
+                             next.standardRunPlan ? next.standardRunPlan->volumePerMm : 0.0);
 }
 
 RunDescription RecordingController::de1PageDescription() const {
@@ -397,14 +436,6 @@ void RecordingController::stop() {
     }
     runActive_.store(false);
     setRecordCaption(kStartCaption);
-    std::function<void()> after;
-    {
-        const std::scoped_lock lock(mutex_);
-        after = afterTwoChannelRun_;
-    }
-    if (!de1Run_ && after) {
-        after();
-    }
     de1Run_ = false;
 }
 
@@ -533,9 +564,9 @@ void RecordingController::zeroOn(const SampleRecord& latestRecord) {
     if (!applyFactors(*r, {factorA, factorB})) {
         return;
     }
-    if (!saveFactors()) {
-        return;
-    }
+    // A missing "prefs.cfg" is told, and the factors still count from now
+    // on: the zero is done, only not kept for the next start.
+    (void)saveFactors();
     env_.prompter.message("Zero calibration completed.");
     refresh();
 }

@@ -9,6 +9,7 @@
 #include "base/FieldScanner.h"
 #include "base/FileHandle.h"
 #include "base/LineReader.h"
+#include "base/TextFormat.h"
 #include "runs/RowParse.h"
 #include "runs/RotorTable.h"
 
@@ -271,7 +272,7 @@ private:
             info.userName = std::string(textAfter(line, "User:"));
             runInfoLine();
         } else if (key("Experiment name:")) {
-            info.experimentName = std::string(textAfter(line, "Experiment name:"));
+            info.experimentName = multiLineText(textAfter(line, "Experiment name:"));
             runInfoLine();
         } else if (key("UV Unit:")) {
             const auto value = trim(textAfter(line, "UV Unit:"));
