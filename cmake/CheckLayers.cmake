@@ -3,6 +3,9 @@
 # The rooms in their order; a room may include itself and the rooms before it.
 # Files directly in SOURCE_DIR (main.cpp) stand above every room.
 set(rooms base app graph link sim runs recording setup compare analysis display desktop cli)
+# Rooms that hold no Qt at all: what the windows show is decided there, and
+# a test reaches every rule of it without a window system.
+set(qt_free_rooms display)
 
 if(NOT SOURCE_DIR OR NOT IS_DIRECTORY "${SOURCE_DIR}")
   message(FATAL_ERROR "CheckLayers: SOURCE_DIR '${SOURCE_DIR}' is not a folder")
@@ -41,6 +44,14 @@ foreach(source IN LISTS sources)
       list(APPEND violations "${source}: ${room} includes \"${header}\" of ${target}, a room above it")
     endif()
   endforeach()
+  list(FIND qt_free_rooms "${room}" qt_free)
+  if(NOT qt_free EQUAL -1)
+    file(STRINGS "${SOURCE_DIR}/${source}" qt_includes REGEX "^[ \t]*#[ \t]*include[ \t]*<Q[^>]*>")
+    foreach(line IN LISTS qt_includes)
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*<(Q[^>]*)>.*$" "\\1" header "${line}")
+      list(APPEND violations "${source}: ${room} includes <${header}>, and ${room} holds no Qt")
+    endforeach()
+  endif()
 endforeach()
 
 if(checked EQUAL 0)
@@ -49,6 +60,6 @@ endif()
 if(violations)
   list(JOIN violations "\n" text)
   list(JOIN rooms " < " order)
-  message(FATAL_ERROR "Includes that point up the layer order (${order}):\n${text}")
+  message(FATAL_ERROR "Includes that point up the layer order (${order}) or bring Qt into a room without it:\n${text}")
 endif()
-message(STATUS "CheckLayers: ${checked} files, every include points down")
+message(STATUS "CheckLayers: ${checked} files, every include points down, no Qt in ${qt_free_rooms}")

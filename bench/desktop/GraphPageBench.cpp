@@ -1,6 +1,7 @@
-// The graph page with eight traces of 25000 points: the 1100 x 850 image
-// Save Graph Image makes, the 600 dpi printer page (into a PDF, as a
-// printer driver receives vector output), and the saved PNG and PDF files.
+// The graph page with eight traces of 25000 points with the detector's
+// noise: the 1100 x 850 image Save Graph Image makes, the 600 dpi printer
+// page (into a PDF, as a printer driver receives vector output), and the
+// saved PNG and PDF files.
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -31,7 +32,7 @@ QGuiApplication& app() {
 GraphModel& denseModel() {
     static GraphModel model = [] {
         GraphModel m;
-        const bench::SyntheticRun run(kPoints, 80.0, 5.0);
+        const bench::SyntheticRun run(kPoints, 80.0, 5.0, 0.012);
         std::vector<double> xs(kPoints);
         for (int i = 0; i < kPoints; ++i) {
             xs[static_cast<std::size_t>(i)] = i;

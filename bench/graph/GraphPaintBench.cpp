@@ -47,10 +47,11 @@ void setUp(GraphModel& model, const FractionPlanHook* plan) {
     model.setCursorList(true, {GraphCursor{12000.0, false, 0}});
 }
 
-// One full repaint of eight slots of 25000 points on a page-sized image.
+// One full repaint of eight slots of 25000 points with the detector's noise
+// (0.012 AU from sample to sample) on a page-sized image.
 void BM_FullRepaint(benchmark::State& state) {
     bench::ensureGuiApp();
-    const bench::SyntheticRun run(kWindow, 80.0, 8.0);
+    const bench::SyntheticRun run(kWindow, 80.0, 8.0, 0.012);
     const std::vector<double> xs = sampleNumbers(kWindow);
     const bench::EvenFractions plan(2500.0, 10);
     GraphModel model;

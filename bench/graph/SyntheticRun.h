@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -18,10 +19,21 @@ struct SyntheticRun {
     std::vector<double> ratio;
     std::vector<double> mark;
 
-    SyntheticRun(int samples, double lengthMm, double markEveryMm) {
+    // noiseSd > 0: the detector's noise, about that standard deviation (AU)
+    // on every value, independent from sample to sample; else a gentle
+    // ripple of 0.004.
+    SyntheticRun(int samples, double lengthMm, double markEveryMm, double noiseSd = 0.0) {
+        std::uint32_t seed = 12345;
+        const auto uniform = [&seed] {
+            seed = seed * 1664525u + 1013904223u;
+            return static_cast<double>(seed >> 8) / 16777216.0 - 0.5;
+        };
         for (int i = 0; i < samples; ++i) {
             const double mm = lengthMm * i / samples;
-            const double noise = 0.004 * std::sin(i * 12.9898) * std::sin(i * 0.731);
+            // The sum of four uniforms is near enough to Gaussian (SD of one: 1/sqrt(12)).
+            const double noise = noiseSd > 0.0
+                                     ? noiseSd * std::sqrt(3.0) * (uniform() + uniform() + uniform() + uniform())
+                                     : 0.004 * std::sin(i * 12.9898) * std::sin(i * 0.731);
             auto band = [&](double at, double width, double height) {
                 const double d = (mm - at) / width;
                 return height * std::exp(-d * d);

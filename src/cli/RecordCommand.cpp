@@ -639,15 +639,15 @@ int runRecord(int argc, char** argv) {
     session.setDriver(&connection);
     session.setDisplay(&display);
     DialogFolders folders(folder, prompter);
-    RecordingController controller({folder, prompter, folders, clock, display, session});
-    controller.setRunName(options->name);
-    controller.setRunInfo(runSetup->info);
+    NextRun next;
+    next.setRunInfo(runSetup->info);
     if (runSetup->de1) {
-        controller.setDe1Setup(runSetup->de1);
+        next.setDe1Setup(runSetup->de1);
     }
     // A preset's zones are checked against the stored collection vessel.
-    controller.setCollectionLimit(
-        loadCollectionVolume(folder, runSetup->info ? runSetup->info->userName : std::string()));
+    next.setCollection(loadCollectionVolume(folder, runSetup->info ? runSetup->info->userName : std::string()), 0);
+    RecordingController controller({folder, prompter, folders, clock, display, session, next});
+    controller.setRunName(options->name);
     controller.setAutoScan(options->autoScan);
     // The saved run never takes the place of a file that appeared while it
     // was recorded (another run saved under that name); --force replaces the

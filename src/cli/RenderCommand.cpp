@@ -1,5 +1,5 @@
-// corvane-cli render [--x mm|samples] [--channels LIST] [--overlay FILE]
-// [--cursor X]... [--dpi N] [--portrait] -o OUT RUN: the graph page the
+// corvane-cli render [--x mm|samples|ml|s|min] [--y au|volts] [--channels LIST]
+// [--overlay FILE] [--cursor X]... [--dpi N] [--portrait] -o OUT RUN: the graph page the
 // desktop saves (Save Graph Image) or prints (with --dpi and --portrait),
 // drawn without a display. With --compare FILE (once to three times) the
 // compare window's page of RUN and the FILEs, shifted by --offset or lined
@@ -28,19 +28,19 @@
 
 #include "app/Clock.h"
 #include "app/FileReplace.h"
-#include "app/WindowPoster.h"
 #include "base/TextFormat.h"
 #include "cli/AlignedOffsets.h"
 #include "cli/ConsolePrompter.h"
 #include "cli/FileArgs.h"
 #include "compare/CompareSets.h"
-#include "desktop/Channels.h"
-#include "desktop/GraphCursors.h"
+#include "display/Channels.h"
 #include "desktop/GraphPageRenderer.h"
-#include "desktop/GraphView.h"
-#include "desktop/LiveFeed.h"
-#include "desktop/LiveGraph.h"
-#include "desktop/WindowPreferences.h"
+#include "display/CompareSession.h"
+#include "display/GraphCursors.h"
+#include "display/GraphView.h"
+#include "display/LiveGraph.h"
+#include "display/RunTraces.h"
+#include "display/WindowPreferences.h"
 #include "graph/GraphModel.h"
 #include "runs/RunDataFile.h"
 #endif
@@ -62,8 +62,9 @@ namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: corvane-cli render [--x mm|samples] [--channels LIST] [--overlay FILE]\n"
-                 "                          [--cursor X]... [--dpi N] [--portrait] [--force] -o OUT RUN\n"
+                 "usage: corvane-cli render [--x mm|samples|ml|s|min] [--y au|volts] [--channels LIST]\n"
+                 "                          [--overlay FILE] [--cursor X]... [--dpi N] [--portrait]\n"
+                 "                          [--force] -o OUT RUN\n"
                  "       corvane-cli render --compare FILE [--compare FILE]... [--offset N]...\n"
                  "                          [--align [--from X1 --to X2]] [other options] -o OUT RUN\n"
                  "  the graph page of RUN as Save Graph Image makes it (11 x 8.5 in at 100 dpi), or as\n"
@@ -72,6 +73,9 @@ int usage() {
                  "  that kind, anything else only with --force, and never a file the page is drawn\n"
                  "  from. LIST: channels by name or number 0-6, comma separated (sampleA,sourceA,\n"
                  "  absA,sampleB,sourceB,absB,ratio); default absA,absB,ratio.\n"
+                 "  --x: the x axis: sample numbers (the default), position, volume (position times\n"
+                 "  the run's volume per mm) or time from the run's start; --y volts shows a DE-1\n"
+                 "  run's signal in volts (0.0-1.0 V).\n"
                  "  --compare: the compare window's page of RUN and each FILE (2 to 4 runs), one\n"
                  "  channel each (LIST names one; default absA) in the colours DS1 to DS4; one\n"
                  "  --offset (samples) per run in order, RUN's first; --align lines the Abs A peaks\n"
@@ -125,14 +129,9 @@ public:
     GraphModel model;
 };
 
-// No window to post to: the feed stays empty and a loaded run is shown.
-class NoWindow : public WindowPoster {
-public:
-    void post(UserMsg, std::int64_t, std::int64_t, std::any) override {}
-};
-
 struct RenderOptions {
-    bool mm = false;
+    XAxisType axis = XAxisType::SampleNumber;
+    bool volts = false;
     std::array<bool, kChannelCount> shown{false, false, true, false, false, true, true};
     bool channelsGiven = false;
     std::string overlay;
@@ -185,23 +184,29 @@ std::string outputProblem(const RenderOptions& o) {
 // The compare window's sets: RUN and the compared runs, read as it reads
 // them (an export file is refused with its message), placed by the offsets
 // given or found.
-std::optional<std::string> loadCompareSets(const RenderOptions& o, CompareSets& sets, CompareOffsets& offsets) {
+std::optional<std::string> loadCompareSets(const RenderOptions& o, CompareSession& session, CompareOffsets& offsets) {
     const std::vector<std::string> names = inputsOf(o);
     for (const std::string& name : names) {
         if (!runFileReadable("render", name)) {
             return std::string();  // said already
         }
     }
-    if (auto message = sets.load({names.begin(), names.end()}); !message.empty()) {
+    if (auto message = session.load({names.begin(), names.end()}); !message.empty()) {
         return message;
     }
+    const CompareSets& sets = session.sets();
     std::vector<double> shifts = o.offsets;
     if (o.align) {
         std::vector<AlignTrace> traces;
         for (std::size_t k = 0; k < sets.size(); ++k) traces.push_back(alignTraceOf(sets[k].file));
+        // The window is on the --x axis: in RUN's own positions or samples.
+        const XUnits units = xUnitsOf(sets[0].file, o.axis);
+        const auto own = [&](const std::optional<double>& x) {
+            return x ? std::optional(*x / units.scale) : std::nullopt;
+        };
         std::string problem;
-        const auto found = alignedOffsets(traces, names, o.mm ? AlignAxis::Millimetres : AlignAxis::Samples, o.from,
-                                          o.to, problem);
+        const auto found = alignedOffsets(traces, names, units.byPosition ? AlignAxis::Millimetres : AlignAxis::Samples,
+                                          own(o.from), own(o.to), problem);
         if (!found) {
             return problem;
         }
@@ -213,27 +218,22 @@ std::optional<std::string> loadCompareSets(const RenderOptions& o, CompareSets& 
     return std::nullopt;
 }
 
-std::array<Rgb, 4> compareColours() {
-    const std::array<int, 4> colours = WindowPreferences::defaultMultiColours();
-    std::array<Rgb, 4> rgb;
-    for (std::size_t k = 0; k < colours.size(); ++k) {
-        rgb[k] = {static_cast<std::uint8_t>(colours[k] & 0xFF), static_cast<std::uint8_t>((colours[k] >> 8) & 0xFF),
-                  static_cast<std::uint8_t>((colours[k] >> 16) & 0xFF)};
-    }
-    return rgb;
-}
-
 int render(const RenderOptions& o) {
     if (const std::string problem = outputProblem(o); !problem.empty()) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 1;
     }
+    // The graph as a bare model, shown as the window shows a saved run or
+    // its compare sets: no live run, nothing else drawing.
+    PageGraph graph;
+    GraphView view(graph);
+    ConsolePrompter prompter;
+    CompareSession compare(view, prompter, std::filesystem::current_path());
+    CompareOffsets placements;
     RunDataFile run;
     std::optional<RunDataFile> overlay;
-    CompareSets sets;
-    CompareOffsets placements;
     if (!o.compare.empty()) {
-        if (const auto problem = loadCompareSets(o, sets, placements)) {
+        if (const auto problem = loadCompareSets(o, compare, placements)) {
             return problem->empty() ? 1 : fail(*problem);
         }
     } else {
@@ -266,35 +266,30 @@ int render(const RenderOptions& o) {
     // Formats keep their "." whatever the locale Qt set up.
     std::setlocale(LC_NUMERIC, "C");
 
-    SteadyClock clock;
-    NoWindow window;
-    LiveFeed feed(clock, window);
-    PageGraph graph;
-    GraphView view(feed, graph);
-    ViewSettings settings = view.settings();
+    ViewSettings settings = view.axes().settings();
     settings.shown = o.shown;
     settings.xAutoScale = true;
     settings.yAutoScale = true;
     settings.yyAutoScale = true;
     settings.showGrid = true;
-    view.apply(settings);
-    view.setXAxisType(o.mm ? XAxisType::Millimetres : XAxisType::SampleNumber);
+    const XAxisType axis = o.axis;
+    view.change([&o](AxisState& axes) { axes.setVolts(o.volts); });
     if (!o.compare.empty()) {
-        // As the compare window sets itself up: one channel, every set in its colour.
+        // As the compare window sets itself up: one channel, every set in
+        // its colour, every set whole.
         const auto plot = static_cast<int>(std::find(o.shown.begin(), o.shown.end(), true) - o.shown.begin());
-        view.offsets() = placements;
-        view.setCompareSets(&sets, plot, compareColours());
-        view.showXRange(sets.xRange(true, o.mm, view.offsets()));
-        view.refresh();
+        compare.show(plot, WindowPreferences::defaultMultiColours(), placements, settings, axis);
     } else {
+        view.apply(settings);
         view.showFile(std::move(run), o.run);
+        view.setXAxisType(axis);
         if (overlay) {
             view.setOverlay(std::move(*overlay), o.overlay);
         }
-        view.refresh(false, false);
+        view.refresh();
     }
 
-    ConsolePrompter prompter;
+    SteadyClock clock;
     GraphCursors cursors(prompter, clock);
     for (double x : o.cursors) {
         (void)cursors.add(x);
@@ -357,11 +352,17 @@ int runRender(int argc, char** argv) {
         const std::string_view arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (arg == "--x" && hasValue) {
-            const std::string_view kind = argv[++i];
-            if (kind != "mm" && kind != "samples") {
+            const auto axis = xAxisTypeNamed(argv[++i]);
+            if (!axis || std::string_view(argv[i]) == "number") {
                 return usage();
             }
-            o.mm = kind == "mm";
+            o.axis = *axis;
+        } else if (arg == "--y" && hasValue) {
+            const std::string_view kind = argv[++i];
+            if (kind != "au" && kind != "volts") {
+                return usage();
+            }
+            o.volts = kind == "volts";
         } else if (arg == "--channels" && hasValue) {
             if (!parseChannels(argv[++i], o.shown)) {
                 std::fprintf(stderr, "corvane-cli render: unknown channel in '%s'\n", argv[i]);

@@ -7,7 +7,7 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
-#include "desktop/MainWindowLogic.h"
+#include "display/MainWindowLogic.h"
 #include "desktop/NotYet.h"
 #include "graph/CGraphCtrl.h"
 
@@ -59,23 +59,25 @@ CChannelPanel::CChannelPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget*
         boxes_[static_cast<std::size_t>(c)] = box;
         readouts_[static_cast<std::size_t>(c)] = value;
         connect(box, &QCheckBox::toggled, this, [this, c](bool on) {
-            if (logic_.view().channelShown(c) != on) {
+            if (logic_.view().axes().channelShown(c) != on) {
                 logic_.setChannelShown(c, on);
-                updateChannels();
-                emit channelsChanged();
             }
         });
     }
     recorded_ = new QLabel(channels);
     grid->addWidget(recorded_, kChannelCount, 0, 1, 3);
     layout->addWidget(channels);
+    listening_ = logic_.view().listen([this] {
+        updateChannels();
+        updateReadouts();
+    });
 }
 
 void CChannelPanel::updateChannels() {
     for (int c = 0; c < kChannelCount; ++c) {
         auto* box = boxes_[static_cast<std::size_t>(c)];
         const QSignalBlocker block(box);
-        const bool shown = logic_.view().channelShown(c);
+        const bool shown = logic_.view().axes().channelShown(c);
         box->setText(qs(logic_.view().channelCaption(c)));
         box->setChecked(shown);
         // A hidden trace hides its readout too.

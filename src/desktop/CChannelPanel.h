@@ -3,7 +3,8 @@
 #include <QWidget>
 #include <array>
 
-#include "desktop/Channels.h"
+#include "display/ChangeNotice.h"
+#include "display/Channels.h"
 
 class QCheckBox;
 class QLabel;
@@ -14,7 +15,7 @@ class CGraphCtrl;
 class MainWindowLogic;
 
 // The channel switches with their legend lines and readouts, and "Recorded
-// %d samples" under them.
+// %d samples" under them; they follow the view's change notice.
 class CChannelPanel : public QWidget {
     Q_OBJECT
 
@@ -30,12 +31,9 @@ public:
     [[nodiscard]] QLabel* readout(int channel) const { return readouts_[static_cast<std::size_t>(channel)]; }
     [[nodiscard]] QLabel* recorded() const { return recorded_; }
 
-signals:
-    // A switch was turned: the axes' controls follow.
-    void channelsChanged();
-
 private:
     MainWindowLogic& logic_;
+    ChangeNotice::Token listening_;
     std::array<QCheckBox*, kChannelCount> boxes_{};
     std::array<QLabel*, kChannelCount> readouts_{};
     QLabel* recorded_ = nullptr;

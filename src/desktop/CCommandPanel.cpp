@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "desktop/CAUFSDlg.h"
-#include "desktop/MainWindowLogic.h"
+#include "display/MainWindowLogic.h"
 #include "desktop/NotYet.h"
 
 namespace corvane {
@@ -137,13 +137,13 @@ QWidget* CCommandPanel::makeAufs() {
 
 void CCommandPanel::aufsChosen(int step) {
     logic_.setAufs(step);
-    aufs_[static_cast<std::size_t>(logic_.view().aufsIndex())]->setChecked(true);
-    aufsLabel_->setText(qs(logic_.view().aufsLabel()));
+    aufs_[static_cast<std::size_t>(logic_.view().axes().aufsIndex())]->setChecked(true);
+    aufsLabel_->setText(qs(logic_.view().axes().aufsLabel()));
     emit displayChanged();
 }
 
 void CCommandPanel::chooseAufs() {
-    CAUFSDlg dialog(logic_.view().aufsIndex(), this);
+    CAUFSDlg dialog(logic_.view().axes().aufsIndex(), this);
     if (dialog.exec() == QDialog::Accepted) {
         aufsChosen(dialog.step());
     }
@@ -158,7 +158,7 @@ QWidget* CCommandPanel::makeEventMarks() {
     layout->addWidget(marksShown_);
     layout->addWidget(marksHidden_);
     connect(marksShown_, &QRadioButton::toggled, this, [this](bool on) {
-        if (logic_.view().eventMarksShown() != on) {
+        if (logic_.view().axes().eventMarksShown() != on) {
             logic_.setEventMarksShown(on);
         }
     });
@@ -204,7 +204,7 @@ void CCommandPanel::fillPortList() {
 }
 
 void CCommandPanel::updateDe1Controls() {
-    const GraphView& view = logic_.view();
+    const AxisState& view = logic_.view().axes();
     aufs_[static_cast<std::size_t>(view.aufsIndex())]->setChecked(true);
     aufsLabel_->setText(qs(view.aufsLabel()));
     const QSignalBlocker b1(marksShown_);

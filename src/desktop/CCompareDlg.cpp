@@ -1,199 +1,149 @@
 #include "desktop/CCompareDlg.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QGroupBox>
-#include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QStatusBar>
 #include <QVBoxLayout>
-#include <QWindow>
 #include <algorithm>
-#include <functional>
-#include <system_error>
 
+#include "app/DialogFolders.h"
 #include "app/Prompter.h"
-#include "app/UserStore.h"
 #include "base/TextFormat.h"
-#include "desktop/CChannelPanel.h"
-#include "desktop/Channels.h"
-#include "desktop/CCommandPanel.h"
 #include "desktop/CGraphMultiDataSetsDlg.h"
 #include "desktop/CGraphPanel.h"
-#include "desktop/CStatusLines.h"
+#include "desktop/CGraphReading.h"
+#include "desktop/CPrintGraphData.h"
+#include "desktop/GraphCtrlLiveGraph.h"
 #include "desktop/NotYet.h"
-#include "desktop/ScreenPlacement.h"
+#include "display/CompareSession.h"
+#include "display/GraphPageContent.h"
+#include "display/GraphReading.h"
+#include "display/WindowSizes.h"
+#include "graph/CGraphCtrl.h"
+#include "graph/CGraphFrame.h"
 
 namespace corvane {
 
-namespace {
-
-constexpr int kComparePositionX = 400;
-constexpr int kComparePositionY = 200;
-
-Rgb rgbOf(int value) {
-    return {static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>((value >> 8) & 0xFF),
-            static_cast<std::uint8_t>((value >> 16) & 0xFF)};
-}
-
-std::array<Rgb, 4> rgbsOf(const std::array<int, 4>& colours) {
-    std::array<Rgb, 4> result;
-    for (std::size_t k = 0; k < colours.size(); ++k) result[k] = rgbOf(colours[k]);
-    return result;
-}
-
-CMainDlg::Seams compareSeams(CMainDlg::Seams seams) {
-    // A window without instruments: nothing to connect, no INTRO page.
-    seams.bridge = nullptr;
-    seams.captionSuffix.clear();
-    seams.autoFirstShow = false;
-    return seams;
-}
-
-void placeCompareWindow(const QWidget& owner, QWidget& window) {
-    // At its place where the screen has room for it; on a smaller screen
-    // pulled back (and shrunk) so its title bar and buttons stay reachable.
-    // Its frame is taken to be its owner's, which the system has drawn.
-    const QRect outer = owner.frameGeometry();
-    const QRect inner = owner.geometry();
-    const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-                         outer.bottom() - inner.bottom());
-    const QPoint wanted(kComparePositionX, kComparePositionY);
-    QScreen* screen = QGuiApplication::screenAt(wanted);
-    if (screen == nullptr) screen = owner.screen();
-    const QRect free = screen != nullptr ? screen->availableGeometry() : QRect();
-    const QSize size = window.size().grownBy(frame);
-    const ScreenRect placed = placeOnScreen({wanted.x(), wanted.y(), size.width(), size.height()},
-                                            {free.x(), free.y(), free.width(), free.height()});
-    const QSize inside = QSize(placed.width, placed.height).shrunkBy(frame);
-    if (inside != window.size()) {
-        window.resize(inside.expandedTo(window.minimumSizeHint()));
-    }
-    window.move(placed.x, placed.y);
-}
-
-void showAgainAt(QWidget& window, QRect at) {
-    // A window manager may place a window shown again anywhere: it goes
-    // back where the user had it. The native window is told outright, as
-    // the widget believes it is still there.
-    if (QWindow* native = window.windowHandle()) {
-        native->setPosition(at.topLeft());
-    } else {
-        window.move(at.topLeft());
-    }
-    window.show();
-}
-
-}  // namespace
-
-// --- The main window's commands ---
-
-void CMainDlg::compareDataSets() {
-    const QRect at = geometry();
-    hide();
-    CGraphMultiDataSetsDlg dialog(seams_.prompter, folders_,
-                                  {{}, logic_->prefs().multiDataType(), logic_->prefs().multiColours()}, nullptr);
-    if (dialog.exec() != QDialog::Accepted) {
-        showAgainAt(*this, at);
-        return;
-    }
-    const auto choice = dialog.choice();
-    logic_->prefs().saveMultiDataSets(choice.colours, choice.plotType);
-    (void)openCompare(choice.files, choice.plotType, choice.colours);
-}
-
-bool CMainDlg::openCompare(const std::vector<std::string>& files, int plotType, const std::array<int, 4>& colours) {
-    const QRect at = geometry();
-    hide();
-    if (compareWindow_) {
-        // One compare window at a time: a new command replaces it.
-        compareWindow_->disconnect(this);
-        compareWindow_->hide();
-        compareWindow_->deleteLater();
-        compareWindow_.clear();
-    }
-    CCompareDlg::Setup setup;
-    if (const auto message = setup.sets.load({files.begin(), files.end()}); !message.empty()) {
-        seams_.prompter.message(message);
-        showAgainAt(*this, at);
-        return false;
-    }
-    setup.plotType = plotType;
-    setup.colours = colours;
-    setup.view = logic_->view().settings();
-    setup.xAxis = logic_->view().xAxisType();
-    compareWindow_ = new CCompareDlg(seams_, std::move(setup));
-    connect(compareWindow_, &CCompareDlg::compareClosed, this, [this, at] {
-        showAgainAt(*this, at);
-        raise();
-        activateWindow();
-    });
-    placeCompareWindow(*this, *compareWindow_);
-    compareWindow_->show();
-    compareWindow_->raise();
-    compareWindow_->activateWindow();
-    return true;
-}
-
-CCompareDlg* CMainDlg::compareWindow() const { return compareWindow_; }
-
-void CMainDlg::exportDataSets() {
-    // The main window holds no sets of its own: they live in the compare window.
-    seams_.prompter.message("Error, no data files available for export.");
-}
-
-// --- The compare window ---
-
-CCompareDlg::CCompareDlg(const CMainDlg::Seams& seams, Setup setup)
-    : CMainDlg(compareSeams(seams)),
-      sets_(std::move(setup.sets)),
-      plotType_(setup.plotType),
-      colours_(setup.colours) {
+CCompareDlg::CCompareDlg(Env env, Setup setup, QWidget* parent)
+    : QMainWindow(parent), env_(env), colours_(setup.colours) {
     setAttribute(Qt::WA_DeleteOnClose);
-    // The instrument's panels give way to the compare panels.
-    channels_->hide();
-    statusLines_->hide();
-    commands_->hide();
-    for (const char* caption : {"OVERLAY GRAPH", "SET STANDARD RUN"}) {
+    setWindowTitle(QStringLiteral("Compare Data Sets"));
+    graph_ = new CGraphCtrl(env_.clock, this);
+    liveGraph_ = std::make_unique<GraphCtrlLiveGraph>(*graph_);
+    reading_ = std::make_unique<GraphReading>(
+        GraphReading::Env{env_.startupFolder, env_.prompter, env_.folders, env_.clock, *liveGraph_,
+                          [this](PixelPoint p) { return graph_->hitTestTrace(p.x, p.y); }});
+    session_ = std::make_unique<CompareSession>(reading_->view(), env_.prompter, env_.startupFolder,
+                                                std::move(setup.sets));
+
+    auto* central = new QWidget(this);
+    auto* columns = new QHBoxLayout(central);
+    columns->setContentsMargins(8, 6, 8, 6);
+    columns->setSpacing(8);
+    auto* left = new QWidget(central);
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->addWidget(makeFilePanel());
+    leftLayout->addStretch(1);
+    left->setFixedWidth(236);
+    graphPanel_ = new CGraphPanel(*reading_, *graph_, central);
+    // The compare window shows saved runs: nothing is laid over them.
+    for (const char* caption : {"OVERLAY GRAPH", "SET STANDARD RUN", "FRAC ADV"}) {
         if (QPushButton* button = graphPanel_->commandButton(QString::fromLatin1(caption))) {
             button->hide();
         }
     }
-    auto* left = static_cast<QVBoxLayout*>(channels_->parentWidget()->layout());
-    left->insertWidget(0, makeFilePanel());
-    auto* right = new QWidget(commands_->parentWidget());
+    connect(graphPanel_, &CGraphPanel::windowSizeTyped, this,
+            [this](bool mm, const QString& text) { (void)reading_->view().windowSizeEdited(mm, text.toStdString()); });
+    connect(graphPanel_, &CGraphPanel::windowSizeStepped, this,
+            [this](bool mm, bool up) { (void)reading_->view().windowSizeSpin(mm, up); });
+    auto* right = new QWidget(central);
     auto* rightLayout = new QVBoxLayout(right);
     rightLayout->setContentsMargins(0, 0, 0, 0);
     rightLayout->addWidget(makeOffsetPanel());
     rightLayout->addWidget(makeEventMarkPanel());
-    // SAVE WINDOW and SAVE GRAPH as on the command panel it replaces; the
-    // page carries the compare legend.
     auto* saving = new QHBoxLayout;
     auto* saveWindowButton = new QPushButton(QStringLiteral("SAVE WINDOW"), right);
     auto* saveGraphButton = new QPushButton(QStringLiteral("SAVE GRAPH"), right);
-    connect(saveWindowButton, &QPushButton::clicked, this, &CMainDlg::saveWindow);
-    connect(saveGraphButton, &QPushButton::clicked, this, &CMainDlg::saveGraphImage);
+    connect(saveWindowButton, &QPushButton::clicked, this, &CCompareDlg::saveWindow);
+    connect(saveGraphButton, &QPushButton::clicked, this, &CCompareDlg::saveGraphImage);
     saving->addWidget(saveWindowButton);
     saving->addWidget(saveGraphButton);
     rightLayout->addLayout(saving);
     rightLayout->addStretch(1);
     right->setFixedWidth(246);
-    commands_->parentWidget()->layout()->addWidget(right);
+    columns->addWidget(left);
+    columns->addWidget(graphPanel_, 1);
+    columns->addWidget(right);
+    setCentralWidget(central);
+    resize(kWindowSizes[0].width, kWindowSizes[0].height);
 
-    GraphView& view = logic().view();
-    ViewSettings settings = setup.view;
-    settings.shown.fill(false);
-    settings.shown[static_cast<std::size_t>(std::clamp(plotType_, 0, kPlotTypeCount - 1))] = true;
-    view.apply(settings);
-    view.setXAxisType(setup.xAxis);
-    view.setCompareSets(&sets_, plotType_, rgbsOf(colours_));
-    setUp(std::nullopt);
+    readingView_ = new CGraphReading(*reading_, graphPanel_->frame(), env_.prompter, env_.clock, *this, {});
+    CGraphReading* r = readingView_;
+    r->followPanel(*graphPanel_, *this);
+    connect(graph_, &CGraphCtrl::keyPressed, r, [r](int key, Qt::KeyboardModifiers) {
+        if (key == Qt::Key_Left || key == Qt::Key_Right) {
+            (void)r->arrowKey(key == Qt::Key_Right);
+        }
+    });
+    makeMenu();
+
+    listening_ = reading_->view().listen([this] { viewChanged(); });
+    session_->show(setup.plotType, setup.colours, {}, setup.view, setup.xAxis);
+    setsChanged();
+}
+
+CCompareDlg::~CCompareDlg() = default;
+
+const CompareSets& CCompareDlg::sets() const { return session_->sets(); }
+
+void CCompareDlg::makeMenu() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    connect(file->addAction(QStringLiteral("&Export Data Sets")), &QAction::triggered, this,
+            &CCompareDlg::exportDataSets);
+    file->addSeparator();
+    connect(file->addAction(QStringLiteral("&Print Graph")), &QAction::triggered, this, &CCompareDlg::printGraph);
+    connect(file->addAction(QStringLiteral("S&ave Graph Image")), &QAction::triggered, this,
+            &CCompareDlg::saveGraphImage);
+    file->addSeparator();
+    connect(file->addAction(QStringLiteral("&Close")), &QAction::triggered, this, &QWidget::close);
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    CGraphReading* r = readingView_;
+    connect(view->addAction(QStringLiteral("Add / Remove Cursor(s)")), &QAction::triggered, r,
+            &CGraphReading::addRemoveCursors);
+    connect(view->addAction(QStringLiteral("Graphing Window Size")), &QAction::triggered, r,
+            &CGraphReading::windowSize);
+    view->addSeparator();
+    QAction* labels = view->addAction(QStringLiteral("Axis Labels"));
+    labels->setCheckable(true);
+    labels->setChecked(true);
+    connect(labels, &QAction::toggled, r, &CGraphReading::setAxisLabels);
+    view->addSeparator();
+    connect(view->addAction(QStringLiteral("X-Axis Scale...")), &QAction::triggered, r,
+            [r] { r->axisGains(true); });
+    connect(view->addAction(QStringLiteral("Y-Axis Scale...")), &QAction::triggered, r,
+            [r] { r->axisGains(false); });
+    connect(view->addAction(QStringLiteral("Y-Axis Offsets...")), &QAction::triggered, r, &CGraphReading::yOffsets);
+}
+
+QAction* CCompareDlg::action(const QString& text) const {
+    for (QAction* menu : menuBar()->actions()) {
+        for (QAction* entry : menu->menu() != nullptr ? menu->menu()->actions() : QList<QAction*>{}) {
+            if (entry->text() == text) {
+                return entry;
+            }
+        }
+    }
+    return nullptr;
 }
 
 QWidget* CCompareDlg::makeFilePanel() {
@@ -237,10 +187,11 @@ QWidget* CCompareDlg::makeSetPanel(const QString& heading, std::array<QWidget*, 
 QWidget* CCompareDlg::makeOffsetPanel() {
     return makeSetPanel(QStringLiteral("X-Axis Offset \n(Samples)"), offsetRows_, [this](int k, QWidget* row,
                                                                                         QHBoxLayout* line) {
-        const Rgb c = rgbOf(colours_[static_cast<std::size_t>(k)]);
+        const int c = colours_[static_cast<std::size_t>(k)];
         auto* value = new QLabel(QStringLiteral("Value"), row);
         value->setMinimumWidth(64);
-        value->setStyleSheet(QStringLiteral("color: %1;").arg(QColor(c.r, c.g, c.b).name()));
+        value->setStyleSheet(
+            QStringLiteral("color: %1;").arg(QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF).name()));
         auto* minus = new QPushButton(QStringLiteral("-"), row);
         auto* offset = new QLabel(QStringLiteral("0"), row);
         offset->setMinimumWidth(44);
@@ -281,63 +232,51 @@ QRadioButton* CCompareDlg::eventMarkButton(int set, bool on) const {
     return marks_[static_cast<std::size_t>(set)][on ? 1 : 0];
 }
 
-void CCompareDlg::setUp(std::optional<AxisRange> keepX) {
-    GraphView& view = logic().view();
+void CCompareDlg::setsChanged() {
     // A read-out of the mouse names sets that may be gone.
     statusBar()->clearMessage();
     files_->clear();
-    for (const auto& line : sets_.listLines()) {
+    for (const auto& line : session_->listLines()) {
         files_->addItem(qs(line));
     }
-    channel_->setText(qs(compareChannelLabel(view.settings().shown, sets_.de1())));
+    channel_->setText(qs(session_->channelLabel()));
+    const CompareSets& sets = session_->sets();
     for (std::size_t k = 0; k < kMaxSets; ++k) {
-        const bool used = k < sets_.size();
+        const bool used = k < sets.size();
         offsetRows_[k]->setVisible(used);
         markRows_[k]->setVisible(used);
-        eventMarkButton(static_cast<int>(k), used && sets_[k].eventMarks)->setChecked(true);
+        eventMarkButton(static_cast<int>(k), used && sets[k].eventMarks)->setChecked(true);
     }
-    const AxisRange x = keepX ? *keepX : view.compareXRange(false);
-    view.showXRange(x);
-    view.refresh();
-    updateAll();
+    viewChanged();
 }
 
-void CCompareDlg::viewUpdated() {
-    // After an AUTO-ALIGN or a drag the readouts follow the offsets; with a
-    // main cursor each set's value at it.
-    const GraphView& view = logic().view();
-    const auto cursor = logic().cursors().mainPosition();
-    for (int k = 0; k < kMaxSets && offsets_[static_cast<std::size_t>(k)] != nullptr; ++k) {
+void CCompareDlg::viewChanged() {
+    // After an AUTO-ALIGN or a drag the offsets follow; with a main cursor
+    // each set's value at it.
+    const GraphView& view = reading_->view();
+    const auto cursor = reading_->cursors().mainPosition();
+    for (int k = 0; k < kMaxSets; ++k) {
         offsets_[static_cast<std::size_t>(k)]->setText(qs(formatText("%.0f", view.offsets().xOffset(k))));
-        const auto sample = cursor ? view.compareSampleAt(k, *cursor) : std::nullopt;
+        const auto sample = cursor ? view.sampleAt(k, *cursor) : std::nullopt;
         values_[static_cast<std::size_t>(k)]->setText(
-            sample ? qs(formatText("%.6f", channelValue(plotType_, *sample))) : QStringLiteral("Value"));
+            sample ? qs(formatText("%.6f", channelValue(session_->plotType(), *sample))) : QStringLiteral("Value"));
     }
 }
 
-void CCompareDlg::stepOffset(int set, bool up) {
-    CompareOffsets& offsets = logic().view().offsets();
-    (void)offsets.setXOffset(set, offsets.xOffset(set) + (up ? kOffsetStep : -kOffsetStep));
-    logic().view().refresh();
-    viewUpdated();
-}
+void CCompareDlg::stepOffset(int set, bool up) { session_->stepOffset(set, up); }
 
-void CCompareDlg::resetOffset(int set) {
-    (void)logic().view().offsets().setXOffset(set, 0.0);
-    logic().view().refresh();
-    viewUpdated();
-}
+void CCompareDlg::resetOffset(int set) { session_->resetOffset(set); }
 
 void CCompareDlg::setEventMarks(int set, bool on) {
-    sets_.setEventMarks(static_cast<std::size_t>(set), on);
+    session_->setEventMarks(set, on);
     eventMarkButton(set, on)->setChecked(true);
-    logic().view().refresh();
 }
 
 void CCompareDlg::addFiles() {
     std::vector<std::string> shown;
-    for (const auto& path : sets_.paths()) shown.push_back(path.string());
-    CGraphMultiDataSetsDlg dialog(seams().prompter, folders(), {shown, plotType_, colours_}, this);
+    for (const auto& path : session_->sets().paths()) shown.push_back(path.string());
+    CGraphMultiDataSetsDlg dialog(env_.prompter, env_.folders, {shown, session_->plotType(), session_->colours()},
+                                  this);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
@@ -347,27 +286,10 @@ void CCompareDlg::addFiles() {
 
 void CCompareDlg::takeFiles(const std::vector<std::filesystem::path>& files, int plotType,
                             const std::array<int, 4>& colours) {
-    const auto before = sets_.paths();
-    // The sets shown stay when a file cannot be read, rather than leaving
-    // an empty window.
-    if (const auto message = sets_.loadNumbered(files); !message.empty()) {
-        seams().prompter.message(message);
-        return;
+    if (session_->takeFiles(files, plotType, colours)) {
+        colours_ = colours;
+        setsChanged();
     }
-    GraphView& view = logic().view();
-    const AxisRange shownX = view.xRange();
-    const CompareOffsets old = view.offsets();
-    sets_.carryPlacements(before, old, view.offsets());
-    plotType_ = std::clamp(plotType, 0, kPlotTypeCount - 1);
-    colours_ = colours;
-    ViewSettings settings = view.settings();
-    settings.shown.fill(false);
-    settings.shown[static_cast<std::size_t>(plotType_)] = true;
-    const XAxisType axis = view.xAxisType();
-    view.apply(settings);
-    view.setXAxisType(axis);
-    view.setCompareSets(&sets_, plotType_, rgbsOf(colours_));
-    setUp(shownX);
 }
 
 void CCompareDlg::removeFiles() {
@@ -375,44 +297,35 @@ void CCompareDlg::removeFiles() {
     for (int i = 0; i < files_->count(); ++i) {
         if (files_->item(i)->isSelected()) selected.push_back(static_cast<std::size_t>(i));
     }
-    if (const auto message = sets_.remove(selected, logic().view().offsets()); !message.empty()) {
-        seams().prompter.message(message);
-        return;
+    if (session_->removeFiles(selected)) {
+        setsChanged();
     }
-    setUp(std::nullopt);
 }
 
-void CCompareDlg::exportDataSets() {
-    if (sets_.empty()) {
-        seams().prompter.message("Error, no data files available for export.");
-        return;
+void CCompareDlg::exportDataSets() { session_->exportSets(); }
+
+void CCompareDlg::printGraph() {
+    CPrintGraphData print(env_.prompter, env_.folders.folder(DialogFolder::Data));
+    QtPrintDialogRunner shown(this);
+    const GraphPageContent page = graphPageContent(reading_->view(), reading_->cursors(), nullptr, pageColours(*graph_));
+    if (!print.printGraph(*graph_, page, printDialog_ != nullptr ? *printDialog_ : shown)) {
+        env_.prompter.message("Error, could not print graph.");
     }
-    // The Export folder, made first when missing; the program's current
-    // folder stays where it is.
-    const auto folder = std::filesystem::absolute(UserStore(seams().startupFolder).exportFolder());
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    FileDialogRequest request;
-    request.title = "Save As";
-    request.filter = kCompareFileFilter;
-    request.defaultExtension = "csv";
-    request.initialFolder = folder.string();
-    const auto chosen = seams().prompter.saveFile(request);
-    if (!chosen) {
-        return;
+}
+
+void CCompareDlg::saveGraphImage() {
+    CPrintGraphData print(env_.prompter, env_.folders.folder(DialogFolder::Data));
+    const GraphPageContent page = graphPageContent(reading_->view(), reading_->cursors(), nullptr, pageColours(*graph_));
+    if (!print.saveGraphImage(*graph_, page)) {
+        env_.prompter.message("Error, could not save image of graph.");
     }
-    // The save dialog has asked before replacing a file, but never over a
-    // run being compared: the export would take its place.
-    for (const auto& run : sets_.paths()) {
-        if (std::error_code same; std::filesystem::equivalent(*chosen, run, same)) {
-            seams().prompter.message(formatText("Error, unable to write to file: %s (it is one of the runs "
-                                                "being compared)",
-                                                chosen->c_str()));
-            return;
-        }
+}
+
+void CCompareDlg::saveWindow() {
+    CPrintGraphData print(env_.prompter, env_.folders.folder(DialogFolder::Data));
+    if (!print.saveWindow(*this)) {
+        env_.prompter.message("Error acquiring capture of main window.");
     }
-    const auto result = exportToFile(*chosen, sets_.exportSets(logic().view().offsets()), ExistingTarget::Replace);
-    seams().prompter.message(exportResultMessage(result, *chosen));
 }
 
 void CCompareDlg::closeEvent(QCloseEvent* event) {

@@ -9,7 +9,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "desktop/GraphView.h"
+#include "display/GraphView.h"
 #include "desktop/NotYet.h"
 
 namespace corvane {
@@ -125,7 +125,7 @@ QLineEdit* CGraphOptionsDlg::edit(GraphOptionsForm::Field field) const {
 }
 
 void CGraphOptionsDlg::fill() {
-    const GraphOptionsForm f = GraphOptionsForm::from(view_);
+    const GraphOptionsForm f = GraphOptionsForm::from(view_.axes());
     grid_->setChecked(f.showGrid);
     xAuto_->setChecked(f.xAutoScale);
     yAuto_->setChecked(f.yAutoScale);

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <array>
 
-#include "desktop/GraphOptionsForm.h"
+#include "display/GraphOptionsForm.h"
 
 class QCheckBox;
 class QHBoxLayout;

@@ -13,15 +13,16 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "desktop/MainWindowLogic.h"
+#include "display/GraphReading.h"
 #include "desktop/NotYet.h"
+#include "graph/AxisScaling.h"
 #include "graph/CGraphCtrl.h"
 #include "graph/CGraphFrame.h"
 
 namespace corvane {
 
-CGraphPanel::CGraphPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget* parent)
-    : QWidget(parent), logic_(logic) {
+CGraphPanel::CGraphPanel(GraphReading& reading, CGraphCtrl& graph, QWidget* parent)
+    : QWidget(parent), logic_(reading) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
@@ -45,18 +46,22 @@ CGraphPanel::CGraphPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget* par
 
     auto* xRow = new QHBoxLayout;
     xRow->addWidget(new QLabel(QStringLiteral("X-axis type:"), this));
-    xTypeMm_ = new QRadioButton(QStringLiteral("mm"), this);
-    xTypeNumber_ = new QRadioButton(QStringLiteral("number"), this);
-    auto* xGroup = new QButtonGroup(this);
-    xGroup->addButton(xTypeMm_);
-    xGroup->addButton(xTypeNumber_);
-    xRow->addWidget(xTypeMm_);
-    xRow->addWidget(xTypeNumber_);
-    connect(xTypeMm_, &QRadioButton::toggled, this, [this](bool on) {
-        logic_.setXAxisType(on ? XAxisType::Millimetres : XAxisType::SampleNumber);
-        updateAxisTexts(true);
-        updateGraphCommands();
-    });
+    // The window's two axes; the volume and time axes come from DE-1
+    // SETUP's graph axes, and while one is shown neither radio is set.
+    xGroup_ = new QButtonGroup(this);
+    for (const auto& [type, caption] : {std::pair{XAxisType::Millimetres, "mm"}, {XAxisType::SampleNumber, "number"}}) {
+        auto* radio = new QRadioButton(QLatin1String(caption), this);
+        xTypes_[static_cast<std::size_t>(type)] = radio;
+        xGroup_->addButton(radio);
+        xRow->addWidget(radio);
+        // A structured binding is captured by copy under a name of its own.
+        connect(radio, &QRadioButton::toggled, this, [this, axis = type](bool on) {
+            if (on) {
+                logic_.setXAxisType(axis);
+                updateAxisTexts(true);
+            }
+        });
+    }
     xRow->addSpacing(8);
     xRow->addWidget(new QLabel(QStringLiteral("Window size"), this));
     windowMm_ = makeWindowBox(true, xRow);
@@ -71,15 +76,11 @@ CGraphPanel::CGraphPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget* par
     switches->addWidget(grid_);
     switches->addWidget(yAuto_);
     switches->addWidget(yyAuto_);
-    connect(grid_, &QCheckBox::toggled, this, [this](bool on) { logic_.view().setShowGrid(on); });
-    connect(yAuto_, &QCheckBox::toggled, this, [this](bool on) {
-        logic_.view().setYAutoScale(on);
-        updateAxisTexts(true);
-    });
-    connect(yyAuto_, &QCheckBox::toggled, this, [this](bool on) {
-        logic_.view().setYYAutoScale(on);
-        updateAxisTexts(true);
-    });
+    connect(grid_, &QCheckBox::toggled, this,
+            [this](bool on) { logic_.view().change([on](AxisState& axes) { axes.setShowGrid(on); }); });
+    connect(yAuto_, &QCheckBox::toggled, this, [this](bool on) { logic_.view().setYAutoScale(on); });
+    connect(yyAuto_, &QCheckBox::toggled, this,
+            [this](bool on) { logic_.view().change([on](AxisState& axes) { axes.setYYAutoScale(on); }); });
     // The RESET that belongs to the window size: on this row, for room.
     resetFull_ = new QPushButton(QStringLiteral("RESET"), this);
     resetFull_->setToolTip(QStringLiteral("The whole run on the x axis, both auto-scales on"));
@@ -91,6 +92,13 @@ CGraphPanel::CGraphPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget* par
     switches->addWidget(options);
     layout->addLayout(switches);
     layout->addWidget(makeOverlayControls());
+    // A box being typed into keeps its text: only what the operator did
+    // not type follows the notice.
+    listening_ = logic_.view().listen([this] {
+        updateAxisTexts(false);
+        updateControls();
+        updateGraphCommands();
+    });
 }
 
 QWidget* CGraphPanel::makeAxisControl(AxisBox box, const QString& caption) {
@@ -116,10 +124,13 @@ QWidget* CGraphPanel::makeAxisControl(AxisBox box, const QString& caption) {
     row->addLayout(arrows);
     QLineEdit* edit = control.edit;
     connect(edit, &QLineEdit::textEdited, this, [this, box](const QString& text) {
-        logic_.view().axisTextEdited(box, text.toStdString());
+        if (const auto typed = text.toStdString(); parseAxisText(typed)) {
+            logic_.view().change([&](AxisState& axes) { (void)axes.axisTextEdited(box, typed); });
+        }
     });
     const auto spin = [this, box, edit](bool upward) {
-        logic_.view().axisSpin(box, edit->text().toStdString(), upward);
+        const std::string text = edit->text().toStdString();
+        logic_.view().change([&](AxisState& axes) { (void)axes.axisSpin(box, text, upward); });
         updateAxisTexts(true);
     };
     connect(up, &QToolButton::clicked, this, [spin] { spin(true); });
@@ -140,14 +151,14 @@ QLineEdit* CGraphPanel::makeWindowBox(bool mm, QLayout* row) {
     row->addWidget(spin);
     row->addWidget(new QLabel(mm ? QStringLiteral("mm") : QStringLiteral("samples"), this));
     connect(edit, &QLineEdit::editingFinished, this, [this, edit, mm] {
-        logic_.windowSizeEdited(mm, edit->text().toStdString());
+        emit windowSizeTyped(mm, edit->text());
         updateAxisTexts(true);
     });
     connect(spin, &QSpinBox::valueChanged, this, [this, spin, mm](int value) {
         if (value == 0) {
             return;
         }
-        logic_.windowSizeSpin(mm, value > 0);
+        emit windowSizeStepped(mm, value > 0);
         const QSignalBlocker block(spin);
         spin->setValue(0);
         updateAxisTexts(true);
@@ -211,9 +222,8 @@ QWidget* CGraphPanel::makeOverlayControls() {
 void CGraphPanel::updateGraphCommands() {
     overlay_->setText(qs(logic_.overlays().overlayCaption()));
     standard_->setText(qs(logic_.overlays().standardCaption()));
-    resetZoom_->setEnabled(logic_.view().zoomActive());
-    const bool mm = logic_.view().xAxisType() == XAxisType::Millimetres;
-    position_->setText(qs(logic_.cursors().positionText(mm)));
+    resetZoom_->setEnabled(logic_.view().axes().zoomActive());
+    position_->setText(qs(logic_.cursors().positionText(logic_.view().axes().xAxisType())));
 }
 
 QPushButton* CGraphPanel::commandButton(const QString& caption) const {
@@ -224,7 +234,7 @@ QPushButton* CGraphPanel::commandButton(const QString& caption) const {
 }
 
 void CGraphPanel::updateAxisTexts(bool includeFocused) {
-    const auto texts = logic_.view().axisTexts();
+    const auto texts = logic_.view().axes().axisTexts();
     const auto set = [includeFocused](QLineEdit* edit, const std::string& text) {
         // Never rewrite a box under the operator's fingers while a run
         // refreshes the display.
@@ -239,8 +249,8 @@ void CGraphPanel::updateAxisTexts(bool includeFocused) {
     set(windowMm_, texts.windowMm);
     set(windowSamples_, texts.windowSamples);
     // An auto-scaled axis is not typed into.
-    const bool yTyped = !logic_.view().yAutoScale();
-    const bool yyTyped = !logic_.view().yyAutoScale();
+    const bool yTyped = !logic_.view().axes().yAutoScale();
+    const bool yyTyped = !logic_.view().axes().yyAutoScale();
     axes_[static_cast<std::size_t>(AxisBox::YMax)].container->setEnabled(yTyped);
     axes_[static_cast<std::size_t>(AxisBox::YMin)].container->setEnabled(yTyped);
     axes_[static_cast<std::size_t>(AxisBox::YYMax)].container->setEnabled(yyTyped);
@@ -258,18 +268,20 @@ void CGraphPanel::updateControls() {
     axes_[static_cast<std::size_t>(AxisBox::YYMin)].container->setVisible(yy);
     yyAuto_->setVisible(yy);
     {
-        const QSignalBlocker blockMm(xTypeMm_);
-        const QSignalBlocker blockNumber(xTypeNumber_);
-        const bool mm = view.xAxisType() == XAxisType::Millimetres;
-        xTypeMm_->setChecked(mm);
-        xTypeNumber_->setChecked(!mm);
+        const QSignalBlocker blockMm(xTypeRadio(true));
+        const QSignalBlocker blockNumber(xTypeRadio(false));
+        const XAxisType type = view.axes().xAxisType();
+        xGroup_->setExclusive(false);
+        xTypeRadio(true)->setChecked(type == XAxisType::Millimetres);
+        xTypeRadio(false)->setChecked(type == XAxisType::SampleNumber);
+        xGroup_->setExclusive(true);
     }
     const QSignalBlocker b1(yAuto_);
     const QSignalBlocker b2(yyAuto_);
     const QSignalBlocker b3(grid_);
-    yAuto_->setChecked(view.yAutoScale());
-    yyAuto_->setChecked(view.yyAutoScale());
-    grid_->setChecked(view.showGrid());
+    yAuto_->setChecked(view.axes().yAutoScale());
+    yyAuto_->setChecked(view.axes().yyAutoScale());
+    grid_->setChecked(view.axes().showGrid());
 }
 
 QLineEdit* CGraphPanel::axisEdit(AxisBox box) const { return axes_[static_cast<std::size_t>(box)].edit; }

@@ -3,8 +3,10 @@
 #include <QWidget>
 #include <array>
 
-#include "desktop/GraphView.h"
+#include "display/ChangeNotice.h"
+#include "display/GraphView.h"
 
+class QButtonGroup;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
@@ -14,16 +16,17 @@ namespace corvane {
 
 class CGraphCtrl;
 class CGraphFrame;
-class MainWindowLogic;
+class GraphReading;
 
 // The graph with its axis controls: the four axis boxes with their spins,
 // the x-axis type, the window size boxes, the grid and auto-scale switches,
-// and the overlay and standard-run controls under it.
+// and the overlay and standard-run controls under it. The controls follow
+// the view's change notice.
 class CGraphPanel : public QWidget {
     Q_OBJECT
 
 public:
-    CGraphPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget* parent);
+    CGraphPanel(GraphReading& reading, CGraphCtrl& graph, QWidget* parent);
 
     // The boxes' texts; a box being typed into keeps its text unless
     // includeFocused.
@@ -37,7 +40,9 @@ public:
     [[nodiscard]] QCheckBox* yyAutoBox() const { return yyAuto_; }
     [[nodiscard]] QCheckBox* gridBox() const { return grid_; }
     [[nodiscard]] QLineEdit* windowEdit(bool mm) const { return mm ? windowMm_ : windowSamples_; }
-    [[nodiscard]] QRadioButton* xTypeRadio(bool mm) const { return mm ? xTypeMm_ : xTypeNumber_; }
+    [[nodiscard]] QRadioButton* xTypeRadio(bool mm) const {
+        return xTypes_[static_cast<std::size_t>(mm ? XAxisType::Millimetres : XAxisType::SampleNumber)];
+    }
     [[nodiscard]] CGraphFrame& frame() const { return *frame_; }
     // The overlay and standard-run captions, RESET's state, the POSITION box.
     void updateGraphCommands();
@@ -62,6 +67,10 @@ signals:
     // The POSITION spin: the main cursor one step right or left.
     void cursorStepped(bool right);
     void fracAdvRequested();
+    // A window width typed, or a spin click on its box: the window takes it
+    // (and keeps it in its settings).
+    void windowSizeTyped(bool mm, const QString& text);
+    void windowSizeStepped(bool mm, bool up);
 
 private:
     struct AxisControl {
@@ -73,13 +82,15 @@ private:
     QLineEdit* makeWindowBox(bool mm, QLayout* row);
     QWidget* makeOverlayControls();
 
-    MainWindowLogic& logic_;
+    GraphReading& logic_;
+    ChangeNotice::Token listening_;
     std::array<AxisControl, 4> axes_{};
     QCheckBox* yAuto_ = nullptr;
     QCheckBox* yyAuto_ = nullptr;
     QCheckBox* grid_ = nullptr;
-    QRadioButton* xTypeMm_ = nullptr;
-    QRadioButton* xTypeNumber_ = nullptr;
+    // mm and number, at their XAxisType.
+    std::array<QRadioButton*, 2> xTypes_{};
+    QButtonGroup* xGroup_ = nullptr;
     QLineEdit* windowMm_ = nullptr;
     QLineEdit* windowSamples_ = nullptr;
     CGraphFrame* frame_ = nullptr;

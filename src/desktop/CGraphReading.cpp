@@ -2,26 +2,30 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMainWindow>
 #include <QScreen>
+#include <QStatusBar>
 #include <QWidget>
 
 #include "base/TextFormat.h"
 #include "desktop/CAddRemoveCursorDlg.h"
 #include "desktop/CAutoAlignMsg.h"
 #include "desktop/CAxisScaleDlg.h"
+#include "desktop/CGraphPanel.h"
 #include "desktop/CGraphOptionsDlg.h"
 #include "desktop/CGraphingWindowSizeDlg.h"
 #include "desktop/CWindowScale.h"
 #include "desktop/COverlayTracesDlg.h"
 #include "desktop/CRemoveCursorDlg.h"
 #include "desktop/CYAxisOffsetsDlg.h"
-#include "desktop/MainWindowLogic.h"
+#include "display/GraphReading.h"
 #include "desktop/NotYet.h"
-#include "desktop/WindowSizes.h"
+#include "display/WindowSizes.h"
 #include "graph/CGraphCtrl.h"
 #include "graph/CGraphFrame.h"
 #include "runs/OverlayPlanRules.h"
 #include "setup/CCollectionVolumeDlg.h"
+#include "setup/SetupHost.h"
 #include "setup/COverlayPlanDlg.h"
 
 namespace corvane {
@@ -32,10 +36,11 @@ namespace {
 
 }  // namespace
 
-CGraphReading::CGraphReading(MainWindowLogic& logic, CGraphFrame& frame, Prompter& prompter, Clock& clock,
-                             QWidget& window)
+CGraphReading::CGraphReading(GraphReading& reading, CGraphFrame& frame, Prompter& prompter, Clock& clock,
+                             QWidget& window, Hooks hooks)
     : QObject(&window),
-      logic_(logic),
+      logic_(reading),
+      hooks_(std::move(hooks)),
       frame_(frame),
       graph_(frame.graph()),
       prompter_(prompter),
@@ -59,12 +64,13 @@ CGraphReading::CGraphReading(MainWindowLogic& logic, CGraphFrame& frame, Prompte
         label->setStyleSheet(QStringLiteral("background: rgba(255,255,230,220); border: 1px solid gray; padding: 1px;"));
         label->hide();
     }
+    listening_ = logic_.view().listen([this] { viewChanged(); });
 }
 
 CGraphReading::~CGraphReading() = default;
 
 PlotFrame CGraphReading::plot() const {
-    return {graph_.width(), graph_.height(), logic_.view().xRange(), logic_.view().yRange()};
+    return {graph_.width(), graph_.height(), logic_.view().axes().xRange(), logic_.view().axes().yRange()};
 }
 
 // --- Mouse ---
@@ -103,18 +109,28 @@ void CGraphReading::apply(const MouseOutcome& outcome) {
     if (outcome.openPopup) {
         openPopup(*outcome.openPopup, lastPress_);
     }
-    if (outcome.offsetsChanged && offsets_ != nullptr) {
-        offsets_->refresh();
-    }
     if (outcome.cursorsChanged) {
         logic_.cursorsChanged();
-        updateCursorViews();
-        emit cursorsChanged();
     }
-    if (outcome.viewChanged) {
-        updateTitles();
-        emit viewChanged();
+}
+
+void CGraphReading::viewChanged() {
+    if (overlayPanel_ != nullptr && !logic_.view().overlayShown()) {
+        // The overlay has gone (removed, or another run opened): its panel
+        // goes with it, so its switches no longer reach this window's channels.
+        overlayPanel_->deleteLater();
+        overlayPanel_ = nullptr;
     }
+    for (CAxisScaleDlg* gains : {xGains_.data(), yGains_.data()}) {
+        if (gains != nullptr) {
+            gains->refresh();
+        }
+    }
+    if (offsets_ != nullptr) {
+        offsets_->refresh();
+    }
+    updateTitles();
+    updateCursorViews();
 }
 
 void CGraphReading::hover(QPoint pos) {
@@ -124,8 +140,7 @@ void CGraphReading::hover(QPoint pos) {
         return;
     }
     const double x = frame.xAt(pos.x());
-    const bool mm = logic_.view().xAxisType() == XAxisType::Millimetres;
-    std::string text = mm ? formatText("x = %.2f mm", x) : formatText("x = %.0f", x);
+    std::string text = "x = " + xValueText(x, logic_.view().axes().xAxisType());
     for (const auto& line : logic_.labelLinesAt(x)) {
         text += "    " + line;
     }
@@ -187,8 +202,6 @@ void CGraphReading::popupChosen(int cursor, CDataMarkersDlg::Choice choice) {
         case CDataMarkersDlg::Choice::Add: startPlaceMode(); break;
     }
     logic_.cursorsChanged();
-    updateCursorViews();
-    emit cursorsChanged();
     window_.setFocus();
 }
 
@@ -203,8 +216,7 @@ void CGraphReading::updateCursorViews() {
     if (overlayPanel_ != nullptr) {
         const auto position = logic_.cursors().mainPosition();
         if (position) {
-            overlayPanel_->refresh(logic_.view().currentSampleAt(*position),
-                                   logic_.view().overlaySampleAt(*position));
+            overlayPanel_->refresh(logic_.view().sampleAt(0, *position), logic_.view().sampleAt(1, *position));
         } else {
             overlayPanel_->refresh(std::nullopt, std::nullopt);
         }
@@ -214,7 +226,7 @@ void CGraphReading::updateCursorViews() {
 void CGraphReading::placeLabels() {
     const auto& records = logic_.cursors().records();
     const PlotFrame frame = plot();
-    const bool mm = logic_.view().xAxisType() == XAxisType::Millimetres;
+    const XAxisType axis = logic_.view().axes().xAxisType();
     int row = 2;
     for (std::size_t i = 0; i < labels_.size(); ++i) {
         QLabel* label = labels_[i];
@@ -222,7 +234,7 @@ void CGraphReading::placeLabels() {
             label->hide();
             continue;
         }
-        QString text = qs(GraphCursors::labelText(records[i].position, mm));
+        QString text = qs(GraphCursors::labelText(records[i].position, axis));
         if (records[i].isMain) {
             for (const auto& line : logic_.cursorLabelLines()) {
                 text += QLatin1Char('\n') + qs(line);
@@ -260,21 +272,10 @@ void CGraphReading::overlayGraph() {
         if (overlayPanel_ == nullptr) {
             placePanel = true;
             overlayPanel_ = new COverlayTracesDlg(logic_.view(), logic_.overlays(), &window_);
-            connect(overlayPanel_, &COverlayTracesDlg::channelsChanged, this, [this] {
-                updateCursorViews();
-                emit viewChanged();
-            });
         }
         overlayPanel_->show();
-    } else if (overlayPanel_ != nullptr) {
-        overlayPanel_->deleteLater();
-        overlayPanel_ = nullptr;
     }
     logic_.cursorsChanged();
-    updateCursorViews();
-    updateTitles();
-    emit viewChanged();
-    emit cursorsChanged();
     if (placePanel && overlayPanel_ != nullptr) {
         // At its size with the file names in: beside the window's bottom
         // right where the screen has room, else inside that corner.
@@ -290,23 +291,34 @@ void CGraphReading::overlayGraph() {
     }
 }
 
+void CGraphReading::followPanel(CGraphPanel& panel, QMainWindow& window) {
+    connect(&panel, &CGraphPanel::autoAlignPressed, this, &CGraphReading::autoAlign);
+    connect(&panel, &CGraphPanel::resetAlignmentPressed, this, &CGraphReading::resetAlignment);
+    connect(&panel, &CGraphPanel::focusPressed, this, &CGraphReading::focus);
+    connect(&panel, &CGraphPanel::resetZoomPressed, this, &CGraphReading::resetZoom);
+    connect(&panel, &CGraphPanel::resetFullRangePressed, this, &CGraphReading::resetFullRange);
+    connect(&panel, &CGraphPanel::optionsPressed, this, &CGraphReading::graphOptions);
+    connect(&panel, &CGraphPanel::cursorStepped, this, [this](bool right) { (void)arrowKey(right); });
+    // The read-out's bar is there from the start: the plot does not shrink
+    // when it first speaks.
+    QStatusBar* bar = window.statusBar();
+    connect(this, &CGraphReading::hoverText, bar, [bar](const QString& text) { bar->showMessage(text); });
+}
+
 void CGraphReading::standardRun() {
     const bool shown = logic_.overlays().standardRun() != nullptr;
-    if (logic_.overlays().toggleStandardRun()) {
-        if (!shown && logic_.overlays().standardRun() != nullptr) {
-            // The vessel the run is cut into, now that the standard run's
-            // own (and its tube) are known; OK hands it to the window.
-            WindowSetupHost& host = logic_.setupHost();
-            const auto& info = host.runInfo();
-            CCollectionVolumeDlg vessel(logic_.overlays().startupFolder(), info ? info->userName : std::string(),
-                                        volumePerMmForRun(info ? info->volumePerMm : 0.0,
-                                                          host.standardRunVolumePerMm()),
-                                        prompter_, clock_, &host, &window_);
-            (void)vessel.exec();
-        }
-        updateTitles();
-        emit viewChanged();
+    if (!logic_.overlays().toggleStandardRun() || shown || logic_.overlays().standardRun() == nullptr ||
+        hooks_.setupHost == nullptr) {
+        return;
     }
+    // The vessel the run is cut into, now that the standard run's own (and
+    // its tube) are known; OK hands it to the window.
+    SetupHost& host = *hooks_.setupHost;
+    const auto& info = host.runInfo();
+    CCollectionVolumeDlg vessel(logic_.overlays().startupFolder(), info ? info->userName : std::string(),
+                                volumePerMmForRun(info ? info->volumePerMm : 0.0, host.standardRunVolumePerMm()),
+                                prompter_, clock_, &host, &window_);
+    (void)vessel.exec();
 }
 
 void CGraphReading::createStandardRun() {
@@ -316,14 +328,10 @@ void CGraphReading::createStandardRun() {
     }
     COverlayPlanDlg dialog({logic_.overlays().startupFolder(), prompter_, chosen->volumePerMm, chosen->collectionLimit},
                            chosen->path, chosen->run, chosen->plan, &window_);
-    dialog.setScanSetup({logic_.overlays().startupFolder(), prompter_, logic_.setupHost(), clock_});
+    if (hooks_.setupHost != nullptr) {
+        dialog.setScanSetup({logic_.overlays().startupFolder(), prompter_, *hooks_.setupHost, clock_});
+    }
     (void)dialog.exec();
-}
-
-void CGraphReading::xAxisTypeChanged() {
-    logic_.overlays().axisChanged();
-    updateTitles();
-    updateCursorViews();
 }
 
 void CGraphReading::showStandardProfile(bool on) {
@@ -335,34 +343,22 @@ void CGraphReading::autoAlign() {
     if (logic_.overlays().startAutoAlign()) {
         showInstruction(QString::fromLatin1(GraphOverlays::kAutoAlignText));
     }
-    emit viewChanged();
 }
 
-void CGraphReading::resetAlignment() {
-    logic_.overlays().resetAlignment();
-    updateCursorViews();
-    emit viewChanged();
-}
+void CGraphReading::resetAlignment() { logic_.overlays().resetAlignment(); }
 
 void CGraphReading::focus() {
     (void)logic_.mouse().armFocus();
     showInstruction(QString::fromLatin1(GraphMouse::kFocusText));
-    emit viewChanged();
 }
 
 void CGraphReading::resetZoom() {
-    logic_.view().resetZoom();
-    updateCursorViews();
-    emit viewChanged();
+    logic_.view().change([](AxisState& axes) { (void)axes.resetZoom(); });
 }
 
-void CGraphReading::resetFullRange() {
-    logic_.view().resetFullRange();
-    updateCursorViews();
-    emit viewChanged();
-}
+void CGraphReading::resetFullRange() { logic_.view().resetFullRange(); }
 
-bool CGraphReading::resetZoomEnabled() const { return logic_.view().zoomActive(); }
+bool CGraphReading::resetZoomEnabled() const { return logic_.view().axes().zoomActive(); }
 
 void CGraphReading::addRemoveCursors() {
     GraphCursors& cursors = logic_.cursors();
@@ -378,26 +374,24 @@ void CGraphReading::addRemoveCursors() {
         startPlaceMode();
         return;
     }
-    const bool mm = logic_.view().xAxisType() == XAxisType::Millimetres;
+    const XAxisType axis = logic_.view().axes().xAxisType();
     QStringList lines;
     for (int i = 0; i < cursors.count(); ++i) {
-        lines << qs(cursors.removeListLine(i, mm));
+        lines << qs(cursors.removeListLine(i, axis));
     }
     CRemoveCursorDlg remove(lines, [&cursors](std::vector<int> chosen) { return cursors.removeSelected(chosen); },
                             &window_);
     if (remove.exec() == QDialog::Accepted) {
         logic_.cursorsChanged();
-        updateCursorViews();
-        emit cursorsChanged();
     }
 }
 
 void CGraphReading::graphOptions() {
     CGraphOptionsDlg dialog(logic_.view(), prompter_, &window_);
     connect(&dialog, &CGraphOptionsDlg::applied, this, [this] {
-        logic_.savePreferences();
-        updateCursorViews();
-        emit viewChanged();
+        if (hooks_.optionsApplied) {
+            hooks_.optionsApplied();
+        }
     });
     dialog.exec();
 }
@@ -430,13 +424,7 @@ void CGraphReading::axisGains(bool xAxis) {
     QPointer<CAxisScaleDlg>& dialog = xAxis ? xGains_ : yGains_;
     if (dialog == nullptr) {
         dialog = new CAxisScaleDlg(xAxis ? CAxisScaleDlg::Axis::X : CAxisScaleDlg::Axis::Y, logic_.view().offsets(),
-                                   clock_,
-                                   [this] {
-                                       logic_.view().refresh();
-                                       updateCursorViews();
-                                       emit viewChanged();
-                                   },
-                                   &window_);
+                                   clock_, [this] { logic_.view().refresh(); }, &window_);
     }
     dialog->refresh();
     dialog->show();
@@ -447,14 +435,8 @@ void CGraphReading::yOffsets() {
     if (offsets_ == nullptr) {
         offsets_ = new CYAxisOffsetsDlg(
             logic_.view().offsets(), clock_,
-            [this] { return logic_.view().yRange().max - logic_.view().yRange().min; },
-            [this] { return graph_.height(); },
-            [this] {
-                logic_.view().refresh();
-                updateCursorViews();
-                emit viewChanged();
-            },
-            &window_);
+            [this] { return logic_.view().axes().yRange().max - logic_.view().axes().yRange().min; },
+            [this] { return graph_.height(); }, [this] { logic_.view().refresh(); }, &window_);
     }
     offsets_->refresh();
     offsets_->show();
@@ -463,7 +445,9 @@ void CGraphReading::yOffsets() {
 
 void CGraphReading::setAxisLabels(bool on) {
     frame_.setLabelsShown(on);
-    logic_.prefs().saveAxisLabels(on);
+    if (hooks_.axisLabelsSwitched) {
+        hooks_.axisLabelsSwitched(on);
+    }
     // The plot changed size: its picture is drawn again.
     graph_.redrawAll();
 }
@@ -473,16 +457,12 @@ bool CGraphReading::arrowKey(bool right) {
         return false;
     }
     logic_.cursorsChanged();
-    updateCursorViews();
-    emit cursorsChanged();
-    emit viewChanged();
     return true;
 }
 
 void CGraphReading::updateTitles() {
     const GraphView& view = logic_.view();
-    const bool mm = view.xAxisType() == XAxisType::Millimetres;
-    const auto shown = view.settings().shown;
+    const auto& shown = view.axes().shown();
     const bool counts = shown[kChannelSampleA] || shown[kChannelSourceA] || shown[kChannelSampleB] ||
                         shown[kChannelSourceB];
     const bool absorbance = shown[kChannelAbsA] || shown[kChannelAbsB];
@@ -490,10 +470,10 @@ void CGraphReading::updateTitles() {
                 : counts && !absorbance ? QStringLiteral("Counts")
                                         : QStringLiteral("Counts / Absorbance (AU)");
     if (view.de1Mode()) {
-        y = QStringLiteral("Absorbance (AU)");
+        y = view.axes().volts() ? QStringLiteral("Voltage (V)") : QStringLiteral("Absorbance (AU)");
     }
     const bool ratioOnRight = shown[kChannelRatio] && !view.de1Mode();
-    frame_.setTitles(mm ? QStringLiteral("Position (mm)") : QStringLiteral("Sample"), y,
+    frame_.setTitles(QLatin1String(xAxisWords(view.axes().xAxisType()).windowTitle), y,
                      ratioOnRight ? QStringLiteral("Abs A / Abs B") : QString());
 }
 

@@ -4,12 +4,15 @@
 #include <QPointer>
 #include <QString>
 #include <array>
+#include <functional>
 #include <memory>
 
 #include "desktop/CDataMarkersDlg.h"
-#include "desktop/GraphMouse.h"
+#include "display/ChangeNotice.h"
+#include "display/GraphMouse.h"
 
 class QLabel;
+class QMainWindow;
 class QWidget;
 
 namespace corvane {
@@ -18,25 +21,44 @@ class CAutoAlignMsg;
 class CAxisScaleDlg;
 class CGraphCtrl;
 class CGraphFrame;
+class CGraphPanel;
 class COverlayTracesDlg;
 class CWindowScale;
 class CYAxisOffsetsDlg;
 class Clock;
-class MainWindowLogic;
+class GraphReading;
 class Prompter;
+class SetupHost;
 
-// The reading of the graph in the window: the mouse routed to the logic
+// The reading of the graph in a window: the mouse routed to the logic
 // (GraphMouse), the cursor popup, the instruction window, the cursor label
 // windows, the overlay traces panel, the gain and offset panels, and the
 // commands of the overlay, standard-run, zoom and cursor controls. The
-// panels and the menu call it; it tells the window what changed.
+// panels and the menu call it; what it shows follows the view's change
+// notice.
 class CGraphReading : public QObject {
     Q_OBJECT
 
 public:
-    CGraphReading(MainWindowLogic& logic, CGraphFrame& frame, Prompter& prompter, Clock& clock,
-                  QWidget& window);
+    // What the commands need of the window beyond the graph (none in a
+    // compare window).
+    struct Hooks {
+        // Graph Options applied, or the axis labels switched: the window
+        // keeps its settings.
+        std::function<void()> optionsApplied;
+        std::function<void(bool)> axisLabelsSwitched;
+        // The STANDARD RUN window's Scan Setup reaches the main window.
+        SetupHost* setupHost = nullptr;
+    };
+
+    CGraphReading(GraphReading& reading, CGraphFrame& frame, Prompter& prompter, Clock& clock, QWidget& window,
+                  Hooks hooks);
     ~CGraphReading() override;
+
+    // The commands of the graph panel that every window with a graph has
+    // (AUTO-ALIGN, RESET ALIGNMENT, FOCUS, the RESETs, Graph Options, the
+    // cursor spin), and the hover read-out in the window's status bar.
+    void followPanel(CGraphPanel& panel, QMainWindow& window);
 
     // --- Commands ---
     void overlayGraph();
@@ -64,13 +86,6 @@ public:
     // UserMsg::RedoOverlay: the overlay command again.
     void redoOverlay() { overlayGraph(); }
 
-    // Everything that shows the cursors and overlay state, after any change.
-    void updateCursorViews();
-    // The axis titles follow the x-axis type and the channels.
-    void updateTitles();
-    // The x-axis type changed: the x title and the cursor labels name its
-    // units, and a standard run's plan is placed on the new axis.
-    void xAxisTypeChanged();
     [[nodiscard]] bool resetZoomEnabled() const;
     [[nodiscard]] QWidget* instruction() const;
     [[nodiscard]] CDataMarkersDlg* popup() const { return popup_.data(); }
@@ -79,10 +94,6 @@ public:
     [[nodiscard]] int windowSizeIndex() const { return sizeIndex_; }
 
 signals:
-    // Ranges, channels or slots changed: axis boxes, switches and labels follow.
-    void viewChanged();
-    // Cursors or readouts changed: the value boxes and the POSITION box.
-    void cursorsChanged();
     // The hover read-out for the status bar.
     void hoverText(const QString& text);
 
@@ -92,6 +103,11 @@ private:
     void released(QPoint pos);
     void wheel(QPoint pos, int steps, Qt::KeyboardModifiers modifiers);
     void apply(const MouseOutcome& outcome);
+    // The view changed: the axis titles, the cursor labels, the overlay
+    // traces panel (closed once no overlay is shown) and the open panels.
+    void viewChanged();
+    void updateTitles();
+    void updateCursorViews();
     void showInstruction(const QString& text);
     void closeInstruction();
     void openPopup(int cursor, QPoint at);
@@ -101,7 +117,9 @@ private:
     void hover(QPoint pos);
     [[nodiscard]] PlotFrame plot() const;
 
-    MainWindowLogic& logic_;
+    GraphReading& logic_;
+    Hooks hooks_;
+    ChangeNotice::Token listening_;
     CGraphFrame& frame_;
     CGraphCtrl& graph_;
     Prompter& prompter_;

@@ -4,7 +4,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "desktop/WindowSizes.h"
+#include "display/WindowSizes.h"
 
 namespace corvane {
 

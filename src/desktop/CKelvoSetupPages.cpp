@@ -3,8 +3,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "desktop/WindowInstruments.h"
-#include "desktop/WindowSetupHost.h"
+#include "display/WindowInstruments.h"
+#include "display/WindowSetupHost.h"
 #include "link/UvLink.h"
 #include "recording/AcquisitionSession.h"
 #include "recording/RecordingController.h"

@@ -25,14 +25,15 @@
 #include "desktop/CKelvoSetupPages.h"
 #include "desktop/CPrintGraphData.h"
 #include "desktop/CSetupPages.h"
-#include "desktop/RunSetupCommands.h"
+#include "display/RunSetupCommands.h"
 #include "desktop/CStatusLines.h"
-#include "desktop/GraphPageContent.h"
-#include "desktop/LiveGraph.h"
+#include "desktop/GraphCtrlLiveGraph.h"
+#include "display/GraphPageContent.h"
+#include "display/LiveGraph.h"
 #include "desktop/NotYet.h"
 #include "desktop/QtConnectionDriver.h"
-#include "desktop/WindowInstruments.h"
-#include "desktop/WindowSizes.h"
+#include "display/WindowInstruments.h"
+#include "display/WindowSizes.h"
 #include "graph/CGraphCtrl.h"
 #include "graph/CGraphFrame.h"
 #include "link/CCMD0DebugDlg.h"
@@ -57,18 +58,6 @@ namespace {
 // busy loop of posts.
 constexpr int kCloseRetryMs = 10;
 
-// The plot as the window's logic drives it.
-class GraphCtrlLiveGraph : public LiveGraph {
-public:
-    explicit GraphCtrlLiveGraph(CGraphCtrl& graph) : graph_(graph) {}
-    bool edit(const std::function<void(GraphModel&)>& f) override { return graph_.edit(f); }
-    void redraw() override { graph_.redraw(); }
-    void redrawAll() override { graph_.redrawAll(); }
-
-private:
-    CGraphCtrl& graph_;
-};
-
 }  // namespace
 
 CMainDlg::CMainDlg(Seams seams, QWidget* parent)
@@ -80,10 +69,31 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
       }) {
     graph_ = new CGraphCtrl(seams_.clock, this);
     liveGraph_ = std::make_unique<GraphCtrlLiveGraph>(*graph_);
-    logic_ = std::make_unique<MainWindowLogic>(
-        MainWindowLogic::Env{seams_.startupFolder, seams_.prompter, folders_, seams_.clock, poster_,
-                             *liveGraph_, [this] { return deviceBusy(); },
-                             [this](PixelPoint p) { return graph_->hitTestTrace(p.x, p.y); }});
+    logic_ = std::make_unique<MainWindowLogic>(MainWindowLogic::Env{
+        .startupFolder = seams_.startupFolder,
+        .prompter = seams_.prompter,
+        .folders = folders_,
+        .clock = seams_.clock,
+        .window = poster_,
+        .graph = *liveGraph_,
+        .busy = [this] { return deviceBusy(); },
+        .hitTest = [this](PixelPoint p) { return graph_->hitTestTrace(p.x, p.y); },
+        .link = [this]() -> LinkHost* { return instruments_->acquisitionSession(); },
+        .setTargetPosition =
+            [this](double mm) {
+                if (RecordingController* controller = recordingController()) {
+                    controller->setTargetPosition(mm);
+                }
+            },
+        .kelvoUnit = [this] { return instruments_->kelvoConnected(); },
+        .raiseWindow =
+            [this] {
+                show();
+                raise();
+                activateWindow();
+                updateAll();
+            },
+        .hideWindow = [this] { hide(); }});
     logic_->status().setCaptionSuffix(seams_.captionSuffix);
     instruments_ = std::make_unique<WindowInstruments>(seams_.prompter, [this] {
         QMetaObject::invokeMethod(this, [this] { jobEnded(); }, Qt::QueuedConnection);
@@ -92,7 +102,6 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
     setWindowTitle(qs(logic_->caption()));
 
     menu_ = new CMainMenu(*logic_, *this);
-    connect(menu_, &CMainMenu::dataChanged, this, &CMainDlg::updateAll);
     connect(menu_, &CMainMenu::exitRequested, this, &CMainDlg::close);
     connect(menu_, &CMainMenu::compareRequested, this, [this] { compareDataSets(); });
     connect(menu_, &CMainMenu::exportRequested, this, [this] { exportDataSets(); });
@@ -110,7 +119,7 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
     leftLayout->addWidget(statusLines_);
     leftLayout->addStretch(1);
     left->setFixedWidth(236);
-    graphPanel_ = new CGraphPanel(*logic_, *graph_, central);
+    graphPanel_ = new CGraphPanel(logic_->graph(), *graph_, central);
     commands_ = new CCommandPanel(
         *logic_, [this](int port) { return seams_.ports.describe(port); },
         [this] { return deviceBusy(); }, central);
@@ -122,9 +131,17 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
     resize(kWindowSizes[0].width, kWindowSizes[0].height);
 
     connectGraphReading();
-    connect(channels_, &CChannelPanel::channelsChanged, this, [this] {
-        graphPanel_->updateControls();
-        updateGraph();
+    connect(graphPanel_, &CGraphPanel::windowSizeTyped, this,
+            [this](bool mm, const QString& text) { logic_->windowSizeEdited(mm, text.toStdString()); });
+    connect(graphPanel_, &CGraphPanel::windowSizeStepped, this,
+            [this](bool mm, bool up) { logic_->windowSizeSpin(mm, up); });
+    // What the graph shows changed: the caption, the AUFS and event-mark
+    // switches and the DE-1 summary follow (the panels follow by themselves).
+    listening_ = logic_->view().listen([this] {
+        setWindowTitle(qs(logic_->caption()));
+        commands_->updateDe1Controls();
+        updateDe1Summary();
+        updateStatus();
     });
     connect(commands_, &CCommandPanel::portChosen, this, &CMainDlg::updateAll);
     connect(commands_, &CCommandPanel::displayChanged, this, [this] {
@@ -169,7 +186,6 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
     connect(menu_, &CMainMenu::saveBufferedRequested, this, [&runSetup] { runSetup.saveBufferedData(); });
     connect(menu_, &CMainMenu::aufsRequested, commands_, &CCommandPanel::chooseAufs);
     connect(graphPanel_, &CGraphPanel::fracAdvRequested, this, &CMainDlg::fractionAdvance);
-    bindSetupHost();
 
     qApp->installEventFilter(this);
     updateAll();
@@ -186,20 +202,16 @@ CMainDlg::~CMainDlg() {
 }
 
 void CMainDlg::connectGraphReading() {
-    reading_ = new CGraphReading(*logic_, graphPanel_->frame(), seams_.prompter, seams_.clock, *this);
+    reading_ = new CGraphReading(logic_->graph(), graphPanel_->frame(), seams_.prompter, seams_.clock, *this,
+                                 {.optionsApplied = [this] { logic_->savePreferences(); },
+                                  .axisLabelsSwitched = [this](bool on) { logic_->prefs().saveAxisLabels(on); },
+                                  .setupHost = &logic_->setupHost()});
     CGraphReading* r = reading_;
+    r->followPanel(*graphPanel_, *this);
     connect(graphPanel_, &CGraphPanel::overlayPressed, r, &CGraphReading::overlayGraph);
     connect(graphPanel_, &CGraphPanel::standardPressed, r, &CGraphReading::standardRun);
-    connect(graphPanel_, &CGraphPanel::autoAlignPressed, r, &CGraphReading::autoAlign);
-    connect(graphPanel_, &CGraphPanel::resetAlignmentPressed, r, &CGraphReading::resetAlignment);
-    connect(graphPanel_, &CGraphPanel::focusPressed, r, &CGraphReading::focus);
-    connect(graphPanel_, &CGraphPanel::resetZoomPressed, r, &CGraphReading::resetZoom);
-    connect(graphPanel_, &CGraphPanel::resetFullRangePressed, r, &CGraphReading::resetFullRange);
-    connect(graphPanel_, &CGraphPanel::optionsPressed, r, &CGraphReading::graphOptions);
     connect(graphPanel_, &CGraphPanel::profileToggled, r, &CGraphReading::showStandardProfile);
-    connect(graphPanel_, &CGraphPanel::cursorStepped, r, [r](bool right) { (void)r->arrowKey(right); });
     connect(menu_, &CMainMenu::createStandardRunRequested, r, &CGraphReading::createStandardRun);
-    connect(graphPanel_->xTypeRadio(true), &QRadioButton::toggled, r, &CGraphReading::xAxisTypeChanged);
     connect(menu_, &CMainMenu::cursorsRequested, r, &CGraphReading::addRemoveCursors);
     connect(menu_, &CMainMenu::windowSizeRequested, r, &CGraphReading::windowSize);
     connect(menu_, &CMainMenu::axisLabelsToggled, r, &CGraphReading::setAxisLabels);
@@ -209,29 +221,12 @@ void CMainDlg::connectGraphReading() {
     connect(menu_, &CMainMenu::saveGraphImageRequested, this, &CMainDlg::saveGraphImage);
     connect(commands_, &CCommandPanel::saveGraphRequested, this, &CMainDlg::saveGraphImage);
     connect(commands_, &CCommandPanel::saveWindowRequested, this, &CMainDlg::saveWindow);
-    connect(r, &CGraphReading::viewChanged, this, [this] {
-        channels_->updateChannels();
-        graphPanel_->updateControls();
-        updateGraph();
-        updateReadouts();
-    });
-    connect(r, &CGraphReading::cursorsChanged, this, [this] {
-        graphPanel_->updateGraphCommands();
-        updateReadouts();
-    });
-    // The read-out's bar is there from the start: the plot does not shrink
-    // when it first speaks.
-    (void)statusBar();
-    connect(r, &CGraphReading::hoverText, this, [this](const QString& text) { statusBar()->showMessage(text); });
 }
 
 void CMainDlg::updateGraph() {
     graphPanel_->updateAxisTexts(true);
     graphPanel_->updateGraphCommands();
-    reading_->updateTitles();
-    reading_->updateCursorViews();
     setWindowTitle(qs(logic_->caption()));
-    viewUpdated();
 }
 
 // --- Binding ---
@@ -273,52 +268,15 @@ void CMainDlg::attachInstruments() {
         WindowInstruments::Attachment{seams_.startupFolder, folders_, *driver_,
                                       [driver = driver_.get()] { driver->abort(); },
                                       [driver = driver_.get()] { driver->resume(); }, *this,
-                                      !introShown_});
-    bindSetupHost();
-    bindLogic();
-}
-
-void CMainDlg::bindSetupHost() {
-    RecordingController* controller = instruments_->recordingController();
-    WindowSetupHost::Targets targets;
-    targets.link = instruments_->acquisitionSession();
-    if (controller != nullptr) {
+                                      logic_->nextRun(), !introShown_});
+    if (RecordingController* controller = recordingController()) {
         // "Do you want to do another identical run?" after the save question:
         // asked on the window's thread once the stop's job has ended.
         controller->setAfterTwoChannelRun([this] {
             QMetaObject::invokeMethod(this, [this] { scanSetupAfterRun_ = true; }, Qt::QueuedConnection);
         });
-        targets.setTargetPosition = [controller](double mm) { controller->setTargetPosition(mm); };
-        targets.runInfoChanged = [controller](const RunInfo& info) { controller->setRunInfo(info); };
-        targets.collectionChanged = [controller](double ml, int kind) {
-            controller->setCollectionLimit(ml);
-            controller->setFractionationKind(kind);
-        };
-        targets.standardRunPlanChanged = [controller](const std::optional<StandardRunPlan>& plan) {
-            controller->setStandardRunPlan(plan);
-        };
     }
-    // The AUFS buttons and the Instrument lines show what the next run starts
-    // with, also after the standard-run window's review of the DE-1 page.
-    targets.de1SetupChanged = [this, controller](const Em1RunWriter::Setup& setup) {
-        if (controller != nullptr) {
-            controller->setDe1Setup(setup);
-        }
-        logic_->view().setAufs(setup.settings.aufs);
-        updateDe1Summary();
-    };
-    targets.de1Mode = [this] { return logic_->de1Mode(); };
-    targets.kelvoUnit = [this] { return instruments_->kelvoConnected(); };
-    targets.showGraph = [this] {
-        logic_->refreshGraph();
-        show();
-        raise();
-        activateWindow();
-        updateAll();
-    };
-    targets.hideWindow = [this] { hide(); };
-    targets.window = &poster_;
-    logic_->setupHost().setTargets(std::move(targets));
+    bindLogic();
 }
 
 void CMainDlg::updateDe1Summary() {
@@ -423,10 +381,7 @@ void CMainDlg::updateAll() {
     commands_->fillPortList();
 }
 
-void CMainDlg::updateReadouts() {
-    channels_->updateReadouts();
-    viewUpdated();
-}
+void CMainDlg::updateReadouts() { channels_->updateReadouts(); }
 
 void CMainDlg::updateCommands() {
     commands_->updateCommands();
@@ -641,7 +596,7 @@ void CMainDlg::handleMessage(UserMsg msg, std::int64_t /*a*/, std::int64_t /*b*/
         case UserMsg::Readouts:
             updateReadouts();
             updateCommands();
-            if (logic_->view().yAutoScale() || logic_->view().yyAutoScale()) {
+            if (logic_->view().axes().yAutoScale() || logic_->view().axes().yyAutoScale()) {
                 graphPanel_->updateAxisTexts(false);
             }
             updateStatus();

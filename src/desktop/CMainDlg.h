@@ -11,8 +11,8 @@
 
 #include "app/DialogFolders.h"
 #include "app/QtWindowPoster.h"
-#include "desktop/MainWindowLogic.h"
-#include "desktop/LiveGraph.h"
+#include "display/MainWindowLogic.h"
+#include "display/LiveGraph.h"
 #include "recording/RunDisplay.h"
 
 class QAction;
@@ -168,12 +168,13 @@ public:
 
     // "Compare &Data Sets" (and the USER pages' button): the multiple data
     // sets dialog, then the compare window in place of this one.
-    virtual void compareDataSets();
+    void compareDataSets();
     // Its second half, after the dialog's OK: the runs read (a message and
     // this window shown again when one cannot be), then the compare window.
     bool openCompare(const std::vector<std::string>& files, int plotType, const std::array<int, 4>& colours);
-    // "&Export Data Sets": the compare window's sets into an export file.
-    virtual void exportDataSets();
+    // "&Export Data Sets" of this window: it holds no sets (the compare
+    // window exports its own).
+    void exportDataSets();
     // The compare window while it is open.
     [[nodiscard]] CCompareDlg* compareWindow() const;
 
@@ -182,14 +183,11 @@ signals:
     void closed();
 
 protected:
-    // After the graph, its readouts or cursors changed.
-    virtual void viewUpdated() {}
-
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-    // The panels, for a window of this kind that shows other things (compare).
+private:
     CChannelPanel* channels_ = nullptr;
     CStatusLines* statusLines_ = nullptr;
     CGraphPanel* graphPanel_ = nullptr;
@@ -197,7 +195,6 @@ protected:
     CCommandPanel* commands_ = nullptr;
     CMainMenu* menu_ = nullptr;
 
-private:
     void handleMessage(UserMsg msg, std::int64_t a, std::int64_t b, const std::any& payload);
     void bindLogic();
     void updateReadouts();
@@ -214,9 +211,6 @@ private:
     void showStreamedPosition();
     // The INTRO page is still due and nothing else will show it.
     void showIntroIfDue();
-    // The window as the setup pages see it, bound to the recording
-    // controller (when there is one) so each run gets their description.
-    void bindSetupHost();
     // The DE-1 summary of the status lines, after the settings changed.
     void updateDe1Summary();
     void fractionAdvance();
@@ -230,6 +224,7 @@ private:
     std::unique_ptr<LiveGraph> liveGraph_;
     QtWindowPoster poster_;
     std::unique_ptr<MainWindowLogic> logic_;
+    ChangeNotice::Token listening_;
     // After the logic: the receive thread it feeds ends first.
     std::unique_ptr<WindowInstruments> instruments_;
     std::unique_ptr<QtConnectionDriver> driver_;

@@ -1,11 +1,10 @@
 // CMainDlg's print and image commands: Print Graph, Save Graph Image and
-// SAVE WINDOW. A compare window runs the same commands on its own graph; its
-// sets reach the page through its view.
+// SAVE WINDOW.
 #include "app/Prompter.h"
 #include "desktop/CMainDlg.h"
 #include "desktop/CPrintGraphData.h"
-#include "desktop/GraphPageContent.h"
-#include "desktop/WindowInstruments.h"
+#include "display/GraphPageContent.h"
+#include "display/WindowInstruments.h"
 #include "graph/CGraphCtrl.h"
 #include "recording/RecordingController.h"
 #include "runs/RunRecorder.h"
@@ -13,20 +12,14 @@
 namespace corvane {
 
 GraphPageContent CMainDlg::graphPage() const {
-    std::array<Rgb, 6> colours{};
-    (void)graph_->read([&](const GraphModel& model) {
-        for (int slot = 0; slot < 6; ++slot) {
-            colours[static_cast<std::size_t>(slot)] = model.getTraceColour(slot);
-        }
-    });
     // Only a live DE-1 trace takes its settings from the recording; asking
     // may read "prefs.cfg" when no run was started yet.
     std::optional<RunDescription> liveDe1;
     const RecordingController* recording = recordingController();
-    if (recording != nullptr && logic_->view().de1Mode() && !logic_->view().fileShown()) {
+    if (recording != nullptr && logic_->view().scene().live() && logic_->view().liveRun().de1Source) {
         liveDe1 = recording->de1PageDescription();
     }
-    return graphPageContent(logic_->view(), logic_->cursors(), &logic_->overlays(), colours,
+    return graphPageContent(logic_->view(), logic_->cursors(), &logic_->overlays(), pageColours(*graph_),
                             liveDe1 ? &*liveDe1 : nullptr);
 }
 

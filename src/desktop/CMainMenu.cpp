@@ -7,7 +7,7 @@
 #include <QMessageBox>
 
 #include "app/Version.h"
-#include "desktop/MainWindowLogic.h"
+#include "display/MainWindowLogic.h"
 #include "desktop/NotYet.h"
 
 namespace corvane {
@@ -16,18 +16,12 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
     : QObject(&window), logic_(logic), window_(window) {
     QMenu* file = window.menuBar()->addMenu(QStringLiteral("&File"));
     file->setToolTipsVisible(true);
-    connect(file->addAction(QStringLiteral("&Open Data File")), &QAction::triggered, this, [this] {
-        if (logic_.files().openDataFile()) {
-            emit dataChanged();
-        }
-    });
+    connect(file->addAction(QStringLiteral("&Open Data File")), &QAction::triggered, this,
+            [this] { (void)logic_.files().openDataFile(); });
     connect(file->addAction(QStringLiteral("C&reate Standard Run")), &QAction::triggered, this,
             &CMainMenu::createStandardRunRequested);
     closeData_ = file->addAction(QStringLiteral("&Close Data File"));
-    connect(closeData_, &QAction::triggered, this, [this] {
-        logic_.files().closeDataFile();
-        emit dataChanged();
-    });
+    connect(closeData_, &QAction::triggered, this, [this] { logic_.files().closeDataFile(); });
     saveBuffered_ = file->addAction(QStringLiteral("Save &Buffered Data"));
     connect(saveBuffered_, &QAction::triggered, this, &CMainMenu::saveBufferedRequested);
     connect(file->addAction(QStringLiteral("Save &Graph Data As...")), &QAction::triggered, this,
@@ -38,8 +32,7 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
         update();
     });
     file->addSeparator();
-    QAction* compare = file->addAction(QStringLiteral("Compare &Data Sets"));
-    connect(compare, &QAction::triggered, this, &CMainMenu::compareRequested);
+    connect(file->addAction(QStringLiteral("Compare &Data Sets")), &QAction::triggered, this, &CMainMenu::compareRequested);
     connect(file->addAction(QStringLiteral("&Export Data Sets")), &QAction::triggered, this,
             &CMainMenu::exportRequested);
     file->addSeparator();
@@ -53,9 +46,6 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
     connect(file->addAction(QStringLiteral("E&xit")), &QAction::triggered, this,
             &CMainMenu::exitRequested);
     connect(file, &QMenu::aboutToShow, this, &CMainMenu::update);
-    fileOnly_ = {action(QStringLiteral("&Open Data File")), closeData_, rescue_,
-                 action(QStringLiteral("Save &Buffered Data")), action(QStringLiteral("Save &Graph Data As...")),
-                 scanSetup_, compare};
 
     QMenu* view = window.menuBar()->addMenu(QStringLiteral("&View"));
     view->setToolTipsVisible(true);
@@ -90,11 +80,6 @@ void CMainMenu::update() {
     closeData_->setText(qs(logic_.files().closeDataMenuText()));
     closeData_->setEnabled(logic_.files().openDataSets() > 0);
     rescue_->setEnabled(logic_.files().lostDataPresent());
-    if (logic_.view().compareSets() != nullptr) {
-        for (QAction* entry : fileOnly_) {
-            entry->setEnabled(false);
-        }
-    }
 }
 
 void CMainMenu::setAxisLabelsChecked(bool on) {

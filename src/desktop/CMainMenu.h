@@ -26,8 +26,6 @@ public:
     [[nodiscard]] QAction* action(const QString& text) const;
 
 signals:
-    // A data file was opened or closed: everything shown follows.
-    void dataChanged();
     // "E&xit": the window's close sequence.
     void exitRequested();
     // "Compare &Data Sets" and "&Export Data Sets".
@@ -55,8 +53,6 @@ private:
     QAction* closeData_ = nullptr;
     QAction* rescue_ = nullptr;
     QAction* axisLabels_ = nullptr;
-    // Entries a compare window has no use for (it shows its sets, not a file).
-    std::vector<QAction*> fileOnly_;
     QAction* saveBuffered_ = nullptr;
     QAction* scanSetup_ = nullptr;
 

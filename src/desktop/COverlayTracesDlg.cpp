@@ -5,9 +5,9 @@
 #include <QLabel>
 
 #include "base/TextFormat.h"
-#include "desktop/Channels.h"
-#include "desktop/GraphOverlays.h"
-#include "desktop/GraphView.h"
+#include "display/Channels.h"
+#include "display/GraphOverlays.h"
+#include "display/GraphView.h"
 #include "desktop/NotYet.h"
 
 namespace corvane {
@@ -52,11 +52,11 @@ QLabel* COverlayTracesDlg::readout(bool overlay, int k) const {
 
 void COverlayTracesDlg::refresh(const std::optional<SampleRecord>& current,
                                 const std::optional<SampleRecord>& overlay) {
-    names_[0]->setText(qs(visibleText(view_.shownPath().filename().string())));
-    names_[1]->setText(qs(visibleText(view_.overlayPath().filename().string())));
+    names_[0]->setText(qs(visibleText(view_.scene().setPath(0).filename().string())));
+    names_[1]->setText(qs(visibleText(view_.scene().setPath(1).filename().string())));
     for (int k = 0; k < 3; ++k) {
         const int channel = kChannels[static_cast<std::size_t>(k)];
-        const bool on = view_.channelShown(channel);
+        const bool on = view_.axes().channelShown(channel);
         {
             const QSignalBlocker block(boxes_[static_cast<std::size_t>(k)]);
             boxes_[static_cast<std::size_t>(k)]->setChecked(on);

@@ -132,6 +132,16 @@ bool CPrintGraphData::saveWindow(QWidget& window) {
     return true;
 }
 
+std::array<Rgb, 6> pageColours(const CGraphCtrl& graph) {
+    std::array<Rgb, 6> colours{};
+    (void)graph.read([&](const GraphModel& model) {
+        for (int slot = 0; slot < 6; ++slot) {
+            colours[static_cast<std::size_t>(slot)] = model.getTraceColour(slot);
+        }
+    });
+    return colours;
+}
+
 bool saveCapture(const std::string& path, const QImage& image, std::error_code* failure) {
     // A PDF or SVG of a capture is one page of the picture's size, at the
     // screen's 96 dpi.

@@ -1,13 +1,15 @@
 #pragma once
 
 #include <QImage>
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
 
-#include "desktop/GraphPage.h"
-#include "desktop/GraphPageContent.h"
+#include "display/GraphPage.h"
+#include "display/GraphPageContent.h"
+#include "graph/Rgb.h"
 
 class QPrinter;
 class QWidget;
@@ -71,6 +73,9 @@ private:
     Prompter& prompter_;
     std::string initialFolder_;
 };
+
+// The colours of slots 0 to 5 as the graph draws them, for the page's legends.
+[[nodiscard]] std::array<Rgb, 6> pageColours(const CGraphCtrl& graph);
 
 // A captured picture saved in the kind the name gives: bitmaps as they are,
 // PDF and SVG as a page of the picture's size.

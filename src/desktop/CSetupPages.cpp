@@ -3,8 +3,8 @@
 #include <QTimer>
 
 #include "app/Prompter.h"
-#include "desktop/MainWindowLogic.h"
-#include "desktop/RunSetupCommands.h"
+#include "display/MainWindowLogic.h"
+#include "display/RunSetupCommands.h"
 #include "setup/CEM1SetupDlg.h"
 #include "setup/CGRSetupDlg.h"
 #include "setup/CGeneralRecordUserDlg.h"
@@ -122,7 +122,10 @@ PageShown CSetupPages::showDe1Pages() {
         de1_ = page;
     } else {
         CGRSetupDlg axes(env_.startupFolder, env_.prompter, host.runInfo(), &env_.window);
-        if (axes.exec() == CGRSetupDlg::kUser) {
+        const int choice = axes.exec();
+        // Left by USER or GRAPH: the graph takes the axes chosen.
+        env_.logic.graphAxesChosen(axes.page().xAxis, axes.page().yAxis);
+        if (choice == CGRSetupDlg::kUser) {
             return PageShown::modalThen(SetupPage::User);
         }
         de1_ = new CEM1SetupDlg(pageEnv, &env_.window);

@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "desktop/InstrumentStatus.h"
+#include "display/InstrumentStatus.h"
 #include "desktop/NotYet.h"
 
 namespace corvane {

@@ -4,7 +4,7 @@
 #include <array>
 #include <functional>
 
-#include "desktop/RepeatStepper.h"
+#include "display/RepeatStepper.h"
 
 class QLabel;
 

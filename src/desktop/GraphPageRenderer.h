@@ -7,8 +7,8 @@
 #include <string>
 #include <system_error>
 
-#include "desktop/GraphPage.h"
-#include "desktop/GraphPageContent.h"
+#include "display/GraphPage.h"
+#include "display/GraphPageContent.h"
 
 class QPainter;
 

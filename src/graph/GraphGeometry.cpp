@@ -1,7 +1,9 @@
 #include "graph/GraphGeometry.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <tuple>
 
 namespace corvane {
 
@@ -161,6 +163,135 @@ void GraphGeometry::traceLines(int slot, bool reduceDenseColumns, std::vector<Pi
         firstY = minY = maxY = lastY = py;
         haveColumn = true;
     }
+    endRun();
+}
+
+void GraphGeometry::traceSpans(int slot, int penWidth, std::vector<ColumnSpan>& spans,
+                               std::vector<PixelSegment>& steps) const {
+    spans.clear();
+    steps.clear();
+    const TraceSlot& s = model_.slot(slot);
+    const size_t n = std::min(s.x.size(), s.y.size());
+    const YAxisMap axis = yAxisOf(slot);
+    const int offset = scaled(s.pixelOffset);
+    const double halfPen = penWidth / 2.0;
+
+    bool open = false;          // a column's span is being gathered
+    ColumnSpan column;          // ... this one
+    int lastY = 0;              // the row of the run's last point
+    std::size_t runPoints = 0;  // points in the run so far
+    std::size_t runSpans = 0;   // spans.size() and steps.size() when the run began
+    std::size_t runSteps = 0;
+
+    const auto take = [&](int top, int bottom) {
+        column.top = std::min(column.top, std::min(top, bottom));
+        column.bottom = std::max(column.bottom, std::max(top, bottom));
+    };
+    // A wide pen's stroke reaches beyond a point across the line's
+    // direction: half the pen's width on a level step, nothing where the
+    // line runs straight up or down (the joins are bevelled); a run's ends
+    // are square caps.
+    const auto reach = [halfPen](int dy) { return static_cast<int>(halfPen / std::sqrt(1.0 + dy * dy)); };
+    const int capReach = penWidth > 1 ? static_cast<int>(halfPen) : 0;
+    const auto endRun = [&] {
+        if (open) {
+            take(lastY - capReach, lastY + capReach);
+            spans.push_back(column);
+        }
+        // A lone point has nothing to connect to.
+        if (runPoints < 2) {
+            spans.resize(runSpans);
+            steps.resize(runSteps);
+        }
+        open = false;
+        runPoints = 0;
+        runSpans = spans.size();
+        runSteps = steps.size();
+    };
+
+    // Most points of a dense trace fall in the column being gathered: for
+    // them only the values' extremes are kept, and mapped to rows when the
+    // column is left (the mapping keeps their order). Any point the quick
+    // test is not sure of takes the full way below.
+    const double* xs = s.x.data();
+    const double* ys = s.y.data();
+    const double xGain = s.xGain;
+    const double yGain = s.yGain;
+    double columnLo = 0.0;  // the column's bounds in xPixels
+    double columnHi = -1.0;
+    double low = 0.0;  // the extremes and the last of the values gathered since the column's last row
+    double high = 0.0;
+    double last = 0.0;
+    bool gathered = false;
+    const auto settle = [&] {
+        if (gathered) {
+            const int a = axis.py(low, offset);
+            const int b = axis.py(high, offset);
+            column.top = std::min(column.top, std::min(a, b));
+            column.bottom = std::max(column.bottom, std::max(a, b));
+            lastY = axis.py(last, offset);
+            gathered = false;
+        }
+    };
+    for (size_t i = 0; i < n; ++i) {
+        const double at = mapping_.xPixels(xs[i] * xGain);
+        const double value = ys[i] * yGain;
+        if (open && at >= columnLo && at < columnHi && value == value) {
+            low = gathered ? std::min(low, value) : value;
+            high = gathered ? std::max(high, value) : value;
+            last = value;
+            gathered = true;
+            ++runPoints;
+            continue;
+        }
+        settle();
+        const int px = rnd(at);
+        const int py = mapping_.inPlot(px) ? axis.py(value, offset) : kNoPixel;
+        if (py == kNoPixel) {
+            endRun();
+            continue;
+        }
+        ++runPoints;
+        if (open && px == column.x) {
+            // The common case of a dense trace: another point in the column.
+            column.top = std::min(column.top, py);
+            column.bottom = std::max(column.bottom, py);
+        } else if (open && std::abs(px - column.x) == 1 && penWidth > 1) {
+            // Each column takes the half of the step at its own end, as the
+            // middle of the wide stroke runs.
+            const int middle = lastY + (py - lastY) / 2;
+            const int e = reach(py - lastY);
+            take(lastY - e, lastY + e);
+            take(lastY, middle);
+            spans.push_back(column);
+            column = {px, std::min(middle, py - e), std::max(middle, py + e)};
+        } else if (open && std::abs(px - column.x) == 1) {
+            // A 1 px line sets, in the left column, the rows from its end
+            // there towards the other end, that row left out, and in the
+            // right column its own end's row.
+            const auto toward = [](int from, int to) { return to > from ? to - 1 : to < from ? to + 1 : to; };
+            if (px > column.x) {
+                take(lastY, toward(lastY, py));
+                spans.push_back(column);
+                column = {px, py, py};
+            } else {
+                spans.push_back(column);
+                column = {px, std::min(py, toward(py, lastY)), std::max(py, toward(py, lastY))};
+            }
+        } else {
+            if (open) {
+                spans.push_back(column);
+                steps.push_back({{column.x, lastY}, {px, py}});
+                column = {px, py, py};
+            } else {
+                column = {px, py - capReach, py + capReach};
+            }
+            open = true;
+        }
+        lastY = py;
+        std::tie(columnLo, columnHi) = GraphMapping::columnBounds(column.x);
+    }
+    settle();
     endRun();
 }
 

@@ -32,6 +32,15 @@ struct BoundaryTick {
     TickLabel label;
 };
 
+// The rows a line sets in one pixel column, top to bottom, both included.
+struct ColumnSpan {
+    int x = 0;
+    int top = 0;
+    int bottom = 0;
+
+    friend bool operator==(const ColumnSpan&, const ColumnSpan&) = default;
+};
+
 struct TraceMarker {
     PixelPoint centre;
     int radius = 0;
@@ -62,6 +71,16 @@ public:
     void traceLines(int slot, bool reduceDenseColumns, std::vector<PixelPoint>& points,
                     std::vector<int>& runEnds, std::size_t from = 0) const;
     void traceMarkers(int slot, std::vector<TraceMarker>& out, std::size_t from = 0) const;
+    // The same line as the rows a pen penWidth pixels wide sets per pixel
+    // column (a wide pen's w columns centred on it), for a dense solid
+    // trace: consecutive points in one column, or in neighbouring columns,
+    // set one unbroken run of rows in each column, so a column is one span
+    // however many points fall in it. With a 1 px pen these are the pixels
+    // the line sets; with a wider one within a pixel of its stroke. A step
+    // over more than one column is left as a segment. Runs end where
+    // traceLines ends them; a lone point sets nothing.
+    void traceSpans(int slot, int penWidth, std::vector<ColumnSpan>& spans,
+                    std::vector<PixelSegment>& steps) const;
 
     // The ticks of a mark-style slot. lastTickPx carries the column of the
     // last tick taken while recording or collecting, across slots, for the

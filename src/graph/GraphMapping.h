@@ -1,6 +1,7 @@
 #pragma once
 
 #include <limits>
+#include <utility>
 
 namespace corvane {
 
@@ -60,7 +61,14 @@ public:
     [[nodiscard]] int width() const { return width_; }
     [[nodiscard]] int height() const { return height_; }
 
-    [[nodiscard]] int px(double x) const { return rnd((x - xMin_) * pixelsPerX_); }
+    [[nodiscard]] int px(double x) const { return rnd(xPixels(x)); }
+    // x in pixels from the left edge, before rounding.
+    [[nodiscard]] double xPixels(double x) const { return (x - xMin_) * pixelsPerX_; }
+    // The values of xPixels that px rounds to column c (c >= 0), half open.
+    [[nodiscard]] static std::pair<double, double> columnBounds(int c) {
+        // rnd truncates towards zero: column 0 reaches to -1.5.
+        return {c == 0 ? -1.5 : c - 0.5, c + 0.5};
+    }
 
     [[nodiscard]] YAxisMap yAxis(double lo, double hi) const { return {lo, hi, height_}; }
     [[nodiscard]] int py(double y, double lo, double hi, int pixelOffset) const {

@@ -1,5 +1,6 @@
 #include "graph/GraphPainter.h"
 
+#include <QPaintEngine>
 #include <QPainter>
 #include <QString>
 #include <algorithm>
@@ -109,6 +110,24 @@ void GraphPainter::drawLabel(QPainter& painter, const TickLabel& label) {
     painter.drawText(toQRect(label.rect), flags, QString::fromLatin1(label.text.data()));
 }
 
+bool GraphPainter::drawTraceSpans(QPainter& painter, const GraphGeometry& geometry, int slot, QColor colour) {
+    const int w = std::max(1, rnd(style_.lineWidth));
+    geometry.traceSpans(slot, w, spans_, segments_);
+    // A sparse trace (zoomed in, points pixels apart) is a few segments:
+    // the polyline draws it as well and joins its corners.
+    if (spans_.size() < 4 * segments_.size()) {
+        return false;
+    }
+    // A w pixel pen covers w columns, the extra pixel of an odd width to
+    // the right, as Qt draws aliased lines.
+    const int before = w / 2;
+    for (const ColumnSpan& span : spans_) {
+        painter.fillRect(span.x - before, span.top, w, span.bottom - span.top + 1, colour);
+    }
+    drawSegments(painter, segments_);
+    return true;
+}
+
 void GraphPainter::drawTrace(QPainter& painter, const GraphGeometry& geometry,
                              const GraphModel& model, int slot, std::size_t from) {
     const TraceSlot& s = model.slot(slot);
@@ -120,6 +139,14 @@ void GraphPainter::drawTrace(QPainter& painter, const GraphGeometry& geometry,
         pen.setCapStyle(Qt::FlatCap);
     }
     painter.setPen(pen);
+    // A dense solid trace on a bitmap: one filled span per pixel column.
+    // Stroking its zig-zag with a wide pen is what made a noisy run slow to
+    // draw, and more so the larger the page; vector output keeps its path.
+    if (from == 0 && style_.reduceDenseColumns && style_.spanDenseColumns && !s.dashed &&
+        painter.paintEngine() != nullptr &&
+        painter.paintEngine()->type() == QPaintEngine::Raster && drawTraceSpans(painter, geometry, slot, colour)) {
+        return;
+    }
 
     // A dash pattern runs along the whole path: only a solid line can lose
     // points without changing its pixels.

@@ -26,6 +26,10 @@ struct GraphPaintStyle {
     double fontPixelSize = 11.0;  // 8 points at 96 dpi
     // Dense traces keep only what changes pixels (see GraphGeometry).
     bool reduceDenseColumns = true;
+    // ... and on a bitmap are drawn as one filled span per pixel column
+    // (GraphGeometry::traceSpans): the same pixels with a 1 px pen, within
+    // a pixel with a wider one.
+    bool spanDenseColumns = true;
     // The message, selection box, cursors, drag line and zoom box: what the
     // user works with on screen, left off a printed page.
     bool interactive = true;
@@ -74,6 +78,9 @@ private:
     void drawSegments(QPainter& painter, const std::vector<PixelSegment>& segments);
     void drawTrace(QPainter& painter, const GraphGeometry& geometry, const GraphModel& model,
                    int slot, std::size_t from = 0);
+    // A dense trace as column spans; false when the trace is sparse (the
+    // polyline then draws it).
+    bool drawTraceSpans(QPainter& painter, const GraphGeometry& geometry, int slot, QColor colour);
     void drawMarkers(QPainter& painter, const GraphGeometry& geometry, const GraphModel& model,
                      int slot, std::size_t from = 0);
     void drawMarkTicks(QPainter& painter, const GraphGeometry& geometry, const GraphModel& model,
@@ -90,6 +97,7 @@ private:
     QPen greyTextPen_;
 
     std::vector<PixelPoint> points_;
+    std::vector<ColumnSpan> spans_;
     std::vector<int> runEnds_;
     std::vector<QPoint> qpoints_;
     std::vector<TraceMarker> markers_;

@@ -121,31 +121,6 @@ std::string RecordingController::runName() const {
     return runName_;
 }
 
-void RecordingController::setRunInfo(std::optional<RunInfo> info) {
-    const std::scoped_lock lock(mutex_);
-    runInfo_ = std::move(info);
-}
-
-void RecordingController::setDe1Setup(std::optional<Em1RunWriter::Setup> setup) {
-    const std::scoped_lock lock(mutex_);
-    de1Setup_ = std::move(setup);
-}
-
-void RecordingController::setStandardRunPlan(std::optional<StandardRunPlan> plan) {
-    const std::scoped_lock lock(mutex_);
-    standardRunPlan_ = std::move(plan);
-}
-
-void RecordingController::setCollectionLimit(double ml) {
-    const std::scoped_lock lock(mutex_);
-    collectionLimit_ = ml;
-}
-
-void RecordingController::setFractionationKind(int kind) {
-    const std::scoped_lock lock(mutex_);
-    fractionationKind_ = kind;
-}
-
 bool RecordingController::chooseDe1Plan() {
     SampleReader* r = reader();
     RunWriter* w = writer();
@@ -155,22 +130,19 @@ bool RecordingController::chooseDe1Plan() {
     std::optional<OverlayPlan> standard;
     std::optional<OverlayPlan> setupPlan;
     const double vpm = runVolumePerMm();
-    double limit = 0.0;
-    {
-        const std::scoped_lock lock(mutex_);
-        if (standardRunPlan_) {
-            standard = standardRunPlan_->plan;
-        }
-        if (de1Setup_) {
-            setupPlan = de1Setup_->overlayPlan;
-        }
-        limit = collectionLimit_;
-        if (fractionationKind_ == 1) {
-            // Auto + manual: full vessels are changed automatically.
-            for (auto* plan : {&standard, &setupPlan}) {
-                if (*plan) {
-                    (*plan)->autofrac = 1;
-                }
+    const NextRun::Description next = env_.next.snapshot();
+    if (next.standardRunPlan) {
+        standard = next.standardRunPlan->plan;
+    }
+    if (next.de1Setup) {
+        setupPlan = next.de1Setup->overlayPlan;
+    }
+    const double limit = next.collectionVolume;
+    if (next.fractionationKind == 1) {
+        // Auto + manual: full vessels are changed automatically.
+        for (auto* plan : {&standard, &setupPlan}) {
+            if (*plan) {
+                (*plan)->autofrac = 1;
             }
         }
     }
@@ -333,9 +305,10 @@ std::filesystem::path RecordingController::uniqueTempPath() const {
 bool RecordingController::openRun(SampleReader& reader, RunWriter& writer,
                                   const std::filesystem::path& tempPath) {
     RunDescription description;
+    // The run takes the description as it stands when it starts.
+    description.runInfo = env_.next.snapshot().runInfo;
     {
         const std::scoped_lock lock(mutex_);
-        description.runInfo = runInfo_;
         tempFile_ = tempPath;
         savedFile_.reset();
     }
@@ -398,9 +371,10 @@ bool RecordingController::openDe1Run(SampleReader& reader, RunWriter& writer,
     source.SetSamplesPerSec(setup.settings.samplesPerSec);
     De1RunPlan plan = De1RunPlan::from(setup.settings, vpm, setup.overlayPlan ? &*setup.overlayPlan : nullptr);
     {
+        const NextRun::Description next = env_.next.snapshot();
         const std::scoped_lock lock(mutex_);
-        const bool automatic = fractionationKind_ == 1 || (runPlan_ && runPlan_->autofrac == 1);
-        plan.automaticFractionMm = automatic && vpm > 0.0 ? collectionLimit_ / vpm : 0.0;
+        const bool automatic = next.fractionationKind == 1 || (runPlan_ && runPlan_->autofrac == 1);
+        plan.automaticFractionMm = automatic && vpm > 0.0 ? next.collectionVolume / vpm : 0.0;
     }
     startOffsetMm_ = std::max(0.0, plan.deadVolumeDistanceMm);
     source.StartRun(plan);
@@ -412,9 +386,9 @@ bool RecordingController::openDe1Run(SampleReader& reader, RunWriter& writer,
 }
 
 double RecordingController::runVolumePerMm() const {
-    const std::scoped_lock lock(mutex_);
-    return volumePerMmForRun(runInfo_ ? runInfo_->volumePerMm : 0.0,
-                             standardRunPlan_ ? standardRunPlan_->volumePerMm : 0.0);
+    const NextRun::Description next = env_.next.snapshot();
+    return volumePerMmForRun(next.runInfo ? next.runInfo->volumePerMm : 0.0,
+                             next.standardRunPlan ? next.standardRunPlan->volumePerMm : 0.0);
 }
 
 RunDescription RecordingController::de1PageDescription() const {
@@ -425,20 +399,14 @@ RunDescription RecordingController::de1PageDescription() const {
         }
     }
     RunDescription next;
-    next.runInfo = [this] {
-        const std::scoped_lock lock(mutex_);
-        return runInfo_;
-    }();
+    next.runInfo = env_.next.snapshot().runInfo;
     next.em1 = de1Setup();
     return next;
 }
 
 Em1RunWriter::Setup RecordingController::de1Setup() const {
-    {
-        const std::scoped_lock lock(mutex_);
-        if (de1Setup_) {
-            return *de1Setup_;
-        }
+    if (auto chosen = env_.next.snapshot().de1Setup) {
+        return *chosen;
     }
     Em1RunWriter::Setup setup;
     setup.settings = loadEm1Settings(Preferences(env_.startupFolder).store());

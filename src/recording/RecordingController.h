@@ -22,6 +22,7 @@
 #include <string>
 
 #include "recording/AutoScan.h"
+#include "recording/NextRun.h"
 #include "runs/SampleRecord.h"
 #include "base/CalendarTime.h"
 #include "runs/Em1RunWriter.h"
@@ -51,6 +52,8 @@ struct RecordingEnv {
     // The connection: the acquisition object (when there is one), its link,
     // the receive thread's hold flags.
     AcquisitionSession& session;
+    // What the next run is to be: read when a run starts.
+    const NextRun& next;
     CalendarSource calendar = localCalendarTime;
 };
 
@@ -122,20 +125,6 @@ public:
     // A safe file name part (the naming page checks it); may be empty.
     void setRunName(std::string name);
     [[nodiscard]] std::string runName() const;
-    void setRunInfo(std::optional<RunInfo> info);
-    // The DE-1 settings of the next DE-1 run; without them a DE-1 run uses
-    // those stored in "prefs.cfg".
-    void setDe1Setup(std::optional<Em1RunWriter::Setup> setup);
-    // The standard run the window shows; nothing without one. A DE-1 run is
-    // cut by its plan.
-    void setStandardRunPlan(std::optional<StandardRunPlan> plan);
-    // What one collection vessel holds (ml): a plan's fractions must fit it.
-    void setCollectionLimit(double ml);
-    // The window's fractionation kind (0 standard, 1 auto + manual). Auto +
-    // manual is the plan's autofrac 1: no collection-limit check, and an
-    // automatic mark whenever one vessel's distance has passed since the
-    // last mark.
-    void setFractionationKind(int kind);
     // What a page of the live DE-1 trace names: the description the run on
     // show (recording, or the last one) was started with; before any run,
     // the settings and details the next one will take.
@@ -219,11 +208,6 @@ private:
     std::string pauseCaption_ = kPauseIdleCaption;
     bool pauseEnabled_ = true;
     std::string runName_;
-    std::optional<RunInfo> runInfo_;
-    std::optional<Em1RunWriter::Setup> de1Setup_;
-    std::optional<StandardRunPlan> standardRunPlan_;
-    double collectionLimit_ = 5.0;
-    int fractionationKind_ = 0;
     std::optional<OverlayPlan> runPlan_;  // chosen at the start of a DE-1 run
     std::optional<RunDescription> de1RunDescription_;
     std::filesystem::path tempFile_;

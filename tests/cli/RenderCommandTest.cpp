@@ -44,6 +44,29 @@ TEST(RenderCommand, WritesEachKindWithoutADisplay) {
     EXPECT_EQ(head(dir / "p.xyz", 2), "BM");
 }
 
+TEST(RenderCommand, TheVolumeAndTimeAxesAndVolts) {
+    // An SVG page keeps its text: the axis's title and its labels.
+    test::TempDir dir;
+    const auto page = [&](std::vector<std::string> options, const std::string& run) {
+        const auto svg = dir / "axes.svg";
+        options.insert(options.end(), {"-o", svg.string(), kRuns + run});
+        const auto done = render(options);
+        EXPECT_EQ(done.exitCode, 0) << done.err;
+        return test::readFile(svg);
+    };
+    EXPECT_NE(page({"--x", "min"}, "two_channel.csv").find("Time (min)"), std::string::npos);
+    EXPECT_NE(page({"--x", "s"}, "two_channel.csv").find("Time (sec)"), std::string::npos);
+    const std::string ml = page({"--x", "ml"}, "two_channel.csv");
+    EXPECT_NE(ml.find("Volume (ml)"), std::string::npos);
+    EXPECT_NE(ml.find(">0.13<"), std::string::npos) << "0.90 mm at 0.143 ml/mm";
+    // A DE-1 run in volts: its highest value, 0.03 AU at a full scale of
+    // 0.20, is 0.15 V, the top of its auto-scaled y axis.
+    EXPECT_NE(page({"--y", "volts"}, "em1.csv").find(">0.15000<"), std::string::npos);
+    EXPECT_EQ(page({"--y", "au"}, "em1.csv").find(">0.15000<"), std::string::npos);
+    EXPECT_EQ(render({"--x", "furlong", "-o", (dir / "f.png").string(), kRuns + "two_channel.csv"}).exitCode, 2);
+    EXPECT_EQ(render({"--y", "mV", "-o", (dir / "f.png").string(), kRuns + "em1.csv"}).exitCode, 2);
+}
+
 TEST(RenderCommand, RefusesWhatItCannotReadWriteOrDo) {
     test::TempDir dir;
     const auto missing = render({"-o", (dir / "a.png").string(), (dir / "nope.csv").string()});

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -19,9 +20,12 @@
 #include "../graph/QtTestApp.h"
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
+#include "WindowRig.h"
 #include "TestClocks.h"
 #include "base/TextFormat.h"
 #include "desktop/CCompareDlg.h"
+#include "desktop/CMainDlg.h"
+#include "display/GraphReading.h"
 #include "desktop/CGraphMultiDataSetsDlg.h"
 #include "graph/CGraphCtrl.h"
 #include "graph/CGraphFrame.h"
@@ -50,9 +54,8 @@ class CompareWindowUi : public ::testing::Test {
 protected:
     CompareWindowUi() {
         test::qtApp();
-        dir.write("prefs.cfg", "[prefs]\nshowAbsA 1\nxaxissamplerange 500\nxaxisposrange 100\nymin 0\nymax 2\n");
-        dir.write("rotors.txt", "Volumes\nA_Volume 1\n");
-        main = std::make_unique<CMainDlg>(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+        test::writeWindowFolder(dir);
+        main = std::make_unique<CMainDlg>(test::windowSeams(dir.path(), clock, prompter, ports));
         main->logic().loadPreferences();
         main->show();
         for (const auto& [name, rows, peak] : {std::tuple{"a.csv", 80, 30}, {"b.csv", 120, 36}, {"c.csv", 90, 24},
@@ -120,17 +123,18 @@ TEST_F(CompareWindowUi, CompareWindowTakesTheMainWindowsPlaceUntilClosed) {
     ASSERT_EQ(compare->fileList()->count(), 4);
     EXPECT_EQ(compare->fileList()->item(1)->text(), "b.csv, 120 samples");
     EXPECT_EQ(compare->channelLabel()->text(), "Abs A");
-    EXPECT_EQ(compare->logic().view().xRange(), (AxisRange{0.0, 120.0}));
+    EXPECT_EQ(compare->reading().view().axes().xRange(), (AxisRange{0.0, 120.0}));
     EXPECT_TRUE(compare->eventMarkButton(3, false)->isChecked());
-    EXPECT_FALSE(compare->action("&Open Data File")->isEnabled()) << "it shows its sets, not a file";
-    EXPECT_FALSE(compare->action("Compare &Data Sets")->isEnabled());
+    EXPECT_EQ(compare->action("&Open Data File"), nullptr) << "it shows its sets, not a file";
+    EXPECT_EQ(compare->action("Compare &Data Sets"), nullptr);
+    EXPECT_EQ(compare->findChild<CMainDlg*>(), nullptr);
+    EXPECT_EQ(dynamic_cast<QMainWindow*>(compare)->findChildren<QComboBox*>().size(), 0u) << "no port list";
 
     // AUTO-ALIGN over the peaks, then a hand step on set 3: each keeps the others'.
-    GraphOverlays& overlays = compare->logic().overlays();
+    GraphOverlays& overlays = compare->reading().overlays();
     ASSERT_TRUE(overlays.startAutoAlign());
     ASSERT_TRUE(overlays.finishAutoAlign(0.0, 60.0));
     compare->stepOffset(3, true);
-    compare->updateAll();
     EXPECT_EQ(compare->offsetText(1)->text(), "-6");
     EXPECT_EQ(compare->offsetText(2)->text(), "6");
     EXPECT_EQ(compare->offsetText(3)->text(), "1");
@@ -151,9 +155,9 @@ TEST_F(CompareWindowUi, CompareWindowTakesTheMainWindowsPlaceUntilClosed) {
     compare->takeFiles({runs[0], runs[1], dir / "gone.csv"}, 2, kColours);
     EXPECT_EQ(prompter.texts().back(), "Error, unable to open data file 3 (" + (dir / "gone.csv").string() + ")");
     EXPECT_EQ(compare->sets().size(), 3u);
-    compare->logic().view().showXRange({10.0, 70.0});
+    compare->reading().view().showXRange({10.0, 70.0});
     compare->takeFiles({runs[1], runs[0], runs[4]}, 2, kColours);
-    EXPECT_EQ(compare->logic().view().xRange(), (AxisRange{10.0, 70.0})) << "the x range shown stays";
+    EXPECT_EQ(compare->reading().view().axes().xRange(), (AxisRange{10.0, 70.0})) << "the x range shown stays";
     EXPECT_EQ(compare->offsetText(0)->text(), "-6");
     EXPECT_EQ(compare->offsetText(2)->text(), "0");
 
@@ -187,8 +191,8 @@ TEST_F(CompareWindowUi, TheMouseReadsEverySetAndTheAxisSwitchKeepsToTheSets) {
     ASSERT_NE(compare, nullptr);
     compare->resize(1089, 785);
     QCoreApplication::processEvents();
-    ASSERT_TRUE(compare->logic().view().offsets().setXOffset(1, 6.0));
-    compare->logic().view().refresh();
+    ASSERT_TRUE(compare->reading().view().offsets().setXOffset(1, 6.0));
+    compare->reading().view().refresh();
 
     // Over sample 42 (x 0..120 across the graph): a.csv's own sample 42 and
     // b.csv's 36, its peak, each named; past a.csv's end only b.csv has a value.
@@ -215,8 +219,8 @@ TEST_F(CompareWindowUi, TheMouseReadsEverySetAndTheAxisSwitchKeepsToTheSets) {
     }
     ASSERT_NE(mm, nullptr);
     mm->click();
-    EXPECT_EQ(compare->logic().view().xAxisType(), XAxisType::Millimetres);
-    EXPECT_NEAR(compare->logic().view().xRange().max, 11.9, 1e-9) << "b.csv's farthest position";
+    EXPECT_EQ(compare->reading().view().axes().xAxisType(), XAxisType::Millimetres);
+    EXPECT_NEAR(compare->reading().view().axes().xRange().max, 11.9, 1e-9) << "b.csv's farthest position";
     const auto* frame = compare->findChild<CGraphFrame*>();
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(frame->xTitle(), "Position (mm)");

@@ -21,6 +21,7 @@
 #include "ScriptedPrompter.h"
 #include "SyntheticSamples.h"
 #include "TempDir.h"
+#include "WindowRig.h"
 #include "TestClocks.h"
 #include "app/CScreenResWarningDlg.h"
 #include "app/CSelectCOMPortDlg.h"
@@ -48,8 +49,8 @@ using test::pumpUntil;
 using test::ScriptedPrompter;
 using test::TempDir;
 
-constexpr const char* kPrefsText =
-    "[prefs]\nbaudrate 57600\ncomport 3\nshowRawA 0\nshowRefA 0\nshowAbsA 1\nshowRawB 0\n"
+constexpr const char* kPrefsLines =
+    "baudrate 57600\ncomport 3\nshowRawA 0\nshowRefA 0\nshowAbsA 1\nshowRawB 0\n"
     "showRefB 0\nshowAbsB 1\nshowADivB 0\nxaxissamplerange 500\nxaxisposrange 100\nymin 0\n"
     "ymax 2\nyy_min 0\nyy_max 2\n";
 
@@ -129,13 +130,12 @@ class MainWindowTest : public ::testing::Test {
 protected:
     MainWindowTest() {
         test::qtApp();
-        dir.write("prefs.cfg", kPrefsText);
-        dir.write("rotors.txt", "Volumes\nA_Volume 1\n");
+        test::writeWindowFolder(dir, kPrefsLines);
         dir.write("short_checklist.txt", "1: Rinse the needles\n2: Zero the absorbance\n");
         dir.write("detailed_checklist.txt", "1: Everything\n");
         session.debugLink = &debugLink;
         window = std::make_unique<CMainDlg>(
-            CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, " (simulated instrument)", false});
+            test::windowSeams(dir.path(), clock, prompter, ports, nullptr, " (simulated instrument)"));
     }
 
     TempDir dir;

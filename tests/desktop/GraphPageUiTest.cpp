@@ -20,6 +20,7 @@
 #include "FullDisk.h"
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
+#include "WindowRig.h"
 #include "TestClocks.h"
 #include "app/FileReplace.h"
 #include "base/FileHandle.h"
@@ -120,6 +121,12 @@ TEST_F(GraphPageUi, BitmapPageHasTheTraceWhereTheMappingPutsIt) {
         EXPECT_EQ(image.pixel(75, 300), qRgb(0, 0, 0));
         EXPECT_EQ(image.pixel(20, 845), qRgb(255, 255, 255));
     }
+    // The PNG, written its own quick way, holds the very pixels the BMP
+    // does, and the page's 100 dpi.
+    const QImage png(QString::fromStdString((dir.path() / "page.png").string()));
+    const QImage bmp(QString::fromStdString((dir.path() / "page.BMP").string()));
+    EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), bmp.convertToFormat(QImage::Format_RGB32));
+    EXPECT_EQ(png.dotsPerMeterX(), 3937);
     // The kind goes by the name, not by what the reader guesses.
     EXPECT_EQ(fileText(dir.path() / "page.BMP").substr(0, 2), "BM");
     EXPECT_EQ(fileText(dir.path() / "page.tif").substr(0, 2), "II");
@@ -333,19 +340,18 @@ TEST_F(GraphPageUi, MainWindowSavesPrintsAndCapturesItsGraph) {
     for (int i = 0; i < 200; ++i) {
         text += formatText("1000, 2000, 1000, 2000, %.2f, %.6f, %.2f, 0.2, 0, 1\n", 0.1 * i, 0.5 + 0.002 * i, 0.1 * i);
     }
-    dir.write("prefs.cfg", "[prefs]\nshowRawA 0\nshowRefA 0\nshowAbsA 1\nshowRawB 0\nshowRefB 0\nshowAbsB 1\n"
-                           "showADivB 0\nxaxissamplerange 500\nxaxisposrange 100\nymin 0\nymax 2\n");
-    dir.write("rotors.txt", "Volumes\nA_Volume 1\n");
+    test::writeWindowFolder(dir, "showRawA 0\nshowRefA 0\nshowAbsA 1\nshowRawB 0\nshowRefB 0\nshowAbsB 1\n"
+                             "showADivB 0\nxaxissamplerange 500\nxaxisposrange 100\nymin 0\nymax 2\n");
     test::ScriptedPrompter prompter;
     test::ManualClock clock;
     NoPorts ports;
-    CMainDlg window(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+    CMainDlg window(test::windowSeams(dir.path(), clock, prompter, ports));
     window.resize(800, 577);  // the smallest size: the page does not depend on it
     window.logic().loadPreferences();
     ASSERT_TRUE(window.logic().files().showDataFile(dir.write("shown.csv", text)));
     window.logic().refreshGraph();
     ASSERT_TRUE(window.logic().cursors().add(100.0));
-    window.logic().cursorsChanged();
+    window.logic().graph().cursorsChanged();
     window.updateAll();
 
     QPushButton* saveGraph = nullptr;
@@ -367,8 +373,8 @@ TEST_F(GraphPageUi, MainWindowSavesPrintsAndCapturesItsGraph) {
     // Abs A is 0.5 + 0.002 x sample, drawn in slot 2's colour: at sample 50
     // (0.6 on a 0..2 axis) it sits 70 % of the way down the plot.
     const Rgb absA = window.graph().read([](const GraphModel& m) { return m.getTraceColour(2); }).value();
-    const int x = 75 + static_cast<int>(950.0 * (50 - window.logic().view().xRange().min) /
-                                        (window.logic().view().xRange().max - window.logic().view().xRange().min));
+    const int x = 75 + static_cast<int>(950.0 * (50 - window.logic().view().axes().xRange().min) /
+                                        (window.logic().view().axes().xRange().max - window.logic().view().axes().xRange().min));
     const int y = 120 + static_cast<int>(440.0 * (1.0 - 0.6 / 2.0));
     EXPECT_GE(test::countInColumn(page.copy(x, y - 3, 1, 7), 0, absA), 1);
 
@@ -393,8 +399,7 @@ TEST_F(GraphPageUi, MainWindowSavesPrintsAndCapturesItsGraph) {
 // names both runs with a box in each set's colour, and each trace is drawn in
 // that colour.
 TEST_F(GraphPageUi, CompareWindowSavesItsPageWithTheCompareLegend) {
-    dir.write("prefs.cfg", "[prefs]\nshowAbsA 1\nxaxissamplerange 500\nxaxisposrange 100\nymin 0\nymax 2\n");
-    dir.write("rotors.txt", "Volumes\nA_Volume 1\n");
+    test::writeWindowFolder(dir);
     std::vector<std::string> runs;
     for (const auto& [name, level] : {std::pair{"low.csv", 0.4}, {"high.csv", 1.6}}) {
         std::string text = std::string("Corvane Text Data File: ") + name + "\n\nData Columns:\n"
@@ -407,12 +412,12 @@ TEST_F(GraphPageUi, CompareWindowSavesItsPageWithTheCompareLegend) {
     test::ScriptedPrompter prompter;
     test::ManualClock clock;
     NoPorts ports;
-    CMainDlg window(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+    CMainDlg window(test::windowSeams(dir.path(), clock, prompter, ports));
     window.logic().loadPreferences();
     constexpr Rgb kRed{255, 0, 0};
     constexpr std::array<int, 4> colours{255, 255 << 16, 1 | 1 << 8 | 1 << 16, 255 << 8};
     ASSERT_TRUE(window.openCompare(runs, 2, colours));
-    CMainDlg& compare = *window.compareWindow();
+    CCompareDlg& compare = *window.compareWindow();
 
     // The compare window's own buttons: the main window's command panel is hidden there.
     QPushButton* saveGraph = nullptr;

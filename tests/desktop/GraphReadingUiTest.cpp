@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -18,6 +19,7 @@
 #include "../graph/QtTestApp.h"
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
+#include "WindowRig.h"
 #include "TestClocks.h"
 #include "app/ConfigFile.h"
 #include "base/TextFormat.h"
@@ -29,7 +31,7 @@
 #include "desktop/CMainDlg.h"
 #include "desktop/COverlayTracesDlg.h"
 #include "desktop/CYAxisOffsetsDlg.h"
-#include "desktop/WindowSizes.h"
+#include "display/WindowSizes.h"
 #include "graph/CGraphCtrl.h"
 #include "graph/CGraphFrame.h"
 #include "NoPorts.h"
@@ -65,11 +67,9 @@ class GraphReadingUi : public ::testing::Test {
 protected:
     GraphReadingUi() {
         test::qtApp();
-        dir.write("prefs.cfg",
-                  "[prefs]\nshowRawA 0\nshowRefA 0\nshowAbsA 1\nshowRawB 0\nshowRefB 0\nshowAbsB 1\n"
-                  "showADivB 0\nxaxissamplerange 500\nxaxisposrange 100\nymin 0\nymax 2\nyy_min 0\nyy_max 2\n");
-        dir.write("rotors.txt", "Volumes\nA_Volume 1\n");
-        window = std::make_unique<CMainDlg>(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+        test::writeWindowFolder(dir, "showRawA 0\nshowRefA 0\nshowAbsA 1\nshowRawB 0\nshowRefB 0\nshowAbsB 1\n"
+                                 "showADivB 0\nxaxissamplerange 500\nxaxisposrange 100\nymin 0\nymax 2\nyy_min 0\nyy_max 2\n");
+        window = std::make_unique<CMainDlg>(test::windowSeams(dir.path(), clock, prompter, ports));
         window->resize(1089, 785);
         window->logic().loadPreferences();
         EXPECT_TRUE(window->logic().files().showDataFile(dir.write("current.csv", runText(40))));
@@ -81,7 +81,7 @@ protected:
     QPushButton* button(const char* caption) { return window->graphPanel().commandButton(caption); }
     // Plot pixel of an x value on the graph as it is now.
     int pixelOf(double x) {
-        const AxisRange r = window->logic().view().xRange();
+        const AxisRange r = window->logic().view().axes().xRange();
         return static_cast<int>((x - r.min) / (r.max - r.min) * graph().width() + 0.5);
     }
     void click(QPoint at) {
@@ -107,7 +107,7 @@ TEST_F(GraphReadingUi, OverlayButtonOpensThePanelAndTheTitleNamesTheFile) {
     // Abs A on in the panel turns Abs B off for both runs.
     panel->channelBox(0)->setChecked(false);
     panel->channelBox(0)->setChecked(true);
-    EXPECT_FALSE(window->logic().view().channelShown(kChannelAbsB));
+    EXPECT_FALSE(window->logic().view().axes().channelShown(kChannelAbsB));
     EXPECT_FALSE(panel->readout(true, 1)->isVisibleTo(panel));
     EXPECT_TRUE(panel->readout(true, 0)->isVisibleTo(panel));
     EXPECT_EQ(graph().read([](const GraphModel& m) { return m.slot(3).count(); }), 100);
@@ -115,6 +115,30 @@ TEST_F(GraphReadingUi, OverlayButtonOpensThePanelAndTheTitleNamesTheFile) {
     button("OVERLAY GRAPH")->click();
     EXPECT_EQ(button("OVERLAY GRAPH")->text(), "Overlay Graph");
     EXPECT_EQ(reading().overlayPanel(), nullptr);
+}
+
+TEST_F(GraphReadingUi, AnotherDataFileTakesTheOverlayTracesPanelWithTheOverlay) {
+    prompter.scriptFile(dir.write("over.csv", runText(46)).string());
+    button("OVERLAY GRAPH")->click();
+    QPointer<COverlayTracesDlg> panel = reading().overlayPanel();
+    ASSERT_NE(panel, nullptr);
+    QCheckBox* absB = panel->channelBox(1);
+
+    // "&Open Data File" with another run: the overlay goes, and its panel.
+    prompter.scriptFile(dir.write("next.csv", runText(60)).string());
+    window->action("&Open Data File")->trigger();
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(window->logic().view().overlayShown());
+    EXPECT_EQ(reading().overlayPanel(), nullptr);
+    EXPECT_TRUE(panel.isNull() || !panel->isVisible()) << "the panel is gone";
+    if (!panel.isNull()) {
+        // Were it still up, its boxes must not switch the window's channels.
+        ASSERT_TRUE(window->logic().view().axes().channelShown(kChannelAbsB));
+        absB->setChecked(false);
+        EXPECT_TRUE(window->logic().view().axes().channelShown(kChannelAbsB));
+    }
+    EXPECT_NE(button("OVERLAY GRAPH")->text(), "Remove Overlay");
 }
 
 TEST_F(GraphReadingUi, NewRunTakesTheOverlayAndItsPanelOffTheGraph) {
@@ -161,17 +185,17 @@ TEST_F(GraphReadingUi, CursorPlacedFromTheMenuThenDeletedFromItsPopup) {
 }
 
 TEST_F(GraphReadingUi, FocusByMouseAndResetBack) {
-    const AxisRange before = window->logic().view().xRange();
+    const AxisRange before = window->logic().view().axes().xRange();
     EXPECT_FALSE(button("RESET")->isEnabled());
     button("FOCUS")->click();
     EXPECT_TRUE(button("RESET")->isEnabled());
     mouse(&graph(), QEvent::MouseButtonPress, {pixelOf(20.0), 10});
     mouse(&graph(), QEvent::MouseMove, {pixelOf(60.0), 100});
     mouse(&graph(), QEvent::MouseButtonRelease, {pixelOf(60.0), 100});
-    EXPECT_NEAR(window->logic().view().xRange().min, 20.0, 0.5);
-    EXPECT_NEAR(window->logic().view().xRange().max, 60.0, 0.5);
+    EXPECT_NEAR(window->logic().view().axes().xRange().min, 20.0, 0.5);
+    EXPECT_NEAR(window->logic().view().axes().xRange().max, 60.0, 0.5);
     button("RESET")->click();
-    EXPECT_EQ(window->logic().view().xRange(), before);
+    EXPECT_EQ(window->logic().view().axes().xRange(), before);
     EXPECT_FALSE(button("RESET")->isEnabled());
 }
 
@@ -215,7 +239,7 @@ TEST_F(GraphReadingUi, GraphOptionsRefusesAndKeepsTheDialogOpen) {
     EXPECT_EQ(prompter.texts().back(), "X-axis Auto Width must be greater than or equal to 100");
     options.autoWidthEdit()->setText("5000");
     EXPECT_TRUE(options.apply());
-    EXPECT_EQ(window->logic().view().xAutoWidth(), 5000);
+    EXPECT_EQ(window->logic().view().axes().xAutoWidth(), 5000);
 }
 
 TEST_F(GraphReadingUi, TheThreeWindowSizesRescaleEverythingAndComeBackWhole) {
@@ -260,7 +284,7 @@ TEST_F(GraphReadingUi, GraphOptionsSpinsStepTheirBoxes) {
     EXPECT_EQ(options.edit(Field::AutoWidth)->text(), "25000");
     EXPECT_EQ(options.spin(Field::YMax)->value(), 0);  // ready for the next click
     EXPECT_TRUE(options.apply());
-    EXPECT_EQ(window->logic().view().yRange().max, 1.5);
+    EXPECT_EQ(window->logic().view().axes().yRange().max, 1.5);
 }
 
 TEST_F(GraphReadingUi, TheAufsDialogFromTheViewMenuSetsTheStep) {
@@ -275,8 +299,8 @@ TEST_F(GraphReadingUi, TheAufsDialogFromTheViewMenuSetsTheStep) {
         dialog->accept();
     });
     entry->trigger();
-    EXPECT_EQ(window->logic().view().aufsIndex(), 5);
-    EXPECT_EQ(window->logic().view().aufsLabel(), "0.50");
+    EXPECT_EQ(window->logic().view().axes().aufsIndex(), 5);
+    EXPECT_EQ(window->logic().view().axes().aufsLabel(), "0.50");
     EXPECT_EQ(ConfigFile(dir / "prefs.cfg").getString("[EM1_Settings]", "aufs").value_or(""), "5");
 }
 

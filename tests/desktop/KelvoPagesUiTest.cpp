@@ -20,13 +20,14 @@
 #include "PumpEvents.h"
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
+#include "WindowRig.h"
 #include "TestClocks.h"
 #include "app/ConfigFile.h"
 #include "desktop/CKelvoSetupPages.h"
 #include "desktop/CMainDlg.h"
 #include "desktop/CSetupPages.h"
 #include "desktop/QtConnectionDriver.h"
-#include "desktop/RunSetupCommands.h"
+#include "display/RunSetupCommands.h"
 #include "link/CConnectDlg.h"
 #include "recording/AcquisitionSession.h"
 #include "setup/CCalibrate2Dlg.h"
@@ -71,10 +72,10 @@ class KelvoPages : public ::testing::Test {
 protected:
     KelvoPages() : rig(clock, rigConfig()) {
         test::qtApp();
-        dir.write("prefs.cfg", "[prefs]\nbaudrate 57600\ncomport 3\nlastuser \nlastdatafolder \n");
-        dir.write("rotors.txt", "Beckman\nSW32 20 110 0.2\nVolumes\nA_Volume 1\n");
+        test::writeWindowFolder(dir, "baudrate 57600\ncomport 3\nlastuser \nlastdatafolder \n",
+                                "Beckman\nSW32 20 110 0.2\nVolumes\nA_Volume 1\n");
         window = std::make_unique<CMainDlg>(
-            CMainDlg::Seams{dir.path(), clock, prompter, rig.ports(), &rig.bridge(), "", false});
+            test::windowSeams(dir.path(), clock, prompter, rig.ports(), &rig.bridge()));
         window->attachInstruments();
     }
 

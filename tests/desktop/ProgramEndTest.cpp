@@ -18,6 +18,7 @@
 #include "../graph/QtTestApp.h"
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
+#include "WindowRig.h"
 #include "TestClocks.h"
 #include "desktop/CMainDlg.h"
 #include "desktop/QtConnectionDriver.h"
@@ -69,13 +70,12 @@ class ProgramEnd : public ::testing::Test {
 protected:
     ProgramEnd() : rig(clock, SimRigConfig{}) {
         test::qtApp();
-        dir.write("prefs.cfg", "[prefs]\nbaudrate 57600\ncomport 3\nshowAbsA 1\nshowAbsB 1\n");
-        dir.write("rotors.txt", "Volumes\nA_Volume 1\n");
+        test::writeWindowFolder(dir, "baudrate 57600\ncomport 3\nshowAbsA 1\nshowAbsB 1\n");
     }
 
     void makeWindow(SerialPortApi& ports) {
         window = std::make_unique<CMainDlg>(
-            CMainDlg::Seams{dir.path(), clock, prompter, ports, &rig.bridge(), "", true});
+            test::windowSeams(dir.path(), clock, prompter, ports, &rig.bridge(), "", true));
         window->attachInstruments();
     }
 

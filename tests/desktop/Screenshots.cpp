@@ -24,6 +24,7 @@
 
 #include "PumpEvents.h"
 #include "ScriptedPrompter.h"
+#include "WindowRig.h"
 #include "SyntheticSamples.h"
 #include "TestClocks.h"
 #include "app/ResourceSeeder.h"
@@ -34,6 +35,7 @@
 #include "recording/AcquisitionSession.h"
 #include "base/TextFormat.h"
 #include "desktop/CCompareDlg.h"
+#include "display/GraphReading.h"
 #include "desktop/CGraphMultiDataSetsDlg.h"
 #include "desktop/CGraphPanel.h"
 #include "desktop/CGraphReading.h"
@@ -96,7 +98,7 @@ bool graphReadingShots(const std::filesystem::path& folder, const QString& out) 
     test::ManualClock clock;
     test::ScriptedPrompter prompter;
     NoPortsApi ports;
-    CMainDlg window(CMainDlg::Seams{folder, clock, prompter, ports, nullptr, "", false});
+    CMainDlg window(test::windowSeams(folder, clock, prompter, ports));
     window.resize(1089, 785);
     window.logic().loadPreferences();
     ok &= window.logic().files().showDataFile(writeRun(folder / "run-0612.csv", 0.0));
@@ -119,13 +121,13 @@ bool graphReadingShots(const std::filesystem::path& folder, const QString& out) 
     GraphCursors& cursors = window.logic().cursors();
     ok &= cursors.add(20.0);
     ok &= cursors.add(35.5);
-    window.logic().cursorsChanged();
-    window.updateAll();
+    window.logic().graph().cursorsChanged();
     ok &= save(window, out + QStringLiteral("/cursors.png"));
 
-    window.logic().view().saveViewForZoom();
-    window.logic().view().applyZoom({25.0, 45.0}, {0.0, 0.6});
-    window.updateAll();
+    window.logic().view().change([](AxisState& axes) {
+        (void)axes.saveViewForZoom();
+        (void)axes.applyZoom({25.0, 45.0}, {0.0, 0.6});
+    });
     ok &= save(window, out + QStringLiteral("/zoom.png"));
     return ok;
 }
@@ -161,7 +163,7 @@ bool standardRunShots(const std::filesystem::path& folder, const QString& out) {
         ok &= editor.done() == OverlayPlanEditor::Done::Saved;
         window.close();
     }
-    CMainDlg window(CMainDlg::Seams{folder, clock, prompter, ports, nullptr, "", false});
+    CMainDlg window(test::windowSeams(folder, clock, prompter, ports));
     window.resize(1089, 785);
     window.logic().loadPreferences();
     ok &= window.logic().files().showDataFile(writeRun(folder / "run-0612.csv", 1.5));
@@ -219,7 +221,7 @@ bool compareShots(const std::filesystem::path& folder, const QString& out, Clock
         std::fclose(f);
         runs.push_back(path.string());
     }
-    CMainDlg main(CMainDlg::Seams{folder, clock, prompter, ports, nullptr, "", false});
+    CMainDlg main(test::windowSeams(folder, clock, prompter, ports));
     (void)main.logic().loadPreferences();
     const auto colours = main.logic().prefs().multiColours();
     CGraphMultiDataSetsDlg dialog(prompter, main.folders(), {runs, 2, colours}, nullptr);
@@ -227,10 +229,9 @@ bool compareShots(const std::filesystem::path& folder, const QString& out, Clock
     if (main.openCompare(runs, 2, colours)) {
         CCompareDlg* compare = main.compareWindow();
         compare->resize(1089, 785);
-        ok &= compare->logic().overlays().startAutoAlign();
-        ok &= compare->logic().overlays().finishAutoAlign(150.0, 450.0);
+        ok &= compare->reading().overlays().startAutoAlign();
+        ok &= compare->reading().overlays().finishAutoAlign(150.0, 450.0);
         compare->setEventMarks(1, true);
-        compare->updateAll();
         ok &= save(*compare, out + QStringLiteral("/compare-window.png"));
         compare->close();
     } else {
@@ -275,8 +276,7 @@ int main(int argc, char* argv[]) {
     }
     bool ok = true;
     {
-        CMainDlg window(CMainDlg::Seams{folder, clock, prompter, rig.ports(), &rig.bridge(),
-                                        " (simulated instrument)", false});
+        CMainDlg window(test::windowSeams(folder, clock, prompter, rig.ports(), &rig.bridge(), " (simulated instrument)"));
         window.attachInstruments();
         window.show();
         window.firstShow();

@@ -22,6 +22,7 @@
 #include "PumpEvents.h"
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
+#include "WindowRig.h"
 #include "TestClocks.h"
 #include "desktop/CMainDlg.h"
 #include "desktop/CSetupPages.h"
@@ -51,10 +52,9 @@ class SetupWalk : public ::testing::Test {
 protected:
     SetupWalk() : rig(clock, de1Rig()) {
         test::qtApp();
-        dir.write("prefs.cfg", "[prefs]\nbaudrate 57600\ncomport 4\nlastuser \nlastdatafolder \n");
-        dir.write("rotors.txt", "Volumes\nA_Volume 1\n");
+        test::writeWindowFolder(dir, "baudrate 57600\ncomport 4\nlastuser \nlastdatafolder \n");
         window = std::make_unique<CMainDlg>(
-            CMainDlg::Seams{dir.path(), clock, prompter, rig.ports(), &rig.bridge(), "", false});
+            test::windowSeams(dir.path(), clock, prompter, rig.ports(), &rig.bridge()));
         window->attachInstruments();
     }
 

@@ -20,6 +20,7 @@
 #include "PumpEvents.h"
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
+#include "WindowRig.h"
 #include "TestClocks.h"
 #include "graph/CGraphCtrl.h"
 #include "link/CConnectDlg.h"
@@ -60,14 +61,13 @@ class SimulatedRun : public ::testing::Test {
 protected:
     SimulatedRun() : rig(clock, quietRig()) {
         test::qtApp();
-        dir.write("prefs.cfg",
-                  "[prefs]\nbaudrate 57600\ncomport 3\nshowRawA 1\nshowRefA 1\nshowAbsA 1\nshowRawB 0\n"
-                  "showRefB 0\nshowAbsB 1\nshowADivB 0\nxaxissamplerange 500\nxaxisposrange 100\n"
-                  "ymin 0\nymax 2\nyy_min 0\nyy_max 2\nyautoscale 1\nallow_unlimited_tempfiles 0\n"
-                  "lastuser \nlastdatafolder \n");
-        dir.write("rotors.txt", "Volumes\nA_Volume 1\n");
+        test::writeWindowFolder(dir,
+                                "baudrate 57600\ncomport 3\nshowRawA 1\nshowRefA 1\nshowAbsA 1\nshowRawB 0\n"
+                                "showRefB 0\nshowAbsB 1\nshowADivB 0\nxaxissamplerange 500\nxaxisposrange 100\n"
+                                "ymin 0\nymax 2\nyy_min 0\nyy_max 2\nyautoscale 1\nallow_unlimited_tempfiles 0\n"
+                                "lastuser \nlastdatafolder \n");
         window = std::make_unique<CMainDlg>(
-            CMainDlg::Seams{dir.path(), clock, prompter, rig.ports(), &rig.bridge(), "", false});
+            test::windowSeams(dir.path(), clock, prompter, rig.ports(), &rig.bridge()));
         window->attachInstruments();
     }
 
@@ -133,14 +133,21 @@ TEST_F(SimulatedRun, ConnectsFeedsTheGraphAndSavesARecordedRun) {
     EXPECT_GT(points, 0);
     // Counts auto-scaled: the sample-A trace is on the axis, not far below its top.
     window->yAutoBox()->setChecked(true);
-    ASSERT_TRUE(pumpUntil([&] { return window->logic().view().yRange().max > 2.0; }));
+    ASSERT_TRUE(pumpUntil([&] { return window->logic().view().axes().yRange().max > 2.0; }));
     const auto latest = window->logic().feed().latest();
     ASSERT_TRUE(latest.has_value());
-    const auto y = window->logic().view().yRange();
+    const auto y = window->logic().view().axes().yRange();
     EXPECT_LE(y.min, latest->sampleA);
     EXPECT_GE(y.max, latest->sampleA);
     EXPECT_LT(y.max, 4.0 * std::max(latest->sampleA, latest->sourceA));
     EXPECT_GT(latest->sourceA, 1e5);
+
+    // The USER page's description, confirmed after the instruments came:
+    // the run started next carries it (the controller reads it at START).
+    RunInfo info;
+    info.userName = "Ann";
+    info.experimentName = "Light fraction";
+    window->logic().setupHost().setRunInfo(info);
 
     // START RECORD runs on the device worker: the buttons wait for it.
     window->recordButton()->click();
@@ -180,6 +187,8 @@ TEST_F(SimulatedRun, ConnectsFeedsTheGraphAndSavesARecordedRun) {
     RunDataFile saved;
     ASSERT_EQ(saved.read(saveAs), RunDataFile::ReadStatus::Ok);
     EXPECT_GE(saved.sampleCount(), 20u);
+    EXPECT_EQ(saved.header().info.experimentName, "Light fraction");
+    EXPECT_EQ(saved.header().info.userName, "Ann");
 }
 
 TEST_F(SimulatedRun, ClosingMidRunAsksToExitThenSavesTheRun) {

@@ -16,13 +16,14 @@
 #include "../graph/QtTestApp.h"
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
+#include "WindowRig.h"
 #include "TestClocks.h"
 #include "app/ConfigFile.h"
 #include "base/TextFormat.h"
 #include "desktop/CGraphPanel.h"
 #include "desktop/CMainDlg.h"
-#include "desktop/GraphOverlays.h"
-#include "desktop/MainWindowLogic.h"
+#include "display/GraphOverlays.h"
+#include "display/MainWindowLogic.h"
 #include "NoPorts.h"
 #include "PageHost.h"
 #include "setup/CCollectionVolumeDlg.h"
@@ -212,7 +213,7 @@ TEST(StandardRunUi, TheStandardRunWindowsVesselIsWhatDoneChecksAndTheWindowKeeps
 TEST(StandardRunUi, SetStandardRunAsksForTheVesselAndTheKindReachesTheWindow) {
     (void)test::qtApp();
     test::TempDir dir;
-    dir.write("prefs.cfg", "[prefs]\n");
+    test::writeWindowFolder(dir, "");
     const auto run = writeRun(dir);
     int error = 0;
     const auto sr = dir / "STANDARD RUNS" / "SR-vessel.csv";
@@ -221,7 +222,7 @@ TEST(StandardRunUi, SetStandardRunAsksForTheVesselAndTheKindReachesTheWindow) {
     test::ManualClock clock;
     test::ScriptedPrompter prompter;
     NoPorts ports;
-    CMainDlg window(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+    CMainDlg window(test::windowSeams(dir.path(), clock, prompter, ports));
     std::vector<std::string> shown;
     answerVessel(&window, "0.4", true, shown);
     prompter.scriptFile(sr.string());
@@ -245,7 +246,7 @@ TEST(StandardRunUi, TheStandardRunsBoundariesFollowTheXAxisTypeChosenAfterItWasS
     test::ManualClock clock;
     test::ScriptedPrompter prompter;
     NoPorts ports;
-    CMainDlg window(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+    CMainDlg window(test::windowSeams(dir.path(), clock, prompter, ports));
     window.graphPanel().xTypeRadio(false)->setChecked(true);
     ASSERT_TRUE(window.logic().overlays().loadStandardRun(sr));
     // Within 1 %: the samples a mm are the run's own measure.
@@ -274,7 +275,7 @@ TEST(StandardRunUi, CreateStandardRunFromTheMenuToTheSavedFile) {
     test::ManualClock clock;
     test::ScriptedPrompter prompter;
     NoPorts ports;
-    CMainDlg window(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+    CMainDlg window(test::windowSeams(dir.path(), clock, prompter, ports));
     QAction* create = window.action(QStringLiteral("C&reate Standard Run"));
     ASSERT_NE(create, nullptr);
     EXPECT_TRUE(create->isEnabled());

@@ -178,6 +178,37 @@ TEST_F(GraphGeometryTest, ADenseColumnKeepsItsFirstExtremesAndLast) {
     EXPECT_EQ(points.size(), 6u);
 }
 
+TEST_F(GraphGeometryTest, ColumnSpansAreTheRowsThePenSetsInEachColumn) {
+    // Columns 10, 11, 15, 15, 30, then a lone point after a break.
+    const std::vector<double> x{1.0, 1.0, 1.0, 1.1, 1.5, 1.51, 3.0, NAN, 5.0};
+    const std::vector<double> y{2.0, 4.0, 3.0, 1.0, 2.5, 3.5, 1.5, 1.0, 1.0};
+    ASSERT_TRUE(model.setTraceData(x.data(), y.data(), static_cast<int>(x.size()), kSlotAbsA, 1.0));
+    std::vector<ColumnSpan> spans;
+    std::vector<PixelSegment> steps;
+    const GraphGeometry geometry(model, kWidth, kHeight);
+    // A 1 px pen: rows 120, 40, 80 in column 10; the step down to row 160
+    // in column 11 sets column 10's rows to 159 and 160 in column 11. The
+    // steps over several columns are segments.
+    geometry.traceSpans(kSlotAbsA, 1, spans, steps);
+    EXPECT_THAT(spans, ElementsAre(ColumnSpan{10, 40, 159}, ColumnSpan{11, 160, 160}, ColumnSpan{15, 60, 100},
+                                   ColumnSpan{30, 140, 140}));
+    ASSERT_EQ(steps.size(), 2u);
+    EXPECT_EQ(steps[0].from, (PixelPoint{11, 160}));
+    EXPECT_EQ(steps[0].to, (PixelPoint{15, 100}));
+    EXPECT_EQ(steps[1].to, (PixelPoint{30, 140}));
+    // A 3 px pen: the steep step is halved at row 120, and the run's ends
+    // are square caps a row long.
+    geometry.traceSpans(kSlotAbsA, 3, spans, steps);
+    EXPECT_THAT(spans, ElementsAre(ColumnSpan{10, 40, 121}, ColumnSpan{11, 120, 160}, ColumnSpan{15, 60, 100},
+                                   ColumnSpan{30, 139, 141}));
+    // A level step reaches half the pen across the line.
+    const std::vector<double> level{2.0, 2.0};
+    const std::vector<double> at{1.0, 1.1};
+    ASSERT_TRUE(model.setTraceData(at.data(), level.data(), 2, kSlotAbsA, 1.0));
+    GraphGeometry(model, kWidth, kHeight).traceSpans(kSlotAbsA, 5, spans, steps);
+    EXPECT_THAT(spans, ElementsAre(ColumnSpan{10, 118, 122}, ColumnSpan{11, 118, 122}));
+}
+
 TEST_F(GraphGeometryTest, CursorsOnThePlotWithHandlesUnlessRecording) {
     model.setCursorList(true, {{5.0, true, 100}, {12.0, false, 0}, {0.5, true, 3}});
     std::vector<PixelSegment> lines;

@@ -112,7 +112,7 @@ RecordingBench::RecordingBench(SimRigConfig config)
       rig(clock, std::move(config)),
       connection(clock),
       session({rig.ports(), rig.bridge(), clock, prompter, poster, nullptr}, folder.path()),
-      controller({folder.path(), prompter, folders, clock, display, session}) {
+      controller({folder.path(), prompter, folders, clock, display, session, next}) {
     session.setDriver(&connection);
     session.setDisplay(&display);
 }

@@ -106,6 +106,8 @@ struct RecordingBench {
     ShownDisplay display;
     PressingConnection connection;
     AcquisitionSession session;
+    // The next run's description, as the window's logic keeps it.
+    NextRun next;
     RecordingController controller;
 };
 

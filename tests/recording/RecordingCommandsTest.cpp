@@ -64,7 +64,7 @@ TEST(RecordingCommands, TempLimitAsksAtTwentyRunsAndNoSwitchesTheLimitOffForGood
                 ElementsAre("message: Error, no data parser object available!"));
     // A controller made later reads the switch and asks nothing either.
     RecordingController later({bench.folder.path(), bench.prompter, bench.folders, bench.clock, bench.display,
-                               bench.session});
+                               bench.session, bench.next});
     EXPECT_TRUE(later.unlimitedTempFiles());
 }
 
@@ -132,7 +132,7 @@ TEST(RecordingCommands, ZeroTakesTheLatestCountsAndAsksAboutFactorsOutOfRange) {
 
     // What was stored is what a later controller loads.
     RecordingController later({bench.folder.path(), bench.prompter, bench.folders, bench.clock, bench.display,
-                               bench.session});
+                               bench.session, bench.next});
     EXPECT_EQ(later.factors(), (std::array<double, 2>{0.0999, 10.001}));
 }
 

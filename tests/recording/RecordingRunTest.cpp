@@ -201,7 +201,7 @@ TEST(RecordingRun, De1RunNumbersItsFractionsAndClosesWithAnEventRow) {
     setup.settings.numberOfFractions = 4;
     setup.settings.totalDistance = 4.0;
     setup.tubingLength = 100.0;
-    bench.controller.setDe1Setup(setup);
+    bench.next.setDe1Setup(setup);
     bench.controller.startStop();
     ASSERT_TRUE(bench.controller.isRecording());
     De1Source& source = *bench.session.reader()->de1Source();
@@ -262,7 +262,7 @@ struct De1Bench : RecordingBench {
         Em1RunWriter::Setup setup;
         setup.settings.signalType = Em1Settings::kEventTriggered;
         setup.settings.speed = 0.5;
-        controller.setDe1Setup(setup);
+        next.setDe1Setup(setup);
         controller.startStop();
         return controller.isRecording() && waitForRecords(25);
     }
@@ -283,7 +283,7 @@ TEST(RecordingRun, ADe1RunByAStandardRunsPlanIsCheckedFirstThenCutByItsZones) {
     setup.settings.speed = 0.5;
     setup.settings.fractionDistance = 5.0;
     setup.settings.numberOfFractions = 9;
-    bench.controller.setDe1Setup(setup);
+    bench.next.setDe1Setup(setup);
     const auto tempRuns = [&] {
         std::error_code error;
         const auto dir = bench.folder / "TEMP";
@@ -303,19 +303,19 @@ TEST(RecordingRun, ADe1RunByAStandardRunsPlanIsCheckedFirstThenCutByItsZones) {
         EXPECT_EQ(tempRuns(), before) << why;
         return bench.prompter.transcript();
     };
-    bench.controller.setStandardRunPlan(StandardRunPlan{OverlayPlan{}, 0.1});
+    bench.next.setStandardRunPlan(StandardRunPlan{OverlayPlan{}, 0.1});
     EXPECT_THAT(refused("no zones"), ElementsAre("message: Error, no overlay plan available."));
     // 2 mm a fraction at 0.1 ml/mm: 0.20 ml into a 0.15 ml vessel.
     const OverlayPlan plan{{{0.0, 2.0, 1}, {2.0, 3.0, 2}}, 0};
-    bench.controller.setStandardRunPlan(StandardRunPlan{plan, 0.1});
-    bench.controller.setCollectionLimit(0.15);
+    bench.next.setStandardRunPlan(StandardRunPlan{plan, 0.1});
+    bench.next.setCollection(0.15, 0);
     EXPECT_THAT(refused("overflow"),
                 ElementsAre("message: The collection limit of 0.15 ml was exceeded in the following zones:\n"
                             "Zone 1 requires 0.20 ml per fraction.\n"));
 
     // Auto + manual fractionation: the vessel is changed automatically, so
     // the same plan is not refused, and the run's plan says autofrac 1.
-    bench.controller.setFractionationKind(1);
+    bench.next.setCollection(0.15, 1);
     bench.prompter.clear();
     bench.controller.startStop();
     ASSERT_TRUE(bench.controller.isRecording());
@@ -326,11 +326,10 @@ TEST(RecordingRun, ADe1RunByAStandardRunsPlanIsCheckedFirstThenCutByItsZones) {
     bench.prompter.answerNo();
     bench.controller.startStop();
     ASSERT_FALSE(bench.controller.isRecording());
-    bench.controller.setFractionationKind(0);
 
     // A vessel it fits: the run starts, its header carries the plan and the
     // marks follow the zones (3 of them, not the settings' 9).
-    bench.controller.setCollectionLimit(0.2);
+    bench.next.setCollection(0.2, 0);
     bench.prompter.clear();
     bench.controller.startStop();
     ASSERT_TRUE(bench.controller.isRecording());
@@ -441,7 +440,7 @@ TEST(RecordingRun, ADe1RunTellsHowFarItsMarksLieAheadOfItsTrace) {
     setup.settings.signalType = Em1Settings::kEventTriggered;
     setup.settings.speed = 0.5;
     setup.settings.deadVolume = 0.286;  // 2 mm of the default tube's 0.143 ml/mm
-    bench.controller.setDe1Setup(setup);
+    bench.next.setDe1Setup(setup);
     bench.controller.startStop();
     ASSERT_TRUE(bench.controller.isRecording());
     EXPECT_NEAR(bench.controller.runStartOffsetMm(), 2.0, 1e-9);
@@ -462,8 +461,8 @@ TEST(RecordingRun, ADe1RunWithoutARotorMeasuresWithTheStandardRunsTube) {
     setup.settings.signalType = Em1Settings::kEventTriggered;
     setup.settings.speed = 0.5;
     setup.settings.deadVolume = 0.3;  // 1.5 mm at 0.2 ml/mm, 2.10 mm at the default 0.143
-    bench.controller.setDe1Setup(setup);
-    bench.controller.setStandardRunPlan(StandardRunPlan{OverlayPlan{{{0.0, 4.0, 2}}, 0}, 0.2});
+    bench.next.setDe1Setup(setup);
+    bench.next.setStandardRunPlan(StandardRunPlan{OverlayPlan{{{0.0, 4.0, 2}}, 0}, 0.2});
     bench.controller.startStop();
     ASSERT_TRUE(bench.controller.isRecording());
     EXPECT_NEAR(bench.controller.runStartOffsetMm(), 1.5, 1e-9);

@@ -1,0 +1,122 @@
+#include "display/GraphPageContent.h"
+
+#include <cmath>
+
+#include "display/GraphCursors.h"
+#include "display/GraphOverlays.h"
+#include "display/GraphView.h"
+#include "display/RunTraces.h"
+#include "display/StandardRun.h"
+#include "runs/Em1RunWriter.h"
+#include "runs/RunRecorder.h"
+
+namespace corvane {
+
+namespace {
+
+bool isFluorescence(const RunDataFile* file) {
+    return file != nullptr && file->layout() == RunFileLayout::Fluorescence;
+}
+
+PageSet pageSet(const RunDataFile* file, const std::filesystem::path& path, const SetPlacement& placement,
+                Rgb colour) {
+    PageSet set;
+    set.fileName = path.filename().string();
+    if (file != nullptr) {
+        set.recorded = file->header().recordedAt();
+    }
+    set.placement = placement;
+    set.colour = colour;
+    return set;
+}
+
+// The sample number a readout names: on an axis by sample count the x
+// itself (in samples), by position the row nearest the position.
+int scanAt(const RunDataFile* file, double x, XUnits units, double shift) {
+    if (!units.byPosition || file == nullptr) {
+        return static_cast<int>(std::lround(std::max(0.0, (x - shift) / units.scale)));
+    }
+    const auto row = fileIndexAt(*file, x - shift, units);
+    return row ? static_cast<int>(*row) : 0;
+}
+
+PageFractionation fractionationOf(const GraphOverlays* overlays) {
+    if (overlays == nullptr || overlays->standardRun() == nullptr) {
+        return PageFractionation::None;
+    }
+    return overlays->standardRun()->plan().autofrac == 1 ? PageFractionation::AutoAndManual
+                                                         : PageFractionation::Standard;
+}
+
+}  // namespace
+
+GraphPageContent graphPageContent(const GraphView& view, const GraphCursors& cursors, const GraphOverlays* overlays,
+                                  const std::array<Rgb, 6>& colours, const RunDescription* liveDe1) {
+    GraphPageContent page;
+    const Scene& scene = view.scene();
+    // The current run is set 0; in a compare window set 0, the reference,
+    // stands where the current run would.
+    const RunDataFile* file = scene.setFile(0);
+    const bool compared = scene.comparesSets();
+    const XAxisType axis = view.axes().xAxisType();
+    const bool fluorescence = isFluorescence(file);
+    page.xAxis = axis;
+
+    if (compared) {
+        page.documentTitle =
+            scene.setCount() == 0 ? std::string("Compare Data Sets") : scene.setPath(0).filename().string();
+        std::vector<PageSet> sets;
+        for (int k = 0; k < scene.setCount(); ++k) {
+            sets.push_back(pageSet(scene.setFile(k), scene.setPath(k), scene.offsets().placement(k),
+                                   colours[static_cast<std::size_t>(k)]));
+        }
+        page.compareLegend = compareLegend(sets);
+    } else {
+        page.documentTitle = file != nullptr ? scene.setPath(0).filename().string() : std::string("Live run");
+        // The ratio has its own axis on the right, except on DE-1 data,
+        // where its channel holds the event marks.
+        page.yyLabels = view.axes().channelShown(kChannelRatio) && !view.de1Mode();
+        std::vector<PageSet> sets;
+        sets.push_back(pageSet(file, file != nullptr ? scene.setPath(0) : std::filesystem::path(page.documentTitle),
+                               scene.offsets().placement(0), colours[0]));
+        if (scene.setCount() > 1) {
+            sets.push_back(pageSet(scene.setFile(1), scene.setPath(1), scene.offsets().placement(1), colours[3]));
+            page.overlayLegend = overlayLegend(colours, fluorescence);
+        }
+        page.header = headerTable(sets);
+    }
+
+    const auto at = cursors.mainPosition();
+    if (at && !compared) {
+        const std::filesystem::path current = file != nullptr ? scene.setPath(0) : std::filesystem::path();
+        page.readouts.push_back(runReadout("CURRENT:", current.parent_path().filename().string(),
+                                           file != nullptr ? current.filename().string() : page.documentTitle,
+                                           view.sampleAt(0, *at), scanAt(file, *at, scene.unitsOf(0, axis), view.xShiftOf(0)),
+                                           fluorescence));
+        if (scene.setCount() > 1) {
+            const std::filesystem::path overlay = scene.setPath(1);
+            page.readouts.push_back(runReadout("OVERLAY:", overlay.parent_path().filename().string(),
+                                               overlay.filename().string(), view.sampleAt(1, *at),
+                                               scanAt(scene.setFile(1), *at, scene.unitsOf(1, axis), view.xShiftOf(1)),
+                                               isFluorescence(scene.setFile(1))));
+        }
+    }
+    for (const CursorRecord& cursor : cursors.records()) {
+        page.cursorBlocks.push_back(cursorReadout(cursor.position, axis, view.sampleAt(0, cursor.position), fluorescence));
+    }
+
+    if (file != nullptr && file->isEm1() && file->header().em1) {
+        const Em1FileBlock& block = *file->header().em1;
+        const double aufs = block.aufsValue > 0.0 ? block.aufsValue : Em1RunWriter::aufsValue(block.settings.aufs);
+        page.settingsBox = de1SettingsBox(block.settings, file->header().info, aufs, fractionationOf(overlays));
+    } else if (file == nullptr && scene.live() && view.liveRun().de1Source && liveDe1 != nullptr && liveDe1->em1) {
+        // A live DE-1 run has no file to read its settings from yet: they
+        // are the ones the run was started with.
+        const Em1Settings& settings = liveDe1->em1->settings;
+        page.settingsBox = de1SettingsBox(settings, liveDe1->runInfo.value_or(RunInfo{}),
+                                          Em1RunWriter::aufsValue(settings.aufs), fractionationOf(overlays));
+    }
+    return page;
+}
+
+}  // namespace corvane

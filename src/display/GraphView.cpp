@@ -1,0 +1,201 @@
+#include "display/GraphView.h"
+
+#include "display/LiveFeed.h"
+#include "display/LiveGraph.h"
+#include "display/RunFileScene.h"
+#include "graph/GraphModel.h"
+
+namespace corvane {
+
+GraphView::GraphView(LiveGraph& graph, LiveFeed& feed)
+    : graph_(graph), feed_(&feed), scene_(std::make_unique<LiveScene>(feed, live_, items_, offsets_)) {}
+
+GraphView::GraphView(LiveGraph& graph) : graph_(graph), scene_(emptyScene(offsets_)) {}
+
+// --- The picture ---
+
+void GraphView::refresh() {
+    if (!graph_.edit([this](GraphModel& model) { scene_->build(model, axes_); })) {
+        // The graph was busy: the next sample (or refresh) starts over.
+        scene_->invalidate();
+        return;
+    }
+    graph_.redrawAll();
+    notice_.notify();
+}
+
+void GraphView::syncLive() {
+    if (!scene_->live()) {
+        return;
+    }
+    SceneRepaint repaint = SceneRepaint::None;
+    if (!graph_.edit([&](GraphModel& model) { repaint = scene_->sync(model, axes_); })) {
+        scene_->invalidate();
+        return;
+    }
+    if (repaint == SceneRepaint::Whole) {
+        graph_.redrawAll();
+    } else if (repaint == SceneRepaint::NewPoints) {
+        graph_.redraw();
+    }
+}
+
+void GraphView::changed() {
+    scene_->invalidate();
+    refresh();
+}
+
+// --- Changes of the axes ---
+
+void GraphView::apply(const ViewSettings& settings) {
+    axes_.apply(settings);
+    scene_->invalidate();
+}
+
+void GraphView::change(const std::function<void(AxisState&)>& edit) {
+    edit(axes_);
+    changed();
+}
+
+void GraphView::setChannelShown(int channel, bool shown) {
+    axes_.setChannelShown(channel, shown);
+    changed();
+}
+
+void GraphView::setXAxisType(XAxisType type) {
+    if (type == axes_.xAxisType()) {
+        return;
+    }
+    axes_.setXAxisType(type, scene_->fitX(type, axes_.xAutoScale()));
+    changed();
+}
+
+void GraphView::setYAutoScale(bool on) {
+    axes_.setYAutoScale(on, de1Mode());
+    changed();
+}
+
+void GraphView::setAufs(int step) {
+    axes_.setAufsIndex(step);
+    if (de1Mode() && !axes_.yAutoScale()) {
+        axes_.useAufsRange();
+    }
+    changed();
+}
+
+void GraphView::applyOptions(const GraphOptions& options) {
+    axes_.applyOptions(options, scene_->fitX(axes_.xAxisType(), options.xAutoScale));
+    changed();
+}
+
+bool GraphView::windowSizeEdited(bool mm, std::string_view text) {
+    if (!axes_.windowSizeEdited(mm, text, !scene_->live())) {
+        return false;
+    }
+    changed();
+    return true;
+}
+
+bool GraphView::windowSizeSpin(bool mm, bool up) {
+    if (!axes_.windowSizeSpin(mm, up, !scene_->live())) {
+        return false;
+    }
+    changed();
+    return true;
+}
+
+void GraphView::resetFullRange() {
+    const auto whole = scene_->fullX(axes_.xAxisType());
+    if (!whole || !(whole->max > whole->min)) {
+        return;
+    }
+    axes_.resetFullRange(*whole);
+    changed();
+}
+
+void GraphView::showXRange(AxisRange x) {
+    if (x.max > x.min) {
+        axes_.setXRange(x);
+        changed();
+    }
+}
+
+// --- What the window shows ---
+
+std::string GraphView::channelCaption(int channel) const {
+    if (channel < 0 || channel >= kChannelCount) {
+        return {};
+    }
+    if (de1Mode() && channel == kChannelAbsA) {
+        return "Voltage";
+    }
+    if (de1Mode() && channel == kChannelRatio) {
+        return "Mark";
+    }
+    return kChannelCaptions[static_cast<std::size_t>(channel)];
+}
+
+// --- Scenes ---
+
+void GraphView::showFile(RunDataFile file, std::filesystem::path path) {
+    // Another run file ends the overlay and any zoom of the one before.
+    items_.removeOverlay();
+    axes_.dropSavedView();
+    axes_.forgetAutoScaled();
+    offsets_.clear();
+    scene_ = std::make_unique<RunFileScene>(std::move(file), std::move(path), items_, offsets_);
+    axes_.setXRange(*scene_->fitX(axes_.xAxisType(), axes_.xAutoScale()));
+}
+
+void GraphView::closeFile(double windowSamples) {
+    if (feed_ == nullptr) {
+        return;  // a view without a live run has nothing to go back to
+    }
+    axes_.dropSavedView();
+    axes_.forgetAutoScaled();
+    axes_.setWindowSamples(windowSamples == 0.0 ? AxisState::kDefaultSampleWindow : windowSamples);
+    axes_.setXAxisType(axes_.xAxisType(), std::nullopt);
+    scene_ = std::make_unique<LiveScene>(*feed_, live_, items_, offsets_);
+    // A busy graph keeps the file's slot settings until the next refresh.
+    (void)graph_.edit([](GraphModel& model) { model.clearAllTraces(); });
+    refresh();
+}
+
+const RunFileScene* GraphView::fileScene() const { return dynamic_cast<const RunFileScene*>(scene_.get()); }
+
+void GraphView::show(std::unique_ptr<Scene> scene, XAxisType axis, std::optional<AxisRange> x) {
+    scene_ = std::move(scene);
+    axes_.setXAxisType(axis, x ? x : scene_->fitX(axis, axes_.xAutoScale()));
+}
+
+// --- Overlay and standard run ---
+
+void GraphView::setOverlay(RunDataFile file, std::filesystem::path path) {
+    if (file.isEm1()) {
+        axes_.setEventMarksShown(true);
+    }
+    items_.setOverlay(std::move(file), std::move(path));
+    offsets_.clear();
+    // The slots change owners: start from clean ones.
+    (void)graph_.edit([](GraphModel& model) { model.clearAllTraces(); });
+    changed();
+}
+
+void GraphView::removeOverlay() {
+    items_.removeOverlay();
+    offsets_.clear();
+    // The mark configuration goes back from slot 2 to slot 6 with the rebuild.
+    (void)graph_.edit([](GraphModel& model) {
+        model.clearAllTraces();
+        model.setOverlayMode(false);
+    });
+    changed();
+}
+
+void GraphView::setStandardProfile(const RunDataFile* file, bool shown) {
+    items_.standard().set(file);
+    items_.standard().setShown(shown);
+    changed();
+}
+
+}  // namespace corvane
