@@ -9,6 +9,7 @@
 
 #include "app/FileReplace.h"
 #include "app/Preferences.h"
+#include "app/ProgramFolders.h"
 
 namespace corvane {
 
@@ -57,6 +58,9 @@ std::filesystem::path findResourcesFolder(const std::filesystem::path& executabl
         if (holdsDefaults(candidate)) {
             return std::filesystem::absolute(candidate).lexically_normal();
         }
+    }
+    if (auto installed = installedDataFolder(executableFolder); !installed.empty()) {
+        return installed;
     }
 #ifdef CORVANE_SOURCE_RESOURCES_DIR
     if (holdsDefaults(CORVANE_SOURCE_RESOURCES_DIR)) {

@@ -17,6 +17,7 @@
 #include <cerrno>
 
 #include "app/Clock.h"
+#include "app/Version.h"
 #include "sim/PtyServer.h"
 #include "sim/SimDe1Box.h"
 #include "sim/SimFaultPlan.h"
@@ -54,7 +55,8 @@ void usage(std::FILE* out) {
                  "  --seed N             noise and fault generator seed (default 1)\n"
                  "  --link PATH          also make PATH a symbolic link to the terminal (an\n"
                  "                       existing PATH is refused, except a link into /dev/pts\n"
-                 "                       that leads nowhere, left by a run that was killed)\n");
+                 "                       that leads nowhere, left by a run that was killed)\n"
+                 "  --version            print the program version\n");
 }
 
 // The fault options: whether each takes a value; nothing for other options.
@@ -159,6 +161,9 @@ int main(int argc, char** argv) {
         };
         if (arg == "-h" || arg == "--help") {
             usage(stdout);
+            return 0;
+        } else if (arg == "--version") {
+            std::printf("corvane-sim (Corvane) %s\n", corvane::kVersionText);
             return 0;
         } else if (arg == "--device" && hasValue) {
             const std::string_view device = argv[++i];
