@@ -1,0 +1,55 @@
+#include "sim/PortServer.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <span>
+
+namespace corvane {
+
+bool servePort(SerialPort& port, SimDevice& device, Clock& clock, const std::atomic<bool>& stop) {
+    constexpr std::uint32_t kAnyByte = std::numeric_limits<std::uint32_t>::max();
+    SerialState state;
+    if (!port.getState(state)) {
+        return false;
+    }
+    setPlainLine(state, state.baudRate);
+    if (!port.setState(state)) {
+        return false;
+    }
+    // A write never waits long: a line nobody reads loses bytes.
+    SerialTimeouts timeouts;
+    timeouts.writeTotalConstant = 20;
+    std::array<std::uint8_t, 512> buffer{};
+    while (!stop.load()) {
+        for (;;) {
+            const auto n = device.readAvailable(buffer);
+            if (n == 0) {
+                break;
+            }
+            std::size_t written = 0;
+            if (!port.write(buffer.data(), n, written)) {
+                return false;
+            }
+        }
+        std::int64_t waitMs = 20;
+        if (const auto next = device.nextOutputMs()) {
+            waitMs = std::clamp<std::int64_t>(*next - clock.nowMs(), 1, 20);
+        }
+        // Back with the first bytes that come, or after waitMs with none.
+        timeouts.readInterval = kAnyByte;
+        timeouts.readTotalMultiplier = kAnyByte;
+        timeouts.readTotalConstant = static_cast<std::uint32_t>(waitMs);
+        std::size_t got = 0;
+        if (!port.setTimeouts(timeouts) || !port.read(buffer.data(), buffer.size(), got)) {
+            return false;
+        }
+        if (got > 0) {
+            device.write(std::span(buffer.data(), got));
+        }
+    }
+    return true;
+}
+
+}  // namespace corvane
