@@ -102,18 +102,23 @@ struct Sibling {
     Handle handle;
 };
 
+// A fresh work file name beside file: its name as on POSIX, so the clean-up
+// knows it by that.
+std::filesystem::path siblingName(const std::filesystem::path& file) {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    thread_local std::mt19937 random(std::random_device{}() ^ static_cast<unsigned>(::GetCurrentProcessId()));
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+    std::string name = siblingPrefix(file);
+    for (std::size_t i = 0; i < kSiblingSuffixLength; ++i) {
+        name += kLetters[pick(random)];
+    }
+    return folderOf(file) / name;
+}
+
 bool createSibling(const std::filesystem::path& file, Sibling& sibling) {
     removeLeftoverSiblings(file);
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    thread_local std::mt19937 random(std::random_device{}() ^
-                                     static_cast<unsigned>(::GetCurrentProcessId()));
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = siblingPrefix(file);
-        for (std::size_t i = 0; i < kSiblingSuffixLength; ++i) {
-            name += kLetters[pick(random)];
-        }
-        sibling.path = folderOf(file) / name;
+        sibling.path = siblingName(file);
         sibling.handle = openRetryingWhileBusy([&] {
             return win32::openShared(sibling.path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH);
@@ -136,9 +141,16 @@ bool createSibling(const std::filesystem::path& file, Sibling& sibling) {
 bool swapIn(const std::filesystem::path& from, const Target& target) {
     bool moved = false;
     if (target.exists) {
-        moved = ::ReplaceFileW(target.file.c_str(), from.c_str(), nullptr,
+        // The old file is set aside under a work file's name and removed
+        // here; one a reader still holds open goes when it is let go, or at
+        // a later replacement's clean-up, never left under a name of its own.
+        const auto old = siblingName(target.file);
+        moved = ::ReplaceFileW(target.file.c_str(), from.c_str(), old.c_str(),
                                REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
                                nullptr) != 0;
+        if (moved) {
+            ::DeleteFileW(old.c_str());
+        }
     }
     if (!moved) {
         // No target, or a file system without ReplaceFileW: the target is

@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <limits>
 #include <span>
 
 namespace corvane {
 
 bool servePort(SerialPort& port, SimDevice& device, Clock& clock, const std::atomic<bool>& stop) {
-    constexpr std::uint32_t kAnyByte = std::numeric_limits<std::uint32_t>::max();
     SerialState state;
     if (!port.getState(state)) {
         return false;
@@ -37,9 +35,10 @@ bool servePort(SerialPort& port, SimDevice& device, Clock& clock, const std::ato
         if (const auto next = device.nextOutputMs()) {
             waitMs = std::clamp<std::int64_t>(*next - clock.nowMs(), 1, 20);
         }
-        // Back with the first bytes that come, or after waitMs with none.
-        timeouts.readInterval = kAnyByte;
-        timeouts.readTotalMultiplier = kAnyByte;
+        // Back after waitMs, or as soon as a burst of bytes pauses for 2 ms.
+        // (Not the "first byte ends it" setting: wine's serial layer waits
+        // on it for ever.)
+        timeouts.readInterval = 2;
         timeouts.readTotalConstant = static_cast<std::uint32_t>(waitMs);
         std::size_t got = 0;
         if (!port.setTimeouts(timeouts) || !port.read(buffer.data(), buffer.size(), got)) {

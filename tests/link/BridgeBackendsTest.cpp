@@ -7,6 +7,12 @@
 #include <filesystem>
 #include <thread>
 
+#include "LinkTestSupport.h"
+#include "TestClocks.h"
+#include "link/D2xxLibrary.h"
+#include "link/TtyBridgeLibrary.h"
+
+// After our headers: windows.h defines macros (near, far) that would reach them.
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -15,11 +21,6 @@
 #include "ChildProcess.h"
 #include "link/PosixSerialPortApi.h"
 #endif
-
-#include "LinkTestSupport.h"
-#include "TestClocks.h"
-#include "link/D2xxLibrary.h"
-#include "link/TtyBridgeLibrary.h"
 
 namespace corvane {
 namespace {

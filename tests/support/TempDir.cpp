@@ -51,6 +51,11 @@ bool TempDir::exists(const std::string& relative) const {
 }
 
 std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path);  // text mode
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string readBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
