@@ -9,13 +9,8 @@ cli=${1:-build/src/cli/corvane-cli}
 runs=${2:-200}
 rows=${3:-2000}
 repeat=${4:-3}
-# The first Python that has pandas (a distribution's pandas may sit beside
-# another Python that comes first on the PATH).
-py=
-for candidate in ${PYTHON:-} python3 /usr/bin/python3; do
-    if "$candidate" -c 'import pandas' 2>/dev/null; then py=$candidate; break; fi
-done
-[ -n "$py" ] || { echo "info-speed: no python3 with pandas (apt-get install python3-pandas)" >&2; exit 1; }
+. "$(dirname "$0")/speed-lib.sh"
+pandas_python info-speed
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -48,18 +43,6 @@ for path in sys.argv[1:]:
     print(json.dumps({"file": path, "title": lines[0].split(": ", 1)[1].strip(), "samples": len(frame),
                       "peak": float(frame["AbsA"].max())}))
 EOF
-
-best() {
-    best=
-    for _ in $(seq "$repeat"); do
-        start=$(date +%s.%N)
-        "$@" > /dev/null
-        end=$(date +%s.%N)
-        t=$(echo "$end - $start" | bc -l)
-        if [ -z "$best" ] || [ "$(echo "$t < $best" | bc -l)" = 1 ]; then best=$t; fi
-    done
-    printf '%.3f' "$best"
-}
 
 loop() { for f in "$work"/run*.csv; do "$cli" info --json "$f"; done; }
 one=$(best "$cli" info --json "$work"/run*.csv)

@@ -85,4 +85,37 @@ std::string visibleLines(std::string_view text) {
     return shown + visibleText(text);
 }
 
+std::string oneLineText(std::string_view text) {
+    std::string line;
+    line.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\\') {
+            line += "\\\\";
+        } else if (c == '\n' || c == '\r') {
+            line += "\\n";
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i;
+            }
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
+std::string multiLineText(std::string_view text) {
+    std::string lines;
+    lines.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == 'n' || text[i + 1] == '\\')) {
+            lines += text[i + 1] == 'n' ? '\n' : '\\';
+            ++i;
+        } else {
+            lines += text[i];
+        }
+    }
+    return lines;
+}
+
 }  // namespace corvane

@@ -29,4 +29,12 @@ namespace corvane {
 // The same for a message of several lines: its own line breaks (LF) stay.
 [[nodiscard]] std::string visibleLines(std::string_view text);
 
+// A text of several lines (a run's description) kept as one line, where a
+// line break would end a settings value or a header line: each line break
+// (LF, CR LF or a lone CR) becomes the two characters \n, and a backslash
+// becomes \\ . multiLineText undoes it; a backslash before any other
+// character is kept as it is, so a line written before stays as it was.
+[[nodiscard]] std::string oneLineText(std::string_view text);
+[[nodiscard]] std::string multiLineText(std::string_view text);
+
 }  // namespace corvane

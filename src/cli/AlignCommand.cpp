@@ -16,26 +16,35 @@
 #include "cli/Commands.h"
 #include "cli/FileArgs.h"
 #include "cli/JsonWriter.h"
+#include "cli/ProfileArgs.h"
 #include "compare/AlignPeaks.h"
-#include "runs/RunDataFile.h"
 
 namespace corvane::cli {
 namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: corvane-cli align [--x samples|mm] [--from X1 --to X2] [--json] REF RUN...\n"
-                 "  the Abs A peak of each run between X1 and X2 (sample numbers, or mm with --x mm;\n"
-                 "  the whole run without them) and its offset from the reference's peak\n");
+                 "usage: corvane-cli align [--x samples|mm|ml|min] [--from X1 --to X2] [--json] REF RUN...\n"
+                 "  the Abs A peak of each run between X1 and X2 (sample numbers, or positions in the unit\n"
+                 "  --x names, which every file's x must have; the whole run without them) and its offset\n"
+                 "  from the reference's peak; a profile of another instrument gives its own signal\n%s",
+                 kColumnUsage);
     return 2;
 }
 
 struct Found {
     std::string file;
     std::optional<PeakOffset> aligned;  // the reference's: its peak, no offset
+    std::optional<Profile> profile;     // a profile of another instrument
 };
 
-void writeText(const std::vector<Found>& found, bool mm) {
+// The x axis: sample numbers, or positions in a unit every file has.
+struct XAxis {
+    AlignAxis axis = AlignAxis::Samples;
+    std::string unit;  // "mm", "ml", "min"; empty on samples
+};
+
+void writeText(const std::vector<Found>& found, const XAxis& x) {
     for (std::size_t k = 0; k < found.size(); ++k) {
         const Found& f = found[k];
         const std::string name = visibleText(f.file);
@@ -44,20 +53,27 @@ void writeText(const std::vector<Found>& found, bool mm) {
             continue;
         }
         const Peak& p = f.aligned->peak;
-        std::printf("%s%s: peak at sample %zu, %.2f mm, Abs A %.6f", k == 0 ? "reference " : "", name.c_str(),
-                    p.index, p.position, p.value);
+        if (f.profile) {
+            std::printf("%s%s: peak at sample %zu, %s, %s %.6f", k == 0 ? "reference " : "", name.c_str(), p.index,
+                        xText(p.position, f.profile->xUnit).c_str(), visibleText(f.profile->channel).c_str(),
+                        p.value);
+        } else {
+            std::printf("%s%s: peak at sample %zu, %.2f mm, Abs A %.6f", k == 0 ? "reference " : "", name.c_str(),
+                        p.index, p.position, p.value);
+        }
         if (k > 0) {
             std::printf("; offset %.2f samples", f.aligned->offsetSamples);
-            if (mm) {
-                std::printf(", %.2f mm", f.aligned->offsetMm);
+            if (x.axis == AlignAxis::Millimetres) {
+                std::printf(", %s", xText(f.aligned->offsetMm, x.unit).c_str());
             }
         }
         std::printf("\n");
     }
 }
 
-void writeJson(const std::vector<Found>& found, bool mm) {
+void writeJson(const std::vector<Found>& found, const XAxis& x) {
     Json j(stdout);
+    const bool mm = x.axis == AlignAxis::Millimetres && x.unit == "mm";
     const auto peakFields = [&](const Found& f) {
         j.field("file", f.file);
         if (f.aligned) {
@@ -93,6 +109,11 @@ void writeJson(const std::vector<Found>& found, bool mm) {
         } else {
             j.null();
         }
+        // Positions in another unit (profiles in ml or minutes) have their own key.
+        if (x.axis == AlignAxis::Millimetres && !mm) {
+            j.key("offset_x");
+            found[k].aligned ? j.number(found[k].aligned->offsetMm) : j.null();
+        }
         j.close('}');
     }
     j.close(']');
@@ -103,21 +124,25 @@ void writeJson(const std::vector<Found>& found, bool mm) {
 }  // namespace
 
 int runAlign(int argc, char** argv) {
-    AlignAxis axis = AlignAxis::Samples;
+    XAxis x;
     bool json = false;
     std::optional<double> from;
     std::optional<double> to;
     std::vector<std::string> files;
+    ProfileFileOptions columns;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        if (takeColumnOption(argc, argv, i, columns)) {
+            continue;
+        }
         if (arg == "--json") {
             json = true;
         } else if (arg == "--x" && i + 1 < argc) {
             const std::string_view kind = argv[++i];
-            if (kind == "mm") {
-                axis = AlignAxis::Millimetres;
+            if (kind == "mm" || kind == "ml" || kind == "min") {
+                x = {AlignAxis::Millimetres, std::string(kind)};
             } else if (kind == "samples") {
-                axis = AlignAxis::Samples;
+                x = {};
             } else {
                 return usage();
             }
@@ -141,29 +166,33 @@ int runAlign(int argc, char** argv) {
     const double x2 = to.value_or(std::numeric_limits<double>::infinity());
 
     std::vector<AlignTrace> traces;
+    std::vector<Found> found;
     for (const auto& file : files) {
-        RunDataFile run;
-        if (!readRunFile("align", file, run)) {
+        RunOrProfileFile read;
+        if (const auto problem = readRunOrProfile("align", file, columns, read); !problem.empty()) {
+            std::fprintf(stderr, "%s\n", problem.c_str());
             return 1;
         }
-        traces.push_back(alignTraceOf(run));
+        if (const auto problem = axisUnitProblem("align", file, read, x.axis, x.unit); !problem.empty()) {
+            std::fprintf(stderr, "%s\n", problem.c_str());
+            return 1;
+        }
+        traces.push_back(traceOf(read));
+        found.push_back({file, std::nullopt, std::move(read.profile)});
     }
-    std::vector<Found> found;
-    const auto reference = findPeak(traces.front(), x1, x2, axis);
-    found.push_back({files.front(), reference ? std::optional(PeakOffset{*reference, 0.0, 0.0}) : std::nullopt});
+    const auto reference = findPeak(traces.front(), x1, x2, x.axis);
+    found.front().aligned = reference ? std::optional(PeakOffset{*reference, 0.0, 0.0}) : std::nullopt;
     bool complete = reference.has_value();
     for (std::size_t k = 1; k < files.size(); ++k) {
-        std::optional<PeakOffset> aligned;
         if (reference) {
-            aligned = alignOn(*reference, traces[k], x1, x2, axis);
+            found[k].aligned = alignOn(*reference, traces[k], x1, x2, x.axis);
         }
-        complete = complete && aligned.has_value();
-        found.push_back({files[k], aligned});
+        complete = complete && found[k].aligned.has_value();
     }
     if (json) {
-        writeJson(found, axis == AlignAxis::Millimetres);
+        writeJson(found, x);
     } else {
-        writeText(found, axis == AlignAxis::Millimetres);
+        writeText(found, x);
     }
     if (!complete) {
         std::fprintf(stderr, "corvane-cli align: %s\n",

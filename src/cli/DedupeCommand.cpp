@@ -7,6 +7,7 @@
 #include "cli/Commands.h"
 #include "cli/ConsolePrompter.h"
 #include "cli/FileArgs.h"
+#include "cli/ProfileArgs.h"
 #include "runs/RunDataFile.h"
 #include "runs/RunFileCleaner.h"
 
@@ -18,9 +19,11 @@ int runDedupe(int argc, char** argv) {
         return 2;
     }
     const std::filesystem::path file = argv[1];
-    if (const auto problem = inputFileProblem("dedupe", file); !problem.empty()) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
-        return 1;
+    for (const auto& problem : {inputFileProblem("dedupe", file), profileRefusal("dedupe", file)}) {
+        if (!problem.empty()) {
+            std::fprintf(stderr, "%s\n", problem.c_str());
+            return 1;
+        }
     }
     RunDataFile run;
     const auto status = run.readHeader(file);

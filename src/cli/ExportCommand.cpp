@@ -1,8 +1,9 @@
 // corvane-cli export -o OUT [--force] [--offset N]... RUN RUN [RUN [RUN]]
-// corvane-cli export -o OUT [--force] --align [--x samples|mm] [--from X1 --to X2] RUN...
-// The compare window's "Export Data Sets" for scripts: two to four runs side
-// by side in one export file, shifted by sample offsets given or found by
-// the AUTO-ALIGN search of `align`. Documented in the README.
+// corvane-cli export -o OUT [--force] --align [--x samples|mm|ml|min] [--from X1 --to X2] RUN...
+// The compare window's "Export Data Sets" for scripts: two to four runs (or
+// profiles of other instruments) side by side in one export file, shifted by
+// sample offsets given or found by the AUTO-ALIGN search of `align`.
+// Documented in the README.
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -15,9 +16,9 @@
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"
 #include "cli/FileArgs.h"
+#include "cli/ProfileArgs.h"
 #include "compare/AlignPeaks.h"
 #include "compare/ExportFile.h"
-#include "runs/RunDataFile.h"
 
 namespace corvane::cli {
 namespace {
@@ -25,10 +26,11 @@ namespace {
 int usage() {
     std::fprintf(stderr,
                  "usage: corvane-cli export -o OUT [--force] [--offset N]... RUN RUN [RUN [RUN]]\n"
-                 "       corvane-cli export -o OUT [--force] --align [--x samples|mm] [--from X1 --to X2] RUN...\n"
+                 "       corvane-cli export -o OUT [--force] --align [--x samples|mm|ml|min] [--from X1 --to X2] RUN...\n"
                  "  one --offset (samples) per run in order; the first run is the reference (offset 0);\n"
                  "  --align takes the offsets from the Abs A peaks as `align` finds them.\n"
-                 "  OUT is never replaced unless --force is given.\n");
+                 "  OUT is never replaced unless --force is given.\n%s",
+                 kColumnUsage);
     return 2;
 }
 
@@ -42,10 +44,12 @@ struct Options {
     bool force = false;
     bool align = false;
     AlignAxis axis = AlignAxis::Samples;
+    std::string unit;  // of the positions with --x mm, ml or min
     std::optional<double> from;
     std::optional<double> to;
     std::vector<double> offsets;
     std::vector<std::string> runs;
+    ProfileFileOptions columns;
 };
 
 // Nothing when the arguments do not make a command (usage is then shown).
@@ -55,6 +59,9 @@ std::optional<Options> parse(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const bool hasValue = i + 1 < argc;
+        if (takeColumnOption(argc, argv, i, o.columns)) {
+            continue;
+        }
         if (arg == "-o" && hasValue && o.output.empty()) {
             o.output = argv[++i];
         } else if (arg == "--force") {
@@ -63,8 +70,9 @@ std::optional<Options> parse(int argc, char** argv) {
             o.align = true;
         } else if (arg == "--x" && hasValue) {
             const std::string_view kind = argv[++i];
-            if (kind != "mm" && kind != "samples") return std::nullopt;
-            o.axis = kind == "mm" ? AlignAxis::Millimetres : AlignAxis::Samples;
+            if (kind != "mm" && kind != "ml" && kind != "min" && kind != "samples") return std::nullopt;
+            o.axis = kind == "samples" ? AlignAxis::Samples : AlignAxis::Millimetres;
+            o.unit = kind == "samples" ? std::string() : std::string(kind);
             axisGiven = true;
         } else if ((arg == "--from" || arg == "--to" || arg == "--offset") && hasValue) {
             double value = 0.0;
@@ -112,12 +120,14 @@ int runExport(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 1;
     }
-    std::vector<RunDataFile> runs(o.runs.size());
+    std::vector<RunOrProfileFile> runs(o.runs.size());
     for (std::size_t k = 0; k < runs.size(); ++k) {
-        if (!readRunFile("export", o.runs[k], runs[k])) {
+        if (const auto problem = readRunOrProfile("export", o.runs[k], o.columns, runs[k]); !problem.empty()) {
+            std::fprintf(stderr, "%s\n", problem.c_str());
             return 1;
         }
-        if (const auto message = exportedFileMessage(runs[k], visibleText(o.runs[k])); !message.empty()) {
+        if (runs[k].profile) continue;
+        if (const auto message = exportedFileMessage(runs[k].run, visibleText(o.runs[k])); !message.empty()) {
             std::fprintf(stderr, "%s\n", message.c_str());
             return 1;
         }
@@ -126,7 +136,13 @@ int runExport(int argc, char** argv) {
     offsets.resize(runs.size(), 0.0);
     if (o.align) {
         std::vector<AlignTrace> traces;
-        for (const auto& run : runs) traces.push_back(alignTraceOf(run));
+        for (std::size_t k = 0; k < runs.size(); ++k) {
+            if (const auto problem = axisUnitProblem("export", o.runs[k], runs[k], o.axis, o.unit); !problem.empty()) {
+                std::fprintf(stderr, "%s\n", problem.c_str());
+                return 1;
+            }
+            traces.push_back(traceOf(runs[k]));
+        }
         std::string problem;
         const auto found = alignedOffsets(traces, o.runs, o.axis, o.from, o.to, problem);
         if (!found) {
@@ -138,7 +154,8 @@ int runExport(int argc, char** argv) {
     for (std::size_t k = 0; k < runs.size(); ++k) {
         SetPlacement placement;
         placement.xOffset = k == 0 ? 0.0 : offsets[k];
-        sets.push_back(exportSetOf(runs[k], o.runs[k], placement));
+        sets.push_back(runs[k].profile ? exportSetOf(*runs[k].profile, o.runs[k], placement)
+                                       : exportSetOf(runs[k].run, o.runs[k], placement));
     }
     const auto result = exportToFile(o.output, sets, o.force ? ExistingTarget::Replace : ExistingTarget::Keep);
     const auto message = exportResultMessage(result, visibleText(o.output));

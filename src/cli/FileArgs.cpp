@@ -58,9 +58,6 @@ std::string outputFileProblem(std::string_view command, const std::filesystem::p
     return {};
 }
 
-namespace {
-
-// The checks made before a run file is read; the message, empty when none.
 std::string runFileProblem(std::string_view command, const std::filesystem::path& file) {
     if (auto problem = inputFileProblem(command, file); !problem.empty()) {
         return problem;
@@ -73,8 +70,6 @@ std::string runFileProblem(std::string_view command, const std::filesystem::path
     }
     return {};
 }
-
-}  // namespace
 
 bool runFileReadable(std::string_view command, const std::filesystem::path& file) {
     const auto problem = runFileProblem(command, file);

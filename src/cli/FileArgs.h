@@ -26,6 +26,9 @@ namespace corvane::cli {
 [[nodiscard]] std::string outputFileProblem(std::string_view command,
                                             const std::filesystem::path& file, bool force);
 
+// inputFileProblem and a size check, giving the message.
+[[nodiscard]] std::string runFileProblem(std::string_view command, const std::filesystem::path& file);
+
 // inputFileProblem and a size check (every row is held in memory, and a file
 // far beyond any run could exhaust it): false, with the message on standard
 // error, when the file is not to be read as a run.

@@ -1,5 +1,5 @@
-// corvane-cli info [--json] [--rows] FILE...: what run files (and preset run
-// files) hold, for people (text) and for analysis scripts (one JSON object
+// corvane-cli info [--json] [--rows] [--x-column C --y-column C] FILE...: what
+// run files (preset run files, profiles of other instruments) hold, for people (text) and for analysis scripts (one JSON object
 // per line, one line per file). Many files in one process: a script
 // summarising a day's runs pays for one start-up, not hundreds. Both outputs
 // are documented in the README; keep them stable.
@@ -14,10 +14,11 @@
 #include "cli/FileArgs.h"
 #include "cli/JsonWriter.h"
 #include "cli/PresetInfo.h"
+#include "cli/ProfileArgs.h"
 #include "runs/OverlayPlanBlock.h"
 #include "runs/OverlayPlanRules.h"
+#include "runs/Profile.h"
 #include "runs/RunDataFile.h"
-#include "runs/RunFileCopy.h"
 #include "base/TextFormat.h"
 
 namespace corvane::cli {
@@ -111,6 +112,78 @@ void writeTextPlan(const std::string& path, const RunDataFile& run) {
     }
 }
 
+// A run as a profile, for its units and marks (an export file has none).
+Profile profileOf(const std::string& path, const RunDataFile& run) {
+    Profile fallback;
+    fallback.xUnit = "mm";
+    fallback.yUnit = "AU";
+    return profileFromRun(run, std::filesystem::path(path).filename().string()).value_or(fallback);
+}
+
+void writeJsonUnitsAndMarks(Json& j, const Profile& p) {
+    j.field("x_unit", p.xUnit);
+    j.field("y_unit", p.yUnit);
+    j.key("marks");
+    j.open('[');
+    for (const auto& mark : p.marks) {
+        j.item();
+        j.open('{');
+        j.field("x", mark.x);
+        j.field("label", mark.label);
+        j.close('}');
+    }
+    j.close(']');
+}
+
+// A profile of another instrument: what its file tells, one JSON line.
+void writeJsonProfile(const std::string& path, const Profile& p, bool rows) {
+    Json j(stdout);
+    j.open('{');
+    j.field("file", path);
+    j.field("format", profileFormatName(p.format));
+    j.key("layout");
+    j.null();
+    j.field("channel", p.channel);
+    j.field("x_name", p.xName);
+    writeJsonUnitsAndMarks(j, p);
+    j.integerField("samples", static_cast<long long>(p.size()));
+    if (rows) {
+        j.key("rows");
+        j.open('[');
+        for (std::size_t i = 0; i < p.size(); ++i) {
+            j.item();
+            j.open('{');
+            j.field("x", p.x[i]);
+            j.field("y", p.y[i]);
+            j.close('}');
+        }
+        j.close(']');
+    }
+    j.close('}');
+    std::fputc('\n', stdout);
+}
+
+void writeTextProfile(const std::string& path, const Profile& p, bool rows) {
+    std::printf("file: %s\n", visibleText(path).c_str());
+    std::printf("format: %s\n", profileFormatName(p.format));
+    std::printf("channel: %s\n", visibleText(p.channel).c_str());
+    std::printf("x_name: %s\n", visibleText(p.xName).c_str());
+    std::printf("x_unit: %s\n", visibleText(p.xUnit).c_str());
+    std::printf("y_unit: %s\n", visibleText(p.yUnit).c_str());
+    std::printf("samples: %zu\n", p.size());
+    std::printf("marks: %zu\n", p.marks.size());
+    for (const auto& mark : p.marks) {
+        std::printf("mark: %s at %s\n", visibleText(mark.label).c_str(), xText(mark.x, p.xUnit).c_str());
+    }
+    if (!rows) {
+        return;
+    }
+    std::printf("\nx, y\n");
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        std::printf("%.6f, %.6f\n", p.x[i], p.y[i]);
+    }
+}
+
 void writeJson(const std::string& path, const RunDataFile& run, bool rows) {
     const auto& h = run.header();
     const auto& info = h.info;
@@ -118,6 +191,7 @@ void writeJson(const std::string& path, const RunDataFile& run, bool rows) {
     j.open('{');
     j.field("file", path);
     j.field("layout", layoutName(run.layout()));
+    j.field("format", profileFormatName(ProfileFormat::Corvane));
     j.field("title", h.fileTitle);
     j.field("version", h.version);
     j.key("date");
@@ -173,6 +247,7 @@ void writeJson(const std::string& path, const RunDataFile& run, bool rows) {
         j.close('}');
     }
     writeJsonPlan(j, path, run);
+    writeJsonUnitsAndMarks(j, profileOf(path, run));
     j.integerField("samples", static_cast<long long>(run.sampleCount()));
     if (run.isExport()) {
         j.key("sets");
@@ -288,6 +363,9 @@ void writeText(const std::string& path, const RunDataFile& run, bool rows) {
                     set.samples.size());
     }
     std::printf("samples: %zu\n", run.sampleCount());
+    const Profile profile = profileOf(path, run);
+    std::printf("format: %s\nx_unit: %s\ny_unit: %s\nmarks: %zu\n", profileFormatName(profile.format),
+                profile.xUnit.c_str(), profile.yUnit.c_str(), profile.marks.size());
     if (!rows) {
         return;
     }
@@ -317,7 +395,8 @@ void writeText(const std::string& path, const RunDataFile& run, bool rows) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: corvane-cli info [--json] [--rows] FILE...\n");
+    std::fprintf(stderr, "usage: corvane-cli info [--json] [--rows] [--x-column C] [--y-column C] FILE...\n%s",
+                 kColumnUsage);
     return 2;
 }
 
@@ -337,8 +416,12 @@ int runInfo(int argc, char** argv) {
     bool json = false;
     bool rows = false;
     std::vector<std::string> files;
+    ProfileFileOptions columns;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        if (takeColumnOption(argc, argv, i, columns)) {
+            continue;
+        }
         if (arg == "--json") {
             json = true;
         } else if (arg == "--rows") {
@@ -353,20 +436,20 @@ int runInfo(int argc, char** argv) {
         return usage();
     }
     bool allRead = true;
-    RunDataFile run;
+    RunOrProfileFile read;
     for (std::size_t k = 0; k < files.size(); ++k) {
         const auto& file = files[k];
-        const auto problem = readRunFileProblem("info", file, run);
-        if (!problem.empty()) {
-            // Not a run: a preset run file is shown as one (only a regular
-            // file that was read is tried again).
-            if (problem.starts_with("Error, unable to find header")) {
-                if (const auto preset = readPresetRun(file)) {
-                    if (k > 0 && !json) std::printf("\n");
-                    allRead = printPresetRun(file, *preset, json) == 0 && allRead;
-                    continue;
-                }
+        const auto problem = readRunOrProfile("info", file, columns, read);
+        // Not a run: a preset run file is shown as one before anything else
+        // is tried (only a regular file that was read is tried again).
+        if (!read.isRun && (read.profile || problem.starts_with("Error, unable to find header"))) {
+            if (const auto preset = readPresetRun(file)) {
+                if (k > 0 && !json) std::printf("\n");
+                allRead = printPresetRun(file, *preset, json) == 0 && allRead;
+                continue;
             }
+        }
+        if (!problem.empty()) {
             allRead = false;
             if (json) {
                 writeJsonProblem(file, problem);
@@ -376,11 +459,11 @@ int runInfo(int argc, char** argv) {
             }
             continue;
         }
-        if (json) {
-            writeJson(file, run, rows);
+        if (!json && k > 0) std::printf("\n");
+        if (read.profile) {
+            json ? writeJsonProfile(file, *read.profile, rows) : writeTextProfile(file, *read.profile, rows);
         } else {
-            if (k > 0) std::printf("\n");
-            writeText(file, run, rows);
+            json ? writeJson(file, read.run, rows) : writeText(file, read.run, rows);
         }
     }
     return std::fflush(stdout) == 0 && allRead ? 0 : 1;

@@ -17,6 +17,7 @@
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"
 #include "cli/FileArgs.h"
+#include "cli/ProfileArgs.h"
 #include "runs/OverlayPlanBlock.h"
 #include "runs/OverlayPlanRules.h"
 #include "runs/RunDataFile.h"
@@ -125,9 +126,11 @@ int runPlan(int argc, char** argv) {
         start = end;
     }
 
-    if (const auto problem = inputFileProblem("plan", *runPath); !problem.empty()) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
-        return 1;
+    for (const auto& problem : {inputFileProblem("plan", *runPath), profileRefusal("plan", *runPath)}) {
+        if (!problem.empty()) {
+            std::fprintf(stderr, "%s\n", problem.c_str());
+            return 1;
+        }
     }
     RunDataFile run;
     if (run.readHeader(*runPath) == RunDataFile::ReadStatus::CannotOpen) {
@@ -140,6 +143,12 @@ int runPlan(int argc, char** argv) {
     std::error_code error;
     const double collection = limit.value_or(loadCollectionVolume(std::filesystem::current_path(error), ""));
     if (auto problem = collectionLimitProblem(&plan, vpm, collection); !problem.empty()) {
+        if (!volumePerMm && !(vpm > 0.0)) {
+            // The run names no tube: say where the figure comes from instead.
+            problem += formatText(" %s names no volume per mm of its tube: give it with --volume-per-mm V (ml per "
+                                  "mm of tube height).",
+                                  runPath->string().c_str());
+        }
         return fail(problem);
     }
 

@@ -411,7 +411,7 @@ std::string progressLine(double seconds, const RecordingController& controller, 
     double speed = display.speed();
     if (const UvLink* link = reader.link()) {
         if (const auto packet = link->lastCmd2()) {
-            position = static_cast<std::int16_t>(packet->uiPistonPos) * 0.01;
+            position = packet->pistonMm();
             speed = packet->iPistonSpeed * 0.1;
         }
     }

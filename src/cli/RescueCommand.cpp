@@ -8,6 +8,7 @@
 #include "cli/Commands.h"
 #include "cli/ConsolePrompter.h"
 #include "cli/FileArgs.h"
+#include "cli/ProfileArgs.h"
 #include "runs/TempFolder.h"
 
 namespace corvane::cli {
@@ -35,7 +36,8 @@ int runRescue(int argc, char** argv) {
         return 2;
     }
     for (const auto& problem :
-         {inputFileProblem("rescue", source), outputFileProblem("rescue", target, force)}) {
+         {inputFileProblem("rescue", source), profileRefusal("rescue", source),
+          outputFileProblem("rescue", target, force)}) {
         if (!problem.empty()) {
             std::fprintf(stderr, "%s\n", problem.c_str());
             return 1;

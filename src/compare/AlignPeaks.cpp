@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "runs/Profile.h"
 #include "runs/RunDataFile.h"
 
 namespace corvane {
@@ -44,6 +45,13 @@ AlignTrace alignTraceOf(const RunDataFile& file) {
         trace.position.push_back(s.positionA);
         trace.value.push_back(s.absorbanceA);
     }
+    return trace;
+}
+
+AlignTrace alignTraceOf(const Profile& profile) {
+    AlignTrace trace;
+    trace.position = profile.x;
+    trace.value = profile.y;
     return trace;
 }
 

@@ -8,6 +8,7 @@
 namespace corvane {
 
 class RunDataFile;
+struct Profile;
 
 // How the x axis counts: sample numbers or millimetres of piston travel.
 enum class AlignAxis { Samples, Millimetres };
@@ -29,6 +30,8 @@ struct AlignTrace {
 // A run file's Abs A trace (a DE-1 run's signal at its distance); an export
 // file gives its first set.
 [[nodiscard]] AlignTrace alignTraceOf(const RunDataFile& file);
+// A profile's y against its x (in the profile's own unit).
+[[nodiscard]] AlignTrace alignTraceOf(const Profile& profile);
 
 struct Peak {
     std::size_t index = 0;  // sample index in the set

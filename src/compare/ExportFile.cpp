@@ -9,6 +9,7 @@
 #include "base/TextFormat.h"
 #include "base/WriterLock.h"
 #include "compare/AlignPeaks.h"
+#include "runs/Profile.h"
 #include "runs/RunDataFile.h"
 
 namespace corvane {
@@ -47,6 +48,21 @@ void numberCell(std::FILE* out, const char* format, double value) {
     if (std::isfinite(value)) std::fprintf(out, format, value);
 }
 
+// The first column's heading and number format, by the reference's x unit:
+// a profile of another instrument counts minutes or ml, not mm.
+struct XColumn {
+    std::string heading;
+    const char* format;
+};
+
+XColumn xColumnOf(const std::string& unit) {
+    if (unit == "mm") return {"Distance(mm)", "%.2f"};
+    if (unit == "ml") return {"Volume(ml)", "%.3f"};
+    if (unit == "min") return {"Time(min)", "%.4f"};
+    if (unit.empty()) return {"X", "%g"};
+    return {"X(" + unit + ")", "%g"};
+}
+
 }  // namespace
 
 ExportSet exportSetOf(const RunDataFile& run, const std::filesystem::path& file, const SetPlacement& placement) {
@@ -83,6 +99,25 @@ ExportSet exportSetOf(const RunDataFile& run, const std::filesystem::path& file,
     return set;
 }
 
+ExportSet exportSetOf(const Profile& profile, const std::filesystem::path& file, const SetPlacement& placement) {
+    ExportSet set;
+    set.name = file.filename().string();
+    set.xUnit = profile.xUnit;
+    set.offset = placement.xOffset;
+    auto& p = set.parameters;
+    p.hasCollection = false;
+    p.totalSamples = static_cast<long long>(profile.size());
+    if (profile.recorded) {
+        p.runDate = formatText("%d-%02d-%02d", profile.recorded->year, profile.recorded->month, profile.recorded->day);
+    }
+    p.yOffset = placement.yOffset;
+    p.xGain = placement.xGain;
+    p.yGain = placement.yGain;
+    set.position = profile.x;
+    set.absorbance = profile.y;
+    return set;
+}
+
 std::string exportedFileMessage(const RunDataFile& run, const std::string& shownPath) {
     switch (run.layout()) {
         case RunFileLayout::OlderExport:
@@ -113,20 +148,25 @@ bool writeExport(std::FILE* out, const std::vector<ExportSet>& sets) {
     std::fputs("\nData collection parameters for each of the exported files follows:\n\n, ", out);
     names();
     std::fputc('\n', out);
-    tableLine(out, "Piston Speed (mm/sec)", sets, n, [&](const auto& p) { std::fprintf(out, "%.2f", p.pistonSpeed); });
-    tableLine(out, "Distance per Fraction (mm)", sets, n,
-              [&](const auto& p) { std::fprintf(out, "%.2f", p.fractionDistance); });
-    tableLine(out, "Number of Fractions", sets, n, [&](const auto& p) { std::fprintf(out, "%d", p.numberOfFractions); });
-    tableLine(out, "Type of Start", sets, n, [&](const auto& p) { std::fputs(startTypeText(p.startType), out); });
-    tableLine(out, "Samples per Second", sets, n,
-              [&](const auto& p) { std::fprintf(out, "%.0f", p.samplesPerSecond); });
-    tableLine(out, "Total Distance", sets, n, [&](const auto& p) { std::fprintf(out, "%.2f", p.totalDistance); });
+    // A set whose file tells no collection keeps those cells empty.
+    const auto collection = [&](const char* label, auto cell) {
+        tableLine(out, label, sets, n, [&](const auto& p) {
+            if (p.hasCollection) cell(p);
+        });
+    };
+    collection("Piston Speed (mm/sec)", [&](const auto& p) { std::fprintf(out, "%.2f", p.pistonSpeed); });
+    collection("Distance per Fraction (mm)", [&](const auto& p) { std::fprintf(out, "%.2f", p.fractionDistance); });
+    collection("Number of Fractions", [&](const auto& p) { std::fprintf(out, "%d", p.numberOfFractions); });
+    collection("Type of Start", [&](const auto& p) { std::fputs(startTypeText(p.startType), out); });
+    collection("Samples per Second", [&](const auto& p) { std::fprintf(out, "%.0f", p.samplesPerSecond); });
+    collection("Total Distance", [&](const auto& p) { std::fprintf(out, "%.2f", p.totalDistance); });
     tableLine(out, "Total Number Samples", sets, n, [&](const auto& p) { std::fprintf(out, "%lld", p.totalSamples); });
     tableLine(out, "Run Date", sets, n, [&](const auto& p) { std::fputs(p.runDate.c_str(), out); });
     tableLine(out, "Y-axis Offset (OD)", sets, n, [&](const auto& p) { std::fprintf(out, "%.2E", p.yOffset); });
     tableLine(out, "X-axis Gain", sets, n, [&](const auto& p) { std::fprintf(out, "%.3f", p.xGain); });
     tableLine(out, "Y-axis Gain", sets, n, [&](const auto& p) { std::fprintf(out, "%.2f", p.yGain); });
-    std::fputs("\nData Columns:\nDistance(mm)", out);
+    const XColumn x = xColumnOf(n > 0 ? sets[0].xUnit : std::string("mm"));
+    std::fprintf(out, "\nData Columns:\n%s", x.heading.c_str());
     for (std::size_t k = 0; k < n; ++k) {
         std::fprintf(out, ", %s_Absorbance", sets[k].name.c_str());
     }
@@ -147,7 +187,7 @@ bool writeExport(std::FILE* out, const std::vector<ExportSet>& sets) {
         for (std::size_t k = 0; k < n && !any; ++k) any = left(k);
         if (!any) break;
         if (n > 0 && row >= 0 && left(0) && cursor[0] < sets[0].position.size()) {
-            numberCell(out, "%.2f", sets[0].position[cursor[0]]);
+            numberCell(out, x.format, sets[0].position[cursor[0]]);
         }
         for (std::size_t k = 0; k < n; ++k) {
             std::fputs(", ", out);

@@ -11,6 +11,7 @@
 namespace corvane {
 
 class RunDataFile;
+struct Profile;
 
 // At most this many data sets go into one export file.
 inline constexpr std::size_t kMaxExportSets = 4;
@@ -31,11 +32,16 @@ struct ExportParameters {
     double yOffset = 0.0;  // the set's placement on the graph
     double xGain = 1.0;
     double yGain = 1.0;
+    // False for a profile of another instrument: its file tells none of the
+    // collection rows (speed to total distance), whose cells stay empty.
+    bool hasCollection = true;
 };
 
-// One data set as it is exported: position A and absorbance A per sample.
+// One data set as it is exported: position A and absorbance A per sample
+// (a profile's x and y).
 struct ExportSet {
     std::string name;
+    std::string xUnit = "mm";  // the reference's names the first column
     double offset = 0.0;  // samples, truncated when written; the reference's counts as 0
     ExportParameters parameters;
     std::vector<double> position;
@@ -45,6 +51,11 @@ struct ExportSet {
 // The set a run file gives, under its file name without the folder, with
 // its placement (offsets and gains) on the graph.
 [[nodiscard]] ExportSet exportSetOf(const RunDataFile& run, const std::filesystem::path& file,
+                                     const SetPlacement& placement);
+
+// The set a profile of another instrument gives: its x and y, and of the
+// parameters only what its file tells (the number of samples, the date).
+[[nodiscard]] ExportSet exportSetOf(const Profile& profile, const std::filesystem::path& file,
                                      const SetPlacement& placement);
 
 // The message for a file that is an export file where a run is expected

@@ -20,6 +20,8 @@
 #include "desktop/WindowSizes.h"
 #include "graph/CGraphCtrl.h"
 #include "graph/CGraphFrame.h"
+#include "runs/OverlayPlanRules.h"
+#include "setup/CCollectionVolumeDlg.h"
 #include "setup/COverlayPlanDlg.h"
 
 namespace corvane {
@@ -289,7 +291,19 @@ void CGraphReading::overlayGraph() {
 }
 
 void CGraphReading::standardRun() {
+    const bool shown = logic_.overlays().standardRun() != nullptr;
     if (logic_.overlays().toggleStandardRun()) {
+        if (!shown && logic_.overlays().standardRun() != nullptr) {
+            // The vessel the run is cut into, now that the standard run's
+            // own (and its tube) are known; OK hands it to the window.
+            WindowSetupHost& host = logic_.setupHost();
+            const auto& info = host.runInfo();
+            CCollectionVolumeDlg vessel(logic_.overlays().startupFolder(), info ? info->userName : std::string(),
+                                        volumePerMmForRun(info ? info->volumePerMm : 0.0,
+                                                          host.standardRunVolumePerMm()),
+                                        prompter_, clock_, &host, &window_);
+            (void)vessel.exec();
+        }
         updateTitles();
         emit viewChanged();
     }

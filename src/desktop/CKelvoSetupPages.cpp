@@ -52,6 +52,14 @@ void CKelvoSetupPages::onWindowMessage(UserMsg msg, const std::any& payload) {
                                          info ? info->rotorModel : std::string(), &env_.window);
         tie(*window, std::move(unit));
         scanSetup_ = window;
+        // While its own scan runs the window drives the unit: no run starts
+        // and PAUSE waits (the recording's scan-setup mode).
+        connect(window, &CScanSetupDlg::scanningChanged, this, [this](bool scanning) {
+            if (RecordingController* controller = env_.instruments.recordingController()) {
+                controller->setScanSetupMode(scanning);
+            }
+            emit scanSetupModeChanged();
+        });
         window->show();
         window->raise();  // the connection steps, when still up, come back over it (ModalInFront)
         return;
@@ -124,7 +132,8 @@ PageShown CKelvoSetupPages::showCalibrate() {
     }
     closePages();
     auto unit = newUnit();
-    auto* page = new CCalibrate2Dlg(env_.prompter, *unit, &env_.window);
+    const auto [a, b] = env_.host.channelsInUse();
+    auto* page = new CCalibrate2Dlg(env_.prompter, *unit, {a, b}, &env_.window);
     tie(*page, std::move(unit));
     calibrate_ = page;
     connect(page, &CCalibrate2Dlg::leave, this, [this](const PageStep& step) { goLater(step); });

@@ -58,6 +58,11 @@ public:
     // refreshes it.
     void onWindowMessage(UserMsg msg, const std::any& payload);
 
+signals:
+    // The "Scan Setup" window's own scan started or ended: the record and
+    // pause buttons follow.
+    void scanSetupModeChanged();
+
 private:
     [[nodiscard]] bool available() const;
     PageShown showLed();

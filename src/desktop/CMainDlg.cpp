@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "app/Prompter.h"
 #include "base/TextFormat.h"
@@ -141,17 +142,27 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
         [this] {
             const RecordingController* controller = recordingController();
             return controller != nullptr && !controller->tempFile().empty();
+        },
+        [this] {
+            if (RecordingController* controller = recordingController()) {
+                controller->resetDe1Writer();
+            }
         }});
     connect(setupPages_, &CSetupPages::setupChanged, this, &CMainDlg::updateAll);
     kelvoPages_ = new CKelvoSetupPages({seams_.startupFolder, seams_.prompter, seams_.clock, logic_->setupHost(),
                                         *instruments_, *this},
                                        setupPages_->pages());
+    connect(kelvoPages_, &CKelvoSetupPages::scanSetupModeChanged, this, &CMainDlg::updateAll);
     RunSetupCommands& runSetup = setupPages_->commands();
     commands_->setScanSetupAvailable([&runSetup] { return runSetup.scanSetupAvailable(); });
     connect(commands_, &CCommandPanel::userPageRequested, this, [&runSetup] { runSetup.goToUserPage(); });
     connect(commands_, &CCommandPanel::scanSetupRequested, this, [&runSetup] { runSetup.scanSetup(); });
     connect(menu_, &CMainMenu::scanSetupRequested, this, [&runSetup] { runSetup.scanSetup(); });
     connect(commands_, &CCommandPanel::newRunRequested, this, [this, &runSetup] {
+        // The overlay goes with its panel, as Remove Overlay takes it.
+        if (logic_->view().overlayShown()) {
+            reading_->overlayGraph();
+        }
         runSetup.newRun();
         updateAll();
     });
@@ -272,9 +283,17 @@ void CMainDlg::bindSetupHost() {
     WindowSetupHost::Targets targets;
     targets.link = instruments_->acquisitionSession();
     if (controller != nullptr) {
+        // "Do you want to do another identical run?" after the save question:
+        // asked on the window's thread once the stop's job has ended.
+        controller->setAfterTwoChannelRun([this] {
+            QMetaObject::invokeMethod(this, [this] { scanSetupAfterRun_ = true; }, Qt::QueuedConnection);
+        });
         targets.setTargetPosition = [controller](double mm) { controller->setTargetPosition(mm); };
         targets.runInfoChanged = [controller](const RunInfo& info) { controller->setRunInfo(info); };
-        targets.collectionChanged = [controller](double ml) { controller->setCollectionLimit(ml); };
+        targets.collectionChanged = [controller](double ml, int kind) {
+            controller->setCollectionLimit(ml);
+            controller->setFractionationKind(kind);
+        };
         targets.standardRunPlanChanged = [controller](const std::optional<StandardRunPlan>& plan) {
             controller->setStandardRunPlan(plan);
         };
@@ -328,6 +347,10 @@ void CMainDlg::jobEnded() {
         close();
         return;
     }
+    if (std::exchange(scanSetupAfterRun_, false) && !instruments_->closing().started() &&
+        setupPages_->commands().scanSetupAvailable()) {
+        setupPages_->commands().scanSetup();
+    }
     showIntroIfDue();
 }
 
@@ -379,7 +402,7 @@ void CMainDlg::showStreamedPosition() {
         return;
     }
     if (const auto packet = link->lastCmd2()) {
-        logic_->status().showPositionAndSpeed(static_cast<std::int16_t>(packet->uiPistonPos) * 0.01,
+        logic_->status().showPositionAndSpeed(packet->pistonMm(),
                                               packet->iPistonSpeed * 0.1);
     }
 }

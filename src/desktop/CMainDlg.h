@@ -236,6 +236,9 @@ private:
     PrintDialogRunner* printDialog_ = nullptr;
     bool firstShowDone_ = false;
     bool introShown_ = false;
+    // The record button stopped a two-channel run: the Scan Setup command
+    // follows once the device worker is done with the stop.
+    bool scanSetupAfterRun_ = false;
     bool closed_ = false;
 
     CSetupPages* setupPages_ = nullptr;

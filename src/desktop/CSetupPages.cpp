@@ -35,7 +35,7 @@ CSetupPages::CSetupPages(Env env)
             env_.logic.feed().clear();
             env_.logic.refreshGraph();
         },
-        [this] { return bufferedAbsorbances(); }, env_.recordedSinceStart});
+        [this] { return bufferedAbsorbances(); }, env_.recordedSinceStart, env_.resetDe1Writer});
 }
 
 CSetupPages::~CSetupPages() {
@@ -121,7 +121,7 @@ PageShown CSetupPages::showDe1Pages() {
         }
         de1_ = page;
     } else {
-        CGRSetupDlg axes(env_.startupFolder, env_.prompter, &env_.window);
+        CGRSetupDlg axes(env_.startupFolder, env_.prompter, host.runInfo(), &env_.window);
         if (axes.exec() == CGRSetupDlg::kUser) {
             return PageShown::modalThen(SetupPage::User);
         }

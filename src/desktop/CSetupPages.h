@@ -41,6 +41,8 @@ public:
         std::function<void(const std::string&)> setRunName;
         // A recording has been started since the program started.
         std::function<bool()> recordedSinceStart;
+        // NEW RUN? in DE-1 mode: the recording lets the last DE-1 run go.
+        std::function<void()> resetDe1Writer{};
     };
 
     explicit CSetupPages(Env env);

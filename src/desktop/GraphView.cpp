@@ -85,6 +85,11 @@ LiveWindow GraphView::liveWindow() const {
     window.slot = slotMap();
     window.de1 = de1Source_;
     window.odStart = de1Source_ && window.inMm && odSensingStart_;
+    // The live run is set 0, as a file shown is: the printed page states them.
+    window.xGain = offsets_.placement(0).xGain;
+    window.xShift = xShiftOf(0);
+    window.yGain = offsets_.placement(0).yGain;
+    window.yOffset = offsets_.yOffset(0);
     if (de1Source_ && eventMarksShown_) {
         // The marks are plotted while event marks are shown, switch or not.
         window.shown[kChannelRatio] = true;

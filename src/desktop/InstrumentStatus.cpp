@@ -34,7 +34,7 @@ void InstrumentStatus::onLinkStats(std::int32_t heartbeatsReceived,
         upperLimitFlag == 0 ? "Upper Limit Switch: Contact" : "Upper Limit Switch: No Contact";
     if (lastCmd0) {
         texts_.positionSpeed = formatText("Position %.2f mm  Speed %.2f mm/sec",
-                                          lastCmd0->uiPistonPos / 100.0, lastCmd0->iPistonSpeed / 10.0);
+                                          lastCmd0->pistonMm(), lastCmd0->iPistonSpeed / 10.0);
         texts_.samplingRate =
             lastCmd0->uiIntegrationTime > 0
                 ? formatText("A/D Sampling Rate: %.1f Hz", 1000.0 / lastCmd0->uiIntegrationTime)

@@ -40,10 +40,10 @@ std::int64_t LiveTraces::firstShown(const LiveSamples& ring) const {
 }
 
 double LiveTraces::xOf(int channel, const LiveSamples::Point& point) const {
-    if (!window_.inMm) {
-        return static_cast<double>(point.number);
-    }
-    return isBChannel(channel) ? point.record.positionB : point.record.positionA;
+    const double x = !window_.inMm              ? static_cast<double>(point.number)
+                     : isBChannel(channel) ? point.record.positionB
+                                           : point.record.positionA;
+    return x * window_.xGain + window_.xShift;
 }
 
 bool LiveTraces::inside(double x) const {
@@ -78,7 +78,8 @@ void LiveTraces::collect(const LiveSamples& ring, std::int64_t from) {
             }
             const double x = xOf(c, point);
             const bool mark = window_.de1 && c == kChannelRatio;
-            const double y = mark ? de1MarkLevel(point.record.sampleA) : channelValue(c, point.record);
+            const double y = mark ? de1MarkLevel(point.record.sampleA)
+                                  : channelValue(c, point.record) * window_.yGain + window_.yOffset;
             xs_[static_cast<std::size_t>(c)].push_back(x);
             ys_[static_cast<std::size_t>(c)].push_back(y);
             xLo = std::min(xLo, x);
@@ -132,6 +133,8 @@ LiveAxes LiveTraces::axes(const LiveSamples& ring) const {
         } else {
             axes.x = {0.0, static_cast<double>(width)};
         }
+        // The window follows the samples where they are shown.
+        axes.x = {axes.x.min * window_.xGain + window_.xShift, axes.x.max * window_.xGain + window_.xShift};
         return axes;
     }
     axes.x = {window_.leftMm, window_.leftMm + window_.windowMm};

@@ -32,6 +32,13 @@ struct LiveWindow {
     // A DE-1 run started by OD sensing: by position the window starts at the
     // run's first sample, since the run begins wherever the signal rose.
     bool odStart = false;
+    // The current run's (DS1's) gains and offsets, as a file's take them:
+    // x = x gain times its x + shift, y = y gain times its y + y offset (the
+    // marks keep their levels). The window is on the shown values.
+    double xGain = 1.0;
+    double xShift = 0.0;
+    double yGain = 1.0;
+    double yOffset = 0.0;
 
     friend bool operator==(const LiveWindow&, const LiveWindow&) = default;
 };
@@ -73,6 +80,7 @@ private:
     [[nodiscard]] std::int64_t firstShown(const LiveSamples& ring) const;
     // Adds samples [from, ring.total()) to the scratch arrays and extremes.
     void collect(const LiveSamples& ring, std::int64_t from);
+    // Where a sample is shown on x, its gain and shift applied.
     [[nodiscard]] double xOf(int channel, const LiveSamples::Point& point) const;
     [[nodiscard]] bool inside(double x) const;
     [[nodiscard]] LiveAxes axes(const LiveSamples& ring) const;

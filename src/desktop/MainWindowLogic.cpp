@@ -144,8 +144,12 @@ void MainWindowLogic::setAufs(int step) {
         setup->settings.aufs = view_.aufsIndex();
         setupHost_.setDe1Setup(*setup);
     }
+    // The rotor keeps the step its runs were recorded at: only a live run with
+    // a user stores it there, never a step chosen to look at a file.
     const auto& info = setupHost_.runInfo();
-    prefs_.saveAufs(view_.aufsIndex(), info ? info->manufacturerIndex : -1, info ? info->rotorModelIndex : -1);
+    const bool liveRun = session_ != nullptr && session_->de1Source() && !view_.fileShown() && !view_.compareSets();
+    const bool forRotor = liveRun && info && !info->userName.empty();
+    prefs_.saveAufs(view_.aufsIndex(), forRotor ? info->manufacturerIndex : -1, forRotor ? info->rotorModelIndex : -1);
 }
 
 void MainWindowLogic::setXAxisType(XAxisType type) {

@@ -49,6 +49,10 @@ void RunSetupCommands::newRun() {
     if (env_.clearGraph) {
         env_.clearGraph();
     }
+    if (env_.host.de1Mode() && env_.resetDe1Writer) {
+        env_.resetDe1Writer();
+    }
+    env_.setRunName("");
     if (!env_.prompter.askYesNo(kAnotherRun)) {
         goToUserPage();
         return;
@@ -73,7 +77,10 @@ void RunSetupCommands::scanSetup() {
     const bool recorded = env_.recordedSinceStart && env_.recordedSinceStart();
     env_.host.setIdenticalRun(recorded);
     const bool same = env_.prompter.askYesNo(recorded ? kIdenticalRun : kSameSettings);
+    // The page this opens takes the piston to its upper limit.
+    env_.host.setScanSetupCommand(true);
     env_.pages.open(same ? SetupPage::ScanningSetupBeside : SetupPage::ScanningSetup);
+    env_.host.setScanSetupCommand(false);
     env_.host.setIdenticalRun(false);
 }
 

@@ -55,13 +55,17 @@ public:
         std::function<std::vector<double>()> bufferedAbsorbances;
         // A recording has been started since the program started.
         std::function<bool()> recordedSinceStart;
+        // The DE-1 writer lets the last run go: the description its pages
+        // named and the offset of its marks (NEW RUN? in DE-1 mode).
+        std::function<void()> resetDe1Writer{};
     };
 
     explicit RunSetupCommands(Env env);
 
     void goToUserPage();
-    // "NEW RUN?": the graph cleared, "Another identical run?"; No opens the
-    // USER page, Yes in DE-1 mode names the run.
+    // "NEW RUN?": the overlay, the graph and the live traces cleared, in
+    // DE-1 mode the DE-1 writer reset, the run name cleared, then "Another
+    // identical run?"; No opens the USER page, Yes in DE-1 mode names the run.
     void newRun();
     // The Scan Setup command: the DE-1 SETUP page in DE-1 mode; otherwise
     // the identical-run question leads to the SCANNING SETUP beside the

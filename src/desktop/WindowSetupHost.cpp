@@ -15,7 +15,7 @@ void WindowSetupHost::setTargets(Targets targets) {
         targets_.de1SetupChanged(*de1Setup_);
     }
     if (targets_.collectionChanged) {
-        targets_.collectionChanged(collectionVolume_);
+        targets_.collectionChanged(collectionVolume_, fractionationKind_);
     }
     if (targets_.standardRunPlanChanged) {
         targets_.standardRunPlanChanged(standardRunPlan_);
@@ -69,7 +69,7 @@ void WindowSetupHost::setCollection(double volumeMl, int kind) {
     collectionVolume_ = volumeMl;
     fractionationKind_ = kind;
     if (targets_.collectionChanged) {
-        targets_.collectionChanged(volumeMl);
+        targets_.collectionChanged(volumeMl, kind);
     }
 }
 

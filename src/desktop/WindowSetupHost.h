@@ -33,9 +33,9 @@ public:
         // The recording controller's run description and DE-1 setup.
         std::function<void(const RunInfo&)> runInfoChanged{};
         std::function<void(const Em1RunWriter::Setup&)> de1SetupChanged{};
-        // The collection vessel volume and the standard run's plan, which a
-        // DE-1 run is checked against and cut by.
-        std::function<void(double)> collectionChanged{};
+        // The collection vessel volume with the fractionation kind, and the
+        // standard run's plan, which a DE-1 run is checked against and cut by.
+        std::function<void(double, int)> collectionChanged{};
         std::function<void(const std::optional<StandardRunPlan>&)> standardRunPlanChanged{};
     };
 
@@ -46,6 +46,8 @@ public:
     void setPositionOffsets(double positionOffsetMm, double targetPositionMm) override;
     void setIdenticalRun(bool on) override { identicalRun_ = on; }
     [[nodiscard]] bool identicalRun() const override { return identicalRun_; }
+    void setScanSetupCommand(bool on) override { scanSetupCommand_ = on; }
+    [[nodiscard]] bool scanSetupCommand() const override { return scanSetupCommand_; }
     void setGoToGraph(bool on) override { goToGraph_ = on; }
     [[nodiscard]] bool goToGraph() const override { return goToGraph_; }
     [[nodiscard]] bool de1Mode() const override;
@@ -66,6 +68,12 @@ public:
     [[nodiscard]] double collectionVolume() const override { return collectionVolume_; }
     [[nodiscard]] int fractionationKind() const override { return fractionationKind_; }
 
+    void setChannelsInUse(bool a, bool b) override { channels_ = {a, b}; }
+    [[nodiscard]] std::pair<bool, bool> channelsInUse() const override { return channels_; }
+    [[nodiscard]] double standardRunVolumePerMm() const override {
+        return standardRunPlan_ ? standardRunPlan_->volumePerMm : 0.0;
+    }
+
     // The standard run shown changed (nothing: none is shown).
     void setStandardRunPlan(std::optional<StandardRunPlan> plan);
 
@@ -77,6 +85,7 @@ private:
     Targets targets_;
     double zeroOffset_ = 0.0;
     bool identicalRun_ = false;
+    bool scanSetupCommand_ = false;
     bool goToGraph_ = false;
     std::optional<RunInfo> runInfo_;
     std::optional<Em1RunWriter::Setup> de1Setup_;
@@ -86,6 +95,7 @@ private:
     bool signalTypeChosen_ = false;
     double collectionVolume_ = 5.0;
     int fractionationKind_ = 0;
+    std::pair<bool, bool> channels_{true, true};
 };
 
 }  // namespace corvane

@@ -96,6 +96,16 @@ inline constexpr std::size_t kClearedFirst = 16;
 inline constexpr std::size_t kClearedLast = 42;
 }  // namespace cmd0offset
 
+// The piston position field (uiPistonPos of Cmd0 and Cmd2): it travels as
+// unsigned but means a signed count of hundredths of a mm, so a piston above
+// its zero reads below 0, never about 655 mm. The one decode of it.
+[[nodiscard]] constexpr std::int16_t pistonPositionHundredths(std::uint16_t uiPistonPos) {
+    return static_cast<std::int16_t>(uiPistonPos);
+}
+[[nodiscard]] constexpr double pistonPositionMm(std::uint16_t uiPistonPos) {
+    return pistonPositionHundredths(uiPistonPos) / 100.0;
+}
+
 // Settings and A/D data (44 bytes), both directions. Host order, except
 // iScanSpeed (see the top of this file).
 struct Cmd0 {
@@ -119,12 +129,13 @@ struct Cmd0 {
     std::uint8_t ucCmd0CntlInfo = 0;      // kCmd0PositionA | kCmd0PositionB
     std::uint8_t ucReserved33 = 0;
     std::uint8_t ucPotPosition = 0;
-    std::uint16_t uiPistonPos = 0;        // hundredths of a mm
+    std::uint16_t uiPistonPos = 0;        // hundredths of a mm: read it through pistonMm()
     std::int16_t iPistonSpeed = 0;        // tenths of a mm/s
     std::uint16_t uiTubeTopPistonPos = 0; // hundredths of a mm from the upper limit switch
     std::uint16_t uiTubeEndPistonPos = 0;
     std::uint8_t ucCheck = 0;             // as received; Encode... recomputes it
 
+    [[nodiscard]] double pistonMm() const { return pistonPositionMm(uiPistonPos); }
     // The scan speed in host order (tenths of a mm/s, signed).
     [[nodiscard]] std::int16_t scanSpeed() const;
     // Stores a host-order scan speed in the wire-order member.
@@ -150,9 +161,11 @@ struct Cmd2 {
     std::uint32_t ulATODADataSample = 0;  // counts
     std::uint32_t ulATODADataSource = 0;  // counts
     std::uint8_t ucCmd2CntlInfo = 0;      // kCmd2ChannelA = channel A, else B
-    std::uint16_t uiPistonPos = 0;        // hundredths of a mm
+    std::uint16_t uiPistonPos = 0;        // hundredths of a mm: read it through pistonMm()
     std::int16_t iPistonSpeed = 0;        // tenths of a mm/s
     std::uint8_t ucCheck = 0;
+
+    [[nodiscard]] double pistonMm() const { return pistonPositionMm(uiPistonPos); }
 
     friend bool operator==(const Cmd2&, const Cmd2&) = default;
 };

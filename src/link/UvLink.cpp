@@ -347,7 +347,7 @@ bool UvLink::ReadCmd0(Cmd0& out) {
 // long ago) is confirmed by it and costs nothing; two damaged packets never
 // agree.
 bool UvLink::RunningPoint::near(const Cmd2& packet, std::int64_t nowMs) const {
-    const double movedMm = std::abs(static_cast<std::int16_t>(packet.uiPistonPos) - position) * 0.01;
+    const double movedMm = std::abs(pistonPositionHundredths(packet.uiPistonPos) - position) * 0.01;
     const double speedChange = std::abs(static_cast<std::int16_t>(packet.iPistonSpeed) - speed) * 0.1;
     const double seconds = static_cast<double>(nowMs - atMs) / 1000.0;
     return movedMm <= kPistonJumpMm + kPistonSpeedLimitMmPerS * seconds &&
@@ -355,7 +355,7 @@ bool UvLink::RunningPoint::near(const Cmd2& packet, std::int64_t nowMs) const {
 }
 
 UvLink::RunningPoint UvLink::RunningPoint::of(const Cmd2& packet, std::int64_t atMs) {
-    return {static_cast<std::int16_t>(packet.uiPistonPos), static_cast<std::int16_t>(packet.iPistonSpeed),
+    return {pistonPositionHundredths(packet.uiPistonPos), static_cast<std::int16_t>(packet.iPistonSpeed),
             atMs};
 }
 

@@ -220,8 +220,8 @@ public:
     void GoToUpperLimit(LinkHost& host, bool silent,
                         UpperLimitVariant variant = UpperLimitVariant::Manual);
     // The host's pending scan distance correction, sent in the unit's own
-    // settings and then cleared; it stays pending when it cannot be sent.
-    // True when nothing was pending or it went.
+    // settings and cleared once the unit echoes it; it stays pending when it
+    // cannot be sent or is not taken. True when nothing was pending or it went.
     bool SendPendingScanDistance(LinkHost& host);
     void CheckKnob();
 

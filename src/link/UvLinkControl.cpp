@@ -502,7 +502,7 @@ void UvLink::GoToUpperLimit(LinkHost& host, bool silent, UpperLimitVariant varia
     while (!deadline.expired()) {
         Cmd2 packet;
         if (ReadCmd2(packet)) {
-            host.showPositionAndSpeed(static_cast<std::int16_t>(packet.uiPistonPos) * 0.01,
+            host.showPositionAndSpeed(packet.pistonMm(),
                                       packet.iPistonSpeed * 0.1);
         }
         ParseHeartbeat();
@@ -534,7 +534,10 @@ bool UvLink::SendPendingScanDistance(LinkHost& host) {
         return false;
     }
     settings.uiScanDist = static_cast<std::uint16_t>(std::clamp(distance * 100.0, 0.0, 65535.0));
-    if (!host.sendSettings(BuildSettingsChange(settings))) {
+    // Sent is not taken: only the unit's echo clears it, or a unit that let
+    // it go would scan the tube's whole length unnoticed.
+    const auto packet = BuildSettingsChange(settings);
+    if (!host.sendSettings(packet) || !WaitForSettingsEcho(packet)) {
         return false;
     }
     host.clearPendingScanDistance();

@@ -37,8 +37,7 @@ private:
 constexpr const char* kStartFailed = "Error sending command to Kelvo to start scan.";
 
 [[nodiscard]] double packetPosition(const Cmd2& packet) {
-    // The piston position travels as unsigned but means a signed value.
-    return static_cast<std::int16_t>(packet.uiPistonPos) * 0.01;
+    return packet.pistonMm();
 }
 
 [[nodiscard]] double packetSpeed(const Cmd2& packet) { return packet.iPistonSpeed * 0.1; }

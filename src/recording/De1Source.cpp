@@ -71,6 +71,7 @@ void De1Source::StartRun(const De1RunPlan& plan) {
     // A run started by hand has its start mark at its start.
     anchored_ = plan.settings.delayType == Em1Settings::kManualTriggeredStart;
     anchorMm_ = 0.0;
+    lastMarkMm_ = 0.0;
     marksSent_ = 0;
 }
 
@@ -180,12 +181,30 @@ void De1Source::scheduleMarksLocked(const De1Reading& reading, double distance) 
         anchored_ = true;
         anchorMm_ = distance;
     }
-    // A mark due while the last pulse is still out waits for its end.
-    if (anchored_ && marksSent_ < planned && !link_.EventMarkRaised() &&
-        distance >= nextMarkMmLocked()) {
+    if (reading.event) {
+        lastMarkMm_ = distance;
+    }
+    if (!anchored_ || marksSent_ >= planned || link_.EventMarkRaised()) {
+        // A mark due while the last pulse is still out waits for its end.
+        return;
+    }
+    if (distance >= nextMarkMmLocked()) {
         pulseAutomatic_ = false;
         link_.RaiseEventMark();
         ++marksSent_;
+        lastMarkMm_ = distance;
+        return;
+    }
+    // Between the plan's marks a full vessel is changed automatically; a
+    // delayed run collects only after its restart mark.
+    const auto& s = plan_->settings;
+    const bool delayed =
+        s.delayType == Em1Settings::kEventWithDelay || s.delayType == Em1Settings::kOdSensingStart;
+    const double vessel = plan_->automaticFractionMm;
+    if (vessel > 0.0 && (!delayed || marksSent_ > 0) && distance - lastMarkMm_ >= vessel) {
+        pulseAutomatic_ = true;
+        link_.RaiseEventMark();
+        lastMarkMm_ = distance;
     }
 }
 

@@ -60,6 +60,10 @@ struct De1RunPlan {
     // A zone plan's fraction ends, mm after the start of collection, in
     // order; empty: a mark every fraction distance of the settings.
     std::vector<double> fractionEndsMm;
+    // Auto + manual fractionation: an automatic mark whenever this much
+    // distance (one collection vessel) has passed since the last mark of
+    // any kind, so no vessel overflows between the plan's marks; 0: none.
+    double automaticFractionMm = 0.0;
 
     // The plan of a run with these settings and the run's volume per mm (0.143
     // ml/mm, the default tube's, when there is none or it is 0); with a zone
@@ -154,6 +158,7 @@ private:
     double anchorMm_ = 0.0;
     int marksSent_ = 0;
     bool pulseAutomatic_ = false;
+    double lastMarkMm_ = 0.0;  // where the last mark of any kind fell
 };
 
 }  // namespace corvane

@@ -141,6 +141,11 @@ void RecordingController::setCollectionLimit(double ml) {
     collectionLimit_ = ml;
 }
 
+void RecordingController::setFractionationKind(int kind) {
+    const std::scoped_lock lock(mutex_);
+    fractionationKind_ = kind;
+}
+
 bool RecordingController::chooseDe1Plan() {
     SampleReader* r = reader();
     RunWriter* w = writer();
@@ -149,24 +154,27 @@ bool RecordingController::chooseDe1Plan() {
     }
     std::optional<OverlayPlan> standard;
     std::optional<OverlayPlan> setupPlan;
-    // The run description's tube, else the standard run's own, else the
-    // default tube the run measures with.
-    std::optional<double> vpm = runVolumePerMm();
+    const double vpm = runVolumePerMm();
     double limit = 0.0;
     {
         const std::scoped_lock lock(mutex_);
         if (standardRunPlan_) {
             standard = standardRunPlan_->plan;
-            if (!vpm && standardRunPlan_->volumePerMm > 0.0) {
-                vpm = standardRunPlan_->volumePerMm;
-            }
         }
         if (de1Setup_) {
             setupPlan = de1Setup_->overlayPlan;
         }
         limit = collectionLimit_;
+        if (fractionationKind_ == 1) {
+            // Auto + manual: full vessels are changed automatically.
+            for (auto* plan : {&standard, &setupPlan}) {
+                if (*plan) {
+                    (*plan)->autofrac = 1;
+                }
+            }
+        }
     }
-    auto choice = chooseRunPlan(standard, setupPlan, vpm.value_or(RotorTable::kDefaultVolumePerMm), limit);
+    auto choice = chooseRunPlan(standard, setupPlan, vpm, limit);
     if (!choice.problem.empty()) {
         env_.prompter.message(choice.problem);
         return false;
@@ -176,10 +184,23 @@ bool RecordingController::chooseDe1Plan() {
     return true;
 }
 
+void RecordingController::resetDe1Writer() {
+    if (runActive_.load()) {
+        return;
+    }
+    const std::scoped_lock lock(mutex_);
+    de1RunDescription_.reset();
+    startOffsetMm_ = 0.0;
+}
+
 void RecordingController::setScanSetupMode(bool on) {
     scanSetupMode_.store(on);
     if (on) {
         setPauseState(kPauseCaption, false);
+    } else if (!runActive_.load()) {
+        setPauseState(kPauseIdleCaption, true);
+    } else {
+        setPauseState(isPaused() ? kResumeCaption : kPauseCaption, true);
     }
 }
 
@@ -211,7 +232,19 @@ void RecordingController::onSample(const SampleRecord& record) {
 void RecordingController::startStop() {
     // A paused run is resumed by the start path, not stopped.
     if (runActive_.load() && !isPaused()) {
+        const bool twoChannel = !de1Run_;
         stop();
+        // The operator ended the run: the Scan Setup command follows it. A
+        // run stopped by anything else (closing, a lost link, another port)
+        // is followed by nothing.
+        std::function<void()> after;
+        {
+            const std::scoped_lock lock(mutex_);
+            after = afterTwoChannelRun_;
+        }
+        if (twoChannel && after) {
+            after();
+        }
     } else {
         start();
     }
@@ -271,6 +304,10 @@ void RecordingController::start() {
         return;
     }
     if (scanSetupMode_.load()) {
+        // The scan setup drives the unit; the button shows no run that is
+        // not there, and the operator hears why none started.
+        setRecordCaption(kStartCaption);
+        env_.prompter.message(kScanSetupScanning);
         return;
     }
     if (!openRun(*r, *w, tempPath)) {
@@ -329,6 +366,10 @@ bool RecordingController::openDe1Run(SampleReader& reader, RunWriter& writer,
                                      const std::filesystem::path& tempPath,
                                      RunDescription description) {
     auto setup = de1Setup();
+    // The file's fraction volumes and dead-volume distance take the figure
+    // the plan was checked with and the marks are cut by.
+    const double vpm = runVolumePerMm();
+    description.volumePerMm = vpm;
     {
         const std::scoped_lock lock(mutex_);
         setup.overlayPlan = runPlan_;
@@ -355,8 +396,12 @@ bool RecordingController::openDe1Run(SampleReader& reader, RunWriter& writer,
     const std::unique_lock held(lock, std::adopt_lock);
     source.SetAufs(setup.settings.aufs);
     source.SetSamplesPerSec(setup.settings.samplesPerSec);
-    const De1RunPlan plan = De1RunPlan::from(setup.settings, runVolumePerMm(),
-                                             setup.overlayPlan ? &*setup.overlayPlan : nullptr);
+    De1RunPlan plan = De1RunPlan::from(setup.settings, vpm, setup.overlayPlan ? &*setup.overlayPlan : nullptr);
+    {
+        const std::scoped_lock lock(mutex_);
+        const bool automatic = fractionationKind_ == 1 || (runPlan_ && runPlan_->autofrac == 1);
+        plan.automaticFractionMm = automatic && vpm > 0.0 ? collectionLimit_ / vpm : 0.0;
+    }
     startOffsetMm_ = std::max(0.0, plan.deadVolumeDistanceMm);
     source.StartRun(plan);
     if (!writer.OpenRunFile(tempPath, description)) {
@@ -366,12 +411,10 @@ bool RecordingController::openDe1Run(SampleReader& reader, RunWriter& writer,
     return true;
 }
 
-std::optional<double> RecordingController::runVolumePerMm() const {
+double RecordingController::runVolumePerMm() const {
     const std::scoped_lock lock(mutex_);
-    if (runInfo_ && runInfo_->volumePerMm > 0.0) {
-        return runInfo_->volumePerMm;
-    }
-    return std::nullopt;
+    return volumePerMmForRun(runInfo_ ? runInfo_->volumePerMm : 0.0,
+                             standardRunPlan_ ? standardRunPlan_->volumePerMm : 0.0);
 }
 
 RunDescription RecordingController::de1PageDescription() const {
@@ -425,14 +468,6 @@ void RecordingController::stop() {
     }
     runActive_.store(false);
     setRecordCaption(kStartCaption);
-    std::function<void()> after;
-    {
-        const std::scoped_lock lock(mutex_);
-        after = afterTwoChannelRun_;
-    }
-    if (!de1Run_ && after) {
-        after();
-    }
     de1Run_ = false;
 }
 
@@ -561,9 +596,9 @@ void RecordingController::zeroOn(const SampleRecord& latestRecord) {
     if (!applyFactors(*r, {factorA, factorB})) {
         return;
     }
-    if (!saveFactors()) {
-        return;
-    }
+    // A missing "prefs.cfg" is told, and the factors still count from now
+    // on: the zero is done, only not kept for the next start.
+    (void)saveFactors();
     env_.prompter.message("Zero calibration completed.");
     refresh();
 }

@@ -61,6 +61,8 @@ public:
     static constexpr const char* kPauseIdleCaption = "PAUSE (F3)";
     static constexpr const char* kPauseCaption = "Pause (F3)";
     static constexpr const char* kResumeCaption = "Resume (F3)";
+    static constexpr const char* kScanSetupScanning =
+        "The Scan Setup window is running its own scan. Stop it there (Start/Stop Scan) before recording.";
     static constexpr const char* kRunFileFilter =
         "CSV Text Files (*.csv)|*.csv|Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
     // Factors outside this range are asked about before they are used.
@@ -124,11 +126,23 @@ public:
     void setStandardRunPlan(std::optional<StandardRunPlan> plan);
     // What one collection vessel holds (ml): a plan's fractions must fit it.
     void setCollectionLimit(double ml);
+    // The window's fractionation kind (0 standard, 1 auto + manual). Auto +
+    // manual is the plan's autofrac 1: no collection-limit check, and an
+    // automatic mark whenever one vessel's distance has passed since the
+    // last mark.
+    void setFractionationKind(int kind);
     // What a page of the live DE-1 trace names: the description the run on
     // show (recording, or the last one) was started with; before any run,
     // the settings and details the next one will take.
     [[nodiscard]] RunDescription de1PageDescription() const;
-    // Set while the scan setup drives the unit itself.
+    // NEW RUN? in DE-1 mode: the last DE-1 run is let go, so the live trace's
+    // pages describe the next run and its marks sit where they are seen. A
+    // run recording now is left as it is.
+    void resetDe1Writer();
+    // Set while the scan setup drives the unit itself (the "Scan Setup"
+    // window's own scan): START RECORD starts no run, PAUSE shows "Pause
+    // (F3)" disabled, a stop returns the piston in auto mode and the Scan
+    // Setup command asks nothing. Off, PAUSE is as the run leaves it.
     void setScanSetupMode(bool on);
     [[nodiscard]] bool scanSetupMode() const { return scanSetupMode_.load(); }
     // Auto-scan selected: START RECORD searches the meniscus first.
@@ -144,8 +158,9 @@ public:
     // The scan sequences on the session's acquisition object; false without one.
     bool moveToTargetPosition();
     bool startAutoScan();
-    // What the window does after a two-channel run has stopped (its Scan
-    // Setup command); nothing when unset.
+    // What the window does after the record button has stopped a
+    // two-channel run, once the save question is answered (its Scan Setup
+    // command); nothing when unset. Called on the thread the stop ran on.
     void setAfterTwoChannelRun(std::function<void()> action);
 
     // --- Factors and folders ---
@@ -169,7 +184,9 @@ private:
     // The plan the DE-1 run about to start is cut by, checked; false, after
     // its one message, when the run may not start.
     [[nodiscard]] bool chooseDe1Plan();
-    [[nodiscard]] std::optional<double> runVolumePerMm() const;
+    // The run description's tube, else the standard run's own, else the
+    // default tube: what the run measures its fractions with.
+    [[nodiscard]] double runVolumePerMm() const;
     // The closing row and the message; false when the end could not be
     // written (the run is then kept in TEMP as it is).
     bool endDe1Run(SampleReader& reader, RunWriter& writer);
@@ -197,6 +214,7 @@ private:
     std::optional<Em1RunWriter::Setup> de1Setup_;
     std::optional<StandardRunPlan> standardRunPlan_;
     double collectionLimit_ = 5.0;
+    int fractionationKind_ = 0;
     std::optional<OverlayPlan> runPlan_;  // chosen at the start of a DE-1 run
     std::optional<RunDescription> de1RunDescription_;
     std::filesystem::path tempFile_;

@@ -33,7 +33,7 @@ double ChannelPosition(const Cmd0& settings, std::uint16_t uiPistonPos, std::int
     const double integrationS = settings.uiIntegrationTime / 1000.0;
     const double dutyA = settings.ucDutyCycleA / 100.0;
     const double share = channel == SampleChannel::A ? dutyA : 1.0 - dutyA;
-    const double pistonMm = static_cast<std::int16_t>(uiPistonPos) / 100.0;
+    const double pistonMm = pistonPositionMm(uiPistonPos);
     const double speedMmPerS = iPistonSpeed / 10.0;
     return pistonMm - (integrationS * share / 2.0) * speedMmPerS - 0.01 * speedMmPerS -
            positionOffset;

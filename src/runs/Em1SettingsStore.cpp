@@ -122,11 +122,23 @@ bool storeUserEm1Settings(ConfigFile& user, int manufacturer, int model, const E
     return true;
 }
 
-void storeEm1Aufs(ConfigFile& prefs, ConfigFile* user, int manufacturer, int model, int step) {
-    prefs.setInt(kEm1Section, "aufs", step);
+namespace {
+
+void storeBoth(ConfigFile& prefs, ConfigFile* user, int manufacturer, int model, const char* key, int value) {
+    prefs.setInt(kEm1Section, key, value);
     if (user && manufacturer >= 0 && model >= 0) {
-        user->setInt(kEm1Section, Keys(manufacturer, model)("aufs"), step);
+        user->setInt(kEm1Section, Keys(manufacturer, model)(key), value);
     }
+}
+
+}  // namespace
+
+void storeEm1Aufs(ConfigFile& prefs, ConfigFile* user, int manufacturer, int model, int step) {
+    storeBoth(prefs, user, manufacturer, model, "aufs", step);
+}
+
+void storeEm1SamplesPerSec(ConfigFile& prefs, ConfigFile* user, int manufacturer, int model, int rate) {
+    storeBoth(prefs, user, manufacturer, model, "samplespersec", rate);
 }
 
 }  // namespace corvane

@@ -33,5 +33,7 @@ bool storeUserEm1Settings(ConfigFile& user, int manufacturer, int model, const E
 // An AUFS step chosen on the main window: "aufs" in "prefs.cfg" and, when a
 // user file and a rotor are given, "aufs_%02d_%02d" in it.
 void storeEm1Aufs(ConfigFile& prefs, ConfigFile* user, int manufacturer, int model, int step);
+// The same for the samples per second of the DE-1 graph axes window.
+void storeEm1SamplesPerSec(ConfigFile& prefs, ConfigFile* user, int manufacturer, int model, int rate);
 
 }  // namespace corvane

@@ -4,6 +4,7 @@
 
 #include "base/TextFormat.h"
 #include "base/TextScan.h"
+#include "runs/RotorTable.h"
 
 namespace corvane {
 
@@ -55,6 +56,13 @@ std::string zonesProblem(const OverlayPlan& plan) {
         }
     }
     return {};
+}
+
+double volumePerMmForRun(double described, double standardRun) {
+    if (described > 0.0) {
+        return described;
+    }
+    return standardRun > 0.0 ? standardRun : RotorTable::kDefaultVolumePerMm;
 }
 
 double fractionDistance(const OverlayZone& zone) {

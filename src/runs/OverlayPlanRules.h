@@ -36,6 +36,12 @@ struct ZoneRow {
 // what a plan must pass before it is written.
 [[nodiscard]] std::string zonesProblem(const OverlayPlan& plan);
 
+// The volume per mm a run's fractions are measured with, the same for the
+// setup pages, the checks and the recording: the run description's, else
+// the standard run's own, else the default tube's. Each is taken only when
+// above 0.
+[[nodiscard]] double volumePerMmForRun(double described, double standardRun);
+
 // (end - start) / number; 0 for a zone without fractions.
 [[nodiscard]] double fractionDistance(const OverlayZone& zone);
 [[nodiscard]] double fractionVolume(const OverlayZone& zone, double volumePerMm);

@@ -35,7 +35,8 @@ struct Profile {
     std::string name;                       // the file's name, without its folder
     std::optional<CalendarTime> recorded;   // where the file says when
     std::string channel;                    // "absA", "Val", the column's name
-    std::string xUnit;                      // "mm", "min", "ml", "sample"
+    std::string xName;                      // what the file calls its x ("El Tm", "Volume (ml)"), if anything
+    std::string xUnit;                      // "mm", "min", "ml", "sample"; empty where the file states none
     std::string yUnit;                      // "AU", "mAU", "detector units"
     std::vector<double> x;
     std::vector<double> y;                  // same length as x

@@ -9,6 +9,7 @@
 #include "base/FieldScanner.h"
 #include "base/FileHandle.h"
 #include "base/LineReader.h"
+#include "base/TextFormat.h"
 #include "runs/RowParse.h"
 #include "runs/RotorTable.h"
 
@@ -271,7 +272,7 @@ private:
             info.userName = std::string(textAfter(line, "User:"));
             runInfoLine();
         } else if (key("Experiment name:")) {
-            info.experimentName = std::string(textAfter(line, "Experiment name:"));
+            info.experimentName = multiLineText(textAfter(line, "Experiment name:"));
             runInfoLine();
         } else if (key("UV Unit:")) {
             const auto value = trim(textAfter(line, "UV Unit:"));
@@ -522,6 +523,32 @@ RunDataFile::ReadStatus RunDataFile::parse(std::string_view bytes) {
     clear();
     LineReader reader(bytes);
     return parseLines(reader, false, bytes.size());
+}
+
+// Every column header holds one of these; they are searched first because
+// their first bytes are rare in other programs' files, so a search costs
+// little more than a memchr.
+constexpr std::array<std::string_view, 3> kColumnHeaderAnchors = {"A, ", "(mm), ", "Export File"};
+static_assert(kSixColumns.find("A, ") != std::string_view::npos && kSixColumnsRaw.find("A, ") != std::string_view::npos &&
+              kEightColumns.find("A, ") != std::string_view::npos &&
+              kTwoChannelColumns.find("A, ") != std::string_view::npos &&
+              kFluorescenceColumns.find("A, ") != std::string_view::npos &&
+              kEm1EventColumns.find("(mm), ") != std::string_view::npos &&
+              kEm1Columns.find("(mm), ") != std::string_view::npos &&
+              kExportTitle.find("Export File") != std::string_view::npos &&
+              kOlderExportTitle.find("Export File") != std::string_view::npos);
+
+bool RunDataFile::mayHoldColumnHeader(std::string_view bytes) {
+    for (const std::string_view anchor : kColumnHeaderAnchors) {
+        if (bytes.find(anchor) == std::string_view::npos) continue;
+        for (const std::string_view header : {kSixColumns, kSixColumnsRaw, kEightColumns, kEm1EventColumns,
+                                              kTwoChannelColumns, kExportTitle, kEm1Columns, kOlderExportTitle,
+                                              kFluorescenceColumns}) {
+            if (bytes.find(header) != std::string_view::npos) return true;
+        }
+        return false;
+    }
+    return false;
 }
 
 RunDataFile::ReadStatus RunDataFile::read(const std::filesystem::path& path) {

@@ -120,6 +120,10 @@ public:
     [[nodiscard]] ReadStatus readHeader(const std::filesystem::path& path);
     // The same from bytes in memory.
     ReadStatus parse(std::string_view bytes);
+    // Whether bytes hold any text a column header line begins with: false
+    // means parse would find none (the bytes are some other program's), at
+    // the cost of a search instead of a parse.
+    [[nodiscard]] static bool mayHoldColumnHeader(std::string_view bytes);
 
     [[nodiscard]] RunFileLayout layout() const { return layout_; }
     [[nodiscard]] bool hasColumnHeader() const { return layout_ != RunFileLayout::None; }

@@ -39,7 +39,8 @@ std::string textLine(const char* key, const std::string& value, const char* unit
 std::string runInfoLines(const RunInfo& info) {
     std::string text;
     text += textLine("User", info.userName);
-    text += textLine("Experiment name", info.experimentName);
+    // One header line, whatever the description's lines.
+    text += textLine("Experiment name", oneLineText(info.experimentName));
     text += formatText("UV Unit: %s\n", uvUnitText(info.uvUnit));
     text += textLine("Rotor Manufacturer", info.rotorManufacturer);
     text += textLine("Rotor Model", info.rotorModel);
@@ -78,6 +79,9 @@ std::string deviceLines(const DeviceSettings& d) {
 }
 
 std::optional<double> runVolumePerMm(const RunDescription& description) {
+    if (description.volumePerMm) {
+        return description.volumePerMm;
+    }
     if (description.runInfo) {
         return description.runInfo->volumePerMm;
     }

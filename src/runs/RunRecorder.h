@@ -26,6 +26,10 @@ struct RunDescription {
     std::optional<RunInfo> runInfo;        // the experiment lines (and the unit's settings)
     std::optional<DeviceSettings> device;  // written only with a RunInfo
     std::optional<Em1RunWriter::Setup> em1;  // a DE-1 run
+    // The volume per mm a DE-1 run's fractions are measured with, when the
+    // recording chose it (the standard run's, without a RunInfo figure);
+    // else the RunInfo's.
+    std::optional<double> volumePerMm{};
 };
 
 // Writes the run file of the run being recorded: the header, one row per

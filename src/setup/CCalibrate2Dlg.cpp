@@ -12,14 +12,16 @@
 
 namespace corvane {
 
-CCalibrate2Dlg::CCalibrate2Dlg(Prompter& prompter, SetupUnit& unit, QWidget* parent)
+CCalibrate2Dlg::CCalibrate2Dlg(Prompter& prompter, SetupUnit& unit, CalibrationChannels channels, QWidget* parent)
     : QDialog(parent),
       worker_(new CPageWorker(this)),
       status_(new QLabel(this)),
       unit_(unit),
-      page_({prompter, unit, [this](const std::string& text) {
+      page_({prompter, unit,
+             [this](const std::string& text) {
                  worker_->post([this, t = QString::fromStdString(text)] { status_->setText(t); });
-             }}) {
+             },
+             channels}) {
     setWindowTitle(QStringLiteral("CALIBRATE"));
     auto* layout = new QVBoxLayout(this);
     auto* text = new QLabel(QString::fromUtf8(CalibratePage::kInstructions), this);

@@ -20,7 +20,8 @@ class CCalibrate2Dlg : public QDialog {
 public:
     // Escape is the close box: a page hidden without leaving leaves no window up.
     void reject() override;
-    CCalibrate2Dlg(Prompter& prompter, SetupUnit& unit, QWidget* parent = nullptr);
+    CCalibrate2Dlg(Prompter& prompter, SetupUnit& unit, CalibrationChannels channels = {},
+                   QWidget* parent = nullptr);
 
     [[nodiscard]] CalibratePage& page() { return page_; }
     [[nodiscard]] QPushButton* button(const QString& caption) const;

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "setup/CMySpinButtonCtrl.h"
+#include "setup/SetupHost.h"
 
 namespace corvane {
 
@@ -32,8 +33,11 @@ void CCollectionDistanceDlg::setDistance(const QString& text) { value_->setText(
 QString CCollectionDistanceDlg::distance() const { return value_->text(); }
 
 CCollectionVolumeDlg::CCollectionVolumeDlg(std::filesystem::path startupFolder, std::string userName,
-                                           double volumePerMm, Prompter& prompter, Clock& clock, QWidget* parent)
-    : QDialog(parent), page_(std::move(startupFolder), std::move(userName), volumePerMm, prompter, clock) {
+                                           double volumePerMm, Prompter& prompter, Clock& clock, SetupHost* host,
+                                           QWidget* parent)
+    : QDialog(parent),
+      page_(std::move(startupFolder), std::move(userName), volumePerMm, prompter, clock),
+      host_(host) {
     setWindowTitle(QStringLiteral("Collection Vessel Volume"));
     page_.open();
     auto* layout = new QGridLayout(this);
@@ -103,6 +107,9 @@ void CCollectionVolumeDlg::accept() {
     page_.setText(volume_->text().toStdString());
     page_.kind = standard_->isChecked() ? CollectionVolumePage::kStandard : CollectionVolumePage::kAutoAndManual;
     if (page_.ok()) {
+        if (host_ != nullptr) {
+            host_->setCollection(page_.volume(), page_.kind);
+        }
         QDialog::accept();
     }
 }

@@ -12,6 +12,7 @@ class QRadioButton;
 namespace corvane {
 
 class CMySpinButtonCtrl;
+class SetupHost;
 
 // The distance read-out beside the volume: "Corresponds to a maximum
 // fractionation distance of:" and the value.
@@ -29,13 +30,16 @@ private:
 
 // "Collection Vessel Volume": the volume of one collection vessel with its
 // spin arrows, the distance it makes in the tube (joined to the field by a
-// drawn arrow while the text is a number), the fractionation kind, OK.
+// drawn arrow while the text is a number), the fractionation kind, OK. OK
+// stores the volume and hands it, with the kind, to the window: the runs
+// are checked against that vessel and, auto + manual, cut to it.
 class CCollectionVolumeDlg : public QDialog {
     Q_OBJECT
 
 public:
+    // host: the window that keeps the volume and the kind OK hands it.
     CCollectionVolumeDlg(std::filesystem::path startupFolder, std::string userName, double volumePerMm,
-                         Prompter& prompter, Clock& clock, QWidget* parent = nullptr);
+                         Prompter& prompter, Clock& clock, SetupHost* host = nullptr, QWidget* parent = nullptr);
 
     [[nodiscard]] CollectionVolumePage& page() { return page_; }
     [[nodiscard]] QLineEdit* volumeEdit() const { return volume_; }
@@ -51,6 +55,7 @@ private:
     void showDistance();
 
     CollectionVolumePage page_;
+    SetupHost* host_;
     QLineEdit* volume_;
     CMySpinButtonCtrl* spin_;
     CCollectionDistanceDlg* distance_;

@@ -87,7 +87,7 @@ QWidget* CEM1SetupDlg::makeSettings() {
     }
     grid->addWidget(aufsBox, 0, 0, 1, 6);
 
-    const auto edit = [this, box](const char* tooltip) {
+    const auto edit = [box](const char* tooltip) {
         auto* e = new CMyEdit(box);
         e->setMaximumWidth(80);
         if (tooltip != nullptr) {
@@ -230,7 +230,7 @@ QWidget* CEM1SetupDlg::makeZones() {
         if (column == 2) {
             rows[static_cast<std::size_t>(row)].end = text;
         } else if (column == 3) {
-            rows[static_cast<std::size_t>(row)].number = text;
+            (void)page_.zoneNumberTyped(static_cast<std::size_t>(row), text);
         }
         showZones();
     });

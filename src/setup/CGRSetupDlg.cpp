@@ -29,8 +29,9 @@ QButtonGroup* radios(QWidget* parent, QLayout* layout, const std::vector<std::st
 
 }  // namespace
 
-CGRSetupDlg::CGRSetupDlg(std::filesystem::path startupFolder, Prompter& prompter, QWidget* parent)
-    : QDialog(parent), page_(std::move(startupFolder), prompter) {
+CGRSetupDlg::CGRSetupDlg(std::filesystem::path startupFolder, Prompter& prompter, std::optional<RunInfo> runInfo,
+                         QWidget* parent)
+    : QDialog(parent), page_(std::move(startupFolder), prompter, std::move(runInfo)) {
     setWindowTitle(QStringLiteral("SETUP"));
     page_.open();
     auto* layout = new QVBoxLayout(this);

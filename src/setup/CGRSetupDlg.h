@@ -20,7 +20,8 @@ class CGRSetupDlg : public QDialog {
 public:
     enum Choice { kGraph = QDialog::Accepted + 1, kUser };
 
-    CGRSetupDlg(std::filesystem::path startupFolder, Prompter& prompter, QWidget* parent = nullptr);
+    CGRSetupDlg(std::filesystem::path startupFolder, Prompter& prompter, std::optional<RunInfo> runInfo,
+                QWidget* parent = nullptr);
 
     [[nodiscard]] GraphSetupPage& page() { return page_; }
     [[nodiscard]] QPushButton* userButton() const { return user_; }

@@ -158,6 +158,8 @@ CLEDSetupDlg::CLEDSetupDlg(LedSetupPage::Env env, Clock& clock, QWidget* parent)
     if (auto* step = addStep({hint, user, scan, graph})) {
         grid->addWidget(step, 13, 0);
     }
+    // Step 2 waits for the wavelengths.
+    lockStep(2);
     enableStep(1);
 
     connect(ok1, &QPushButton::clicked, this, [this] {
@@ -166,6 +168,7 @@ CLEDSetupDlg::CLEDSetupDlg(LedSetupPage::Env env, Clock& clock, QWidget* parent)
                      [this](bool ok) {
                          if (ok) {
                              instruction_->setText(qs(page_.instruction));
+                             unlockStep(2);
                              enableStep(2);
                          }
                      });

@@ -339,6 +339,9 @@ COverlayPlanDlg::COverlayPlanDlg(OverlayPlanEditor::Env env, std::filesystem::pa
     review_ = button("REVIEW SCAN SETUP");
     connect(review_, &QPushButton::clicked, this, &COverlayPlanDlg::reviewScanSetup);
     review_->setEnabled(false);
+    vessel_ = button("COLLECTION VOLUME");
+    connect(vessel_, &QPushButton::clicked, this, &COverlayPlanDlg::collectionVolume);
+    vessel_->setEnabled(false);
     layout->addLayout(side);
 
     hover_ = new CHoverDistandVolDlg(this);
@@ -365,6 +368,23 @@ COverlayPlanDlg::~COverlayPlanDlg() = default;
 void COverlayPlanDlg::setScanSetup(De1SetupPage::Env env) {
     scanSetup_.emplace(std::move(env));
     review_->setEnabled(true);
+    vessel_->setEnabled(true);
+}
+
+void COverlayPlanDlg::collectionVolume() {
+    if (!scanSetup_) {
+        return;
+    }
+    hover_->hide();
+    const auto& info = scanSetup_->host.runInfo();
+    CCollectionVolumeDlg dialog(scanSetup_->startupFolder, info ? info->userName : std::string(),
+                                editor_.volumePerMm(), scanSetup_->prompter, scanSetup_->clock, &scanSetup_->host,
+                                this);
+    if (dialog.exec() == QDialog::Accepted) {
+        // DONE checks the zones against the vessel chosen here.
+        editor_.setCollectionLimit(dialog.page().volume());
+        plot_->update();
+    }
 }
 
 void COverlayPlanDlg::reviewScanSetup() {

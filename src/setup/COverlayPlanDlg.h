@@ -98,6 +98,9 @@ public:
     // environment the button stays disabled.
     void setScanSetup(De1SetupPage::Env env);
     void reviewScanSetup();
+    // COLLECTION VOLUME: the "Collection Vessel Volume" dialog; its OK is
+    // the vessel DONE checks the zones against, and the window's.
+    void collectionVolume();
 
 private:
     void createZone();
@@ -110,6 +113,7 @@ private:
     QLineEdit* yMin_;
     QCheckBox* yAuto_;
     QPushButton* review_;
+    QPushButton* vessel_;
     CHoverDistandVolDlg* hover_;
     std::optional<De1SetupPage::Env> scanSetup_;
 };

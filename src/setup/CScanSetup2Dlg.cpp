@@ -31,10 +31,10 @@ QPushButton* makeButton(const char* caption, const char* tip, QWidget* parent) {
 double pistonOf(UvLink& link) {
     if (link.ShortPacketMode()) {
         const auto packet = link.lastCmd2();
-        return packet ? static_cast<std::int16_t>(packet->uiPistonPos) * 0.01 : 0.0;
+        return packet ? packet->pistonMm() : 0.0;
     }
     const auto packet = link.lastCmd0();
-    return packet ? static_cast<std::int16_t>(packet->uiPistonPos) * 0.01 : 0.0;
+    return packet ? packet->pistonMm() : 0.0;
 }
 
 }  // namespace
@@ -120,6 +120,8 @@ CScanSetup2Dlg::CScanSetup2Dlg(ScanSetupPage::Env env, Clock& clock, QWidget* pa
     row->addWidget(zeroOd);
     row->addWidget(new QLabel(QStringLiteral("(Optional)"), pageButtons_));
     grid->addWidget(pageButtons_, 7, 0, 1, 5);
+    // Step 2 waits for ROTOR OK: the unit must have the tube's top and end.
+    lockStep(2);
     enableStep(1);
 
     connect(rotorOk, &QPushButton::clicked, this, [this] {
@@ -158,7 +160,12 @@ CScanSetup2Dlg::CScanSetup2Dlg(ScanSetupPage::Env env, Clock& clock, QWidget* pa
             goToGraph_->setFocus();
         }
     });
-    connect(goToGraph_, &QPushButton::clicked, this, [this] { go(SetupPage::Graph); });
+    connect(goToGraph_, &QPushButton::clicked, this, [this] {
+        // Only after ROTOR OK and OK: the unit has the tube and the distance.
+        if (page_.goToGraphEnabled()) {
+            go(SetupPage::Graph, true);
+        }
+    });
     connect(worker_, &CPageWorker::busyChanged, this, [this](bool busy) { pageButtons_->setEnabled(!busy); });
 }
 
@@ -185,12 +192,15 @@ void CScanSetup2Dlg::start() {
     }
     rotor_->setCurrentIndex(page_.rotorEntry);
     showFields();
-    // A two-channel setup starts with the piston at its upper limit, in
-    // manual mode; on the worker, so the page paints while it moves.
-    worker_->run([this] {
+    // The Scan Setup command starts with the piston at its upper limit, in
+    // manual mode; on the worker, so the page paints while it moves. From
+    // LED SETUP or CALIBRATE the piston stays where the operator has it.
+    worker_->run([this, toUpperLimit = page_.openedByScanSetup()] {
         const SetupUnit::Exclusive alone(page_.unit());
         if (UvLink* link = page_.unit().link()) {
-            link->GoToUpperLimit(page_.linkHost(), true);
+            if (toUpperLimit) {
+                link->GoToUpperLimit(page_.linkHost(), true);
+            }
             // A correction left from the last run goes before anything else.
             (void)link->SendPendingScanDistance(page_.linkHost());
         }
@@ -211,9 +221,19 @@ void CScanSetup2Dlg::start() {
 
 void CScanSetup2Dlg::afterRotorOk(bool ok) {
     if (ok) {
+        unlockStep(2);
         enableStep(2);
     }
     showFields();
+}
+
+void CScanSetup2Dlg::stepsApplied() {
+    // OK until it has passed, then GO TO GRAPH: a click on step 2 enables
+    // neither out of turn.
+    if (ok_ != nullptr && goToGraph_ != nullptr) {
+        ok_->setEnabled(steps().enabled() == 2 && !page_.goToGraphEnabled());
+        goToGraph_->setEnabled(steps().enabled() == 2 && page_.goToGraphEnabled());
+    }
 }
 
 void CScanSetup2Dlg::showFields() {
@@ -222,8 +242,7 @@ void CScanSetup2Dlg::showFields() {
     if (!page_.scanDistance.empty()) {
         distance_->setText(qs(page_.scanDistance));
     }
-    ok_->setEnabled(steps().enabled() == 2 && !page_.goToGraphEnabled());
-    goToGraph_->setEnabled(steps().enabled() == 2 && page_.goToGraphEnabled());
+    stepsApplied();
 }
 
 void CScanSetup2Dlg::showPosition() {
@@ -247,14 +266,18 @@ void CScanSetup2Dlg::periodicRefresh() {
     }
 }
 
-void CScanSetup2Dlg::go(SetupPage next) {
+void CScanSetup2Dlg::go(SetupPage next, bool goToGraph) {
     if (worker_->busy()) {
         return;
     }
     if (next == SetupPage::Graph && page_.linkHost().pendingScanDistance() > 0.0) {
-        // The distance OK accepted reaches the unit before the scan.
-        worker_->run([this] { return page_.sendKeptDistance(); },
-                     [this, next](bool) {
+        // The distance OK accepted reaches the unit before the scan; GO TO
+        // GRAPH stays to try again when it does not.
+        worker_->run([this, goToGraph] { return page_.sendKeptDistance(goToGraph); },
+                     [this, next, goToGraph](bool sent) {
+                         if (!sent && goToGraph) {
+                             return;
+                         }
                          reader_.reset();
                          emit leave({next});
                      });

@@ -42,13 +42,14 @@ signals:
 
 protected:
     void periodicRefresh() override;
+    void stepsApplied() override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void showFields();
     void showPosition();
     void distanceEdited();
-    void go(SetupPage next);
+    void go(SetupPage next, bool goToGraph = false);
     void afterRotorOk(bool ok);
 
     ScanSetupPage page_;

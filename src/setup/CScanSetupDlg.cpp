@@ -75,14 +75,16 @@ CScanSetupDlg::CScanSetupDlg(Env env, const std::string& rotorModel, QWidget* pa
         worker_->run([this] { return zeroPistonHere(env_.unit, env_.host, env_.form.prompter).has_value(); });
     });
     add(pistonRow, "Return Piston to Upper Limit Switch", [this] {
-        worker_->run([this] {
-            const SetupUnit::Exclusive alone(env_.unit);
-            if (UvLink* link = env_.unit.link()) {
-                link->GoToUpperLimit(env_.linkHost, false);
-            }
-            scanning_ = false;
-            return true;
-        });
+        worker_->run(
+            [this] {
+                const SetupUnit::Exclusive alone(env_.unit);
+                if (UvLink* link = env_.unit.link()) {
+                    link->GoToUpperLimit(env_.linkHost, false);
+                }
+                scanning_ = false;
+                return true;
+            },
+            [this](bool) { emit scanningChanged(scanning_); });
     });
     add(pistonRow, "Start/Stop Scan", [this] { startStopScan(); });
     add(closingRow, "OK", [this] { apply(true); });
@@ -146,20 +148,23 @@ void CScanSetupDlg::apply(bool thenClose) {
 }
 
 void CScanSetupDlg::startStopScan() {
-    worker_->run([this] {
-        const SetupUnit::Exclusive alone(env_.unit);
-        UvLink* link = env_.unit.link();
-        if (link == nullptr) {
-            return false;
-        }
-        if (scanning_) {
-            // A change of mode stops the piston where it is.
-            scanning_ = !(link->EnterSetupMode() && link->EnterManualMode());
-            return !scanning_;
-        }
-        scanning_ = link->EnterManualMode() && link->PressKey(AutoScan::kKeyStartScan);
-        return scanning_;
-    });
+    worker_->run(
+        [this] {
+            const SetupUnit::Exclusive alone(env_.unit);
+            UvLink* link = env_.unit.link();
+            if (link == nullptr) {
+                return false;
+            }
+            if (scanning_) {
+                // A change of mode stops the piston where it is.
+                scanning_ = !(link->EnterSetupMode() && link->EnterManualMode());
+                return !scanning_;
+            }
+            scanning_ = link->EnterManualMode() && link->PressKey(AutoScan::kKeyStartScan);
+            return scanning_;
+        },
+        // After the job: the worker's flag is the window's to read now.
+        [this](bool) { emit scanningChanged(scanning_); });
 }
 
 void CScanSetupDlg::showLinkStats(const LinkStats& stats, const std::optional<Cmd2>& streamed) {

@@ -46,6 +46,11 @@ public:
     [[nodiscard]] QString liveText() const;
     [[nodiscard]] bool busy() const;
 
+signals:
+    // Start/Stop Scan started (true) or ended (false) a scan this window
+    // drives itself: the recording's scan-setup mode.
+    void scanningChanged(bool scanning);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 

@@ -53,16 +53,28 @@ void CUIDlg::markStepDone(int step) {
     applyEnabled();
 }
 
+void CUIDlg::lockStep(int step) {
+    steps_.lock(step);
+    applyEnabled();
+}
+
+void CUIDlg::unlockStep(int step) {
+    steps_.unlock(step);
+    applyEnabled();
+}
+
 void CUIDlg::applyEnabled() {
     for (std::size_t g = 0; g < controls_.size(); ++g) {
         const bool on = steps_.enabled() == static_cast<int>(g) + 1;
         for (QWidget* control : controls_[g]) {
             control->setEnabled(on);
         }
+        const int step = static_cast<int>(g) + 1;
         if (buttons_[g] != nullptr) {
-            buttons_[g]->setEnabled(on || !steps_.done(static_cast<int>(g) + 1));
+            buttons_[g]->setEnabled(on || (!steps_.done(step) && !steps_.locked(step)));
         }
     }
+    stepsApplied();
 }
 
 void CUIDlg::updateTops() {

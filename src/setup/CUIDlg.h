@@ -37,6 +37,9 @@ public:
     // False for a step that is done.
     bool enableStep(int step);
     void markStepDone(int step);
+    // A locked step stays off, its button too, until unlocked.
+    void lockStep(int step);
+    void unlockStep(int step);
     [[nodiscard]] const StepGroups& steps() const { return steps_; }
     [[nodiscard]] QPushButton* stepButton(int step) const;
     // The ticker runs (the page is shown).
@@ -45,6 +48,9 @@ public:
 protected:
     // Once a second while shown; the page's live read-outs.
     virtual void periodicRefresh() {}
+    // After the steps' controls were enabled or disabled: a page whose
+    // controls follow more than their step sets them again here.
+    virtual void stepsApplied() {}
 
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;

@@ -1,6 +1,8 @@
 #include "setup/CalibratePage.h"
 
+#include <array>
 #include <cmath>
+#include <limits>
 
 #include "app/Clock.h"
 #include "app/Prompter.h"
@@ -16,28 +18,63 @@ namespace {
 // The reference must read at least this much below water (about 0.004 OD).
 constexpr double kDarkerThanWater = 0.99;
 
-// The line of one channel; nothing when it is undefined.
-std::optional<std::array<double, 2>> line(double water, double reference, double referenceT) {
-    // Noise keeps two readings of one liquid from ever being equal: a
-    // reference that is not clearly darker than water was not the reference.
-    const bool usable = std::isfinite(water) && std::isfinite(reference) && water > 0.0 &&
-                        reference > 0.0 && reference < water * kDarkerThanWater;
-    if (!usable) {
-        return std::nullopt;
-    }
+// The line of one channel.
+std::array<double, 2> line(double water, double reference, double referenceT) {
     const double slope = (CalibratePage::kWaterT / water - referenceT / reference) / (water - reference);
-    return std::array<double, 2>{slope, CalibratePage::kWaterT / water - slope * water};
+    return {slope, CalibratePage::kWaterT / water - slope * water};
 }
 
 }  // namespace
 
-std::optional<CalibrationCurve> calibrationFrom(const ChannelRatios& water, const ChannelRatios& reference) {
-    const auto a = line(water.a, reference.a, CalibratePage::kReferenceTA);
-    const auto b = line(water.b, reference.b, CalibratePage::kReferenceTB);
-    if (!a || !b) {
+ChannelFault channelFault(double water, double reference) {
+    if (!std::isfinite(water) || !std::isfinite(reference) || !(water > 0.0) || !(reference > 0.0)) {
+        return ChannelFault::NoLight;
+    }
+    // Noise keeps two readings of one liquid from ever being equal: a
+    // reference that is not clearly darker than water was not the reference,
+    // and one clearly lighter was the water.
+    if (reference * kDarkerThanWater > water) {
+        return ChannelFault::Lighter;
+    }
+    return reference < water * kDarkerThanWater ? ChannelFault::None : ChannelFault::Same;
+}
+
+std::optional<CalibrationCurve> calibrationFrom(const ChannelRatios& water, const ChannelRatios& reference,
+                                                CalibrationChannels channels, const CalibrationCurve& kept) {
+    if ((channels.a && channelFault(water.a, reference.a) != ChannelFault::None) ||
+        (channels.b && channelFault(water.b, reference.b) != ChannelFault::None)) {
         return std::nullopt;
     }
-    return CalibrationCurve{(*a)[0], (*a)[1], (*b)[0], (*b)[1]};
+    CalibrationCurve curve = kept;
+    if (channels.a) {
+        const auto a = line(water.a, reference.a, CalibratePage::kReferenceTA);
+        curve.c0 = a[0];
+        curve.c1 = a[1];
+    }
+    if (channels.b) {
+        const auto b = line(water.b, reference.b, CalibratePage::kReferenceTB);
+        curve.c2 = b[0];
+        curve.c3 = b[1];
+    }
+    return curve;
+}
+
+std::string CalibratePage::faultText(ChannelFault fault, char channel) {
+    switch (fault) {
+        case ChannelFault::None: return {};
+        case ChannelFault::NoLight:
+            return formatText("Error, channel %c read no light during the calibration, so it cannot be calibrated. "
+                              "Check its LED in LED SETUP. The previous calibration is kept.",
+                              channel);
+        case ChannelFault::Lighter:
+            return formatText("Error, channel %c read the 1.00 (0.23) OD solution lighter than the pure water: the "
+                              "two beakers were swapped. Please calibrate again with the needles in pure water "
+                              "first. The previous calibration is kept.",
+                              channel);
+        case ChannelFault::Same: break;
+    }
+    return "Error, the water and the 1.00 (0.23) OD readings are the same, so no calibration can be made from "
+           "them. The previous calibration is kept.";
 }
 
 CalibratePage::CalibratePage(Env env) : env_(std::move(env)) {}
@@ -86,10 +123,26 @@ std::optional<ChannelRatios> CalibratePage::measure(const char* what) {
             break;
         }
     }
-    if (samples == 0 || ra == 0.0 || rb == 0.0) {
+    if (samples == 0) {
         return std::nullopt;
     }
-    return ChannelRatios{sa / ra, sb / rb};
+    const auto ratio = [](double sample, double source) {
+        return source > 0.0 ? sample / source : std::numeric_limits<double>::quiet_NaN();
+    };
+    return ChannelRatios{ratio(sa, ra), ratio(sb, rb)};
+}
+
+CalibrationCurve CalibratePage::currentCoefficients() const {
+    const SampleReader* reader = env_.unit.reader();
+    if (reader == nullptr) {
+        return {0.0, 1.0, 0.0, 1.0};
+    }
+    if (const auto curve = reader->calibrationCurve()) {
+        return *curve;
+    }
+    // -log10(r / k) is the line of slope 0 through 1 / k.
+    const auto [kA, kB] = reader->sourceFactors();
+    return {0.0, kA > 0.0 ? 1.0 / kA : 1.0, 0.0, kB > 0.0 ? 1.0 / kB : 1.0};
 }
 
 bool CalibratePage::calibrate() {
@@ -114,12 +167,22 @@ bool CalibratePage::calibrate() {
             "Error, no data arrived during the 1.00 (0.23) OD calibration. The previous calibration is kept.");
         return false;
     }
-    const auto curve = calibrationFrom(*water, *reference);
+    const CalibrationChannels& channels = env_.channels;
+    for (const char channel : {'A', 'B'}) {
+        const bool a = channel == 'A';
+        if (!(a ? channels.a : channels.b)) {
+            continue;
+        }
+        if (const auto problem = faultText(channelFault(a ? water->a : water->b, a ? reference->a : reference->b),
+                                           channel);
+            !problem.empty()) {
+            env_.prompter.message(problem);
+            return false;
+        }
+    }
+    const auto curve = calibrationFrom(*water, *reference, channels, currentCoefficients());
     if (!curve) {
-        env_.prompter.message(
-            "Error, the water and the 1.00 (0.23) OD readings are the same, so no calibration can be made "
-            "from them. The previous calibration is kept.");
-        return false;
+        return false;  // every fault of a channel measured was told above
     }
     SampleReader* reader = env_.unit.reader();
     if (reader == nullptr || !reader->SetCalibrationCurve(*curve)) {

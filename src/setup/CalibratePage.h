@@ -19,14 +19,31 @@ struct ChannelRatios {
     double b = 0.0;
 };
 
+// The channels a calibration measures: both, or the one LED SETUP was given
+// a wavelength for (the other may see no light at all).
+struct CalibrationChannels {
+    bool a = true;
+    bool b = true;
+};
+
+// Why one channel's readings make no line.
+enum class ChannelFault {
+    None,
+    NoLight,  // a ratio that is not a positive number: no light reached it
+    Lighter,  // the reference read lighter than water: the beakers swapped
+    Same,     // the reference not clearly darker than water
+};
+[[nodiscard]] ChannelFault channelFault(double water, double reference);
+
 // The two-point calibration: per channel the line through (water ratio,
 // transmittance 1) and (reference ratio, its transmittance) of the corrected
-// transmittance r x (slope r + intercept). Nothing when a channel's
-// reference does not read clearly darker than its water (equal ratios
-// leave the slope undefined; nearly equal ones make it noise) or a ratio is
-// not a positive number.
+// transmittance r x (slope r + intercept). Nothing when a channel measured
+// has a fault (equal ratios leave the slope undefined; nearly equal ones
+// make it noise). A channel not measured keeps its coefficients in kept.
 [[nodiscard]] std::optional<CalibrationCurve> calibrationFrom(const ChannelRatios& water,
-                                                              const ChannelRatios& reference);
+                                                              const ChannelRatios& reference,
+                                                              CalibrationChannels channels = {},
+                                                              const CalibrationCurve& kept = {});
 
 // The CALIBRATE page (CCalibrate2Dlg): pure water, then the 1.00/0.23 OD
 // reference liquid, five seconds of counts each, and the coefficients the
@@ -51,6 +68,9 @@ public:
         SetupUnit& unit;
         // The status line.
         std::function<void(const std::string&)> status;
+        // With one wavelength only its channel is calibrated; the other
+        // keeps what it reads with now.
+        CalibrationChannels channels{};
     };
 
     explicit CalibratePage(Env env);
@@ -58,13 +78,19 @@ public:
     // "OK": both steps and the coefficients handed to the data set. False
     // after a message, the previous coefficients kept.
     bool calibrate();
+    // What a channel's fault tells the operator ("" for none).
+    [[nodiscard]] static std::string faultText(ChannelFault fault, char channel);
     // What the last successful calibration gave.
     [[nodiscard]] const std::optional<CalibrationCurve>& coefficients() const { return curve_; }
 
 private:
-    // One step's sums of sample and source counts per channel; nothing when
-    // no sample came.
+    // One step's sums of sample and source counts per channel (not a
+    // number for a channel without source light); nothing when no sample
+    // came.
     [[nodiscard]] std::optional<ChannelRatios> measure(const char* what);
+    // The coefficients the channels not calibrated keep: the curve in use,
+    // else the line the zero factors draw.
+    [[nodiscard]] CalibrationCurve currentCoefficients() const;
     void show(const std::string& text);
 
     Env env_;

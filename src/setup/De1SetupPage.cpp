@@ -10,7 +10,7 @@
 #include "base/TextFormat.h"
 #include "base/TextScan.h"
 #include "runs/Em1SettingsStore.h"
-#include "runs/RotorTable.h"
+#include "runs/OverlayPlanRules.h"
 #include "setup/CollectionVolume.h"
 #include "setup/PresetRunLists.h"
 #include "setup/SetupHost.h"
@@ -24,7 +24,7 @@ constexpr double kWavelength280 = 280.0;
 
 double volumePerMmOf(const SetupHost& host) {
     const auto& info = host.runInfo();
-    return info && info->volumePerMm > 0.0 ? info->volumePerMm : RotorTable::kDefaultVolumePerMm;
+    return volumePerMmForRun(info ? info->volumePerMm : 0.0, host.standardRunVolumePerMm());
 }
 
 // The page offers the first two start types; a stored "OD Sensing Start"
@@ -39,12 +39,50 @@ double tubingLengthFor(double deadVolume) {
     return std::max(0.0, (deadVolume - kFixedPathVolume) / kTubingVolumePerMm);
 }
 
+std::string tubingText(double lengthMm) {
+    // Whole millimetres as they are typed; a length between them keeps its
+    // decimals rather than showing as a length it is not.
+    std::string text = formatText("%.2f", lengthMm);
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.') {
+        text.pop_back();
+    }
+    return text;
+}
+
+void De1SetupPage::showTubing(double deadVolume) {
+    tubing = tubingText(tubingLengthFor(deadVolume));
+    // No tubing still has the fixed path; less was never a stored choice.
+    tubingShown_ = {tubing, std::max(deadVolume, kFixedPathVolume)};
+}
+
+void De1SetupPage::showMaxVolume(double volume) {
+    // Two decimals: vessels of a quarter of a millilitre are common.
+    maxVolume = formatText("%.2f", volume);
+    maxVolumeShown_ = {maxVolume, volume};
+}
+
+std::optional<double> De1SetupPage::deadVolume() const {
+    if (tubing == tubingShown_.text) {
+        return tubingShown_.value;
+    }
+    const auto length = scanDouble(tubing);
+    if (!length || *length < 0.0) {
+        return std::nullopt;
+    }
+    return deadVolumeFor(*length);
+}
+
+std::optional<double> De1SetupPage::maxVolumeValue() const {
+    return maxVolume == maxVolumeShown_.text ? std::optional(maxVolumeShown_.value) : scanDouble(maxVolume);
+}
+
 De1SetupPage::De1SetupPage(Env env)
     : env_(std::move(env)),
       fractions_(volumePerMmOf(env_.host)),
       zones_(volumePerMmOf(env_.host)),
       speedSpin_(env_.clock, {0.01, 2, false, kMinSpeed, kMaxSpeed}),
-      volumeSpin_(env_.clock, {0.1, 1, true, 0.0, std::nullopt}),
+      volumeSpin_(env_.clock, {0.1, 2, true, 0.0, std::nullopt}),
       totalSpin_(env_.clock, {1.0, 2, true, 0.0, std::nullopt}),
       numberSpin_(env_.clock, {1.0, 0, false, 1.0, static_cast<double>(kMaxNumber)}),
       distanceSpin_(env_.clock, {0.1, 2, true, 0.0, kMaxDistance}),
@@ -63,28 +101,17 @@ std::vector<std::string> De1SetupPage::sampleRates() {
 }
 
 void De1SetupPage::open() {
-    Em1Settings s;
-    std::string user;
-    {
-        const Preferences prefs(env_.startupFolder);
-        s = loadEm1Settings(prefs.store());
-        user = prefs.lastUser();
-    }
-    const auto& info = env_.host.runInfo();
-    if (!user.empty() && info) {
-        if (const auto path = UserStore(env_.startupFolder).settingsPath(user); !path.empty()) {
-            (void)loadUserEm1Settings(ConfigFile(path), info->manufacturerIndex, info->rotorModelIndex, s);
-        }
-    }
+    const Em1Settings s = storedEm1Settings(env_.startupFolder, env_.host.runInfo());
+    const std::string user = Preferences(env_.startupFolder).lastUser();
     aufs = std::clamp(s.aufs, 0, 7);
     wavelengthEntry = s.wavelength == kWavelength280 ? 1 : 0;
     samplesEntry = std::clamp(static_cast<int>(s.samplesPerSec) - 1, 0, 29);
     speed = formatText("%.2f", s.speed);
-    tubing = formatText("%.0f", tubingLengthFor(s.deadVolume));
+    showTubing(s.deadVolume);
     startType = startTypeOf(s.delayType);
     autozero = s.autozeroAtStart;
     autosend = s.autosendEventMarks;
-    maxVolume = formatText("%.1f", loadCollectionVolume(env_.startupFolder, user));
+    showMaxVolume(loadCollectionVolume(env_.startupFolder, user));
     fractions_.set(s.fractionDistance, s.numberOfFractions);
     if (const auto& file = env_.host.currentPreset(); !file.empty()) {
         preset_ = readPresetRun(file);
@@ -104,7 +131,7 @@ void De1SetupPage::applyPreset(const PresetRun& preset) {
         speed = formatText("%.2f", s->speed);
         // A preset keeps the dead volume; the page shows the tubing it
         // comes from.
-        tubing = formatText("%.0f", tubingLengthFor(s->deadVolume));
+        showTubing(s->deadVolume);
         startType = startTypeOf(s->delayType);
         fractions_.set(s->fractionDistance, s->numberOfFractions);
     }
@@ -177,7 +204,7 @@ Em1Settings De1SetupPage::settings() const {
     s.speed = scanDouble(speed).value_or(Em1Settings{}.speed);
     s.fractionDistance = scanDouble(fractions_.distance()).value_or(0.0);
     s.numberOfFractions = scanInt(fractions_.number()).value_or(1);
-    s.deadVolume = deadVolumeFor(scanDouble(tubing).value_or(0.0));
+    s.deadVolume = deadVolume().value_or(kFixedPathVolume);
     s.totalDistance = s.fractionDistance * s.numberOfFractions;
     s.signalType = env_.host.signalType();
     s.delayType = startType == 1 ? Em1Settings::kEventWithDelay : Em1Settings::kNoDelay;
@@ -225,18 +252,18 @@ bool De1SetupPage::validateAndStore(bool messages) {
     // The field's own tooltip asks for zero when the tubing is not to be
     // taken into account, so 0 passes (the dead volume is then the fixed
     // path's); the message keeps its words.
-    const auto tubingLength = scanDouble(tubing);
-    if (!tubingLength || *tubingLength < 0.0) {
+    const auto dead = deadVolume();
+    if (!dead) {
         return fail(De1Field::Tubing, messages,
                     "Invalid value for tube length. Must be a real number greater than zero.");
     }
-    f.setDouble(kEm1Section, "deadvolume", deadVolumeFor(*tubingLength));
-    const auto maxVolumeValue = scanDouble(maxVolume);
-    if (!maxVolumeValue || !(*maxVolumeValue > 0.0)) {
+    f.setDouble(kEm1Section, "deadvolume", *dead);
+    const auto vessel = maxVolumeValue();
+    if (!vessel || !(*vessel > 0.0)) {
         return fail(De1Field::MaxVolume, messages, "Invalid maximum volume per fraction.");
     }
     const auto volume = scanDouble(fractions_.volume());
-    if (messages && volume && *volume > *maxVolumeValue &&
+    if (messages && volume && *volume > *vessel &&
         !env_.prompter.askYesNo("Warning: The \"volume/fraction\" quantity exceeds the \"Max. vol./fraction\" "
                                 "quantity. Are you sure you wish to continue?")) {
         return false;
@@ -247,7 +274,7 @@ bool De1SetupPage::validateAndStore(bool messages) {
         return fail(De1Field::None, messages,
                     formatText("Error, the DE-1 settings could not be saved in %s.", prefs.path().string().c_str()));
     }
-    (void)storeCollectionVolume(env_.startupFolder, user, *maxVolumeValue);
+    (void)storeCollectionVolume(env_.startupFolder, user, *vessel);
     return storeForUser(settings(), messages);
 }
 
@@ -321,7 +348,7 @@ void De1SetupPage::handToWindow() {
         setup.overlayPlan = zones_.plan(autofrac_);
     }
     env_.host.setDe1Setup(setup);
-    const double collection = scanDouble(maxVolume).value_or(kDefaultCollectionVolume);
+    const double collection = maxVolumeValue().value_or(kDefaultCollectionVolume);
     env_.host.setCollection(collection, env_.host.fractionationKind());
     if (auto info = env_.host.runInfo()) {
         info->aufs = s.aufs;

@@ -58,7 +58,7 @@ public:
     int wavelengthEntry = 0;
     int samplesEntry = 9;
     std::string speed = "0.30";
-    std::string maxVolume = "5.0";
+    std::string maxVolume = "5.00";
     std::string tubing = "0";
     int startType = 0;  // "1st Event Mark", "Event with Delay"; -1 none
     bool autozero = false;
@@ -66,6 +66,11 @@ public:
 
     [[nodiscard]] FractionFields& fractions() { return fractions_; }
     [[nodiscard]] ZoneTable& zones() { return zones_; }
+    // A row's "Number of Fractions" typed: refused at the field, with its
+    // message, outside 1..99 (ZoneTable::numberTyped).
+    bool zoneNumberTyped(std::size_t row, const std::string& text) {
+        return zones_.numberTyped(row, text, env_.prompter);
+    }
     // A plan to review in the zone table (the STANDARD RUN window's), with
     // the volume per mm its fraction volumes take when above 0.
     void reviewPlan(const OverlayPlan& plan, double volumePerMm);
@@ -93,6 +98,19 @@ public:
     void detailedCheckList();
 
 private:
+    // What a field showed when it was filled, and the value it came from: a
+    // field left as shown keeps that value, so a round trip through the page
+    // changes nothing that is stored.
+    struct Shown {
+        std::string text;
+        double value = 0.0;
+    };
+    void showTubing(double deadVolume);
+    void showMaxVolume(double volume);
+    // The dead volume the tubing field gives; nothing when it is not a
+    // length of 0 or more.
+    [[nodiscard]] std::optional<double> deadVolume() const;
+    [[nodiscard]] std::optional<double> maxVolumeValue() const;
     void applyPreset(const PresetRun& preset);
     [[nodiscard]] bool fail(De1Field field, bool messages, const std::string& text);
     [[nodiscard]] bool storeForUser(const Em1Settings& s, bool messages);
@@ -108,6 +126,8 @@ private:
     std::string planFile_;
     std::optional<PresetRun> preset_;
     De1Field marked_ = De1Field::None;
+    Shown tubingShown_;
+    Shown maxVolumeShown_;
     SpinStepper speedSpin_;
     SpinStepper volumeSpin_;
     SpinStepper totalSpin_;
@@ -119,5 +139,8 @@ private:
 // The tubing length a dead volume comes from (the inverse of deadVolumeFor);
 // 0 for a dead volume no longer than the fixed path.
 [[nodiscard]] double tubingLengthFor(double deadVolume);
+// "Length of Tubing" as the page shows it: whole millimetres without
+// decimals, others with up to two.
+[[nodiscard]] std::string tubingText(double lengthMm);
 
 }  // namespace corvane

@@ -83,6 +83,20 @@ void ZoneTable::load(const OverlayPlan& plan) {
     }
 }
 
+bool ZoneTable::numberTyped(std::size_t row, const std::string& text, Prompter& prompter) {
+    if (row >= rows_.size()) {
+        return false;
+    }
+    if (scanInt(text)) {
+        if (const auto problem = fractionCountProblem(text); !problem.empty()) {
+            prompter.message(problem);
+            return false;
+        }
+    }
+    rows_[row].number = text;
+    return true;
+}
+
 double ZoneTable::startOf(std::size_t row) const {
     return row == 0 ? 0.0 : scanDouble(rows_[row - 1].end).value_or(0.0);
 }

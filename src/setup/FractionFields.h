@@ -64,6 +64,11 @@ public:
     void load(const OverlayPlan& plan);
     void setVolumePerMm(double volumePerMm) { vpm_ = volumePerMm; }
     void resetAll() { rows_.clear(); }
+    // A number typed into a row's "Number of Fractions": refused at the
+    // field, after its message, when it is a whole number outside 1..99
+    // ("Number of fractions must be 99 or less." / "... 1 or more."), so
+    // the row keeps its number; other text is kept for the zone checks.
+    bool numberTyped(std::size_t row, const std::string& text, Prompter& prompter);
     [[nodiscard]] std::vector<ZoneRow>& rows() { return rows_; }
     [[nodiscard]] const std::vector<ZoneRow>& rows() const { return rows_; }
     [[nodiscard]] bool empty() const { return rows_.empty(); }

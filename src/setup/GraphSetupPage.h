@@ -1,8 +1,11 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "runs/RunInfo.h"
 
 namespace corvane {
 
@@ -25,14 +28,18 @@ public:
     static constexpr int kOd254 = 1;
     static constexpr int kOd280 = 2;
 
-    GraphSetupPage(std::filesystem::path startupFolder, Prompter& prompter);
+    // runInfo: the run description, whose rotor the user's AUFS and rate
+    // are remembered for; nothing before a USER page was confirmed.
+    GraphSetupPage(std::filesystem::path startupFolder, Prompter& prompter,
+                   std::optional<RunInfo> runInfo = std::nullopt);
 
     [[nodiscard]] static std::vector<std::string> yAxes();      // "0.0-1.0 V", "OD 254", "OD 280"
     [[nodiscard]] static std::vector<std::string> xAxes();      // "Time (sec)", "Time (min)", "Volume (ml)"
     [[nodiscard]] static std::vector<std::string> sampleRates(); // "1" ... "30"
 
     // Reads the stored choices (10 samples/sec, OD 254 and Time (sec) when
-    // none are stored).
+    // none are stored); the AUFS and the rate the user last chose for the
+    // rotor, when there are a user and a rotor.
     void open();
 
     int aufs = 0;
@@ -41,13 +48,18 @@ public:
     int xAxis = 0;
     std::string flowRate = "0.00";  // ml/min
 
-    // USER or GRAPH: the choices are stored. False, with the message, when
-    // the flow rate is not a number (or prefs.cfg cannot be written).
+    // USER or GRAPH: the choices are stored, the AUFS and the rate also for
+    // the user's rotor, so the DE-1 SETUP page that follows shows them.
+    // False, with the message, when the flow rate is not a number (or
+    // prefs.cfg cannot be written).
     [[nodiscard]] bool store();
 
 private:
+    [[nodiscard]] bool rotorKnown() const;
+
     std::filesystem::path startup_;
     Prompter& prompter_;
+    std::optional<RunInfo> runInfo_;
 };
 
 }  // namespace corvane

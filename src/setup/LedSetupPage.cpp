@@ -120,6 +120,7 @@ bool LedSetupPage::confirmWavelengths() {
         return false;
     }
     singleChannel_ = haveA != haveB;
+    env_.host.setChannelsInUse(haveA, haveB);
 
     const SetupUnit::Exclusive alone(env_.unit);
     auto config = configuration();

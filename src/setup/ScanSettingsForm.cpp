@@ -180,10 +180,10 @@ ScanSettingsForm::Live ScanSettingsForm::live(const LinkStats& stats, const std:
     double position = 0.0;
     double speedMm = 0.0;
     if (streamed) {
-        position = static_cast<std::int16_t>(streamed->uiPistonPos) * 0.01;
+        position = streamed->pistonMm();
         speedMm = streamed->iPistonSpeed * 0.1;
     } else if (stats.lastCmd0) {
-        position = static_cast<std::int16_t>(stats.lastCmd0->uiPistonPos) * 0.01;
+        position = stats.lastCmd0->pistonMm();
         speedMm = stats.lastCmd0->iPistonSpeed * 0.1;
     }
     // The unit reports no lower switch of its own; its status bit 2 stands

@@ -31,6 +31,7 @@ ScanSetupPage::ScanSetupPage(Env env) : env_(std::move(env)) {}
 
 void ScanSetupPage::open() {
     identicalRun_ = env_.host.identicalRun();
+    openedByScanSetup_ = env_.host.scanSetupCommand();
     models.clear();
     rotorEntry = -1;
     const auto& info = env_.host.runInfo();
@@ -58,6 +59,13 @@ std::optional<RotorGeometry> ScanSetupPage::geometry() const {
 
 bool ScanSetupPage::identicalRunLead() const { return env_.beside && identicalRun_; }
 
+bool ScanSetupPage::topKnown(const RotorGeometry& tube) const {
+    // Only an identical run's lead is measured from the top of the tube; a
+    // line whose top is 0 gives the tube's length alone, which is enough
+    // for any other scan.
+    return !identicalRunLead() || tube.top > 0.0;
+}
+
 void ScanSetupPage::show(const std::string& text) {
     if (env_.status) {
         env_.status(text);
@@ -70,6 +78,19 @@ bool ScanSetupPage::rotorOk() {
     if (rotorEntry < 0 || rotorEntry >= static_cast<int>(models.size()) ||
         models[static_cast<std::size_t>(rotorEntry)].empty()) {
         env_.prompter.message("Please select a valid rotor.");
+        return false;
+    }
+    // A rotor "rotors.txt" does not know would send a tube of 0 mm: nothing
+    // moves and nothing is sent until its line is there.
+    const auto tube = geometry();
+    if (!tube) {
+        const auto& described = env_.host.runInfo();
+        env_.prompter.message(formatText(
+            "Error, %s has no line for the rotor \"%s\" under \"%s\", so nothing was sent to Kelvo. Add its "
+            "line (the rotor, the distances in mm from the upper limit switch to the top and to the bottom of "
+            "the tube, and the volume per mm) and press ROTOR OK again.",
+            (env_.startupFolder / "rotors.txt").string().c_str(), models[static_cast<std::size_t>(rotorEntry)].c_str(),
+            described ? described->rotorManufacturer.c_str() : ""));
         return false;
     }
     const SetupUnit::Exclusive alone(env_.unit);
@@ -95,14 +116,13 @@ bool ScanSetupPage::rotorOk() {
             "Unable to get Kelvo configuration. Please try pressing the ROTOR OK button again.");
         return false;
     }
-    const auto tube = geometry().value_or(RotorGeometry{});
-    info.volumePerMm = tube.volumePerMm > 0.0 ? tube.volumePerMm : RotorTable::kDefaultVolumePerMm;
+    info.volumePerMm = tube->volumePerMm > 0.0 ? tube->volumePerMm : RotorTable::kDefaultVolumePerMm;
     env_.host.setRunInfo(info);
     auto settings = SettingsOf(*config);
-    settings.uiScanDist = hundredths(tube.tubeLength);
-    settings.uiTubeTopPistonPos = hundredths(tube.top);
-    settings.uiTubeEndPistonPos = hundredths(tube.top + tube.tubeLength);
-    link->SetTargetPosition(tube.top);
+    settings.uiScanDist = hundredths(tube->tubeLength);
+    settings.uiTubeTopPistonPos = hundredths(tube->top);
+    settings.uiTubeEndPistonPos = hundredths(tube->top + tube->tubeLength);
+    link->SetTargetPosition(tube->top);
     show("Sending scan settings to Kelvo...");
     pause();
     if (!env_.unit.sendConfiguration(settings)) {
@@ -114,10 +134,10 @@ bool ScanSetupPage::rotorOk() {
     show("Scan settings sent to Kelvo.");
     {
         Preferences prefs(env_.startupFolder);
-        prefs.setScanDistance(tube.tubeLength);
+        prefs.setScanDistance(tube->tubeLength);
         (void)prefs.save();  // the unit has the distance; the file only remembers it
     }
-    scanDistance = formatText("%.2f", tube.tubeLength);
+    scanDistance = formatText("%.2f", tube->tubeLength);
     // The dial moves the needles only in manual mode, and only there does
     // the unit stream the positions POSITION shows.
     (void)link->EnterManualMode();
@@ -144,7 +164,7 @@ std::optional<double> zeroPistonHere(SetupUnit& unit, SetupHost& host, Prompter&
         return std::nullopt;
     }
     (void)unit.clock().sleepMs(ScanSetupPage::kPauseMs);
-    const double zeroMm = static_cast<std::int16_t>(packet->uiPistonPos) * 0.01;
+    const double zeroMm = packet->pistonMm();
     host.setZeroOffset(zeroMm);
     host.setPositionOffsets(zeroMm, zeroMm);
     link->SetPositionOffset(zeroMm);
@@ -166,10 +186,19 @@ bool ScanSetupPage::fail(const char* message) {
     return false;
 }
 
-bool ScanSetupPage::sendKeptDistance() {
-    const SetupUnit::Exclusive alone(env_.unit);
-    UvLink* link = env_.unit.link();
-    return link != nullptr && link->SendPendingScanDistance(env_.linkHost);
+bool ScanSetupPage::sendKeptDistance(bool fromGoToGraph) {
+    bool sent = false;
+    {
+        const SetupUnit::Exclusive alone(env_.unit);
+        UvLink* link = env_.unit.link();
+        sent = link != nullptr && link->SendPendingScanDistance(env_.linkHost);
+    }
+    if (!sent) {
+        // Unsaid, the run would scan the tube's whole length ROTOR OK sent.
+        show("Error, unable to send scan distance to Kelvo.");
+        env_.prompter.message(fromGoToGraph ? kDistanceNotSentRetry : kDistanceNotSentLater);
+    }
+    return sent;
 }
 
 bool ScanSetupPage::goToZero() {
@@ -219,7 +248,7 @@ bool ScanSetupPage::goToZero() {
         bool there = false;
         for (const Deadline limit(env_.unit.clock(), limitMs); !there && !limit.expired();) {
             const auto packet = env_.unit.nextCmd2(1000);
-            there = packet && static_cast<std::int16_t>(packet->uiPistonPos) * 0.01 >= zeroMm - 0.05 &&
+            there = packet && packet->pistonMm() >= zeroMm - 0.05 &&
                     packet->iPistonSpeed == 0;
         }
         if (!there) {
@@ -290,6 +319,10 @@ bool ScanSetupPage::checkDistance() {
         env_.prompter.message("Error, unable to get distance for this tube.");
         return false;
     }
+    if (!topKnown(*tube)) {
+        env_.prompter.message(kNoTopText);
+        return false;
+    }
     const double deduction = identicalRunLead() ? kIdenticalRunLead + tube->top : env_.host.zeroOffset();
     const double maximum = tube->tubeLength - scanDouble(position).value_or(0.0) - deduction;
     if (maximum + kTolerance < *typed) {
@@ -301,7 +334,8 @@ bool ScanSetupPage::checkDistance() {
 }
 
 bool ScanSetupPage::confirm() {
-    if (!checkDistance()) {
+    // The tube's top and end reach the unit with ROTOR OK: no scan without it.
+    if (!step2Unlocked() || !checkDistance()) {
         return false;
     }
     // The unit still holds the tube length ROTOR OK sent.
@@ -317,6 +351,10 @@ void ScanSetupPage::spinDistance(bool up) {
     const auto tube = geometry();
     if (!tube || tube->tubeLength <= 0.0) {
         env_.prompter.message("Error, tube distance not available.");
+        return;
+    }
+    if (!topKnown(*tube)) {
+        env_.prompter.message(kNoTopText);
         return;
     }
     double maximum = tube->tubeLength - scanDouble(position).value_or(0.0);

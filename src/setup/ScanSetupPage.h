@@ -45,6 +45,12 @@ public:
         "Turn dial on Frac fully CCW and then CW to move the needles into the desired position at the "
         "top of the gradient;";
     static constexpr const char* kHolderText = "Position holder under the needles, and then press GO TO GRAPH.";
+    static constexpr const char* kNoTopText = "Error, unable to get upper limit to top of tube distance.";
+    static constexpr const char* kDistanceNotSentRetry =
+        "Error, unable to send scan distance to Kelvo. Please try pressing the GO TO GRAPH button again.";
+    static constexpr const char* kDistanceNotSentLater =
+        "Error, unable to send scan distance to Kelvo. Until it is sent a scan goes the whole length of the "
+        "tube; open SCANNING SETUP again to send it.";
 
     struct Env {
         std::filesystem::path startupFolder;
@@ -72,6 +78,9 @@ public:
     [[nodiscard]] bool step2Unlocked() const { return step2Unlocked_.load(); }
     [[nodiscard]] bool zeroed() const { return zeroed_.load(); }
     [[nodiscard]] bool goToGraphEnabled() const { return goToGraph_; }
+    // The "Scan Setup" command opened the page: the piston goes to its
+    // upper limit first.
+    [[nodiscard]] bool openedByScanSetup() const { return openedByScanSetup_; }
 
     [[nodiscard]] SetupUnit& unit() { return env_.unit; }
     [[nodiscard]] LinkHost& linkHost() { return env_.linkHost; }
@@ -86,19 +95,22 @@ public:
     bool zeroPosition();
     bool goToZero();
     void zeroOd();
-    // The distance OK accepted, on its way to the graph: false when it stays
-    // pending (the next move to the upper limit or Scan Setup sends it).
-    bool sendKeptDistance();
+    // The distance OK accepted, on its way to the graph: false, after the
+    // message, when it stays pending (the next move to the upper limit or
+    // Scan Setup sends it). GO TO GRAPH then stays on the page to try again.
+    bool sendKeptDistance(bool fromGoToGraph);
 
     // --- Checks (the window's thread) ---
     // OK and every change of SCAN DISTANCE; false after the message.
     bool checkDistance();
-    // "OK": the check, then GO TO GRAPH is next.
+    // "OK": after ROTOR OK, the check, then GO TO GRAPH is next.
     bool confirm();
     void spinDistance(bool up);
 
 private:
     [[nodiscard]] bool identicalRunLead() const;
+    // The top distance the scan distance needs is there.
+    [[nodiscard]] bool topKnown(const RotorGeometry& tube) const;
     void show(const std::string& text);
     void pause();
     // A step of GO TO ZERO: false after its message.
@@ -108,6 +120,7 @@ private:
     // Taken when the page opens: the command's question is over by the
     // time a button is pressed.
     bool identicalRun_ = false;
+    bool openedByScanSetup_ = false;
     std::atomic<bool> step2Unlocked_{false};
     std::atomic<bool> zeroed_{false};
     bool goToGraph_ = false;

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <utility>
 
 #include "app/WindowPoster.h"
 #include "runs/Em1RunWriter.h"
@@ -31,6 +32,11 @@ public:
     // identical run?"; the modeless SCANNING SETUP reads it.
     virtual void setIdenticalRun(bool on) = 0;
     [[nodiscard]] virtual bool identicalRun() const = 0;
+    // Set while the "Scan Setup" command opens SCANNING SETUP: only then
+    // (and at ROTOR OK) does the piston go to its upper limit; a page that
+    // leads there from LED SETUP or CALIBRATE leaves it where it is.
+    virtual void setScanSetupCommand(bool on) = 0;
+    [[nodiscard]] virtual bool scanSetupCommand() const = 0;
     // Set while a page opens the DE-1 SETUP page from "GO TO GRAPH".
     virtual void setGoToGraph(bool on) = 0;
     [[nodiscard]] virtual bool goToGraph() const = 0;
@@ -63,6 +69,13 @@ public:
     // kManualTriggered, kGeneralRecord); the USER page shown follows it.
     virtual void setSignalType(int type) = 0;
     [[nodiscard]] virtual int signalType() const = 0;
+    // The channels LED SETUP was given a wavelength for (both until it says
+    // otherwise): CALIBRATE calibrates those.
+    virtual void setChannelsInUse(bool a, bool b) = 0;
+    [[nodiscard]] virtual std::pair<bool, bool> channelsInUse() const = 0;
+    // The volume per mm of the standard run shown (its own run's); 0 when
+    // none is shown or it names none.
+    [[nodiscard]] virtual double standardRunVolumePerMm() const { return 0.0; }
     // The collection vessel volume (ml) and the fractionation kind (0
     // standard, 1 auto + manual) the window keeps.
     virtual void setCollection(double volumeMl, int kind) = 0;

@@ -30,7 +30,7 @@ const std::vector<int>& StepGroups::controls(int step) const {
 }
 
 bool StepGroups::enable(int step) {
-    if (!valid(step) || done(step)) {
+    if (!valid(step) || done(step) || locked(step)) {
         return false;
     }
     enabled_ = step;
@@ -42,17 +42,31 @@ bool StepGroups::controlEnabled(int control) const {
     return std::find(mine.begin(), mine.end(), control) != mine.end();
 }
 
-void StepGroups::markDone(int step) {
+void StepGroups::markDone(int step) { switchOff(step, &Group::done); }
+
+bool StepGroups::done(int step) const { return valid(step) && groups_[static_cast<std::size_t>(step - 1)].done; }
+
+void StepGroups::lock(int step) { switchOff(step, &Group::locked); }
+
+void StepGroups::switchOff(int step, bool Group::*flag) {
     if (!valid(step)) {
         return;
     }
-    groups_[static_cast<std::size_t>(step - 1)].done = true;
+    groups_[static_cast<std::size_t>(step - 1)].*flag = true;
     if (enabled_ == step) {
         enabled_ = 0;
     }
 }
 
-bool StepGroups::done(int step) const { return valid(step) && groups_[static_cast<std::size_t>(step - 1)].done; }
+void StepGroups::unlock(int step) {
+    if (valid(step)) {
+        groups_[static_cast<std::size_t>(step - 1)].locked = false;
+    }
+}
+
+bool StepGroups::locked(int step) const {
+    return valid(step) && groups_[static_cast<std::size_t>(step - 1)].locked;
+}
 
 int StepGroups::clickAt(int y) {
     int best = 0;

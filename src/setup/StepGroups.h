@@ -13,8 +13,8 @@ class Clock;
 // up to five groups of up to 40 controls, each with an optional numbered
 // button ("%d", from 1) beside its top control. One step is enabled at a
 // time: enabling step n enables its controls and button and disables every
-// other group's. A step marked done can no longer be enabled. A click on the
-// page enables the step it falls in.
+// other group's. A step marked done can no longer be enabled, nor one locked
+// until it is unlocked. A click on the page enables the step it falls in.
 //
 // Controls are the view's ids; this class only decides which are enabled.
 class StepGroups {
@@ -41,8 +41,15 @@ public:
     // A done step is disabled at once and stays so.
     void markDone(int step);
     [[nodiscard]] bool done(int step) const;
+    // A locked step cannot be enabled, by its button or a click, until it is
+    // unlocked (the step before it has been done right: LED SETUP's first
+    // OK, SCANNING SETUP's ROTOR OK).
+    void lock(int step);
+    void unlock(int step);
+    [[nodiscard]] bool locked(int step) const;
     // A click at height y enables the step whose controls begin nearest
-    // above it (the group the click falls in); the step enabled, or 0.
+    // above it (the group the click falls in) unless it is locked; the step
+    // enabled, or 0. Where the click and the lock meet, the lock wins.
     int clickAt(int y);
 
 private:
@@ -51,8 +58,11 @@ private:
         int top = 0;
         bool numbered = false;
         bool done = false;
+        bool locked = false;
     };
     [[nodiscard]] bool valid(int step) const { return step >= 1 && step <= count(); }
+    // Sets a done or locked flag; the step goes off if it is the one enabled.
+    void switchOff(int step, bool Group::*flag);
 
     std::vector<Group> groups_;
     int enabled_ = 0;

@@ -9,6 +9,7 @@
 #include "app/Prompter.h"
 #include "app/UserStore.h"
 #include "base/TextFormat.h"
+#include "runs/Em1SettingsStore.h"
 
 namespace corvane {
 namespace {
@@ -95,7 +96,8 @@ std::optional<std::filesystem::path> confirmUser(const std::filesystem::path& st
     ConfigFile user(*path);
     user.setString(kUserSection, "date", userDateText(when));
     user.setString(kUserSection, "time", userTimeText(when));
-    if (!experiment.empty() && !user.setString(kUserSection, "experiment_name", experiment)) {
+    // A description of several lines is kept whole, as one line.
+    if (!experiment.empty() && !user.setString(kUserSection, "experiment_name", oneLineText(experiment))) {
         prompter.message(refusedTextMessage("experiment name", experiment));
         return std::nullopt;
     }
@@ -105,6 +107,17 @@ std::optional<std::filesystem::path> confirmUser(const std::filesystem::path& st
         return std::nullopt;
     }
     return path;
+}
+
+Em1Settings storedEm1Settings(const std::filesystem::path& startupFolder, const std::optional<RunInfo>& info) {
+    const Preferences prefs(startupFolder);
+    Em1Settings s = loadEm1Settings(prefs.store());
+    if (const auto user = prefs.lastUser(); !user.empty() && info) {
+        if (const auto path = UserStore(startupFolder).settingsPath(user); !path.empty()) {
+            (void)loadUserEm1Settings(ConfigFile(path), info->manufacturerIndex, info->rotorModelIndex, s);
+        }
+    }
+    return s;
 }
 
 }  // namespace corvane

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "base/CalendarTime.h"
+#include "runs/Em1Settings.h"
+#include "runs/RunInfo.h"
 
 namespace corvane {
 
@@ -36,5 +38,10 @@ class Prompter;
 [[nodiscard]] std::optional<std::filesystem::path> confirmUser(
     const std::filesystem::path& startupFolder, const std::string& name, const CalendarTime& when,
     const std::string& experiment, Prompter& prompter);
+
+// The DE-1 settings a setup page opens with: those of "prefs.cfg", with the
+// last user's own for the run description's rotor laid over them.
+[[nodiscard]] Em1Settings storedEm1Settings(const std::filesystem::path& startupFolder,
+                                            const std::optional<RunInfo>& info);
 
 }  // namespace corvane

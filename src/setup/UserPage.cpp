@@ -87,7 +87,7 @@ UserPageFields loadUserFields(const ConfigFile& user) {
             f.rotorText = std::string(RotorTable::modelName(f.manufacturer, r));
         }
     }
-    f.experiment = stored(user, "experiment_name");
+    f.experiment = multiLineText(stored(user, "experiment_name"));
     f.uvUnit = RunInfo::kDe1;
     loadRotorFields(user, f.manufacturer, f.rotorEntry, f);
     return f;
@@ -286,7 +286,10 @@ void UserPage::chooseManufacturer(int index) {
         return;
     }
     fields_.manufacturer = index;
+    // The list is filled anew: no rotor of the last manufacturer stays in
+    // the box, where it would look chosen and be refused.
     fields_.rotorEntry = -1;
+    fields_.rotorText.clear();
     clearRotorTexts(fields_);
     if (const auto path = userSettingsPath(); !path.empty() && rotor() >= 0) {
         loadRotorFields(ConfigFile(path), fields_.manufacturer, rotor(), fields_);

@@ -504,10 +504,13 @@ SimKelvoUnit::Reading SimKelvoUnit::readingAt(SimChannel channel, double emitMs)
     const double scale = integrationMs * share / pC;
     const auto& optics = config_.optics;
     const bool a = channel == SimChannel::A;
-    const double source =
-        (a ? optics.sourceRateA : optics.sourceRateB) * ledGain(a ? ledA_ : ledB_) * scale;
+    // A slide at its end switches the LED off: neither beam has light (the
+    // unused channel of a one-wavelength setup).
+    const double led = a ? ledA_ : ledB_;
+    const double lit = led > kSimLedMin ? 1.0 : 0.0;
+    const double source = (a ? optics.sourceRateA : optics.sourceRateB) * ledGain(led) * scale * lit;
     const double sample =
-        (a ? optics.sampleRateA : optics.sampleRateB) * scale * std::pow(10.0, -absorbance);
+        (a ? optics.sampleRateA : optics.sampleRateB) * scale * std::pow(10.0, -absorbance) * lit;
     auto noisy = [&](double counts) {
         return counts * (1.0 + optics.noiseFraction * noise_.gaussian()) +
                optics.noiseCounts * noise_.gaussian();

@@ -186,7 +186,8 @@ public:
     // The source LED slides (clamped to kSimLedMin..kSimLedMax).
     void setLedPosition(SimChannel channel, double position);
     [[nodiscard]] double ledPosition(SimChannel channel);
-    // What a slide position does to the source light.
+    // What a slide position does to the source light (a slide at 0 is off:
+    // then neither beam has light).
     [[nodiscard]] static double ledGain(double position);
 
     // What the PC sent, for tests: accepted keys in order, PC heartbeats

@@ -53,7 +53,7 @@ void usage(std::FILE* out) {
                  "  --knob N             pot knob position (default 128, fully CCW)\n"
                  "  --medium M           what the needles are in: air, water, reference\n"
                  "                       (1.00/0.23 OD) or tube (default)\n"
-                 "  --led-a N, --led-b N source LED slide of channel A or B (0..100, default 50)\n"
+                 "  --led-a N, --led-b N source LED slide of channel A or B (0..100, default 50; 0 is off)\n"
                  "  --drop F             drop this fraction (0..1) of the bytes sent\n"
                  "  --corrupt F          corrupt this fraction (0..1) of the bytes sent\n"
                  "  --silent             send nothing\n"

@@ -148,7 +148,9 @@ TEST_F(ExportCommand, InfoSummarisesManyFilesOneJsonLineEach) {
 
     const auto text = cli({"info", a, b});
     EXPECT_EQ(text.exitCode, 0);
-    EXPECT_NE(text.out.find("samples: 20\n\nfile: " + b), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("samples: 20\nformat: corvane\nx_unit: mm\ny_unit: AU\nmarks: 0\n\nfile: " + b),
+              std::string::npos)
+        << text.out;
 }
 
 }  // namespace

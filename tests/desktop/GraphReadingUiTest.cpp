@@ -117,6 +117,21 @@ TEST_F(GraphReadingUi, OverlayButtonOpensThePanelAndTheTitleNamesTheFile) {
     EXPECT_EQ(reading().overlayPanel(), nullptr);
 }
 
+TEST_F(GraphReadingUi, NewRunTakesTheOverlayAndItsPanelOffTheGraph) {
+    prompter.scriptFile(dir.write("over.csv", runText(46)).string());
+    button("OVERLAY GRAPH")->click();
+    ASSERT_NE(reading().overlayPanel(), nullptr);
+    ASSERT_TRUE(window->newRunButton()->isEnabled());
+    prompter.clear();
+    prompter.answerYes();
+    window->newRunButton()->click();
+    EXPECT_EQ(prompter.transcript(), std::vector<std::string>{"question: Another identical run? -> Yes"});
+    EXPECT_FALSE(window->logic().view().overlayShown());
+    EXPECT_EQ(reading().overlayPanel(), nullptr);
+    EXPECT_EQ(button("OVERLAY GRAPH")->text(), "Overlay Graph");
+    EXPECT_EQ(graph().read([](const GraphModel& m) { return m.slot(3).count(); }), 0);
+}
+
 TEST_F(GraphReadingUi, CursorPlacedFromTheMenuThenDeletedFromItsPopup) {
     window->action("Add / Remove Cursor(s)")->trigger();
     ASSERT_NE(reading().instruction(), nullptr);

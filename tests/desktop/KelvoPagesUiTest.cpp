@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <set>
@@ -34,7 +35,10 @@
 #include "setup/CScanSetup2Dlg.h"
 #include "setup/CScanSetupDlg.h"
 #include "setup/CSummaryInfoDlg.h"
+#include "recording/RecordingController.h"
+#include "recording/SampleReader.h"
 #include "setup/LedSetupPage.h"
+#include "setup/ScanSetupPage.h"
 
 namespace corvane {
 namespace {
@@ -168,6 +172,24 @@ TEST_F(KelvoPages, WarmUpBringsOneScanSetupWindowThatHeartbeatsKeepCurrentAndApp
     EXPECT_EQ(tube, (std::array<double, 2>{20.0, 90.0}));
     // Its window stays for the rest of the session.
     EXPECT_EQ(pages().scanSetupWindow(), scan);
+
+    // Its own scan drives the unit: the window's PAUSE waits, START RECORD
+    // starts nothing, until Start/Stop Scan ends it.
+    scan->show();
+    click(scan->button(QStringLiteral("Start/Stop Scan")));
+    ASSERT_TRUE(pumpUntil([&] { return !scan->busy() && window->recordingController()->scanSetupMode(); }));
+    EXPECT_EQ(window->pauseButton()->text(), QStringLiteral("Pause (F3)"));
+    EXPECT_FALSE(window->pauseButton()->isEnabled());
+    prompter.clear();
+    click(window->recordButton());
+    ASSERT_TRUE(pumpUntil([&] { return !window->deviceBusy() && window->recordButton()->isEnabled(); }));
+    EXPECT_FALSE(window->recordingController()->isRecording());
+    EXPECT_EQ(window->recordButton()->text(), QStringLiteral("START RECORD (F1)"));
+    EXPECT_EQ(prompter.texts(), std::vector<std::string>{RecordingController::kScanSetupScanning});
+    click(scan->button(QStringLiteral("Start/Stop Scan")));
+    ASSERT_TRUE(pumpUntil([&] { return !scan->busy() && !window->recordingController()->scanSetupMode(); }));
+    ASSERT_TRUE(pumpUntil([&] { return window->pauseButton()->isEnabled(); }));
+    EXPECT_EQ(window->pauseButton()->text(), QStringLiteral("PAUSE (F3)"));
 }
 
 TEST_F(KelvoPages, TheChainFromScanSetupThroughLedAndCalibrationToTheGraph) {
@@ -185,11 +207,29 @@ TEST_F(KelvoPages, TheChainFromScanSetupThroughLedAndCalibrationToTheGraph) {
         }
     });
 
-    // "Do you wish to use the same run settings?" No: the chain's own form.
+    // "Do you wish to use the same run settings?" No: the chain's own form,
+    // with the piston at its upper limit first.
+    unit().setPistonPositionMm(12.0);
     prompter.answerNo();
     window->setupPages().commands().scanSetup();
     EXPECT_TRUE(has(prompter.texts(), RunSetupCommands::kSameSettings));
     ASSERT_TRUE(pumpUntil([&] { return pages().scanPage() != nullptr && !pages().scanPage()->busy(); }));
+    EXPECT_NEAR(unit().pistonPositionMm(), 0.0, 0.05);
+    {
+        // Before ROTOR OK step 2 stays off, whether its button or a click in
+        // it asks: OK and GO TO GRAPH with it.
+        CScanSetup2Dlg* scan = pages().scanPage();
+        ASSERT_NE(scan->stepButton(2), nullptr);
+        EXPECT_FALSE(scan->stepButton(2)->isEnabled());
+        auto* distance = byTip<QLineEdit>(*scan, "The distance that the piston is moved for the scan.");
+        const QPoint inStep2 = distance->mapTo(scan, QPoint(0, distance->height() / 2)) - QPoint(8, 0);
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(inStep2), scan->mapToGlobal(QPointF(inStep2)),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(scan, &press);
+        EXPECT_EQ(scan->steps().enabled(), 1);
+        EXPECT_FALSE(scan->button(QStringLiteral("OK"))->isEnabled());
+        EXPECT_FALSE(scan->button(QStringLiteral("GO TO GRAPH"))->isEnabled());
+    }
     click(pages().scanPage()->button(QStringLiteral("LED POWER")));
 
     // LED SETUP: a refused wavelength, then channel A alone.
@@ -205,6 +245,9 @@ TEST_F(KelvoPages, TheChainFromScanSetupThroughLedAndCalibrationToTheGraph) {
     EXPECT_EQ(prompter.texts().back(), "Invalid channel A wavelength.");
     wavelengthA->setText(QStringLiteral("254"));
     wavelengthB->clear();
+    // Channel B is not used: its LED off, it sees no light at all.
+    unit().setLedPosition(SimChannel::B, 0.0);
+    EXPECT_FALSE(led->stepButton(2)->isEnabled());  // until the wavelengths are taken
     click(led->button(QStringLiteral("OK")));
     ASSERT_TRUE(pumpUntil([&] { return !led->busy(); }));
     EXPECT_EQ(prompter.texts().back(), LedSetupPage::kImmerseTips);
@@ -240,6 +283,8 @@ TEST_F(KelvoPages, TheChainFromScanSetupThroughLedAndCalibrationToTheGraph) {
     EXPECT_EQ(unit().settings().uiIntegrationTime, 50);
     EXPECT_DOUBLE_EQ(ConfigFile(dir / "prefs.cfg").getDouble("[scan]", "samplerate"), 17.0);
     CCalibrate2Dlg* calibrate = pages().calibratePage();
+    // Where the operator has the needles now is where SCANNING SETUP finds them.
+    unit().setPistonPositionMm(8.0);
     click(calibrate->button(QStringLiteral("OK")));
     std::set<QString> countdown;
     ASSERT_TRUE(pumpUntil([&] {
@@ -254,9 +299,15 @@ TEST_F(KelvoPages, TheChainFromScanSetupThroughLedAndCalibrationToTheGraph) {
     EXPECT_GE(countdown.size(), 4U) << "the page did not repaint during the countdown";
     EXPECT_TRUE(has(prompter.texts(), "Insert needles into pure water."));
 
-    // SCANNING SETUP again: rotor, a shorter scan, and the graph.
+    // One wavelength: channel A calibrated alone, channel B as it reads.
+    EXPECT_FALSE(has(prompter.texts(), "Error, no data arrived during the ZERO calibration. The previous "
+                                       "calibration is kept."));
+    ASSERT_TRUE(window->acquisitionSession()->reader()->calibrationCurve().has_value());
+
+    // SCANNING SETUP again, from CALIBRATE: the piston stays put until ROTOR OK.
     ASSERT_TRUE(pumpUntil([&] { return pages().scanPage() != nullptr && !pages().scanPage()->busy(); }));
     CScanSetup2Dlg* scan = pages().scanPage();
+    EXPECT_NEAR(unit().pistonPositionMm(), 8.0, 0.05);
     click(scan->button(QStringLiteral("ROTOR OK")));
     // Step 2 opens with the tube's length in SCAN DISTANCE.
     ASSERT_TRUE(pumpUntil([&] { return scan->button(QStringLiteral("OK"))->isEnabled(); }));
@@ -269,6 +320,14 @@ TEST_F(KelvoPages, TheChainFromScanSetupThroughLedAndCalibrationToTheGraph) {
     distance->setText(QStringLiteral("60"));
     click(scan->button(QStringLiteral("OK")));
     ASSERT_TRUE(scan->button(QStringLiteral("GO TO GRAPH"))->isEnabled());
+    // A unit that refuses the distance: said, and the page stays to try again.
+    unit().setFaults(SimFaults{.refuseSettings = -1});
+    prompter.clear();
+    click(scan->button(QStringLiteral("GO TO GRAPH")));
+    ASSERT_TRUE(pumpUntil([&] { return !scan->busy(); }));
+    EXPECT_EQ(prompter.texts(), std::vector<std::string>{ScanSetupPage::kDistanceNotSentRetry});
+    EXPECT_EQ(pages().scanPage(), scan);
+    unit().setFaults({});
     click(scan->button(QStringLiteral("GO TO GRAPH")));
     ASSERT_TRUE(pumpUntil([&] { return pages().scanPage() == nullptr && window->isVisible(); }));
     EXPECT_EQ(unit().settings().uiScanDist, 6000);

@@ -154,6 +154,33 @@ TEST_F(LiveView, ByPositionEachChannelIsAtItsOwnPosition) {
     EXPECT_EQ(view.xRange(), (AxisRange{0.0, 100.0}));
 }
 
+// The gain and offset rows of the current run (DS1), which the printed
+// page states, move the live traces as they move a file's.
+TEST_F(LiveView, TheCurrentRunsGainsAndOffsetsApplyToTheLiveTraces) {
+    view.apply(absorbanceOnly());
+    view.setXAxisType(XAxisType::Millimetres);
+    feedAndSync(sample(1000, 0.1, 0.2, 12.5));
+    ASSERT_TRUE(view.offsets().setYGain(0, 2.0));
+    ASSERT_TRUE(view.offsets().setYOffset(0, 0.05));
+    ASSERT_TRUE(view.offsets().setXGain(0, 1.5));
+    view.refresh(false, false);
+    feedAndSync(sample(1000, 0.3, 0.4, 20.0));
+    ASSERT_EQ(slot(kSlotAbsA).count(), 2);
+    EXPECT_DOUBLE_EQ(slot(kSlotAbsA).y.at(0), 0.1 * 2.0 + 0.05);
+    EXPECT_DOUBLE_EQ(slot(kSlotAbsA).y.at(1), 0.3 * 2.0 + 0.05);
+    EXPECT_DOUBLE_EQ(slot(kSlotAbsB).y.at(1), 0.4 * 2.0 + 0.05);
+    EXPECT_DOUBLE_EQ(slot(kSlotAbsA).x.at(1), 30.0);
+    EXPECT_DOUBLE_EQ(slot(kSlotAbsB).x.at(1), 20.05 * 1.5);
+
+    // By sample number the window follows the samples where they are shown.
+    view.setXAxisType(XAxisType::SampleNumber);
+    ASSERT_TRUE(view.offsets().setXGain(0, 1.0));
+    ASSERT_TRUE(view.offsets().setXOffset(0, 10.0));
+    view.refresh(false, false);
+    EXPECT_EQ(slot(kSlotAbsA).x.at(0), 10.0);
+    EXPECT_EQ(view.xRange(), (AxisRange{10.0, 510.0}));
+}
+
 TEST_F(LiveView, AutoScaleKeepsCountsNearAMillionOnScreen) {
     ViewSettings counts;
     counts.shown = {true, false, false, false, false, false, false};

@@ -33,7 +33,8 @@ protected:
     RunSetupCommands commands() {
         return RunSetupCommands({dir.path(), prompter, folders, pages, host,
                                  [this] { return runName; }, [this](const std::string& name) { named = name; },
-                                 [this] { ++cleared; }, {}, [this] { return recorded; }});
+                                 [this] { ++cleared; }, {}, [this] { return recorded; },
+                                 [this] { ++writerResets; }});
     }
 
     test::TempDir dir;
@@ -47,15 +48,18 @@ protected:
     std::optional<std::string> runName;
     std::optional<std::string> named;
     int cleared = 0;
+    int writerResets = 0;
 };
 
 TEST_F(RunSetup, NewRunClearsTheGraphThenNamesTheRunOrGoesToTheUserPage) {
     auto run = commands();
+    named = "last run";
     prompter.answerNo();
     run.newRun();
     EXPECT_EQ(cleared, 1);
+    EXPECT_EQ(writerResets, 1);
     EXPECT_EQ(opened, std::vector<SetupPage>{SetupPage::User});
-    EXPECT_FALSE(named.has_value());
+    EXPECT_EQ(named, std::optional<std::string>(""));  // the last run's name goes
 
     // Yes in DE-1 mode: the run-name page's name; its Cancel names no run.
     runName = "run2";
@@ -68,12 +72,14 @@ TEST_F(RunSetup, NewRunClearsTheGraphThenNamesTheRunOrGoesToTheUserPage) {
     EXPECT_EQ(named, std::optional<std::string>(""));
     EXPECT_EQ(prompter.transcript().front(), "question: Another identical run? -> No");
 
-    // Outside DE-1 mode Yes leaves the run name alone.
+    // Outside DE-1 mode the run name goes all the same, and no page names
+    // another; the DE-1 writer has nothing to let go.
     de1 = false;
-    named.reset();
+    named = "run3";
     prompter.answerYes();
     run.newRun();
-    EXPECT_FALSE(named.has_value());
+    EXPECT_EQ(named, std::optional<std::string>(""));
+    EXPECT_EQ(writerResets, 3);
     EXPECT_EQ(opened.size(), 1u);
 }
 

@@ -171,7 +171,16 @@ bool standardRunShots(const std::filesystem::path& folder, const QString& out) {
     window.xTypeRadio(true)->setChecked(true);
     window.yAutoBox()->setChecked(true);
     prompter.scriptFile(saved.string());
+    // The collection vessel dialog that follows the standard run: its OK.
+    QTimer vesselAnswer;
+    QObject::connect(&vesselAnswer, &QTimer::timeout, [] {
+        if (auto* vessel = qobject_cast<CCollectionVolumeDlg*>(QApplication::activeModalWidget())) {
+            vessel->accept();
+        }
+    });
+    vesselAnswer.start(10);
     window.graphPanel().commandButton(QStringLiteral("SET STANDARD RUN"))->click();
+    vesselAnswer.stop();
     for (auto* box : window.findChildren<QCheckBox*>()) {
         if (box->text() == QStringLiteral("Show Standard Run Profile")) {
             box->setChecked(true);

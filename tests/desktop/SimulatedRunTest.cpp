@@ -28,7 +28,9 @@
 #include "desktop/QtConnectionDriver.h"
 #include "recording/RecordingController.h"
 #include "runs/RunDataFile.h"
+#include "desktop/CKelvoSetupPages.h"
 #include "desktop/CSetupPages.h"
+#include "setup/CScanSetup2Dlg.h"
 #include "setup/CIntroDlg.h"
 #include "setup/CSummaryInfoDlg.h"
 
@@ -151,15 +153,29 @@ TEST_F(SimulatedRun, ConnectsFeedsTheGraphAndSavesARecordedRun) {
     ASSERT_TRUE(pumpUntil([&] { return recordedCount(window->recordedLabel()) >= atStart + 30; }));
 
     const auto saveAs = dir / "run1.csv";
+    prompter.clear();
     prompter.answerYes();
     prompter.scriptFile(saveAs.string());
+    prompter.answerYes();  // another identical run
     window->recordButton()->click();
-    ASSERT_TRUE(pumpUntil([&] { return settled(); }));
+    ASSERT_TRUE(pumpUntil([&] { return settled() && window->kelvoPages().scanPage() != nullptr; }));
     EXPECT_EQ(window->recordButton()->text(), "START RECORD (F1)");
+    // After the save question, the Scan Setup command: its question, then
+    // SCANNING SETUP beside the graph with the settings kept.
     const auto transcript = prompter.transcript();
-    EXPECT_NE(std::find(transcript.begin(), transcript.end(), "question: Do you wish to save this run? -> Yes"),
-              transcript.end());
+    ASSERT_EQ(transcript.size(), 3u);
+    EXPECT_EQ(transcript[0], "question: Do you wish to save this run? -> Yes");
+    EXPECT_EQ(transcript[2], "question: Do you want to do another identical run? -> Yes");
     EXPECT_EQ(prompter.unscripted(), 0);
+    CScanSetup2Dlg* beside = window->kelvoPages().scanPage();
+    EXPECT_TRUE(beside->page().openedByScanSetup());
+    EXPECT_TRUE(window->isVisible());
+    QPushButton* graphButton = beside->button(QStringLiteral("GRAPH"));
+    ASSERT_TRUE(pumpUntil([&] { return !beside->busy() && graphButton->isEnabled(); }));
+    EXPECT_TRUE(rig.kelvo()->atUpperLimit());
+    graphButton->click();
+    // Hidden at once; deleted when an event loop next runs.
+    ASSERT_TRUE(pumpUntil([&] { return !beside->isVisible() && window->isVisible(); }));
 
     RunDataFile saved;
     ASSERT_EQ(saved.read(saveAs), RunDataFile::ReadStatus::Ok);

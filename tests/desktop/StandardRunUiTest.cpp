@@ -17,6 +17,7 @@
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
 #include "TestClocks.h"
+#include "app/ConfigFile.h"
 #include "base/TextFormat.h"
 #include "desktop/CGraphPanel.h"
 #include "desktop/CMainDlg.h"
@@ -151,6 +152,85 @@ TEST(StandardRunUi, ReviewScanSetupTakesTheZoneTableBackOnlyByGraph) {
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     }
     hand.stop();
+}
+
+// The collection vessel dialog answered as an operator would: a volume and
+// a fractionation kind, then OK.
+QTimer* answerVessel(QObject* owner, const char* volume, bool autoAndManual, std::vector<std::string>& shown) {
+    auto* hand = new QTimer(owner);
+    QObject::connect(hand, &QTimer::timeout, [hand, volume, autoAndManual, &shown] {
+        auto* vessel = qobject_cast<CCollectionVolumeDlg*>(QApplication::activeModalWidget());
+        if (vessel == nullptr) {
+            return;
+        }
+        shown.push_back(vessel->volumeEdit()->text().toStdString());
+        shown.push_back(vessel->distanceWindow()->distance().toStdString());
+        vessel->volumeEdit()->setText(QLatin1String(volume));
+        for (auto* radio : vessel->findChildren<QRadioButton*>()) {
+            radio->setChecked(radio->text().startsWith(autoAndManual ? "AUTO" : "STANDARD"));
+        }
+        vessel->accept();
+        hand->stop();
+    });
+    hand->start(10);
+    return hand;
+}
+
+TEST(StandardRunUi, TheStandardRunWindowsVesselIsWhatDoneChecksAndTheWindowKeeps) {
+    (void)test::qtApp();
+    test::TempDir dir;
+    dir.write("prefs.cfg", "[prefs]\n[collection]\nvolume 2.0\n");
+    const auto path = writeRun(dir);
+    RunDataFile run;
+    ASSERT_EQ(run.read(path), RunDataFile::ReadStatus::Ok);
+    test::ManualClock clock;
+    test::ScriptedPrompter prompter;
+    test::PageHost host;
+    COverlayPlanDlg window({dir.path(), prompter, 0.1, 2.0}, path, run, {});
+    QPushButton* vessel = window.findChild<QPushButton*>(QStringLiteral("COLLECTION VOLUME"));
+    ASSERT_NE(vessel, nullptr);
+    EXPECT_FALSE(vessel->isEnabled());
+    window.setScanSetup({dir.path(), prompter, host, clock});
+    ASSERT_TRUE(vessel->isEnabled());
+    std::vector<std::string> shown;
+    answerVessel(&window, "0.6", false, shown);
+    vessel->click();
+    EXPECT_EQ(shown, (std::vector<std::string>{"2.00", "20.00 mm"}));  // 2 ml at 0.1 ml/mm
+    EXPECT_DOUBLE_EQ(window.editor().collectionLimit(), 0.6);
+    EXPECT_DOUBLE_EQ(host.collectionVolume(), 0.6);
+    EXPECT_EQ(host.fractionationKind(), 0);
+    EXPECT_DOUBLE_EQ(ConfigFile(dir / "prefs.cfg").getDouble("[collection]", "volume"), 0.6);
+    // DONE checks the zones against it: 10 mm in 1 fraction is 1.00 ml.
+    (void)window.editor().createZone();
+    window.editor().moveBoundary(0, 10.0);
+    EXPECT_EQ(window.editor().done(), OverlayPlanEditor::Done::Stay);
+    EXPECT_EQ(prompter.texts().back(),
+              "The collection limit of 0.60 ml was exceeded in the following zones:\nZone 1 requires 1.00 ml per "
+              "fraction.\n");
+}
+
+TEST(StandardRunUi, SetStandardRunAsksForTheVesselAndTheKindReachesTheWindow) {
+    (void)test::qtApp();
+    test::TempDir dir;
+    dir.write("prefs.cfg", "[prefs]\n");
+    const auto run = writeRun(dir);
+    int error = 0;
+    const auto sr = dir / "STANDARD RUNS" / "SR-vessel.csv";
+    std::filesystem::create_directories(sr.parent_path());
+    ASSERT_EQ(writeStandardRun(run, sr, OverlayPlan{{{0.0, 10.0, 2}}, 0}, std::nullopt, error), PlanWriteResult::Ok);
+    test::ManualClock clock;
+    test::ScriptedPrompter prompter;
+    NoPorts ports;
+    CMainDlg window(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+    std::vector<std::string> shown;
+    answerVessel(&window, "0.4", true, shown);
+    prompter.scriptFile(sr.string());
+    window.graphPanel().commandButton(QStringLiteral("SET STANDARD RUN"))->click();
+    ASSERT_NE(window.logic().overlays().standardRun(), nullptr);
+    ASSERT_EQ(shown.size(), 2u);  // the dialog came up, after the run was set
+    EXPECT_EQ(shown[1], "5.00 mm");  // the run's own vessel (0.5 ml) in its 0.1 ml/mm tube
+    EXPECT_DOUBLE_EQ(window.logic().setupHost().collectionVolume(), 0.4);
+    EXPECT_EQ(window.logic().setupHost().fractionationKind(), 1);
 }
 
 TEST(StandardRunUi, TheStandardRunsBoundariesFollowTheXAxisTypeChosenAfterItWasSet) {

@@ -289,6 +289,34 @@ TEST_F(WindowPieces, ADe1FileShowsVoltageAndMarksOnTheAufsRange) {
     EXPECT_EQ(prefs.getInt("[EM1_Settings]", "aufs"), 3);
 }
 
+TEST_F(WindowPieces, OnlyALiveRunWithAUserStoresTheAufsForTheRotor) {
+    dir.write("prefs.cfg", "[prefs]\nlastuser Ann\n");
+    dir.write("Users/Ann/settings.txt", "[user_settings]\n[EM1_Settings]\naufs_00_04 2\n");
+    RunInfo info;
+    info.userName = "Ann";
+    info.manufacturerIndex = 0;
+    info.rotorModelIndex = 4;
+    logic().setupHost().setRunInfo(info);
+    const auto stored = [&](const char* file, const char* key) {
+        return ConfigFile(dir / file).getInt("[EM1_Settings]", key);
+    };
+
+    // Looking at a file: the step shows it, "prefs.cfg" keeps it, the rotor's stays.
+    ASSERT_TRUE(logic().files().showDataFile(std::filesystem::path(CORVANE_FIXTURES_DIR) / "runs" / "em1.csv"));
+    logic().setAufs(6);
+    EXPECT_EQ(stored("prefs.cfg", "aufs"), 6);
+    EXPECT_EQ(stored("Users/Ann/settings.txt", "aufs_00_04"), 2);
+
+    // The DE-1 box's live signal, a user named: the rotor remembers it.
+    logic().files().closeDataFile();
+    FakeSession session;
+    session.de1 = true;
+    logic().bind(nullptr, &session);
+    logic().setAufs(5);
+    EXPECT_EQ(stored("prefs.cfg", "aufs"), 5);
+    EXPECT_EQ(stored("Users/Ann/settings.txt", "aufs_00_04"), 5);
+}
+
 TEST_F(WindowPieces, ChecklistFilesRotorVolumesAndLostData) {
     EXPECT_FALSE(logic().files().checklistFile(true).has_value());
     EXPECT_EQ(prompter.texts().back(),
@@ -383,6 +411,10 @@ TEST_F(WindowPieces, LinkStatsAndStatusTexts) {
     EXPECT_EQ(texts.potValue, "pot pC Value: 3");
     status.onLinkStats(7, 8, 1, std::nullopt);
     EXPECT_EQ(status.texts().upperLimit, "Upper Limit Switch: No Contact");
+    // A piston above its zero reads below 0, not near 655 mm.
+    settings.uiPistonPos = 0xFFF6;
+    status.onLinkStats(7, 8, 0, settings);
+    EXPECT_EQ(status.texts().positionSpeed, "Position -0.10 mm  Speed -0.50 mm/sec");
 
     status.setCaptionSuffix(" (simulated instrument)");
     EXPECT_EQ(logic().caption(), std::string("Corvane version ") + kVersionText + " (simulated instrument)");

@@ -98,6 +98,19 @@ TEST(Cmd0Validator, ConvertsEveryFieldAndKeepsTheScanSpeedInWireOrder) {
     EXPECT_EQ(got.scanSpeed(), 0x0102);
 }
 
+TEST(PistonPosition, IsSignedHundredthsOfAMillimetreInBothPackets) {
+    EXPECT_EQ(pistonPositionMm(1234), 12.34);
+    EXPECT_EQ(pistonPositionMm(0xFFF6), -0.1);
+    EXPECT_EQ(pistonPositionMm(0x8000), -327.68);
+    EXPECT_EQ(pistonPositionMm(0x7FFF), 327.67);
+    Cmd0 settings;
+    settings.uiPistonPos = 0xFF38;
+    Cmd2 running;
+    running.uiPistonPos = 0xFF38;
+    EXPECT_EQ(settings.pistonMm(), -2.0);
+    EXPECT_EQ(running.pistonMm(), -2.0);
+}
+
 TEST(Cmd0Validator, ChecksOnlyTheSumOfTheCommandBytes) {
     auto wire = EncodeCmd0(unitSettingsPacket());
     wire[0] = 0x3F;

@@ -44,7 +44,10 @@ struct De1Run {
     }
     std::vector<SampleRecord> start(const Em1Settings& settings, std::int64_t ms,
                                     const OverlayPlan* zones = nullptr) {
-        source->StartRun(De1RunPlan::from(settings, std::nullopt, zones));
+        return start(De1RunPlan::from(settings, std::nullopt, zones), ms);
+    }
+    std::vector<SampleRecord> start(const De1RunPlan& plan, std::int64_t ms) {
+        source->StartRun(plan);
         std::vector<SampleRecord> records;
         for (const auto end = clock.nowMs() + ms; clock.nowMs() < end;) {
             SampleRecord record;
@@ -156,6 +159,29 @@ TEST(De1Source, AnAutomaticMarksEchoIsRecordedAsAnAutomaticFraction) {
     const auto records = run.start(Marks(0.5, 3), 1000);
     ASSERT_EQ(MarkPositions(records).size(), 1u);
     EXPECT_EQ(std::ranges::count(records, 0xFFFFu, &SampleRecord::sampleA), 1);
+}
+
+// Auto + manual: between the plan's marks every 3 mm, a vessel of 1.2 mm is
+// changed automatically, counted from the last mark of any kind.
+TEST(De1Source, AutoPlusManualChangesAFullVesselBetweenThePlansMarks) {
+    De1Run run;
+    auto plan = De1RunPlan::from(Marks(3.0, 2), std::nullopt);
+    plan.automaticFractionMm = 1.2;
+    const auto records = run.start(plan, 14000);
+    std::vector<double> automatic;
+    for (const auto& r : records) {
+        if (r.sampleA == 0xFFFFu) {
+            automatic.push_back(r.positionA);
+        }
+    }
+    EXPECT_EQ(run.source->MarksSent(), 2);  // the plan's own, as before
+    ASSERT_EQ(automatic.size(), 4u) << ::testing::PrintToString(MarkPositions(records));
+    const std::vector<double> expected = {1.2, 2.4, 4.2, 5.4};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_NEAR(automatic[i], expected[i], 0.1) << i;
+    }
+    // Once the plan's last mark is out, no more vessels are changed.
+    EXPECT_TRUE(run.source->FractionsComplete());
 }
 
 TEST(De1Source, AFractionAdvanceIsRecordedAsANumberedMarkAndLeavesThePlanAlone) {

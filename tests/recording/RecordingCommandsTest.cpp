@@ -162,6 +162,48 @@ TEST(RecordingCommands, ZeroThatCannotHaveTheSampleLockSaysSoAndKeepsTheFactors)
         << "nothing stored";
 }
 
+TEST(RecordingCommands, TheScanSetupsOwnScanHoldsRunsAndPauseAndGivesThemBack) {
+    RecordingBench bench;
+    bench.connection.setSkipWarmup(true);
+    ASSERT_TRUE(bench.connect());
+    bench.controller.setScanSetupMode(true);
+    EXPECT_EQ(bench.controller.pauseCaption(), "Pause (F3)");
+    EXPECT_FALSE(bench.controller.pauseEnabled());
+    bench.controller.startStop();
+    EXPECT_FALSE(bench.controller.isRecording());
+    EXPECT_EQ(bench.controller.recordCaption(), "START RECORD (F1)");
+    EXPECT_THAT(bench.prompter.texts(), ElementsAre(RecordingController::kScanSetupScanning));
+    bench.controller.pauseResume();
+    EXPECT_FALSE(bench.controller.isPaused());
+
+    bench.controller.setScanSetupMode(false);
+    EXPECT_EQ(bench.controller.pauseCaption(), "PAUSE (F3)");
+    EXPECT_TRUE(bench.controller.pauseEnabled());
+    bench.controller.startStop();
+    EXPECT_TRUE(bench.controller.isRecording());
+    bench.controller.setScanSetupMode(true);
+    bench.controller.setScanSetupMode(false);
+    EXPECT_EQ(bench.controller.pauseCaption(), "Pause (F3)");  // the run goes on, not paused
+    EXPECT_TRUE(bench.controller.pauseEnabled());
+    bench.prompter.answerNo();
+    bench.controller.startStop();
+    EXPECT_FALSE(bench.controller.isRecording());
+}
+
+TEST(RecordingCommands, AZeroWithoutPrefsCfgIsToldYetCompletedAndRefreshed) {
+    RecordingBench bench;
+    bench.session.createSampleReader(true, 0);
+    std::filesystem::remove(bench.folder / "prefs.cfg");
+    const int clearsBefore = bench.display.clears();
+    bench.controller.onSample(counts(500, 1000, 800, 1000));
+    bench.controller.zero();
+    EXPECT_THAT(bench.prompter.texts(), ElementsAre("Error, prefs.cfg file could not be found or opened.",
+                                                    "Zero calibration completed."));
+    EXPECT_EQ(bench.session.reader()->sourceFactors(), (std::array<double, 2>{0.5, 0.8}));
+    EXPECT_GT(bench.display.clears(), clearsBefore);
+    EXPECT_FALSE(bench.folder.exists("prefs.cfg"));  // never created by the store
+}
+
 TEST(RecordingCommands, FactorsNeedPrefsCfg) {
     RecordingBench bench;
     std::filesystem::remove(bench.folder / "prefs.cfg");

@@ -313,6 +313,21 @@ TEST(RecordingRun, ADe1RunByAStandardRunsPlanIsCheckedFirstThenCutByItsZones) {
                 ElementsAre("message: The collection limit of 0.15 ml was exceeded in the following zones:\n"
                             "Zone 1 requires 0.20 ml per fraction.\n"));
 
+    // Auto + manual fractionation: the vessel is changed automatically, so
+    // the same plan is not refused, and the run's plan says autofrac 1.
+    bench.controller.setFractionationKind(1);
+    bench.prompter.clear();
+    bench.controller.startStop();
+    ASSERT_TRUE(bench.controller.isRecording());
+    EXPECT_TRUE(bench.prompter.transcript().empty());
+    const auto automatic = readOverlayPlanFile(bench.controller.tempFile());
+    ASSERT_TRUE(automatic && automatic->found);
+    EXPECT_EQ(automatic->plan.autofrac, 1);
+    bench.prompter.answerNo();
+    bench.controller.startStop();
+    ASSERT_FALSE(bench.controller.isRecording());
+    bench.controller.setFractionationKind(0);
+
     // A vessel it fits: the run starts, its header carries the plan and the
     // marks follow the zones (3 of them, not the settings' 9).
     bench.controller.setCollectionLimit(0.2);
@@ -435,6 +450,29 @@ TEST(RecordingRun, ADe1RunTellsHowFarItsMarksLieAheadOfItsTrace) {
     ASSERT_FALSE(bench.controller.isRecording());
     // Still the run on show until the next one starts.
     EXPECT_NEAR(bench.controller.runStartOffsetMm(), 2.0, 1e-9);
+}
+
+// No rotor in the run description: the standard run's own tube, the one its
+// plan is checked with, also gives the run's dead-volume distance and the
+// file's figures, not the default tube's.
+TEST(RecordingRun, ADe1RunWithoutARotorMeasuresWithTheStandardRunsTube) {
+    De1Bench bench;
+    ASSERT_TRUE(bench.connect(3));
+    Em1RunWriter::Setup setup;
+    setup.settings.signalType = Em1Settings::kEventTriggered;
+    setup.settings.speed = 0.5;
+    setup.settings.deadVolume = 0.3;  // 1.5 mm at 0.2 ml/mm, 2.10 mm at the default 0.143
+    bench.controller.setDe1Setup(setup);
+    bench.controller.setStandardRunPlan(StandardRunPlan{OverlayPlan{{{0.0, 4.0, 2}}, 0}, 0.2});
+    bench.controller.startStop();
+    ASSERT_TRUE(bench.controller.isRecording());
+    EXPECT_NEAR(bench.controller.runStartOffsetMm(), 1.5, 1e-9);
+    RunDataFile header;
+    ASSERT_EQ(header.readHeader(bench.controller.tempFile()), RunDataFile::ReadStatus::Ok);
+    ASSERT_TRUE(header.header().em1);
+    EXPECT_DOUBLE_EQ(header.header().em1->deadVolumeDistance, 1.5);
+    bench.prompter.answerNo();
+    bench.controller.startStop();
 }
 
 }  // namespace

@@ -141,6 +141,19 @@ TEST_F(PlanCommand, RefusedPlansLeaveTheFileAsItWas) {
     EXPECT_EQ(test::runToEnd({kCli, "plan", run.string()}).exitCode, 2);  // no zone
 }
 
+TEST_F(PlanCommand, ARunThatNamesNoTubeSaysHowToGiveItsVolumePerMm) {
+    std::string text = header(false) + rows(3);
+    text.replace(text.find("Volume per mm: 0.143 ml/mm\n"), 27, "");
+    dir.write("SR-liver.csv", text);
+    const auto refused = plan({"--zone", "0", "10", "2"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err, "corvane-cli plan: Invalid volume per mm. " + run.string() +
+                               " names no volume per mm of its tube: give it with --volume-per-mm V (ml per mm of "
+                               "tube height).\n");
+    EXPECT_EQ(test::readFile(run), text);
+    EXPECT_EQ(plan({"--zone", "0", "10", "2", "--volume-per-mm", "0.1"}).exitCode, 0);
+}
+
 // A process rewriting the plan again and again, killed at random points:
 // each time the run is whole, with one plan or the other, its rows
 // untouched, and the command that comes next succeeds with nothing of the

@@ -215,6 +215,21 @@ TEST_F(RunRecorderTest, WrittenHeaderReadsBackFieldByField) {
     EXPECT_EQ(h.device->scanDistance, 85.5);
 }
 
+TEST_F(RunRecorderTest, ADescriptionOfSeveralLinesIsOneHeaderLineThatReadsBackWhole) {
+    auto recorder = makeRecorder();
+    RunInfo written = fullRunInfo();
+    written.experimentName = "liver, 12 tubes\nrepeat of run 3\r\nspeed \\ time";
+    ASSERT_TRUE(recorder.open(tempRun(), {written, device(), {}}));
+    ASSERT_TRUE(recorder.close(false));
+    const std::string text = readFile(tempRun());
+    EXPECT_NE(text.find("\nExperiment name: liver, 12 tubes\\nrepeat of run 3\\nspeed \\\\ time\nUV Unit: "),
+              std::string::npos);
+    RunDataFile run;
+    ASSERT_EQ(run.read(tempRun()), RunDataFile::ReadStatus::Ok);
+    EXPECT_EQ(run.header().info.experimentName, "liver, 12 tubes\nrepeat of run 3\nspeed \\ time");
+    EXPECT_EQ(run.header().info.userName, written.userName);  // the lines after it are read as before
+}
+
 TEST_F(RunRecorderTest, EachRowIsInTheFileAsSoonAsItIsWritten) {
     auto recorder = makeRecorder();
     ASSERT_TRUE(recorder.open(tempRun(), {}));

@@ -10,6 +10,7 @@
 #include "app/ConfigFile.h"
 #include "runs/Em1SettingsStore.h"
 #include "setup/De1SetupPage.h"
+#include "setup/GraphSetupPage.h"
 #include "setup/PresetRunLists.h"
 
 namespace corvane {
@@ -87,7 +88,7 @@ TEST_F(De1PageTest, OpensWithDefaultsThenStoredValuesAndShowsOdSensingAsEventWit
     EXPECT_EQ(fresh.speed, "0.30");
     EXPECT_EQ(fresh.samplesEntry, 9);
     EXPECT_EQ(fresh.wavelengthEntry, 0);
-    EXPECT_EQ(fresh.maxVolume, "5.0");
+    EXPECT_EQ(fresh.maxVolume, "5.00");
 
     dir.write("prefs.cfg", "[prefs]\nlastuser Ann\n[EM1_Settings]\naufs 4\ndelaytype 2\nspeed 0.8\n"
                            "autosend_eventmarks 1\n[collection]\nvolume 0\n");
@@ -99,7 +100,98 @@ TEST_F(De1PageTest, OpensWithDefaultsThenStoredValuesAndShowsOdSensingAsEventWit
     EXPECT_TRUE(p.autosend);
     EXPECT_EQ(p.speed, "0.45");  // the user's, for the rotor
     EXPECT_EQ(p.tubing, "100");
-    EXPECT_EQ(p.maxVolume, "1.5");
+    EXPECT_EQ(p.maxVolume, "1.50");
+}
+
+// Two runs on one rotor: the AUFS and the rate chosen in the graph axes
+// window before each are the ones the DE-1 SETUP page then shows and hands
+// on, not those the rotor's first run left in the user's file.
+TEST_F(De1PageTest, TheAufsAndRateChosenBeforeEachRunOnARotorAreTheOnesItTakes) {
+    for (const auto& [aufs, entry] : {std::pair{3, 4}, std::pair{6, 9}}) {
+        GraphSetupPage axes(dir.path(), prompter, host.runInfo());
+        axes.open();
+        axes.aufs = aufs;
+        axes.samplesEntry = entry;
+        ASSERT_TRUE(axes.store());
+        De1SetupPage& p = page();
+        EXPECT_EQ(p.aufs, aufs);
+        EXPECT_EQ(p.samplesEntry, entry);
+        ASSERT_TRUE(p.graph());
+        EXPECT_EQ(host.de1Setup()->settings.aufs, aufs);
+        EXPECT_EQ(host.de1Setup()->settings.samplesPerSec, entry + 1);
+    }
+    // The axes window opens at the rotor's own, as the page does.
+    GraphSetupPage again(dir.path(), prompter, host.runInfo());
+    again.open();
+    EXPECT_EQ(again.aufs, 6);
+    const auto user = dir / "Users" / "Ann" / "settings.txt";
+    EXPECT_EQ(em1(user, "aufs_00_04"), "6");
+    EXPECT_EQ(em1(user, "samplespersec_00_04"), "10");
+    EXPECT_TRUE(prompter.texts().empty());
+}
+
+TEST_F(De1PageTest, TheVesselVolumeShowsTwoDecimalsAndOnlyAnEditChangesIt) {
+    const auto user = dir / "Users" / "Ann" / "settings.txt";
+    const auto stored = [&] { return ConfigFile(user).getDouble("[collection]", "volume"); };
+    dir.write("Users/Ann/settings.txt", "[user_settings]\n[collection]\nvolume 0.25\n");
+    ASSERT_TRUE(page().graph());
+    EXPECT_EQ(page_->maxVolume, "0.25");
+    EXPECT_EQ(stored(), 0.25);
+    EXPECT_EQ(host.collectionVolume(), 0.25);
+
+    // A value finer than the field shows is kept as it is while the field is left alone.
+    dir.write("Users/Ann/settings.txt", "[user_settings]\n[collection]\nvolume 0.3333\n");
+    ASSERT_TRUE(page().graph());
+    EXPECT_EQ(page_->maxVolume, "0.33");
+    EXPECT_EQ(stored(), 0.3333);
+    page_->maxVolume = "0.4";
+    ASSERT_TRUE(page_->graph());
+    EXPECT_EQ(stored(), 0.4);
+    EXPECT_EQ(host.collectionVolume(), 0.4);
+}
+
+TEST_F(De1PageTest, ARoundTripThroughThePageChangesNeitherTheTubingNorThePreset) {
+    PresetRun preset;
+    Em1Settings s;
+    s.deadVolume = 0.1234;  // 146.8 mm of tubing
+    s.fractionDistance = 2.0;
+    s.numberOfFractions = 5;
+    s.totalDistance = 10.0;
+    preset.em1 = s;
+    const auto file = dir / "p.txt";
+    ASSERT_TRUE(writePresetRun(file, preset));
+    const std::string before = dir.read("p.txt");
+    host.setCurrentPreset(file);
+
+    De1SetupPage& p = page();
+    EXPECT_EQ(p.tubing, "146.8");
+    ASSERT_TRUE(p.graph());
+    EXPECT_TRUE(prompter.texts().empty());  // nothing changed: no question
+    EXPECT_EQ(dir.read("p.txt"), before);
+    EXPECT_EQ(host.de1Setup()->settings.deadVolume, 0.1234);
+    EXPECT_EQ(em1(dir / "prefs.cfg", "deadvolume"), "0.123400");
+    EXPECT_EQ(tubingText(150.0), "150");
+    EXPECT_EQ(tubingText(0.0), "0");
+}
+
+TEST_F(De1PageTest, WithoutARotorFigureTheStandardRunsTubeGivesTheVolumes) {
+    RunInfo info = *host.runInfo();
+    info.volumePerMm = 0.0;
+    host.setRunInfo(info);
+    host.standardVolumePerMm = 0.2;
+    De1SetupPage& p = page();
+    p.fractions().distanceTyped("5");
+    EXPECT_EQ(p.fractions().volume(), "1.00");  // not 0.72 of the default tube
+    p.zones().load(OverlayPlan{{{0, 10, 4}}, 0});
+    EXPECT_EQ(p.zones().volumeText(0), "0.50");
+    // The vessel warning asks about the same figure.
+    p.maxVolume = "0.9";
+    prompter.answerNo();
+    EXPECT_FALSE(p.graph());
+    EXPECT_EQ(prompter.texts().size(), 1U);
+
+    host.standardVolumePerMm = 0.0;
+    EXPECT_EQ(page().fractions().volumePerMm(), 0.143);
 }
 
 TEST_F(De1PageTest, ChecksRunInOrderWithTheirTexts) {
@@ -222,6 +314,20 @@ TEST_F(De1PageTest, ZonesAreCheckedInOrderBeforeLeaving) {
     p.zones().resetAll();
     ASSERT_TRUE(p.graph());
     EXPECT_FALSE(host.de1Setup()->overlayPlan);
+}
+
+TEST_F(De1PageTest, TheZoneTableRefusesAFractionCountOutsideOneTo99AtTheField) {
+    De1SetupPage& p = page();
+    p.zones().load(OverlayPlan{{{0, 10, 2}}, 0});
+    EXPECT_FALSE(p.zoneNumberTyped(0, "100"));
+    EXPECT_FALSE(p.zoneNumberTyped(0, "0"));
+    EXPECT_EQ(p.zones().rows()[0].number, "2");  // the row keeps its number
+    EXPECT_TRUE(p.zoneNumberTyped(0, "99"));
+    EXPECT_TRUE(p.zoneNumberTyped(0, "x"));  // left to the zone checks on leaving
+    EXPECT_EQ(prompter.texts(), (std::vector<std::string>{"Number of fractions must be 99 or less.",
+                                                          "Number of fractions must be 1 or more."}));
+    EXPECT_FALSE(p.graph());
+    EXPECT_EQ(prompter.texts().back(), "Invalid number of fractions for zone #1.");
 }
 
 TEST_F(De1PageTest, SaveSettingsAsWritesThePresetAndTheNewestFirstList) {

@@ -202,12 +202,25 @@ TEST(ScanDistancePending, AcceptedDistanceReachesTheUnitOnceAndThenIsCleared) {
     page.scanDistance = "63.257";
     ASSERT_TRUE(page.confirm());
     EXPECT_DOUBLE_EQ(bench.session.pendingScanDistance(), 63.257);
-    ASSERT_TRUE(page.sendKeptDistance());
+    // A unit that refuses it: said, and still pending for the next chance.
+    bench.unit().setFaults(SimFaults{.refuseSettings = -1});
+    bench.prompter.clear();
+    EXPECT_FALSE(page.sendKeptDistance(true));
+    EXPECT_FALSE(page.sendKeptDistance(false));
+    EXPECT_EQ(bench.prompter.texts(),
+              (std::vector<std::string>{
+                  "Error, unable to send scan distance to Kelvo. Please try pressing the GO TO GRAPH button again.",
+                  "Error, unable to send scan distance to Kelvo. Until it is sent a scan goes the whole length of "
+                  "the tube; open SCANNING SETUP again to send it."}));
+    EXPECT_EQ(bench.unit().settings().uiScanDist, 9000);
+    EXPECT_DOUBLE_EQ(bench.session.pendingScanDistance(), 63.257);
+    bench.unit().setFaults({});
+    ASSERT_TRUE(page.sendKeptDistance(true));
     EXPECT_EQ(bench.unit().settings().uiScanDist, 6325);  // whole hundredths
     EXPECT_DOUBLE_EQ(bench.session.pendingScanDistance(), 0.0);
     // Nothing pending: nothing sent, nothing to fail.
     bench.unit().setSettings({});
-    EXPECT_TRUE(page.sendKeptDistance());
+    EXPECT_TRUE(page.sendKeptDistance(true));
     EXPECT_EQ(bench.unit().settings().uiScanDist, 0);
 }
 

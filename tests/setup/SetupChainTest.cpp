@@ -191,6 +191,71 @@ TEST_F(Chain, ACalibrationWithoutDataOrWithoutTheReferenceKeepsTheOldCoefficient
     EXPECT_NE(bench.prompter.texts().back().find("The previous calibration is kept."), std::string::npos);
 }
 
+// One wavelength: LED SETUP says which channel is used, and CALIBRATE
+// calibrates that one alone, though the other sees no light at all.
+TEST_F(Chain, OneWavelengthCalibratesItsChannelAloneWhileTheOtherIsDark) {
+    auto led = this->led();
+    ASSERT_TRUE(led.open());
+    led.wavelengthA = "260";
+    led.wavelengthB.clear();
+    ASSERT_TRUE(led.confirmWavelengths());
+    EXPECT_EQ(host.channelsInUse(), std::pair(true, false));
+
+    bench.unit().setLedPosition(SimChannel::B, 0.0);  // off: neither beam has light
+    bench.unit().setMedium(SimMedium::Water);
+    bench.prompter.onMessage([this](const std::string& text) {
+        if (text == "Insert needles into 1.00 (0.23) OD solution.") {
+            bench.unit().setMedium(SimMedium::Reference);
+        }
+    });
+    const auto [a, b] = host.channelsInUse();
+    CalibratePage page({bench.prompter, unit, {}, {a, b}});
+    ASSERT_TRUE(page.calibrate()) << ::testing::PrintToString(bench.prompter.texts());
+    const auto curve = bench.session.reader()->calibrationCurve();
+    ASSERT_TRUE(curve);
+    bench.unit().setMedium(SimMedium::Reference);
+    {
+        const SetupUnit::Exclusive alone(unit);
+        const auto counts = unit.freshCounts(3);
+        ASSERT_TRUE(counts);
+        EXPECT_NEAR(AbsorbanceFromCurve(counts->sampleA, counts->sourceA, curve->c0, curve->c1), 1.00, 0.005);
+    }
+    // Channel B reads as the zero factor had it: the line of slope 0 through 1 / k.
+    const double kB = bench.session.reader()->sourceFactors()[1];
+    EXPECT_EQ(curve->c2, 0.0);
+    EXPECT_DOUBLE_EQ(curve->c3, 1.0 / kB);
+
+    // Both channels asked for: the dark one is named.
+    CalibratePage both({bench.prompter, unit, {}, {}});
+    bench.unit().setMedium(SimMedium::Water);
+    EXPECT_FALSE(both.calibrate());
+    EXPECT_EQ(bench.prompter.texts().back(),
+              "Error, channel B read no light during the calibration, so it cannot be calibrated. Check its LED "
+              "in LED SETUP. The previous calibration is kept.");
+}
+
+TEST_F(Chain, SwappedBeakersAreToldAsSwappedAndKeepTheOldCoefficients) {
+    const CalibrationCurve before{0.0, 1.0, 0.0, 1.0};
+    ASSERT_TRUE(bench.session.reader()->SetCalibrationCurve(before));
+    bench.unit().setMedium(SimMedium::Reference);  // the reference first, where water belongs
+    bench.prompter.onMessage([this](const std::string& text) {
+        if (text == "Insert needles into 1.00 (0.23) OD solution.") {
+            bench.unit().setMedium(SimMedium::Water);
+        }
+    });
+    CalibratePage page({bench.prompter, unit, {}});
+    EXPECT_FALSE(page.calibrate());
+    EXPECT_EQ(bench.session.reader()->calibrationCurve(), before);
+    EXPECT_EQ(bench.prompter.texts().back(),
+              "Error, channel A read the 1.00 (0.23) OD solution lighter than the pure water: the two beakers were "
+              "swapped. Please calibrate again with the needles in pure water first. The previous calibration is "
+              "kept.");
+    EXPECT_EQ(channelFault(1.0, 1.0), ChannelFault::Same);
+    EXPECT_EQ(channelFault(1.0, 1.005), ChannelFault::Same);  // within the noise of one liquid
+    EXPECT_EQ(channelFault(1.0, 1.02), ChannelFault::Lighter);
+    EXPECT_EQ(channelFault(1.0, std::nan("")), ChannelFault::NoLight);
+}
+
 TEST_F(Chain, ScanDistanceMaximumOnBothForms) {
     host.setIdenticalRun(true);
     auto beside = scan(true);
@@ -208,9 +273,13 @@ TEST_F(Chain, ScanDistanceMaximumOnBothForms) {
     EXPECT_EQ(beside.scanDistance, "0.00");
 
     host.setIdenticalRun(false);
-    host.setZeroOffset(12.5);
     auto modal = scan(false);
     modal.open();
+    modal.scanDistance = "77.5";
+    EXPECT_FALSE(modal.confirm());  // before ROTOR OK: no GO TO GRAPH
+    EXPECT_FALSE(modal.goToGraphEnabled());
+    ASSERT_TRUE(modal.rotorOk());
+    host.setZeroOffset(12.5);
     modal.scanDistance = "77.5";
     EXPECT_TRUE(modal.confirm());
     EXPECT_TRUE(modal.goToGraphEnabled());
@@ -248,6 +317,50 @@ TEST_F(Chain, RotorOkSendsTheTubeAndZeroPositionTakesThePiston) {
     EXPECT_NEAR(host.zeroOffset(), 31.4, 0.02);
     EXPECT_TRUE(page.zeroed());
     EXPECT_EQ(page.position, "0.0");
+}
+
+// A rotor without a line in "rotors.txt" has no tube: nothing moves or is
+// sent, and the message names the line to add. A line whose top is 0 gives
+// a tube without a top, which only an identical run's lead needs.
+TEST_F(Chain, RotorOkWithoutTheRotorsLineSendsNothingAndSaysWhichLine) {
+    auto page = scan();
+    page.open();
+    page.rotorEntry = 2;  // SW32.1: no line
+    const auto before = bench.unit().settings();
+    EXPECT_FALSE(page.rotorOk());
+    EXPECT_EQ(bench.prompter.texts(),
+              (std::vector<std::string>{
+                  "Error, " + (bench.folder / "rotors.txt").string() +
+                  " has no line for the rotor \"SW32.1\" under \"Beckman\", so nothing was sent to Kelvo. Add its "
+                  "line (the rotor, the distances in mm from the upper limit switch to the top and to the bottom of "
+                  "the tube, and the volume per mm) and press ROTOR OK again."}));
+    EXPECT_TRUE(statuses.empty());
+    EXPECT_EQ(bench.unit().settings(), before);
+    EXPECT_FALSE(page.step2Unlocked());
+    page.scanDistance = "10";
+    EXPECT_FALSE(page.checkDistance());
+    page.spinDistance(true);
+
+    host.setIdenticalRun(true);
+    auto beside = scan(true);
+    beside.open();
+    beside.rotorEntry = 1;  // SW28: "0 95", no top
+    beside.scanDistance = "10";
+    EXPECT_FALSE(beside.checkDistance());
+    beside.spinDistance(true);
+    host.setIdenticalRun(false);
+    auto modal = scan(false);
+    modal.open();
+    modal.rotorEntry = 1;
+    modal.scanDistance = "10";
+    EXPECT_TRUE(modal.checkDistance());  // 95 mm of tube, no lead to measure
+    const std::vector<std::string> expected = {"Error, unable to get distance for this tube.",
+                                               "Error, tube distance not available.",
+                                               "Error, unable to get upper limit to top of tube distance.",
+                                               "Error, unable to get upper limit to top of tube distance."};
+    const std::vector<std::string> texts = bench.prompter.texts();
+    ASSERT_EQ(texts.size(), expected.size() + 1);
+    EXPECT_EQ(std::vector<std::string>(texts.begin() + 1, texts.end()), expected);
 }
 
 TEST_F(Chain, RotorOkOnAUnitThatRefusesTheSettingsSaysSoOnceAndKeepsNothing) {

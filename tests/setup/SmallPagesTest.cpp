@@ -99,6 +99,28 @@ TEST(StepGroups, OneStepAtATimeDoneStepsStayOffAndAClickEnablesItsStep) {
     EXPECT_EQ(steps.addGroup({8}, 500, true), 0);
 }
 
+// SCANNING SETUP's step 2 waits for ROTOR OK, LED SETUP's for the
+// wavelengths: neither a click in it nor its button enables it before.
+TEST(StepGroups, ALockedStepWaitsForItsUnlockWhateverIsClicked) {
+    StepGroups steps;
+    steps.addGroup({1}, 10, true);
+    steps.addGroup({2, 3}, 100, true);
+    steps.addGroup({4}, 200, false);
+    steps.lock(2);
+    EXPECT_TRUE(steps.enable(1));
+    EXPECT_EQ(steps.clickAt(150), 0);
+    EXPECT_FALSE(steps.enable(2));
+    EXPECT_EQ(steps.enabled(), 1);
+    EXPECT_FALSE(steps.controlEnabled(3));
+    EXPECT_EQ(steps.clickAt(250), 3);  // the step below it is no part of the lock
+    steps.unlock(2);
+    EXPECT_FALSE(steps.locked(2));
+    EXPECT_EQ(steps.clickAt(150), 2);
+    EXPECT_TRUE(steps.controlEnabled(3));
+    steps.lock(2);  // locking the enabled step turns it off
+    EXPECT_EQ(steps.enabled(), 0);
+}
+
 TEST(PageTicker, TicksEverySecondOfClockTimeAndStopsWithoutWaitingItOut) {
     ManualClock clock(false);
     std::mutex mutex;

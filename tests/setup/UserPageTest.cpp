@@ -8,6 +8,7 @@
 #include "TempDir.h"
 #include "app/ConfigFile.h"
 #include "runs/PresetRunFile.h"
+#include "base/TextFormat.h"
 #include "setup/GeneralRecordUserPage.h"
 #include "setup/UserPage.h"
 
@@ -139,6 +140,21 @@ TEST_F(UserPageTest, OkMakesTheUserKeepsItsRotorValuesAndFillsTheRunDescription)
     EXPECT_EQ(again.fields().experiment, "10-50% sucrose");
 }
 
+TEST_F(UserPageTest, ANewManufacturerLeavesNoRotorOfTheLastInTheBox) {
+    UserPage& p = annOnSw41();
+    ASSERT_EQ(p.fields().rotorText, "SW41Ti");
+    p.chooseManufacturer(2);
+    EXPECT_EQ(p.fields().rotorText, "");
+    EXPECT_EQ(p.fields().rotorEntry, -1);
+    EXPECT_FALSE(p.ok());
+    EXPECT_EQ(prompter.texts().back(), "You must enter a rotor before leaving this page.");
+    p.chooseRotor(0);
+    EXPECT_EQ(p.fields().rotorText, "SRP28SA");
+    EXPECT_TRUE(p.ok());
+    EXPECT_EQ(host.runInfo()->rotorManufacturer, "Hitachi");
+    EXPECT_EQ(host.runInfo()->rotorModel, "SRP28SA");
+}
+
 TEST_F(UserPageTest, PerRotorValuesAreKeptApartByManufacturer) {
     dir.write("Users/Ben/settings.txt",
               "[user_settings]\nmanufacturer 1\nrotor_type 3\nspeed_00-03 41\nspeed_01-03 28\n");
@@ -265,6 +281,25 @@ TEST_F(UserPageTest, GeneralRecordPageKeepsTheDescriptionAsTheExperiment) {
     EXPECT_EQ(prompter.texts().back(), "Error, invalid username.");
     p.description = "two\nlines";
     EXPECT_EQ(p.goToGraph()->next, SetupPage::Graph);
+}
+
+// Enter in the multi-line "Description:" box: the text is kept whole in the
+// user's file (as one line) and comes back from it as typed.
+TEST_F(UserPageTest, AMultiLineDescriptionIsKeptWholeThroughTheUsersFile) {
+    GeneralRecordUserPage p({dir.path(), prompter, host, [] { return kNow; }, "Cy"});
+    p.initialise();
+    p.description = "gradient 10-40%\r\nC:\\runs\\new\nend";
+    ASSERT_TRUE(p.ok());
+    EXPECT_TRUE(prompter.texts().empty());
+    EXPECT_EQ(userKey("Cy", "experiment_name"), "gradient 10-40%\\nC:\\\\runs\\\\new\\nend");
+    EXPECT_EQ(host.runInfo()->experimentName, p.description);
+    // The USER page reads it back as it was typed (line ends as LF).
+    PageHost fresh;
+    UserPage user({dir.path(), prompter, fresh, [] { return kNow; }, {}});
+    user.initialise();
+    user.nameTyped("Cy");
+    EXPECT_EQ(user.fields().experiment, "gradient 10-40%\nC:\\runs\\new\nend");
+    EXPECT_EQ(multiLineText(oneLineText("a\\nb\rc")), "a\\nb\nc");
 }
 
 }  // namespace

@@ -15,6 +15,8 @@ public:
     void setPositionOffsets(double, double) override {}
     void setIdenticalRun(bool on) override { identicalRun_ = on; }
     [[nodiscard]] bool identicalRun() const override { return identicalRun_; }
+    void setScanSetupCommand(bool on) override { scanSetupCommand_ = on; }
+    [[nodiscard]] bool scanSetupCommand() const override { return scanSetupCommand_; }
     void setGoToGraph(bool on) override { goToGraph_ = on; }
     [[nodiscard]] bool goToGraph() const override { return goToGraph_; }
     [[nodiscard]] bool de1Mode() const override { return de1; }
@@ -41,8 +43,12 @@ public:
     }
     [[nodiscard]] double collectionVolume() const override { return collection_; }
     [[nodiscard]] int fractionationKind() const override { return kind_; }
+    [[nodiscard]] double standardRunVolumePerMm() const override { return standardVolumePerMm; }
+    void setChannelsInUse(bool a, bool b) override { channels_ = {a, b}; }
+    [[nodiscard]] std::pair<bool, bool> channelsInUse() const override { return channels_; }
 
     bool de1 = true;
+    double standardVolumePerMm = 0.0;
     int hides = 0;
     int graphs = 0;
     bool shown = true;
@@ -51,6 +57,7 @@ public:
 private:
     double zeroOffset_ = 0.0;
     bool identicalRun_ = false;
+    bool scanSetupCommand_ = false;
     bool goToGraph_ = false;
     std::optional<RunInfo> runInfo_;
     std::optional<Em1RunWriter::Setup> de1Setup_;
@@ -58,6 +65,7 @@ private:
     int signalType_ = 0;
     double collection_ = 5.0;
     int kind_ = 0;
+    std::pair<bool, bool> channels_{true, true};
 };
 
 }  // namespace corvane::test

@@ -1,0 +1,143 @@
+#include "runs/ProfileFile.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+
+#include "base/FileHandle.h"
+#include "base/TextFormat.h"
+#include "runs/ProfileReaders.h"
+#include "runs/ProfileText.h"
+#include "runs/RunFileCopy.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr std::string_view kOurTitle = "Corvane Text Data File:";
+
+std::string lowerExtension(const std::filesystem::path& name) {
+    std::string ext = name.extension().string();
+    for (char& c : ext) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return ext;
+}
+
+// A zip container (.xlsx, .ods) or an older binary workbook (.xls), by name
+// or by its first bytes.
+bool isSpreadsheet(std::string_view bytes, const std::string& ext) {
+    for (const std::string_view known : {".xlsx", ".xlsm", ".xls", ".ods", ".numbers"}) {
+        if (ext == known) return true;
+    }
+    return bytes.starts_with(std::string_view("PK\x03\x04", 4)) ||
+           bytes.starts_with(std::string_view("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
+}
+
+// Another instrument's profile, by extension and content.
+ProfileFileResult otherInstrument(std::string_view bytes, const std::filesystem::path& fileName,
+                                  const ProfileFileOptions& options) {
+    const std::string ext = lowerExtension(fileName);
+    if (isSpreadsheet(bytes, ext)) return {std::nullopt, std::string(kSpreadsheetRefusal)};
+    const ProfileText decoded(bytes);
+    if (!decoded.error().empty()) return {std::nullopt, decoded.error()};
+
+    ProfileFileResult result;
+    const bool pks = ext == ".pks" || (ext != ".asc" && looksLikePks(decoded.text()));
+    const bool asc = !pks && (ext == ".asc" || looksLikeAsc(decoded.text()));
+    if (pks || asc) {
+        if (!options.xColumn.empty() || !options.yColumn.empty()) {
+            return {std::nullopt, formatText("a .%s file holds one signal: columns are chosen only in plain tables",
+                                             pks ? "pks" : "asc")};
+        }
+        result = pks ? readPksProfile(bytes) : readAscProfile(bytes);
+        if (!result.profile) result.error = (pks ? "not a .pks profile: " : "not an .asc profile: ") + result.error;
+    } else {
+        result = readTableProfile(bytes, options);
+        if (!result.profile) result.error = "not a table profile: " + result.error;
+    }
+    if (result.profile) result.profile->name = fileName.filename().string();
+    return result;
+}
+
+// Our run files first, exactly as RunDataFile tells them (the search only
+// spares other files the parse).
+void readBytesInto(std::string_view bytes, const std::filesystem::path& fileName, const ProfileFileOptions& options,
+                   RunOrProfileFile& out) {
+    if (RunDataFile::mayHoldColumnHeader(bytes) && out.run.parse(bytes) == RunDataFile::ReadStatus::Ok) {
+        out.isRun = true;
+        return;
+    }
+    if (bytes.starts_with(kOurTitle)) {
+        out.error = std::string(kRunWithoutColumnHeader);
+        return;
+    }
+    auto other = otherInstrument(bytes, fileName, options);
+    out.profile = std::move(other.profile);
+    out.error = std::move(other.error);
+}
+
+// Only a regular file, opened without waiting, read to its end up to the bound.
+std::string readBytes(const std::filesystem::path& path, std::string& error) {
+    switch (fileKindOf(path)) {
+        case FileKind::Missing: error = std::string(kNoSuchFile); return {};
+        case FileKind::Folder: error = "a folder, not a file"; return {};
+        case FileKind::Other: error = "not a regular file (a device or a pipe): only regular files are read"; return {};
+        case FileKind::Regular: break;
+    }
+    const FileHandle file = openRegularFile(path);
+    struct stat info {};
+    if (!file || ::fstat(::fileno(file.get()), &info) != 0) {
+        error = std::string(kCannotRead);
+        return {};
+    }
+    const auto tooLarge = [&] {
+        error = formatText("larger than %ju MB: too large for a profile", kMaxRunFileBytes >> 20);
+        return std::string();
+    };
+    const auto size = static_cast<std::uintmax_t>(info.st_size);
+    if (size > kMaxRunFileBytes) return tooLarge();
+    // Read to the end, not to the size seen: a file still being written may have grown.
+    std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
+    std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
+    while (got == bytes.size() && !std::ferror(file.get())) {
+        if (bytes.size() > kMaxRunFileBytes) return tooLarge();
+        bytes.resize(bytes.size() + (1 << 16));
+        got += std::fread(bytes.data() + got, 1, bytes.size() - got, file.get());
+    }
+    if (std::ferror(file.get())) {
+        error = std::string(kCannotRead);
+        return {};
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+ProfileFileResult profileOf(RunOrProfileFile&& read, const std::filesystem::path& fileName, RunChannel channel) {
+    if (!read.isRun) return {std::move(read.profile), std::move(read.error)};
+    if (read.run.isExport()) return {std::nullopt, "an export file of several runs, not one profile"};
+    return {profileFromRun(read.run, fileName.filename().string(), channel), {}};
+}
+
+}  // namespace
+
+RunOrProfileFile readRunOrProfileFile(const std::filesystem::path& path, const ProfileFileOptions& options) {
+    RunOrProfileFile out;
+    const std::string bytes = readBytes(path, out.error);
+    if (out.error.empty()) readBytesInto(bytes, path, options, out);
+    return out;
+}
+
+ProfileFileResult profileFromBytes(std::string_view bytes, const std::filesystem::path& fileName,
+                                   const ProfileFileOptions& options) {
+    RunOrProfileFile read;
+    readBytesInto(bytes, fileName, options, read);
+    return profileOf(std::move(read), fileName, options.channel);
+}
+
+ProfileFileResult readProfileFile(const std::filesystem::path& path, const ProfileFileOptions& options) {
+    return profileOf(readRunOrProfileFile(path, options), path, options.channel);
+}
+
+}  // namespace corvane

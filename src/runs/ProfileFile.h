@@ -1,0 +1,66 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "runs/Profile.h"
+#include "runs/RunDataFile.h"
+
+namespace corvane {
+
+// How a file is to be read as a profile. channel picks the channel of a run
+// of ours; the columns pick a plain table's x and y by name or by 1-based
+// number (empty: the first and the second column). A .pks or .asc file holds
+// one signal: a column given for one is refused, not ignored.
+struct ProfileFileOptions {
+    RunChannel channel = RunChannel::AbsA;
+    std::string xColumn;
+    std::string yColumn;
+};
+
+// A profile, or why the file gives none (a sentence without the file's name:
+// the caller names the file).
+struct ProfileFileResult {
+    std::optional<Profile> profile;
+    std::string error;
+};
+
+// The error for a file of ours (its title line) without a column header:
+// commands keep the message they always gave for it.
+inline constexpr std::string_view kRunWithoutColumnHeader = "a run file of ours without its column header line";
+// The errors for a file that is not there, or cannot be opened or read.
+inline constexpr std::string_view kNoSuchFile = "no such file";
+inline constexpr std::string_view kCannotRead = "cannot be opened or read";
+// The error for a spreadsheet.
+inline constexpr std::string_view kSpreadsheetRefusal =
+    "a spreadsheet file, not text: save it as CSV or tab-separated text first";
+
+// The one reader every command (and the desktop) uses. Our run files come
+// first, told by their column header exactly as RunDataFile tells them; then
+// .pks, .asc and plain tables, told by content and extension. Only a regular
+// file is opened (a folder, a pipe or a device is refused without waiting on
+// it), at most kMaxRunFileBytes of it, and nothing in it can make the reader
+// hang or crash.
+[[nodiscard]] ProfileFileResult readProfileFile(const std::filesystem::path& path,
+                                                const ProfileFileOptions& options = {});
+
+// The same from bytes in memory; fileName names the profile and its
+// extension tells the format where the content alone does not.
+[[nodiscard]] ProfileFileResult profileFromBytes(std::string_view bytes, const std::filesystem::path& fileName,
+                                                 const ProfileFileOptions& options = {});
+
+// A file read once for a command that shows a run's whole header: a run of
+// ours (an export file too) as RunDataFile reads it, else a profile of
+// another instrument, else why it is neither.
+struct RunOrProfileFile {
+    bool isRun = false;  // run holds the file
+    RunDataFile run;
+    std::optional<Profile> profile;
+    std::string error;
+};
+[[nodiscard]] RunOrProfileFile readRunOrProfileFile(const std::filesystem::path& path,
+                                                    const ProfileFileOptions& options = {});
+
+}  // namespace corvane
