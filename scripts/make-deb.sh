@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# `make deb`: the Debian package of this tree. A Release build with Debian's
-# hardening flags (its own build folder), installed into a staging folder
+# `make deb`: the Debian package of this tree. A build with Debian's flags
+# (its own build folder), installed into a staging folder
 # with the manual pages (help2man, from each program's --help), the package's
 # notes, its copyright and changelog; then dpkg-deb, lintian and
 # desktop-file-validate, any error of which fails the build. The package's
@@ -23,7 +23,9 @@ export SOURCE_DATE_EPOCH
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
 ldflags=$(dpkg-buildflags --get LDFLAGS)
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+# Build type None: Debian's own flags alone (-O2 -g, hardening), as its
+# packages are built; the debugging sections are stripped below.
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
   -DCORVANE_BUILD_TESTS=OFF -DCORVANE_BUILD_BENCH=OFF \
   -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" >/dev/null
 cmake --build "$build" -j "$(nproc)" --target corvane corvane-cli corvane-sim

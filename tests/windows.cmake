@@ -50,6 +50,7 @@ corvane_add_test(test_runs
   runs/OverlayPlanBlockTest.cpp
   runs/OverlayPlanRulesTest.cpp
   runs/ProfileTest.cpp
+  runs/ProfileReadersTest.cpp
   runs/RotorTableTest.cpp
   runs/RowFormatTest.cpp
   runs/RunDataFileTest.cpp
