@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build make g++ clang libclang-rt-14-dev ccache pkg-config
   qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libgl-dev fonts-dejavu-core
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libeigen3-dev
   xvfb xauth
 )
 for extra in "$@"; do

@@ -1,15 +1,21 @@
-# Sourced by the speed scripts that time whole processes against pandas.
+# Sourced by the speed scripts that time whole processes against Python.
 
-# Sets py to the first Python that has pandas (a distribution's pandas may
-# sit beside another Python that comes first on the PATH); $1 names the
-# script in the message when there is none.
-pandas_python() {
+# Sets py to the first Python that imports the modules of $2 (a
+# distribution's package may sit beside another Python that comes first on
+# the PATH); $1 names the script and $3 the package in the message when there
+# is none.
+python_with() {
     py=
     for candidate in ${PYTHON:-} python3 /usr/bin/python3; do
-        if "$candidate" -c 'import pandas' 2>/dev/null; then py=$candidate; return 0; fi
+        if "$candidate" -c "import $2" 2>/dev/null; then py=$candidate; return 0; fi
     done
-    echo "$1: no python3 with pandas (apt-get install python3-pandas)" >&2
+    echo "$1: no python3 with $2 (apt-get install $3)" >&2
     exit 1
+}
+
+# The same for pandas.
+pandas_python() {
+    python_with "$1" pandas python3-pandas
 }
 
 # The best wall time of $repeat runs of the command, in seconds.

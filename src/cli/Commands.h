@@ -30,6 +30,10 @@ int runAlign(int argc, char** argv);
 // export -o OUT [--offset N]... | --align ... RUN RUN [RUN [RUN]]: runs side by side in one export file.
 int runExport(int argc, char** argv);
 
+// analyze [--json | --csv] [options] FILE...: landmarks, baseline, regions, areas and
+// ratios of each profile, and of replicate groups.
+int runAnalyze(int argc, char** argv);
+
 // render [--x mm|samples] [--channels LIST] [--overlay FILE] [--cursor X]... [--dpi N] [--portrait] -o OUT RUN:
 // the graph page as an image, PDF or SVG.
 int runRender(int argc, char** argv);

@@ -29,6 +29,8 @@ constexpr Command kCommands[] = {
     {"align", "find each run's Abs A peak and its offset from a reference run", corvane::cli::runAlign},
     {"export", "write two to four runs side by side, offset or aligned, into one export file",
      corvane::cli::runExport},
+    {"analyze", "find each profile's landmarks, regions, areas and P/M ratios (--json, --csv)",
+     corvane::cli::runAnalyze},
     {"render", "draw a run's graph page to PNG, BMP, TIFF, PDF or SVG (headless)", corvane::cli::runRender},
 };
 
