@@ -42,7 +42,10 @@ run corvane --seed
 [ -f "$home/.local/share/corvane/prefs.cfg" ] || fail "corvane --seed did not seed ~/.local/share/corvane"
 cmp -s "$home/.local/share/corvane/rotors.txt" /usr/share/corvane/rotors.txt || fail "the seeded rotors.txt differs"
 
-written=$(find /usr /lib/udev -newer "$stamp" -path '*corvane*' 2>/dev/null || true)
+# Where a misdirected write would land: the programs' folder, the installed
+# defaults, their parents (a new entry in a folder makes the folder newer).
+written=$(find /usr /usr/bin /usr/share /usr/share/corvane /lib/udev /lib/udev/rules.d \
+  -maxdepth 1 -newer "$stamp" 2>/dev/null || true)
 [ -z "$written" ] || fail "the programs wrote below /usr: $written"
 dpkg -V corvane || fail "an installed file changed while the programs ran"
 

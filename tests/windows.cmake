@@ -73,3 +73,5 @@ corvane_add_test(test_setup_pages
   setup/OverlayPlanEditorTest.cpp
   setup/SmallPagesTest.cpp
 )
+# The profile analysis: its own folder's list (its fit and its threads).
+add_subdirectory(analysis)
