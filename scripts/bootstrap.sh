@@ -16,8 +16,9 @@ for extra in "$@"; do
   case "$extra" in
     deb) packages+=(dpkg-dev help2man lintian desktop-file-utils) ;;
     # posix threads: std::thread and std::mutex; googletest's sources come
-    # with libgtest-dev and are built for Windows in the cross build.
-    windows) packages+=(g++-mingw-w64-x86-64-posix wine64 googletest) ;;
+    # with libgtest-dev and are built for Windows in the cross build;
+    # python3 makes the test's pty pair.
+    windows) packages+=(g++-mingw-w64-x86-64-posix wine64 googletest python3) ;;
     *) echo "bootstrap: unknown package set '$extra'" >&2; exit 2 ;;
   esac
 done
