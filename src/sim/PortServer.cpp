@@ -7,6 +7,11 @@
 
 namespace corvane {
 
+std::int64_t msUntilDeviceOutput(SimDevice& device, const Clock& clock) {
+    const auto next = device.nextOutputMs();
+    return next ? std::clamp<std::int64_t>(*next - clock.nowMs(), 1, 20) : 20;
+}
+
 bool servePort(SerialPort& port, SimDevice& device, Clock& clock, const std::atomic<bool>& stop) {
     SerialState state;
     if (!port.getState(state)) {
@@ -20,21 +25,15 @@ bool servePort(SerialPort& port, SimDevice& device, Clock& clock, const std::ato
     SerialTimeouts timeouts;
     timeouts.writeTotalConstant = 20;
     std::array<std::uint8_t, 512> buffer{};
+    const auto send = [&port](std::span<const std::uint8_t> bytes) {
+        std::size_t written = 0;
+        return port.write(bytes.data(), bytes.size(), written);
+    };
     while (!stop.load()) {
-        for (;;) {
-            const auto n = device.readAvailable(buffer);
-            if (n == 0) {
-                break;
-            }
-            std::size_t written = 0;
-            if (!port.write(buffer.data(), n, written)) {
-                return false;
-            }
+        if (!passDeviceOutput(device, buffer, send)) {
+            return false;
         }
-        std::int64_t waitMs = 20;
-        if (const auto next = device.nextOutputMs()) {
-            waitMs = std::clamp<std::int64_t>(*next - clock.nowMs(), 1, 20);
-        }
+        const std::int64_t waitMs = msUntilDeviceOutput(device, clock);
         // Back after waitMs, or as soon as a burst of bytes pauses for 2 ms.
         // (Not the "first byte ends it" setting: wine's serial layer waits
         // on it for ever.)
