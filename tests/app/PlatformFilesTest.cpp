@@ -22,6 +22,7 @@ namespace corvane {
 namespace {
 
 using ::testing::ElementsAre;
+using test::namesIn;
 using test::TempDir;
 
 // What the platform's text mode writes for "\n".
@@ -34,15 +35,6 @@ constexpr const char* kLineEnd = "\n";
 void age(const std::filesystem::path& path) {
     std::filesystem::last_write_time(
         path, std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1));
-}
-
-std::vector<std::string> namesIn(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 TEST(PlatformFiles, ARewriteIsWholeLeavesNoWorkFileAndReachesAReaderHoldingTheOldFile) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace corvane::test {
 
@@ -34,5 +35,7 @@ private:
 [[nodiscard]] std::string readFile(const std::filesystem::path& path);
 // The bytes of a whole file, line ends as they are.
 [[nodiscard]] std::string readBytes(const std::filesystem::path& path);
+// The names of a folder's entries, sorted.
+[[nodiscard]] std::vector<std::string> namesIn(const std::filesystem::path& folder);
 
 }  // namespace corvane::test
