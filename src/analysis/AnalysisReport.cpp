@@ -108,6 +108,34 @@ FileReport reportOf(const std::string& file, const Profile& profile, const Profi
     return r;
 }
 
+void summariseGroup(GroupReport& g, const std::vector<GroupMember>& members) {
+    std::vector<Ratios> ratios;
+    std::vector<const Profile*> profiles;
+    std::vector<std::string> names;
+    for (const auto& m : members) {
+        if (m.ratios == nullptr || m.profile == nullptr) {
+            g.warnings.push_back(visibleText(m.name) + " could not be analysed");
+            continue;
+        }
+        ratios.push_back(*m.ratios);
+        profiles.push_back(m.profile);
+        names.push_back(m.name);
+    }
+    g.analysed = ratios.size();
+    g.ratios = groupRatios(ratios);
+    for (const auto& [a, b] : sameProfiles(profiles)) {
+        g.warnings.push_back(visibleText(names[a]) + " and " + visibleText(names[b]) +
+                             " hold the same profile: they are no replicates");
+    }
+    const std::pair<const char*, const Spread*> spreads[] = {
+        {"pm", &g.ratios.pm}, {"p_total", &g.ratios.pTotal}, {"s60_s40", &g.ratios.s60s40}};
+    for (const auto& [name, spread] : spreads) {
+        if (spread->n < g.analysed) {
+            g.warnings.push_back(formatText("%s: %zu of %zu files have it", name, spread->n, g.analysed));
+        }
+    }
+}
+
 std::string csvTable(const std::vector<FileReport>& reports, const std::vector<GroupReport>& groups,
                      const AnalyzeParameters& parameters) {
     std::string out;

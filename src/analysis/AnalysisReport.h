@@ -91,6 +91,18 @@ struct GroupReport {
     std::vector<std::string> warnings;
 };
 
+// A member of a group: its ratios and profile, or nulls when it could not be
+// analysed.
+struct GroupMember {
+    std::string name;
+    const Ratios* ratios = nullptr;
+    const Profile* profile = nullptr;
+};
+
+// A group's count, ratios' mean and spread, and warnings (a member not
+// analysed, two members holding the same profile, a ratio some lack).
+void summariseGroup(GroupReport& group, const std::vector<GroupMember>& members);
+
 // The header, then one row per profile and one per group, with '.' as the
 // decimal point whatever the locale.
 [[nodiscard]] std::string csvTable(const std::vector<FileReport>& reports, const std::vector<GroupReport>& groups,
