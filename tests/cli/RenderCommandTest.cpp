@@ -169,5 +169,47 @@ TEST(RenderCommand, OutputIsReplacedWholeAndNeverARun) {
     EXPECT_NE(locked.err.find("cannot write"), std::string::npos) << locked.err;
 }
 
+// A polysome-like run of our own: the free material, 40S, 60S, 80S and two
+// polysomes over a floor of 0.05 AU, 0.05 mm apart.
+std::string polysomeRunText() {
+    struct Bump {
+        double centre, width, height;
+    };
+    const Bump bumps[] = {{8.0, 1.2, 1.5}, {18.0, 0.9, 0.25}, {22.0, 0.9, 0.4},
+                          {27.0, 1.0, 1.0}, {33.0, 1.0, 0.5}, {38.0, 1.0, 0.4}};
+    std::string text = "Corvane Text Data File: x.csv\nVersion: 1\n\nData Columns:\n"
+                       "SampleA, SourceA, SampleB, SourceB, PositionA, AbsA, PositionB, AbsB, PositionB, ratioA/B\n";
+    for (int i = 0; i <= 1000; ++i) {
+        const double x = 0.05 * i;
+        double y = 0.05;
+        for (const auto& b : bumps) {
+            y += b.height * std::exp(-0.5 * std::pow((x - b.centre) / b.width, 2));
+        }
+        text += formatText("1000, 2000, 1000, 2000, %.3f, %.6f, %.3f, %.6f, %.3f, 2.000000\n", x, y, x, y / 2, x);
+    }
+    return text;
+}
+
+TEST(RenderCommand, AnalysisShadesTheRunsRegionsWithTheirNamesOnThePage) {
+    test::TempDir dir;
+    const auto run = dir.write("polysomes.csv", polysomeRunText());
+    const auto svg = dir / "page.svg";
+    const auto page = [&](std::vector<std::string> options) {
+        options.insert(options.end(), {"-o", svg.string(), run.string()});
+        const auto done = render(options);
+        EXPECT_EQ(done.exitCode, 0) << done.err;
+        return test::readFile(svg);
+    };
+    const std::string shaded = page({"--x", "mm", "--analysis"});
+    for (const char* name : {">top<", ">40S<", ">60S<", ">80S<", ">polysomes<"}) {
+        EXPECT_NE(shaded.find(name), std::string::npos) << name;
+    }
+    EXPECT_EQ(shaded.find(">total<"), std::string::npos);  // it spans the others
+    EXPECT_EQ(page({"--x", "mm"}).find(">80S<"), std::string::npos);
+    // The same marks on the page of a comparison: RUN's.
+    EXPECT_NE(page({"--analysis", "--compare", run.string()}).find(">80S<"), std::string::npos);
+    EXPECT_EQ(render({"--analysis", "-o", (dir / "p.png").string(), kRuns + "no_such.csv"}).exitCode, 1);
+}
+
 }  // namespace
 }  // namespace corvane
