@@ -21,6 +21,7 @@
 #include "desktop/CCompareDlg.h"
 #include "desktop/CGraphPanel.h"
 #include "desktop/CGraphReading.h"
+#include "desktop/CAnalysisPanel.h"
 #include "desktop/CMainMenu.h"
 #include "desktop/CKelvoSetupPages.h"
 #include "desktop/CPrintGraphData.h"
@@ -201,6 +202,18 @@ CMainDlg::~CMainDlg() {
     instruments_.reset();
 }
 
+void CMainDlg::openAnalysis() {
+    if (analysis_ == nullptr) {
+        analysis_ = new CAnalysisPanel({logic_->view(), *liveGraph_, *graph_, seams_.prompter,
+                                        folders_.folder(DialogFolder::Data)},
+                                       this);
+        addDockWidget(Qt::RightDockWidgetArea, analysis_);
+    }
+    analysis_->open();
+}
+
+CAnalysisPanel* CMainDlg::analysisPanel() const { return analysis_; }
+
 void CMainDlg::connectGraphReading() {
     reading_ = new CGraphReading(logic_->graph(), graphPanel_->frame(), seams_.prompter, seams_.clock, *this,
                                  {.optionsApplied = [this] { logic_->savePreferences(); },
@@ -223,6 +236,7 @@ void CMainDlg::connectGraphReading() {
     connect(menu_, &CMainMenu::axisLabelsToggled, r, &CGraphReading::setAxisLabels);
     connect(menu_, &CMainMenu::gainsRequested, r, &CGraphReading::axisGains);
     connect(menu_, &CMainMenu::offsetsRequested, r, &CGraphReading::yOffsets);
+    connect(menu_, &CMainMenu::analysisRequested, this, &CMainDlg::openAnalysis);
     connect(menu_, &CMainMenu::printRequested, this, &CMainDlg::printGraph);
     connect(menu_, &CMainMenu::saveGraphImageRequested, this, &CMainDlg::saveGraphImage);
     connect(commands_, &CCommandPanel::saveGraphRequested, this, &CMainDlg::saveGraphImage);
