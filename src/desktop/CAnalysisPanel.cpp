@@ -72,9 +72,8 @@ CAnalysisPanel::CAnalysisPanel(Env env, QWidget* parent)
 
     table_ = new QTableWidget(body);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionBehavior(QAbstractItemView::SelectColumns);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
-    table_->verticalHeader()->hide();
     warnings_ = new QLabel(body);
     warnings_->setWordWrap(true);
     warnings_->setStyleSheet(QStringLiteral("color: #a00000;"));
@@ -106,9 +105,9 @@ CAnalysisPanel::CAnalysisPanel(Env env, QWidget* parent)
             state_.automaticRegions(layer_->shownSet());
         }
     });
-    connect(table_, &QTableWidget::currentCellChanged, this, [this](int row) {
-        if (!updating_ && layer_ && row >= 0 && row < state_.size()) {
-            layer_->setShownSet(row);
+    connect(table_, &QTableWidget::currentCellChanged, this, [this](int, int set) {
+        if (!updating_ && layer_ && set >= 0 && set < state_.size() && set != layer_->shownSet()) {
+            layer_->setShownSet(set);
             refreshTable();
         }
     });
@@ -176,29 +175,35 @@ void CAnalysisPanel::refreshTable() {
         level_->setValue(state_.analysis(0).baseline.level);
     }
 
+    // A quantity per row and a run (or a group's mean or SD) per column:
+    // the panel is narrower than it is high.
     const AnalysisTable t = analysisTable(state_);
     table_->clear();
-    table_->setColumnCount(static_cast<int>(t.header.size()));
-    table_->setRowCount(static_cast<int>(t.rows.size()));
-    QStringList header;
-    for (const auto& h : t.header) {
-        header << qs(h);
+    const int quantities = static_cast<int>(t.header.size()) - 1;
+    table_->setRowCount(std::max(quantities, 0));
+    table_->setColumnCount(static_cast<int>(t.rows.size()));
+    QStringList names;
+    for (std::size_t k = 1; k < t.header.size(); ++k) {
+        names << qs(t.header[k]);
     }
-    table_->setHorizontalHeaderLabels(header);
+    table_->setVerticalHeaderLabels(names);
+    QStringList sets;
     for (std::size_t r = 0; r < t.rows.size(); ++r) {
-        for (std::size_t c = 0; c < t.rows[r].size(); ++c) {
+        sets << qs(t.rows[r][0]);
+        for (std::size_t c = 1; c < t.rows[r].size(); ++c) {
             auto* item = new QTableWidgetItem(qs(t.rows[r][c]));
             if (t.warned[r]) {
                 item->setForeground(QColor(160, 0, 0));
             }
             item->setToolTip(qs(t.rows[r][c]));
-            table_->setItem(static_cast<int>(r), static_cast<int>(c), item);
+            table_->setItem(static_cast<int>(c) - 1, static_cast<int>(r), item);
         }
     }
+    table_->setHorizontalHeaderLabels(sets);
     table_->resizeColumnsToContents();
     const int shown = layer_ ? layer_->shownSet() : 0;
-    if (shown < table_->rowCount()) {
-        table_->setCurrentCell(shown, 0);
+    if (shown < table_->columnCount()) {
+        table_->setCurrentCell(0, shown);
     }
     std::string warnings;
     if (state_.size() == 0) {

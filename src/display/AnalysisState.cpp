@@ -5,6 +5,7 @@
 #include <set>
 
 #include "analysis/Regions.h"
+#include "base/TextFormat.h"
 
 namespace corvane {
 
@@ -182,6 +183,13 @@ AnalyzeParameters AnalysisState::parameters() const {
 
 std::string AnalysisState::csv() const { return csvTable(reports(), groups(), parameters()); }
 
+namespace {
+
+// Enough digits to read and compare; the CSV keeps them all.
+std::string shortNumber(double value) { return std::isfinite(value) ? formatText("%.5g", value) : std::string("-"); }
+
+}  // namespace
+
 AnalysisTable analysisTable(const AnalysisState& state) {
     AnalysisTable t;
     const std::vector<FileReport> reports = state.reports();
@@ -197,7 +205,7 @@ AnalysisTable analysisTable(const AnalysisState& state) {
     t.header.insert(t.header.end(), regions.begin(), regions.end());
     t.header.insert(t.header.end(), {"P/M", "polysomes/total", "60S/40S", "warnings"});
     const auto ratioText = [](const Ratio& r) {
-        return r.value ? reportNumber(*r.value) + (r.saturated ? " (clipped)" : "") : std::string("-");
+        return r.value ? shortNumber(*r.value) + (r.saturated ? " (clipped)" : "") : std::string("-");
     };
     for (const auto& r : reports) {
         std::vector<std::string> row{r.file};
@@ -205,7 +213,7 @@ AnalysisTable analysisTable(const AnalysisState& state) {
             std::string area = "-";
             for (const auto& region : r.regions) {
                 if (region.name == name) {
-                    area = reportNumber(region.area) + (region.saturated ? " (clipped)" : "");
+                    area = shortNumber(region.area) + (region.saturated ? " (clipped)" : "");
                 }
             }
             row.push_back(r.error.empty() ? area : std::string());
@@ -223,7 +231,7 @@ AnalysisTable analysisTable(const AnalysisState& state) {
         for (const bool sd : {false, true}) {
             std::vector<std::string> row(t.header.size());
             row[0] = g.name + (sd ? " SD" : " mean") + " (n=" + std::to_string(g.analysed) + ")";
-            const auto value = [sd](const Spread& s) { return reportNumber(sd ? s.sd : s.mean); };
+            const auto value = [sd](const Spread& s) { return shortNumber(sd ? s.sd : s.mean); };
             const std::size_t ratios = 1 + regions.size();
             row[ratios] = value(g.ratios.pm);
             row[ratios + 1] = value(g.ratios.pTotal);

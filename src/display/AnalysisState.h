@@ -95,7 +95,7 @@ private:
 
 // The names of the columns the window's table shows and a row per profile
 // and group: a profile's region areas and ratios, its warnings; a group's
-// ratios as mean and SD. Numbers as the CSV writes them.
+// ratios as mean and SD. Numbers to five digits (the CSV has them all).
 struct AnalysisTable {
     std::vector<std::string> header;
     std::vector<std::vector<std::string>> rows;
