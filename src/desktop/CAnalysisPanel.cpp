@@ -14,10 +14,12 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <filesystem>
 
 #include "app/Prompter.h"
 #include "display/AnalysisLayer.h"
 #include "display/GraphView.h"
+#include "runs/ProfileFile.h"
 #include "graph/CGraphCtrl.h"
 
 namespace corvane {
@@ -72,14 +74,17 @@ CAnalysisPanel::CAnalysisPanel(Env env, QWidget* parent)
 
     table_ = new QTableWidget(body);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->setSelectionBehavior(QAbstractItemView::SelectColumns);
+    table_->setSelectionBehavior(QAbstractItemView::SelectItems);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     warnings_ = new QLabel(body);
     warnings_->setWordWrap(true);
     warnings_->setStyleSheet(QStringLiteral("color: #a00000;"));
     auto* buttons = new QHBoxLayout;
+    auto* add = new QPushButton(QStringLiteral("Add Profile..."), body);
+    add->setToolTip(QStringLiteral("A run or another instrument's profile beside those on the graph"));
     auto* copy = new QPushButton(QStringLiteral("Copy"), body);
     auto* save = new QPushButton(QStringLiteral("Save CSV..."), body);
+    buttons->addWidget(add);
     buttons->addStretch(1);
     buttons->addWidget(copy);
     buttons->addWidget(save);
@@ -111,6 +116,7 @@ CAnalysisPanel::CAnalysisPanel(Env env, QWidget* parent)
             refreshTable();
         }
     });
+    connect(add, &QPushButton::clicked, this, &CAnalysisPanel::addProfile);
     connect(copy, &QPushButton::clicked, this, &CAnalysisPanel::copyTable);
     connect(save, &QPushButton::clicked, this, &CAnalysisPanel::saveCsv);
 
@@ -220,6 +226,36 @@ void CAnalysisPanel::refreshTable() {
     updating_ = false;
 }
 
+void CAnalysisPanel::addProfile() {
+    FileDialogRequest request;
+    request.title = "Add a Profile to the Analysis";
+    request.filter = "Profiles and runs (*.pks *.asc *.csv *.txt *.tsv);;All files (*)";
+    request.initialFolder = env_.folder;
+    const auto path = env_.prompter.openFile(request);
+    if (!path) {
+        return;
+    }
+    const std::filesystem::path file(*path);
+    RunOrProfileFile read = readRunOrProfileFile(file, {state_.channel(), {}, {}});
+    AnalysisSource source;
+    source.name = file.filename().string();
+    if (read.isRun && !read.run.isExport()) {
+        auto profile = profileFromRun(read.run, source.name, state_.channel());
+        if (profile) {
+            source.profile = std::move(*profile);
+            source.run = std::move(read.run);
+        }
+    } else if (read.profile) {
+        source.profile = std::move(*read.profile);
+    }
+    if (source.profile.size() == 0 && source.profile.x.empty()) {
+        const std::string why = read.error.empty() ? "it holds no profile" : read.error;
+        env_.prompter.message("Cannot add " + source.name + ": " + why + ".");
+        return;
+    }
+    state_.addSource(std::move(source));
+}
+
 void CAnalysisPanel::copyTable() { QApplication::clipboard()->setText(qs(state_.csv())); }
 
 void CAnalysisPanel::saveCsv() {
@@ -246,6 +282,13 @@ bool CAnalysisPanel::eventFilter(QObject* watched, QEvent* event) {
         return QDockWidget::eventFilter(watched, event);
     }
     const auto type = event->type();
+    if (type == QEvent::Leave && !layer_->dragging()) {
+        // Off the plot: nothing stays lit.
+        (void)layer_->move({-1, -1}, PlotFrame{env_.plot.width(), env_.plot.height(), env_.view.axes().xRange(),
+                                               env_.view.axes().yRange()});
+        env_.plot.unsetCursor();
+        return QDockWidget::eventFilter(watched, event);
+    }
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease) {
         return QDockWidget::eventFilter(watched, event);
     }

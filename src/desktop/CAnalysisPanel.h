@@ -52,6 +52,9 @@ public:
     // is replaced only when the user says so) and writes it whole.
     void copyTable();
     void saveCsv();
+    // Add Profile...: a run or another instrument's profile read and put in
+    // the table beside the runs on the graph.
+    void addProfile();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -126,7 +126,8 @@ void AnalysisLayer::viewChanged() {
 
 void AnalysisLayer::put() {
     GraphAnnotations marks;
-    if (shown_ < state_.size()) {
+    // A profile added to the table is not on the graph.
+    if (shown_ < state_.size() && !state_.source(shown_).added) {
         marks = analysisMarks(state_, shown_, placementOf(view_.scene(), view_.axes(), shown_));
     }
     marks.activeBoundary = hoverBoundary_;
@@ -151,7 +152,8 @@ int AnalysisLayer::boundaryAt(PixelPoint at, const PlotFrame& plot) const {
 }
 
 bool AnalysisLayer::onBaseline(PixelPoint at, const PlotFrame& plot) const {
-    if (marks_.baseline.empty() || shown_ >= state_.size() || !state_.analysis(shown_).ok()) {
+    if (marks_.baseline.empty() || shown_ >= state_.size() || state_.source(shown_).added ||
+        !state_.analysis(shown_).ok()) {
         return false;
     }
     const Profile& profile = state_.source(shown_).profile;

@@ -75,6 +75,7 @@ public:
     bool release(PixelPoint at, const PlotFrame& plot);
     // The mouse is over something it can drag, or dragging it.
     [[nodiscard]] bool grabbing() const { return hoverBoundary_ >= 0 || hoverBaseline_; }
+    [[nodiscard]] bool dragging() const { return dragging_; }
 
 private:
     void viewChanged();

@@ -19,11 +19,28 @@ bool sameEdge(double a, double b) { return std::abs(a - b) <= kSameEdge; }
 }  // namespace
 
 void AnalysisState::setSources(std::vector<AnalysisSource> sources) {
+    std::vector<Set> added;
+    for (auto& set : sets_) {
+        if (set.source.added) {
+            added.push_back(std::move(set));
+        }
+    }
     sets_.clear();
     for (auto& s : sources) {
+        s.added = false;
         sets_.push_back({std::move(s), std::nullopt, {}});
     }
+    for (auto& set : added) {
+        sets_.push_back(std::move(set));
+    }
     recomputeAll();
+}
+
+void AnalysisState::addSource(AnalysisSource source) {
+    source.added = true;
+    sets_.push_back({std::move(source), std::nullopt, {}});
+    analyse(sets_.back());
+    notice_.notify();
 }
 
 void AnalysisState::setChannel(RunChannel channel) {

@@ -20,6 +20,9 @@ struct AnalysisSource {
     std::string group;               // replicate group; empty: none
     std::optional<RunDataFile> run;  // our runs only
     Profile profile;                 // the channel analysed
+    // Added to the table by the user rather than shown on the graph: it
+    // stays when other runs are shown.
+    bool added = false;
 };
 
 // The analysis of the profiles on show: the settings the window gives, a
@@ -40,8 +43,12 @@ public:
         return notice_.listen(std::move(listener));
     }
 
-    // The profiles on show, the current one first; their dragged boundaries go.
+    // The profiles on show, the current one first; their dragged boundaries
+    // go. Those added stay, after them.
     void setSources(std::vector<AnalysisSource> sources);
+    // A profile of a file the user adds to the table (another instrument's
+    // too).
+    void addSource(AnalysisSource source);
     [[nodiscard]] int size() const { return static_cast<int>(sets_.size()); }
     [[nodiscard]] const AnalysisSource& source(int set) const { return sets_.at(static_cast<std::size_t>(set)).source; }
     [[nodiscard]] const ProfileAnalysis& analysis(int set) const {

@@ -270,6 +270,31 @@ TEST_F(AnalysisOnTheGraph, TheRunsRegionsValleysAndBaselineAreDrawnOnItsAxisAndG
     EXPECT_TRUE(graph.model.annotations().empty());
 }
 
+TEST_F(AnalysisOnTheGraph, AProfileAddedToTheTableStaysWhenAnotherRunIsShownAndIsNotDrawn) {
+    AnalysisLayer layer(state, view, graph);
+    AnalysisSource imported = sourceOf(polysomeProfile(), "other.pks");
+    state.addSource(imported);
+    ASSERT_EQ(state.size(), 2);
+    EXPECT_TRUE(state.analysis(1).ok());
+    const GraphAnnotations runMarks = graph.model.annotations();
+
+    layer.setShownSet(1);
+    EXPECT_TRUE(graph.model.annotations().empty());
+    EXPECT_FALSE(layer.press({500, 250}, plot()));
+
+    RunDataFile other;
+    ASSERT_EQ(other.parse(runTextOf(polysomeProfile(0.2))), RunDataFile::ReadStatus::Ok);
+    view.showFile(std::move(other), "/runs/run2.csv");
+    view.refresh();
+    ASSERT_EQ(state.size(), 2);
+    EXPECT_EQ(state.source(0).name, "run2.csv");
+    EXPECT_EQ(state.source(1).name, "other.pks");
+    EXPECT_EQ(layer.shownSet(), 0);
+    EXPECT_FALSE(graph.model.annotations().empty());
+    EXPECT_NEAR(graph.model.annotations().baseline[0].second, 0.2, 0.002);
+    EXPECT_EQ(graph.model.annotations().regions.size(), runMarks.regions.size());
+}
+
 TEST_F(AnalysisOnTheGraph, TheMouseDragsAValleyAndTheBaselineAndLeavesTheRestToTheGraph) {
     AnalysisLayer layer(state, view, graph);
     const PlotFrame frame = plot();
