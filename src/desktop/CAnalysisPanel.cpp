@@ -182,26 +182,27 @@ void CAnalysisPanel::refreshTable() {
     }
 
     // A quantity per row and a run (or a group's mean or SD) per column:
-    // the panel is narrower than it is high.
+    // the panel is narrower than it is high. The warnings, long sentences,
+    // go under the table for the run chosen (and into the tool tips).
     const AnalysisTable t = analysisTable(state_);
     table_->clear();
-    const int quantities = static_cast<int>(t.header.size()) - 1;
+    const int quantities = static_cast<int>(t.header.size()) - 2;
     table_->setRowCount(std::max(quantities, 0));
     table_->setColumnCount(static_cast<int>(t.rows.size()));
     QStringList names;
-    for (std::size_t k = 1; k < t.header.size(); ++k) {
+    for (std::size_t k = 1; k + 1 < t.header.size(); ++k) {
         names << qs(t.header[k]);
     }
     table_->setVerticalHeaderLabels(names);
     QStringList sets;
     for (std::size_t r = 0; r < t.rows.size(); ++r) {
         sets << qs(t.rows[r][0]);
-        for (std::size_t c = 1; c < t.rows[r].size(); ++c) {
+        for (std::size_t c = 1; c + 1 < t.rows[r].size(); ++c) {
             auto* item = new QTableWidgetItem(qs(t.rows[r][c]));
             if (t.warned[r]) {
                 item->setForeground(QColor(160, 0, 0));
             }
-            item->setToolTip(qs(t.rows[r][c]));
+            item->setToolTip(qs(t.rows[r].back()));
             table_->setItem(static_cast<int>(c) - 1, static_cast<int>(r), item);
         }
     }

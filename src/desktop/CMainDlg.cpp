@@ -208,6 +208,8 @@ void CMainDlg::openAnalysis() {
                                         folders_.folder(DialogFolder::Data)},
                                        this);
         addDockWidget(Qt::RightDockWidgetArea, analysis_);
+        constexpr int kPanelWidth = 440;
+        resizeDocks({analysis_}, {kPanelWidth}, Qt::Horizontal);
     }
     analysis_->open();
 }
