@@ -58,10 +58,12 @@ CAnalysisPanel::CAnalysisPanel(Env env, QWidget* parent)
     form->addRow(QStringLiteral("Smoothing"), smoothRow);
     auto* baseRow = new QHBoxLayout;
     baseline_ = new QComboBox(body);
+    baseline_->setObjectName(QStringLiteral("baseline"));
     for (const char* name : kBaselineNames) {
         baseline_->addItem(QString::fromLatin1(name));
     }
     level_ = new QDoubleSpinBox(body);
+    level_->setObjectName(QStringLiteral("level"));
     level_->setDecimals(4);
     level_->setRange(-1000.0, 1000.0);
     level_->setSingleStep(0.001);

@@ -194,6 +194,8 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
 
 CMainDlg::~CMainDlg() {
     delete compareWindow_.data();
+    // Before the graph and the view it draws on.
+    delete analysis_.data();
     qApp->removeEventFilter(this);
     destroyModeless();
     logic_->bind(nullptr, nullptr);

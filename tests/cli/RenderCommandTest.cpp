@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "SyntheticProfiles.h"
 #include "TempDir.h"
 #include "base/TextFormat.h"
 
@@ -169,30 +170,9 @@ TEST(RenderCommand, OutputIsReplacedWholeAndNeverARun) {
     EXPECT_NE(locked.err.find("cannot write"), std::string::npos) << locked.err;
 }
 
-// A polysome-like run of our own: the free material, 40S, 60S, 80S and two
-// polysomes over a floor of 0.05 AU, 0.05 mm apart.
-std::string polysomeRunText() {
-    struct Bump {
-        double centre, width, height;
-    };
-    const Bump bumps[] = {{8.0, 1.2, 1.5}, {18.0, 0.9, 0.25}, {22.0, 0.9, 0.4},
-                          {27.0, 1.0, 1.0}, {33.0, 1.0, 0.5}, {38.0, 1.0, 0.4}};
-    std::string text = "Corvane Text Data File: x.csv\nVersion: 1\n\nData Columns:\n"
-                       "SampleA, SourceA, SampleB, SourceB, PositionA, AbsA, PositionB, AbsB, PositionB, ratioA/B\n";
-    for (int i = 0; i <= 1000; ++i) {
-        const double x = 0.05 * i;
-        double y = 0.05;
-        for (const auto& b : bumps) {
-            y += b.height * std::exp(-0.5 * std::pow((x - b.centre) / b.width, 2));
-        }
-        text += formatText("1000, 2000, 1000, 2000, %.3f, %.6f, %.3f, %.6f, %.3f, 2.000000\n", x, y, x, y / 2, x);
-    }
-    return text;
-}
-
 TEST(RenderCommand, AnalysisShadesTheRunsRegionsWithTheirNamesOnThePage) {
     test::TempDir dir;
-    const auto run = dir.write("polysomes.csv", polysomeRunText());
+    const auto run = dir.write("polysomes.csv", test::runFileText(test::polysomeProfile()));
     const auto svg = dir / "page.svg";
     const auto page = [&](std::vector<std::string> options) {
         options.insert(options.end(), {"-o", svg.string(), run.string()});

@@ -22,22 +22,10 @@ namespace {
 using test::Bump;
 using test::ModelGraph;
 
-// A polysome-like profile over a flat floor of 0.05 AU: the free material,
-// 40S, 60S, 80S and three polysomes, 0.05 mm apart.
-const std::vector<Bump>& polysomeBumps() {
-    static const std::vector<Bump> b{{8.0, 1.2, 1.5},  {18.0, 0.9, 0.25}, {22.0, 0.9, 0.4}, {27.0, 1.0, 1.0},
-                                     {33.0, 1.0, 0.5}, {38.0, 1.0, 0.4},  {43.0, 1.0, 0.3}};
-    return b;
-}
+using test::polysomeBumps;
+using test::polysomeProfile;
 constexpr double kFloor = 0.05;
 constexpr double kStep = 0.05;
-
-Profile polysomeProfile(double floor = kFloor) {
-    Profile p = test::bumps(test::evenX(0.0, 55.0, kStep), polysomeBumps(), floor);
-    p.name = "synthetic";
-    p.channel = "absA";
-    return p;
-}
 
 // The exact area of the bumps (above the floor) from x a to x b.
 double bumpArea(double a, double b) {
@@ -215,16 +203,7 @@ TEST(AnalysisTableAndCsv, AProfileThatCannotBeAnalysedIsARowWithItsReason) {
 
 // --- On the graph ---
 
-// The profile as a two-channel run file of ours (Abs B half of Abs A).
-std::string runTextOf(const Profile& p) {
-    std::string text = "Corvane Text Data File: x.csv\nVersion: 1\n\nData Columns:\n"
-                       "SampleA, SourceA, SampleB, SourceB, PositionA, AbsA, PositionB, AbsB, PositionB, ratioA/B\n";
-    for (std::size_t i = 0; i < p.size(); ++i) {
-        text += formatText("1000, 2000, 1000, 2000, %.3f, %.6f, %.3f, %.6f, %.3f, 2.000000\n", p.x[i], p.y[i],
-                           p.x[i], p.y[i] / 2, p.x[i]);
-    }
-    return text;
-}
+std::string runTextOf(const Profile& p) { return test::runFileText(p); }
 
 class AnalysisOnTheGraph : public ::testing::Test {
 protected:
