@@ -32,6 +32,9 @@ class CAnalysisPanel : public QDockWidget {
     Q_OBJECT
 
 public:
+    // Its width when first docked (pixels): the table's names and three runs.
+    static constexpr int kWidth = 440;
+
     struct Env {
         GraphView& view;
         LiveGraph& graph;

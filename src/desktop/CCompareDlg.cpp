@@ -115,6 +115,7 @@ void CCompareDlg::openAnalysis() {
         analysis_ = new CAnalysisPanel(
             {reading_->view(), *liveGraph_, *graph_, env_.prompter, env_.folders.folder(DialogFolder::Data)}, this);
         addDockWidget(Qt::RightDockWidgetArea, analysis_);
+        resizeDocks({analysis_}, {CAnalysisPanel::kWidth}, Qt::Horizontal);
     }
     analysis_->open();
 }

@@ -210,8 +210,7 @@ void CMainDlg::openAnalysis() {
                                         folders_.folder(DialogFolder::Data)},
                                        this);
         addDockWidget(Qt::RightDockWidgetArea, analysis_);
-        constexpr int kPanelWidth = 440;
-        resizeDocks({analysis_}, {kPanelWidth}, Qt::Horizontal);
+        resizeDocks({analysis_}, {CAnalysisPanel::kWidth}, Qt::Horizontal);
     }
     analysis_->open();
 }
