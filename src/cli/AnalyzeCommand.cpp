@@ -366,32 +366,12 @@ int runAnalyze(int argc, char** argv) {
     doInOrder<Analysed>(o.files.size(), workThreads(o.files.size()), analyse, write);
 
     for (auto& g : o.groups) {
-        std::vector<Ratios> members;
-        std::vector<const Profile*> profiles;
-        std::vector<std::string> names;
+        std::vector<GroupMember> members;
         for (const auto& file : g.files) {
             const auto at = static_cast<std::size_t>(std::find(o.files.begin(), o.files.end(), file) - o.files.begin());
-            if (!ratios[at]) {
-                g.warnings.push_back(visibleText(file) + " could not be analysed");
-                continue;
-            }
-            members.push_back(*ratios[at]);
-            profiles.push_back(&*grouped[at]);
-            names.push_back(file);
+            members.push_back({file, ratios[at] ? &*ratios[at] : nullptr, ratios[at] ? &*grouped[at] : nullptr});
         }
-        g.analysed = members.size();
-        g.ratios = groupRatios(members);
-        for (const auto& [a, b] : sameProfiles(profiles)) {
-            g.warnings.push_back(visibleText(names[a]) + " and " + visibleText(names[b]) +
-                                 " hold the same profile: they are no replicates");
-        }
-        const std::pair<const char*, const Spread*> spreads[] = {
-            {"pm", &g.ratios.pm}, {"p_total", &g.ratios.pTotal}, {"s60_s40", &g.ratios.s60s40}};
-        for (const auto& [name, spread] : spreads) {
-            if (spread->n < g.analysed) {
-                g.warnings.push_back(formatText("%s: %zu of %zu files have it", name, spread->n, g.analysed));
-            }
-        }
+        summariseGroup(g, members);
         if (o.output == Output::Json) {
             writeJson(stdout, g);
         } else if (o.output == Output::Text) {

@@ -1,9 +1,7 @@
 #pragma once
 
-// What `corvane-cli analyze` reports of one file, and its three ways of
-// writing it: a JSON object on one line, a CSV row, a few lines of text.
-// A report keeps only what is written, so a batch of many files holds no
-// profile longer than its own analysis takes.
+// The three ways `corvane-cli analyze` writes its reports (AnalysisReport):
+// a JSON object on one line, the CSV table, a few lines of text.
 
 #include <array>
 #include <cstddef>
@@ -12,85 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "analysis/ProfileAnalysis.h"
-#include "analysis/Replicates.h"
+#include "analysis/AnalysisReport.h"
 
 namespace corvane::cli {
-
-// The settings as the user gave them (texts as typed where they are texts),
-// written into every report's "parameters".
-struct AnalyzeParameters {
-    std::string channel = "absA";
-    std::string xColumn;  // a table's columns; empty: the first two
-    std::string yColumn;
-    bool indexX = false;  // --x index
-    std::string baseline = "start";
-    std::optional<double> prominence;
-    std::optional<double> fullScale;
-    std::vector<RegionSpec> regions;
-    std::optional<AnalysisSettings::Deconvolve> deconvolution;
-    PeakWidths widths = PeakWidths::Auto;
-};
-
-struct PointReport {
-    std::size_t index = 0;
-    double x = 0.0;
-    std::optional<double> height;  // none on a clipped plateau
-    double prominence = 0.0;
-};
-
-struct LandmarkReport {
-    std::string name;
-    PointReport point;
-    double confidence = 0.0;
-};
-
-struct RegionReport {
-    std::string name;
-    double from = 0.0;  // x
-    double to = 0.0;
-    double area = 0.0;
-    bool saturated = false;
-};
-
-struct FileReport {
-    std::string file;
-    std::string error;  // the file could not be read or analysed
-
-    std::string format;
-    std::string channel;
-    std::string xUnit;
-    std::string yUnit;
-    std::size_t samples = 0;
-    std::string smoothing;
-    double prominence = 0.0;
-    double noise = 0.0;
-    BaselineKind baselineKind = BaselineKind::Start;
-    double baselineValue = 0.0;                      // the baseline under the first sample
-    std::optional<std::array<double, 4>> baselineLine;  // x1, y1, x2, y2
-    std::optional<double> blankShift;
-    std::vector<IndexRange> saturated;
-    std::vector<PointReport> peaks;
-    std::vector<PointReport> valleys;
-    std::vector<LandmarkReport> landmarks;
-    double patternConfidence = 0.0;
-    bool reversed = false;
-    std::vector<RegionReport> regions;
-    Ratios ratios;
-    std::optional<Deconvolution> deconvolution;
-    std::vector<std::string> warnings;
-};
-
-// The report of one analysed profile (x in the unit the analysis used).
-[[nodiscard]] FileReport reportOf(const std::string& file, const Profile& profile, const ProfileAnalysis& analysis);
-
-struct GroupReport {
-    std::string name;
-    std::vector<std::string> files;
-    std::size_t analysed = 0;
-    GroupRatios ratios;
-    std::vector<std::string> warnings;
-};
 
 void writeJson(std::FILE* out, const FileReport& report, const AnalyzeParameters& parameters);
 void writeJson(std::FILE* out, const GroupReport& group);

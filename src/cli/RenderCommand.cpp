@@ -1,5 +1,5 @@
 // corvane-cli render [--x mm|samples|ml|s|min] [--y au|volts] [--channels LIST]
-// [--overlay FILE] [--cursor X]... [--dpi N] [--portrait] -o OUT RUN: the graph page the
+// [--overlay FILE] [--cursor X]... [--analysis] [--dpi N] [--portrait] -o OUT RUN: the graph page the
 // desktop saves (Save Graph Image) or prints (with --dpi and --portrait),
 // drawn without a display. With --compare FILE (once to three times) the
 // compare window's page of RUN and the FILEs, shifted by --offset or lined
@@ -37,6 +37,8 @@
 #include "desktop/GraphPageRenderer.h"
 #include "display/CompareSession.h"
 #include "display/GraphCursors.h"
+#include "display/AnalysisLayer.h"
+#include "display/AnalysisState.h"
 #include "display/GraphView.h"
 #include "display/LiveGraph.h"
 #include "display/RunTraces.h"
@@ -63,8 +65,8 @@ namespace {
 int usage() {
     std::fprintf(stderr,
                  "usage: corvane-cli render [--x mm|samples|ml|s|min] [--y au|volts] [--channels LIST]\n"
-                 "                          [--overlay FILE] [--cursor X]... [--dpi N] [--portrait]\n"
-                 "                          [--force] -o OUT RUN\n"
+                 "                          [--overlay FILE] [--cursor X]... [--analysis] [--dpi N]\n"
+                 "                          [--portrait] [--force] -o OUT RUN\n"
                  "       corvane-cli render --compare FILE [--compare FILE]... [--offset N]...\n"
                  "                          [--align [--from X1 --to X2]] [other options] -o OUT RUN\n"
                  "  the graph page of RUN as Save Graph Image makes it (11 x 8.5 in at 100 dpi), or as\n"
@@ -79,7 +81,9 @@ int usage() {
                  "  --compare: the compare window's page of RUN and each FILE (2 to 4 runs), one\n"
                  "  channel each (LIST names one; default absA) in the colours DS1 to DS4; one\n"
                  "  --offset (samples) per run in order, RUN's first; --align lines the Abs A peaks\n"
-                 "  between X1 and X2 (on the --x axis; the whole runs without them) up with RUN's.\n");
+                 "  between X1 and X2 (on the --x axis; the whole runs without them) up with RUN's.\n"
+                 "  --analysis: RUN's Abs A regions shaded with their names, its valleys and baseline\n"
+                 "  drawn, as View > Analysis shows them (analyze gives the numbers).\n");
     return 2;
 }
 
@@ -141,6 +145,7 @@ struct RenderOptions {
     std::optional<double> from;
     std::optional<double> to;
     std::vector<double> cursors;
+    bool analysis = false;
     PageTarget target;
     std::string out;
     bool force = false;
@@ -289,6 +294,19 @@ int render(const RenderOptions& o) {
         view.refresh();
     }
 
+    // The marks the window's analysis lays on the graph, by the same layer.
+    AnalysisState analysis;
+    std::optional<AnalysisLayer> analysisLayer;
+    if (o.analysis) {
+        analysisLayer.emplace(analysis, view, graph);
+        if (analysis.size() == 0) {
+            return fail(visibleText(o.run) + " holds no run to analyse");
+        }
+        if (!analysis.analysis(0).ok()) {
+            return fail("cannot analyse " + visibleText(o.run) + ": " + analysis.analysis(0).problem);
+        }
+    }
+
     SteadyClock clock;
     GraphCursors cursors(prompter, clock);
     for (double x : o.cursors) {
@@ -395,6 +413,8 @@ int runRender(int argc, char** argv) {
                 std::fprintf(stderr, "corvane-cli render: --dpi needs a whole number from 50 to 1200\n");
                 return 2;
             }
+        } else if (arg == "--analysis") {
+            o.analysis = true;
         } else if (arg == "--portrait") {
             o.target.landscape = false;
         } else if (arg == "-o" && hasValue) {

@@ -18,6 +18,7 @@
 #include "app/DialogFolders.h"
 #include "app/Prompter.h"
 #include "base/TextFormat.h"
+#include "desktop/CAnalysisPanel.h"
 #include "desktop/CGraphMultiDataSetsDlg.h"
 #include "desktop/CGraphPanel.h"
 #include "desktop/CGraphReading.h"
@@ -102,7 +103,22 @@ CCompareDlg::CCompareDlg(Env env, Setup setup, QWidget* parent)
     setsChanged();
 }
 
-CCompareDlg::~CCompareDlg() = default;
+CCompareDlg::~CCompareDlg() {
+    // Before the graph and the view it draws on.
+    delete analysis_.data();
+}
+
+CAnalysisPanel* CCompareDlg::analysisPanel() const { return analysis_; }
+
+void CCompareDlg::openAnalysis() {
+    if (analysis_ == nullptr) {
+        analysis_ = new CAnalysisPanel(
+            {reading_->view(), *liveGraph_, *graph_, env_.prompter, env_.folders.folder(DialogFolder::Data)}, this);
+        addDockWidget(Qt::RightDockWidgetArea, analysis_);
+        resizeDocks({analysis_}, {CAnalysisPanel::kWidth}, Qt::Horizontal);
+    }
+    analysis_->open();
+}
 
 const CompareSets& CCompareDlg::sets() const { return session_->sets(); }
 
@@ -133,6 +149,8 @@ void CCompareDlg::makeMenu() {
     connect(view->addAction(QStringLiteral("Y-Axis Scale...")), &QAction::triggered, r,
             [r] { r->axisGains(false); });
     connect(view->addAction(QStringLiteral("Y-Axis Offsets...")), &QAction::triggered, r, &CGraphReading::yOffsets);
+    view->addSeparator();
+    connect(view->addAction(QStringLiteral("&Analysis")), &QAction::triggered, this, &CCompareDlg::openAnalysis);
 }
 
 QAction* CCompareDlg::action(const QString& text) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <filesystem>
 #include <functional>
@@ -22,6 +23,7 @@ class QWidget;
 
 namespace corvane {
 
+class CAnalysisPanel;
 class CGraphCtrl;
 class CGraphPanel;
 class CGraphReading;
@@ -85,6 +87,10 @@ public:
     void printGraph();
     void saveGraphImage();
     void saveWindow();
+    // View > Analysis: the analysis panel with a column per set and their
+    // mean and SD.
+    void openAnalysis();
+    [[nodiscard]] CAnalysisPanel* analysisPanel() const;
     void setPrintDialog(PrintDialogRunner* dialog) { printDialog_ = dialog; }
 
     [[nodiscard]] QListWidget* fileList() const { return files_; }
@@ -132,6 +138,7 @@ private:
     std::array<QLabel*, kMaxSets> offsets_{};
     std::array<QWidget*, kMaxSets> markRows_{};
     std::array<std::array<QRadioButton*, 2>, kMaxSets> marks_{};
+    QPointer<CAnalysisPanel> analysis_;
 };
 
 }  // namespace corvane

@@ -21,6 +21,7 @@
 #include "desktop/CCompareDlg.h"
 #include "desktop/CGraphPanel.h"
 #include "desktop/CGraphReading.h"
+#include "desktop/CAnalysisPanel.h"
 #include "desktop/CMainMenu.h"
 #include "desktop/CKelvoSetupPages.h"
 #include "desktop/CPrintGraphData.h"
@@ -193,6 +194,8 @@ CMainDlg::CMainDlg(Seams seams, QWidget* parent)
 
 CMainDlg::~CMainDlg() {
     delete compareWindow_.data();
+    // Before the graph and the view it draws on.
+    delete analysis_.data();
     qApp->removeEventFilter(this);
     destroyModeless();
     logic_->bind(nullptr, nullptr);
@@ -200,6 +203,19 @@ CMainDlg::~CMainDlg() {
     // logic they report to.
     instruments_.reset();
 }
+
+void CMainDlg::openAnalysis() {
+    if (analysis_ == nullptr) {
+        analysis_ = new CAnalysisPanel({logic_->view(), *liveGraph_, *graph_, seams_.prompter,
+                                        folders_.folder(DialogFolder::Data)},
+                                       this);
+        addDockWidget(Qt::RightDockWidgetArea, analysis_);
+        resizeDocks({analysis_}, {CAnalysisPanel::kWidth}, Qt::Horizontal);
+    }
+    analysis_->open();
+}
+
+CAnalysisPanel* CMainDlg::analysisPanel() const { return analysis_; }
 
 void CMainDlg::connectGraphReading() {
     reading_ = new CGraphReading(logic_->graph(), graphPanel_->frame(), seams_.prompter, seams_.clock, *this,
@@ -217,6 +233,7 @@ void CMainDlg::connectGraphReading() {
     connect(menu_, &CMainMenu::axisLabelsToggled, r, &CGraphReading::setAxisLabels);
     connect(menu_, &CMainMenu::gainsRequested, r, &CGraphReading::axisGains);
     connect(menu_, &CMainMenu::offsetsRequested, r, &CGraphReading::yOffsets);
+    connect(menu_, &CMainMenu::analysisRequested, this, &CMainDlg::openAnalysis);
     connect(menu_, &CMainMenu::printRequested, this, &CMainDlg::printGraph);
     connect(menu_, &CMainMenu::saveGraphImageRequested, this, &CMainDlg::saveGraphImage);
     connect(commands_, &CCommandPanel::saveGraphRequested, this, &CMainDlg::saveGraphImage);

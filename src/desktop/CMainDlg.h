@@ -27,6 +27,7 @@ namespace corvane {
 
 class AcquisitionSession;
 class BridgeLibrary;
+class CAnalysisPanel;
 class CChannelPanel;
 class CCheckListDlg;
 class CCompareDlg;
@@ -177,6 +178,9 @@ public:
     void exportDataSets();
     // The compare window while it is open.
     [[nodiscard]] CCompareDlg* compareWindow() const;
+    // View > Analysis: the analysis panel docked beside the graph.
+    void openAnalysis();
+    [[nodiscard]] CAnalysisPanel* analysisPanel() const;
 
 signals:
     // The close sequence has run to its end: the program ends.
@@ -240,6 +244,7 @@ private:
     CKelvoSetupPages* kelvoPages_ = nullptr;
     QPointer<CCheckListDlg> checklist_;
     QPointer<CCompareDlg> compareWindow_;
+    QPointer<CAnalysisPanel> analysis_;
     std::array<QPointer<CPacketDebugDlg>, 3> debug_;
 };
 

@@ -66,6 +66,8 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
     connect(view->addAction(QStringLiteral("Y-Axis Offsets...")), &QAction::triggered, this,
             &CMainMenu::offsetsRequested);
     view->addSeparator();
+    connect(view->addAction(QStringLiteral("&Analysis")), &QAction::triggered, this, &CMainMenu::analysisRequested);
+    view->addSeparator();
     connect(view->addAction(QStringLiteral("Absorbance Units Full Scale...")), &QAction::triggered, this,
             &CMainMenu::aufsRequested);
 

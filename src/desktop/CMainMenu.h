@@ -38,6 +38,8 @@ signals:
     void axisLabelsToggled(bool on);
     void gainsRequested(bool xAxis);
     void offsetsRequested();
+    // "&Analysis": the analysis panel beside the graph.
+    void analysisRequested();
     // "Absorbance Units Full Scale...": the AUFS dialog.
     void aufsRequested();
     void printRequested();

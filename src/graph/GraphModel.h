@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "graph/FractionPlanHook.h"
+#include "graph/GraphAnnotations.h"
 #include "graph/PixelGeometry.h"
 #include "graph/Rgb.h"
 #include "graph/TraceValues.h"
@@ -159,6 +160,11 @@ public:
     // rebuilt from scratch (redrawAll of the control).
     void setFractionPlan(const FractionPlanHook* plan) { change(fractionPlan_, plan); }
 
+    // What an analysis lays over the traces (drawn with the cursors, so a
+    // dragged valley repaints no trace).
+    void setAnnotations(GraphAnnotations annotations) { changeOverlay(annotations_, annotations); }
+    [[nodiscard]] const GraphAnnotations& annotations() const { return annotations_; }
+
     // One line shown by the next paint. During a live run it stays until the
     // picture is rebuilt (redrawAll), as it would on a picture painted over.
     void showMessage(std::string text);
@@ -245,6 +251,7 @@ private:
     std::optional<PixelRect> dragLine_;
     std::optional<PixelRect> zoomBox_;
     std::optional<PixelRect> selectionBox_;
+    GraphAnnotations annotations_;
     bool startLineFlag_ = false;
     double startOffset_ = 0.0;
     MessageState messageState_ = MessageState::None;

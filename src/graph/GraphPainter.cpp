@@ -345,7 +345,70 @@ void GraphPainter::paintOverlay(QPainter& painter, const GraphModel& model, QSiz
         PainterZoneCanvas canvas(painter, style_.lineWidth);
         model.fractionPlan()->drawZones(canvas, geometry.mapping());
     }
+    drawAnnotations(painter, geometry.mapping(), model);
     painter.restore();
+}
+
+void GraphPainter::drawAnnotations(QPainter& painter, const GraphMapping& mapping, const GraphModel& model) {
+    const GraphAnnotations& marks = model.annotations();
+    if (marks.empty()) {
+        return;
+    }
+    // Soft enough that the trace stays readable through them.
+    static constexpr Rgb kPalette[] = {{90, 160, 230}, {240, 170, 60}, {110, 200, 120}, {220, 110, 160},
+                                       {160, 130, 220}, {120, 200, 200}};
+    constexpr int kShadeAlpha = 48;
+    const int height = mapping.height();
+    const int clampLeft = -1;
+    const int clampRight = mapping.width() + 1;
+    const auto column = [&](double x) { return std::clamp(mapping.px(x), clampLeft, clampRight); };
+    const int textHeight = static_cast<int>(std::ceil(style_.fontPixelSize * 1.4));
+    for (const ShadedRegion& r : marks.regions) {
+        const int left = column(std::min(r.from, r.to));
+        const int right = column(std::max(r.from, r.to));
+        if (right <= left) {
+            continue;
+        }
+        const Rgb c = kPalette[static_cast<std::size_t>(r.colour) % std::size(kPalette)];
+        QColor fill = toQColor(c);
+        fill.setAlpha(kShadeAlpha);
+        const QRect area(left, 0, right - left, height);
+        painter.fillRect(area, fill);
+        if (r.warning) {
+            QColor hatch = toQColor(Rgb{200, 40, 40});
+            hatch.setAlpha(kShadeAlpha);
+            painter.fillRect(area, QBrush(hatch, Qt::BDiagPattern));
+        }
+        painter.setPen(toQColor(Rgb{static_cast<std::uint8_t>(c.r / 2), static_cast<std::uint8_t>(c.g / 2),
+                                    static_cast<std::uint8_t>(c.b / 2)}));
+        painter.drawText(QRect(left, static_cast<int>(2 * style_.scale), right - left, textHeight),
+                         Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, QString::fromStdString(r.name));
+    }
+    const double width = style_.lineWidth;
+    for (std::size_t k = 0; k < marks.boundaries.size(); ++k) {
+        const int x = mapping.px(marks.boundaries[k]);
+        if (!mapping.inPlot(x)) {
+            continue;
+        }
+        const bool active = static_cast<int>(k) == marks.activeBoundary;
+        QPen pen = solidPen(active ? QColor(200, 30, 30) : QColor(70, 70, 70), active ? 2 * width : width);
+        pen.setStyle(Qt::DashLine);
+        painter.setPen(pen);
+        painter.drawLine(x, 0, x, height - 1);
+    }
+    if (!marks.baseline.empty() && !model.logScale()) {
+        const YAxisMap y = mapping.yAxis(model.yMin(), model.yMax());
+        QPolygonF line;
+        for (const auto& [px, py] : marks.baseline) {
+            const int row = y.py(py, 0);
+            if (row != kNoPixel) {
+                line << QPointF(mapping.xPixels(px), row);
+            }
+        }
+        painter.setPen(solidPen(marks.baselineActive ? QColor(200, 30, 30) : QColor(150, 60, 0),
+                                marks.baselineActive ? 2 * width : width));
+        painter.drawPolyline(line);
+    }
 }
 
 }  // namespace corvane

@@ -87,6 +87,7 @@ private:
                        int slot, std::optional<int>& lastTickPx);
     void drawLabel(QPainter& painter, const TickLabel& label);
     void drawInteractive(QPainter& painter, const GraphGeometry& geometry, const GraphModel& model);
+    void drawAnnotations(QPainter& painter, const GraphMapping& mapping, const GraphModel& model);
 
     GraphPaintStyle style_;
     QFont font_;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "SyntheticProfiles.h"
 #include "TempDir.h"
 #include "base/TextFormat.h"
 
@@ -204,6 +205,27 @@ TEST(RenderCommand, OutputIsReplacedWholeAndNeverARun) {
     const auto locked = render({"-o", "/proc/corvane-page.png", a.string()});
     EXPECT_EQ(locked.exitCode, 1);
     EXPECT_NE(locked.err.find("cannot write"), std::string::npos) << locked.err;
+}
+
+TEST(RenderCommand, AnalysisShadesTheRunsRegionsWithTheirNamesOnThePage) {
+    test::TempDir dir;
+    const auto run = dir.write("polysomes.csv", test::runFileText(test::polysomeProfile()));
+    const auto svg = dir / "page.svg";
+    const auto page = [&](std::vector<std::string> options) {
+        options.insert(options.end(), {"-o", svg.string(), run.string()});
+        const auto done = render(options);
+        EXPECT_EQ(done.exitCode, 0) << done.err;
+        return test::readFile(svg);
+    };
+    const std::string shaded = page({"--x", "mm", "--analysis"});
+    for (const char* name : {">top<", ">40S<", ">60S<", ">80S<", ">polysomes<"}) {
+        EXPECT_NE(shaded.find(name), std::string::npos) << name;
+    }
+    EXPECT_EQ(shaded.find(">total<"), std::string::npos);  // it spans the others
+    EXPECT_EQ(page({"--x", "mm"}).find(">80S<"), std::string::npos);
+    // The same marks on the page of a comparison: RUN's.
+    EXPECT_NE(page({"--analysis", "--compare", run.string()}).find(">80S<"), std::string::npos);
+    EXPECT_EQ(render({"--analysis", "-o", (dir / "p.png").string(), kRuns + "no_such.csv"}).exitCode, 1);
 }
 
 }  // namespace

@@ -66,6 +66,37 @@ TEST_F(GraphPainterTest, ATraceLeftOfThePlotDrawsNothingAndOthersAreHeldToTheEdg
     EXPECT_EQ(nonWhite(image), 51 + 51 + 198);
 }
 
+TEST_F(GraphPainterTest, AnAnalysisShadesItsRegionsAndDrawsItsValleysAndBaselineWhereTheAxesPutThem) {
+    set(kSlotAbsA, {-9, -8}, {1, 1});  // data (left of the plot): the graph is drawn whole
+    GraphAnnotations marks;
+    marks.regions.push_back({5.0, 10.0, "80S", 0, false});
+    marks.boundaries = {10.0};
+    marks.baseline = {{0.0, 1.0}, {20.0, 1.0}};
+    model.setAnnotations(marks);
+    const QImage image = paint();
+    // Shaded from column 50 to 100, white beyond.
+    const QColor inside = image.pixelColor(75, 100);
+    EXPECT_NE(inside, QColor(Qt::white));
+    EXPECT_GT(inside.blue(), inside.red());
+    EXPECT_EQ(image.pixelColor(150, 100), QColor(Qt::white));
+    EXPECT_EQ(image.pixelColor(40, 100), QColor(Qt::white));
+    // The valley: a dashed line down column 100.
+    const int dark = 200 - countInColumn(image, 100, kWhite);
+    EXPECT_GT(dark, 60);
+    EXPECT_EQ(countInColumn(image, 101, kWhite), 199) << "beside it, only the baseline";
+    // The baseline at y 1: row 160, right across.
+    const QColor base = image.pixelColor(150, 160);
+    EXPECT_GT(base.red(), base.blue());
+    EXPECT_LT(base.lightness(), 160);
+    EXPECT_EQ(image.pixelColor(150, 150), QColor(Qt::white));
+
+    // On a log axis the level has no place: no baseline; nothing at all without marks.
+    model.setYRanges(0.001, 5.0, 0.0, 2.5, true, false);
+    EXPECT_EQ(paint().pixelColor(150, 160), QColor(Qt::white));
+    model.setAnnotations({});
+    EXPECT_EQ(nonWhite(paint()), 0);
+}
+
 TEST_F(GraphPainterTest, APageDrawsWiderPensAndLeavesTheCursorsOff) {
     set(kSlotAbsA, {5, 5}, {1, 4});
     model.setCursorList(true, {GraphCursor{15.0, false, 0}});

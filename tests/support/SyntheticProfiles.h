@@ -6,8 +6,10 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <string>
 #include <vector>
 
+#include "base/TextFormat.h"
 #include "runs/Profile.h"
 #include "sim/SimProfile.h"
 
@@ -83,6 +85,32 @@ inline Profile simulatedGradient(double step, double depth, double noise, std::u
         p.y.push_back(sim.absorbance(SimChannel::A, d) + random(noise));
     }
     return p;
+}
+
+// A polysome-like profile over a flat floor, 0.05 mm apart from 0 to 55 mm:
+// the free material, 40S, 60S, 80S and three polysomes.
+inline const std::vector<Bump>& polysomeBumps() {
+    static const std::vector<Bump> b{{8.0, 1.2, 1.5},  {18.0, 0.9, 0.25}, {22.0, 0.9, 0.4}, {27.0, 1.0, 1.0},
+                                     {33.0, 1.0, 0.5}, {38.0, 1.0, 0.4},  {43.0, 1.0, 0.3}};
+    return b;
+}
+inline Profile polysomeProfile(double floor = 0.05) {
+    Profile p = bumps(evenX(0.0, 55.0, 0.05), polysomeBumps(), floor);
+    p.name = "synthetic";
+    p.channel = "absA";
+    return p;
+}
+
+// The profile as a two-channel run file of ours: Abs A the profile against
+// its x in mm, Abs B half of it.
+inline std::string runFileText(const Profile& p) {
+    std::string text = "Corvane Text Data File: x.csv\nVersion: 1\n\nData Columns:\n"
+                       "SampleA, SourceA, SampleB, SourceB, PositionA, AbsA, PositionB, AbsB, PositionB, ratioA/B\n";
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        text += formatText("1000, 2000, 1000, 2000, %.3f, %.6f, %.3f, %.6f, %.3f, 2.000000\n", p.x[i], p.y[i],
+                           p.x[i], p.y[i] / 2, p.x[i]);
+    }
+    return text;
 }
 
 }  // namespace corvane::test

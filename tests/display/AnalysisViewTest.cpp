@@ -1,0 +1,310 @@
+// The analysis window's logic: areas and ratios that follow a dragged
+// valley, the baseline and the smoothing at once; the table and its CSV;
+// the marks laid on the graph and dragged with the mouse.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <string>
+
+#include "ModelGraph.h"
+#include "SyntheticProfiles.h"
+#include "analysis/Regions.h"
+#include "base/TextFormat.h"
+#include "display/AnalysisLayer.h"
+#include "display/AnalysisState.h"
+#include "display/GraphView.h"
+
+namespace corvane {
+namespace {
+
+using test::Bump;
+using test::ModelGraph;
+
+using test::polysomeBumps;
+using test::polysomeProfile;
+constexpr double kFloor = 0.05;
+constexpr double kStep = 0.05;
+
+// The exact area of the bumps (above the floor) from x a to x b.
+double bumpArea(double a, double b) {
+    double area = 0.0;
+    for (const auto& bump : polysomeBumps()) {
+        const auto phi = [&](double x) { return 0.5 * std::erfc(-(x - bump.centre) / (bump.width * std::sqrt(2.0))); };
+        area += bump.area() * (phi(b) - phi(a));
+    }
+    return area;
+}
+
+AnalysisSource sourceOf(Profile p, std::string name, std::string group = {}) {
+    return {std::move(name), std::move(group), std::nullopt, std::move(p)};
+}
+
+const RegionArea& region(const AnalysisState& s, int set, const std::string& name) {
+    const RegionArea* r = findRegion(s.analysis(set).regions, name);
+    EXPECT_NE(r, nullptr) << name;
+    static const RegionArea none;
+    return r != nullptr ? *r : none;
+}
+
+int boundaryIndex(const AnalysisState& s, int set, double position) {
+    const auto edges = s.boundaries(set);
+    for (std::size_t k = 0; k < edges.size(); ++k) {
+        if (std::abs(edges[k] - position) < 1e-9) {
+            return static_cast<int>(k);
+        }
+    }
+    return -1;
+}
+
+class AnalysisOfOneProfile : public ::testing::Test {
+protected:
+    AnalysisOfOneProfile() {
+        token = state.listen([this] { ++notices; });
+        state.setSources({sourceOf(polysomeProfile(), "a.pks")});
+    }
+    AnalysisState state;
+    ChangeNotice::Token token;
+    int notices = 0;
+};
+
+TEST_F(AnalysisOfOneProfile, DraggingTheValleyBetween60SAnd80SMovesAreaFromOneToTheOther) {
+    ASSERT_TRUE(state.analysis(0).ok()) << state.analysis(0).problem;
+    const Profile& p = state.source(0).profile;
+    const Region s60 = region(state, 0, "60S").region;
+    const Region s80 = region(state, 0, "80S").region;
+    ASSERT_DOUBLE_EQ(s60.to, s80.from);
+    const double total = region(state, 0, "total").area;
+    const double polysomes = region(state, 0, "polysomes").area;
+
+    const int k = boundaryIndex(state, 0, s60.to);
+    ASSERT_GE(k, 0);
+    const int before = notices;
+    const double moved = s60.to + 30.5;  // 1.525 mm further, between two samples
+    ASSERT_TRUE(state.moveBoundary(0, k, moved));
+    EXPECT_EQ(notices, before + 1);
+    EXPECT_TRUE(state.userBoundaries(0));
+
+    // The areas follow the boundary: against the bumps' closed form.
+    const double x60 = xAtPosition(p.x, s60.from);
+    const double xValley = xAtPosition(p.x, moved);
+    const double x80 = xAtPosition(p.x, s80.to);
+    EXPECT_NEAR(region(state, 0, "60S").area, bumpArea(x60, xValley), 0.005 * bumpArea(x60, xValley));
+    EXPECT_NEAR(region(state, 0, "80S").area, bumpArea(xValley, x80), 0.005 * bumpArea(xValley, x80));
+    EXPECT_NEAR(region(state, 0, "total").area, total, 1e-9 * total);
+    EXPECT_NEAR(region(state, 0, "polysomes").area, polysomes, 1e-9 * polysomes);
+    ASSERT_TRUE(state.analysis(0).ratios.pm.value);
+    EXPECT_NEAR(*state.analysis(0).ratios.pm.value, polysomes / region(state, 0, "80S").area, 1e-9);
+}
+
+TEST_F(AnalysisOfOneProfile, ABoundaryStopsShortOfItsNeighboursAndKeepsItsPlaceInTheOrder) {
+    const auto edges = state.boundaries(0);
+    ASSERT_GE(edges.size(), 4u);
+    ASSERT_TRUE(state.moveBoundary(0, 2, edges[3] + 500.0));
+    const auto after = state.boundaries(0);
+    ASSERT_EQ(after.size(), edges.size());
+    EXPECT_LT(after[2], edges[3]);
+    EXPECT_GT(after[2], edges[3] - 1.0);
+    EXPECT_DOUBLE_EQ(after[3], edges[3]);
+    // Nothing beyond the list, and nothing that is not a number.
+    EXPECT_FALSE(state.moveBoundary(0, static_cast<int>(edges.size()), 10.0));
+    EXPECT_FALSE(state.moveBoundary(0, 1, std::nan("")));
+    EXPECT_FALSE(state.moveBoundary(1, 1, 10.0));
+}
+
+TEST_F(AnalysisOfOneProfile, ABaselineRaisedTakesItsHeightTimesTheWidthFromEveryRegionAndKeepsDraggedBoundaries) {
+    const Region s80 = region(state, 0, "80S").region;
+    ASSERT_TRUE(state.moveBoundary(0, boundaryIndex(state, 0, s80.to), s80.to - 10.0));
+    const Profile& p = state.source(0).profile;
+    const RegionArea before = region(state, 0, "80S");
+    const double level = state.analysis(0).baseline.level;
+    const int notices0 = notices;
+    state.setBaselineLevel(level + 0.02);
+    EXPECT_EQ(notices, notices0 + 1);
+    const RegionArea after = region(state, 0, "80S");
+    EXPECT_DOUBLE_EQ(after.region.to, before.region.to);  // the dragged boundary stayed
+    const double width = xAtPosition(p.x, after.region.to) - xAtPosition(p.x, after.region.from);
+    EXPECT_NEAR(after.area, before.area - 0.02 * width, 1e-9);
+    EXPECT_EQ(state.analysis(0).baseline.kind, BaselineKind::Constant);
+
+    state.automaticRegions(0);
+    EXPECT_FALSE(state.userBoundaries(0));
+    EXPECT_NE(region(state, 0, "80S").region.to, before.region.to);
+}
+
+TEST_F(AnalysisOfOneProfile, SmoothingChangesWhereFeaturesAreFoundNotTheAreasOfGivenRegions) {
+    const auto edges = state.boundaries(0);
+    ASSERT_TRUE(state.moveBoundary(0, 1, edges[1] + 4.0));
+    const double area = region(state, 0, "40S").area;
+    Smoothing none;
+    none.kind = SmoothingKind::None;
+    const int before = notices;
+    state.setSmoothing(none);
+    EXPECT_EQ(notices, before + 1);
+    EXPECT_EQ(state.analysis(0).smoothing.kind, SmoothingKind::None);
+    EXPECT_DOUBLE_EQ(region(state, 0, "40S").area, area);  // areas are of the recorded values
+}
+
+TEST(AnalysisTableAndCsv, ARowPerProfileAndTheGroupsMeanAndSdAsAnalyzeWritesThem) {
+    AnalysisState state;
+    // The same pattern at three loads: P/M is the same in each, 60S/40S too.
+    Profile b = polysomeProfile();
+    Profile c = polysomeProfile();
+    for (std::size_t i = 0; i < b.y.size(); ++i) {
+        b.y[i] = kFloor + 2.0 * (b.y[i] - kFloor);
+        c.y[i] = kFloor + 0.5 * (c.y[i] - kFloor) + (i % 2 == 0 ? 1e-4 : -1e-4);
+    }
+    state.setSources({sourceOf(polysomeProfile(), "a.pks", "wt"), sourceOf(b, "b.pks", "wt"),
+                      sourceOf(c, "c,odd.txt", "wt"), sourceOf(polysomeProfile(), "d.pks", "ko")});
+    const auto groups = state.groups();
+    ASSERT_EQ(groups.size(), 1u);  // "ko" has one profile: no spread
+    EXPECT_EQ(groups[0].analysed, 3u);
+    const double pm = *state.analysis(0).ratios.pm.value;
+    EXPECT_NEAR(groups[0].ratios.pm.mean, pm, 0.01 * pm);
+    EXPECT_LT(groups[0].ratios.pm.sd, 0.01 * pm);
+
+    const AnalysisTable table = analysisTable(state);
+    ASSERT_EQ(table.rows.size(), 4u + 2u);
+    EXPECT_EQ(table.header.front(), "profile");
+    EXPECT_EQ(table.rows[4][0], "wt mean (n=3)");
+    EXPECT_EQ(table.rows[5][0], "wt SD (n=3)");
+    const auto column = [&](const std::string& name) {
+        return static_cast<std::size_t>(std::find(table.header.begin(), table.header.end(), name) - table.header.begin());
+    };
+    EXPECT_NEAR(std::stod(table.rows[0][column("P/M")]), pm, 1e-4 * pm);
+    const double area80 = region(state, 0, "80S").area;
+    EXPECT_NEAR(std::stod(table.rows[0][column("80S")]), area80, 1e-4 * area80);
+    EXPECT_NEAR(std::stod(table.rows[4][column("P/M")]), groups[0].ratios.pm.mean, 1e-4 * pm);
+
+    // The CSV as analyze writes it: same columns, a name holding a comma
+    // quoted.
+    const std::string plain = state.csv();
+    EXPECT_EQ(plain.rfind("file,group,format,channel,samples,x_unit,smooth,baseline,baseline_value,", 0), 0u);
+    EXPECT_NE(plain.find("\"c,odd.txt\",wt,"), std::string::npos);
+    EXPECT_NE(plain.find("\n,wt,"), std::string::npos);  // the group's row
+    EXPECT_NE(plain.find(reportNumber(pm)), std::string::npos);
+}
+
+TEST(AnalysisTableAndCsv, AProfileThatCannotBeAnalysedIsARowWithItsReason) {
+    AnalysisState state;
+    Profile tiny;
+    tiny.x = {0.0, 1.0};
+    tiny.y = {0.1, 0.2};
+    state.setSources({sourceOf(tiny, "tiny.txt"), sourceOf(polysomeProfile(), "a.pks")});
+    EXPECT_FALSE(state.analysis(0).ok());
+    const AnalysisTable table = analysisTable(state);
+    ASSERT_EQ(table.rows.size(), 2u);
+    EXPECT_NE(table.rows[0].back().find("too few samples"), std::string::npos);
+    EXPECT_TRUE(table.warned[0]);
+    EXPECT_TRUE(state.boundaries(0).empty());
+    EXPECT_FALSE(state.moveBoundary(0, 0, 1.0));
+}
+
+// --- On the graph ---
+
+std::string runTextOf(const Profile& p) { return test::runFileText(p); }
+
+class AnalysisOnTheGraph : public ::testing::Test {
+protected:
+    AnalysisOnTheGraph() {
+        RunDataFile file;
+        EXPECT_EQ(file.parse(runTextOf(polysomeProfile())), RunDataFile::ReadStatus::Ok);
+        view.showFile(std::move(file), "/runs/run1.csv");
+        view.setXAxisType(XAxisType::Millimetres);
+        view.refresh();
+    }
+    PlotFrame plot() const { return {1100, 500, view.axes().xRange(), view.axes().yRange()}; }
+
+    ModelGraph graph;
+    GraphView view{graph};
+    AnalysisState state;
+};
+
+TEST_F(AnalysisOnTheGraph, TheRunsRegionsValleysAndBaselineAreDrawnOnItsAxisAndGoWithTheLayer) {
+    {
+        AnalysisLayer layer(state, view, graph);
+        ASSERT_EQ(state.size(), 1);
+        EXPECT_EQ(state.source(0).name, "run1.csv");
+        const GraphAnnotations& marks = graph.model.annotations();
+        ASSERT_FALSE(marks.regions.empty());
+        const Region s80 = region(state, 0, "80S").region;
+        const auto shaded = std::find_if(marks.regions.begin(), marks.regions.end(),
+                                         [](const ShadedRegion& r) { return r.name == "80S"; });
+        ASSERT_NE(shaded, marks.regions.end());
+        EXPECT_NEAR(shaded->from, s80.from * kStep, 1e-6);  // mm on a mm axis
+        EXPECT_EQ(std::count_if(marks.regions.begin(), marks.regions.end(),
+                                [](const ShadedRegion& r) { return r.name == "total"; }),
+                  0);
+        ASSERT_EQ(marks.baseline.size(), 2u);
+        EXPECT_NEAR(marks.baseline[0].second, kFloor, 0.002);
+
+        // By sample number the same marks sit at the samples.
+        view.setXAxisType(XAxisType::SampleNumber);
+        const auto again = std::find_if(graph.model.annotations().regions.begin(),
+                                        graph.model.annotations().regions.end(),
+                                        [](const ShadedRegion& r) { return r.name == "80S"; });
+        EXPECT_NEAR(again->from, s80.from, 1e-6);
+    }
+    EXPECT_TRUE(graph.model.annotations().empty());
+}
+
+TEST_F(AnalysisOnTheGraph, AProfileAddedToTheTableStaysWhenAnotherRunIsShownAndIsNotDrawn) {
+    AnalysisLayer layer(state, view, graph);
+    AnalysisSource imported = sourceOf(polysomeProfile(), "other.pks");
+    state.addSource(imported);
+    ASSERT_EQ(state.size(), 2);
+    EXPECT_TRUE(state.analysis(1).ok());
+    const GraphAnnotations runMarks = graph.model.annotations();
+
+    layer.setShownSet(1);
+    EXPECT_TRUE(graph.model.annotations().empty());
+    EXPECT_FALSE(layer.press({500, 250}, plot()));
+
+    RunDataFile other;
+    ASSERT_EQ(other.parse(runTextOf(polysomeProfile(0.2))), RunDataFile::ReadStatus::Ok);
+    view.showFile(std::move(other), "/runs/run2.csv");
+    view.refresh();
+    ASSERT_EQ(state.size(), 2);
+    EXPECT_EQ(state.source(0).name, "run2.csv");
+    EXPECT_EQ(state.source(1).name, "other.pks");
+    EXPECT_EQ(layer.shownSet(), 0);
+    EXPECT_FALSE(graph.model.annotations().empty());
+    EXPECT_NEAR(graph.model.annotations().baseline[0].second, 0.2, 0.002);
+    EXPECT_EQ(graph.model.annotations().regions.size(), runMarks.regions.size());
+}
+
+TEST_F(AnalysisOnTheGraph, TheMouseDragsAValleyAndTheBaselineAndLeavesTheRestToTheGraph) {
+    AnalysisLayer layer(state, view, graph);
+    const PlotFrame frame = plot();
+    const Region s80 = region(state, 0, "80S").region;
+    const int k = boundaryIndex(state, 0, s80.from);
+    ASSERT_GE(k, 0);
+    const int px = frame.pxOf(layer.marks().boundaries[static_cast<std::size_t>(k)]);
+    const int row = frame.height / 2;
+
+    // Far from every mark the press is the graph's.
+    EXPECT_FALSE(layer.press({px + 3 * AnalysisLayer::kGrabPixels, row - 200}, frame));
+    EXPECT_FALSE(layer.release({px + 3 * AnalysisLayer::kGrabPixels, row - 200}, frame));
+
+    EXPECT_FALSE(layer.move({px + 2, row}, frame));  // hovering lights it up
+    EXPECT_EQ(graph.model.annotations().activeBoundary, k);
+    ASSERT_TRUE(layer.press({px + 2, row}, frame));
+    EXPECT_TRUE(layer.move({px - 20, row}, frame));
+    EXPECT_TRUE(layer.release({px - 20, row}, frame));
+    const double x = frame.xAt(px - 20);
+    EXPECT_NEAR(xAtPosition(state.source(0).profile.x, region(state, 0, "80S").region.from), x, kStep);
+    EXPECT_NEAR(graph.model.annotations().boundaries[static_cast<std::size_t>(k)], x, kStep);
+
+    // The baseline: grabbed on its row between the valleys, dragged up.
+    const int baselineRow = static_cast<int>(std::lround(frame.height - (kFloor - frame.y.min) /
+                                                                            (frame.y.max - frame.y.min) * frame.height));
+    const int freeColumn = frame.pxOf(27.0);  // the 80S peak, far from every valley
+    ASSERT_TRUE(layer.press({freeColumn, baselineRow + 1}, frame));
+    EXPECT_TRUE(layer.release({freeColumn, baselineRow - 20}, frame));
+    EXPECT_NEAR(state.analysis(0).baseline.level, frame.yAt(baselineRow - 20), 1e-9);
+    EXPECT_NEAR(graph.model.annotations().baseline[0].second, frame.yAt(baselineRow - 20), 1e-9);
+}
+
+}  // namespace
+}  // namespace corvane
