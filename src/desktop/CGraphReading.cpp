@@ -16,6 +16,7 @@
 #include "desktop/CRemoveCursorDlg.h"
 #include "desktop/CYAxisOffsetsDlg.h"
 #include "display/GraphReading.h"
+#include "display/RunTraces.h"
 #include "desktop/NotYet.h"
 #include "display/WindowSizes.h"
 #include "graph/CGraphCtrl.h"
@@ -455,7 +456,14 @@ void CGraphReading::updateTitles() {
     if (view.de1Mode()) {
         y = view.axes().volts() ? QStringLiteral("Voltage (V)") : QStringLiteral("Absorbance (AU)");
     }
-    const bool ratioOnRight = shown[kChannelRatio] && !view.de1Mode();
+    // A profile of another instrument: its own unit on its axis, and its
+    // marks (not a ratio) in the ratio channel.
+    const RunDataFile* current = view.scene().comparesSets() ? nullptr : view.scene().setFile(0);
+    const bool profile = current != nullptr && current->isProfile();
+    if (profile && !view.overlayShown()) {
+        y = QString::fromStdString(profileValueTitle(*current));
+    }
+    const bool ratioOnRight = shown[kChannelRatio] && !view.de1Mode() && !profile;
     frame_.setTitles(QLatin1String(xAxisWords(view.axes().xAxisType()).windowTitle), y,
                      ratioOnRight ? QStringLiteral("Abs A / Abs B") : QString());
 }

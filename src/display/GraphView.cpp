@@ -3,6 +3,7 @@
 #include "display/LiveFeed.h"
 #include "display/LiveGraph.h"
 #include "display/RunFileScene.h"
+#include "graph/AxisTicks.h"
 #include "graph/GraphModel.h"
 
 namespace corvane {
@@ -63,6 +64,9 @@ void GraphView::setChannelShown(int channel, bool shown) {
 }
 
 void GraphView::setXAxisType(XAxisType type) {
+    // A profile of another instrument has no mm (nor ml, nor time, unless
+    // its x is one): the axis goes where every set shown has its own x.
+    type = axisShowingAll(filesShown(), type);
     if (type == axes_.xAxisType()) {
         return;
     }
@@ -144,7 +148,32 @@ void GraphView::showFile(RunDataFile file, std::filesystem::path path) {
     axes_.forgetAutoScaled();
     offsets_.clear();
     scene_ = std::make_unique<RunFileScene>(std::move(file), std::move(path), items_, offsets_);
+    const XAxisType axis = axisShowingAll(filesShown(), axes_.xAxisType(), true);
+    if (axis != axes_.xAxisType()) {
+        axes_.setXAxisType(axis, std::nullopt);
+    }
     axes_.setXRange(*scene_->fitX(axes_.xAxisType(), axes_.xAutoScale()));
+    // A profile's values may be in any unit (detector units by the hundred):
+    // without Y auto-scale it opens fitted on y too, as it is on x, rather
+    // than off the plot of a range made for absorbance.
+    const RunDataFile& shown = fileScene()->file();
+    if (shown.isProfile() && !axes_.yAutoScale()) {
+        AutoScaleRange scan = AutoScaleRange::forLoadedFile();
+        for (const SampleRecord& s : shown.samples()) {
+            scan.add(s.absorbanceA);
+        }
+        if (const auto y = scan.range()) {
+            axes_.setYRange(openFlatRange(*y));
+        }
+    }
+}
+
+std::vector<const RunDataFile*> GraphView::filesShown() const {
+    std::vector<const RunDataFile*> files;
+    for (int set = 0; set < scene_->setCount(); ++set) {
+        files.push_back(scene_->setFile(set));
+    }
+    return files;
 }
 
 void GraphView::closeFile(double windowSamples) {
@@ -176,6 +205,9 @@ void GraphView::setOverlay(RunDataFile file, std::filesystem::path path) {
     }
     items_.setOverlay(std::move(file), std::move(path));
     offsets_.clear();
+    if (const XAxisType axis = axisShowingAll(filesShown(), axes_.xAxisType(), true); axis != axes_.xAxisType()) {
+        axes_.setXAxisType(axis, scene_->fitX(axis, axes_.xAutoScale()));
+    }
     // The slots change owners: start from clean ones.
     (void)graph_.edit([](GraphModel& model) { model.clearAllTraces(); });
     changed();

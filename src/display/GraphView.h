@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "display/AxisState.h"
 #include "display/ChangeNotice.h"
@@ -120,6 +121,9 @@ public:
     [[nodiscard]] bool overlayShown() const { return items_.overlay() != nullptr; }
     // The standard run's file (null: none) and "Show Standard Run Profile".
     void setStandardProfile(const RunDataFile* file, bool shown);
+
+    // The run files of the sets shown (null for the live run).
+    [[nodiscard]] std::vector<const RunDataFile*> filesShown() const;
 
 private:
     // The axes changed: the picture follows and the views are told.
