@@ -89,22 +89,12 @@ CCompareDlg::CCompareDlg(Env env, Setup setup, QWidget* parent)
 
     readingView_ = new CGraphReading(*reading_, graphPanel_->frame(), env_.prompter, env_.clock, *this, {});
     CGraphReading* r = readingView_;
-    connect(graphPanel_, &CGraphPanel::autoAlignPressed, r, &CGraphReading::autoAlign);
-    connect(graphPanel_, &CGraphPanel::resetAlignmentPressed, r, &CGraphReading::resetAlignment);
-    connect(graphPanel_, &CGraphPanel::focusPressed, r, &CGraphReading::focus);
-    connect(graphPanel_, &CGraphPanel::resetZoomPressed, r, &CGraphReading::resetZoom);
-    connect(graphPanel_, &CGraphPanel::resetFullRangePressed, r, &CGraphReading::resetFullRange);
-    connect(graphPanel_, &CGraphPanel::optionsPressed, r, &CGraphReading::graphOptions);
-    connect(graphPanel_, &CGraphPanel::cursorStepped, r, [r](bool right) { (void)r->arrowKey(right); });
+    r->followPanel(*graphPanel_, *this);
     connect(graph_, &CGraphCtrl::keyPressed, r, [r](int key, Qt::KeyboardModifiers) {
         if (key == Qt::Key_Left || key == Qt::Key_Right) {
             (void)r->arrowKey(key == Qt::Key_Right);
         }
     });
-    // The read-out's bar is there from the start: the plot does not shrink
-    // when it first speaks.
-    (void)statusBar();
-    connect(r, &CGraphReading::hoverText, this, [this](const QString& text) { statusBar()->showMessage(text); });
     makeMenu();
 
     listening_ = reading_->view().listen([this] { viewChanged(); });

@@ -54,9 +54,10 @@ CGraphPanel::CGraphPanel(GraphReading& reading, CGraphCtrl& graph, QWidget* pare
         xTypes_[static_cast<std::size_t>(type)] = radio;
         xGroup_->addButton(radio);
         xRow->addWidget(radio);
-        connect(radio, &QRadioButton::toggled, this, [this, type](bool on) {
+        // A structured binding is captured by copy under a name of its own.
+        connect(radio, &QRadioButton::toggled, this, [this, axis = type](bool on) {
             if (on) {
-                logic_.setXAxisType(type);
+                logic_.setXAxisType(axis);
                 updateAxisTexts(true);
             }
         });

@@ -2,13 +2,16 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMainWindow>
 #include <QScreen>
+#include <QStatusBar>
 #include <QWidget>
 
 #include "base/TextFormat.h"
 #include "desktop/CAddRemoveCursorDlg.h"
 #include "desktop/CAutoAlignMsg.h"
 #include "desktop/CAxisScaleDlg.h"
+#include "desktop/CGraphPanel.h"
 #include "desktop/CGraphOptionsDlg.h"
 #include "desktop/CGraphingWindowSizeDlg.h"
 #include "desktop/CWindowScale.h"
@@ -287,6 +290,20 @@ void CGraphReading::overlayGraph() {
         }
         overlayPanel_->move(at);
     }
+}
+
+void CGraphReading::followPanel(CGraphPanel& panel, QMainWindow& window) {
+    connect(&panel, &CGraphPanel::autoAlignPressed, this, &CGraphReading::autoAlign);
+    connect(&panel, &CGraphPanel::resetAlignmentPressed, this, &CGraphReading::resetAlignment);
+    connect(&panel, &CGraphPanel::focusPressed, this, &CGraphReading::focus);
+    connect(&panel, &CGraphPanel::resetZoomPressed, this, &CGraphReading::resetZoom);
+    connect(&panel, &CGraphPanel::resetFullRangePressed, this, &CGraphReading::resetFullRange);
+    connect(&panel, &CGraphPanel::optionsPressed, this, &CGraphReading::graphOptions);
+    connect(&panel, &CGraphPanel::cursorStepped, this, [this](bool right) { (void)arrowKey(right); });
+    // The read-out's bar is there from the start: the plot does not shrink
+    // when it first speaks.
+    QStatusBar* bar = window.statusBar();
+    connect(this, &CGraphReading::hoverText, bar, [bar](const QString& text) { bar->showMessage(text); });
 }
 
 void CGraphReading::standardRun() {

@@ -12,6 +12,7 @@
 #include "display/GraphMouse.h"
 
 class QLabel;
+class QMainWindow;
 class QWidget;
 
 namespace corvane {
@@ -20,6 +21,7 @@ class CAutoAlignMsg;
 class CAxisScaleDlg;
 class CGraphCtrl;
 class CGraphFrame;
+class CGraphPanel;
 class COverlayTracesDlg;
 class CWindowScale;
 class CYAxisOffsetsDlg;
@@ -52,6 +54,11 @@ public:
     CGraphReading(GraphReading& reading, CGraphFrame& frame, Prompter& prompter, Clock& clock, QWidget& window,
                   Hooks hooks);
     ~CGraphReading() override;
+
+    // The commands of the graph panel that every window with a graph has
+    // (AUTO-ALIGN, RESET ALIGNMENT, FOCUS, the RESETs, Graph Options, the
+    // cursor spin), and the hover read-out in the window's status bar.
+    void followPanel(CGraphPanel& panel, QMainWindow& window);
 
     // --- Commands ---
     void overlayGraph();

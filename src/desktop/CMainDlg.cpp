@@ -207,16 +207,10 @@ void CMainDlg::connectGraphReading() {
                                   .axisLabelsSwitched = [this](bool on) { logic_->prefs().saveAxisLabels(on); },
                                   .setupHost = &logic_->setupHost()});
     CGraphReading* r = reading_;
+    r->followPanel(*graphPanel_, *this);
     connect(graphPanel_, &CGraphPanel::overlayPressed, r, &CGraphReading::overlayGraph);
     connect(graphPanel_, &CGraphPanel::standardPressed, r, &CGraphReading::standardRun);
-    connect(graphPanel_, &CGraphPanel::autoAlignPressed, r, &CGraphReading::autoAlign);
-    connect(graphPanel_, &CGraphPanel::resetAlignmentPressed, r, &CGraphReading::resetAlignment);
-    connect(graphPanel_, &CGraphPanel::focusPressed, r, &CGraphReading::focus);
-    connect(graphPanel_, &CGraphPanel::resetZoomPressed, r, &CGraphReading::resetZoom);
-    connect(graphPanel_, &CGraphPanel::resetFullRangePressed, r, &CGraphReading::resetFullRange);
-    connect(graphPanel_, &CGraphPanel::optionsPressed, r, &CGraphReading::graphOptions);
     connect(graphPanel_, &CGraphPanel::profileToggled, r, &CGraphReading::showStandardProfile);
-    connect(graphPanel_, &CGraphPanel::cursorStepped, r, [r](bool right) { (void)r->arrowKey(right); });
     connect(menu_, &CMainMenu::createStandardRunRequested, r, &CGraphReading::createStandardRun);
     connect(menu_, &CMainMenu::cursorsRequested, r, &CGraphReading::addRemoveCursors);
     connect(menu_, &CMainMenu::windowSizeRequested, r, &CGraphReading::windowSize);
@@ -227,10 +221,6 @@ void CMainDlg::connectGraphReading() {
     connect(menu_, &CMainMenu::saveGraphImageRequested, this, &CMainDlg::saveGraphImage);
     connect(commands_, &CCommandPanel::saveGraphRequested, this, &CMainDlg::saveGraphImage);
     connect(commands_, &CCommandPanel::saveWindowRequested, this, &CMainDlg::saveWindow);
-    // The read-out's bar is there from the start: the plot does not shrink
-    // when it first speaks.
-    (void)statusBar();
-    connect(r, &CGraphReading::hoverText, this, [this](const QString& text) { statusBar()->showMessage(text); });
 }
 
 void CMainDlg::updateGraph() {

@@ -213,7 +213,7 @@ TEST(StandardRunUi, TheStandardRunWindowsVesselIsWhatDoneChecksAndTheWindowKeeps
 TEST(StandardRunUi, SetStandardRunAsksForTheVesselAndTheKindReachesTheWindow) {
     (void)test::qtApp();
     test::TempDir dir;
-    dir.write("prefs.cfg", "[prefs]\n");
+    test::writeWindowFolder(dir, "");
     const auto run = writeRun(dir);
     int error = 0;
     const auto sr = dir / "STANDARD RUNS" / "SR-vessel.csv";
@@ -222,7 +222,7 @@ TEST(StandardRunUi, SetStandardRunAsksForTheVesselAndTheKindReachesTheWindow) {
     test::ManualClock clock;
     test::ScriptedPrompter prompter;
     NoPorts ports;
-    CMainDlg window(CMainDlg::Seams{dir.path(), clock, prompter, ports, nullptr, "", false});
+    CMainDlg window(test::windowSeams(dir.path(), clock, prompter, ports));
     std::vector<std::string> shown;
     answerVessel(&window, "0.4", true, shown);
     prompter.scriptFile(sr.string());
