@@ -481,8 +481,11 @@ void CGraphReading::updateTitles() {
         y = QString::fromStdString(profileValueTitle(*current));
     }
     const bool ratioOnRight = shown[kChannelRatio] && !view.de1Mode() && !profile;
+    const std::string rightProfile = view.rightAxisProfileTitle();
     frame_.setTitles(QLatin1String(xAxisWords(view.axes().xAxisType()).windowTitle), y,
-                     ratioOnRight ? QStringLiteral("Abs A / Abs B") : QString());
+                     !rightProfile.empty() ? QString::fromStdString(rightProfile)
+                     : ratioOnRight        ? QStringLiteral("Abs A / Abs B")
+                                           : QString());
 }
 
 }  // namespace corvane

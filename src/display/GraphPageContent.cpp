@@ -86,7 +86,8 @@ GraphPageContent graphPageContent(const GraphView& view, const GraphCursors& cur
         page.documentTitle = file != nullptr ? scene.setPath(0).filename().string() : std::string("Live run");
         // The ratio has its own axis on the right, except on DE-1 data,
         // where its channel holds the event marks.
-        page.yyLabels = view.axes().channelShown(kChannelRatio) && !view.de1Mode();
+        page.yyLabels = (view.axes().channelShown(kChannelRatio) && !view.de1Mode()) ||
+                        !view.rightAxisProfileTitle().empty();
         std::vector<PageSet> sets;
         sets.push_back(pageSet(file, file != nullptr ? scene.setPath(0) : std::filesystem::path(page.documentTitle),
                                scene.offsets().placement(0), colours[0]));

@@ -154,18 +154,35 @@ void GraphView::showFile(RunDataFile file, std::filesystem::path path) {
     }
     axes_.setXRange(*scene_->fitX(axes_.xAxisType(), axes_.xAutoScale()));
     // A profile's values may be in any unit (detector units by the hundred):
-    // without Y auto-scale it opens fitted on y too, as it is on x, rather
-    // than off the plot of a range made for absorbance.
-    const RunDataFile& shown = fileScene()->file();
-    if (shown.isProfile() && !axes_.yAutoScale()) {
-        AutoScaleRange scan = AutoScaleRange::forLoadedFile();
-        for (const SampleRecord& s : shown.samples()) {
-            scan.add(s.absorbanceA);
-        }
-        if (const auto y = scan.range()) {
-            axes_.setYRange(openFlatRange(*y));
-        }
+    // it opens fitted on y too, as it is on x, rather than off the plot of a
+    // range made for absorbance.
+    fitProfileValues(fileScene()->file(), false);
+}
+
+void GraphView::fitProfileValues(const RunDataFile& file, bool right) {
+    if (!file.isProfile() || (right ? axes_.yyAutoScale() : axes_.yAutoScale())) {
+        return;
     }
+    AutoScaleRange scan = AutoScaleRange::forLoadedFile();
+    for (const SampleRecord& s : file.samples()) {
+        scan.add(s.absorbanceA);
+    }
+    if (const auto y = scan.range()) {
+        right ? axes_.setYYRange(openFlatRange(*y)) : axes_.setYRange(openFlatRange(*y));
+    }
+}
+
+std::string GraphView::rightAxisProfileTitle() const {
+    const OverlayRun* overlay = items_.overlay();
+    if (overlay == nullptr || scene_->comparesSets()) {
+        return {};
+    }
+    const RunDataFile* current = scene_->setFile(0);
+    const bool currentAu = current == nullptr || valuesInAu(*current);
+    if (!currentAu && valuesInAu(overlay->file())) {
+        return profileValueTitle(*current);
+    }
+    return !valuesInAu(overlay->file()) && currentAu ? profileValueTitle(overlay->file()) : std::string();
 }
 
 std::vector<const RunDataFile*> GraphView::filesShown() const {
@@ -207,6 +224,11 @@ void GraphView::setOverlay(RunDataFile file, std::filesystem::path path) {
     offsets_.clear();
     if (const XAxisType axis = axisShowingAll(filesShown(), axes_.xAxisType(), true); axis != axes_.xAxisType()) {
         axes_.setXAxisType(axis, scene_->fitX(axis, axes_.xAutoScale()));
+    }
+    // A profile not in AU beside absorbances is drawn on the right axis.
+    if (!rightAxisProfileTitle().empty()) {
+        const RunDataFile* current = scene_->setFile(0);
+        fitProfileValues(current != nullptr && current->isProfile() ? *current : items_.overlay()->file(), true);
     }
     // The slots change owners: start from clean ones.
     (void)graph_.edit([](GraphModel& model) { model.clearAllTraces(); });

@@ -85,15 +85,22 @@ template <class Put>
 void profileChannels(const RunDataFile& file, const RunLayout& layout, Put& put, ChannelArrays& out) {
     const auto& rows = file.samples();
     const bool byPosition = layout.units.byPosition;
+    const int signal = layout.valuesOnRight ? kChannelRatio : kChannelAbsA;
+    out.markChannel = layout.valuesOnRight ? kChannelAbsB : kChannelRatio;
+    double top = 1.0;
     if (layout.shown[kChannelAbsA]) {
         for (std::size_t i = 0; i < rows.size(); ++i) {
-            put(kChannelAbsA, byPosition ? rows[i].positionA : static_cast<double>(i), rows[i].absorbanceA, false);
+            put(signal, byPosition ? rows[i].positionA : static_cast<double>(i), rows[i].absorbanceA, false);
+            if (std::isfinite(rows[i].absorbanceA)) top = std::max(top, std::fabs(rows[i].absorbanceA));
         }
     }
     out.marks = layout.eventMarks || layout.shown[kChannelRatio];
     if (!out.marks || rows.empty()) {
         return;
     }
+    // A tick is a rise the graph sees on the right axis: on one scaled to
+    // the profile's values a rise of 1 would be lost.
+    const double level = layout.valuesOnRight ? top : 1.0;
     const bool rising = std::is_sorted(rows.begin(), rows.end(), [](const SampleRecord& a, const SampleRecord& b) {
         return a.positionA < b.positionA;
     });
@@ -104,8 +111,8 @@ void profileChannels(const RunDataFile& file, const RunLayout& layout, Put& put,
     // Each mark is a rise from 0 to 1, which the graph draws as a tick.
     std::sort(at.begin(), at.end());
     for (const double x : at) {
-        put(kChannelRatio, x, 0.0, true);
-        put(kChannelRatio, x, 1.0, true);
+        put(out.markChannel, x, 0.0, true);
+        put(out.markChannel, x, level, true);
     }
 }
 
@@ -158,6 +165,11 @@ bool profileOwnX(const RunDataFile& file, XAxisType axis) {
     }
     const auto isTime = [](XAxisType a) { return a == XAxisType::Minutes || a == XAxisType::Seconds; };
     return axis == *own || (isTime(axis) && isTime(*own));
+}
+
+bool valuesInAu(const RunDataFile& file) {
+    const Profile* profile = file.profile();
+    return profile == nullptr || std::string_view(profile->yUnit).starts_with("AU");
 }
 
 std::string profileValueTitle(const RunDataFile& file) {

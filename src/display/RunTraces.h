@@ -39,6 +39,9 @@ struct XUnits {
 // (AU)" for values in AU (mAU shown in AU), else its unit as the file gives
 // it ("detector units" where it gives none). Empty for a run of ours.
 [[nodiscard]] std::string profileValueTitle(const RunDataFile& file);
+// The values are absorbances (ours, or a profile in AU or mAU): beside a
+// set whose values are not, each keeps its own axis.
+[[nodiscard]] bool valuesInAu(const RunDataFile& file);
 // The axis runs shown together are laid on: `wanted` where each shows its
 // own x there (a run of ours on every axis, a profile on its unit's; point
 // numbers too, unless `ownX`), else the first profile's axis where every
@@ -61,6 +64,9 @@ struct ChannelArrays {
     std::array<std::vector<double>, kChannelCount> y;
     // A DE-1 run: the ratio channel holds its event marks (levels, not data).
     bool marks = false;
+    // The channel the marks are in: the ratio's, or Abs B's for a profile
+    // whose values take the ratio's place on the right axis.
+    int markChannel = kChannelRatio;
 };
 
 // How a loaded run is laid on the graph.
@@ -75,6 +81,9 @@ struct RunLayout {
     // A DE-1 run's signal in volts: its absorbance over the full scale it
     // was recorded at (0.0-1.0 V), rather than absorbance.
     bool volts = false;
+    // A profile not in AU beside a run in AU: its values on their own (the
+    // right) axis in the ratio channel, its marks in Abs B's.
+    bool valuesOnRight = false;
 };
 
 // The traces of a loaded run: a two-channel run's channels (channel B at its

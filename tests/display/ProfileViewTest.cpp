@@ -193,15 +193,24 @@ TEST_F(ProfileView, AnOverlayGoesWhereBothHaveTheirXAndOurRunsKeepTheirMm) {
     // Ours converts to minutes by its sample interval (the usual 50 ms here).
     EXPECT_EQ(view().axes().xAxisType(), XAxisType::Minutes);
     EXPECT_DOUBLE_EQ(slot(0).x[60], 60 * 0.05 / 60.0) << "our Abs A beside an overlay";
-    EXPECT_DOUBLE_EQ(slot(3).x[149], 0.25) << "the profile's signal, dashed";
-    EXPECT_TRUE(slot(3).dashed);
-    EXPECT_TRUE(slot(5).markStyle);
-    EXPECT_EQ(ticks(5).size(), 2u);
+    // Detector units beside absorbances: on their own, the right, axis.
+    EXPECT_DOUBLE_EQ(slot(5).x[149], 0.25) << "the profile's signal, dashed";
+    EXPECT_DOUBLE_EQ(slot(5).y[149], 900.0);
+    EXPECT_TRUE(slot(5).dashed);
+    EXPECT_TRUE(graph.model.usesRightAxis(5));
+    EXPECT_FALSE(graph.model.usesRightAxis(0));
+    EXPECT_EQ(slot(3).count(), 0);
+    EXPECT_EQ(view().rightAxisProfileTitle(), "detector units");
+    // Our 100 samples last 5 s: the YY auto-scale takes the profile's first 50 points.
+    EXPECT_NEAR(view().axes().yyRange().max, 100.5, 1e-9);
+    EXPECT_DOUBLE_EQ(view().axes().yRange().max, 2.0) << "ours keep the left axis as typed";
+    EXPECT_TRUE(slot(4).markStyle);
+    EXPECT_EQ(ticks(4).size(), 2u) << "its tubes still rise on an axis of hundreds";
 
     // AUTO-ALIGN lines the profile's peak up with ours.
     ASSERT_TRUE(logic.overlays().startAutoAlign());
     ASSERT_TRUE(logic.overlays().finishAutoAlign(0.0, 0.3));
-    EXPECT_NEAR(slot(3).x[149], slot(0).x[60], 1e-9);
+    EXPECT_NEAR(slot(5).x[149], slot(0).x[60], 1e-9);
 
     // Taken off, our run is on mm again when asked.
     logic.overlays().toggleOverlay();
@@ -212,8 +221,13 @@ TEST_F(ProfileView, AnOverlayGoesWhereBothHaveTheirXAndOurRunsKeepTheirMm) {
     // A table without a unit has only its points: both by sample number.
     ASSERT_TRUE(logic.overlays().loadOverlay(table));
     EXPECT_EQ(view().axes().xAxisType(), XAxisType::SampleNumber);
-    EXPECT_DOUBLE_EQ(slot(3).x[40], 40.0);
-    EXPECT_DOUBLE_EQ(slot(3).y[40], 2.0);
+    EXPECT_DOUBLE_EQ(slot(5).x[40], 40.0);
+    EXPECT_DOUBLE_EQ(slot(5).y[40], 2.0);
+
+    // An .asc profile is in AU (its mAU over 1000): on the left beside ours.
+    ASSERT_TRUE(logic.overlays().loadOverlay(asc));
+    EXPECT_DOUBLE_EQ(slot(3).y[120], 0.95);
+    EXPECT_EQ(view().rightAxisProfileTitle(), "");
 }
 
 class ProfileCompare : public ProfileView {
