@@ -156,16 +156,18 @@ void GraphView::showFile(RunDataFile file, std::filesystem::path path) {
     // A profile's values may be in any unit (detector units by the hundred):
     // it opens fitted on y too, as it is on x, rather than off the plot of a
     // range made for absorbance.
-    fitProfileValues(fileScene()->file(), false);
+    if (fileScene()->file().isProfile()) {
+        fitValues(fileScene()->file(), false);
+    }
 }
 
-void GraphView::fitProfileValues(const RunDataFile& file, bool right) {
-    if (!file.isProfile() || (right ? axes_.yyAutoScale() : axes_.yAutoScale())) {
+void GraphView::fitValues(const RunDataFile& file, bool right) {
+    if (right ? axes_.yyAutoScale() : axes_.yAutoScale()) {
         return;
     }
     AutoScaleRange scan = AutoScaleRange::forLoadedFile();
-    for (const SampleRecord& s : file.samples()) {
-        scan.add(s.absorbanceA);
+    for (const double v : alignTraceOf(file).value) {
+        scan.add(v);
     }
     if (const auto y = scan.range()) {
         right ? axes_.setYYRange(openFlatRange(*y)) : axes_.setYRange(openFlatRange(*y));
@@ -228,7 +230,13 @@ void GraphView::setOverlay(RunDataFile file, std::filesystem::path path) {
     // A profile not in AU beside absorbances is drawn on the right axis.
     if (!rightAxisProfileTitle().empty()) {
         const RunDataFile* current = scene_->setFile(0);
-        fitProfileValues(current != nullptr && current->isProfile() ? *current : items_.overlay()->file(), true);
+        if (current != nullptr && !valuesInAu(*current)) {
+            // The profile shown moves right; the left axis, fitted to it, is the run's now.
+            fitValues(*current, true);
+            fitValues(items_.overlay()->file(), false);
+        } else {
+            fitValues(items_.overlay()->file(), true);
+        }
     }
     // The slots change owners: start from clean ones.
     (void)graph_.edit([](GraphModel& model) { model.clearAllTraces(); });

@@ -132,9 +132,9 @@ public:
 private:
     // The axes changed: the picture follows and the views are told.
     void changed();
-    // A profile's values, shown for the first time with the auto-scale of
-    // their axis off, fitted on it once (right: the YY axis).
-    void fitProfileValues(const RunDataFile& file, bool right);
+    // A run's values (a profile's signal) shown for the first time on an
+    // axis whose auto-scale is off, fitted on it once (right: the YY axis).
+    void fitValues(const RunDataFile& file, bool right);
 
     LiveGraph& graph_;
     LiveFeed* feed_ = nullptr;

@@ -69,6 +69,7 @@ void RunFileScene::build(GraphModel& model, AxisState& axes) {
         }
         if (arrays.marks && c == arrays.markChannel) {
             model.setMarkTrace(slot, true, kMarkTickHeight, -marksEarlier, false, marksEarlier);
+            model.setTraceYGain(slot, arrays.markGain);
         }
         model.setTraceData(cx.data(), arrays.y[static_cast<std::size_t>(c)].data(), static_cast<int>(cx.size()),
                            slot, 1.0);

@@ -50,6 +50,7 @@ void OverlayRun::draw(GraphModel& model, const AxisState& axes, const Scene& sce
             }
         } else {
             model.setMarkTrace(slot, true, kMarkTickHeight, 0.0, false, 0.0);
+            model.setTraceYGain(slot, arrays.markGain);
         }
         model.setTraceStyle(slot, true, false);
         model.setTraceData(cx.data(), cy.data(), static_cast<int>(cx.size()), slot, 1.0);

@@ -100,7 +100,7 @@ void profileChannels(const RunDataFile& file, const RunLayout& layout, Put& put,
     }
     // A tick is a rise the graph sees on the right axis: on one scaled to
     // the profile's values a rise of 1 would be lost.
-    const double level = layout.valuesOnRight ? top : 1.0;
+    out.markGain = layout.valuesOnRight ? top : 1.0;
     const bool rising = std::is_sorted(rows.begin(), rows.end(), [](const SampleRecord& a, const SampleRecord& b) {
         return a.positionA < b.positionA;
     });
@@ -112,7 +112,7 @@ void profileChannels(const RunDataFile& file, const RunLayout& layout, Put& put,
     std::sort(at.begin(), at.end());
     for (const double x : at) {
         put(out.markChannel, x, 0.0, true);
-        put(out.markChannel, x, level, true);
+        put(out.markChannel, x, 1.0, true);
     }
 }
 

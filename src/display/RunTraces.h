@@ -67,6 +67,10 @@ struct ChannelArrays {
     // The channel the marks are in: the ratio's, or Abs B's for a profile
     // whose values take the ratio's place on the right axis.
     int markChannel = kChannelRatio;
+    // The marks' trace gain: their rise of 1 as tall as the values on the
+    // right axis (the graph sees a tick in a rise of a few pixels, and a
+    // level of 2 or more would be an automatic fraction's).
+    double markGain = 1.0;
 };
 
 // How a loaded run is laid on the graph.

@@ -205,7 +205,10 @@ TEST_F(ProfileView, AnOverlayGoesWhereBothHaveTheirXAndOurRunsKeepTheirMm) {
     EXPECT_NEAR(view().axes().yyRange().max, 100.5, 1e-9);
     EXPECT_DOUBLE_EQ(view().axes().yRange().max, 2.0) << "ours keep the left axis as typed";
     EXPECT_TRUE(slot(4).markStyle);
-    EXPECT_EQ(ticks(4).size(), 2u) << "its tubes still rise on an axis of hundreds";
+    EXPECT_EQ(ticks(4).size(), 2u);
+    // Its tubes rise by 1 (not an automatic fraction's 2) drawn as tall as its values.
+    EXPECT_EQ(*std::max_element(slot(4).y.begin(), slot(4).y.end()), 1.0);
+    EXPECT_DOUBLE_EQ(slot(4).yGain, 900.0);
 
     // AUTO-ALIGN lines the profile's peak up with ours.
     ASSERT_TRUE(logic.overlays().startAutoAlign());
