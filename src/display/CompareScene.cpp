@@ -119,8 +119,10 @@ void CompareScene::build(GraphModel& model, AxisState& axes) {
     const AxisRange x = axes.xRange();
     model.clearAllTraces();
     AutoScaleRange yScan = AutoScaleRange::forLoadedFile();
+    bool anyMarks = false;
     for (std::size_t k = 0; k < sets_.size(); ++k) {
         const CompareSet& set = sets_[k];
+        anyMarks = anyMarks || set.eventMarks;
         const int slot = static_cast<int>(k);
         RunLayout layout;
         // A DE-1 run (and a profile of another instrument) has its signal in
@@ -163,6 +165,10 @@ void CompareScene::build(GraphModel& model, AxisState& axes) {
         if (!axes.yAutoScale()) {
             axes.useAufsRange();
         }
+        axes.setYYRange({0.0, 1.0});
+    } else if (plotType_ != kChannelRatio && anyMarks) {
+        // The right axis holds only the marks of the sets of other
+        // instruments: on 0..1, whatever range the main window had there.
         axes.setYYRange({0.0, 1.0});
     }
     axes.autoScale(yScan.range(), std::nullopt);

@@ -256,6 +256,7 @@ TEST_F(ProfileCompare, OursAndAnAscAreComparedInMlAndTheLegendSaysSo) {
     EXPECT_DOUBLE_EQ(slot(1).x[120], 6.0);
     EXPECT_DOUBLE_EQ(slot(1).y[120], 0.95);
     EXPECT_EQ(ticks(5).size(), 5u) << "the profile's fractions, in its own slot's mark slot";
+    EXPECT_EQ(compareView.axes().yyRange(), (AxisRange{0.0, 1.0})) << "the marks' axis";
     EXPECT_EQ(session.channelLabel(), "Abs A against Volume (ml)");
     const auto page = graphPageContent(compareView, cursors, nullptr, {});
     EXPECT_EQ(page.compareLegend.columns.at(0).top, "x: Volume (ml)");
