@@ -3,8 +3,9 @@
 // desktop saves (Save Graph Image) or prints (with --dpi and --portrait),
 // drawn without a display. With --compare FILE (once to three times) the
 // compare window's page of RUN and the FILEs, shifted by --offset or lined
-// up by --align. Lab notebook scripts and report generators call it; keep
-// its options stable.
+// up by --align. RUN, the overlay and the compared files may be profiles of
+// other instruments (.pks, .asc, tables), drawn on their own x. Lab notebook
+// scripts and report generators call it; keep its options stable.
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -32,6 +33,7 @@
 #include "cli/AlignedOffsets.h"
 #include "cli/ConsolePrompter.h"
 #include "cli/FileArgs.h"
+#include "cli/ProfileArgs.h"
 #include "compare/CompareSets.h"
 #include "display/Channels.h"
 #include "desktop/GraphPageRenderer.h"
@@ -83,7 +85,10 @@ int usage() {
                  "  --offset (samples) per run in order, RUN's first; --align lines the Abs A peaks\n"
                  "  between X1 and X2 (on the --x axis; the whole runs without them) up with RUN's.\n"
                  "  --analysis: RUN's Abs A regions shaded with their names, its valleys and baseline\n"
-                 "  drawn, as View > Analysis shows them (analyze gives the numbers).\n");
+                 "  drawn, as View > Analysis shows them (analyze gives the numbers).\n"
+                 "  RUN and FILE may be profiles of other instruments (.pks, .asc, a table): without --x\n"
+                 "  they are drawn on their own x (min, ml), with our runs converted to it where every\n"
+                 "  file converts, else by sample number.\n");
     return 2;
 }
 
@@ -135,6 +140,7 @@ public:
 
 struct RenderOptions {
     XAxisType axis = XAxisType::SampleNumber;
+    bool axisGiven = false;
     bool volts = false;
     std::array<bool, kChannelCount> shown{false, false, true, false, false, true, true};
     bool channelsGiven = false;
@@ -186,10 +192,48 @@ std::string outputProblem(const RenderOptions& o) {
     return {};
 }
 
+// A run of ours, or a profile of another instrument made a run; false
+// after the message.
+bool readShownFile(const std::string& name, RunDataFile& out) {
+    RunOrProfileFile read;
+    if (const std::string problem = readRunOrProfile("render", name, {}, read); !problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return false;
+    }
+    out = read.isRun ? std::move(read.run) : RunDataFile::fromProfile(std::move(*read.profile));
+    return true;
+}
+
+// The x axis of the page: --x where every file has its own x there (a
+// profile has no mm), else, without --x, the axis of the files' profiles
+// (sample numbers for our runs alone). Nothing after the message.
+std::optional<XAxisType> pageAxis(const RenderOptions& o, const std::vector<const RunDataFile*>& files) {
+    XAxisType wanted = o.axis;
+    if (!o.axisGiven) {
+        for (const RunDataFile* file : files) {
+            if (const auto own = profileAxisOf(*file)) {
+                wanted = *own;
+                break;
+            }
+        }
+    }
+    const XAxisType axis = axisShowingAll(files, wanted);
+    if (o.axisGiven && axis != o.axis) {
+        std::fprintf(stderr,
+                     "corvane-cli render: --x %s, but a profile of another instrument has no x in it; give --x %s "
+                     "(or leave --x out)\n",
+                     xAxisWords(o.axis).unit[0] != '\0' ? xAxisWords(o.axis).unit : "samples",
+                     axis == XAxisType::SampleNumber ? "samples" : xAxisWords(axis).unit);
+        return std::nullopt;
+    }
+    return axis;
+}
+
 // The compare window's sets: RUN and the compared runs, read as it reads
 // them (an export file is refused with its message), placed by the offsets
 // given or found.
-std::optional<std::string> loadCompareSets(const RenderOptions& o, CompareSession& session, CompareOffsets& offsets) {
+std::optional<std::string> loadCompareSets(const RenderOptions& o, CompareSession& session, CompareOffsets& offsets,
+                                           XAxisType& axis) {
     const std::vector<std::string> names = inputsOf(o);
     for (const std::string& name : names) {
         if (!runFileReadable("render", name)) {
@@ -200,12 +244,38 @@ std::optional<std::string> loadCompareSets(const RenderOptions& o, CompareSessio
         return message;
     }
     const CompareSets& sets = session.sets();
+    std::vector<const RunDataFile*> files;
+    for (std::size_t k = 0; k < sets.size(); ++k) files.push_back(&sets[k].file);
+    const auto shown = pageAxis(o, files);
+    if (!shown) {
+        return std::string();  // said already
+    }
+    axis = *shown;
     std::vector<double> shifts = o.offsets;
-    if (o.align) {
+    std::vector<XUnits> units;
+    for (const RunDataFile* file : files) units.push_back(xUnitsOf(*file, axis));
+    const bool mixed = std::any_of(units.begin(), units.end(), [&](const XUnits& u) {
+        return u.byPosition != units[0].byPosition || u.scale != units[0].scale;
+    });
+    if (o.align && mixed) {
+        // Profiles in their own units beside our runs: each set searched
+        // where it is drawn, the window in the axis's units.
+        const auto found = alignedOnAxis(files, units, o.from.value_or(-HUGE_VAL), o.to.value_or(HUGE_VAL));
+        if (!found) {
+            return "the reference has no peak in the window: " + visibleText(names.front());
+        }
+        shifts.clear();
+        for (std::size_t k = 0; k < found->size(); ++k) {
+            if (!(*found)[k]) {
+                return "no peak in the window: " + visibleText(names[k]);
+            }
+            shifts.push_back(*(*found)[k]);
+        }
+    } else if (o.align) {
         std::vector<AlignTrace> traces;
         for (std::size_t k = 0; k < sets.size(); ++k) traces.push_back(alignTraceOf(sets[k].file));
         // The window is on the --x axis: in RUN's own positions or samples.
-        const XUnits units = xUnitsOf(sets[0].file, o.axis);
+        const XUnits units = xUnitsOf(sets[0].file, axis);
         const auto own = [&](const std::optional<double>& x) {
             return x ? std::optional(*x / units.scale) : std::nullopt;
         };
@@ -235,22 +305,32 @@ int render(const RenderOptions& o) {
     ConsolePrompter prompter;
     CompareSession compare(view, prompter, std::filesystem::current_path());
     CompareOffsets placements;
+    XAxisType axis = o.axis;
     RunDataFile run;
     std::optional<RunDataFile> overlay;
     if (!o.compare.empty()) {
-        if (const auto problem = loadCompareSets(o, compare, placements)) {
+        if (const auto problem = loadCompareSets(o, compare, placements, axis)) {
             return problem->empty() ? 1 : fail(*problem);
         }
     } else {
-        if (!readRunFile("render", o.run, run)) {
+        if (!readShownFile(o.run, run)) {
             return 1;
         }
         if (!o.overlay.empty()) {
             overlay.emplace();
-            if (!readRunFile("render", o.overlay, *overlay)) {
+            if (!readShownFile(o.overlay, *overlay)) {
                 return 1;
             }
         }
+    }
+    if (o.compare.empty()) {
+        std::vector<const RunDataFile*> files{&run};
+        if (overlay) files.push_back(&*overlay);
+        const auto shown = pageAxis(o, files);
+        if (!shown) {
+            return 1;
+        }
+        axis = *shown;
     }
 
     // The page needs fonts, which need Qt's GUI module: on the offscreen
@@ -277,7 +357,6 @@ int render(const RenderOptions& o) {
     settings.yAutoScale = true;
     settings.yyAutoScale = true;
     settings.showGrid = true;
-    const XAxisType axis = o.axis;
     view.change([&o](AxisState& axes) { axes.setVolts(o.volts); });
     if (!o.compare.empty()) {
         // As the compare window sets itself up: one channel, every set in
@@ -375,6 +454,7 @@ int runRender(int argc, char** argv) {
                 return usage();
             }
             o.axis = *axis;
+            o.axisGiven = true;
         } else if (arg == "--y" && hasValue) {
             const std::string_view kind = argv[++i];
             if (kind != "au" && kind != "volts") {

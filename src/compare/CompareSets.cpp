@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "base/TextFormat.h"
+#include "runs/ProfileFile.h"
 
 namespace corvane {
 
@@ -27,9 +28,11 @@ std::string readAll(const std::vector<std::filesystem::path>& files, std::vector
     std::vector<CompareSet> sets(files.size());
     for (std::size_t k = 0; k < files.size(); ++k) {
         sets[k].path = files[k];
-        if (sets[k].file.read(files[k]) != RunDataFile::ReadStatus::Ok) {
+        if (const std::string why = readRunForViewing(files[k], sets[k].file); !why.empty()) {
             return formatText("Error, unable to open data file %s", name(k, files[k]).c_str());
         }
+        // A profile's marks (fractions, tubes) are what it is compared by: shown from the start.
+        sets[k].eventMarks = sets[k].file.isProfile();
         if (auto message = exportedFileMessage(sets[k].file, files[k].string()); !message.empty()) {
             return message;
         }
@@ -62,6 +65,7 @@ std::string compareChannelLabel(const std::array<bool, kPlotTypeCount>& shown, b
 
 double compareValue(const RunDataFile& file, std::size_t i, int channel) {
     if (file.isEm1()) return channel == kAbsA ? file.em1Samples()[i].absorbance : kNaN;
+    if (file.isProfile()) return channel == kAbsA ? file.samples()[i].absorbanceA : kNaN;
     const SampleRecord& r = file.samples()[i];
     switch (channel) {
         case kSampleA: return r.sampleA;
@@ -191,7 +195,10 @@ int CompareSets::largestAufsStep() const {
 std::vector<ExportSet> CompareSets::exportSets(const CompareOffsets& offsets) const {
     std::vector<ExportSet> result;
     for (std::size_t k = 0; k < sets_.size(); ++k) {
-        result.push_back(exportSetOf(sets_[k].file, sets_[k].path, offsets.placement(static_cast<int>(k))));
+        const SetPlacement placement = offsets.placement(static_cast<int>(k));
+        const Profile* profile = sets_[k].file.profile();
+        result.push_back(profile != nullptr ? exportSetOf(*profile, sets_[k].path, placement)
+                                            : exportSetOf(sets_[k].file, sets_[k].path, placement));
     }
     return result;
 }

@@ -26,6 +26,13 @@ inline constexpr int kPlotAbsA = 2;
 inline constexpr const char* kCompareFileFilter =
     "CSV Text Files (*.csv)|*.csv|Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
 
+// The file dialogs that open runs to show (File > Open, the overlay, the
+// compare sets): our runs, and beside them profiles of other instruments.
+inline constexpr const char* kRunOrProfileFilter =
+    "CSV Text Files (*.csv)|*.csv|Text Files (*.txt)|*.txt|"
+    "Profiles from other instruments (*.pks;*.asc;*.tsv;*.txt;*.csv)|*.pks;*.asc;*.tsv;*.txt;*.csv|"
+    "All Files (*.*)|*.*||";
+
 // The multiple data sets dialog's messages.
 inline constexpr const char* kTooManyChosen = "Can only choose up to 4 files.";
 inline constexpr const char* kTooFewLeft = "Error, cannot have fewer than 2 files in an Exported Data Set.";
@@ -43,7 +50,7 @@ inline constexpr const char* kTooFewLeft = "Error, cannot have fewer than 2 file
 struct CompareSet {
     std::filesystem::path path;
     RunDataFile file;
-    bool eventMarks = false;  // its DE-1 marks shown
+    bool eventMarks = false;  // its DE-1 marks (a profile's marks) shown
 
     [[nodiscard]] std::string name() const { return path.filename().string(); }
 };
@@ -52,7 +59,8 @@ struct CompareSet {
 // is the reference of AUTO-ALIGN and of the axis rules.
 class CompareSets {
 public:
-    // Reads the files in order. At the first that is not a run, or is an
+    // Reads the files in order (a profile of another instrument as a run,
+    // its marks shown). At the first that is not a run, or is an
     // export file, the message to show ("Error, unable to open data file
     // %s" or the export messages) and nothing is kept; empty when all were
     // read. The sets held before stay until the new ones are all read.

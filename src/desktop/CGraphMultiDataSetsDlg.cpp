@@ -83,7 +83,7 @@ CGraphMultiDataSetsDlg::Choice CGraphMultiDataSetsDlg::choice() const {
 void CGraphMultiDataSetsDlg::addFiles() {
     FileDialogRequest request;
     request.title = "Select Data Files";
-    request.filter = kCompareFileFilter;
+    request.filter = kRunOrProfileFilter;
     request.defaultExtension = "csv";
     request.initialFolder = folders_.folder(DialogFolder::Data);
     const auto chosen = prompter_.openFiles(request);

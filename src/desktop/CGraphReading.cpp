@@ -19,6 +19,7 @@
 #include "desktop/CRemoveCursorDlg.h"
 #include "desktop/CYAxisOffsetsDlg.h"
 #include "display/GraphReading.h"
+#include "display/RunTraces.h"
 #include "desktop/NotYet.h"
 #include "display/WindowSizes.h"
 #include "graph/CGraphCtrl.h"
@@ -472,9 +473,19 @@ void CGraphReading::updateTitles() {
     if (view.de1Mode()) {
         y = view.axes().volts() ? QStringLiteral("Voltage (V)") : QStringLiteral("Absorbance (AU)");
     }
-    const bool ratioOnRight = shown[kChannelRatio] && !view.de1Mode();
+    // A profile of another instrument: its own unit on its axis, and its
+    // marks (not a ratio) in the ratio channel.
+    const RunDataFile* current = view.scene().comparesSets() ? nullptr : view.scene().setFile(0);
+    const bool profile = current != nullptr && current->isProfile();
+    if (profile && !view.overlayShown()) {
+        y = QString::fromStdString(profileValueTitle(*current));
+    }
+    const bool ratioOnRight = shown[kChannelRatio] && !view.de1Mode() && !profile;
+    const std::string rightProfile = view.rightAxisProfileTitle();
     frame_.setTitles(QLatin1String(xAxisWords(view.axes().xAxisType()).windowTitle), y,
-                     ratioOnRight ? QStringLiteral("Abs A / Abs B") : QString());
+                     !rightProfile.empty() ? QString::fromStdString(rightProfile)
+                     : ratioOnRight        ? QStringLiteral("Abs A / Abs B")
+                                           : QString());
 }
 
 }  // namespace corvane

@@ -155,6 +155,12 @@ void AxisState::setYYRange(AxisRange yy) {
     yyMax_ = yy.max;
 }
 
+void AxisState::setYRange(AxisRange y) {
+    yMin_ = y.min;
+    yMax_ = y.max;
+    yAutoScaled_ = false;
+}
+
 void AxisState::setYAutoScale(bool on, bool de1) {
     yAutoScale_ = on;
     if (!on) {

@@ -146,6 +146,9 @@ public:
     [[nodiscard]] AxisRange yRange() const { return {yMin_, yMax_}; }
     [[nodiscard]] AxisRange yyRange() const { return {yyMin_, yyMax_}; }
     void setYYRange(AxisRange yy);
+    // The Y range set from outside the auto-scale (a profile of another
+    // instrument fitted as it opens).
+    void setYRange(AxisRange y);
     [[nodiscard]] bool yAutoScale() const { return yAutoScale_; }
     [[nodiscard]] bool yyAutoScale() const { return yyAutoScale_; }
     // Y auto-scale off on DE-1 data puts the AUFS range back.

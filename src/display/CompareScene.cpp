@@ -119,13 +119,17 @@ void CompareScene::build(GraphModel& model, AxisState& axes) {
     const AxisRange x = axes.xRange();
     model.clearAllTraces();
     AutoScaleRange yScan = AutoScaleRange::forLoadedFile();
+    bool anyMarks = false;
     for (std::size_t k = 0; k < sets_.size(); ++k) {
         const CompareSet& set = sets_[k];
+        anyMarks = anyMarks || set.eventMarks;
         const int slot = static_cast<int>(k);
         RunLayout layout;
-        // A DE-1 run has its signal in the Abs A channel and its marks in the ratio one.
+        // A DE-1 run (and a profile of another instrument) has its signal in
+        // the Abs A channel and its marks in the ratio one.
+        const bool oneSignal = set.file.isEm1() || set.file.isProfile();
         layout.shown[static_cast<std::size_t>(plotType_)] = true;
-        layout.shown[kChannelRatio] = layout.shown[kChannelRatio] || (set.file.isEm1() && set.eventMarks);
+        layout.shown[kChannelRatio] = layout.shown[kChannelRatio] || (oneSignal && set.eventMarks);
         layout.units = unitsOf(slot, axis);
         layout.eventMarks = set.eventMarks;
         layout.volts = axes.volts();
@@ -134,11 +138,11 @@ void CompareScene::build(GraphModel& model, AxisState& axes) {
         layout.yGain = offsets_.placement(slot).yGain;
         layout.yOffset = offsets_.yOffset(slot);
         const ChannelArrays arrays = runChannels(set.file, layout);
-        const int channel = set.file.isEm1() ? kChannelAbsA : plotType_;
+        const int channel = oneSignal ? kChannelAbsA : plotType_;
         const auto& cx = arrays.x[static_cast<std::size_t>(channel)];
         const auto& cy = arrays.y[static_cast<std::size_t>(channel)];
-        if (set.file.isEm1() && plotType_ != kChannelAbsA && plotType_ != kChannelAbsB) {
-            continue;  // a DE-1 run has no counts or ratio to show
+        if (oneSignal && plotType_ != kChannelAbsA && plotType_ != kChannelAbsB) {
+            continue;  // one signal: no counts or ratio to show
         }
         for (std::size_t i = 0; i < cx.size(); ++i) {
             if (cx[i] >= x.min && cx[i] <= x.max) yScan.add(cy[i]);
@@ -161,6 +165,10 @@ void CompareScene::build(GraphModel& model, AxisState& axes) {
         if (!axes.yAutoScale()) {
             axes.useAufsRange();
         }
+        axes.setYYRange({0.0, 1.0});
+    } else if (plotType_ != kChannelRatio && anyMarks) {
+        // The right axis holds only the marks of the sets of other
+        // instruments: on 0..1, whatever range the main window had there.
         axes.setYYRange({0.0, 1.0});
     }
     axes.autoScale(yScan.range(), std::nullopt);

@@ -39,13 +39,29 @@ void CompareSession::show(int plotType, const std::array<int, 4>& colours, const
     settings.shown[static_cast<std::size_t>(plotType_)] = true;
     view_.offsets() = placements;
     auto scene = std::make_unique<CompareScene>(sets_, plotType_, rgbsOf(colours_), view_.offsets());
+    // Profiles of other instruments: on the axis every set converts to.
+    std::vector<const RunDataFile*> files;
+    for (std::size_t k = 0; k < sets_.size(); ++k) {
+        files.push_back(&sets_[k].file);
+    }
+    const XAxisType shownAxis = axisShowingAll(files, axis, true);
+    if (shownAxis != axis) {
+        keepX.reset();
+    }
     view_.apply(settings);
-    view_.show(std::move(scene), axis, keepX);
+    view_.show(std::move(scene), shownAxis, keepX);
     view_.refresh();
 }
 
 std::string CompareSession::channelLabel() const {
-    return compareChannelLabel(view_.axes().shown(), sets_.de1());
+    std::string label = compareChannelLabel(view_.axes().shown(), sets_.de1());
+    for (std::size_t k = 0; k < sets_.size(); ++k) {
+        if (sets_[k].file.isProfile()) {
+            // Sets of other instruments share the axis chosen for them: say which.
+            return label + " against " + xAxisWords(view_.axes().xAxisType()).windowTitle;
+        }
+    }
+    return label;
 }
 
 bool CompareSession::takeFiles(const std::vector<std::filesystem::path>& files, int plotType,

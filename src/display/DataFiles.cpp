@@ -14,6 +14,8 @@
 #include "display/RunFileScene.h"
 #include "display/WindowPreferences.h"
 #include "recording/RecordingCommands.h"
+#include "compare/CompareSets.h"
+#include "runs/ProfileFile.h"
 #include "runs/RunDataFile.h"
 #include "runs/RunFileCopy.h"
 #include "runs/TempFolder.h"
@@ -21,9 +23,6 @@
 namespace corvane {
 
 namespace {
-
-constexpr const char* kCsvTextFilter =
-    "CSV Text Files (*.csv)|*.csv|Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
 
 [[nodiscard]] RunFolders runFolders(const std::filesystem::path& startup) {
     return RunFolders{startup, UserStore(startup).tempFolder()};
@@ -41,7 +40,8 @@ DataFiles::DataFiles(Env env) : env_(std::move(env)) {
 bool DataFiles::openDataFile() {
     FileDialogRequest request;
     request.title = "Open Data File";
-    request.filter = kCsvTextFilter;
+    // Beside our runs, profiles of other instruments (the filter names them).
+    request.filter = kRunOrProfileFilter;
     request.defaultExtension = "csv";
     request.initialFolder = env_.folders.folder(DialogFolder::Data);
     const auto chosen = env_.prompter.openFile(request);
@@ -58,16 +58,18 @@ bool DataFiles::openDataFile() {
 
 bool DataFiles::showDataFile(const std::filesystem::path& path) {
     RunDataFile file;
-    switch (file.read(path)) {
-        case RunDataFile::ReadStatus::CannotOpen:
+    if (const std::string why = readRunForViewing(path, file); !why.empty()) {
+        if (why == kNoSuchFile || why == kCannotRead) {
             env_.prompter.message(formatText("Error, unable to open file: %s", path.string().c_str()));
             return false;
-        case RunDataFile::ReadStatus::NoColumnHeader:
-            env_.prompter.message(
-                formatText("Invalid data header found in file: %s", path.string().c_str()));
-            return false;
-        case RunDataFile::ReadStatus::Ok:
-            break;
+        }
+        std::string message = formatText("Invalid data header found in file: %s", path.string().c_str());
+        // A file that is no profile of another instrument either says why.
+        if (why != kRunWithoutColumnHeader) {
+            message += "; " + visibleText(why);
+        }
+        env_.prompter.message(message);
+        return false;
     }
     env_.view.showFile(std::move(file), path);
     env_.window.post(UserMsg::RedrawGraph);
@@ -108,6 +110,10 @@ void DataFiles::saveGraphDataAs() {
     const std::filesystem::path shown = scene != nullptr ? scene->path() : std::filesystem::path{};
     if (shown.empty()) {
         env_.prompter.message("Error, file data does not exist.");
+        return;
+    }
+    if (const Profile* profile = scene->file().profile()) {
+        env_.prompter.message(profileRefusalMessage(shown, *profile, "Save Graph Data As"));
         return;
     }
     std::ifstream in(shown, std::ios::binary);

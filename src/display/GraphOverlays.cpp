@@ -4,7 +4,9 @@
 #include "app/Prompter.h"
 #include "app/UserStore.h"
 #include "base/TextFormat.h"
+#include "compare/CompareSets.h"
 #include "compare/ExportFile.h"
+#include "runs/ProfileFile.h"
 #include "display/GraphView.h"
 #include "runs/OverlayPlanBlock.h"
 #include "runs/OverlayPlanRules.h"
@@ -18,14 +20,28 @@ constexpr const char* kCsvTextFilter =
     "CSV Text Files (*.csv)|*.csv|Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
 constexpr const char* kStandardRunFilter = "SR CSV Text Files (SR*.csv)|SR*.csv|All Files (*.*)|*.*||";
 
-// A run file to open, from the user's data folder.
-FileDialogRequest runFileRequest(const char* title, DialogFolders& folders) {
+// A run file to open, from the user's data folder; `profiles`: profiles of
+// other instruments are offered beside our runs.
+FileDialogRequest runFileRequest(const char* title, DialogFolders& folders, bool profiles) {
     FileDialogRequest request;
     request.title = title;
-    request.filter = kCsvTextFilter;
+    request.filter = profiles ? kRunOrProfileFilter : kCsvTextFilter;
     request.defaultExtension = "*.csv";
     request.initialFolder = folders.folder(DialogFolder::Data);
     return request;
+}
+
+// Sets drawn on one axis in different own units: a profile's minutes or
+// points beside our run's samples.
+bool mixedUnits(const Scene& scene, XAxisType axis) {
+    const XUnits first = scene.unitsOf(0, axis);
+    for (int k = 1; k < scene.setCount(); ++k) {
+        const XUnits u = scene.unitsOf(k, axis);
+        if (u.byPosition != first.byPosition || u.scale != first.scale) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -43,7 +59,7 @@ bool GraphOverlays::toggleOverlay() {
         env_.view.removeOverlay();
         return true;
     }
-    const auto chosen = env_.prompter.openFile(runFileRequest("Open", env_.folders));
+    const auto chosen = env_.prompter.openFile(runFileRequest("Open", env_.folders, true));
     if (!chosen) {
         return false;
     }
@@ -54,7 +70,7 @@ bool GraphOverlays::toggleOverlay() {
 
 bool GraphOverlays::loadOverlay(const std::filesystem::path& path) {
     RunDataFile file;
-    if (file.read(path) != RunDataFile::ReadStatus::Ok) {
+    if (!readRunForViewing(path, file).empty()) {
         env_.prompter.message(fileError(path));
         return false;
     }
@@ -151,7 +167,7 @@ void GraphOverlays::adoptCollectionSettings(const std::filesystem::path& path) {
 
 std::optional<GraphOverlays::RunForStandard> GraphOverlays::chooseRunForStandard() {
     const auto chosen =
-        env_.prompter.openFile(runFileRequest("Please select a file to become the STANDARD RUN", env_.folders));
+        env_.prompter.openFile(runFileRequest("Please select a file to become the STANDARD RUN", env_.folders, false));
     if (!chosen) {
         return std::nullopt;
     }
@@ -159,7 +175,11 @@ std::optional<GraphOverlays::RunForStandard> GraphOverlays::chooseRunForStandard
     out.path = *chosen;
     const auto plan = readOverlayPlanFile(out.path);
     if (!plan || out.run.read(out.path) != RunDataFile::ReadStatus::Ok) {
-        env_.prompter.message(fileError(out.path));
+        // A profile of another instrument is told as such, not as a broken run.
+        const auto profile = readProfileFile(out.path);
+        const bool other = profile.profile && profile.profile->format != ProfileFormat::Corvane;
+        env_.prompter.message(other ? profileRefusalMessage(out.path, *profile.profile, "Create Standard Run")
+                                    : fileError(out.path));
         return std::nullopt;
     }
     if (const auto message = exportedFileMessage(out.run, out.path.string()); !message.empty()) {
@@ -237,9 +257,14 @@ bool GraphOverlays::finishAutoAlign(double x1, double x2) {
     }
     // The search works on the reference's own positions or samples: where
     // it is drawn, its own shift taken off, in its own units.
-    const XUnits units = env_.view.scene().unitsOf(0, env_.view.axes().xAxisType());
-    const AlignAxis axis = units.byPosition ? AlignAxis::Millimetres : AlignAxis::Samples;
+    const Scene& scene = env_.view.scene();
+    const XAxisType type = env_.view.axes().xAxisType();
+    const XUnits units = scene.unitsOf(0, type);
     const double refShift = env_.view.xShiftOf(0);
+    if (mixedUnits(scene, type)) {
+        return finishAutoAlignOnAxis(x1 - refShift, x2 - refShift);
+    }
+    const AlignAxis axis = units.byPosition ? AlignAxis::Millimetres : AlignAxis::Samples;
     x1 = (x1 - refShift) / units.scale;
     x2 = (x2 - refShift) / units.scale;
     const auto reference = findPeak(traces[0], x1, x2, axis);
@@ -252,6 +277,35 @@ bool GraphOverlays::finishAutoAlign(double x1, double x2) {
         const auto aligned = alignOn(*reference, traces[k], x1, x2, axis);
         if (aligned) {
             (void)offsets.setXOffset(set, aligned->offsetSamples + offsets.xOffset(0));
+        }
+    }
+    env_.view.refresh();
+    return true;
+}
+
+bool GraphOverlays::finishAutoAlignOnAxis(double x1, double x2) {
+    const Scene& scene = env_.view.scene();
+    const XAxisType type = env_.view.axes().xAxisType();
+    std::vector<const RunDataFile*> files;
+    std::vector<XUnits> units;
+    for (int k = 0; k < scene.setCount(); ++k) {
+        if (scene.setFile(k) == nullptr) {
+            return false;  // a live run searched beside a file: not in this way
+        }
+        files.push_back(scene.setFile(k));
+        units.push_back(scene.unitsOf(k, type));
+    }
+    const auto found = alignedOnAxis(files, units, x1, x2);
+    if (!found) {
+        return false;
+    }
+    // Each set goes as far as the reference is shifted, plus its own peak's distance.
+    CompareOffsets& offsets = env_.view.offsets();
+    const double refShift = env_.view.xShiftOf(0);
+    for (std::size_t k = 1; k < found->size(); ++k) {
+        if (const auto offset = (*found)[k]) {
+            const int set = static_cast<int>(k);
+            (void)offsets.setXOffset(set, *offset + refShift * scene.samplesPerX(set, type));
         }
     }
     env_.view.refresh();

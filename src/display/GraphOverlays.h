@@ -111,6 +111,9 @@ public:
     // reference peak and each other set's offset. False when the reference
     // has no peak there.
     bool finishAutoAlign(double x1, double x2);
+    // The same for sets in different own units, where each is drawn (x1
+    // and x2 without the reference's shift).
+    bool finishAutoAlignOnAxis(double x1, double x2);
     void resetAlignment();
 
     // Trace drag: a press over a slot of a set that may be dragged (an

@@ -40,6 +40,17 @@ int scanAt(const RunDataFile* file, double x, XUnits units, double shift) {
     return row ? static_cast<int>(*row) : 0;
 }
 
+// Sets from other instruments share an axis chosen for them (ml where every
+// set converts, else point numbers): the legend says which.
+std::string compareAxisNote(const Scene& scene, XAxisType axis) {
+    for (int k = 0; k < scene.setCount(); ++k) {
+        if (scene.setFile(k) != nullptr && scene.setFile(k)->isProfile()) {
+            return std::string("x: ") + xAxisWords(axis).pageTitle;
+        }
+    }
+    return {};
+}
+
 PageFractionation fractionationOf(const GraphOverlays* overlays) {
     if (overlays == nullptr || overlays->standardRun() == nullptr) {
         return PageFractionation::None;
@@ -70,12 +81,13 @@ GraphPageContent graphPageContent(const GraphView& view, const GraphCursors& cur
             sets.push_back(pageSet(scene.setFile(k), scene.setPath(k), scene.offsets().placement(k),
                                    colours[static_cast<std::size_t>(k)]));
         }
-        page.compareLegend = compareLegend(sets);
+        page.compareLegend = compareLegend(sets, compareAxisNote(scene, axis));
     } else {
         page.documentTitle = file != nullptr ? scene.setPath(0).filename().string() : std::string("Live run");
         // The ratio has its own axis on the right, except on DE-1 data,
         // where its channel holds the event marks.
-        page.yyLabels = view.axes().channelShown(kChannelRatio) && !view.de1Mode();
+        page.yyLabels = (view.axes().channelShown(kChannelRatio) && !view.de1Mode()) ||
+                        !view.rightAxisProfileTitle().empty();
         std::vector<PageSet> sets;
         sets.push_back(pageSet(file, file != nullptr ? scene.setPath(0) : std::filesystem::path(page.documentTitle),
                                scene.offsets().placement(0), colours[0]));

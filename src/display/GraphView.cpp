@@ -3,6 +3,7 @@
 #include "display/LiveFeed.h"
 #include "display/LiveGraph.h"
 #include "display/RunFileScene.h"
+#include "graph/AxisTicks.h"
 #include "graph/GraphModel.h"
 
 namespace corvane {
@@ -63,6 +64,9 @@ void GraphView::setChannelShown(int channel, bool shown) {
 }
 
 void GraphView::setXAxisType(XAxisType type) {
+    // A profile of another instrument has no mm (nor ml, nor time, unless
+    // its x is one): the axis goes where every set shown has its own x.
+    type = axisShowingAll(filesShown(), type);
     if (type == axes_.xAxisType()) {
         return;
     }
@@ -144,7 +148,51 @@ void GraphView::showFile(RunDataFile file, std::filesystem::path path) {
     axes_.forgetAutoScaled();
     offsets_.clear();
     scene_ = std::make_unique<RunFileScene>(std::move(file), std::move(path), items_, offsets_);
+    const XAxisType axis = axisShowingAll(filesShown(), axes_.xAxisType(), true);
+    if (axis != axes_.xAxisType()) {
+        axes_.setXAxisType(axis, std::nullopt);
+    }
     axes_.setXRange(*scene_->fitX(axes_.xAxisType(), axes_.xAutoScale()));
+    // A profile's values may be in any unit (detector units by the hundred):
+    // it opens fitted on y too, as it is on x, rather than off the plot of a
+    // range made for absorbance.
+    if (fileScene()->file().isProfile()) {
+        fitValues(fileScene()->file(), false);
+    }
+}
+
+void GraphView::fitValues(const RunDataFile& file, bool right) {
+    if (right ? axes_.yyAutoScale() : axes_.yAutoScale()) {
+        return;
+    }
+    AutoScaleRange scan = AutoScaleRange::forLoadedFile();
+    for (const double v : alignTraceOf(file).value) {
+        scan.add(v);
+    }
+    if (const auto y = scan.range()) {
+        right ? axes_.setYYRange(openFlatRange(*y)) : axes_.setYRange(openFlatRange(*y));
+    }
+}
+
+std::string GraphView::rightAxisProfileTitle() const {
+    const OverlayRun* overlay = items_.overlay();
+    if (overlay == nullptr || scene_->comparesSets()) {
+        return {};
+    }
+    const RunDataFile* current = scene_->setFile(0);
+    const bool currentAu = current == nullptr || valuesInAu(*current);
+    if (!currentAu && valuesInAu(overlay->file())) {
+        return profileValueTitle(*current);
+    }
+    return !valuesInAu(overlay->file()) && currentAu ? profileValueTitle(overlay->file()) : std::string();
+}
+
+std::vector<const RunDataFile*> GraphView::filesShown() const {
+    std::vector<const RunDataFile*> files;
+    for (int set = 0; set < scene_->setCount(); ++set) {
+        files.push_back(scene_->setFile(set));
+    }
+    return files;
 }
 
 void GraphView::closeFile(double windowSamples) {
@@ -176,6 +224,20 @@ void GraphView::setOverlay(RunDataFile file, std::filesystem::path path) {
     }
     items_.setOverlay(std::move(file), std::move(path));
     offsets_.clear();
+    if (const XAxisType axis = axisShowingAll(filesShown(), axes_.xAxisType(), true); axis != axes_.xAxisType()) {
+        axes_.setXAxisType(axis, scene_->fitX(axis, axes_.xAutoScale()));
+    }
+    // A profile not in AU beside absorbances is drawn on the right axis.
+    if (!rightAxisProfileTitle().empty()) {
+        const RunDataFile* current = scene_->setFile(0);
+        if (current != nullptr && !valuesInAu(*current)) {
+            // The profile shown moves right; the left axis, fitted to it, is the run's now.
+            fitValues(*current, true);
+            fitValues(items_.overlay()->file(), false);
+        } else {
+            fitValues(items_.overlay()->file(), true);
+        }
+    }
     // The slots change owners: start from clean ones.
     (void)graph_.edit([](GraphModel& model) { model.clearAllTraces(); });
     changed();

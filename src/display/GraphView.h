@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "display/AxisState.h"
 #include "display/ChangeNotice.h"
@@ -121,9 +122,19 @@ public:
     // The standard run's file (null: none) and "Show Standard Run Profile".
     void setStandardProfile(const RunDataFile* file, bool shown);
 
+    // The unit of a profile of another instrument whose values are not in AU
+    // and are drawn on the right axis beside a run in AU ("detector
+    // units"); empty when no set's values are there.
+    [[nodiscard]] std::string rightAxisProfileTitle() const;
+    // The run files of the sets shown (null for the live run).
+    [[nodiscard]] std::vector<const RunDataFile*> filesShown() const;
+
 private:
     // The axes changed: the picture follows and the views are told.
     void changed();
+    // A run's values (a profile's signal) shown for the first time on an
+    // axis whose auto-scale is off, fitted on it once (right: the YY axis).
+    void fitValues(const RunDataFile& file, bool right);
 
     LiveGraph& graph_;
     LiveFeed* feed_ = nullptr;

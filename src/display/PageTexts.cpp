@@ -65,7 +65,11 @@ std::string g3(double v) { return formatText("%.3G", v); }
 
 PageTable headerTable(const std::vector<PageSet>& sets) { return setTable(sets, false); }
 
-PageTable compareLegend(const std::vector<PageSet>& sets) { return setTable(sets, true); }
+PageTable compareLegend(const std::vector<PageSet>& sets, const std::string& axisNote) {
+    PageTable table = setTable(sets, true);
+    table.columns.front().top = axisNote;
+    return table;
+}
 
 PageTable overlayLegend(const std::array<Rgb, 6>& colours, bool fluorescence) {
     PageTable table;

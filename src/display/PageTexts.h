@@ -47,8 +47,9 @@ struct PageSet {
 // The header over the plot: per set "Filename", "Date", "Time" and its
 // offsets and gains.
 [[nodiscard]] PageTable headerTable(const std::vector<PageSet>& sets);
-// The compare legend: the same per set, with a colour box in the set's colour.
-[[nodiscard]] PageTable compareLegend(const std::vector<PageSet>& sets);
+// The compare legend: the same per set, with a colour box in the set's colour;
+// axisNote, if any, over the file names (which x the sets share).
+[[nodiscard]] PageTable compareLegend(const std::vector<PageSet>& sets, const std::string& axisNote = {});
 // With an overlay: which colour is which channel of the current run and of
 // the overlay. colours holds slots 0 to 5 (current Abs A, Abs B, ratio, then
 // the overlay's).

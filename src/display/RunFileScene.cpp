@@ -23,6 +23,7 @@ void RunFileScene::build(GraphModel& model, AxisState& axes) {
     layout.yGain = offsets_.placement(0).yGain;
     layout.yOffset = offsets_.yOffset(0);
     if (items_.overlay() != nullptr) {
+        layout.valuesOnRight = !valuesInAu(file_) && valuesInAu(items_.overlay()->file());
         for (const int c : {kChannelSampleA, kChannelSourceA, kChannelSampleB, kChannelSourceB}) {
             layout.shown[static_cast<std::size_t>(c)] = false;
         }
@@ -35,7 +36,7 @@ void RunFileScene::build(GraphModel& model, AxisState& axes) {
     AutoScaleRange yyScan = AutoScaleRange::forLoadedFile();
     for (int c = 0; c < kChannelCount; ++c) {
         // A DE-1 run's ratio slot holds its marks: levels, not data.
-        if (arrays.marks && c == kChannelRatio) {
+        if (arrays.marks && c == arrays.markChannel) {
             continue;
         }
         AutoScaleRange& scan = c == kChannelRatio ? yyScan : yScan;
@@ -66,8 +67,9 @@ void RunFileScene::build(GraphModel& model, AxisState& axes) {
         if (cx.empty() || slot < 0) {
             continue;
         }
-        if (arrays.marks && c == kChannelRatio) {
+        if (arrays.marks && c == arrays.markChannel) {
             model.setMarkTrace(slot, true, kMarkTickHeight, -marksEarlier, false, marksEarlier);
+            model.setTraceYGain(slot, arrays.markGain);
         }
         model.setTraceData(cx.data(), arrays.y[static_cast<std::size_t>(c)].data(), static_cast<int>(cx.size()),
                            slot, 1.0);

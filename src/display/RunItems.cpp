@@ -26,6 +26,9 @@ void OverlayRun::draw(GraphModel& model, const AxisState& axes, const Scene& sce
     layout.xGain = offsets.placement(1).xGain;
     layout.yGain = offsets.placement(1).yGain;
     layout.yOffset = offsets.yOffset(1);
+    // A profile not in AU over absorbances (a live run's too) keeps its own axis.
+    const RunDataFile* current = scene.setFile(0);
+    layout.valuesOnRight = !valuesInAu(file_) && (current == nullptr || valuesInAu(*current));
     const ChannelArrays arrays = runChannels(file_, layout);
     constexpr std::array<int, 3> kChannels{kChannelAbsA, kChannelAbsB, kChannelRatio};
     for (int k = 0; k < 3; ++k) {
@@ -37,7 +40,7 @@ void OverlayRun::draw(GraphModel& model, const AxisState& axes, const Scene& sce
         if (cx.empty()) {
             continue;
         }
-        const bool marks = arrays.marks && c == kChannelRatio;
+        const bool marks = arrays.marks && c == arrays.markChannel;
         if (!marks) {
             AutoScaleRange& scan = c == kChannelRatio ? yyScan : yScan;
             for (std::size_t i = 0; i < cx.size(); ++i) {
@@ -47,6 +50,7 @@ void OverlayRun::draw(GraphModel& model, const AxisState& axes, const Scene& sce
             }
         } else {
             model.setMarkTrace(slot, true, kMarkTickHeight, 0.0, false, 0.0);
+            model.setTraceYGain(slot, arrays.markGain);
         }
         model.setTraceStyle(slot, true, false);
         model.setTraceData(cx.data(), cy.data(), static_cast<int>(cx.size()), slot, 1.0);

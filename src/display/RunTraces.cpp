@@ -67,6 +67,55 @@ const std::vector<SampleRecord>* fileSamples(const RunDataFile& file) {
     return file.exportedSets().empty() ? nullptr : &file.exportedSets().front().samples;
 }
 
+// The row whose x is nearest to x: by halving when the x rise (a time or a
+// volume), else by looking at every row.
+[[nodiscard]] std::size_t nearestRow(const std::vector<SampleRecord>& rows, double x, bool rising) {
+    if (!rising) {
+        return *nearest(rows.size(), x, [&](std::size_t k) { return rows[k].positionA; });
+    }
+    const auto after = std::lower_bound(rows.begin(), rows.end(), x,
+                                        [](const SampleRecord& r, double v) { return r.positionA < v; });
+    const auto i = static_cast<std::size_t>(after - rows.begin());
+    if (i == 0) return 0;
+    if (i == rows.size()) return rows.size() - 1;
+    return x - rows[i - 1].positionA <= rows[i].positionA - x ? i - 1 : i;
+}
+
+template <class Put>
+void profileChannels(const RunDataFile& file, const RunLayout& layout, Put& put, ChannelArrays& out) {
+    const auto& rows = file.samples();
+    const bool byPosition = layout.units.byPosition;
+    const int signal = layout.valuesOnRight ? kChannelRatio : kChannelAbsA;
+    out.markChannel = layout.valuesOnRight ? kChannelAbsB : kChannelRatio;
+    double top = 1.0;
+    if (layout.shown[kChannelAbsA]) {
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            put(signal, byPosition ? rows[i].positionA : static_cast<double>(i), rows[i].absorbanceA, false);
+            if (std::isfinite(rows[i].absorbanceA)) top = std::max(top, std::fabs(rows[i].absorbanceA));
+        }
+    }
+    out.marks = layout.eventMarks || layout.shown[kChannelRatio];
+    if (!out.marks || rows.empty()) {
+        return;
+    }
+    // A tick is a rise the graph sees on the right axis: on one scaled to
+    // the profile's values a rise of 1 would be lost.
+    out.markGain = layout.valuesOnRight ? top : 1.0;
+    const bool rising = std::is_sorted(rows.begin(), rows.end(), [](const SampleRecord& a, const SampleRecord& b) {
+        return a.positionA < b.positionA;
+    });
+    std::vector<double> at;
+    for (const ProfileMark& mark : file.profile()->marks) {
+        at.push_back(byPosition ? mark.x : static_cast<double>(nearestRow(rows, mark.x, rising)));
+    }
+    // Each mark is a rise from 0 to 1, which the graph draws as a tick.
+    std::sort(at.begin(), at.end());
+    for (const double x : at) {
+        put(out.markChannel, x, 0.0, true);
+        put(out.markChannel, x, 1.0, true);
+    }
+}
+
 }  // namespace
 
 double fileVolumePerMm(const RunDataFile& file) {
@@ -96,18 +145,84 @@ XUnits xUnitsFor(XAxisType axis, double volumePerMm, double secondsPerSample) {
     return {};
 }
 
+std::optional<XAxisType> profileAxisOf(const RunDataFile& file) {
+    const Profile* profile = file.profile();
+    if (profile == nullptr) {
+        return std::nullopt;
+    }
+    const std::string& unit = profile->xUnit;
+    if (unit == "min") return XAxisType::Minutes;
+    if (unit == "s") return XAxisType::Seconds;
+    if (unit == "ml") return XAxisType::Millilitres;
+    if (unit == "mm") return XAxisType::Millimetres;
+    return XAxisType::SampleNumber;
+}
+
+bool profileOwnX(const RunDataFile& file, XAxisType axis) {
+    const auto own = profileAxisOf(file);
+    if (!own || *own == XAxisType::SampleNumber || axis == XAxisType::SampleNumber) {
+        return false;
+    }
+    const auto isTime = [](XAxisType a) { return a == XAxisType::Minutes || a == XAxisType::Seconds; };
+    return axis == *own || (isTime(axis) && isTime(*own));
+}
+
+bool valuesInAu(const RunDataFile& file) {
+    const Profile* profile = file.profile();
+    return profile == nullptr || std::string_view(profile->yUnit).starts_with("AU");
+}
+
+std::string profileValueTitle(const RunDataFile& file) {
+    const Profile* profile = file.profile();
+    if (profile == nullptr) {
+        return {};
+    }
+    return std::string_view(profile->yUnit).starts_with("AU") ? "Absorbance (AU)" : profile->yUnit;
+}
+
+XAxisType axisShowingAll(const std::vector<const RunDataFile*>& files, XAxisType wanted, bool ownX) {
+    const auto everyOneOn = [&](XAxisType axis) {
+        return std::all_of(files.begin(), files.end(), [&](const RunDataFile* f) {
+            if (f == nullptr || !f->isProfile() || profileOwnX(*f, axis)) return true;
+            return axis == XAxisType::SampleNumber && (!ownX || profileAxisOf(*f) == XAxisType::SampleNumber);
+        });
+    };
+    if (everyOneOn(wanted)) {
+        return wanted;
+    }
+    for (const RunDataFile* f : files) {
+        if (const auto own = f != nullptr ? profileAxisOf(*f) : std::nullopt; own && everyOneOn(*own)) {
+            return *own;
+        }
+    }
+    return XAxisType::SampleNumber;
+}
+
 XUnits xUnitsOf(const RunDataFile& file, XAxisType axis) {
+    if (file.isProfile()) {
+        if (!profileOwnX(file, axis)) {
+            return {false, 1.0};
+        }
+        const auto own = *profileAxisOf(file);
+        if (own == XAxisType::Minutes && axis == XAxisType::Seconds) return {true, kSecondsPerMinute};
+        if (own == XAxisType::Seconds && axis == XAxisType::Minutes) return {true, 1.0 / kSecondsPerMinute};
+        return {true, 1.0};
+    }
     return xUnitsFor(axis, fileVolumePerMm(file), fileSecondsPerSample(file));
 }
 
 ChannelArrays runChannels(const RunDataFile& file, const RunLayout& layout) {
     ChannelArrays out;
     const double scale = layout.units.scale;
-    const auto put = [&](int c, double x, double y, bool mark) {
+    auto put = [&](int c, double x, double y, bool mark) {
         out.x[static_cast<std::size_t>(c)].push_back(x * scale * layout.xGain + layout.xShift);
         out.y[static_cast<std::size_t>(c)].push_back(mark ? y : y * layout.yGain + layout.yOffset);
     };
     const bool byPosition = layout.units.byPosition;
+    if (file.isProfile()) {
+        profileChannels(file, layout, put, out);
+        return out;
+    }
     if (file.isEm1()) {
         const auto& rows = file.em1Samples();
         out.marks = layout.eventMarks || layout.shown[kChannelRatio];
@@ -154,6 +269,39 @@ ChannelArrays runChannels(const RunDataFile& file, const RunLayout& layout) {
         }
     }
     return out;
+}
+
+AlignTrace alignTraceOnAxis(const RunDataFile& file, XUnits units) {
+    AlignTrace trace = alignTraceOf(file);
+    for (std::size_t i = 0; i < trace.position.size(); ++i) {
+        trace.position[i] = (units.byPosition ? trace.position[i] : static_cast<double>(i)) * units.scale;
+    }
+    return trace;
+}
+
+double samplesPerAxisUnit(const AlignTrace& onAxis, XUnits units) {
+    return units.byPosition ? onAxis.samplesPerMm() : 1.0 / units.scale;
+}
+
+std::optional<std::vector<std::optional<double>>> alignedOnAxis(const std::vector<const RunDataFile*>& files,
+                                                                const std::vector<XUnits>& units, double x1,
+                                                                double x2) {
+    if (files.empty() || files.size() != units.size()) {
+        return std::nullopt;
+    }
+    const auto reference = findPeak(alignTraceOnAxis(*files[0], units[0]), x1, x2, AlignAxis::Millimetres);
+    if (!reference) {
+        return std::nullopt;
+    }
+    std::vector<std::optional<double>> offsets{0.0};
+    for (std::size_t k = 1; k < files.size(); ++k) {
+        const AlignTrace trace = alignTraceOnAxis(*files[k], units[k]);
+        const auto peak = findPeak(trace, x1, x2, AlignAxis::Millimetres);
+        offsets.push_back(peak ? std::optional((reference->position - peak->position) *
+                                               samplesPerAxisUnit(trace, units[k]))
+                               : std::nullopt);
+    }
+    return offsets;
 }
 
 std::optional<std::size_t> fileIndexAt(const RunDataFile& file, double x, XUnits units) {

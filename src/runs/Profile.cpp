@@ -3,6 +3,7 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "runs/RunDataFile.h"
@@ -127,6 +128,33 @@ std::optional<Profile> profileFromRun(const RunDataFile& run, std::string_view f
         profile.y.push_back(channelValue(s, channel));
     }
     return profile;
+}
+
+}  // namespace corvane
+
+namespace corvane {
+
+RunDataFile RunDataFile::fromProfile(Profile profile) {
+    RunDataFile run;
+    run.layout_ = RunFileLayout::Profile;
+    run.header_.fileTitle = profile.name;
+    if (profile.recorded) {
+        run.header_.hasDate = true;
+        run.header_.hasTime = true;
+        run.header_.recorded = *profile.recorded;
+    }
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    run.samples_.reserve(profile.size());
+    for (std::size_t i = 0; i < profile.size(); ++i) {
+        SampleRecord s;
+        s.absorbanceA = profile.y[i];
+        s.absorbanceB = kNaN;
+        s.positionA = profile.x[i];
+        s.positionB = profile.x[i];
+        run.samples_.push_back(s);
+    }
+    run.profile_ = std::move(profile);
+    return run;
 }
 
 }  // namespace corvane

@@ -139,4 +139,25 @@ ProfileFileResult readProfileFile(const std::filesystem::path& path, const Profi
     return profileOf(readRunOrProfileFile(path, options), path, options.channel);
 }
 
+std::string readRunForViewing(const std::filesystem::path& path, RunDataFile& out,
+                              const ProfileFileOptions& options) {
+    RunOrProfileFile read = readRunOrProfileFile(path, options);
+    if (read.isRun) {
+        out = std::move(read.run);
+        return {};
+    }
+    if (!read.profile) {
+        return read.error.empty() ? std::string(kCannotRead) : std::move(read.error);
+    }
+    out = RunDataFile::fromProfile(std::move(*read.profile));
+    return {};
+}
+
+std::string profileRefusalMessage(const std::filesystem::path& path, const Profile& profile, std::string_view what) {
+    return formatText("Error, %s is a profile of another instrument (%s): profiles are read-only, and %.*s takes only "
+                      "run files of ours.",
+                      path.string().c_str(), profileFormatName(profile.format), static_cast<int>(what.size()),
+                      what.data());
+}
+
 }  // namespace corvane

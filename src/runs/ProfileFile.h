@@ -63,4 +63,19 @@ struct RunOrProfileFile {
 [[nodiscard]] RunOrProfileFile readRunOrProfileFile(const std::filesystem::path& path,
                                                     const ProfileFileOptions& options = {});
 
+// A file to be shown as a run (the desktop's File > Open, overlay, compare
+// and standard run; corvane-cli render): a run of ours as RunDataFile reads
+// it, else another instrument's profile made a run (RunDataFile::fromProfile).
+// Empty when read, else why not: kNoSuchFile, kCannotRead,
+// kRunWithoutColumnHeader, or why the file is no profile either.
+[[nodiscard]] std::string readRunForViewing(const std::filesystem::path& path, RunDataFile& out,
+                                            const ProfileFileOptions& options = {});
+
+// The message refusing a profile of another instrument where a command
+// would write a run of ours from it (profiles are read-only): "Error, F is
+// a profile of another instrument (pks): profiles are read-only, and WHAT
+// takes only run files of ours."
+[[nodiscard]] std::string profileRefusalMessage(const std::filesystem::path& path, const Profile& profile,
+                                                std::string_view what);
+
 }  // namespace corvane

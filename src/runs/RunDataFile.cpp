@@ -169,6 +169,7 @@ const char* layoutName(RunFileLayout layout) {
         case RunFileLayout::Em1: return "de1";
         case RunFileLayout::OlderExport: return "older_export";
         case RunFileLayout::Fluorescence: return "fluorescence";
+        case RunFileLayout::Profile: return "profile";
     }
     return "none";
 }

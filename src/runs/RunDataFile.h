@@ -11,6 +11,7 @@
 #include "runs/SampleRecord.h"
 #include "base/CalendarTime.h"
 #include "runs/Em1Settings.h"
+#include "runs/Profile.h"
 #include "runs/RunInfo.h"
 
 namespace corvane {
@@ -30,6 +31,7 @@ enum class RunFileLayout {
     Em1,           // "Distance(mm), Absorbance, Fraction Number, Fraction Volume(ml)"
     OlderExport,   // an export file of the older program
     Fluorescence,  // "SampleA, SourceA, SampleB, SourceB, PositionA, AbsA, PositionB, Fluorescence"
+    Profile,       // not a file of ours: another instrument's profile (RunDataFile::fromProfile)
 };
 
 // The stable lower-case name of a layout ("two_channel", "de1", ...).
@@ -143,6 +145,17 @@ public:
     // Rows of whichever kind the layout holds (the sets' rows for an export file).
     [[nodiscard]] std::size_t sampleCount() const;
 
+    // Another instrument's profile as a run, so that every view of a run
+    // shows it: one row per point, its value as absorbance A, its own x
+    // (minutes, ml, ...) as both positions, absorbance B and the ratio not a
+    // number; the header has its name and date where the file gives one.
+    // Nothing may write it back: profile() tells it apart.
+    [[nodiscard]] static RunDataFile fromProfile(Profile profile);
+    [[nodiscard]] bool isProfile() const { return layout_ == RunFileLayout::Profile; }
+    // The profile a run was made from (its units, channel, marks); null for
+    // a file of ours.
+    [[nodiscard]] const Profile* profile() const { return profile_ ? &*profile_ : nullptr; }
+
     // Appends a two-channel record with its ratio A/B recomputed, whatever it
     // held: a B reading lies between two A readings, so A is averaged over
     // the readings on either side. The previous record's ratio is completed
@@ -161,6 +174,7 @@ private:
     std::vector<SampleRecord> samples_;
     std::vector<Em1Sample> em1Samples_;
     std::vector<ExportedSet> exported_;
+    std::optional<Profile> profile_;
 };
 
 }  // namespace corvane

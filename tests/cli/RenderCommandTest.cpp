@@ -228,5 +228,43 @@ TEST(RenderCommand, AnalysisShadesTheRunsRegionsWithTheirNamesOnThePage) {
     EXPECT_EQ(render({"--analysis", "-o", (dir / "p.png").string(), kRuns + "no_such.csv"}).exitCode, 1);
 }
 
+// Profiles of other instruments: drawn on their own x unless --x asks for
+// an axis they have not; beside our runs on the axis every file converts to.
+TEST(RenderCommand, ProfilesAreDrawnOnTheirOwnXAndComparedWhereEveryFileConverts) {
+    test::TempDir dir;
+    const std::string profiles = std::string(CORVANE_FIXTURES_DIR) + "/profiles/";
+    const auto svg = dir / "p.svg";
+    const auto page = [&](std::vector<std::string> args) {
+        args.insert(args.end() - 1, {"-o", svg.string()});
+        const auto done = render(args);
+        EXPECT_EQ(done.exitCode, 0) << done.err;
+        return done.exitCode == 0 ? test::readFile(svg) : std::string();
+    };
+    EXPECT_NE(page({profiles + "german_crlf.pks"}).find("Time (min)"), std::string::npos);
+    EXPECT_NE(page({profiles + "fractions.asc"}).find("Volume (ml)"), std::string::npos);
+    EXPECT_NE(page({"--x", "samples", profiles + "fractions.asc"}).find("Sample Number"), std::string::npos);
+    // Our run under a profile's minutes, by its sample interval.
+    EXPECT_NE(page({"--overlay", profiles + "plain.pks", kRuns + "two_channel.csv"}).find("Time (min)"),
+              std::string::npos);
+
+    const std::string ml = page({"--compare", profiles + "fractions.asc", "--compare", profiles + "volume.tsv",
+                                 kRuns + "two_channel.csv"});
+    EXPECT_NE(ml.find("x: Volume (ml)"), std::string::npos);
+    EXPECT_NE(ml.find("fractions.asc"), std::string::npos);
+    const std::string points =
+        page({"--compare", profiles + "fractions.asc", "--align", profiles + "plain.pks"});
+    EXPECT_NE(points.find("x: Sample Number"), std::string::npos);
+
+    // A profile in minutes has no mm: said, nothing written.
+    std::filesystem::remove(svg);
+    const auto mm = render({"--x", "mm", "-o", svg.string(), profiles + "plain.pks"});
+    EXPECT_EQ(mm.exitCode, 1);
+    EXPECT_NE(mm.err.find("give --x min"), std::string::npos) << mm.err;
+    EXPECT_FALSE(std::filesystem::exists(svg));
+    const auto junk = render({"-o", svg.string(), dir.write("junk.ods", "PK\x03\x04").string()});
+    EXPECT_EQ(junk.exitCode, 1);
+    EXPECT_NE(junk.err.find("save it as CSV"), std::string::npos) << junk.err;
+}
+
 }  // namespace
 }  // namespace corvane

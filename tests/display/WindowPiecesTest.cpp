@@ -227,7 +227,9 @@ TEST_F(WindowPieces, OpeningARunFileAndClosingItBringsTheLiveRunBack) {
     DataFiles& files = logic().files();
     ASSERT_TRUE(files.openDataFile());
     EXPECT_EQ(prompter.fileRequests().at(0).filter,
-              "CSV Text Files (*.csv)|*.csv|Text Files (*.txt)|*.txt|All Files (*.*)|*.*||");
+              "CSV Text Files (*.csv)|*.csv|Text Files (*.txt)|*.txt|"
+              "Profiles from other instruments (*.pks;*.asc;*.tsv;*.txt;*.csv)|*.pks;*.asc;*.tsv;*.txt;*.csv|"
+              "All Files (*.*)|*.*||");
     EXPECT_EQ(prompter.fileRequests().at(0).defaultExtension, "csv");
     EXPECT_EQ(poster.count(UserMsg::RedrawGraph), 1);
     EXPECT_EQ(files.closeDataMenuText(), "Close File");
