@@ -185,4 +185,16 @@ void PeakCutter::finish(double reachedX) {
     }
 }
 
+std::vector<CollectedFraction> previewFractions(const std::vector<double>& x, const std::vector<double>& y,
+                                                const PeakCollection& settings, double delayMm) {
+    PeakCutter cutter(settings, delayMm);
+    std::vector<PeakCutter::Cut> cuts;
+    const std::size_t n = std::min(x.size(), y.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        cutter.push(x[i], y[i], cuts);
+    }
+    cutter.finish(cutter.lastX());
+    return cutter.fractions();
+}
+
 }  // namespace corvane

@@ -107,4 +107,11 @@ private:
     std::vector<CollectedFraction> fractions_;
 };
 
+// The fractions collecting by peaks would have cut on a recorded signal
+// (x in order), with the pulses `delayMm` behind the detector as a live run
+// sends them; the run is taken to have ended at its last sample.
+[[nodiscard]] std::vector<CollectedFraction> previewFractions(const std::vector<double>& x,
+                                                              const std::vector<double>& y,
+                                                              const PeakCollection& settings, double delayMm);
+
 }  // namespace corvane

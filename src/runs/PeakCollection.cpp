@@ -128,7 +128,7 @@ std::string fractionTableBlock(const FractionTable& table) {
     out += '\n';
     out += formatText("start_level %.6f\nend_level %.6f\nstart_slope %.6f\nend_slope %.6f\n", s.startLevel,
                       s.endLevel, s.startSlope, s.endSlope);
-    out += formatText("min_width %.2f\nper_peak %d\nbetween %.2f\ndelay_volume %.6f\ndelay %.2f\n", s.minWidthMm,
+    out += formatText("min_width %.2f\nper_peak %d\nbetween %.2f\ndelay_volume %.6f\ndelay %.6f\n", s.minWidthMm,
                       s.perPeak, s.betweenEveryMm, s.delayVolumeMl, table.delayMm);
     const auto count = std::min<std::size_t>(table.fractions.size(), kMaxCollectedFractions);
     out += formatText("numfractions %d\n", static_cast<int>(count));
