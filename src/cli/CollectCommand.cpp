@@ -14,7 +14,8 @@
 #include "base/TextFormat.h"
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"
-#include "cli/JsonWriter.h"
+#include "cli/FractionJson.h"
+#include "cli/PeakArgs.h"
 #include "cli/ProfileArgs.h"
 #include "recording/PeakCutter.h"
 #include "runs/PeakCollection.h"
@@ -72,6 +73,7 @@ int runCollect(int argc, char** argv) {
     std::optional<double> deadVolume;
     std::optional<double> volumePerMm;
     ProfileFileOptions reading;
+    std::string problem;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--preview") {
@@ -79,30 +81,18 @@ int runCollect(int argc, char** argv) {
         } else if (arg == "--json") {
             json = true;
         } else if (takeColumnOption(argc, argv, i, reading)) {
-        } else if (arg == "--between") {
-            if (i + 1 >= argc) return usage();
-            if (!parseBetween(argv[++i], settings.betweenEveryMm)) {
-                return fail(formatText("--between takes \"one\" or \"every:MM\", not \"%s\".", argv[i]));
-            }
-        } else if (arg == "--per-peak") {
-            if (i + 1 >= argc) return usage();
-            if (!parseNumber(std::string_view(argv[++i]), settings.perPeak)) {
-                return fail(formatText("--per-peak needs a whole number, not \"%s\".", argv[i]));
-            }
-        } else if (arg == "--start-level" || arg == "--end-level" || arg == "--start-slope" || arg == "--end-slope" ||
-                   arg == "--min-width" || arg == "--dead-volume" || arg == "--volume-per-mm") {
+        } else if (arg == "--dead-volume" || arg == "--volume-per-mm") {
             if (i + 1 >= argc) return usage();
             double value = 0.0;
             if (!parseNumber(std::string_view(argv[++i]), value) || !std::isfinite(value)) {
                 return fail(formatText("%s needs a number, not \"%s\".", std::string(arg).c_str(), argv[i]));
             }
-            if (arg == "--start-level") settings.startLevel = value;
-            else if (arg == "--end-level") settings.endLevel = value;
-            else if (arg == "--start-slope") settings.startSlope = value;
-            else if (arg == "--end-slope") settings.endSlope = value;
-            else if (arg == "--min-width") settings.minWidthMm = value;
-            else if (arg == "--dead-volume") deadVolume = value;
-            else volumePerMm = value;
+            (arg == "--dead-volume" ? deadVolume : volumePerMm) = value;
+        } else if (const auto taken = takePeakOption(argc, argv, i, settings, false, problem);
+                   taken != PeakOption::NotMine) {
+            if (taken == PeakOption::Bad) {
+                return fail(problem);
+            }
         } else if (arg.starts_with("-") && arg.size() > 1) {
             std::fprintf(stderr, "corvane-cli collect: %s is not understood here\n", visibleText(arg).c_str());
             return usage();
@@ -149,19 +139,7 @@ int runCollect(int argc, char** argv) {
         out.open('{');
         out.field("file", *file);
         out.key("fractions");
-        out.open('[');
-        for (const auto& f : fractions) {
-            out.item();
-            out.open('{');
-            out.integerField("number", f.number);
-            out.field("from", f.from);
-            out.field("to", f.to);
-            out.key("peak");
-            if (f.peak > 0) out.integer(f.peak);
-            else out.null();
-            out.close('}');
-        }
-        out.close(']');
+        writeFractionsJson(out, fractions);
         out.close('}');
         std::fputc('\n', stdout);
         return 0;

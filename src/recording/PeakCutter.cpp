@@ -33,7 +33,7 @@ double PeakCutter::spacingAround(std::size_t index) const {
 }
 
 void PeakCutter::push(double x, double y, std::vector<Cut>& cuts) {
-    if (!std::isfinite(x) || !std::isfinite(y) || (pushed_ > 0 && x == newestX_ && y == lastY_)) {
+    if (!std::isfinite(x) || !std::isfinite(y) || (pushed_ > 0 && !(x > newestX_))) {
         return;
     }
     if (pushed_ == 0) {
@@ -42,7 +42,6 @@ void PeakCutter::push(double x, double y, std::vector<Cut>& cuts) {
     }
     positions_[pushed_ % kRing] = x;
     newestX_ = x;
-    lastY_ = y;
     ++pushed_;
     fractions_.back().to = x;
     if (firstWindow_.size() < static_cast<std::size_t>(kWindow)) {

@@ -25,8 +25,9 @@
 //   end are dropped;
 // - between peaks: one fraction, or one every `betweenEveryMm` from the end
 //   of the last peak (from the run's start before the first);
-// - a sample that repeats the last one exactly (the closing row of a run
-//   file) is ignored.
+// - a sample that does not move on from the last one taken (the closing row
+//   of a run file repeats its last sample; a cleaned run file keeps only
+//   rows that move on) is ignored.
 
 #include <cstddef>
 #include <limits>
@@ -86,7 +87,6 @@ private:
     std::vector<double> positions_;
     std::size_t pushed_ = 0;
     double newestX_ = 0.0;
-    double lastY_ = 0.0;
     std::vector<double> firstWindow_;  // for the baseline
     double baseline_ = 0.0;
 
