@@ -137,6 +137,12 @@ void storeEm1Settings(ConfigFile& prefs, const Em1Settings& settings) {
     prefs.setInt(kEm1Section, "gr_yaxis_type", settings.graphYAxisType);
 }
 
+void storeEm1Peaks(ConfigFile& prefs, const PeakCollection& peaks) {
+    if (peaks.enabled || has(prefs, "peaks")) {
+        writePeaks(prefs, Keys(), peaks);
+    }
+}
+
 bool loadUserEm1Settings(const ConfigFile& user, int manufacturer, int model, Em1Settings& settings) {
     if (manufacturer < 0 || model < 0) {
         return false;
