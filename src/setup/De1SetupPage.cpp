@@ -111,7 +111,9 @@ void De1SetupPage::open() {
     startType = startTypeOf(s.delayType);
     autozero = s.autozeroAtStart;
     autosend = s.autosendEventMarks;
-    peaks.show(s.peaks);
+    if (s.peaks != PeakCollection{}) {
+        peaks.show(s.peaks);  // else the fields keep their suggestions
+    }
     showMaxVolume(loadCollectionVolume(env_.startupFolder, user));
     fractions_.set(s.fractionDistance, s.numberOfFractions);
     if (const auto& file = env_.host.currentPreset(); !file.empty()) {
@@ -135,7 +137,9 @@ void De1SetupPage::applyPreset(const PresetRun& preset) {
         showTubing(s->deadVolume);
         startType = startTypeOf(s->delayType);
         fractions_.set(s->fractionDistance, s->numberOfFractions);
-        peaks.show(s->peaks);
+        if (s->peaks.enabled) {
+            peaks.show(s->peaks);
+        }
     }
     autosend = preset.scan.autosendEventMarks;
     if (preset.plan) {
