@@ -401,7 +401,16 @@ void CCompareDlg::exportDataSets() {
     if (!chosen) {
         return;
     }
-    // The save dialog has asked before replacing a file.
+    // The save dialog has asked before replacing a file, but never over a
+    // run being compared: the export would take its place.
+    for (const auto& run : sets_.paths()) {
+        if (std::error_code same; std::filesystem::equivalent(*chosen, run, same)) {
+            seams().prompter.message(formatText("Error, unable to write to file: %s (it is one of the runs "
+                                                "being compared)",
+                                                chosen->c_str()));
+            return;
+        }
+    }
     const auto result = exportToFile(*chosen, sets_.exportSets(logic().view().offsets()), ExistingTarget::Replace);
     seams().prompter.message(exportResultMessage(result, *chosen));
 }
