@@ -69,6 +69,9 @@ int InstrumentOptions::comPort(Instruments& instruments) const {
         if (simFaults && rig->kelvo() != nullptr) {
             applySimFaults(*simFaults, *rig->kelvo());
         }
+        if (simFaults && rig->de1() != nullptr) {
+            rig->de1()->setFaults(simFaults->faults);
+        }
         return rig->config().kelvoComPort;
     }
     return port.value_or(0);

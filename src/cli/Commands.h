@@ -25,6 +25,10 @@ int runLink(int argc, char** argv);
 // record (--simulate | --port N) [--de1] [--seconds S | --until-stop] ... -o FILE: record a run and save it.
 int runRecord(int argc, char** argv);
 
+// collect --preview RUN --start-level AU [...] [--json]: the fractions collecting by
+// peaks would have cut on a recorded run.
+int runCollect(int argc, char** argv);
+
 // align [--x samples|mm] [--from X1 --to X2] [--json] REF RUN...: Abs A peaks and their offsets.
 int runAlign(int argc, char** argv);
 // export -o OUT [--offset N]... | --align ... RUN RUN [RUN [RUN]]: runs side by side in one export file.

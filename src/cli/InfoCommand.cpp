@@ -12,11 +12,14 @@
 
 #include "cli/Commands.h"
 #include "cli/FileArgs.h"
-#include "cli/JsonWriter.h"
+#include "cli/FractionJson.h"
 #include "cli/PresetInfo.h"
 #include "cli/ProfileArgs.h"
 #include "runs/OverlayPlanBlock.h"
 #include "runs/OverlayPlanRules.h"
+#include "runs/PeakCollection.h"
+#include "runs/RunFileCopy.h"
+#include "app/FileReplace.h"
 #include "runs/Profile.h"
 #include "runs/RunDataFile.h"
 #include "base/TextFormat.h"
@@ -92,6 +95,32 @@ void writeJsonPlan(Json& j, const std::string& path, const RunDataFile& run) {
     j.close(']');
     j.integerField("autofrac", read->plan.autofrac);
     j.close('}');
+}
+
+// "collected_fractions": the fractions a run collected by peaks was cut
+// into, null for a run cut any other way.
+void writeJsonFractions(Json& j, const std::string& path) {
+    j.key("collected_fractions");
+    const auto text = readWholeFile(path, kMaxRunFileBytes);
+    const auto table = text ? readFractionTable(*text) : std::nullopt;
+    if (!table) {
+        j.null();
+        return;
+    }
+    writeFractionsJson(j, table->fractions);
+}
+
+void writeTextFractions(const std::string& path) {
+    const auto text = readWholeFile(path, kMaxRunFileBytes);
+    const auto table = text ? readFractionTable(*text) : std::nullopt;
+    if (!table) {
+        return;
+    }
+    std::printf("collected_fractions: %zu\n", table->fractions.size());
+    for (const auto& f : table->fractions) {
+        std::printf("  %d: %.2f - %.2f mm, %s\n", f.number, f.from, f.to,
+                    f.peak > 0 ? formatText("peak %d", f.peak).c_str() : "between");
+    }
 }
 
 void writeTextPlan(const std::string& path, const RunDataFile& run) {
@@ -247,6 +276,7 @@ void writeJson(const std::string& path, const RunDataFile& run, bool rows) {
         j.close('}');
     }
     writeJsonPlan(j, path, run);
+    writeJsonFractions(j, path);
     writeJsonUnitsAndMarks(j, profileOf(path, run));
     j.integerField("samples", static_cast<long long>(run.sampleCount()));
     if (run.isExport()) {
@@ -358,6 +388,7 @@ void writeText(const std::string& path, const RunDataFile& run, bool rows) {
         }
     }
     writeTextPlan(path, run);
+    writeTextFractions(path);
     for (const auto& set : run.exportedSets()) {
         std::printf("set: %s, offset %d, %zu samples\n", shown(set.name).c_str(), set.offset,
                     set.samples.size());

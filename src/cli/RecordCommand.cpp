@@ -18,13 +18,19 @@
 #include "app/Clock.h"
 #include "app/DialogFolders.h"
 #include "recording/Instruments.h"
+#include "recording/De1Source.h"
+#include "runs/OverlayPlanRules.h"
+#include "sim/SimRig.h"
 #include "base/FileHandle.h"
 #include "base/TextFormat.h"
+#include "app/Preferences.h"
 #include "app/Prompter.h"
+#include "runs/Em1SettingsStore.h"
 #include "app/WindowPoster.h"
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"
 #include "cli/FileArgs.h"
+#include "cli/PeakArgs.h"
 #include "cli/RunDescriptionArgs.h"
 #include "cli/WorkingFolder.h"
 #include "recording/SampleReader.h"
@@ -67,7 +73,8 @@ void recordUsage(std::FILE* out) {
         "                          [--skip-warmup] [--auto-scan [--target MM]] [--name NAME]\n"
         "                          [--discard-oldest-temp | --unlimited-temp] [--baud B]\n"
         "                          [--library PATH] [--sim-speed K] [--sim-faults LIST]\n"
-        "                          [--force] -o FILE\n"
+        "                          [--force] [--collect-peaks PEAK-OPTIONS [--delay-volume ML]]\n"
+        "                          -o FILE\n"
         "Records one run in the current folder, as the desktop program does, and saves it\n"
         "as FILE. The steps: connect to the Kelvo unit (the simulated one, or the bridge\n"
         "whose serial port is COM N), warm up (15 heartbeats; --skip-warmup skips once the\n"
@@ -88,6 +95,11 @@ void recordUsage(std::FILE* out) {
         "FILE is never replaced unless --force is given; it is checked, and so is the\n"
         "run name, before anything connects or moves.\n"
         "A folder without prefs.cfg gets the default settings files first.\n"
+        "--collect-peaks (DE-1 runs) cuts the fractions where peaks start and end on the\n"
+        "live signal, each change sent when the tubing's dead volume (or the measured\n"
+        "--delay-volume) has passed; the options are those of `corvane-cli collect`:\n"
+        "--start-level AU, --end-level AU, --start-slope AU/mm, --end-slope AU/mm,\n"
+        "--min-width MM, --per-peak N, --between one|every:MM.\n"
         "Exit codes: 0 saved, 1 failed (the run, if any, stays in TEMP), 2 wrong\n"
         "arguments, 3 saved but the run ended because the unit went silent, 130\n"
         "interrupted twice.\n");
@@ -107,10 +119,14 @@ struct Options : InstrumentOptions {
     double simSpeed = 1.0;
     bool force = false;
     RunDescriptionArgs description;
+    bool collectPeaks = false;
+    PeakCollection peaks;
 };
 
 std::optional<Options> parse(int argc, char** argv) {
     Options o;
+    std::string problem;
+    bool peakOptionGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -124,6 +140,15 @@ std::optional<Options> parse(int argc, char** argv) {
             }
         } else if (arg == "--de1") {
             o.de1 = true;
+        } else if (arg == "--collect-peaks") {
+            o.collectPeaks = true;
+        } else if (const auto peak = takePeakOption(argc, argv, i, o.peaks, true, problem);
+                   peak != PeakOption::NotMine) {
+            if (peak == PeakOption::Bad) {
+                std::fprintf(stderr, "corvane-cli record: %s\n", problem.c_str());
+                return std::nullopt;
+            }
+            peakOptionGiven = true;
         } else if (arg == "--seconds" && hasValue) {
             double seconds = 0.0;
             if (!parseNumber(argv[++i], seconds) || !(seconds > 0.0) || seconds > 86400.0) {
@@ -163,6 +188,17 @@ std::optional<Options> parse(int argc, char** argv) {
     if (!o.complete() || o.output.empty() || (o.seconds && o.untilStop) ||
         (o.target && !o.autoScan) || (o.simSpeed != 1.0 && !o.simulate) || (o.de1 && o.autoScan)) {
         return std::nullopt;
+    }
+    if (peakOptionGiven != o.collectPeaks || (o.collectPeaks && !o.de1)) {
+        std::fprintf(stderr, "corvane-cli record: --collect-peaks goes with --de1 and its own options\n");
+        return std::nullopt;
+    }
+    if (o.collectPeaks) {
+        o.peaks.enabled = true;
+        if (const auto wrong = peakCollectionProblem(o.peaks); !wrong.empty()) {
+            std::fprintf(stderr, "corvane-cli record: %s\n", wrong.c_str());
+            return std::nullopt;
+        }
     }
     if (!o.seconds && !o.untilStop) {
         o.seconds = kDefaultSeconds;
@@ -647,6 +683,23 @@ int runRecord(int argc, char** argv) {
     choice.simulateUnit = !options->de1;
     choice.simulateDe1Box = options->de1;
     choice.bridgeLibrary = options->library;
+    auto de1Setup = runSetup->de1;
+    if (!de1Setup && options->collectPeaks) {
+        // The settings the run would take from prefs.cfg, now with the peaks.
+        de1Setup.emplace();
+        de1Setup->settings = loadEm1Settings(Preferences(folder).store());
+    }
+    if (de1Setup && options->collectPeaks) {
+        de1Setup->settings.peaks = options->peaks;
+        // The simulated box's piston runs at the run's speed, its collector behind the run's tubing.
+        const double vpm = volumePerMmForRun(runSetup->info ? runSetup->info->volumePerMm : 0.0, 0.0);
+        const double delayMl =
+            options->peaks.delayVolumeMl > 0.0 ? options->peaks.delayVolumeMl : de1Setup->settings.deadVolume;
+        choice.simulatedDe1SpeedMmPerS = de1Setup->settings.speed;
+        choice.simulatedDe1Aufs = Em1RunWriter::aufsValue(de1Setup->settings.aufs);
+        choice.simulatedDe1AdvancePulses = false;  // the run's own changes alone reach its collector
+        choice.simulatedDe1CollectorDelayMm = vpm > 0.0 ? delayMl / vpm : 0.0;
+    }
     Instruments instruments(choice, clock, folder);
     if (instruments.bridge() == nullptr) {
         console.line("corvane-cli record: " + instruments.reason());
@@ -666,8 +719,8 @@ int runRecord(int argc, char** argv) {
     DialogFolders folders(folder, prompter);
     NextRun next;
     next.setRunInfo(runSetup->info);
-    if (runSetup->de1) {
-        next.setDe1Setup(runSetup->de1);
+    if (de1Setup) {
+        next.setDe1Setup(de1Setup);
     }
     // A preset's zones are checked against the stored collection vessel.
     next.setCollection(loadCollectionVolume(folder, runSetup->info ? runSetup->info->userName : std::string()), 0);
@@ -719,6 +772,14 @@ int runRecord(int argc, char** argv) {
                 controller.stopRecording();
                 if (const auto silences = session.runSilences(); silences.count > 0) {
                     console.line(silencesLine(silences));
+                }
+                if (const De1Source* source = reader->de1Source(); source && options->collectPeaks) {
+                    const auto cut = source->CollectedFractions();
+                    console.line("collected by peaks: " + std::to_string(cut.size()) + " fractions");
+                    if (SimRig* rig = instruments.rig(); rig && rig->de1()) {
+                        console.line("simulated collector: " + std::to_string(rig->de1()->collectorPulses()) +
+                                     " tube changes");
+                    }
                 }
                 if (const auto saved = controller.savedFile()) {
                     RunDataFile file;

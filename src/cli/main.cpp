@@ -26,6 +26,8 @@ constexpr Command kCommands[] = {
     {"rescue", "save a lost temporary run under a new name, cleaned", corvane::cli::runRescue},
     {"link", "talk to the Kelvo unit and report what came over the wire", corvane::cli::runLink},
     {"record", "record a run from the instrument and save it (headless)", corvane::cli::runRecord},
+    {"collect", "preview the fractions collecting by peaks would cut on a recorded run (--preview)",
+     corvane::cli::runCollect},
     {"align", "find each run's Abs A peak and its offset from a reference run", corvane::cli::runAlign},
     {"export", "write two to four runs side by side, offset or aligned, into one export file",
      corvane::cli::runExport},

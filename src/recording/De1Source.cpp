@@ -2,17 +2,37 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 #include "runs/RotorTable.h"
 
 namespace corvane {
 
+namespace {
+
+// A value as the run file's row keeps it, so the detector sees what a
+// preview of the saved run reads back.
+double asWritten(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return std::strtod(text, nullptr);
+}
+
+}  // namespace
+
 De1RunPlan De1RunPlan::from(const Em1Settings& settings, std::optional<double> volumePerMm,
                              const OverlayPlan* zones) {
     const double vpm =
         volumePerMm && *volumePerMm > 0.0 ? *volumePerMm : RotorTable::kDefaultVolumePerMm;
-    De1RunPlan plan{settings, settings.deadVolume / vpm, {}};
+    De1RunPlan plan;
+    plan.settings = settings;
+    plan.deadVolumeDistanceMm = settings.deadVolume / vpm;
+    if (settings.peaks.enabled) {
+        plan.peaks = settings.peaks;
+        return plan;
+    }
     if (zones != nullptr) {
         for (const auto& zone : zones->zones) {
             for (int k = 1; k <= zone.fractions; ++k) {
@@ -73,11 +93,39 @@ void De1Source::StartRun(const De1RunPlan& plan) {
     anchorMm_ = 0.0;
     lastMarkMm_ = 0.0;
     marksSent_ = 0;
+    cutter_.reset();
+    dueCuts_.clear();
+    found_.clear();
+    table_.reset();
+    if (plan.peaks) {
+        cutter_.emplace(*plan.peaks, plan.deadVolumeDistanceMm);
+    }
 }
 
 void De1Source::EndRun() {
     std::scoped_lock lock(mutex_);
+    if (plan_ && cutter_) {
+        // A change still waiting for its pulse was never cut at the collector.
+        const double reached = dueCuts_.empty() ? std::numeric_limits<double>::infinity()
+                                                : std::nextafter(dueCuts_.front(), -1e300);
+        cutter_->finish(reached);
+        table_ = FractionTable{*plan_->peaks, cutter_->delay(), cutter_->fractions()};
+        dueCuts_.clear();
+    }
     plan_.reset();
+}
+
+std::vector<CollectedFraction> De1Source::CollectedFractions() const {
+    std::scoped_lock lock(mutex_);
+    if (table_) {
+        return table_->fractions;
+    }
+    return cutter_ ? cutter_->fractions() : std::vector<CollectedFraction>{};
+}
+
+std::optional<FractionTable> De1Source::RunFractionTable() const {
+    std::scoped_lock lock(mutex_);
+    return table_;
 }
 
 bool De1Source::RunActive() const {
@@ -133,7 +181,7 @@ double De1Source::distanceAtLocked(std::int64_t nowMs) const {
 }
 
 int De1Source::plannedMarksLocked() const {
-    if (!plan_) {
+    if (!plan_ || plan_->peaks) {
         return 0;
     }
     const auto& s = plan_->settings;
@@ -170,6 +218,19 @@ double De1Source::nextMarkMmLocked() const {
         return anchorMm_ + plan_->deadVolumeDistanceMm + fractionEndLocked(marksSent_);
     }
     return anchorMm_ + fractionEndLocked(marksSent_ + 1);
+}
+
+// Collecting by peaks: the next found change goes out once the piston has
+// travelled its delay past it; one due while a pulse is out waits for its end.
+void De1Source::sendPeakCutsLocked(double distance) {
+    if (dueCuts_.empty() || link_.EventMarkRaised() || distance < dueCuts_.front()) {
+        return;
+    }
+    dueCuts_.pop_front();
+    pulseAutomatic_ = false;
+    link_.RaiseEventMark();
+    ++marksSent_;
+    lastMarkMm_ = distance;
 }
 
 void De1Source::scheduleMarksLocked(const De1Reading& reading, double distance) {
@@ -239,6 +300,7 @@ int De1Source::GetSample(SampleRecord& record) {
             event = De1Event{link_.EventCount(), reading.eventCounted, automatic, distance};
         }
         scheduleMarksLocked(reading, distance);
+        sendPeakCutsLocked(distance);
 
         if (nextRecordMs_ < 0 || now >= nextRecordMs_) {
             // A source far behind (a stalled bridge) starts a new period
@@ -259,6 +321,16 @@ int De1Source::GetSample(SampleRecord& record) {
             next.positionB = distance;
             record = next;
             produced = true;
+            // The cleaned run file keeps no row at distance 0 or below.
+            if (const double x = asWritten(next.positionA, 2); cutter_ && plan_ && x > 0.0) {
+                found_.clear();
+                cutter_->push(x, asWritten(next.absorbanceA, 6), found_);
+                for (const auto& cut : found_) {
+                    dueCuts_.push_back(cut.sendAt);
+                }
+                // A change found after its pulse was due goes at once.
+                sendPeakCutsLocked(distance);
+            }
         }
     }
     if (event && sink_) {

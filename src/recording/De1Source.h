@@ -22,6 +22,7 @@
 // thread.
 
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -29,6 +30,7 @@
 #include "app/Clock.h"
 #include "link/BridgeLibrary.h"
 #include "link/De1Link.h"
+#include "recording/PeakCutter.h"
 #include "recording/SampleSource.h"
 #include "runs/Em1Settings.h"
 #include "runs/OverlayPlan.h"
@@ -64,6 +66,10 @@ struct De1RunPlan {
     // distance (one collection vessel) has passed since the last mark of
     // any kind, so no vessel overflows between the plan's marks; 0: none.
     double automaticFractionMm = 0.0;
+    // Collecting by peaks: the fraction changes are found on the signal
+    // (PeakCutter) and each is sent the dead volume's piston travel after
+    // its place; the marks of the fraction distance and the zones are off.
+    std::optional<PeakCollection> peaks;
 
     // The plan of a run with these settings and the run's volume per mm (0.143
     // ml/mm, the default tube's, when there is none or it is 0); with a zone
@@ -121,6 +127,11 @@ public:
     // mark of the collector's. It does not move the plan's schedule.
     void RaiseFractionAdvance();
     [[nodiscard]] int MarksSent() const;
+    // Collecting by peaks: the fractions cut so far (the last one still
+    // growing), and after EndRun the run's table, the changes whose pulse
+    // never went out withdrawn. Nothing for a run cut any other way.
+    [[nodiscard]] std::vector<CollectedFraction> CollectedFractions() const;
+    [[nodiscard]] std::optional<FractionTable> RunFractionTable() const;
     // Every mark of the plan has been sent.
     [[nodiscard]] bool FractionsComplete() const;
     [[nodiscard]] double DistanceMm() const;
@@ -136,6 +147,7 @@ private:
     // Where fraction k (from 1) ends, mm after the start of collection.
     [[nodiscard]] double fractionEndLocked(int k) const;
     void scheduleMarksLocked(const De1Reading& reading, double distance);
+    void sendPeakCutsLocked(double distance);
 
     De1Link link_;
     Clock& clock_;
@@ -159,6 +171,11 @@ private:
     int marksSent_ = 0;
     bool pulseAutomatic_ = false;
     double lastMarkMm_ = 0.0;  // where the last mark of any kind fell
+
+    std::optional<PeakCutter> cutter_;
+    std::deque<double> dueCuts_;  // where the piston is when each found change is sent
+    std::vector<PeakCutter::Cut> found_;
+    std::optional<FractionTable> table_;
 };
 
 }  // namespace corvane

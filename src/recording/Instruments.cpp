@@ -24,6 +24,16 @@ Instruments::Instruments(const InstrumentChoice& choice, Clock& clock,
         if (choice.simulatedBaudRate != 0) {
             config.kelvo.baudRate = choice.simulatedBaudRate;
         }
+        if (choice.simulatedDe1SpeedMmPerS > 0.0) {
+            config.de1.scanSpeedMmPerS = choice.simulatedDe1SpeedMmPerS;
+        }
+        config.de1.collectorDelayMm = choice.simulatedDe1CollectorDelayMm;
+        if (!choice.simulatedDe1AdvancePulses) {
+            config.de1.fractionIntervalMs = 0;
+        }
+        if (choice.simulatedDe1Aufs > 0.0) {
+            config.de1.aufs = choice.simulatedDe1Aufs;
+        }
         impl_->rig = std::make_unique<SimRig>(clock, config);
         return;
     }

@@ -21,6 +21,15 @@ struct InstrumentChoice {
     bool simulateUnit = true;
     bool simulateDe1Box = true;
     std::uint32_t simulatedBaudRate = 0;
+    // The simulated DE-1 box's run: the piston speed (0: its default) and the
+    // tubing to its collector as piston travel.
+    double simulatedDe1SpeedMmPerS = 0.0;
+    double simulatedDe1CollectorDelayMm = 0.0;
+    // The monitor's full scale, set as the run's AUFS (0: the box's default).
+    double simulatedDe1Aufs = 0.0;
+    // Whether the simulated fractionator sends its own advance pulses (the
+    // collector's marks on input 2, every 10 s).
+    bool simulatedDe1AdvancePulses = true;
     // The bridge library to load by name; empty: the vendor's library when it
     // is installed, else the bridge's serial device.
     std::string bridgeLibrary;

@@ -353,6 +353,11 @@ bool RecordingController::openDe1Run(SampleReader& reader, RunWriter& writer,
             setup.settings.numberOfFractions = lines.fractions;
             setup.settings.totalDistance = lines.totalDistance;
         }
+        if (setup.settings.peaks.enabled && setup.settings.peaks.delayVolumeMl > 0.0) {
+            // A delay the operator measured is the better figure of the dead
+            // volume: the pulses and the marks' move on saving both use it.
+            setup.settings.deadVolume = setup.settings.peaks.delayVolumeMl;
+        }
         description.em1 = setup;
         de1RunDescription_ = description;
     }
@@ -445,6 +450,11 @@ bool RecordingController::endDe1Run(SampleReader& reader, RunWriter& writer) {
     const auto closing = writer.finishDe1Run();
     if (De1Source* source = reader.de1Source()) {
         source->EndRun();
+        if (const auto table = source->RunFractionTable(); table && closing.ok &&
+                                                           !writer.writeFractionTable(*table)) {
+            env_.prompter.message(formatText("Error, the fraction table could not be written to %s.",
+                                             writer.path().string().c_str()));
+        }
     }
     const Em1RunWriter layout(de1Setup(), runVolumePerMm());
     env_.display.setDe1Span(closing.distance - layout.deadVolumeDistance());

@@ -86,6 +86,9 @@ public:
     [[nodiscard]] bool writeAufsChange(int step, double distance) {
         return recorder_.writeAufsChange(step, distance);
     }
+    [[nodiscard]] bool writeFractionTable(const FractionTable& table) {
+        return recorder_.writeFractionTable(table);
+    }
     [[nodiscard]] std::filesystem::path path() const { return recorder_.path(); }
     [[nodiscard]] std::int64_t failedWrites() const { return recorder_.failedWrites(); }
     [[nodiscard]] std::int64_t rowsWritten() const { return recorder_.rowsWritten(); }

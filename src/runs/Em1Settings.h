@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runs/PeakCollection.h"
+
 namespace corvane {
 
 // The DE-1 run settings: collected by the DE-1 SETUP page and handed to the
@@ -30,6 +32,8 @@ struct Em1Settings {
     int delayType = kNoDelay;
     bool autosendEventMarks = false;  // send event-mark pulses every fraction distance
     bool autozeroAtStart = false;     // take the zero at the start of a run
+    // Fractionate by peaks found on the live signal (enabled), instead of by distance.
+    PeakCollection peaks;
 
     bool operator==(const Em1Settings&) const = default;
 };

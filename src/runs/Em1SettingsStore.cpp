@@ -31,6 +31,34 @@ bool has(const ConfigFile& file, const std::string& key) {
     return file.getString(kEm1Section, key).has_value();
 }
 
+// Collecting by peaks: the numbers as they are; the checks are the page's.
+void readPeaks(const ConfigFile& file, const Keys& key, PeakCollection& p) {
+    if (!has(file, key("peaks"))) {
+        return;
+    }
+    p.enabled = file.getInt(kEm1Section, key("peaks")) != 0;
+    p.startLevel = file.getDouble(kEm1Section, key("peak_start_level"));
+    p.endLevel = file.getDouble(kEm1Section, key("peak_end_level"));
+    p.startSlope = file.getDouble(kEm1Section, key("peak_start_slope"));
+    p.endSlope = file.getDouble(kEm1Section, key("peak_end_slope"));
+    p.minWidthMm = file.getDouble(kEm1Section, key("peak_min_width"));
+    p.perPeak = std::max(1, file.getInt(kEm1Section, key("peak_fractions")));
+    p.betweenEveryMm = file.getDouble(kEm1Section, key("peak_between"));
+    p.delayVolumeMl = file.getDouble(kEm1Section, key("peak_delay_volume"));
+}
+
+void writePeaks(ConfigFile& file, const Keys& key, const PeakCollection& p) {
+    file.setInt(kEm1Section, key("peaks"), p.enabled ? 1 : 0);
+    file.setDouble(kEm1Section, key("peak_start_level"), p.startLevel);
+    file.setDouble(kEm1Section, key("peak_end_level"), p.endLevel);
+    file.setDouble(kEm1Section, key("peak_start_slope"), p.startSlope);
+    file.setDouble(kEm1Section, key("peak_end_slope"), p.endSlope);
+    file.setDouble(kEm1Section, key("peak_min_width"), p.minWidthMm);
+    file.setInt(kEm1Section, key("peak_fractions"), p.perPeak);
+    file.setDouble(kEm1Section, key("peak_between"), p.betweenEveryMm);
+    file.setDouble(kEm1Section, key("peak_delay_volume"), p.delayVolumeMl);
+}
+
 void readFields(const ConfigFile& file, const Keys& key, Em1Settings& s) {
     if (has(file, key("aufs"))) {
         s.aufs = std::clamp(file.getInt(kEm1Section, key("aufs")), 0, 7);
@@ -61,6 +89,7 @@ void readFields(const ConfigFile& file, const Keys& key, Em1Settings& s) {
         s.delayType = file.getInt(kEm1Section, key("delaytype"));
     }
     s.totalDistance = s.fractionDistance * s.numberOfFractions;
+    readPeaks(file, key, s.peaks);
 }
 
 void writeFields(ConfigFile& file, const Keys& key, const Em1Settings& s) {
@@ -73,6 +102,10 @@ void writeFields(ConfigFile& file, const Keys& key, const Em1Settings& s) {
     file.setDouble(kEm1Section, key("deadvolume"), s.deadVolume);
     file.setInt(kEm1Section, key("autosend_eventmarks"), s.autosendEventMarks ? 1 : 0);
     file.setInt(kEm1Section, key("delaytype"), s.delayType);
+    // Files of runs that never collected by peaks get no peak keys.
+    if (s.peaks.enabled || has(file, key("peaks"))) {
+        writePeaks(file, key, s.peaks);
+    }
 }
 
 // The autozero switch has no rotor indexes in either file.
@@ -102,6 +135,12 @@ void storeEm1Settings(ConfigFile& prefs, const Em1Settings& settings) {
     prefs.setInt(kEm1Section, "autozero_atstart", settings.autozeroAtStart ? 1 : 0);
     prefs.setInt(kEm1Section, "gr_xaxis_type", settings.graphXAxisType);
     prefs.setInt(kEm1Section, "gr_yaxis_type", settings.graphYAxisType);
+}
+
+void storeEm1Peaks(ConfigFile& prefs, const PeakCollection& peaks) {
+    if (peaks.enabled || has(prefs, "peaks")) {
+        writePeaks(prefs, Keys(), peaks);
+    }
 }
 
 bool loadUserEm1Settings(const ConfigFile& user, int manufacturer, int model, Em1Settings& settings) {

@@ -25,6 +25,9 @@ inline constexpr double kFixedPathVolume = 0.05;
 [[nodiscard]] Em1Settings loadEm1Settings(const ConfigFile& prefs);
 void storeEm1Settings(ConfigFile& prefs, const Em1Settings& settings);
 
+// Collecting by peaks in "prefs.cfg" (the keys are written once peaks were on).
+void storeEm1Peaks(ConfigFile& prefs, const PeakCollection& peaks);
+
 // The user's settings for one rotor, over `settings` (missing keys leave the
 // field as it is). False, changing nothing, without a rotor (an index below 0).
 bool loadUserEm1Settings(const ConfigFile& user, int manufacturer, int model, Em1Settings& settings);

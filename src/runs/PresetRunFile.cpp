@@ -1,5 +1,6 @@
 #include "runs/PresetRunFile.h"
 
+#include <algorithm>
 #include <array>
 #include <system_error>
 
@@ -106,6 +107,18 @@ Em1Settings readEm1(const ConfigFile& f) {
     s.graphXAxisType = f.getInt(kEm1, "gyx_axis");
     s.numberOfFractions = f.getInt(kEm1, "num_fractions");
     s.signalType = f.getInt(kEm1, "signal_type");
+    if (f.getString(kEm1, "peaks")) {
+        auto& p = s.peaks;
+        p.enabled = f.getInt(kEm1, "peaks") != 0;
+        p.startLevel = f.getDouble(kEm1, "peak_start_level");
+        p.endLevel = f.getDouble(kEm1, "peak_end_level");
+        p.startSlope = f.getDouble(kEm1, "peak_start_slope");
+        p.endSlope = f.getDouble(kEm1, "peak_end_slope");
+        p.minWidthMm = f.getDouble(kEm1, "peak_min_width");
+        p.perPeak = std::max(1, f.getInt(kEm1, "peak_fractions"));
+        p.betweenEveryMm = f.getDouble(kEm1, "peak_between");
+        p.delayVolumeMl = f.getDouble(kEm1, "peak_delay_volume");
+    }
     return s;
 }
 
@@ -129,6 +142,13 @@ std::string presetEm1Lines(const Em1Settings& s) {
     out += formatText("gyx_axis %d\n", s.graphXAxisType);
     out += formatText("num_fractions %d\n", s.numberOfFractions);
     out += formatText("signal_type %d\n", s.signalType);
+    if (const auto& p = s.peaks; p.enabled) {
+        // Collecting by peaks; a preset of any other way has none of these keys.
+        out += formatText("peaks 1\npeak_start_level %.6f\npeak_end_level %.6f\n", p.startLevel, p.endLevel);
+        out += formatText("peak_start_slope %.6f\npeak_end_slope %.6f\n", p.startSlope, p.endSlope);
+        out += formatText("peak_min_width %.6f\npeak_fractions %d\n", p.minWidthMm, p.perPeak);
+        out += formatText("peak_between %.6f\npeak_delay_volume %.6f\n", p.betweenEveryMm, p.delayVolumeMl);
+    }
     return out;
 }
 

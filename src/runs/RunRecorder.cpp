@@ -240,31 +240,51 @@ bool RunRecorder::writeAufsChange(int step, double distance) {
         return false;
     }
     em1_->setAufs(step);
+    return rewriteLocked([&](std::string& content) {
+        std::size_t lineStart = 0;
+        std::size_t insertAt = std::string::npos;
+        bool crlf = false;
+        while (lineStart < content.size()) {
+            auto lineEnd = content.find('\n', lineStart);
+            if (lineEnd == std::string::npos) lineEnd = content.size();
+            const std::string_view line(content.data() + lineStart, lineEnd - lineStart);
+            if (line.find("Absorbance Units") != std::string_view::npos) {
+                insertAt = std::min(lineEnd + 1, content.size());
+                crlf = line.ends_with('\r');
+                break;
+            }
+            lineStart = lineEnd + 1;
+        }
+        if (insertAt == std::string::npos) {
+            return false;
+        }
+        content.insert(insertAt, formatText("AUFS changed to %.2f at %.2f mm.%s", Em1RunWriter::aufsValue(step),
+                                            distance, crlf ? "\r\n" : "\n"));
+        return true;
+    });
+}
+
+bool RunRecorder::writeFractionTable(const FractionTable& table) {
+    const std::scoped_lock lock(mutex_);
+    if (!file_ || !em1_) {
+        return false;
+    }
+    return rewriteLocked([&](std::string& content) {
+        auto with = withFractionTable(content, table);
+        if (!with) {
+            return false;
+        }
+        content = std::move(*with);
+        return true;
+    });
+}
+
+bool RunRecorder::rewriteLocked(const std::function<bool(std::string&)>& edit) {
     std::fflush(file_.get());
     auto content = readWholeFile(path_, kMaxAufsRewrite);
-    if (!content) {
+    if (!content || !edit(*content)) {
         return false;
     }
-    std::size_t lineStart = 0;
-    std::size_t insertAt = std::string::npos;
-    bool crlf = false;
-    while (lineStart < content->size()) {
-        auto lineEnd = content->find('\n', lineStart);
-        if (lineEnd == std::string::npos) lineEnd = content->size();
-        const std::string_view line(content->data() + lineStart, lineEnd - lineStart);
-        if (line.find("Absorbance Units") != std::string_view::npos) {
-            insertAt = std::min(lineEnd + 1, content->size());
-            crlf = line.ends_with('\r');
-            break;
-        }
-        lineStart = lineEnd + 1;
-    }
-    if (insertAt == std::string::npos) {
-        return false;
-    }
-    content->insert(insertAt, formatText("AUFS changed to %.2f at %.2f mm.%s",
-                                         Em1RunWriter::aufsValue(step), distance,
-                                         crlf ? "\r\n" : "\n"));
     // The file is rebuilt whole and swapped in, so at every moment its name
     // holds either the old or the new file. The new one is written as a work
     // file already locked as being written, and the run goes on in it: at no

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -10,6 +11,7 @@
 #include "runs/SampleRecord.h"
 #include "base/CalendarTime.h"
 #include "runs/DeviceSettings.h"
+#include "runs/PeakCollection.h"
 #include "runs/Em1RunWriter.h"
 #include "base/FileHandle.h"
 #include "runs/RowFormat.h"
@@ -69,6 +71,9 @@ public:
     // Makes step the run's AUFS and inserts "AUFS changed to %.2f at %.2f mm."
     // under the AUFS header line (above earlier changes). DE-1 runs only.
     [[nodiscard]] bool writeAufsChange(int step, double distance);
+    // Collecting by peaks: writes (or writes anew) the "[fractions]" block
+    // into the open run file's header. DE-1 runs only.
+    [[nodiscard]] bool writeFractionTable(const FractionTable& table);
 
     // Closes the run, copies it to target with the first line naming target
     // ("Error, unable to create file: %s" on failure: the run file stays),
@@ -115,6 +120,9 @@ private:
     // Closes the run file for the end of the run; nothing when none was open.
     std::optional<EndedRun> endRun();
     bool appendRow();
+    // Rebuilds the open run file through edit (false: nothing to change)
+    // and swaps it in whole; the file is open again for the next row.
+    bool rewriteLocked(const std::function<bool(std::string&)>& edit);
     void closeFileLocked();
 
     Prompter& prompter_;

@@ -42,6 +42,7 @@ CEM1SetupDlg::CEM1SetupDlg(De1SetupPage::Env env, QWidget* parent) : QDialog(par
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(makeSettings());
     layout->addWidget(makeFractions());
+    layout->addWidget(makePeaks());
     layout->addWidget(makeZones());
     auto* row = new QHBoxLayout;
     for (const char* caption :
@@ -202,6 +203,42 @@ QWidget* CEM1SetupDlg::makeFractions() {
     return box;
 }
 
+QWidget* CEM1SetupDlg::makePeaks() {
+    auto* box = new QGroupBox(QStringLiteral("Peaks"), this);
+    auto* grid = new QGridLayout(box);
+    peaksOn_ = new QCheckBox(QStringLiteral("Fractionate by peaks found on the signal (the distance marks are off)"), box);
+    grid->addWidget(peaksOn_, 0, 0, 1, 8);
+    const std::array<const char*, 8> captions = {"Start level (AU)",  "End level (AU)",     "Start slope (AU/mm)",
+                                                 "End slope (AU/mm)", "Min. width (mm)",    "Fractions/peak",
+                                                 "Between: every (mm)", "Delay volume (ml)"};
+    const std::array<const char*, 8> tips = {
+        "A peak starts where the absorbance rises this far above the run's starting level (empty: not used).",
+        "A peak ends where the absorbance falls back below this level (empty: the start level).",
+        "A peak starts where the signal rises this steeply (empty: not used).",
+        "A peak ends where its fall flattens below this slope (empty: not used).",
+        "A rise shorter than this is no peak.",
+        "Fractions each peak is cut into, at equal distances.",
+        "Between peaks a fraction every this many mm (empty: one fraction between two peaks).",
+        "The measured volume from the flow cell to the collector (empty: the tubing's dead volume)."};
+    for (std::size_t i = 0; i < captions.size(); ++i) {
+        auto* e = new CMyEdit(box);
+        e->setMaximumWidth(80);
+        e->setToolTip(QLatin1String(tips[i]));
+        peakEdits_[i] = e;
+        const int row = 1 + static_cast<int>(i / 4) * 2;
+        const int column = static_cast<int>(i % 4) * 2;
+        grid->addWidget(new QLabel(QLatin1String(captions[i]), box), row, column);
+        grid->addWidget(e, row + 1, column);
+    }
+    return box;
+}
+
+std::array<std::string*, 8> CEM1SetupDlg::peakTexts() {
+    auto& p = page_.peaks;
+    return {&p.startLevel, &p.endLevel, &p.startSlope, &p.endSlope,
+            &p.minWidth,   &p.perPeak,  &p.betweenEvery, &p.delayVolume};
+}
+
 QWidget* CEM1SetupDlg::makeZones() {
     auto* box = new QWidget(this);
     auto* layout = new QVBoxLayout(box);
@@ -285,6 +322,12 @@ void CEM1SetupDlg::refresh() {
     fields_[at(Spin::Distance)]->setMarked(marked == De1Field::Distance);
     fields_[at(Spin::Number)]->setMarked(marked == De1Field::Number);
     tubing_->setMarked(marked == De1Field::Tubing);
+    peaksOn_->setChecked(page_.peaks.on);
+    const auto texts = peakTexts();
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        setText(peakEdits_[i], *texts[i]);
+        peakEdits_[i]->setMarked(marked == De1Field::Peaks);
+    }
 }
 
 void CEM1SetupDlg::takeFields() {
@@ -297,6 +340,11 @@ void CEM1SetupDlg::takeFields() {
     page_.speed = fields_[at(Spin::Speed)]->text().toStdString();
     page_.maxVolume = fields_[at(Spin::MaxVolume)]->text().toStdString();
     page_.tubing = tubing_->text().toStdString();
+    page_.peaks.on = peaksOn_->isChecked();
+    const auto texts = peakTexts();
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        *texts[i] = peakEdits_[i]->text().toStdString();
+    }
 }
 
 QPushButton* CEM1SetupDlg::button(const QString& caption) const {

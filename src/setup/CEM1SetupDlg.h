@@ -50,6 +50,9 @@ private:
     QWidget* makeSettings();
     QWidget* makeFractions();
     QWidget* makeZones();
+    QWidget* makePeaks();
+    // The Peaks fields, in PeakFields' order, and where each lives in it.
+    [[nodiscard]] std::array<std::string*, 8> peakTexts();
     void showZones();
     void showMarks();
     void finish(const std::optional<PageStep>& step);
@@ -65,6 +68,8 @@ private:
     CMyEdit* tubing_ = nullptr;
     std::array<CMyEdit*, 6> fields_{};  // by De1SetupPage::Spin
     QTableWidget* zones_ = nullptr;
+    QCheckBox* peaksOn_ = nullptr;
+    std::array<CMyEdit*, 8> peakEdits_{};
 };
 
 }  // namespace corvane

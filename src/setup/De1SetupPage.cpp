@@ -111,6 +111,9 @@ void De1SetupPage::open() {
     startType = startTypeOf(s.delayType);
     autozero = s.autozeroAtStart;
     autosend = s.autosendEventMarks;
+    if (s.peaks != PeakCollection{}) {
+        peaks.show(s.peaks);  // else the fields keep their suggestions
+    }
     showMaxVolume(loadCollectionVolume(env_.startupFolder, user));
     fractions_.set(s.fractionDistance, s.numberOfFractions);
     if (const auto& file = env_.host.currentPreset(); !file.empty()) {
@@ -134,6 +137,9 @@ void De1SetupPage::applyPreset(const PresetRun& preset) {
         showTubing(s->deadVolume);
         startType = startTypeOf(s->delayType);
         fractions_.set(s->fractionDistance, s->numberOfFractions);
+        if (s->peaks.enabled) {
+            peaks.show(s->peaks);
+        }
     }
     autosend = preset.scan.autosendEventMarks;
     if (preset.plan) {
@@ -210,6 +216,8 @@ Em1Settings De1SetupPage::settings() const {
     s.delayType = startType == 1 ? Em1Settings::kEventWithDelay : Em1Settings::kNoDelay;
     s.autosendEventMarks = autosend;
     s.autozeroAtStart = autozero;
+    std::string ignored;
+    s.peaks = peaks.read(ignored).value_or(PeakCollection{});
     return s;
 }
 
@@ -269,6 +277,12 @@ bool De1SetupPage::validateAndStore(bool messages) {
         return false;
     }
     f.setInt(kEm1Section, "autozero_atstart", autozero ? 1 : 0);
+    std::string peakProblem;
+    const auto peakSettings = peaks.read(peakProblem);
+    if (!peakSettings) {
+        return fail(De1Field::Peaks, messages, peakProblem);
+    }
+    storeEm1Peaks(f, *peakSettings);
     const std::string user = prefs.lastUser();
     if (!prefs.save()) {
         return fail(De1Field::None, messages,

@@ -9,6 +9,7 @@
 #include "runs/PresetRunFile.h"
 #include "setup/FractionFields.h"
 #include "setup/PageDispatcher.h"
+#include "setup/PeakFields.h"
 #include "setup/SpinStepper.h"
 
 namespace corvane {
@@ -19,7 +20,7 @@ class SetupHost;
 
 // The fields validate-and-store checks, for the highlight of the one that
 // failed.
-enum class De1Field { None, SamplesPerSec, Wavelength, Speed, Distance, Number, StartType, Tubing, MaxVolume, UserFile };
+enum class De1Field { None, SamplesPerSec, Wavelength, Speed, Distance, Number, StartType, Tubing, MaxVolume, UserFile, Peaks };
 
 // The DE-1 SETUP page (CEM1SetupDlg): the DE-1 run's parameters, remembered
 // in "prefs.cfg" and per user and rotor, checked in order before a run, and
@@ -63,6 +64,8 @@ public:
     int startType = 0;  // "1st Event Mark", "Event with Delay"; -1 none
     bool autozero = false;
     bool autosend = false;
+    // "Peaks": collecting by peaks instead of the distances and zones.
+    PeakFields peaks;
 
     [[nodiscard]] FractionFields& fractions() { return fractions_; }
     [[nodiscard]] ZoneTable& zones() { return zones_; }

@@ -38,6 +38,14 @@ int SimDe1Box::eventMarkRequestsReceived() {
     return inspect([&] { return eventRequests_; });
 }
 
+int SimDe1Box::collectorPulses() {
+    return inspect([&] { return static_cast<int>(tubeChanges_.size()); });
+}
+
+std::vector<double> SimDe1Box::tubeChangeDepths() {
+    return inspect([&] { return tubeChanges_; });
+}
+
 double SimDe1Box::depthAtMs(std::int64_t tMs) const {
     const double span = config_.endDepthMm - config_.startDepthMm;
     double travelled = config_.scanSpeedMmPerS * static_cast<double>(tMs - powerOnMs_) / 1000.0;
@@ -79,6 +87,11 @@ void SimDe1Box::receive(std::span<const std::uint8_t> bytes, std::int64_t nowMs)
             continue;
         }
         ++requests_;
+        const bool raised = byte == kRequestWithEventMark;
+        if (raised && !outputHigh_) {
+            tubeChanges_.push_back(depthAtMs(nowMs) - config_.collectorDelayMm);
+        }
+        outputHigh_ = raised;
         if (byte == kRequestWithEventMark) {
             ++eventRequests_;
             eventPulseUntilMs_ = std::max(eventPulseUntilMs_, nowMs + config_.eventPulseMs);

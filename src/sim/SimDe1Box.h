@@ -28,12 +28,18 @@
 //   looped back); inputLow otherwise. A reply shows the input at the time it
 //   is sent.
 // - Input 3: a constant (setInput3()).
+// - The fraction collector on the event-mark output: the output is high from
+//   a 0x30 request to the next 0x20; each rise changes the tube. The liquid
+//   reaching the collector passed the detector collectorDelayMm of piston
+//   travel earlier (the tubing's dead volume), so each change falls at the
+//   depth depth(t) - collectorDelayMm of the gradient as the detector saw it.
 // - Line speed: with baudRate non-zero (115200 by default) the box neither
 //   hears nor is heard at another speed (see SimDevice::setLineBaudRate).
 
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <vector>
 
 #include "sim/SimDevice.h"
 #include "sim/SimProfile.h"
@@ -58,6 +64,7 @@ struct SimDe1Config {
     std::uint16_t inputHigh = 50000;
     std::uint16_t input3 = 0;
     std::uint64_t seed = 2;
+    double collectorDelayMm = 0.0;
 };
 
 // Full-scale raw signal of the box: this many counts is one `aufs`.
@@ -74,6 +81,11 @@ public:
     // Request bytes received: all of them (0x20 and 0x30), and 0x30 alone.
     [[nodiscard]] int requestsReceived();
     [[nodiscard]] int eventMarkRequestsReceived();
+
+    // The collector: tube changes (rises of the event-mark output) so far,
+    // and the gradient depth at the detector of each, in order.
+    [[nodiscard]] int collectorPulses();
+    [[nodiscard]] std::vector<double> tubeChangeDepths();
 
     // The simulated run's depth (mm below the gradient surface) at clock time
     // tMs, and the noise-free raw signal at that time.
@@ -104,6 +116,8 @@ private:
     std::uint8_t sequence_ = 0;
     int requests_ = 0;
     int eventRequests_ = 0;
+    bool outputHigh_ = false;
+    std::vector<double> tubeChanges_;
 };
 
 }  // namespace corvane

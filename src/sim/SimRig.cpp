@@ -12,7 +12,8 @@ SimRig::SimRig(Clock& clock, SimRigConfig config)
         kelvo_ = std::make_unique<SimKelvoUnit>(clock, config_.kelvo);
     }
     if (config_.withDe1) {
-        de1_ = std::make_unique<SimDe1Box>(clock, config_.de1);
+        de1_ = config_.de1Profile ? std::make_unique<SimDe1Box>(clock, config_.de1, *config_.de1Profile)
+                                  : std::make_unique<SimDe1Box>(clock, config_.de1);
     }
     auto attachKelvo = [&] {
         if (kelvo_) {

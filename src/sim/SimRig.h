@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/Clock.h"
@@ -27,6 +28,8 @@ struct SimRigConfig {
     std::int32_t de1ComPort = 4;
     std::string de1SerialNumber = "DE1B0042";
     SimDe1Config de1;
+    // The gradient the DE-1 box's monitor sees; the default one without.
+    std::optional<SimProfile> de1Profile;
 
     // Bridge listing order: the Kelvo unit first unless this is set.
     bool de1ListedFirst = false;

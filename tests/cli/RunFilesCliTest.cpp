@@ -59,7 +59,7 @@ TEST_F(RunFilesCli, InfoJsonIsOneObjectWithSnakeCaseKeysAndNullForNaN) {
                   "\",\"layout\":\"six_column\",\"format\":\"corvane\",\"title\":\"six.csv\",\"version\":\"1.2\","
                   "\"date\":null,\"time\":null,\"experiment\":\"\",\"user\":\"\",\"uv_unit\":\"\","
                   "\"rotor_manufacturer\":\"\",\"rotor_model\":\"\",\"gradient\":null,"
-                  "\"volume_per_mm\":null,\"de1\":null,\"overlay_plan\":null,"
+                  "\"volume_per_mm\":null,\"de1\":null,\"overlay_plan\":null,\"collected_fractions\":null,"
                   "\"x_unit\":\"mm\",\"y_unit\":\"AU\",\"marks\":[],\"samples\":2,\"rows\":["
                   "{\"sample_a\":100,\"source_a\":50,\"sample_b\":200,\"source_b\":100,"
                   "\"absorbance_a\":0.25,\"absorbance_b\":0.5,\"ratio\":0.55,\"position_a\":0,"

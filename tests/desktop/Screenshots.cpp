@@ -48,6 +48,7 @@
 #include "desktop/CSetupPages.h"
 #include "setup/CCollectionVolumeDlg.h"
 #include "setup/CEM1SetupDlg.h"
+#include "PageHost.h"
 #include "setup/CGRSetupDlg.h"
 #include "setup/CMyComboBox.h"
 #include "setup/CMyEdit.h"
@@ -266,6 +267,20 @@ int main(int argc, char* argv[]) {
     test::ScriptedPrompter prompter;
     if (argc > 2 && std::string_view(argv[2]) == "standard") {
         const bool shot = standardRunShots(folder, out);
+        std::filesystem::remove_all(folder);
+        return shot ? 0 : 1;
+    }
+    if (argc > 2 && std::string_view(argv[2]) == "peaks") {
+        // DE-1 SETUP with collecting by peaks chosen.
+        test::PageHost host;
+        CEM1SetupDlg de1(De1SetupPage::Env{folder, prompter, host, clock});
+        de1.show();
+        auto* on = de1.findChild<QCheckBox*>();
+        for (auto* box : de1.findChildren<QCheckBox*>()) {
+            if (box->text().startsWith(QStringLiteral("Fractionate by peaks"))) on = box;
+        }
+        on->setChecked(true);
+        const bool shot = save(de1, out + QStringLiteral("/de1-peaks.png"));
         std::filesystem::remove_all(folder);
         return shot ? 0 : 1;
     }

@@ -391,5 +391,46 @@ TEST_F(De1PageTest, ACurrentPresetIsAppliedAndAChangeOffersToSaveIt) {
     EXPECT_EQ(readPresetRun(file)->em1->speed, 0.9);
 }
 
+TEST_F(De1PageTest, PeaksAreCheckedAtTheirFieldsAndKeptPerRotorAndInPrefs) {
+    De1SetupPage& p = page();
+    EXPECT_FALSE(p.peaks.on);
+    p.peaks.on = true;
+    p.peaks.startLevel = "";
+    EXPECT_FALSE(p.graph());
+    EXPECT_EQ(p.marked(), De1Field::Peaks);
+    EXPECT_EQ(prompter.transcript().back(), "message: A peak needs a start level or a start slope.");
+    p.peaks.startLevel = "0.08";
+    p.peaks.perPeak = "two";
+    EXPECT_FALSE(p.graph());
+    EXPECT_EQ(prompter.transcript().back(),
+              "message: Invalid number of fractions per peak. It must be between 1 and 20.");
+    p.peaks.perPeak = "2";
+    p.peaks.betweenEvery = "3";
+    p.peaks.delayVolume = "0.25";
+    ASSERT_TRUE(p.graph());
+    EXPECT_EQ(p.marked(), De1Field::None);
+    const auto& handed = host.de1Setup()->settings.peaks;
+    EXPECT_TRUE(handed.enabled);
+    EXPECT_EQ(handed.startLevel, 0.08);
+    EXPECT_EQ(handed.endLevel, 0.0);
+    EXPECT_EQ(handed.perPeak, 2);
+    EXPECT_EQ(handed.betweenEveryMm, 3.0);
+    EXPECT_EQ(handed.delayVolumeMl, 0.25);
+    EXPECT_EQ(em1(dir.path() / "prefs.cfg", "peaks"), "1");
+    EXPECT_EQ(em1(dir.path() / "Users/Ann/settings.txt", "peak_fractions_00_04"), "2");
+
+    // Opened again: the fields as they were left; turned off, no check.
+    De1SetupPage& again = page();
+    EXPECT_TRUE(again.peaks.on);
+    EXPECT_EQ(again.peaks.startLevel, "0.08");
+    EXPECT_EQ(again.peaks.endLevel, "");
+    EXPECT_EQ(again.peaks.betweenEvery, "3");
+    again.peaks.on = false;
+    again.peaks.startLevel = "-1";
+    ASSERT_TRUE(again.graph());
+    EXPECT_FALSE(host.de1Setup()->settings.peaks.enabled);
+    EXPECT_EQ(em1(dir.path() / "prefs.cfg", "peaks"), "0");
+}
+
 }  // namespace
 }  // namespace corvane

@@ -1,4 +1,4 @@
-#include "analysis/Smoothing.h"
+#include "base/Smoothing.h"
 
 #include <algorithm>
 #include <array>

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <vector>
+
+#include "cli/JsonWriter.h"
+#include "runs/PeakCollection.h"
+
+namespace corvane::cli {
+
+// [{"number", "from", "to", "peak"}], "peak" null between peaks: the fraction
+// table of `collect --preview` and of `info` on a run collected by peaks.
+inline void writeFractionsJson(Json& j, const std::vector<CollectedFraction>& fractions) {
+    j.open('[');
+    for (const auto& f : fractions) {
+        j.item();
+        j.open('{');
+        j.integerField("number", f.number);
+        j.field("from", f.from);
+        j.field("to", f.to);
+        j.key("peak");
+        if (f.peak > 0) {
+            j.integer(f.peak);
+        } else {
+            j.null();
+        }
+        j.close('}');
+    }
+    j.close(']');
+}
+
+}  // namespace corvane::cli
