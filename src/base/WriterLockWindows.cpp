@@ -1,5 +1,6 @@
 // The writer's lock on Windows: win32::claimForWriting (Win32Files.h), a
 // LockFileEx lock on one byte far beyond the file's end.
+#include <fcntl.h>
 #include <io.h>
 
 #include <cerrno>
@@ -93,12 +94,16 @@ EditLock::EditLock(const std::filesystem::path& path, int maxWaitMs) {
         if (win32::claimForWriting(handle.get())) {
             const auto named = win32::openShared(path, 0, OPEN_EXISTING);
             if (named.valid() && win32::sameFile(named.get(), handle.get())) {
-                fd_ = win32::descriptorOf(std::move(handle), 0);
+                fd_ = win32::descriptorOf(std::move(handle), _O_RDONLY);
                 return;
             }
             continue;  // replaced while we waited: lock the new file
         }
-        if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
+        if (errno != EWOULDBLOCK) {
+            return;  // a file system without such locks: nobody can hold it
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            refused_ = true;
             return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -109,13 +114,18 @@ EditLock::~EditLock() {
     if (fd_ >= 0) ::_close(fd_);
 }
 
-EditLock::EditLock(EditLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+EditLock::EditLock(EditLock&& other) noexcept : fd_(other.fd_), refused_(other.refused_) {
+    other.fd_ = -1;
+    other.refused_ = false;
+}
 
 EditLock& EditLock::operator=(EditLock&& other) noexcept {
     if (this != &other) {
         if (fd_ >= 0) ::_close(fd_);
         fd_ = other.fd_;
+        refused_ = other.refused_;
         other.fd_ = -1;
+        other.refused_ = false;
     }
     return *this;
 }
