@@ -49,6 +49,7 @@ corvane_add_test(test_runs
   runs/Em1SettingsStoreTest.cpp
   runs/OverlayPlanBlockTest.cpp
   runs/OverlayPlanRulesTest.cpp
+  runs/PresetRunFileTest.cpp
   runs/ProfileTest.cpp
   runs/ProfileReadersTest.cpp
   runs/RotorTableTest.cpp
@@ -67,7 +68,7 @@ corvane_add_test(test_sample_reader
 )
 corvane_add_test(test_setup_pages
   setup/IntroAndCheckListTest.cpp
-  setup/PresetRunFileTest.cpp
+  setup/PresetRunListsTest.cpp
   setup/UserPageTest.cpp
   setup/De1SetupPageTest.cpp
   setup/OverlayPlanEditorTest.cpp

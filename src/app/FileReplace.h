@@ -1,8 +1,7 @@
 #pragma once
 
-#include <sys/types.h>
-
-#include <ctime>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -85,16 +84,18 @@ enum class ExistingTarget { Replace, Keep };
 [[nodiscard]] bool writeWholeFile(const std::filesystem::path& path, std::string_view bytes,
                                   ExistingTarget existing, std::error_code& error);
 
-// A file as it was read: the same file (device and inode) of the same size
-// and last change. Copies compare it before they let go of their source.
+// A file as it was read: the same file (device and inode, or volume serial
+// number and file index) of the same size and last write (in the system's
+// own units). Copies compare it before they let go of their source.
 struct FileState {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = -1;
-    timespec modified{};
+    std::uint64_t volume = 0;
+    std::uint64_t file = 0;
+    std::int64_t size = -1;
+    std::int64_t modified = 0;
     [[nodiscard]] bool sameAs(const FileState& other) const;
 };
-[[nodiscard]] FileState fileStateOf(int fd);
+// The state of an open file; a state no file has (size -1) for none.
+[[nodiscard]] FileState fileStateOf(std::FILE* file);
 
 // Deletes path only when it is still the file that was read, unchanged
 // (state), and no other descriptor holds its rewrite lock: a source that

@@ -1,7 +1,10 @@
 #include "app/FileReplaceRules.h"
 
 #include <cctype>
+#include <cerrno>
 
+#include "app/FileReplace.h"
+#include "base/FileHandle.h"
 #include "base/TextFormat.h"
 #include "base/WriterLock.h"
 
@@ -80,3 +83,58 @@ void removeLeftoverSiblings(const std::filesystem::path& file) {
 }
 
 }  // namespace corvane::replacing
+
+namespace corvane {
+
+using namespace replacing;
+
+std::string replaceProblem(const std::filesystem::path& path) { return refusalText(refusalOf(path), path); }
+
+std::string heldFileProblem(const std::filesystem::path& path) {
+    return formatText("Error, the file is being written by another program (a run being recorded, or "
+                      "another change to it); it was not changed: %s",
+                      path.string().c_str());
+}
+
+bool placeWorkFile(const std::filesystem::path& path, const std::filesystem::path& work, ExistingTarget existing,
+                   std::error_code& error) {
+    error.clear();
+    if (existing == ExistingTarget::Keep) {
+        return makeNewFile(work, error) && placeNewFile(work, path, error);
+    }
+    const EditLock lock(path);
+    if (lock.refused()) {
+        error = std::make_error_code(std::errc::device_or_resource_busy);
+        return false;
+    }
+    return replaceFileWith(path, work, error);
+}
+
+bool writeWholeFile(const std::filesystem::path& path, std::string_view bytes, ExistingTarget existing,
+                    std::error_code& error) {
+    error.clear();
+    auto work = createReplacement(path);
+    if (!work.file) {
+        const auto refusal = errorFor(refusalOf(path));
+        error = refusal ? refusal : std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+        return false;
+    }
+    errno = 0;
+    const bool written = writeBytes(work.file.get(), bytes) && syncToDisk(work.file.get());
+    const int writeError = errno;
+    const bool closed = std::fclose(work.file.release()) == 0;
+    if (!written || !closed) {
+        error = std::error_code(writeError != 0 ? writeError : EIO, std::generic_category());
+    } else if (placeWorkFile(path, work.path, existing, error)) {
+        return true;
+    }
+    std::error_code ignored;
+    std::filesystem::remove(work.path, ignored);
+    return false;
+}
+
+bool FileState::sameAs(const FileState& other) const {
+    return volume == other.volume && file == other.file && size == other.size && modified == other.modified;
+}
+
+}  // namespace corvane

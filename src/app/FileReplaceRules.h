@@ -1,9 +1,10 @@
 #pragma once
 
 // What the whole-file rewrites of FileReplace.h share on every platform: the
-// refusals and their messages, the names of the work files, and the clean-up
-// of those a killed replacement left. Each platform's FileReplace file does
-// the rest with its own calls.
+// refusals and their messages, the names of the work files, the clean-up of
+// those a killed replacement left, and the steps of a whole write and of its
+// placement (FileReplaceRules.cpp). Each platform's FileReplace file does the
+// rest with its own calls, the two below among them.
 
 #include <cstddef>
 #include <filesystem>
@@ -13,6 +14,13 @@
 namespace corvane::replacing {
 
 enum class Refusal { None, ReadOnly, NotRegular, LinkToNothing, Unreachable };
+
+// Why the rewrite rules refuse path (None when it may be written); each
+// platform's own.
+[[nodiscard]] Refusal refusalOf(const std::filesystem::path& path);
+// Gives a work file that is to become a new file what a new file gets (its
+// mode on POSIX); each platform's own.
+[[nodiscard]] bool makeNewFile(const std::filesystem::path& work, std::error_code& error);
 
 [[nodiscard]] std::error_code errorFor(Refusal refusal);
 // The message replaceProblem gives; empty for Refusal::None.

@@ -44,6 +44,10 @@ bool canCreateFilesIn(const std::filesystem::path& folder) {
     return ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
+bool writeBytes(std::FILE* file, std::string_view bytes) {
+    return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
 bool syncToDisk(std::FILE* file) {
     return file != nullptr && std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 namespace corvane {
 
@@ -35,6 +36,10 @@ enum class FileKind { Missing, Regular, Folder, Other };
 // POSIX; on Windows, where a folder answers by its access list, a file made
 // and removed at once.
 [[nodiscard]] bool canCreateFilesIn(const std::filesystem::path& folder);
+
+// Writes bytes as they are, also through a text-mode stream (bytes read
+// from a file already have the platform's line ends); true when all went.
+[[nodiscard]] bool writeBytes(std::FILE* file, std::string_view bytes);
 
 // Hands what was written through file to the disk itself (flushed, then
 // synced), so that a crash or a power cut after it keeps the bytes.

@@ -97,6 +97,19 @@ bool canCreateFilesIn(const std::filesystem::path& folder) {
     return true;
 }
 
+bool writeBytes(std::FILE* file, std::string_view bytes) {
+    // Binary for these bytes only; the stream's own mode comes back after.
+    if (std::fflush(file) != 0) {
+        return false;
+    }
+    const int mode = ::_setmode(::_fileno(file), _O_BINARY);
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
+    if (mode != -1) {
+        (void)::_setmode(::_fileno(file), mode);
+    }
+    return written;
+}
+
 bool syncToDisk(std::FILE* file) {
     return file != nullptr && std::fflush(file) == 0 && ::_commit(::_fileno(file)) == 0;
 }

@@ -1,4 +1,5 @@
 #include "base/WriterLock.h"
+#include "base/WriterLockSteps.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -6,10 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <ctime>
 #include <string>
-#include <thread>
 
 namespace corvane {
 namespace {
@@ -90,56 +89,32 @@ bool removeIfAbandoned(const std::filesystem::path& path, std::string_view expec
     return ::unlink(path.c_str()) == 0;
 }
 
-EditLock::EditLock(const std::filesystem::path& path, int maxWaitMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxWaitMs);
-    for (;;) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        struct stat opened {};
-        if (fd < 0 || ::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-            if (fd >= 0) ::close(fd);
-            return;
-        }
-        if (claimForWriting(fd)) {
-            struct stat named {};
-            if (::stat(path.c_str(), &named) == 0 && named.st_dev == opened.st_dev &&
-                named.st_ino == opened.st_ino) {
-                fd_ = fd;
-                return;
-            }
-            ::close(fd);  // replaced while we waited: lock the new file
-            continue;
-        }
-        const bool heldElsewhere = errno == EWOULDBLOCK;
-        ::close(fd);
-        if (!heldElsewhere) {
-            return;  // a file system without such locks: nobody can hold it
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            refused_ = true;
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+namespace writerlock {
+
+Attempt tryLock(const std::filesystem::path& path, int& fd) {
+    const int opened = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat info {};
+    if (opened < 0 || ::fstat(opened, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (opened >= 0) ::close(opened);
+        return Attempt::NothingToLock;
     }
-}
-
-EditLock::~EditLock() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-EditLock::EditLock(EditLock&& other) noexcept : fd_(other.fd_), refused_(other.refused_) {
-    other.fd_ = -1;
-    other.refused_ = false;
-}
-
-EditLock& EditLock::operator=(EditLock&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = other.fd_;
-        refused_ = other.refused_;
-        other.fd_ = -1;
-        other.refused_ = false;
+    if (claimForWriting(opened)) {
+        struct stat named {};
+        if (::stat(path.c_str(), &named) == 0 && named.st_dev == info.st_dev && named.st_ino == info.st_ino) {
+            fd = opened;
+            return Attempt::Locked;
+        }
+        ::close(opened);
+        return Attempt::Replaced;
     }
-    return *this;
+    const bool heldElsewhere = errno == EWOULDBLOCK;
+    ::close(opened);
+    // A file system without such locks: nobody can hold it.
+    return heldElsewhere ? Attempt::HeldElsewhere : Attempt::NothingToLock;
 }
+
+void closeDescriptor(int fd) { ::close(fd); }
+
+}  // namespace writerlock
 
 }  // namespace corvane

@@ -1,15 +1,15 @@
 // The writer's lock on Windows: win32::claimForWriting (Win32Files.h), a
 // LockFileEx lock on one byte far beyond the file's end.
+#include <fcntl.h>
 #include <io.h>
 
 #include <cerrno>
-#include <chrono>
 #include <ctime>
 #include <string>
-#include <thread>
 
 #include "base/Win32Files.h"
 #include "base/WriterLock.h"
+#include "base/WriterLockSteps.h"
 
 namespace corvane {
 namespace {
@@ -83,41 +83,27 @@ bool removeIfAbandoned(const std::filesystem::path& path, std::string_view expec
     return ::SetFileInformationByHandle(handle.get(), FileDispositionInfo, &disposition, sizeof disposition) != 0;
 }
 
-EditLock::EditLock(const std::filesystem::path& path, int maxWaitMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxWaitMs);
-    for (;;) {
-        auto handle = win32::openShared(path, GENERIC_READ, OPEN_EXISTING);
-        if (!handle.valid() || !win32::isRegularFile(handle.get())) {
-            return;
-        }
-        if (win32::claimForWriting(handle.get())) {
-            const auto named = win32::openShared(path, 0, OPEN_EXISTING);
-            if (named.valid() && win32::sameFile(named.get(), handle.get())) {
-                fd_ = win32::descriptorOf(std::move(handle), 0);
-                return;
-            }
-            continue;  // replaced while we waited: lock the new file
-        }
-        if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+namespace writerlock {
+
+Attempt tryLock(const std::filesystem::path& path, int& fd) {
+    auto handle = win32::openShared(path, GENERIC_READ, OPEN_EXISTING);
+    if (!handle.valid() || !win32::isRegularFile(handle.get())) {
+        return Attempt::NothingToLock;
     }
-}
-
-EditLock::~EditLock() {
-    if (fd_ >= 0) ::_close(fd_);
-}
-
-EditLock::EditLock(EditLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-
-EditLock& EditLock::operator=(EditLock&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::_close(fd_);
-        fd_ = other.fd_;
-        other.fd_ = -1;
+    if (win32::claimForWriting(handle.get())) {
+        const auto named = win32::openShared(path, 0, OPEN_EXISTING);
+        if (!named.valid() || !win32::sameFile(named.get(), handle.get())) {
+            return Attempt::Replaced;
+        }
+        fd = win32::descriptorOf(std::move(handle), _O_RDONLY);
+        return fd >= 0 ? Attempt::Locked : Attempt::NothingToLock;
     }
-    return *this;
+    // A file system without such locks: nobody can hold it.
+    return errno == EWOULDBLOCK ? Attempt::HeldElsewhere : Attempt::NothingToLock;
 }
+
+void closeDescriptor(int fd) { ::_close(fd); }
+
+}  // namespace writerlock
 
 }  // namespace corvane

@@ -180,12 +180,12 @@ std::string changeProblem(const ConfigFile& file, const std::filesystem::path& p
     RunDataFile run;
     const bool runFile = run.readHeader(path) == RunDataFile::ReadStatus::Ok || !run.header().fileTitle.empty();
     if (!file.readsAsText() || runFile) {
-        return formatText("%s does not read as a settings file (%s); it was not changed", path.c_str(),
+        return formatText("%s does not read as a settings file (%s); it was not changed", path.string().c_str(),
                           runFile ? "it is a run file" : "it holds binary data or wide text");
     }
     if (!section.starts_with('[') && !file.hasSection(section)) {
         return formatText("a section is written with its brackets (\"[%.*s]\"); %s has no section \"%.*s\"",
-                          static_cast<int>(section.size()), section.data(), path.c_str(),
+                          static_cast<int>(section.size()), section.data(), path.string().c_str(),
                           static_cast<int>(section.size()), section.data());
     }
     return {};

@@ -623,7 +623,7 @@ int runRecord(int argc, char** argv) {
     std::optional<FileState> replacing;
     if (options->force) {
         if (const auto existing = openRegularFile(output)) {
-            replacing = fileStateOf(::fileno(existing.get()));
+            replacing = fileStateOf(existing.get());
         }
     }
     // The run's description is made before anything connects, too: a user

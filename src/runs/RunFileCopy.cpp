@@ -173,7 +173,7 @@ TitledCopy::TitledCopy(const std::filesystem::path& source, const std::filesyste
     if (result_ == CopyResult::Ok && !sameState(before, stampOf(in.get()))) {
         result_ = CopyResult::SourceChanged;
     }
-    source_ = fileStateOf(::fileno(in.get()));
+    source_ = fileStateOf(in.get());
 }
 
 TitledCopy::~TitledCopy() {
@@ -208,7 +208,7 @@ CopyResult TitledCopy::place(ExistingTarget existing, const std::optional<FileSt
         }
         if (onlyOver) {
             const FileHandle there = openRegularFile(target_);
-            const FileState now = fileStateOf(there ? ::fileno(there.get()) : -1);
+            const FileState now = fileStateOf(there.get());
             std::error_code missing;
             if (!there && !std::filesystem::exists(std::filesystem::symlink_status(target_, missing))) {
                 placed = placeNewFile(partial_, target_, error);

@@ -294,8 +294,8 @@ bool RunRecorder::rewriteLocked(const std::function<bool(std::string&)>& edit) {
         return false;
     }
     std::error_code error;
-    if (!writeAll(replacement.file.get(), *content) || std::fflush(replacement.file.get()) != 0 ||
-        ::fsync(::fileno(replacement.file.get())) != 0 || !replaceFileWith(path_, replacement.path, error)) {
+    if (!writeBytes(replacement.file.get(), *content) || !syncToDisk(replacement.file.get()) ||
+        !replaceFileWith(path_, replacement.path, error)) {
         replacement.file.reset();
         std::filesystem::remove(replacement.path, error);
         return false;

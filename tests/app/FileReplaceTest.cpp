@@ -103,36 +103,5 @@ TEST(FileReplace, AWholeFileWriteThatRunsOutOfRoomLeavesTheEarlierFileAndNothing
     EXPECT_EQ(filesIn(dir.path()), 2U);
 }
 
-// A file that is held (a recording) is refused by a replacing write after
-// the wait, and is deleted as a copied source only while it is the very
-// file that was read, unchanged.
-TEST(FileReplace, AHeldOrChangedFileIsNeitherReplacedNorDeleted) {
-    TempDir dir;
-    const auto run = dir.write("run.csv", "rows\n");
-    const auto state = [&] {
-        const auto file = openRegularFile(run);
-        return fileStateOf(::fileno(file.get()));
-    };
-    const auto read = state();
-    {
-        const auto recording = openFile(run, "ab");
-        ASSERT_TRUE(claimForWriting(recording.get()));
-        const EditLock waited(run, 50);
-        EXPECT_TRUE(waited.refused());
-        std::error_code error;
-        EXPECT_FALSE(writeWholeFile(run, "gone", ExistingTarget::Replace, error));
-        EXPECT_EQ(error, std::errc::device_or_resource_busy);
-        EXPECT_FALSE(removeIfUnchanged(run, read));
-        std::fputs("one more row\n", recording.get());
-    }
-    EXPECT_EQ(test::readFile(run), "rows\none more row\n");
-    EXPECT_FALSE(removeIfUnchanged(run, read)) << "it grew since it was read";
-    EXPECT_TRUE(std::filesystem::exists(run));
-    EXPECT_TRUE(removeIfUnchanged(run, state()));
-    EXPECT_FALSE(std::filesystem::exists(run));
-    // A missing file is no refusal: there is nothing to lose.
-    EXPECT_FALSE(EditLock(run).refused());
-}
-
 }  // namespace
 }  // namespace corvane

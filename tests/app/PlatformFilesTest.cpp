@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "TempDir.h"
 #include "app/ConfigFile.h"
@@ -141,10 +142,95 @@ TEST(PlatformFiles, AFileBeingWrittenIsKnownAsSuchAndStaysReadable) {
         EXPECT_EQ(readWholeFile(path, 1024).value_or(""), "row 1\n") << "the mark blocks no reader";
         EXPECT_FALSE(removeIfAbandoned(path));
         const EditLock edit(path, 20);
-        EXPECT_FALSE(edit.held()) << "an edit waits for the writer, then goes on without";
+        EXPECT_FALSE(edit.held());
+        EXPECT_TRUE(edit.refused()) << "an edit waits for the writer, then gives up";
     }
     EXPECT_FALSE(isBeingWritten(path)) << "the mark goes with the writer's handle";
     EXPECT_TRUE(EditLock(path, 0).held());
+}
+
+// A recording keeps its file locked for the whole run, under whatever name
+// it has meanwhile: a replacing write waits for it, then is refused, and a
+// copied source is deleted only while it is the very file that was read,
+// unchanged.
+TEST(PlatformFiles, AHeldOrChangedFileIsNeitherReplacedNorDeleted) {
+    TempDir dir;
+    const auto run = dir.write("run.csv", "rows\n");
+    const auto state = [&] {
+        const auto file = openRegularFile(run);
+        return fileStateOf(file.get());
+    };
+    const auto read = state();
+    EXPECT_TRUE(read.sameAs(state()));
+    EXPECT_FALSE(read.sameAs(fileStateOf(nullptr)));
+    {
+        const auto recording = openFile(run, "ab");
+        ASSERT_TRUE(claimForWriting(recording.get()));
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_TRUE(EditLock(run, 100).refused());
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100))
+            << "refused after the wait, not at once";
+        std::error_code error;
+        EXPECT_FALSE(writeWholeFile(run, "gone", ExistingTarget::Replace, error));
+        EXPECT_EQ(error, std::errc::device_or_resource_busy);
+        EXPECT_FALSE(removeIfUnchanged(run, read));
+        // The lock goes with the file, not with its name.
+        std::filesystem::rename(run, dir / "moved.csv");
+        EXPECT_TRUE(EditLock(dir / "moved.csv", 0).refused());
+        EXPECT_FALSE(EditLock(run, 0).refused()) << "no file there, nothing to lose";
+        std::filesystem::rename(dir / "moved.csv", run);
+        std::fputs("one more row\n", recording.get());
+    }
+    EXPECT_EQ(test::readBytes(run), "rows\none more row\n");
+    EXPECT_FALSE(removeIfUnchanged(run, read)) << "it grew since it was read";
+
+    // Another file of the same size and last write under the name (whole
+    // seconds: what every system sets).
+    const auto when = std::chrono::floor<std::chrono::seconds>(std::filesystem::last_write_time(run));
+    std::filesystem::last_write_time(run, when);
+    const auto grown = state();
+    const auto other = dir.write("other.csv", "rows\none more row\n");
+    std::filesystem::last_write_time(other, when);
+    std::filesystem::rename(other, run);
+    EXPECT_EQ(state().size, grown.size);
+    EXPECT_EQ(state().modified, grown.modified);
+    EXPECT_FALSE(removeIfUnchanged(run, grown)) << "not the file that was read";
+    EXPECT_TRUE(std::filesystem::exists(run));
+    EXPECT_TRUE(removeIfUnchanged(run, state()));
+    EXPECT_FALSE(std::filesystem::exists(run));
+}
+
+TEST(PlatformFiles, AKeptNameIsNeverReplacedAndAReplacingWriteWaitsForAHolderThatLetsGo) {
+    TempDir dir;
+    const auto page = dir.write("page.svg", "first");
+    std::error_code error;
+    EXPECT_FALSE(writeWholeFile(page, "second", ExistingTarget::Keep, error));
+    EXPECT_EQ(error, std::errc::file_exists);
+    auto work = createReplacement(page);
+    ASSERT_TRUE(work.file);
+    std::fputs("third", work.file.get());
+    ASSERT_EQ(std::fclose(work.file.release()), 0);
+    EXPECT_FALSE(placeWorkFile(page, work.path, ExistingTarget::Keep, error));
+    EXPECT_EQ(error, std::errc::file_exists);
+    EXPECT_EQ(test::readBytes(page), "first");
+    ASSERT_TRUE(std::filesystem::exists(work.path)) << "left for the caller";
+    ASSERT_TRUE(placeWorkFile(page, work.path, ExistingTarget::Replace, error)) << error.message();
+    EXPECT_EQ(test::readBytes(page), "third");
+    ASSERT_TRUE(writeWholeFile(dir / "new.svg", "a\nb\n", ExistingTarget::Keep, error)) << error.message();
+    EXPECT_EQ(test::readBytes(dir / "new.svg"), "a\nb\n") << "the bytes as they are";
+    EXPECT_THAT(namesIn(dir.path()), ElementsAre("new.svg", "page.svg"));
+
+    {
+        auto holder = openFile(page, "ab");
+        ASSERT_TRUE(claimForWriting(holder.get()));
+        std::thread letGo([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            holder.reset();
+        });
+        EXPECT_TRUE(writeWholeFile(page, "after", ExistingTarget::Replace, error)) << error.message();
+        letGo.join();
+    }
+    EXPECT_EQ(test::readBytes(page), "after");
 }
 
 TEST(PlatformFiles, LeftoversOfAKilledRewriteGoButNeverOneBeingWrittenOrTheUsers) {

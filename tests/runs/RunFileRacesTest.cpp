@@ -118,7 +118,7 @@ TEST_F(RunFileRaces, AReplacingSaveReplacesOnlyTheFileItWasToldOf) {
     test::TempDir other;
     const auto told = [&] {
         const auto file = openRegularFile(target);
-        return fileStateOf(::fileno(file.get()));
+        return fileStateOf(file.get());
     };
     test::ScriptedPrompter prompter;
 
