@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "app/CScreenResWarningDlg.h"
+#include "app/Version.h"
 #include "app/CSelectCOMPortDlg.h"
 #include "app/Clock.h"
 #include "recording/Instruments.h"
@@ -30,13 +31,14 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: corvane [--simulate | --simulate-kelvo | --seed]\n"
+    "usage: corvane [--simulate | --simulate-kelvo | --seed | --version]\n"
     "  --simulate  run on the built-in simulated instruments: a Kelvo unit on COM 3\n"
     "              and a DE-1 interface box on COM 4; the current folder gets the\n"
     "              default settings files it lacks first\n"
     "  --simulate-kelvo  the same with the Kelvo unit alone, for its set-up chain\n"
     "              and two-channel runs (View > Simulated Instrument drives it)\n"
     "  --seed      only copy the default settings files the current folder lacks\n"
+    "  --version   print the program version\n"
     "Corvane works in the current folder: prefs.cfg, rotors.txt, the check lists,\n"
     "Users, TEMP and the run files live there.\n";
 
@@ -64,10 +66,20 @@ bool seedCurrentFolder(const char* argv0) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    // Seeding needs no display: it is done before the toolkit starts.
+    // Seeding, the usage and the version need no display: they are done
+    // before the toolkit starts.
     for (int i = 1; i < argc; ++i) {
-        if (std::string_view(argv[i]) == "--seed") {
+        const std::string_view arg(argv[i]);
+        if (arg == "--seed") {
             return seedCurrentFolder(argv[0]) ? 0 : 1;
+        }
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("Corvane version %s\n", corvane::kVersionText);
+            return 0;
         }
     }
     QApplication app(argc, argv);
@@ -86,9 +98,6 @@ int main(int argc, char* argv[]) {
         } else if (args[i] == QLatin1String("--simulate-kelvo")) {
             simulate = true;
             de1Box = false;
-        } else if (args[i] == QLatin1String("--help") || args[i] == QLatin1String("-h")) {
-            std::fputs(kUsage, stdout);
-            return 0;
         } else {
             std::fprintf(stderr, "corvane: unknown option %s\n%s", args[i].toLocal8Bit().constData(), kUsage);
             return 2;
