@@ -78,6 +78,10 @@ TEST(RecordCli, RecordsASimulatedRunThatInfoReads) {
     ASSERT_EQ(file.read(folder / "run.csv"), RunDataFile::ReadStatus::Ok);
     EXPECT_THAT(run.out, HasSubstr(": " + std::to_string(file.sampleCount()) + " samples"));
     EXPECT_GT(file.sampleCount(), 100U);
+    // No description was given; the unit's rates are in the header all the same.
+    ASSERT_TRUE(file.header().device.has_value());
+    EXPECT_EQ(file.header().device->scanSpeed, 1.0);
+    EXPECT_GT(file.header().device->sampleIntervalMs, 0);
 }
 
 TEST(RecordCli, SaysWhyNoUnitWasHeardAndExitsThreeWhenTheUnitFellSilentMidRun) {
