@@ -1,5 +1,6 @@
 #include "app/ConfigFile.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -15,10 +16,6 @@ namespace corvane {
 
 namespace {
 
-// Settings files are a few kilobytes. Anything far bigger is not ours: it is
-// treated as unreadable (and so never rewritten), which keeps every lookup
-// on a hostile file quick.
-constexpr std::size_t kMaxFileBytes = 16u << 20;
 // A double is refused beyond these bounds, so its "%f" text stays short.
 constexpr double kDoubleBound = 1e30;
 
@@ -327,6 +324,25 @@ ConfigFile::~ConfigFile() { save(); }
 
 bool ConfigFile::isOpen() const { return impl_->opened && !impl_->closed; }
 
+bool ConfigFile::heldElsewhere() const { return impl_->pathLock->otherProcesses.refused(); }
+
+bool ConfigFile::readsAsText() const {
+    const std::string_view text = impl_->buffer;
+    // The byte order marks of UTF-16 and UTF-32, either order.
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF") ||
+        text.starts_with(std::string_view("\0\0\xFE\xFF", 4))) {
+        return false;
+    }
+    return std::none_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && c != '\t' && c != '\n' && c != '\r') || byte == 0x7F;
+    });
+}
+
+bool ConfigFile::hasSection(std::string_view section) const {
+    return !section.empty() && impl_->findKey(section, {}).sectionFound;
+}
+
 int ConfigFile::getInt(std::string_view section, std::string_view key) const {
     return parseInt(impl_->valueLine(section, key)).value_or(0);
 }
@@ -445,7 +461,11 @@ int ConfigFile::save() {
     impl_->closed = true;
     int written = 0;
     if (impl_->opened && impl_->modified) {
-        written = replaceFile(impl_->path, impl_->buffer) ? static_cast<int>(impl_->buffer.size()) : -1;
+        // Never over a file another program holds: its change would be lost,
+        // or ours would be written into a run being recorded.
+        written = !heldElsewhere() && replaceFile(impl_->path, impl_->buffer)
+                      ? static_cast<int>(impl_->buffer.size())
+                      : -1;
     }
     impl_->unlock();
     return written;

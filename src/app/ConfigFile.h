@@ -24,6 +24,11 @@ namespace corvane {
 // save is then overwritten by the outer one, as with any two stores).
 class ConfigFile {
 public:
+    // Settings files are a few kilobytes. Anything far bigger is not ours:
+    // it is treated as unreadable (and so never rewritten), which keeps
+    // every lookup on a hostile file quick.
+    static constexpr std::size_t kMaxFileBytes = 16u << 20;
+
     // A relative path is resolved against the current directory once, here.
     explicit ConfigFile(const std::filesystem::path& path);
     virtual ~ConfigFile();
@@ -33,6 +38,16 @@ public:
     // False when the file was missing or could not be read: every get gives
     // its default and nothing is ever written.
     [[nodiscard]] bool isOpen() const;
+    // Another program (a recording, another rewrite) kept the file locked
+    // for the whole wait: it reads as usual, but save() writes nothing and
+    // returns -1 (EditLock::refused).
+    [[nodiscard]] bool heldElsewhere() const;
+    // Whether the text loaded is plain text as settings files are: no NUL,
+    // no control character but tab and line ends, no UTF-16 or UTF-32 byte
+    // order mark. Binary junk and wide text are no settings file to rewrite.
+    [[nodiscard]] bool readsAsText() const;
+    // Whether a line of the file is exactly this section's header.
+    [[nodiscard]] bool hasSection(std::string_view section) const;
 
     [[nodiscard]] int getInt(std::string_view section, std::string_view key) const;
     [[nodiscard]] double getDouble(std::string_view section, std::string_view key) const;

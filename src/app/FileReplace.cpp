@@ -358,6 +358,82 @@ Replacement createReplacement(const std::filesystem::path& path) {
     return {sibling.path, std::move(file)};
 }
 
+std::string heldFileProblem(const std::filesystem::path& path) {
+    return formatText("Error, the file is being written by another program (a run being recorded, or "
+                      "another change to it); it was not changed: %s",
+                      path.c_str());
+}
+
+bool placeWorkFile(const std::filesystem::path& path, const std::filesystem::path& work, ExistingTarget existing,
+                   std::error_code& error) {
+    error.clear();
+    if (existing == ExistingTarget::Keep) {
+        // A new file gets the mode a replacement of a missing file gets.
+        if (::chmod(work.c_str(), 0644) != 0) {
+            error = std::error_code(errno, std::generic_category());
+            return false;
+        }
+        return placeNewFile(work, path, error);
+    }
+    const EditLock lock(path);
+    if (lock.refused()) {
+        error = std::make_error_code(std::errc::device_or_resource_busy);
+        return false;
+    }
+    return replaceFileWith(path, work, error);
+}
+
+bool writeWholeFile(const std::filesystem::path& path, std::string_view bytes, ExistingTarget existing,
+                    std::error_code& error) {
+    error.clear();
+    auto work = createReplacement(path);
+    if (!work.file) {
+        const auto refusal = errorFor(targetOf(path).refusal);
+        error = refusal ? refusal : std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+        return false;
+    }
+    errno = 0;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), work.file.get()) == bytes.size() &&
+                         std::fflush(work.file.get()) == 0 && ::fsync(::fileno(work.file.get())) == 0;
+    const int writeError = errno;
+    const bool closed = std::fclose(work.file.release()) == 0;
+    if (!written || !closed) {
+        error = std::error_code(writeError != 0 ? writeError : EIO, std::generic_category());
+    } else if (placeWorkFile(path, work.path, existing, error)) {
+        return true;
+    }
+    ::unlink(work.path.c_str());
+    return false;
+}
+
+bool FileState::sameAs(const FileState& other) const {
+    return device == other.device && inode == other.inode && size == other.size &&
+           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+}
+
+FileState fileStateOf(int fd) {
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        return {};
+    }
+    return {info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+}
+
+bool removeIfUnchanged(const std::filesystem::path& path, const FileState& state) {
+    // Under the rewrite lock: nobody who takes it turns can change the file
+    // between this look and the unlink. A writer that takes no lock is
+    // caught by the look itself, unless it writes in that very moment.
+    const EditLock lock(path, 0);
+    if (lock.refused()) {
+        return false;
+    }
+    const Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    if (!fd.valid() || !fileStateOf(fd.get()).sameAs(state)) {
+        return false;
+    }
+    return ::unlink(path.c_str()) == 0;
+}
+
 bool placeNewFile(const std::filesystem::path& from, const std::filesystem::path& to,
                   std::error_code& error) {
     error.clear();

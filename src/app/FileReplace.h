@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -56,6 +59,47 @@ struct Replacement {
     FileHandle file;
 };
 [[nodiscard]] Replacement createReplacement(const std::filesystem::path& path);
+
+// What a write does to a file already at its name: the desktop's save
+// dialogs have asked before replacing one; a script must ask for it.
+enum class ExistingTarget { Replace, Keep };
+
+// The message for a file another descriptor keeps locked for a rewrite (a
+// run being recorded, another command changing it): EditLock::refused().
+[[nodiscard]] std::string heldFileProblem(const std::filesystem::path& path);
+
+// Puts a finished work file (a sibling of path from createReplacement,
+// written, flushed and closed by the caller) at path: Replace over a file
+// there by the rewrite rules above, under its rewrite lock (EditLock); Keep
+// only where no file of that name exists, not even one that appears at the
+// last moment. On failure the work file is left for the caller to remove,
+// and error says why (file_exists for Keep and a taken name,
+// device_or_resource_busy for a locked file).
+[[nodiscard]] bool placeWorkFile(const std::filesystem::path& path, const std::filesystem::path& work,
+                                 ExistingTarget existing, std::error_code& error);
+
+// Writes bytes as the whole content of path: checked to the last write and
+// on the disk (fsync) before it takes the name, so a full disk or a failed
+// write leaves an earlier file as it was and nothing new; then placed by
+// placeWorkFile. False with error when nothing was written.
+[[nodiscard]] bool writeWholeFile(const std::filesystem::path& path, std::string_view bytes,
+                                  ExistingTarget existing, std::error_code& error);
+
+// A file as it was read: the same file (device and inode) of the same size
+// and last change. Copies compare it before they let go of their source.
+struct FileState {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = -1;
+    timespec modified{};
+    [[nodiscard]] bool sameAs(const FileState& other) const;
+};
+[[nodiscard]] FileState fileStateOf(int fd);
+
+// Deletes path only when it is still the file that was read, unchanged
+// (state), and no other descriptor holds its rewrite lock: a source that
+// grew while it was copied, or is being recorded, stays. False when kept.
+[[nodiscard]] bool removeIfUnchanged(const std::filesystem::path& path, const FileState& state);
 
 // Puts a finished file at a name that must not exist yet: never over an
 // existing file, not even one that appears at the last moment. from and to

@@ -111,7 +111,11 @@ EditLock::EditLock(const std::filesystem::path& path, int maxWaitMs) {
         }
         const bool heldElsewhere = errno == EWOULDBLOCK;
         ::close(fd);
-        if (!heldElsewhere || std::chrono::steady_clock::now() >= deadline) {
+        if (!heldElsewhere) {
+            return;  // a file system without such locks: nobody can hold it
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            refused_ = true;
             return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -122,13 +126,18 @@ EditLock::~EditLock() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-EditLock::EditLock(EditLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+EditLock::EditLock(EditLock&& other) noexcept : fd_(other.fd_), refused_(other.refused_) {
+    other.fd_ = -1;
+    other.refused_ = false;
+}
 
 EditLock& EditLock::operator=(EditLock&& other) noexcept {
     if (this != &other) {
         if (fd_ >= 0) ::close(fd_);
         fd_ = other.fd_;
+        refused_ = other.refused_;
         other.fd_ = -1;
+        other.refused_ = false;
     }
     return *this;
 }

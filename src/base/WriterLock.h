@@ -33,16 +33,23 @@ inline constexpr int kLeftoverAgeSeconds = 2;
 // also be somebody's own file). True when removed.
 bool removeIfAbandoned(const std::filesystem::path& path, std::string_view expectedStart = {});
 
-// Another process editing the same file (load, change, save whole) waits for
-// this one: an exclusive lock on the file, taken again on the new file when
-// the old one was replaced by a rename meanwhile (a lock goes with the file,
-// not with its name). It waits at most maxWaitMs for another holder and then
-// goes on without (a hung process must not hang every other). A missing file
-// or one that is not regular gets no lock.
+// The lock of every whole-file rewrite (load, change, save whole), held from
+// before the file is read until its new content is in place: the writer's
+// lock above, so a run being recorded (whose recorder holds it for the whole
+// run) is never rewritten under it, and two rewriters of one file take
+// turns instead of losing each other's change. It is taken again on the new
+// file when the old one was replaced by a rename meanwhile (a lock goes with
+// the file, not with its name). It waits at most maxWaitMs for another
+// holder; then refused() says so, and the rewrite must not go on (a hung
+// process costs the others a refusal, never a hang). A missing file or one
+// that is not regular gets no lock and no refusal: there is nothing to lose.
 class EditLock {
 public:
+    // How long a rewrite waits for another holder before it is refused.
+    static constexpr int kRewriteWaitMs = 2000;
+
     EditLock() = default;
-    EditLock(const std::filesystem::path& path, int maxWaitMs);
+    explicit EditLock(const std::filesystem::path& path, int maxWaitMs = kRewriteWaitMs);
     ~EditLock();
     EditLock(EditLock&& other) noexcept;
     EditLock& operator=(EditLock&& other) noexcept;
@@ -50,9 +57,13 @@ public:
     EditLock& operator=(const EditLock&) = delete;
 
     [[nodiscard]] bool held() const { return fd_ >= 0; }
+    // Another descriptor (a recording, another rewrite, in this process or
+    // another) kept the file locked for the whole wait.
+    [[nodiscard]] bool refused() const { return refused_; }
 
 private:
     int fd_ = -1;
+    bool refused_ = false;
 };
 
 }  // namespace corvane

@@ -13,6 +13,7 @@
 #include "app/FileReplace.h"
 #include "base/TextFormat.h"
 #include "cli/Commands.h"
+#include "runs/RunDataFile.h"
 
 namespace corvane::cli {
 
@@ -168,6 +169,28 @@ int runSet(ConfigFile& file, std::string_view section, std::string_view key, std
     return kDone;
 }
 
+// What keeps set and remove from changing the file: it is held by another
+// program, it is not a settings file (binary data, wide text, a run file:
+// rewriting one would damage it), or the section is a bare name the file
+// does not have (a new one must be written with its brackets: "[prefs]").
+std::string changeProblem(const ConfigFile& file, const std::filesystem::path& path, std::string_view section) {
+    if (file.heldElsewhere()) {
+        return heldFileProblem(path);
+    }
+    RunDataFile run;
+    const bool runFile = run.readHeader(path) == RunDataFile::ReadStatus::Ok || !run.header().fileTitle.empty();
+    if (!file.readsAsText() || runFile) {
+        return formatText("%s does not read as a settings file (%s); it was not changed", path.c_str(),
+                          runFile ? "it is a run file" : "it holds binary data or wide text");
+    }
+    if (!section.starts_with('[') && !file.hasSection(section)) {
+        return formatText("a section is written with its brackets (\"[%.*s]\"); %s has no section \"%.*s\"",
+                          static_cast<int>(section.size()), section.data(), path.c_str(),
+                          static_cast<int>(section.size()), section.data());
+    }
+    return {};
+}
+
 }  // namespace
 
 int runConfig(int argc, char** argv) {
@@ -192,17 +215,28 @@ int runConfig(int argc, char** argv) {
             return kNotThere;
         }
     }
+    const std::string shown = visibleText(path.string());
+    std::error_code error;
+    if (const auto size = std::filesystem::file_size(path, error); !error && size > ConfigFile::kMaxFileBytes) {
+        std::fprintf(stderr, "corvane-cli config: %s is larger than %zu MiB, too large for a settings file\n",
+                     shown.c_str(), ConfigFile::kMaxFileBytes >> 20);
+        return kNotThere;
+    }
     ConfigFile file(path);
     if (!file.isOpen()) {
         // The store never creates a settings file, and neither does this tool.
-        std::fprintf(stderr,
-                     "corvane-cli config: cannot read %s (it is not created; only regular files "
-                     "are read)\n",
-                     visibleText(path.string()).c_str());
+        const bool missing = !std::filesystem::exists(std::filesystem::symlink_status(path, error));
+        std::fprintf(stderr, "corvane-cli config: %s %s\n", shown.c_str(),
+                     missing ? "does not exist (a settings file is never created)"
+                             : "cannot be read (only regular files are read)");
         return kNotThere;
     }
     if (verb == "get") {
         return runGet(file, section, key, *args);
+    }
+    if (const auto problem = changeProblem(file, path, section); !problem.empty()) {
+        std::fprintf(stderr, "corvane-cli config: %s\n", visibleText(problem).c_str());
+        return problem.starts_with("a section") ? kUsage : kNotThere;
     }
     if (verb == "set") {
         return runSet(file, section, key, args->positional[3], *args);

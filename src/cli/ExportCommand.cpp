@@ -116,9 +116,12 @@ int runExport(int argc, char** argv) {
         std::fprintf(stderr, "corvane-cli export: %zu offsets given for %zu runs\n", o.offsets.size(), o.runs.size());
         return 2;
     }
-    if (const auto problem = outputFileProblem("export", o.output, o.force); !problem.empty()) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
-        return 1;
+    for (const auto& problem : {outputFileProblem("export", o.output, o.force),
+                                outputIsInputProblem("export", o.output, {o.runs.begin(), o.runs.end()})}) {
+        if (!problem.empty()) {
+            std::fprintf(stderr, "%s\n", problem.c_str());
+            return 1;
+        }
     }
     std::vector<RunOrProfileFile> runs(o.runs.size());
     for (std::size_t k = 0; k < runs.size(); ++k) {

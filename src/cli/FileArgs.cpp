@@ -39,14 +39,16 @@ std::string outputFileProblem(std::string_view command, const std::filesystem::p
                               bool force) {
     std::error_code error;
     const auto absolute = std::filesystem::absolute(file, error);
+    // A name or path too long for the file system is said so, before the
+    // folder is looked for (it could not be found under such a path).
+    if (const auto problem = savedNameProblem(file); !problem.empty() && !file.filename().empty()) {
+        return prefixed(command, visibleText(problem));
+    }
     if (file.filename().empty() || fileKindOf(absolute.parent_path()) != FileKind::Folder) {
         return prefixed(command, "the folder to write into does not exist: " + named(file));
     }
     if (::access(absolute.parent_path().c_str(), W_OK | X_OK) != 0) {
         return prefixed(command, "no permission to write into the folder of " + named(file));
-    }
-    if (const auto problem = savedNameProblem(file); !problem.empty()) {
-        return prefixed(command, visibleText(problem));
     }
     struct stat link {};
     if (::lstat(file.c_str(), &link) != 0) {
@@ -57,6 +59,35 @@ std::string outputFileProblem(std::string_view command, const std::filesystem::p
     }
     if (const auto problem = replaceProblem(file); !problem.empty()) {
         return prefixed(command, visibleText(problem));
+    }
+    return {};
+}
+
+std::string outputIsInputProblem(std::string_view command, const std::filesystem::path& out,
+                                 const std::vector<std::filesystem::path>& inputs) {
+    for (const auto& input : inputs) {
+        std::error_code error;
+        if (std::filesystem::equivalent(out, input, error)) {
+            return prefixed(command, named(out) + " is one of the files this command reads; it is never "
+                                                  "written over: choose another output name");
+        }
+    }
+    return {};
+}
+
+std::string pageFileKindOnDisk(const std::filesystem::path& file) {
+    const auto in = openRegularFile(file);
+    char head[512] = {};
+    const std::size_t got = in ? std::fread(head, 1, sizeof head, in.get()) : 0;
+    const std::string_view bytes(head, got);
+    if (bytes.starts_with("\x89PNG\r\n\x1a\n")) return "png";
+    if (bytes.starts_with("BM")) return "bmp";
+    if (bytes.starts_with(std::string_view("II*\0", 4)) || bytes.starts_with(std::string_view("MM\0*", 4))) {
+        return "tiff";
+    }
+    if (bytes.starts_with("%PDF-")) return "pdf";
+    if ((bytes.starts_with("<?xml") || bytes.starts_with("<svg")) && bytes.find("<svg") != std::string_view::npos) {
+        return "svg";
     }
     return {};
 }

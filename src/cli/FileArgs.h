@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvane {
 class RunDataFile;
@@ -25,6 +26,17 @@ namespace corvane::cli {
 // device; a link is written through).
 [[nodiscard]] std::string outputFileProblem(std::string_view command,
                                             const std::filesystem::path& file, bool force);
+
+// A command never writes over a file it reads, --force or not: the message
+// when out is one of inputs (the same file under any name: a link, a hard
+// link, another spelling), empty when it is none of them.
+[[nodiscard]] std::string outputIsInputProblem(std::string_view command, const std::filesystem::path& out,
+                                               const std::vector<std::filesystem::path>& inputs);
+
+// What an existing file starts as, by its first bytes: "png", "bmp",
+// "tiff", "pdf" or "svg" for the page files render writes, empty for
+// anything else (a run, a text, a missing file).
+[[nodiscard]] std::string pageFileKindOnDisk(const std::filesystem::path& file);
 
 // inputFileProblem and a size check, giving the message.
 [[nodiscard]] std::string runFileProblem(std::string_view command, const std::filesystem::path& file);

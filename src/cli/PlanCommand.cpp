@@ -126,7 +126,8 @@ int runPlan(int argc, char** argv) {
         start = end;
     }
 
-    for (const auto& problem : {inputFileProblem("plan", *runPath), profileRefusal("plan", *runPath)}) {
+    // The size too: the plan reads the whole run to write it back.
+    for (const auto& problem : {runFileProblem("plan", *runPath), profileRefusal("plan", *runPath)}) {
         if (!problem.empty()) {
             std::fprintf(stderr, "%s\n", problem.c_str());
             return 1;

@@ -428,6 +428,32 @@ std::string linkAccount(const LinkTraffic& traffic) {
     return text;
 }
 
+// About one damaged running packet in this many passes every check of the
+// link (check byte, command bytes, A/D range, piston jumps): 670 to 810 when
+// 1 to 10 % of the bytes were damaged (tests/link/CheckByteEscapes.cpp).
+constexpr double kDamagedPacketsPerPass = 700.0;
+
+// Damaged values that passed cannot be told from real ones row by row; how
+// many there may be is told instead, from the packets the line cost.
+std::string damageLine(std::uint64_t packetsLost) {
+    return formatText("corvane-cli record: the line damaged about %llu packets; about 1 in %.0f damaged packets "
+                      "passes every check, so about %.1f values of this run may be wrong unseen",
+                      static_cast<unsigned long long>(packetsLost), kDamagedPacketsPerPass,
+                      static_cast<double>(packetsLost) / kDamagedPacketsPerPass);
+}
+
+// The closing line on pauses in the unit's stream: the rows of those
+// moments are missing, and nothing else in the file shows it.
+std::string silencesLine(const ReceiveThread::Silences& silences) {
+    return formatText("corvane-cli record: the unit was silent %d time%s during the run, %.1f s in all "
+                      "(the longest %.1f s, from %.1f s into the run); the samples of those moments "
+                      "are missing from the run",
+                      silences.count, silences.count == 1 ? "" : "s",
+                      static_cast<double>(silences.totalMs) / 1000.0,
+                      static_cast<double>(silences.longestMs) / 1000.0,
+                      static_cast<double>(silences.longestAtMs) / 1000.0);
+}
+
 // Records until the time is up, the scan has ended, Ctrl+C or a lost link.
 StopReason recordUntilDone(const Options& o, Clock& clock, RecordingController& controller,
                            SampleReader& reader, const RunWriter& writer,
@@ -532,6 +558,12 @@ int runRecord(int argc, char** argv) {
             return kFailed;
         }
     }
+    std::optional<FileState> replacing;
+    if (options->force) {
+        if (const auto existing = openRegularFile(output)) {
+            replacing = fileStateOf(::fileno(existing.get()));
+        }
+    }
     // The run's description is made before anything connects, too: a user
     // name that cannot name a folder, or a preset that cannot be read, stops
     // the run here with nothing created.
@@ -617,6 +649,10 @@ int runRecord(int argc, char** argv) {
     RecordingController controller({folder, prompter, folders, clock, display, session, next});
     controller.setRunName(options->name);
     controller.setAutoScan(options->autoScan);
+    // The saved run never takes the place of a file that appeared while it
+    // was recorded (another run saved under that name); --force replaces the
+    // one file that was there when the command started.
+    controller.setExistingFileRule(replacing ? ExistingTarget::Replace : ExistingTarget::Keep, replacing);
     controller.setTargetPosition(options->target.value_or(0.0));
 
     int result = kFailed;
@@ -651,12 +687,14 @@ int runRecord(int argc, char** argv) {
                 console.line(std::string("stopping: ") + reasonText(reason));
                 if (UvLink* link = reader->link()) {
                     console.line(linkAccount(link->traffic()));
-                }
-                if (const auto failed = writer->failedWrites(); failed > 0) {
-                    console.line("corvane-cli record: " + std::to_string(failed) +
-                                 " rows could not be written to the run file");
+                    if (const auto lost = link->traffic().packetsLost; lost > 0) {
+                        console.line(damageLine(lost));
+                    }
                 }
                 controller.stopRecording();
+                if (const auto silences = session.runSilences(); silences.count > 0) {
+                    console.line(silencesLine(silences));
+                }
                 if (const auto saved = controller.savedFile()) {
                     RunDataFile file;
                     const bool readable = file.read(*saved) == RunDataFile::ReadStatus::Ok;
@@ -664,6 +702,8 @@ int runRecord(int argc, char** argv) {
                                 readable ? file.sampleCount() : std::size_t{0});
                     // Saved, but not the run that was asked for: a script must hear of it.
                     result = reason == StopReason::LinkLost ? kSavedLinkLost : kDone;
+                } else if (writer->rowsWritten() == 0 && writer->failedWrites() == 0) {
+                    console.line("corvane-cli record: no sample was recorded; nothing was saved");
                 } else {
                     console.line("corvane-cli record: the run was not saved; it stays in TEMP as " +
                                  controller.tempFile().string());

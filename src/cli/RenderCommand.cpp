@@ -27,6 +27,7 @@
 #include <system_error>
 
 #include "app/Clock.h"
+#include "app/FileReplace.h"
 #include "base/TextFormat.h"
 #include "cli/AlignedOffsets.h"
 #include "cli/ConsolePrompter.h"
@@ -62,16 +63,19 @@ namespace {
 int usage() {
     std::fprintf(stderr,
                  "usage: corvane-cli render [--x mm|samples|ml|s|min] [--y au|volts] [--channels LIST]\n"
-                 "                          [--overlay FILE] [--cursor X]... [--dpi N] [--portrait] -o OUT RUN\n"
+                 "                          [--overlay FILE] [--cursor X]... [--dpi N] [--portrait]\n"
+                 "                          [--force] -o OUT RUN\n"
                  "       corvane-cli render --compare FILE [--compare FILE]... [--offset N]...\n"
                  "                          [--align [--from X1 --to X2]] [other options] -o OUT RUN\n"
                  "  the graph page of RUN as Save Graph Image makes it (11 x 8.5 in at 100 dpi), or as\n"
                  "  Print Graph with --dpi and --portrait; OUT's extension picks the kind: png, tif or\n"
-                 "  tiff, pdf, svg, anything else bmp; an existing OUT is replaced. LIST: channels by\n"
-                 "  name or number 0-6, comma separated (sampleA,sourceA,absA,sampleB,sourceB,absB,\n"
-                 "  ratio); default absA,absB,ratio. --x: the x axis: sample numbers (the default),\n"
-                 "  position, volume (position times the run's volume per mm) or time from the run's\n"
-                 "  start; --y volts shows a DE-1 run's signal in volts (0.0-1.0 V).\n"
+                 "  tiff, pdf, svg, anything else bmp; an existing OUT is replaced when it is a page of\n"
+                 "  that kind, anything else only with --force, and never a file the page is drawn\n"
+                 "  from. LIST: channels by name or number 0-6, comma separated (sampleA,sourceA,\n"
+                 "  absA,sampleB,sourceB,absB,ratio); default absA,absB,ratio.\n"
+                 "  --x: the x axis: sample numbers (the default), position, volume (position times\n"
+                 "  the run's volume per mm) or time from the run's start; --y volts shows a DE-1\n"
+                 "  run's signal in volts (0.0-1.0 V).\n"
                  "  --compare: the compare window's page of RUN and each FILE (2 to 4 runs), one\n"
                  "  channel each (LIST names one; default absA) in the colours DS1 to DS4; one\n"
                  "  --offset (samples) per run in order, RUN's first; --align lines the Abs A peaks\n"
@@ -139,6 +143,7 @@ struct RenderOptions {
     std::vector<double> cursors;
     PageTarget target;
     std::string out;
+    bool force = false;
     std::string run;
 };
 
@@ -155,15 +160,25 @@ std::vector<std::string> inputsOf(const RenderOptions& o) {
     return inputs;
 }
 
-// A page saved over a run it was drawn from would lose the run.
-bool outputIsAnInput(const RenderOptions& o) {
-    std::error_code error;
-    for (const std::string& input : inputsOf(o)) {
-        if (std::filesystem::equivalent(o.out, input, error)) {
-            return true;
-        }
+// What may be at OUT: nothing, or a page of the kind OUT's name gives (an
+// earlier render); anything else (a run, a text, another kind of image) is
+// replaced only with --force. Never one of the files the page is drawn from.
+std::string outputProblem(const RenderOptions& o) {
+    if (auto problem = outputFileProblem("render", o.out, true); !problem.empty()) {
+        return problem;
     }
-    return false;
+    const auto inputs = inputsOf(o);
+    if (auto problem = outputIsInputProblem("render", o.out, {inputs.begin(), inputs.end()}); !problem.empty()) {
+        return problem;
+    }
+    std::error_code error;
+    const bool exists = std::filesystem::exists(std::filesystem::symlink_status(o.out, error));
+    const std::string kind = pageFileKindName(pageFileKind(o.out));
+    if (exists && !o.force && pageFileKindOnDisk(o.out) != kind) {
+        return "corvane-cli render: " + visibleText(o.out) + " exists and is not a " + kind +
+               " page; give --force to replace it";
+    }
+    return {};
 }
 
 // The compare window's sets: RUN and the compared runs, read as it reads
@@ -204,12 +219,9 @@ std::optional<std::string> loadCompareSets(const RenderOptions& o, CompareSessio
 }
 
 int render(const RenderOptions& o) {
-    if (const std::string problem = outputFileProblem("render", o.out, true); !problem.empty()) {
+    if (const std::string problem = outputProblem(o); !problem.empty()) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 1;
-    }
-    if (outputIsAnInput(o)) {
-        return fail(visibleText(o.out) + " is a run this page is drawn from; choose another output name");
     }
     // The graph as a bare model, shown as the window shows a saved run or
     // its compare sets: no live run, nothing else drawing.
@@ -289,8 +301,13 @@ int render(const RenderOptions& o) {
         colours[static_cast<std::size_t>(slot)] = graph.model.getTraceColour(slot);
     }
     const GraphPageContent content = graphPageContent(view, cursors, nullptr, colours);
-    if (!saveGraphPage(o.out, graph.model, content, o.target)) {
-        std::fprintf(stderr, "corvane-cli render: cannot write %s\n", visibleText(o.out).c_str());
+    std::error_code failure;
+    if (!saveGraphPage(o.out, graph.model, content, o.target, &failure)) {
+        if (failure == std::errc::device_or_resource_busy) {
+            return fail(visibleText(heldFileProblem(o.out)));
+        }
+        std::fprintf(stderr, "corvane-cli render: cannot write %s%s%s; it was left as it was\n",
+                     visibleText(o.out).c_str(), failure ? ": " : "", failure ? failure.message().c_str() : "");
         return 1;
     }
     return 0;
@@ -382,6 +399,8 @@ int runRender(int argc, char** argv) {
             o.target.landscape = false;
         } else if (arg == "-o" && hasValue) {
             o.out = argv[++i];
+        } else if (arg == "--force") {
+            o.force = true;
         } else if (arg.starts_with("-") || !o.run.empty()) {
             return usage();
         } else {

@@ -37,7 +37,7 @@ int runRescue(int argc, char** argv) {
     }
     for (const auto& problem :
          {inputFileProblem("rescue", source), profileRefusal("rescue", source),
-          outputFileProblem("rescue", target, force)}) {
+          outputFileProblem("rescue", target, force), outputIsInputProblem("rescue", target, {source})}) {
         if (!problem.empty()) {
             std::fprintf(stderr, "%s\n", problem.c_str());
             return 1;

@@ -230,8 +230,15 @@ ExportResult exportToFile(const std::filesystem::path& path, const std::vector<E
         std::filesystem::remove(created.path, error);
         return ExportResult::WriteFailed;
     }
-    const bool placed = existing == ExistingTarget::Keep ? placeNewFile(created.path, path, error)
-                                                         : replaceFileWith(path, created.path, error);
+    bool placed = false;
+    if (existing == ExistingTarget::Keep) {
+        placed = placeNewFile(created.path, path, error);
+    } else if (const EditLock lock(path); lock.refused()) {
+        std::filesystem::remove(created.path, error);
+        return ExportResult::TargetBusy;
+    } else {
+        placed = replaceFileWith(path, created.path, error);
+    }
     if (!placed) {
         std::filesystem::remove(created.path, error);
         return error == std::errc::file_exists ? ExportResult::TargetExists : ExportResult::CannotCreate;
@@ -249,6 +256,7 @@ std::string exportResultMessage(ExportResult result, const std::string& shownPat
         case ExportResult::TargetExists:
             return formatText("Error, unable to write to file: %s (it already exists)", shownPath.c_str());
         case ExportResult::CannotCreate: return formatText("Error, unable to write to file: %s", shownPath.c_str());
+        case ExportResult::TargetBusy: return heldFileProblem(shownPath);
         case ExportResult::WriteFailed: return formatText("Error exporting data to: %s", shownPath.c_str());
     }
     return {};

@@ -73,6 +73,7 @@ enum class ExportResult {
     CannotCreate,     // no file could be created beside the target, or refused
     WriteFailed,
     TargetExists,     // ExistingTarget::Keep and the name is taken
+    TargetBusy,       // the file there is locked by a recording or another rewrite
 };
 
 // Writes the file beside path and moves it in only when it is whole: a

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <filesystem>
 
+#include "app/FileReplace.h"
 #include "app/Prompter.h"
 #include "base/TextFormat.h"
 #include "desktop/GraphPageRenderer.h"
@@ -66,6 +67,14 @@ std::optional<std::string> CPrintGraphData::askImagePath(const char* title) {
     return prompter_.saveFile(request);
 }
 
+void CPrintGraphData::reportHeld(const std::string& path, std::error_code failure) {
+    // The window's own message says only that the save failed; a file held
+    // by a recording or another change is worth its reason.
+    if (failure == std::errc::device_or_resource_busy) {
+        prompter_.message(heldFileProblem(path));
+    }
+}
+
 void CPrintGraphData::reportSaved(const std::string& path) {
     const std::string full = std::filesystem::absolute(std::filesystem::path(path)).string();
     prompter_.message(formatText(kSaved, full.c_str()));
@@ -77,8 +86,11 @@ bool CPrintGraphData::saveGraphImage(const CGraphCtrl& graph, const GraphPageCon
         return true;
     }
     bool saved = false;
-    const bool read = graph.read([&](const GraphModel& model) { saved = saveGraphPage(*path, model, content); });
+    std::error_code failure;
+    const bool read =
+        graph.read([&](const GraphModel& model) { saved = saveGraphPage(*path, model, content, {}, &failure); });
     if (!read || !saved) {
+        reportHeld(*path, failure);
         return false;
     }
     reportSaved(*path);
@@ -111,7 +123,9 @@ bool CPrintGraphData::saveWindow(QWidget& window) {
     if (!path) {
         return true;
     }
-    if (!saveCapture(*path, image.convertToFormat(QImage::Format_RGB32))) {
+    std::error_code failure;
+    if (!saveCapture(*path, image.convertToFormat(QImage::Format_RGB32), &failure)) {
+        reportHeld(*path, failure);
         return false;
     }
     reportSaved(*path);
@@ -128,7 +142,7 @@ std::array<Rgb, 6> pageColours(const CGraphCtrl& graph) {
     return colours;
 }
 
-bool saveCapture(const std::string& path, const QImage& image) {
+bool saveCapture(const std::string& path, const QImage& image, std::error_code* failure) {
     // A PDF or SVG of a capture is one page of the picture's size, at the
     // screen's 96 dpi.
     constexpr double kScreenDpi = 96.0;
@@ -138,7 +152,7 @@ bool saveCapture(const std::string& path, const QImage& image) {
     format.pdfLayout = QPageLayout(
         QPageSize(QSizeF(image.width() / kScreenDpi, image.height() / kScreenDpi), QPageSize::Inch),
         QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
-    return writePageFile(path, format, [&](QPainter& painter) { painter.drawImage(0, 0, image); });
+    return writePageFile(path, format, [&](QPainter& painter) { painter.drawImage(0, 0, image); }, failure);
 }
 
 }  // namespace corvane

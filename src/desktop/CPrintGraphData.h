@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "display/GraphPage.h"
 #include "display/GraphPageContent.h"
@@ -66,6 +67,8 @@ private:
     // The save dialog with the image filter; nothing when cancelled.
     [[nodiscard]] std::optional<std::string> askImagePath(const char* title);
     void reportSaved(const std::string& path);
+    // A save refused because another writer holds the file says so.
+    void reportHeld(const std::string& path, std::error_code failure);
 
     Prompter& prompter_;
     std::string initialFolder_;
@@ -76,6 +79,6 @@ private:
 
 // A captured picture saved in the kind the name gives: bitmaps as they are,
 // PDF and SVG as a page of the picture's size.
-[[nodiscard]] bool saveCapture(const std::string& path, const QImage& image);
+[[nodiscard]] bool saveCapture(const std::string& path, const QImage& image, std::error_code* failure = nullptr);
 
 }  // namespace corvane

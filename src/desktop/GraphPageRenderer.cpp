@@ -1,6 +1,6 @@
 #include "desktop/GraphPageRenderer.h"
 
-#include <QSaveFile>
+#include <QFile>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPageLayout>
@@ -8,10 +8,16 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSvgGenerator>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 
+#include "app/FileReplace.h"
 #include "graph/GraphModel.h"
 #include "graph/GraphPainter.h"
 
@@ -328,14 +334,32 @@ void renderGraph(QPainter& painter, const GraphModel& model, const GraphPageCont
 }
 
 bool writePageFile(const std::string& path, const PageFileFormat& format,
-                   const std::function<void(QPainter&)>& draw) {
+                   const std::function<void(QPainter&)>& draw, std::error_code* failure) {
     const PageFileKind kind = pageFileKind(path);
-    // Written beside the target and renamed over it when whole: a failed or
-    // interrupted save leaves an earlier file as it was, and two saves to one
-    // name leave one of the pages, never a mix.
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) {
+    std::error_code error;
+    const auto fail = [&](std::error_code why) {
+        if (failure != nullptr) {
+            *failure = why;
+        }
         return false;
+    };
+    // Written beside the target as a hidden work file, every write and the
+    // flush to the disk checked, and only then put in its place: a failed
+    // or interrupted save (a full disk) leaves an earlier file as it was,
+    // and two saves to one name leave one of the pages, never a mix.
+    auto work = createReplacement(path);
+    if (!work.file) {
+        return fail(std::error_code(errno != 0 ? errno : EIO, std::generic_category()));
+    }
+    const auto discard = [&] {
+        work.file.reset();
+        std::error_code ignored;
+        std::filesystem::remove(work.path, ignored);
+    };
+    QFile file;
+    if (!file.open(work.file.get(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+        discard();
+        return fail(std::make_error_code(std::errc::io_error));
     }
     const auto paint = [&](QPaintDevice& device) {
         QPainter painter;
@@ -363,25 +387,49 @@ bool writePageFile(const std::string& path, const PageFileFormat& format,
         drawn = paint(svg);
     } else {
         QImage image(format.pixels, QImage::Format_RGB32);
-        if (image.isNull()) {
-            return false;  // no memory for a page this large
+        if (!image.isNull()) {  // else no memory for a page this large
+            const int dotsPerMetre = static_cast<int>(format.dpi / 0.0254 + 0.5);
+            image.setDotsPerMeterX(dotsPerMetre);
+            image.setDotsPerMeterY(dotsPerMetre);
+            image.fill(Qt::white);
+            drawn = paint(image) && (kind == PageFileKind::Png ? file.write(quickPng(image, format.dpi)) > 0
+                                                                 : image.save(&file, pageFileKindName(kind)));
         }
-        const int dotsPerMetre = static_cast<int>(format.dpi / 0.0254 + 0.5);
-        image.setDotsPerMeterX(dotsPerMetre);
-        image.setDotsPerMeterY(dotsPerMetre);
-        image.fill(Qt::white);
-        drawn = paint(image) && (kind == PageFileKind::Png ? file.write(quickPng(image, format.dpi)) > 0
-                                                             : image.save(&file, pageFileKindName(kind)));
     }
-    if (!drawn || file.size() == 0) {
-        file.cancelWriting();
-        return false;
+    // Qt's writes and its buffer first, then the stream's, then the disk;
+    // the first failure's reason is kept.
+    bool written = drawn && file.flush() && file.error() == QFileDevice::NoError && file.size() > 0;
+    int writeError = 0;
+    file.close();
+    if (drawn && !written) {
+        // Qt keeps no reason for a failed write: the disk gives it again.
+        errno = 0;
+        (void)(std::fputc(' ', work.file.get()) != EOF && std::fflush(work.file.get()) == 0);
+        writeError = errno;
     }
-    return file.commit();
+    if (written) {
+        errno = 0;
+        written = std::fflush(work.file.get()) == 0 && std::ferror(work.file.get()) == 0 &&
+                  ::fsync(::fileno(work.file.get())) == 0;
+        writeError = errno;
+    }
+    const bool closed = std::fclose(work.file.release()) == 0;
+    if (written && !closed) {
+        writeError = errno;
+    }
+    if (!written || !closed) {
+        discard();
+        return fail(std::error_code(writeError != 0 ? writeError : EIO, std::generic_category()));
+    }
+    if (!placeWorkFile(path, work.path, ExistingTarget::Replace, error)) {
+        discard();
+        return fail(error);
+    }
+    return true;
 }
 
 bool saveGraphPage(const std::string& path, const GraphModel& model, const GraphPageContent& content,
-                   PageTarget target) {
+                   PageTarget target, std::error_code* failure) {
     const PageGeometry g = pageGeometry(target);
     PageFileFormat format;
     format.pixels = QSize(g.pageWidth, g.pageHeight);
@@ -390,8 +438,8 @@ bool saveGraphPage(const std::string& path, const GraphModel& model, const Graph
                                    target.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                                    QMarginsF(0, 0, 0, 0));
     format.title = qt(content.documentTitle);
-    return writePageFile(path, format,
-                         [&](QPainter& painter) { renderGraph(painter, model, content, target); });
+    return writePageFile(
+        path, format, [&](QPainter& painter) { renderGraph(painter, model, content, target); }, failure);
 }
 
 }  // namespace corvane

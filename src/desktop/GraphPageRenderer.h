@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 #include <string>
+#include <system_error>
 
 #include "display/GraphPage.h"
 #include "display/GraphPageContent.h"
@@ -34,15 +35,16 @@ struct PageFileFormat {
 
 // A file of the kind its name gives (pageFileKind) drawn by draw: a bitmap
 // filled white first, or a PDF or SVG page. It replaces the file only once
-// whole; false when it cannot be written.
+// whole and on the disk (writeWholeFile); false when it cannot be drawn or
+// written, with the system's reason in failure when one is given.
 [[nodiscard]] bool writePageFile(const std::string& path, const PageFileFormat& format,
-                                 const std::function<void(QPainter&)>& draw);
+                                 const std::function<void(QPainter&)>& draw, std::error_code* failure = nullptr);
 
 // The page saved as a file of the kind its name gives (pageFileKind): a
 // bitmap of 11 x 8.5 in at target.dpi filled white, or a PDF or SVG page of
 // that size with the run's file name as its title. False when the file
 // cannot be written.
 [[nodiscard]] bool saveGraphPage(const std::string& path, const GraphModel& model, const GraphPageContent& content,
-                                 PageTarget target = {});
+                                 PageTarget target = {}, std::error_code* failure = nullptr);
 
 }  // namespace corvane

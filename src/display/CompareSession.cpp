@@ -1,10 +1,12 @@
 #include "display/CompareSession.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <system_error>
 
 #include "app/Prompter.h"
 #include "app/UserStore.h"
+#include "base/TextFormat.h"
 #include "display/CompareScene.h"
 #include "display/GraphView.h"
 
@@ -104,7 +106,16 @@ void CompareSession::exportSets() {
     if (!chosen) {
         return;
     }
-    // The save dialog has asked before replacing a file.
+    // The save dialog has asked before replacing a file, but never over a
+    // run being compared: the export would take its place.
+    for (const auto& run : sets_.paths()) {
+        if (std::error_code same; std::filesystem::equivalent(*chosen, run, same)) {
+            prompter_.message(formatText("Error, unable to write to file: %s (it is one of the runs "
+                                         "being compared)",
+                                         chosen->c_str()));
+            return;
+        }
+    }
     const auto result = exportToFile(*chosen, sets_.exportSets(view_.offsets()), ExistingTarget::Replace);
     prompter_.message(exportResultMessage(result, *chosen));
 }

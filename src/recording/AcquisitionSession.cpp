@@ -187,13 +187,18 @@ void AcquisitionSession::startReceiveThread() {
     }
     receive_.reset();
     receive_ = std::make_unique<ReceiveThread>(
-        ReceiveSeams{seams_.clock, seams_.prompter, seams_.window, *this, holds_},
+        ReceiveSeams{seams_.clock, seams_.prompter, seams_.window, *this, holds_, writer_.get()},
         *reader_);
 }
 
 int AcquisitionSession::linkLossesReported() const {
     const std::scoped_lock lock(mutex_);
     return receive_ != nullptr ? receive_->lossesReported() : 0;
+}
+
+ReceiveThread::Silences AcquisitionSession::runSilences() const {
+    const std::scoped_lock lock(mutex_);
+    return receive_ != nullptr ? receive_->silences() : ReceiveThread::Silences{};
 }
 
 void AcquisitionSession::stopReceiveThread() {

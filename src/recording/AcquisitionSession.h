@@ -138,6 +138,9 @@ public:
     void startReceiveThread();
     // Losses the receive thread reported so far.
     [[nodiscard]] int linkLossesReported() const;
+    // The pauses in the samples of the run being recorded, or of the last
+    // one (ReceiveThread::silences); none without a receive thread.
+    [[nodiscard]] ReceiveThread::Silences runSilences() const;
 
 private:
     // The receive thread's handler: passes each sample to the one set.

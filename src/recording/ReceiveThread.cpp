@@ -1,10 +1,12 @@
 #include "recording/ReceiveThread.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "app/Clock.h"
 #include "app/Prompter.h"
 #include "app/WindowPoster.h"
+#include "recording/RunWriter.h"
 #include "recording/SampleReader.h"
 
 namespace corvane {
@@ -31,6 +33,7 @@ ReceiveThread::ReceiveThread(const ReceiveSeams& seams, SampleReader& reader)
       handler_(seams.handler),
       holds_(seams.holds),
       reader_(reader),
+      writer_(seams.writer),
       running_(true),
       thread_([this](std::stop_token stop) { run(stop); }) {}
 
@@ -54,6 +57,7 @@ void ReceiveThread::run(std::stop_token stop) {
     } else {
         while (!stop.stop_requested()) {
             if (holds_.held()) {
+                heldSinceArrival_ = true;
                 clock_.sleepMs(kHeldMs, stop);
                 continue;
             }
@@ -102,14 +106,63 @@ void ReceiveThread::takeRecord() {
     }
     lastSampleMs_ = clock_.nowMs();
     lossReported_ = false;
+    noteArrival();
     handler_.onSample(record_);
 }
 
+void ReceiveThread::noteArrival() {
+    if (writer_ == nullptr || !writer_->isRecording()) {
+        return;
+    }
+    const auto opened = writer_->openedAtMs();
+    if (opened != runOpenedAtMs_) {
+        // A new run: its account starts empty, at its opening.
+        runOpenedAtMs_ = opened;
+        lastArrivalMs_ = opened;
+        usualIntervalMs_ = 0.0;
+        heldSinceArrival_ = false;
+        const std::scoped_lock lock(silencesMutex_);
+        silences_ = {};
+    }
+    const auto gap = lastSampleMs_ - lastArrivalMs_;
+    const auto limit = std::max(static_cast<double>(kSilenceMs), usualIntervalMs_ * kSilenceIntervals);
+    if (heldSinceArrival_) {
+        // The unit was driven meanwhile: a pause of the program's own.
+    } else if (static_cast<double>(gap) > limit) {
+        const std::scoped_lock lock(silencesMutex_);
+        ++silences_.count;
+        silences_.totalMs += gap;
+        if (gap > silences_.longestMs) {
+            silences_.longestMs = gap;
+            silences_.longestAtMs = lastArrivalMs_ - opened;
+        }
+    } else {
+        // A slow mean: one long interval does not make the next silence look usual.
+        usualIntervalMs_ = usualIntervalMs_ == 0.0 ? static_cast<double>(gap)
+                                                   : usualIntervalMs_ * 0.95 + static_cast<double>(gap) * 0.05;
+    }
+    lastArrivalMs_ = lastSampleMs_;
+    heldSinceArrival_ = false;
+}
+
+ReceiveThread::Silences ReceiveThread::silences() const {
+    const std::scoped_lock lock(silencesMutex_);
+    return silences_;
+}
+
 bool ReceiveThread::silenceIsLoss() {
-    if (!armed_ || lossReported_) {
+    // A run being recorded wants samples from its first moment: a unit that
+    // is silent from the start loses the run as surely as one that falls
+    // silent later.
+    const bool recording = writer_ != nullptr && writer_->isRecording();
+    if (recording && lossReported_ && writer_->openedAtMs() > lossReportedAtMs_) {
+        lossReported_ = false;  // a new run since the last report
+    }
+    if (!(armed_ || recording) || lossReported_) {
         return false;
     }
-    bool lost = clock_.nowMs() - lastSampleMs_ > kLinkLostMs;
+    const auto since = recording ? std::max(lastSampleMs_, writer_->openedAtMs()) : lastSampleMs_;
+    bool lost = clock_.nowMs() - since > kLinkLostMs;
     if (!lost) {
         if (auto* de1 = reader_.de1Source()) {
             lost = de1->LinkLost();
@@ -117,6 +170,7 @@ bool ReceiveThread::silenceIsLoss() {
     }
     if (lost) {
         lossReported_ = true;
+        lossReportedAtMs_ = clock_.nowMs();
         losses_.fetch_add(1);
     }
     return lost;

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <thread>
 
 #include "runs/SampleRecord.h"
@@ -15,6 +16,7 @@ namespace corvane {
 
 class Clock;
 class Prompter;
+class RunWriter;
 class SampleReader;
 class WindowPoster;
 
@@ -70,13 +72,17 @@ struct ReceiveSeams {
     WindowPoster& window;
     SampleHandler& handler;
     ReceiveHolds& holds;
+    // The run file the records go to: while it is open the silence rule
+    // holds from the run's first moment, samples or not. May be null.
+    const RunWriter* writer = nullptr;
 };
 
 class ReceiveThread {
 public:
     // The longest wait for the sample lock in one turn.
     static constexpr std::int64_t kSampleLockMs = 100;
-    // Silence longer than this during a run is a lost link.
+    // Silence longer than this during a run (from the run's start, or from
+    // the last sample) is a lost link.
     static constexpr std::int64_t kLinkLostMs = 10000;
     // The pause after a loss was reported.
     static constexpr std::int64_t kAfterLossMs = 100;
@@ -103,11 +109,29 @@ public:
     // Losses reported so far (one UserMsg::LinkLost each).
     [[nodiscard]] int lossesReported() const { return losses_.load(); }
 
+    // Pauses in the samples while a run is recorded: a pause counts when it
+    // is longer than kSilenceMs and than kSilenceIntervals of the samples'
+    // usual interval, and no hold (the window or a scan driving the unit)
+    // fell in it. The unit's samples of those moments are missing from the
+    // run; only this tells. A silence that ends the run is the lost link.
+    static constexpr std::int64_t kSilenceMs = 1000;
+    static constexpr std::int64_t kSilenceIntervals = 5;
+    struct Silences {
+        int count = 0;
+        std::int64_t totalMs = 0;
+        std::int64_t longestMs = 0;
+        std::int64_t longestAtMs = 0;  // where the longest began, from the run's start
+    };
+    // Those of the run being recorded, or of the last one.
+    [[nodiscard]] Silences silences() const;
+
 private:
     void run(std::stop_token stop);
     // One turn; true when a record was handed on.
     bool turn(std::stop_token stop);
     void takeRecord();
+    // The run's account of pauses, on each sample taken.
+    void noteArrival();
     // A turn without a record: true once per loss, when it is to be reported.
     [[nodiscard]] bool silenceIsLoss();
 
@@ -117,12 +141,21 @@ private:
     SampleHandler& handler_;
     ReceiveHolds& holds_;
     SampleReader& reader_;
+    const RunWriter* writer_;
 
     // The receive thread's own state.
     SampleRecord record_;
     bool armed_ = false;          // a streamed sample below the upper limit came
     std::int64_t lastSampleMs_ = 0;
     bool lossReported_ = false;
+    std::int64_t lossReportedAtMs_ = 0;
+    std::int64_t runOpenedAtMs_ = -1;  // the run the silences belong to
+    std::int64_t lastArrivalMs_ = 0;
+    double usualIntervalMs_ = 0.0;  // a slow mean of the intervals that are no silence
+    bool heldSinceArrival_ = false;
+
+    mutable std::mutex silencesMutex_;
+    Silences silences_;  // under silencesMutex_
 
     std::atomic<bool> running_{false};
     std::atomic<bool> ended_{false};

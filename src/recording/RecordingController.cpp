@@ -431,7 +431,7 @@ void RecordingController::stop() {
         return;
     }
     // A DE-1 run whose end could not be written is kept as it is.
-    if (!de1Run_ || endDe1Run(*r, *w)) {
+    if ((!de1Run_ || endDe1Run(*r, *w)) && !endsWithoutSaving(*w)) {
         askToSave(*w);
     }
     runActive_.store(false);
@@ -466,6 +466,31 @@ bool RecordingController::endDe1Run(SampleReader& reader, RunWriter& writer) {
     return false;
 }
 
+bool RecordingController::endsWithoutSaving(RunWriter& writer) {
+    const auto path = writer.path();
+    if (const auto failed = writer.failedWrites(); failed > 0) {
+        // A copy would only carry the gap on under a name that hides it.
+        (void)writer.keepAsIs();
+        env_.prompter.message(formatText(
+            "Error, %lld rows of this run could not be written to %s (the disk may be full). The run "
+            "stays in TEMP as it was recorded; rescue it from there once there is room.",
+            static_cast<long long>(failed), path.string().c_str()));
+        return true;
+    }
+    if (writer.rowsWritten() == 0) {
+        (void)writer.close(true);
+        env_.prompter.message("No sample was recorded in this run; there is nothing to save.");
+        return true;
+    }
+    return false;
+}
+
+void RecordingController::setExistingFileRule(ExistingTarget existing, std::optional<FileState> onlyOver) {
+    const std::scoped_lock lock(mutex_);
+    existingFile_ = existing;
+    replaceOnly_ = onlyOver;
+}
+
 void RecordingController::askToSave(RunWriter& writer) {
     if (!env_.prompter.askYesNo("Do you wish to save this run?")) {
         writer.close(false);
@@ -482,7 +507,11 @@ void RecordingController::askToSave(RunWriter& writer) {
     }
     const std::filesystem::path target(*chosen);
     rememberDataFolder(target.parent_path());
-    if (writer.saveAs(target)) {
+    const auto [existing, onlyOver] = [this] {
+        const std::scoped_lock lock(mutex_);
+        return std::pair(existingFile_, replaceOnly_);
+    }();
+    if (writer.saveAs(target, existing, onlyOver)) {
         const std::scoped_lock lock(mutex_);
         savedFile_ = target;
     }

@@ -115,6 +115,11 @@ public:
     [[nodiscard]] std::filesystem::path tempFile() const;
     // Where the last run was saved; nothing when it stayed in TEMP.
     [[nodiscard]] std::optional<std::filesystem::path> savedFile() const;
+    // What the save does to a file already at the chosen name: the desktop's
+    // dialog has asked before (Replace, the default); a script keeps it
+    // (Keep), or replaces only the file that was there when it started
+    // (Replace with onlyOver). A name taken meanwhile leaves the run in TEMP.
+    void setExistingFileRule(ExistingTarget existing, std::optional<FileState> onlyOver = std::nullopt);
 
     // --- Run settings (the setup pages, the command line) ---
     // A safe file name part (the naming page checks it); may be empty.
@@ -180,6 +185,10 @@ private:
     // written (the run is then kept in TEMP as it is).
     bool endDe1Run(SampleReader& reader, RunWriter& writer);
     void askToSave(RunWriter& writer);
+    // A run that is not offered for saving: one with rows that never reached
+    // its file (kept in TEMP as it is, for a rescue) or with no sample at all
+    // (removed: it holds nothing). True, after its message, for either.
+    bool endsWithoutSaving(RunWriter& writer);
     void togglePause(SampleReader& reader, RunWriter& writer);
     // New factors for the acquisition object now and every one made later;
     // false, with a message, when the sample lock stayed busy.
@@ -203,6 +212,8 @@ private:
     std::optional<RunDescription> de1RunDescription_;
     std::filesystem::path tempFile_;
     std::optional<std::filesystem::path> savedFile_;
+    ExistingTarget existingFile_ = ExistingTarget::Replace;
+    std::optional<FileState> replaceOnly_;
     std::optional<SampleRecord> latest_;
     std::array<double, 2> factors_{kDefaultFactor, kDefaultFactor};
     std::function<void()> afterTwoChannelRun_;

@@ -21,6 +21,7 @@ bool RunWriter::OpenRunFile(const std::filesystem::path& path, const RunDescript
         }
         rowsEnded_ = false;
         haveDe1Record_ = false;
+        openedAtMs_.store(clock_.nowMs());
     }
     // A new run starts recording at once, whatever the last one was left at.
     paused_.store(false);
@@ -70,8 +71,9 @@ RunWriter::Closing RunWriter::finishDe1Run() {
 
 // The file is closed by each of these, so no row is left to hold back: the
 // pause goes without waiting for the sample lock.
-bool RunWriter::saveAs(const std::filesystem::path& target) {
-    const bool saved = recorder_.saveAs(target);
+bool RunWriter::saveAs(const std::filesystem::path& target, ExistingTarget existing,
+                       const std::optional<FileState>& onlyOver) {
+    const bool saved = recorder_.saveAs(target, existing, onlyOver);
     paused_.store(false);
     return saved;
 }

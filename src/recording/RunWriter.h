@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 
 #include "base/CalendarTime.h"
 #include "link/LinkLocks.h"
@@ -76,7 +77,9 @@ public:
 
     // The ends of a run (see RunRecorder): each closes the run file, and a
     // run ended while paused leaves nothing paused behind.
-    [[nodiscard]] bool saveAs(const std::filesystem::path& target);
+    [[nodiscard]] bool saveAs(const std::filesystem::path& target,
+                              ExistingTarget existing = ExistingTarget::Replace,
+                              const std::optional<FileState>& onlyOver = std::nullopt);
     bool close(bool deleteFile);
     // Closes the run and leaves its file exactly as it is, for a rescue.
     bool keepAsIs();
@@ -85,6 +88,10 @@ public:
     }
     [[nodiscard]] std::filesystem::path path() const { return recorder_.path(); }
     [[nodiscard]] std::int64_t failedWrites() const { return recorder_.failedWrites(); }
+    [[nodiscard]] std::int64_t rowsWritten() const { return recorder_.rowsWritten(); }
+    // The clock time the last run file was opened at (-1 before the first):
+    // the silence rule of a run counts from it as from a sample.
+    [[nodiscard]] std::int64_t openedAtMs() const { return openedAtMs_.load(); }
 
 private:
     Clock& clock_;
@@ -92,6 +99,8 @@ private:
     UvLink* link_;
     RunRecorder recorder_;
     std::atomic<bool> paused_{false};
+
+    std::atomic<std::int64_t> openedAtMs_{-1};
 
     std::mutex mutex_;  // the rows' order: the state below and every row written
     bool rowsEnded_ = false;

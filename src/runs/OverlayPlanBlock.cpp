@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "app/FileReplace.h"
+#include "base/WriterLock.h"
 #include "base/FieldScanner.h"
 #include "base/FileHandle.h"
 #include "base/LineReader.h"
@@ -276,6 +277,16 @@ std::optional<std::string> withOverlayPlan(std::string_view fileText, const Over
 PlanWriteResult writeStandardRun(const std::filesystem::path& source, const std::filesystem::path& target,
                                  const OverlayPlan& plan, const std::optional<PlanHeaderLines>& lines, int& error) {
     error = 0;
+    // Held from the read to the replacement: a run being recorded is never
+    // rewritten under its recorder, and a second rewrite takes its turn.
+    const EditLock lock(target);
+    if (lock.refused()) {
+        return PlanWriteResult::Busy;
+    }
+    std::error_code size;
+    if (const auto bytes = std::filesystem::file_size(source, size); !size && bytes > kMaxRunFileBytes) {
+        return PlanWriteResult::TooLarge;
+    }
     auto text = readWholeFile(source, static_cast<std::size_t>(kMaxRunFileBytes));
     if (!text) {
         return PlanWriteResult::CannotRead;
@@ -315,6 +326,10 @@ std::string planWriteMessage(PlanWriteResult result, const std::filesystem::path
             return formatText("Error, unable to open file: %s", source.string().c_str());
         case PlanWriteResult::NotARunFile:
             return formatText("Error, unable to find header in file: %s", source.string().c_str());
+        case PlanWriteResult::Busy: return heldFileProblem(target);
+        case PlanWriteResult::TooLarge:
+            return formatText("Error, the file is larger than %ju MB, too large for a run file: %s",
+                              kMaxRunFileBytes >> 20, source.string().c_str());
         case PlanWriteResult::CannotWrite:
             // A refusal with its own reason (read-only, a folder) says so.
             if (auto problem = replaceProblem(target); !problem.empty()) {

@@ -60,7 +60,9 @@ struct PlanHeaderLines {
 [[nodiscard]] std::optional<std::string> withOverlayPlan(std::string_view fileText, const OverlayPlan& plan,
                                                          const std::optional<PlanHeaderLines>& lines);
 
-enum class PlanWriteResult { Ok, CannotRead, NotARunFile, CannotWrite };
+// Busy: the target is locked by a recording or another rewrite (EditLock);
+// TooLarge: the source is larger than kMaxRunFileBytes.
+enum class PlanWriteResult { Ok, CannotRead, NotARunFile, CannotWrite, Busy, TooLarge };
 
 // Writes source's run with the plan (withOverlayPlan) to target, replacing
 // target whole and safely: a crash or power cut leaves the old target or

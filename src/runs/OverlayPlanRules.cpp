@@ -30,7 +30,9 @@ std::string zoneRowsProblem(const std::vector<ZoneRow>& rows) {
         if (!end) {
             return formatText("Invalid end position for zone #%d.", zone);
         }
-        if (i > 0 && *end < start) {
+        // The first zone starts at the meniscus (0 mm) too: an end below it
+        // would cut the run into fractions of a negative distance.
+        if (*end < start) {
             return formatText("End position is less than start position for zone #%d.", zone);
         }
         if (!scanInt(rows[i].number)) {

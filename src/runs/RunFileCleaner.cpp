@@ -20,13 +20,47 @@
 namespace corvane {
 RunFileCleaner::RunFileCleaner(Prompter& prompter) : prompter_(prompter) {}
 
+namespace {
+
+// "12, 15-18, 40": line numbers in order, runs of them as ranges.
+std::string lineList(const std::vector<std::size_t>& lines) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size();) {
+        std::size_t j = i;
+        while (j + 1 < lines.size() && lines[j + 1] == lines[j] + 1) ++j;
+        text += (text.empty() ? "" : ", ") + std::to_string(lines[i]);
+        if (j > i) text += "-" + std::to_string(lines[j]);
+        i = j + 1;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string RunFileCleaner::shown(const std::filesystem::path& file) const {
+    return visibleText((shownAs_.empty() ? file : shownAs_).string());
+}
+
+void RunFileCleaner::tellLeftOut(const std::filesystem::path& file) {
+    if (leftOut_.empty()) {
+        return;
+    }
+    totalLeftOut_ += leftOut_.size();
+    prompter_.message(formatText("Warning: %zu row%s of %s could not be read and %s left out (line%s %s).",
+                                 leftOut_.size(), leftOut_.size() == 1 ? "" : "s", shown(file).c_str(),
+                                 leftOut_.size() == 1 ? "was" : "were", leftOut_.size() == 1 ? "" : "s",
+                                 lineList(leftOut_).c_str()));
+}
+
 // One pass over a run file: the file open for reading, its scratch file for
 // writing. Any failure throws the scratch file away and leaves the file alone.
 class RunFileCleaner::Pass {
 public:
     Pass(RunFileCleaner& owner, const std::filesystem::path& file, const char* scratchName,
          const char* scratchFailure)
-        : owner_(owner), file_(file), scratchName_(scratchName), scratchFailure_(scratchFailure) {}
+        : owner_(owner), file_(file), scratchName_(scratchName), scratchFailure_(scratchFailure) {
+        owner_.leftOut_.clear();
+    }
     ~Pass() { discard(); }
     Pass(const Pass&) = delete;
     Pass& operator=(const Pass&) = delete;
@@ -37,9 +71,11 @@ public:
         if (const auto problem = replaceProblem(file_); !problem.empty()) {
             return fail(problem);
         }
-        if (isBeingWritten(file_)) {
-            return fail(formatText("Error, the run is still being recorded; it was not changed: %s",
-                                   file_.string().c_str()));
+        // Held from before the first byte is read until the cleaned file is
+        // in place: a run being recorded is refused, another rewrite waits.
+        lock_ = EditLock(file_);
+        if (lock_.refused()) {
+            return fail(heldFileProblem(file_));
         }
         in_ = openRegularFile(file_);
         if (!in_) return fail(failure);
@@ -59,6 +95,7 @@ public:
                                          std::string_view* found = nullptr) {
         std::string_view line;
         while (reader_->next(line)) {
+            ++lineNumber_;
             if (reader_->overlong() || !write(line)) {
                 return fail(failure);
             }
@@ -73,16 +110,38 @@ public:
     }
     // The next data row. A last line without its line end is the row that was
     // being written when the program stopped; it may be cut anywhere, so it
-    // is not taken as data.
+    // is not taken as data (a row in flight, not a row of the run). A line
+    // too long for the reader would be cut, so the pass is refused.
     [[nodiscard]] bool nextRow(std::string_view& line) {
         while (reader_->next(line)) {
-            if (reader_->terminated() && !reader_->overlong()) {
+            ++lineNumber_;
+            if (reader_->overlong()) {
+                tooLong_ = true;
+                return false;
+            }
+            if (reader_->terminated()) {
                 return true;
             }
         }
         return false;
     }
-    [[nodiscard]] bool readFailed() const { return reader_->failed(); }
+    [[nodiscard]] bool readFailed() const { return reader_->failed() || tooLong_; }
+    // The message for a pass that ended early (a read error or a line too long).
+    [[nodiscard]] std::string readFailure(const std::string& failure) const {
+        if (!tooLong_) {
+            return failure;
+        }
+        return formatText("Error, line %zu of %s is longer than %zu bytes, too long for a row; the file "
+                          "was not changed.",
+                          lineNumber_, owner_.shown(file_).c_str(), LineReader::kMaxLine);
+    }
+    // The data row just read could not be read: it is left out and told.
+    // A line of blanks holds nothing and goes without a word.
+    void leaveOut(std::string_view line) {
+        if (line.find_first_not_of(" \t\r") != std::string_view::npos) {
+            owner_.leftOut_.push_back(lineNumber_);
+        }
+    }
 
     [[nodiscard]] bool write(std::string_view line) {
         return std::fwrite(line.data(), 1, line.size(), scratch_.file.get()) == line.size() &&
@@ -94,6 +153,7 @@ public:
 
     bool fail(const std::string& message) {
         discard();
+        owner_.leftOut_.clear();
         owner_.prompter_.message(message);
         return false;
     }
@@ -109,6 +169,7 @@ public:
             error = std::make_error_code(std::errc::io_error);
         } else if (replaceFileWith(file_, scratch_.path, error)) {
             scratch_.path.clear();
+            owner_.tellLeftOut(file_);
             return true;
         }
         return fail(formatText("Error: %u, unable to rename \"%s\" file to: %s",
@@ -130,8 +191,11 @@ private:
     const std::filesystem::path& file_;
     const char* scratchName_;
     const char* scratchFailure_;
+    EditLock lock_;
     FileHandle in_;
     std::optional<LineReader> reader_;
+    std::size_t lineNumber_ = 0;
+    bool tooLong_ = false;
     Replacement scratch_;
 };
 
@@ -196,6 +260,8 @@ bool RunFileCleaner::removeDuplicates(const std::filesystem::path& file) {
     while (pass.nextRow(line)) {
         if (const auto record = parseTwoChannelRow(line)) {
             window.push_back(*record);
+        } else {
+            pass.leaveOut(line);
         }
         if (window.size() > kRowsAsked && !judgeFirst()) {
             return pass.fail(failure);
@@ -204,7 +270,7 @@ bool RunFileCleaner::removeDuplicates(const std::filesystem::path& file) {
     while (!window.empty()) {
         if (!judgeFirst()) return pass.fail(failure);
     }
-    return pass.readFailed() ? pass.fail(failure) : pass.finish();
+    return pass.readFailed() ? pass.fail(pass.readFailure(failure)) : pass.finish();
 }
 
 bool RunFileCleaner::removeEm1Duplicates(const std::filesystem::path& file) {
@@ -229,6 +295,7 @@ bool RunFileCleaner::removeEm1Duplicates(const std::filesystem::path& file) {
     while (pass.nextRow(line)) {
         const auto sample = fractionLayout ? parseEm1Row(line) : parseEm1EventRow(line);
         if (!sample) {
+            pass.leaveOut(line);
             continue;
         }
         const bool hasDistance = !std::isnan(sample->distance);
@@ -251,7 +318,7 @@ bool RunFileCleaner::removeEm1Duplicates(const std::filesystem::path& file) {
             last = sample->distance;
         }
     }
-    return pass.readFailed() ? pass.fail(failure) : pass.finish();
+    return pass.readFailed() ? pass.fail(pass.readFailure(failure)) : pass.finish();
 }
 
 namespace {
@@ -352,7 +419,7 @@ bool RunFileCleaner::mergeEvents(const std::filesystem::path& file) {
         }
     }
     if (pass.readFailed()) {
-        return pass.fail(failure);
+        return pass.fail(pass.readFailure(failure));
     }
     moveEventsBack(rows, shift);
     RowText row;

@@ -45,11 +45,25 @@ public:
     // duplicate removal of its own layout for the others.
     [[nodiscard]] bool cleanRescued(const std::filesystem::path& file);
 
+    // Rows that could not be read are never dropped without a word: each
+    // pass that leaves some out says how many and on which lines of the file
+    // as it was (naming the file shownAs when given: a copy on its way to
+    // that name). A line too long to read whole refuses the pass: it is
+    // never cut. rowsLeftOut() counts them over every pass of this cleaner,
+    // so a caller can tell whether a file lost rows it could not read.
+    void showFileAs(std::filesystem::path shownAs) { shownAs_ = std::move(shownAs); }
+    [[nodiscard]] std::size_t rowsLeftOut() const { return totalLeftOut_; }
+
 private:
     class Pass;
 
+    void tellLeftOut(const std::filesystem::path& file);
+    [[nodiscard]] std::string shown(const std::filesystem::path& file) const;
 
     Prompter& prompter_;
+    std::filesystem::path shownAs_;
+    std::vector<std::size_t> leftOut_;  // this pass's lines
+    std::size_t totalLeftOut_ = 0;
 };
 
 }  // namespace corvane

@@ -49,11 +49,11 @@ bool skipFirstLine(std::FILE* in, const char*& lineEnd) {
     return std::ferror(in) == 0;
 }
 
-// Copies the rest of in to out byte for byte, at most limit bytes; makes sure
-// the last line ends.
-CopyResult copyRest(std::FILE* in, std::FILE* out, const char* lineEnd, std::uintmax_t limit) {
+// Copies the rest of in to out byte for byte, at most limit bytes. A last
+// line without its line end stays so: it is the row a stopped recording was
+// writing, which the clean-up passes know by that and leave out.
+CopyResult copyRest(std::FILE* in, std::FILE* out, std::uintmax_t limit) {
     std::vector<char> chunk(kCopyChunk);
-    char last = '\n';
     std::uintmax_t copied = 0;
     for (;;) {
         const auto got = std::fread(chunk.data(), 1, chunk.size(), in);
@@ -67,13 +67,9 @@ CopyResult copyRest(std::FILE* in, std::FILE* out, const char* lineEnd, std::uin
         if (std::fwrite(chunk.data(), 1, got, out) != got) {
             return CopyResult::WriteFailed;
         }
-        last = chunk[got - 1];
     }
     if (std::ferror(in) != 0) {
         return CopyResult::CannotOpenSource;
-    }
-    if (last != '\n' && last != '\r' && std::fputs(lineEnd, out) == EOF) {
-        return CopyResult::WriteFailed;
     }
     return CopyResult::Ok;
 }
@@ -88,10 +84,13 @@ bool sameState(const struct stat& a, const struct stat& b) {
 std::string savedNameProblem(const std::filesystem::path& target) {
     std::error_code error;
     const auto whole = std::filesystem::absolute(target, error).string();
-    if (target.filename().string().size() + kPartSuffixBytes > kMaxNameBytes ||
-        whole.size() + kPartSuffixBytes > kMaxPathBytes) {
+    if (target.filename().string().size() + kPartSuffixBytes > kMaxNameBytes) {
         return formatText("Error, the file name is too long (at most %zu bytes): %s",
                           kMaxNameBytes - kPartSuffixBytes, target.string().c_str());
+    }
+    if (whole.size() + kPartSuffixBytes > kMaxPathBytes) {
+        return formatText("Error, the path is too long (at most %zu bytes with its folders): %s",
+                          kMaxPathBytes - kPartSuffixBytes, target.string().c_str());
     }
     return {};
 }
@@ -169,7 +168,7 @@ TitledCopy::TitledCopy(const std::filesystem::path& source, const std::filesyste
         result_ = CopyResult::WriteFailed;
         return;
     }
-    result_ = copyRest(in.get(), out, lineEnd, kMaxRunFileBytes);
+    result_ = copyRest(in.get(), out, kMaxRunFileBytes);
     // The copy reaches the disk before anybody may delete the source.
     if (result_ == CopyResult::Ok &&
         (std::fflush(out) != 0 || ::fsync(::fileno(out)) != 0)) {
@@ -180,6 +179,7 @@ TitledCopy::TitledCopy(const std::filesystem::path& source, const std::filesyste
         (::fstat(::fileno(in.get()), &after) != 0 || !sameState(before, after))) {
         result_ = CopyResult::SourceChanged;
     }
+    source_ = fileStateOf(::fileno(in.get()));
 }
 
 TitledCopy::~TitledCopy() {
@@ -199,14 +199,34 @@ void TitledCopy::claimAgain() {
     }
 }
 
-CopyResult TitledCopy::place(ExistingTarget existing) {
+CopyResult TitledCopy::place(ExistingTarget existing, const std::optional<FileState>& onlyOver) {
     if (result_ != CopyResult::Ok) {
         return result_;
     }
     std::error_code error;
-    const bool placed = existing == ExistingTarget::Replace
-                            ? replaceFileWith(target_, partial_, error)
-                            : placeNewFile(partial_, target_, error);
+    bool placed = false;
+    if (existing == ExistingTarget::Keep) {
+        placed = placeNewFile(partial_, target_, error);
+    } else {
+        const EditLock lock(target_);
+        if (lock.refused()) {
+            return result_ = CopyResult::TargetBusy;
+        }
+        if (onlyOver) {
+            const FileHandle there = openRegularFile(target_);
+            const FileState now = fileStateOf(there ? ::fileno(there.get()) : -1);
+            std::error_code missing;
+            if (!there && !std::filesystem::exists(std::filesystem::symlink_status(target_, missing))) {
+                placed = placeNewFile(partial_, target_, error);
+            } else if (!there || !now.sameAs(*onlyOver)) {
+                return result_ = CopyResult::TargetExists;
+            } else {
+                placed = replaceFileWith(target_, partial_, error);
+            }
+        } else {
+            placed = replaceFileWith(target_, partial_, error);
+        }
+    }
     held_.reset();
     if (!placed) {
         result_ = error == std::errc::file_exists ? CopyResult::TargetExists

@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
+#include "app/FileReplace.h"
 #include "base/FileHandle.h"
 
 namespace corvane {
@@ -42,11 +44,9 @@ enum class CopyResult {
     TargetExists,    // ExistingTarget::Keep and the name is taken
     TooLarge,        // above kMaxRunFileBytes
     SourceChanged,   // written to while it was copied
+    TargetBusy,      // the file at target is locked by a recording or another rewrite
 };
 
-// What a copy does to a file already at its target name: the desktop's save
-// dialog has asked before replacing one; a script must ask for it.
-enum class ExistingTarget { Replace, Keep };
 
 // A copy of a run file on its way to target, with its first line replaced by
 // the title line naming target and every further line unchanged. It is
@@ -67,15 +67,23 @@ public:
     // rewrite it, and takes it again afterwards.
     void release();
     void claimAgain();
+    // The source as it was copied, for removeIfUnchanged.
+    [[nodiscard]] const FileState& sourceState() const { return source_; }
     // Moves the copy to target: over a file there (by the rules of
-    // replaceFileWith: a link is written through, a read-only file refused)
-    // or only if the name is free.
-    [[nodiscard]] CopyResult place(ExistingTarget existing);
+    // replaceFileWith: a link is written through, a read-only file refused,
+    // under the file's rewrite lock) or only if the name is free. With
+    // onlyOver, Replace replaces that very file alone, as it was (the one a
+    // script was told to replace when it started): a file that has taken its
+    // name since, or changed, is kept (TargetExists), and a name that has
+    // come free is taken.
+    [[nodiscard]] CopyResult place(ExistingTarget existing,
+                                   const std::optional<FileState>& onlyOver = std::nullopt);
 
 private:
     std::filesystem::path target_;
     std::filesystem::path partial_;
     FileHandle held_;  // keeps the copy marked as being written
+    FileState source_;
     CopyResult result_ = CopyResult::Ok;
 };
 

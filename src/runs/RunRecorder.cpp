@@ -1,5 +1,7 @@
 #include "runs/RunRecorder.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <string_view>
@@ -139,6 +141,7 @@ bool RunRecorder::open(const std::filesystem::path& path, const RunDescription& 
         em1_.emplace(*description.em1, runVolumePerMm(description));
     }
     failedWrites_ = 0;
+    rowsWritten_ = 0;
     // Created, never opened over an existing file: two runs started in the
     // same second in one TEMP folder (two programs) get a file each, the
     // later one the next numbered name. Text mode: the platform's own line
@@ -208,7 +211,7 @@ void RunRecorder::writeSample(const SampleRecord& record) {
         return;
     }
     formatTwoChannelRow(row_, record);
-    appendRow();
+    rowsWritten_ += appendRow() ? 1 : 0;
 }
 
 void RunRecorder::writeEm1Sample(double distance, double absorbance, std::uint32_t rawValue) {
@@ -217,7 +220,12 @@ void RunRecorder::writeEm1Sample(double distance, double absorbance, std::uint32
         return;
     }
     em1_->formatSample(row_, distance, absorbance, rawValue);
-    appendRow();
+    rowsWritten_ += appendRow() ? 1 : 0;
+}
+
+std::int64_t RunRecorder::rowsWritten() const {
+    const std::scoped_lock lock(mutex_);
+    return rowsWritten_;
 }
 
 RunRecorder::ClosingRow RunRecorder::finishEm1Run(double distance, double absorbance) {
@@ -260,13 +268,23 @@ bool RunRecorder::writeAufsChange(int step, double distance) {
                                          Em1RunWriter::aufsValue(step), distance,
                                          crlf ? "\r\n" : "\n"));
     // The file is rebuilt whole and swapped in, so at every moment its name
-    // holds either the old or the new file. It is closed meanwhile (an open
-    // file cannot be replaced everywhere) and opened again for the next row.
+    // holds either the old or the new file. The new one is written as a work
+    // file already locked as being written, and the run goes on in it: at no
+    // moment is the run's name an unlocked file another rewrite could take.
+    auto replacement = createReplacement(path_);
+    if (!replacement.file) {
+        return false;
+    }
+    std::error_code error;
+    if (!writeAll(replacement.file.get(), *content) || std::fflush(replacement.file.get()) != 0 ||
+        ::fsync(::fileno(replacement.file.get())) != 0 || !replaceFileWith(path_, replacement.path, error)) {
+        replacement.file.reset();
+        std::filesystem::remove(replacement.path, error);
+        return false;
+    }
     closeFileLocked();
-    const bool replaced = replaceFile(path_, *content);
-    file_ = openFile(path_, "a");
-    (void)claimForWriting(file_.get());
-    return replaced && file_ != nullptr;
+    file_ = std::move(replacement.file);
+    return true;
 }
 
 std::optional<RunRecorder::EndedRun> RunRecorder::endRun() {
@@ -278,37 +296,48 @@ std::optional<RunRecorder::EndedRun> RunRecorder::endRun() {
     return EndedRun{path_, em1_.has_value()};
 }
 
-bool RunRecorder::saveAs(const std::filesystem::path& target) {
+bool RunRecorder::saveAs(const std::filesystem::path& target, ExistingTarget existing,
+                         const std::optional<FileState>& onlyOver) {
     const auto ended = endRun();
     if (!ended) {
         return false;
     }
     const auto& [source, em1] = *ended;
-    switch (copyWithTitle(source, target)) {
+    TitledCopy copy(source, target);
+    switch (copy.place(existing, onlyOver)) {
         case CopyResult::Ok: break;
         case CopyResult::CannotOpenSource:
         case CopyResult::TooLarge:
         case CopyResult::SourceChanged:
             prompter_.message(formatText("Error, unable to open file: %s", source.string().c_str()));
             return false;
-        case CopyResult::CannotCreateTarget:
         case CopyResult::TargetExists:
+            // Taken since it was chosen (another run saved under that name).
+            prompter_.message(formatText("Error, the file already exists: %s", target.string().c_str()));
+            return false;
+        case CopyResult::TargetBusy:
+            prompter_.message(heldFileProblem(target));
+            return false;
+        case CopyResult::CannotCreateTarget:
         case CopyResult::WriteFailed:
             prompter_.message(formatText("Error, unable to create file: %s", target.string().c_str()));
             return false;
-    }
-    std::error_code error;
-    if (!std::filesystem::equivalent(source, target, error)) {
-        std::filesystem::remove(source, error);
     }
     // The event merge runs on the saved copy only: a run kept in TEMP keeps
     // its marks where the detector saw them, so a rescue shifts them once.
     // The cleaner tells the user of each failure itself, and the saved copy
     // is whole either way.
+    const auto leftOutBefore = cleaner_.rowsLeftOut();
     if (em1) {
         (void)(cleaner_.removeEm1Duplicates(target) && cleaner_.mergeEvents(target));
     } else {
         (void)cleaner_.removeDuplicates(target);
+    }
+    // The run file goes once the saved copy holds all of it; a row the
+    // clean-up could not read keeps it in TEMP, where it was recorded.
+    std::error_code error;
+    if (!std::filesystem::equivalent(source, target, error) && cleaner_.rowsLeftOut() == leftOutBefore) {
+        (void)removeIfUnchanged(source, copy.sourceState());
     }
     return true;
 }

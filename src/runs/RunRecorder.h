@@ -13,6 +13,7 @@
 #include "runs/Em1RunWriter.h"
 #include "base/FileHandle.h"
 #include "runs/RowFormat.h"
+#include "runs/RunFileCopy.h"
 #include "runs/RunFileCleaner.h"
 #include "runs/RunFolders.h"
 #include "runs/RunInfo.h"
@@ -73,7 +74,12 @@ public:
     // ("Error, unable to create file: %s" on failure: the run file stays),
     // deletes the run file, and cleans the copy: duplicate removal, and for a
     // DE-1 run the event merge first. False when the run was not saved.
-    [[nodiscard]] bool saveAs(const std::filesystem::path& target);
+    // existing and onlyOver say what happens to a file at target
+    // (TitledCopy::place): a name taken by another run meanwhile leaves this
+    // run in TEMP ("Error, the file already exists: %s").
+    [[nodiscard]] bool saveAs(const std::filesystem::path& target,
+                              ExistingTarget existing = ExistingTarget::Replace,
+                              const std::optional<FileState>& onlyOver = std::nullopt);
     // Closes the run; deletes its file, or keeps it and removes duplicates.
     // False when no file was open or the clean-up failed.
     bool close(bool deleteFile);
@@ -84,6 +90,9 @@ public:
     // A rows that failed to reach the file since open (disk full, removed
     // media). The run goes on; the caller decides what to tell the user.
     [[nodiscard]] std::int64_t failedWrites() const;
+    // The sample rows that reached the file since open (a DE-1 closing row
+    // is no sample).
+    [[nodiscard]] std::int64_t rowsWritten() const;
 
     // "Save Buffered Data": a new file with the run's header and one " , %.6f, , "
     // row per buffered DE-1 value. Shows "Buffered data file: %s saved
@@ -119,6 +128,7 @@ private:
     std::optional<Em1RunWriter> em1_;
     RowText row_;
     std::int64_t failedWrites_ = 0;
+    std::int64_t rowsWritten_ = 0;
 };
 
 }  // namespace corvane

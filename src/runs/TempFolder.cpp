@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include "app/FileReplace.h"
 #include "app/NameCheck.h"
 #include "app/Preferences.h"
 #include "app/Prompter.h"
@@ -27,7 +28,7 @@ constexpr const char* kStillRecordedText =
 
 std::string tooLargeText(const std::filesystem::path& file) {
     return formatText("Error, the file is larger than %ju MB, too large for a run file: %s",
-                      kMaxRunFileBytes >> 20, file.string().c_str());
+                      kMaxRunFileBytes >> 20, visibleText(file.string()).c_str());
 }
 
 // The layouts a rescue knows how to clean.
@@ -208,7 +209,9 @@ std::optional<std::filesystem::path> TempFolder::saveCopy(const std::filesystem:
                                                           const std::string& title, bool rescue,
                                                           const std::string& saveFolder,
                                                           ExistingTarget existing) {
-    const auto name = source.string();
+    // Names as messages show them: a line break or an escape sequence in a
+    // file name is shown as its code, never acted on by a terminal.
+    const auto name = visibleText(source.string());
     // Everything about the source is checked before anything is written.
     {
         const auto in = openRegularFile(source);
@@ -235,14 +238,20 @@ std::optional<std::filesystem::path> TempFolder::saveCopy(const std::filesystem:
         return std::nullopt;
     }
     const std::filesystem::path target(*chosen);
-    const auto targetName = target.string();
+    const auto targetName = visibleText(target.string());
     TitledCopy copy(source, target);
+    bool incomplete = false;  // rows of the source are not in the copy
     if (copy.result() == CopyResult::Ok && rescue) {
         // Cleaned before it takes the new name: a copy that cannot be
         // cleaned or read back never appears there, and the source stays.
         copy.release();
+        // Its messages name the source, whose lines the copy's are.
+        cleaner_.showFileAs(source);
+        const auto leftOutBefore = cleaner_.rowsLeftOut();
         const bool cleaned = cleaner_.cleanRescued(copy.partial());
+        cleaner_.showFileAs({});
         copy.claimAgain();
+        incomplete = cleaner_.rowsLeftOut() != leftOutBefore;
         if (!cleaned) {
             return std::nullopt;
         }
@@ -265,19 +274,31 @@ std::optional<std::filesystem::path> TempFolder::saveCopy(const std::filesystem:
         case CopyResult::TargetExists:
             prompter_.message(formatText("Error, the file already exists: %s", targetName.c_str()));
             return std::nullopt;
+        case CopyResult::TargetBusy:
+            prompter_.message(visibleText(heldFileProblem(target)));
+            return std::nullopt;
         case CopyResult::CannotCreateTarget:
         case CopyResult::WriteFailed:
             prompter_.message(formatText("Error, unable to create file: %s", targetName.c_str()));
             return std::nullopt;
     }
-    // The copy is whole, on the disk and in place: only now may the source go.
+    // The copy is whole, on the disk and in place: only now may the source
+    // go, and only when the copy holds all of it, as it was read.
     std::error_code error;
-    if (!std::filesystem::equivalent(source, target, error) && !isBeingWritten(source)) {
-        std::filesystem::remove(source, error);
+    std::string kept;
+    if (std::filesystem::equivalent(source, target, error)) {
+        // Saved over itself: nothing to remove.
+    } else if (incomplete) {
+        kept = "rows of it could not be read";
+    } else if (!removeIfUnchanged(source, copy.sourceState())) {
+        kept = "it changed while it was copied, or is being written";
     }
     prompter_.message(rescue ? formatText("%s successfully rescued and saved to: %s", name.c_str(),
                                           targetName.c_str())
                              : formatText("File: %s saved successfully.", targetName.c_str()));
+    if (!kept.empty()) {
+        prompter_.message(formatText("The temporary file was kept (%s): %s", kept.c_str(), name.c_str()));
+    }
     return target;
 }
 

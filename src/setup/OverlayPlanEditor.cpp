@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 
+#include "app/FileReplace.h"
 #include "app/Prompter.h"
 #include "app/UserStore.h"
 #include "base/TextFormat.h"
@@ -160,8 +161,10 @@ OverlayPlanEditor::Done OverlayPlanEditor::resavePlain() {
     }
     // The run as it is, under the name chosen; the copy goes beside the
     // target first, so the source itself may be chosen.
-    if (copyWithTitle(source_, *chosen) != CopyResult::Ok) {
-        env_.prompter.message("Error, unable to open temporary file for writing.");
+    if (const auto copied = copyWithTitle(source_, *chosen); copied != CopyResult::Ok) {
+        // A run being recorded there is said so: it is not to be replaced.
+        env_.prompter.message(copied == CopyResult::TargetBusy ? heldFileProblem(*chosen)
+                                                               : "Error, unable to open temporary file for writing.");
         return Done::Stay;
     }
     saved_ = *chosen;

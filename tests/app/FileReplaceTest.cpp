@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <iterator>
 
+#include "FullDisk.h"
 #include "TempDir.h"
 #include "app/ConfigFile.h"
 #include "app/FileReplace.h"
@@ -115,6 +117,65 @@ TEST(FileReplace, LeftoversOfAKilledRewriteGoButNeverOneBeingWrittenOrTheUsers) 
     EXPECT_FALSE(std::filesystem::exists(other));
     EXPECT_TRUE(std::filesystem::exists(shortName));
     EXPECT_TRUE(std::filesystem::exists(visible));
+}
+
+std::size_t filesIn(const std::filesystem::path& folder) {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
+}
+
+TEST(FileReplace, AWholeFileWriteThatRunsOutOfRoomLeavesTheEarlierFileAndNothingElse) {
+    TempDir dir;
+    const std::string earlier(4000, 'e');
+    const auto page = dir.write("page.svg", earlier);
+    std::error_code error;
+    {
+        const test::FullDisk full(6000);
+        EXPECT_FALSE(writeWholeFile(page, std::string(9000, 'n'), ExistingTarget::Replace, error));
+        EXPECT_EQ(error, std::errc::file_too_large);
+        EXPECT_FALSE(writeWholeFile(dir.path() / "new.svg", std::string(9000, 'n'), ExistingTarget::Keep, error));
+    }
+    EXPECT_EQ(test::readFile(page), earlier);
+    EXPECT_EQ(filesIn(dir.path()), 1U);
+
+    // With room: replaced, or placed where the name is free and only there.
+    ASSERT_TRUE(writeWholeFile(page, "new page", ExistingTarget::Replace, error));
+    EXPECT_EQ(test::readFile(page), "new page");
+    EXPECT_FALSE(writeWholeFile(page, "another", ExistingTarget::Keep, error));
+    EXPECT_EQ(error, std::errc::file_exists);
+    ASSERT_TRUE(writeWholeFile(dir.path() / "new.svg", "placed", ExistingTarget::Keep, error));
+    EXPECT_EQ(modeOf(dir.path() / "new.svg"), 0644U);
+    EXPECT_EQ(filesIn(dir.path()), 2U);
+}
+
+// A file that is held (a recording) is refused by a replacing write after
+// the wait, and is deleted as a copied source only while it is the very
+// file that was read, unchanged.
+TEST(FileReplace, AHeldOrChangedFileIsNeitherReplacedNorDeleted) {
+    TempDir dir;
+    const auto run = dir.write("run.csv", "rows\n");
+    const auto state = [&] {
+        const auto file = openRegularFile(run);
+        return fileStateOf(::fileno(file.get()));
+    };
+    const auto read = state();
+    {
+        const auto recording = openFile(run, "ab");
+        ASSERT_TRUE(claimForWriting(recording.get()));
+        const EditLock waited(run, 50);
+        EXPECT_TRUE(waited.refused());
+        std::error_code error;
+        EXPECT_FALSE(writeWholeFile(run, "gone", ExistingTarget::Replace, error));
+        EXPECT_EQ(error, std::errc::device_or_resource_busy);
+        EXPECT_FALSE(removeIfUnchanged(run, read));
+        std::fputs("one more row\n", recording.get());
+    }
+    EXPECT_EQ(test::readFile(run), "rows\none more row\n");
+    EXPECT_FALSE(removeIfUnchanged(run, read)) << "it grew since it was read";
+    EXPECT_TRUE(std::filesystem::exists(run));
+    EXPECT_TRUE(removeIfUnchanged(run, state()));
+    EXPECT_FALSE(std::filesystem::exists(run));
+    // A missing file is no refusal: there is nothing to lose.
+    EXPECT_FALSE(EditLock(run).refused());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "ChildProcess.h"
@@ -60,7 +61,8 @@ TEST(ConfigCommand, NeverCreatesAFileAndExplainsUsage) {
     const auto file = (dir / "prefs.cfg").string();
     const auto set = config({"set", file, "[prefs]", "comport", "3", "--int"});
     EXPECT_EQ(set.exitCode, 1);
-    EXPECT_NE(set.err.find("cannot read"), std::string::npos);
+    EXPECT_NE(set.err.find("prefs.cfg does not exist (a settings file is never created)"), std::string::npos)
+        << set.err;
     EXPECT_FALSE(dir.exists("prefs.cfg"));
 
     for (const std::vector<std::string>& wrong :
@@ -71,6 +73,47 @@ TEST(ConfigCommand, NeverCreatesAFileAndExplainsUsage) {
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_EQ(run.err.rfind("usage: corvane-cli config", 0), 0u);
     }
+}
+
+// Only what reads as a settings file is rewritten: binary data, wide text
+// and run files are refused whole, and a section is named with its brackets
+// unless the file has it bare (as the rotor list's makers are).
+TEST(ConfigCommand, ChangesOnlyFilesThatReadAsSettingsFiles) {
+    test::TempDir dir;
+    const std::string junk("\x7f" "ELF\x02\x01\r\n\x00\x00 k 1\r\n", 16);
+    const std::string wide("\xff\xfe[\x00p\x00]\x00\n\x00", 10);
+    const std::string run = "Corvane Text Data File: run.csv\nVersion: 0.1.0\n\nData Columns:\n"
+                            "SampleA, SourceA, SampleB, SourceB, PositionA, AbsA, PositionB, AbsB, PositionB, "
+                            "ratioA/B\n1, 1, 1, 1, 0.10, 0.1, 0.05, 0.1, 0.05, 1.0\n";
+    for (const auto& [name, content, why] :
+         {std::tuple{"junk.bin", junk, "it holds binary data or wide text"},
+          {"wide.cfg", wide, "it holds binary data or wide text"},
+          {"run.csv", run, "it is a run file"}}) {
+        const auto file = dir.write(name, content);
+        const auto set = config({"set", file.string(), "[prefs]", "k", "2"});
+        EXPECT_EQ(set.exitCode, 1) << name;
+        EXPECT_NE(set.err.find("does not read as a settings file (" + std::string(why) + "); it was not changed"),
+                  std::string::npos)
+            << set.err;
+        EXPECT_EQ(config({"remove", file.string(), "[prefs]", "k"}).exitCode, 1);
+        EXPECT_EQ(test::readFile(file), content) << name;
+    }
+
+    const auto prefs = dir.write("prefs.cfg", "[prefs]\nk 1\n");
+    const auto bare = config({"set", prefs.string(), "prefs", "k", "2"});
+    EXPECT_EQ(bare.exitCode, 2);
+    EXPECT_NE(bare.err.find("a section is written with its brackets (\"[prefs]\")"), std::string::npos) << bare.err;
+    EXPECT_EQ(dir.read("prefs.cfg"), "[prefs]\nk 1\n");
+    const auto rotors = dir.write("rotors.txt", "Maker\nR1 20.0 109.0 0.433\n");
+    EXPECT_EQ(config({"set", rotors.string(), "Maker", "R2", "20.0 71.0 0.098"}).exitCode, 0);
+    EXPECT_EQ(dir.read("rotors.txt"), "Maker\nR2 20.0 71.0 0.098\nR1 20.0 109.0 0.433\n");
+
+    // Far beyond any settings file: said so, not "cannot read".
+    const auto huge = dir.write("huge.cfg", "[prefs]\n");
+    std::filesystem::resize_file(huge, (16u << 20) + 1);
+    const auto get = config({"get", huge.string(), "[prefs]", "k"});
+    EXPECT_EQ(get.exitCode, 1);
+    EXPECT_NE(get.err.find("is larger than 16 MiB, too large for a settings file"), std::string::npos) << get.err;
 }
 
 TEST(ConfigCommand, ChangesRespectReadOnlyFilesLinksAndPipes) {

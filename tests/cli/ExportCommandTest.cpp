@@ -133,6 +133,13 @@ TEST_F(ExportCommand, RefusesWhatItCannotDoAndLeavesNothingBehind) {
                   .exitCode,
               0);
     EXPECT_NE(dir.read("first.csv").find("b.csv: 4 samples"), std::string::npos);
+
+    // Never over one of its own runs, --force or not.
+    const auto runA = test::readFile(a);
+    const auto overInput = cli({"export", "--force", "-o", a, a, b});
+    EXPECT_EQ(overInput.exitCode, 1);
+    EXPECT_NE(overInput.err.find("is one of the files this command reads"), std::string::npos) << overInput.err;
+    EXPECT_EQ(test::readFile(a), runA);
 }
 
 TEST_F(ExportCommand, InfoSummarisesManyFilesOneJsonLineEach) {

@@ -253,5 +253,95 @@ TEST(RecordCli, TwoRecordingsStartedTogetherInOneFolderEachSaveTheirOwnRun) {
     EXPECT_TRUE(tempRuns(folder.path()).empty());
 }
 
+// record on the simulated unit, ten times faster, with its faults (LIST of
+// --sim-faults) and how long (--seconds S, or --until-stop), saving run.csv.
+Finished recordWithFaults(const TempDir& folder, const std::string& faults, const std::string& length) {
+    return runToEnd(inFolder(folder, "record --simulate --sim-speed 10 --skip-warmup --sim-faults " + faults + " " +
+                                         length + " -o run.csv"));
+}
+
+// A file that takes the run's name while it is recorded (another run saved
+// there) is never replaced: the run stays whole in TEMP, said so, exit 1.
+// --force replaces only the file that was there when the command started.
+TEST(RecordCli, ANameTakenDuringTheRunKeepsBothRuns) {
+    for (const std::string force : {"", "--force "}) {
+        TempDir folder;
+        if (!force.empty()) folder.write("run.csv", "the file --force was given for\n");
+        ChildProcess child(inFolder(folder, "record --simulate --sim-speed 10 --skip-warmup --seconds 8 " + force +
+                                                "-o run.csv"));
+        const auto temp = waitForRows(folder, 20);
+        ASSERT_FALSE(temp.empty());
+        // Another run saved under that name meanwhile.
+        std::filesystem::remove(folder / "run.csv");
+        folder.write("run.csv", "another run\n");
+        const auto errors = child.readErrors();
+        EXPECT_EQ(child.wait(), 1) << errors;
+        EXPECT_THAT(errors, HasSubstr("the run was not saved; it stays in TEMP as " + temp.string()));
+        EXPECT_EQ(folder.read("run.csv"), "another run\n");
+        EXPECT_GE(completeRows(temp).size(), 20U);
+    }
+}
+
+// A unit that is silent from the start (unplugged as the run begins) ends
+// the run by the silence rule, and a run without a sample is never called
+// saved; one that falls silent for a moment says so at the end.
+TEST(RecordCli, SilenceFromTheStartEndsTheRunAndAMomentsSilenceIsTold) {
+    {
+        TempDir folder;
+        const auto run = recordWithFaults(folder, "unplug=13+200", "--until-stop");
+        EXPECT_NE(run.exitCode, 0) << run.err;
+        EXPECT_THAT(run.err, HasSubstr("stopping: the unit has been silent for more than 10 s\n"));
+        EXPECT_THAT(run.out, Not(HasSubstr("saved")));
+        if (!std::filesystem::exists(folder / "run.csv")) {
+            EXPECT_THAT(run.err, HasSubstr("no sample was recorded; nothing was saved"));
+            EXPECT_TRUE(tempRuns(folder.path()).empty());
+        }
+    }
+    {
+        TempDir folder;
+        const auto run = recordWithFaults(folder, "silence=25+3", "--seconds 40");
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        // The three seconds; on a loaded machine a moment of the sped-up
+        // clock may count too.
+        EXPECT_THAT(run.err, MatchesRegex("(.|\n)*\ncorvane-cli record: the unit was silent [0-9]+ times? during the "
+                                          "run, [0-9.]+ s in all \\(the longest 3\\.[0-9] s, from [0-9.]+ s into the "
+                                          "run\\); the samples of those moments are missing from the run\n(.|\n)*"));
+    }
+}
+
+// A damaged line: the values that passed the checks damaged cannot be told
+// row by row, so the closing lines say how many there may be.
+TEST(RecordCli, TheClosingLinesTellHowManyValuesMayBeDamagedUnseen) {
+    TempDir folder;
+    const auto run = recordWithFaults(folder, "corrupt=0.03", "--seconds 20");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_THAT(run.err, MatchesRegex("(.|\n)*\ncorvane-cli record: the line damaged about [1-9][0-9]* packets; about "
+                                      "1 in 700 damaged packets passes every check, so about [0-9]+\\.[0-9] values "
+                                      "of this run may be wrong unseen\n(.|\n)*"));
+    const auto clean = runToEnd(inFolder(folder, "record --simulate --sim-speed 10 --skip-warmup --seconds 5 "
+                                                 "-o clean.csv"));
+    EXPECT_EQ(clean.exitCode, 0) << clean.err;
+    EXPECT_THAT(clean.err, Not(HasSubstr("may be wrong unseen")));
+}
+
+// Rows that do not reach the file (the disk is full) make the run fail: it
+// stays in TEMP as far as it was written, for a rescue, and nothing is saved.
+TEST(RecordCli, ADiskThatFillsKeepsTheRunInTempAndFails) {
+    TempDir folder;
+    // Writes beyond 8 KiB fail as on a full disk (the limit's signal ignored).
+    const auto run = runToEnd({"/bin/sh", "-c",
+                               "cd '" + folder.str() + "' && trap '' XFSZ && ulimit -f 16 && exec '" + kCli +
+                                   "' record --simulate --sim-speed 10 --skip-warmup --seconds 20 -o run.csv"});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("rows cannot be written to the run file (is the disk full?)"));
+    EXPECT_THAT(run.err, MatchesRegex("(.|\n)*Error, [1-9][0-9]* rows of this run could not be written to "
+                                      ".*TEMP/temp_.*"
+                                      "\\.csv \\(the disk may be full\\)\\. The run stays in TEMP(.|\n)*"));
+    EXPECT_FALSE(folder.exists("run.csv"));
+    const auto temps = tempRuns(folder.path());
+    ASSERT_EQ(temps.size(), 1U);
+    EXPECT_GT(completeRows(temps[0]).size(), 10U);
+}
+
 }  // namespace
 }  // namespace corvane::test

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -84,6 +85,20 @@ TEST(RenderCommand, RefusesWhatItCannotReadWriteOrDo) {
               2);
     EXPECT_EQ(render({"--dpi", "0", "-o", (dir / "c.png").string(), kRuns + "two_channel.csv"}).exitCode, 2);
     EXPECT_EQ(render({kRuns + "two_channel.csv"}).exitCode, 2);
+
+    // A run far beyond any recording is too large, not unreadable; a path
+    // longer than the system takes is too long, not a missing folder.
+    const auto big = dir / "big.csv";
+    std::filesystem::copy_file(kRuns + "two_channel.csv", big);
+    std::filesystem::resize_file(big, std::uintmax_t{2} << 30);  // sparse: no disk taken
+    const auto tooBig = render({"-o", (dir / "big.png").string(), big.string()});
+    EXPECT_EQ(tooBig.exitCode, 1);
+    EXPECT_EQ(tooBig.err, "corvane-cli render: larger than 1024 MB, too large for a run file: " + big.string() + "\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "big.png"));
+    const auto tooLong = render({"-o", (dir / std::string(4100, 'd') / "a.png").string(), kRuns + "two_channel.csv"});
+    EXPECT_EQ(tooLong.exitCode, 1);
+    EXPECT_EQ(tooLong.err.rfind("corvane-cli render: Error, the path is too long (at most 4088 bytes", 0), 0U)
+        << tooLong.err.substr(0, 200);
 }
 
 // A two-channel run of 100 samples whose Abs A peaks at sample `peak`.
@@ -158,10 +173,32 @@ TEST(RenderCommand, OutputIsReplacedWholeAndNeverARun) {
     EXPECT_NE(overRun.err.find("a.csv"), std::string::npos);
     EXPECT_EQ(test::readFile(a), before);
 
-    // An earlier page is replaced.
-    const auto png = dir.write("page.png", "old");
+    // Nor over a run it does not draw, nor another kind of file, unless
+    // --force says so; a link to the run drawn is the run, --force or not.
+    const auto b = dir.write("b.csv", peakRun("b.csv", 60));
+    const std::string runB = test::readFile(b);
+    const auto overOtherRun = render({"-o", b.string(), a.string()});
+    EXPECT_EQ(overOtherRun.exitCode, 1);
+    EXPECT_NE(overOtherRun.err.find("is not a bmp page; give --force"), std::string::npos) << overOtherRun.err;
+    EXPECT_EQ(test::readFile(b), runB);
+    std::filesystem::create_symlink(a, dir / "link.png");
+    EXPECT_EQ(render({"--force", "-o", (dir / "link.png").string(), a.string()}).exitCode, 1);
+    EXPECT_EQ(test::readFile(a), before);
+    const auto notes = dir.write("notes.png", "my notes");
+    EXPECT_EQ(render({"-o", notes.string(), a.string()}).exitCode, 1);
+    EXPECT_EQ(test::readFile(notes), "my notes");
+    ASSERT_EQ(render({"--force", "-o", notes.string(), a.string()}).exitCode, 0);
+    EXPECT_EQ(head(notes, 4), "\x89PNG");
+
+    // An earlier page of its kind is replaced; a page of another kind is not.
+    const auto png = dir / "page.png";
     ASSERT_EQ(render({"-o", png.string(), a.string()}).exitCode, 0);
+    const auto first = test::readFile(png);
+    ASSERT_EQ(render({"--x", "mm", "-o", png.string(), a.string()}).exitCode, 0);
     EXPECT_EQ(head(png, 4), "\x89PNG");
+    EXPECT_NE(test::readFile(png), first);
+    std::filesystem::copy_file(png, dir / "page.svg");
+    EXPECT_EQ(render({"-o", (dir / "page.svg").string(), a.string()}).exitCode, 1);
 
     // A folder the system will not let anyone write, root included.
     const auto locked = render({"-o", "/proc/corvane-page.png", a.string()});

@@ -215,6 +215,74 @@ TEST_F(RunFilesCli, RescueChecksFirstCopiesSecondAndDeletesLast) {
               (std::vector<std::string>{"export.csv", "junk.csv", "one_line.csv"}));
 }
 
+// What a command says is what happened: a file far beyond any run is too
+// large (not missing, not unreadable), a path too long for the file system
+// is too long (not a missing folder), a name's line break is shown as its
+// code, and no output is one of the command's inputs.
+TEST_F(RunFilesCli, MessagesSayWhatIsWrongWithTheFile) {
+    const auto big = dir.write("big.csv", kRunHeader + kRows);
+    std::filesystem::resize_file(big, std::uintmax_t{2} << 30);  // sparse: no disk taken
+    for (const char* command :
+         {"plan big.csv --zone 0 5 5 --limit 100", "export -o e.csv big.csv big.csv", "align big.csv big.csv",
+          "info big.csv"}) {
+        const auto result = run(command);
+        EXPECT_EQ(result.exit, 1) << command;
+        EXPECT_NE(result.err.find("larger than 1024 MB, too large for a run file: big.csv"), std::string::npos)
+            << command << ": " << result.err;
+    }
+
+    dir.write("TEMP/temp_lost.csv", kRunHeader + kRows);
+    const std::string deep(4100, 'd');
+    const auto tooLong = run("rescue TEMP/temp_lost.csv -o " + deep + "/x.csv");
+    EXPECT_EQ(tooLong.exit, 1);
+    EXPECT_NE(tooLong.err.find("Error, the path is too long (at most 4088 bytes with its folders)"),
+              std::string::npos)
+        << tooLong.err.substr(0, 200);
+
+    const auto self = run("rescue TEMP/temp_lost.csv -o TEMP/temp_lost.csv --force");
+    EXPECT_EQ(self.exit, 1);
+    EXPECT_NE(self.err.find("is one of the files this command reads"), std::string::npos) << self.err;
+    EXPECT_EQ(dir.read("TEMP/temp_lost.csv"), kRunHeader + kRows);
+
+    dir.write("TEMP/line\nbreak.csv", kRunHeader + kRows);
+    const auto named = run("rescue 'TEMP/line\nbreak.csv' -o 'saved\x1b[2J.csv'");
+    EXPECT_EQ(named.exit, 0) << named.err;
+    EXPECT_EQ(named.out, "TEMP/line\\x0abreak.csv successfully rescued and saved to: saved\\x1b[2J.csv\n");
+}
+
+// A rescue deletes its source only when the copy holds the whole of it: rows
+// it cannot read are told by line and keep the source, and a row too long to
+// read whole refuses the rescue instead of being cut. dedupe tells the same.
+TEST_F(RunFilesCli, RescueKeepsASourceItCouldNotCopyWhole) {
+    const std::string damaged = kRunHeader + "1, 1, 1, 1, 0.10, 0.1, 0.05, 0.1, 0.05, 1\n" +
+                                "2, 2, 2, 2, 0.2" + std::string(1, '\0') + ", 0.1, 0.15, 0.1, 0.15, 1\n" +
+                                "3, 3, 3, 3, 0.30, 0.1, 0.25, 0.1, 0.25, 1\n";
+    dir.write("TEMP/temp_lost.csv", damaged);
+    const auto rescue = run("rescue TEMP/temp_lost.csv -o saved.csv");
+    EXPECT_EQ(rescue.exit, 0) << rescue.err;
+    EXPECT_EQ(rescue.out,
+              "Warning: 1 row of TEMP/temp_lost.csv could not be read and was left out (line 8).\n"
+              "TEMP/temp_lost.csv successfully rescued and saved to: saved.csv\n"
+              "The temporary file was kept (rows of it could not be read): TEMP/temp_lost.csv\n");
+    EXPECT_EQ(dir.read("TEMP/temp_lost.csv"), damaged);
+    RunDataFile saved;
+    ASSERT_EQ(saved.read(dir / "saved.csv"), RunDataFile::ReadStatus::Ok);
+    EXPECT_EQ(saved.samples().size(), 2U);
+
+    dir.write("damaged.csv", damaged);
+    const auto dedupe = run("dedupe damaged.csv");
+    EXPECT_EQ(dedupe.exit, 0) << dedupe.err;
+    EXPECT_EQ(dedupe.out, "Warning: 1 row of damaged.csv could not be read and was left out (line 8).\n");
+
+    const std::string longRow = kRunHeader + kRows + "4, 4, 4, 4, 0.30, " + std::string(2 << 20, '1') + "\n";
+    dir.write("TEMP/temp_long.csv", longRow);
+    const auto refused = run("rescue TEMP/temp_long.csv -o long.csv");
+    EXPECT_EQ(refused.exit, 1);
+    EXPECT_NE(refused.err.find("line 10 of TEMP/temp_long.csv is longer than"), std::string::npos) << refused.err;
+    EXPECT_EQ(dir.read("TEMP/temp_long.csv"), longRow);
+    EXPECT_FALSE(dir.exists("long.csv"));
+}
+
 TEST_F(RunFilesCli, DedupeKeepsReadOnlyFilesAndWritesThroughLinks) {
     const auto locked = dir.write("locked.csv", kRunHeader + kRows);
     ::chmod(locked.c_str(), 0444);

@@ -14,6 +14,9 @@
 #include <vector>
 
 #include "TempDir.h"
+#include "app/FileReplace.h"
+#include "base/FileHandle.h"
+#include "base/WriterLock.h"
 #include "compare/ExportFile.h"
 #include "runs/RunDataFile.h"
 
@@ -175,6 +178,16 @@ TEST(ExportFile, FileAppearsWholeOrNotAtAllAndIsNeverReplacedUnasked) {
     EXPECT_EQ(dir.read("kept.csv"), "mine\n");
     EXPECT_EQ(exportToFile(dir / "kept.csv", sets, ExistingTarget::Replace), ExportResult::Ok);
     EXPECT_EQ(dir.read("kept.csv"), text(sets));
+    // A run being recorded is not replaced, though the save dialog asked.
+    const auto recording = dir.write("recording.csv", "rows\n");
+    {
+        const auto recorder = openFile(recording, "ab");
+        ASSERT_TRUE(claimForWriting(recorder.get()));
+        EXPECT_EQ(exportToFile(recording, sets, ExistingTarget::Replace), ExportResult::TargetBusy);
+        EXPECT_EQ(exportResultMessage(ExportResult::TargetBusy, recording.string()), heldFileProblem(recording));
+    }
+    EXPECT_EQ(dir.read("recording.csv"), "rows\n");
+    std::filesystem::remove(recording);
 
     EXPECT_EQ(exportToFile(dir / "none.csv", {}, ExistingTarget::Keep), ExportResult::NothingToExport);
     EXPECT_EQ(exportToFile(dir / "far.csv", {set("a", 0, {1}), set("b", 2e7, {1})}, ExistingTarget::Keep),

@@ -171,6 +171,13 @@ TEST_F(CompareWindowUi, CompareWindowTakesTheMainWindowsPlaceUntilClosed) {
     EXPECT_NE(file.find("Sample Offsets:\nb.csv: 0 samples\na.csv: 0 samples\ne.csv: 0 samples\n"),
               std::string::npos)
         << file.substr(0, 200);
+    // Never over a run being compared, though the dialog has asked.
+    const auto compared = test::readFile(runs[1]);
+    prompter.scriptFile(runs[1]);
+    compare->action("&Export Data Sets")->trigger();
+    EXPECT_EQ(prompter.texts().back(),
+              "Error, unable to write to file: " + runs[1] + " (it is one of the runs being compared)");
+    EXPECT_EQ(test::readFile(runs[1]), compared);
 
     compare->close();
     settle();

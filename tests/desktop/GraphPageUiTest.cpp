@@ -11,16 +11,21 @@
 #include <QPushButton>
 #include <QXmlStreamReader>
 #include <cmath>
+#include <iterator>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
 
 #include "../graph/QtTestApp.h"
+#include "FullDisk.h"
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
 #include "WindowRig.h"
 #include "TestClocks.h"
+#include "app/FileReplace.h"
+#include "base/FileHandle.h"
 #include "base/TextFormat.h"
+#include "base/WriterLock.h"
 #include "desktop/CCompareDlg.h"
 #include "desktop/CMainDlg.h"
 #include "desktop/CPrintGraphData.h"
@@ -168,6 +173,30 @@ TEST_F(GraphPageUi, PdfAndSvgKeepTextAsTextAndTheRunsName) {
     EXPECT_GT(paths, 0);
 }
 
+// The disk fills while a page is written (the file size the process may
+// write is held down, its signal ignored, so writes fail as on a full disk):
+// the earlier page stays whole, nothing else is left, the save says it failed.
+TEST_F(GraphPageUi, APageThatDoesNotFitOnTheDiskLeavesTheEarlierOne) {
+    GraphModel model;
+    flatLine(model);
+    const auto svg = dir.path() / "page.svg";
+    ASSERT_TRUE(saveGraphPage(svg.string(), model, namedPage("run_0042.csv")));
+    const std::string earlier = fileText(svg);
+    std::error_code failure;
+    bool saved = true;
+    bool pdfSaved = true;
+    {
+        const test::FullDisk full(earlier.size() / 2);
+        saved = saveGraphPage(svg.string(), model, namedPage("another.csv"), {}, &failure);
+        pdfSaved = saveGraphPage((dir.path() / "page.pdf").string(), model, namedPage("another.csv"));
+    }
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(failure, std::errc::file_too_large);
+    EXPECT_FALSE(pdfSaved);
+    EXPECT_EQ(fileText(svg), earlier);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
 TEST_F(GraphPageUi, EightTracesOf25000PointsStayUnderTwoMegabytesAsPdf) {
     GraphModel model;
     constexpr int kPoints = 25000;
@@ -267,6 +296,23 @@ TEST_F(GraphPageUi, SaveGraphImageAsksThenReportsTheFullPath) {
     prompter.scriptFile((dir.path() / "gone" / "g.png").string());
     EXPECT_FALSE(print.saveGraphImage(graph, namedPage("a.csv")));
     EXPECT_TRUE(messages(prompter).empty());  // the window shows the command's own message
+
+    // A file a recording holds, though the dialog asked to replace it: left
+    // as it is, and said why.
+    const auto held = dir.write("held.png", "rows being recorded\n");
+    const auto recorder = openFile(held, "ab");
+    ASSERT_TRUE(claimForWriting(recorder.get()));
+    prompter.clear();
+    prompter.scriptFile(held.string());
+    EXPECT_FALSE(print.saveGraphImage(graph, namedPage("a.csv")));
+    EXPECT_EQ(messages(prompter), std::vector<std::string>{heldFileProblem(held)});
+    QWidget window;
+    window.resize(40, 30);
+    prompter.clear();
+    prompter.scriptFile(held.string());
+    EXPECT_FALSE(print.saveWindow(window));
+    EXPECT_EQ(messages(prompter), std::vector<std::string>{heldFileProblem(held)});
+    EXPECT_EQ(fileText(held), "rows being recorded\n");
 }
 
 TEST_F(GraphPageUi, SaveWindowCapturesTheWidget) {

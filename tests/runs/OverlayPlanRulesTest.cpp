@@ -16,8 +16,12 @@ TEST(OverlayPlanRules, NumberOfFractionsIsAnInteger1To99) {
 }
 
 TEST(OverlayPlanRules, ZoneChecksStopAtTheFirstFailureInZoneOrder) {
-    // A zone may end where it starts; zone 1 has no start to fall below.
+    // A zone may end where it starts; zone 1 starts at the meniscus, 0 mm,
+    // and ends no higher (its fractions would have a negative distance).
     EXPECT_EQ(zoneRowsProblem({{"10", "2"}, {"10", "1"}, {"25.5", "99"}}), "");
+    EXPECT_EQ(zoneRowsProblem({{"0", "2"}}), "");
+    EXPECT_EQ(zoneRowsProblem({{"-5", "5"}}), "End position is less than start position for zone #1.");
+    EXPECT_EQ(zonesProblem({{{0, -0.01, 1}}, 0}), "End position is less than start position for zone #1.");
     EXPECT_EQ(zoneRowsProblem({{"10", "2"}, {"9.99", "1"}}),
               "End position is less than start position for zone #2.");
     EXPECT_EQ(zoneRowsProblem({{"", "2"}}), "Invalid end position for zone #1.");

@@ -6,6 +6,7 @@
 
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
+#include "base/LineReader.h"
 #include "base/WriterLock.h"
 #include "runs/RunDataFile.h"
 #include "runs/RunFileCleaner.h"
@@ -63,7 +64,10 @@ TEST_F(RunFileCleanerTest, KeepsOnlyTheFirstSampleOfEachStandingPiston) {
                   "2, 2, 2, 2, 0.10, 0.200000, 0.05, 0.200000, 0.05, 1.000000\n"
                   "4, 4, 4, 4, 0.20, 0.400000, 0.15, 0.400000, 0.15, 1.000000\n"
                   "7, 7, 7, 7, 0.30, 0.700000, 0.25, 0.700000, 0.25, 1.000000\n");
-    EXPECT_TRUE(prompter.texts().empty());
+    // The line that is no row is told (the header's seven lines, then the
+    // fifth); the row in flight is not a row of the run.
+    EXPECT_EQ(prompter.texts(), std::vector<std::string>{"Warning: 1 row of " + file.string() +
+                                                         " could not be read and was left out (line 12)."});
     EXPECT_FALSE(scratchLeftBehind());
 }
 
@@ -125,6 +129,23 @@ TEST_F(RunFileCleanerTest, AFileWithoutItsColumnHeaderIsLeftUntouched) {
     EXPECT_FALSE(cleaner.removeDuplicates(dir.path() / "missing.csv"));
     EXPECT_EQ(prompter.texts().back(), "Error, unable to remove duplicate samples from file: " +
                                            (dir.path() / "missing.csv").string());
+}
+
+// A row longer than the reader takes whole would be cut: the pass is
+// refused and the file stays as it was, in either layout.
+TEST_F(RunFileCleanerTest, ARowTooLongToReadWholeRefusesThePass) {
+    const std::string longRow =
+        "1, 1, 1, 1, 0.10, 0.1, 0.05, 0.1, 0.05, 1.0" + std::string(LineReader::kMaxLine, ' ') + "\n";
+    const auto content = kTwoChannelHeader + "2, 2, 2, 2, 0.20, 0.2, 0.15, 0.2, 0.15, 1.0\n" + longRow;
+    const auto file = dir.write("run.csv", content);
+    EXPECT_FALSE(cleaner.removeDuplicates(file));
+    EXPECT_EQ(prompter.texts(), std::vector<std::string>{"Error, line 9 of " + file.string() + " is longer than " +
+                                                         std::to_string(LineReader::kMaxLine) +
+                                                         " bytes, too long for a row; the file was not changed."});
+    EXPECT_EQ(test::readFile(file), content);
+    const auto em1 = dir.write("em1.csv", kEm1Header + "1.00, 0.010000, 0, 0.000\n" + longRow);
+    EXPECT_FALSE(cleaner.removeEm1Duplicates(em1));
+    EXPECT_FALSE(scratchLeftBehind());
 }
 
 // The user's own files of the scratch names stay as they are; the work file

@@ -7,7 +7,10 @@
 
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
+#include "app/FileReplace.h"
+#include "base/FileHandle.h"
 #include "base/TextFormat.h"
+#include "base/WriterLock.h"
 #include "runs/OverlayPlanBlock.h"
 #include "runs/RunDataFile.h"
 #include "setup/OverlayPlanEditor.h"
@@ -148,6 +151,27 @@ TEST_F(PlanEditor, WithoutZonesDoneOffersAPlainResave) {
     const std::string copy = test::readFile(dir / "again.csv");
     EXPECT_TRUE(copy.starts_with("Corvane Text Data File: again.csv\n"));
     EXPECT_EQ(copy.find("[overlay plan]"), std::string::npos);
+}
+
+// A run being recorded (its recorder holds the writer's lock) is never the
+// target of a save, though the save dialog asked: the plan and the plain copy
+// are refused, said so, and the run is left as it is.
+TEST_F(PlanEditor, NeitherSaveReplacesARunBeingRecorded) {
+    const auto recorded = dir.write("sr-running.csv", "Corvane Text Data File: sr-running.csv\n");
+    const auto recorder = openFile(recorded, "ab");
+    ASSERT_TRUE(claimForWriting(recorder.get()));
+
+    auto e = editor(5.0, {{{0, 10, 2}}, 0});
+    prompter.scriptFile(recorded.string());
+    EXPECT_EQ(e.done(), OverlayPlanEditor::Done::Stay);
+    EXPECT_EQ(prompter.texts().back(), heldFileProblem(recorded));
+
+    auto plain = editor();
+    prompter.answerYes();
+    prompter.scriptFile(recorded.string());
+    EXPECT_EQ(plain.done(), OverlayPlanEditor::Done::Stay);
+    EXPECT_EQ(prompter.texts().back(), heldFileProblem(recorded));
+    EXPECT_EQ(test::readFile(recorded), "Corvane Text Data File: sr-running.csv\n");
 }
 
 }  // namespace
