@@ -107,6 +107,16 @@ TEST(RecordCli, SaysWhyNoUnitWasHeardAndExitsThreeWhenTheUnitFellSilentMidRun) {
     }
 }
 
+TEST(RecordCli, TheWarmUpOffersNoKeyWhereNoKeyCanReachIt) {
+    TempDir folder;
+    const auto run = runToEnd({"/bin/sh", "-c", "cd '" + folder.str() + "' && exec '" + kCli +
+                                                    "' record --simulate --sim-speed 10 --seconds 1 -o run.csv "
+                                                    "< /dev/null"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_THAT(run.err, MatchesRegex("(.|\n)*\nWarming up, time remaining = [0-9]+ seconds\n(.|\n)*"));
+    EXPECT_THAT(run.err, Not(HasSubstr("press any key")));
+}
+
 TEST(RecordCli, RefusesAFullTempFolderUnlessAnOptionAnswers) {
     TempDir folder;
     for (int i = 0; i < 20; ++i) {
