@@ -5,7 +5,7 @@ CMAKE_FLAGS  ?=
 FUZZ_SECONDS ?= 60
 GENERATOR    := -G Ninja
 
-.PHONY: all bootstrap configure build test run bench fuzz asan tsan clean
+.PHONY: all bootstrap configure build test run bench fuzz asan tsan deb windows windows-test clean
 
 all: build
 
@@ -50,5 +50,18 @@ fuzz: bootstrap
 	@cmake --build $(BUILD_DIR)-fuzz -j $(JOBS)
 	@scripts/fuzz.sh $(BUILD_DIR)-fuzz $(FUZZ_SECONDS)
 
+# The Debian package, in dist/ (a Release build of its own in $(BUILD_DIR)-deb).
+deb:
+	@scripts/make-deb.sh $(BUILD_DIR)-deb dist
+
+# The core, corvane-cli (without render) and corvane-sim for 64-bit Windows,
+# cross-built with mingw-w64 in $(BUILD_DIR)-windows; their tests under wine.
+windows:
+	@scripts/windows-build.sh $(BUILD_DIR)-windows
+
+windows-test:
+	@scripts/windows-test.sh $(BUILD_DIR)-windows $(BUILD_DIR)
+
 clean:
-	rm -rf $(BUILD_DIR) $(BUILD_DIR)-bench $(BUILD_DIR)-asan $(BUILD_DIR)-tsan $(BUILD_DIR)-fuzz
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-bench $(BUILD_DIR)-asan $(BUILD_DIR)-tsan $(BUILD_DIR)-fuzz \
+	  $(BUILD_DIR)-deb $(BUILD_DIR)-windows dist

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Corvane needs to build, test and run. Does
 # nothing when all of them are present; runs as root or through sudo.
+#   scripts/bootstrap.sh           the build, the tests, the desktop program
+#   scripts/bootstrap.sh deb       and what `make deb` needs to make the package
+#   scripts/bootstrap.sh windows   and the Windows cross-build and wine (`make windows-test`)
 set -euo pipefail
 
 packages=(
@@ -9,6 +12,16 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libeigen3-dev
   xvfb xauth
 )
+for extra in "$@"; do
+  case "$extra" in
+    deb) packages+=(dpkg-dev help2man lintian desktop-file-utils) ;;
+    # posix threads: std::thread and std::mutex; googletest's sources come
+    # with libgtest-dev and are built for Windows in the cross build;
+    # python3 makes the test's pty pair.
+    windows) packages+=(g++-mingw-w64-x86-64-posix wine64 googletest python3) ;;
+    *) echo "bootstrap: unknown package set '$extra'" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for package in "${packages[@]}"; do

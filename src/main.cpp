@@ -20,6 +20,7 @@
 #include "recording/Instruments.h"
 #include "app/QtPrompter.h"
 #include "app/ModalInFront.h"
+#include "app/ProgramFolders.h"
 #include "app/ResourceSeeder.h"
 #include "app/ScreenResWarning.h"
 #include "app/SingleInstanceGuard.h"
@@ -31,34 +32,48 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: corvane [--simulate | --simulate-kelvo | --seed | --version]\n"
-    "  --simulate  run on the built-in simulated instruments: a Kelvo unit on COM 3\n"
-    "              and a DE-1 interface box on COM 4; the current folder gets the\n"
-    "              default settings files it lacks first\n"
+    "usage: corvane [--simulate | --simulate-kelvo | --seed | --version] [--folder DIR]\n"
+    "  --simulate        run on the built-in simulated instruments: a Kelvo unit on\n"
+    "                    COM 3 and a DE-1 interface box on COM 4; the working folder\n"
+    "                    gets the default settings files it lacks first\n"
     "  --simulate-kelvo  the same with the Kelvo unit alone, for its set-up chain\n"
-    "              and two-channel runs (View > Simulated Instrument drives it)\n"
-    "  --seed      only copy the default settings files the current folder lacks\n"
-    "  --version   print the program version\n"
-    "Corvane works in the current folder: prefs.cfg, rotors.txt, the check lists,\n"
-    "Users, TEMP and the run files live there.\n";
+    "                    and two-channel runs (View > Simulated Instrument drives it)\n"
+    "  --seed            only copy the default settings files the working folder lacks\n"
+    "  --folder DIR      work in DIR (made when missing)\n"
+    "  --version         print the program version\n"
+    "Corvane works in one folder: prefs.cfg, rotors.txt, the check lists, Users,\n"
+    "TEMP and the run files live there. Without --folder an installed Corvane\n"
+    "works in the user's own folder (~/.local/share/corvane, or\n"
+    "$XDG_DATA_HOME/corvane), which gets the default settings files it lacks at\n"
+    "every start; run from its build tree it works in the current folder.\n";
 
-// Copies the default settings files the current folder lacks; an existing
-// file is never replaced.
-bool seedCurrentFolder(const char* argv0) {
-    std::error_code ec;
-    auto exe = std::filesystem::canonical("/proc/self/exe", ec);
-    if (ec) {
-        exe = std::filesystem::absolute(argv0, ec);
-    }
-    const auto resources = corvane::findResourcesFolder(exe.parent_path());
+// Copies the default settings files the folder lacks; an existing file is
+// never replaced.
+bool seedFolder(const std::filesystem::path& folder) {
+    const auto resources = corvane::findResourcesFolder(corvane::executableFolder());
     if (resources.empty()) {
         std::fputs("corvane: the resources folder with the default settings files was not found\n", stderr);
         return false;
     }
-    const int copied = corvane::seedWorkingFolder(resources, std::filesystem::current_path());
-    if (copied < 0) {
-        std::fputs("corvane: a default settings file could not be copied\n", stderr);
+    if (corvane::seedWorkingFolder(resources, folder) < 0) {
+        std::fprintf(stderr, "corvane: a default settings file could not be copied into %s\n",
+                     folder.string().c_str());
         return false;
+    }
+    return true;
+}
+
+// The working folder given with --folder DIR (empty without), read before the
+// toolkit starts so that --seed needs no display. False when DIR is missing.
+bool givenFolder(int argc, char* argv[], std::filesystem::path& folder) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--folder") {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                std::fprintf(stderr, "corvane: --folder needs a folder\n%s", kUsage);
+                return false;
+            }
+            folder = argv[i + 1];
+        }
     }
     return true;
 }
@@ -66,13 +81,9 @@ bool seedCurrentFolder(const char* argv0) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    // Seeding, the usage and the version need no display: they are done
-    // before the toolkit starts.
+    // The usage and the version need no display and no folder.
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg(argv[i]);
-        if (arg == "--seed") {
-            return seedCurrentFolder(argv[0]) ? 0 : 1;
-        }
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
@@ -80,6 +91,27 @@ int main(int argc, char* argv[]) {
         if (arg == "--version") {
             std::printf("Corvane version %s\n", corvane::kVersionText);
             return 0;
+        }
+    }
+    std::filesystem::path given;
+    if (!givenFolder(argc, argv, given)) {
+        return 2;
+    }
+    std::error_code error;
+    const auto current = std::filesystem::current_path(error);
+    const auto start = corvane::chooseStartFolder(given, corvane::executableFolder(), current,
+                                                  corvane::perUserDataFolder());
+    if (start.folder.empty()) {
+        std::fputs("corvane: no folder to work in: HOME is not set; give one with --folder DIR\n", stderr);
+        return 1;
+    }
+    if (start.folder != current) {
+        std::filesystem::create_directories(start.folder, error);
+    }
+    // Seeding needs no display: it is done before the toolkit starts.
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--seed") {
+            return seedFolder(start.folder) ? 0 : 1;
         }
     }
     QApplication app(argc, argv);
@@ -98,16 +130,18 @@ int main(int argc, char* argv[]) {
         } else if (args[i] == QLatin1String("--simulate-kelvo")) {
             simulate = true;
             de1Box = false;
+        } else if (args[i] == QLatin1String("--folder")) {
+            ++i;  // read above
         } else {
             std::fprintf(stderr, "corvane: unknown option %s\n%s", args[i].toLocal8Bit().constData(), kUsage);
             return 2;
         }
     }
 
-    if (simulate && !seedCurrentFolder(argv[0])) {
+    if ((start.seed || simulate) && !seedFolder(start.folder)) {
         return 1;
     }
-    const std::filesystem::path startup = std::filesystem::current_path();
+    const std::filesystem::path& startup = start.folder;
     corvane::SteadyClock clock;
     corvane::QtPrompter prompter;
 

@@ -5,24 +5,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
+#include "app/FileReplaceRules.h"
 #include "base/TextFormat.h"
 #include "base/WriterLock.h"
 
 namespace corvane {
 
-namespace {
+using namespace replacing;
 
-// Another program may hold the file for a moment; the attempts are spaced by
-// 1 ms, so a file that stays busy is given up after about a second.
-constexpr int kBusyAttempts = 1000;
-// mkostemp's XXXXXX.
-constexpr std::size_t kSiblingSuffixLength = 6;
+namespace {
 
 bool isBusy(int error) {
     return error == EINTR || error == EAGAIN || error == EBUSY || error == ETXTBSY ||
@@ -85,8 +81,6 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
-enum class Refusal { None, ReadOnly, NotRegular, LinkToNothing, Unreachable };
-
 // The file a rewrite of path lands on, and what it was like.
 struct Target {
     std::filesystem::path file;
@@ -125,60 +119,6 @@ Target targetOf(const std::filesystem::path& path) {
         target.refusal = Refusal::ReadOnly;
     }
     return target;
-}
-
-std::error_code errorFor(Refusal refusal) {
-    switch (refusal) {
-        case Refusal::None: return {};
-        case Refusal::ReadOnly: return std::make_error_code(std::errc::permission_denied);
-        case Refusal::NotRegular: return std::make_error_code(std::errc::invalid_argument);
-        case Refusal::LinkToNothing: return std::make_error_code(std::errc::no_such_file_or_directory);
-        case Refusal::Unreachable: return std::make_error_code(std::errc::io_error);
-    }
-    return {};
-}
-
-std::filesystem::path folderOf(const std::filesystem::path& file) {
-    auto folder = file.parent_path();
-    return folder.empty() ? std::filesystem::path(".") : folder;
-}
-
-// ".NAME.replacing-" and six letters or digits: a name nobody else gives a
-// file, so a leftover is known by it.
-std::string siblingPrefix(const std::filesystem::path& file) {
-    return "." + file.filename().string() + ".replacing-";
-}
-
-bool isSiblingName(const std::string& name, const std::string& prefix) {
-    if (name.size() != prefix.size() + kSiblingSuffixLength || !name.starts_with(prefix)) {
-        return false;
-    }
-    for (std::size_t i = prefix.size(); i < name.size(); ++i) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        if (!std::isalnum(c)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Whether name is a sibling of any file: ".NAME.replacing-XXXXXX".
-bool isAnySiblingName(const std::string& name) {
-    const auto at = name.rfind(".replacing-");
-    return name.size() > 1 && name.front() == '.' && at != std::string::npos && at > 1 &&
-           isSiblingName(name, name.substr(0, at) + ".replacing-");
-}
-
-// Siblings in file's folder left by a replacement that was killed half-way,
-// of any file there: a file that is seldom replaced again (a run cleaned once
-// after its recording) must not keep its leftover for ever.
-void removeLeftoverSiblings(const std::filesystem::path& file) {
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folderOf(file), error)) {
-        if (isAnySiblingName(entry.path().filename().string())) {
-            removeIfAbandoned(entry.path());
-        }
-    }
 }
 
 // A new hidden sibling of file, open for writing and locked as being written.
@@ -270,21 +210,7 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& path, std:
 }
 
 std::string replaceProblem(const std::filesystem::path& path) {
-    const char* name = path.c_str();
-    switch (targetOf(path).refusal) {
-        case Refusal::None: return {};
-        case Refusal::ReadOnly:
-            return formatText("Error, the file is read-only; it was not changed: %s", name);
-        case Refusal::NotRegular:
-            return formatText("Error, not a regular file (a folder, a device or a pipe); it was not "
-                              "changed: %s",
-                              name);
-        case Refusal::LinkToNothing:
-            return formatText("Error, the link leads to no file; it was not changed: %s", name);
-        case Refusal::Unreachable:
-            return formatText("Error, the file cannot be reached; it was not changed: %s", name);
-    }
-    return {};
+    return refusalText(targetOf(path).refusal, path);
 }
 
 bool replaceFile(const std::filesystem::path& path, std::string_view bytes) {

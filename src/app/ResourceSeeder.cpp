@@ -1,14 +1,14 @@
 #include "app/ResourceSeeder.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
+#include <cstdio>
 #include <string>
 #include <system_error>
 
 #include "app/FileReplace.h"
 #include "app/Preferences.h"
+#include "app/ProgramFolders.h"
+#include "base/FileHandle.h"
 
 namespace corvane {
 
@@ -23,28 +23,17 @@ bool holdsDefaults(const std::filesystem::path& folder) {
 
 enum class Created { Yes, AlreadyThere, Failed };
 
-// Creates target with the bytes unless it exists: O_EXCL, so a file that
-// appears in the meantime is never replaced.
+// Creates target with the bytes unless it exists: an exclusive create, so a
+// file that appears in the meantime is never replaced.
 Created createNewFile(const std::filesystem::path& target, const std::string& bytes) {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    FileHandle file = openFile(target, "wbxe");
+    if (!file) {
         return errno == EEXIST ? Created::AlreadyThere : Created::Failed;
     }
-    std::string_view rest = bytes;
-    bool ok = true;
-    while (ok && !rest.empty()) {
-        const auto n = ::write(fd, rest.data(), rest.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        ok = n > 0;
-        if (ok) {
-            rest.remove_prefix(static_cast<std::size_t>(n));
-        }
-    }
-    ok = ::close(fd) == 0 && ok;
-    if (!ok) {
-        ::unlink(target.c_str());
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    if (std::fclose(file.release()) != 0 || !written) {
+        std::error_code ignored;
+        std::filesystem::remove(target, ignored);
         return Created::Failed;
     }
     return Created::Yes;
@@ -57,6 +46,9 @@ std::filesystem::path findResourcesFolder(const std::filesystem::path& executabl
         if (holdsDefaults(candidate)) {
             return std::filesystem::absolute(candidate).lexically_normal();
         }
+    }
+    if (auto installed = installedDataFolder(executableFolder); !installed.empty()) {
+        return installed;
     }
 #ifdef CORVANE_SOURCE_RESOURCES_DIR
     if (holdsDefaults(CORVANE_SOURCE_RESOURCES_DIR)) {

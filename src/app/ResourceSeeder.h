@@ -16,8 +16,9 @@ inline constexpr std::string_view kSeededFiles[] = {
 };
 
 // The folder holding the default settings files: "resources" beside the
-// executable or one level up, else the source tree's resources folder the
-// build was made from. Empty when none of them holds "prefs.cfg".
+// executable or one level up, the installed "share/corvane"
+// (installedDataFolder), else the source tree's resources folder the build
+// was made from. Empty when none of them holds "prefs.cfg".
 [[nodiscard]] std::filesystem::path findResourcesFolder(const std::filesystem::path& executableFolder);
 
 // Copies each of files from resources into working that working lacks; an

@@ -1,15 +1,70 @@
 #include "app/SingleInstanceGuard.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <system_error>
 #include <utility>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
 namespace corvane {
+
+#ifdef _WIN32
+
+std::filesystem::path SingleInstanceGuard::defaultLockFolder() {
+    std::error_code error;
+    return std::filesystem::temp_directory_path(error);
+}
+
+std::optional<SingleInstanceGuard> SingleInstanceGuard::claim(const std::filesystem::path& lockFolder,
+                                                              std::string_view name) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(lockFolder, error)) {
+        return std::nullopt;
+    }
+    // "Local\\": the user's session. A mutex name takes no further backslash.
+    std::wstring tail = std::filesystem::path(std::string(name)).wstring() + L"@" +
+                        std::filesystem::absolute(lockFolder, error).wstring();
+    std::replace(tail.begin(), tail.end(), L'\\', L'/');
+    const std::wstring mutexName = L"Local\\" + tail;
+    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, mutexName.c_str());
+    if (mutex == nullptr) {
+        return std::nullopt;
+    }
+    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+        ::CloseHandle(mutex);
+        return std::nullopt;
+    }
+    return SingleInstanceGuard(static_cast<void*>(mutex));
+}
+
+SingleInstanceGuard::SingleInstanceGuard(SingleInstanceGuard&& other) noexcept
+    : mutex_(std::exchange(other.mutex_, nullptr)) {}
+
+SingleInstanceGuard& SingleInstanceGuard::operator=(SingleInstanceGuard&& other) noexcept {
+    if (this != &other) {
+        if (mutex_ != nullptr) {
+            ::CloseHandle(static_cast<HANDLE>(mutex_));
+        }
+        mutex_ = std::exchange(other.mutex_, nullptr);
+    }
+    return *this;
+}
+
+SingleInstanceGuard::~SingleInstanceGuard() {
+    if (mutex_ != nullptr) {
+        ::CloseHandle(static_cast<HANDLE>(mutex_));
+    }
+}
+
+#else
 
 std::filesystem::path SingleInstanceGuard::defaultLockFolder() {
     std::error_code error;
@@ -61,5 +116,7 @@ SingleInstanceGuard::~SingleInstanceGuard() {
         ::close(fd_);
     }
 }
+
+#endif
 
 }  // namespace corvane

@@ -6,6 +6,10 @@
 
 namespace corvane {
 
+FileHandle openFile(const std::filesystem::path& path, const char* mode) {
+    return FileHandle(std::fopen(path.c_str(), mode));
+}
+
 FileKind fileKindOf(const std::filesystem::path& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
@@ -34,6 +38,23 @@ FileHandle openRegularFile(const std::filesystem::path& path) {
         ::close(fd);
     }
     return file;
+}
+
+bool canCreateFilesIn(const std::filesystem::path& folder) {
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+bool syncToDisk(std::FILE* file) {
+    return file != nullptr && std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
+}
+
+std::optional<FileStamp> stampOf(std::FILE* file) {
+    struct stat info {};
+    if (file == nullptr || ::fstat(::fileno(file), &info) != 0) {
+        return std::nullopt;
+    }
+    return FileStamp{static_cast<std::uintmax_t>(info.st_size),
+                     static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 }
 
 }  // namespace corvane

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 namespace corvane {
 
@@ -14,9 +16,9 @@ struct FileCloser {
 // platform's line ends, and fflush hands a row to the OS in one write.
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-[[nodiscard]] inline FileHandle openFile(const std::filesystem::path& path, const char* mode) {
-    return FileHandle(std::fopen(path.string().c_str(), mode));
-}
+// fopen's modes, with "x" (create, never open an existing file; errno
+// EEXIST) and "e" (not inherited by child processes) on every platform.
+[[nodiscard]] FileHandle openFile(const std::filesystem::path& path, const char* mode);
 
 // What a name stands for, links followed, found without opening it: opening
 // a pipe for reading waits for a writer, and a device may never end.
@@ -28,5 +30,23 @@ enum class FileKind { Missing, Regular, Folder, Other };
 // kind is checked on the opened file, so a name swapped for a pipe in the
 // meantime is refused too.
 [[nodiscard]] FileHandle openRegularFile(const std::filesystem::path& path);
+
+// Whether this program may create files in folder: the permission bits on
+// POSIX; on Windows, where a folder answers by its access list, a file made
+// and removed at once.
+[[nodiscard]] bool canCreateFilesIn(const std::filesystem::path& folder);
+
+// Hands what was written through file to the disk itself (flushed, then
+// synced), so that a crash or a power cut after it keeps the bytes.
+[[nodiscard]] bool syncToDisk(std::FILE* file);
+
+// An open file's size and last write time, to tell whether it changed
+// between two looks.
+struct FileStamp {
+    std::uintmax_t size = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+[[nodiscard]] std::optional<FileStamp> stampOf(std::FILE* file);
 
 }  // namespace corvane

@@ -9,7 +9,10 @@ namespace corvane {
 // printf into a std::string, for header lines and messages (not rows: those
 // go through RowText).
 [[nodiscard]] std::string formatText(const char* format, ...)
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+    // MinGW's own C99 printf (__USE_MINGW_ANSI_STDIO), not the system's.
+    __attribute__((format(gnu_printf, 1, 2)))
+#elif defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;

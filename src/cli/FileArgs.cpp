@@ -1,9 +1,7 @@
 #include "cli/FileArgs.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
+#include <system_error>
 
 #include "app/FileReplace.h"
 #include "base/FileHandle.h"
@@ -47,11 +45,10 @@ std::string outputFileProblem(std::string_view command, const std::filesystem::p
     if (file.filename().empty() || fileKindOf(absolute.parent_path()) != FileKind::Folder) {
         return prefixed(command, "the folder to write into does not exist: " + named(file));
     }
-    if (::access(absolute.parent_path().c_str(), W_OK | X_OK) != 0) {
+    if (!canCreateFilesIn(absolute.parent_path())) {
         return prefixed(command, "no permission to write into the folder of " + named(file));
     }
-    struct stat link {};
-    if (::lstat(file.c_str(), &link) != 0) {
+    if (!std::filesystem::exists(std::filesystem::symlink_status(file, error))) {
         return {};
     }
     if (!force) {

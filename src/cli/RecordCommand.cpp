@@ -178,7 +178,13 @@ std::atomic<int> gInterrupts{0};
 char gLeaveText[4352] = "\ncorvane-cli record: interrupted again; nothing was recorded\n";
 std::atomic<std::size_t> gLeaveLength{std::strlen(gLeaveText)};
 
-extern "C" void onInterrupt(int) {
+extern "C" void onInterrupt(int signal) {
+#ifdef _WIN32
+    // The C runtime of Windows puts the default back before each call.
+    std::signal(signal, onInterrupt);
+#else
+    (void)signal;
+#endif
     if (gInterrupts.fetch_add(1) >= 1) {
         // Every row is in the file already: leaving now loses none of them.
         // (A standard error that is gone cannot be told either.)
@@ -194,6 +200,25 @@ void setLeaveText(const std::filesystem::path& tempFile) {
     gLeaveLength.store(n > 0 ? std::min(static_cast<std::size_t>(n), sizeof gLeaveText - 1) : 0);
 }
 
+#ifdef _WIN32
+// Ctrl+C and Ctrl+Break of the console.
+class InterruptHandlers {
+public:
+    InterruptHandlers()
+        : oldInt_(std::signal(SIGINT, onInterrupt)), oldBreak_(std::signal(SIGBREAK, onInterrupt)) {}
+    ~InterruptHandlers() {
+        std::signal(SIGINT, oldInt_);
+        std::signal(SIGBREAK, oldBreak_);
+    }
+    InterruptHandlers(const InterruptHandlers&) = delete;
+    InterruptHandlers& operator=(const InterruptHandlers&) = delete;
+
+private:
+    using Handler = void (*)(int);
+    Handler oldInt_;
+    Handler oldBreak_;
+};
+#else
 class InterruptHandlers {
 public:
     InterruptHandlers() {
@@ -214,6 +239,7 @@ private:
     struct sigaction oldInt_ {};
     struct sigaction oldTerm_ {};
 };
+#endif
 
 [[nodiscard]] bool interrupted() { return gInterrupts.load() > 0; }
 
@@ -594,8 +620,7 @@ int runRecord(int argc, char** argv) {
     // The run is written into TEMP from its first row: a folder where that
     // cannot happen is found out now, not after the piston has moved.
     std::filesystem::create_directories(folder / "TEMP", error);
-    if (fileKindOf(folder / "TEMP") != FileKind::Folder ||
-        ::access((folder / "TEMP").c_str(), W_OK | X_OK) != 0) {
+    if (fileKindOf(folder / "TEMP") != FileKind::Folder || !canCreateFilesIn(folder / "TEMP")) {
         console.line("corvane-cli record: cannot write run files into " +
                      (folder / "TEMP").string());
         return kFailed;

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "app/Preferences.h"
+#include "app/ProgramFolders.h"
 #include "app/ResourceSeeder.h"
 
 namespace corvane::cli {
@@ -20,8 +21,7 @@ std::optional<std::filesystem::path> prepareWorkingFolder(const std::string& com
     if (std::filesystem::exists(Preferences::pathIn(folder), error)) {
         return folder;
     }
-    const auto exe = std::filesystem::canonical("/proc/self/exe", error);
-    const auto resources = findResourcesFolder(error ? std::filesystem::path() : exe.parent_path());
+    const auto resources = findResourcesFolder(executableFolder());
     if (resources.empty() || seedWorkingFolder(resources, folder) < 0) {
         std::fprintf(stderr,
                      "%sthis folder has no prefs.cfg, and the default settings files could not be "

@@ -35,7 +35,11 @@ constexpr Command kCommands[] = {
 };
 
 void usage(std::FILE* out) {
-    std::fprintf(out, "usage: corvane-cli COMMAND [ARGS...]\n\ncommands:\n");
+    std::fprintf(out,
+                 "usage: corvane-cli COMMAND [ARGS...]\n"
+                 "       corvane-cli --version\n"
+                 "The instrument's tools for the command line; 'corvane-cli COMMAND --help'\n"
+                 "gives a command's options.\n\ncommands:\n");
     for (const auto& command : kCommands) {
         std::fprintf(out, "  %-10s %s\n", command.name, command.summary);
     }
@@ -51,6 +55,10 @@ int main(int argc, char** argv) {
     const std::string_view name = argv[1];
     if (name == "-h" || name == "--help" || name == "help") {
         usage(stdout);
+        return 0;
+    }
+    if (name == "--version") {
+        std::printf("corvane-cli (Corvane) %s\n", corvane::kVersionText);
         return 0;
     }
     for (const auto& command : kCommands) {

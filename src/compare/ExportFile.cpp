@@ -1,7 +1,5 @@
 #include "compare/ExportFile.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <string_view>
@@ -224,7 +222,7 @@ ExportResult exportToFile(const std::filesystem::path& path, const std::vector<E
     }
     auto created = createSiblingFile(path);
     if (created.path.empty()) return ExportResult::CannotCreate;
-    const bool written = writeExport(created.file.get(), sets) && ::fsync(::fileno(created.file.get())) == 0;
+    const bool written = writeExport(created.file.get(), sets) && syncToDisk(created.file.get());
     const bool closed = std::fclose(created.file.release()) == 0;
     if (!written || !closed) {
         std::filesystem::remove(created.path, error);

@@ -1,13 +1,50 @@
 #include "link/D2xxLibrary.h"
 
-#include <dlfcn.h>
-
 #include <array>
 #include <cstring>
+#include <filesystem>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
 
 namespace corvane {
 
 namespace {
+
+// The system's loader: the library's handle (null when it cannot be loaded,
+// with why), its functions, and letting it go.
+#ifdef _WIN32
+void* loadLibrary(const std::string& name, std::string& why) {
+    // A bare name is looked for beside the program and in the system's
+    // folders, never in the current folder; a path is taken as it is.
+    const std::filesystem::path path(name);
+    const bool bare = !path.has_parent_path();
+    HMODULE library = ::LoadLibraryExW(bare ? path.c_str() : std::filesystem::absolute(path).c_str(), nullptr,
+                                       bare ? LOAD_LIBRARY_SEARCH_DEFAULT_DIRS : 0);
+    if (library == nullptr) {
+        why = "not found (Windows error " + std::to_string(::GetLastError()) + ")";
+    }
+    return reinterpret_cast<void*>(library);
+}
+void* findFunction(void* library, const char* name) {
+    return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(library), name));
+}
+void unloadLibrary(void* library) { ::FreeLibrary(static_cast<HMODULE>(library)); }
+#else
+void* loadLibrary(const std::string& name, std::string& why) {
+    void* library = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        const char* error = ::dlerror();
+        why = error ? error : "not found";
+    }
+    return library;
+}
+void* findFunction(void* library, const char* name) { return ::dlsym(library, name); }
+void unloadLibrary(void* library) { ::dlclose(library); }
+#endif
 
 void* deviceOf(BridgeHandle handle) {
     return reinterpret_cast<void*>(handle);
@@ -16,7 +53,7 @@ void* deviceOf(BridgeHandle handle) {
 // Finds one function; false (with the reason) when the library lacks it.
 template <class Fn>
 bool resolve(void* library, const char* name, Fn& out, std::string& reason) {
-    out = reinterpret_cast<Fn>(::dlsym(library, name));
+    out = reinterpret_cast<Fn>(findFunction(library, name));
     if (out == nullptr) {
         reason = std::string("it has no function ") + name;
         return false;
@@ -27,10 +64,10 @@ bool resolve(void* library, const char* name, Fn& out, std::string& reason) {
 }  // namespace
 
 D2xxLibrary::D2xxLibrary(std::string libraryName) {
-    void* library = ::dlopen(libraryName.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::string why;
+    void* library = loadLibrary(libraryName, why);
     if (library == nullptr) {
-        const char* error = ::dlerror();
-        reason_ = "bridge library " + libraryName + " not available: " + (error ? error : "not found");
+        reason_ = "bridge library " + libraryName + " not available: " + why;
         return;
     }
     Functions fn;
@@ -50,7 +87,7 @@ D2xxLibrary::D2xxLibrary(std::string libraryName) {
         resolve(library, "bridge_write", fn.write, missing) &&
         resolve(library, "bridge_close", fn.close, missing);
     if (!complete) {
-        ::dlclose(library);
+        unloadLibrary(library);
         reason_ = "bridge library " + libraryName + " not available: " + missing;
         return;
     }
@@ -60,7 +97,7 @@ D2xxLibrary::D2xxLibrary(std::string libraryName) {
 
 D2xxLibrary::~D2xxLibrary() {
     if (handle_ != nullptr) {
-        ::dlclose(handle_);
+        unloadLibrary(handle_);
     }
 }
 

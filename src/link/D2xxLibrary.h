@@ -13,7 +13,11 @@ namespace corvane {
 // and reason() says why; nothing else is affected.
 class D2xxLibrary : public BridgeLibrary {
 public:
+#ifdef _WIN32
+    static constexpr const char* kDefaultLibraryName = "d2xx.dll";
+#else
     static constexpr const char* kDefaultLibraryName = "libd2xx.so";
+#endif
 
     // A bare name is looked up where the system looks for libraries; a path
     // is taken as it is.

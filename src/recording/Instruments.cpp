@@ -1,7 +1,7 @@
 #include "recording/Instruments.h"
 
 #include "link/D2xxLibrary.h"
-#include "link/PosixSerialPortApi.h"
+#include "link/SystemSerialPorts.h"
 #include "link/TtyBridgeLibrary.h"
 #include "sim/SimRig.h"
 
@@ -9,7 +9,7 @@ namespace corvane {
 
 struct Instruments::Impl {
     std::unique_ptr<SimRig> rig;
-    std::unique_ptr<PosixSerialPortApi> posix;
+    std::unique_ptr<SystemSerialPortApi> systemPorts;
     std::unique_ptr<BridgeLibrary> bridge;
     std::string reason;
 };
@@ -27,7 +27,7 @@ Instruments::Instruments(const InstrumentChoice& choice, Clock& clock,
         impl_->rig = std::make_unique<SimRig>(clock, config);
         return;
     }
-    impl_->posix = std::make_unique<PosixSerialPortApi>(startupFolder);
+    impl_->systemPorts = std::make_unique<SystemSerialPortApi>(startupFolder);
     if (!choice.bridgeLibrary.empty()) {
         auto loaded = std::make_unique<D2xxLibrary>(choice.bridgeLibrary);
         if (loaded->available()) {
@@ -43,7 +43,7 @@ Instruments::Instruments(const InstrumentChoice& choice, Clock& clock,
     if (vendor->available()) {
         impl_->bridge = std::move(vendor);
     } else {
-        impl_->bridge = std::make_unique<TtyBridgeLibrary>(*impl_->posix);
+        impl_->bridge = std::make_unique<TtyBridgeLibrary>(*impl_->systemPorts);
     }
 }
 
@@ -57,7 +57,7 @@ SerialPortApi& Instruments::ports() {
     if (impl_->rig) {
         return impl_->rig->ports();
     }
-    return *impl_->posix;
+    return *impl_->systemPorts;
 }
 
 BridgeLibrary* Instruments::bridge() {

@@ -1,6 +1,5 @@
 #include "runs/ProfileFile.h"
 
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <string>
@@ -87,8 +86,8 @@ std::string readBytes(const std::filesystem::path& path, std::string& error) {
         case FileKind::Regular: break;
     }
     const FileHandle file = openRegularFile(path);
-    struct stat info {};
-    if (!file || ::fstat(::fileno(file.get()), &info) != 0) {
+    const auto stamp = file ? stampOf(file.get()) : std::nullopt;
+    if (!stamp) {
         error = std::string(kCannotRead);
         return {};
     }
@@ -96,7 +95,7 @@ std::string readBytes(const std::filesystem::path& path, std::string& error) {
         error = formatText("larger than %ju MB: too large for a profile", kMaxRunFileBytes >> 20);
         return std::string();
     };
-    const auto size = static_cast<std::uintmax_t>(info.st_size);
+    const auto size = stamp->size;
     if (size > kMaxRunFileBytes) return tooLarge();
     // Read to the end, not to the size seen: a file still being written may have grown.
     std::string bytes(static_cast<std::size_t>(size) + 1, '\0');

@@ -1,8 +1,5 @@
 #include "runs/RunFileCopy.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <vector>
@@ -74,9 +71,8 @@ CopyResult copyRest(std::FILE* in, std::FILE* out, std::uintmax_t limit) {
     return CopyResult::Ok;
 }
 
-bool sameState(const struct stat& a, const struct stat& b) {
-    return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
-           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+bool sameState(const std::optional<FileStamp>& a, const std::optional<FileStamp>& b) {
+    return a && b && *a == *b;
 }
 
 }  // namespace
@@ -141,12 +137,12 @@ CreatedFile createSiblingFile(const std::filesystem::path& path) {
 TitledCopy::TitledCopy(const std::filesystem::path& source, const std::filesystem::path& target)
     : target_(target) {
     const auto in = openRegularFile(source);
-    struct stat before {};
-    if (!in || ::fstat(::fileno(in.get()), &before) != 0) {
+    const auto before = in ? stampOf(in.get()) : std::nullopt;
+    if (!before) {
         result_ = CopyResult::CannotOpenSource;
         return;
     }
-    if (static_cast<std::uintmax_t>(before.st_size) > kMaxRunFileBytes) {
+    if (before->size > kMaxRunFileBytes) {
         result_ = CopyResult::TooLarge;
         return;
     }
@@ -171,12 +167,10 @@ TitledCopy::TitledCopy(const std::filesystem::path& source, const std::filesyste
     result_ = copyRest(in.get(), out, kMaxRunFileBytes);
     // The copy reaches the disk before anybody may delete the source.
     if (result_ == CopyResult::Ok &&
-        (std::fflush(out) != 0 || ::fsync(::fileno(out)) != 0)) {
+        !syncToDisk(out)) {
         result_ = CopyResult::WriteFailed;
     }
-    struct stat after {};
-    if (result_ == CopyResult::Ok &&
-        (::fstat(::fileno(in.get()), &after) != 0 || !sameState(before, after))) {
+    if (result_ == CopyResult::Ok && !sameState(before, stampOf(in.get()))) {
         result_ = CopyResult::SourceChanged;
     }
     source_ = fileStateOf(::fileno(in.get()));

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include <sys/stat.h>
 
 #include "app/FileReplace.h"
 #include "app/NameCheck.h"
@@ -215,12 +214,12 @@ std::optional<std::filesystem::path> TempFolder::saveCopy(const std::filesystem:
     // Everything about the source is checked before anything is written.
     {
         const auto in = openRegularFile(source);
-        struct stat info {};
-        if (!in || ::fstat(::fileno(in.get()), &info) != 0) {
+        const auto stamp = in ? stampOf(in.get()) : std::nullopt;
+        if (!stamp) {
             prompter_.message(formatText("Error, unable to open temporary file: %s", name.c_str()));
             return std::nullopt;
         }
-        if (static_cast<std::uintmax_t>(info.st_size) > kMaxRunFileBytes) {
+        if (stamp->size > kMaxRunFileBytes) {
             prompter_.message(tooLargeText(source));
             return std::nullopt;
         }

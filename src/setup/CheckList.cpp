@@ -37,7 +37,7 @@ CheckList::CheckList(Prompter& prompter) : prompter_(prompter) {}
 
 std::vector<CheckListItem> CheckList::read(const std::filesystem::path& path) {
     std::vector<CheckListItem> items;
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.string().c_str(), "rb"),
                                                                &std::fclose);
     if (!file) {
         prompter_.message(formatText("Error, unable to open file: %s", path.string().c_str()));

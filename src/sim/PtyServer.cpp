@@ -1,11 +1,12 @@
 #include "sim/PtyServer.h"
 
+#include "sim/PortServer.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -60,19 +61,14 @@ PtyServer::~PtyServer() {
 
 void PtyServer::serve(SimDevice& device, Clock& clock, const std::atomic<bool>& stop) {
     std::array<std::uint8_t, 512> buffer{};
+    // A full pty buffer (nobody reading) loses the rest, as a line would.
+    const auto send = [this](std::span<const std::uint8_t> bytes) {
+        [[maybe_unused]] const auto written = ::write(master_, bytes.data(), bytes.size());
+        return true;
+    };
     while (!stop.load()) {
-        for (;;) {
-            const auto n = device.readAvailable(buffer);
-            if (n == 0) {
-                break;
-            }
-            // A full pty buffer (nobody reading) loses the rest, as a line would.
-            [[maybe_unused]] const auto written = ::write(master_, buffer.data(), n);
-        }
-        std::int64_t waitMs = 20;
-        if (const auto next = device.nextOutputMs()) {
-            waitMs = std::clamp<std::int64_t>(*next - clock.nowMs(), 1, 20);
-        }
+        (void)passDeviceOutput(device, buffer, send);
+        const std::int64_t waitMs = msUntilDeviceOutput(device, clock);
         pollfd fd{master_, POLLIN, 0};
         if (poll(&fd, 1, static_cast<int>(waitMs)) > 0 && (fd.revents & POLLIN) != 0) {
             const auto got = ::read(master_, buffer.data(), buffer.size());

@@ -1,6 +1,8 @@
 // corvane-sim: a simulated Kelvo unit or DE-1 interface box served on a
-// pseudo-terminal. Prints the terminal's path on the first line of stdout,
-// then serves until interrupted or terminated.
+// pseudo-terminal (POSIX), or on a serial port the system has (--port N: one
+// end of a null-modem pair; the only way on Windows). Prints the terminal's
+// or the port's name on the first line of stdout, then serves until
+// interrupted or terminated.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -10,14 +12,21 @@
 #include <optional>
 #include <string_view>
 #include <utility>
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <cerrno>
 
 #include "app/Clock.h"
+#include "app/Version.h"
+#include "link/SystemSerialPorts.h"
+#include "sim/PortServer.h"
+#ifndef _WIN32
 #include "sim/PtyServer.h"
+#endif
 #include "sim/SimDe1Box.h"
 #include "sim/SimFaultPlan.h"
 #include "sim/SimKelvoUnit.h"
@@ -34,6 +43,9 @@ void usage(std::FILE* out) {
     std::fprintf(out,
                  "usage: corvane-sim [OPTIONS]\n"
                  "Serves a simulated instrument on a pseudo-terminal and prints its path.\n\n"
+                 "  --port N             serve on the serial port COM N instead (one end of a\n"
+                 "                       null-modem pair; the only way on Windows; on POSIX\n"
+                 "                       the [ports] map of prefs.cfg in the current folder)\n"
                  "  --device kelvo|de1   the instrument (default kelvo)\n"
                  "  --text               Kelvo unit in text-line mode (five integers a line)\n"
                  "  --mode N             Kelvo power-on mode code (default 10)\n"
@@ -54,7 +66,8 @@ void usage(std::FILE* out) {
                  "  --seed N             noise and fault generator seed (default 1)\n"
                  "  --link PATH          also make PATH a symbolic link to the terminal (an\n"
                  "                       existing PATH is refused, except a link into /dev/pts\n"
-                 "                       that leads nowhere, left by a run that was killed)\n");
+                 "                       that leads nowhere, left by a run that was killed)\n"
+                 "  --version            print the program version\n");
 }
 
 // The fault options: whether each takes a value; nothing for other options.
@@ -76,6 +89,7 @@ bool parseNumber(const char* text, double& value) {
     return end != text && *end == '\0';
 }
 
+#ifndef _WIN32
 // The --link name: a symbolic link to the terminal for as long as the
 // simulator serves. It never takes the place of anything a user may need:
 // an existing name is refused, except a link into /dev/pts that leads
@@ -133,6 +147,26 @@ private:
     std::string target_;
     bool made_ = false;
 };
+#endif
+
+// Serves the device on COM port until stopped; the exit code.
+int serveOnPort(int port, corvane::SimDevice& device, corvane::Clock& clock) {
+    std::error_code error;
+    corvane::SystemSerialPortApi ports(std::filesystem::current_path(error));
+    auto opened = ports.open(port);
+    if (!opened) {
+        std::fprintf(stderr, "corvane-sim: cannot open COM%d\n", port);
+        return 1;
+    }
+    const auto name = ports.describe(port);
+    std::printf("COM%d%s%s\n", port, name.empty() ? "" : " ", name.c_str());
+    std::fflush(stdout);
+    if (!corvane::servePort(*opened, device, clock, gStop)) {
+        std::fprintf(stderr, "corvane-sim: COM%d failed (error %u)\n", port, opened->lastError());
+        return 1;
+    }
+    return 0;
+}
 
 }  // namespace
 
@@ -144,6 +178,7 @@ int main(int argc, char** argv) {
     corvane::SimFaultPlan faults;
     bool useDe1 = false;
     std::string linkPath;
+    int port = 0;
 
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -159,6 +194,9 @@ int main(int argc, char** argv) {
         };
         if (arg == "-h" || arg == "--help") {
             usage(stdout);
+            return 0;
+        } else if (arg == "--version") {
+            std::printf("corvane-sim (Corvane) %s\n", corvane::kVersionText);
             return 0;
         } else if (arg == "--device" && hasValue) {
             const std::string_view device = argv[++i];
@@ -212,6 +250,8 @@ int main(int argc, char** argv) {
             de1.seed = kelvo.seed + 1;
         } else if (arg == "--link" && hasValue) {
             linkPath = argv[++i];
+        } else if (arg == "--port") {
+            port = static_cast<int>(numeric(1, 256));
         } else {
             std::fprintf(stderr, "corvane-sim: unknown option '%s'\n\n", argv[i]);
             usage(stderr);
@@ -219,6 +259,30 @@ int main(int argc, char** argv) {
         }
     }
 
+    corvane::SteadyClock clock;
+    std::unique_ptr<corvane::SimDevice> device;
+    if (useDe1) {
+        device = std::make_unique<corvane::SimDe1Box>(clock, de1);
+    } else {
+        device = std::make_unique<corvane::SimKelvoUnit>(clock, kelvo);
+    }
+    device->setFaults(faults.faults);
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    if (port != 0) {
+        if (!linkPath.empty()) {
+            std::fputs("corvane-sim: --link names a pseudo-terminal; a port served with --port has its own name\n",
+                       stderr);
+            return 2;
+        }
+        return serveOnPort(port, *device, clock);
+    }
+#ifdef _WIN32
+    std::fputs("corvane-sim: Windows has no pseudo-terminals; serve on one end of a null-modem pair "
+               "with --port N\n",
+               stderr);
+    return 2;
+#else
     auto server = corvane::PtyServer::open();
     if (!server) {
         std::fprintf(stderr, "corvane-sim: cannot open a pseudo-terminal: %s\n", std::strerror(errno));
@@ -233,20 +297,10 @@ int main(int argc, char** argv) {
         }
     }
 
-    corvane::SteadyClock clock;
-    std::unique_ptr<corvane::SimDevice> device;
-    if (useDe1) {
-        device = std::make_unique<corvane::SimDe1Box>(clock, de1);
-    } else {
-        device = std::make_unique<corvane::SimKelvoUnit>(clock, kelvo);
-    }
-    device->setFaults(faults.faults);
-
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
     std::printf("%s\n", server->path().c_str());
     std::fflush(stdout);
 
     server->serve(*device, clock, gStop);
     return 0;
+#endif
 }

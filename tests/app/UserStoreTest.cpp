@@ -46,7 +46,7 @@ TEST(UserStore, OldUserFilesMoveIntoTheirFoldersOnFirstLookup) {
     dir.write("Users/..txt", "[user_settings]\n");
     const UserStore store(dir.path());
 
-    EXPECT_EQ(test::readFile(store.settingsPath("Ann")), "[user_settings]\r\nlastscanname run 4\r\n");
+    EXPECT_EQ(test::readBytes(store.settingsPath("Ann")), "[user_settings]\r\nlastscanname run 4\r\n");
     EXPECT_EQ(dir.read("Users/Bob/settings.txt"), "junk [user_settings]\nx 1\n");
     EXPECT_FALSE(dir.exists("Users/Ann.txt"));
     EXPECT_FALSE(dir.exists("Users/Bob.TXT"));

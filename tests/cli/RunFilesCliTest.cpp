@@ -16,6 +16,8 @@
 namespace corvane {
 namespace {
 
+using test::namesIn;
+
 const std::filesystem::path kFixtures = std::filesystem::path(CORVANE_FIXTURES_DIR) / "runs";
 const std::string kCli = std::string(CORVANE_BINARY_DIR) + "/src/cli/corvane-cli";
 
@@ -140,15 +142,6 @@ const std::string kRunHeader = "Corvane Text Data File: temp.csv\nDate: 2024-1-1
 const std::string kRows = "1, 1, 1, 1, 0.10, 0.1, 0.05, 0.1, 0.05, 1\n"
                           "2, 2, 2, 2, 0.10, 0.1, 0.05, 0.1, 0.05, 1\n"
                           "3, 3, 3, 3, 0.20, 0.1, 0.15, 0.1, 0.15, 1\n";
-
-std::vector<std::string> namesIn(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 TEST_F(RunFilesCli, OnlyRegularFilesAreReadAndNothingWaitsOnAPipeOrADevice) {
     ASSERT_EQ(::mkfifo((dir / "pipe.csv").c_str(), 0644), 0);

@@ -17,6 +17,13 @@ namespace {
 std::string printfFixed(double value, int decimals) {
     char text[512];
     std::snprintf(text, sizeof text, "%.*f", decimals, value);
+#ifdef _WIN32
+    // MinGW's printf drops the sign of a NaN; rows keep "-nan" on every
+    // system, as glibc writes it, so files read the same wherever they came from.
+    if (std::isnan(value) && std::signbit(value)) {
+        return std::string("-") + text;
+    }
+#endif
     return text;
 }
 

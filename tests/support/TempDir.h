@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace corvane::test {
 
@@ -27,7 +28,14 @@ private:
     std::filesystem::path path_;
 };
 
-// Reads a whole file as bytes; empty when it cannot be read.
+// Reads a whole file as the platform's text mode reads it: the bytes on
+// POSIX; on Windows, where the program writes its text files with CR LF,
+// each CR LF as LF, so one expectation holds on both. Empty when it cannot
+// be read.
 [[nodiscard]] std::string readFile(const std::filesystem::path& path);
+// The bytes of a whole file, line ends as they are.
+[[nodiscard]] std::string readBytes(const std::filesystem::path& path);
+// The names of a folder's entries, sorted.
+[[nodiscard]] std::vector<std::string> namesIn(const std::filesystem::path& folder);
 
 }  // namespace corvane::test
