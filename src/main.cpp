@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "app/CScreenResWarningDlg.h"
+#include "app/Version.h"
 #include "app/CSelectCOMPortDlg.h"
 #include "app/Clock.h"
 #include "recording/Instruments.h"
@@ -31,7 +32,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: corvane [--simulate | --simulate-kelvo | --seed] [--folder DIR]\n"
+    "usage: corvane [--simulate | --simulate-kelvo | --seed | --version] [--folder DIR]\n"
     "  --simulate        run on the built-in simulated instruments: a Kelvo unit on\n"
     "                    COM 3 and a DE-1 interface box on COM 4; the working folder\n"
     "                    gets the default settings files it lacks first\n"
@@ -39,6 +40,7 @@ constexpr const char* kUsage =
     "                    and two-channel runs (View > Simulated Instrument drives it)\n"
     "  --seed            only copy the default settings files the working folder lacks\n"
     "  --folder DIR      work in DIR (made when missing)\n"
+    "  --version         print the program version\n"
     "Corvane works in one folder: prefs.cfg, rotors.txt, the check lists, Users,\n"
     "TEMP and the run files live there. Without --folder an installed Corvane\n"
     "works in the user's own folder (~/.local/share/corvane, or\n"
@@ -79,6 +81,18 @@ bool givenFolder(int argc, char* argv[], std::filesystem::path& folder) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // The usage and the version need no display and no folder.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg(argv[i]);
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("Corvane version %s\n", corvane::kVersionText);
+            return 0;
+        }
+    }
     std::filesystem::path given;
     if (!givenFolder(argc, argv, given)) {
         return 2;
@@ -118,9 +132,6 @@ int main(int argc, char* argv[]) {
             de1Box = false;
         } else if (args[i] == QLatin1String("--folder")) {
             ++i;  // read above
-        } else if (args[i] == QLatin1String("--help") || args[i] == QLatin1String("-h")) {
-            std::fputs(kUsage, stdout);
-            return 0;
         } else {
             std::fprintf(stderr, "corvane: unknown option %s\n%s", args[i].toLocal8Bit().constData(), kUsage);
             return 2;

@@ -62,7 +62,7 @@ void writeText(const std::vector<Found>& found, const XAxis& x) {
                         p.index, p.position, p.value);
         }
         if (k > 0) {
-            std::printf("; offset %.2f samples", f.aligned->offsetSamples);
+            std::printf("; offset %.0f samples", f.aligned->offsetSamples);
             if (x.axis == AlignAxis::Millimetres) {
                 std::printf(", %s", xText(f.aligned->offsetMm, x.unit).c_str());
             }

@@ -213,6 +213,49 @@ void writeTextProfile(const std::string& path, const Profile& p, bool rows) {
     }
 }
 
+// The rest of the header's description and the unit's settings: a value
+// the file does not hold is null.
+void writeJsonDescription(Json& j, const RunFileHeader& h) {
+    const RunInfo& info = h.info;
+    const auto text = [&](const char* name, const std::string& value) {
+        j.key(name);
+        value.empty() ? j.null() : j.string(value);
+    };
+    text("rotor_speed_krpm", info.speed);
+    text("spin_time", info.spinTime);
+    j.key("w2t");
+    if (info.w2tMantissa.empty()) {
+        j.null();
+    } else {
+        j.open('{');
+        j.field("mantissa", info.w2tMantissa);
+        j.integerField("exponent", info.w2tExponent);
+        j.close('}');
+    }
+    text("sample_volume_ml", info.sampleVolume);
+    j.key("number_of_tubes");
+    h.hasRunInfo ? j.integer(info.numberOfTubes) : j.null();
+    j.key("temperature");
+    h.hasRunInfo ? j.number(info.temperature) : j.null();
+    j.key("unit_settings");
+    if (!h.device) {
+        j.null();
+        return;
+    }
+    const RecordedDeviceSettings& d = *h.device;
+    j.open('{');
+    j.integerField("pc", d.pc);
+    j.integerField("sample_interval_ms", d.sampleIntervalMs);
+    j.key("samples_per_sec");
+    d.sampleIntervalMs > 0 ? j.number(1000.0 / d.sampleIntervalMs) : j.null();
+    j.integerField("duty_cycle_a", d.dutyCycleA);
+    j.integerField("duty_cycle_b", d.dutyCycleB);
+    j.field("samples_per_mm", d.samplesPerMm);
+    j.field("scan_speed", d.scanSpeed);
+    j.field("scan_distance", d.scanDistance);
+    j.close('}');
+}
+
 void writeJson(const std::string& path, const RunDataFile& run, bool rows) {
     const auto& h = run.header();
     const auto& info = h.info;
@@ -245,6 +288,7 @@ void writeJson(const std::string& path, const RunDataFile& run, bool rows) {
     }
     j.key("volume_per_mm");
     h.hasVolumePerMm ? j.number(info.volumePerMm) : j.null();
+    writeJsonDescription(j, h);
     j.key("de1");
     if (!h.em1) {
         j.null();

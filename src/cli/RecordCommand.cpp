@@ -32,6 +32,7 @@
 #include "cli/FileArgs.h"
 #include "cli/PeakArgs.h"
 #include "cli/RunDescriptionArgs.h"
+#include "cli/TerminalKeys.h"
 #include "cli/WorkingFolder.h"
 #include "recording/SampleReader.h"
 #include "recording/AcquisitionSession.h"
@@ -392,13 +393,15 @@ public:
 
     void drive(ConnectionFlow& flow) override {
         // Ctrl+C ends a warm-up; --skip-warmup presses a key for as long as
-        // the warm-up runs (the flow drops keys until the unit has talked).
+        // the warm-up runs (the flow drops keys until the unit has talked),
+        // and so does a key on the terminal.
         std::jthread watcher([&](std::stop_token stop) {
             while (!stop.stop_requested()) {
                 if (interrupted()) {
                     flow.abort();
                 }
-                if (skipWarmup_ && flow.state() == ConnectionState::WarmingUp) {
+                const bool key = keys_.keyPressed();
+                if ((skipWarmup_ || key) && flow.state() == ConnectionState::WarmingUp) {
                     flow.keyPressed();
                 }
                 clock_.sleepMs(kWatchMs, stop);
@@ -420,7 +423,8 @@ public:
     }
 
     void setTitle(const std::string&) override {}
-    void setMessage(const std::string& text) override {
+    void setMessage(const std::string& message) override {
+        const std::string text = keys_.isTerminal() ? message : withoutKeyHint(message);
         const std::scoped_lock lock(mutex_);
         if (text != shown_) {
             shown_ = text;
@@ -435,6 +439,7 @@ private:
     Console& console_;
     Clock& clock_;
     const bool skipWarmup_;
+    const TerminalKeys keys_;
     std::mutex mutex_;
     std::string shown_;
 };

@@ -97,6 +97,8 @@ std::optional<Peak> findPeak(const AlignTrace& set, double x1, double x2, AlignA
     return best;
 }
 
+double wholeSampleOffset(double samples) { return std::round(samples); }
+
 std::optional<PeakOffset> alignOn(const Peak& reference, const AlignTrace& set, double x1, double x2,
                                   AlignAxis axis) {
     const auto peak = findPeak(set, x1, x2, axis);
@@ -109,7 +111,7 @@ std::optional<PeakOffset> alignOn(const Peak& reference, const AlignTrace& set, 
         out.offsetSamples = static_cast<double>(reference.index) - static_cast<double>(peak->index);
     } else {
         out.offsetMm = reference.position - peak->position;
-        out.offsetSamples = out.offsetMm * set.samplesPerMm();
+        out.offsetSamples = wholeSampleOffset(out.offsetMm * set.samplesPerMm());
     }
     return out;
 }

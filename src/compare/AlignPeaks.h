@@ -39,6 +39,12 @@ struct Peak {
     double value = 0.0;
 };
 
+// The one rule for an x offset in samples, wherever it comes from (a drag,
+// AUTO-ALIGN, align, --offset): the nearest whole sample, halves away from
+// zero. The compare window shows it, the graph draws it and an export file
+// writes it, so the three never differ.
+[[nodiscard]] double wholeSampleOffset(double samples);
+
 // The sample with the greatest Abs A value, the first of equal maxima, among
 // the samples from the one at x1 to the one at x2 (either order). On a
 // sample axis a sample is found by its number, clamped to the set; in mm the
@@ -50,7 +56,8 @@ struct Peak {
 // What aligning one set on the reference gives.
 struct PeakOffset {
     Peak peak;
-    // Added to the set's sample numbers, it puts its peak on the reference's.
+    // Added to the set's sample numbers, it puts its peak on the reference's:
+    // a whole number of samples (wholeSampleOffset of the mm offset in mm).
     double offsetSamples = 0.0;
     // In mm: added to the set's positions (AUTO-ALIGN shifts them by it).
     double offsetMm = 0.0;

@@ -1,5 +1,7 @@
 #include "compare/CompareOffsets.h"
 
+#include "compare/AlignPeaks.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -22,7 +24,9 @@ const SetPlacement& CompareOffsets::placement(int set) const {
     return sets_[static_cast<std::size_t>(valid(set) ? set : 0)];
 }
 
-bool CompareOffsets::setXOffset(int set, double samples) { return edit(sets_, set, samples, &SetPlacement::xOffset); }
+bool CompareOffsets::setXOffset(int set, double samples) {
+    return edit(sets_, set, wholeSampleOffset(samples), &SetPlacement::xOffset);
+}
 bool CompareOffsets::setYOffset(int set, double offset) { return edit(sets_, set, offset, &SetPlacement::yOffset); }
 bool CompareOffsets::setXGain(int set, double gain) { return edit(sets_, set, gain, &SetPlacement::xGain); }
 bool CompareOffsets::setYGain(int set, double gain) { return edit(sets_, set, gain, &SetPlacement::yGain); }

@@ -31,6 +31,7 @@ public:
     [[nodiscard]] double xOffset(int set) const { return placement(set).xOffset; }
     [[nodiscard]] double yOffset(int set) const { return placement(set).yOffset; }
 
+    // An x offset is kept as wholeSampleOffset of the one asked for.
     // Each false, changing nothing, for an index outside 0..3 or a value
     // that is not finite.
     bool setXOffset(int set, double samples);

@@ -29,7 +29,7 @@ const char* startTypeText(int type) {
     }
 }
 
-long long rowOffset(const ExportSet& set) { return static_cast<long long>(std::trunc(set.offset)); }
+long long rowOffset(const ExportSet& set) { return static_cast<long long>(wholeSampleOffset(set.offset)); }
 
 // A table line: the label, then ", " and one cell per set.
 template <class Cell>

@@ -42,7 +42,7 @@ struct ExportParameters {
 struct ExportSet {
     std::string name;
     std::string xUnit = "mm";  // the reference's names the first column
-    double offset = 0.0;  // samples, truncated when written; the reference's counts as 0
+    double offset = 0.0;  // samples, wholeSampleOffset when written; the reference's counts as 0
     ExportParameters parameters;
     std::vector<double> position;
     std::vector<double> absorbance;

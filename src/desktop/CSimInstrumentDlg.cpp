@@ -10,7 +10,10 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalBlocker>
 #include <QSlider>
+#include <QTimer>
+#include <iterator>
 
 
 namespace corvane {
@@ -25,28 +28,50 @@ QSlider* slider(int low, int high, int value, QWidget* parent) {
     return s;
 }
 
+// The medium list's rows.
+constexpr SimMedium kMediumOrder[] = {SimMedium::Air, SimMedium::Water, SimMedium::Reference, SimMedium::Tube};
+
 }  // namespace
+
+int CSimInstrumentDlg::mediumRow() const { return medium_->currentIndex(); }
+
+void CSimInstrumentDlg::showMedium() {
+    const SimMedium now = unit_.medium();
+    for (int i = 0; i < static_cast<int>(std::size(kMediumOrder)); ++i) {
+        if (kMediumOrder[static_cast<std::size_t>(i)] == now && medium_->currentIndex() != i) {
+            const QSignalBlocker quiet(medium_);
+            medium_->setCurrentIndex(i);
+        }
+    }
+}
+
+void CSimInstrumentDlg::showEvent(QShowEvent* event) {
+    showMedium();
+    QDialog::showEvent(event);
+}
 
 CSimInstrumentDlg::CSimInstrumentDlg(SimKelvoUnit& unit, SimAssistant* assistant, QWidget* parent)
     : QDialog(parent), unit_(unit) {
     setWindowTitle(QStringLiteral("Simulated Instrument"));
     auto* form = new QFormLayout(this);
 
-    auto* medium = new QComboBox(this);
-    medium->addItems({QStringLiteral("Air"), QStringLiteral("Pure water"),
-                      QStringLiteral("1.00/0.23 OD 260/280 reference liquid"), QStringLiteral("The tube's gradient")});
-    const SimMedium order[] = {SimMedium::Air, SimMedium::Water, SimMedium::Reference, SimMedium::Tube};
-    for (int i = 0; i < 4; ++i) {
-        if (order[i] == unit_.medium()) {
-            medium->setCurrentIndex(i);
-        }
-    }
-    connect(medium, &QComboBox::currentIndexChanged, this, [this, order](int i) {
-        if (i >= 0 && i < 4) {
-            unit_.setMedium(order[i]);
+    medium_ = new QComboBox(this);
+    medium_->addItems({QStringLiteral("Air"), QStringLiteral("Pure water"),
+                       QStringLiteral("1.00/0.23 OD 260/280 reference liquid"), QStringLiteral("The tube's gradient")});
+    showMedium();
+    connect(medium_, &QComboBox::currentIndexChanged, this, [this](int i) {
+        if (i >= 0 && i < static_cast<int>(std::size(kMediumOrder))) {
+            unit_.setMedium(kMediumOrder[static_cast<std::size_t>(i)]);
         }
     });
-    form->addRow(QStringLiteral("Under the needles:"), medium);
+    auto* follow = new QTimer(this);
+    connect(follow, &QTimer::timeout, this, [this] {
+        if (isVisible()) {
+            showMedium();
+        }
+    });
+    follow->start(250);
+    form->addRow(QStringLiteral("Under the needles:"), medium_);
     if (assistant != nullptr) {
         auto* follow = new QCheckBox(QStringLiteral("The assistant moves the needles as the prompts say"), this);
         follow->setChecked(assistant->following());

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <memory>
 
+class QComboBox;
 class QMainWindow;
 
 namespace corvane {
@@ -22,8 +23,19 @@ class CSimInstrumentDlg : public QDialog {
 public:
     CSimInstrumentDlg(SimKelvoUnit& unit, SimAssistant* assistant, QWidget* parent = nullptr);
 
+    // The medium list's row of what the needles are in now.
+    [[nodiscard]] int mediumRow() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    // The list follows the needles: the assistant moves them, the unit
+    // puts them back before the piston moves.
+    void showMedium();
+
     SimKelvoUnit& unit_;
+    QComboBox* medium_ = nullptr;
 };
 
 // The bench's assistant over the program's prompter; null without a

@@ -46,7 +46,8 @@ std::string runInfoLines(const RunInfo& info) {
     text += formatText("UV Unit: %s\n", uvUnitText(info.uvUnit));
     text += textLine("Rotor Manufacturer", info.rotorManufacturer);
     text += textLine("Rotor Model", info.rotorModel);
-    text += textLine("Speed", info.speed, " rpm");
+    // The USER page asks for kRPM: the header says so (a reader strips either unit).
+    text += textLine("Speed", info.speed, " krpm");
     if (info.gradient.empty()) {
         text += "Gradient: \n";
     } else {
@@ -118,9 +119,10 @@ std::string RunRecorder::headerText(const std::string& fileName, const RunDescri
     if (description.runInfo) {
         text += runInfoLines(*description.runInfo);
         text += "\n";
-        if (description.device) {
-            text += deviceLines(*description.device);
-        }
+    }
+    // Without a description too: the rates a run was recorded at belong to its data.
+    if (description.device) {
+        text += deviceLines(*description.device);
     }
     if (em1 != nullptr) {
         text += em1->headerBlock();

@@ -27,7 +27,7 @@ class Prompter;
 // What a run file's header is made of.
 struct RunDescription {
     std::optional<RunInfo> runInfo;        // the experiment lines (and the unit's settings)
-    std::optional<DeviceSettings> device;  // written only with a RunInfo
+    std::optional<DeviceSettings> device;  // the unit's settings lines, with or without a RunInfo
     std::optional<Em1RunWriter::Setup> em1;  // a DE-1 run
     // The volume per mm a DE-1 run's fractions are measured with, when the
     // recording chose it (the standard run's, without a RunInfo figure);

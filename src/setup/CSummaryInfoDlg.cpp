@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "setup/CMyComboBox.h"
@@ -48,6 +49,15 @@ CSummaryInfoDlg::CSummaryInfoDlg(UserPage::Env env, QWidget* parent) : QDialog(p
 }
 
 void CSummaryInfoDlg::build() {
+    // The page comes up during the warm-up, before the unit is known: the
+    // UV Unit line follows it while the page is up.
+    auto* followUnit = new QTimer(this);
+    connect(followUnit, &QTimer::timeout, this, [this] {
+        if (isVisible()) {
+            showUnit();
+        }
+    });
+    followUnit->start(250);
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(10);

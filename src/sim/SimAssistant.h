@@ -11,7 +11,8 @@ class SimKelvoUnit;
 // The lab assistant of the simulated bench: every message passes to the
 // real prompter, and one that tells the operator to put the needles into
 // water or into the reference liquid has the simulated unit's needles moved
-// there first (while a message is up the operator cannot reach the bench).
+// there first (while a message is up the operator cannot reach the bench),
+// and puts them back into the tube before the piston next moves.
 // Off, it only passes the messages on.
 class SimAssistant : public Prompter {
 public:

@@ -132,7 +132,17 @@ void SimKelvoUnit::requestKey1() {
 }
 
 void SimKelvoUnit::setMedium(SimMedium medium) {
-    mutate([&] { medium_ = medium; });
+    mutate([&] {
+        medium_ = medium;
+        needlesLent_ = false;
+    });
+}
+
+void SimKelvoUnit::lendNeedles(SimMedium medium) {
+    mutate([&] {
+        medium_ = medium;
+        needlesLent_ = medium != SimMedium::Tube;
+    });
 }
 
 SimMedium SimKelvoUnit::medium() {
@@ -360,6 +370,10 @@ void SimKelvoUnit::acceptKey(std::uint8_t key, double atMs) {
 
 void SimKelvoUnit::enterMode(std::uint8_t mode, double atMs) {
     advancePiston(atMs);
+    if (needlesLent_ && (mode == kModeManual || mode == kModeAuto)) {
+        medium_ = SimMedium::Tube;
+        needlesLent_ = false;
+    }
     mode_ = mode;
     motion_ = Motion::None;
     cycleStartMs_ = atMs;

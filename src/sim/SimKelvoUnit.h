@@ -183,6 +183,11 @@ public:
 
     void setMedium(SimMedium medium);
     [[nodiscard]] SimMedium medium();
+    // Needles a helper held into a beaker for a prompt: they go back into the
+    // tube's gradient when the unit next enters a mode that moves the piston
+    // (manual or auto), as a bench assistant puts them back once the prompts
+    // are done. setMedium() is the operator's own choice and stays.
+    void lendNeedles(SimMedium medium);
     // The source LED slides (clamped to kSimLedMin..kSimLedMax).
     void setLedPosition(SimChannel channel, double position);
     [[nodiscard]] double ledPosition(SimChannel channel);
@@ -257,6 +262,7 @@ private:
     Cmd0Settings settings_;
     std::uint8_t knob_;
     SimMedium medium_;
+    bool needlesLent_ = false;
     double ledA_;
     double ledB_;
     bool statusBit0_ = false;

@@ -62,7 +62,7 @@ TEST_F(ExportCommand, WritesOffsetsGivenOrFoundByTheAlignSearch) {
     EXPECT_EQ(file[1], "Corvane Files Exported: a.csv, b.csv, c.csv");
     EXPECT_EQ(file[3], "a.csv: 0 samples") << "the reference counts as 0";
     EXPECT_EQ(file[4], "b.csv: -2 samples");
-    EXPECT_EQ(file[5], "c.csv: 3 samples");
+    EXPECT_EQ(file[5], "c.csv: 4 samples") << "3.7 samples is 4 to the nearest sample";
     EXPECT_EQ(file[10], "Piston Speed (mm/sec), 1.00, 1.00, 1.00");
     EXPECT_EQ(file[23], "Distance(mm), a.csv_Absorbance, b.csv_Absorbance, c.csv_Absorbance");
     EXPECT_EQ(file[24], ", , 0.000000, ") << "b starts two rows before the reference";

@@ -120,7 +120,7 @@ TEST(ProfileCli, AlignLinesProfilesUpOnSamplesOrOnTheirOwnUnit) {
     const auto mixed = cli({"align", (kRuns / "two_channel.csv").string(), profile("plain.pks")});
     ASSERT_EQ(mixed.exitCode, 0) << mixed.err;
     // The run peaks at its sample 3, plain.pks at row 26 (index 25).
-    EXPECT_TRUE(contains(mixed.out, "plain.pks: peak at sample 25, 0.0433 min, Val 37.924600; offset -22.00 samples\n"))
+    EXPECT_TRUE(contains(mixed.out, "plain.pks: peak at sample 25, 0.0433 min, Val 37.924600; offset -22 samples\n"))
         << mixed.out;
 
     const auto units = cli({"align", "--x", "mm", (kRuns / "two_channel.csv").string(), profile("plain.pks")});
@@ -133,7 +133,7 @@ TEST(ProfileCli, AlignLinesProfilesUpOnSamplesOrOnTheirOwnUnit) {
     const auto minutes = cli({"align", "--json", "--x", "min", "--from", "0", "--to", "0.2", profile("plain.pks"),
                               profile("german_crlf.pks")});
     ASSERT_EQ(minutes.exitCode, 0) << minutes.err;
-    EXPECT_TRUE(contains(minutes.out, "\"peak_index\":20,\"peak_position\":0.035,\"offset_samples\":5.019")) << minutes.out;
+    EXPECT_TRUE(contains(minutes.out, "\"peak_index\":20,\"peak_position\":0.035,\"offset_samples\":5,")) << minutes.out;
     EXPECT_TRUE(contains(minutes.out, "\"offset_mm\":null,\"offset_x\":0.008333}")) << minutes.out;
 }
 

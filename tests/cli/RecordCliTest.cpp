@@ -78,6 +78,10 @@ TEST(RecordCli, RecordsASimulatedRunThatInfoReads) {
     ASSERT_EQ(file.read(folder / "run.csv"), RunDataFile::ReadStatus::Ok);
     EXPECT_THAT(run.out, HasSubstr(": " + std::to_string(file.sampleCount()) + " samples"));
     EXPECT_GT(file.sampleCount(), 100U);
+    // No description was given; the unit's rates are in the header all the same.
+    ASSERT_TRUE(file.header().device.has_value());
+    EXPECT_EQ(file.header().device->scanSpeed, 1.0);
+    EXPECT_GT(file.header().device->sampleIntervalMs, 0);
 }
 
 TEST(RecordCli, SaysWhyNoUnitWasHeardAndExitsThreeWhenTheUnitFellSilentMidRun) {
@@ -101,6 +105,16 @@ TEST(RecordCli, SaysWhyNoUnitWasHeardAndExitsThreeWhenTheUnitFellSilentMidRun) {
         EXPECT_THAT(run.out, MatchesRegex("saved .*/run\\.csv: [1-9][0-9]* samples\n"));
         EXPECT_TRUE(tempRuns(folder.path()).empty());
     }
+}
+
+TEST(RecordCli, TheWarmUpOffersNoKeyWhereNoKeyCanReachIt) {
+    TempDir folder;
+    const auto run = runToEnd({"/bin/sh", "-c", "cd '" + folder.str() + "' && exec '" + kCli +
+                                                    "' record --simulate --sim-speed 10 --seconds 1 -o run.csv "
+                                                    "< /dev/null"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_THAT(run.err, MatchesRegex("(.|\n)*\nWarming up, time remaining = [0-9]+ seconds\n(.|\n)*"));
+    EXPECT_THAT(run.err, Not(HasSubstr("press any key")));
 }
 
 TEST(RecordCli, RefusesAFullTempFolderUnlessAnOptionAnswers) {

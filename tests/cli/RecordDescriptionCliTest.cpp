@@ -41,6 +41,12 @@ TEST(RecordDescriptionCli, TheUsersStoredSettingsAndTheOptionsReachTheHeaderAndN
     ASSERT_EQ(info.exitCode, 0) << info.err;
     EXPECT_THAT(info.out, HasSubstr("\"experiment\":\"10-50% sucrose\",\"user\":\"Ann\""));
     EXPECT_THAT(info.out, HasSubstr("\"rotor_manufacturer\":\"Beckman\",\"rotor_model\":\"SW41Ti\""));
+    // Every header value, the unit's settings too: 100 ms samples at 1 mm/s.
+    EXPECT_THAT(info.out, HasSubstr("\"rotor_speed_krpm\":\"38\""));
+    EXPECT_THAT(info.out, HasSubstr("\"number_of_tubes\":4,\"temperature\":4,"));
+    EXPECT_THAT(info.out, HasSubstr("\"sample_interval_ms\":100,\"samples_per_sec\":10,"));
+    EXPECT_THAT(info.out, HasSubstr("\"scan_speed\":1,"));
+    EXPECT_THAT(folder.read("r.csv"), HasSubstr("\nSpeed: 38 krpm\n")) << "the unit the USER page asks for";
     RunDataFile file;
     ASSERT_EQ(file.read(folder / "r.csv"), RunDataFile::ReadStatus::Ok);
     const RunInfo& r = file.header().info;

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 #include "compare/AlignPeaks.h"
 #include "compare/CompareOffsets.h"
+#include "compare/ExportFile.h"
 #include "compare/TraceDrag.h"
 
 namespace corvane {
@@ -73,7 +76,7 @@ TEST(AlignPeaks, OffsetsPutTheSetsPeakOnTheReferences) {
     const auto byMm = alignOn(refMm, other, 10.0, 14.5, AlignAxis::Millimetres);
     ASSERT_TRUE(byMm.has_value());
     EXPECT_DOUBLE_EQ(byMm->offsetMm, 2.0);
-    EXPECT_DOUBLE_EQ(byMm->offsetSamples, 2.0 * 10.0 / 4.5);
+    EXPECT_DOUBLE_EQ(byMm->offsetSamples, 4.0);  // 2.0 x 10 / 4.5 = 4.44, to the nearest sample
 }
 
 TEST(CompareOffsets, AlignmentResetKeepsGainsAndYOffsets) {
@@ -89,6 +92,35 @@ TEST(CompareOffsets, AlignmentResetKeepsGainsAndYOffsets) {
     EXPECT_EQ(offsets.yOffset(1), 0.25);
     offsets.resetXGains();
     EXPECT_FALSE(offsets.anyXGainOtherThanOne());
+}
+
+TEST(CompareOffsets, AnXOffsetIsTheNearestWholeSampleWhereverItComesFrom) {
+    // A drag or an mm alignment asks for fractions; the window shows, the
+    // graph draws and the file writes the nearest whole sample.
+    CompareOffsets offsets;
+    const std::pair<double, double> asked[] = {{236.58, 237.0}, {236.4, 236.0}, {-0.5, -1.0}, {2.5, 3.0}};
+    for (const auto& [fraction, whole] : asked) {
+        ASSERT_TRUE(offsets.setXOffset(1, fraction));
+        EXPECT_EQ(offsets.xOffset(1), whole) << fraction;
+        EXPECT_EQ(wholeSampleOffset(fraction), whole) << fraction;
+    }
+    // 236.58 samples of a drag, written: the header and the rows agree with the window.
+    ASSERT_TRUE(offsets.setXOffset(1, 236.58));
+    ExportSet a;
+    a.name = "a";
+    a.position = {1.0};
+    a.absorbance = {0.5};
+    ExportSet b = a;
+    b.name = "b";
+    b.offset = offsets.xOffset(1);
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = ::open_memstream(&buffer, &size);
+    ASSERT_TRUE(writeExport(out, {a, b}));
+    std::fclose(out);
+    const std::string file(buffer, size);
+    std::free(buffer);
+    EXPECT_NE(file.find("b: 237 samples\n"), std::string::npos) << file;
 }
 
 TEST(TraceDrag, SetFollowsTheMouse) {

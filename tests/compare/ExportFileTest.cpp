@@ -107,10 +107,13 @@ TEST(ExportFile, OffsetsShiftRowsAndEmptyCellsFillTheGaps) {
 
     // A set that ends early leaves its column empty; a set outlasting the
     // reference keeps the distance column empty. The reference's own offset
-    // counts as 0 and offsets are cut to whole samples.
+    // counts as 0 and offsets go to the nearest whole sample, as the
+    // compare window shows them (1.9 is 2, -0.9 is -1, 0.5 is 1).
     const auto uneven = dataLines(text({set("a", 7, {1, 2}), set("b", 1.9, {5}), set("c", -0.9, {6, 7, 8})}));
-    EXPECT_EQ(uneven, (std::vector<std::string>{"1.00, 1.000000, , 6.000000", "1.50, 2.000000, 5.000000, 7.000000",
-                                                ", , , 8.000000"}));
+    EXPECT_EQ(uneven, (std::vector<std::string>{", , , 6.000000", "1.00, 1.000000, , 7.000000",
+                                                "1.50, 2.000000, , 8.000000", ", , 5.000000, "}));
+    const std::string halves = text({set("a", 0, {1}), set("b", 0.5, {2}), set("c", -2.5, {3})});
+    EXPECT_NE(halves.find("b: 1 samples\nc: -3 samples\n"), std::string::npos) << halves;
     EXPECT_NE(text({set("a", 7, {1})}).find("a: 0 samples\n"), std::string::npos);
 
     // Values that are not numbers leave their cell empty; the cursor moves on.

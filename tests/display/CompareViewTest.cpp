@@ -164,7 +164,7 @@ TEST(ScreenPlacement, TheWindowStaysAtItsPlaceWhereItFitsAndWholeOnTheScreenWher
     EXPECT_EQ(placeOnScreen(window, {}), window) << "no screen known";
 }
 
-TEST_F(CompareView, TheTraceDragOnAMmAxisMovesTheSetAsFarAsTheMouse) {
+TEST_F(CompareView, TheTraceDragOnAMmAxisMovesTheSetByTheWholeSamplesNearestTheMouse) {
     // Sets 0.1 mm a sample on a 600 px plot of 0 to 6 mm: 100 px are 1 mm.
     // The drag goes through the mouse as the window routes it, over set 1's
     // trace.
@@ -177,9 +177,11 @@ TEST_F(CompareView, TheTraceDragOnAMmAxisMovesTheSetAsFarAsTheMouse) {
     (void)mouse.press({200, 150}, plot);
     EXPECT_TRUE(mouse.move({300, 150}, plot).offsetsChanged);
     (void)mouse.release({300, 150}, plot);
-    EXPECT_NEAR(view.offsets().xOffset(1), 40 / 3.9, 1e-9) << "1 mm of set 1: 40 samples over 3.9 mm";
-    EXPECT_DOUBLE_EQ(view.xShiftOf(1), 1.0) << "drawn 1 mm further right, as far as the mouse went";
-    EXPECT_DOUBLE_EQ(slot(1).x[26], 3.6);
+    // 1 mm of set 1 is 40 / 3.9 = 10.26 samples: it moves 10 whole samples,
+    // the offset the window shows and an export file writes.
+    EXPECT_EQ(view.offsets().xOffset(1), 10.0);
+    EXPECT_DOUBLE_EQ(view.xShiftOf(1), 10 * 3.9 / 40) << "drawn as far as the whole samples go";
+    EXPECT_DOUBLE_EQ(slot(1).x[26], 2.6 + 10 * 3.9 / 40);
 }
 
 TEST_F(CompareView, AnExportFileIsRefusedAsAnOverlay) {

@@ -120,7 +120,7 @@ TEST_F(RunRecorderTest, HeaderCarriesEveryRunInfoLineAndTheUnitsSettings) {
         "UV Unit: Single Wavelength",
         "Rotor Manufacturer: Hitachi",
         "Rotor Model: RPS40T",
-        "Speed: 40 rpm",
+        "Speed: 40 krpm",
         "Gradient: Sucrose 10.0% to 45.5% v/v",
         "Time: 3h",
         "w2t: 1.8 x 10^11",
@@ -168,9 +168,16 @@ TEST_F(RunRecorderTest, AbsentTextsLeaveTheirLinesEmptyAfterTheColon) {
                                         "Rotor Manufacturer: ", "Rotor Model: ", "Speed: ",
                                         "Gradient: ", "Time: ", "w2t: "}));
     EXPECT_EQ(lines[14], "Sample Volume: ");
-    // Without a RunInfo no settings lines, even with a settings record.
+    // Without a RunInfo (a run with no description) the unit's settings
+    // are still written: the scan speed and the sample rate the run used.
     ASSERT_TRUE(recorder.open(dir.path() / "TEMP" / "other.csv", {std::nullopt, device(), {}}));
-    EXPECT_EQ(readFile(dir.path() / "TEMP" / "other.csv").find("pC:"), std::string::npos);
+    ASSERT_TRUE(recorder.close(false));
+    RunDataFile bare;
+    ASSERT_EQ(bare.read(dir.path() / "TEMP" / "other.csv"), RunDataFile::ReadStatus::Ok);
+    EXPECT_FALSE(bare.header().hasRunInfo);
+    ASSERT_TRUE(bare.header().device.has_value());
+    EXPECT_EQ(bare.header().device->scanSpeed, 1.0);
+    EXPECT_EQ(bare.header().device->sampleIntervalMs, 50);
 }
 
 TEST_F(RunRecorderTest, WrittenHeaderReadsBackFieldByField) {

@@ -458,10 +458,26 @@ TEST(SimAssistant, MovesTheNeedlesAsThePromptsSayUnlessTurnedOff) {
     EXPECT_EQ(unit.medium(), SimMedium::Water);
     assistant.message("Insert needles into 1.00 (0.23) OD solution.");
     EXPECT_EQ(unit.medium(), SimMedium::Reference);
+    // Setup and calibration modes keep them in the beaker; a mode that moves
+    // the piston has them back in the tube's gradient.
+    unit.setMode(kModeSetup);
+    unit.setMode(kModeCalibration);
+    EXPECT_EQ(unit.medium(), SimMedium::Reference);
+    unit.setMode(kModeManual);
+    EXPECT_EQ(unit.medium(), SimMedium::Tube);
+    assistant.message(LedSetupPage::kImmerseTips);
+    EXPECT_EQ(unit.medium(), SimMedium::Water);
+    unit.setMode(kModeAuto);
+    EXPECT_EQ(unit.medium(), SimMedium::Tube);
+
+    // The operator's own choice stays through every mode.
+    unit.setMedium(SimMedium::Air);
+    unit.setMode(kModeManual);
+    EXPECT_EQ(unit.medium(), SimMedium::Air);
     assistant.setFollowing(false);
     assistant.message(LedSetupPage::kImmerseTips);
-    EXPECT_EQ(unit.medium(), SimMedium::Reference);
-    EXPECT_EQ(shown.texts().size(), 3U);  // every message still reaches the operator
+    EXPECT_EQ(unit.medium(), SimMedium::Air);
+    EXPECT_EQ(shown.texts().size(), 4U);  // every message still reaches the operator
 }
 
 }  // namespace
