@@ -1,15 +1,20 @@
 #include "cli/TerminalKeys.h"
 
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace corvane::cli {
 
-TerminalKeys::TerminalKeys() {
-    if (::isatty(STDIN_FILENO) != 1 || ::tcgetattr(STDIN_FILENO, &saved_) != 0) {
+struct TerminalKeys::Saved {
+    termios mode{};
+};
+
+TerminalKeys::TerminalKeys() : saved_(std::make_unique<Saved>()) {
+    if (::isatty(STDIN_FILENO) != 1 || ::tcgetattr(STDIN_FILENO, &saved_->mode) != 0) {
         return;
     }
-    termios raw = saved_;
+    termios raw = saved_->mode;
     raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
     raw.c_cc[VMIN] = 0;
     raw.c_cc[VTIME] = 0;
@@ -18,7 +23,7 @@ TerminalKeys::TerminalKeys() {
 
 TerminalKeys::~TerminalKeys() {
     if (terminal_) {
-        (void)::tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
+        (void)::tcsetattr(STDIN_FILENO, TCSANOW, &saved_->mode);
     }
 }
 
@@ -29,12 +34,6 @@ bool TerminalKeys::keyPressed() const {
     pollfd in{STDIN_FILENO, POLLIN, 0};
     char key = 0;
     return ::poll(&in, 1, 0) == 1 && (in.revents & POLLIN) != 0 && ::read(STDIN_FILENO, &key, 1) == 1;
-}
-
-std::string withoutKeyHint(const std::string& line) {
-    constexpr std::string_view kHint = ", press any key to skip";
-    const auto at = line.find(kHint);
-    return at == std::string::npos ? line : line.substr(0, at) + line.substr(at + kHint.size());
 }
 
 }  // namespace corvane::cli

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <termios.h>
-
+#include <memory>
 #include <string>
 
 namespace corvane::cli {
@@ -12,7 +11,7 @@ namespace corvane::cli {
 class TerminalKeys {
 public:
     TerminalKeys();
-    ~TerminalKeys();
+    ~TerminalKeys();  // gives the terminal its mode back
     TerminalKeys(const TerminalKeys&) = delete;
     TerminalKeys& operator=(const TerminalKeys&) = delete;
 
@@ -21,8 +20,9 @@ public:
     [[nodiscard]] bool keyPressed() const;
 
 private:
+    struct Saved;  // the terminal's mode before, per system
+    std::unique_ptr<Saved> saved_;
     bool terminal_ = false;
-    termios saved_{};
 };
 
 // A prompt line for where keys do not reach the program: ", press any key
