@@ -26,7 +26,7 @@ struct AnalyzeParameters {
     std::string baseline = "start";
     std::optional<double> prominence;
     std::optional<double> fullScale;
-    std::vector<RegionSpec> regions;
+    std::vector<RegionChoice> regions;
     std::optional<AnalysisSettings::Deconvolve> deconvolution;
     PeakWidths widths = PeakWidths::Auto;
 };

@@ -18,8 +18,8 @@ constexpr double kShiftSearchShare = 0.1;
 
 double edgeMedian(std::span<const double> y, bool start) {
     const std::size_t n = y.size();
-    const auto share = static_cast<std::size_t>(std::ceil(BaselineSpec::kEdgeShare * static_cast<double>(n)));
-    const std::size_t count = std::min(n, std::max(share, BaselineSpec::kEdgeMinSamples));
+    const auto share = static_cast<std::size_t>(std::ceil(BaselineChoice::kEdgeShare * static_cast<double>(n)));
+    const std::size_t count = std::min(n, std::max(share, BaselineChoice::kEdgeMinSamples));
     const auto first = start ? y.begin() : y.end() - static_cast<std::ptrdiff_t>(count);
     return medianOf({first, first + static_cast<std::ptrdiff_t>(count)});
 }
@@ -112,23 +112,23 @@ void Baseline::subtractFrom(std::span<const double> x, std::span<double> values)
     }
 }
 
-std::optional<Baseline> fitBaseline(const Profile& profile, const BaselineSpec& spec, std::string& problem) {
+std::optional<Baseline> fitBaseline(const Profile& profile, const BaselineChoice& choice, std::string& problem) {
     Baseline b;
-    b.kind = spec.kind;
+    b.kind = choice.kind;
     if (profile.size() == 0) {
         problem = "the profile has no samples";
         return std::nullopt;
     }
-    switch (spec.kind) {
+    switch (choice.kind) {
         case BaselineKind::Constant:
-            b.level = spec.level;
+            b.level = choice.level;
             return b;
         case BaselineKind::Start:
         case BaselineKind::End:
-            b.level = edgeMedian(profile.y, spec.kind == BaselineKind::Start);
+            b.level = edgeMedian(profile.y, choice.kind == BaselineKind::Start);
             return b;
         case BaselineKind::Line: {
-            const auto& w = spec.windows;
+            const auto& w = choice.windows;
             const auto first = windowMedian(profile, w[0], w[1]);
             const auto second = windowMedian(profile, w[2], w[3]);
             if (!first || !second) {
@@ -148,11 +148,11 @@ std::optional<Baseline> fitBaseline(const Profile& profile, const BaselineSpec& 
             return b;
         }
         case BaselineKind::Blank: {
-            if (!spec.blank || spec.blank->size() == 0) {
+            if (!choice.blank || choice.blank->size() == 0) {
                 problem = "the blank profile has no samples";
                 return std::nullopt;
             }
-            const Profile& blank = *spec.blank;
+            const Profile& blank = *choice.blank;
             b.blankShift = blankShift(profile, blank);
             std::vector<double> at(profile.x);
             for (double& x : at) {

@@ -30,7 +30,7 @@ enum class BaselineKind {
 // "constant", "start", "end", "line", "blank".
 [[nodiscard]] const char* baselineKindName(BaselineKind kind);
 
-struct BaselineSpec {
+struct BaselineChoice {
     // The share of the profile's samples a start or end window takes, and
     // the fewest samples it takes.
     static constexpr double kEdgeShare = 0.02;
@@ -66,7 +66,7 @@ struct Baseline {
 // The baseline of a profile; nothing, with the reason in `problem`, when a
 // window holds no sample, the two windows of a line share one x, or a blank
 // has no sample.
-[[nodiscard]] std::optional<Baseline> fitBaseline(const Profile& profile, const BaselineSpec& spec,
+[[nodiscard]] std::optional<Baseline> fitBaseline(const Profile& profile, const BaselineChoice& choice,
                                                   std::string& problem);
 
 // The x shift that lines a blank gradient's profile up with a profile (to be

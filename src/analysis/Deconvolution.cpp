@@ -273,15 +273,15 @@ const char* peakWidthsName(PeakWidths widths) {
 }
 
 std::optional<Deconvolution> deconvolve(std::span<const double> x, std::span<const double> values,
-                                        std::span<const double> smoothed, const DeconvolutionSpec& spec,
+                                        std::span<const double> smoothed, const DeconvolutionChoice& choice,
                                         std::string& problem) {
-    if (spec.components < 0 || spec.components > DeconvolutionSpec::kMaxComponents) {
-        problem = formatText("between 1 and %d peaks can be fitted", DeconvolutionSpec::kMaxComponents);
+    if (choice.components < 0 || choice.components > DeconvolutionChoice::kMaxComponents) {
+        problem = formatText("between 1 and %d peaks can be fitted", DeconvolutionChoice::kMaxComponents);
         return std::nullopt;
     }
     const std::size_t n = std::min({x.size(), values.size(), smoothed.size()});
-    const double from = std::max(0.0, std::ceil(std::min(spec.from, spec.to)));
-    const double to = std::min(static_cast<double>(n) - 1.0, std::floor(std::max(spec.from, spec.to)));
+    const double from = std::max(0.0, std::ceil(std::min(choice.from, choice.to)));
+    const double to = std::min(static_cast<double>(n) - 1.0, std::floor(std::max(choice.from, choice.to)));
     const auto first = static_cast<std::size_t>(from);
     const std::size_t count = to >= from ? static_cast<std::size_t>(to - from) + 1 : 0;
     const std::span<const double> stretch = smoothed.subspan(first, count);
@@ -295,10 +295,10 @@ std::optional<Deconvolution> deconvolve(std::span<const double> x, std::span<con
         std::erase_if(found, [&](const Extremum& e) { return stretch[e.index] < least; });
     }
     const std::size_t wanted =
-        spec.components > 0
-            ? static_cast<std::size_t>(spec.components)
-            : std::clamp<std::size_t>(found.size(), 1, DeconvolutionSpec::kMaxComponents);
-    if (count < static_cast<std::size_t>(Layout{spec.shape, false, static_cast<int>(wanted)}.size()) + 2) {
+        choice.components > 0
+            ? static_cast<std::size_t>(choice.components)
+            : std::clamp<std::size_t>(found.size(), 1, DeconvolutionChoice::kMaxComponents);
+    if (count < static_cast<std::size_t>(Layout{choice.shape, false, static_cast<int>(wanted)}.size()) + 2) {
         problem = formatText("%zu samples are too few to fit %zu peaks", count, wanted);
         return std::nullopt;
     }
@@ -325,18 +325,18 @@ std::optional<Deconvolution> deconvolve(std::span<const double> x, std::span<con
 
     const double centre = (xs.front() + xs.back()) / 2.0;
     const double reach = std::max(span / 2.0, 1e-12);
-    const Layout free{spec.shape, false, static_cast<int>(wanted), centre, reach};
-    const Layout shared{spec.shape, true, static_cast<int>(wanted), centre, reach};
+    const Layout free{choice.shape, false, static_cast<int>(wanted), centre, reach};
+    const Layout shared{choice.shape, true, static_cast<int>(wanted), centre, reach};
     Deconvolution result;
     Fit fit;
-    if (spec.widths == PeakWidths::Free) {
+    if (choice.widths == PeakWidths::Free) {
         fit = fitPeaks(xs, ys, free, seeds, wanted, width);
         result.widths = PeakWidths::Free;
     } else {
         // The shared fit first; free widths start from it and must earn their parameters.
         fit = fitPeaks(xs, ys, shared, seeds, wanted, width);
         result.widths = PeakWidths::Shared;
-        if (spec.widths == PeakWidths::Auto && wanted > 1 && resolved(fit)) {
+        if (choice.widths == PeakWidths::Auto && wanted > 1 && resolved(fit)) {
             const Fit freed = solve(xs, ys, free, fit.peaks);
             if (freed.converged && information(freed, count, free.size()) < information(fit, count, shared.size())) {
                 fit = freed;
@@ -351,7 +351,7 @@ std::optional<Deconvolution> deconvolve(std::span<const double> x, std::span<con
         c.x = p.top;
         c.height = p.root * p.root;
         c.width = std::abs(p.width);
-        c.skew = spec.shape == PeakShape::Skewed ? std::tanh(p.s) : 0.0;
+        c.skew = choice.shape == PeakShape::Skewed ? std::tanh(p.s) : 0.0;
         c.area = c.height * c.width * std::sqrt(2.0 * std::numbers::pi);
         result.components.push_back(c);
     }

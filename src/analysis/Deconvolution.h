@@ -47,7 +47,7 @@ struct Deconvolution {
     bool converged = false;
 };
 
-struct DeconvolutionSpec {
+struct DeconvolutionChoice {
     static constexpr int kMaxComponents = 8;
 
     double from = 0.0;  // sample positions
@@ -65,7 +65,7 @@ struct DeconvolutionSpec {
 // the reason in `problem`, when the stretch has too few samples for the
 // peaks asked.
 [[nodiscard]] std::optional<Deconvolution> deconvolve(std::span<const double> x, std::span<const double> values,
-                                                      std::span<const double> smoothed, const DeconvolutionSpec& spec,
+                                                      std::span<const double> smoothed, const DeconvolutionChoice& choice,
                                                       std::string& problem);
 
 }  // namespace corvane

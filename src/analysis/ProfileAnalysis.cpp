@@ -38,15 +38,15 @@ std::string rangeText(const IndexRange& r) {
 
 bool regionsFromUser(const Profile& profile, const AnalysisSettings& settings, std::vector<Region>& regions,
                      std::string& problem) {
-    for (const auto& spec : settings.regions) {
-        const auto from = positionOfX(profile.x, spec.fromX);
-        const auto to = positionOfX(profile.x, spec.toX);
+    for (const auto& choice : settings.regions) {
+        const auto from = positionOfX(profile.x, choice.fromX);
+        const auto to = positionOfX(profile.x, choice.toX);
         if (!from || !to || *from == *to) {
-            problem = formatText("region %s (%g to %g) holds no part of the profile", spec.name.c_str(), spec.fromX,
-                                 spec.toX);
+            problem = formatText("region %s (%g to %g) holds no part of the profile", choice.name.c_str(), choice.fromX,
+                                 choice.toX);
             return false;
         }
-        regions.push_back({spec.name, std::min(*from, *to), std::max(*from, *to)});
+        regions.push_back({choice.name, std::min(*from, *to), std::max(*from, *to)});
     }
     return true;
 }
@@ -145,8 +145,8 @@ ProfileAnalysis analyseProfile(const Profile& profile, const AnalysisSettings& s
         }
         std::vector<double> values = profile.y;
         a.baseline.subtractFrom(profile.x, values);
-        const DeconvolutionSpec spec{*from, *to, d.shape, d.components, d.widths};
-        a.deconvolution = deconvolve(profile.x, values, level, spec, a.problem);
+        const DeconvolutionChoice choice{*from, *to, d.shape, d.components, d.widths};
+        a.deconvolution = deconvolve(profile.x, values, level, choice, a.problem);
         if (!a.deconvolution) {
             a.problem = "deconvolution: " + a.problem;
             return a;
@@ -154,7 +154,7 @@ ProfileAnalysis analyseProfile(const Profile& profile, const AnalysisSettings& s
         if (!a.deconvolution->converged) {
             a.warnings.push_back("the deconvolution did not converge");
         }
-        if (touchesAny(a.saturated, spec.from, spec.to)) {
+        if (touchesAny(a.saturated, choice.from, choice.to)) {
             a.warnings.push_back("the deconvolution includes a clipped plateau");
         }
     }

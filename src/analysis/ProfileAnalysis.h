@@ -26,7 +26,7 @@
 namespace corvane {
 
 // A region the user gives, in the profile's x.
-struct RegionSpec {
+struct RegionChoice {
     std::string name;
     double fromX = 0.0;
     double toX = 0.0;
@@ -43,10 +43,10 @@ struct AnalysisSettings {
     static constexpr double kReturnNoise = 3.0;
 
     Smoothing smoothing;                 // the automatic Savitzky-Golay by default
-    BaselineSpec baseline;               // the level before the gradient by default
+    BaselineChoice baseline;               // the level before the gradient by default
     std::optional<double> prominence;    // y units
     std::optional<double> fullScale;     // the detector's top, when known
-    std::vector<RegionSpec> regions;     // when given, they replace the landmarks' regions
+    std::vector<RegionChoice> regions;     // when given, they replace the landmarks' regions
     struct Deconvolve {
         double fromX = 0.0;
         double toX = 0.0;

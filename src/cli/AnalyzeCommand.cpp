@@ -84,7 +84,7 @@ bool parseSpan(std::string_view text, double& from, double& to) {
 }
 
 bool parseBaseline(std::string_view text, Options& o) {
-    BaselineSpec& b = o.settings.baseline;
+    BaselineChoice& b = o.settings.baseline;
     if (text == "start" || text == "end") {
         b.kind = text == "start" ? BaselineKind::Start : BaselineKind::End;
     } else if (text.starts_with("line:")) {
@@ -121,7 +121,7 @@ std::optional<std::pair<std::string, std::string_view>> named(std::string_view t
 
 bool parseRegion(std::string_view text, Options& o) {
     const auto parts = named(text);
-    RegionSpec region;
+    RegionChoice region;
     if (!parts || !parseSpan(parts->second, region.fromX, region.toX)) {
         return false;
     }
@@ -220,7 +220,7 @@ bool takeOption(int argc, char** argv, int& i, Options& o) {
     if (arg == "--components") {
         deconvolve = deconvolve.value_or(AnalysisSettings::Deconvolve{});
         return parseNumber(value, deconvolve->components) && deconvolve->components >= 1 &&
-               deconvolve->components <= DeconvolutionSpec::kMaxComponents;
+               deconvolve->components <= DeconvolutionChoice::kMaxComponents;
     }
     if (arg == "--widths") {
         deconvolve = deconvolve.value_or(AnalysisSettings::Deconvolve{});

@@ -153,14 +153,14 @@ void CAnalysisPanel::settingsChanged() {
     // A window is odd: an even one typed takes the next.
     smoothing.window = window_->value() == 0 ? 0 : window_->value() | 1;
     window_->setEnabled(smoothing.kind != SmoothingKind::None);
-    BaselineSpec baseline;
+    BaselineChoice baseline;
     baseline.kind = kBaselines[static_cast<std::size_t>(std::max(0, baseline_->currentIndex()))];
     baseline.level = level_->value();
     level_->setEnabled(baseline.kind == BaselineKind::Constant);
     if (!(smoothing == state_.settings().smoothing)) {
         state_.setSmoothing(smoothing);
     }
-    const BaselineSpec& now = state_.settings().baseline;
+    const BaselineChoice& now = state_.settings().baseline;
     if (baseline.kind != now.kind || baseline.level != now.level) {
         state_.setBaseline(baseline);
     }
@@ -170,15 +170,15 @@ void CAnalysisPanel::refreshTable() {
     updating_ = true;
     // The controls follow what the analysis used: a baseline dragged on the
     // graph is a constant one.
-    const BaselineSpec& spec = state_.settings().baseline;
+    const BaselineChoice& choice = state_.settings().baseline;
     for (std::size_t k = 0; k < std::size(kBaselines); ++k) {
-        if (kBaselines[k] == spec.kind) {
+        if (kBaselines[k] == choice.kind) {
             baseline_->setCurrentIndex(static_cast<int>(k));
         }
     }
-    level_->setEnabled(spec.kind == BaselineKind::Constant);
-    if (spec.kind == BaselineKind::Constant) {
-        level_->setValue(spec.level);
+    level_->setEnabled(choice.kind == BaselineKind::Constant);
+    if (choice.kind == BaselineKind::Constant) {
+        level_->setValue(choice.level);
     } else if (state_.size() > 0 && state_.analysis(0).ok()) {
         level_->setValue(state_.analysis(0).baseline.level);
     }

@@ -62,16 +62,16 @@ void AnalysisState::setSmoothing(const Smoothing& smoothing) {
     recomputeAll();
 }
 
-void AnalysisState::setBaseline(const BaselineSpec& baseline) {
+void AnalysisState::setBaseline(const BaselineChoice& baseline) {
     settings_.baseline = baseline;
     recomputeAll();
 }
 
 void AnalysisState::setBaselineLevel(double level) {
-    BaselineSpec spec;
-    spec.kind = BaselineKind::Constant;
-    spec.level = level;
-    setBaseline(spec);
+    BaselineChoice choice;
+    choice.kind = BaselineKind::Constant;
+    choice.level = level;
+    setBaseline(choice);
 }
 
 void AnalysisState::analyse(Set& set) const {

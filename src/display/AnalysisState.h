@@ -60,7 +60,7 @@ public:
     void setChannel(RunChannel channel);
     [[nodiscard]] RunChannel channel() const { return channel_; }
     void setSmoothing(const Smoothing& smoothing);
-    void setBaseline(const BaselineSpec& baseline);
+    void setBaseline(const BaselineChoice& baseline);
     // A level dragged on the graph: a constant baseline there.
     void setBaselineLevel(double level);
     [[nodiscard]] const AnalysisSettings& settings() const { return settings_; }

@@ -109,22 +109,22 @@ TEST(Baseline, LevelsBeforeAndAfterTheGradientAndALineThroughTwoWindows) {
         p.y[i] += 0.1 + 0.2 * (p.x[i] >= 80.0 ? 1.0 : p.x[i] > 20 ? (p.x[i] - 20) / 60 : 0.0);
     }
     std::string problem;
-    BaselineSpec spec;
-    EXPECT_NEAR(fitBaseline(p, spec, problem)->level, 0.1, 0.001);
-    spec.kind = BaselineKind::End;
-    EXPECT_NEAR(fitBaseline(p, spec, problem)->level, 0.3, 0.001);
-    spec.kind = BaselineKind::Line;
-    spec.windows = {0, 10, 90, 100};
-    const auto line = fitBaseline(p, spec, problem);
+    BaselineChoice choice;
+    EXPECT_NEAR(fitBaseline(p, choice, problem)->level, 0.1, 0.001);
+    choice.kind = BaselineKind::End;
+    EXPECT_NEAR(fitBaseline(p, choice, problem)->level, 0.3, 0.001);
+    choice.kind = BaselineKind::Line;
+    choice.windows = {0, 10, 90, 100};
+    const auto line = fitBaseline(p, choice, problem);
     ASSERT_TRUE(line);
     EXPECT_NEAR(line->at(0, 5.0), 0.1, 0.001);
     EXPECT_NEAR(line->at(0, 95.0), 0.3, 0.001);
     EXPECT_NEAR(line->at(0, 50.0), 0.2, 0.001);
-    spec.windows = {200, 210, 90, 100};
-    EXPECT_FALSE(fitBaseline(p, spec, problem));
+    choice.windows = {200, 210, 90, 100};
+    EXPECT_FALSE(fitBaseline(p, choice, problem));
     EXPECT_EQ(problem, "no sample between 200 and 210 for the baseline");
-    spec.windows = {0, 10, 10, 0};
-    EXPECT_FALSE(fitBaseline(p, spec, problem));
+    choice.windows = {0, 10, 10, 0};
+    EXPECT_FALSE(fitBaseline(p, choice, problem));
 }
 
 TEST(Baseline, ABlankGradientIsLinedUpThenTakenAway) {

@@ -91,9 +91,9 @@ TEST(Deconvolution, CountsPeaksWhenNotToldAndRefusesTooShortAStretch) {
     EXPECT_EQ(fit(p, 15, 25, PeakShape::Gaussian, 0).components.size(), 1u);
     std::string problem;
     const auto s = smoothed(p.y, resolvedSmoothing(Smoothing{}, p.size()));
-    EXPECT_FALSE(deconvolve(p.x, p.y, s, DeconvolutionSpec{10, 20, PeakShape::Gaussian, 4}, problem));
+    EXPECT_FALSE(deconvolve(p.x, p.y, s, DeconvolutionChoice{10, 20, PeakShape::Gaussian, 4}, problem));
     EXPECT_EQ(problem, "11 samples are too few to fit 4 peaks");
-    EXPECT_FALSE(deconvolve(p.x, p.y, s, DeconvolutionSpec{0, 400, PeakShape::Gaussian, 9}, problem));
+    EXPECT_FALSE(deconvolve(p.x, p.y, s, DeconvolutionChoice{0, 400, PeakShape::Gaussian, 9}, problem));
 }
 
 }  // namespace
