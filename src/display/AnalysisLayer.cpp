@@ -19,7 +19,7 @@ std::optional<double> ProfilePlacement::position(const Profile& profile, double 
     if (profile.size() == 0 || scale == 0.0 || xGain == 0.0) {
         return std::nullopt;
     }
-    const double own = (graphX - xShift) / (scale * xGain);
+    const double own = analysisX(graphX);
     if (!byPosition) {
         return std::clamp(own, 0.0, static_cast<double>(profile.size() - 1));
     }
@@ -40,12 +40,26 @@ ProfilePlacement placementOf(const Scene& scene, const AxisState& axes, int set)
     return out;
 }
 
+void setSettingsOnGraph(AnalysisState& state, AnalysisSettings settings, const ProfilePlacement& placement) {
+    if (placement.scale != 0.0 && placement.xGain != 0.0) {
+        for (auto& r : settings.regions) {
+            r.fromX = placement.analysisX(r.fromX);
+            r.toX = placement.analysisX(r.toX);
+        }
+        for (double& w : settings.baseline.windows) {
+            w = placement.analysisX(w);
+        }
+    }
+    state.setSettings(settings, !placement.byPosition);
+}
+
 GraphAnnotations analysisMarks(const AnalysisState& state, int set, const ProfilePlacement& placement) {
     GraphAnnotations marks;
     if (set < 0 || set >= state.size() || !state.analysis(set).ok()) {
         return marks;
     }
     const Profile& profile = state.source(set).profile;
+    const Profile& analysed = state.analysedProfile(set);
     const ProfileAnalysis& a = state.analysis(set);
     int colour = 0;
     for (const auto& r : a.regions) {
@@ -64,7 +78,7 @@ GraphAnnotations analysisMarks(const AnalysisState& state, int set, const Profil
         const std::size_t step = a.baseline.kind == BaselineKind::Blank ? 1 : n - 1;
         for (std::size_t i = 0; i < n; i += std::max<std::size_t>(step, 1)) {
             marks.baseline.emplace_back(placement.graphX(profile, static_cast<double>(i)),
-                                        placement.graphY(a.baseline.at(i, profile.x[i])));
+                                        placement.graphY(a.baseline.at(i, analysed.x[i])));
         }
     }
     return marks;
@@ -163,7 +177,7 @@ bool AnalysisLayer::onBaseline(PixelPoint at, const PlotFrame& plot) const {
         return false;
     }
     const auto i = static_cast<std::size_t>(std::lround(*position));
-    const double level = placement.graphY(state_.analysis(shown_).baseline.at(i, profile.x[i]));
+    const double level = placement.graphY(state_.analysis(shown_).baseline.at(i, state_.analysedProfile(shown_).x[i]));
     const double row = plot.height - (level - plot.y.min) / (plot.y.max - plot.y.min) * plot.height;
     return std::abs(row - at.y) <= kGrabPixels;
 }

@@ -31,12 +31,21 @@ struct ProfilePlacement {
     [[nodiscard]] double graphX(const Profile& profile, double position) const;
     // The sample position drawn at a graph x; nothing off the profile's x.
     [[nodiscard]] std::optional<double> position(const Profile& profile, double graphX) const;
+    // The x the analysis takes (the profile's own, or sample numbers on an
+    // axis by count) at a graph x.
+    [[nodiscard]] double analysisX(double graphX) const { return (graphX - xShift) / (scale * xGain); }
     [[nodiscard]] double graphY(double value) const { return value * yGain + yOffset; }
     [[nodiscard]] double value(double graphY) const { return (graphY - yOffset) / yGain; }
 };
 
 // How a scene lays set `set` on the axes.
 [[nodiscard]] ProfilePlacement placementOf(const Scene& scene, const AxisState& axes, int set);
+
+// Settings whose x (the regions', a line's windows) are the graph's, as a
+// page drawn from a command line takes them: the state analyses as the axis
+// shows the set (by sample number on an axis by count, as analyze --x index;
+// else on the profile's own x, as --x native) with those x made its own.
+void setSettingsOnGraph(AnalysisState& state, AnalysisSettings settings, const ProfilePlacement& placement);
 
 // A set's regions (the total apart: it spans the others), boundaries and
 // baseline as the graph draws them.

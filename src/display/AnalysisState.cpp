@@ -28,7 +28,7 @@ void AnalysisState::setSources(std::vector<AnalysisSource> sources) {
     sets_.clear();
     for (auto& s : sources) {
         s.added = false;
-        sets_.push_back({std::move(s), std::nullopt, {}});
+        sets_.push_back({std::move(s), std::nullopt, std::nullopt, {}});
     }
     for (auto& set : added) {
         sets_.push_back(std::move(set));
@@ -38,7 +38,7 @@ void AnalysisState::setSources(std::vector<AnalysisSource> sources) {
 
 void AnalysisState::addSource(AnalysisSource source) {
     source.added = true;
-    sets_.push_back({std::move(source), std::nullopt, {}});
+    sets_.push_back({std::move(source), std::nullopt, std::nullopt, {}});
     analyse(sets_.back());
     notice_.notify();
 }
@@ -74,16 +74,31 @@ void AnalysisState::setBaselineLevel(double level) {
     setBaseline(choice);
 }
 
+void AnalysisState::setSettings(const AnalysisSettings& settings, bool bySample) {
+    settings_ = settings;
+    bySample_ = bySample;
+    recomputeAll();
+}
+
 void AnalysisState::analyse(Set& set) const {
+    set.bySample.reset();
+    if (bySample_) {
+        set.bySample = set.source.profile;
+        for (std::size_t i = 0; i < set.bySample->x.size(); ++i) {
+            set.bySample->x[i] = static_cast<double>(i);
+        }
+        set.bySample->xUnit = "sample";
+    }
+    const Profile& profile = analysedProfile(set);
     AnalysisSettings settings = settings_;
     if (set.user) {
-        // Dragged boundaries go in as regions of the profile's x.
-        const auto& x = set.source.profile.x;
+        // Dragged boundaries replace the regions, given in the profile's x.
+        settings.regions.clear();
         for (const auto& r : *set.user) {
-            settings.regions.push_back({r.name, xAtPosition(x, r.from), xAtPosition(x, r.to)});
+            settings.regions.push_back({r.name, xAtPosition(profile.x, r.from), xAtPosition(profile.x, r.to)});
         }
     }
-    set.analysis = analyseProfile(set.source.profile, settings);
+    set.analysis = analyseProfile(profile, settings);
 }
 
 void AnalysisState::recomputeAll() {
@@ -150,7 +165,7 @@ std::vector<FileReport> AnalysisState::reports() const {
     std::vector<FileReport> out;
     for (const auto& set : sets_) {
         if (set.analysis.ok()) {
-            out.push_back(reportOf(set.source.name, set.source.profile, set.analysis));
+            out.push_back(reportOf(set.source.name, analysedProfile(set), set.analysis));
         } else {
             FileReport failed;
             failed.file = set.source.name;
@@ -178,7 +193,7 @@ std::vector<GroupReport> AnalysisState::groups() const {
                 g.files.push_back(set.source.name);
                 const bool ok = set.analysis.ok();
                 members.push_back({set.source.name, ok ? &set.analysis.ratios : nullptr,
-                                   ok ? &set.source.profile : nullptr});
+                                   ok ? &analysedProfile(set) : nullptr});
             }
         }
         if (members.size() < 2) {
@@ -194,6 +209,7 @@ AnalyzeParameters AnalysisState::parameters() const {
     AnalyzeParameters p;
     p.channel = runChannelName(channel_);
     p.baseline = baselineKindName(settings_.baseline.kind);
+    p.indexX = bySample_;
     // Dragged boundaries keep the automatic regions' names: their columns.
     return p;
 }
