@@ -4,10 +4,7 @@
 // day's runs through it; its outputs are documented in the README and are
 // kept stable.
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,7 +13,6 @@
 
 #include "analysis/ProfileAnalysis.h"
 #include "analysis/Replicates.h"
-#include "analysis/SignalStats.h"
 #include "base/TextFormat.h"
 #include "cli/AnalysisArgs.h"
 #include "cli/AnalyzeReport.h"
@@ -26,7 +22,6 @@
 #include "cli/OrderedWork.h"
 #include "cli/ProfileArgs.h"
 #include "runs/Profile.h"
-#include "runs/ProfileFile.h"
 
 namespace corvane::cli {
 namespace {

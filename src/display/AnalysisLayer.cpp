@@ -189,6 +189,13 @@ bool AnalysisLayer::press(PixelPoint at, const PlotFrame& plot) {
     hoverBoundary_ = boundaryAt(at, plot);
     hoverBaseline_ = hoverBoundary_ < 0 && onBaseline(at, plot);
     dragging_ = grabbing();
+    if (hoverBaseline_) {
+        const Profile& profile = state_.source(shown_).profile;
+        const auto position = placementOf(view_.scene(), view_.axes(), shown_).position(profile, plot.xAt(at.x));
+        const double share = position ? *position / static_cast<double>(std::max<std::size_t>(profile.size() - 1, 1))
+                                      : 0.5;
+        lineGrip_ = share < 1.0 / 3.0 ? LineGrip::Start : share > 2.0 / 3.0 ? LineGrip::End : LineGrip::Whole;
+    }
     if (dragging_) {
         put();
     }
@@ -213,9 +220,44 @@ bool AnalysisLayer::move(PixelPoint at, const PlotFrame& plot) {
             state_.moveBoundary(shown_, hoverBoundary_, *position);
         }
     } else if (hoverBaseline_ && placement.yGain != 0.0) {
-        state_.setBaselineLevel(placement.value(plot.yAt(at.y)));
+        dragBaseline(placement, plot.xAt(at.x), placement.value(plot.yAt(at.y)));
     }
     return true;
+}
+
+void AnalysisLayer::dragBaseline(const ProfilePlacement& placement, double graphX, double value) {
+    const Baseline& now = state_.analysis(shown_).baseline;
+    const Profile& analysed = state_.analysedProfile(shown_);
+    if (now.kind != BaselineKind::Line || analysed.size() < 2) {
+        state_.setBaselineLevel(value);
+        return;
+    }
+    // The line's ends as drawn, under the first and last samples; the point
+    // held goes where the mouse is.
+    const auto position = placement.position(state_.source(shown_).profile, graphX);
+    const std::size_t last = analysed.size() - 1;
+    const double x0 = analysed.x.front();
+    const double x1 = analysed.x[last];
+    const double held = position ? xAtPosition(analysed.x, *position) : (x0 + x1) / 2.0;
+    double y0 = now.at(0, x0);
+    double y1 = now.at(last, x1);
+    switch (lineGrip_) {
+        case LineGrip::Start:  // about the end that stays
+            y0 = y1 + (value - y1) * (x0 - x1) / (held - x1);
+            break;
+        case LineGrip::End:
+            y1 = y0 + (value - y0) * (x1 - x0) / (held - x0);
+            break;
+        case LineGrip::Whole: {
+            const double by = value - now.at(0, held);
+            y0 += by;
+            y1 += by;
+            break;
+        }
+    }
+    if (std::isfinite(y0) && std::isfinite(y1)) {
+        state_.setBaselineLine(x0, y0, x1, y1);
+    }
 }
 
 bool AnalysisLayer::release(PixelPoint at, const PlotFrame& plot) {

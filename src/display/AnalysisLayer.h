@@ -58,7 +58,8 @@ void setSettingsOnGraph(AnalysisState& state, AnalysisSettings settings, const P
 // The analysis laid over a view's graph: its sources follow the view's runs,
 // the marks of the set chosen follow every change of the analysis or the
 // axes, and the mouse drags a boundary (sideways) or the baseline (up and
-// down) before the graph's own tools see it.
+// down: a sloping one by the end nearer the mouse, or whole from its middle,
+// and it stays a line) before the graph's own tools see it.
 //
 // Threads: the window's thread.
 class AnalysisLayer {
@@ -91,6 +92,9 @@ private:
     void put();
     [[nodiscard]] int boundaryAt(PixelPoint at, const PlotFrame& plot) const;
     [[nodiscard]] bool onBaseline(PixelPoint at, const PlotFrame& plot) const;
+    // The baseline held at graphX brought to `value`: a level stays a level
+    // there (any other kind becomes one), a line stays a line.
+    void dragBaseline(const ProfilePlacement& placement, double graphX, double value);
 
     AnalysisState& state_;
     GraphView& view_;
@@ -101,6 +105,10 @@ private:
     int hoverBoundary_ = -1;
     bool hoverBaseline_ = false;
     bool dragging_ = false;
+    // How a sloping baseline is held: by the end nearer the mouse (the outer
+    // thirds; the other end stays) or as a whole (the middle third).
+    enum class LineGrip { Start, Whole, End };
+    LineGrip lineGrip_ = LineGrip::Whole;
     ChangeNotice::Token viewToken_;
     ChangeNotice::Token stateToken_;
 };

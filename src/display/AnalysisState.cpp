@@ -1,6 +1,7 @@
 #include "display/AnalysisState.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <set>
 
@@ -71,6 +72,13 @@ void AnalysisState::setBaselineLevel(double level) {
     BaselineChoice choice;
     choice.kind = BaselineKind::Constant;
     choice.level = level;
+    setBaseline(choice);
+}
+
+void AnalysisState::setBaselineLine(double fromX, double fromLevel, double toX, double toLevel) {
+    BaselineChoice choice;
+    choice.kind = BaselineKind::Line;
+    choice.points = std::array<double, 4>{fromX, fromLevel, toX, toLevel};
     setBaseline(choice);
 }
 

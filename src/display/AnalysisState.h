@@ -63,6 +63,9 @@ public:
     void setBaseline(const BaselineChoice& baseline);
     // A level dragged on the graph: a constant baseline there.
     void setBaselineLevel(double level);
+    // A line dragged on the graph: the line through two points (the
+    // analysis's x, values).
+    void setBaselineLine(double fromX, double fromLevel, double toX, double toLevel);
     [[nodiscard]] const AnalysisSettings& settings() const { return settings_; }
     // Every setting at once, as a command line gives them (render
     // --analysis). bySample: every x the analysis sees (the profiles', the

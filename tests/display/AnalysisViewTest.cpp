@@ -309,6 +309,67 @@ TEST_F(AnalysisOnTheGraph, TheMouseDragsAValleyAndTheBaselineAndLeavesTheRestToT
     EXPECT_NEAR(graph.model.annotations().baseline[0].second, frame.yAt(baselineRow - 20), 1e-9);
 }
 
+// A sloping baseline stays a line however it is dragged: by an end (the
+// other stays where it was) or whole from its middle (its slope stays), the
+// point held following the mouse.
+TEST_F(AnalysisOnTheGraph, ASlopingBaselineDraggedByAnEndOrWholeStaysALine) {
+    AnalysisLayer layer(state, view, graph);
+    BaselineChoice line;
+    line.kind = BaselineKind::Line;
+    line.windows = {0, 3, 50, 55};
+    state.setBaseline(line);
+    const PlotFrame frame = plot();
+    const Profile& p = state.source(0).profile;
+    const auto rowOf = [&](double value) {
+        return static_cast<int>(
+            std::lround(frame.height - (value - frame.y.min) / (frame.y.max - frame.y.min) * frame.height));
+    };
+    const auto levelAt = [&](double x) { return state.analysis(0).baseline.at(0, x); };
+    const auto drag = [&](double x, int by) {
+        const int column = frame.pxOf(x);
+        const int row = rowOf(levelAt(frame.xAt(column)));
+        EXPECT_TRUE(layer.press({column, row}, frame)) << x;
+        EXPECT_TRUE(layer.move({column, row + by / 2}, frame));
+        EXPECT_TRUE(layer.release({column, row + by}, frame));
+        return std::pair{frame.xAt(column), frame.yAt(row + by)};
+    };
+    const double x0 = p.x.front();
+    const double x1 = p.x.back();
+
+    // By its left end, between the 40S valley and the top peak: the right end stays.
+    const double rightBefore = levelAt(x1);
+    const auto [heldX, heldY] = drag(12.0, -30);
+    ASSERT_EQ(state.analysis(0).baseline.kind, BaselineKind::Line);
+    EXPECT_NEAR(levelAt(x1), rightBefore, 1e-12);
+    EXPECT_NEAR(levelAt(heldX), heldY, 1e-9) << "the point held is under the mouse";
+    EXPECT_GT(levelAt(x0), 0.05);
+
+    // By its right end, after the polysomes: the left end stays.
+    const double leftBefore = levelAt(x0);
+    const auto [endX, endY] = drag(50.0, 25);
+    EXPECT_NEAR(levelAt(x0), leftBefore, 1e-12);
+    EXPECT_NEAR(levelAt(endX), endY, 1e-9);
+
+    // Whole, from its middle: up by the drag, slope kept.
+    const double slope = (levelAt(x1) - levelAt(x0)) / (x1 - x0);
+    const double middleBefore = levelAt(27.0);
+    const auto [midX, midY] = drag(27.0, -40);
+    EXPECT_NEAR((levelAt(x1) - levelAt(x0)) / (x1 - x0), slope, 1e-12);
+    EXPECT_NEAR(levelAt(midX), midY, 1e-9);
+    EXPECT_GT(levelAt(27.0), middleBefore);
+
+    // The marks follow: the drawn ends are the line's.
+    const auto& drawn = graph.model.annotations().baseline;
+    ASSERT_EQ(drawn.size(), 2u);
+    EXPECT_NEAR(drawn.front().second, levelAt(x0), 1e-12);
+    EXPECT_NEAR(drawn.back().second, levelAt(x1), 1e-12);
+
+    // A level dragged stays a level.
+    state.setBaselineLevel(0.05);
+    drag(27.0, -10);
+    EXPECT_EQ(state.analysis(0).baseline.kind, BaselineKind::Constant);
+}
+
 // The page a command draws takes the analysis's x on its own axis: by
 // sample number where the axis counts samples (as analyze --x index), else on
 // the run's own x (as --x native), the regions and a line's windows given in
