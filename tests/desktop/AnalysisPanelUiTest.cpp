@@ -8,7 +8,10 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QMouseEvent>
+#include <QHeaderView>
+#include <QImage>
 #include <QTableWidget>
+#include <algorithm>
 
 #include "../graph/QtTestApp.h"
 #include "NoPorts.h"
@@ -118,6 +121,42 @@ TEST_F(AnalysisPanelUi, TheTableFollowsAValleyDraggedOnTheGraphAndTheBaselineCho
     EXPECT_TRUE(marks().empty());
     window->action("&Analysis")->trigger();
     EXPECT_FALSE(marks().empty());
+}
+
+// The header of a table is drawn the moment the panel first shows: each
+// run's name in full over its column, its text on screen.
+void expectHeaderDrawn(const QTableWidget* table, const QStringList& names) {
+    QHeaderView* header = table->horizontalHeader();
+    ASSERT_TRUE(header->isVisible());
+    ASSERT_EQ(header->count(), names.size());
+    const QImage drawn = header->grab().toImage();
+    for (int c = 0; c < names.size(); ++c) {
+        ASSERT_NE(table->horizontalHeaderItem(c), nullptr);
+        EXPECT_EQ(table->horizontalHeaderItem(c)->text(), names[c]);
+        EXPECT_GE(header->sectionSize(c), header->fontMetrics().horizontalAdvance(names[c])) << c;
+        // Dark pixels of its text within its section, where it is in view.
+        const int from = header->sectionViewportPosition(c);
+        if (from + header->sectionSize(c) > drawn.width()) {
+            continue;
+        }
+        int dark = 0;
+        for (int x = std::max(from, 0); x < std::min(from + header->sectionSize(c), drawn.width()); ++x) {
+            for (int y = 0; y < drawn.height(); ++y) {
+                dark += qGray(drawn.pixel(x, y)) < 96 ? 1 : 0;
+            }
+        }
+        EXPECT_GT(dark, 10) << names[c].toStdString() << ": no text in its header";
+    }
+}
+
+TEST_F(AnalysisPanelUi, TheTableHeaderShowsTheRunsAtOnceOnFirstOpen) {
+    window->action("&Analysis")->trigger();
+    expectHeaderDrawn(window->analysisPanel()->table(), {"poly.csv"});
+    const std::string other = dir.write("poly2.csv", test::runFileText(test::polysomeProfile(0.1))).string();
+    ASSERT_TRUE(window->openCompare({run, other}, 2, {255, 255 << 8, 255 << 16, 0}));
+    window->compareWindow()->action("&Analysis")->trigger();
+    expectHeaderDrawn(window->compareWindow()->analysisPanel()->table(),
+                      {"poly.csv", "poly2.csv", "all sets mean (n=2)", "all sets SD (n=2)"});
 }
 
 TEST_F(AnalysisPanelUi, TheCompareWindowsPanelHasAColumnPerSetAndTheirMeanAndSd) {
