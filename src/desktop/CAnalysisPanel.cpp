@@ -14,6 +14,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <filesystem>
 
 #include "app/Prompter.h"
@@ -30,8 +31,26 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 constexpr RunChannel kChannels[] = {RunChannel::AbsA, RunChannel::AbsB, RunChannel::Ratio};
 constexpr const char* kChannelNames[] = {"Abs A", "Abs B", "AbsA/AbsB"};
-constexpr BaselineKind kBaselines[] = {BaselineKind::Start, BaselineKind::End, BaselineKind::Constant};
-constexpr const char* kBaselineNames[] = {"level before the gradient", "level after it", "constant"};
+constexpr BaselineKind kBaselines[] = {BaselineKind::Start, BaselineKind::End, BaselineKind::Constant,
+                                       BaselineKind::Line};
+constexpr const char* kBaselineNames[] = {"level before the gradient", "level after it", "constant",
+                                          "line from before to after"};
+
+// The line through the levels before and after the gradient: the same
+// windows as those levels', on the profile's x.
+BaselineChoice lineThroughTheEnds(const Profile& p) {
+    BaselineChoice line;
+    line.kind = BaselineKind::Line;
+    const std::size_t n = p.size();
+    if (n == 0) {
+        return line;
+    }
+    const auto edge = std::min(
+        n, std::max(BaselineChoice::kEdgeMinSamples,
+                    static_cast<std::size_t>(BaselineChoice::kEdgeShare * static_cast<double>(n))));
+    line.windows = {p.x.front(), p.x[edge - 1], p.x[n - edge], p.x.back()};
+    return line;
+}
 
 }  // namespace
 
@@ -161,15 +180,20 @@ void CAnalysisPanel::settingsChanged() {
         state_.setSmoothing(smoothing);
     }
     const BaselineChoice& now = state_.settings().baseline;
-    if (baseline.kind != now.kind || baseline.level != now.level) {
+    if (baseline.kind == BaselineKind::Line) {
+        // A line already chosen (or dragged) stays as it is.
+        if (now.kind != BaselineKind::Line && state_.size() > 0) {
+            state_.setBaseline(lineThroughTheEnds(state_.analysedProfile(0)));
+        }
+    } else if (baseline.kind != now.kind || baseline.level != now.level) {
         state_.setBaseline(baseline);
     }
 }
 
 void CAnalysisPanel::refreshTable() {
     updating_ = true;
-    // The controls follow what the analysis used: a baseline dragged on the
-    // graph is a constant one.
+    // The controls follow what the analysis used: a level dragged on the
+    // graph is a constant one, a line stays a line.
     const BaselineChoice& choice = state_.settings().baseline;
     for (std::size_t k = 0; k < std::size(kBaselines); ++k) {
         if (kBaselines[k] == choice.kind) {

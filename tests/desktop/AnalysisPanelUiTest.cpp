@@ -123,6 +123,40 @@ TEST_F(AnalysisPanelUi, TheTableFollowsAValleyDraggedOnTheGraphAndTheBaselineCho
     EXPECT_FALSE(marks().empty());
 }
 
+// The line from before to after the gradient, chosen in the panel, then its
+// right end dragged up with the mouse: still a line, its left end where it
+// was, the table following.
+TEST_F(AnalysisPanelUi, ALineBaselineChosenThenDraggedByItsEndStaysALine) {
+    window->action("&Analysis")->trigger();
+    CAnalysisPanel* panel = window->analysisPanel();
+    const AnalysisState& state = panel->state();
+    panel->findChild<QComboBox*>("baseline")->setCurrentIndex(3);
+    ASSERT_EQ(state.settings().baseline.kind, BaselineKind::Line);
+    const Profile& p = state.source(0).profile;
+    const double left = state.analysis(0).baseline.at(0, p.x.front());
+    EXPECT_NEAR(left, 0.05, 1e-3);
+    const QString before = cell(panel->table(), "polysomes", 0);
+
+    const AxisRange x = window->logic().view().axes().xRange();
+    const AxisRange y = window->logic().view().axes().yRange();
+    const int width = window->graph().width();
+    const int height = window->graph().height();
+    const int column = static_cast<int>(std::lround((1000.0 - x.min) / (x.max - x.min) * width));  // samples
+    const auto row = [&](double value) {
+        return static_cast<int>(std::lround(height - (value - y.min) / (y.max - y.min) * height));
+    };
+    const int at = row(state.analysis(0).baseline.at(1000, p.x[1000]));
+    mouse(QEvent::MouseMove, {column, at});
+    mouse(QEvent::MouseButtonPress, {column, at});
+    mouse(QEvent::MouseMove, {column, at - 20});
+    mouse(QEvent::MouseButtonRelease, {column, at - 40});
+    ASSERT_EQ(state.settings().baseline.kind, BaselineKind::Line);
+    EXPECT_NEAR(state.analysis(0).baseline.at(0, p.x.front()), left, 1e-9);
+    EXPECT_GT(state.analysis(0).baseline.at(p.size() - 1, p.x.back()), left + 0.05);
+    EXPECT_EQ(panel->findChild<QComboBox*>("baseline")->currentIndex(), 3);
+    EXPECT_NE(cell(panel->table(), "polysomes", 0), before);
+}
+
 // The header of a table is drawn the moment the panel first shows: each
 // run's name in full over its column, its text on screen.
 void expectHeaderDrawn(const QTableWidget* table, const QStringList& names) {
