@@ -36,22 +36,6 @@ constexpr BaselineKind kBaselines[] = {BaselineKind::Start, BaselineKind::End, B
 constexpr const char* kBaselineNames[] = {"level before the gradient", "level after it", "constant",
                                           "line from before to after"};
 
-// The line through the levels before and after the gradient: the same
-// windows as those levels', on the profile's x.
-BaselineChoice lineThroughTheEnds(const Profile& p) {
-    BaselineChoice line;
-    line.kind = BaselineKind::Line;
-    const std::size_t n = p.size();
-    if (n == 0) {
-        return line;
-    }
-    const auto edge = std::min(
-        n, std::max(BaselineChoice::kEdgeMinSamples,
-                    static_cast<std::size_t>(BaselineChoice::kEdgeShare * static_cast<double>(n))));
-    line.windows = {p.x.front(), p.x[edge - 1], p.x[n - edge], p.x.back()};
-    return line;
-}
-
 }  // namespace
 
 CAnalysisPanel::CAnalysisPanel(Env env, QWidget* parent)
@@ -182,8 +166,8 @@ void CAnalysisPanel::settingsChanged() {
     const BaselineChoice& now = state_.settings().baseline;
     if (baseline.kind == BaselineKind::Line) {
         // A line already chosen (or dragged) stays as it is.
-        if (now.kind != BaselineKind::Line && state_.size() > 0) {
-            state_.setBaseline(lineThroughTheEnds(state_.analysedProfile(0)));
+        if (now.kind != BaselineKind::Line) {
+            state_.setLineThroughTheEnds();
         }
     } else if (baseline.kind != now.kind || baseline.level != now.level) {
         state_.setBaseline(baseline);

@@ -17,6 +17,22 @@ constexpr double kSameEdge = 1e-9;
 
 bool sameEdge(double a, double b) { return std::abs(a - b) <= kSameEdge; }
 
+// The line through the levels before and after the gradient: their windows,
+// on the profile's x.
+BaselineChoice lineThroughTheEndsOf(const Profile& p) {
+    BaselineChoice line;
+    line.kind = BaselineKind::Line;
+    const std::size_t n = p.size();
+    if (n == 0) {
+        return line;
+    }
+    const auto edge = std::min(
+        n, std::max(BaselineChoice::kEdgeMinSamples,
+                    static_cast<std::size_t>(BaselineChoice::kEdgeShare * static_cast<double>(n))));
+    line.windows = {p.x.front(), p.x[edge - 1], p.x[n - edge], p.x.back()};
+    return line;
+}
+
 }  // namespace
 
 void AnalysisState::setSources(std::vector<AnalysisSource> sources) {
@@ -33,6 +49,9 @@ void AnalysisState::setSources(std::vector<AnalysisSource> sources) {
     }
     for (auto& set : added) {
         sets_.push_back(std::move(set));
+    }
+    if (lineThroughTheEnds_ && !sets_.empty()) {
+        settings_.baseline = lineThroughTheEndsOf(analysedProfile(sets_.front()));
     }
     recomputeAll();
 }
@@ -65,6 +84,7 @@ void AnalysisState::setSmoothing(const Smoothing& smoothing) {
 
 void AnalysisState::setBaseline(const BaselineChoice& baseline) {
     settings_.baseline = baseline;
+    lineThroughTheEnds_ = false;
     recomputeAll();
 }
 
@@ -75,15 +95,26 @@ void AnalysisState::setBaselineLevel(double level) {
     setBaseline(choice);
 }
 
+
+void AnalysisState::setLineThroughTheEnds() {
+    settings_.baseline = sets_.empty() ? BaselineChoice{} : lineThroughTheEndsOf(analysedProfile(sets_.front()));
+    settings_.baseline.kind = BaselineKind::Line;
+    lineThroughTheEnds_ = true;
+    recomputeAll();
+}
+
 void AnalysisState::setBaselineLine(double fromX, double fromLevel, double toX, double toLevel) {
     BaselineChoice choice;
     choice.kind = BaselineKind::Line;
     choice.points = std::array<double, 4>{fromX, fromLevel, toX, toLevel};
+    const bool ends = lineThroughTheEnds_;
     setBaseline(choice);
+    lineThroughTheEnds_ = ends;  // other runs start again from their own ends
 }
 
 void AnalysisState::setSettings(const AnalysisSettings& settings, bool bySample) {
     settings_ = settings;
+    lineThroughTheEnds_ = false;
     bySample_ = bySample;
     recomputeAll();
 }

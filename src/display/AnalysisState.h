@@ -66,6 +66,10 @@ public:
     // A line dragged on the graph: the line through two points (the
     // analysis's x, values).
     void setBaselineLine(double fromX, double fromLevel, double toX, double toLevel);
+    // The line through the levels before and after the gradient (their
+    // windows on the first profile's x), found afresh for other runs
+    // shown, dragged or not.
+    void setLineThroughTheEnds();
     [[nodiscard]] const AnalysisSettings& settings() const { return settings_; }
     // Every setting at once, as a command line gives them (render
     // --analysis). bySample: every x the analysis sees (the profiles', the
@@ -115,6 +119,7 @@ private:
     RunChannel channel_ = RunChannel::AbsA;
     AnalysisSettings settings_;
     bool bySample_ = false;
+    bool lineThroughTheEnds_ = false;
     std::vector<Set> sets_;
     ChangeNotice notice_;
 };

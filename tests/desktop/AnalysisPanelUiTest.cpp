@@ -155,6 +155,16 @@ TEST_F(AnalysisPanelUi, ALineBaselineChosenThenDraggedByItsEndStaysALine) {
     EXPECT_GT(state.analysis(0).baseline.at(p.size() - 1, p.x.back()), left + 0.05);
     EXPECT_EQ(panel->findChild<QComboBox*>("baseline")->currentIndex(), 3);
     EXPECT_NE(cell(panel->table(), "polysomes", 0), before);
+
+    // Another run: the line through its own ends, not the one dragged on the first.
+    prompter.scriptFile(dir.write("raised.csv", test::runFileText(test::polysomeProfile(0.2))).string());
+    window->action("&Open Data File")->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(state.source(0).name, "raised.csv");
+    ASSERT_EQ(state.settings().baseline.kind, BaselineKind::Line);
+    const Profile& raised = state.source(0).profile;
+    EXPECT_NEAR(state.analysis(0).baseline.at(0, raised.x.front()), 0.2, 1e-3);
+    EXPECT_NEAR(state.analysis(0).baseline.at(raised.size() - 1, raised.x.back()), 0.2, 1e-3);
 }
 
 // The header of a table is drawn the moment the panel first shows: each
