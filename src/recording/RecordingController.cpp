@@ -344,9 +344,7 @@ void RecordingController::start() {
         // The name the file was created under (numbered after a clash).
         const std::scoped_lock lock(mutex_);
         tempFile_ = w->path();
-        // The run begins where the first running packet finds the piston:
-        // the last settings packet may show it where it stood long before.
-        scanEnd_.start(scanDistance, std::nullopt);
+        scanEnd_.start(scanDistance, pistonAtStart_);
     }
     runActive_.store(true);
     watchingScan_.store(scanDistance.has_value());
@@ -376,6 +374,18 @@ bool RecordingController::openRun(SampleReader& reader, RunWriter& writer,
     if (de1Run_) {
         return openDe1Run(reader, writer, tempPath, std::move(description));
     } else {
+        // Where the scan starts: the stream the unit sends now has the
+        // piston where it stands (the other kind of packet is older).
+        pistonAtStart_.reset();
+        if (link != nullptr) {
+            if (link->InSetupMode(0)) {
+                if (const auto settings = link->lastCmd0()) {
+                    pistonAtStart_ = settings->pistonMm();
+                }
+            } else if (const auto running = link->lastCmd2()) {
+                pistonAtStart_ = running->pistonMm();
+            }
+        }
         // Key 4 starts the scan in manual mode only; in setup mode it would
         // put the unit into calibration.
         if (link != nullptr && link->connected() && link->EnterManualMode()) {

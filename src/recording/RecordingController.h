@@ -235,6 +235,8 @@ private:
     std::function<void()> afterTwoChannelRun_;
     std::function<void(double)> scanEndAction_;
     ScanEndWatch scanEnd_;
+    // Where the piston stood when the run's scan was started (the worker's).
+    std::optional<double> pistonAtStart_;
 
     // A run was started and not stopped yet (its file may be paused).
     std::atomic<bool> runActive_{false};
