@@ -200,8 +200,9 @@ void RecordingController::onSample(const SampleRecord& record) {
         const std::scoped_lock lock(mutex_);
         latest_ = record;
     }
+    samplesShown_.fetch_add(1);
     if (runActive_.load() && !isPaused()) {
-        samplesShown_.fetch_add(1);
+        samplesRecorded_.fetch_add(1);
     }
     env_.display.addSample(record);
     if (watchingScan_.load()) {
@@ -292,6 +293,7 @@ void RecordingController::refresh() {
 
 void RecordingController::clearShown() {
     samplesShown_.store(0);
+    samplesRecorded_.store(0);
     env_.display.clearTraces();
 }
 

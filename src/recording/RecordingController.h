@@ -101,7 +101,7 @@ public:
     [[nodiscard]] std::string recordCaption() const override;
     [[nodiscard]] std::string pauseCaption() const override;
     [[nodiscard]] bool pauseEnabled() const override;
-    [[nodiscard]] std::int64_t recordedSamples() const override { return samplesShown_.load() / 2; }
+    [[nodiscard]] std::int64_t recordedSamples() const override { return samplesRecorded_.load() / 2; }
 
     // --- The sample handler ---
     void onSample(const SampleRecord& record) override;
@@ -111,6 +111,7 @@ public:
     // since the last clear (a sample of both channels arrives as two
     // readings); what the graph shows before a run is not counted.
     [[nodiscard]] std::string recordedText() const;
+    // Every reading handed to the graph since the last clear, recorded or not.
     [[nodiscard]] std::int64_t samplesShown() const { return samplesShown_.load(); }
     [[nodiscard]] std::optional<SampleRecord> latestSample() const;
     [[nodiscard]] bool isPaused() const;
@@ -249,6 +250,7 @@ private:
     std::atomic<bool> scanSetupMode_{false};
     std::atomic<double> targetPosition_{0.0};
     std::atomic<std::int64_t> samplesShown_{0};
+    std::atomic<std::int64_t> samplesRecorded_{0};
 };
 
 }  // namespace corvane
