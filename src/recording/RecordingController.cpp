@@ -201,7 +201,7 @@ void RecordingController::onSample(const SampleRecord& record) {
         latest_ = record;
     }
     samplesShown_.fetch_add(1);
-    if (runActive_.load() && !isPaused()) {
+    if (counting_.load() && !isPaused()) {
         samplesRecorded_.fetch_add(1);
     }
     env_.display.addSample(record);
@@ -349,6 +349,7 @@ void RecordingController::start() {
         scanEnd_.start(scanDistance, pistonAtStart_);
     }
     runActive_.store(true);
+    counting_.store(true);
     watchingScan_.store(scanDistance.has_value());
 }
 
@@ -488,6 +489,8 @@ Em1RunWriter::Setup RecordingController::de1Setup() const {
 }
 
 void RecordingController::stop() {
+    // The piston's way back and the save question are no part of the run.
+    counting_.store(false);
     watchingScan_.store(false);
     autoScan_.requestAbort();
     setPauseState(scanSetupMode_.load() ? kPauseCaption : kPauseIdleCaption, !scanSetupMode_.load());

@@ -246,6 +246,8 @@ private:
     std::atomic<bool> odSensingRun_{false};
     // A two-channel run records whose scan end is watched.
     std::atomic<bool> watchingScan_{false};
+    // The samples shown are the run's (from the start to the stop's first step).
+    std::atomic<bool> counting_{false};
     std::atomic<double> startOffsetMm_{0.0};
     std::atomic<bool> scanSetupMode_{false};
     std::atomic<double> targetPosition_{0.0};

@@ -109,9 +109,14 @@ TEST_F(ScanEndRun, TheRunEndsWhereTheUnitStopsThePistonAndIsFollowedAsStopRecord
     const auto saved = bench.folder / "scan.csv";
     bench.prompter.answerYes();
     bench.prompter.scriptFile(saved.string());
+    const std::int64_t atTheEnd = bench.controller.recordedSamples();
     bench.controller.finishScan();
     EXPECT_FALSE(bench.controller.isRecording());
     EXPECT_EQ(followed.load(), 1);
+    // The piston's way back and the questions are not counted.
+    EXPECT_LE(bench.controller.recordedSamples(), atTheEnd + 1);
+    (void)bench.waitFor([] { return false; }, 1000);
+    EXPECT_LE(bench.controller.recordedSamples(), atTheEnd + 1);
     EXPECT_THAT(bench.prompter.transcript(), Contains("question: Do you wish to save this run? -> Yes"));
     EXPECT_TRUE(bench.unit().atUpperLimit());
     RunDataFile file;
