@@ -124,6 +124,12 @@ bool Preferences::axisLabels() const {
 
 void Preferences::setAxisLabels(bool on) { file_.setInt(kPrefs, "axislabels", on ? 1 : 0); }
 
+bool Preferences::stopAtScanEnd() const {
+    return !file_.getString(kPrefs, "stopatscanend").has_value() || file_.getInt(kPrefs, "stopatscanend") != 0;
+}
+
+void Preferences::setStopAtScanEnd(bool on) { file_.setInt(kPrefs, "stopatscanend", on ? 1 : 0); }
+
 const char* Preferences::traceKey(int slot) {
     return slot >= 0 && slot < kTraceCount ? kTraceKeys[static_cast<std::size_t>(slot)] : "";
 }

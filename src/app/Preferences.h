@@ -118,6 +118,10 @@ public:
     // "axislabels": the tick labels and titles around the graph; on when missing.
     [[nodiscard]] bool axisLabels() const;
     void setAxisLabels(bool on);
+    // "stopatscanend": a recording ends when the piston stops at the end of
+    // the scan distance; on when missing.
+    [[nodiscard]] bool stopAtScanEnd() const;
+    void setStopAtScanEnd(bool on);
     void setLogScale(bool on);   // "logscale"
     void writeBufferSize();      // "bufsize", always 25000
     [[nodiscard]] std::array<int, 4> multiColours() const;  // "multicolor1".."multicolor4"

@@ -234,9 +234,9 @@ void writeJsonDescription(Json& j, const RunFileHeader& h) {
     }
     text("sample_volume_ml", info.sampleVolume);
     j.key("number_of_tubes");
-    h.hasRunInfo ? j.integer(info.numberOfTubes) : j.null();
+    h.hasNumberOfTubes ? j.integer(info.numberOfTubes) : j.null();
     j.key("temperature");
-    h.hasRunInfo ? j.number(info.temperature) : j.null();
+    h.hasTemperature ? j.number(info.temperature) : j.null();
     j.key("unit_settings");
     if (!h.device) {
         j.null();

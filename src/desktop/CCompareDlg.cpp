@@ -277,7 +277,7 @@ void CCompareDlg::viewChanged() {
         offsets_[static_cast<std::size_t>(k)]->setText(qs(formatText("%.0f", view.offsets().xOffset(k))));
         const auto sample = cursor ? view.sampleAt(k, *cursor) : std::nullopt;
         values_[static_cast<std::size_t>(k)]->setText(
-            sample ? qs(formatText("%.6f", channelValue(session_->plotType(), *sample))) : QStringLiteral("Value"));
+            sample ? qs(absorbanceText(channelValue(session_->plotType(), *sample))) : QStringLiteral("Value"));
     }
 }
 

@@ -23,7 +23,12 @@ CGraphOptionsDlg::CGraphOptionsDlg(GraphView& view, Prompter& prompter, QWidget*
     yAuto_ = new QCheckBox(QStringLiteral("Y-axis Auto Scale"), this);
     yyAuto_ = new QCheckBox(QStringLiteral("YY-axis Auto Scale"), this);
     log_ = new QCheckBox(QStringLiteral("Log Scale"), this);
-    for (QCheckBox* box : {grid_, xAuto_, yAuto_, yyAuto_, log_}) {
+    scanEndStop_ = new QCheckBox(QStringLiteral("Stop recording at the end of the scan"), this);
+    scanEndStop_->setToolTip(QStringLiteral(
+        "When the piston stops at the end of the scan distance, the recording stops and asks to save the "
+        "run, as STOP RECORD does. Off: it records until STOP RECORD."));
+    scanEndStop_->hide();
+    for (QCheckBox* box : {grid_, xAuto_, yAuto_, yyAuto_, log_, scanEndStop_}) {
         layout->addWidget(box);
     }
     auto* fields = new QFormLayout;
@@ -170,7 +175,15 @@ bool CGraphOptionsDlg::apply() {
     view_.applyOptions(*options);
     fill();
     emit applied();
+    if (!scanEndStop_->isHidden()) {
+        emit scanEndStopApplied(scanEndStop_->isChecked());
+    }
     return true;
+}
+
+void CGraphOptionsDlg::offerScanEndStop(bool on) {
+    scanEndStop_->setChecked(on);
+    scanEndStop_->show();
 }
 
 }  // namespace corvane

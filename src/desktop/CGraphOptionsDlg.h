@@ -33,9 +33,14 @@ public:
     [[nodiscard]] QSpinBox* spin(GraphOptionsForm::Field field) const {
         return spins_[static_cast<std::size_t>(field)];
     }
+    // A window that records offers "Stop recording at the end of the scan",
+    // set as given; OK and Apply report it with scanEndStopApplied.
+    void offerScanEndStop(bool on);
+    [[nodiscard]] QCheckBox* scanEndStopBox() const { return scanEndStop_; }
 
 signals:
     void applied();
+    void scanEndStopApplied(bool on);
 
 private:
     [[nodiscard]] GraphOptionsForm form() const;
@@ -51,6 +56,7 @@ private:
     QCheckBox* yAuto_ = nullptr;
     QCheckBox* yyAuto_ = nullptr;
     QCheckBox* log_ = nullptr;
+    QCheckBox* scanEndStop_ = nullptr;
     QLineEdit* autoWidth_ = nullptr;
     QLineEdit* xMin_ = nullptr;
     QLineEdit* xMax_ = nullptr;

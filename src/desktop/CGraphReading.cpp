@@ -394,6 +394,11 @@ void CGraphReading::graphOptions() {
             hooks_.optionsApplied();
         }
     });
+    if (hooks_.scanEndStop && hooks_.scanEndStopSwitched) {
+        dialog.offerScanEndStop(hooks_.scanEndStop());
+        connect(&dialog, &CGraphOptionsDlg::scanEndStopApplied, this,
+                [this](bool on) { hooks_.scanEndStopSwitched(on); });
+    }
     dialog.exec();
 }
 

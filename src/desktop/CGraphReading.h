@@ -47,6 +47,10 @@ public:
         // keeps its settings.
         std::function<void()> optionsApplied;
         std::function<void(bool)> axisLabelsSwitched;
+        // Graph Options' "Stop recording at the end of the scan": as it
+        // stands, and switched; a window that records nothing has neither.
+        std::function<bool()> scanEndStop;
+        std::function<void(bool)> scanEndStopSwitched;
         // The STANDARD RUN window's Scan Setup reaches the main window.
         SetupHost* setupHost = nullptr;
     };

@@ -221,6 +221,8 @@ void CMainDlg::connectGraphReading() {
     reading_ = new CGraphReading(logic_->graph(), graphPanel_->frame(), seams_.prompter, seams_.clock, *this,
                                  {.optionsApplied = [this] { logic_->savePreferences(); },
                                   .axisLabelsSwitched = [this](bool on) { logic_->prefs().saveAxisLabels(on); },
+                                  .scanEndStop = [this] { return logic_->stopAtScanEnd(); },
+                                  .scanEndStopSwitched = [this](bool on) { logic_->setStopAtScanEnd(on); },
                                   .setupHost = &logic_->setupHost()});
     CGraphReading* r = reading_;
     r->followPanel(*graphPanel_, *this);
@@ -292,6 +294,9 @@ void CMainDlg::attachInstruments() {
         controller->setAfterTwoChannelRun([this] {
             QMetaObject::invokeMethod(this, [this] { scanSetupAfterRun_ = true; }, Qt::QueuedConnection);
         });
+        controller->setScanEndAction([this](double travelledMm) {
+            QMetaObject::invokeMethod(this, [this, travelledMm] { scanEnded(travelledMm); }, Qt::QueuedConnection);
+        });
     }
     bindLogic();
 }
@@ -304,6 +309,18 @@ void CMainDlg::updateDe1Summary() {
                   de1SummaryText(settings, logic_->setupHost().fractionationKind());
     }
     logic_->status().setDe1Summary(std::move(summary));
+}
+
+void CMainDlg::scanEnded(double travelledMm) {
+    const bool stop = logic_->scanEnded(travelledMm);
+    updateStatus();
+    RecordingController* controller = recordingController();
+    if (stop && controller != nullptr && !instruments_->closing().started()) {
+        // As STOP RECORD: the piston's return, the save question, then the
+        // identical-run question once the job has ended.
+        (void)instruments_->jobs().submit([controller] { controller->finishScan(); });
+        updateCommands();
+    }
 }
 
 void CMainDlg::fractionAdvance() {

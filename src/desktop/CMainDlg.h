@@ -218,6 +218,8 @@ private:
     // The DE-1 summary of the status lines, after the settings changed.
     void updateDe1Summary();
     void fractionAdvance();
+    // The piston stopped at the end of the scan distance while recording.
+    void scanEnded(double travelledMm);
     [[nodiscard]] std::optional<WindowKey> windowKey(const QKeyEvent& key) const;
 
     Seams seams_;

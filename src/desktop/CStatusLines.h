@@ -10,8 +10,9 @@ namespace corvane {
 struct StatusTexts;
 
 // The instrument status lines ("Instrument"): position and speed, the
-// upper limit switch, the sampling rate, the duty cycle, the pot value. A
-// line without a text is hidden.
+// upper limit switch, the sampling rate, the duty cycle, the pot value, the
+// DE-1 summary, the end of the scan and the piston's way back (shown under
+// the position line). A line without a text is hidden.
 class CStatusLines : public QGroupBox {
     Q_OBJECT
 
@@ -22,7 +23,7 @@ public:
     [[nodiscard]] QLabel* line(int index) const;
 
 private:
-    std::array<QLabel*, 6> lines_{};
+    std::array<QLabel*, 8> lines_{};
 };
 
 }  // namespace corvane

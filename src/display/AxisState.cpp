@@ -35,6 +35,7 @@ void AxisState::apply(const ViewSettings& settings) {
     windowMm_ = settings.windowMm;
     xMin_ = 0.0;
     xMax_ = byPosition() ? windowMm_ : windowSamples_;
+    keptY_.reset();
     yMin_ = settings.y.min;
     yMax_ = settings.y.max;
     yyMin_ = settings.yy.min;
@@ -56,7 +57,8 @@ ViewSettings AxisState::settings() const {
     s.windowMm = windowMm_;
     s.xMin = xMin_;
     s.xMax = xMax_;
-    s.y = {yMin_, yMax_};
+    // The range a live run widened is not the operator's: his is kept.
+    s.y = keptY_ && yRange() == widenedY_ ? *keptY_ : yRange();
     s.yy = {yyMin_, yyMax_};
     s.xAutoScale = xAutoScale_;
     s.yAutoScale = yAutoScale_;
@@ -159,6 +161,38 @@ void AxisState::setYRange(AxisRange y) {
     yMin_ = y.min;
     yMax_ = y.max;
     yAutoScaled_ = false;
+}
+
+bool AxisState::widenForLive(AxisRange values) {
+    if (keptY_ && yRange() != widenedY_) {
+        keptY_.reset();  // the operator set a range since
+        return false;
+    }
+    if (yAutoScale_ || logScale_ || !std::isfinite(values.min) || !std::isfinite(values.max)) {
+        return !yAutoScale_ && !logScale_;
+    }
+    const double lo = std::min(yMin_, values.min);
+    const double hi = std::max(yMax_, values.max);
+    if (lo == yMin_ && hi == yMax_) {
+        return true;
+    }
+    const double spare = (hi - lo) / 20.0;
+    if (!keptY_) {
+        keptY_ = yRange();
+    }
+    yMin_ = lo < yMin_ ? lo - spare : yMin_;
+    yMax_ = hi > yMax_ ? hi + spare : yMax_;
+    yAutoScaled_ = false;
+    widenedY_ = yRange();
+    return true;
+}
+
+void AxisState::endLiveWidening() {
+    if (keptY_ && yRange() == widenedY_) {
+        yMin_ = keptY_->min;
+        yMax_ = keptY_->max;
+    }
+    keptY_.reset();
 }
 
 void AxisState::setYAutoScale(bool on, bool de1) {

@@ -162,6 +162,16 @@ public:
     bool axisTextEdited(AxisBox box, std::string_view text);
     // One spin click: the box's text moved by a quarter of its axis range.
     bool axisSpin(AxisBox box, std::string_view text, bool up);
+    // A live run's values outside a Y range that no auto-scale follows (one
+    // saved from a zoom of a file, say): the range widens to show them, a
+    // twentieth of its span to spare on the side that moved. The range from
+    // before is kept for the files shown later and for the settings, until
+    // the operator sets one of his own. False once he has (or with Y
+    // auto-scale or log scale on): this live run is then left as he set it.
+    bool widenForLive(AxisRange values);
+    // A file is shown: a live widening still standing gives way to the
+    // range it widened.
+    void endLiveWidening();
     // The auto-scales that are on take the extremes found (a log axis whole
     // decades, a flat signal opened a little); nothing found keeps a limit.
     void autoScale(const std::optional<AxisRange>& y, const std::optional<AxisRange>& yy);
@@ -227,6 +237,9 @@ private:
     bool eventMarksShown_ = true;
     bool volts_ = false;
     std::optional<GraphViewState> savedView_;
+    // The Y range before a live run widened it, and the range it widened to.
+    std::optional<AxisRange> keptY_;
+    AxisRange widenedY_;
     std::optional<double> windowCentre_;
 };
 

@@ -10,12 +10,14 @@ std::array<std::string, kChannelCount> readoutTexts(const SampleRecord* latest) 
         return texts;
     }
     for (int c = 0; c < kChannelCount; ++c) {
-        const char* format = c == kChannelRatio                        ? "%.1f"
-                             : c == kChannelAbsA || c == kChannelAbsB ? "%.6f"
-                                                                      : "%.0f";
-        texts[static_cast<std::size_t>(c)] = formatText(format, channelValue(c, *latest));
+        const double v = channelValue(c, *latest);
+        texts[static_cast<std::size_t>(c)] = c == kChannelAbsA || c == kChannelAbsB ? absorbanceText(v)
+                                             : c == kChannelRatio                   ? formatText("%.1f", v)
+                                                                                    : formatText("%.0f", v);
     }
     return texts;
 }
+
+std::string absorbanceText(double absorbance) { return formatText("%.4f", absorbance); }
 
 }  // namespace corvane

@@ -51,8 +51,13 @@ inline constexpr std::array<const char*, kChannelCount> kChannelCaptions = {
     return value >= 65535u ? 2.0 : value >= 32768u ? 1.0 : 0.0;
 }
 
-// The latest sample's readouts beside the switches: "%.0f" counts, "%.6f"
-// absorbance, "%.1f" ratio; empty texts before the first sample.
+// An absorbance as the read-outs show it: four decimals, a tenth of a
+// milli-absorbance unit, which is what the detector resolves; the files keep
+// six.
+[[nodiscard]] std::string absorbanceText(double absorbance);
+
+// The latest sample's readouts beside the switches: "%.0f" counts,
+// absorbanceText, "%.1f" ratio; empty texts before the first sample.
 [[nodiscard]] std::array<std::string, kChannelCount> readoutTexts(const SampleRecord* latest);
 
 }  // namespace corvane

@@ -18,7 +18,8 @@ constexpr std::array<const char*, kChannelCount> kLabelCaptions = {
         return "";
     }
     const double v = channelValue(c, *sample);
-    return isCount(c) ? formatText("%d", static_cast<int>(v)) : formatText("%.6f", v);
+    // The ratio of two absorbances is no finer than they are.
+    return isCount(c) ? formatText("%d", static_cast<int>(v)) : absorbanceText(v);
 }
 
 }  // namespace

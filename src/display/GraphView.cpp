@@ -146,6 +146,7 @@ void GraphView::showFile(RunDataFile file, std::filesystem::path path) {
     items_.removeOverlay();
     axes_.dropSavedView();
     axes_.forgetAutoScaled();
+    axes_.endLiveWidening();
     offsets_.clear();
     scene_ = std::make_unique<RunFileScene>(std::move(file), std::move(path), items_, offsets_);
     const XAxisType axis = axisShowingAll(filesShown(), axes_.xAxisType(), true);

@@ -2,6 +2,7 @@
 
 #include "app/Version.h"
 #include "base/TextFormat.h"
+#include "recording/ScanEnd.h"
 
 namespace corvane {
 
@@ -48,6 +49,15 @@ void InstrumentStatus::onLinkStats(std::int32_t heartbeatsReceived,
 void InstrumentStatus::showPositionAndSpeed(double positionMm, double speedMmPerS) {
     const std::scoped_lock lock(mutex_);
     texts_.positionSpeed = formatText("Position %.2f mm  Speed %.2f mm/sec", positionMm, speedMmPerS);
+    texts_.pistonReturn = pistonReturnText(positionMm, speedMmPerS);
+    if (speedMmPerS > 0.0) {
+        texts_.scanEnd.clear();
+    }
+}
+
+void InstrumentStatus::showScanEnd(double travelledMm) {
+    const std::scoped_lock lock(mutex_);
+    texts_.scanEnd = scanEndText(travelledMm);
 }
 
 void InstrumentStatus::setDe1Summary(std::string text) {

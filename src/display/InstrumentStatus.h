@@ -17,6 +17,8 @@ struct StatusTexts {
     std::string dutyCycle;      // "Duty Cycle: %d:%d"
     std::string potValue;       // "pot pC Value: %d"
     std::string de1Summary;     // DE-1 mode: "START MODE: ..." and the run's settings
+    std::string scanEnd;        // the end of the last scan, until the piston moves down again
+    std::string pistonReturn;   // the piston's way up: how far and how long still
 
     friend bool operator==(const StatusTexts&, const StatusTexts&) = default;
 };
@@ -40,8 +42,12 @@ public:
     // UserMsg::LinkStats: the heartbeat counts and the unit's state.
     void onLinkStats(std::int32_t heartbeatsReceived, std::int32_t heartbeatsTransmitted,
                      std::uint8_t upperLimitFlag, const std::optional<Cmd0>& lastCmd0);
-    // The "Position %.2f mm  Speed %.2f mm/sec" line.
+    // The "Position %.2f mm  Speed %.2f mm/sec" line, and while the piston
+    // moves up the line of its way back. A piston moving down starts a
+    // scan: the note of the last one's end goes.
     void showPositionAndSpeed(double positionMm, double speedMmPerS);
+    // The piston stopped at the end of the scan distance after travelledMm.
+    void showScanEnd(double travelledMm);
     // The DE-1 summary; empty outside DE-1 mode.
     void setDe1Summary(std::string text);
     // The link ended: every line but the DE-1 summary empties.

@@ -70,6 +70,14 @@ SceneRepaint LiveScene::sync(GraphModel& model, AxisState& axes) {
         }
         items_.draw(model, axes, *this, yScan, yyScan);
         axes.autoScale(yScan.range(), yyScan.range());
+        if (restarted) {
+            widening_ = true;
+        }
+        // A saved range never hides a live run (a DE-1 run keeps its AUFS
+        // range: the operator chose that scale for it).
+        if (widening_ && found.y && !run_.de1Source) {
+            widening_ = axes.widenForLive(*found.y);
+        }
         putAxes(model, axes);
         const std::array after{axes.yRange().min, axes.yRange().max, axes.yyRange().min, axes.yyRange().max};
         if (axes.logScale() && before != after) {

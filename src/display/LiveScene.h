@@ -64,6 +64,9 @@ private:
     // The feed's generation the traces last showed: a clear drops a message
     // kept on the live picture, as any picture rebuilt does.
     std::uint64_t shownGeneration_ = 0;
+    // Until the operator sets a Y range of his own, this live run's values
+    // widen the range that does not show them.
+    bool widening_ = true;
 };
 
 }  // namespace corvane

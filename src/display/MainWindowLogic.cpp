@@ -127,7 +127,18 @@ bool MainWindowLogic::loadPreferences() {
     // The vessel the runs are checked against is the stored one from the start.
     setupHost_.setCollection(loadCollectionVolume(env_.startupFolder, userName_), setupHost_.fractionationKind());
     axisLabels_ = loaded->axisLabels;
+    stopAtScanEnd_ = loaded->stopAtScanEnd;
     return true;
+}
+
+void MainWindowLogic::setStopAtScanEnd(bool on) {
+    stopAtScanEnd_ = on;
+    prefs_.saveStopAtScanEnd(on);
+}
+
+bool MainWindowLogic::scanEnded(double travelledMm) {
+    status_.showScanEnd(travelledMm);
+    return stopAtScanEnd_ && recording_ != nullptr && keys_.isRecording();
 }
 
 bool MainWindowLogic::savePreferences() { return prefs_.save(view().axes().settings(), ports_.portToSave()); }
@@ -235,7 +246,9 @@ std::array<std::string, kChannelCount> MainWindowLogic::readoutTexts() const {
 }
 
 std::string MainWindowLogic::recordedText() const {
-    return formatText("Recorded %d samples", static_cast<int>(feed_.total() / 2));
+    // Samples shown before a run starts are not recorded ones.
+    return formatText("Recorded %d samples",
+                      static_cast<int>(recording_ != nullptr ? recording_->recordedSamples() : 0));
 }
 
 // --- Messages from the workers ---

@@ -118,6 +118,9 @@ public:
     [[nodiscard]] const std::string& userName() const { return userName_; }
     // View > "Axis Labels" as loaded ("axislabels").
     [[nodiscard]] bool axisLabels() const { return axisLabels_; }
+    // Graph Options' "Stop recording at the end of the scan" ("stopatscanend").
+    [[nodiscard]] bool stopAtScanEnd() const { return stopAtScanEnd_; }
+    void setStopAtScanEnd(bool on);
 
     // --- Commands that reach more than one piece ---
     // A channel check box: the trace and its readout, saved at once.
@@ -144,8 +147,7 @@ public:
     [[nodiscard]] std::string caption() const;
     // The latest sample's values, or with cursors the main cursor's sample.
     [[nodiscard]] std::array<std::string, kChannelCount> readoutTexts() const;
-    // "Recorded %d samples": half the samples since the last clear (a
-    // sample of both channels arrives as two readings).
+    // "Recorded %d samples": the recording's count (none without one).
     [[nodiscard]] std::string recordedText() const;
     [[nodiscard]] RotorVolumes volumes() const { return volumes_; }
 
@@ -154,6 +156,10 @@ public:
     void onLinkLost();
     // UserMsg::ReceiveEnded: the link thread ended.
     void onReceiveEnded();
+    // The piston of the run recording stopped at the end of its scan
+    // distance: the status line says so. True when the run is to stop as
+    // STOP RECORD stops it (the option is on); off, it records until STOP.
+    [[nodiscard]] bool scanEnded(double travelledMm);
 
 private:
     void readVolumes();
@@ -175,6 +181,7 @@ private:
     RotorVolumes volumes_;
     std::string userName_;
     bool axisLabels_ = true;
+    bool stopAtScanEnd_ = true;
 };
 
 }  // namespace corvane

@@ -71,6 +71,7 @@ public:
     [[nodiscard]] std::string recordCaption() const override { return target_.recordCaption(); }
     [[nodiscard]] std::string pauseCaption() const override { return target_.pauseCaption(); }
     [[nodiscard]] bool pauseEnabled() const override { return target_.pauseEnabled(); }
+    [[nodiscard]] std::int64_t recordedSamples() const override { return target_.recordedSamples(); }
 
 private:
     RecordingCommands& target_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace corvane {
@@ -40,6 +41,9 @@ public:
     [[nodiscard]] virtual std::string recordCaption() const = 0;
     [[nodiscard]] virtual std::string pauseCaption() const = 0;
     [[nodiscard]] virtual bool pauseEnabled() const = 0;
+    // The samples of the run recording now (or of the last one) that the
+    // graph showed while the run recorded: "Recorded %d samples".
+    [[nodiscard]] virtual std::int64_t recordedSamples() const = 0;
 };
 
 }  // namespace corvane

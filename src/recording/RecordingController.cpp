@@ -93,7 +93,7 @@ void RecordingController::setPauseState(const char* caption, bool enabled) {
 }
 
 std::string RecordingController::recordedText() const {
-    return formatText("Recorded %d samples", static_cast<int>(samplesShown_.load() / 2));
+    return formatText("Recorded %d samples", static_cast<int>(recordedSamples()));
 }
 
 std::optional<SampleRecord> RecordingController::latestSample() const {
@@ -190,13 +190,51 @@ std::string RecordingController::lastDataFolder() const { return env_.folders.fo
 
 // --- The sample handler ---
 
+void RecordingController::setScanEndAction(std::function<void(double)> action) {
+    const std::scoped_lock lock(mutex_);
+    scanEndAction_ = std::move(action);
+}
+
 void RecordingController::onSample(const SampleRecord& record) {
     {
         const std::scoped_lock lock(mutex_);
         latest_ = record;
     }
     samplesShown_.fetch_add(1);
+    if (counting_.load() && !isPaused()) {
+        samplesRecorded_.fetch_add(1);
+    }
     env_.display.addSample(record);
+    if (watchingScan_.load()) {
+        watchScanEnd();
+    }
+}
+
+void RecordingController::watchScanEnd() {
+    SampleReader* r = reader();
+    UvLink* link = r != nullptr ? r->link() : nullptr;
+    // Paused, the unit is in setup mode and its last running packet is old.
+    if (link == nullptr || isPaused()) {
+        return;
+    }
+    const auto packet = link->lastCmd2();
+    if (!packet) {
+        return;
+    }
+    std::function<void(double)> action;
+    double travelled = 0.0;
+    {
+        const std::scoped_lock lock(mutex_);
+        if (!scanEnd_.note(packet->pistonMm(), packet->iPistonSpeed / 10.0, env_.clock.nowMs())) {
+            return;
+        }
+        travelled = scanEnd_.travelledMm();
+        action = scanEndAction_;
+    }
+    watchingScan_.store(false);
+    if (action) {
+        action(travelled);
+    }
 }
 
 // --- Commands ---
@@ -204,21 +242,31 @@ void RecordingController::onSample(const SampleRecord& record) {
 void RecordingController::startStop() {
     // A paused run is resumed by the start path, not stopped.
     if (runActive_.load() && !isPaused()) {
-        const bool twoChannel = !de1Run_;
-        stop();
-        // The operator ended the run: the Scan Setup command follows it. A
-        // run stopped by anything else (closing, a lost link, another port)
-        // is followed by nothing.
-        std::function<void()> after;
-        {
-            const std::scoped_lock lock(mutex_);
-            after = afterTwoChannelRun_;
-        }
-        if (twoChannel && after) {
-            after();
-        }
+        stopAndFollow();
     } else {
         start();
+    }
+}
+
+void RecordingController::finishScan() {
+    if (runActive_.load() && !isPaused() && !de1Run_) {
+        stopAndFollow();
+    }
+}
+
+void RecordingController::stopAndFollow() {
+    const bool twoChannel = !de1Run_;
+    stop();
+    // The operator (or the end of the scan) ended the run: the Scan Setup
+    // command follows it. A run stopped by anything else (closing, a lost
+    // link, another port) is followed by nothing.
+    std::function<void()> after;
+    {
+        const std::scoped_lock lock(mutex_);
+        after = afterTwoChannelRun_;
+    }
+    if (twoChannel && after) {
+        after();
     }
 }
 
@@ -245,6 +293,7 @@ void RecordingController::refresh() {
 
 void RecordingController::clearShown() {
     samplesShown_.store(0);
+    samplesRecorded_.store(0);
     env_.display.clearTraces();
 }
 
@@ -287,12 +336,21 @@ void RecordingController::start() {
         setRecordCaption(kStartCaption);
         return;
     }
+    std::optional<double> scanDistance;
+    if (!de1Run_ && r->link() != nullptr) {
+        if (const auto settings = r->link()->lastCmd0()) {
+            scanDistance = settings->uiScanDist / 100.0;
+        }
+    }
     {
         // The name the file was created under (numbered after a clash).
         const std::scoped_lock lock(mutex_);
         tempFile_ = w->path();
+        scanEnd_.start(scanDistance, pistonAtStart_);
     }
     runActive_.store(true);
+    counting_.store(true);
+    watchingScan_.store(scanDistance.has_value());
 }
 
 std::filesystem::path RecordingController::uniqueTempPath() const {
@@ -319,6 +377,18 @@ bool RecordingController::openRun(SampleReader& reader, RunWriter& writer,
     if (de1Run_) {
         return openDe1Run(reader, writer, tempPath, std::move(description));
     } else {
+        // Where the scan starts: the stream the unit sends now has the
+        // piston where it stands (the other kind of packet is older).
+        pistonAtStart_.reset();
+        if (link != nullptr) {
+            if (link->InSetupMode(0)) {
+                if (const auto settings = link->lastCmd0()) {
+                    pistonAtStart_ = settings->pistonMm();
+                }
+            } else if (const auto running = link->lastCmd2()) {
+                pistonAtStart_ = running->pistonMm();
+            }
+        }
         // Key 4 starts the scan in manual mode only; in setup mode it would
         // put the unit into calibration.
         if (link != nullptr && link->connected() && link->EnterManualMode()) {
@@ -419,6 +489,9 @@ Em1RunWriter::Setup RecordingController::de1Setup() const {
 }
 
 void RecordingController::stop() {
+    // The piston's way back and the save question are no part of the run.
+    counting_.store(false);
+    watchingScan_.store(false);
     autoScan_.requestAbort();
     setPauseState(scanSetupMode_.load() ? kPauseCaption : kPauseIdleCaption, !scanSetupMode_.load());
     SampleReader* r = reader();

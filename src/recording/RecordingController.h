@@ -23,6 +23,7 @@
 
 #include "recording/AutoScan.h"
 #include "recording/NextRun.h"
+#include "recording/ScanEnd.h"
 #include "runs/SampleRecord.h"
 #include "base/CalendarTime.h"
 #include "runs/Em1RunWriter.h"
@@ -100,14 +101,17 @@ public:
     [[nodiscard]] std::string recordCaption() const override;
     [[nodiscard]] std::string pauseCaption() const override;
     [[nodiscard]] bool pauseEnabled() const override;
+    [[nodiscard]] std::int64_t recordedSamples() const override { return samplesRecorded_.load() / 2; }
 
     // --- The sample handler ---
     void onSample(const SampleRecord& record) override;
 
     // --- What a view binds to ---
-    // "Recorded %d samples": half the samples shown since the last clear
-    // (a sample of both channels arrives as two readings).
+    // "Recorded %d samples": half the samples shown while a run recorded,
+    // since the last clear (a sample of both channels arrives as two
+    // readings); what the graph shows before a run is not counted.
     [[nodiscard]] std::string recordedText() const;
+    // Every reading handed to the graph since the last clear, recorded or not.
     [[nodiscard]] std::int64_t samplesShown() const { return samplesShown_.load(); }
     [[nodiscard]] std::optional<SampleRecord> latestSample() const;
     [[nodiscard]] bool isPaused() const;
@@ -156,6 +160,14 @@ public:
     // two-channel run, once the save question is answered (its Scan Setup
     // command); nothing when unset. Called on the thread the stop ran on.
     void setAfterTwoChannelRun(std::function<void()> action);
+    // What the window is told when the piston of a recorded two-channel run
+    // stops at the end of the unit's scan distance (how far it went, mm):
+    // once per run, on the receive thread. Nothing is watched when unset.
+    void setScanEndAction(std::function<void(double)> action);
+    // The end of the scan, as the window decided: the run is stopped and
+    // followed as STOP RECORD does. Nothing when the run has stopped or
+    // paused meanwhile (the operator was quicker).
+    void finishScan();
 
     // --- Factors and folders ---
     [[nodiscard]] std::array<double, 2> factors() const;
@@ -171,6 +183,11 @@ private:
     [[nodiscard]] RunWriter* writer();
     void start();
     void stop();
+    // STOP RECORD of a run that records: the stop, then what follows a
+    // two-channel run.
+    void stopAndFollow();
+    // The receive thread's look at the piston while a two-channel run records.
+    void watchScanEnd();
     // The start's steps from the temporary name on; false when no run began.
     bool openRun(SampleReader& reader, RunWriter& writer, const std::filesystem::path& tempPath);
     bool openDe1Run(SampleReader& reader, RunWriter& writer, const std::filesystem::path& tempPath,
@@ -217,16 +234,25 @@ private:
     std::optional<SampleRecord> latest_;
     std::array<double, 2> factors_{kDefaultFactor, kDefaultFactor};
     std::function<void()> afterTwoChannelRun_;
+    std::function<void(double)> scanEndAction_;
+    ScanEndWatch scanEnd_;
+    // Where the piston stood when the run's scan was started (the worker's).
+    std::optional<double> pistonAtStart_;
 
     // A run was started and not stopped yet (its file may be paused).
     std::atomic<bool> runActive_{false};
     bool unlimitedTemp_ = false;
     bool de1Run_ = false;  // the run being recorded reads the DE-1 box
     std::atomic<bool> odSensingRun_{false};
+    // A two-channel run records whose scan end is watched.
+    std::atomic<bool> watchingScan_{false};
+    // The samples shown are the run's (from the start to the stop's first step).
+    std::atomic<bool> counting_{false};
     std::atomic<double> startOffsetMm_{0.0};
     std::atomic<bool> scanSetupMode_{false};
     std::atomic<double> targetPosition_{0.0};
     std::atomic<std::int64_t> samplesShown_{0};
+    std::atomic<std::int64_t> samplesRecorded_{0};
 };
 
 }  // namespace corvane

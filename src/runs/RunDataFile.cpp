@@ -307,13 +307,13 @@ private:
             info.sampleVolume = withoutUnit(textAfter(line, "Sample Volume:"));
             runInfoLine();
         } else if (key("Number of Tubes:")) {
-            (void)readInteger(textAfter(line, "Number of Tubes:"), info.numberOfTubes);
+            h.hasNumberOfTubes = readInteger(textAfter(line, "Number of Tubes:"), info.numberOfTubes);
             runInfoLine();
         } else if (key("Volume per mm:")) {
             h.hasVolumePerMm = readNumber(textAfter(line, "Volume per mm:"), info.volumePerMm);
             runInfoLine();
         } else if (key("Temperature:")) {
-            (void)readNumber(textAfter(line, "Temperature:"), info.temperature);
+            h.hasTemperature = readNumber(textAfter(line, "Temperature:"), info.temperature);
             runInfoLine();
         } else if (!deviceLine(line) && !em1Line(line)) {
             // Unknown keys and free text are ignored.

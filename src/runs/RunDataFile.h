@@ -93,6 +93,10 @@ struct RunFileHeader {
     bool hasRunInfo = false;
     RunInfo info;           // the experiment lines; volume per mm also in DE-1 files
     bool hasVolumePerMm = false;
+    // The lines were there: without them the description's defaults (25 deg
+    // C, 2 tubes) are no reading of this run.
+    bool hasTemperature = false;
+    bool hasNumberOfTubes = false;
     std::optional<RecordedDeviceSettings> device;
     std::optional<Em1FileBlock> em1;
     std::vector<AufsChange> aufsChanges;

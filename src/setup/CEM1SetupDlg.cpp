@@ -244,10 +244,23 @@ QWidget* CEM1SetupDlg::makeZones() {
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     zones_ = new QTableWidget(0, 6, box);
-    zones_->setHorizontalHeaderLabels({QStringLiteral("ZONE"), QStringLiteral("START"), QStringLiteral("END"),
-                                       QStringLiteral("Number of Fractions"), QStringLiteral("Distance/fraction"),
-                                       QStringLiteral("Volume/fraction")});
-    zones_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    const QStringList headers = {QStringLiteral("ZONE"),
+                                 QStringLiteral("START"),
+                                 QStringLiteral("END"),
+                                 QStringLiteral("Number of Fractions"),
+                                 QStringLiteral("Distance/fraction"),
+                                 QStringLiteral("Volume/fraction")};
+    zones_->setHorizontalHeaderLabels(headers);
+    // Equal shares cut the long headers at the page's width: each column is
+    // as wide as its header at least, and the table asks for that room.
+    QHeaderView* header = zones_->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setStretchLastSection(true);
+    int least = 2 * zones_->frameWidth();
+    for (int c = 0; c < headers.size(); ++c) {
+        least += header->sectionSizeHint(c);
+    }
+    zones_->setMinimumWidth(least);
     zones_->verticalHeader()->hide();
     zones_->setMinimumHeight(90);
     layout->addWidget(zones_);

@@ -35,6 +35,12 @@ CIntroDlg::CIntroDlg(std::filesystem::path startupFolder, Prompter& prompter, bo
         names_->addItem(QString::fromStdString(name));
     }
     names_->setCurrentIndex(-1);
+    // The last start's user is the likeliest one: offered, selected so that
+    // typing replaces it.
+    if (const auto last = page_.lastUser(); !last.empty()) {
+        names_->setCurrentText(QString::fromStdString(last));
+        names_->lineEdit()->selectAll();
+    }
     names_->setMinimumWidth(320);
     layout->addWidget(names_);
     auto* buttons = new QDialogButtonBox(this);

@@ -174,7 +174,7 @@ void COverlayPlanPlot::paintEvent(QPaintEvent* event) {
         const QString label = tickLabel(y);
         p.drawText(r.left() - 8 - metrics.horizontalAdvance(label), yp + metrics.ascent() / 2, label);
     }
-    const QString xTitle = QStringLiteral("Distance from the meniscus");
+    const QString xTitle = QStringLiteral("Distance from the meniscus (mm)");
     p.drawText(r.center().x() - metrics.horizontalAdvance(xTitle) / 2, height() - 8, xTitle);
     p.save();
     p.translate(16, r.center().y());

@@ -126,6 +126,7 @@ CScanSetup2Dlg::CScanSetup2Dlg(ScanSetupPage::Env env, Clock& clock, QWidget* pa
 
     connect(rotorOk, &QPushButton::clicked, this, [this] {
         page_.rotorEntry = rotor_->currentIndex();
+        page_.scanDistance = distance_->text().toStdString();
         worker_->run([this] { return page_.rotorOk(); }, [this](bool ok) { afterRotorOk(ok); });
     });
     connect(zero, &QPushButton::clicked, this, [this] {

@@ -59,6 +59,23 @@ std::optional<CalibrationCurve> calibrationFrom(const ChannelRatios& water, cons
     return curve;
 }
 
+std::string calibrationSummary(const ChannelRatios& water, const ChannelRatios& reference,
+                               CalibrationChannels channels, const CalibrationCurve& curve) {
+    std::string text = "Calibration completed.\n";
+    const auto channel = [&](char name, bool measured, double w, double r, const char* od, double slope,
+                             double intercept) {
+        text += measured ? formatText("\nChannel %c: water %.4f, %s OD reference %.4f (sample / source);\n"
+                                      "slope %.6f, intercept %.6f",
+                                      name, w, od, r, slope, intercept)
+                         : formatText("\nChannel %c: not measured (no wavelength chosen for it); it keeps "
+                                      "slope %.6f, intercept %.6f",
+                                      name, slope, intercept);
+    };
+    channel('A', channels.a, water.a, reference.a, "1.00", curve.c0, curve.c1);
+    channel('B', channels.b, water.b, reference.b, "0.23", curve.c2, curve.c3);
+    return text;
+}
+
 std::string CalibratePage::faultText(ChannelFault fault, char channel) {
     switch (fault) {
         case ChannelFault::None: return {};
@@ -191,6 +208,9 @@ bool CalibratePage::calibrate() {
         return false;
     }
     curve_ = curve;
+    // The operator sees what the beakers gave before the page moves on: a
+    // reading far from the last one's tells of a wrong liquid or a bubble.
+    env_.prompter.message(calibrationSummary(*water, *reference, channels, *curve));
     return true;
 }
 

@@ -45,6 +45,12 @@ enum class ChannelFault {
                                                               CalibrationChannels channels = {},
                                                               const CalibrationCurve& kept = {});
 
+// What a calibration found, told before the page moves on: each channel's
+// water and reference ratios (sample / source) and its slope and intercept;
+// a channel not measured is said to keep its line.
+[[nodiscard]] std::string calibrationSummary(const ChannelRatios& water, const ChannelRatios& reference,
+                                             CalibrationChannels channels, const CalibrationCurve& curve);
+
 // The CALIBRATE page (CCalibrate2Dlg): pure water, then the 1.00/0.23 OD
 // reference liquid, five seconds of counts each, and the coefficients the
 // current data set uses from then on.
@@ -75,8 +81,8 @@ public:
 
     explicit CalibratePage(Env env);
 
-    // "OK": both steps and the coefficients handed to the data set. False
-    // after a message, the previous coefficients kept.
+    // "OK": both steps, the coefficients handed to the data set and their
+    // summary told. False after a message, the previous coefficients kept.
     bool calibrate();
     // What a channel's fault tells the operator ("" for none).
     [[nodiscard]] static std::string faultText(ChannelFault fault, char channel);

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "app/NameCheck.h"
+#include "app/Preferences.h"
 #include "app/Prompter.h"
 #include "app/UserStore.h"
 #include "app/Version.h"
@@ -25,6 +26,11 @@ void IntroPage::loadNames() {
     // still works, and the USER page reports the folder.
     std::filesystem::create_directories(users, ec);
     names_ = userNamesIn(users);
+}
+
+std::string IntroPage::lastUser() const {
+    std::string name = Preferences(startup_).lastUser();
+    return folderNameProblem(name).empty() ? name : std::string{};
 }
 
 bool IntroPage::accept(const std::string& typedName) {

@@ -26,6 +26,9 @@ public:
     // it is missing.
     void loadNames();
     [[nodiscard]] const std::vector<std::string>& names() const { return names_; }
+    // The name the page offers typed in: the user of the last start
+    // ("lastuser"), when that is a name OK would take; else empty.
+    [[nodiscard]] std::string lastUser() const;
 
     // OK with this name typed: refused, with the reason shown, when it
     // cannot be a user's folder name (it becomes one on the USER page).

@@ -137,7 +137,17 @@ bool ScanSetupPage::rotorOk() {
         prefs.setScanDistance(tube->tubeLength);
         (void)prefs.save();  // the unit has the distance; the file only remembers it
     }
+    const auto typed = scanDouble(scanDistance);
     scanDistance = formatText("%.2f", tube->tubeLength);
+    if (typed && formatText("%.2f", *typed) != scanDistance) {
+        // The unit now scans the whole tube: a shorter distance kept from
+        // OK no longer holds, and the field no longer shows it.
+        if (env_.keepDistance) {
+            env_.keepDistance(0.0);
+        }
+        goToGraph_ = false;
+        env_.prompter.message(formatText(kDistanceReplaced, tube->tubeLength, *typed));
+    }
     // The dial moves the needles only in manual mode, and only there does
     // the unit stream the positions POSITION shows.
     (void)link->EnterManualMode();

@@ -46,6 +46,9 @@ public:
         "top of the gradient;";
     static constexpr const char* kHolderText = "Position holder under the needles, and then press GO TO GRAPH.";
     static constexpr const char* kNoTopText = "Error, unable to get upper limit to top of tube distance.";
+    static constexpr const char* kDistanceReplaced =
+        "ROTOR OK set SCAN DISTANCE to the tube's length, %.2f mm, in place of the %.2f mm typed before. To scan "
+        "less, type the distance again and press OK.";
     static constexpr const char* kDistanceNotSentRetry =
         "Error, unable to send scan distance to Kelvo. Please try pressing the GO TO GRAPH button again.";
     static constexpr const char* kDistanceNotSentLater =
@@ -123,7 +126,7 @@ private:
     bool openedByScanSetup_ = false;
     std::atomic<bool> step2Unlocked_{false};
     std::atomic<bool> zeroed_{false};
-    bool goToGraph_ = false;
+    std::atomic<bool> goToGraph_{false};
 };
 
 }  // namespace corvane

@@ -314,6 +314,23 @@ TEST_F(RunFilesCli, InfoShowsControlCharactersOfAFileVisibly) {
     EXPECT_EQ(result.out.find('\x1b'), std::string::npos);
 }
 
+// A description without its temperature or tube count says nothing of them:
+// the description's own defaults (25 deg C, 2 tubes) are no reading.
+TEST_F(RunFilesCli, InfoJsonGivesNullForDescriptionLinesTheFileLacks) {
+    const std::string rows = "\nData Columns:\n" + std::string(kTwoChannelColumns) +
+                             "\n1000, 500, 900, 450, 1.00, 0.200000, 0.90, 0.400000, 0.90, 0.5\n";
+    dir.write("bare.csv", "Corvane Text Data File: bare.csv\nUser: Ann Lee\nSpeed: 36 krpm\n" + rows);
+    dir.write("full.csv", "Corvane Text Data File: full.csv\nUser: Ann Lee\nNumber of Tubes: 6\n"
+                          "Temperature: 4.5 deg C\n" + rows);
+    const auto bare = run("info --json bare.csv");
+    EXPECT_EQ(bare.exit, 0) << bare.err;
+    EXPECT_NE(bare.out.find("\"rotor_speed_krpm\":\"36\""), std::string::npos) << bare.out;
+    EXPECT_NE(bare.out.find("\"number_of_tubes\":null,\"temperature\":null,"), std::string::npos) << bare.out;
+    const auto full = run("info --json full.csv");
+    EXPECT_EQ(full.exit, 0) << full.err;
+    EXPECT_NE(full.out.find("\"number_of_tubes\":6,\"temperature\":4.5,"), std::string::npos) << full.out;
+}
+
 }  // namespace
 }  // namespace corvane
 

@@ -206,7 +206,7 @@ TEST_F(CompareWindowUi, TheMouseReadsEverySetAndTheAxisSwitchKeepsToTheSets) {
     };
     const std::string at42 = hoverAt(42.0);
     EXPECT_NE(at42.find("a.csv, Abs A: 0.18"), std::string::npos) << at42;
-    EXPECT_NE(at42.find("b.csv, Abs A: 1.000000"), std::string::npos) << at42;
+    EXPECT_NE(at42.find("b.csv, Abs A: 1.0000"), std::string::npos) << at42;
     const std::string at100 = hoverAt(100.0);
     EXPECT_NE(at100.find("a.csv, Abs A:"), std::string::npos) << at100;
     EXPECT_EQ(at100.find("a.csv, Abs A: 0"), std::string::npos) << at100 << " (a.csv ends at 80)";

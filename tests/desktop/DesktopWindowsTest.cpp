@@ -7,10 +7,12 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTextEdit>
 #include <thread>
 #include <thread>
@@ -196,9 +198,10 @@ TEST_F(MainWindowTest, HiddenTraceHidesItsReadoutAndReadoutsFollowTheSamples) {
         }
     });
     receive.join();
-    const QString expected = QString::asprintf("%.6f", samples.back().absorbanceA);
+    const QString expected = QString::asprintf("%.4f", samples.back().absorbanceA);
     ASSERT_TRUE(pumpUntil([&] { return window->readout(kChannelAbsA)->text() == expected; }));
-    EXPECT_EQ(window->recordedLabel()->text(), "Recorded 20 samples");
+    // Nothing records: the samples on the graph are not counted as recorded.
+    EXPECT_EQ(window->recordedLabel()->text(), "Recorded 0 samples");
 
     window->channelBox(kChannelSampleA)->setChecked(true);
     EXPECT_FALSE(window->readout(kChannelSampleA)->isHidden());
@@ -396,6 +399,14 @@ TEST(DesktopPages, De1SetupKeepsWhatWasTypedWhileTheFractionFieldsFollowEachOthe
     EXPECT_EQ(page.field(De1SetupPage::Spin::Distance)->text(), "5.00");
     EXPECT_EQ(page.tubingEdit()->text(), "120");
     EXPECT_EQ(page.field(De1SetupPage::Spin::Speed)->text(), "0.75");
+
+    // The zone table's headers show whole: no column narrower than its header.
+    page.show();
+    QHeaderView* header = page.zoneTable()->horizontalHeader();
+    for (int c = 0; c < header->count(); ++c) {
+        const QString text = page.zoneTable()->horizontalHeaderItem(c)->text();
+        EXPECT_GE(header->sectionSize(c), header->fontMetrics().horizontalAdvance(text)) << text.toStdString();
+    }
 }
 
 }  // namespace

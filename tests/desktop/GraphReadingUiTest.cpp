@@ -170,7 +170,7 @@ TEST_F(GraphReadingUi, CursorPlacedFromTheMenuThenDeletedFromItsPopup) {
     EXPECT_TRUE(reading().cursorLabel(0)->isVisibleTo(&graph()));
     EXPECT_TRUE(reading().cursorLabel(0)->text().startsWith("Cursor: 30\nAbs A: "));
     // The value boxes show the sample at the cursor.
-    EXPECT_EQ(window->readout(kChannelAbsA)->text(), "0.130000");
+    EXPECT_EQ(window->readout(kChannelAbsA)->text(), "0.1300");
 
     // The arrow keys move it; a click on its line opens the popup.
     EXPECT_TRUE(reading().arrowKey(true));

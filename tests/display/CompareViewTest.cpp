@@ -100,9 +100,9 @@ TEST_F(CompareView, AutoAlignAndDragMoveTheCompareSetsAndKeepEachOthersOffsets) 
     for (int k = 0; k < 3; ++k) named.push_back({sets[static_cast<std::size_t>(k)].name(), view.sampleAt(k, 20.0)});
     const auto lines = compareLabelLines(view.axes().settings().shown, named);
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "a.csv, Abs A: 1.000000");
-    EXPECT_EQ(lines[1], "b.csv, Abs A: 1.000000");
-    EXPECT_EQ(lines[2], "c.csv, Abs A: 0.100000") << "dragged two samples off its peak";
+    EXPECT_EQ(lines[0], "a.csv, Abs A: 1.0000");
+    EXPECT_EQ(lines[1], "b.csv, Abs A: 1.0000");
+    EXPECT_EQ(lines[2], "c.csv, Abs A: 0.1000") << "dragged two samples off its peak";
 
     overlays.resetAlignment();
     EXPECT_DOUBLE_EQ(slot(2).x[14], 14.0);

@@ -224,22 +224,22 @@ TEST(CursorReadouts, LinesForSwitchedOnChannelsInPairsWithAnOverlay) {
     const std::array<bool, kChannelCount> shown{true, false, true, false, false, false, true};
     const auto current = std::optional(cursorSample(0.25));
     EXPECT_EQ(cursorLabelLines(shown, current, nullptr),
-              (std::vector<std::string>{"Sample A: 812345", "Abs A: 0.250000", "AbsA/AbsB: 0.500000"}));
+              (std::vector<std::string>{"Sample A: 812345", "Abs A: 0.2500", "AbsA/AbsB: 0.5000"}));
     const auto overlay = std::optional(cursorSample(0.125));
     EXPECT_EQ(cursorLabelLines(shown, current, &overlay),
-              (std::vector<std::string>{"CURRENT: Abs A: 0.250000", "OVERLAY: Abs A: 0.125000",
-                                        "CURRENT: AbsA/AbsB: 0.500000", "OVERLAY: AbsA/AbsB: 0.250000"}));
+              (std::vector<std::string>{"CURRENT: Abs A: 0.2500", "OVERLAY: Abs A: 0.1250",
+                                        "CURRENT: AbsA/AbsB: 0.5000", "OVERLAY: AbsA/AbsB: 0.2500"}));
     // An overlay without a sample there still names its line.
     const std::optional<SampleRecord> none;
     EXPECT_EQ(cursorLabelLines(shown, current, &none)[1], "OVERLAY: Abs A: ");
 
     const std::array<bool, kChannelCount> absB{false, false, false, false, false, true, false};
     EXPECT_EQ(compareLabelLines(absB, {{"run1", current, false}, {"run2", overlay, true}}),
-              (std::vector<std::string>{"run1, Abs B: 0.500000", "run2, Fluorescence: 0.500000"}));
+              (std::vector<std::string>{"run1, Abs B: 0.5000", "run2, Fluorescence: 0.5000"}));
 
     const auto values = cursorValueTexts(current);
     EXPECT_EQ(values[kChannelSampleA], "812345");
-    EXPECT_EQ(values[kChannelAbsA], "0.250000");
+    EXPECT_EQ(values[kChannelAbsA], "0.2500");
     EXPECT_EQ(cursorValueTexts(std::nullopt)[kChannelAbsA], "");
 }
 

@@ -201,6 +201,53 @@ TEST_F(LiveView, AutoScaleKeepsCountsNearAMillionOnScreen) {
     EXPECT_EQ(view.axes().axisTexts().yMax.find('.'), std::string::npos);  // "%.0f" above a range of 10
 }
 
+// A Y range saved from a zoom on a file (no auto-scale) would show a live
+// run as an empty plot: the run widens it, and the saved range stays the
+// one files open with, until the operator sets one himself.
+TEST_F(LiveView, ASavedZoomRangeWidensToShowTheLiveRunAndIsKeptForFiles) {
+    ViewSettings zoomed = absorbanceOnly();
+    zoomed.y = {0.50, 0.60};
+    view.apply(zoomed);
+    feedAndSync(sample(1000, 0.10, 0.05, 1));
+    feedAndSync(sample(1000, 0.90, 0.40, 2));
+    const AxisRange widened = view.axes().yRange();
+    EXPECT_LT(widened.min, 0.05);
+    EXPECT_GT(widened.max, 0.90);
+    EXPECT_LT(widened.max, 1.0);  // a little to spare, not a jump
+    for (const int s : {kSlotAbsA, kSlotAbsB}) {
+        for (const double v : slot(s).y) {
+            EXPECT_GE(v, graph.model.yMin());
+            EXPECT_LE(v, graph.model.yMax());
+        }
+    }
+    EXPECT_EQ(view.axes().settings().y, (AxisRange{0.50, 0.60}));
+    // Values inside the range change nothing.
+    feedAndSync(sample(1000, 0.50, 0.30, 3));
+    EXPECT_EQ(view.axes().yRange(), widened);
+
+    // The operator types a limit: his range stands, values beyond it or not.
+    view.change([](AxisState& axes) { EXPECT_TRUE(axes.axisTextEdited(AxisBox::YMax, "0.3")); });
+    feedAndSync(sample(1000, 1.50, 0.20, 4));
+    EXPECT_DOUBLE_EQ(view.axes().yRange().max, 0.3);
+    EXPECT_DOUBLE_EQ(view.axes().settings().y.max, 0.3);
+    // The next run starts from his range and widens it as it needs.
+    feed.clear();
+    feedAndSync(sample(1000, 0.80, 0.20, 1));
+    EXPECT_GT(view.axes().yRange().max, 0.80);
+    EXPECT_DOUBLE_EQ(view.axes().settings().y.max, 0.3);
+
+    // A file shown gets the kept range back; with auto-scale on nothing widens.
+    AxisState axes;
+    axes.apply(zoomed);
+    EXPECT_TRUE(axes.widenForLive({0.1, 0.9}));
+    axes.endLiveWidening();
+    EXPECT_EQ(axes.yRange(), (AxisRange{0.50, 0.60}));
+    zoomed.yAutoScale = true;
+    axes.apply(zoomed);
+    EXPECT_FALSE(axes.widenForLive({0.1, 0.9}));
+    EXPECT_EQ(axes.yRange(), (AxisRange{0.50, 0.60}));
+}
+
 TEST_F(LiveView, YYAutoScaleSkipsRatiosOfZeroAbsorbanceB) {
     ViewSettings ratio = absorbanceOnly();
     ratio.shown[kChannelRatio] = true;

@@ -466,11 +466,50 @@ TEST_F(WindowPieces, ReadoutsAndTheSampleCounter) {
     const auto texts = logic().readoutTexts();
     EXPECT_EQ(texts[kChannelSampleA], "1000000");
     EXPECT_EQ(texts[kChannelSourceA], "1000017");
-    EXPECT_EQ(texts[kChannelAbsA], "0.123457");
-    EXPECT_EQ(texts[kChannelAbsB], "0.050000");
+    EXPECT_EQ(texts[kChannelAbsA], "0.1235");
+    EXPECT_EQ(texts[kChannelAbsB], "0.0500");
     EXPECT_EQ(texts[kChannelRatio], "2.5");
-    // Half the readings: a sample of both channels arrives as two.
-    EXPECT_EQ(logic().recordedText(), "Recorded 1 samples");
+    // Samples on the graph while nothing records are not recorded ones:
+    // the count is the recording's.
+    EXPECT_EQ(logic().recordedText(), "Recorded 0 samples");
+    FakeRecording recording;
+    recording.recorded = 17;
+    logic().bind(&recording, nullptr);
+    EXPECT_EQ(logic().recordedText(), "Recorded 17 samples");
+    logic().bind(nullptr, nullptr);
+}
+
+TEST_F(WindowPieces, TheEndOfAScanIsToldAndStopsTheRunUnlessSwitchedOff) {
+    FakeRecording recording;
+    logic().bind(&recording, nullptr);
+    ASSERT_TRUE(logic().loadPreferences());
+    EXPECT_TRUE(logic().stopAtScanEnd());  // on when the settings do not say
+    InstrumentStatus& status = logic().status();
+    // Not recording (the operator was quicker): told, nothing to stop.
+    EXPECT_FALSE(logic().scanEnded(60.0));
+    recording.recording = true;
+    EXPECT_TRUE(logic().scanEnded(59.996));
+    EXPECT_EQ(status.texts().scanEnd, "End of the scan: the piston stopped after 60.00 mm.");
+
+    // The way back is shown while the piston moves up; the note stays until
+    // it moves down again.
+    status.showPositionAndSpeed(30.0, -6.0);
+    EXPECT_EQ(status.texts().pistonReturn, "Piston returning to the upper limit: 30.0 mm, about 5 s left");
+    EXPECT_FALSE(status.texts().scanEnd.empty());
+    status.showPositionAndSpeed(0.0, 0.0);
+    EXPECT_EQ(status.texts().pistonReturn, "");
+    EXPECT_FALSE(status.texts().scanEnd.empty());
+    status.showPositionAndSpeed(0.5, 4.0);
+    EXPECT_EQ(status.texts().scanEnd, "");
+
+    // Off: the run records on until STOP, as it always did; kept in the settings.
+    logic().setStopAtScanEnd(false);
+    EXPECT_EQ(pref("stopatscanend"), "0");
+    EXPECT_FALSE(logic().scanEnded(60.0));
+    EXPECT_FALSE(status.texts().scanEnd.empty());
+    ASSERT_TRUE(logic().loadPreferences());
+    EXPECT_FALSE(logic().stopAtScanEnd());
+    logic().bind(nullptr, nullptr);
 }
 
 // --- The setup pages' host ---

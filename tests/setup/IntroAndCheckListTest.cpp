@@ -37,6 +37,18 @@ TEST(IntroPage, NamesComeFromTheUserFoldersWithoutTheirLastExtension) {
     EXPECT_EQ(userNamesIn(dir / "Users"), (std::vector<std::string>{".hidden", "Ann.lab", "Ben"}));
 }
 
+TEST(IntroPage, OffersTheLastStartsUserWhenOkWouldTakeIt) {
+    TempDir dir;
+    ScriptedPrompter prompter;
+    const IntroPage page(dir.path(), prompter, true);
+    EXPECT_EQ(page.lastUser(), "");  // no settings yet
+    dir.write("prefs.cfg", "[prefs]\ncomport 3\nlastuser Ann Lee\n");
+    EXPECT_EQ(page.lastUser(), "Ann Lee");
+    dir.write("prefs.cfg", "[prefs]\nlastuser ../x\n");
+    EXPECT_EQ(page.lastUser(), "");
+    EXPECT_TRUE(prompter.texts().empty());
+}
+
 TEST(IntroPage, RefusesNamesThatWouldLeaveTheUsersFolder) {
     TempDir dir;
     ScriptedPrompter prompter;

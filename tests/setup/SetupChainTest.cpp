@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 
 #include "PageHost.h"
 #include "RecordingBench.h"
 #include "app/ConfigFile.h"
+#include "base/TextFormat.h"
 #include "link/UvLink.h"
 #include "recording/SampleReader.h"
 #include "setup/CalibratePage.h"
@@ -161,10 +163,27 @@ TEST_F(Chain, CalibrationOnTheReferenceLiquidReadsItsOdsAfterwards) {
     CalibratePage page({bench.prompter, unit, [&](const std::string& s) { shown.push_back(s); }});
     ASSERT_TRUE(page.calibrate()) << ::testing::PrintToString(bench.prompter.texts());
     EXPECT_NE(std::find(shown.begin(), shown.end(), "Doing ZERO calibration, 5 seconds remaining.."), shown.end());
+    // The summary: the ratios the beakers gave (the reference a tenth of
+    // water in A, 10^-0.23 of it in B) and the lines drawn through them.
+    const std::string summary = bench.prompter.texts().back();
+    double wA = 0, rA = 0, sA = 0, iA = 0, wB = 0, rB = 0, sB = 0, iB = 0;
+    ASSERT_EQ(std::sscanf(summary.c_str(),
+                          "Calibration completed.\n\nChannel A: water %lf, 1.00 OD reference %lf (sample / source);\n"
+                          "slope %lf, intercept %lf\nChannel B: water %lf, 0.23 OD reference %lf (sample / source);\n"
+                          "slope %lf, intercept %lf",
+                          &wA, &rA, &sA, &iA, &wB, &rB, &sB, &iB),
+              8)
+        << summary;
+    EXPECT_NEAR(rA / wA, 0.1, 0.002);
+    EXPECT_NEAR(rB / wB, CalibratePage::kReferenceTB, 0.005);
     EXPECT_NE(std::find(shown.begin(), shown.end(), "Doing 1.00 (0.23) OD calibration, 1 seconds remaining.."),
               shown.end());
     const auto curve = bench.session.reader()->calibrationCurve();
     ASSERT_TRUE(curve);
+    EXPECT_NEAR(sA, curve->c0, 5e-7);
+    EXPECT_NEAR(iA, curve->c1, 5e-7);
+    EXPECT_NEAR(sB, curve->c2, 5e-7);
+    EXPECT_NEAR(iB, curve->c3, 5e-7);
     const auto odOf = [&](SimMedium medium) {
         bench.unit().setMedium(medium);
         const SetupUnit::Exclusive alone(unit);
@@ -224,6 +243,11 @@ TEST_F(Chain, OneWavelengthCalibratesItsChannelAloneWhileTheOtherIsDark) {
     const double kB = bench.session.reader()->sourceFactors()[1];
     EXPECT_EQ(curve->c2, 0.0);
     EXPECT_DOUBLE_EQ(curve->c3, 1.0 / kB);
+    EXPECT_NE(bench.prompter.texts().back().find(formatText(
+                  "Channel B: not measured (no wavelength chosen for it); it keeps slope 0.000000, intercept %.6f",
+                  1.0 / kB)),
+              std::string::npos)
+        << bench.prompter.texts().back();
 
     // Both channels asked for: the dark one is named.
     CalibratePage both({bench.prompter, unit, {}, {}});
@@ -290,6 +314,8 @@ TEST_F(Chain, ScanDistanceMaximumOnBothForms) {
     EXPECT_EQ(bench.prompter.texts(),
               (std::vector<std::string>{
                   "Scan distance can be no more than 45.00 mm for the current piston position and rotor.",
+                  "ROTOR OK set SCAN DISTANCE to the tube's length, 90.00 mm, in place of the 77.50 mm typed "
+                  "before. To scan less, type the distance again and press OK.",
                   "Scan distance can be no more than 77.50 mm for the current piston position and rotor.",
                   "Invalid scan distance."}));
 }
@@ -312,11 +338,45 @@ TEST_F(Chain, RotorOkSendsTheTubeAndZeroPositionTakesThePiston) {
     EXPECT_EQ(statuses.front(), "Moving piston to upper limit switch...");
     EXPECT_EQ(statuses.back(), "Scan settings sent to Kelvo.");
 
+    EXPECT_EQ(page.scanDistance, "90.00");
+    EXPECT_EQ(bench.prompter.texts().size(), 1U);  // the rotor refused, nothing more
+
     bench.unit().setPistonPositionMm(31.4);
     ASSERT_TRUE(page.zeroPosition());
     EXPECT_NEAR(host.zeroOffset(), 31.4, 0.02);
     EXPECT_TRUE(page.zeroed());
     EXPECT_EQ(page.position, "0.0");
+}
+
+// ROTOR OK sends the tube's whole length: a shorter distance typed and
+// confirmed before is replaced, and the operator hears of it.
+TEST_F(Chain, RotorOkAgainReplacesATypedDistanceAndSaysSo) {
+    double kept = -1.0;
+    ScanSetupPage page({bench.folder.path(), bench.prompter, host, unit, bench.session, zero(), {}, false,
+                        [&kept](double mm) { kept = mm; }});
+    page.open();
+    page.rotorEntry = 0;
+    ASSERT_TRUE(page.rotorOk()) << ::testing::PrintToString(bench.prompter.texts());
+    page.scanDistance = "60";
+    ASSERT_TRUE(page.confirm());
+    EXPECT_DOUBLE_EQ(kept, 60.0);
+    EXPECT_TRUE(page.goToGraphEnabled());
+    const auto told = bench.prompter.texts().size();
+
+    ASSERT_TRUE(page.rotorOk());
+    EXPECT_EQ(page.scanDistance, "90.00");
+    EXPECT_EQ(bench.unit().settings().uiScanDist, 9000);
+    ASSERT_EQ(bench.prompter.texts().size(), told + 1);
+    EXPECT_EQ(bench.prompter.texts().back(),
+              "ROTOR OK set SCAN DISTANCE to the tube's length, 90.00 mm, in place of the 60.00 mm typed before. "
+              "To scan less, type the distance again and press OK.");
+    // The 60 mm kept for the unit goes with it: OK is asked for again.
+    EXPECT_DOUBLE_EQ(kept, 0.0);
+    EXPECT_FALSE(page.goToGraphEnabled());
+
+    // The same distance typed again is no replacement.
+    ASSERT_TRUE(page.rotorOk());
+    EXPECT_EQ(bench.prompter.texts().size(), told + 1);
 }
 
 // A rotor without a line in "rotors.txt" has no tube: nothing moves or is

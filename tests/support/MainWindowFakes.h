@@ -39,8 +39,10 @@ public:
     }
     std::string pauseCaption() const override { return "PAUSE (F3)"; }
     bool pauseEnabled() const override { return true; }
+    std::int64_t recordedSamples() const override { return recorded; }
 
     std::atomic<bool> recording{false};
+    std::atomic<std::int64_t> recorded{0};
     std::atomic<int> startStops{0}, zeros{0}, pauses{0}, refreshes{0}, stops{0}, upperLimits{0};
     std::vector<int> aufsSteps;
     std::vector<std::string>* log = nullptr;
