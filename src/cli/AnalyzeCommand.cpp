@@ -302,6 +302,10 @@ int runAnalyze(int argc, char** argv) {
     o.parameters.regions = o.settings.regions;
     o.parameters.deconvolution = o.settings.deconvolution;
 
+    if (const auto problem = columnsProblem("analyze", o.reading, o.files); !problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 1;
+    }
     if (o.settings.baseline.kind == BaselineKind::Blank) {
         std::string problem;
         std::vector<std::string> ignored;

@@ -266,39 +266,75 @@ const char* separatorName(Separator s) {
     return "blanks";
 }
 
-}  // namespace
-
-ProfileFileResult readTableProfile(std::string_view bytes, const ProfileFileOptions& options) {
-    const ProfileText decoded(bytes);
-    if (!decoded.error().empty()) return refused(decoded.error());
+// Where a table's rows are and what its columns are called: the lines (of
+// the decoded text, which must outlive it), the reading that won and the
+// header's names (none without a header line).
+struct TableLayout {
     std::vector<std::string_view> lines;
+    Reading reading;
+    std::vector<std::string> names;
+};
+
+std::optional<TableLayout> tableLayout(std::string_view text, std::string& error) {
+    TableLayout t;
     {
-        ProfileLines reader(decoded.text());
+        ProfileLines reader(text);
         std::string_view line;
-        while (reader.next(line)) lines.push_back(line);
-        if (reader.overlong()) return refused(overlongLineMessage(reader.number()));
+        while (reader.next(line)) t.lines.push_back(line);
+        if (reader.overlong()) {
+            error = overlongLineMessage(reader.number());
+            return std::nullopt;
+        }
     }
     std::vector<std::string_view> cells;
     std::optional<Reading> best;
     for (const Separator s : kSeparators) {
-        const Reading r = readAs(lines, s, cells);
+        const Reading r = readAs(t.lines, s, cells);
         if (r.rows > 0 && (!best || better(r, *best))) best = r;
     }
     if (!best) {
-        return refused("no rows of numbers at the end of the file (two or more numbers a line, separated by "
-                       "tabs, semicolons, commas or blanks)");
+        error = "no rows of numbers at the end of the file (two or more numbers a line, separated by "
+                "tabs, semicolons, commas or blanks)";
+        return std::nullopt;
     }
-    const Reading& r = *best;
-    std::vector<std::string> names;
+    t.reading = *best;
+    const Reading& r = t.reading;
     if (r.header != kNone) {
-        const auto header = headerNames(lines[r.header], r);
+        const auto header = headerNames(t.lines[r.header], r);
         if (header.size() != r.columns) {
-            return refused(formatText("line %zu has %zu columns where the rows below it (separated by %s) have %zu",
-                                      r.header + 1, header.size(), separatorName(r.separator), r.columns));
+            error = formatText("line %zu has %zu columns where the rows below it (separated by %s) have %zu",
+                               r.header + 1, header.size(), separatorName(r.separator), r.columns);
+            return std::nullopt;
         }
-        for (const auto name : header) names.emplace_back(trimBlanks(unquoted(trimBlanks(name))));
+        for (const auto name : header) t.names.emplace_back(trimBlanks(unquoted(trimBlanks(name))));
     }
+    return t;
+}
+
+}  // namespace
+
+TableColumns tableColumnNames(std::string_view bytes) {
+    const ProfileText decoded(bytes);
+    if (!decoded.error().empty()) return {{}, decoded.error()};
+    TableColumns out;
+    const auto layout = tableLayout(decoded.text(), out.error);
+    if (!layout) return out;
+    for (std::size_t k = 0; k < layout->reading.columns; ++k) {
+        out.names.push_back(layout->names.empty() ? formatText("column %zu", k + 1) : layout->names[k]);
+    }
+    return out;
+}
+
+ProfileFileResult readTableProfile(std::string_view bytes, const ProfileFileOptions& options) {
+    const ProfileText decoded(bytes);
+    if (!decoded.error().empty()) return refused(decoded.error());
     std::string error;
+    const auto layout = tableLayout(decoded.text(), error);
+    if (!layout) return refused(error);
+    const auto& lines = layout->lines;
+    const Reading& r = layout->reading;
+    const auto& names = layout->names;
+    std::vector<std::string_view> cells;
     const auto xColumn = columnOf(options.xColumn, 0, names, r.columns, error);
     const auto yColumn = xColumn ? columnOf(options.yColumn, 1, names, r.columns, error) : std::nullopt;
     if (!xColumn || !yColumn) return refused(error);
