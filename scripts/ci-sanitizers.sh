@@ -3,7 +3,8 @@
 # choice and its reasons: docs/ARCHITECTURE-NOTES.md, "CI"):
 # - one clang build with AddressSanitizer and UndefinedBehaviorSanitizer
 #   serves the fuzz targets and the tests of the settings store, the packets,
-#   the link and the recording;
+#   the link, the recording and the file readers (runs and profiles of other
+#   instruments, export files);
 # - every fuzz target for FUZZ_SECONDS (20) from its corpus, which holds the
 #   fixtures and every input that once broke a reader, while the TSan build
 #   runs beside it;
@@ -22,7 +23,7 @@ fuzz_seconds=${FUZZ_SECONDS:-20}
 started=$SECONDS
 flags=(-G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug
        -DCMAKE_CXX_FLAGS_DEBUG="-O1 -gline-tables-only" -DCORVANE_BUILD_UI=OFF -DCORVANE_BUILD_BENCH=OFF)
-asan_tests=(test_base test_app test_packets test_link test_sample_reader test_recording)
+asan_tests=(test_base test_app test_packets test_link test_sample_reader test_recording test_runs test_compare)
 tsan_tests=(test_link)
 
 stage() { printf '\n== %s (%d s so far)\n' "$1" $((SECONDS - started)); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,21 @@ struct FileDialogRequest {
     std::string initialFolder;
     std::string defaultName;
     std::string defaultExtension;
+};
+
+// A plain table's x and y columns to choose when it is opened: the file's
+// name, its columns' names in order and the two preselected (0-based).
+struct ColumnChoiceRequest {
+    std::string fileName;
+    std::vector<std::string> columns;
+    std::size_t x = 0;
+    std::size_t y = 1;
+};
+struct ColumnChoice {
+    std::size_t x = 0;
+    std::size_t y = 1;
+
+    bool operator==(const ColumnChoice&) const = default;
 };
 
 // Every message box, question and file dialog of the program goes through this
@@ -39,6 +55,11 @@ public:
     [[nodiscard]] virtual std::optional<int> chooseColour(int rgb) {
         (void)rgb;
         return std::nullopt;
+    }
+    // The columns chosen, nothing when cancelled; x and y always differ.
+    // Where there is no dialog, the preselected ones.
+    [[nodiscard]] virtual std::optional<ColumnChoice> chooseColumns(const ColumnChoiceRequest& request) {
+        return ColumnChoice{request.x, request.y};
     }
 };
 

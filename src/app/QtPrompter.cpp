@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QThread>
 
+#include "app/CColumnChoiceDlg.h"
+
 namespace corvane {
 
 namespace {
@@ -155,6 +157,17 @@ std::optional<int> QtPrompter::chooseColour(int rgb) {
         return std::nullopt;
     }
     return chosen.red() | chosen.green() << 8 | chosen.blue() << 16;
+}
+
+std::optional<ColumnChoice> QtPrompter::chooseColumns(const ColumnChoiceRequest& request) {
+    QPointer<QWidget> parent = parent_;
+    return onUiThread([&]() -> std::optional<ColumnChoice> {
+        CColumnChoiceDlg dialog(request, parent);
+        if (dialog.exec() != QDialog::Accepted) {
+            return std::nullopt;
+        }
+        return dialog.choice();
+    });
 }
 
 }  // namespace corvane

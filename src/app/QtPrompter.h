@@ -24,6 +24,7 @@ public:
     [[nodiscard]] std::vector<std::string> openFiles(const FileDialogRequest& request) override;
     [[nodiscard]] std::optional<std::string> saveFile(const FileDialogRequest& request) override;
     [[nodiscard]] std::optional<int> chooseColour(int rgb) override;
+    [[nodiscard]] std::optional<ColumnChoice> chooseColumns(const ColumnChoiceRequest& request) override;
 
     // "Text (*.csv;*.txt)|*.csv;*.txt|All Files (*.*)|*.*||" becomes
     // "Text (*.csv *.txt);;All Files (*.*)".

@@ -165,6 +165,10 @@ int runAlign(int argc, char** argv) {
     const double x1 = from.value_or(-std::numeric_limits<double>::infinity());
     const double x2 = to.value_or(std::numeric_limits<double>::infinity());
 
+    if (const auto problem = columnsProblem("align", columns, files); !problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 1;
+    }
     std::vector<AlignTrace> traces;
     std::vector<Found> found;
     for (const auto& file : files) {

@@ -158,6 +158,10 @@ int runAnalyze(int argc, char** argv) {
         return usage();
     }
     o.analysis.parameters.deconvolution = settings.deconvolution;
+    if (const auto problem = columnsProblem("analyze", o.analysis.reading, o.files); !problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 1;
+    }
     if (std::string problem; !loadBlank("analyze", o.analysis, parameters.indexX, problem)) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 1;

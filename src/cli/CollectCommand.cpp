@@ -117,6 +117,10 @@ int runCollect(int argc, char** argv) {
         return fail("Invalid dead volume or volume per mm: the dead volume must be 0 or more, the volume per mm above 0.");
     }
 
+    if (const auto problem = columnsProblem("collect", reading, {*file}); !problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 1;
+    }
     RunOrProfileFile read;
     if (const auto problem = readRunOrProfile("collect", *file, reading, read); !problem.empty()) {
         std::fprintf(stderr, "%s\n", problem.c_str());

@@ -117,7 +117,8 @@ int runExport(int argc, char** argv) {
         return 2;
     }
     for (const auto& problem : {outputFileProblem("export", o.output, o.force),
-                                outputIsInputProblem("export", o.output, {o.runs.begin(), o.runs.end()})}) {
+                                outputIsInputProblem("export", o.output, {o.runs.begin(), o.runs.end()}),
+                                columnsProblem("export", o.columns, o.runs)}) {
         if (!problem.empty()) {
             std::fprintf(stderr, "%s\n", problem.c_str());
             return 1;

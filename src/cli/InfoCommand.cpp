@@ -510,6 +510,10 @@ int runInfo(int argc, char** argv) {
     if (files.empty()) {
         return usage();
     }
+    if (const auto problem = columnsProblem("info", columns, files); !problem.empty()) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 1;
+    }
     bool allRead = true;
     RunOrProfileFile read;
     for (std::size_t k = 0; k < files.size(); ++k) {

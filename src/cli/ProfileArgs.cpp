@@ -1,9 +1,24 @@
 #include "cli/ProfileArgs.h"
 
+#include <optional>
+
 #include "base/TextFormat.h"
 #include "cli/FileArgs.h"
 
 namespace corvane::cli {
+
+namespace {
+
+// What a file that is no table is, for a message.
+std::string formatWords(ProfileFormat format) {
+    switch (format) {
+        case ProfileFormat::Pks: return "a .pks profile, which holds one signal";
+        case ProfileFormat::Asc: return "an .asc profile, which holds one signal";
+        default: return "a run file of ours, whose channels are its own";
+    }
+}
+
+}  // namespace
 
 std::string readRunOrProfile(std::string_view command, const std::filesystem::path& file,
                              const ProfileFileOptions& options, RunOrProfileFile& read) {
@@ -68,6 +83,28 @@ bool takeColumnOption(int argc, char** argv, int& i, ProfileFileOptions& options
     }
     (arg == "--x-column" ? options.xColumn : options.yColumn) = argv[++i];
     return true;
+}
+
+std::string columnsProblem(std::string_view command, const ProfileFileOptions& options,
+                           const std::vector<std::string>& files) {
+    if (options.xColumn.empty() && options.yColumn.empty()) {
+        return {};
+    }
+    std::optional<ProfileFormat> other;
+    for (const auto& file : files) {
+        const auto format = profileFormatOf(file);
+        if (!format || *format == ProfileFormat::Table) {
+            return {};
+        }
+        other = other.value_or(*format);
+    }
+    const bool both = !options.xColumn.empty() && !options.yColumn.empty();
+    const char* given = both ? "--x-column and --y-column choose" : options.xColumn.empty() ? "--y-column chooses"
+                                                                                            : "--x-column chooses";
+    const std::string what = files.size() == 1 ? visibleText(files.front()) + " is " + formatWords(*other)
+                                               : std::string("none of the files is one");
+    return formatText("corvane-cli %.*s: %s a plain table's columns, and %s", static_cast<int>(command.size()),
+                      command.data(), given, what.c_str());
 }
 
 std::string xText(double value, const std::string& unit) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "compare/AlignPeaks.h"
 #include "runs/ProfileFile.h"
@@ -37,9 +38,17 @@ namespace corvane::cli {
 // true, with i moved onto the value, when taken.
 [[nodiscard]] bool takeColumnOption(int argc, char** argv, int& i, ProfileFileOptions& options);
 
+// The columns chosen apply to each plain table among a command's files (the
+// others are read as they are); where none of them is a table they would
+// choose nothing: the message refusing them then, else empty. A file that
+// cannot be read is left to the command's own message.
+[[nodiscard]] std::string columnsProblem(std::string_view command, const ProfileFileOptions& options,
+                                         const std::vector<std::string>& files);
+
 // The two options explained for a usage text.
 inline constexpr const char* kColumnUsage =
-    "  --x-column / --y-column: a table profile's columns by name or 1-based number (default the first two)\n";
+    "  --x-column / --y-column: a plain table's x and y columns by name or 1-based number (default\n"
+    "  the first two), for each table among the files; refused when no file is a table\n";
 
 // A position in its unit as the commands print it: "12.50 mm", "0.1017 min".
 [[nodiscard]] std::string xText(double value, const std::string& unit);

@@ -1,6 +1,6 @@
 // corvane-cli render [--x mm|samples|ml|s|min] [--y au|volts] [--channels LIST]
-// [--overlay FILE] [--cursor X]... [--analysis] [--dpi N] [--portrait] -o OUT RUN: the graph page the
-// desktop saves (Save Graph Image) or prints (with --dpi and --portrait),
+// [--overlay FILE] [--cursor X]... [--analysis] [--dpi N] [--portrait] [--x-column C] [--y-column C]
+// -o OUT RUN: the graph page the desktop saves (Save Graph Image) or prints (with --dpi and --portrait),
 // drawn without a display. With --compare FILE (once to three times) the
 // compare window's page of RUN and the FILEs, shifted by --offset or lined
 // up by --align. RUN, the overlay and the compared files may be profiles of
@@ -70,7 +70,7 @@ int usage() {
                  "usage: corvane-cli render [--x mm|samples|ml|s|min|index|native] [--y au|volts]\n"
                  "                          [--channels LIST] [--overlay FILE] [--cursor X]...\n"
                  "                          [--analysis [ANALYSIS OPTIONS]] [--dpi N] [--portrait]\n"
-                 "                          [--force] -o OUT RUN\n"
+                 "                          [--force] [--x-column C] [--y-column C] -o OUT RUN\n"
                  "       corvane-cli render --compare FILE [--compare FILE]... [--offset N]...\n"
                  "                          [--align [--from X1 --to X2]] [other options] -o OUT RUN\n"
                  "  the graph page of RUN as Save Graph Image makes it (11 x 8.5 in at 100 dpi), or as\n"
@@ -95,8 +95,8 @@ int usage() {
                  "  s, min) RUN is analysed by sample number, as analyze --x index does.\n"
                  "  RUN and FILE may be profiles of other instruments (.pks, .asc, a table): without --x\n"
                  "  they are drawn on their own x (min, ml), with our runs converted to it where every\n"
-                 "  file converts, else by sample number.\n",
-                 kAnalysisArgsUsage);
+                 "  file converts, else by sample number.\n%s",
+                 kAnalysisArgsUsage, kColumnUsage);
     return 2;
 }
 
@@ -167,6 +167,7 @@ struct RenderOptions {
     std::string out;
     bool force = false;
     std::string run;
+    ProfileFileOptions columns;  // each plain table's, among all the files
 };
 
 int fail(const std::string& message) {
@@ -205,9 +206,9 @@ std::string outputProblem(const RenderOptions& o) {
 
 // A run of ours, or a profile of another instrument made a run; false
 // after the message.
-bool readShownFile(const std::string& name, RunDataFile& out) {
+bool readShownFile(const std::string& name, const ProfileFileOptions& columns, RunDataFile& out) {
     RunOrProfileFile read;
-    if (const std::string problem = readRunOrProfile("render", name, {}, read); !problem.empty()) {
+    if (const std::string problem = readRunOrProfile("render", name, columns, read); !problem.empty()) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return false;
     }
@@ -253,7 +254,7 @@ std::optional<std::string> loadCompareSets(const RenderOptions& o, CompareSessio
             return std::string();  // said already
         }
     }
-    if (auto message = session.load({names.begin(), names.end()}); !message.empty()) {
+    if (auto message = session.load({names.begin(), names.end()}, {names.size(), o.columns}); !message.empty()) {
         return message;
     }
     const CompareSets& sets = session.sets();
@@ -307,9 +308,11 @@ std::optional<std::string> loadCompareSets(const RenderOptions& o, CompareSessio
 }
 
 int render(const RenderOptions& o) {
-    if (const std::string problem = outputProblem(o); !problem.empty()) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
-        return 1;
+    for (const std::string& problem : {outputProblem(o), columnsProblem("render", o.columns, inputsOf(o))}) {
+        if (!problem.empty()) {
+            std::fprintf(stderr, "%s\n", problem.c_str());
+            return 1;
+        }
     }
     // The graph as a bare model, shown as the window shows a saved run or
     // its compare sets: no live run, nothing else drawing.
@@ -326,12 +329,12 @@ int render(const RenderOptions& o) {
             return problem->empty() ? 1 : fail(*problem);
         }
     } else {
-        if (!readShownFile(o.run, run)) {
+        if (!readShownFile(o.run, o.columns, run)) {
             return 1;
         }
         if (!o.overlay.empty()) {
             overlay.emplace();
-            if (!readShownFile(o.overlay, *overlay)) {
+            if (!readShownFile(o.overlay, o.columns, *overlay)) {
                 return 1;
             }
         }
@@ -533,6 +536,8 @@ int runRender(int argc, char** argv) {
             o.out = argv[++i];
         } else if (arg == "--force") {
             o.force = true;
+        } else if (takeColumnOption(argc, argv, i, o.columns)) {
+            continue;
         } else if (arg.starts_with("-") || !o.run.empty()) {
             return usage();
         } else {

@@ -24,11 +24,13 @@ double positionOf(const RunDataFile& file, std::size_t i) {
 // Reads files into sets; the message of the first that fails, naming it by
 // name(k, path).
 template <class Name>
-std::string readAll(const std::vector<std::filesystem::path>& files, std::vector<CompareSet>& into, Name name) {
+std::string readAll(const std::vector<std::filesystem::path>& files, const std::vector<ProfileFileOptions>& readings,
+                    std::vector<CompareSet>& into, Name name) {
     std::vector<CompareSet> sets(files.size());
     for (std::size_t k = 0; k < files.size(); ++k) {
         sets[k].path = files[k];
-        if (const std::string why = readRunForViewing(files[k], sets[k].file); !why.empty()) {
+        if (k < readings.size()) sets[k].reading = readings[k];
+        if (const std::string why = readRunForViewing(files[k], sets[k].file, sets[k].reading); !why.empty()) {
             return formatText("Error, unable to open data file %s", name(k, files[k]).c_str());
         }
         // A profile's marks (fractions, tubes) are what it is compared by: shown from the start.
@@ -78,14 +80,24 @@ double compareValue(const RunDataFile& file, std::size_t i, int channel) {
     }
 }
 
-std::string CompareSets::load(const std::vector<std::filesystem::path>& files) {
-    return readAll(files, sets_, [](std::size_t, const std::filesystem::path& path) { return path.string(); });
+std::string CompareSets::load(const std::vector<std::filesystem::path>& files,
+                              const std::vector<ProfileFileOptions>& readings) {
+    return readAll(files, readings, sets_,
+                   [](std::size_t, const std::filesystem::path& path) { return path.string(); });
 }
 
-std::string CompareSets::loadNumbered(const std::vector<std::filesystem::path>& files) {
-    return readAll(files, sets_, [](std::size_t k, const std::filesystem::path& path) {
+std::string CompareSets::loadNumbered(const std::vector<std::filesystem::path>& files,
+                                      const std::vector<ProfileFileOptions>& readings) {
+    return readAll(files, readings, sets_, [](std::size_t k, const std::filesystem::path& path) {
         return formatText("%zu (%s)", k + 1, path.string().c_str());
     });
+}
+
+const CompareSet* CompareSets::setOf(const std::filesystem::path& path) const {
+    for (const auto& set : sets_) {
+        if (set.path == path) return &set;
+    }
+    return nullptr;
 }
 
 std::vector<std::filesystem::path> CompareSets::paths() const {

@@ -10,6 +10,7 @@
 #include "compare/CompareOffsets.h"
 #include "compare/ExportFile.h"
 #include "graph/AxisScaling.h"
+#include "runs/ProfileFile.h"
 #include "runs/RunDataFile.h"
 
 namespace corvane {
@@ -28,7 +29,10 @@ inline constexpr const char* kCompareFileFilter =
 
 // The file dialogs that open runs to show (File > Open, the overlay, the
 // compare sets): our runs, and beside them profiles of other instruments.
+// The first filter is the one a dialog starts with: it lists both, so a
+// .pks or .asc file is seen without changing the filter.
 inline constexpr const char* kRunOrProfileFilter =
+    "Runs and Profiles (*.csv;*.txt;*.pks;*.asc;*.tsv)|*.csv;*.txt;*.pks;*.asc;*.tsv|"
     "CSV Text Files (*.csv)|*.csv|Text Files (*.txt)|*.txt|"
     "Profiles from other instruments (*.pks;*.asc;*.tsv;*.txt;*.csv)|*.pks;*.asc;*.tsv;*.txt;*.csv|"
     "All Files (*.*)|*.*||";
@@ -51,6 +55,7 @@ struct CompareSet {
     std::filesystem::path path;
     RunDataFile file;
     bool eventMarks = false;  // its DE-1 marks (a profile's marks) shown
+    ProfileFileOptions reading;  // how it was read: a plain table's columns
 
     [[nodiscard]] std::string name() const { return path.filename().string(); }
 };
@@ -60,14 +65,19 @@ struct CompareSet {
 class CompareSets {
 public:
     // Reads the files in order (a profile of another instrument as a run,
-    // its marks shown). At the first that is not a run, or is an
+    // its marks shown), each with its reading (a plain table's columns;
+    // none given: the first two). At the first that is not a run, or is an
     // export file, the message to show ("Error, unable to open data file
     // %s" or the export messages) and nothing is kept; empty when all were
     // read. The sets held before stay until the new ones are all read.
-    [[nodiscard]] std::string load(const std::vector<std::filesystem::path>& files);
+    [[nodiscard]] std::string load(const std::vector<std::filesystem::path>& files,
+                                   const std::vector<ProfileFileOptions>& readings = {});
     // The same for Add File(s): the failing file is named by its place in
     // the list, counted from 1.
-    [[nodiscard]] std::string loadNumbered(const std::vector<std::filesystem::path>& files);
+    [[nodiscard]] std::string loadNumbered(const std::vector<std::filesystem::path>& files,
+                                           const std::vector<ProfileFileOptions>& readings = {});
+    // The set read from path, if one is held.
+    [[nodiscard]] const CompareSet* setOf(const std::filesystem::path& path) const;
 
     [[nodiscard]] std::size_t size() const { return sets_.size(); }
     [[nodiscard]] bool empty() const { return sets_.empty(); }

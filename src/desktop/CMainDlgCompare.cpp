@@ -9,6 +9,7 @@
 #include "desktop/CGraphMultiDataSetsDlg.h"
 #include "desktop/CMainDlg.h"
 #include "display/ScreenPlacement.h"
+#include "display/TableColumnChoice.h"
 
 namespace corvane {
 
@@ -78,7 +79,13 @@ bool CMainDlg::openCompare(const std::vector<std::string>& files, int plotType, 
         compareWindow_.clear();
     }
     CCompareDlg::Setup setup;
-    if (const auto message = setup.sets.load({files.begin(), files.end()}); !message.empty()) {
+    const std::vector<std::filesystem::path> paths(files.begin(), files.end());
+    const auto readings = askCompareColumns(seams_.prompter, paths, setup.sets);
+    if (!readings) {
+        showAgainAt(*this, at);
+        return false;
+    }
+    if (const auto message = setup.sets.load(paths, *readings); !message.empty()) {
         seams_.prompter.message(message);
         showAgainAt(*this, at);
         return false;

@@ -9,6 +9,7 @@
 #include "base/TextFormat.h"
 #include "display/CompareScene.h"
 #include "display/GraphView.h"
+#include "display/TableColumnChoice.h"
 
 namespace corvane {
 
@@ -29,7 +30,10 @@ CompareSession::CompareSession(GraphView& view, Prompter& prompter, std::filesys
                                CompareSets sets)
     : view_(view), prompter_(prompter), startupFolder_(std::move(startupFolder)), sets_(std::move(sets)) {}
 
-std::string CompareSession::load(const std::vector<std::filesystem::path>& files) { return sets_.load(files); }
+std::string CompareSession::load(const std::vector<std::filesystem::path>& files,
+                                 const std::vector<ProfileFileOptions>& readings) {
+    return sets_.load(files, readings);
+}
 
 void CompareSession::show(int plotType, const std::array<int, 4>& colours, const CompareOffsets& placements,
                           ViewSettings settings, XAxisType axis, std::optional<AxisRange> keepX) {
@@ -67,7 +71,11 @@ std::string CompareSession::channelLabel() const {
 bool CompareSession::takeFiles(const std::vector<std::filesystem::path>& files, int plotType,
                                const std::array<int, 4>& colours) {
     const auto before = sets_.paths();
-    if (const auto message = sets_.loadNumbered(files); !message.empty()) {
+    const auto readings = askCompareColumns(prompter_, files, sets_);
+    if (!readings) {
+        return false;
+    }
+    if (const auto message = sets_.loadNumbered(files, *readings); !message.empty()) {
         prompter_.message(message);
         return false;
     }

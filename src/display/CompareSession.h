@@ -33,7 +33,8 @@ public:
 
     // Reads the runs (nothing changes on the view yet): the message to
     // show, or empty when every one was read.
-    [[nodiscard]] std::string load(const std::vector<std::filesystem::path>& files);
+    [[nodiscard]] std::string load(const std::vector<std::filesystem::path>& files,
+                                   const std::vector<ProfileFileOptions>& readings = {});
     // Shows the sets read: one channel, the plot type, every set in its
     // colour (r | g << 8 | b << 16), placed by `placements`, on the axes of
     // `settings` (the main window's) with x of `axis`; x is `keepX`, else
@@ -48,9 +49,11 @@ public:
     [[nodiscard]] std::vector<std::string> listLines() const { return sets_.listLines(); }
     [[nodiscard]] std::string channelLabel() const;
 
-    // Add File(s) with the dialog's choice: the sets shown stay when a file
-    // cannot be read (its message shown); a set shown before keeps its
-    // placement and the x range shown stays. False after a message.
+    // Add File(s) with the dialog's choice: a plain table new to the sets
+    // is asked its columns; the sets shown stay when a file cannot be read
+    // (its message shown) or a question is cancelled; a set shown before
+    // keeps its placement and its columns, and the x range shown stays.
+    // False after a message or a cancel.
     bool takeFiles(const std::vector<std::filesystem::path>& files, int plotType, const std::array<int, 4>& colours);
     // Remove File(s): the selected sets (list rows) go; refused with
     // "Error, cannot have fewer than 2 files..." when fewer than 2 would be left.

@@ -12,6 +12,7 @@
 #include "base/TextFormat.h"
 #include "display/GraphView.h"
 #include "display/RunFileScene.h"
+#include "display/TableColumnChoice.h"
 #include "display/WindowPreferences.h"
 #include "recording/RecordingCommands.h"
 #include "compare/CompareSets.h"
@@ -57,8 +58,12 @@ bool DataFiles::openDataFile() {
 }
 
 bool DataFiles::showDataFile(const std::filesystem::path& path) {
+    const auto reading = askTableColumns(env_.prompter, path);
+    if (!reading) {
+        return false;
+    }
     RunDataFile file;
-    if (const std::string why = readRunForViewing(path, file); !why.empty()) {
+    if (const std::string why = readRunForViewing(path, file, *reading); !why.empty()) {
         if (why == kNoSuchFile || why == kCannotRead) {
             env_.prompter.message(formatText("Error, unable to open file: %s", path.string().c_str()));
             return false;

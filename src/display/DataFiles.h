@@ -39,7 +39,8 @@ public:
 
     // "&Open Data File": dialog, read, show. False when cancelled or failed.
     bool openDataFile();
-    // Reads and shows a run file without the dialog.
+    // Reads and shows a run file without the dialog; a plain table of more
+    // than two columns is asked its columns first (cancelled: false).
     bool showDataFile(const std::filesystem::path& path);
     // "&Close Data File": a recording stops first; the live run comes back
     // with its sample window as stored.

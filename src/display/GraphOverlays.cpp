@@ -8,6 +8,7 @@
 #include "compare/ExportFile.h"
 #include "runs/ProfileFile.h"
 #include "display/GraphView.h"
+#include "display/TableColumnChoice.h"
 #include "runs/OverlayPlanBlock.h"
 #include "runs/OverlayPlanRules.h"
 #include "setup/CollectionVolume.h"
@@ -69,8 +70,12 @@ bool GraphOverlays::toggleOverlay() {
 }
 
 bool GraphOverlays::loadOverlay(const std::filesystem::path& path) {
+    const auto reading = askTableColumns(env_.prompter, path);
+    if (!reading) {
+        return false;
+    }
     RunDataFile file;
-    if (!readRunForViewing(path, file).empty()) {
+    if (!readRunForViewing(path, file, *reading).empty()) {
         env_.prompter.message(fileError(path));
         return false;
     }

@@ -65,7 +65,9 @@ public:
     // Loads an overlay when none is shown (file dialog, read), removes it
     // otherwise. True when the graph changed.
     bool toggleOverlay();
-    // Loads the file as the overlay; a file that cannot be read leaves none.
+    // Loads the file as the overlay (a plain table of more than two columns
+    // asked its columns first); a file that cannot be read, or a cancelled
+    // question, leaves none.
     bool loadOverlay(const std::filesystem::path& path);
     [[nodiscard]] std::string overlayCaption() const;
     // The overlay traces panel's check boxes switch the channel for both

@@ -1,8 +1,9 @@
 #include "runs/ProfileFile.h"
 
-
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "base/FileHandle.h"
 #include "base/TextFormat.h"
@@ -34,30 +35,55 @@ bool isSpreadsheet(std::string_view bytes, const std::string& ext) {
            bytes.starts_with(std::string_view("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
 }
 
-// Another instrument's profile, by extension and content.
+// What another instrument's file is, by extension and content: .pks, .asc
+// or a plain table; nothing, with the reason, for a spreadsheet or bytes
+// that are no text.
+std::optional<ProfileFormat> otherFormat(std::string_view bytes, const std::string& ext, std::string& error) {
+    if (isSpreadsheet(bytes, ext)) {
+        error = std::string(kSpreadsheetRefusal);
+        return std::nullopt;
+    }
+    const ProfileText decoded(bytes);
+    if (!decoded.error().empty()) {
+        error = decoded.error();
+        return std::nullopt;
+    }
+    if (ext == ".pks" || (ext != ".asc" && looksLikePks(decoded.text()))) return ProfileFormat::Pks;
+    if (ext == ".asc" || looksLikeAsc(decoded.text())) return ProfileFormat::Asc;
+    return ProfileFormat::Table;
+}
+
+// Another instrument's profile. A .pks or .asc file holds one signal: the
+// columns chosen are a plain table's and leave it alone.
 ProfileFileResult otherInstrument(std::string_view bytes, const std::filesystem::path& fileName,
                                   const ProfileFileOptions& options) {
-    const std::string ext = lowerExtension(fileName);
-    if (isSpreadsheet(bytes, ext)) return {std::nullopt, std::string(kSpreadsheetRefusal)};
-    const ProfileText decoded(bytes);
-    if (!decoded.error().empty()) return {std::nullopt, decoded.error()};
-
     ProfileFileResult result;
-    const bool pks = ext == ".pks" || (ext != ".asc" && looksLikePks(decoded.text()));
-    const bool asc = !pks && (ext == ".asc" || looksLikeAsc(decoded.text()));
-    if (pks || asc) {
-        if (!options.xColumn.empty() || !options.yColumn.empty()) {
-            return {std::nullopt, formatText("a .%s file holds one signal: columns are chosen only in plain tables",
-                                             pks ? "pks" : "asc")};
-        }
-        result = pks ? readPksProfile(bytes) : readAscProfile(bytes);
-        if (!result.profile) result.error = (pks ? "not a .pks profile: " : "not an .asc profile: ") + result.error;
-    } else {
-        result = readTableProfile(bytes, options);
-        if (!result.profile) result.error = "not a table profile: " + result.error;
+    const auto format = otherFormat(bytes, lowerExtension(fileName), result.error);
+    if (!format) return result;
+    switch (*format) {
+        case ProfileFormat::Pks:
+            result = readPksProfile(bytes);
+            if (!result.profile) result.error = "not a .pks profile: " + result.error;
+            break;
+        case ProfileFormat::Asc:
+            result = readAscProfile(bytes);
+            if (!result.profile) result.error = "not an .asc profile: " + result.error;
+            break;
+        default:
+            result = readTableProfile(bytes, options);
+            if (!result.profile) result.error = "not a table profile: " + result.error;
+            break;
     }
     if (result.profile) result.profile->name = fileName.filename().string();
     return result;
+}
+
+// Whether the bytes are a run file of ours (a file with our title line but
+// no column header is one too, if a broken one).
+bool isOurRun(std::string_view bytes) {
+    RunDataFile run;
+    return bytes.starts_with(kOurTitle) ||
+           (RunDataFile::mayHoldColumnHeader(bytes) && run.parse(bytes) == RunDataFile::ReadStatus::Ok);
 }
 
 // Our run files first, exactly as RunDataFile tells them (the search only
@@ -151,6 +177,25 @@ std::string readRunForViewing(const std::filesystem::path& path, RunDataFile& ou
     }
     out = RunDataFile::fromProfile(std::move(*read.profile));
     return {};
+}
+
+std::optional<ProfileFormat> profileFormatOf(const std::filesystem::path& path) {
+    std::string error;
+    const std::string bytes = readBytes(path, error);
+    if (!error.empty()) return std::nullopt;
+    if (isOurRun(bytes)) return ProfileFormat::Corvane;
+    return otherFormat(bytes, lowerExtension(path), error);
+}
+
+std::optional<std::vector<std::string>> tableColumnsOf(const std::filesystem::path& path) {
+    std::string error;
+    const std::string bytes = readBytes(path, error);
+    if (!error.empty() || isOurRun(bytes) || otherFormat(bytes, lowerExtension(path), error) != ProfileFormat::Table) {
+        return std::nullopt;
+    }
+    auto columns = tableColumnNames(bytes);
+    if (!columns.error.empty()) return std::nullopt;
+    return std::move(columns.names);
 }
 
 std::string profileRefusalMessage(const std::filesystem::path& path, const Profile& profile, std::string_view what) {

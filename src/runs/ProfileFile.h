@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runs/Profile.h"
 #include "runs/RunDataFile.h"
@@ -12,8 +13,10 @@ namespace corvane {
 
 // How a file is to be read as a profile. channel picks the channel of a run
 // of ours; the columns pick a plain table's x and y by name or by 1-based
-// number (empty: the first and the second column). A .pks or .asc file holds
-// one signal: a column given for one is refused, not ignored.
+// number (empty: the first and the second column). Files of other kinds are
+// read as they are (a .pks or .asc file holds one signal): a command that
+// reads several files applies the columns to its tables, and refuses them
+// where no file is a table (profileFormatOf tells).
 struct ProfileFileOptions {
     RunChannel channel = RunChannel::AbsA;
     std::string xColumn;
@@ -70,6 +73,17 @@ struct RunOrProfileFile {
 // kRunWithoutColumnHeader, or why the file is no profile either.
 [[nodiscard]] std::string readRunForViewing(const std::filesystem::path& path, RunDataFile& out,
                                             const ProfileFileOptions& options = {});
+
+// What a file would be read as (Corvane for a run of ours, an export file
+// and a run without its column header included), told without reading it as
+// that; nothing for a file that cannot be read or is refused whatever its
+// layout (a spreadsheet, binary data, not a regular file).
+[[nodiscard]] std::optional<ProfileFormat> profileFormatOf(const std::filesystem::path& path);
+
+// The names of a plain table's columns in order ("column 3" where it has no
+// header line), for choosing its x and y; nothing for a file that is not
+// a plain table, or not one whose rows can be found.
+[[nodiscard]] std::optional<std::vector<std::string>> tableColumnsOf(const std::filesystem::path& path);
 
 // The message refusing a profile of another instrument where a command
 // would write a run of ours from it (profiles are read-only): "Error, F is

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "runs/ProfileFile.h"
 
@@ -34,6 +36,15 @@ namespace corvane {
 // columns options names (the first two by default); a unit in a column's name
 // ("Volume (ml)", "A260 [mAU]") is kept. Rows missing x or y are skipped.
 [[nodiscard]] ProfileFileResult readTableProfile(std::string_view bytes, const ProfileFileOptions& options = {});
+
+// A plain table's column names in order, as readTableProfile finds its
+// header ("column N" for a table without one); error says why the bytes give
+// no table.
+struct TableColumns {
+    std::vector<std::string> names;
+    std::string error;
+};
+[[nodiscard]] TableColumns tableColumnNames(std::string_view bytes);
 
 // Whether decoded text has the header of a .pks file, or the preamble of an
 // .asc file, where its name does not say.

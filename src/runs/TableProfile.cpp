@@ -26,7 +26,6 @@ namespace {
 enum class Separator { Tab, Semicolon, Comma, Blanks };
 constexpr std::array<Separator, 4> kSeparators = {Separator::Tab, Separator::Semicolon, Separator::Comma,
                                                   Separator::Blanks};
-constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -109,21 +108,61 @@ CellCounts countCells(const std::vector<std::string_view>& cells) {
     return counts;
 }
 
+// The lines of a text from its last, ended as ProfileLines ends them (LF,
+// CR LF or a lone CR; a final line end ends no empty line after it). Only
+// the rows at the end are looked at: nothing is kept of the lines above.
+class LinesBackward {
+public:
+    explicit LinesBackward(std::string_view text) : text_(text), pos_(text.size()) {}
+
+    bool previous(std::string_view& line) {
+        if (pos_ == 0) return false;
+        std::size_t end = pos_;
+        if (text_[end - 1] == '\n') {
+            --end;
+            if (end > 0 && text_[end - 1] == '\r') --end;
+        } else if (text_[end - 1] == '\r') {
+            --end;
+        }
+        std::size_t start = end;
+        while (start > 0 && text_[start - 1] != '\n' && text_[start - 1] != '\r') --start;
+        line = text_.substr(start, end - start);
+        pos_ = start;
+        return true;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t pos_;
+};
+
+// The 1-based number of the line starting at offset, for a message.
+std::size_t lineNumberAt(std::string_view text, std::size_t offset) {
+    ProfileLines lines(text.substr(0, offset));
+    std::string_view line;
+    while (lines.next(line)) {
+    }
+    return lines.number() + 1;
+}
+
 // How the text reads under one separator.
 struct Reading {
     Separator separator = Separator::Tab;
     std::size_t columns = 0;
-    std::size_t firstRow = 0;        // index of the first row of the block
+    std::size_t firstRow = 0;        // offset of the first row of the block in the text
     std::size_t rows = 0;
     bool allNumbers = true;          // no text cell in any row
-    std::size_t header = kNone;      // index of the line above the block
+    std::optional<std::string_view> header;  // the line above the block
 };
 
-Reading readAs(const std::vector<std::string_view>& lines, Separator separator, std::vector<std::string_view>& cells) {
+Reading readAs(std::string_view text, Separator separator, std::vector<std::string_view>& cells) {
     Reading r;
     r.separator = separator;
-    for (std::size_t i = lines.size(); i-- > 0;) {
-        splitCells(lines[i], separator, cells);
+    LinesBackward lines(text);
+    std::string_view line;
+    while (lines.previous(line)) {
+        if (line.empty()) continue;
+        splitCells(line, separator, cells);
         const CellCounts c = countCells(cells);
         if (c.numbers + c.texts == 0) continue;  // an empty line, or a row of blank cells
         const bool numbersRow = cells.size() >= 2 && c.numbers >= 2 && c.numbers >= c.texts;
@@ -132,10 +171,10 @@ Reading readAs(const std::vector<std::string_view>& lines, Separator separator, 
         // A row with missing values still is one: numbers and blanks, no name.
         const bool row = cells.size() == r.columns && (numbersRow || c.texts == 0);
         if (!row) {
-            r.header = i;
+            r.header = line;
             return r;
         }
-        r.firstRow = i;
+        r.firstRow = static_cast<std::size_t>(line.data() - text.data());
         ++r.rows;
         r.allNumbers = r.allNumbers && c.texts == 0;
     }
@@ -266,39 +305,75 @@ const char* separatorName(Separator s) {
     return "blanks";
 }
 
-}  // namespace
+// Where a table's rows are and what its columns are called: the reading
+// that won and the header's names (none without a header line).
+struct TableLayout {
+    Reading reading;
+    std::vector<std::string> names;
+};
 
-ProfileFileResult readTableProfile(std::string_view bytes, const ProfileFileOptions& options) {
-    const ProfileText decoded(bytes);
-    if (!decoded.error().empty()) return refused(decoded.error());
-    std::vector<std::string_view> lines;
+std::optional<TableLayout> tableLayout(std::string_view text, std::string& error) {
+    TableLayout t;
     {
-        ProfileLines reader(decoded.text());
+        // Any overlong line refuses the file, wherever it is.
+        ProfileLines reader(text);
         std::string_view line;
-        while (reader.next(line)) lines.push_back(line);
-        if (reader.overlong()) return refused(overlongLineMessage(reader.number()));
+        while (reader.next(line)) {
+        }
+        if (reader.overlong()) {
+            error = overlongLineMessage(reader.number());
+            return std::nullopt;
+        }
     }
     std::vector<std::string_view> cells;
     std::optional<Reading> best;
     for (const Separator s : kSeparators) {
-        const Reading r = readAs(lines, s, cells);
+        const Reading r = readAs(text, s, cells);
         if (r.rows > 0 && (!best || better(r, *best))) best = r;
     }
     if (!best) {
-        return refused("no rows of numbers at the end of the file (two or more numbers a line, separated by "
-                       "tabs, semicolons, commas or blanks)");
+        error = "no rows of numbers at the end of the file (two or more numbers a line, separated by "
+                "tabs, semicolons, commas or blanks)";
+        return std::nullopt;
     }
-    const Reading& r = *best;
-    std::vector<std::string> names;
-    if (r.header != kNone) {
-        const auto header = headerNames(lines[r.header], r);
+    t.reading = *best;
+    const Reading& r = t.reading;
+    if (r.header) {
+        const auto header = headerNames(*r.header, r);
         if (header.size() != r.columns) {
-            return refused(formatText("line %zu has %zu columns where the rows below it (separated by %s) have %zu",
-                                      r.header + 1, header.size(), separatorName(r.separator), r.columns));
+            error = formatText("line %zu has %zu columns where the rows below it (separated by %s) have %zu",
+                               lineNumberAt(text, static_cast<std::size_t>(r.header->data() - text.data())),
+                               header.size(), separatorName(r.separator), r.columns);
+            return std::nullopt;
         }
-        for (const auto name : header) names.emplace_back(trimBlanks(unquoted(trimBlanks(name))));
+        for (const auto name : header) t.names.emplace_back(trimBlanks(unquoted(trimBlanks(name))));
     }
+    return t;
+}
+
+}  // namespace
+
+TableColumns tableColumnNames(std::string_view bytes) {
+    const ProfileText decoded(bytes);
+    if (!decoded.error().empty()) return {{}, decoded.error()};
+    TableColumns out;
+    const auto layout = tableLayout(decoded.text(), out.error);
+    if (!layout) return out;
+    for (std::size_t k = 0; k < layout->reading.columns; ++k) {
+        out.names.push_back(layout->names.empty() ? formatText("column %zu", k + 1) : layout->names[k]);
+    }
+    return out;
+}
+
+ProfileFileResult readTableProfile(std::string_view bytes, const ProfileFileOptions& options) {
+    const ProfileText decoded(bytes);
+    if (!decoded.error().empty()) return refused(decoded.error());
     std::string error;
+    const auto layout = tableLayout(decoded.text(), error);
+    if (!layout) return refused(error);
+    const Reading& r = layout->reading;
+    const auto& names = layout->names;
+    std::vector<std::string_view> cells;
     const auto xColumn = columnOf(options.xColumn, 0, names, r.columns, error);
     const auto yColumn = xColumn ? columnOf(options.yColumn, 1, names, r.columns, error) : std::nullopt;
     if (!xColumn || !yColumn) return refused(error);
@@ -314,8 +389,11 @@ ProfileFileResult readTableProfile(std::string_view bytes, const ProfileFileOpti
     p.yUnit = yUnit.unit;
 
     unsigned marks = 0;
-    for (std::size_t i = r.firstRow; i < lines.size(); ++i) {
-        splitCells(lines[i], r.separator, cells);
+    ProfileLines rows(decoded.text().substr(r.firstRow));
+    const auto lineNumber = [&] { return lineNumberAt(decoded.text(), r.firstRow) + rows.number() - 1; };
+    std::string_view line;
+    while (rows.next(line)) {
+        splitCells(line, r.separator, cells);
         if (cells.size() != r.columns) continue;  // an empty line among the rows
         double x = 0.0;
         double y = 0.0;
@@ -323,12 +401,12 @@ ProfileFileResult readTableProfile(std::string_view bytes, const ProfileFileOpti
         const CellKind yKind = kindOf(cells[*yColumn], y, marks);
         if (xKind == CellKind::Text || yKind == CellKind::Text) {
             const std::size_t k = xKind == CellKind::Text ? *xColumn : *yColumn;
-            return refused(formatText("line %zu: column %zu holds %s, not a number", i + 1, k + 1,
+            return refused(formatText("line %zu: column %zu holds %s, not a number", lineNumber(), k + 1,
                                       quotedForMessage(cells[k]).c_str()));
         }
         if (marks == (kDecimalPoint | kDecimalComma)) {
             return refused(formatText("line %zu: decimal points and decimal commas both, so a number's meaning is "
-                                      "ambiguous", i + 1));
+                                      "ambiguous", lineNumber()));
         }
         if (xKind == CellKind::Missing || yKind == CellKind::Missing) continue;
         p.x.push_back(x);

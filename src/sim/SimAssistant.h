@@ -37,6 +37,10 @@ public:
     [[nodiscard]] std::optional<std::string> saveFile(const FileDialogRequest& request) override {
         return target_.saveFile(request);
     }
+    [[nodiscard]] std::optional<int> chooseColour(int rgb) override { return target_.chooseColour(rgb); }
+    [[nodiscard]] std::optional<ColumnChoice> chooseColumns(const ColumnChoiceRequest& request) override {
+        return target_.chooseColumns(request);
+    }
 
 private:
     Prompter& target_;

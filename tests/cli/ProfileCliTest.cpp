@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -165,6 +166,92 @@ TEST(ProfileCli, ExportTakesProfilesWithOnlyWhatTheirFilesTell) {
     ASSERT_NE(heading, ascFile.end());
     EXPECT_EQ(heading[1], "Volume(ml), fractions.asc_Absorbance, two_channel.csv_Absorbance");
     EXPECT_EQ(heading[2], "0.000, 0.050000, 0.200000");
+}
+
+// A table of four columns: volume, a note ("-" for none; one "peak", so the
+// first two columns are no profile), A260 peaking at 900 mAU at row 30 and
+// A280 at 800 mAU at row 60, each 1.6 ml wide at its foot.
+std::string wideTable() {
+    std::string text = "Volume (ml)\tNote\tA260 (mAU)\tA280 (mAU)\n";
+    const auto peak = [](int i, int top) { return std::max(0.0, 1.0 - std::abs(i - top) / 8.0); };
+    for (int i = 0; i < 100; ++i) {
+        text += formatText("%.2f\t%s\t%.1f\t%.1f\n", 0.1 * i, i == 30 ? "peak" : "-", 100.0 + 800.0 * peak(i, 30),
+                           50.0 + 750.0 * peak(i, 60));
+    }
+    return text;
+}
+
+// --x-column and --y-column mean the same in every command that reads a
+// profile: a table's columns by name (with or without the unit) or number,
+// refused alike where the column is not there or no file is a table.
+TEST(ProfileCli, EveryCommandThatReadsAProfileChoosesATablesColumnsAlike) {
+    test::TempDir dir;
+    const auto wide = dir.write("wide.tsv", wideTable()).string();
+    const auto out = (dir / "out.csv").string();
+    struct Command {
+        std::vector<std::string> args;
+        bool twoFiles;  // align and export take two files or more
+    };
+    const std::vector<Command> commands = {{{"info", "--json"}, false},
+                                           {{"align"}, true},
+                                           {{"export", "--force", "-o", out}, true},
+                                           {{"analyze", "--json"}, false},
+                                           {{"collect", "--preview", "--start-level", "0.3"}, false}};
+    const auto run = [&](const Command& c, std::vector<std::string> options, const std::string& file) {
+        auto args = c.args;
+        args.insert(args.end(), options.begin(), options.end());
+        args.push_back(file);
+        if (c.twoFiles) args.push_back(file);
+        return cli(args);
+    };
+    for (const auto& c : commands) {
+        const std::string name = c.args.front();
+        const auto byDefault = run(c, {}, wide);
+        EXPECT_EQ(byDefault.exitCode, 1) << name;
+        EXPECT_TRUE(contains(byDefault.err + byDefault.out, "line 32: column 2 holds"))
+            << name << ": " << byDefault.err << byDefault.out;
+        for (const auto& chosen : {std::vector<std::string>{"--y-column", "A280"},
+                                   std::vector<std::string>{"--x-column", "volume (ml)", "--y-column", "4"}}) {
+            const auto done = run(c, chosen, wide);
+            EXPECT_EQ(done.exitCode, 0) << name << ": " << done.err;
+        }
+        const auto missing = run(c, {"--y-column", "A999"}, wide);
+        EXPECT_EQ(missing.exitCode, 1) << name;
+        EXPECT_TRUE(contains(missing.err + missing.out, "no column named")) << name << ": " << missing.err;
+        const auto tooFar = run(c, {"--x-column", "1", "--y-column", "5"}, wide);
+        EXPECT_EQ(tooFar.exitCode, 1) << name;
+        EXPECT_TRUE(contains(tooFar.err + tooFar.out, "column 5 asked for, but the table has 4 columns")) << name;
+        const auto pks = run(c, {"--y-column", "2"}, profile("plain.pks"));
+        EXPECT_EQ(pks.exitCode, 1) << name;
+        EXPECT_TRUE(contains(pks.err, "corvane-cli " + name + ": --y-column chooses a plain table's columns, and " +
+                                          (c.twoFiles ? std::string("none of the files is one")
+                                                      : profile("plain.pks") + " is a .pks profile, which holds one "
+                                                                               "signal")))
+            << pks.err;
+        EXPECT_TRUE(pks.out.empty()) << name << ": refused before anything is written";
+    }
+    // What each command took is the column chosen.
+    const auto info = cli({"info", "--json", "--y-column", "3", wide});
+    EXPECT_TRUE(contains(info.out, "\"x_name\":\"Volume (ml)\",\"x_unit\":\"ml\",\"y_unit\":\"AU (mAU / 1000)\"")) << info.out;
+    EXPECT_TRUE(contains(info.out, "\"channel\":\"A260 (mAU)\"")) << info.out;
+    EXPECT_TRUE(contains(cli({"analyze", "--json", "--y-column", "A280", wide}).out, "\"channel\":\"A280 (mAU)\""));
+    // Beside a run of ours and a .pks file, which are read as they are.
+    const auto align = cli({"align", "--y-column", "A280", (kRuns / "two_channel.csv").string(), wide,
+                            profile("plain.pks")});
+    ASSERT_EQ(align.exitCode, 0) << align.err;
+    EXPECT_TRUE(contains(align.out, "wide.tsv: peak at sample 60, 6.00 ml, A280 (mAU) 0.800000;")) << align.out;
+    EXPECT_TRUE(contains(align.out, "plain.pks: peak at sample 25,")) << align.out;
+    ASSERT_EQ(cli({"export", "--force", "-o", out, "--y-column", "4", wide, profile("plain.pks")}).exitCode, 0);
+    const auto exported = lines(dir.read("out.csv"));
+    const auto heading = std::find(exported.begin(), exported.end(), "Data Columns:");
+    ASSERT_GT(exported.end() - heading, 62);
+    EXPECT_EQ(heading[1], "Volume(ml), wide.tsv_Absorbance, plain.pks_Absorbance");
+    EXPECT_TRUE(heading[62].starts_with("6.000, 0.800000, ")) << heading[62];
+    const auto collect = cli({"collect", "--preview", "--json", "--start-level", "0.3", "--y-column", "A260", wide});
+    ASSERT_EQ(collect.exitCode, 0) << collect.err;
+    // One fraction about the A260 peak at 3 ml (A280's is at 6 ml).
+    EXPECT_TRUE(contains(collect.out, "{\"number\":2,\"from\":2.5")) << collect.out;
+    EXPECT_TRUE(contains(collect.out, ",\"to\":3.4")) << collect.out;
 }
 
 }  // namespace

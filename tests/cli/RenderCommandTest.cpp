@@ -290,5 +290,46 @@ TEST(RenderCommand, ProfilesAreDrawnOnTheirOwnXAndComparedWhereEveryFileConverts
     EXPECT_NE(junk.err.find("save it as CSV"), std::string::npos) << junk.err;
 }
 
+// A table's columns as every command that reads a profile takes them: the
+// page draws the ones chosen, for RUN, the overlay and the compared files.
+TEST(RenderCommand, DrawsATablesColumnsChosenByNameOrNumber) {
+    test::TempDir dir;
+    std::string text = "Time (min)\tVolume (ml)\tA254 (mAU)\tCond (mS/cm)\n";
+    for (int i = 0; i < 200; ++i) {
+        text += formatText("%.3f\t%.2f\t%.1f\t%.2f\n", i / 60.0, 0.05 * i, i == 90 ? 700.0 : 40.0, 5.0 + 0.1 * i);
+    }
+    const auto table = dir.write("gradient.tsv", text).string();
+    const auto svg = (dir / "t.svg").string();
+    const auto page = [&](std::vector<std::string> args) {
+        args.insert(args.end() - 1, {"--force", "-o", svg});
+        const auto done = render(args);
+        EXPECT_EQ(done.exitCode, 0) << done.err;
+        return done.exitCode == 0 ? test::readFile(svg) : std::string();
+    };
+    const std::string first = page({table});
+    EXPECT_NE(first.find("Time (min)"), std::string::npos);
+    const std::string chosen = page({"--x-column", "Volume", "--y-column", "4", table});
+    EXPECT_NE(chosen.find("Volume (ml)"), std::string::npos);
+    EXPECT_NE(chosen.find(">24.90000<"), std::string::npos) << "the y axis up to the conductivity's top";
+    EXPECT_EQ(chosen.find("Time (min)"), std::string::npos);
+    const std::string pks = std::string(CORVANE_FIXTURES_DIR) + "/profiles/plain.pks";
+    EXPECT_NE(page({"--y-column", "A254", "--overlay", table, pks}).find("Time (min)"), std::string::npos);
+    EXPECT_NE(page({"--x-column", "2", "--y-column", "3", "--compare", table, kRuns + "two_channel.csv"})
+                  .find("x: Volume (ml)"),
+              std::string::npos);
+
+    std::filesystem::remove(svg);
+    const auto missing = render({"--y-column", "A999", "-o", svg, table});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("no column named \"A999\""), std::string::npos) << missing.err;
+    const auto notTable = render({"--x-column", "1", "-o", svg, "--compare", pks, kRuns + "two_channel.csv"});
+    EXPECT_EQ(notTable.exitCode, 1);
+    EXPECT_NE(notTable.err.find("corvane-cli render: --x-column chooses a plain table's columns, and none of the "
+                                "files is one"),
+              std::string::npos)
+        << notTable.err;
+    EXPECT_FALSE(std::filesystem::exists(svg));
+}
+
 }  // namespace
 }  // namespace corvane

@@ -75,6 +75,18 @@ std::string tableText(int n, int peak) {
     return text;
 }
 
+// A table of four columns: volume, a note ("-" for none; one "peak", so the
+// first two columns are no profile), A260 with a peak of 900 mAU at row 30 and A280 with one
+// of 800 mAU at row 60.
+std::string wideText(int n) {
+    std::string text = "Volume (ml)\tNote\tA260 (mAU)\tA280 (mAU)\n";
+    for (int i = 0; i < n; ++i) {
+        text += formatText("%.2f\t%s\t%.1f\t%.1f\n", 0.1 * i, i == 30 ? "peak" : "-", i == 30 ? 900.0 : 100.0,
+                           i == 60 ? 800.0 : 50.0);
+    }
+    return text;
+}
+
 // Our run: n samples 0.1 mm apart, Abs A 1.0 at `peak` over 0.1, 0.5 ml per mm.
 std::string runText(int n, int peak) {
     std::string text =
@@ -293,6 +305,70 @@ TEST_F(ProfileCompare, SetsWithoutACommonUnitGoBySampleNumberAndOursAloneKeepThe
     EXPECT_EQ(compareView.axes().xAxisType(), XAxisType::Millimetres);
     EXPECT_EQ(session.channelLabel(), "Abs A");
     EXPECT_EQ(graphPageContent(compareView, cursors, nullptr, {}).compareLegend.columns.at(0).top, "");
+}
+
+// Every dialog that opens runs to show starts on a filter that lists our
+// runs and the profiles together.
+TEST_F(ProfileCompare, EveryOpenDialogStartsOnAFilterListingRunsAndProfiles) {
+    prompter.scriptFile(std::nullopt);
+    EXPECT_FALSE(logic.files().openDataFile());
+    prompter.scriptFile(std::nullopt);
+    EXPECT_FALSE(logic.overlays().toggleOverlay());
+    const auto requests = prompter.fileRequests();
+    ASSERT_EQ(requests.size(), 2u);
+    for (const auto& request : requests) {
+        const std::string first = request.filter.substr(0, request.filter.find('|', request.filter.find('|') + 1));
+        for (const char* pattern : {"*.csv", "*.txt", "*.pks", "*.asc", "*.tsv"}) {
+            EXPECT_NE(first.substr(first.find('|')).find(pattern), std::string::npos) << pattern << " in " << first;
+        }
+        EXPECT_NE(request.filter.find("|CSV Text Files (*.csv)|*.csv|"), std::string::npos) << "the others stay";
+        EXPECT_TRUE(request.filter.ends_with("|All Files (*.*)|*.*||"));
+    }
+}
+
+// A table of more than two columns is asked its columns when it is opened:
+// in the main window, as the overlay and in the compare window, where a set
+// keeps its columns when others are added. A cancel changes nothing.
+TEST_F(ProfileCompare, ATableOfMoreColumnsIsAskedItsColumnsWhereverItIsOpened) {
+    const auto wide = dir.write("wide.tsv", wideText(100));
+    prompter.scriptColumns(ColumnChoice{0, 3});
+    ASSERT_TRUE(logic.files().showDataFile(wide));
+    ASSERT_EQ(prompter.columnRequests().size(), 1u);
+    const auto request = prompter.columnRequests().front();
+    EXPECT_EQ(request.fileName, "wide.tsv");
+    EXPECT_EQ(request.columns, (std::vector<std::string>{"Volume (ml)", "Note", "A260 (mAU)", "A280 (mAU)"}));
+    EXPECT_EQ(ColumnChoice(request.x, request.y), (ColumnChoice{0, 1})) << "the first two preselected";
+    logic.refreshGraph();
+    EXPECT_EQ(view().axes().xAxisType(), XAxisType::Millilitres);
+    EXPECT_DOUBLE_EQ(slot(kSlotAbsA).x[60], 6.0);
+    EXPECT_DOUBLE_EQ(slot(kSlotAbsA).y[60], 0.8) << "A280 in AU";
+
+    prompter.scriptColumns(std::nullopt);
+    EXPECT_FALSE(logic.files().showDataFile(dir.write("other.tsv", wideText(50))));
+    EXPECT_EQ(view().scene().setPath(0), wide) << "cancelled: the table shown stays";
+    EXPECT_TRUE(prompter.texts().back().starts_with("other.tsv")) << "and no message follows";
+    ASSERT_TRUE(logic.files().showDataFile(table));
+    EXPECT_EQ(prompter.columnRequests().size(), 2u) << "two columns: nothing to ask";
+    prompter.scriptColumns(ColumnChoice{2, 1});
+    EXPECT_FALSE(logic.files().showDataFile(wide)) << "the Note column holds text";
+    EXPECT_EQ(prompter.texts().back(), "Invalid data header found in file: " + wide.string() +
+                                           "; not a table profile: line 32: column 2 holds \"peak\", not a number");
+
+    ASSERT_TRUE(logic.files().showDataFile(ours));
+    prompter.scriptColumns(ColumnChoice{0, 2});
+    ASSERT_TRUE(logic.overlays().loadOverlay(wide));
+    EXPECT_DOUBLE_EQ(slot(3).y[30], 0.9) << "the overlay's A260";
+
+    prompter.scriptColumns(ColumnChoice{0, 3});
+    ASSERT_TRUE(session.takeFiles({ours, wide}, kPlotAbsA, {255, 255 << 8, 255 << 16, 0}));
+    EXPECT_DOUBLE_EQ(slot(1).y[60], 0.8);
+    ASSERT_TRUE(session.takeFiles({ours, wide, asc}, kPlotAbsA, {255, 255 << 8, 255 << 16, 0}));
+    EXPECT_EQ(prompter.columnRequests().size(), 5u) << "a set shown is not asked again";
+    EXPECT_DOUBLE_EQ(slot(1).y[60], 0.8) << "and keeps its columns";
+    prompter.scriptColumns(std::nullopt);
+    EXPECT_FALSE(session.takeFiles({ours, dir / "other.tsv"}, kPlotAbsA, {255, 255 << 8, 255 << 16, 0}));
+    EXPECT_EQ(session.sets().size(), 3u) << "cancelled: the sets stay";
+    EXPECT_EQ(prompter.unscripted(), 0);
 }
 
 TEST_F(ProfileView, CommandsThatWriteARunOfOursFromTheFileShownRefuseAProfile) {

@@ -227,6 +227,7 @@ TEST_F(WindowPieces, OpeningARunFileAndClosingItBringsTheLiveRunBack) {
     DataFiles& files = logic().files();
     ASSERT_TRUE(files.openDataFile());
     EXPECT_EQ(prompter.fileRequests().at(0).filter,
+              "Runs and Profiles (*.csv;*.txt;*.pks;*.asc;*.tsv)|*.csv;*.txt;*.pks;*.asc;*.tsv|"
               "CSV Text Files (*.csv)|*.csv|Text Files (*.txt)|*.txt|"
               "Profiles from other instruments (*.pks;*.asc;*.tsv;*.txt;*.csv)|*.pks;*.asc;*.tsv;*.txt;*.csv|"
               "All Files (*.*)|*.*||");

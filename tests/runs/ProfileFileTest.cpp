@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <vector>
 
 #include "TempDir.h"
 #include "runs/ProfileFile.h"
@@ -45,8 +46,45 @@ TEST(ProfileFile, OurRunsComeFirstThenEachFormatByContentOrExtension) {
     EXPECT_EQ(profileFromBytes(asc, "trace.dat").profile->format, ProfileFormat::Asc);
     EXPECT_TRUE(contains(profileFromBytes("a\tb\n1\t2\n3\t4\n", "renamed.pks").error, "not a .pks profile: no .pks header"));
     EXPECT_TRUE(contains(profileFromBytes("x y z\n", "notes.txt").error, "not a table profile: no rows of numbers"));
-    EXPECT_TRUE(contains(profileFromBytes(pks, "a.pks", {RunChannel::AbsA, "", "2"}).error,
-                         "columns are chosen only in plain tables"));
+    // Columns are a plain table's: a .pks file among tables keeps its one signal.
+    const auto withColumns = profileFromBytes(pks, "a.pks", {RunChannel::AbsA, "", "3"});
+    ASSERT_TRUE(withColumns.profile) << withColumns.error;
+    EXPECT_EQ(withColumns.profile->channel, "Val");
+}
+
+// What each file would be read as, and a table's columns to choose from,
+// told before it is read with a choice (a table whose second column is text
+// is read with no choice at all).
+TEST(ProfileFile, TellsAFilesFormatAndATablesColumnsWithoutReadingIt) {
+    test::TempDir dir;
+    const auto profiles = kFixtures / "profiles";
+    EXPECT_EQ(profileFormatOf(kFixtures / "runs" / "two_channel.csv"), ProfileFormat::Corvane);
+    EXPECT_EQ(profileFormatOf(kFixtures / "runs" / "no_header.csv"), ProfileFormat::Corvane);
+    EXPECT_EQ(profileFormatOf(profiles / "statistics.pks"), ProfileFormat::Pks);
+    EXPECT_EQ(profileFormatOf(profiles / "fractions.asc"), ProfileFormat::Asc);
+    EXPECT_EQ(profileFormatOf(profiles / "utf16.txt"), ProfileFormat::Table);
+    const auto notes = dir.write("notes.txt", "just some words\n");
+    EXPECT_EQ(profileFormatOf(notes), ProfileFormat::Table) << "refused later, by the table reader";
+    EXPECT_EQ(profileFormatOf(dir.path()), std::nullopt);
+    EXPECT_EQ(profileFormatOf(dir / "gone.csv"), std::nullopt);
+    EXPECT_EQ(profileFormatOf(dir.write("book.xlsx", "PK")), std::nullopt);
+
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(tableColumnsOf(profiles / "volume.tsv"), (Names{"Volume (ml)", "A260 (mAU)", "A280 (mAU)"}));
+    EXPECT_EQ(tableColumnsOf(profiles / "semicolon_bom.csv"),
+              (Names{"Zeit [min]", "Extinktion", "Leitf\xC3\xA4higkeit [mS/cm]"}));
+    const auto commented = dir.write("commented.csv", "Time,Note,A254\n0.0,start,0.1\n0.5,,0.2\n1.0,peak,0.9\n");
+    EXPECT_EQ(tableColumnsOf(commented), (Names{"Time", "Note", "A254"}));
+    EXPECT_FALSE(readProfileFile(commented).profile) << "its second column is text";
+    const auto read = readProfileFile(commented, {RunChannel::AbsA, "", "3"});
+    ASSERT_TRUE(read.profile) << read.error;
+    EXPECT_EQ(read.profile->y, (std::vector<double>{0.1, 0.2, 0.9}));
+    EXPECT_EQ(tableColumnsOf(dir.write("bare.txt", "1 2 3 4\n5 6 7 8\n")),
+              (Names{"column 1", "column 2", "column 3", "column 4"}));
+    for (const auto& other : {kFixtures / "runs" / "two_channel.csv", profiles / "plain.pks", profiles / "fractions.asc",
+                              notes, dir / "gone.csv"}) {
+        EXPECT_EQ(tableColumnsOf(other), std::nullopt) << other;
+    }
 }
 
 TEST(ProfileFile, RefusesHostileFilesAtOnceWithAMessage) {

@@ -243,6 +243,27 @@ TEST(TableProfile, RefusesAmbiguousOrUnreadableTables) {
     EXPECT_TRUE(contains(refusal(readTableProfile("a\tb\tc\n1\t\t3\n2\tNA\t4\n")), "no row has both"));
 }
 
+// The rows are found from the end of the file: lines ended by LF, CR LF and
+// a lone CR alike, blank lines among and after them, and the lines named in
+// a message counted as they are from the start.
+TEST(TableProfile, LineEndsOfEveryKindAndBlankLinesFromTheEnd) {
+    const std::string preamble = "Exported\r\rrun 7\r\n\n";  // lines 1-4, the fourth blank
+    const Profile mixed = read(readTableProfile(preamble + "t\tA\r\n1\t2\r3\t4\n\n5\t6\r\n\r\n\n\r"));
+    EXPECT_EQ(mixed.xName, "t");
+    EXPECT_EQ(mixed.x, (std::vector<double>{1, 3, 5}));
+    EXPECT_EQ(mixed.y, (std::vector<double>{2, 4, 6}));
+    // Header on line 5, rows on lines 6, 7 and 9: the text is on line 9.
+    EXPECT_TRUE(contains(refusal(readTableProfile(preamble + "t\tA\tB\r\n1\t2\t0\r3\t4\t0\n\n5\tx\t0\r\n")),
+                         "line 9: column 2 holds \"x\""));
+    EXPECT_TRUE(contains(refusal(readTableProfile(preamble + "t A B C\r1 2\r\n3 4")),
+                         "line 5 has 4 columns where the rows below it (separated by blanks) have 2"));
+    const std::string endsOnly(1 << 16, '\n');
+    EXPECT_TRUE(contains(refusal(readTableProfile(endsOnly)), "no rows of numbers"));
+    EXPECT_EQ(read(readTableProfile(endsOnly + "1\t2\n" + endsOnly)).y, (std::vector<double>{2}));
+    EXPECT_TRUE(contains(refusal(readTableProfile("1\t2\n" + std::string((1 << 20) + 1, ' ') + "\n3\t4\n")),
+                         "line 2 is longer than 1 MB"));
+}
+
 // Numbers read from a decimal comma or point give exactly the double the
 // standard library reads from the same text with a point.
 TEST(ProfileText, NumbersReadAsTheLibraryReadsThemWithEitherDecimalMark) {

@@ -540,5 +540,18 @@ TEST(SimAssistant, MovesTheNeedlesAsThePromptsSayUnlessTurnedOff) {
     EXPECT_EQ(shown.texts().size(), 4U);  // every message still reaches the operator
 }
 
+// Every question of a simulated session reaches the operator's own dialogs.
+TEST(SimAssistant, PassesTheColourAndColumnChoosersOn) {
+    test::ManualClock clock;
+    SimKelvoUnit unit(clock);
+    test::ScriptedPrompter shown;
+    SimAssistant assistant(shown, unit);
+    shown.scriptColour(0x00FF00);
+    EXPECT_EQ(assistant.chooseColour(0xFF), 0x00FF00);
+    shown.scriptColumns(ColumnChoice{2, 0});
+    EXPECT_EQ(assistant.chooseColumns({"wide.tsv", {"a", "b", "c"}, 0, 1}), (ColumnChoice{2, 0}));
+    EXPECT_EQ(shown.columnRequests().size(), 1U);
+}
+
 }  // namespace
 }  // namespace corvane

@@ -87,6 +87,32 @@ void ScriptedPrompter::scriptColour(std::optional<int> rgb) {
     colours_.push_back(rgb);
 }
 
+std::optional<ColumnChoice> ScriptedPrompter::chooseColumns(const ColumnChoiceRequest& request) {
+    std::scoped_lock lock(mutex_);
+    columnRequests_.push_back(request);
+    std::optional<ColumnChoice> answer;
+    if (columns_.empty()) {
+        ++unscripted_;
+    } else {
+        answer = columns_.front();
+        columns_.pop_front();
+    }
+    record("columns: " + request.fileName + " -> " +
+               (answer ? std::to_string(answer->x + 1) + ", " + std::to_string(answer->y + 1) : "(cancel)"),
+           request.fileName);
+    return answer;
+}
+
+void ScriptedPrompter::scriptColumns(std::optional<ColumnChoice> choice) {
+    std::scoped_lock lock(mutex_);
+    columns_.push_back(choice);
+}
+
+std::vector<ColumnChoiceRequest> ScriptedPrompter::columnRequests() const {
+    std::scoped_lock lock(mutex_);
+    return columnRequests_;
+}
+
 std::vector<std::string> ScriptedPrompter::openFiles(const FileDialogRequest& request) {
     std::scoped_lock lock(mutex_);
     fileRequests_.push_back(request);
@@ -160,6 +186,7 @@ void ScriptedPrompter::clear() {
     transcript_.clear();
     texts_.clear();
     fileRequests_.clear();
+    columnRequests_.clear();
     unscripted_ = 0;
 }
 

@@ -27,6 +27,7 @@ public:
     [[nodiscard]] std::vector<std::string> openFiles(const FileDialogRequest& request) override;
     [[nodiscard]] std::optional<std::string> saveFile(const FileDialogRequest& request) override;
     [[nodiscard]] std::optional<int> chooseColour(int rgb) override;
+    [[nodiscard]] std::optional<ColumnChoice> chooseColumns(const ColumnChoiceRequest& request) override;
 
     void answerYes() { scriptYesNo(true); }
     void answerNo() { scriptYesNo(false); }
@@ -34,6 +35,7 @@ public:
     void scriptFile(std::optional<std::string> path);  // open or save; nullopt cancels
     void scriptFiles(std::vector<std::string> paths);
     void scriptColour(std::optional<int> rgb);  // nullopt cancels
+    void scriptColumns(std::optional<ColumnChoice> choice);  // nullopt cancels
     // Runs on the asking thread before each question is answered, as if the
     // user took a while (the world goes on meanwhile).
     void beforeAnswering(std::function<void(const std::string&)> hook);
@@ -45,6 +47,7 @@ public:
     // Only the texts, in order, whatever their kind.
     [[nodiscard]] std::vector<std::string> texts() const;
     [[nodiscard]] std::vector<FileDialogRequest> fileRequests() const;
+    [[nodiscard]] std::vector<ColumnChoiceRequest> columnRequests() const;
     [[nodiscard]] int unscripted() const;
     void clear();
 
@@ -56,6 +59,8 @@ private:
     std::deque<std::optional<std::string>> files_;
     std::deque<std::vector<std::string>> fileLists_;
     std::deque<std::optional<int>> colours_;
+    std::deque<std::optional<ColumnChoice>> columns_;
+    std::vector<ColumnChoiceRequest> columnRequests_;
     std::vector<std::string> transcript_;
     std::vector<std::string> texts_;
     std::vector<FileDialogRequest> fileRequests_;
