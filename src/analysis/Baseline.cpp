@@ -128,6 +128,18 @@ std::optional<Baseline> fitBaseline(const Profile& profile, const BaselineChoice
             b.level = edgeMedian(profile.y, choice.kind == BaselineKind::Start);
             return b;
         case BaselineKind::Line: {
+            if (choice.points) {
+                const auto& p = *choice.points;
+                if (p[0] == p[2]) {
+                    problem = "the two points of the baseline have the same x";
+                    return std::nullopt;
+                }
+                b.fromX = p[0];
+                b.level = p[1];
+                b.toX = p[2];
+                b.toLevel = p[3];
+                return b;
+            }
             const auto& w = choice.windows;
             const auto first = windowMedian(profile, w[0], w[1]);
             const auto second = windowMedian(profile, w[2], w[3]);

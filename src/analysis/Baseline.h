@@ -39,6 +39,9 @@ struct BaselineChoice {
     BaselineKind kind = BaselineKind::Start;
     double level = 0.0;               // Constant
     std::array<double, 4> windows{};  // Line: x from..to of the first window, then of the second
+    // Line: the two points (x, level, x, level) it runs through when given
+    // (a line dragged on the graph), instead of the windows' medians.
+    std::optional<std::array<double, 4>> points;
     std::shared_ptr<const Profile> blank;  // Blank
 };
 

@@ -113,6 +113,7 @@ ProfileAnalysis analyseProfile(const Profile& profile, const AnalysisSettings& s
     auto extrema = findPeaksAndValleys(level, a.prominence);
     a.peaks = std::move(extrema.peaks);
     a.valleys = std::move(extrema.valleys);
+    onePeakPerPlateau(a.peaks, a.valleys, a.saturated, static_cast<std::size_t>(a.smoothing.window / 2) + 1);
     a.landmarks = findLandmarks(profile.x, level, a.peaks, a.saturated);
 
     a.warnings = a.landmarks.warnings;

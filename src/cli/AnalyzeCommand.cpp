@@ -4,10 +4,7 @@
 // day's runs through it; its outputs are documented in the README and are
 // kept stable.
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,8 +13,8 @@
 
 #include "analysis/ProfileAnalysis.h"
 #include "analysis/Replicates.h"
-#include "analysis/SignalStats.h"
 #include "base/TextFormat.h"
+#include "cli/AnalysisArgs.h"
 #include "cli/AnalyzeReport.h"
 #include "cli/CliArgs.h"
 #include "cli/Commands.h"
@@ -25,26 +22,21 @@
 #include "cli/OrderedWork.h"
 #include "cli/ProfileArgs.h"
 #include "runs/Profile.h"
-#include "runs/ProfileFile.h"
 
 namespace corvane::cli {
 namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: corvane-cli analyze [--json | --csv] [--channel NAME] [--x-column C] [--y-column C]\n"
-                 "                           [--x index|native]\n"
-                 "                           [--smooth auto|none|ma:N|sg:N:ORDER]\n"
-                 "                           [--baseline start|end|VALUE|line:X1:X2:X3:X4|blank=FILE]\n"
-                 "                           [--prominence P] [--full-scale V] [--region NAME=FROM:TO]...\n"
-                 "                           [--group NAME=FILE,FILE...]... [--deconvolve FROM:TO\n"
-                 "                           [--shape gaussian|skewed] [--components N] [--widths auto|shared|free]]\n"
-                 "                           FILE...\n"
+                 "usage: corvane-cli analyze [--json | --csv] [--x-column C] [--y-column C] [--x index|native]\n"
+                 "     %s\n"
+                 "     [--group NAME=FILE,FILE...]... [--deconvolve FROM:TO\n"
+                 "     [--shape gaussian|skewed] [--components N] [--widths auto|shared|free]] FILE...\n"
                  "  the landmarks (top, 40S, 60S, 80S, polysomes 2, 3, ...), baseline, regions, areas and\n"
                  "  P/M, polysome/total and 60S/40S ratios of each profile; x and regions in the file's unit\n"
                  "  (--x native, mm for runs) or in sample numbers (--x index)\n"
                  "%s",
-                 kColumnUsage);
+                 kAnalysisArgsUsage, kColumnUsage);
     return 2;
 }
 
@@ -52,97 +44,20 @@ enum class Output { Text, Json, Csv };
 
 struct Options {
     Output output = Output::Text;
-    AnalyzeParameters parameters;
-    AnalysisSettings settings;
-    ProfileFileOptions reading;  // the channel of our runs, a table's columns
-    std::string blankFile;
+    AnalysisArgs analysis;  // settings, parameters, the channel and columns read
     std::vector<std::string> files;
     std::vector<GroupReport> groups;
     bool deconvolveGiven = false;
 };
 
-std::vector<std::string_view> split(std::string_view text, char separator) {
-    std::vector<std::string_view> parts;
-    for (std::size_t start = 0;;) {
-        const auto end = text.find(separator, start);
-        parts.push_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
-        if (end == std::string_view::npos) {
-            return parts;
-        }
-        start = end + 1;
-    }
-}
-
-bool finiteNumber(std::string_view text, double& value) {
-    return parseNumber(text, value) && std::isfinite(value);
-}
-
-// "FROM:TO" as two numbers.
-bool parseSpan(std::string_view text, double& from, double& to) {
-    const auto parts = split(text, ':');
-    return parts.size() == 2 && finiteNumber(parts[0], from) && finiteNumber(parts[1], to) && from != to;
-}
-
-bool parseBaseline(std::string_view text, Options& o) {
-    BaselineChoice& b = o.settings.baseline;
-    if (text == "start" || text == "end") {
-        b.kind = text == "start" ? BaselineKind::Start : BaselineKind::End;
-    } else if (text.starts_with("line:")) {
-        const auto parts = split(text.substr(5), ':');
-        if (parts.size() != 4) {
-            return false;
-        }
-        b.kind = BaselineKind::Line;
-        for (std::size_t k = 0; k < 4; ++k) {
-            if (!finiteNumber(parts[k], b.windows[k])) {
-                return false;
-            }
-        }
-    } else if (text.starts_with("blank=") && text.size() > 6) {
-        b.kind = BaselineKind::Blank;
-        o.blankFile = std::string(text.substr(6));
-    } else if (finiteNumber(text, b.level)) {
-        b.kind = BaselineKind::Constant;
-    } else {
-        return false;
-    }
-    o.parameters.baseline = std::string(text);
-    return true;
-}
-
-// "NAME=REST": the name (not empty) and the rest.
-std::optional<std::pair<std::string, std::string_view>> named(std::string_view text) {
+bool parseGroup(std::string_view text, Options& o) {
     const auto equals = text.find('=');
     if (equals == 0 || equals == std::string_view::npos) {
-        return std::nullopt;
-    }
-    return std::pair{std::string(text.substr(0, equals)), text.substr(equals + 1)};
-}
-
-bool parseRegion(std::string_view text, Options& o) {
-    const auto parts = named(text);
-    RegionChoice region;
-    if (!parts || !parseSpan(parts->second, region.fromX, region.toX)) {
-        return false;
-    }
-    region.name = parts->first;
-    for (const auto& given : o.settings.regions) {
-        if (given.name == region.name) {
-            return false;
-        }
-    }
-    o.settings.regions.push_back(region);
-    return true;
-}
-
-bool parseGroup(std::string_view text, Options& o) {
-    const auto parts = named(text);
-    if (!parts) {
         return false;
     }
     GroupReport group;
-    group.name = parts->first;
-    for (const auto file : split(parts->second, ',')) {
+    group.name = std::string(text.substr(0, equals));
+    for (const auto file : splitText(text.substr(equals + 1), ',')) {
         if (file.empty()) {
             return false;
         }
@@ -161,48 +76,24 @@ bool takeOption(int argc, char** argv, int& i, Options& o) {
         o.output = wanted;
         return !clash;
     }
+    AnalyzeParameters& parameters = o.analysis.parameters;
     if (arg == "--x-column" || arg == "--y-column") {
-        const bool taken = takeColumnOption(argc, argv, i, o.reading);
-        o.parameters.xColumn = o.reading.xColumn;
-        o.parameters.yColumn = o.reading.yColumn;
+        const bool taken = takeColumnOption(argc, argv, i, o.analysis.reading);
+        parameters.xColumn = o.analysis.reading.xColumn;
+        parameters.yColumn = o.analysis.reading.yColumn;
         return taken;
+    }
+    if (const ArgUse use = takeAnalysisArg(argc, argv, i, o.analysis); use != ArgUse::NotMine) {
+        return use == ArgUse::Taken;
     }
     if (i + 1 >= argc) {
         return false;
     }
     const std::string_view value = argv[++i];
-    auto& deconvolve = o.settings.deconvolution;
-    if (arg == "--channel") {
-        const auto channel = parseRunChannel(value);
-        if (!channel) {
-            return false;
-        }
-        o.reading.channel = *channel;
-        o.parameters.channel = runChannelName(*channel);
-        return true;
-    }
+    auto& deconvolve = o.analysis.settings.deconvolution;
     if (arg == "--x") {
-        o.parameters.indexX = value == "index";
+        parameters.indexX = value == "index";
         return value == "index" || value == "native";
-    }
-    if (arg == "--smooth") {
-        const auto smoothing = parseSmoothing(value);
-        o.settings.smoothing = smoothing.value_or(Smoothing{});
-        return smoothing.has_value();
-    }
-    if (arg == "--baseline") {
-        return parseBaseline(value, o);
-    }
-    if (arg == "--prominence" || arg == "--full-scale") {
-        double number = 0.0;
-        if (!finiteNumber(value, number) || (arg == "--prominence" && number < 0.0)) {
-            return false;
-        }
-        (arg == "--prominence" ? o.settings.prominence : o.settings.fullScale) = number;
-        return true;
-    }
-    if (arg == "--region") {
-        return parseRegion(value, o);
     }
     if (arg == "--group") {
         return parseGroup(value, o);
@@ -224,46 +115,13 @@ bool takeOption(int argc, char** argv, int& i, Options& o) {
     }
     if (arg == "--widths") {
         deconvolve = deconvolve.value_or(AnalysisSettings::Deconvolve{});
-        o.parameters.widths = value == "shared" ? PeakWidths::Shared
-                              : value == "free" ? PeakWidths::Free
+        parameters.widths = value == "shared" ? PeakWidths::Shared
+                            : value == "free"   ? PeakWidths::Free
                                                 : PeakWidths::Auto;
-        deconvolve->widths = o.parameters.widths;
+        deconvolve->widths = parameters.widths;
         return value == "shared" || value == "free" || value == "auto";
     }
     return false;
-}
-
-// The one place a file becomes a profile: one of our run files (its channel
-// against position) or another instrument's profile, in sample numbers with
-// --x index, made fit for the analysis. Nothing, with the message, when it
-// cannot be read as one.
-std::optional<Profile> loadProfile(const std::string& path, const Options& o, std::string& problem,
-                                   std::vector<std::string>& warnings) {
-    problem = runFileProblem("analyze", path);
-    if (!problem.empty()) {
-        return std::nullopt;
-    }
-    auto read = readProfileFile(path, o.reading);
-    if (!read.profile) {
-        const std::string shown = visibleText(path);
-        if (read.error == kNoSuchFile || read.error == kCannotRead) {
-            problem = "Error, unable to open file: " + shown;
-        } else if (read.error == kRunWithoutColumnHeader) {
-            problem = "Error, unable to find header in file: " + shown;
-        } else {
-            problem = "corvane-cli analyze: " + shown + " is no profile: " + visibleText(read.error);
-        }
-        return std::nullopt;
-    }
-    Profile& profile = *read.profile;
-    warnings = makeAnalysable(profile);
-    if (o.parameters.indexX) {
-        for (std::size_t i = 0; i < profile.x.size(); ++i) {
-            profile.x[i] = static_cast<double>(i);
-        }
-        profile.xUnit = "sample";
-    }
-    return std::move(read.profile);
 }
 
 }  // namespace
@@ -293,24 +151,16 @@ int runAnalyze(int argc, char** argv) {
     if (o.files.empty()) {
         return usage();
     }
-    if (o.settings.deconvolution && !o.deconvolveGiven) {
+    const AnalysisSettings& settings = o.analysis.settings;
+    const AnalyzeParameters& parameters = o.analysis.parameters;
+    if (settings.deconvolution && !o.deconvolveGiven) {
         std::fprintf(stderr, "corvane-cli analyze: --shape, --components and --widths go with --deconvolve\n");
         return usage();
     }
-    o.parameters.prominence = o.settings.prominence;
-    o.parameters.fullScale = o.settings.fullScale;
-    o.parameters.regions = o.settings.regions;
-    o.parameters.deconvolution = o.settings.deconvolution;
-
-    if (o.settings.baseline.kind == BaselineKind::Blank) {
-        std::string problem;
-        std::vector<std::string> ignored;
-        auto blank = loadProfile(o.blankFile, o, problem, ignored);
-        if (!blank) {
-            std::fprintf(stderr, "%s\n", problem.c_str());
-            return 1;
-        }
-        o.settings.baseline.blank = std::make_shared<const Profile>(std::move(*blank));
+    o.analysis.parameters.deconvolution = settings.deconvolution;
+    if (std::string problem; !loadBlank("analyze", o.analysis, parameters.indexX, problem)) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 1;
     }
 
     bool allAnalysed = true;
@@ -328,9 +178,10 @@ int runAnalyze(int argc, char** argv) {
         std::vector<std::string> warnings;
         Analysed done;
         done.report.file = file;
-        auto profile = loadProfile(file, o, problem, warnings);
+        auto profile =
+            loadAnalysedProfile("analyze", file, o.analysis.reading, o.analysis.parameters.indexX, problem, warnings);
         if (profile) {
-            const ProfileAnalysis analysis = analyseProfile(*profile, o.settings);
+            const ProfileAnalysis analysis = analyseProfile(*profile, o.analysis.settings);
             if (analysis.ok()) {
                 done.report = reportOf(file, *profile, analysis);
                 done.report.warnings.insert(done.report.warnings.begin(), warnings.begin(), warnings.end());
@@ -356,7 +207,7 @@ int runAnalyze(int argc, char** argv) {
         ratios.push_back(report.error.empty() ? std::optional(report.ratios) : std::nullopt);
         grouped.push_back(std::move(done.profile));
         if (o.output == Output::Json) {
-            writeJson(stdout, report, o.parameters);
+            writeJson(stdout, report, parameters);
         } else if (o.output == Output::Text) {
             writeText(stdout, report);
         } else {
@@ -379,7 +230,7 @@ int runAnalyze(int argc, char** argv) {
         }
     }
     if (o.output == Output::Csv) {
-        writeCsv(stdout, reports, o.groups, o.parameters);
+        writeCsv(stdout, reports, o.groups, parameters);
     }
     return std::fflush(stdout) == 0 && allAnalysed ? 0 : 1;
 }

@@ -26,6 +26,9 @@ void point(Json& j, const PointReport& p) {
     j.integerField("index", static_cast<long long>(p.index));
     j.field("x", p.x);
     optionalNumber(j, "height", p.height);
+    // On a clipped plateau: its place is its middle, its height unknown.
+    j.key("saturated");
+    j.boolean(!p.height.has_value());
 }
 
 void ratios(Json& j, const Ratios& r) {
@@ -248,8 +251,8 @@ void writeText(std::FILE* out, const FileReport& r) {
     if (!r.landmarks.empty()) {
         std::string line;
         for (const auto& l : r.landmarks) {
-            line += formatText("%s%s at %s", line.empty() ? "" : ", ", l.name.c_str(),
-                               xText(l.point.x, r.xUnit).c_str());
+            line += formatText("%s%s at %s%s", line.empty() ? "" : ", ", l.name.c_str(),
+                               xText(l.point.x, r.xUnit).c_str(), l.point.height ? "" : " (clipped)");
         }
         std::fprintf(out, "  landmarks (confidence %.2f): %s\n", r.patternConfidence, line.c_str());
     }

@@ -31,6 +31,7 @@
 #include "app/FileReplace.h"
 #include "base/TextFormat.h"
 #include "cli/AlignedOffsets.h"
+#include "cli/AnalysisArgs.h"
 #include "cli/ConsolePrompter.h"
 #include "cli/FileArgs.h"
 #include "cli/ProfileArgs.h"
@@ -66,9 +67,10 @@ namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: corvane-cli render [--x mm|samples|ml|s|min] [--y au|volts] [--channels LIST]\n"
-                 "                          [--overlay FILE] [--cursor X]... [--analysis] [--dpi N]\n"
-                 "                          [--portrait] [--force] -o OUT RUN\n"
+                 "usage: corvane-cli render [--x mm|samples|ml|s|min|index|native] [--y au|volts]\n"
+                 "                          [--channels LIST] [--overlay FILE] [--cursor X]...\n"
+                 "                          [--analysis [ANALYSIS OPTIONS]] [--dpi N] [--portrait]\n"
+                 "                          [--force] -o OUT RUN\n"
                  "       corvane-cli render --compare FILE [--compare FILE]... [--offset N]...\n"
                  "                          [--align [--from X1 --to X2]] [other options] -o OUT RUN\n"
                  "  the graph page of RUN as Save Graph Image makes it (11 x 8.5 in at 100 dpi), or as\n"
@@ -84,11 +86,17 @@ int usage() {
                  "  channel each (LIST names one; default absA) in the colours DS1 to DS4; one\n"
                  "  --offset (samples) per run in order, RUN's first; --align lines the Abs A peaks\n"
                  "  between X1 and X2 (on the --x axis; the whole runs without them) up with RUN's.\n"
-                 "  --analysis: RUN's Abs A regions shaded with their names, its valleys and baseline\n"
-                 "  drawn, as View > Analysis shows them (analyze gives the numbers).\n"
+                 "  --analysis: RUN's regions shaded with their names, its valleys and baseline drawn,\n"
+                 "  as View > Analysis shows them; ANALYSIS OPTIONS as analyze takes them, which gives\n"
+                 "  the numbers:\n"
+                 "     %s\n"
+                 "  with x (regions, a line's windows) in the page's x unit. --x index is --x samples,\n"
+                 "  --x native the file's own unit (mm for runs); on an axis by sample number (samples,\n"
+                 "  s, min) RUN is analysed by sample number, as analyze --x index does.\n"
                  "  RUN and FILE may be profiles of other instruments (.pks, .asc, a table): without --x\n"
                  "  they are drawn on their own x (min, ml), with our runs converted to it where every\n"
-                 "  file converts, else by sample number.\n");
+                 "  file converts, else by sample number.\n",
+                 kAnalysisArgsUsage);
     return 2;
 }
 
@@ -152,6 +160,9 @@ struct RenderOptions {
     std::optional<double> to;
     std::vector<double> cursors;
     bool analysis = false;
+    AnalysisArgs analysisArgs;  // as analyze takes them
+    bool analysisArgsGiven = false;
+    bool nativeAxis = false;  // --x native: the file's own unit
     PageTarget target;
     std::string out;
     bool force = false;
@@ -209,7 +220,9 @@ bool readShownFile(const std::string& name, RunDataFile& out) {
 // (sample numbers for our runs alone). Nothing after the message.
 std::optional<XAxisType> pageAxis(const RenderOptions& o, const std::vector<const RunDataFile*>& files) {
     XAxisType wanted = o.axis;
-    if (!o.axisGiven) {
+    if (o.nativeAxis && !files.empty()) {
+        wanted = profileAxisOf(*files.front()).value_or(XAxisType::Millimetres);
+    } else if (!o.axisGiven) {
         for (const RunDataFile* file : files) {
             if (const auto own = profileAxisOf(*file)) {
                 wanted = *own;
@@ -218,11 +231,11 @@ std::optional<XAxisType> pageAxis(const RenderOptions& o, const std::vector<cons
         }
     }
     const XAxisType axis = axisShowingAll(files, wanted);
-    if (o.axisGiven && axis != o.axis) {
+    if (o.axisGiven && axis != wanted) {
         std::fprintf(stderr,
                      "corvane-cli render: --x %s, but a profile of another instrument has no x in it; give --x %s "
                      "(or leave --x out)\n",
-                     xAxisWords(o.axis).unit[0] != '\0' ? xAxisWords(o.axis).unit : "samples",
+                     xAxisWords(wanted).unit[0] != '\0' ? xAxisWords(wanted).unit : "samples",
                      axis == XAxisType::SampleNumber ? "samples" : xAxisWords(axis).unit);
         return std::nullopt;
     }
@@ -377,6 +390,15 @@ int render(const RenderOptions& o) {
     AnalysisState analysis;
     std::optional<AnalysisLayer> analysisLayer;
     if (o.analysis) {
+        // Set up as analyze takes the options, on RUN's x as the page shows it.
+        const ProfilePlacement placement = placementOf(view.scene(), view.axes(), 0);
+        AnalysisArgs args = o.analysisArgs;
+        if (std::string problem; !loadBlank("render", args, !placement.byPosition, problem)) {
+            std::fprintf(stderr, "%s\n", problem.c_str());
+            return 1;
+        }
+        analysis.setChannel(args.reading.channel);
+        setSettingsOnGraph(analysis, args.settings, placement);
         analysisLayer.emplace(analysis, view, graph);
         if (analysis.size() == 0) {
             return fail(visibleText(o.run) + " holds no run to analyse");
@@ -448,12 +470,22 @@ int runRender(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--x" && hasValue) {
-            const auto axis = xAxisTypeNamed(argv[++i]);
-            if (!axis || std::string_view(argv[i]) == "number") {
+        if (const ArgUse use = takeAnalysisArg(argc, argv, i, o.analysisArgs); use != ArgUse::NotMine) {
+            if (use == ArgUse::Wrong) {
+                std::fprintf(stderr, "corvane-cli render: %s is not understood here\n",
+                             visibleText(i < argc ? argv[i] : arg).c_str());
                 return usage();
             }
-            o.axis = *axis;
+            o.analysisArgsGiven = true;
+        } else if (arg == "--x" && hasValue) {
+            // index and native as analyze names them: sample numbers, the file's own x.
+            const std::string_view value = argv[++i];
+            const auto axis = value == "index" ? std::optional(XAxisType::SampleNumber) : xAxisTypeNamed(value);
+            o.nativeAxis = value == "native";
+            if (!o.nativeAxis && (!axis || value == "number")) {
+                return usage();
+            }
+            o.axis = axis.value_or(XAxisType::Millimetres);
             o.axisGiven = true;
         } else if (arg == "--y" && hasValue) {
             const std::string_view kind = argv[++i];
@@ -512,6 +544,10 @@ int runRender(int argc, char** argv) {
     }
     if (const std::string problem = optionsProblem(o); !problem.empty()) {
         std::fprintf(stderr, "corvane-cli render: %s\n", problem.c_str());
+        return 2;
+    }
+    if (o.analysisArgsGiven && !o.analysis) {
+        std::fprintf(stderr, "corvane-cli render: the analysis's options go with --analysis\n");
         return 2;
     }
     if (o.cursors.size() > static_cast<std::size_t>(GraphCursors::kMaxCursors)) {

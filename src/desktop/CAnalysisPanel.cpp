@@ -14,6 +14,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <filesystem>
 
 #include "app/Prompter.h"
@@ -30,8 +31,10 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 constexpr RunChannel kChannels[] = {RunChannel::AbsA, RunChannel::AbsB, RunChannel::Ratio};
 constexpr const char* kChannelNames[] = {"Abs A", "Abs B", "AbsA/AbsB"};
-constexpr BaselineKind kBaselines[] = {BaselineKind::Start, BaselineKind::End, BaselineKind::Constant};
-constexpr const char* kBaselineNames[] = {"level before the gradient", "level after it", "constant"};
+constexpr BaselineKind kBaselines[] = {BaselineKind::Start, BaselineKind::End, BaselineKind::Constant,
+                                       BaselineKind::Line};
+constexpr const char* kBaselineNames[] = {"level before the gradient", "level after it", "constant",
+                                          "line from before to after"};
 
 }  // namespace
 
@@ -161,15 +164,20 @@ void CAnalysisPanel::settingsChanged() {
         state_.setSmoothing(smoothing);
     }
     const BaselineChoice& now = state_.settings().baseline;
-    if (baseline.kind != now.kind || baseline.level != now.level) {
+    if (baseline.kind == BaselineKind::Line) {
+        // A line already chosen (or dragged) stays as it is.
+        if (now.kind != BaselineKind::Line) {
+            state_.setLineThroughTheEnds();
+        }
+    } else if (baseline.kind != now.kind || baseline.level != now.level) {
         state_.setBaseline(baseline);
     }
 }
 
 void CAnalysisPanel::refreshTable() {
     updating_ = true;
-    // The controls follow what the analysis used: a baseline dragged on the
-    // graph is a constant one.
+    // The controls follow what the analysis used: a level dragged on the
+    // graph is a constant one, a line stays a line.
     const BaselineChoice& choice = state_.settings().baseline;
     for (std::size_t k = 0; k < std::size(kBaselines); ++k) {
         if (kBaselines[k] == choice.kind) {

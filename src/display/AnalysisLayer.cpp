@@ -19,7 +19,7 @@ std::optional<double> ProfilePlacement::position(const Profile& profile, double 
     if (profile.size() == 0 || scale == 0.0 || xGain == 0.0) {
         return std::nullopt;
     }
-    const double own = (graphX - xShift) / (scale * xGain);
+    const double own = analysisX(graphX);
     if (!byPosition) {
         return std::clamp(own, 0.0, static_cast<double>(profile.size() - 1));
     }
@@ -40,12 +40,26 @@ ProfilePlacement placementOf(const Scene& scene, const AxisState& axes, int set)
     return out;
 }
 
+void setSettingsOnGraph(AnalysisState& state, AnalysisSettings settings, const ProfilePlacement& placement) {
+    if (placement.scale != 0.0 && placement.xGain != 0.0) {
+        for (auto& r : settings.regions) {
+            r.fromX = placement.analysisX(r.fromX);
+            r.toX = placement.analysisX(r.toX);
+        }
+        for (double& w : settings.baseline.windows) {
+            w = placement.analysisX(w);
+        }
+    }
+    state.setSettings(settings, !placement.byPosition);
+}
+
 GraphAnnotations analysisMarks(const AnalysisState& state, int set, const ProfilePlacement& placement) {
     GraphAnnotations marks;
     if (set < 0 || set >= state.size() || !state.analysis(set).ok()) {
         return marks;
     }
     const Profile& profile = state.source(set).profile;
+    const Profile& analysed = state.analysedProfile(set);
     const ProfileAnalysis& a = state.analysis(set);
     int colour = 0;
     for (const auto& r : a.regions) {
@@ -64,7 +78,7 @@ GraphAnnotations analysisMarks(const AnalysisState& state, int set, const Profil
         const std::size_t step = a.baseline.kind == BaselineKind::Blank ? 1 : n - 1;
         for (std::size_t i = 0; i < n; i += std::max<std::size_t>(step, 1)) {
             marks.baseline.emplace_back(placement.graphX(profile, static_cast<double>(i)),
-                                        placement.graphY(a.baseline.at(i, profile.x[i])));
+                                        placement.graphY(a.baseline.at(i, analysed.x[i])));
         }
     }
     return marks;
@@ -163,7 +177,7 @@ bool AnalysisLayer::onBaseline(PixelPoint at, const PlotFrame& plot) const {
         return false;
     }
     const auto i = static_cast<std::size_t>(std::lround(*position));
-    const double level = placement.graphY(state_.analysis(shown_).baseline.at(i, profile.x[i]));
+    const double level = placement.graphY(state_.analysis(shown_).baseline.at(i, state_.analysedProfile(shown_).x[i]));
     const double row = plot.height - (level - plot.y.min) / (plot.y.max - plot.y.min) * plot.height;
     return std::abs(row - at.y) <= kGrabPixels;
 }
@@ -175,6 +189,13 @@ bool AnalysisLayer::press(PixelPoint at, const PlotFrame& plot) {
     hoverBoundary_ = boundaryAt(at, plot);
     hoverBaseline_ = hoverBoundary_ < 0 && onBaseline(at, plot);
     dragging_ = grabbing();
+    if (hoverBaseline_) {
+        const Profile& profile = state_.source(shown_).profile;
+        const auto position = placementOf(view_.scene(), view_.axes(), shown_).position(profile, plot.xAt(at.x));
+        const double share = position ? *position / static_cast<double>(std::max<std::size_t>(profile.size() - 1, 1))
+                                      : 0.5;
+        lineGrip_ = share < 1.0 / 3.0 ? LineGrip::Start : share > 2.0 / 3.0 ? LineGrip::End : LineGrip::Whole;
+    }
     if (dragging_) {
         put();
     }
@@ -199,9 +220,44 @@ bool AnalysisLayer::move(PixelPoint at, const PlotFrame& plot) {
             state_.moveBoundary(shown_, hoverBoundary_, *position);
         }
     } else if (hoverBaseline_ && placement.yGain != 0.0) {
-        state_.setBaselineLevel(placement.value(plot.yAt(at.y)));
+        dragBaseline(placement, plot.xAt(at.x), placement.value(plot.yAt(at.y)));
     }
     return true;
+}
+
+void AnalysisLayer::dragBaseline(const ProfilePlacement& placement, double graphX, double value) {
+    const Baseline& now = state_.analysis(shown_).baseline;
+    const Profile& analysed = state_.analysedProfile(shown_);
+    if (now.kind != BaselineKind::Line || analysed.size() < 2) {
+        state_.setBaselineLevel(value);
+        return;
+    }
+    // The line's ends as drawn, under the first and last samples; the point
+    // held goes where the mouse is.
+    const auto position = placement.position(state_.source(shown_).profile, graphX);
+    const std::size_t last = analysed.size() - 1;
+    const double x0 = analysed.x.front();
+    const double x1 = analysed.x[last];
+    const double held = position ? xAtPosition(analysed.x, *position) : (x0 + x1) / 2.0;
+    double y0 = now.at(0, x0);
+    double y1 = now.at(last, x1);
+    switch (lineGrip_) {
+        case LineGrip::Start:  // about the end that stays
+            y0 = y1 + (value - y1) * (x0 - x1) / (held - x1);
+            break;
+        case LineGrip::End:
+            y1 = y0 + (value - y0) * (x1 - x0) / (held - x0);
+            break;
+        case LineGrip::Whole: {
+            const double by = value - now.at(0, held);
+            y0 += by;
+            y1 += by;
+            break;
+        }
+    }
+    if (std::isfinite(y0) && std::isfinite(y1)) {
+        state_.setBaselineLine(x0, y0, x1, y1);
+    }
 }
 
 bool AnalysisLayer::release(PixelPoint at, const PlotFrame& plot) {

@@ -31,12 +31,21 @@ struct ProfilePlacement {
     [[nodiscard]] double graphX(const Profile& profile, double position) const;
     // The sample position drawn at a graph x; nothing off the profile's x.
     [[nodiscard]] std::optional<double> position(const Profile& profile, double graphX) const;
+    // The x the analysis takes (the profile's own, or sample numbers on an
+    // axis by count) at a graph x.
+    [[nodiscard]] double analysisX(double graphX) const { return (graphX - xShift) / (scale * xGain); }
     [[nodiscard]] double graphY(double value) const { return value * yGain + yOffset; }
     [[nodiscard]] double value(double graphY) const { return (graphY - yOffset) / yGain; }
 };
 
 // How a scene lays set `set` on the axes.
 [[nodiscard]] ProfilePlacement placementOf(const Scene& scene, const AxisState& axes, int set);
+
+// Settings whose x (the regions', a line's windows) are the graph's, as a
+// page drawn from a command line takes them: the state analyses as the axis
+// shows the set (by sample number on an axis by count, as analyze --x index;
+// else on the profile's own x, as --x native) with those x made its own.
+void setSettingsOnGraph(AnalysisState& state, AnalysisSettings settings, const ProfilePlacement& placement);
 
 // A set's regions (the total apart: it spans the others), boundaries and
 // baseline as the graph draws them.
@@ -49,7 +58,8 @@ struct ProfilePlacement {
 // The analysis laid over a view's graph: its sources follow the view's runs,
 // the marks of the set chosen follow every change of the analysis or the
 // axes, and the mouse drags a boundary (sideways) or the baseline (up and
-// down) before the graph's own tools see it.
+// down: a sloping one by the end nearer the mouse, or whole from its middle,
+// and it stays a line) before the graph's own tools see it.
 //
 // Threads: the window's thread.
 class AnalysisLayer {
@@ -82,6 +92,9 @@ private:
     void put();
     [[nodiscard]] int boundaryAt(PixelPoint at, const PlotFrame& plot) const;
     [[nodiscard]] bool onBaseline(PixelPoint at, const PlotFrame& plot) const;
+    // The baseline held at graphX brought to `value`: a level stays a level
+    // there (any other kind becomes one), a line stays a line.
+    void dragBaseline(const ProfilePlacement& placement, double graphX, double value);
 
     AnalysisState& state_;
     GraphView& view_;
@@ -92,6 +105,10 @@ private:
     int hoverBoundary_ = -1;
     bool hoverBaseline_ = false;
     bool dragging_ = false;
+    // How a sloping baseline is held: by the end nearer the mouse (the outer
+    // thirds; the other end stays) or as a whole (the middle third).
+    enum class LineGrip { Start, Whole, End };
+    LineGrip lineGrip_ = LineGrip::Whole;
     ChangeNotice::Token viewToken_;
     ChangeNotice::Token stateToken_;
 };

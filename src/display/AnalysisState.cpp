@@ -1,6 +1,7 @@
 #include "display/AnalysisState.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <set>
 
@@ -16,6 +17,22 @@ constexpr double kSameEdge = 1e-9;
 
 bool sameEdge(double a, double b) { return std::abs(a - b) <= kSameEdge; }
 
+// The line through the levels before and after the gradient: their windows,
+// on the profile's x.
+BaselineChoice lineThroughTheEndsOf(const Profile& p) {
+    BaselineChoice line;
+    line.kind = BaselineKind::Line;
+    const std::size_t n = p.size();
+    if (n == 0) {
+        return line;
+    }
+    const auto edge = std::min(
+        n, std::max(BaselineChoice::kEdgeMinSamples,
+                    static_cast<std::size_t>(BaselineChoice::kEdgeShare * static_cast<double>(n))));
+    line.windows = {p.x.front(), p.x[edge - 1], p.x[n - edge], p.x.back()};
+    return line;
+}
+
 }  // namespace
 
 void AnalysisState::setSources(std::vector<AnalysisSource> sources) {
@@ -28,17 +45,20 @@ void AnalysisState::setSources(std::vector<AnalysisSource> sources) {
     sets_.clear();
     for (auto& s : sources) {
         s.added = false;
-        sets_.push_back({std::move(s), std::nullopt, {}});
+        sets_.push_back({std::move(s), std::nullopt, std::nullopt, {}});
     }
     for (auto& set : added) {
         sets_.push_back(std::move(set));
+    }
+    if (lineThroughTheEnds_ && !sets_.empty()) {
+        settings_.baseline = lineThroughTheEndsOf(analysedProfile(sets_.front()));
     }
     recomputeAll();
 }
 
 void AnalysisState::addSource(AnalysisSource source) {
     source.added = true;
-    sets_.push_back({std::move(source), std::nullopt, {}});
+    sets_.push_back({std::move(source), std::nullopt, std::nullopt, {}});
     analyse(sets_.back());
     notice_.notify();
 }
@@ -64,6 +84,7 @@ void AnalysisState::setSmoothing(const Smoothing& smoothing) {
 
 void AnalysisState::setBaseline(const BaselineChoice& baseline) {
     settings_.baseline = baseline;
+    lineThroughTheEnds_ = false;
     recomputeAll();
 }
 
@@ -74,16 +95,49 @@ void AnalysisState::setBaselineLevel(double level) {
     setBaseline(choice);
 }
 
+
+void AnalysisState::setLineThroughTheEnds() {
+    settings_.baseline = sets_.empty() ? BaselineChoice{} : lineThroughTheEndsOf(analysedProfile(sets_.front()));
+    settings_.baseline.kind = BaselineKind::Line;
+    lineThroughTheEnds_ = true;
+    recomputeAll();
+}
+
+void AnalysisState::setBaselineLine(double fromX, double fromLevel, double toX, double toLevel) {
+    BaselineChoice choice;
+    choice.kind = BaselineKind::Line;
+    choice.points = std::array<double, 4>{fromX, fromLevel, toX, toLevel};
+    const bool ends = lineThroughTheEnds_;
+    setBaseline(choice);
+    lineThroughTheEnds_ = ends;  // other runs start again from their own ends
+}
+
+void AnalysisState::setSettings(const AnalysisSettings& settings, bool bySample) {
+    settings_ = settings;
+    lineThroughTheEnds_ = false;
+    bySample_ = bySample;
+    recomputeAll();
+}
+
 void AnalysisState::analyse(Set& set) const {
+    set.bySample.reset();
+    if (bySample_) {
+        set.bySample = set.source.profile;
+        for (std::size_t i = 0; i < set.bySample->x.size(); ++i) {
+            set.bySample->x[i] = static_cast<double>(i);
+        }
+        set.bySample->xUnit = "sample";
+    }
+    const Profile& profile = analysedProfile(set);
     AnalysisSettings settings = settings_;
     if (set.user) {
-        // Dragged boundaries go in as regions of the profile's x.
-        const auto& x = set.source.profile.x;
+        // Dragged boundaries replace the regions, given in the profile's x.
+        settings.regions.clear();
         for (const auto& r : *set.user) {
-            settings.regions.push_back({r.name, xAtPosition(x, r.from), xAtPosition(x, r.to)});
+            settings.regions.push_back({r.name, xAtPosition(profile.x, r.from), xAtPosition(profile.x, r.to)});
         }
     }
-    set.analysis = analyseProfile(set.source.profile, settings);
+    set.analysis = analyseProfile(profile, settings);
 }
 
 void AnalysisState::recomputeAll() {
@@ -150,7 +204,7 @@ std::vector<FileReport> AnalysisState::reports() const {
     std::vector<FileReport> out;
     for (const auto& set : sets_) {
         if (set.analysis.ok()) {
-            out.push_back(reportOf(set.source.name, set.source.profile, set.analysis));
+            out.push_back(reportOf(set.source.name, analysedProfile(set), set.analysis));
         } else {
             FileReport failed;
             failed.file = set.source.name;
@@ -178,7 +232,7 @@ std::vector<GroupReport> AnalysisState::groups() const {
                 g.files.push_back(set.source.name);
                 const bool ok = set.analysis.ok();
                 members.push_back({set.source.name, ok ? &set.analysis.ratios : nullptr,
-                                   ok ? &set.source.profile : nullptr});
+                                   ok ? &analysedProfile(set) : nullptr});
             }
         }
         if (members.size() < 2) {
@@ -194,6 +248,7 @@ AnalyzeParameters AnalysisState::parameters() const {
     AnalyzeParameters p;
     p.channel = runChannelName(channel_);
     p.baseline = baselineKindName(settings_.baseline.kind);
+    p.indexX = bySample_;
     // Dragged boundaries keep the automatic regions' names: their columns.
     return p;
 }

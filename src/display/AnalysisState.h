@@ -63,7 +63,24 @@ public:
     void setBaseline(const BaselineChoice& baseline);
     // A level dragged on the graph: a constant baseline there.
     void setBaselineLevel(double level);
+    // A line dragged on the graph: the line through two points (the
+    // analysis's x, values).
+    void setBaselineLine(double fromX, double fromLevel, double toX, double toLevel);
+    // The line through the levels before and after the gradient (their
+    // windows on the first profile's x), found afresh for other runs
+    // shown, dragged or not.
+    void setLineThroughTheEnds();
     [[nodiscard]] const AnalysisSettings& settings() const { return settings_; }
+    // Every setting at once, as a command line gives them (render
+    // --analysis). bySample: every x the analysis sees (the profiles', the
+    // regions', a line's windows) counts samples, as analyze --x index takes
+    // it; else each profile's own x.
+    void setSettings(const AnalysisSettings& settings, bool bySample);
+    [[nodiscard]] bool bySample() const { return bySample_; }
+    // A profile as analysed: its source's, or by sample number.
+    [[nodiscard]] const Profile& analysedProfile(int set) const {
+        return analysedProfile(sets_.at(static_cast<std::size_t>(set)));
+    }
 
     // --- Boundaries ---
     // The edges of a profile's regions, in order (the total's are among them).
@@ -87,8 +104,13 @@ private:
     struct Set {
         AnalysisSource source;
         std::optional<std::vector<Region>> user;  // dragged boundaries
+        std::optional<Profile> bySample;          // the source's profile in sample numbers, when so analysed
         ProfileAnalysis analysis;
     };
+
+    [[nodiscard]] static const Profile& analysedProfile(const Set& set) {
+        return set.bySample ? *set.bySample : set.source.profile;
+    }
 
     void analyse(Set& set) const;
     void recomputeAll();
@@ -96,6 +118,8 @@ private:
 
     RunChannel channel_ = RunChannel::AbsA;
     AnalysisSettings settings_;
+    bool bySample_ = false;
+    bool lineThroughTheEnds_ = false;
     std::vector<Set> sets_;
     ChangeNotice notice_;
 };

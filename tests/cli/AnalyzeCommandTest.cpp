@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "SyntheticProfiles.h"
 #include "TempDir.h"
 #include "base/TextFormat.h"
 #include "sim/SimKelvoUnit.h"
@@ -200,6 +201,37 @@ TEST(AnalyzeCommand, ProfilesOfOtherInstrumentsAreAnalysedInTheirOwnUnits) {
     const auto wrongColumn = inFolder(dir, "analyze --json --y-column A999 gradient.tsv");
     EXPECT_EQ(wrongColumn.exitCode, 1);
     EXPECT_THAT(wrongColumn.out, HasSubstr("\"error\":\"corvane-cli analyze: gradient.tsv is no profile: "));
+}
+
+// An imported table whose top peak the detector cut at 1.2, with its noise
+// on the plateau: one peak there, saturated, and the names after it right.
+TEST(AnalyzeCommand, AClippedTopIsOneSaturatedPeakInTheReport) {
+    test::TempDir dir;
+    Profile p = test::polysomeProfile();
+    test::Noise noise(12);
+    std::string text = "Volume (ml),Absorbance\n";
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        text += formatText("%.4f,%.5f\n", p.x[i], std::min(p.y[i], 1.2) + noise(0.002));
+    }
+    dir.write("clipped.csv", text);
+    const auto out = inFolder(dir, "analyze --json --x index clipped.csv");
+    ASSERT_EQ(out.exitCode, 0) << out.err;
+    const std::string& json = out.out;
+    const auto peaks = json.substr(json.find("\"peaks\":"), json.find("\"valleys\":") - json.find("\"peaks\":"));
+    const std::string flag = "\"saturated\":true";
+    std::size_t saturated = 0;
+    for (auto at = peaks.find(flag); at != std::string::npos; at = peaks.find(flag, at + 1)) {
+        ++saturated;
+    }
+    EXPECT_EQ(saturated, 1u) << peaks;
+    const auto top = json.find("\"top\":{\"index\"", json.find("\"landmarks\":"));
+    EXPECT_EQ(json.substr(json.find("\"height\"", top), 31), "\"height\":null,\"saturated\":true,");
+    const char* names[] = {"top", "40S", "60S", "80S", "2", "3", "4"};
+    for (std::size_t k = 0; k < 7; ++k) {
+        EXPECT_NEAR(landmarkX(json, names[k]), test::polysomeBumps()[k].centre / 0.05, 2.0) << names[k];
+    }
+    EXPECT_THAT(json, HasSubstr("the area of top includes a clipped plateau"));
+    EXPECT_THAT(inFolder(dir, "analyze --x index clipped.csv").out, HasSubstr(" sample (clipped), 40S at "));
 }
 
 TEST(AnalyzeCommand, AFileThatCannotBeReadGetsItsLineAndTheOthersGoOn) {

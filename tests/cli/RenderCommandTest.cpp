@@ -226,6 +226,30 @@ TEST(RenderCommand, AnalysisShadesTheRunsRegionsWithTheirNamesOnThePage) {
     // The same marks on the page of a comparison: RUN's.
     EXPECT_NE(page({"--analysis", "--compare", run.string()}).find(">80S<"), std::string::npos);
     EXPECT_EQ(render({"--analysis", "-o", (dir / "p.png").string(), kRuns + "no_such.csv"}).exitCode, 1);
+
+    // analyze's own options, parsed as analyze parses them, x on the page's axis.
+    const std::string given = page({"--analysis", "--x", "index", "--region", "first=100:300", "--region",
+                                    "second=300:520", "--baseline", "line:0:50:1000:1100", "--smooth", "ma:9"});
+    for (const char* name : {">first<", ">second<"}) {
+        EXPECT_NE(given.find(name), std::string::npos) << name;
+    }
+    EXPECT_EQ(given.find(">80S<"), std::string::npos) << "given regions replace the found ones";
+    EXPECT_NE(page({"--analysis", "--x", "native", "--region", "mm=15:25"}).find(">mm<"), std::string::npos);
+    const auto outside = render({"--analysis", "--x", "native", "--region", "far=100:120", "-o", svg.string(),
+                                 run.string()});
+    EXPECT_EQ(outside.exitCode, 1);
+    EXPECT_NE(outside.err.find("region far (100 to 120) holds no part of the profile"), std::string::npos)
+        << outside.err;
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{"--analysis", "--baseline", "line:1:2"}, {"--analysis", "--smooth", "sg:4:3"},
+          {"--analysis", "--region", "a=1:1"}, {"--analysis", "--channel", "absC"}, {"--smooth", "none"}}) {
+        auto args = wrong;
+        args.insert(args.end(), {"-o", svg.string(), run.string()});
+        EXPECT_EQ(render(args).exitCode, 2) << wrong[1];
+    }
+    const auto noBlank = render({"--analysis", "--baseline", "blank=nothing.csv", "-o", svg.string(), run.string()});
+    EXPECT_EQ(noBlank.exitCode, 1);
+    EXPECT_NE(noBlank.err.find("Error, unable to open file: nothing.csv"), std::string::npos) << noBlank.err;
 }
 
 // Profiles of other instruments: drawn on their own x unless --x asks for

@@ -8,7 +8,10 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QMouseEvent>
+#include <QHeaderView>
+#include <QImage>
 #include <QTableWidget>
+#include <algorithm>
 
 #include "../graph/QtTestApp.h"
 #include "NoPorts.h"
@@ -118,6 +121,86 @@ TEST_F(AnalysisPanelUi, TheTableFollowsAValleyDraggedOnTheGraphAndTheBaselineCho
     EXPECT_TRUE(marks().empty());
     window->action("&Analysis")->trigger();
     EXPECT_FALSE(marks().empty());
+}
+
+// The line from before to after the gradient, chosen in the panel, then its
+// right end dragged up with the mouse: still a line, its left end where it
+// was, the table following.
+TEST_F(AnalysisPanelUi, ALineBaselineChosenThenDraggedByItsEndStaysALine) {
+    window->action("&Analysis")->trigger();
+    CAnalysisPanel* panel = window->analysisPanel();
+    const AnalysisState& state = panel->state();
+    panel->findChild<QComboBox*>("baseline")->setCurrentIndex(3);
+    ASSERT_EQ(state.settings().baseline.kind, BaselineKind::Line);
+    const Profile& p = state.source(0).profile;
+    const double left = state.analysis(0).baseline.at(0, p.x.front());
+    EXPECT_NEAR(left, 0.05, 1e-3);
+    const QString before = cell(panel->table(), "polysomes", 0);
+
+    const AxisRange x = window->logic().view().axes().xRange();
+    const AxisRange y = window->logic().view().axes().yRange();
+    const int width = window->graph().width();
+    const int height = window->graph().height();
+    const int column = static_cast<int>(std::lround((1000.0 - x.min) / (x.max - x.min) * width));  // samples
+    const auto row = [&](double value) {
+        return static_cast<int>(std::lround(height - (value - y.min) / (y.max - y.min) * height));
+    };
+    const int at = row(state.analysis(0).baseline.at(1000, p.x[1000]));
+    mouse(QEvent::MouseMove, {column, at});
+    mouse(QEvent::MouseButtonPress, {column, at});
+    mouse(QEvent::MouseMove, {column, at - 20});
+    mouse(QEvent::MouseButtonRelease, {column, at - 40});
+    ASSERT_EQ(state.settings().baseline.kind, BaselineKind::Line);
+    EXPECT_NEAR(state.analysis(0).baseline.at(0, p.x.front()), left, 1e-9);
+    EXPECT_GT(state.analysis(0).baseline.at(p.size() - 1, p.x.back()), left + 0.05);
+    EXPECT_EQ(panel->findChild<QComboBox*>("baseline")->currentIndex(), 3);
+    EXPECT_NE(cell(panel->table(), "polysomes", 0), before);
+
+    // Another run: the line through its own ends, not the one dragged on the first.
+    prompter.scriptFile(dir.write("raised.csv", test::runFileText(test::polysomeProfile(0.2))).string());
+    window->action("&Open Data File")->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(state.source(0).name, "raised.csv");
+    ASSERT_EQ(state.settings().baseline.kind, BaselineKind::Line);
+    const Profile& raised = state.source(0).profile;
+    EXPECT_NEAR(state.analysis(0).baseline.at(0, raised.x.front()), 0.2, 1e-3);
+    EXPECT_NEAR(state.analysis(0).baseline.at(raised.size() - 1, raised.x.back()), 0.2, 1e-3);
+}
+
+// The header of a table is drawn the moment the panel first shows: each
+// run's name in full over its column, its text on screen.
+void expectHeaderDrawn(const QTableWidget* table, const QStringList& names) {
+    QHeaderView* header = table->horizontalHeader();
+    ASSERT_TRUE(header->isVisible());
+    ASSERT_EQ(header->count(), names.size());
+    const QImage drawn = header->grab().toImage();
+    for (int c = 0; c < names.size(); ++c) {
+        ASSERT_NE(table->horizontalHeaderItem(c), nullptr);
+        EXPECT_EQ(table->horizontalHeaderItem(c)->text(), names[c]);
+        EXPECT_GE(header->sectionSize(c), header->fontMetrics().horizontalAdvance(names[c])) << c;
+        // Dark pixels of its text within its section, where it is in view.
+        const int from = header->sectionViewportPosition(c);
+        if (from + header->sectionSize(c) > drawn.width()) {
+            continue;
+        }
+        int dark = 0;
+        for (int x = std::max(from, 0); x < std::min(from + header->sectionSize(c), drawn.width()); ++x) {
+            for (int y = 0; y < drawn.height(); ++y) {
+                dark += qGray(drawn.pixel(x, y)) < 96 ? 1 : 0;
+            }
+        }
+        EXPECT_GT(dark, 10) << names[c].toStdString() << ": no text in its header";
+    }
+}
+
+TEST_F(AnalysisPanelUi, TheTableHeaderShowsTheRunsAtOnceOnFirstOpen) {
+    window->action("&Analysis")->trigger();
+    expectHeaderDrawn(window->analysisPanel()->table(), {"poly.csv"});
+    const std::string other = dir.write("poly2.csv", test::runFileText(test::polysomeProfile(0.1))).string();
+    ASSERT_TRUE(window->openCompare({run, other}, 2, {255, 255 << 8, 255 << 16, 0}));
+    window->compareWindow()->action("&Analysis")->trigger();
+    expectHeaderDrawn(window->compareWindow()->analysisPanel()->table(),
+                      {"poly.csv", "poly2.csv", "all sets mean (n=2)", "all sets SD (n=2)"});
 }
 
 TEST_F(AnalysisPanelUi, TheCompareWindowsPanelHasAColumnPerSetAndTheirMeanAndSd) {

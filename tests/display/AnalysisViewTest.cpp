@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <string>
@@ -15,6 +16,8 @@
 #include "display/AnalysisLayer.h"
 #include "display/AnalysisState.h"
 #include "display/GraphView.h"
+#include "display/RunTraces.h"
+#include "display/Scene.h"
 
 namespace corvane {
 namespace {
@@ -304,6 +307,137 @@ TEST_F(AnalysisOnTheGraph, TheMouseDragsAValleyAndTheBaselineAndLeavesTheRestToT
     EXPECT_TRUE(layer.release({freeColumn, baselineRow - 20}, frame));
     EXPECT_NEAR(state.analysis(0).baseline.level, frame.yAt(baselineRow - 20), 1e-9);
     EXPECT_NEAR(graph.model.annotations().baseline[0].second, frame.yAt(baselineRow - 20), 1e-9);
+}
+
+// A sloping baseline stays a line however it is dragged: by an end (the
+// other stays where it was) or whole from its middle (its slope stays), the
+// point held following the mouse.
+TEST_F(AnalysisOnTheGraph, ASlopingBaselineDraggedByAnEndOrWholeStaysALine) {
+    AnalysisLayer layer(state, view, graph);
+    BaselineChoice line;
+    line.kind = BaselineKind::Line;
+    line.windows = {0, 3, 50, 55};
+    state.setBaseline(line);
+    const PlotFrame frame = plot();
+    const Profile& p = state.source(0).profile;
+    const auto rowOf = [&](double value) {
+        return static_cast<int>(
+            std::lround(frame.height - (value - frame.y.min) / (frame.y.max - frame.y.min) * frame.height));
+    };
+    const auto levelAt = [&](double x) { return state.analysis(0).baseline.at(0, x); };
+    const auto drag = [&](double x, int by) {
+        const int column = frame.pxOf(x);
+        const int row = rowOf(levelAt(frame.xAt(column)));
+        EXPECT_TRUE(layer.press({column, row}, frame)) << x;
+        EXPECT_TRUE(layer.move({column, row + by / 2}, frame));
+        EXPECT_TRUE(layer.release({column, row + by}, frame));
+        return std::pair{frame.xAt(column), frame.yAt(row + by)};
+    };
+    const double x0 = p.x.front();
+    const double x1 = p.x.back();
+
+    // By its left end, between the 40S valley and the top peak: the right end stays.
+    const double rightBefore = levelAt(x1);
+    const auto [heldX, heldY] = drag(12.0, -30);
+    ASSERT_EQ(state.analysis(0).baseline.kind, BaselineKind::Line);
+    EXPECT_NEAR(levelAt(x1), rightBefore, 1e-12);
+    EXPECT_NEAR(levelAt(heldX), heldY, 1e-9) << "the point held is under the mouse";
+    EXPECT_GT(levelAt(x0), 0.05);
+
+    // By its right end, after the polysomes: the left end stays.
+    const double leftBefore = levelAt(x0);
+    const auto [endX, endY] = drag(50.0, 25);
+    EXPECT_NEAR(levelAt(x0), leftBefore, 1e-12);
+    EXPECT_NEAR(levelAt(endX), endY, 1e-9);
+
+    // Whole, from its middle: up by the drag, slope kept.
+    const double slope = (levelAt(x1) - levelAt(x0)) / (x1 - x0);
+    const double middleBefore = levelAt(27.0);
+    const auto [midX, midY] = drag(27.0, -40);
+    EXPECT_NEAR((levelAt(x1) - levelAt(x0)) / (x1 - x0), slope, 1e-12);
+    EXPECT_NEAR(levelAt(midX), midY, 1e-9);
+    EXPECT_GT(levelAt(27.0), middleBefore);
+
+    // The marks follow: the drawn ends are the line's.
+    const auto& drawn = graph.model.annotations().baseline;
+    ASSERT_EQ(drawn.size(), 2u);
+    EXPECT_NEAR(drawn.front().second, levelAt(x0), 1e-12);
+    EXPECT_NEAR(drawn.back().second, levelAt(x1), 1e-12);
+
+    // A level dragged stays a level.
+    state.setBaselineLevel(0.05);
+    drag(27.0, -10);
+    EXPECT_EQ(state.analysis(0).baseline.kind, BaselineKind::Constant);
+}
+
+// The page a command draws takes the analysis's x on its own axis: by
+// sample number where the axis counts samples (as analyze --x index), else on
+// the run's own x (as --x native), the regions and a line's windows given in
+// the axis's unit. On a run whose x is uneven the two differ, and the page
+// must show what analyze reports for each.
+TEST_F(AnalysisOnTheGraph, SettingsGivenOnThePageAxisGiveWhatAnalyzeGivesByIndexOrOnTheRunsX) {
+    Profile uneven = polysomeProfile();
+    for (std::size_t i = 0; i < uneven.size(); ++i) {
+        const double t = static_cast<double>(i) / static_cast<double>(uneven.size() - 1);
+        uneven.x[i] = 55.0 * std::pow(t, 1.3);
+        uneven.y[i] = kFloor + 0.002 * uneven.x[i];
+        for (const auto& b : polysomeBumps()) uneven.y[i] += b.at(uneven.x[i]);
+    }
+    RunDataFile file;
+    ASSERT_EQ(file.parse(runTextOf(uneven)), RunDataFile::ReadStatus::Ok);
+    const Profile run = *profileFromRun(file, "run.csv", RunChannel::AbsA);
+    view.showFile(std::move(file), "/runs/run.csv");
+    struct Case {
+        XAxisType axis;
+        bool bySample;
+        double unit;  // the axis's unit per unit of the analysis's x
+    };
+    const double mlPerMm = xUnitsOf(*view.scene().setFile(0), XAxisType::Millilitres).scale;
+    for (const Case c : {Case{XAxisType::SampleNumber, true, 1.0}, Case{XAxisType::Millimetres, false, 1.0},
+                         Case{XAxisType::Millilitres, false, mlPerMm}}) {
+        view.setXAxisType(c.axis);
+        view.refresh();
+        // What analyze --x index|native --smooth sg:21:3 --region ... --baseline line:... is given.
+        AnalysisSettings own;
+        own.smoothing = *parseSmoothing("sg:21:3");
+        own.baseline.kind = BaselineKind::Line;
+        own.baseline.windows = c.bySample ? std::array<double, 4>{0, 60, 1000, 1100}
+                                          : std::array<double, 4>{0, 3, 50, 55};
+        own.regions = {{"a", c.bySample ? 300.0 : 15.0, c.bySample ? 500.0 : 25.0},
+                       {"b", c.bySample ? 500.0 : 25.0, c.bySample ? 700.0 : 35.0}};
+        AnalysisSettings onPage = own;
+        for (auto& r : onPage.regions) {
+            r.fromX *= c.unit;
+            r.toX *= c.unit;
+        }
+        for (double& w : onPage.baseline.windows) w *= c.unit;
+
+        setSettingsOnGraph(state, onPage, placementOf(view.scene(), view.axes(), 0));
+        AnalysisLayer layer(state, view, graph);
+        Profile analysed = run;
+        if (c.bySample) {
+            for (std::size_t i = 0; i < analysed.size(); ++i) analysed.x[i] = static_cast<double>(i);
+        }
+        const ProfileAnalysis expected = analyseProfile(analysed, own);
+        const ProfileAnalysis& drawn = state.analysis(0);
+        ASSERT_TRUE(drawn.ok()) << drawn.problem;
+        ASSERT_EQ(drawn.regions.size(), expected.regions.size());
+        for (std::size_t k = 0; k < expected.regions.size(); ++k) {
+            EXPECT_NEAR(drawn.regions[k].region.from, expected.regions[k].region.from, 1e-9);
+            EXPECT_NEAR(drawn.regions[k].region.to, expected.regions[k].region.to, 1e-9);
+            EXPECT_NEAR(drawn.regions[k].area, expected.regions[k].area, 1e-9);
+        }
+        EXPECT_NEAR(drawn.baseline.level, expected.baseline.level, 1e-12);
+        EXPECT_NEAR(drawn.baseline.toLevel, expected.baseline.toLevel, 1e-12);
+        EXPECT_NEAR(drawn.baseline.fromX, expected.baseline.fromX, 1e-9);
+        EXPECT_NEAR(drawn.baseline.toX, expected.baseline.toX, 1e-9);
+        // The line drawn under the first and last samples is the one analysed.
+        const auto& line = graph.model.annotations().baseline;
+        ASSERT_EQ(line.size(), 2u);
+        EXPECT_NEAR(line[0].second, expected.baseline.at(0, analysed.x.front()), 1e-12);
+        EXPECT_NEAR(line[1].second, expected.baseline.at(analysed.size() - 1, analysed.x.back()), 1e-12);
+        EXPECT_EQ(analysisTable(state).rows.size(), 1u);
+    }
 }
 
 }  // namespace
