@@ -8,7 +8,9 @@
 namespace corvane::cli {
 
 // [{"number", "from", "to", "peak"}], "peak" null between peaks: the fraction
-// table of `collect --preview` and of `info` on a run collected by peaks.
+// table of `collect --preview` and of `info` on a run collected by peaks. A
+// fraction begun by a tube change by hand adds "manual": true (only a live
+// run's table has one).
 inline void writeFractionsJson(Json& j, const std::vector<CollectedFraction>& fractions) {
     j.open('[');
     for (const auto& f : fractions) {
@@ -22,6 +24,10 @@ inline void writeFractionsJson(Json& j, const std::vector<CollectedFraction>& fr
             j.integer(f.peak);
         } else {
             j.null();
+        }
+        if (f.manual) {
+            j.key("manual");
+            j.boolean(true);
         }
         j.close('}');
     }

@@ -118,8 +118,8 @@ void writeTextFractions(const std::string& path) {
     }
     std::printf("collected_fractions: %zu\n", table->fractions.size());
     for (const auto& f : table->fractions) {
-        std::printf("  %d: %.2f - %.2f mm, %s\n", f.number, f.from, f.to,
-                    f.peak > 0 ? formatText("peak %d", f.peak).c_str() : "between");
+        std::printf("  %d: %.2f - %.2f mm, %s%s\n", f.number, f.from, f.to,
+                    f.peak > 0 ? formatText("peak %d", f.peak).c_str() : "between", f.manual ? ", by hand" : "");
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "display/FractionNumbers.h"
 #include "display/LiveFeed.h"
 #include "display/RunTraces.h"
 #include "runs/Em1RunWriter.h"
@@ -35,6 +36,33 @@ LiveWindow LiveScene::liveWindow(const AxisState& axes) const {
         window.shown[kChannelRatio] = true;
     }
     return window;
+}
+
+bool LiveScene::putFractionNumbers(GraphModel& model, const LiveSamples& ring, const AxisState& axes) {
+    const auto fractions = run_.collectedFractions ? run_.collectedFractions() : std::vector<CollectedFraction>{};
+    const XUnits units = unitsOf(0, axes.xAxisType());
+    const double gain = offsets_.placement(0).xGain;
+    const double shift = xShiftOf(0, axes.xAxisType());
+    int from = 0;
+    const auto onAxis = [&](double mm) {
+        if (units.byPosition) {
+            return mm * units.scale * gain + shift;
+        }
+        // By sample: the first sample held at or past the position.
+        for (; from < ring.stored(); ++from) {
+            if (ring.at(from).record.positionA >= mm - 1e-9) {
+                return static_cast<double>(ring.at(from).number) * units.scale * gain + shift;
+            }
+        }
+        return std::nan("");
+    };
+    // While the run is cut its last fraction is open; once it ended the table is whole.
+    NumberedFractions numbers = numberedFractions(fractions, !run_.recording, onAxis);
+    const auto shown = static_cast<std::size_t>(numbers.fractionCount());
+    model.setNumberedFractions(std::move(numbers));
+    const bool changed = shown != numbersShown_;
+    numbersShown_ = shown;
+    return changed;
 }
 
 void LiveScene::build(GraphModel& model, AxisState& axes) {
@@ -91,6 +119,8 @@ SceneRepaint LiveScene::sync(GraphModel& model, AxisState& axes) {
             }
         }
         putContext(model, axes, true, run_.recording);
+        // A new fraction's number needs the picture painted whole.
+        restarted = putFractionNumbers(model, ring, axes) || restarted;
     });
     return restarted ? SceneRepaint::Whole : SceneRepaint::NewPoints;
 }

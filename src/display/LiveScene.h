@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "display/LiveTraces.h"
 #include "display/RunScene.h"
+#include "runs/PeakCollection.h"
 
 namespace corvane {
 
@@ -20,6 +23,9 @@ struct LiveRunState {
     // default tube's and the unit's usual), for the volume and time axes.
     double volumePerMm = 0.0;
     double secondsPerSample = 0.0;
+    // Collecting by peaks: the fractions cut so far (the last one still
+    // open), asked on every new sample; unset or empty for any other run.
+    std::function<std::vector<CollectedFraction>()> collectedFractions = nullptr;
 };
 
 // The live run on the graph: the samples the receive thread leaves in the
@@ -57,6 +63,8 @@ protected:
 
 private:
     [[nodiscard]] LiveWindow liveWindow(const AxisState& axes) const;
+    // The run's fractions numbered on the graph; true when the numbers changed.
+    bool putFractionNumbers(GraphModel& model, const LiveSamples& ring, const AxisState& axes);
 
     LiveFeed& feed_;
     const LiveRunState& run_;
@@ -67,6 +75,7 @@ private:
     // Until the operator sets a Y range of his own, this live run's values
     // widen the range that does not show them.
     bool widening_ = true;
+    std::size_t numbersShown_ = 0;
 };
 
 }  // namespace corvane

@@ -204,7 +204,11 @@ void MainWindowLogic::refreshGraph() {
                        .odSensingStart = de1Source && recording && recording_->odSensingRun(),
                        .startOffsetMm = de1Source && recording_ != nullptr ? recording_->runStartOffsetMm() : 0.0,
                        .volumePerMm = volumePerMm,
-                       .secondsPerSample = rate > 0.0 ? 1.0 / rate : 0.0});
+                       .secondsPerSample = rate > 0.0 ? 1.0 / rate : 0.0,
+                       .collectedFractions = [this] {
+                           return recording_ != nullptr ? recording_->collectedFractions()
+                                                        : std::vector<CollectedFraction>{};
+                       }});
     view().refresh();
 }
 

@@ -3,10 +3,41 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/FileReplace.h"
+#include "display/FractionNumbers.h"
 #include "display/RunTraces.h"
 #include "graph/GraphModel.h"
+#include "runs/RunFileCopy.h"
 
 namespace corvane {
+
+RunFileScene::RunFileScene(RunDataFile file, std::filesystem::path path, const RunItems& items,
+                           const CompareOffsets& offsets)
+    : RunScene(items, offsets), file_(std::move(file)), path_(std::move(path)) {
+    if (file_.isEm1()) {
+        const auto text = readWholeFile(path_, kMaxRunFileBytes);
+        if (const auto table = text ? readFractionTable(*text) : std::nullopt) {
+            collected_ = table->fractions;
+        }
+    }
+}
+
+double RunFileScene::onAxis(double mm, XAxisType axis) const {
+    const XUnits units = unitsOf(0, axis);
+    const double gain = offsets_.placement(0).xGain;
+    const double shift = xShiftOf(0, axis);
+    if (units.byPosition) {
+        return mm * units.scale * gain + shift;
+    }
+    // By sample: the first row at or past the position, as the trace counts rows.
+    const auto& rows = file_.em1Samples();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].distance >= mm - 1e-9) {
+            return static_cast<double>(i) * units.scale * gain + shift;
+        }
+    }
+    return std::nan("");
+}
 
 void RunFileScene::build(GraphModel& model, AxisState& axes) {
     const XAxisType axis = axes.xAxisType();
@@ -60,6 +91,7 @@ void RunFileScene::build(GraphModel& model, AxisState& axes) {
         items_.overlay()->draw(model, axes, *this, y, yy);
     }
     putContext(model, axes, false, false);
+    model.setNumberedFractions(numberedFractions(collected_, true, [&](double mm) { return onAxis(mm, axis); }));
     const double marksEarlier = markOffset(axis);
     for (int c = 0; c < kChannelCount; ++c) {
         const auto& cx = arrays.x[static_cast<std::size_t>(c)];

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <filesystem>
+#include <vector>
 
 #include "display/RunScene.h"
+#include "runs/PeakCollection.h"
 #include "runs/RunDataFile.h"
 
 namespace corvane {
@@ -13,8 +15,9 @@ namespace corvane {
 // the ratio slot; an export file its sets in slots 0 to 3.
 class RunFileScene : public RunScene {
 public:
-    RunFileScene(RunDataFile file, std::filesystem::path path, const RunItems& items, const CompareOffsets& offsets)
-        : RunScene(items, offsets), file_(std::move(file)), path_(std::move(path)) {}
+    // A DE-1 run collected by peaks has its fractions numbered, from the
+    // table in its header.
+    RunFileScene(RunDataFile file, std::filesystem::path path, const RunItems& items, const CompareOffsets& offsets);
 
     [[nodiscard]] const RunDataFile& file() const { return file_; }
     [[nodiscard]] const std::filesystem::path& path() const { return path_; }
@@ -38,8 +41,12 @@ protected:
     [[nodiscard]] AlignTrace currentAlignTrace() const override { return alignTraceOf(file_); }
 
 private:
+    // A position at the detector (mm) on the axis, as the run's samples are drawn.
+    [[nodiscard]] double onAxis(double mm, XAxisType axis) const;
+
     RunDataFile file_;
     std::filesystem::path path_;
+    std::vector<CollectedFraction> collected_;
 };
 
 }  // namespace corvane

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "graph/FractionPlanHook.h"
+#include "graph/NumberedFractions.h"
 #include "graph/GraphAnnotations.h"
 #include "graph/PixelGeometry.h"
 #include "graph/Rgb.h"
@@ -159,6 +160,9 @@ public:
     // Not owned; null detaches. A plan that changes calls for a picture
     // rebuilt from scratch (redrawAll of the control).
     void setFractionPlan(const FractionPlanHook* plan) { change(fractionPlan_, plan); }
+    // The fractions the shown run was cut into (collecting by peaks); while
+    // there are any, they are numbered in place of the plan's.
+    void setNumberedFractions(NumberedFractions fractions) { change(numbered_, fractions); }
 
     // What an analysis lays over the traces (drawn with the cursors, so a
     // dragged valley repaints no trace).
@@ -201,7 +205,9 @@ public:
     [[nodiscard]] const std::optional<PixelRect>& dragLine() const { return dragLine_; }
     [[nodiscard]] const std::optional<PixelRect>& zoomBox() const { return zoomBox_; }
     [[nodiscard]] const std::optional<PixelRect>& selectionBox() const { return selectionBox_; }
-    [[nodiscard]] const FractionPlanHook* fractionPlan() const { return fractionPlan_; }
+    [[nodiscard]] const FractionPlanHook* fractionPlan() const {
+        return numbered_.empty() ? fractionPlan_ : &numbered_;
+    }
     [[nodiscard]] bool startLineFlag() const { return startLineFlag_; }
     [[nodiscard]] double startOffset() const { return startOffset_; }
 
@@ -248,6 +254,7 @@ private:
     bool showCursors_ = false;
     std::vector<GraphCursor> cursors_;
     const FractionPlanHook* fractionPlan_ = nullptr;
+    NumberedFractions numbered_;
     std::optional<PixelRect> dragLine_;
     std::optional<PixelRect> zoomBox_;
     std::optional<PixelRect> selectionBox_;

@@ -94,8 +94,7 @@ void De1Source::StartRun(const De1RunPlan& plan) {
     lastMarkMm_ = 0.0;
     marksSent_ = 0;
     cutter_.reset();
-    dueCuts_.clear();
-    found_.clear();
+    pulses_.clear();
     table_.reset();
     if (plan.peaks) {
         cutter_.emplace(*plan.peaks, plan.deadVolumeDistanceMm);
@@ -105,12 +104,17 @@ void De1Source::StartRun(const De1RunPlan& plan) {
 void De1Source::EndRun() {
     std::scoped_lock lock(mutex_);
     if (plan_ && cutter_) {
-        // A change still waiting for its pulse was never cut at the collector.
-        const double reached = dueCuts_.empty() ? std::numeric_limits<double>::infinity()
-                                                : std::nextafter(dueCuts_.front(), -1e300);
-        cutter_->finish(reached);
+        // Every queued pulse was due by a written row and goes out in a
+        // moment: a change by hand splits where the piston is now. A change
+        // whose pulse was not due by the last row is withdrawn.
+        const double distance = distanceAtLocked(clock_.nowMs());
+        for (const Pulse pulse : pulses_) {
+            if (pulse == Pulse::Manual) {
+                cutter_->manualSplit(distance);
+            }
+        }
+        cutter_->finish();
         table_ = FractionTable{*plan_->peaks, cutter_->delay(), cutter_->fractions()};
-        dueCuts_.clear();
     }
     plan_.reset();
 }
@@ -151,8 +155,27 @@ void De1Source::RaiseAutomaticMark() {
 
 void De1Source::RaiseFractionAdvance() {
     std::scoped_lock lock(mutex_);
+    if ((plan_ && cutter_) || !pulses_.empty()) {
+        // Never merged into a pulse that is out: each press is a tube.
+        pulses_.push_back(Pulse::Manual);
+        sendQueuedPulseLocked(distanceAtLocked(clock_.nowMs()));
+        return;
+    }
     pulseAutomatic_ = false;
     link_.RaiseEventMark();
+}
+
+void De1Source::RowWritten(const SampleRecord& record) {
+    std::scoped_lock lock(mutex_);
+    // The cleaned run file keeps no row at distance 0 or below.
+    const double x = asWritten(record.positionA, 2);
+    if (!cutter_ || !plan_ || !(x > 0.0)) {
+        return;
+    }
+    due_.clear();
+    cutter_->push(x, asWritten(record.absorbanceA, 6), due_);
+    pulses_.insert(pulses_.end(), due_.size(), Pulse::Peak);
+    sendQueuedPulseLocked(record.positionA);
 }
 
 int De1Source::MarksSent() const {
@@ -220,17 +243,21 @@ double De1Source::nextMarkMmLocked() const {
     return anchorMm_ + fractionEndLocked(marksSent_ + 1);
 }
 
-// Collecting by peaks: the next found change goes out once the piston has
-// travelled its delay past it; one due while a pulse is out waits for its end.
-void De1Source::sendPeakCutsLocked(double distance) {
-    if (dueCuts_.empty() || link_.EventMarkRaised() || distance < dueCuts_.front()) {
+// One pulse at a time: one queued while a pulse is out waits for its end.
+void De1Source::sendQueuedPulseLocked(double distance) {
+    if (pulses_.empty() || link_.EventMarkRaised()) {
         return;
     }
-    dueCuts_.pop_front();
+    const Pulse pulse = pulses_.front();
+    pulses_.pop_front();
     pulseAutomatic_ = false;
     link_.RaiseEventMark();
-    ++marksSent_;
     lastMarkMm_ = distance;
+    if (pulse == Pulse::Peak) {
+        ++marksSent_;
+    } else if (plan_ && cutter_) {
+        cutter_->manualSplit(distance);
+    }
 }
 
 void De1Source::scheduleMarksLocked(const De1Reading& reading, double distance) {
@@ -300,7 +327,7 @@ int De1Source::GetSample(SampleRecord& record) {
             event = De1Event{link_.EventCount(), reading.eventCounted, automatic, distance};
         }
         scheduleMarksLocked(reading, distance);
-        sendPeakCutsLocked(distance);
+        sendQueuedPulseLocked(distance);
 
         if (nextRecordMs_ < 0 || now >= nextRecordMs_) {
             // A source far behind (a stalled bridge) starts a new period
@@ -321,16 +348,6 @@ int De1Source::GetSample(SampleRecord& record) {
             next.positionB = distance;
             record = next;
             produced = true;
-            // The cleaned run file keeps no row at distance 0 or below.
-            if (const double x = asWritten(next.positionA, 2); cutter_ && plan_ && x > 0.0) {
-                found_.clear();
-                cutter_->push(x, asWritten(next.absorbanceA, 6), found_);
-                for (const auto& cut : found_) {
-                    dueCuts_.push_back(cut.sendAt);
-                }
-                // A change found after its pulse was due goes at once.
-                sendPeakCutsLocked(distance);
-            }
         }
     }
     if (event && sink_) {

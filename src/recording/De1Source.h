@@ -124,8 +124,14 @@ public:
     void RaiseAutomaticMark();
     // The operator's fraction advance (FRAC ADV): one pulse now, sent as the
     // planned marks are; its echo is recorded as a numbered fraction, like a
-    // mark of the collector's. It does not move the plan's schedule.
+    // mark of the collector's. It does not move the plan's schedule. In a run
+    // collected by peaks it waits for a pulse that is out, and the fraction
+    // table gains the tube it begins (marked manual).
     void RaiseFractionAdvance();
+    // The run file took this record as a row: collecting by peaks, the
+    // detector sees it (and only the rows the file gets, so a preview of
+    // the saved run cuts as the live run did). Under the sample lock.
+    void RowWritten(const SampleRecord& record);
     [[nodiscard]] int MarksSent() const;
     // Collecting by peaks: the fractions cut so far (the last one still
     // growing), and after EndRun the run's table, the changes whose pulse
@@ -147,7 +153,8 @@ private:
     // Where fraction k (from 1) ends, mm after the start of collection.
     [[nodiscard]] double fractionEndLocked(int k) const;
     void scheduleMarksLocked(const De1Reading& reading, double distance);
-    void sendPeakCutsLocked(double distance);
+    // Collecting by peaks: the next queued pulse goes out unless one is out.
+    void sendQueuedPulseLocked(double distance);
 
     De1Link link_;
     Clock& clock_;
@@ -173,8 +180,11 @@ private:
     double lastMarkMm_ = 0.0;  // where the last mark of any kind fell
 
     std::optional<PeakCutter> cutter_;
-    std::deque<double> dueCuts_;  // where the piston is when each found change is sent
-    std::vector<PeakCutter::Cut> found_;
+    enum class Pulse { Peak, Manual };
+    // Due pulses in order; those queued before the end of a run still go
+    // out after it, as the table counts them.
+    std::deque<Pulse> pulses_;
+    std::vector<PeakCutter::Cut> due_;
     std::optional<FractionTable> table_;
 };
 

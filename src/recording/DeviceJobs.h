@@ -61,6 +61,9 @@ public:
     [[nodiscard]] bool isRecording() const override { return target_.isRecording(); }
     [[nodiscard]] bool odSensingRun() const override { return target_.odSensingRun(); }
     [[nodiscard]] double runStartOffsetMm() const override { return target_.runStartOffsetMm(); }
+    [[nodiscard]] std::vector<CollectedFraction> collectedFractions() const override {
+        return target_.collectedFractions();
+    }
     void startStop() override;
     void zero() override;
     void pauseResume() override;

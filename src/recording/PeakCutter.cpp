@@ -32,7 +32,7 @@ double PeakCutter::spacingAround(std::size_t index) const {
     return (positionOf(last) - positionOf(first)) / static_cast<double>(last - first);
 }
 
-void PeakCutter::push(double x, double y, std::vector<Cut>& cuts) {
+void PeakCutter::push(double x, double y, std::vector<Cut>& send) {
     if (!std::isfinite(x) || !std::isfinite(y) || (pushed_ > 0 && !(x > newestX_))) {
         return;
     }
@@ -55,13 +55,18 @@ void PeakCutter::push(double x, double y, std::vector<Cut>& cuts) {
     smoother_.push(y, points_);
     for (const auto& point : points_) {
         const double spacing = spacingAround(point.index);
-        onPoint(positionOf(point.index), point.value - baseline_, spacing > 0.0 ? point.slope / spacing : 0.0,
-                cuts);
+        onPoint(positionOf(point.index), point.value - baseline_, spacing > 0.0 ? point.slope / spacing : 0.0);
     }
     points_.clear();
+    std::size_t due = 0;
+    while (due < pending_.size() && pending_[due].sendAt <= x) {
+        send.push_back(pending_[due]);
+        ++due;
+    }
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(due));
 }
 
-void PeakCutter::onPoint(double x, double value, double slope, std::vector<Cut>& cuts) {
+void PeakCutter::onPoint(double x, double value, double slope) {
     const auto& s = settings_;
     if (!havePoint_) {
         havePoint_ = true;
@@ -100,7 +105,7 @@ void PeakCutter::onPoint(double x, double value, double slope, std::vector<Cut>&
             inPeakCuts_ = 0;
         } else if (s.betweenEveryMm > 0.0) {
             while (x >= nextBetween_) {
-                cut(nextBetween_, 0, cuts);
+                cut(nextBetween_, 0);
                 nextBetween_ += s.betweenEveryMm;
             }
             return;
@@ -122,14 +127,14 @@ void PeakCutter::onPoint(double x, double value, double slope, std::vector<Cut>&
     if (state_ == State::Rising && x - peakStart_ >= s.minWidthMm) {
         state_ = State::InPeak;
         ++peaks_;
-        cut(peakStart_, peaks_, cuts);
+        cut(peakStart_, peaks_);
     }
     const bool endByLevel = endLevel_ > 0.0 && value < endLevel_;
     const bool endBySlope = endSlope_ > 0.0 && fallSeen_ && slope > -endSlope_;
     if (endByLevel || endBySlope) {
         const double end = endByLevel ? crossing(endLevel_) : x;
         if (state_ == State::InPeak) {
-            cut(end, 0, cuts);
+            cut(end, 0);
             nextBetween_ = end + s.betweenEveryMm;
         }
         // A rise that ended within the minimum width was no peak.
@@ -145,54 +150,102 @@ void PeakCutter::onPoint(double x, double value, double slope, std::vector<Cut>&
                 break;
             }
             ++inPeakCuts_;
-            cut(at, peaks_, cuts);
+            cut(at, peaks_);
         }
     }
 }
 
-void PeakCutter::cut(double at, int peak, std::vector<Cut>& cuts) {
+void PeakCutter::cut(double at, int peak) {
     // Found too late to be sent `delay` after its place: it falls where the
     // piston is now, less the delay.
     const double actual = std::isinf(delay_) ? at : std::max(at, newestX_ - delay_);
-    auto& open = fractions_.back();
-    if (!(actual > open.from)) {
-        // No room for a fraction: the open one takes the peak.
-        if (peak > 0 && open.peak == 0) {
-            open.peak = peak;
-        }
+    if (!split(actual, peak, false)) {
         return;
     }
-    open.to = actual;
-    fractions_.push_back({open.number + 1, actual, newestX_, peak});
-    const Cut c{actual, std::isinf(delay_) ? actual : actual + delay_};
-    sent_.push_back(c);
-    cuts.push_back(c);
+    pending_.push_back({actual, std::isinf(delay_) ? actual : actual + delay_});
+    ++decided_;
 }
 
-void PeakCutter::finish(double reachedX) {
-    // Cuts whose pulse was not due when the run ended were never sent.
-    while (!sent_.empty() && sent_.back().sendAt > reachedX && fractions_.size() > 1) {
-        const int peak = fractions_.back().peak;
-        fractions_.pop_back();
-        sent_.pop_back();
-        if (fractions_.back().peak == 0) {
-            fractions_.back().peak = peak;
-        }
+bool PeakCutter::split(double at, int peak, bool manual) {
+    // The fraction `at` falls in: the open one, unless a change by hand
+    // already cut past it.
+    std::size_t i = fractions_.size() - 1;
+    while (i > 0 && fractions_[i].from > at) {
+        --i;
     }
+    auto& part = fractions_[i];
+    if (!manual && !(at > part.from)) {
+        // No room for a fraction: this one takes the peak.
+        if (peak > 0 && part.peak == 0) {
+            part.peak = peak;
+        }
+        return false;
+    }
+    const CollectedFraction next{0, at, std::max(at, part.to), peak, manual};
+    part.to = at;
+    fractions_.insert(fractions_.begin() + static_cast<std::ptrdiff_t>(i) + 1, next);
+    renumber();
+    return true;
+}
+
+void PeakCutter::renumber() {
+    for (std::size_t i = 0; i < fractions_.size(); ++i) {
+        fractions_[i].number = static_cast<int>(i) + 1;
+    }
+}
+
+void PeakCutter::withdraw(const Cut& c) {
+    for (std::size_t i = 1; i < fractions_.size(); ++i) {
+        auto& f = fractions_[i];
+        if (f.manual || f.from != c.at) {
+            continue;
+        }
+        auto& before = fractions_[i - 1];
+        before.to = f.to;
+        if (before.peak == 0) {
+            before.peak = f.peak;
+        }
+        fractions_.erase(fractions_.begin() + static_cast<std::ptrdiff_t>(i));
+        renumber();
+        return;
+    }
+}
+
+void PeakCutter::manualSplit(double pistonX) {
+    if (fractions_.empty() || std::isinf(delay_)) {
+        return;
+    }
+    // Liquid from before the first sample (the tubing's own) belongs to the
+    // first fraction's tube: a change then leaves an empty part at its start.
+    const double at = std::max(pistonX - delay_, fractions_.front().from);
+    // The part after the change holds what the split fraction held.
+    std::size_t i = fractions_.size() - 1;
+    while (i > 0 && fractions_[i].from > at) {
+        --i;
+    }
+    split(at, fractions_[i].peak, true);
+}
+
+void PeakCutter::finish() {
+    // Changes whose pulse was not due by the last sample were never sent.
+    for (auto it = pending_.rbegin(); it != pending_.rend(); ++it) {
+        withdraw(*it);
+    }
+    pending_.clear();
     if (!fractions_.empty()) {
-        fractions_.back().to = newestX_;
+        fractions_.back().to = std::max(fractions_.back().from, newestX_);
     }
 }
 
 std::vector<CollectedFraction> previewFractions(const std::vector<double>& x, const std::vector<double>& y,
                                                 const PeakCollection& settings, double delayMm) {
     PeakCutter cutter(settings, delayMm);
-    std::vector<PeakCutter::Cut> cuts;
+    std::vector<PeakCutter::Cut> sent;
     const std::size_t n = std::min(x.size(), y.size());
     for (std::size_t i = 0; i < n; ++i) {
-        cutter.push(x[i], y[i], cuts);
+        cutter.push(x[i], y[i], sent);
     }
-    cutter.finish(cutter.lastX());
+    cutter.finish();
     return cutter.fractions();
 }
 

@@ -8,9 +8,12 @@
 // start level or its slope to the start slope, and ends where it falls back
 // to the end level or its fall flattens below the end slope. A change
 // decided at the detector reaches the collector `delay` of piston travel
-// later, so a change found in time is sent exactly `delay` after its place;
-// one found later (a minimum width to wait out, the filter's own half
-// window) is sent at once, and the table records where it really fell.
+// later, so a change found in time is sent at the first sample at or past
+// `delay` after its place; one found later (a minimum width to wait out, the
+// filter's own half window) is sent at once, and the table records where it
+// really fell. Pulses go out only on samples, so what was sent by the end of
+// a run follows from its samples alone: a preview of the saved run withdraws
+// exactly the changes the live run never sent.
 //
 // The same object cuts a live run (De1Source) and previews a recorded one
 // (corvane-cli collect --preview), so a preview of a saved run lists the
@@ -55,13 +58,19 @@ public:
     // preview that may place every change where the thresholds find it.
     PeakCutter(const PeakCollection& settings, double delayMm);
 
-    // The next sample (x in mm, or the profile's unit); the cuts it decides
-    // are appended, in order.
-    void push(double x, double y, std::vector<Cut>& cuts);
-    // The run ended with the piston at reachedX: a cut whose pulse was not
-    // yet due then is withdrawn, and the last fraction ends at the last sample.
-    void finish(double reachedX);
+    // The next sample (x in mm, or the profile's unit); the changes whose
+    // pulse is due by it (decided now or before) are appended to `send`, in order.
+    void push(double x, double y, std::vector<Cut>& send);
+    // A tube change by hand, its pulse sent with the piston at pistonX: the
+    // fraction whose liquid was arriving then is split there, the new part
+    // marked manual.
+    void manualSplit(double pistonX);
+    // The run ended: a change whose pulse was not sent is withdrawn, and the
+    // last fraction ends at the last sample.
+    void finish();
     [[nodiscard]] double lastX() const { return newestX_; }
+    // Changes decided so far (sent or not, withdrawn ones included).
+    [[nodiscard]] std::size_t decided() const { return decided_; }
 
     [[nodiscard]] const std::vector<CollectedFraction>& fractions() const { return fractions_; }
     [[nodiscard]] int peaks() const { return peaks_; }
@@ -71,8 +80,14 @@ public:
 private:
     enum class State { Between, Rising, InPeak };
 
-    void onPoint(double x, double value, double slopePerMm, std::vector<Cut>& cuts);
-    void cut(double at, int peak, std::vector<Cut>& cuts);
+    void onPoint(double x, double value, double slopePerMm);
+    void cut(double at, int peak);
+    // Cuts the fraction `at` falls in; false when there is no room (a change
+    // by hand always makes its part, empty or not).
+    bool split(double at, int peak, bool manual);
+    // Merges the fraction starting at a withdrawn change into the one before.
+    void withdraw(const Cut& c);
+    void renumber();
     [[nodiscard]] double positionOf(std::size_t index) const;
     [[nodiscard]] double spacingAround(std::size_t index) const;
 
@@ -103,7 +118,8 @@ private:
     int inPeakCuts_ = 0;
     double nextBetween_ = 0.0;
     int peaks_ = 0;
-    std::vector<Cut> sent_;
+    std::size_t decided_ = 0;
+    std::vector<Cut> pending_;  // decided, their pulse not yet due
     std::vector<CollectedFraction> fractions_;
 };
 

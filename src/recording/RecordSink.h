@@ -11,7 +11,8 @@ namespace corvane {
 class RecordSink {
 public:
     virtual ~RecordSink() = default;
-    virtual void onRecord(const SampleRecord& record, SourceReading::Row row) = 0;
+    // True when the record became a row of the run file.
+    virtual bool onRecord(const SampleRecord& record, SourceReading::Row row) = 0;
 };
 
 }  // namespace corvane

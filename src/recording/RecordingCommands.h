@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "runs/PeakCollection.h"
 
 namespace corvane {
 
@@ -18,6 +21,9 @@ public:
     // trace: the collector sees a cut only after the dead volume has passed
     // the detector. 0 for a two-channel run.
     [[nodiscard]] virtual double runStartOffsetMm() const { return 0.0; }
+    // A DE-1 run collected by peaks: the fractions cut so far (the last one
+    // open while it runs), or the last run's table. Empty for other runs.
+    [[nodiscard]] virtual std::vector<CollectedFraction> collectedFractions() const { return {}; }
     // "START RECORD (F1)": starts, or stops when recording.
     virtual void startStop() = 0;
     // "ZERO (F2)".

@@ -61,6 +61,12 @@ RunWriter* RecordingController::writer() { return env_.session.runWriter(); }
 
 bool RecordingController::isRecording() const { return runActive_.load(); }
 
+std::vector<CollectedFraction> RecordingController::collectedFractions() const {
+    SampleReader* r = env_.session.reader();
+    De1Source* source = r != nullptr ? r->de1Source() : nullptr;
+    return source != nullptr ? source->CollectedFractions() : std::vector<CollectedFraction>{};
+}
+
 bool RecordingController::isPaused() const {
     RunWriter* w = env_.session.runWriter();
     return w != nullptr && w->isPaused();

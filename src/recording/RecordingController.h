@@ -88,6 +88,7 @@ public:
     [[nodiscard]] bool isRecording() const override;
     [[nodiscard]] bool odSensingRun() const override { return isRecording() && odSensingRun_.load(); }
     [[nodiscard]] double runStartOffsetMm() const override { return startOffsetMm_.load(); }
+    [[nodiscard]] std::vector<CollectedFraction> collectedFractions() const override;
     void startStop() override;
     void zero() override;
     // The zero on counts a setup page read itself (the receive thread is

@@ -40,15 +40,15 @@ bool RunWriter::SetPaused(bool paused) {
     return true;
 }
 
-void RunWriter::onRecord(const SampleRecord& record, SourceReading::Row row) {
+bool RunWriter::onRecord(const SampleRecord& record, SourceReading::Row row) {
     const std::scoped_lock lock(mutex_);
     if (row == SourceReading::Row::De1) {
         // Paused or not, the run has come this far.
         lastDe1Record_ = record;
         haveDe1Record_ = true;
     }
-    if (paused_.load() || rowsEnded_) {
-        return;
+    if (paused_.load() || rowsEnded_ || !recorder_.isOpen()) {
+        return false;
     }
     if (row == SourceReading::Row::De1) {
         // The DE-1 record carries its row: distance, absorbance, event value.
@@ -56,6 +56,7 @@ void RunWriter::onRecord(const SampleRecord& record, SourceReading::Row row) {
     } else {
         recorder_.writeSample(record);
     }
+    return true;
 }
 
 RunWriter::Closing RunWriter::finishDe1Run() {

@@ -61,7 +61,7 @@ public:
     [[nodiscard]] bool isPaused() const { return paused_.load(); }
 
     // A row, unless paused or the DE-1 run has had its closing row.
-    void onRecord(const SampleRecord& record, SourceReading::Row row) override;
+    bool onRecord(const SampleRecord& record, SourceReading::Row row) override;
 
     struct Closing {
         // The closing row was written, or none was due; false when it could

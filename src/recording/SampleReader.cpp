@@ -164,8 +164,10 @@ int SampleReader::take(SourceReading& reading, SampleRecord& record) {
     const bool unusable = reading.zeroSource != SourceReading::ZeroSource::Ignored &&
                           (next.sourceA == 0 || next.sourceB == 0);
     const bool row = !unusable || reading.zeroSource == SourceReading::ZeroSource::Written;
-    if (row && sink_ != nullptr) {
-        sink_->onRecord(next, reading.row);
+    if (row && sink_ != nullptr && sink_->onRecord(next, reading.row) && de1_ &&
+        reading.row == SourceReading::Row::De1) {
+        // The live detector sees exactly the rows the run file gets.
+        de1_->RowWritten(next);
     }
     return unusable ? kZeroSource : kOk;
 }

@@ -134,7 +134,8 @@ std::string fractionTableBlock(const FractionTable& table) {
     out += formatText("numfractions %d\n", static_cast<int>(count));
     for (std::size_t i = 0; i < count; ++i) {
         const auto& f = table.fractions[i];
-        out += formatText("fraction%03d %.2f %.2f %d\n", static_cast<int>(i + 1), f.from, f.to, f.peak);
+        out += formatText("fraction%03d %.2f %.2f %d%s\n", static_cast<int>(i + 1), f.from, f.to, f.peak,
+                          f.manual ? " manual" : "");
     }
     return out;
 }
@@ -173,7 +174,9 @@ std::optional<FractionTable> readFractionTable(std::string_view text) {
                 return true;
             }
             const int index = static_cast<int>(table.fractions.size()) + 1;
-            table.fractions.push_back({index, from, to, std::max<std::int32_t>(peak, 0)});
+            scan.skipBlanks();
+            const bool manual = scan.rest().starts_with("manual");
+            table.fractions.push_back({index, from, to, std::max<std::int32_t>(peak, 0), manual});
             return true;
         }
         if (!readNumber(value, number)) {

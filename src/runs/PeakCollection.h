@@ -14,6 +14,7 @@
 //   fraction001 0.00 12.40 0        number: from mm, to mm, peak (0 between peaks)
 //   fraction002 12.40 15.85 1
 //   fraction003 15.85 40.00 0
+//   fraction004 40.00 52.10 0 manual   begun by a tube change by hand
 //
 // followed by an empty line. Positions are at the detector.
 
@@ -65,6 +66,8 @@ struct CollectedFraction {
     double from = 0.0;   // mm at the detector
     double to = 0.0;
     int peak = 0;        // the peak's number from 1; 0 between peaks
+    // Begun by a tube change by hand (FRAC ADV), not by the thresholds.
+    bool manual = false;
 
     bool operator==(const CollectedFraction&) const = default;
 };

@@ -37,8 +37,9 @@ Signal make(double length, const std::function<double(double)>& f, double noise 
 
 struct Outcome {
     std::vector<CollectedFraction> fractions;
-    std::vector<PeakCutter::Cut> cuts;
-    std::vector<double> decidedAt;  // the newest sample's x when each cut was decided
+    std::vector<PeakCutter::Cut> cuts;  // the pulses sent
+    std::vector<double> sentAt;         // the sample's x when each pulse was sent
+    std::vector<double> decidedAt;      // the newest sample's x when each change was decided
 };
 
 Outcome run(const PeakCollection& settings, const Signal& s, double delay = 3.0) {
@@ -46,9 +47,10 @@ Outcome run(const PeakCollection& settings, const Signal& s, double delay = 3.0)
     Outcome out;
     for (std::size_t i = 0; i < s.x.size(); ++i) {
         cutter.push(s.x[i], s.y[i], out.cuts);
-        out.decidedAt.resize(out.cuts.size(), s.x[i]);
+        out.sentAt.resize(out.cuts.size(), s.x[i]);
+        out.decidedAt.resize(cutter.decided(), s.x[i]);
     }
-    cutter.finish(s.x.back());
+    cutter.finish();
     out.fractions = cutter.fractions();
     return out;
 }
@@ -105,11 +107,14 @@ TEST(PeakCutter, SeparatedPeaksEachGetOneFractionBetweenTheirTrueEdges) {
     EXPECT_EQ(out.fractions.front().peak, 0);
     EXPECT_EQ(out.fractions.back().peak, 0);
     EXPECT_DOUBLE_EQ(out.fractions.back().to, s.x.back());
-    // In time: every pulse exactly the delay after its place, never before it was decided.
+    // In time: every pulse due exactly the delay after its place, never
+    // before it was decided, and sent on the first sample at or past that.
     ASSERT_EQ(out.cuts.size(), 6u);
     for (std::size_t i = 0; i < out.cuts.size(); ++i) {
         EXPECT_DOUBLE_EQ(out.cuts[i].sendAt, out.cuts[i].at + 3.0);
         EXPECT_GE(out.cuts[i].sendAt, out.decidedAt[i]);
+        EXPECT_GE(out.sentAt[i], out.cuts[i].sendAt);
+        EXPECT_LT(out.sentAt[i] - out.cuts[i].sendAt, kStep + 1e-9);
     }
 }
 
@@ -256,11 +261,96 @@ TEST(PeakCutter, AShortDelayMovesLateChangesAndTheEndWithdrawsPulsesNotYetDue) {
     const double end = b.centre + halfSpan(b, 0.05);
     std::size_t i = 0;
     for (; i < s.x.size() && s.x[i] < end + 1.0; ++i) cutter.push(s.x[i], s.y[i], cuts);
-    ASSERT_EQ(cuts.size(), 2u);
-    cutter.finish(s.x[i - 1]);
+    ASSERT_EQ(cutter.decided(), 2u);
+    ASSERT_EQ(cuts.size(), 1u);
+    cutter.finish();
     ASSERT_EQ(cutter.fractions().size(), 2u);
     EXPECT_EQ(cutter.fractions()[1].peak, 1);
     EXPECT_DOUBLE_EQ(cutter.fractions()[1].to, s.x[i - 1]);
+}
+
+// Which changes a run ended after were sent follows from its samples alone:
+// ended anywhere near a pulse, the cutter's table has exactly the changes it
+// sent, so a preview of the same samples lists what the live run cut.
+TEST(PeakCutter, AtTheEndExactlyTheSentChangesStand) {
+    const auto s = make(40.0, three);
+    const auto whole = run(byLevel(0.05), s);
+    ASSERT_EQ(whole.cuts.size(), 6u);
+    for (const double due : {whole.cuts[1].sendAt, whole.cuts[3].sendAt}) {
+        for (const double around : {-kStep, -0.001, 0.0, 0.001, kStep}) {
+            PeakCutter cutter(byLevel(0.05), 3.0);
+            std::vector<PeakCutter::Cut> sent;
+            Signal part;
+            for (std::size_t i = 0; i < s.x.size() && s.x[i] <= due + around; ++i) {
+                cutter.push(s.x[i], s.y[i], sent);
+                part.x.push_back(s.x[i]);
+                part.y.push_back(s.y[i]);
+            }
+            cutter.finish();
+            EXPECT_EQ(cutter.fractions().size(), sent.size() + 1) << "ended at " << due + around;
+            EXPECT_EQ(cutter.fractions(), previewFractions(part.x, part.y, byLevel(0.05), 3.0));
+        }
+    }
+}
+
+// A tube change by hand: the fraction whose liquid is arriving is split,
+// the new part marked; changes of the thresholds still cut where they
+// fall, and one that is withdrawn at the end leaves the hand's part alone.
+TEST(PeakCutter, AChangeByHandSplitsTheFractionArrivingAtTheCollector) {
+    const auto s = make(40.0, three);
+    PeakCutter cutter(byLevel(0.05), 3.0);
+    std::vector<PeakCutter::Cut> sent;
+    std::size_t i = 0;
+    // Before the first peak: a change at piston 5.0 splits the first fraction at 2.0.
+    for (; s.x[i] < 5.0; ++i) cutter.push(s.x[i], s.y[i], sent);
+    cutter.manualSplit(5.0);
+    // Inside the second peak, with its start's pulse sent: split inside peak 2.
+    for (; s.x[i] < 21.0; ++i) cutter.push(s.x[i], s.y[i], sent);
+    cutter.manualSplit(21.0);
+    for (; i < s.x.size(); ++i) cutter.push(s.x[i], s.y[i], sent);
+    cutter.finish();
+    const auto& f = cutter.fractions();
+    ASSERT_EQ(f.size(), 9u);
+    expectContiguous(f);
+    EXPECT_TRUE(f[1].manual);
+    EXPECT_DOUBLE_EQ(f[1].from, 2.0);
+    EXPECT_EQ(f[1].peak, 0);
+    EXPECT_EQ(f[4].peak, 2);
+    EXPECT_EQ(f[5].peak, 2);
+    EXPECT_TRUE(f[5].manual);
+    EXPECT_DOUBLE_EQ(f[5].from, 18.0);
+    int manual = 0;
+    for (const auto& fraction : f) manual += fraction.manual ? 1 : 0;
+    EXPECT_EQ(manual, 2);
+    EXPECT_EQ(sent.size(), 6u);
+
+    // At the very start the tubing's own liquid goes to the first tube: an
+    // empty part at the run's start, not a fraction before it.
+    PeakCutter early(byLevel(0.05), 3.0);
+    for (std::size_t k = 0; k < 20; ++k) early.push(s.x[k], s.y[k], sent);
+    early.manualSplit(1.0);
+    early.finish();
+    ASSERT_EQ(early.fractions().size(), 2u);
+    EXPECT_DOUBLE_EQ(early.fractions()[1].from, s.x[0]);
+    EXPECT_TRUE(early.fractions()[1].manual);
+
+    // A change by hand after a change that is never sent: the withdrawn one
+    // merges back, the hand's part stays.
+    PeakCutter ending(byLevel(0.05), 3.0);
+    std::vector<PeakCutter::Cut> out;
+    const Bump& b = kThree[0];
+    const double start = b.centre - halfSpan(b, 0.05);
+    std::size_t k = 0;
+    for (; s.x[k] < start + 1.0; ++k) ending.push(s.x[k], s.y[k], out);
+    ASSERT_EQ(ending.decided(), 1u);
+    ASSERT_TRUE(out.empty());
+    ending.manualSplit(s.x[k - 1] + 3.0);  // its liquid: after the peak's start
+    ending.finish();
+    const auto& e = ending.fractions();
+    ASSERT_EQ(e.size(), 2u);
+    EXPECT_TRUE(e[1].manual);
+    EXPECT_EQ(e[0].peak, 1);
+    EXPECT_DOUBLE_EQ(e[1].from, s.x[k - 1]);
 }
 
 TEST(PeakCutter, ADecisionNeverDependsOnSamplesBeyondTheFiltersHalfWindow) {
@@ -275,17 +365,21 @@ TEST(PeakCutter, ADecisionNeverDependsOnSamplesBeyondTheFiltersHalfWindow) {
         PeakCutter cutter(settings, 3.0);
         std::vector<PeakCutter::Cut> cuts;
         for (std::size_t i = 0; i < split; ++i) cutter.push(s.x[i], s.y[i], cuts);
-        const auto decided = cuts.size();
+        const auto decided = cutter.decided();
+        const auto before = cutter.fractions();
         for (std::size_t i = split; i < s.x.size(); ++i) cutter.push(s.x[i], 1.5 - s.y[i], cuts);
-        ASSERT_LE(decided, whole.cuts.size());
-        for (std::size_t k = 0; k < decided; ++k) {
-            EXPECT_DOUBLE_EQ(cuts[k].at, whole.cuts[k].at) << "split " << split << " cut " << k;
+        ASSERT_LE(decided, whole.decidedAt.size());
+        ASSERT_EQ(before.size(), decided + 1);
+        for (std::size_t k = 1; k < before.size(); ++k) {
+            EXPECT_DOUBLE_EQ(before[k].from, cutter.fractions()[k].from) << "split " << split << " cut " << k;
+            EXPECT_DOUBLE_EQ(before[k].from, whole.fractions[k].from) << "split " << split << " cut " << k;
         }
     }
     // A level crossing is decided within the filter's half window (and one sample) of its place.
     const auto plain = run(byLevel(0.05), s);
-    for (std::size_t k = 0; k < plain.cuts.size(); ++k) {
-        EXPECT_LE(plain.decidedAt[k] - plain.cuts[k].at, (PeakCutter::kWindow / 2 + 1) * kStep + 1e-9);
+    ASSERT_EQ(plain.decidedAt.size(), plain.fractions.size() - 1);
+    for (std::size_t k = 0; k < plain.decidedAt.size(); ++k) {
+        EXPECT_LE(plain.decidedAt[k] - plain.fractions[k + 1].from, (PeakCutter::kWindow / 2 + 1) * kStep + 1e-9);
     }
 }
 
