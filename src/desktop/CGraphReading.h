@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "desktop/CDataMarkersDlg.h"
 #include "display/ChangeNotice.h"
@@ -47,6 +48,9 @@ public:
         // keeps its settings.
         std::function<void()> optionsApplied;
         std::function<void(bool)> axisLabelsSwitched;
+        std::function<void(bool)> legendSwitched;
+        // The live run's name in the legend (its file once it records).
+        std::function<std::string()> liveName;
         // The STANDARD RUN window's Scan Setup reaches the main window.
         SetupHost* setupHost = nullptr;
     };
@@ -81,8 +85,12 @@ public:
     void axisGains(bool xAxis);
     void yOffsets();
     void setAxisLabels(bool on);
+    void setLegendShown(bool on);
     // Left/Right with cursors: true when the main cursor stepped.
     bool arrowKey(bool right);
+    // The gain and offset panels, while open (null otherwise).
+    [[nodiscard]] QWidget* gainPanel(bool xAxis) const;
+    [[nodiscard]] QWidget* offsetPanel() const;
     // UserMsg::RedoOverlay: the overlay command again.
     void redoOverlay() { overlayGraph(); }
 
@@ -97,7 +105,12 @@ signals:
     // The hover read-out for the status bar.
     void hoverText(const QString& text);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // Left and Right pressed in the panel step the main cursor.
+    void passArrowsToCursor(QWidget& panel);
     void pressed(QPoint pos);
     void moved(QPoint pos);
     void released(QPoint pos);

@@ -221,6 +221,8 @@ void CMainDlg::connectGraphReading() {
     reading_ = new CGraphReading(logic_->graph(), graphPanel_->frame(), seams_.prompter, seams_.clock, *this,
                                  {.optionsApplied = [this] { logic_->savePreferences(); },
                                   .axisLabelsSwitched = [this](bool on) { logic_->prefs().saveAxisLabels(on); },
+                                  .legendSwitched = [this](bool on) { logic_->prefs().saveLegend(on); },
+                                  .liveName = [this] { return liveRunName(); },
                                   .setupHost = &logic_->setupHost()});
     CGraphReading* r = reading_;
     r->followPanel(*graphPanel_, *this);
@@ -231,6 +233,7 @@ void CMainDlg::connectGraphReading() {
     connect(menu_, &CMainMenu::cursorsRequested, r, &CGraphReading::addRemoveCursors);
     connect(menu_, &CMainMenu::windowSizeRequested, r, &CGraphReading::windowSize);
     connect(menu_, &CMainMenu::axisLabelsToggled, r, &CGraphReading::setAxisLabels);
+    connect(menu_, &CMainMenu::legendToggled, r, &CGraphReading::setLegendShown);
     connect(menu_, &CMainMenu::gainsRequested, r, &CGraphReading::axisGains);
     connect(menu_, &CMainMenu::offsetsRequested, r, &CGraphReading::yOffsets);
     connect(menu_, &CMainMenu::analysisRequested, this, &CMainDlg::openAnalysis);
@@ -464,6 +467,8 @@ void CMainDlg::firstShow() {
     if (logic_->loadPreferences()) {
         graphPanel_->frame().setLabelsShown(logic_->axisLabels());
         menu_->setAxisLabelsChecked(logic_->axisLabels());
+        graphPanel_->frame().setLegendShown(logic_->legendShown());
+        menu_->setLegendChecked(logic_->legendShown());
     }
     if (!logic_->ports().connectIfPossible()) {
         const std::string missing = logic_->ports().missingPortMessage();

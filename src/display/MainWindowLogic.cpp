@@ -127,6 +127,7 @@ bool MainWindowLogic::loadPreferences() {
     // The vessel the runs are checked against is the stored one from the start.
     setupHost_.setCollection(loadCollectionVolume(env_.startupFolder, userName_), setupHost_.fractionationKind());
     axisLabels_ = loaded->axisLabels;
+    legend_ = loaded->legend;
     return true;
 }
 

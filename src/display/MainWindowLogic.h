@@ -118,6 +118,8 @@ public:
     [[nodiscard]] const std::string& userName() const { return userName_; }
     // View > "Axis Labels" as loaded ("axislabels").
     [[nodiscard]] bool axisLabels() const { return axisLabels_; }
+    // View > "Legend" as loaded ("legend").
+    [[nodiscard]] bool legendShown() const { return legend_; }
 
     // --- Commands that reach more than one piece ---
     // A channel check box: the trace and its readout, saved at once.
@@ -175,6 +177,7 @@ private:
     RotorVolumes volumes_;
     std::string userName_;
     bool axisLabels_ = true;
+    bool legend_ = true;
 };
 
 }  // namespace corvane

@@ -41,6 +41,7 @@ std::optional<WindowPreferences::Loaded> WindowPreferences::load() {
     multiDataType_ = prefs.multiDataType();
     loaded.lastUser = prefs.lastUser();
     loaded.axisLabels = prefs.axisLabels();
+    loaded.legend = prefs.legend();
     return loaded;
 }
 
@@ -96,6 +97,12 @@ void WindowPreferences::saveAufs(int step, int manufacturer, int rotor) {
 void WindowPreferences::saveAxisLabels(bool on) {
     if (Preferences prefs(startup_); prefs.present()) {
         prefs.setAxisLabels(on);
+    }
+}
+
+void WindowPreferences::saveLegend(bool on) {
+    if (Preferences prefs(startup_); prefs.present()) {
+        prefs.setLegend(on);
     }
 }
 

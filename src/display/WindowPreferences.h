@@ -27,6 +27,7 @@ public:
         ViewSettings view;
         std::string lastUser;
         bool axisLabels = true;
+        bool legend = true;
     };
 
     WindowPreferences(std::filesystem::path startupFolder, Prompter& prompter);
@@ -46,6 +47,8 @@ public:
     [[nodiscard]] double storedWindowSamples() const;
     // View > "Axis Labels", kept at once.
     void saveAxisLabels(bool on);
+    // View > "Legend", kept at once.
+    void saveLegend(bool on);
     // A standard run was chosen: "showpresetruns" becomes 0.
     void hidePresetRuns();
     // The multiple data sets dialog's colours (r | g << 8 | b << 16, the
