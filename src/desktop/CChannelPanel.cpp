@@ -9,42 +9,12 @@
 
 #include "display/MainWindowLogic.h"
 #include "display/TraceLegend.h"
+#include "desktop/LegendLine.h"
 #include "desktop/NotYet.h"
 #include "graph/CGraphCtrl.h"
 
 namespace corvane {
 
-namespace {
-
-// The short line beside a channel switch in its trace's colour.
-class LegendLine : public QWidget {
-public:
-    explicit LegendLine(QWidget* parent) : QWidget(parent) { setFixedSize(22, 12); }
-
-    void setColour(std::optional<Rgb> colour) {
-        if (colour != colour_) {
-            colour_ = colour;
-            update();
-        }
-    }
-    [[nodiscard]] std::optional<Rgb> colour() const { return colour_; }
-
-protected:
-    void paintEvent(QPaintEvent* /*event*/) override {
-        if (!colour_) {
-            return;
-        }
-        QPainter painter(this);
-        painter.setPen(QPen(QColor(colour_->r, colour_->g, colour_->b), 2));
-        const int y = height() / 2;
-        painter.drawLine(2, y, width() - 3, y);
-    }
-
-private:
-    std::optional<Rgb> colour_;
-};
-
-}  // namespace
 
 CChannelPanel::CChannelPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget* parent)
     : QWidget(parent), logic_(logic), graph_(graph) {
@@ -84,7 +54,7 @@ CChannelPanel::CChannelPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget*
 }
 
 std::optional<Rgb> CChannelPanel::lineColour(int channel) const {
-    return static_cast<const LegendLine*>(lines_[static_cast<std::size_t>(channel)])->colour();
+    return lines_[static_cast<std::size_t>(channel)]->colour();
 }
 
 void CChannelPanel::updateChannels() {
@@ -96,12 +66,12 @@ void CChannelPanel::updateChannels() {
         box->setChecked(shown);
         // A hidden trace hides its readout too.
         readouts_[static_cast<std::size_t>(c)]->setVisible(shown);
-        auto* line = static_cast<LegendLine*>(lines_[static_cast<std::size_t>(c)]);
+        LegendLine* line = lines_[static_cast<std::size_t>(c)];
         const int slot = slotOfChannel(logic_.view(), 0, c);
         if (slot < 0) {
-            line->setColour(std::nullopt);
+            line->setLine(std::nullopt);
         } else if (const auto colour = graph_.read([slot](const GraphModel& m) { return m.getTraceColour(slot); })) {
-            line->setColour(colour);
+            line->setLine(colour);
         }
     }
 }

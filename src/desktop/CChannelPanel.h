@@ -14,6 +14,7 @@ class QLabel;
 namespace corvane {
 
 class CGraphCtrl;
+class LegendLine;
 class MainWindowLogic;
 
 // The channel switches with their legend lines and readouts, and "Recorded
@@ -42,7 +43,7 @@ private:
     MainWindowLogic& logic_;
     CGraphCtrl& graph_;
     ChangeNotice::Token listening_;
-    std::array<QWidget*, kChannelCount> lines_{};
+    std::array<LegendLine*, kChannelCount> lines_{};
     std::array<QCheckBox*, kChannelCount> boxes_{};
     std::array<QLabel*, kChannelCount> readouts_{};
     QLabel* recorded_ = nullptr;

@@ -217,11 +217,24 @@ void CGraphReading::startPlaceMode() {
 void CGraphReading::updateCursorViews() {
     placeLabels();
     if (overlayPanel_ != nullptr) {
+        const GraphView& view = logic_.view();
+        COverlayTracesDlg::DrawnColours colours{};
+        constexpr std::array<int, 3> kChannels{kChannelAbsA, kChannelAbsB, kChannelRatio};
+        (void)graph_.read([&](const GraphModel& model) {
+            for (int side = 0; side < 2; ++side) {
+                for (std::size_t k = 0; k < kChannels.size(); ++k) {
+                    const int slot = slotOfChannel(view, side, kChannels[k]);
+                    if (slot >= 0 && model.slot(slot).count() > 0) {
+                        colours[static_cast<std::size_t>(side)][k] = model.slot(slot).colour;
+                    }
+                }
+            }
+        });
         const auto position = logic_.cursors().mainPosition();
         if (position) {
-            overlayPanel_->refresh(logic_.view().sampleAt(0, *position), logic_.view().sampleAt(1, *position));
+            overlayPanel_->refresh(view.sampleAt(0, *position), view.sampleAt(1, *position), colours);
         } else {
-            overlayPanel_->refresh(std::nullopt, std::nullopt);
+            overlayPanel_->refresh(std::nullopt, std::nullopt, colours);
         }
     }
 }

@@ -166,6 +166,7 @@ public:
     [[nodiscard]] QAction* action(const QString& text) const;
     [[nodiscard]] QLabel* statusLine(int index) const;
     [[nodiscard]] CGraphPanel& graphPanel() const { return *graphPanel_; }
+    [[nodiscard]] CChannelPanel& channelPanel() const { return *channels_; }
     [[nodiscard]] CGraphReading& graphReading() const { return *reading_; }
     [[nodiscard]] const Seams& seams() const { return seams_; }
     [[nodiscard]] DialogFolders& folders() { return folders_; }
