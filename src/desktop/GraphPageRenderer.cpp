@@ -79,7 +79,7 @@ public:
         }
         for (const auto& row : table.rows) {
             for (std::size_t c = 0; c < row.size() && c < widths.size(); ++c) {
-                const double swatch = row[c].swatch ? swatch_ + (row[c].text.empty() ? 0.0 : gap_ / 2) : 0.0;
+                const double swatch = row[c].swatch ? swatchWidth(row[c]) + (row[c].text.empty() ? 0.0 : gap_ / 2) : 0.0;
                 widths[c] = std::max(widths[c], swatch + width(row[c].text));
             }
         }
@@ -121,22 +121,29 @@ public:
     }
 
 private:
+    // A trace's line is twice as long as a box, so its dashes show.
+    [[nodiscard]] double swatchWidth(const PageCell& cell) const { return cell.line ? 2 * swatch_ : swatch_; }
+
     void cell(QPointF at, const PageCell& cell) {
         double x = at.x();
         if (cell.swatch) {
             const QColor colour(cell.swatch->r, cell.swatch->g, cell.swatch->b);
-            const QRectF box(x, at.y() + (line_ - swatch_) / 2, swatch_, swatch_);
+            const QRectF box(x, at.y() + (line_ - swatch_) / 2, swatchWidth(cell), swatch_);
             if (cell.line) {
                 // The trace's own line: its colour and, for an overlay, its dashes.
                 painter_.save();
-                painter_.setPen(QPen(colour, swatch_ / 5, cell.dashed ? Qt::DashLine : Qt::SolidLine));
+                QPen pen(colour, std::max(1.0, swatch_ / 6));
+                if (cell.dashed) {
+                    pen.setDashPattern({2.5, 2.0});
+                }
+                painter_.setPen(pen);
                 painter_.drawLine(QPointF(box.left(), box.center().y()), QPointF(box.right(), box.center().y()));
                 painter_.restore();
             } else {
                 painter_.fillRect(box, colour);
                 painter_.drawRect(box);
             }
-            x += swatch_ + gap_ / 2;
+            x += box.width() + gap_ / 2;
         }
         text({x, at.y()}, cell.text);
     }
