@@ -514,6 +514,11 @@ void CGraphReading::updateTitles() {
     const YAxisTitles titles = yAxisTitles(view);
     frame_.setTitles(QLatin1String(xAxisWords(view.axes().xAxisType()).windowTitle), QString::fromStdString(titles.y),
                      QString::fromStdString(titles.yy));
+    refreshLegend();
+}
+
+void CGraphReading::refreshLegend() {
+    const GraphView& view = logic_.view();
     const std::string live = hooks_.liveName ? hooks_.liveName() : std::string("Live run");
     frame_.setLegend(graph_.read([&](const GraphModel& model) { return traceLegend(view, model, live); })
                          .value_or(frame_.legend()));

@@ -86,6 +86,9 @@ public:
     void yOffsets();
     void setAxisLabels(bool on);
     void setLegendShown(bool on);
+    // The legend again from what is drawn (a live run's name changes when
+    // it starts recording, which the view is not told of).
+    void refreshLegend();
     // Left/Right with cursors: true when the main cursor stepped.
     bool arrowKey(bool right);
     // The gain and offset panels, while open (null otherwise).

@@ -401,7 +401,13 @@ void CMainDlg::updateAll() {
     commands_->fillPortList();
 }
 
-void CMainDlg::updateReadouts() { channels_->updateReadouts(); }
+void CMainDlg::updateReadouts() {
+    channels_->updateReadouts();
+    // A run that started recording names the live trace by its file.
+    if (reading_ != nullptr && logic_->view().scene().live()) {
+        reading_->refreshLegend();
+    }
+}
 
 void CMainDlg::updateCommands() {
     commands_->updateCommands();
