@@ -63,7 +63,8 @@ LegendLine* COverlayTracesDlg::line(bool overlay, int k) const { return lines_[o
 
 void COverlayTracesDlg::refresh(const std::optional<SampleRecord>& current, const std::optional<SampleRecord>& overlay,
                                 const DrawnColours& colours) {
-    names_[0]->setText(qs(visibleText(view_.scene().setPath(0).filename().string())));
+    const std::string currentName = view_.scene().setPath(0).filename().string();
+    names_[0]->setText(currentName.empty() ? QStringLiteral("Live run") : qs(visibleText(currentName)));
     names_[1]->setText(qs(visibleText(view_.scene().setPath(1).filename().string())));
     for (int k = 0; k < 3; ++k) {
         const int channel = kChannels[static_cast<std::size_t>(k)];

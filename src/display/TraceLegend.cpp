@@ -98,9 +98,7 @@ GraphLegend traceLegend(const GraphView& view, const GraphModel& model, const st
         entry.marks = drawn.markStyle;
         if (entry.marks) {
             entry.name = "Mark";
-        } else if (file != nullptr && file->isExport()) {
-            entry.name = channelName(view, file, channel, slot);
-        } else if (channel >= 0) {
+        } else if (channel >= 0 || (file != nullptr && file->isExport())) {
             entry.name = channelName(view, file, channel, slot);
         } else {
             continue;
