@@ -130,6 +130,12 @@ bool Preferences::stopAtScanEnd() const {
 
 void Preferences::setStopAtScanEnd(bool on) { file_.setInt(kPrefs, "stopatscanend", on ? 1 : 0); }
 
+bool Preferences::legend() const {
+    return !file_.getString(kPrefs, "legend").has_value() || file_.getInt(kPrefs, "legend") != 0;
+}
+
+void Preferences::setLegend(bool on) { file_.setInt(kPrefs, "legend", on ? 1 : 0); }
+
 const char* Preferences::traceKey(int slot) {
     return slot >= 0 && slot < kTraceCount ? kTraceKeys[static_cast<std::size_t>(slot)] : "";
 }

@@ -122,6 +122,9 @@ public:
     // the scan distance; on when missing.
     [[nodiscard]] bool stopAtScanEnd() const;
     void setStopAtScanEnd(bool on);
+    // "legend": the names and colours of the drawn traces over the graph; on when missing.
+    [[nodiscard]] bool legend() const;
+    void setLegend(bool on);
     void setLogScale(bool on);   // "logscale"
     void writeBufferSize();      // "bufsize", always 25000
     [[nodiscard]] std::array<int, 4> multiColours() const;  // "multicolor1".."multicolor4"

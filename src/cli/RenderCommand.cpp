@@ -40,6 +40,7 @@
 #include "desktop/GraphPageRenderer.h"
 #include "display/CompareSession.h"
 #include "display/GraphCursors.h"
+#include "display/TraceLegend.h"
 #include "display/AnalysisLayer.h"
 #include "display/AnalysisState.h"
 #include "display/GraphView.h"
@@ -422,7 +423,9 @@ int render(const RenderOptions& o) {
     for (int slot = 0; slot < 6; ++slot) {
         colours[static_cast<std::size_t>(slot)] = graph.model.getTraceColour(slot);
     }
-    const GraphPageContent content = graphPageContent(view, cursors, nullptr, colours);
+    PageSource source;
+    source.drawn = traceLegend(view, graph.model);
+    const GraphPageContent content = graphPageContent(view, cursors, nullptr, colours, nullptr, source);
     std::error_code failure;
     if (!saveGraphPage(o.out, graph.model, content, o.target, &failure)) {
         if (failure == std::errc::device_or_resource_busy) {

@@ -8,36 +8,16 @@
 #include <QVBoxLayout>
 
 #include "display/MainWindowLogic.h"
+#include "display/TraceLegend.h"
+#include "desktop/LegendLine.h"
 #include "desktop/NotYet.h"
 #include "graph/CGraphCtrl.h"
 
 namespace corvane {
 
-namespace {
-
-// The short line beside a channel switch in its trace's colour.
-class LegendLine : public QWidget {
-public:
-    LegendLine(QColor colour, QWidget* parent) : QWidget(parent), colour_(colour) {
-        setFixedSize(22, 12);
-    }
-
-protected:
-    void paintEvent(QPaintEvent* /*event*/) override {
-        QPainter painter(this);
-        painter.setPen(QPen(colour_, 1));
-        const int y = height() / 2;
-        painter.drawLine(2, y, width() - 3, y);
-    }
-
-private:
-    QColor colour_;
-};
-
-}  // namespace
 
 CChannelPanel::CChannelPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget* parent)
-    : QWidget(parent), logic_(logic) {
+    : QWidget(parent), logic_(logic), graph_(graph) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     auto* channels = new QGroupBox(QStringLiteral("Channels"), this);
@@ -46,9 +26,8 @@ CChannelPanel::CChannelPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget*
     grid->setVerticalSpacing(8);
     for (int c = 0; c < kChannelCount; ++c) {
         auto* box = new QCheckBox(qs(logic_.view().channelCaption(c)), channels);
-        const Rgb rgb =
-            graph.read([c](const GraphModel& m) { return m.getTraceColour(c); }).value_or(Rgb{});
-        auto* legend = new LegendLine(QColor(rgb.r, rgb.g, rgb.b), channels);
+        auto* legend = new LegendLine(channels);
+        lines_[static_cast<std::size_t>(c)] = legend;
         auto* value = new QLabel(channels);
         value->setMinimumWidth(64);
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -71,6 +50,11 @@ CChannelPanel::CChannelPanel(MainWindowLogic& logic, CGraphCtrl& graph, QWidget*
         updateChannels();
         updateReadouts();
     });
+    updateChannels();
+}
+
+std::optional<Rgb> CChannelPanel::lineColour(int channel) const {
+    return lines_[static_cast<std::size_t>(channel)]->colour();
 }
 
 void CChannelPanel::updateChannels() {
@@ -82,6 +66,13 @@ void CChannelPanel::updateChannels() {
         box->setChecked(shown);
         // A hidden trace hides its readout too.
         readouts_[static_cast<std::size_t>(c)]->setVisible(shown);
+        LegendLine* line = lines_[static_cast<std::size_t>(c)];
+        const int slot = slotOfChannel(logic_.view(), 0, c);
+        if (slot < 0) {
+            line->setLine(std::nullopt);
+        } else if (const auto colour = graph_.read([slot](const GraphModel& m) { return m.getTraceColour(slot); })) {
+            line->setLine(colour);
+        }
     }
 }
 

@@ -172,12 +172,15 @@ void CCommandPanel::updateCommands() {
     const bool idle = !busy_();
     record_->setText(qs(keys.recordCaption()));
     pause_->setText(qs(keys.pauseCaption()));
+    // A window without instruments (opened for its files alone) says why
+    // its instrument buttons are off.
+    const QString noInstrument = bound ? QString() : QStringLiteral("No instrument is attached to this window.");
     for (auto* button : {record_, zero_, upperLimit_}) {
         button->setEnabled(bound && idle);
-        button->setToolTip(bound ? QString() : notYetText("the recording controller"));
+        button->setToolTip(noInstrument);
     }
     pause_->setEnabled(bound && idle && keys.pauseEnabled());
-    pause_->setToolTip(bound ? QString() : notYetText("the recording controller"));
+    pause_->setToolTip(noInstrument);
     refresh_->setEnabled(!bound || idle);
     portList_->setEnabled(idle);
     // The pages change the run's settings: not while a run records.
@@ -185,7 +188,9 @@ void CCommandPanel::updateCommands() {
     userPage_->setEnabled(idle && !recording);
     newRun_->setEnabled(idle && !recording);
     scanSetup_->setEnabled(idle && !recording && scanSetupAvailable_ && scanSetupAvailable_());
-    scanSetup_->setToolTip(scanSetup_->isEnabled() || recording ? QString() : notYetText("the scanning setup pages"));
+    scanSetup_->setToolTip(scanSetup_->isEnabled() || recording ? QString()
+                           : !idle ? QStringLiteral("The instrument is busy with a command; this opens once it is done.")
+                                   : QStringLiteral("No instrument is attached to this window."));
 }
 
 void CCommandPanel::fillPortList() {

@@ -31,6 +31,7 @@
 #include "display/WindowSizes.h"
 #include "graph/CGraphCtrl.h"
 #include "graph/CGraphFrame.h"
+#include "graph/CGraphFrame.h"
 
 namespace corvane {
 
@@ -143,6 +144,10 @@ void CCompareDlg::makeMenu() {
     labels->setCheckable(true);
     labels->setChecked(true);
     connect(labels, &QAction::toggled, r, &CGraphReading::setAxisLabels);
+    QAction* legend = view->addAction(QStringLiteral("Legend"));
+    legend->setCheckable(true);
+    legend->setChecked(true);
+    connect(legend, &QAction::toggled, r, &CGraphReading::setLegendShown);
     view->addSeparator();
     connect(view->addAction(QStringLiteral("X-Axis Scale...")), &QAction::triggered, r,
             [r] { r->axisGains(true); });
@@ -322,19 +327,24 @@ void CCompareDlg::removeFiles() {
 
 void CCompareDlg::exportDataSets() { session_->exportSets(); }
 
+GraphPageContent CCompareDlg::graphPage() const {
+    PageSource source;
+    source.drawn = pageLegend(*graph_, reading_->view());
+    source.legendShown = graphPanel_->frame().legendShown();
+    return graphPageContent(reading_->view(), reading_->cursors(), nullptr, pageColours(*graph_), nullptr, source);
+}
+
 void CCompareDlg::printGraph() {
     CPrintGraphData print(env_.prompter, env_.folders.folder(DialogFolder::Data));
     QtPrintDialogRunner shown(this);
-    const GraphPageContent page = graphPageContent(reading_->view(), reading_->cursors(), nullptr, pageColours(*graph_));
-    if (!print.printGraph(*graph_, page, printDialog_ != nullptr ? *printDialog_ : shown)) {
+    if (!print.printGraph(*graph_, graphPage(), printDialog_ != nullptr ? *printDialog_ : shown)) {
         env_.prompter.message("Error, could not print graph.");
     }
 }
 
 void CCompareDlg::saveGraphImage() {
     CPrintGraphData print(env_.prompter, env_.folders.folder(DialogFolder::Data));
-    const GraphPageContent page = graphPageContent(reading_->view(), reading_->cursors(), nullptr, pageColours(*graph_));
-    if (!print.saveGraphImage(*graph_, page)) {
+    if (!print.saveGraphImage(*graph_, graphPage())) {
         env_.prompter.message("Error, could not save image of graph.");
     }
 }

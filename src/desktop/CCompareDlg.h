@@ -26,6 +26,7 @@ namespace corvane {
 class CAnalysisPanel;
 class CGraphCtrl;
 class CGraphPanel;
+struct GraphPageContent;
 class CGraphReading;
 class Clock;
 class CompareSession;
@@ -84,6 +85,8 @@ public:
     void resetOffset(int set);
     void setEventMarks(int set, bool on);
     void exportDataSets();
+    // The page of the sets as the window shows them.
+    [[nodiscard]] GraphPageContent graphPage() const;
     void printGraph();
     void saveGraphImage();
     void saveWindow();

@@ -1,6 +1,7 @@
 #include "desktop/CGraphReading.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QScreen>
@@ -20,6 +21,7 @@
 #include "desktop/CYAxisOffsetsDlg.h"
 #include "display/GraphReading.h"
 #include "display/RunTraces.h"
+#include "display/TraceLegend.h"
 #include "desktop/NotYet.h"
 #include "display/WindowSizes.h"
 #include "graph/CGraphCtrl.h"
@@ -215,11 +217,24 @@ void CGraphReading::startPlaceMode() {
 void CGraphReading::updateCursorViews() {
     placeLabels();
     if (overlayPanel_ != nullptr) {
+        const GraphView& view = logic_.view();
+        COverlayTracesDlg::DrawnColours colours{};
+        constexpr std::array<int, 3> kChannels{kChannelAbsA, kChannelAbsB, kChannelRatio};
+        (void)graph_.read([&](const GraphModel& model) {
+            for (int side = 0; side < 2; ++side) {
+                for (std::size_t k = 0; k < kChannels.size(); ++k) {
+                    const int slot = slotOfChannel(view, side, kChannels[k]);
+                    if (slot >= 0 && model.slot(slot).count() > 0) {
+                        colours[static_cast<std::size_t>(side)][k] = model.slot(slot).colour;
+                    }
+                }
+            }
+        });
         const auto position = logic_.cursors().mainPosition();
         if (position) {
-            overlayPanel_->refresh(logic_.view().sampleAt(0, *position), logic_.view().sampleAt(1, *position));
+            overlayPanel_->refresh(view.sampleAt(0, *position), view.sampleAt(1, *position), colours);
         } else {
-            overlayPanel_->refresh(std::nullopt, std::nullopt);
+            overlayPanel_->refresh(std::nullopt, std::nullopt, colours);
         }
     }
 }
@@ -431,6 +446,7 @@ void CGraphReading::axisGains(bool xAxis) {
     if (dialog == nullptr) {
         dialog = new CAxisScaleDlg(xAxis ? CAxisScaleDlg::Axis::X : CAxisScaleDlg::Axis::Y, logic_.view().offsets(),
                                    clock_, [this] { logic_.view().refresh(); }, &window_);
+        passArrowsToCursor(*dialog);
     }
     dialog->refresh();
     dialog->show();
@@ -443,6 +459,7 @@ void CGraphReading::yOffsets() {
             logic_.view().offsets(), clock_,
             [this] { return logic_.view().axes().yRange().max - logic_.view().axes().yRange().min; },
             [this] { return graph_.height(); }, [this] { logic_.view().refresh(); }, &window_);
+        passArrowsToCursor(*offsets_);
     }
     offsets_->refresh();
     offsets_->show();
@@ -458,6 +475,37 @@ void CGraphReading::setAxisLabels(bool on) {
     graph_.redrawAll();
 }
 
+QWidget* CGraphReading::gainPanel(bool xAxis) const { return xAxis ? xGains_.data() : yGains_.data(); }
+
+QWidget* CGraphReading::offsetPanel() const { return offsets_.data(); }
+
+void CGraphReading::passArrowsToCursor(QWidget& panel) {
+    panel.installEventFilter(this);
+    for (QWidget* child : panel.findChildren<QWidget*>()) {
+        child->installEventFilter(this);
+    }
+}
+
+bool CGraphReading::eventFilter(QObject* watched, QEvent* event) {
+    // A gain or offset panel with the focus: the arrows still step the
+    // main cursor, as they do over the graph (its buttons take no arrows).
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<const QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Left || key == Qt::Key_Right) && arrowKey(key == Qt::Key_Right)) {
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void CGraphReading::setLegendShown(bool on) {
+    frame_.setLegendShown(on);
+    if (hooks_.legendSwitched) {
+        hooks_.legendSwitched(on);
+    }
+    graph_.redrawAll();
+}
+
 bool CGraphReading::arrowKey(bool right) {
     if (!logic_.mouse().arrow(right)) {
         return false;
@@ -468,29 +516,17 @@ bool CGraphReading::arrowKey(bool right) {
 
 void CGraphReading::updateTitles() {
     const GraphView& view = logic_.view();
-    const auto& shown = view.axes().shown();
-    const bool counts = shown[kChannelSampleA] || shown[kChannelSourceA] || shown[kChannelSampleB] ||
-                        shown[kChannelSourceB];
-    const bool absorbance = shown[kChannelAbsA] || shown[kChannelAbsB];
-    QString y = absorbance && !counts ? QStringLiteral("Absorbance (AU)")
-                : counts && !absorbance ? QStringLiteral("Counts")
-                                        : QStringLiteral("Counts / Absorbance (AU)");
-    if (view.de1Mode()) {
-        y = view.axes().volts() ? QStringLiteral("Voltage (V)") : QStringLiteral("Absorbance (AU)");
-    }
-    // A profile of another instrument: its own unit on its axis, and its
-    // marks (not a ratio) in the ratio channel.
-    const RunDataFile* current = view.scene().comparesSets() ? nullptr : view.scene().setFile(0);
-    const bool profile = current != nullptr && current->isProfile();
-    if (profile && !view.overlayShown()) {
-        y = QString::fromStdString(profileValueTitle(*current));
-    }
-    const bool ratioOnRight = shown[kChannelRatio] && !view.de1Mode() && !profile;
-    const std::string rightProfile = view.rightAxisProfileTitle();
-    frame_.setTitles(QLatin1String(xAxisWords(view.axes().xAxisType()).windowTitle), y,
-                     !rightProfile.empty() ? QString::fromStdString(rightProfile)
-                     : ratioOnRight        ? QStringLiteral("Abs A / Abs B")
-                                           : QString());
+    const YAxisTitles titles = yAxisTitles(view);
+    frame_.setTitles(QLatin1String(xAxisWords(view.axes().xAxisType()).windowTitle), QString::fromStdString(titles.y),
+                     QString::fromStdString(titles.yy));
+    refreshLegend();
+}
+
+void CGraphReading::refreshLegend() {
+    const GraphView& view = logic_.view();
+    const std::string live = hooks_.liveName ? hooks_.liveName() : std::string("Live run");
+    frame_.setLegend(graph_.read([&](const GraphModel& model) { return traceLegend(view, model, live); })
+                         .value_or(frame_.legend()));
 }
 
 }  // namespace corvane

@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "desktop/CDataMarkersDlg.h"
 #include "display/ChangeNotice.h"
@@ -51,6 +52,9 @@ public:
         // stands, and switched; a window that records nothing has neither.
         std::function<bool()> scanEndStop;
         std::function<void(bool)> scanEndStopSwitched;
+        std::function<void(bool)> legendSwitched;
+        // The live run's name in the legend (its file once it records).
+        std::function<std::string()> liveName;
         // The STANDARD RUN window's Scan Setup reaches the main window.
         SetupHost* setupHost = nullptr;
     };
@@ -85,8 +89,15 @@ public:
     void axisGains(bool xAxis);
     void yOffsets();
     void setAxisLabels(bool on);
+    void setLegendShown(bool on);
+    // The legend again from what is drawn (a live run's name changes when
+    // it starts recording, which the view is not told of).
+    void refreshLegend();
     // Left/Right with cursors: true when the main cursor stepped.
     bool arrowKey(bool right);
+    // The gain and offset panels, while open (null otherwise).
+    [[nodiscard]] QWidget* gainPanel(bool xAxis) const;
+    [[nodiscard]] QWidget* offsetPanel() const;
     // UserMsg::RedoOverlay: the overlay command again.
     void redoOverlay() { overlayGraph(); }
 
@@ -101,7 +112,12 @@ signals:
     // The hover read-out for the status bar.
     void hoverText(const QString& text);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // Left and Right pressed in the panel step the main cursor.
+    void passArrowsToCursor(QWidget& panel);
     void pressed(QPoint pos);
     void moved(QPoint pos);
     void released(QPoint pos);

@@ -223,6 +223,8 @@ void CMainDlg::connectGraphReading() {
                                   .axisLabelsSwitched = [this](bool on) { logic_->prefs().saveAxisLabels(on); },
                                   .scanEndStop = [this] { return logic_->stopAtScanEnd(); },
                                   .scanEndStopSwitched = [this](bool on) { logic_->setStopAtScanEnd(on); },
+                                  .legendSwitched = [this](bool on) { logic_->prefs().saveLegend(on); },
+                                  .liveName = [this] { return liveRunName(); },
                                   .setupHost = &logic_->setupHost()});
     CGraphReading* r = reading_;
     r->followPanel(*graphPanel_, *this);
@@ -233,6 +235,7 @@ void CMainDlg::connectGraphReading() {
     connect(menu_, &CMainMenu::cursorsRequested, r, &CGraphReading::addRemoveCursors);
     connect(menu_, &CMainMenu::windowSizeRequested, r, &CGraphReading::windowSize);
     connect(menu_, &CMainMenu::axisLabelsToggled, r, &CGraphReading::setAxisLabels);
+    connect(menu_, &CMainMenu::legendToggled, r, &CGraphReading::setLegendShown);
     connect(menu_, &CMainMenu::gainsRequested, r, &CGraphReading::axisGains);
     connect(menu_, &CMainMenu::offsetsRequested, r, &CGraphReading::yOffsets);
     connect(menu_, &CMainMenu::analysisRequested, this, &CMainDlg::openAnalysis);
@@ -415,7 +418,13 @@ void CMainDlg::updateAll() {
     commands_->fillPortList();
 }
 
-void CMainDlg::updateReadouts() { channels_->updateReadouts(); }
+void CMainDlg::updateReadouts() {
+    channels_->updateReadouts();
+    // A run that started recording names the live trace by its file.
+    if (reading_ != nullptr && logic_->view().scene().live()) {
+        reading_->refreshLegend();
+    }
+}
 
 void CMainDlg::updateCommands() {
     commands_->updateCommands();
@@ -481,6 +490,8 @@ void CMainDlg::firstShow() {
     if (logic_->loadPreferences()) {
         graphPanel_->frame().setLabelsShown(logic_->axisLabels());
         menu_->setAxisLabelsChecked(logic_->axisLabels());
+        graphPanel_->frame().setLegendShown(logic_->legendShown());
+        menu_->setLegendChecked(logic_->legendShown());
     }
     if (!logic_->ports().connectIfPossible()) {
         const std::string missing = logic_->ports().missingPortMessage();

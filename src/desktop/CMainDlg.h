@@ -137,6 +137,9 @@ public:
     void setPrintDialog(PrintDialogRunner* dialog) { printDialog_ = dialog; }
     // The graph page as the window shows it now, for printing and images.
     [[nodiscard]] GraphPageContent graphPage() const;
+    // The live run as the legend and the page name it: the file of the run
+    // recording (or the last one), else "Live run".
+    [[nodiscard]] std::string liveRunName() const;
 
     // The first show's work: ports, preferences, connection. Runs once,
     // queued after the window first appears; tests may call it directly.
@@ -163,6 +166,7 @@ public:
     [[nodiscard]] QAction* action(const QString& text) const;
     [[nodiscard]] QLabel* statusLine(int index) const;
     [[nodiscard]] CGraphPanel& graphPanel() const { return *graphPanel_; }
+    [[nodiscard]] CChannelPanel& channelPanel() const { return *channels_; }
     [[nodiscard]] CGraphReading& graphReading() const { return *reading_; }
     [[nodiscard]] const Seams& seams() const { return seams_; }
     [[nodiscard]] DialogFolders& folders() { return folders_; }

@@ -5,7 +5,9 @@
 #include "desktop/CPrintGraphData.h"
 #include "display/GraphPageContent.h"
 #include "display/WindowInstruments.h"
+#include "desktop/CGraphPanel.h"
 #include "graph/CGraphCtrl.h"
+#include "graph/CGraphFrame.h"
 #include "recording/RecordingController.h"
 #include "runs/RunRecorder.h"
 
@@ -19,8 +21,28 @@ GraphPageContent CMainDlg::graphPage() const {
     if (recording != nullptr && logic_->view().scene().live() && logic_->view().liveRun().de1Source) {
         liveDe1 = recording->de1PageDescription();
     }
+    PageSource source;
+    source.liveName = liveRunName();
+    source.legendShown = graphPanel_->frame().legendShown();
+    source.drawn = pageLegend(*graph_, logic_->view(), source.liveName);
+    source.liveStarted = recording != nullptr ? recording->runStarted() : std::nullopt;
+    if (!source.liveStarted) {
+        // Nothing recorded yet: the page says when it shows the live trace.
+        source.liveStarted = localCalendarTime();
+    }
     return graphPageContent(logic_->view(), logic_->cursors(), &logic_->overlays(), pageColours(*graph_),
-                            liveDe1 ? &*liveDe1 : nullptr);
+                            liveDe1 ? &*liveDe1 : nullptr, source);
+}
+
+std::string CMainDlg::liveRunName() const {
+    const RecordingController* recording = recordingController();
+    if (recording == nullptr) {
+        return "Live run";
+    }
+    // Once saved, the run is known by its saved name.
+    const auto saved = recording->savedFile();
+    const std::string name = (saved ? *saved : recording->tempFile()).filename().string();
+    return name.empty() ? std::string("Live run") : name;
 }
 
 // The page is laid out from the graph's standard size whatever the window's

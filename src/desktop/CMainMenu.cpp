@@ -58,6 +58,10 @@ CMainMenu::CMainMenu(MainWindowLogic& logic, QMainWindow& window)
     axisLabels_->setCheckable(true);
     axisLabels_->setChecked(true);
     connect(axisLabels_, &QAction::toggled, this, &CMainMenu::axisLabelsToggled);
+    legend_ = view->addAction(QStringLiteral("Legend"));
+    legend_->setCheckable(true);
+    legend_->setChecked(true);
+    connect(legend_, &QAction::toggled, this, &CMainMenu::legendToggled);
     view->addSeparator();
     connect(view->addAction(QStringLiteral("X-Axis Scale...")), &QAction::triggered, this,
             [this] { emit gainsRequested(true); });
@@ -87,6 +91,11 @@ void CMainMenu::update() {
 void CMainMenu::setAxisLabelsChecked(bool on) {
     const QSignalBlocker block(axisLabels_);
     axisLabels_->setChecked(on);
+}
+
+void CMainMenu::setLegendChecked(bool on) {
+    const QSignalBlocker block(legend_);
+    legend_->setChecked(on);
 }
 
 QAction* CMainMenu::action(const QString& text) const {

@@ -22,6 +22,7 @@ public:
     // "Close File" / "Close Files" and what may be chosen now.
     void update();
     void setAxisLabelsChecked(bool on);
+    void setLegendChecked(bool on);
     // An entry by its text ("&Open Data File"), in any menu.
     [[nodiscard]] QAction* action(const QString& text) const;
 
@@ -36,6 +37,7 @@ signals:
     void cursorsRequested();
     void windowSizeRequested();
     void axisLabelsToggled(bool on);
+    void legendToggled(bool on);
     void gainsRequested(bool xAxis);
     void offsetsRequested();
     // "&Analysis": the analysis panel beside the graph.
@@ -55,6 +57,7 @@ private:
     QAction* closeData_ = nullptr;
     QAction* rescue_ = nullptr;
     QAction* axisLabels_ = nullptr;
+    QAction* legend_ = nullptr;
     QAction* saveBuffered_ = nullptr;
     QAction* scanSetup_ = nullptr;
 

@@ -2,12 +2,14 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 
 #include "base/TextFormat.h"
 #include "display/Channels.h"
 #include "display/GraphOverlays.h"
 #include "display/GraphView.h"
+#include "desktop/LegendLine.h"
 #include "desktop/NotYet.h"
 
 namespace corvane {
@@ -34,9 +36,16 @@ COverlayTracesDlg::COverlayTracesDlg(GraphView& view, GraphOverlays& overlays, Q
         boxes_[static_cast<std::size_t>(k)] = box;
         grid->addWidget(box, k + 2, 0);
         for (int side = 0; side < 2; ++side) {
-            auto* value = new QLabel(QStringLiteral("0.000"), this);
+            auto* cell = new QWidget(this);
+            auto* row = new QHBoxLayout(cell);
+            row->setContentsMargins(0, 0, 0, 0);
+            auto* line = new LegendLine(cell);
+            auto* value = new QLabel(QStringLiteral("0.000"), cell);
+            row->addWidget(line);
+            row->addWidget(value, 1);
+            lines_[static_cast<std::size_t>(side)][static_cast<std::size_t>(k)] = line;
             readouts_[static_cast<std::size_t>(side)][static_cast<std::size_t>(k)] = value;
-            grid->addWidget(value, k + 2, side + 1);
+            grid->addWidget(cell, k + 2, side + 1);
         }
         const int channel = kChannels[static_cast<std::size_t>(k)];
         connect(box, &QCheckBox::toggled, this, [this, channel](bool on) {
@@ -50,9 +59,12 @@ QLabel* COverlayTracesDlg::readout(bool overlay, int k) const {
     return readouts_[overlay ? 1 : 0][static_cast<std::size_t>(k)];
 }
 
-void COverlayTracesDlg::refresh(const std::optional<SampleRecord>& current,
-                                const std::optional<SampleRecord>& overlay) {
-    names_[0]->setText(qs(visibleText(view_.scene().setPath(0).filename().string())));
+LegendLine* COverlayTracesDlg::line(bool overlay, int k) const { return lines_[overlay ? 1 : 0][static_cast<std::size_t>(k)]; }
+
+void COverlayTracesDlg::refresh(const std::optional<SampleRecord>& current, const std::optional<SampleRecord>& overlay,
+                                const DrawnColours& colours) {
+    const std::string currentName = view_.scene().setPath(0).filename().string();
+    names_[0]->setText(currentName.empty() ? QStringLiteral("Live run") : qs(visibleText(currentName)));
     names_[1]->setText(qs(visibleText(view_.scene().setPath(1).filename().string())));
     for (int k = 0; k < 3; ++k) {
         const int channel = kChannels[static_cast<std::size_t>(k)];
@@ -68,6 +80,9 @@ void COverlayTracesDlg::refresh(const std::optional<SampleRecord>& current,
             const auto& sample = side == 0 ? current : overlay;
             QLabel* label = readouts_[static_cast<std::size_t>(side)][static_cast<std::size_t>(k)];
             label->setVisible(!hidden);
+            // The overlay's traces are dashed on the graph.
+            line(side == 1, k)->setLine(hidden ? std::nullopt : colours[static_cast<std::size_t>(side)][static_cast<std::size_t>(k)],
+                                        side == 1);
             label->setText(sample ? qs(formatText("%.3f", channelValue(channel, *sample)))
                                   : QStringLiteral("0.000"));
         }

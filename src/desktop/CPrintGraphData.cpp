@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QScreen>
 #include <QWidget>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "app/Prompter.h"
 #include "base/TextFormat.h"
 #include "desktop/GraphPageRenderer.h"
+#include "display/TraceLegend.h"
 #include "graph/CGraphCtrl.h"
 
 namespace corvane {
@@ -43,6 +45,14 @@ bool CPrintGraphData::printGraph(const CGraphCtrl& graph, const GraphPageContent
     printer.setDocName(QString::fromLatin1(kDocumentName));
     // The page is laid out from the paper's corner, not the printable area's.
     printer.setFullPage(true);
+    if (QPrinterInfo::availablePrinterNames().isEmpty() && !initialFolder_.empty()) {
+        // With no printer the dialog can only print to a file: it offers one
+        // in the data folder, where the runs are, not in the home folder. (A
+        // name set with a printer there would send the page to the file.)
+        const std::string title = content.documentTitle.empty() ? std::string(kDocumentName) : content.documentTitle;
+        const auto pdf = std::filesystem::path(initialFolder_) / std::filesystem::path(title).replace_extension(".pdf");
+        printer.setOutputFileName(QString::fromStdString(pdf.string()));
+    }
     switch (dialog.run(printer)) {
         case PrintDialogRunner::Result::Cancelled: return true;
         case PrintDialogRunner::Result::Failed: return false;
@@ -58,12 +68,17 @@ bool CPrintGraphData::printGraph(const CGraphCtrl& graph, const GraphPageContent
     return painter.end() && drawn;
 }
 
-std::optional<std::string> CPrintGraphData::askImagePath(const char* title) {
+std::optional<std::string> CPrintGraphData::askImagePath(const char* title, const std::string& runName) {
     FileDialogRequest request;
     request.title = title;
+    // Named after the run, in the folder the runs are in.
+    if (!runName.empty()) {
+        request.defaultName = std::filesystem::path(runName).replace_extension(".png").filename().string();
+    }
     request.filter = kGraphImageFilter;
     request.initialFolder = initialFolder_;
-    request.defaultExtension = "bmp";
+    // PNG first: small, lossless, and read by every notebook and viewer.
+    request.defaultExtension = "png";
     return prompter_.saveFile(request);
 }
 
@@ -81,7 +96,7 @@ void CPrintGraphData::reportSaved(const std::string& path) {
 }
 
 bool CPrintGraphData::saveGraphImage(const CGraphCtrl& graph, const GraphPageContent& content) {
-    const auto path = askImagePath("Save Graph Image");
+    const auto path = askImagePath("Save Graph Image", content.documentTitle);
     if (!path) {
         return true;
     }
@@ -140,6 +155,10 @@ std::array<Rgb, 6> pageColours(const CGraphCtrl& graph) {
         }
     });
     return colours;
+}
+
+GraphLegend pageLegend(const CGraphCtrl& graph, const GraphView& view, const std::string& liveName) {
+    return graph.read([&](const GraphModel& model) { return traceLegend(view, model, liveName); }).value_or(GraphLegend{});
 }
 
 bool saveCapture(const std::string& path, const QImage& image, std::error_code* failure) {

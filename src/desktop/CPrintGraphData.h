@@ -17,6 +17,7 @@ class QWidget;
 namespace corvane {
 
 class CGraphCtrl;
+class GraphView;
 class Prompter;
 
 // The system print dialog as the print command sees it: the dialog edits
@@ -64,8 +65,9 @@ public:
     [[nodiscard]] bool saveWindow(QWidget& window);
 
 private:
-    // The save dialog with the image filter; nothing when cancelled.
-    [[nodiscard]] std::optional<std::string> askImagePath(const char* title);
+    // The save dialog with the image filter, PNG first, in the data folder,
+    // offering the run's name; nothing when cancelled.
+    [[nodiscard]] std::optional<std::string> askImagePath(const char* title, const std::string& runName = {});
     void reportSaved(const std::string& path);
     // A save refused because another writer holds the file says so.
     void reportHeld(const std::string& path, std::error_code failure);
@@ -76,6 +78,9 @@ private:
 
 // The colours of slots 0 to 5 as the graph draws them, for the page's legends.
 [[nodiscard]] std::array<Rgb, 6> pageColours(const CGraphCtrl& graph);
+// The graph's traces as drawn now, named for the legend (traceLegend).
+[[nodiscard]] GraphLegend pageLegend(const CGraphCtrl& graph, const GraphView& view,
+                                     const std::string& liveName = "Live run");
 
 // A captured picture saved in the kind the name gives: bitmaps as they are,
 // PDF and SVG as a page of the picture's size.

@@ -79,7 +79,7 @@ public:
         }
         for (const auto& row : table.rows) {
             for (std::size_t c = 0; c < row.size() && c < widths.size(); ++c) {
-                const double swatch = row[c].swatch ? swatch_ + (row[c].text.empty() ? 0.0 : gap_ / 2) : 0.0;
+                const double swatch = row[c].swatch ? swatchWidth(row[c]) + (row[c].text.empty() ? 0.0 : gap_ / 2) : 0.0;
                 widths[c] = std::max(widths[c], swatch + width(row[c].text));
             }
         }
@@ -121,13 +121,29 @@ public:
     }
 
 private:
+    // A trace's line is twice as long as a box, so its dashes show.
+    [[nodiscard]] double swatchWidth(const PageCell& cell) const { return cell.line ? 2 * swatch_ : swatch_; }
+
     void cell(QPointF at, const PageCell& cell) {
         double x = at.x();
         if (cell.swatch) {
-            const QRectF box(x, at.y() + (line_ - swatch_) / 2, swatch_, swatch_);
-            painter_.fillRect(box, QColor(cell.swatch->r, cell.swatch->g, cell.swatch->b));
-            painter_.drawRect(box);
-            x += swatch_ + gap_ / 2;
+            const QColor colour(cell.swatch->r, cell.swatch->g, cell.swatch->b);
+            const QRectF box(x, at.y() + (line_ - swatch_) / 2, swatchWidth(cell), swatch_);
+            if (cell.line) {
+                // The trace's own line: its colour and, for an overlay, its dashes.
+                painter_.save();
+                QPen pen(colour, std::max(1.0, swatch_ / 6));
+                if (cell.dashed) {
+                    pen.setDashPattern({2.5, 2.0});
+                }
+                painter_.setPen(pen);
+                painter_.drawLine(QPointF(box.left(), box.center().y()), QPointF(box.right(), box.center().y()));
+                painter_.restore();
+            } else {
+                painter_.fillRect(box, colour);
+                painter_.drawRect(box);
+            }
+            x += box.width() + gap_ / 2;
         }
         text({x, at.y()}, cell.text);
     }
@@ -151,11 +167,17 @@ void drawAxes(QPainter& painter, PageWriter& w, const PageGeometry& g, const Gra
         const double half = w.width(label.text) / 2 + w.line();
         painter.drawText(QRectF(x - half, labelTop, 2 * half, w.line()), Qt::AlignCenter, qt(label.text));
     }
+    double leftLabels = 0.0;
+    double rightLabels = 0.0;
     auto yLabels = [&](double lo, double hi, bool right) {
-        for (const AxisLabel& label : yAxisLabels(lo, hi)) {
+        for (const AxisLabel& label : yAxisLabels(lo, hi, model.logScale())) {
             const double y = plot.bottom() - plot.height() * label.at;
             const double width = w.width(label.text) + w.line();
             const double x = right ? plot.right() + w.gap() : plot.left() - w.gap() - width;
+            (right ? rightLabels : leftLabels) = std::max(right ? rightLabels : leftLabels, width);
+            // A tick on the frame where the label's value lies.
+            painter.drawLine(QPointF(right ? plot.right() : plot.left() - w.gap() / 2, y),
+                             QPointF(right ? plot.right() + w.gap() / 2 : plot.left(), y));
             painter.drawText(QRectF(x, y - w.line() / 2, width, w.line()),
                              (right ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter, qt(label.text));
         }
@@ -169,6 +191,25 @@ void drawAxes(QPainter& painter, PageWriter& w, const PageGeometry& g, const Gra
     const QFontMetricsF large(w.large(), painter.device());
     painter.drawText(QRectF(plot.left(), labelTop + w.line(), plot.width(), large.height() * 1.2), Qt::AlignCenter,
                      qt(xAxisTitle(content.xAxis)));
+    // The y titles run up the left side and down the right, beside the labels.
+    auto yTitle = [&](const std::string& title, bool right) {
+        if (title.empty()) {
+            return;
+        }
+        const double labels = right ? rightLabels : leftLabels;
+        const double centre = right ? plot.right() + w.gap() + labels + large.height() * 0.7
+                                    : plot.left() - w.gap() - labels - large.height() * 0.7;
+        painter.save();
+        painter.translate(centre, plot.center().y());
+        painter.rotate(right ? 90.0 : -90.0);
+        painter.drawText(QRectF(-plot.height() / 2, -large.height() * 0.6, plot.height(), large.height() * 1.2),
+                         Qt::AlignCenter, qt(title));
+        painter.restore();
+    };
+    yTitle(content.yTitle, false);
+    if (content.yyLabels) {
+        yTitle(content.yyTitle, true);
+    }
     painter.setFont(w.small());
 }
 
@@ -193,6 +234,9 @@ void drawBlocks(PageWriter& w, const PageGeometry& g, const GraphPageContent& co
         rowHeight = std::max(rowHeight, size.height());
         return at;
     };
+    if (!content.legend.empty()) {
+        w.table(place(w.tableSize(content.legend)), content.legend);
+    }
     for (const PageLines& block : content.readouts) {
         w.lines(place(w.linesSize(block)), block);
     }

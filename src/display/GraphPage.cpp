@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "base/TextFormat.h"
+#include "graph/AxisTicks.h"
 
 namespace corvane {
 
@@ -11,7 +12,10 @@ namespace {
 constexpr double kPointsPerInch = 72.0;
 // The resolution the page's font sizes are counted at.
 constexpr double kLayoutDpi = 100.0;
-constexpr int kYDivisions = 4;
+// As many y labels as the window's axis shows on the standard graph.
+constexpr int kMostYLabels = 7;
+constexpr double kLandscapePlotInches = 9.5;
+constexpr double kLandscapePageInches = 11.0;
 
 int inches(double dpi, double in) { return static_cast<int>(dpi * in + 0.5); }
 
@@ -28,8 +32,14 @@ PageGeometry pageGeometry(PageTarget target) {
     g.plot.top = inches(dpi, target.landscape ? 1.2 : 3.5);
     g.plot.right = g.plot.left + static_cast<int>(g.s * kStandardPlotWidth + 0.5);
     g.plot.bottom = g.plot.top + static_cast<int>(g.s * kStandardPlotHeight + 0.5);
-    g.smallFontPoints = 4.0 * g.s;
-    g.largeFontPoints = 6.0 * g.s;
+    // The fonts follow the page's width, not the plot's: text set for the
+    // portrait page's narrow plot (5 in against 9.5) came out half the
+    // landscape size and too small to read; against the page's width it is
+    // now as large as on a landscape page.
+    const double pageInches = target.landscape ? 11.0 : 8.5;
+    const double textScale = dpi * kLandscapePlotInches / kStandardPlotWidth * pageInches / kLandscapePageInches;
+    g.smallFontPoints = 4.0 * textScale;
+    g.largeFontPoints = 6.0 * textScale;
     g.smallFontPixels = g.smallFontPoints * kLayoutDpi / kPointsPerInch;
     g.largeFontPixels = g.largeFontPoints * kLayoutDpi / kPointsPerInch;
     g.framePen = 2.0 * g.s;
@@ -100,11 +110,13 @@ std::vector<AxisLabel> xAxisLabels(double xMin, double xMax, bool tenDivisions, 
     return labels;
 }
 
-std::vector<AxisLabel> yAxisLabels(double yMin, double yMax) {
+std::vector<AxisLabel> yAxisLabels(double yMin, double yMax, bool logScale) {
     std::vector<AxisLabel> labels;
-    for (int i = 0; i <= kYDivisions; ++i) {
-        const double at = static_cast<double>(i) / kYDivisions;
-        labels.push_back({formatText("%.5f", yMin + (yMax - yMin) * at), at});
+    if (!(yMax > yMin)) {
+        return labels;
+    }
+    for (AxisTick& tick : logScale ? logTicks(yMin, yMax) : linearTicks(yMin, yMax, kMostYLabels)) {
+        labels.push_back({std::move(tick.label), (tick.value - yMin) / (yMax - yMin)});
     }
     return labels;
 }

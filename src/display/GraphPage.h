@@ -57,9 +57,10 @@ enum class PageFileKind { Bmp, Png, Tiff, Pdf, Svg };
 [[nodiscard]] PageFileKind pageFileKind(std::string_view path);
 [[nodiscard]] const char* pageFileKindName(PageFileKind kind);
 
-// The save dialog's filter: the three bitmap kinds, then PDF and SVG.
+// The save dialog's filter: PNG first (the dialog's default), the other
+// bitmap kinds, then PDF and SVG.
 inline constexpr const char* kGraphImageFilter =
-    "Bitmap Files (*.bmp)|*.bmp|PNG Files (*.png)|*.png|TIFF Files (*.tif)|*.tif|"
+    "PNG Files (*.png)|*.png|Bitmap Files (*.bmp)|*.bmp|TIFF Files (*.tif)|*.tif|"
     "PDF Files (*.pdf)|*.pdf|SVG Files (*.svg)|*.svg|All Files (*.*)|*.*||";
 
 // One axis label: its text and where it goes along the axis (0 at the left
@@ -72,8 +73,11 @@ struct AxisLabel {
 // A label under every vertical grid line and both ends: 11 with ten
 // divisions, 6 with five; "%.2f" in mm, "%.0f" by sample number.
 [[nodiscard]] std::vector<AxisLabel> xAxisLabels(double xMin, double xMax, bool tenDivisions, XAxisType axis);
-// Labels at the horizontal grid lines and both ends of a y axis, "%.5f".
-[[nodiscard]] std::vector<AxisLabel> yAxisLabels(double yMin, double yMax);
+// The labels of a y axis at round values (1, 2 or 5 times a power of ten),
+// as the window's axes have them, with as many decimals as the step needs;
+// on a log axis one per decade. Labels a page can read at a glance and a
+// notebook can quote, rather than the grid lines' odd values.
+[[nodiscard]] std::vector<AxisLabel> yAxisLabels(double yMin, double yMax, bool logScale = false);
 [[nodiscard]] const char* xAxisTitle(XAxisType axis);
 
 }  // namespace corvane

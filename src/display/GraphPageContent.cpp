@@ -1,12 +1,14 @@
 #include "display/GraphPageContent.h"
 
 #include <cmath>
+#include <limits>
 
 #include "display/GraphCursors.h"
 #include "display/GraphOverlays.h"
 #include "display/GraphView.h"
 #include "display/RunTraces.h"
 #include "display/StandardRun.h"
+#include "display/TraceLegend.h"
 #include "runs/Em1RunWriter.h"
 #include "runs/RunRecorder.h"
 
@@ -30,14 +32,10 @@ PageSet pageSet(const RunDataFile* file, const std::filesystem::path& path, cons
     return set;
 }
 
-// The sample number a readout names: on an axis by sample count the x
-// itself (in samples), by position the row nearest the position.
-int scanAt(const RunDataFile* file, double x, XUnits units, double shift) {
-    if (!units.byPosition || file == nullptr) {
-        return static_cast<int>(std::lround(std::max(0.0, (x - shift) / units.scale)));
-    }
-    const auto row = fileIndexAt(*file, x - shift, units);
-    return row ? static_cast<int>(*row) : 0;
+// The sample number a readout names: the sample the set draws at x, on
+// every axis (a live run's by its ring, not the x in mm).
+long long scanAt(const Scene& scene, int set, double x, XAxisType axis) {
+    return scene.sampleNumberAt(set, x, axis).value_or(0);
 }
 
 // Sets from other instruments share an axis chosen for them (ml where every
@@ -51,6 +49,16 @@ std::string compareAxisNote(const Scene& scene, XAxisType axis) {
     return {};
 }
 
+// A profile of another instrument has one channel: its sample's second
+// channel and ratio are nothing to read.
+std::optional<SampleRecord> readable(const RunDataFile* file, std::optional<SampleRecord> sample) {
+    if (sample && file != nullptr && file->isProfile()) {
+        sample->absorbanceB = std::numeric_limits<double>::quiet_NaN();
+        sample->ratio = std::numeric_limits<double>::quiet_NaN();
+    }
+    return sample;
+}
+
 PageFractionation fractionationOf(const GraphOverlays* overlays) {
     if (overlays == nullptr || overlays->standardRun() == nullptr) {
         return PageFractionation::None;
@@ -62,7 +70,8 @@ PageFractionation fractionationOf(const GraphOverlays* overlays) {
 }  // namespace
 
 GraphPageContent graphPageContent(const GraphView& view, const GraphCursors& cursors, const GraphOverlays* overlays,
-                                  const std::array<Rgb, 6>& colours, const RunDescription* liveDe1) {
+                                  const std::array<Rgb, 6>& colours, const RunDescription* liveDe1,
+                                  const PageSource& source) {
     GraphPageContent page;
     const Scene& scene = view.scene();
     // The current run is set 0; in a compare window set 0, the reference,
@@ -72,6 +81,13 @@ GraphPageContent graphPageContent(const GraphView& view, const GraphCursors& cur
     const XAxisType axis = view.axes().xAxisType();
     const bool fluorescence = isFluorescence(file);
     page.xAxis = axis;
+    const YAxisTitles titles = yAxisTitles(view);
+    page.yTitle = titles.y;
+    page.yyTitle = titles.yy;
+    if (source.legendShown) {
+        page.legend = legendTable(source.drawn);
+    }
+    const std::string liveName = source.liveName.empty() ? std::string("Live run") : source.liveName;
 
     if (compared) {
         page.documentTitle =
@@ -83,7 +99,7 @@ GraphPageContent graphPageContent(const GraphView& view, const GraphCursors& cur
         }
         page.compareLegend = compareLegend(sets, compareAxisNote(scene, axis));
     } else {
-        page.documentTitle = file != nullptr ? scene.setPath(0).filename().string() : std::string("Live run");
+        page.documentTitle = file != nullptr ? scene.setPath(0).filename().string() : liveName;
         // The ratio has its own axis on the right, except on DE-1 data,
         // where its channel holds the event marks.
         page.yyLabels = (view.axes().channelShown(kChannelRatio) && !view.de1Mode()) ||
@@ -91,9 +107,13 @@ GraphPageContent graphPageContent(const GraphView& view, const GraphCursors& cur
         std::vector<PageSet> sets;
         sets.push_back(pageSet(file, file != nullptr ? scene.setPath(0) : std::filesystem::path(page.documentTitle),
                                scene.offsets().placement(0), colours[0]));
+        if (file == nullptr) {
+            // A live run has no header to read: it started when the recording did.
+            sets.back().recorded = source.liveStarted;
+        }
         if (scene.setCount() > 1) {
             sets.push_back(pageSet(scene.setFile(1), scene.setPath(1), scene.offsets().placement(1), colours[3]));
-            page.overlayLegend = overlayLegend(colours, fluorescence);
+            page.overlayLegend = overlayLegend(source.drawn);
         }
         page.header = headerTable(sets);
     }
@@ -103,14 +123,13 @@ GraphPageContent graphPageContent(const GraphView& view, const GraphCursors& cur
         const std::filesystem::path current = file != nullptr ? scene.setPath(0) : std::filesystem::path();
         page.readouts.push_back(runReadout("CURRENT:", current.parent_path().filename().string(),
                                            file != nullptr ? current.filename().string() : page.documentTitle,
-                                           view.sampleAt(0, *at), scanAt(file, *at, scene.unitsOf(0, axis), view.xShiftOf(0)),
+                                           readable(file, view.sampleAt(0, *at)), scanAt(scene, 0, *at, axis),
                                            fluorescence));
         if (scene.setCount() > 1) {
             const std::filesystem::path overlay = scene.setPath(1);
             page.readouts.push_back(runReadout("OVERLAY:", overlay.parent_path().filename().string(),
-                                               overlay.filename().string(), view.sampleAt(1, *at),
-                                               scanAt(scene.setFile(1), *at, scene.unitsOf(1, axis), view.xShiftOf(1)),
-                                               isFluorescence(scene.setFile(1))));
+                                               overlay.filename().string(), readable(scene.setFile(1), view.sampleAt(1, *at)),
+                                               scanAt(scene, 1, *at, axis), isFluorescence(scene.setFile(1))));
         }
     }
     for (const CursorRecord& cursor : cursors.records()) {

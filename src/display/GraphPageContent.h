@@ -1,10 +1,13 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "display/PageTexts.h"
+#include "base/CalendarTime.h"
+#include "graph/GraphLegend.h"
 #include "graph/Rgb.h"
 
 namespace corvane {
@@ -23,13 +26,26 @@ struct GraphPageContent {
     XAxisType xAxis = XAxisType::SampleNumber;
     // The ranges and divisions are the model's, as the plot draws them.
     bool yyLabels = false;  // the right-hand axis carries values
+    std::string yTitle;
+    std::string yyTitle;  // empty: no title on the right
 
     PageTable header;         // the current run (and the overlay)
     PageTable compareLegend;  // compare mode only
     PageTable overlayLegend;  // with an overlay only
+    PageTable legend;         // the graph's legend, while it is shown
     std::vector<PageLines> readouts;
     std::vector<PageLines> cursorBlocks;
     PageLines settingsBox;  // DE-1 runs only
+};
+
+// What the page takes from the window beside the view: the traces as the
+// graph draws them (traceLegend), whether its legend is shown, and the live
+// run's file name and start (a live run not recorded: when the page is made).
+struct PageSource {
+    GraphLegend drawn;
+    bool legendShown = true;
+    std::string liveName;
+    std::optional<CalendarTime> liveStarted;
 };
 
 // The page content of a window's graph as it is now: the shown run (or the
@@ -41,6 +57,7 @@ struct GraphPageContent {
 // settings box of a live DE-1 page comes from it.
 [[nodiscard]] GraphPageContent graphPageContent(const GraphView& view, const GraphCursors& cursors,
                                                 const GraphOverlays* overlays, const std::array<Rgb, 6>& colours,
-                                                const RunDescription* liveDe1 = nullptr);
+                                                const RunDescription* liveDe1 = nullptr,
+                                                const PageSource& source = {});
 
 }  // namespace corvane

@@ -196,6 +196,16 @@ std::optional<SampleRecord> LiveScene::currentSampleAt(double x, XAxisType axis)
     return found;
 }
 
+std::optional<long long> LiveScene::currentSampleNumberAt(double x, XAxisType axis) const {
+    std::optional<long long> number;
+    feed_.read([&](const LiveSamples& ring, std::uint64_t) {
+        if (const auto k = liveIndexAt(ring, x, unitsOf(0, axis))) {
+            number = static_cast<long long>(ring.at(*k).number);
+        }
+    });
+    return number;
+}
+
 AlignTrace LiveScene::currentAlignTrace() const {
     AlignTrace live;
     feed_.read([&](const LiveSamples& ring, std::uint64_t) {

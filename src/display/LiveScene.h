@@ -59,6 +59,7 @@ protected:
     [[nodiscard]] const RunDataFile* currentFile() const override { return nullptr; }
     [[nodiscard]] std::filesystem::path currentPath() const override { return {}; }
     [[nodiscard]] std::optional<SampleRecord> currentSampleAt(double x, XAxisType axis) const override;
+    [[nodiscard]] std::optional<long long> currentSampleNumberAt(double x, XAxisType axis) const override;
     [[nodiscard]] AlignTrace currentAlignTrace() const override;
 
 private:

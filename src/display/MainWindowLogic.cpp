@@ -128,6 +128,7 @@ bool MainWindowLogic::loadPreferences() {
     setupHost_.setCollection(loadCollectionVolume(env_.startupFolder, userName_), setupHost_.fractionationKind());
     axisLabels_ = loaded->axisLabels;
     stopAtScanEnd_ = loaded->stopAtScanEnd;
+    legend_ = loaded->legend;
     return true;
 }
 

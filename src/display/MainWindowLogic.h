@@ -121,6 +121,8 @@ public:
     // Graph Options' "Stop recording at the end of the scan" ("stopatscanend").
     [[nodiscard]] bool stopAtScanEnd() const { return stopAtScanEnd_; }
     void setStopAtScanEnd(bool on);
+    // View > "Legend" as loaded ("legend").
+    [[nodiscard]] bool legendShown() const { return legend_; }
 
     // --- Commands that reach more than one piece ---
     // A channel check box: the trace and its readout, saved at once.
@@ -182,6 +184,7 @@ private:
     std::string userName_;
     bool axisLabels_ = true;
     bool stopAtScanEnd_ = true;
+    bool legend_ = true;
 };
 
 }  // namespace corvane

@@ -1,5 +1,9 @@
 #include "display/PageTexts.h"
 
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
 #include "base/TextFormat.h"
 #include "runs/Em1Settings.h"
 #include "runs/RunInfo.h"
@@ -71,28 +75,54 @@ PageTable compareLegend(const std::vector<PageSet>& sets, const std::string& axi
     return table;
 }
 
-PageTable overlayLegend(const std::array<Rgb, 6>& colours, bool fluorescence) {
+PageTable overlayLegend(const GraphLegend& drawn) {
     PageTable table;
     table.columns = {{"", ""}, {"", "CURRENT"}, {"", "OVERLAY"}};
-    const char* names[3] = {"(Abs A)", fluorescence ? "(Fluorescence)" : "(Abs B)", "(AbsA/AbsB)"};
-    for (std::size_t i = 0; i < 3; ++i) {
-        table.rows.push_back({{names[i], {}}, {"", colours[i]}, {"", colours[i + 3]}});
+    for (const LegendEntry& entry : drawn) {
+        if (entry.set != 0 && entry.set != 1) {
+            continue;
+        }
+        const std::string name = "(" + entry.name + ")";
+        const std::size_t column = entry.set == 0 ? 1 : 2;
+        auto row = std::find_if(table.rows.begin(), table.rows.end(), [&](const std::vector<PageCell>& r) {
+            return r[0].text == name && !r[column].swatch;
+        });
+        if (row == table.rows.end()) {
+            table.rows.push_back({{name, {}}, {"", {}}, {"", {}}});
+            row = table.rows.end() - 1;
+        }
+        (*row)[column].swatch = entry.colour;
+    }
+    return table;
+}
+
+PageTable legendTable(const GraphLegend& drawn) {
+    PageTable table;
+    table.columns = {{"", "Trace"}, {"", "File"}};
+    for (const LegendEntry& entry : drawn) {
+        PageCell trace{entry.name, entry.colour, !entry.marks, entry.dashed};
+        table.rows.push_back({trace, {entry.file, {}}});
     }
     return table;
 }
 
 PageLines runReadout(const char* which, const std::string& folder, const std::string& name,
-                     const std::optional<SampleRecord>& sample, int scan, bool fluorescence) {
+                     const std::optional<SampleRecord>& sample, long long scan, bool fluorescence) {
     PageLines lines;
-    lines.push_back(formatText("%s %s", which, folder.empty() ? name.c_str()
-                                                               : formatText("%s\\%s", folder.c_str(), name.c_str()).c_str()));
+    const std::string shown = folder.empty() ? name : (std::filesystem::path(folder) / name).string();
+    lines.push_back(formatText("%s %s", which, shown.c_str()));
     if (!sample) {
         return lines;
     }
-    lines.push_back(formatText("Scan: %d", scan));
-    lines.push_back("Abs A: " + g3(sample->absorbanceA));
-    lines.push_back((fluorescence ? "Fluorescence: " : "Abs B: ") + g3(sample->absorbanceB));
-    lines.push_back("AbsA/AbsB: " + g3(sample->ratio));
+    lines.push_back(formatText("Scan: %lld", scan));
+    const auto value = [&](const char* label, double v) {
+        if (std::isfinite(v)) {
+            lines.push_back(label + g3(v));
+        }
+    };
+    value("Abs A: ", sample->absorbanceA);
+    value(fluorescence ? "Fluorescence: " : "Abs B: ", sample->absorbanceB);
+    value("AbsA/AbsB: ", sample->ratio);
     return lines;
 }
 

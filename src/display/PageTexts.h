@@ -8,6 +8,7 @@
 #include "base/CalendarTime.h"
 #include "display/AxisState.h"
 #include "compare/CompareOffsets.h"
+#include "graph/GraphLegend.h"
 #include "graph/Rgb.h"
 #include "runs/SampleRecord.h"
 
@@ -21,6 +22,9 @@ struct RunInfo;
 struct PageCell {
     std::string text;
     std::optional<Rgb> swatch;
+    // The swatch as a short line of the trace's style instead of a box.
+    bool line = false;
+    bool dashed = false;
 };
 
 // A table of the page: column headings of up to two lines, then rows.
@@ -50,18 +54,24 @@ struct PageSet {
 // The compare legend: the same per set, with a colour box in the set's colour;
 // axisNote, if any, over the file names (which x the sets share).
 [[nodiscard]] PageTable compareLegend(const std::vector<PageSet>& sets, const std::string& axisNote = {});
-// With an overlay: which colour is which channel of the current run and of
-// the overlay. colours holds slots 0 to 5 (current Abs A, Abs B, ratio, then
-// the overlay's).
-[[nodiscard]] PageTable overlayLegend(const std::array<Rgb, 6>& colours, bool fluorescence);
+// With an overlay: which colour is which trace of the current run and of
+// the overlay, named as the graph's legend names them (a profile by its
+// unit, not as the ratio whose slot it takes): one row per name, the
+// current run's swatch and the overlay's where each has that trace.
+[[nodiscard]] PageTable overlayLegend(const GraphLegend& drawn);
+// The graph's legend as a page table: each drawn trace's line in its colour
+// and style, its name and its file.
+[[nodiscard]] PageTable legendTable(const GraphLegend& drawn);
 
 // A block of lines drawn together, its first line the title.
 using PageLines = std::vector<std::string>;
 
 // A run's values at the main cursor: "CURRENT:" or "OVERLAY:" with the file
-// shown as folder\name, its scan (sample number) and "%.3G" values.
+// shown as folder and name joined by the platform's separator, its scan
+// (sample number) and "%.3G" values; a value the run does not have (a
+// profile's second channel and ratio) is left out.
 [[nodiscard]] PageLines runReadout(const char* which, const std::string& folder, const std::string& name,
-                                   const std::optional<SampleRecord>& sample, int scan, bool fluorescence);
+                                   const std::optional<SampleRecord>& sample, long long scan, bool fluorescence);
 // One cursor's block: its label, then the sample's counts and values.
 [[nodiscard]] PageLines cursorReadout(double position, XAxisType axis, const std::optional<SampleRecord>& sample,
                                       bool fluorescence);

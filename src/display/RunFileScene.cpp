@@ -159,4 +159,9 @@ std::optional<SampleRecord> RunFileScene::currentSampleAt(double x, XAxisType ax
     return fileSampleAt(file_, x, unitsOf(0, axis), xShiftOf(0, axis));
 }
 
+std::optional<long long> RunFileScene::currentSampleNumberAt(double x, XAxisType axis) const {
+    const auto row = fileIndexAt(file_, x - xShiftOf(0, axis), unitsOf(0, axis));
+    return row ? std::optional(static_cast<long long>(*row)) : std::nullopt;
+}
+
 }  // namespace corvane

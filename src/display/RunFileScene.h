@@ -38,6 +38,7 @@ protected:
     [[nodiscard]] const RunDataFile* currentFile() const override { return &file_; }
     [[nodiscard]] std::filesystem::path currentPath() const override { return path_; }
     [[nodiscard]] std::optional<SampleRecord> currentSampleAt(double x, XAxisType axis) const override;
+    [[nodiscard]] std::optional<long long> currentSampleNumberAt(double x, XAxisType axis) const override;
     [[nodiscard]] AlignTrace currentAlignTrace() const override { return alignTraceOf(file_); }
 
 private:

@@ -35,6 +35,17 @@ std::optional<SampleRecord> RunScene::sampleAt(int set, double x, XAxisType axis
     return fileSampleAt(items_.overlay()->file(), x, unitsOf(1, axis), xShiftOf(1, axis));
 }
 
+std::optional<long long> RunScene::sampleNumberAt(int set, double x, XAxisType axis) const {
+    if (set == 0) {
+        return currentSampleNumberAt(x, axis);
+    }
+    if (set != 1 || items_.overlay() == nullptr) {
+        return std::nullopt;
+    }
+    const auto row = fileIndexAt(items_.overlay()->file(), x - xShiftOf(1, axis), unitsOf(1, axis));
+    return row ? std::optional(static_cast<long long>(*row)) : std::nullopt;
+}
+
 std::vector<AlignTrace> RunScene::alignTraces() const {
     std::vector<AlignTrace> traces{currentAlignTrace()};
     if (items_.overlay() != nullptr) {

@@ -22,6 +22,7 @@ public:
     // An overlay's traces may be dragged; the current run stays where it is.
     [[nodiscard]] bool draggable(int slot) const override;
     [[nodiscard]] std::optional<SampleRecord> sampleAt(int set, double x, XAxisType axis) const override;
+    [[nodiscard]] std::optional<long long> sampleNumberAt(int set, double x, XAxisType axis) const override;
     [[nodiscard]] std::vector<AlignTrace> alignTraces() const override;
 
 protected:
@@ -29,6 +30,7 @@ protected:
     [[nodiscard]] virtual const RunDataFile* currentFile() const = 0;
     [[nodiscard]] virtual std::filesystem::path currentPath() const = 0;
     [[nodiscard]] virtual std::optional<SampleRecord> currentSampleAt(double x, XAxisType axis) const = 0;
+    [[nodiscard]] virtual std::optional<long long> currentSampleNumberAt(double x, XAxisType axis) const = 0;
     [[nodiscard]] virtual AlignTrace currentAlignTrace() const = 0;
     // How far the current run's marks are drawn earlier on an axis.
     [[nodiscard]] double markOffset(XAxisType axis) const;

@@ -68,6 +68,12 @@ public:
     // The sample of a set drawn at x (its shift taken off); nothing where
     // the set has none.
     [[nodiscard]] virtual std::optional<SampleRecord> sampleAt(int set, double x, XAxisType axis) const = 0;
+    // The sample number of that sample (a live run counts from its start);
+    // nothing where the set has none.
+    [[nodiscard]] virtual std::optional<long long> sampleNumberAt(int /*set*/, double /*x*/,
+                                                                  XAxisType /*axis*/) const {
+        return std::nullopt;
+    }
     // The x range after an axis switch or X auto-scale: what shows the data
     // whole, or nothing for a live run, whose window starts at 0.
     [[nodiscard]] virtual std::optional<AxisRange> fitX(XAxisType axis, bool xAutoScale) const = 0;

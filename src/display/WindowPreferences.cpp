@@ -42,6 +42,7 @@ std::optional<WindowPreferences::Loaded> WindowPreferences::load() {
     loaded.lastUser = prefs.lastUser();
     loaded.axisLabels = prefs.axisLabels();
     loaded.stopAtScanEnd = prefs.stopAtScanEnd();
+    loaded.legend = prefs.legend();
     return loaded;
 }
 
@@ -103,6 +104,12 @@ void WindowPreferences::saveAxisLabels(bool on) {
 void WindowPreferences::saveStopAtScanEnd(bool on) {
     if (Preferences prefs(startup_); prefs.present()) {
         prefs.setStopAtScanEnd(on);
+    }
+}
+
+void WindowPreferences::saveLegend(bool on) {
+    if (Preferences prefs(startup_); prefs.present()) {
+        prefs.setLegend(on);
     }
 }
 

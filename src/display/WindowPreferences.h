@@ -28,6 +28,7 @@ public:
         std::string lastUser;
         bool axisLabels = true;
         bool stopAtScanEnd = true;
+        bool legend = true;
     };
 
     WindowPreferences(std::filesystem::path startupFolder, Prompter& prompter);
@@ -49,6 +50,8 @@ public:
     void saveAxisLabels(bool on);
     // Graph Options' "Stop recording at the end of the scan", kept at once.
     void saveStopAtScanEnd(bool on);
+    // View > "Legend", kept at once.
+    void saveLegend(bool on);
     // A standard run was chosen: "showpresetruns" becomes 0.
     void hidePresetRuns();
     // The multiple data sets dialog's colours (r | g << 8 | b << 16, the

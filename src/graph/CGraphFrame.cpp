@@ -24,6 +24,10 @@ constexpr double kLabelPoints = 8.0;
 // Labels keep at least this much room between them.
 constexpr int kXLabelSpacing = 80;
 constexpr int kYLabelSpacing = 36;
+// A legend entry: its line sample, the gap to its text, the gap to the next.
+constexpr int kLegendLine = 24;
+constexpr int kLegendTextGap = 4;
+constexpr int kLegendEntryGap = 16;
 
 }  // namespace
 
@@ -49,15 +53,89 @@ void CGraphFrame::setTitles(const QString& x, const QString& y, const QString& y
     update();
 }
 
+void CGraphFrame::setLegend(GraphLegend legend) {
+    if (legend == legend_) {
+        return;
+    }
+    legend_ = std::move(legend);
+    placeGraph();
+    update();
+}
+
+void CGraphFrame::setLegendShown(bool shown) {
+    legendShown_ = shown;
+    placeGraph();
+    update();
+}
+
+namespace {
+
+QString legendText(const LegendEntry& entry) {
+    return entry.file.empty() ? QString::fromStdString(entry.name)
+                              : QStringLiteral("%1  %2").arg(QString::fromStdString(entry.name),
+                                                             QString::fromStdString(entry.file));
+}
+
+}  // namespace
+
+std::vector<QRect> CGraphFrame::legendPlaces() const {
+    std::vector<QRect> places;
+    if (!legendShown_) {
+        return places;
+    }
+    const QFontMetrics metrics(font());
+    const int line = metrics.height() + 2;
+    const int left = labelsShown_ ? 8 : 2;
+    int x = left;
+    int y = 2;
+    for (const LegendEntry& entry : legend_) {
+        const int w = kLegendLine + kLegendTextGap + metrics.horizontalAdvance(legendText(entry));
+        if (x > left && x + w > width() - 2) {
+            x = left;
+            y += line;
+        }
+        places.emplace_back(x, y, w, line);
+        x += w + kLegendEntryGap;
+    }
+    return places;
+}
+
+void CGraphFrame::drawLegend(QPainter& painter) const {
+    const auto places = legendPlaces();
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        const LegendEntry& entry = legend_[i];
+        const QRect& at = places[i];
+        const QColor colour(entry.colour.r, entry.colour.g, entry.colour.b);
+        const int mid = at.center().y();
+        painter.save();
+        if (entry.marks) {
+            // Marks are ticks on the plot: three of them.
+            painter.setPen(QPen(colour, 2));
+            for (int k = 0; k < 3; ++k) {
+                const int tx = at.left() + 4 + k * 8;
+                painter.drawLine(tx, mid - 4, tx, mid + 4);
+            }
+        } else {
+            painter.setPen(QPen(colour, 2, entry.dashed ? Qt::DashLine : Qt::SolidLine));
+            painter.drawLine(at.left() + 1, mid, at.left() + kLegendLine - 2, mid);
+        }
+        painter.restore();
+        painter.drawText(QRect(at.left() + kLegendLine + kLegendTextGap, at.top(), at.width(), at.height()),
+                         Qt::AlignLeft | Qt::AlignVCenter, legendText(entry));
+    }
+}
+
 void CGraphFrame::placeGraph() {
+    const auto places = legendPlaces();
+    const int legendHeight = places.empty() ? 0 : places.back().bottom() + 2;
     if (!labelsShown_) {
-        graph_.setGeometry(rect());
+        graph_.setGeometry(0, legendHeight, width(), std::max(1, height() - legendHeight));
         return;
     }
     const double s = font().pointSizeF() > 0 ? font().pointSizeF() / kLabelPoints : 1.0;
     const auto margin = [s](int pixels) { return static_cast<int>(pixels * s + 0.5); };
     const int left = margin(kLeftMargin);
-    const int top = margin(kTopMargin);
+    const int top = margin(kTopMargin) + legendHeight;
     const int right = margin(yyTitle_.isEmpty() ? kRightMarginBare : kRightMargin);
     graph_.setGeometry(left, top, std::max(1, width() - left - right),
                        std::max(1, height() - top - margin(kBottomMargin)));
@@ -129,12 +207,13 @@ void CGraphFrame::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
     drawn_ = currentAxes();
+    painter.setPen(palette().windowText().color());
+    drawLegend(painter);
     if (!labelsShown_) {
         return;
     }
     const QRect plot = graph_.geometry();
     const QFontMetrics metrics(font());
-    painter.setPen(palette().windowText().color());
     painter.drawRect(plot.adjusted(-1, -1, 0, 0));
 
     for (const auto& placed : xTicks()) {

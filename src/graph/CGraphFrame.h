@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <QWidget>
 #include <vector>
 
 #include "graph/AxisTicks.h"
+#include "graph/GraphLegend.h"
+
+class QPainter;
 
 namespace corvane {
 
@@ -41,6 +45,14 @@ public:
     // An empty yy title leaves the right axis unlabelled.
     void setTitles(const QString& x, const QString& y, const QString& yy);
     [[nodiscard]] const QString& xTitle() const { return xTitle_; }
+    // The legend over the plot: each drawn trace's line, name and file, in
+    // rows as wide as the frame. Hidden, or with no entries, it takes no room.
+    void setLegend(GraphLegend legend);
+    void setLegendShown(bool shown);
+    [[nodiscard]] bool legendShown() const { return legendShown_; }
+    [[nodiscard]] const GraphLegend& legend() const { return legend_; }
+    // Where each entry is drawn (frame pixels), in the legend's order.
+    [[nodiscard]] std::vector<QRect> legendPlaces() const;
 
     // The ticks as drawn now, for tests: value, label and the pixel of the
     // frame the tick points at.
@@ -59,10 +71,13 @@ protected:
 
 private:
     void placeGraph();
+    void drawLegend(QPainter& painter) const;
     [[nodiscard]] FrameAxes currentAxes() const;
 
     CGraphCtrl& graph_;
     bool labelsShown_ = true;
+    bool legendShown_ = true;
+    GraphLegend legend_;
     QString xTitle_;
     QString yTitle_;
     QString yyTitle_;

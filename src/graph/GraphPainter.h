@@ -20,7 +20,7 @@ namespace corvane {
 // or a large bitmap.
 struct GraphPaintStyle {
     double scale = 1.0;      // stretches label boxes, markers, handle boxes, ...
-    double lineWidth = 1.0;  // traces, ticks, cursors, boxes (dashed traces stay 1 px)
+    double lineWidth = 1.0;  // traces, ticks, cursors, boxes (dashed traces half as wide, at least 1 px)
     double gridWidth = 1.0;
     Rgb gridColour{0, 0, 0};
     double fontPixelSize = 11.0;  // 8 points at 96 dpi

@@ -112,6 +112,11 @@ std::filesystem::path RecordingController::tempFile() const {
     return tempFile_;
 }
 
+std::optional<CalendarTime> RecordingController::runStarted() const {
+    const std::scoped_lock lock(mutex_);
+    return runStarted_;
+}
+
 std::optional<std::filesystem::path> RecordingController::savedFile() const {
     const std::scoped_lock lock(mutex_);
     return savedFile_;
@@ -374,6 +379,7 @@ bool RecordingController::openRun(SampleReader& reader, RunWriter& writer,
     {
         const std::scoped_lock lock(mutex_);
         tempFile_ = tempPath;
+        runStarted_ = env_.calendar();
         savedFile_.reset();
     }
     de1Run_ = reader.hasDe1Source();

@@ -118,6 +118,8 @@ public:
     [[nodiscard]] bool isPaused() const;
     // The temporary file of the run being recorded, or of the last one.
     [[nodiscard]] std::filesystem::path tempFile() const;
+    // When that run started; nothing before the first run.
+    [[nodiscard]] std::optional<CalendarTime> runStarted() const;
     // Where the last run was saved; nothing when it stayed in TEMP.
     [[nodiscard]] std::optional<std::filesystem::path> savedFile() const;
     // What the save does to a file already at the chosen name: the desktop's
@@ -229,6 +231,7 @@ private:
     std::optional<OverlayPlan> runPlan_;  // chosen at the start of a DE-1 run
     std::optional<RunDescription> de1RunDescription_;
     std::filesystem::path tempFile_;
+    std::optional<CalendarTime> runStarted_;
     std::optional<std::filesystem::path> savedFile_;
     ExistingTarget existingFile_ = ExistingTarget::Replace;
     std::optional<FileState> replaceOnly_;

@@ -30,9 +30,8 @@ QHBoxLayout* makeUserPageButtons(QDialog& dialog, UserPageActions actions, std::
             shared->finish(((*shared).*action)());
         });
     }
-    // The compare window is not part of this program yet.
     findButton(made, "COMPARE DATA SETS")
-        ->setToolTip(QStringLiteral("Not available in this version yet: it comes with the compare window."));
+        ->setToolTip(QStringLiteral("Takes these details, then opens the compare window for two to four saved runs."));
     return row;
 }
 

@@ -61,9 +61,15 @@ TEST(RenderCommand, TheVolumeAndTimeAxesAndVolts) {
     EXPECT_NE(ml.find("Volume (ml)"), std::string::npos);
     EXPECT_NE(ml.find(">0.13<"), std::string::npos) << "0.90 mm at 0.143 ml/mm";
     // A DE-1 run in volts: its highest value, 0.03 AU at a full scale of
-    // 0.20, is 0.15 V, the top of its auto-scaled y axis.
-    EXPECT_NE(page({"--y", "volts"}, "em1.csv").find(">0.15000<"), std::string::npos);
-    EXPECT_EQ(page({"--y", "au"}, "em1.csv").find(">0.15000<"), std::string::npos);
+    // 0.20, is 0.15 V, near the top of its auto-scaled y axis, labelled at
+    // round values and titled in volts.
+    const std::string volts = page({"--y", "volts"}, "em1.csv");
+    EXPECT_NE(volts.find(">0.14<"), std::string::npos);
+    EXPECT_NE(volts.find("Voltage (V)"), std::string::npos);
+    const std::string au = page({"--y", "au"}, "em1.csv");
+    EXPECT_EQ(au.find(">0.14<"), std::string::npos);
+    EXPECT_NE(au.find(">0.030<"), std::string::npos);
+    EXPECT_NE(au.find("Absorbance (AU)"), std::string::npos);
     EXPECT_EQ(render({"--x", "furlong", "-o", (dir / "f.png").string(), kRuns + "two_channel.csv"}).exitCode, 2);
     EXPECT_EQ(render({"--y", "mV", "-o", (dir / "f.png").string(), kRuns + "em1.csv"}).exitCode, 2);
 }

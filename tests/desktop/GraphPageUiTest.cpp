@@ -284,7 +284,11 @@ TEST_F(GraphPageUi, SaveGraphImageAsksThenReportsTheFullPath) {
     EXPECT_TRUE(messages(prompter).empty());
     ASSERT_EQ(prompter.fileRequests().size(), 1U);
     EXPECT_EQ(prompter.fileRequests()[0].filter.substr(0, 50), std::string(kGraphImageFilter).substr(0, 50));
-    EXPECT_EQ(prompter.fileRequests()[0].defaultExtension, "bmp");
+    // PNG first, in the data folder, named after the run.
+    EXPECT_EQ(prompter.fileRequests()[0].defaultExtension, "png");
+    EXPECT_EQ(prompter.fileRequests()[0].filter.substr(0, 16), "PNG Files (*.png");
+    EXPECT_EQ(prompter.fileRequests()[0].initialFolder, dir.path().string());
+    EXPECT_EQ(prompter.fileRequests()[0].defaultName, "a.png");
 
     const auto path = dir.path() / "g.png";
     prompter.scriptFile(path.string());

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +26,8 @@
 #include "base/TextFormat.h"
 #include "desktop/CAUFSDlg.h"
 #include "desktop/CAxisScaleDlg.h"
+#include "desktop/CChannelPanel.h"
+#include "desktop/LegendLine.h"
 #include "desktop/CGraphOptionsDlg.h"
 #include "desktop/CGraphPanel.h"
 #include "desktop/CGraphReading.h"
@@ -230,6 +233,65 @@ TEST_F(GraphReadingUi, GainAndOffsetPanelsStepTheOverlay) {
     EXPECT_EQ(offsets.value(1)->text(), "1.00E-02");
     offsets.reset(1);
     EXPECT_EQ(offsets.value(1)->text(), "0");
+}
+
+// What is drawn is what the legend, the channel lines and the Overlay
+// Traces window show: beside an overlay the current run's Abs A moves to
+// slot 0 and takes its colour everywhere.
+TEST_F(GraphReadingUi, TheLegendAndThePanelsShowTheColoursActuallyDrawn) {
+    const auto colourOf = [&](int slot) {
+        return *graph().read([slot](const GraphModel& m) { return m.slot(slot).colour; });
+    };
+    const CGraphFrame& frame = window->graphPanel().frame();
+    ASSERT_EQ(frame.legend().size(), 2U);
+    EXPECT_EQ(frame.legend()[0].name, "Abs A");
+    EXPECT_EQ(frame.legend()[0].file, "current.csv");
+    EXPECT_EQ(frame.legend()[0].colour, colourOf(2));
+    EXPECT_EQ(window->channelPanel().lineColour(kChannelAbsA), colourOf(2));
+    EXPECT_EQ(window->channelPanel().lineColour(kChannelSampleA), colourOf(0));
+
+    prompter.scriptFile(dir.write("over.csv", runText(46)).string());
+    button("OVERLAY GRAPH")->click();
+    ASSERT_EQ(frame.legend().size(), 4U);
+    EXPECT_EQ(frame.legend()[0].colour, colourOf(0));
+    EXPECT_NE(colourOf(0), colourOf(2));
+    EXPECT_EQ(frame.legend()[2].file, "over.csv");
+    EXPECT_TRUE(frame.legend()[2].dashed);
+    EXPECT_EQ(window->channelPanel().lineColour(kChannelAbsA), colourOf(0));
+    EXPECT_EQ(window->channelPanel().lineColour(kChannelAbsB), colourOf(1));
+    EXPECT_FALSE(window->channelPanel().lineColour(kChannelSampleA).has_value()) << "not drawn beside an overlay";
+    COverlayTracesDlg* panel = reading().overlayPanel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->line(false, 0)->colour(), colourOf(0));
+    EXPECT_EQ(panel->line(true, 1)->colour(), colourOf(4));
+    EXPECT_TRUE(panel->line(true, 1)->dashed());
+    EXPECT_FALSE(panel->line(true, 2)->colour().has_value()) << "the ratio is off";
+
+    // View > Legend off gives its rows back to the plot, and is kept.
+    const int withLegend = graph().height();
+    window->action("Legend")->trigger();
+    EXPECT_FALSE(frame.legendShown());
+    EXPECT_GT(graph().height(), withLegend);
+    EXPECT_EQ(ConfigFile(dir / "prefs.cfg").getString("[prefs]", "legend"), "0");
+}
+
+// The arrows step the main cursor while a gain or offset panel has the focus.
+TEST_F(GraphReadingUi, ArrowsInAGainOrOffsetPanelStepTheMainCursor) {
+    ASSERT_TRUE(window->logic().cursors().add(30.0));
+    window->action("Y-Axis Scale...")->trigger();
+    window->action("Y-Axis Offsets...")->trigger();
+    for (QWidget* panel : {reading().gainPanel(false), reading().offsetPanel()}) {
+        ASSERT_NE(panel, nullptr);
+        auto* focused = panel->findChild<QPushButton*>();
+        ASSERT_NE(focused, nullptr);
+        const double before = *window->logic().cursors().mainPosition();
+        QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+        QApplication::sendEvent(focused, &right);
+        EXPECT_DOUBLE_EQ(*window->logic().cursors().mainPosition(), before + 1.0);
+        QKeyEvent left(QEvent::KeyPress, Qt::Key_Left, Qt::NoModifier);
+        QApplication::sendEvent(panel, &left);
+        EXPECT_DOUBLE_EQ(*window->logic().cursors().mainPosition(), before);
+    }
 }
 
 TEST_F(GraphReadingUi, GraphOptionsRefusesAndKeepsTheDialogOpen) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -51,7 +53,12 @@ TEST(GraphPageGeometry, PrintPagesScaleWithResolutionAndOrientation) {
     EXPECT_EQ(portrait.pageWidth, 850);
     EXPECT_EQ(portrait.pageHeight, 1100);
     EXPECT_EQ(portrait.plot, (PixelRect{200, 350, 700, 582}));
-    EXPECT_NEAR(portrait.smallFontPoints, 4.21, 0.01);
+    // Its text is as large against the page's width as a landscape page's
+    // (8 points on 11 in, 6.18 on 8.5 in), not scaled down with its plot.
+    const PageGeometry landscape = pageGeometry({true, 100});
+    EXPECT_NEAR(portrait.smallFontPoints / 8.5, landscape.smallFontPoints / 11.0, 1e-9);
+    EXPECT_NEAR(portrait.largeFontPoints / 8.5, landscape.largeFontPoints / 11.0, 1e-9);
+    EXPECT_NEAR(pageGeometry({false, 600}).smallFontPixels, 600.0 * 8 * 8.5 / 11 / 72, 0.01);
 }
 
 TEST(GraphPageGeometry, PrinterQualityGivesResolutionAndOrientation) {
@@ -86,8 +93,7 @@ TEST(GraphPageAxes, XLabelsAtEveryGridLineAndBothEnds) {
     EXPECT_EQ(mm[1].text, "11.25");
     EXPECT_EQ(mm.back().text, "22.50");
     EXPECT_DOUBLE_EQ(mm[5].at, 0.5);
-    EXPECT_EQ(texts(yAxisLabels(-0.5, 1.5)),
-              (std::vector<std::string>{"-0.50000", "0.00000", "0.50000", "1.00000", "1.50000"}));
+    EXPECT_STREQ(xAxisTitle(XAxisType::Millimetres), "Position (mm)");
     EXPECT_STREQ(xAxisTitle(XAxisType::Millimetres), "Position (mm)");
     EXPECT_STREQ(xAxisTitle(XAxisType::SampleNumber), "Sample Number");
     EXPECT_STREQ(xAxisTitle(XAxisType::Millilitres), "Volume (ml)");
@@ -95,6 +101,26 @@ TEST(GraphPageAxes, XLabelsAtEveryGridLineAndBothEnds) {
     EXPECT_STREQ(xAxisTitle(XAxisType::Minutes), "Time (min)");
     EXPECT_EQ(texts(xAxisLabels(0, 25, false, XAxisType::Seconds)),
               (std::vector<std::string>{"0.0", "5.0", "10.0", "15.0", "20.0", "25.0"}));
+}
+
+// y labels at round values (1, 2, 5 x 10^n) with the decimals the step
+// needs, placed where the value lies between the axis ends.
+TEST(GraphPageAxes, YLabelsAtRoundValuesWhereTheyLie) {
+    EXPECT_EQ(texts(yAxisLabels(-0.5, 1.5)), (std::vector<std::string>{"-0.5", "0.0", "0.5", "1.0", "1.5"}));
+    const auto absorbance = yAxisLabels(0.0123, 0.3456);
+    EXPECT_EQ(texts(absorbance), (std::vector<std::string>{"0.05", "0.10", "0.15", "0.20", "0.25", "0.30"}));
+    EXPECT_NEAR(absorbance.front().at, (0.05 - 0.0123) / (0.3456 - 0.0123), 1e-12);
+    EXPECT_NEAR(absorbance.back().at, (0.30 - 0.0123) / (0.3456 - 0.0123), 1e-12);
+    // Counts: whole numbers, no decimals.
+    EXPECT_EQ(texts(yAxisLabels(1000, 61000)),
+              (std::vector<std::string>{"10000", "20000", "30000", "40000", "50000", "60000"}));
+    // Tiny absorbances keep the digits that tell them apart.
+    EXPECT_EQ(texts(yAxisLabels(0.0, 0.002)).at(1), "0.0005");
+    // A log axis: one label per decade at its quarter.
+    const auto log = yAxisLabels(0.001, 10.0, true);
+    EXPECT_EQ(texts(log), (std::vector<std::string>{"0.001", "0.01", "0.1", "1", "10"}));
+    EXPECT_DOUBLE_EQ(log[1].at, 0.25);
+    EXPECT_TRUE(yAxisLabels(1.0, 1.0).empty());
 }
 
 TEST(GraphPageTexts, HeaderAndCompareLegendPerSet) {
@@ -127,15 +153,32 @@ TEST(GraphPageTexts, HeaderAndCompareLegendPerSet) {
     EXPECT_EQ(*legend.rows[1][1].swatch, (Rgb{0, 0, 255}));
 }
 
-TEST(GraphPageTexts, OverlayLegendAndReadoutsNameFluorescence) {
-    std::array<Rgb, 6> colours{};
-    colours[4] = Rgb{1, 2, 3};
-    const PageTable legend = overlayLegend(colours, true);
-    ASSERT_EQ(legend.rows.size(), 3U);
+TEST(GraphPageTexts, OverlayLegendNamesWhatIsDrawnAndReadoutsWhatExists) {
+    // Both runs' Abs A share a row; a profile drawn on the right in the
+    // ratio's slot is named by its unit, not "(AbsA/AbsB)", and its marks
+    // have a row of their own.
+    const GraphLegend drawn = {{"Abs A", "a.csv", {255, 0, 0}, false, false, 0},
+                               {"Fluorescence", "a.csv", {0, 0, 0}, false, false, 0},
+                               {"Abs A", "b.csv", {0, 0, 255}, true, false, 1},
+                               {"Mark", "c.pks", {1, 2, 3}, true, true, 1},
+                               {"detector units", "c.pks", {4, 5, 6}, true, false, 1}};
+    const PageTable legend = overlayLegend(drawn);
+    ASSERT_EQ(legend.rows.size(), 4U);
+    EXPECT_EQ(legend.rows[0][0].text, "(Abs A)");
+    EXPECT_EQ(*legend.rows[0][1].swatch, (Rgb{255, 0, 0}));
+    EXPECT_EQ(*legend.rows[0][2].swatch, (Rgb{0, 0, 255}));
     EXPECT_EQ(legend.rows[1][0].text, "(Fluorescence)");
-    EXPECT_EQ(legend.rows[2][0].text, "(AbsA/AbsB)");
-    EXPECT_EQ(*legend.rows[1][2].swatch, (Rgb{1, 2, 3}));
-    EXPECT_EQ(overlayLegend(colours, false).rows[1][0].text, "(Abs B)");
+    EXPECT_FALSE(legend.rows[1][2].swatch.has_value());
+    EXPECT_EQ(legend.rows[2][0].text, "(Mark)");
+    EXPECT_FALSE(legend.rows[2][1].swatch.has_value());
+    EXPECT_EQ(legend.rows[3][0].text, "(detector units)");
+    EXPECT_EQ(*legend.rows[3][2].swatch, (Rgb{4, 5, 6}));
+    // The legend's table: marks as a box, traces as their line.
+    const PageTable table = legendTable(drawn);
+    ASSERT_EQ(table.rows.size(), 5U);
+    EXPECT_TRUE(table.rows[2][0].line && table.rows[2][0].dashed);
+    EXPECT_FALSE(table.rows[3][0].line);
+    EXPECT_EQ(table.rows[4][1].text, "c.pks");
 
     SampleRecord r;
     r.sampleA = 1200;
@@ -151,9 +194,18 @@ TEST(GraphPageTexts, OverlayLegendAndReadoutsNameFluorescence) {
     EXPECT_EQ(cursorReadout(250.4, XAxisType::SampleNumber, r, true)[6], "Fluorescence: 1.23E+03");
     EXPECT_EQ(cursorReadout(250.4, XAxisType::SampleNumber, std::nullopt, false), PageLines{"Cursor: 250"});
 
+    // The folder and the name joined as the platform joins them.
+    const std::string shown = (std::filesystem::path("runs") / "a.csv").string();
     EXPECT_EQ(runReadout("CURRENT:", "runs", "a.csv", r, 17, false),
-              (PageLines{"CURRENT: runs\\a.csv", "Scan: 17", "Abs A: 0.123", "Abs B: 1.23E+03", "AbsA/AbsB: 0.0001"}));
+              (PageLines{"CURRENT: " + shown, "Scan: 17", "Abs A: 0.123", "Abs B: 1.23E+03", "AbsA/AbsB: 0.0001"}));
+#ifndef _WIN32
+    EXPECT_EQ(shown, "runs/a.csv");
+#endif
     EXPECT_EQ(runReadout("OVERLAY:", "", "b.csv", std::nullopt, 0, false), PageLines{"OVERLAY: b.csv"});
+    // A profile has one channel: no "Abs B: nan", no ratio.
+    r.absorbanceB = std::numeric_limits<double>::quiet_NaN();
+    r.ratio = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(runReadout("CURRENT:", "", "p.pks", r, 3, false), (PageLines{"CURRENT: p.pks", "Scan: 3", "Abs A: 0.123"}));
 }
 
 TEST(GraphPageTexts, De1SettingsBoxListsWhatIsSet) {

@@ -25,6 +25,7 @@
 #include "display/GraphView.h"
 #include "display/MainWindowLogic.h"
 #include "display/RunFileScene.h"
+#include "display/TraceLegend.h"
 #include "runs/ProfileFile.h"
 
 namespace corvane {
@@ -369,6 +370,41 @@ TEST_F(ProfileCompare, ATableOfMoreColumnsIsAskedItsColumnsWhereverItIsOpened) {
     EXPECT_FALSE(session.takeFiles({ours, dir / "other.tsv"}, kPlotAbsA, {255, 255 << 8, 255 << 16, 0}));
     EXPECT_EQ(session.sets().size(), 3u) << "cancelled: the sets stay";
     EXPECT_EQ(prompter.unscripted(), 0);
+
+// A profile drawn on the right in the ratio's slot: the legend and the
+// page name it by its unit and its marks as marks, never as a ratio; the
+// page reads a profile's one channel only.
+TEST_F(ProfileView, TheLegendAndThePageNameAProfileByWhatIsDrawn) {
+    ASSERT_TRUE(logic.files().showDataFile(ours));
+    ASSERT_TRUE(logic.overlays().loadOverlay(pks));
+    const GraphLegend drawn = traceLegend(view(), graph.model);
+    std::vector<std::string> names;
+    for (const LegendEntry& e : drawn) names.push_back(e.name + "|" + e.file);
+    EXPECT_EQ(names, (std::vector<std::string>{"Abs A|ours.csv", "Abs B|ours.csv", "Mark|old.pks",
+                                               "detector units|old.pks"}));
+    EXPECT_TRUE(drawn[2].marks);
+    EXPECT_TRUE(drawn[3].dashed);
+    EXPECT_EQ(drawn[3].colour, slot(5).colour);
+
+    PageSource source;
+    source.drawn = drawn;
+    const GraphPageContent page = graphPageContent(view(), logic.cursors(), &logic.overlays(), {}, nullptr, source);
+    std::vector<std::string> rows;
+    for (const auto& row : page.overlayLegend.rows) rows.push_back(row[0].text);
+    EXPECT_EQ(rows, (std::vector<std::string>{"(Abs A)", "(Abs B)", "(Mark)", "(detector units)"}));
+    EXPECT_EQ(page.yyTitle, "detector units");
+
+    // The profile alone, read at a cursor: its value, nothing of a channel B.
+    ASSERT_TRUE(logic.files().showDataFile(pks));
+    ASSERT_TRUE(logic.cursors().add(0.25));
+    const GraphPageContent alone = graphPageContent(view(), logic.cursors(), &logic.overlays(), {});
+    ASSERT_FALSE(alone.readouts.empty());
+    for (const std::string& line : alone.readouts[0]) {
+        EXPECT_EQ(line.find("nan"), std::string::npos) << line;
+        EXPECT_EQ(line.find("Abs B"), std::string::npos) << line;
+    }
+    EXPECT_EQ(alone.readouts[0].size(), 3U);
+    EXPECT_EQ(traceLegend(view(), graph.model).at(0).name, "detector units");
 }
 
 TEST_F(ProfileView, CommandsThatWriteARunOfOursFromTheFileShownRefuseAProfile) {

@@ -109,6 +109,29 @@ TEST_F(GraphPainterTest, APageDrawsWiderPensAndLeavesTheCursorsOff) {
     EXPECT_EQ(countInColumn(image, 150, kBlack), 0);
 }
 
+// A dashed overlay trace on a printer's page keeps dashes a reader sees:
+// half the solid pen's width, dashes six widths long, not one device pixel.
+TEST_F(GraphPainterTest, DashesOnAPrintedPageScaleWithItsPens) {
+    set(kSlotAbsA, {0, 20}, {2.5, 2.5});
+    model.setTraceStyle(kSlotAbsA, true, false);
+    const auto longestRun = [](const QImage& image, int row) {
+        int longest = 0;
+        int run = 0;
+        for (int x = 0; x < image.width(); ++x) {
+            run = QColor(image.pixel(x, row)) == QColor(255, 1, 0) ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+        return longest;
+    };
+    // On screen: a one pixel pen, dashes of six.
+    EXPECT_EQ(longestRun(paint(), 100), 6);
+    // At s = 8 (a 400 dpi page): a four pixel pen, dashes of 24, with gaps.
+    const QImage page = paint(GraphPaintStyle::page(8.0, 400.0));
+    EXPECT_EQ(longestRun(page, 100), 24);
+    EXPECT_LT(countInRow(page, 100, kRed), 150);
+    EXPECT_EQ(countInColumn(page, 13, kRed), 4) << "the pen's width";
+}
+
 TEST_F(GraphPainterTest, AMarkStepOf60PixelsDrawsOneTickAndOneLabelAndOf50None) {
     test::FakePlan plan;
     plan.otherwise = {FractionLabel::Kind::Number, 7};
