@@ -370,6 +370,7 @@ TEST_F(ProfileCompare, ATableOfMoreColumnsIsAskedItsColumnsWhereverItIsOpened) {
     EXPECT_FALSE(session.takeFiles({ours, dir / "other.tsv"}, kPlotAbsA, {255, 255 << 8, 255 << 16, 0}));
     EXPECT_EQ(session.sets().size(), 3u) << "cancelled: the sets stay";
     EXPECT_EQ(prompter.unscripted(), 0);
+}
 
 // A profile drawn on the right in the ratio's slot: the legend and the
 // page name it by its unit and its marks as marks, never as a ratio; the
