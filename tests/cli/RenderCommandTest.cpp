@@ -316,7 +316,9 @@ TEST(RenderCommand, DrawsATablesColumnsChosenByNameOrNumber) {
     EXPECT_NE(first.find("Time (min)"), std::string::npos);
     const std::string chosen = page({"--x-column", "Volume", "--y-column", "4", table});
     EXPECT_NE(chosen.find("Volume (ml)"), std::string::npos);
-    EXPECT_NE(chosen.find(">24.90000<"), std::string::npos) << "the y axis up to the conductivity's top";
+    EXPECT_NE(chosen.find(">20<"), std::string::npos) << "the y axis up to the conductivity's top";
+    EXPECT_EQ(first.find(">20<"), std::string::npos) << "A254 in AU stays under 1";
+    EXPECT_NE(chosen.find(">mS/cm<"), std::string::npos) << "titled in the column's unit";
     EXPECT_EQ(chosen.find("Time (min)"), std::string::npos);
     const std::string pks = std::string(CORVANE_FIXTURES_DIR) + "/profiles/plain.pks";
     EXPECT_NE(page({"--y-column", "A254", "--overlay", table, pks}).find("Time (min)"), std::string::npos);
