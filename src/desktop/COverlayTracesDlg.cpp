@@ -83,8 +83,7 @@ void COverlayTracesDlg::refresh(const std::optional<SampleRecord>& current, cons
             // The overlay's traces are dashed on the graph.
             line(side == 1, k)->setLine(hidden ? std::nullopt : colours[static_cast<std::size_t>(side)][static_cast<std::size_t>(k)],
                                         side == 1);
-            label->setText(sample ? qs(formatText("%.3f", channelValue(channel, *sample)))
-                                  : QStringLiteral("0.000"));
+            label->setText(qs(absorbanceText(sample ? channelValue(channel, *sample) : 0.0)));
         }
     }
 }

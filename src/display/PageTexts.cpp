@@ -182,7 +182,9 @@ PageLines de1SettingsBox(const Em1Settings& settings, const RunInfo& info, doubl
     lines.push_back(formatText("Total Distance: %.2f mm", settings.totalDistance));
     // The three smallest full scales need two decimals to be told apart.
     lines.push_back(settings.aufs <= 2 ? formatText("AUFS: %.2f", aufsValue) : formatText("AUFS: %.1f", aufsValue));
-    if (fractionation == PageFractionation::Standard) {
+    if (settings.peaks.enabled) {
+        lines.emplace_back("Fractionation: Peaks");
+    } else if (fractionation == PageFractionation::Standard) {
         lines.emplace_back("Fractionation: Standard");
     } else if (fractionation == PageFractionation::AutoAndManual) {
         lines.emplace_back("Fractionation: Auto + Manual");

@@ -23,7 +23,10 @@ std::string de1StartModeText(const Em1Settings& s) {
 }
 
 std::string de1SummaryText(const Em1Settings& s, int fractionationKind) {
-    const char* fractionation = fractionationKind == 1 ? "\tFractionation: Auto + Manual" : "\tFractionation: Standard";
+    // A run cut by peaks says so: "Standard" would name a plan it does not follow.
+    const char* fractionation = s.peaks.enabled      ? "\tFractionation: Peaks"
+                                : fractionationKind == 1 ? "\tFractionation: Auto + Manual"
+                                                         : "\tFractionation: Standard";
     // Speeds of 1 mm/sec and more show one decimal.
     const char* format = s.speed < 1.0
                              ? "UV Wavelength: %.0f nm\t\tSamples/sec: %.0f Hz\nSpeed: %.2f mm/sec\t\tDistance: "

@@ -7,6 +7,7 @@
 #include "ScriptedPrompter.h"
 #include "TempDir.h"
 #include "app/DialogFolders.h"
+#include "display/PageTexts.h"
 #include "display/RunSetupCommands.h"
 #include "display/WindowSetupHost.h"
 #include "setup/PageDispatcher.h"
@@ -128,6 +129,11 @@ TEST(De1StatusTexts, StartModeAndSummaryFollowTheSettings) {
     const std::string fast = de1SummaryText(s, 1);
     EXPECT_NE(fast.find("Speed: 1.2 mm/sec"), std::string::npos);
     EXPECT_NE(fast.find("\tFractionation: Auto + Manual"), std::string::npos);
+    s.peaks.enabled = true;
+    EXPECT_TRUE(de1SummaryText(s, 1).ends_with("\tFractionation: Peaks"));
+    EXPECT_EQ(de1SettingsBox(s, RunInfo{}, 1.0, PageFractionation::Standard).back(), "Fractionation: Peaks");
+    s.peaks.enabled = false;
+    EXPECT_EQ(de1SettingsBox(s, RunInfo{}, 1.0, PageFractionation::Standard).back(), "Fractionation: Standard");
 }
 
 TEST(De1StatusTexts, ChecklistItemsRefreshTheDe1PageOrBringTheGraph) {
