@@ -99,6 +99,9 @@ SceneRepaint LiveScene::sync(GraphModel& model, AxisState& axes) {
         items_.draw(model, axes, *this, yScan, yyScan);
         axes.autoScale(yScan.range(), yyScan.range());
         if (restarted) {
+            // A new run widens from the saved range, not from what the
+            // samples before it (a calibration's, a monitor's) needed.
+            axes.endLiveWidening();
             widening_ = true;
         }
         // A saved range never hides a live run (a DE-1 run keeps its AUFS

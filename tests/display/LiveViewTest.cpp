@@ -235,6 +235,13 @@ TEST_F(LiveView, ASavedZoomRangeWidensToShowTheLiveRunAndIsKeptForFiles) {
     feedAndSync(sample(1000, 0.80, 0.20, 1));
     EXPECT_GT(view.axes().yRange().max, 0.80);
     EXPECT_DOUBLE_EQ(view.axes().settings().y.max, 0.3);
+    // A spike before it (the needles in a calibration beaker) is no part of
+    // the next run: that run starts from the saved range again.
+    feedAndSync(sample(1000, 20.0, 0.20, 2));
+    EXPECT_GT(view.axes().yRange().max, 20.0);
+    feed.clear();
+    feedAndSync(sample(1000, 0.20, 0.10, 1));
+    EXPECT_DOUBLE_EQ(view.axes().yRange().max, 0.3);
 
     // A file shown gets the kept range back; with auto-scale on nothing widens.
     AxisState axes;
