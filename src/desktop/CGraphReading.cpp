@@ -224,7 +224,8 @@ void CGraphReading::updateCursorViews() {
             for (int side = 0; side < 2; ++side) {
                 for (std::size_t k = 0; k < kChannels.size(); ++k) {
                     const int slot = slotOfChannel(view, side, kChannels[k]);
-                    if (slot >= 0 && model.slot(slot).count() > 0) {
+                    // A profile's marks sit in a channel's slot: they are no trace of it.
+                    if (slot >= 0 && model.slot(slot).count() > 0 && !model.slot(slot).markStyle) {
                         colours[static_cast<std::size_t>(side)][k] = model.slot(slot).colour;
                     }
                 }

@@ -273,6 +273,15 @@ TEST_F(GraphReadingUi, TheLegendAndThePanelsShowTheColoursActuallyDrawn) {
     EXPECT_FALSE(frame.legendShown());
     EXPECT_GT(graph().height(), withLegend);
     EXPECT_EQ(ConfigFile(dir / "prefs.cfg").getString("[prefs]", "legend"), "0");
+
+    // A profile overlaid: its tube marks take the Abs B slot, and are no Abs B line.
+    button("OVERLAY GRAPH")->click();
+    prompter.scriptFile(std::string(CORVANE_FIXTURES_DIR) + "/profiles/german_crlf.pks");
+    button("OVERLAY GRAPH")->click();
+    panel = reading().overlayPanel();
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(graph().read([](const GraphModel& m) { return m.slot(4).markStyle; }).value_or(false));
+    EXPECT_FALSE(panel->line(true, 1)->colour().has_value());
 }
 
 // The arrows step the main cursor while a gain or offset panel has the focus.
