@@ -17,7 +17,7 @@ public:
     // Each fraction's end on the x axis, in order. The marks are compared
     // with them where the mark trace draws them (moved back by the run's
     // start offset), at the detector as the ends are.
-    explicit NumberedFractions(std::vector<double> ends) : ends_(std::move(ends)) {}
+    explicit NumberedFractions(std::vector<double> ends);
 
     [[nodiscard]] bool empty() const { return ends_.empty(); }
     void boundaryPositions(std::vector<double>& out) const override { out = ends_; }
@@ -28,6 +28,7 @@ public:
 
 private:
     std::vector<double> ends_;
+    double slack_ = 0.0;  // how far before an end a mark still ends it
 };
 
 }  // namespace corvane
